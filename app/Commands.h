@@ -1,0 +1,5 @@
+// The commands of the geodraft application; each lives in its own cmd_*.cpp file.
+#pragma once
+
+// argc/argv hold the command's own arguments (argv[0] is the command name).
+int cmdSession(int argc, char** argv);

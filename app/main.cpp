@@ -1,0 +1,42 @@
+// geodraft: plays the host for the add-on, drives both palettes and works on project files.
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <locale>
+#include <string>
+
+#include "Commands.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(int, char**);
+    const char* usage;
+};
+
+const Command kCommands[] = {
+    {"session", cmdSession, "session [--palette import|cloud] [--project FILE]"},
+};
+
+int usage() {
+    std::fprintf(stderr, "uzycie: geodraft POLECENIE [ARGUMENTY]\n");
+    for (const auto& c : kCommands) std::fprintf(stderr, "  geodraft %s\n", c.usage);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Adopt the user's locale as a desktop program does; numbers never depend on it.
+    std::setlocale(LC_ALL, "");
+    try {
+        std::locale::global(std::locale(""));
+    } catch (const std::exception&) {
+    }
+    if (argc < 2) return usage();
+    for (const auto& c : kCommands) {
+        if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+    }
+    return usage();
+}

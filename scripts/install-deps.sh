@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the demo need on a Debian 12 machine.
+# Idempotent: packages already present are not fetched again.
+set -euo pipefail
+PKGS=(build-essential cmake ninja-build pkg-config ccache
+      libgtest-dev libgmock-dev libbenchmark-dev
+      nlohmann-json3-dev libpugixml-dev libcurl4-openssl-dev libssl-dev
+      libzip-dev zlib1g-dev libcpp-httplib-dev libpng-dev libjpeg-dev
+      ca-certificates locales gdal-bin)
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# The suite runs a second time under a decimal-comma locale.
+if ! locale -a 2>/dev/null | grep -qi '^pl_PL\.utf-\?8$'; then
+  echo "install-deps: generating pl_PL.UTF-8"
+  $SUDO sed -i 's/^# *pl_PL.UTF-8 UTF-8/pl_PL.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^pl_PL.UTF-8 UTF-8' /etc/locale.gen || echo 'pl_PL.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
+fi
+# Web libraries for the pages come from the npm registry.
+if [ -f web/package.json ] && [ ! -d web/node_modules ]; then
+  if ! command -v npm >/dev/null; then
+    $SUDO apt-get update -qq; DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq npm >/dev/null
+  fi
+  (cd web && npm ci --no-audit --no-fund --loglevel=error)
+fi

@@ -1,0 +1,43 @@
+// The import palette: owns the page's Bridge and offers the controllers' static send.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "bridge/Bridge.h"
+
+class MapPalette {
+public:
+    // Registers handlers of the controller on the palette's bridge (called once per browser init).
+    using ControllerHook = std::function<void(Bridge&)>;
+    // Opens an http(s) URL outside the add-on.
+    using UrlOpener = std::function<void(const std::string&)>;
+
+    explicit MapPalette(ControllerHook registerController = {});
+    ~MapPalette();
+    MapPalette(const MapPalette&) = delete;
+    MapPalette& operator=(const MapPalette&) = delete;
+
+    // Registers the handlers and installs the sender that carries text to the page.
+    void InitBrowserControl(Bridge::Sender toPage);
+    // The palette's own handlers: "ping" and "openExternal".
+    void RegisterBridgeHandlers();
+    // The palette's bridge (the page's messages enter through its dispatch).
+    Bridge& bridge() { return bridge_; }
+
+    // Sends to the page of the living palette; drops the message when there is none.
+    static void sendToPage(const std::string& type, const Json& payload);
+    // The living palette, or null.
+    static MapPalette* instance();
+    // Replaces how "openExternal" opens a URL (default: the desktop's opener).
+    static void setUrlOpener(UrlOpener opener);
+
+    // The version the import palette reports in "pong".
+    static constexpr const char* kVersion = "1.8.0";
+
+private:
+    Bridge bridge_;
+    ControllerHook registerController_;
+};
+
+// The build's compile date and time, as "pong" reports them.
+std::string buildStamp();

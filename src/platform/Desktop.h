@@ -1,0 +1,6 @@
+// What the desktop offers the add-on: opening a web address in the user's browser.
+#pragma once
+#include <string>
+
+// Opens the URL with the desktop's default opener (xdg-open), without a shell; failures are ignored.
+void openUrlExternally(const std::string& url);

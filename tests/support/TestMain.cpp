@@ -1,0 +1,16 @@
+// Test entry point. It adopts the locale of the environment, as the application does, so that
+// running the suite under a decimal-comma locale (pl_PL.UTF-8) proves numbers never depend on it.
+#include <clocale>
+#include <locale>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    try {
+        std::locale::global(std::locale(""));
+    } catch (const std::exception&) {
+        // An unknown locale name in the environment: stay with the classic one.
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
