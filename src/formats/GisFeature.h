@@ -1,0 +1,33 @@
+// One imported vector feature (parcel, building, plan zone, utility line) in PL-1992 metres.
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+#include "formats/DataType.h"
+
+// A planar point: x = easting, y = northing (PL-1992 metres once parsed).
+struct GisPoint {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// A polygon as received: exterior ring (not closed or reoriented) and its holes.
+struct GisPolygon {
+    std::vector<GisPoint> outer;
+    std::vector<std::vector<GisPoint>> holes;
+};
+
+// A parsed feature: geometry, a label anchor and its simple text properties.
+struct GisFeature {
+    DataType type = DataType::dzialki;
+    std::vector<GisPolygon> polygons;
+    std::vector<std::vector<GisPoint>> lines;
+    GisPoint anchor;
+    bool hasAnchor = false;
+    // Simple properties plus "_typ" (feature element name) and possibly "gml_id"; byte-wise key order.
+    std::map<std::string, std::string> props;
+
+    // True when the feature carries a polygon, a line or an anchor.
+    bool hasGeometry() const { return !polygons.empty() || !lines.empty() || hasAnchor; }
+};
