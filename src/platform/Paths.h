@@ -1,0 +1,23 @@
+// Per-user folders (XDG) standing in for the Windows known folders, and a crash-safe file write.
+#pragma once
+#include <filesystem>
+#include <string_view>
+
+// Roaming application data: $XDG_CONFIG_HOME, else ~/.config ("." when no home folder is known).
+std::filesystem::path configDir();
+// Local application data: $XDG_CACHE_HOME, else ~/.cache.
+std::filesystem::path cacheDir();
+// Per-user state: $XDG_STATE_HOME, else ~/.local/state.
+std::filesystem::path stateDir();
+// Temporary folder: $TMPDIR, else /tmp.
+std::filesystem::path tempDir();
+// Folder for support diagnostics: stateDir()/TERRAVOX, created with mode 0700 (failure ignored).
+std::filesystem::path diagnosticsDir();
+
+// Replaces the file's content so that a crash leaves either the old or the new file, never a mix:
+// writes a temporary file in the same folder, flushes it to disk and renames it over the target.
+// An existing target keeps its permission bits. False (target untouched) on any failure.
+bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+// Appends bytes to a file (created with mode 0600), refusing to follow a symbolic link. False on failure.
+bool appendToFile(const std::filesystem::path& target, std::string_view bytes);
