@@ -2,6 +2,7 @@
 #pragma once
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/DataType.h"
@@ -31,3 +32,10 @@ struct GisFeature {
     // True when the feature carries a polygon, a line or an anchor.
     bool hasGeometry() const { return !polygons.empty() || !lines.empty() || hasAnchor; }
 };
+
+// Compact GeoJSON FeatureCollection of the features that have geometry, points as [longitude, latitude].
+std::string featuresToGeoJson(const std::vector<GisFeature>& features);
+
+// The text with every byte sequence that is not valid UTF-8 replaced by U+FFFD (server texts may be
+// in another encoding than declared; nothing downstream should fail on them).
+std::string validUtf8(std::string_view text);
