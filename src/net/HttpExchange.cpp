@@ -1,0 +1,329 @@
+#include "net/HttpExchange.h"
+
+#include <arpa/inet.h>
+#include <curl/curl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+#include "net/ServiceEndpoints.h"
+#include "net/UrlText.h"
+#include "platform/Numbers.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void ensureCurlReady() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+void trace(const std::string& line) {
+    if (std::getenv("GIS_DEBUG_HTTP") != nullptr) std::fputs(line.c_str(), stderr);
+}
+
+// Only http and https with a host, no blanks or control bytes (they would split the request line).
+bool isWellFormedUrl(const std::string& url) {
+    const auto schemeEnd = url.find("://");
+    if (schemeEnd == std::string::npos) return false;
+    std::string scheme = url.substr(0, schemeEnd);
+    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (scheme != "http" && scheme != "https") return false;
+    const auto hostStart = schemeEnd + 3;
+    const auto hostEnd = url.find_first_of("/?#", hostStart);
+    if ((hostEnd == std::string::npos ? url.size() : hostEnd) == hostStart) return false;
+    for (unsigned char c : url)
+        if (c <= 0x20 || c == 0x7F) return false;
+    return true;
+}
+
+// State of one transfer, shared with libcurl's callbacks.
+struct Transfer {
+    CURL* curl = nullptr;
+    int receiveTimeoutMs = 0;
+    Clock::time_point lastActivity = Clock::now();
+    curl_off_t lastDown = -1;
+    curl_off_t lastUp = -1;
+    bool timedOut = false;
+    bool loopbackOnly = false;
+    // Whole-body mode.
+    std::string* body = nullptr;
+    // Streaming mode.
+    const ChunkCallback* onChunk = nullptr;
+    bool streaming = false;
+    bool cancelled = false;
+    bool statusRejected = false;
+    long long received = 0;
+};
+
+long long announcedLength(CURL* curl) {
+    curl_off_t length = -1;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    return length > 0 ? static_cast<long long>(length) : 0;
+}
+
+long long responseStatus(CURL* curl) {
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    return status;
+}
+
+size_t onBodyBytes(char* data, size_t, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    if (!t->streaming) {
+        t->body->append(data, count);
+        t->received += static_cast<long long>(count);
+        return count;
+    }
+    const long long status = responseStatus(t->curl);
+    if (status < 200 || status > 299) {
+        // A non-2xx body of a download is never read.
+        t->statusRejected = true;
+        return 0;
+    }
+    if (*t->onChunk && !(*t->onChunk)(data, count, announcedLength(t->curl))) {
+        t->cancelled = true;
+        return 0;
+    }
+    t->received += static_cast<long long>(count);
+    return count;
+}
+
+// Idle time-out: the receive time-out counts from the last byte moved once the request is under way.
+int onTransferProgress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow) {
+    auto* t = static_cast<Transfer*>(user);
+    const auto now = Clock::now();
+    curl_off_t pretransfer = 0;
+    curl_easy_getinfo(t->curl, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
+    if (pretransfer == 0 || dlnow != t->lastDown || ulnow != t->lastUp) {
+        t->lastDown = dlnow;
+        t->lastUp = ulnow;
+        t->lastActivity = now;
+        return 0;
+    }
+    if (now - t->lastActivity > std::chrono::milliseconds(t->receiveTimeoutMs)) {
+        t->timedOut = true;
+        return 1;
+    }
+    return 0;
+}
+
+bool isLoopback(const sockaddr* address) {
+    if (address->sa_family == AF_INET) {
+        const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+        return (ntohl(in->sin_addr.s_addr) >> 24) == 127;
+    }
+    if (address->sa_family == AF_INET6) {
+        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(address);
+        return IN6_IS_ADDR_LOOPBACK(&in6->sin6_addr);
+    }
+    return false;
+}
+
+// With routing on, a socket to anything but the loopback is refused (redirects included).
+curl_socket_t openGuardedSocket(void* user, curlsocktype, curl_sockaddr* address) {
+    const auto* t = static_cast<const Transfer*>(user);
+    if (t->loopbackOnly && !isLoopback(&address->addr)) return CURL_SOCKET_BAD;
+    return socket(address->family, address->socktype, address->protocol);
+}
+
+struct Outcome {
+    long long status = 0;
+    std::string error;
+};
+
+// Maps libcurl's result to the status and the Polish error text of the step that failed.
+Outcome finishTransfer(Transfer& t, CURLcode code, const std::string& originalUrl) {
+    Outcome out;
+    out.status = responseStatus(t.curl);
+    const bool sent = code == CURLE_OK || out.status > 0 ||
+                      (code != CURLE_COULDNT_RESOLVE_HOST && code != CURLE_COULDNT_CONNECT &&
+                       code != CURLE_COULDNT_RESOLVE_PROXY && code != CURLE_SEND_ERROR &&
+                       code != CURLE_SSL_CONNECT_ERROR && code != CURLE_PEER_FAILED_VERIFICATION &&
+                       !(code == CURLE_OPERATION_TIMEDOUT && !t.timedOut));
+    trace(cformat("[http] SendRequest=%d err=%lu\n", sent ? 1 : 0, static_cast<unsigned long>(code)));
+    if (t.cancelled) {
+        out.error = "Pobieranie anulowane.";
+        return out;
+    }
+    if (t.statusRejected || code == CURLE_OK) {
+        if (out.status > 0) trace("[http] odpowiedz OK, czytam body\n");
+        return out;
+    }
+    if (out.status == 0) {
+        switch (code) {
+            case CURLE_URL_MALFORMAT:
+            case CURLE_UNSUPPORTED_PROTOCOL:
+                out.error = "Nieprawidlowy URL: " + originalUrl;
+                break;
+            case CURLE_COULDNT_RESOLVE_HOST:
+            case CURLE_COULDNT_RESOLVE_PROXY:
+            case CURLE_COULDNT_CONNECT:
+                out.error = "Brak polaczenia z " + hostOfUrl(originalUrl);
+                break;
+            default:
+                if (sent) {
+                    trace(cformat("[http] ReceiveResponse FAIL err=%lu\n", static_cast<unsigned long>(code)));
+                    out.error = "Brak odpowiedzi serwera";
+                } else {
+                    out.error = "Wyslanie zapytania nieudane (timeout?)";
+                }
+        }
+        return out;
+    }
+    // The status arrived but the body broke off: never pass a cut body as a whole one.
+    trace("[http] odpowiedz OK, czytam body\n");
+    const long long length = announcedLength(t.curl);
+    if (length > 0 && t.received < length) {
+        out.error = "Pobieranie przerwane (" + formatByteSize(t.received) + " z " + formatByteSize(length) + ").";
+    } else {
+        out.error = "Brak odpowiedzi serwera";
+    }
+    return out;
+}
+
+// Common easy-handle set-up; returns the routed URL's validity.
+bool prepare(Transfer& t, const std::string& url, int connectTimeoutMs, int receiveTimeoutMs,
+             const std::string& userAgent, std::string& routed) {
+    const RoutedUrl route = routeUrl(url);
+    if (!route.valid) return false;
+    routed = route.url;
+    t.receiveTimeoutMs = receiveTimeoutMs;
+    t.loopbackOnly = route.routed;
+    CURL* c = t.curl;
+    curl_easy_setopt(c, CURLOPT_URL, routed.c_str());
+    curl_easy_setopt(c, CURLOPT_USERAGENT, userAgent.c_str());
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeoutMs));
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBodyBytes);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onTransferProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, openGuardedSocket);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &t);
+    if (route.routed) curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
+    return true;
+}
+
+// The header block as a list; libcurl's own defaults that the block does not ask for are removed.
+curl_slist* headerList(const std::string& headerBlock) {
+    curl_slist* list = nullptr;
+    bool hasContentType = false;
+    std::size_t pos = 0;
+    while (pos < headerBlock.size()) {
+        auto end = headerBlock.find("\r\n", pos);
+        if (end == std::string::npos) end = headerBlock.size();
+        const std::string line = headerBlock.substr(pos, end - pos);
+        pos = end + 2;
+        if (line.empty()) continue;
+        std::string lower = line.substr(0, 13);
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (lower == "content-type:") hasContentType = true;
+        list = curl_slist_append(list, line.c_str());
+    }
+    if (!hasContentType) list = curl_slist_append(list, "Content-Type:");
+    list = curl_slist_append(list, "Expect:");
+    return list;
+}
+
+}  // namespace
+
+HttpResult performRequest(const std::string& method, const std::string& url, const std::string& headerBlock,
+                          const std::string& body, int connectTimeoutMs, int receiveTimeoutMs,
+                          const std::string& userAgent) {
+    HttpResult result;
+    if (!isWellFormedUrl(url)) {
+        result.error = "Nieprawidlowy URL: " + url;
+        return result;
+    }
+    ensureCurlReady();
+    Transfer t;
+    t.curl = curl_easy_init();
+    trace("[http] session otwarta\n");
+    if (t.curl == nullptr) {
+        result.error = "WinHttpOpen nieudane";
+        return result;
+    }
+    std::string routed;
+    if (!prepare(t, url, connectTimeoutMs, receiveTimeoutMs, userAgent, routed)) {
+        curl_easy_cleanup(t.curl);
+        result.error = "Nieprawidlowy URL: " + url;
+        return result;
+    }
+    t.body = &result.body;
+    curl_slist* headers = headerList(headerBlock);
+    curl_easy_setopt(t.curl, CURLOPT_HTTPHEADER, headers);
+    if (method == "GET") {
+        curl_easy_setopt(t.curl, CURLOPT_HTTPGET, 1L);
+    } else if (method == "HEAD") {
+        curl_easy_setopt(t.curl, CURLOPT_NOBODY, 1L);
+    } else {
+        if (method != "POST") curl_easy_setopt(t.curl, CURLOPT_CUSTOMREQUEST, method.c_str());
+        if (method == "POST" || !body.empty()) {
+            curl_easy_setopt(t.curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+            curl_easy_setopt(t.curl, CURLOPT_POSTFIELDS, body.c_str());
+        }
+    }
+    const CURLcode code = curl_easy_perform(t.curl);
+    const Outcome outcome = finishTransfer(t, code, url);
+    result.status = outcome.status;
+    result.error = outcome.error;
+    result.ok = result.status >= 200 && result.status <= 299 && result.error.empty();
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(t.curl);
+    return result;
+}
+
+HttpStreamResult performDownload(const std::string& url, int connectTimeoutMs, int receiveTimeoutMs,
+                                 const std::string& userAgent, const ChunkCallback& onChunk) {
+    HttpStreamResult result;
+    if (!isWellFormedUrl(url)) {
+        result.error = "Nieprawidlowy URL: " + url;
+        return result;
+    }
+    ensureCurlReady();
+    Transfer t;
+    t.curl = curl_easy_init();
+    trace("[http] session otwarta\n");
+    if (t.curl == nullptr) {
+        result.error = "WinHttpOpen nieudane";
+        return result;
+    }
+    std::string routed;
+    if (!prepare(t, url, connectTimeoutMs, receiveTimeoutMs, userAgent, routed)) {
+        curl_easy_cleanup(t.curl);
+        result.error = "Nieprawidlowy URL: " + url;
+        return result;
+    }
+    t.streaming = true;
+    t.onChunk = &onChunk;
+    curl_slist* headers = headerList({});
+    curl_easy_setopt(t.curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(t.curl, CURLOPT_HTTPGET, 1L);
+    const CURLcode code = curl_easy_perform(t.curl);
+    const Outcome outcome = finishTransfer(t, code, url);
+    result.status = outcome.status;
+    result.error = outcome.error;
+    if (result.error.empty() && !t.statusRejected) {
+        const long long length = announcedLength(t.curl);
+        if (length >= 1 && t.received < length)
+            result.error = "Pobieranie przerwane (" + formatByteSize(t.received) + " z " + formatByteSize(length) + ").";
+    }
+    result.ok = result.error.empty() && result.status >= 200 && result.status <= 299;
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(t.curl);
+    return result;
+}

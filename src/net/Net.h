@@ -1,0 +1,7 @@
+// The remote-data layer: what each public header of src/net provides.
+#pragma once
+#include "net/DownloadCache.h"     // cacheDirectory, cleanupCache, sha1Hex, isOgcExceptionDocument
+#include "net/HttpExchange.h"      // HttpResult, HttpStreamResult, ChunkCallback, performRequest, performDownload
+#include "net/ServiceEndpoints.h"  // ServiceEndpoints (public service addresses), routeUrl (local routing)
+#include "net/UrlText.h"           // hostOfUrl, urlEncode, formatByteSize
+#include "net/WfsClient.h"         // WfsClient, HttpResponse, ProgressCallback, TileProgressCallback
