@@ -1,0 +1,16 @@
+// One elevation sheet read from an ESRI ASCII grid.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+// Heights of one sheet in the sheet's own coordinates (no reprojection).
+// Values are row-major in file order: the first stored row is the northernmost.
+struct ElevationGrid {
+    std::int32_t ncols = 0;
+    std::int32_t nrows = 0;
+    double x0 = 0.0;          // grid origin (lower-left), metres
+    double y0 = 0.0;
+    double cellsize = 1.0;
+    double nodata = -9999.0;
+    std::vector<double> values;
+};
