@@ -1,0 +1,358 @@
+#include "terrain/ContourTracer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "settings/NumberText.h"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// Grids beyond this many nodes are refused outright rather than allocated.
+constexpr double kMaxGridNodes = 1e8;
+// Segments gathered per sweep before the batch of levels stops growing.
+constexpr std::size_t kBatchSegmentBudget = 4'000'000;
+
+const char* const kTruncatedNote =
+    "Poziomice: za duzo danych dla wybranego ciecia - wynik ograniczony. Zwieksz ciecie albo zmniejsz kadr.";
+const char* const kCancelledNote = "Poziomice: przerwano przez uzytkownika.";
+
+struct Segment {
+    double ax, ay, bx, by;
+};
+
+struct Crossing {
+    double x, y;
+};
+
+// Where the level crosses the edge from P to Q.
+inline Crossing crossAt(double z, double xp, double yp, double hp, double xq, double yq, double hq) {
+    const double d = hq - hp;
+    const double t = std::fabs(d) < 1e-12 ? 0.5 : (z - hp) / d;
+    return {xp + t * (xq - xp), yp + t * (yq - yp)};
+}
+
+// The segments of one cell at one level, appended in the order the level's sweep produces them.
+// Corners: A = (c, r), B = (c + 1, r), C = (c + 1, r + 1), D = (c, r + 1).
+inline void cellSegments(double z, double xl, double xr, double yb, double yt, double hA, double hB, double hC,
+                         double hD, std::vector<Segment>& out) {
+    const bool a = z > hA, b = z > hB, c = z > hC, d = z > hD;
+    const bool ab = a != b, bc = b != c, dc = d != c, ad = a != d;
+    const int count = ab + bc + dc + ad;
+    if (count == 2) {
+        Crossing p[2];
+        int n = 0;
+        if (ab) p[n++] = crossAt(z, xl, yb, hA, xr, yb, hB);
+        if (bc) p[n++] = crossAt(z, xr, yb, hB, xr, yt, hC);
+        if (dc) p[n++] = crossAt(z, xl, yt, hD, xr, yt, hC);
+        if (ad) p[n++] = crossAt(z, xl, yb, hA, xl, yt, hD);
+        out.push_back({p[0].x, p[0].y, p[1].x, p[1].y});
+    } else if (count == 4) {
+        const Crossing pAB = crossAt(z, xl, yb, hA, xr, yb, hB);
+        const Crossing pBC = crossAt(z, xr, yb, hB, xr, yt, hC);
+        const Crossing pDC = crossAt(z, xl, yt, hD, xr, yt, hC);
+        const Crossing pAD = crossAt(z, xl, yb, hA, xl, yt, hD);
+        const double m = (hA + hB + hC + hD) / 4.0;
+        if ((z > m) == a) {
+            out.push_back({pAB.x, pAB.y, pBC.x, pBC.y});
+            out.push_back({pDC.x, pDC.y, pAD.x, pAD.y});
+        } else {
+            out.push_back({pAB.x, pAB.y, pAD.x, pAD.y});
+            out.push_back({pBC.x, pBC.y, pDC.x, pDC.y});
+        }
+    }
+}
+
+struct EndKey {
+    std::int64_t x, y;
+    auto operator<=>(const EndKey&) const = default;
+};
+
+// Millimetre key of an endpoint. Kept as a pair: folding both into one 64-bit number overflows for
+// eastings beyond about 2300 km and lets distinct points meet for northings beyond 4000 km.
+inline EndKey endKey(double x, double y) { return {std::llround(x * 1000.0), std::llround(y * 1000.0)}; }
+
+// Joins one level's segments into lines: each unused segment starts a line that grows at its tail,
+// then at its head, by the first unused segment (in creation order) sharing the end's millimetre key.
+std::vector<std::vector<ContourPoint>> joinSegments(const std::vector<Segment>& segs) {
+    const std::size_t n = segs.size();
+    // Entry 2*i is segment i's first end, 2*i + 1 its second; sorting by key then entry keeps creation order.
+    std::vector<EndKey> keys(2 * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        keys[2 * i] = endKey(segs[i].ax, segs[i].ay);
+        keys[2 * i + 1] = endKey(segs[i].bx, segs[i].by);
+    }
+    std::vector<std::uint32_t> order(2 * n);
+    for (std::size_t e = 0; e < order.size(); ++e) order[e] = static_cast<std::uint32_t>(e);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t l, std::uint32_t r) {
+        return keys[l] != keys[r] ? keys[l] < keys[r] : l < r;
+    });
+    // Group of every entry and a cursor per group past the entries whose segment is already used.
+    std::vector<std::uint32_t> groupOf(2 * n);
+    std::vector<std::uint32_t> cursor;
+    std::vector<std::uint32_t> groupEnd;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        if (k == 0 || keys[order[k]] != keys[order[k - 1]]) {
+            if (!cursor.empty()) groupEnd.push_back(static_cast<std::uint32_t>(k));
+            cursor.push_back(static_cast<std::uint32_t>(k));
+        }
+        groupOf[order[k]] = static_cast<std::uint32_t>(cursor.size() - 1);
+    }
+    if (!cursor.empty()) groupEnd.push_back(static_cast<std::uint32_t>(order.size()));
+
+    std::vector<bool> used(n, false);
+    auto pointOf = [&](std::uint32_t entry) {
+        const Segment& s = segs[entry / 2];
+        return (entry & 1u) ? ContourPoint{s.bx, s.by} : ContourPoint{s.ax, s.ay};
+    };
+    // The entry at the far end of the next segment joined at `end`, or none.
+    auto next = [&](std::uint32_t end, std::uint32_t& farEnd) {
+        const std::uint32_t g = groupOf[end];
+        std::uint32_t& k = cursor[g];
+        while (k < groupEnd[g] && used[order[k] / 2]) ++k;
+        if (k == groupEnd[g]) return false;
+        const std::uint32_t entry = order[k];
+        used[entry / 2] = true;
+        farEnd = entry ^ 1u;
+        return true;
+    };
+
+    std::vector<std::vector<ContourPoint>> lines;
+    std::vector<ContourPoint> head;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (used[i]) continue;
+        used[i] = true;
+        std::vector<ContourPoint> line{{segs[i].ax, segs[i].ay}, {segs[i].bx, segs[i].by}};
+        std::uint32_t end = static_cast<std::uint32_t>(2 * i + 1);
+        std::uint32_t far = 0;
+        while (next(end, far)) {
+            line.push_back(pointOf(far));
+            end = far;
+        }
+        head.clear();
+        end = static_cast<std::uint32_t>(2 * i);
+        while (next(end, far)) {
+            head.push_back(pointOf(far));
+            end = far;
+        }
+        if (!head.empty()) {
+            std::reverse(head.begin(), head.end());
+            line.insert(line.begin(), head.begin(), head.end());
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+double lineLength(const std::vector<ContourPoint>& pts) {
+    double len = 0.0;
+    for (std::size_t i = 1; i < pts.size(); ++i) len += std::hypot(pts[i].x - pts[i - 1].x, pts[i].y - pts[i - 1].y);
+    return len;
+}
+
+void appendNote(std::string& note, const std::string& text) {
+    if (!note.empty()) note += ' ';
+    note += text;
+}
+
+}  // namespace
+
+double contourStep(const Bbox& frame, int terrainStep, std::string& note) {
+    note.clear();
+    const double s = terrainStep <= 0 ? 1.0 : terrainStep;
+    const double w = frame.maxE - frame.minE;
+    const double h = frame.maxN - frame.minN;
+    const double limit = kContourNodesPerAxis - 1;
+    if (std::floor(w / s) > limit || std::floor(h / s) > limit) {
+        const double step = std::max(s, std::max(w, h) / limit);
+        note = "Poziomice: kadr za duzy dla kroku " + formatNumber(s) + " m - siatka NMT ograniczona do " +
+               std::to_string(kContourNodesPerAxis) + " wezlow na os. Uzyto kroku " + formatNumber(step) +
+               " m, aby zmiescic caly obszar.";
+        return step;
+    }
+    return s;
+}
+
+ContourGrid buildContourGrid(const Bbox& frame, double step, const HeightSource& heights) {
+    ContourGrid grid;
+    grid.x0 = frame.minE;
+    grid.y0 = frame.minN;
+    grid.step = step;
+    if (!(step > 0.0) || !std::isfinite(frame.minE) || !std::isfinite(frame.minN)) return grid;
+    const double nxf = std::floor((frame.maxE - frame.minE) / step) + 1.0;
+    const double nyf = std::floor((frame.maxN - frame.minN) / step) + 1.0;
+    if (!(nxf >= 2.0 && nyf >= 2.0) || nxf * nyf > kMaxGridNodes) return grid;
+    grid.nx = static_cast<std::int32_t>(nxf);
+    grid.ny = static_cast<std::int32_t>(nyf);
+    grid.heights.assign(static_cast<std::size_t>(grid.nx) * static_cast<std::size_t>(grid.ny), kNaN);
+    std::size_t k = 0;
+    for (std::int32_t r = 0; r < grid.ny; ++r) {
+        const double y = grid.y0 + r * step;
+        for (std::int32_t c = 0; c < grid.nx; ++c, ++k) {
+            double z = 0.0;
+            if (heights(grid.x0 + c * step, y, z)) grid.heights[k] = z;
+        }
+    }
+    return grid;
+}
+
+void smoothContourGrid(ContourGrid& grid, double spatialSigma, double heightSigma) {
+    if (grid.nx < 3 || grid.ny < 3 || !(spatialSigma > 0.0) || !(heightSigma > 0.0) || !(grid.step > 0.0)) return;
+    const double radius = std::max(std::ceil(2.0 * spatialSigma / grid.step), 1.0);
+    // A radius wider than the grid reaches no further nodes.
+    const int R = static_cast<int>(std::min<double>(radius, std::max(grid.nx, grid.ny)));
+    const double spatialDen = 2.0 * spatialSigma * spatialSigma;
+    const double heightDen = 2.0 * heightSigma * heightSigma;
+    const double step2 = grid.step * grid.step;
+    const std::vector<double>& old = grid.heights;
+    std::vector<double> out(old.size());
+    for (int r = 0; r < grid.ny; ++r) {
+        for (int c = 0; c < grid.nx; ++c) {
+            const std::size_t k = static_cast<std::size_t>(r) * grid.nx + c;
+            const double h = old[k];
+            if (std::isnan(h)) {
+                out[k] = h;
+                continue;
+            }
+            double sumW = 0.0, sumWH = 0.0;
+            for (int dj = -R; dj <= R; ++dj) {
+                const int rr = r + dj;
+                if (rr < 0 || rr >= grid.ny) continue;
+                for (int di = -R; di <= R; ++di) {
+                    const int cc = c + di;
+                    if (cc < 0 || cc >= grid.nx) continue;
+                    const double h2 = old[static_cast<std::size_t>(rr) * grid.nx + cc];
+                    if (std::isnan(h2)) continue;
+                    const double dh = h2 - h;
+                    const double w = std::exp(-(di * di + dj * dj) * step2 / spatialDen - dh * dh / heightDen);
+                    sumW += w;
+                    sumWH += w * h2;
+                }
+            }
+            out[k] = sumW > 1e-12 ? sumWH / sumW : h;
+        }
+    }
+    grid.heights = std::move(out);
+}
+
+std::vector<ContourLine> traceContours(const ContourGrid& grid, double interval, std::string& note, int maxContours,
+                                       std::size_t maxPoints, const CancelQuery& cancel, bool& cancelled,
+                                       const LevelProgress& progress) {
+    cancelled = false;
+    std::vector<ContourLine> result;
+    if (grid.nx < 2 || grid.ny < 2 || !(interval > 0.0) ||
+        grid.heights.size() != static_cast<std::size_t>(grid.nx) * static_cast<std::size_t>(grid.ny))
+        return result;
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    for (double h : grid.heights) {
+        if (std::isnan(h)) continue;
+        lo = std::min(lo, h);
+        hi = std::max(hi, h);
+    }
+    if (!(lo <= hi)) return result;
+    const double kFirst = std::ceil(lo / interval);
+    const double kLast = std::floor(hi / interval);
+    // Level numbers beyond this cannot be counted exactly; such heights are not terrain.
+    if (!(std::fabs(kFirst) < 1e15 && std::fabs(kLast) < 1e15)) return result;
+    const std::int64_t k0 = static_cast<std::int64_t>(kFirst);
+    std::int64_t levelCount = static_cast<std::int64_t>(kLast) - k0 + 1;
+    bool truncated = false;
+    if (levelCount > maxContours) {
+        levelCount = std::max(maxContours, 0);
+        truncated = true;
+    }
+    const int levels = static_cast<int>(std::max<std::int64_t>(levelCount, 0));
+    auto levelZ = [&](std::int64_t i) { return static_cast<double>(k0 + i) * interval; };
+
+    // Height range of every row of cells, so a sweep skips rows no level of its batch crosses.
+    const int cellRows = grid.ny - 1, cellCols = grid.nx - 1;
+    std::vector<double> rowLo(cellRows, std::numeric_limits<double>::infinity());
+    std::vector<double> rowHi(cellRows, -std::numeric_limits<double>::infinity());
+    for (int r = 0; r < grid.ny; ++r) {
+        for (int c = 0; c < grid.nx; ++c) {
+            const double h = grid.at(c, r);
+            if (std::isnan(h)) continue;
+            for (int cr : {r - 1, r}) {
+                if (cr < 0 || cr >= cellRows) continue;
+                rowLo[cr] = std::min(rowLo[cr], h);
+                rowHi[cr] = std::max(rowHi[cr], h);
+            }
+        }
+    }
+
+    // Cells are visited once per batch of levels; each level's segments still come out in cell order,
+    // exactly as one sweep per level would produce them.
+    std::vector<std::vector<Segment>> batch;
+    int batchBegin = 0, batchEnd = 0;
+    int batchSize = 8;
+    auto sweep = [&](int first, int last) {
+        batch.assign(static_cast<std::size_t>(last - first), {});
+        const double zFirst = levelZ(first), zLast = levelZ(last - 1);
+        for (int r = 0; r < cellRows; ++r) {
+            // A level crosses a cell when it lies above the cell's lowest corner and not above its highest.
+            if (!(rowLo[r] < zLast && zFirst <= rowHi[r])) continue;
+            const double yb = grid.y0 + r * grid.step;
+            const double yt = grid.y0 + (r + 1) * grid.step;
+            for (int c = 0; c < cellCols; ++c) {
+                const double hA = grid.at(c, r), hB = grid.at(c + 1, r);
+                const double hC = grid.at(c + 1, r + 1), hD = grid.at(c, r + 1);
+                if (std::isnan(hA) || std::isnan(hB) || std::isnan(hC) || std::isnan(hD)) continue;
+                const double cLo = std::min(std::min(hA, hB), std::min(hC, hD));
+                const double cHi = std::max(std::max(hA, hB), std::max(hC, hD));
+                if (!(cLo < zLast && zFirst <= cHi)) continue;
+                // Candidate levels, widened by one on each side against rounding; the exact test decides.
+                const std::int64_t from = std::max<std::int64_t>(first, static_cast<std::int64_t>(std::floor(cLo / interval)) - k0 - 1);
+                const std::int64_t to = std::min<std::int64_t>(last - 1, static_cast<std::int64_t>(std::floor(cHi / interval)) - k0 + 1);
+                if (from > to) continue;
+                const double xl = grid.x0 + c * grid.step;
+                const double xr = grid.x0 + (c + 1) * grid.step;
+                for (std::int64_t i = from; i <= to; ++i) {
+                    const double z = levelZ(i);
+                    if (cLo < z && z <= cHi)
+                        cellSegments(z, xl, xr, yb, yt, hA, hB, hC, hD, batch[static_cast<std::size_t>(i - first)]);
+                }
+            }
+        }
+        std::size_t total = 0;
+        for (const auto& b : batch) total += b.size();
+        if (total < kBatchSegmentBudget / 4 && batchSize < 256) batchSize *= 2;
+        else if (total > kBatchSegmentBudget && batchSize > 1) batchSize /= 2;
+    };
+
+    std::size_t totalPoints = 0;
+    for (int i = 0; i < levels; ++i) {
+        if (cancel && cancel()) {
+            note = kCancelledNote;
+            cancelled = true;
+            return result;
+        }
+        if (progress) progress(i, levels);
+        if (i >= batchEnd) {
+            batchBegin = i;
+            batchEnd = std::min(levels, i + batchSize);
+            sweep(batchBegin, batchEnd);
+        }
+        std::vector<Segment>& segs = batch[static_cast<std::size_t>(i - batchBegin)];
+        const double z = levelZ(i);
+        const bool index = (k0 + i) % 5 == 0;
+        auto lines = joinSegments(segs);
+        std::vector<Segment>().swap(segs);
+        for (auto& pts : lines) {
+            if (pts.size() < 2 || lineLength(pts) < 1e-9) continue;
+            if (static_cast<std::int64_t>(result.size()) >= maxContours) {
+                appendNote(note, kTruncatedNote);
+                return result;
+            }
+            totalPoints += pts.size();
+            result.push_back({z, index, std::move(pts)});
+            if (totalPoints > maxPoints) {
+                appendNote(note, kTruncatedNote);
+                return result;
+            }
+        }
+    }
+    if (truncated) appendNote(note, kTruncatedNote);
+    return result;
+}

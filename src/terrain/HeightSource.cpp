@@ -1,0 +1,7 @@
+#include "terrain/HeightSource.h"
+
+#include "formats/AsciiGrid.h"
+
+HeightSource mosaicHeightSource(const std::vector<ElevationGrid>& grids) {
+    return [&grids](double x, double y, double& z) { return mosaicSample(grids, x, y, z); };
+}
