@@ -3,3 +3,5 @@
 
 // argc/argv hold the command's own arguments (argv[0] is the command name).
 int cmdSession(int argc, char** argv);
+int cmdContours(int argc, char** argv);
+int cmdModel(int argc, char** argv);

@@ -17,6 +17,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"session", cmdSession, "session [--palette import|cloud] [--project FILE]"},
+    {"contours", cmdContours, "contours --frame MINX,MINY,MAXX,MAXY --step S --interval I [--smooth] --out PLIK.geojson SIATKA.asc..."},
+    {"model", cmdModel, "model PROJEKT"},
 };
 
 int usage() {

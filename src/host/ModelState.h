@@ -1,0 +1,45 @@
+// Everything a project holds: attributes, elements, geolocation, active story and selection.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "host/Host.h"
+
+// The geometry and settings of one element, by kind.
+using ElementBody = std::variant<PolylineElement, TextElement, FillElement, MeshElement, SlabElement,
+                                 MorphElement, PictureElement>;
+
+// One element as the model keeps it.
+struct StoredElement {
+    ElementHeader header;    // id, type, layer and story (layer mirrors the body's)
+    std::string idText;      // the element's ID text ("CEIS")
+    ElementBody body;
+    bool operator==(const StoredElement&) const = default;
+};
+
+struct ModelState {
+    std::map<std::int32_t, std::vector<Attribute>> attributes;  // kind -> attributes by index - 1
+    std::vector<StoredElement> elements;                        // creation order
+    bool geoLocationSet = false;  // false until the project is first georeferenced
+    GeoLocation geoLocation;
+    std::int32_t activeStory = 0;
+    std::vector<ElementId> selection;
+    bool operator==(const ModelState&) const = default;
+};
+
+// A new project: one layer, a solid and a few vectorial fills, a few materials, nothing else.
+ModelState newProjectState();
+// The host's element type code of a body.
+std::int32_t elementTypeOf(const ElementBody& body);
+// The layer index a body names.
+std::int32_t elementLayerOf(const ElementBody& body);
+// Checks an element's geometry and settings against the model (layers, fills, materials exist,
+// numbers finite, enough points, consistent indices). kHostOk or the host's refusal code.
+HostError checkElement(const ElementBody& body, const ModelState& state);
+// Checks an attribute about to be added to the model (known kind, name 1..255 bytes and free).
+HostError checkNewAttribute(const Attribute& attr, const ModelState& state);
+// Checks a geolocation record (every number finite).
+HostError checkGeoLocation(const GeoLocation& geo);
