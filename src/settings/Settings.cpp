@@ -71,11 +71,19 @@ std::string settingsToJsonText(const Settings& settings) {
 }
 
 Settings loadSettings() {
-    std::ifstream in(settingsPath(), std::ios::binary);
-    if (!in) return defaultSettings();
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return defaultSettings();
-    return settingsFromJsonText(text);
+    const fs::path path = settingsPath();
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return defaultSettings();
+    try {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return defaultSettings();
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad()) return defaultSettings();
+        return settingsFromJsonText(text);
+    } catch (const std::exception&) {
+        // A read error (the stream buffer throws on some) counts as an unreadable file.
+        return defaultSettings();
+    }
 }
 
 bool saveSettings(const Settings& settings) { return writeFileAtomically(settingsPath(), settingsToJsonText(settings)); }

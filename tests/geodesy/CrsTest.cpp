@@ -1,0 +1,238 @@
+// Coordinate conversions checked against an independent implementation (PROJ), plus round trips,
+// zone edges, EPSG recognition and the local affine frame.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "geodesy/Geodesy.h"
+
+namespace {
+
+struct ReferencePoint {
+    double lat, lon;       // degrees
+    double e1992, n1992;   // EPSG:2180
+    int zone;              // PL-2000 EPSG code
+    double e2000, n2000;   // in that zone
+};
+
+// Produced with GDAL 3.6.2 / PROJ (Debian 12), e.g.
+//   echo "<lon> <lat>" | gdaltransform -s_srs EPSG:4326 -t_srs EPSG:2180 -output_xy
+//   echo "<lon> <lat>" | gdaltransform -s_srs EPSG:4326 -t_srs EPSG:<zone> -output_xy
+// The points cover Poland including its far corners; points on or near a zone boundary appear once
+// per neighbouring zone within 1.55 degrees of that zone's central meridian.
+const ReferencePoint kReference[] = {
+    {49.0, 22.9, 785139.699561604, 133156.203345147, 2179, 8419517.90717426, 5429792.65225148},
+    {54.8, 14.2, 191639.404085784, 781278.531961336, 2176, 5448554.88064067, 6074791.69259984},
+    {54.8, 23.5, 789101.851463037, 779998.51673854, 2179, 8467846.58728465, 6074612.84637263},
+    {49.4, 14.1, 144653.379924672, 181831.251118142, 2176, 5434679.79257911, 5474081.10865897},
+    {49.0, 19.0, 500000, 125826.892786894, 2177, 6573165.6466071, 5429691.44873249},
+    {54.9, 18.5, 467945.996739759, 781952.212710918, 2177, 6532073.98689281, 6085743.92313674},
+    {52.2297, 21.0122, 637382.204436183, 486757.209480806, 2178, 7500833.51239267, 5788456.48653932},
+    {50.0647, 19.9450, 567613.619270457, 244587.531162634, 2178, 7424469.10037182, 5548149.62978616},
+    {51.1079, 17.0385, 362728.67539484, 361953.835456785, 2177, 6432667.45096924, 5664093.13580648},
+    {54.3520, 18.6466, 477037.599436204, 720936.520931367, 2177, 6542039.25839442, 6024825.37540979},
+    {53.4285, 14.5528, 204684.703753828, 627375.023522722, 2176, 5470276.70290145, 5921945.41017495},
+    {52.4064, 16.9252, 358907.51176, 506522.74057164, 2177, 6426861.89727564, 5808660.48866108},
+    {51.7592, 19.4560, 531462.813298655, 432633.673075323, 2177, 6600520.56900448, 5737112.44851937},
+    {51.7592, 19.4560, 531462.813298655, 432633.673075323, 2178, 7393404.34487052, 5737237.39401057},
+    {53.1325, 23.1688, 778759.875542968, 593362.799915354, 2179, 8444371.3563404, 5889235.31618741},
+    {50.0412, 21.9991, 714671.443419448, 245856.236904938, 2178, 7571563.85222414, 5545480.98146347},
+    {51.2465, 22.5684, 748954.605822098, 381582.597671878, 2179, 8400048.36950309, 5680045.56851544},
+    {50.2649, 19.0238, 501695.776878842, 266413.3487221, 2177, 6572991.67871167, 5570384.9019675},
+    {53.0138, 18.5984, 473065.215780618, 572118.221098907, 2177, 6540158.81208115, 5875871.1791233},
+    {50.8661, 20.6286, 614569.297751963, 334506.886303945, 2178, 7473855.6642552, 5636821.41393317},
+    {49.2992, 19.9496, 569017.965633887, 159512.04118843, 2178, 7423608.30047693, 5463012.70795278},
+    {52.7325, 15.2369, 246023.806196182, 547402.151152889, 2176, 5516001.68978487, 5844428.24564289},
+    {51.9356, 15.5062, 259912.403929884, 457915.027847825, 2176, 5534811.88744181, 5755855.82045841},
+    {50.6751, 17.9213, 423804.413807685, 312565.887584429, 2177, 6494437.37818168, 5615512.69641061},
+    {54.1944, 16.1722, 315582.65566335, 707040.866089491, 2176, 5576501.76873901, 6007726.19408855},
+    {53.7784, 20.4801, 597501.881196604, 658094.494535526, 2178, 7465729.12700152, 5960917.71933641},
+    {50.2863, 18.6776, 477038.952704571, 268841.520894424, 2177, 6548288.00905714, 5572483.26660912},
+    {52.0, 14.2, 170669.557268934, 470191.018415195, 2176, 5445062.24787838, 5763202.01305982},
+    {52.0, 24.1, 849900.753785993, 471594.936818319, 2179, 8506867.27194719, 5762904.49484609},
+    {49.6, 22.0, 716698.952431566, 196831.667064504, 2178, 7572282.69005978, 5496414.12937012},
+    {54.5, 22.5, 726551.477536043, 742978.069994756, 2179, 8402829.92088355, 6042141.27005729},
+    {54.5, 22.5, 726551.477536043, 742978.069994756, 2178, 7597170.07911645, 6042141.27005729},
+    {51.5, 16.5, 326532.573083425, 406679.449408598, 2177, 6395849.91103447, 5708339.81282423},
+    {51.5, 16.5, 326532.573083425, 406679.449408598, 2176, 5604150.08896553, 5708339.81282423},
+    {51.5, 19.5, 534695.855517026, 403835.332756017, 2178, 7395849.91103447, 5708339.81282423},
+    {51.5, 19.5, 534695.855517026, 403835.332756017, 2177, 6604150.08896553, 5708339.81282423},
+    {51.5, 22.5, 742837.763763206, 409524.721056086, 2179, 8395849.91103447, 5708339.81282423},
+    {51.5, 22.5, 742837.763763206, 409524.721056086, 2178, 7604150.08896553, 5708339.81282423},
+    {50.3, 16.49, 321301.605087231, 273327.129543147, 2176, 5606150.08700313, 5574849.47657087},
+    {50.3, 16.49, 321301.605087231, 273327.129543147, 2177, 6392425.13959903, 5574878.18212464},
+    {53.9, 19.51, 533500.144600544, 670723.740169345, 2178, 7402068.98325352, 5975354.52966512},
+    {53.9, 19.51, 533500.144600544, 670723.740169345, 2177, 6599245.43479943, 5975382.34008505},
+    {50.5, 23.9, 847328.077530457, 304019.285528451, 2179, 8492905.60277618, 5596037.82973864},
+};
+
+double planarDistance(EN a, double e, double n) { return std::hypot(a.e - e, a.n - n); }
+
+// One metre of latitude is about 9e-6 degrees; longitude metres shrink with cos(latitude).
+double geographicDistanceMetres(LatLon a, double lat, double lon) {
+    const double dn = (a.lat - lat) * 111320.0;
+    const double de = (a.lon - lon) * 111320.0 * std::cos(lat * 3.141592653589793 / 180.0);
+    return std::hypot(dn, de);
+}
+
+}  // namespace
+
+TEST(CrsReference, ForwardConversionsAgreeWithIndependentImplementation) {
+    double worst1992 = 0.0;
+    double worst2000 = 0.0;
+    for (const ReferencePoint& r : kReference) {
+        SCOPED_TRACE(testing::Message() << r.lat << "N " << r.lon << "E zone " << r.zone);
+        const EN p1992 = wgs84ToPl1992(r.lat, r.lon);
+        const double d1992 = planarDistance(p1992, r.e1992, r.n1992);
+        EXPECT_LT(d1992, 0.01);
+        // WGS84 -> PL-2000 always goes through PL-1992.
+        const EN p2000 = pl1992ToPl2000(p1992, r.zone);
+        const double d2000 = planarDistance(p2000, r.e2000, r.n2000);
+        EXPECT_LT(d2000, 0.02);
+        worst1992 = std::max(worst1992, d1992);
+        worst2000 = std::max(worst2000, d2000);
+    }
+    RecordProperty("worst_pl1992_mm", std::to_string(worst1992 * 1000.0));
+    RecordProperty("worst_pl2000_mm", std::to_string(worst2000 * 1000.0));
+    std::cout << "worst PL-1992 error " << worst1992 * 1000.0 << " mm, worst PL-2000 error " << worst2000 * 1000.0
+              << " mm over " << std::size(kReference) << " reference points\n";
+}
+
+TEST(CrsReference, InverseConversionsAgreeWithIndependentImplementation) {
+    for (const ReferencePoint& r : kReference) {
+        SCOPED_TRACE(testing::Message() << r.lat << "N " << r.lon << "E zone " << r.zone);
+        // The inverse series lose about 1.5 cm at the eastern and western ends of the country.
+        EXPECT_LT(geographicDistanceMetres(pl1992ToWgs84(r.e1992, r.n1992), r.lat, r.lon), 0.02);
+        EXPECT_LT(geographicDistanceMetres(pl2000ToWgs84(r.e2000, r.n2000, r.zone), r.lat, r.lon), 0.02);
+        EXPECT_LT(planarDistance(pl2000ToPl1992(r.e2000, r.n2000, r.zone), r.e1992, r.n1992), 0.02);
+    }
+}
+
+TEST(CrsRoundTrip, GeographicAndGridRoundTripsOverPoland) {
+    // The closed-form series are exact to well below a millimetre within 3 degrees of the PL-1992
+    // meridian and drift to about 1.5 cm at the country's far ends (5.2 degrees away).
+    for (double lat = 49.0; lat <= 54.9; lat += 0.5) {
+        for (double lon = 14.0; lon <= 24.2; lon += 0.4) {
+            SCOPED_TRACE(testing::Message() << lat << "N " << lon << "E");
+            const bool central = std::fabs(lon - 19.0) <= 3.0;
+            const double degTolerance = central ? 1e-8 : 3e-7;
+            const double metreTolerance = central ? 0.0015 : 0.02;
+
+            const EN p1992 = wgs84ToPl1992(lat, lon);
+            const LatLon back = pl1992ToWgs84(p1992);
+            EXPECT_NEAR(back.lat, lat, degTolerance);
+            EXPECT_NEAR(back.lon, lon, degTolerance);
+
+            const int zone = pl2000ZoneForLongitude(lon);
+            const EN p2000 = pl1992ToPl2000(p1992, zone);
+            EXPECT_LT(planarDistance(pl2000ToPl1992(p2000, zone), p1992.e, p1992.n), metreTolerance);
+            const LatLon geo = pl2000ToWgs84(p2000, zone);
+            EXPECT_NEAR(geo.lat, lat, degTolerance);
+            EXPECT_NEAR(geo.lon, lon, degTolerance);
+        }
+    }
+}
+
+TEST(CrsKnownPoints, CentralMeridianAndWarsaw) {
+    const EN centre = wgs84ToPl1992(52.0, 19.0);
+    EXPECT_NEAR(centre.e, 500000.0, 1e-6);
+    EXPECT_NEAR(centre.n, 459309.21, 0.005);
+
+    const EN warsaw = wgs84ToPl1992(52.2297, 21.0122);
+    EXPECT_NEAR(warsaw.e, 637382.20, 0.005);
+    EXPECT_NEAR(warsaw.n, 486757.21, 0.005);
+    const LatLon back = pl1992ToWgs84(warsaw);
+    EXPECT_NEAR(back.lat, 52.2297, 1e-8);
+    EXPECT_NEAR(back.lon, 21.0122, 1e-8);
+
+    // On a zone's central meridian the easting is the false easting, up to the error of the detour
+    // through PL-1992 (largest in zone 8, 5 degrees from the PL-1992 meridian).
+    for (int zone = 2176; zone <= 2179; ++zone) {
+        const double meridian = (zone - 2176) * 3.0 + 15.0;
+        const EN p = pl1992ToPl2000(wgs84ToPl1992(51.0, meridian), zone);
+        EXPECT_NEAR(p.e, (zone - 2171) * 1000000.0 + 500000.0, 0.02) << zone;
+    }
+}
+
+TEST(CrsErrors, EveryPl2000OperationRejectsCodesOutsideItsZones) {
+    for (int epsg : {2180, 2175, 0, -1, 2000, 4326}) {
+        SCOPED_TRACE(epsg);
+        auto expectRejected = [](auto&& call) {
+            try {
+                call();
+                ADD_FAILURE() << "no exception";
+            } catch (const std::invalid_argument& e) {
+                EXPECT_STREQ(e.what(), "Nieobslugiwany EPSG PL-2000");
+            }
+        };
+        expectRejected([&] { pl1992ToPl2000(500000.0, 500000.0, epsg); });
+        expectRejected([&] { pl2000ToWgs84(7500000.0, 5800000.0, epsg); });
+        expectRejected([&] { pl2000ToPl1992(7500000.0, 5800000.0, epsg); });
+        expectRejected([&] { localAffinePl1992ToPl2000(Bbox{500000.0, 500000.0, 501000.0, 501000.0}, epsg); });
+    }
+    EXPECT_NO_THROW(pl1992ToPl2000(500000.0, 500000.0, 2176));
+    EXPECT_NO_THROW(pl1992ToPl2000(500000.0, 500000.0, 2179));
+}
+
+TEST(CrsZones, LongitudeBoundariesBelongToTheEasternZone) {
+    EXPECT_EQ(pl2000ZoneForLongitude(14.0), 2176);
+    EXPECT_EQ(pl2000ZoneForLongitude(16.4999999), 2176);
+    EXPECT_EQ(pl2000ZoneForLongitude(16.5), 2177);
+    EXPECT_EQ(pl2000ZoneForLongitude(19.4999999), 2177);
+    EXPECT_EQ(pl2000ZoneForLongitude(19.5), 2178);
+    EXPECT_EQ(pl2000ZoneForLongitude(22.4999999), 2178);
+    EXPECT_EQ(pl2000ZoneForLongitude(22.5), 2179);
+    EXPECT_EQ(pl2000ZoneForLongitude(25.0), 2179);
+    // No bounds check: the outermost zones extend indefinitely.
+    EXPECT_EQ(pl2000ZoneForLongitude(-180.0), 2176);
+    EXPECT_EQ(pl2000ZoneForLongitude(180.0), 2179);
+}
+
+TEST(CrsText, EpsgCodeFoundAnywhereLowestWins) {
+    EXPECT_EQ(epsgFromCrsText("EPSG:2178"), 2178);
+    EXPECT_EQ(epsgFromCrsText("ETRF2000-PL / CS2000/21 (EPSG:2178)"), 2178);
+    EXPECT_EQ(epsgFromCrsText("urn:ogc:def:crs:EPSG::2180"), 2180);
+    EXPECT_EQ(epsgFromCrsText("EPSG:2180 EPSG:2177"), 2177);
+    EXPECT_EQ(epsgFromCrsText("EPSG:4326"), 0);
+    EXPECT_EQ(epsgFromCrsText("PL-2000"), 0);
+    EXPECT_EQ(epsgFromCrsText(""), 0);
+    // WKT as GDAL writes it for zone 7: the other numbers in it must not be mistaken for a code.
+    const std::string wkt =
+        "PROJCS[\"ETRF2000-PL / CS2000/21\", GEOGCS[\"ETRF2000-PL\", DATUM[\"ETRF2000_Poland\", SPHEROID[\"GRS "
+        "1980\",6378137,298.257222101, AUTHORITY[\"EPSG\",\"7019\"]], AUTHORITY[\"EPSG\",\"1305\"]], "
+        "PRIMEM[\"Greenwich\",0, AUTHORITY[\"EPSG\",\"8901\"]], UNIT[\"degree\",0.0174532925199433, "
+        "AUTHORITY[\"EPSG\",\"9122\"]], AUTHORITY[\"EPSG\",\"9702\"]], PROJECTION[\"Transverse_Mercator\"], "
+        "PARAMETER[\"latitude_of_origin\",0], PARAMETER[\"central_meridian\",21], "
+        "PARAMETER[\"scale_factor\",0.999923], PARAMETER[\"false_easting\",7500000], "
+        "PARAMETER[\"false_northing\",0], UNIT[\"metre\",1, AUTHORITY[\"EPSG\",\"9001\"]], "
+        "AXIS[\"Northing\",NORTH], AXIS[\"Easting\",EAST], AUTHORITY[\"EPSG\",\"2178\"]]";
+    EXPECT_EQ(epsgFromCrsText(wkt), 2178);
+}
+
+TEST(CrsLocalAffine, FrameMatchesSeriesNearItsCentre) {
+    const Bbox box{630000.0, 480000.0, 632000.0, 482000.0};  // 2 km around Warsaw, PL-1992
+    const LocalAffine f = localAffinePl1992ToPl2000(box, 2178);
+    EXPECT_DOUBLE_EQ(f.centre1992E, 631000.0);
+    EXPECT_DOUBLE_EQ(f.centre1992N, 481000.0);
+    const EN p0 = pl1992ToPl2000(631000.0, 481000.0, 2178);
+    EXPECT_DOUBLE_EQ(f.centre2000E, p0.e);
+    EXPECT_DOUBLE_EQ(f.centre2000N, p0.n);
+    const EN pe = pl1992ToPl2000(631001.0, 481000.0, 2178);
+    const EN pn = pl1992ToPl2000(631000.0, 481001.0, 2178);
+    EXPECT_DOUBLE_EQ(f.eastPerEast, pe.e - p0.e);
+    EXPECT_DOUBLE_EQ(f.northPerEast, pe.n - p0.n);
+    EXPECT_DOUBLE_EQ(f.eastPerNorth, pn.e - p0.e);
+    EXPECT_DOUBLE_EQ(f.northPerNorth, pn.n - p0.n);
+
+    // The grids are rotated against each other (meridian convergence), so the cross terms are not zero.
+    EXPECT_GT(std::fabs(f.northPerEast), 1e-3);
+    const EN atCentre = f.apply({631000.0, 481000.0});
+    EXPECT_DOUBLE_EQ(atCentre.e, p0.e);
+    EXPECT_DOUBLE_EQ(atCentre.n, p0.n);
+    for (EN corner : {EN{630000.0, 480000.0}, EN{632000.0, 480000.0}, EN{630000.0, 482000.0}, EN{632000.0, 482000.0}}) {
+        const EN series = pl1992ToPl2000(corner, 2178);
+        EXPECT_LT(planarDistance(f.apply(corner), series.e, series.n), 0.005);
+    }
+}

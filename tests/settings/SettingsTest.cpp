@@ -1,0 +1,201 @@
+// The settings file through the real load/save functions and a private XDG_CONFIG_HOME.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "settings/SettingsAndDiagnostics.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+namespace {
+
+// Points one environment variable somewhere else for the life of the object.
+class EnvOverride {
+public:
+    EnvOverride(const char* name, const std::optional<std::string>& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value) ::setenv(name, value->c_str(), 1);
+        else ::unsetenv(name);
+    }
+    ~EnvOverride() {
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+    EnvOverride(const EnvOverride&) = delete;
+    EnvOverride& operator=(const EnvOverride&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+class SettingsFile : public testing::Test {
+protected:
+    testsupport::TempDir tmp;
+    EnvOverride config{"XDG_CONFIG_HOME", (tmp.path / "config").string()};
+    fs::path file() const { return tmp.path / "config" / "TERRAVOX" / "settings.json"; }
+    void store(const std::string& text) { writeFile(file(), text); }
+};
+
+}  // namespace
+
+TEST(DataTypes, TableKeysAndDefaultLayers) {
+    const auto& all = Settings::wszystkieTypy();
+    ASSERT_EQ(all.size(), 20u);
+    EXPECT_EQ(&all, &Settings::wszystkieTypy());  // built once, shared
+    std::set<std::string> keys;
+    for (size_t i = 0; i < all.size(); ++i) {
+        EXPECT_EQ(static_cast<int>(all[i]), static_cast<int>(i));
+        const std::string key = dataTypeKey(all[i]);
+        EXPECT_TRUE(keys.insert(key).second) << "duplicate key " << key;
+        DataType back{};
+        ASSERT_TRUE(dataTypeFromKey(key, back)) << key;
+        EXPECT_EQ(back, all[i]);
+        EXPECT_EQ(defaultLayerName(all[i]).rfind("GIS_", 0), 0u) << key;
+    }
+    EXPECT_STREQ(dataTypeKey(DataType::dzialki), "dzialki");
+    EXPECT_STREQ(dataTypeKey(DataType::budynkindsm), "budynkindsm");
+    EXPECT_EQ(defaultLayerName(DataType::budynkindsm), "GIS_BUDYNKI_NMPT");
+    EXPECT_EQ(defaultLayerName(DataType::budynkirekon), "GIS_BUDYNKI_LOD2_REKON");
+    EXPECT_EQ(defaultLayerName(DataType::wodachmura), "GIS_WODA_CHMURA");
+
+    for (int other : {20, -1, 1000}) {
+        EXPECT_STREQ(dataTypeKey(static_cast<DataType>(other)), "inne");
+        EXPECT_EQ(defaultLayerName(static_cast<DataType>(other)), "");
+    }
+    DataType unused{};
+    EXPECT_FALSE(dataTypeFromKey("inne", unused));
+    EXPECT_FALSE(dataTypeFromKey("", unused));
+}
+
+TEST_F(SettingsFile, MissingOrBrokenFileGivesDefaults) {
+    const Settings defaults = defaultSettings();
+    EXPECT_EQ(defaults.layers.size(), 20u);
+    EXPECT_EQ(defaults.basemap, "osm");
+    EXPECT_EQ(defaults.upgToken, "");
+    EXPECT_FALSE(defaults.hasZAnchor);
+
+    EXPECT_EQ(loadSettings(), defaults);
+    // Building the path creates the folder.
+    EXPECT_EQ(settingsPath(), file());
+    EXPECT_TRUE(fs::is_directory(file().parent_path()));
+
+    for (const std::string broken : {"", "{", "{\"basemap\":\"sat\"", "[1,2]", "\"text\"", "null",
+                                     "{\"basemap\":\"\xff\"}", "{\"zAnchor\":1e400}"}) {
+        SCOPED_TRACE(broken);
+        store(broken);
+        EXPECT_EQ(loadSettings(), defaults);
+    }
+}
+
+TEST_F(SettingsFile, WrongTypesKeepOnlyThatKeysDefault) {
+    store(R"({"layers":{"dzialki":"A","budynki":7,"nieznany":"X","mpzp":null},"upgToken":5,"basemap":"sat","zAnchor":"123"})");
+    Settings s = loadSettings();
+    EXPECT_EQ(s.layers[DataType::dzialki], "A");
+    EXPECT_EQ(s.layers[DataType::budynki], "GIS_BUDYNKI");
+    EXPECT_EQ(s.layers[DataType::mpzp], "GIS_MPZP");
+    EXPECT_EQ(s.layers.size(), 20u);
+    EXPECT_EQ(s.upgToken, "");
+    EXPECT_EQ(s.basemap, "sat");
+    EXPECT_FALSE(s.hasZAnchor);
+    EXPECT_EQ(s.zAnchor, 0.0);
+
+    store(R"({"layers":["GIS_X"],"upgToken":"abc","basemap":{},"zAnchor":123})");
+    s = loadSettings();
+    EXPECT_EQ(s.layers, defaultSettings().layers);
+    EXPECT_EQ(s.upgToken, "abc");
+    EXPECT_EQ(s.basemap, "osm");
+    EXPECT_TRUE(s.hasZAnchor);
+    EXPECT_EQ(s.zAnchor, 123.0);
+
+    // A text editor may put a byte-order mark in front.
+    store("\xEF\xBB\xBF{\"zAnchor\":-4.25}");
+    s = loadSettings();
+    EXPECT_TRUE(s.hasZAnchor);
+    EXPECT_EQ(s.zAnchor, -4.25);
+}
+
+TEST_F(SettingsFile, SavedTextHasNameOrderIndentAndRawUtf8) {
+    Settings s = defaultSettings();
+    s.layers = {{DataType::dzialki, "Działki ewidencyjne"}, {DataType::wodachmura, "GIS_WODA"}};
+    s.upgToken = "tok";
+    ASSERT_TRUE(saveSettings(s));
+    EXPECT_EQ(readFile(file()),
+              "{\n"
+              "  \"basemap\": \"osm\",\n"
+              "  \"layers\": {\n"
+              "    \"dzialki\": \"Działki ewidencyjne\",\n"
+              "    \"wodachmura\": \"GIS_WODA\"\n"
+              "  },\n"
+              "  \"upgToken\": \"tok\"\n"
+              "}");
+
+    s.hasZAnchor = true;
+    s.zAnchor = 112.5;
+    ASSERT_TRUE(saveSettings(s));
+    const std::string text = readFile(file());
+    EXPECT_NE(text.find("\"upgToken\": \"tok\",\n  \"zAnchor\": 112.5\n}"), std::string::npos) << text;
+}
+
+TEST_F(SettingsFile, RoundTripSurvivesRestart) {
+    Settings s = defaultSettings();
+    s.layers[DataType::budynki] = "Budynki – żółć";
+    s.layers[DataType::poziomicechmura3d] = "GIS_3D";
+    s.basemap = "ortho";
+    s.upgToken = "Bearer-ą";
+    s.hasZAnchor = true;
+    s.zAnchor = 0.1 + 0.2;  // a value that needs all 17 digits to come back exactly
+    ASSERT_TRUE(saveSettings(s));
+    EXPECT_EQ(loadSettings(), s);
+
+    // No temporary files stay next to the settings.
+    size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(file().parent_path())) {
+        ++entries;
+        EXPECT_EQ(e.path().filename(), "settings.json");
+    }
+    EXPECT_EQ(entries, 1u);
+}
+
+TEST_F(SettingsFile, UnwritableLocationReportsFailureAndKeepsOldFile) {
+    store("{\"basemap\":\"stare\"}");
+    ::chmod(file().c_str(), 0600);
+    Settings s = defaultSettings();
+    s.basemap = "nowe";
+    ASSERT_TRUE(saveSettings(s));
+    struct stat st{};
+    ASSERT_EQ(::stat(file().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file's rights survive a save";
+
+    // The settings file name taken by a folder: the save fails, nothing is reported as written.
+    fs::remove(file());
+    fs::create_directories(file());
+    EXPECT_FALSE(saveSettings(s));
+    EXPECT_TRUE(fs::is_directory(file()));
+    EXPECT_EQ(loadSettings(), defaultSettings());
+
+    // The configuration folder is a plain file: no folder, no file, defaults on load.
+    EnvOverride blocked("XDG_CONFIG_HOME", (tmp.path / "plainfile").string());
+    writeFile(tmp.path / "plainfile", "x");
+    EXPECT_FALSE(saveSettings(s));
+    EXPECT_EQ(loadSettings(), defaultSettings());
+    EXPECT_EQ(readFile(tmp.path / "plainfile"), "x");
+}
+
+TEST(SettingsText, InvalidUtf8IsReplacedNotFatal) {
+    Settings s = defaultSettings();
+    s.layers[DataType::pog] = "GIS_\xff";
+    std::string text;
+    ASSERT_NO_THROW(text = settingsToJsonText(s));
+    const Settings back = settingsFromJsonText(text);
+    EXPECT_EQ(back.layers.at(DataType::pog), "GIS_\xEF\xBF\xBD");
+    EXPECT_EQ(back.layers.at(DataType::dzialki), "GIS_DZIALKI");
+}
