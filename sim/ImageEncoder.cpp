@@ -1,0 +1,77 @@
+#include "ImageEncoder.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include <jpeglib.h>
+
+RgbaImage::RgbaImage(int w, int h, std::uint32_t rgba)
+    : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4) {
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+        pixels[i] = static_cast<std::uint8_t>(rgba >> 24);
+        pixels[i + 1] = static_cast<std::uint8_t>(rgba >> 16);
+        pixels[i + 2] = static_cast<std::uint8_t>(rgba >> 8);
+        pixels[i + 3] = static_cast<std::uint8_t>(rgba);
+    }
+}
+
+void RgbaImage::set(int x, int y, std::uint32_t rgba) {
+    if (x < 0 || y < 0 || x >= width || y >= height) return;
+    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4;
+    pixels[i] = static_cast<std::uint8_t>(rgba >> 24);
+    pixels[i + 1] = static_cast<std::uint8_t>(rgba >> 16);
+    pixels[i + 2] = static_cast<std::uint8_t>(rgba >> 8);
+    pixels[i + 3] = static_cast<std::uint8_t>(rgba);
+}
+
+std::string encodePng(const RgbaImage& image) {
+    png_image png;
+    std::memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(image.width);
+    png.height = static_cast<png_uint_32>(image.height);
+    png.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&png, nullptr, &size, 0, image.pixels.data(), 0, nullptr)) return {};
+    std::string out(size, '\0');
+    if (!png_image_write_to_memory(&png, out.data(), &size, 0, image.pixels.data(), 0, nullptr)) return {};
+    out.resize(size);
+    return out;
+}
+
+std::string encodeJpeg(const RgbaImage& image, int quality) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(image.width);
+    info.image_height = static_cast<JDIMENSION>(image.height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<unsigned char> row(static_cast<std::size_t>(image.width) * 3);
+    while (info.next_scanline < info.image_height) {
+        const std::uint8_t* src = image.pixels.data() + static_cast<std::size_t>(info.next_scanline) * image.width * 4;
+        for (int x = 0; x < image.width; ++x) {
+            // Transparent pixels become white, as a JPEG cannot carry alpha.
+            const unsigned alpha = src[x * 4 + 3];
+            for (int c = 0; c < 3; ++c)
+                row[static_cast<std::size_t>(x) * 3 + c] =
+                    static_cast<unsigned char>((src[x * 4 + c] * alpha + 255 * (255 - alpha)) / 255);
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::string out(reinterpret_cast<const char*>(buffer), size);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return out;
+}

@@ -1,0 +1,48 @@
+// A scenario: the data sets the simulator serves, each bound to a host and a path.
+#pragma once
+#include <functional>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <vector>
+
+#include "SimHttp.h"
+
+class WfsService;
+class WmsService;
+
+// Answers one request; returns false when the request is not one it serves.
+using SimHandler = std::function<bool(const SimRequest&, SimResponse&)>;
+
+class Scenario {
+public:
+    // Binds a handler. Host "*" (or empty) matches any host; a path ending in "*" is a prefix.
+    // Routes added later take precedence, so a test can override a scenario's answer.
+    void addHandler(const std::string& host, const std::string& path, SimHandler handler);
+    // A fixed body for one method ("" = any method).
+    void addText(const std::string& host, const std::string& path, const std::string& body,
+                 const std::string& contentType, const std::string& method = {});
+    // A downloadable file with a Content-Length.
+    void addFile(const std::string& host, const std::string& path, const std::string& bytes,
+                 const std::string& contentType = "application/octet-stream");
+    // A generated file of `size` deterministic bytes, streamed without holding it in memory.
+    void addGeneratedFile(const std::string& host, const std::string& path, long long size);
+    // OGC services.
+    void addWfs(const std::string& host, const std::string& path, std::shared_ptr<WfsService> service);
+    void addWms(const std::string& host, const std::string& path, std::shared_ptr<WmsService> service);
+
+    // Answers the request from the newest matching route that accepts it; false when none does.
+    bool handle(const SimRequest& request, SimResponse& response) const;
+
+private:
+    struct Route {
+        std::string host;
+        std::string path;
+        SimHandler handler;
+    };
+    mutable std::shared_mutex mutex_;
+    std::vector<Route> routes_;
+};
+
+// The byte at `offset` of a generated file (so a test can check what arrived).
+char generatedByte(long long offset);

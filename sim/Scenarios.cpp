@@ -1,0 +1,19 @@
+#include "Scenarios.h"
+
+const std::vector<ScenarioEntry>& scenarioTable() {
+    static const std::vector<ScenarioEntry> table = {
+        {"demo", "Warszawa: granice, dzialki i budynki, ortofotomapa, geokodery, rejestr planow", buildDemoScenario},
+        {"empty", "bez danych (tylko odpowiedzi z testow)", [](Scenario&) {}},
+    };
+    return table;
+}
+
+bool buildScenario(const std::string& name, Scenario& scenario) {
+    for (const auto& entry : scenarioTable()) {
+        if (entry.name == name) {
+            entry.build(scenario);
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,21 @@
+// Named scenarios of the simulator. A data set lives in its own file as a builder function and is listed once
+// in the table in Scenarios.cpp, so later work adds data without touching the server.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "Scenario.h"
+
+struct ScenarioEntry {
+    std::string name;
+    std::string description;
+    void (*build)(Scenario&);
+};
+
+// Every named scenario, the default ("demo") first.
+const std::vector<ScenarioEntry>& scenarioTable();
+// Fills `scenario` with the named data sets; false for an unknown name.
+bool buildScenario(const std::string& name, Scenario& scenario);
+
+// The default data sets: a Warsaw neighbourhood on the national and county services, geocoders, planning register.
+void buildDemoScenario(Scenario& scenario);
