@@ -1,0 +1,7 @@
+// CRC-32C (Castagnoli), the checksum that closes every E57 page.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Reflected polynomial 0x82F63B78, initial value 0xFFFFFFFF, final complement.
+std::uint32_t crc32c(const void* data, std::size_t size);

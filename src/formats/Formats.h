@@ -1,0 +1,5 @@
+// Geodata formats: what the readers and writers of this folder produce and take.
+#pragma once
+#include "formats/CloudPoint.h"  // CloudPoint: x, y, z with 8-bit colour and a LAS class byte
+#include "formats/Crc32c.h"      // crc32c: the Castagnoli checksum of E57 pages
+#include "formats/E57Writer.h"   // writeE57: one-scan E57 file from a list of CloudPoints

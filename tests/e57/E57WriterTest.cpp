@@ -1,0 +1,326 @@
+// E57 files read back with an independent reader: page checksums, header offsets, section and packet
+// layout, the XML tree and the bounds.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <random>
+
+#include "E57TestReader.h"
+#include "formats/E57Writer.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+std::vector<CloudPoint> pointsAt(std::size_t n, double x, double y, double z) {
+    std::vector<CloudPoint> pts(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        pts[i] = {x + 0.25 * static_cast<double>(i), y - 0.5 * static_cast<double>(i), z, static_cast<std::uint8_t>(i),
+                  static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(255 - i % 256), 2};
+    }
+    return pts;
+}
+
+// Writes and reads back; fails the test when the writer refuses or the reader finds a fault.
+void writeAndRead(const std::vector<CloudPoint>& pts, const std::filesystem::path& path, e57test::File& f) {
+    std::string error;
+    ASSERT_TRUE(writeE57(path, pts, error)) << error;
+    e57test::read(f, path);
+    ASSERT_EQ(f.error, "");
+    ASSERT_EQ(f.badChecksums, 0u);
+    ASSERT_EQ(f.scans.size(), 1u);
+}
+
+std::string text(const pugi::xml_node& n) { return n.text().get(); }
+
+}  // namespace
+
+TEST(E57Reader, UnderstandsFilesOfAnotherWriter) {
+    GD_REQUIRE_REALDATA("e57/pdal_A4.e57");
+    GD_REQUIRE_REALDATA("e57/pdal_A_B.e57");
+    e57test::File a4;
+    e57test::read(a4, testsupport::realdata("e57/pdal_A4.e57"));
+    ASSERT_EQ(a4.error, "");
+    EXPECT_EQ(a4.badChecksums, 0u);
+    EXPECT_EQ(a4.physicalLength, 4096u);
+    EXPECT_EQ(a4.xmlPhysicalOffset, 176u);
+    EXPECT_EQ(a4.xmlLogicalLength, 2996u);
+    ASSERT_EQ(a4.scans.size(), 1u);
+    const e57test::Scan& s = a4.scans[0];
+    EXPECT_EQ(s.name, "A4 - Cloud");
+    EXPECT_EQ(s.recordCount, 4u);
+    EXPECT_EQ(s.dataPhysicalOffset, 80u);
+    pugi::xml_node bounds = a4.doc.child("e57Root").child("data3D").child("vectorChild").child("cartesianBounds");
+    for (double x : s.column("cartesianX")) {
+        EXPECT_GE(x, bounds.child("xMinimum").text().as_double());
+        EXPECT_LE(x, bounds.child("xMaximum").text().as_double());
+    }
+    for (double r : s.column("colorRed")) EXPECT_TRUE(r >= 0 && r <= 255);
+
+    e57test::File ab;
+    e57test::read(ab, testsupport::realdata("e57/pdal_A_B.e57"));
+    ASSERT_EQ(ab.error, "");
+    ASSERT_EQ(ab.scans.size(), 2u);
+    EXPECT_EQ(ab.scans[0].recordCount, 2u);
+    EXPECT_EQ(ab.scans[1].recordCount, 4u);
+    // The same four points of A4 appear as the second scan.
+    EXPECT_EQ(ab.scans[1].column("cartesianX"), s.column("cartesianX"));
+    EXPECT_EQ(ab.scans[1].column("colorBlue"), s.column("colorBlue"));
+}
+
+TEST(E57Writer, OnePointFileHasTheSmallestLayout) {
+    TempDir dir;
+    e57test::File f;
+    writeAndRead({{12.34, -5.678, 101.1, 10, 20, 30, 2}}, dir / "one.e57", f);
+    EXPECT_EQ(f.versionMajor, 1u);
+    EXPECT_EQ(f.versionMinor, 0u);
+    EXPECT_EQ(f.pageSize, 1024u);
+    EXPECT_EQ(f.physical.size(), f.physicalLength);
+    const e57test::Scan& s = f.scans[0];
+    EXPECT_EQ(s.fileOffset, 48u);
+    EXPECT_EQ(s.sectionLength, 68u);
+    EXPECT_EQ(s.dataPhysicalOffset, 80u);
+    EXPECT_EQ(s.indexPhysicalOffset, 0u);
+    ASSERT_EQ(s.packets.size(), 1u);
+    EXPECT_EQ(s.packets[0].length, 36u);
+    EXPECT_EQ(s.packets[0].streamLengths, (std::vector<std::uint16_t>{4, 4, 4, 1, 1, 1}));
+    EXPECT_EQ(s.packets[0].paddingBytes, std::string(3, '\0'));
+    EXPECT_EQ(f.xmlPhysicalOffset, 48u + 68u);
+    // Bytes of the reserved field and of the last page after the XML are zero.
+    EXPECT_EQ(f.logical.substr(49, 7), std::string(7, '\0'));
+    EXPECT_EQ(f.logical.find_first_not_of('\0', 116 + f.xmlLogicalLength), std::string::npos);
+
+    pugi::xml_node scan = f.doc.child("e57Root").child("data3D").child("vectorChild");
+    EXPECT_EQ(text(scan.child("indexBounds").child("rowMaximum")), "0");
+    const float x = 12.34f, y = -5.678f, z = 101.1f;
+    pugi::xml_node b = scan.child("cartesianBounds");
+    EXPECT_EQ(b.child("xMinimum").text().as_double(), double(x));
+    EXPECT_EQ(b.child("xMaximum").text().as_double(), double(x));
+    EXPECT_EQ(b.child("yMinimum").text().as_double(), double(y));
+    EXPECT_EQ(b.child("yMaximum").text().as_double(), double(y));
+    EXPECT_EQ(b.child("zMinimum").text().as_double(), double(z));
+    EXPECT_EQ(b.child("zMaximum").text().as_double(), double(z));
+    pugi::xml_node proto = scan.child("points").child("prototype");
+    EXPECT_EQ(proto.child("cartesianX").text().as_double(), double(x));
+    EXPECT_EQ(proto.child("cartesianY").attribute("minimum").as_double(), double(y));
+    EXPECT_EQ(proto.child("cartesianZ").attribute("maximum").as_double(), double(z));
+    EXPECT_EQ(s.column("cartesianX"), std::vector<double>{double(x)});
+    EXPECT_EQ(s.column("colorRed"), std::vector<double>{10});
+    EXPECT_EQ(s.column("colorGreen"), std::vector<double>{20});
+    EXPECT_EQ(s.column("colorBlue"), std::vector<double>{30});
+}
+
+TEST(E57Writer, XmlTreeIsCompleteAndRaw) {
+    TempDir dir;
+    e57test::File f;
+    writeAndRead(pointsAt(3, 1.0, 2.0, 3.0), dir / "tree.e57", f);
+    EXPECT_EQ(f.xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?><e57Root", 0), 0u) << f.xml.substr(0, 80);
+    EXPECT_EQ(f.xml.find('\n'), std::string::npos);
+    EXPECT_NE(f.xml.find("<guid type=\"String\"><![CDATA[{aaaaaaaa-0000-0000-0000-000000000001}]]></guid>"),
+              std::string::npos);
+
+    pugi::xml_node root = f.doc.child("e57Root");
+    EXPECT_STREQ(root.attribute("type").value(), "Structure");
+    EXPECT_STREQ(root.attribute("xmlns").value(), "http://www.astm.org/COMMIT/E57/2010-e57-v1.0");
+    std::vector<std::string> top;
+    for (pugi::xml_node c : root.children()) top.push_back(c.name());
+    EXPECT_EQ(top, (std::vector<std::string>{"formatName", "guid", "versionMajor", "versionMinor",
+                                             "e57LibraryVersion", "coordinateMetadata", "creationDateTime", "data3D",
+                                             "images2D"}));
+    EXPECT_EQ(text(root.child("formatName")), "ASTM E57 3D Imaging Data File");
+    EXPECT_EQ(text(root.child("versionMajor")), "1");
+    EXPECT_EQ(text(root.child("e57LibraryVersion")), "velmora-e57-0.1");
+    EXPECT_TRUE(root.child("versionMinor").empty() == false && !root.child("versionMinor").first_child());
+    EXPECT_STREQ(root.child("data3D").attribute("allowHeterogeneousChildren").value(), "1");
+
+    pugi::xml_node scan = root.child("data3D").child("vectorChild");
+    std::vector<std::string> names;
+    for (pugi::xml_node c : scan.children()) names.push_back(c.name());
+    EXPECT_EQ(names, (std::vector<std::string>{"guid", "name", "temperature", "relativeHumidity",
+                                               "atmosphericPressure", "description", "indexBounds", "colorLimits",
+                                               "cartesianBounds", "pose", "acquisitionStart", "acquisitionEnd",
+                                               "points"}));
+    EXPECT_EQ(text(scan.child("guid")), "{aaaaaaaa-0000-0000-0000-000000000002}");
+    EXPECT_EQ(text(scan.child("name")), "velmora_cloud");
+    EXPECT_EQ(text(scan.child("indexBounds").child("rowMaximum")), "2");
+    EXPECT_EQ(text(scan.child("colorLimits").child("colorGreenMaximum")), "255");
+    EXPECT_EQ(text(scan.child("pose").child("rotation").child("w")), "1");
+    EXPECT_STREQ(scan.child("pose").child("translation").child("x").attribute("type").value(), "Float");
+
+    pugi::xml_node points = scan.child("points");
+    EXPECT_STREQ(points.attribute("type").value(), "CompressedVector");
+    EXPECT_STREQ(points.attribute("recordCount").value(), "3");
+    pugi::xml_node x = points.child("prototype").child("cartesianX");
+    EXPECT_STREQ(x.attribute("precision").value(), "single");
+    EXPECT_STREQ(x.attribute("minimum").value(), "1");
+    EXPECT_STREQ(x.attribute("maximum").value(), "1.5");
+    EXPECT_EQ(text(x), "1.25");
+    EXPECT_STREQ(points.child("prototype").child("colorBlue").attribute("maximum").value(), "255");
+    EXPECT_STREQ(points.child("codecs").attribute("type").value(), "Vector");
+    EXPECT_FALSE(points.child("codecs").first_child());
+}
+
+TEST(E57Writer, PacketsHoldAtMost1057PointsAndRoundTrip) {
+    TempDir dir;
+    for (std::size_t n : {1057u, 1058u, 5000u}) {
+        std::mt19937 rng(static_cast<unsigned>(n));
+        std::uniform_real_distribution<double> coord(-500.0, 500.0);
+        std::vector<CloudPoint> pts(n);
+        for (auto& p : pts) {
+            p = {coord(rng), coord(rng), coord(rng) / 10, static_cast<std::uint8_t>(rng()),
+                 static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), 0};
+        }
+        e57test::File f;
+        writeAndRead(pts, dir / ("n" + std::to_string(n) + ".e57"), f);
+        const e57test::Scan& s = f.scans[0];
+        const std::size_t packets = (n + 1056) / 1057;
+        ASSERT_EQ(s.packets.size(), packets) << n;
+        std::uint64_t total = 0;
+        for (std::size_t k = 0; k < packets; ++k) {
+            const std::size_t m = k + 1 < packets ? 1057 : n - 1057 * k;
+            EXPECT_EQ(s.packets[k].streamLengths[0], 4 * m);
+            EXPECT_EQ(s.packets[k].streamLengths[5], m);
+            EXPECT_EQ(s.packets[k].length % 4, 0u);
+            EXPECT_EQ(s.packets[k].length, (18 + 15 * m + 3) / 4 * 4);
+            total += s.packets[k].length;
+        }
+        EXPECT_EQ(s.sectionLength, 32 + total);
+        if (n == 1058) {
+            EXPECT_EQ(s.packets[1].streamLengths[0], 4u);
+        }
+        if (n == 1057) {
+            EXPECT_EQ(s.packets[0].length, 15876u);
+        }
+
+        float minX = 1e30f, maxX = -1e30f;
+        for (std::size_t i = 0; i < n; ++i) {
+            ASSERT_EQ(s.column("cartesianX")[i], double(float(pts[i].x))) << i;
+            ASSERT_EQ(s.column("cartesianY")[i], double(float(pts[i].y))) << i;
+            ASSERT_EQ(s.column("cartesianZ")[i], double(float(pts[i].z))) << i;
+            ASSERT_EQ(s.column("colorRed")[i], pts[i].red) << i;
+            ASSERT_EQ(s.column("colorGreen")[i], pts[i].green) << i;
+            ASSERT_EQ(s.column("colorBlue")[i], pts[i].blue) << i;
+            minX = std::min(minX, float(pts[i].x));
+            maxX = std::max(maxX, float(pts[i].x));
+        }
+        pugi::xml_node b = f.doc.child("e57Root").child("data3D").child("vectorChild").child("cartesianBounds");
+        EXPECT_EQ(b.child("xMinimum").text().as_double(), double(minX));
+        EXPECT_EQ(b.child("xMaximum").text().as_double(), double(maxX));
+        EXPECT_EQ(f.doc.child("e57Root").child("data3D").child("vectorChild").child("indexBounds").child("rowMaximum")
+                      .text().as_ullong(),
+                  n - 1);
+    }
+}
+
+TEST(E57Writer, PagesAndOffsetsAcrossPageBoundaries) {
+    TempDir dir;
+    // Find point counts whose logical stream ends exactly on a page boundary, and one byte past one (the
+    // XML alone is longer than a page, so never on the first). The XML length does not change between counts
+    // from 101 to 999 (the count and the last row index keep three digits), so one probe predicts the rest.
+    bool sawExact = false, sawOneMore = false;
+    for (int combo = 0; combo < 64 && !(sawExact && sawOneMore); ++combo) {
+        // Two x values of different widths move the XML length in single bytes.
+        const double lo = -std::pow(10.0, combo % 8) - 0.25, hi = std::pow(10.0, combo / 8) + 0.5;
+        auto pointsOf = [&](std::size_t n) {
+            std::vector<CloudPoint> pts(n, CloudPoint{lo, 0.0, 0.0, 1, 2, 3, 0});
+            pts.back().x = hi;
+            return pts;
+        };
+        e57test::File probe;
+        writeAndRead(pointsOf(101), dir / "probe.e57", probe);
+        for (std::size_t n = 101; n < 1000; ++n) {
+            const std::uint64_t section = 32 + (18 + 15 * n + 3) / 4 * 4;
+            const std::uint64_t predicted = 48 + section + probe.xmlLogicalLength;
+            const bool exact = predicted % 1020 == 0, oneMore = predicted % 1020 == 1;
+            if (!(exact && !sawExact) && !(oneMore && !sawOneMore)) continue;
+            e57test::File f;
+            writeAndRead(pointsOf(n), dir / "page.e57", f);
+            const std::uint64_t xmlLogical = 48 + f.scans[0].sectionLength;
+            const std::uint64_t logicalLength = xmlLogical + f.xmlLogicalLength;
+            ASSERT_EQ(logicalLength, predicted);
+            EXPECT_EQ(f.xmlPhysicalOffset, xmlLogical + 4 * (xmlLogical / 1020));
+            EXPECT_EQ(f.physicalLength, f.physical.size());
+            const std::size_t lastPage = f.physical.size() - 1024;
+            if (exact) {
+                sawExact = true;
+                EXPECT_EQ(f.physical.size(), logicalLength / 1020 * 1024);
+                EXPECT_EQ(f.physical[lastPage + 1019], '>');  // the XML fills the page to its last byte
+            } else {
+                sawOneMore = true;
+                EXPECT_EQ(f.physical.size(), (logicalLength / 1020 + 1) * 1024);
+                EXPECT_EQ(f.physical[lastPage], '>');  // the last byte of the XML
+                EXPECT_EQ(f.physical.substr(lastPage + 1, 1019), std::string(1019, '\0'));
+            }
+        }
+    }
+    EXPECT_TRUE(sawExact);
+    EXPECT_TRUE(sawOneMore);
+
+    // A binary section larger than a page: the XML offset skips one checksum per full page before it.
+    e57test::File big;
+    writeAndRead(pointsAt(63, 1, 2, 3), dir / "s996.e57", big);
+    EXPECT_EQ(big.scans[0].sectionLength, 996u);
+    EXPECT_EQ(big.xmlPhysicalOffset, 1048u);
+    e57test::File many;
+    writeAndRead(pointsAt(3000, 1, 2, 3), dir / "many.e57", many);
+    const std::uint64_t at = 48 + many.scans[0].sectionLength;
+    EXPECT_EQ(many.xmlPhysicalOffset, at + at / 1020 * 4);
+}
+
+TEST(E57Writer, LargeCoordinatesAreStoredRoundedAndBoundsMatchStoredValues) {
+    TempDir dir;
+    std::vector<CloudPoint> pts = {{7501234.567, 5789012.345, 150.25, 1, 1, 1, 0},
+                                   {7501234.891, 5789012.001, -3.3, 1, 1, 1, 0}};
+    e57test::File f;
+    writeAndRead(pts, dir / "big.e57", f);
+    const auto& xs = f.scans[0].column("cartesianX");
+    EXPECT_EQ(xs[0], double(float(7501234.567)));
+    EXPECT_NE(xs[0], 7501234.567);
+    pugi::xml_node b = f.doc.child("e57Root").child("data3D").child("vectorChild").child("cartesianBounds");
+    EXPECT_EQ(b.child("xMinimum").text().as_double(), std::min(xs[0], xs[1]));
+    EXPECT_EQ(b.child("xMaximum").text().as_double(), std::max(xs[0], xs[1]));
+    EXPECT_EQ(b.child("zMinimum").text().as_double(), double(float(-3.3)));
+}
+
+TEST(E57Writer, NumbersIgnoreADecimalCommaLocale) {
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_NUMERIC, "pl_PL.UTF-8")) GTEST_SKIP() << "pl_PL.UTF-8 locale not installed";
+    TempDir dir;
+    std::string error;
+    const bool ok = writeE57(dir / "pl.e57", {{0.5, 1.25, -2.75, 0, 0, 0, 0}}, error);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    ASSERT_TRUE(ok) << error;
+    e57test::File f;
+    e57test::read(f, dir / "pl.e57");
+    ASSERT_EQ(f.error, "");
+    EXPECT_NE(f.xml.find("<xMinimum type=\"Float\">0.5</xMinimum>"), std::string::npos);
+    EXPECT_NE(f.xml.find("minimum=\"-2.75\""), std::string::npos);
+}
+
+TEST(E57Writer, FailuresAreReportedAndLeaveNoFile) {
+    TempDir dir;
+    std::string error;
+    EXPECT_FALSE(writeE57(dir / "empty.e57", {}, error));
+    EXPECT_EQ(error, "Brak punktow do zapisu.");
+    EXPECT_FALSE(std::filesystem::exists(dir / "empty.e57"));
+
+    error.clear();
+    EXPECT_FALSE(writeE57(dir / "no-such-folder" / "x.e57", pointsAt(2, 0, 0, 0), error));
+    EXPECT_EQ(error, "Nie mozna zapisac pliku e57.");
+
+    // A device that accepts the open but not the bytes (a full disk): not a success.
+    if (std::filesystem::exists("/dev/full")) {
+        error.clear();
+        EXPECT_FALSE(writeE57("/dev/full", pointsAt(5000, 0, 0, 0), error));
+        EXPECT_EQ(error, "Nie mozna zapisac pliku e57.");
+        EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+    }
+
+    // Replacing an existing file leaves exactly the new content.
+    testsupport::writeFile(dir / "old.e57", std::string(100000, 'x'));
+    e57test::File f;
+    writeAndRead(pointsAt(1, 0, 0, 0), dir / "old.e57", f);
+    EXPECT_EQ(std::filesystem::file_size(dir / "old.e57"), f.physicalLength);
+    EXPECT_LT(f.physicalLength, 100000u);
+}
