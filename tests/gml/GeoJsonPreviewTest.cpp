@@ -1,0 +1,96 @@
+// The GeoJSON preview sent to the map page: shape, kinds, key order and WGS84 positions.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "formats/GmlParser.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+GisFeature feature(DataType type) {
+    GisFeature f;
+    f.type = type;
+    return f;
+}
+
+GisPolygon square(double x, double y) { return {{{x, y}, {x + 10, y}, {x + 10, y + 10}, {x, y + 10}}, {}}; }
+
+}  // namespace
+
+TEST(GeoJsonPreview, GeometryChoiceAndKinds) {
+    GisFeature holed = feature(DataType::dzialki);
+    GisPolygon p = square(500000, 400000);
+    p.holes = {{{500001, 400001}, {500002, 400001}, {500002, 400002}}, {{500005, 400005}, {500006, 400005}, {500006, 400006}}};
+    holed.polygons = {p};
+    holed.props = {{"numer", "12/3"}, {"_typ", "dzialki"}};
+    holed.hasAnchor = true;
+
+    GisFeature twoPolygonsAndLine = feature(DataType::budynki);
+    twoPolygonsAndLine.polygons = {square(500000, 400000), square(500100, 400000)};
+    twoPolygonsAndLine.lines = {{{500000, 400000}, {500001, 400001}}};
+
+    GisFeature oneLine = feature(DataType::gesut);
+    oneLine.lines = {{{500000, 400000}, {500001, 400001}, {500002, 400002}}};
+    GisFeature twoLines = feature(DataType::pog);
+    twoLines.lines = {{{500000, 400000}, {500001, 400001}}, {{500003, 400003}, {500004, 400004}}};
+    GisFeature point = feature(static_cast<DataType>(7));
+    point.anchor = {500000, 400000};
+    point.hasAnchor = true;
+    GisFeature nothing = feature(DataType::mpzp);
+    GisFeature other = feature(static_cast<DataType>(42));
+    other.anchor = {500000, 400000};
+    other.hasAnchor = true;
+
+    const std::string text = featuresToGeoJson({holed, twoPolygonsAndLine, oneLine, twoLines, point, nothing, other});
+    EXPECT_EQ(text.find('\n'), std::string::npos);
+    EXPECT_EQ(text.find(": "), std::string::npos) << "compact output";
+    EXPECT_EQ(text.rfind("{\"features\":[", 0), 0u) << "members in name order";
+    const nlohmann::json j = nlohmann::json::parse(text);
+    EXPECT_EQ(j["type"], "FeatureCollection");
+    const auto& fs = j["features"];
+    ASSERT_EQ(fs.size(), 6u) << "a feature without geometry has no entry";
+
+    EXPECT_EQ(fs[0]["type"], "Feature");
+    EXPECT_EQ(fs[0]["geometry"]["type"], "Polygon");
+    ASSERT_EQ(fs[0]["geometry"]["coordinates"].size(), 3u);
+    EXPECT_EQ(fs[0]["geometry"]["coordinates"][0].size(), 4u) << "rings are written as stored, not closed";
+    EXPECT_EQ(fs[0]["properties"]["_kind"], "dzialka");
+    EXPECT_EQ(fs[0]["properties"]["numer"], "12/3");
+    EXPECT_EQ(fs[0]["properties"]["_typ"], "dzialki");
+
+    EXPECT_EQ(fs[1]["geometry"]["type"], "MultiPolygon") << "the line of a feature with polygons is not shown";
+    EXPECT_EQ(fs[1]["geometry"]["coordinates"].size(), 2u);
+    EXPECT_EQ(fs[1]["properties"]["_kind"], "budynek");
+    EXPECT_EQ(fs[2]["geometry"]["type"], "LineString");
+    EXPECT_EQ(fs[2]["properties"]["_kind"], "gesut");
+    EXPECT_EQ(fs[3]["geometry"]["type"], "MultiLineString");
+    EXPECT_EQ(fs[3]["properties"]["_kind"], "pog");
+    EXPECT_EQ(fs[4]["geometry"]["type"], "Point");
+    EXPECT_EQ(fs[4]["properties"]["_kind"], "rastr");
+    EXPECT_EQ(fs[5]["properties"]["_kind"], "inne");
+}
+
+TEST(GeoJsonPreview, PositionsAreLongitudeLatitudeOfTheRealAnswer) {
+    GD_REQUIRE_REALDATA("gml/egib_wfs_praszuk/epodgik__gml_basic_building.xml");
+    // The answer lists latitude 52.168951, longitude 20.859020 as its first vertex; the round trip
+    // through PL-1992 must give them back.
+    auto features = GmlParser::parseFeatureCollection(
+        testsupport::readFile(testsupport::realdata("gml/egib_wfs_praszuk/epodgik__gml_basic_building.xml")),
+        DataType::budynki);
+    const nlohmann::json j = nlohmann::json::parse(featuresToGeoJson(features));
+    const auto& first = j["features"][0]["geometry"]["coordinates"][0][0];
+    EXPECT_NEAR(first[0].get<double>(), 20.859020, 1e-8);
+    EXPECT_NEAR(first[1].get<double>(), 52.168951, 1e-8);
+    EXPECT_EQ(j["features"][0]["properties"]["ID_BUDYNKU"], "142104_2.0013.628/16.1_BUD");
+
+    // PL-1992 (637617.67, 486704.34) -> gdaltransform -s_srs EPSG:2180 -t_srs EPSG:4326: 21.0156249614 52.2291659977.
+    GisFeature f;
+    f.anchor = {637617.67, 486704.34};
+    f.hasAnchor = true;
+    f.props = {{"nazwa", "\xC5\x81\xC3\xB3\x64\xC5\xBA"}};  // "Łódź"
+    const std::string text = featuresToGeoJson({f});
+    EXPECT_NE(text.find("\xC5\x81\xC3\xB3\x64\xC5\xBA"), std::string::npos) << "non-ASCII kept as UTF-8";
+    const nlohmann::json p = nlohmann::json::parse(text);
+    EXPECT_NEAR(p["features"][0]["geometry"]["coordinates"][0].get<double>(), 21.0156249614, 1e-8);
+    EXPECT_NEAR(p["features"][0]["geometry"]["coordinates"][1].get<double>(), 52.2291659977, 1e-8);
+}
