@@ -1,0 +1,185 @@
+// The project file: every element kind survives a save and load exactly; damaged files are refused.
+#include <cmath>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "HostFixture.h"
+#include "host/ProjectFile.h"
+#include "support/TestSupport.h"
+
+using namespace hosttest;
+using testsupport::TempDir;
+
+TEST(ProjectFile, EveryElementKindRoundTripsExactly) {
+    ModelHost h;
+    populate(h);
+    TempDir dir;
+    const auto path = dir / "projekt.gdp";
+    ASSERT_TRUE(h.saveProject(path).ok);
+
+    ModelHost reloaded;
+    const ProjectFileStatus st = reloaded.loadProject(path);
+    ASSERT_TRUE(st.ok) << st.error;
+    EXPECT_TRUE(reloaded.state() == h.state());  // every field, doubles bit for bit
+    EXPECT_EQ(reloaded.projectText(), testsupport::readFile(path));
+
+    // Read-back through the interface works on the reloaded model too.
+    std::vector<ElementId> ids;
+    ASSERT_EQ(reloaded.listElements(kElemPolyline, kFilterActiveStory, ids), kHostOk);
+    ASSERT_EQ(ids.size(), 1u);
+    PolylineElement pl;
+    ASSERT_EQ(reloaded.getPolyline(ids[0], pl), kHostOk);
+    EXPECT_EQ(pl.points[1].x, 1e-300);
+    EXPECT_TRUE(std::signbit(pl.points[1].y));
+    EXPECT_EQ(pl.points[2].x, 7654321.123456789);
+    ASSERT_EQ(reloaded.listElements(kElemPicture, 0, ids), kHostOk);
+    PictureElement pic;
+    ASSERT_EQ(reloaded.getPicture(ids[0], pic), kHostOk);
+    ASSERT_EQ(pic.bytes.size(), 257u);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(pic.bytes[static_cast<std::size_t>(i)], i);
+    ASSERT_EQ(reloaded.listElements(kElemSlab, 0, ids), kHostOk);
+    std::string idText;
+    ASSERT_EQ(reloaded.getElementIdText(ids[0], idText), kHostOk);
+    EXPECT_EQ(idText, "PL.PZGiK.1234.BUD");
+}
+
+TEST(ProjectFile, PictureBytesOfEveryLengthRemainderRoundTrip) {
+    for (std::size_t n = 1; n <= 4; ++n) {
+        ModelHost h;
+        PictureElement pic;
+        pic.boxMax = {1, 1};
+        pic.mimeType = "image/jpeg";
+        pic.bytes.assign(n, 0xFF);
+        ElementId id;
+        ASSERT_EQ(h.createPicture(pic, id), kHostOk);
+        ModelState back;
+        ASSERT_TRUE(projectFromText(h.projectText(), back).ok);
+        EXPECT_TRUE(back == h.state()) << n << " bytes";
+    }
+}
+
+TEST(ProjectFile, SaveOfLoadOfSaveIsByteIdentical) {
+    ModelHost h;
+    populate(h);
+    TempDir dir;
+    ASSERT_TRUE(h.saveProject(dir / "a.gdp").ok);
+    ModelHost second;
+    ASSERT_TRUE(second.loadProject(dir / "a.gdp").ok);
+    ASSERT_TRUE(second.saveProject(dir / "b.gdp").ok);
+    EXPECT_EQ(testsupport::readFile(dir / "a.gdp"), testsupport::readFile(dir / "b.gdp"));
+}
+
+TEST(ProjectFile, FailedSaveLeavesWhatWasThereAndNoTemporaryFiles) {
+    ModelHost h;
+    populate(h);
+    TempDir dir;
+    // A folder where the project should go: the rename cannot replace it.
+    const auto blocked = dir / "projekt.gdp";
+    testsupport::writeFile(blocked / "inny.txt", "zawartosc");
+    const ProjectFileStatus st = h.saveProject(blocked);
+    EXPECT_FALSE(st.ok);
+    EXPECT_NE(st.error.find("Nie mozna zapisac projektu"), std::string::npos) << st.error;
+    EXPECT_EQ(testsupport::readFile(blocked / "inny.txt"), "zawartosc");
+    std::size_t entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path)) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
+
+    if (::geteuid() == 0) return;  // root ignores folder permissions
+    const auto path = dir / "stary.gdp";
+    ModelHost empty;
+    ASSERT_TRUE(empty.saveProject(path).ok);
+    const std::string old = testsupport::readFile(path);
+    ::chmod(dir.path.c_str(), 0500);
+    EXPECT_FALSE(h.saveProject(path).ok);
+    ::chmod(dir.path.c_str(), 0700);
+    EXPECT_EQ(testsupport::readFile(path), old);
+}
+
+TEST(ProjectFile, SaveReplacesTheFileWholeAndLeavesNoTemporaryFiles) {
+    ModelHost h;
+    TempDir dir;
+    const auto path = dir / "projekt.gdp";
+    ASSERT_TRUE(h.saveProject(path).ok);
+    populate(h);
+    ASSERT_TRUE(h.saveProject(path).ok);
+    EXPECT_EQ(testsupport::readFile(path), h.projectText());
+    std::size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path)) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
+    EXPECT_FALSE(h.saveProject(dir / "brak" / "projekt.gdp").ok);
+}
+
+TEST(ProjectFile, DamagedFilesAreRefusedWithThePlaceAndTheModelKept) {
+    ModelHost good;
+    populate(good);
+    const std::string text = good.projectText();
+
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string t = text;
+        const auto at = t.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) t.replace(at, from.size(), to);
+        return t;
+    };
+    struct Case {
+        std::string name;
+        std::string text;
+        std::string where;  // expected in the error
+    };
+    const std::vector<Case> cases = {
+        {"empty", "", "JSON"},
+        {"truncated", text.substr(0, text.size() / 2), "JSON"},
+        {"not an object", "[1,2,3]", "projekt"},
+        {"other format", replaced("\"geodraft-project\"", "\"cos-innego\""), "format"},
+        {"future version", replaced("\"version\":1", "\"version\":2"), "version"},
+        {"pen as text", replaced("\"pen\":10", "\"pen\":\"10\""), "pen"},
+        {"pen out of range", replaced("\"pen\":10", "\"pen\":40000"), "pen"},
+        {"arc past the end", replaced("\"arcs\":[[0,1,", "\"arcs\":[[0,7,"), "elements[0]"},
+        {"unknown type", replaced("\"type\":20", "\"type\":99"), "type"},
+        {"layer that does not exist", replaced("\"layer\":2", "\"layer\":77"), "elements[0]"},
+        {"bad base64", replaced("\"bytes\":\"AAEC", "\"bytes\":\"A*EC"), "bytes"},
+        {"selected element missing", replaced("\"selection\":[\"", "\"selection\":[\"X"), "selection"},
+        {"duplicate attribute name", replaced("\"name\":\"GIS_DZIALKI\"", "\"name\":\"Warstwa podstawowa\""),
+         "attributes"},
+    };
+    for (const auto& c : cases) {
+        ModelState state = good.state();
+        const ProjectFileStatus st = projectFromText(c.text, state);
+        EXPECT_FALSE(st.ok) << c.name;
+        EXPECT_NE(st.error.find("Nieprawidlowy plik projektu"), std::string::npos) << c.name << ": " << st.error;
+        EXPECT_NE(st.error.find(c.where), std::string::npos) << c.name << ": " << st.error;
+        EXPECT_TRUE(state == good.state()) << c.name;
+    }
+
+    // Two elements with one id.
+    ModelHost twice;
+    ElementId id;
+    ASSERT_EQ(twice.createPolyline(polyline(1, {{0, 0}, {1, 1}}), id), kHostOk);
+    ASSERT_EQ(twice.createPolyline(polyline(1, {{0, 0}, {2, 2}}), id), kHostOk);
+    std::string dup = twice.projectText();
+    const auto first = dup.find("\"id\":\"") + 6;
+    const auto second = dup.find("\"id\":\"", first) + 6;
+    dup.replace(second, 36, dup.substr(first, 36));
+    ModelState state;
+    const ProjectFileStatus st = projectFromText(dup, state);
+    EXPECT_FALSE(st.ok);
+    EXPECT_NE(st.error.find("elements[1].id"), std::string::npos) << st.error;
+}
+
+TEST(ProjectFile, FailedLoadKeepsTheCurrentModel) {
+    ModelHost h;
+    populate(h);
+    const std::string before = h.projectText();
+    TempDir dir;
+    testsupport::writeFile(dir / "zly.gdp", "{\"format\":");
+    EXPECT_FALSE(h.loadProject(dir / "zly.gdp").ok);
+    EXPECT_FALSE(h.loadProject(dir / "brak.gdp").ok);
+    EXPECT_EQ(h.projectText(), before);
+}

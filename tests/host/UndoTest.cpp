@@ -1,0 +1,110 @@
+// Undoable commands: a failing or throwing body leaves the project exactly as it was.
+#include <stdexcept>
+
+#include "HostFixture.h"
+
+using namespace hosttest;
+
+namespace {
+
+// Does a bit of everything a placement does, then answers `result`.
+HostError changeEverything(ModelHost& h, HostError result) {
+    Attribute layer;
+    layer.kind = kAttrLayer;
+    layer.name = "GIS_NOWA";
+    if (HostError e = h.createAttribute(layer)) return e;
+    Attribute fill;
+    fill.kind = kAttrFill;
+    fill.name = "Nowy wzor";
+    if (HostError e = h.createAttribute(fill)) return e;
+    ElementId id;
+    if (HostError e = h.createPolyline(polyline(layer.index, {{0, 0}, {1, 1}}), id)) return e;
+    if (HostError e = h.setElementIdText(id, "nowy")) return e;
+    std::vector<ElementId> texts;
+    h.listElements(kElemText, 0, texts);
+    if (HostError e = h.deleteElements(texts)) return e;
+    GeoLocation g;
+    g.crsName = "EPSG:2177";
+    if (HostError e = h.writeGeoLocation(g)) return e;
+    h.setSelection({});
+    return result;
+}
+
+}  // namespace
+
+TEST(Undo, FailingOrThrowingBodyRestoresTheProjectByteForByte) {
+    ModelHost h;
+    populate(h);
+    const std::string before = h.projectText();
+
+    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, kHostGeneralError); }),
+              kHostGeneralError);
+    EXPECT_EQ(h.projectText(), before);
+    Attribute found;
+    EXPECT_EQ(h.findAttribute(kAttrLayer, "GIS_NOWA", found), kHostNameNotFound);
+
+    EXPECT_THROW(h.undoableCommand("Import GIS",
+                                   [&]() -> HostError {
+                                       changeEverything(h, kHostOk);
+                                       throw std::runtime_error("awaria w trakcie");
+                                   }),
+                 std::runtime_error);
+    EXPECT_EQ(h.projectText(), before);
+    EXPECT_FALSE(h.inUndoableCommand());
+
+    // The rolled-back ids are gone for every read, not only from the file.
+    std::vector<ElementId> polylines;
+    ASSERT_EQ(h.listElements(kElemPolyline, 0, polylines), kHostOk);
+    EXPECT_EQ(polylines.size(), 1u);
+    for (const auto& id : polylines) {
+        ElementHeader header;
+        EXPECT_EQ(h.getElementHeader(id, header), kHostOk);
+    }
+    EXPECT_TRUE(h.committedCommands().empty());
+}
+
+TEST(Undo, SuccessfulBodyKeepsEverythingAndTheNameIsRecorded) {
+    ModelHost h;
+    populate(h);
+    const std::string before = h.projectText();
+    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, kHostOk); }), kHostOk);
+    EXPECT_NE(h.projectText(), before);
+    Attribute found;
+    EXPECT_EQ(h.findAttribute(kAttrLayer, "GIS_NOWA", found), kHostOk);
+    std::vector<ElementId> texts;
+    ASSERT_EQ(h.listElements(kElemText, 0, texts), kHostOk);
+    EXPECT_TRUE(texts.empty());
+    GeoLocation g;
+    ASSERT_EQ(h.readGeoLocation(g), kHostOk);
+    EXPECT_EQ(g.crsName, "EPSG:2177");
+    EXPECT_EQ(h.committedCommands(), std::vector<std::string>{"Import GIS"});
+}
+
+TEST(Undo, FailedInnerCommandUndoesOnlyItsOwnWork) {
+    ModelHost h;
+    ElementId outerId;
+    ElementId innerId;
+    HostError inner = kHostOk;
+    EXPECT_EQ(h.undoableCommand("zewnetrzne",
+                                [&] {
+                                    h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), outerId);
+                                    inner = h.undoableCommand("wewnetrzne", [&] {
+                                        h.createPolyline(polyline(1, {{0, 0}, {2, 0}}), innerId);
+                                        return kHostGeneralError;
+                                    });
+                                    return kHostOk;
+                                }),
+              kHostOk);
+    EXPECT_EQ(inner, kHostGeneralError);
+    ElementHeader header;
+    EXPECT_EQ(h.getElementHeader(outerId, header), kHostOk);
+    EXPECT_EQ(h.getElementHeader(innerId, header), kHostBadId);
+}
+
+TEST(Undo, RefusedCommandDoesNotRunItsBody) {
+    ModelHost h;
+    h.injectFault(HostOp::UndoableCommand, ModelHost::failAlways(kHostGeneralError));
+    bool ran = false;
+    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { ran = true; return kHostOk; }), kHostGeneralError);
+    EXPECT_FALSE(ran);
+}
