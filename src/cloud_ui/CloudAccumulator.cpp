@@ -1,0 +1,61 @@
+#include "cloud_ui/CloudAccumulator.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "geodesy/Crs.h"
+
+namespace cloudui {
+
+namespace {
+
+// Voxel indices must stay far inside the 64-bit range: converting a larger double is undefined.
+constexpr double kMaxVoxelIndex = 4.0e18;
+
+bool voxelIndex(double local, double spacing, std::int64_t& index) {
+    const double v = std::floor(local / spacing);
+    if (!(std::fabs(v) < kMaxVoxelIndex)) return false;
+    index = static_cast<std::int64_t>(v);
+    return true;
+}
+
+}  // namespace
+
+CloudAccumulator::CloudAccumulator(const Bbox& frame1992, double spacing, int targetEpsg)
+    : frame_(frame1992), spacing_(spacing), targetEpsg_(targetEpsg),
+      affine_(localAffinePl1992ToPl2000(frame1992, targetEpsg)) {
+    const EN corners[] = {affine_.apply({frame_.minE, frame_.minN}), affine_.apply({frame_.maxE, frame_.minN}),
+                          affine_.apply({frame_.minE, frame_.maxN}), affine_.apply({frame_.maxE, frame_.maxN})};
+    offE_ = corners[0].e;
+    offN_ = corners[0].n;
+    for (const EN& c : corners) {
+        offE_ = std::min(offE_, c.e);
+        offN_ = std::min(offN_, c.n);
+    }
+}
+
+void CloudAccumulator::overrideOrigin(double easting, double northing, double height) {
+    offE_ = easting;
+    offN_ = northing;
+    offZ_ = height;
+}
+
+bool CloudAccumulator::add(double x, double y, double z, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    // Written so that NaN coordinates fail the test and are dropped.
+    if (!(x >= frame_.minE && x <= frame_.maxE && y >= frame_.minN && y <= frame_.maxN)) return false;
+    if (!std::isfinite(z)) return false;
+    const EN zone = affine_.apply({x, y});
+    const double lx = zone.e - offE_;
+    const double ly = zone.n - offN_;
+    const double lz = z - offZ_;
+    if (spacing_ > 0.0) {
+        std::int64_t i, j, k;
+        if (!voxelIndex(lx, spacing_, i) || !voxelIndex(ly, spacing_, j) || !voxelIndex(lz, spacing_, k)) return false;
+        if (!voxels_.insert(i, j, k)) return false;
+    }
+    points_.push_back(CloudPoint{lx, ly, lz, red, green, blue, 0});
+    if (points_.size() > limit_) throw HardLimitExceeded();
+    return true;
+}
+
+}  // namespace cloudui

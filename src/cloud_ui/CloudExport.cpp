@@ -1,0 +1,108 @@
+#include "cloud_ui/CloudExport.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "cloud_ui/SheetImport.h"
+#include "formats/E57Writer.h"
+#include "platform/Numbers.h"
+
+namespace cloudui {
+
+namespace {
+
+const char* const kCancelled = "Anulowano.";
+const char* const kNoSheet = "Nie udalo sie pobrac zadnego kafla LiDAR dla tego obszaru.";
+const char* const kNoPoints = "Brak punktow w wybranym obszarze (po przycieciu do kadru).";
+
+bool cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(); }
+
+CloudResult failure(std::string message) {
+    CloudResult r;
+    r.message = std::move(message);
+    return r;
+}
+
+}  // namespace
+
+CloudAccumulator makeAccumulator(const CloudJob& job) {
+    CloudAccumulator acc(job.frame, thinningSpacing(job.detail), job.zone);
+    if (job.useOrigin) acc.overrideOrigin(job.originE, job.originN, job.originZ);
+    return acc;
+}
+
+CloudResult writeCloud(const CloudAccumulator& accumulator, const std::filesystem::path& out) {
+    const std::vector<CloudPoint>& pts = accumulator.points();
+    if (pts.empty()) return failure(kNoPoints);
+    std::string error;
+    if (!writeE57(out, pts, error)) return failure("Blad zapisu E57: " + error);
+    CloudResult r;
+    r.ok = true;
+    r.path = out;
+    r.offE = accumulator.originE();
+    r.offN = accumulator.originN();
+    r.zone = accumulator.targetEpsg();
+    r.count = pts.size();
+    r.minX = r.maxX = pts.front().x;
+    r.minY = r.maxY = pts.front().y;
+    r.minZ = r.maxZ = pts.front().z;
+    for (const CloudPoint& p : pts) {
+        r.minX = std::min(r.minX, p.x);
+        r.maxX = std::max(r.maxX, p.x);
+        r.minY = std::min(r.minY, p.y);
+        r.maxY = std::max(r.maxY, p.y);
+        r.minZ = std::min(r.minZ, p.z);
+        r.maxZ = std::max(r.maxZ, p.z);
+    }
+    return r;
+}
+
+CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& sheets, const std::filesystem::path& out,
+                        const CloudProgressFn& progress, const std::atomic<bool>* cancel) {
+    std::vector<std::string> notes;
+    std::size_t processed = 0;
+    CloudResult result;
+    try {
+        CloudAccumulator acc = makeAccumulator(job);
+        const std::size_t n = sheets.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (cancelled(cancel)) return failure(kCancelled);
+            const std::string prefix = "Kafel " + std::to_string(i + 1) + "/" + std::to_string(n) + ": ";
+            auto onPoints = [&](std::uint64_t done, std::uint64_t total) {
+                if (progress) {
+                    const double part = total > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(total)) : 0.0;
+                    progress(prefix + std::to_string(done) + " pkt", (static_cast<double>(i) + part) * 100.0 / static_cast<double>(n));
+                }
+                return !cancelled(cancel);
+            };
+            const SheetImport sheet = importSheet(sheets[i].path, sheets[i].epsg, acc, onPoints);
+            if (sheet.cancelled) return failure(kCancelled);
+            const std::string name = sheets[i].path.filename().string();
+            if (!sheet.usable) {
+                notes.push_back("Pominieto kafel " + name + ": " + sheet.error);
+                continue;
+            }
+            if (!sheet.complete) {
+                notes.push_back("Kafel " + name + " odczytany czesciowo (" + std::to_string(sheet.pointsRead) + " z " +
+                                std::to_string(sheet.pointsInHeader) +
+                                " punktow): " + sheet.error);
+            }
+            ++processed;
+            if (progress) progress("Przetwarzanie kafli LiDAR", static_cast<double>(i + 1) * 100.0 / static_cast<double>(n));
+        }
+        if (processed == 0) {
+            result = failure(kNoSheet);
+        } else {
+            result = writeCloud(acc, out);
+        }
+    } catch (const HardLimitExceeded& e) {
+        result = failure(e.what());
+    } catch (const std::exception& e) {
+        result = failure(std::string("Blad pobierania chmury: ") + e.what());
+    }
+    result.sheetsProcessed = processed;
+    result.notes = std::move(notes);
+    return result;
+}
+
+}  // namespace cloudui

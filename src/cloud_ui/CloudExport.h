@@ -1,0 +1,36 @@
+// Turns LiDAR sheets on disk into one E57 file: the steps of an export after the sheets are downloaded.
+#pragma once
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cloud_ui/CloudAccumulator.h"
+#include "cloud_ui/CloudJob.h"
+#include "cloud_ui/CloudResult.h"
+
+namespace cloudui {
+
+// A sheet file and its grid: 2176..2179 for PL-2000, 2180 or 0 for PL-1992.
+struct CloudSheet {
+    std::filesystem::path path;
+    int epsg = 0;
+};
+
+// Progress for the user: a label and a percentage 0..100.
+using CloudProgressFn = std::function<void(const std::string& label, double pct)>;
+
+// The accumulator for a job: spacing by level, affine map into the zone, default origin or the override.
+CloudAccumulator makeAccumulator(const CloudJob& job);
+
+// Finishes an export: fails with the no-points text when nothing was kept, else writes the E57 and records
+// the origin, the local bounds and the count.
+CloudResult writeCloud(const CloudAccumulator& accumulator, const std::filesystem::path& out);
+
+// The whole export from local sheets, in order; failures come back as the result's message, never thrown.
+// `cancel` (may be null) is polled before each sheet and while reading.
+CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& sheets, const std::filesystem::path& out,
+                        const CloudProgressFn& progress = {}, const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace cloudui

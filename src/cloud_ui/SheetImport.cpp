@@ -1,0 +1,73 @@
+#include "cloud_ui/SheetImport.h"
+
+#include <algorithm>
+
+#include "cloud_ui/LasSheet.h"
+#include "geodesy/Crs.h"
+
+namespace cloudui {
+
+namespace {
+
+constexpr std::uint64_t kProgressEvery = 1 << 16;
+constexpr double kPrefilterMargin = 2.0;  // metres; covers the curvature between mapped corners
+
+bool isPl2000(int epsg) { return epsg >= kEpsgPl2000Zone5 && epsg <= kEpsgPl2000Zone8; }
+
+// The frame's rectangle in the sheet's zone, a little wider than the mapped corners.
+Bbox zonePrefilter(const Bbox& frame, int epsg) {
+    const EN corners[] = {pl1992ToPl2000(frame.minE, frame.minN, epsg), pl1992ToPl2000(frame.maxE, frame.minN, epsg),
+                          pl1992ToPl2000(frame.minE, frame.maxN, epsg), pl1992ToPl2000(frame.maxE, frame.maxN, epsg)};
+    Bbox box{corners[0].e, corners[0].n, corners[0].e, corners[0].n};
+    for (const EN& c : corners) {
+        box.minE = std::min(box.minE, c.e);
+        box.minN = std::min(box.minN, c.n);
+        box.maxE = std::max(box.maxE, c.e);
+        box.maxN = std::max(box.maxN, c.n);
+    }
+    return {box.minE - kPrefilterMargin, box.minN - kPrefilterMargin, box.maxE + kPrefilterMargin,
+            box.maxN + kPrefilterMargin};
+}
+
+}  // namespace
+
+SheetImport importSheet(const std::filesystem::path& path, int sheetEpsg, CloudAccumulator& accumulator,
+                        const SheetProgress& progress) {
+    SheetImport result;
+    LasSheet sheet;
+    if (!sheet.open(path)) {
+        result.error = sheet.error();
+        return result;
+    }
+    result.usable = true;
+    const std::uint64_t total = sheet.header().pointCount;
+    result.pointsInHeader = total;
+    const bool convert = isPl2000(sheetEpsg);
+    const Bbox prefilter = convert ? zonePrefilter(accumulator.frame(), sheetEpsg) : Bbox{};
+
+    CloudPoint p;
+    while (sheet.next(p)) {
+        ++result.pointsRead;
+        double x = p.x, y = p.y;
+        bool candidate = true;
+        if (convert) {
+            candidate = prefilter.contains({x, y});
+            if (candidate) {
+                const EN q = pl2000ToPl1992(x, y, sheetEpsg);
+                x = q.e;
+                y = q.n;
+            }
+        }
+        if (candidate && accumulator.add(x, y, p.z, p.red, p.green, p.blue)) ++result.pointsKept;
+        if (progress && result.pointsRead % kProgressEvery == 0 && !progress(result.pointsRead, total)) {
+            result.cancelled = true;
+            return result;
+        }
+    }
+    result.complete = !sheet.failed();
+    if (sheet.failed()) result.error = sheet.error();
+    if (progress) progress(result.pointsRead, total);
+    return result;
+}
+
+}  // namespace cloudui

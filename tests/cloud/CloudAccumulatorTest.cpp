@@ -1,0 +1,169 @@
+// The accumulator: frame crop, mapping into the zone, origin, voxel thinning and the point limit.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+#include <tuple>
+
+#include "cloud_ui/CloudAccumulator.h"
+#include "cloud_ui/Detail.h"
+#include "geodesy/Crs.h"
+
+using namespace cloudui;
+
+namespace {
+// About 1 km of central Warsaw in PL-1992.
+const Bbox kWarsaw{637000.0, 486000.0, 638000.0, 487000.0};
+}  // namespace
+
+TEST(CloudAccumulator, CropKeepsPointsOnTheFrameEdgesOnly) {
+    CloudAccumulator acc(kWarsaw, 0.0, 2178);
+    EXPECT_TRUE(acc.add(kWarsaw.minE, kWarsaw.minN, 100, 1, 2, 3));
+    EXPECT_TRUE(acc.add(kWarsaw.maxE, kWarsaw.maxN, 100, 1, 2, 3));
+    EXPECT_TRUE(acc.add(kWarsaw.minE, kWarsaw.maxN, 100, 1, 2, 3));
+    EXPECT_TRUE(acc.add(kWarsaw.maxE, kWarsaw.minN, 100, 1, 2, 3));
+    EXPECT_FALSE(acc.add(std::nextafter(kWarsaw.minE, 0.0), kWarsaw.minN, 100, 1, 2, 3));
+    EXPECT_FALSE(acc.add(kWarsaw.maxE, std::nextafter(kWarsaw.maxN, 1e9), 100, 1, 2, 3));
+    EXPECT_FALSE(acc.add(639000.0, 486500.0, 100, 1, 2, 3));
+    // Values a damaged sheet can hold are dropped, not stored.
+    EXPECT_FALSE(acc.add(NAN, 486500.0, 100, 1, 2, 3));
+    EXPECT_FALSE(acc.add(637500.0, NAN, 100, 1, 2, 3));
+    EXPECT_FALSE(acc.add(637500.0, 486500.0, NAN, 1, 2, 3));
+    EXPECT_FALSE(acc.add(637500.0, 486500.0, INFINITY, 1, 2, 3));
+    EXPECT_EQ(acc.size(), 4u);
+    EXPECT_EQ(acc.points()[0].classification, 0);
+}
+
+TEST(CloudAccumulator, LocalCoordinatesFollowTheZoneWithinAMillimetre) {
+    CloudAccumulator acc(kWarsaw, 0.0, 2178);
+    // Default origin: the smallest zone easting and northing of the four mapped corners, height 0.
+    double minE = 1e300, minN = 1e300;
+    for (EN c : {EN{kWarsaw.minE, kWarsaw.minN}, EN{kWarsaw.maxE, kWarsaw.minN}, EN{kWarsaw.minE, kWarsaw.maxN},
+                 EN{kWarsaw.maxE, kWarsaw.maxN}}) {
+        const EN z = pl1992ToPl2000(c, 2178);
+        minE = std::min(minE, z.e);
+        minN = std::min(minN, z.n);
+    }
+    EXPECT_NEAR(acc.originE(), minE, 1e-3);
+    EXPECT_NEAR(acc.originN(), minN, 1e-3);
+    EXPECT_EQ(acc.originZ(), 0.0);
+
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> e(kWarsaw.minE, kWarsaw.maxE), n(kWarsaw.minN, kWarsaw.maxN);
+    double worst = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const double x = e(rng), y = n(rng), z = 90.0 + i * 0.01;
+        ASSERT_TRUE(acc.add(x, y, z, 0, 0, 0));
+        const CloudPoint& p = acc.points().back();
+        const EN exact = pl1992ToPl2000(x, y, 2178);
+        worst = std::max({worst, std::fabs(p.x + acc.originE() - exact.e), std::fabs(p.y + acc.originN() - exact.n)});
+        EXPECT_EQ(p.z, z);
+        EXPECT_GE(p.x, -1e-3);
+        EXPECT_GE(p.y, -1e-3);
+    }
+    EXPECT_LT(worst, 1e-3);
+
+    // With the override the project's survey point is the origin, height included.
+    CloudAccumulator shifted(kWarsaw, 0.0, 2178);
+    shifted.overrideOrigin(7500000.0, 5789000.0, 100.0);
+    ASSERT_TRUE(shifted.add(637500.0, 486500.0, 112.5, 0, 0, 0));
+    const EN exact = pl1992ToPl2000(637500.0, 486500.0, 2178);
+    EXPECT_NEAR(shifted.points()[0].x, exact.e - 7500000.0, 1e-3);
+    EXPECT_NEAR(shifted.points()[0].y, exact.n - 5789000.0, 1e-3);
+    EXPECT_DOUBLE_EQ(shifted.points()[0].z, 12.5);
+
+    EXPECT_THROW(CloudAccumulator(kWarsaw, 0.0, 2180), std::invalid_argument);
+}
+
+TEST(CloudAccumulator, ThinningKeepsTheFirstPointOfEachVoxel) {
+    CloudAccumulator acc(kWarsaw, 0.2, 2178);
+    acc.overrideOrigin(0, 0, 0);  // voxel borders at whole multiples of 0.2 in zone coordinates
+    const EN mid = pl1992ToPl2000(637500.0, 486500.0, 2178);
+    const double e0 = std::floor(mid.e), n0 = std::floor(mid.n);
+    const EN base = pl2000ToPl1992(e0 + 0.05, n0 + 0.05, 2178);
+    const EN near = pl2000ToPl1992(e0 + 0.15, n0 + 0.12, 2178);  // same 0.2 m voxel
+    const EN next = pl2000ToPl1992(e0 + 0.25, n0 + 0.05, 2178);  // the voxel to the east
+    EXPECT_TRUE(acc.add(base.e, base.n, 100.05, 10, 10, 10));
+    EXPECT_FALSE(acc.add(near.e, near.n, 100.10, 20, 20, 20));
+    EXPECT_TRUE(acc.add(next.e, next.n, 100.05, 30, 30, 30));
+    EXPECT_TRUE(acc.add(near.e, near.n, 100.25, 40, 40, 40));  // same column, the voxel above
+    ASSERT_EQ(acc.size(), 3u);
+    EXPECT_EQ(acc.points()[0].red, 10);
+    EXPECT_EQ(acc.points()[1].red, 30);
+    EXPECT_EQ(acc.points()[2].red, 40);
+
+    // Negative local coordinates floor downwards: -0.1 and +0.1 are different voxels.
+    CloudAccumulator around(kWarsaw, 0.2, 2178);
+    const EN centre = pl1992ToPl2000(637500.0, 486500.0, 2178);
+    around.overrideOrigin(centre.e, centre.n, 0.0);
+    EXPECT_TRUE(around.add(637500.0, 486500.0, -0.1, 0, 0, 0));
+    EXPECT_TRUE(around.add(637500.0, 486500.0, 0.1, 0, 0, 0));
+    EXPECT_FALSE(around.add(637500.0, 486500.0, 0.15, 0, 0, 0));
+
+    // Level spacings: light 0.5 m, standard 0.2 m, full keeps everything.
+    EXPECT_EQ(detailFromText("lekki"), Detail::Lekki);
+    EXPECT_EQ(detailFromText("full"), Detail::Full);
+    EXPECT_EQ(detailFromText("standard"), Detail::Standard);
+    EXPECT_EQ(detailFromText("Full"), Detail::Standard);
+    EXPECT_EQ(detailFromText(""), Detail::Standard);
+    EXPECT_EQ(thinningSpacing(Detail::Lekki), 0.5);
+    EXPECT_EQ(thinningSpacing(Detail::Standard), 0.2);
+    EXPECT_EQ(thinningSpacing(Detail::Full), 0.0);
+    CloudAccumulator full(kWarsaw, thinningSpacing(Detail::Full), 2178);
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(full.add(637500.0, 486500.0, 100.0, 0, 0, 0));
+    EXPECT_EQ(full.size(), 5u);
+}
+
+TEST(CloudAccumulator, VoxelSetTellsEveryTripleApart) {
+    // Compared with an ordinary ordered set on keys near and far from the first one, including keys at the
+    // ends of the 64-bit range, so packing can never merge two voxels.
+    VoxelSet set;
+    std::set<std::tuple<std::int64_t, std::int64_t, std::int64_t>> reference;
+    std::mt19937_64 rng(42);
+    auto check = [&](std::int64_t i, std::int64_t j, std::int64_t k) {
+        ASSERT_EQ(set.insert(i, j, k), reference.insert({i, j, k}).second) << i << " " << j << " " << k;
+    };
+    check(100, -200, 5);
+    for (int round = 0; round < 200000; ++round) {
+        const int kind = static_cast<int>(rng() % 4);
+        std::int64_t i, j, k;
+        if (kind == 0) {  // dense: many repeats
+            i = 100 + static_cast<std::int64_t>(rng() % 40) - 20;
+            j = -200 + static_cast<std::int64_t>(rng() % 40) - 20;
+            k = 5 + static_cast<std::int64_t>(rng() % 10);
+        } else if (kind == 1) {  // around the edge of the packed range
+            i = 100 + (std::int64_t{1} << 20) + static_cast<std::int64_t>(rng() % 4) - 2;
+            j = -200 - (std::int64_t{1} << 20) + static_cast<std::int64_t>(rng() % 4) - 2;
+            k = 5 + static_cast<std::int64_t>(rng() % 3);
+        } else if (kind == 2) {  // anywhere
+            i = static_cast<std::int64_t>(rng() % 64) * (std::int64_t{1} << 58);
+            j = static_cast<std::int64_t>(rng());
+            k = -static_cast<std::int64_t>(rng() % 3);
+        } else {  // same low 21 bits as a packed key, far away
+            i = 100 + (std::int64_t{1} << 21) * static_cast<std::int64_t>(rng() % 3);
+            j = -200;
+            k = 5;
+        }
+        check(i, j, k);
+    }
+    check(INT64_MIN, INT64_MAX, 0);
+    check(INT64_MIN, INT64_MAX, 0);
+    check(INT64_MAX, INT64_MIN, 0);
+    EXPECT_EQ(set.size(), reference.size());
+}
+
+TEST(CloudAccumulator, MoreThanTheLimitThrows) {
+    EXPECT_EQ(kCloudPointLimit, 8000000u);
+    CloudAccumulator acc(kWarsaw, 0.0, 2178);
+    acc.setPointLimit(10);
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(acc.add(637500.0, 486500.0, i, 0, 0, 0));
+    // Points that are dropped never count.
+    EXPECT_FALSE(acc.add(0.0, 0.0, 0.0, 0, 0, 0));
+    try {
+        acc.add(637500.0, 486500.0, 11, 0, 0, 0);
+        FAIL() << "no HardLimitExceeded";
+    } catch (const HardLimitExceeded& e) {
+        EXPECT_STREQ(e.what(), "Za duzo punktow - zmniejsz kadr lub obniz jakosc.");
+    }
+}
