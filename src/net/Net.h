@@ -3,5 +3,6 @@
 #include "net/DownloadCache.h"     // cacheDirectory, cleanupCache, sha1Hex, isOgcExceptionDocument
 #include "net/HttpExchange.h"      // HttpResult, HttpStreamResult, ChunkCallback, performRequest, performDownload
 #include "net/ServiceEndpoints.h"  // ServiceEndpoints (public service addresses), routeUrl (local routing)
+#include "net/ServiceRegistry.h"   // ServiceUrls, county/municipal service tables, findCountyEgibWfs and friends, NationalService
 #include "net/UrlText.h"           // hostOfUrl, urlEncode, formatByteSize
 #include "net/WfsClient.h"         // WfsClient, HttpResponse, ProgressCallback, TileProgressCallback

@@ -1,0 +1,183 @@
+#!/usr/bin/env python3
+"""Regenerates src/net/ServiceRegistryTables.cpp from the public service lists (CSV of facts).
+
+Usage: scripts/gen_service_registry.py [REGISTRY_CSV_DIR] [OUTPUT_CPP]
+Defaults: ../shared/realdata/registry next to the project, and src/net/ServiceRegistryTables.cpp.
+
+Rules:
+- County EGiB: the WFS address of every county as listed; the WMS column stays empty (no public list).
+- County GESUT and BDOT500: listed facts first. Where a county's EGiB service runs on a geoportal2 host
+  under /map/geoportal/, that system serves GESUT as wmsg.php/wfsg.php and BDOT500 as wmsb.php on the
+  same host, so those cells are derived and marked so in the generated source. Every other cell is empty.
+- Municipal MPZP: listed facts only.
+"""
+import csv
+import os
+import re
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+SRC_DIR = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "..", "shared", "realdata", "registry")
+OUT = sys.argv[2] if len(sys.argv) > 2 else os.path.join(ROOT, "src", "net", "ServiceRegistryTables.cpp")
+
+GEOPORTAL2 = re.compile(r"^(https?://[a-z0-9.-]+\.geoportal2\.pl(?::\d+)?)/map/geoportal/[a-z]+\.php$")
+URL = re.compile(r"^https?://[A-Za-z0-9.\-]+(?::\d+)?(/[A-Za-z0-9._~:/?#\[\]@!$&'()*+,;=%-]*)?$")
+
+NATIONAL = [  # (enum name in ServiceRegistry.h, prefix of the CSV name)
+    ("kieg", "KIEG"),
+    ("kiut", "KIUT"),
+    ("kimpzp", "KIMPZP"),
+    ("prgBoundaries", "PRG administrative boundaries"),
+    ("lidarIndex", "LiDAR tile index"),
+    ("countyEgibOnGeoportal", "County EGiB on national geoportal"),
+    ("planningRegister", "Rejestr Urbanistyczny"),
+]
+
+
+def fail(msg):
+    sys.exit("gen_service_registry: " + msg)
+
+
+def read(name):
+    with open(os.path.join(SRC_DIR, name), newline="", encoding="utf-8") as f:
+        return list(csv.DictReader(f))
+
+
+def check_url(url, where):
+    if url and not URL.match(url):
+        fail(f"{where}: not a plain ASCII URL: {url!r}")
+    return url
+
+
+def keyed(rows, key, length, where):
+    out = {}
+    for r in rows:
+        k = r[key].strip()
+        if not re.fullmatch(r"\d{%d}" % length, k):
+            fail(f"{where}: bad key {k!r}")
+        if k in out:
+            fail(f"{where}: duplicate key {k}")
+        out[k] = r
+    return out
+
+
+def c_string(s):
+    return '"' + s.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def main():
+    counties = sorted(keyed(read("counties_teryt.csv"), "teryt4", 4, "counties").keys())
+    if len(counties) != 380:
+        fail(f"expected 380 counties, got {len(counties)}")
+    egib = keyed(read("egib.csv"), "teryt", 4, "egib")
+    if sorted(egib) != counties:
+        fail("EGiB list does not cover exactly the county list")
+    gesut_facts = keyed(read("gesut.csv"), "teryt", 4, "gesut")
+    bdot_facts = keyed(read("bdot500.csv"), "teryt", 4, "bdot500")
+    mpzp_facts = keyed(read("mpzp.csv"), "teryt6", 6, "mpzp")
+    for k in list(gesut_facts) + list(bdot_facts):
+        if k not in egib:
+            fail(f"unknown county {k}")
+
+    egib_rows, gesut_rows, bdot_rows = [], [], []
+    derived_count = 0
+    for k in counties:
+        wms = check_url(egib[k]["wms"].strip(), f"egib {k}")
+        wfs = check_url(egib[k]["wfs"].strip(), f"egib {k}")
+        if not wfs:
+            fail(f"egib {k}: no WFS")
+        egib_rows.append((k, wms, wfs, ""))
+        m = GEOPORTAL2.match(wfs)
+        base = m.group(1) + "/map/geoportal/" if m else None
+        if base:
+            derived_count += 1
+
+        g = gesut_facts.get(k)
+        g_wms = check_url(g["wms"].strip(), f"gesut {k}") if g else ""
+        g_wfs = check_url(g["wfs"].strip(), f"gesut {k}") if g else ""
+        notes = []
+        if g_wms:
+            notes.append("WMS listed")
+        elif base:
+            g_wms = base + "wmsg.php"
+            notes.append("WMS derived")
+        if g_wfs:
+            notes.append("WFS listed")
+        elif base:
+            g_wfs = base + "wfsg.php"
+            notes.append("WFS derived")
+        gesut_rows.append((k, g_wms, g_wfs, ", ".join(notes)))
+
+        b = bdot_facts.get(k)
+        b_wms = check_url(b["wms"].strip(), f"bdot500 {k}") if b else ""
+        b_wfs = check_url(b["wfs"].strip(), f"bdot500 {k}") if b else ""
+        notes = []
+        if b_wms:
+            notes.append("WMS listed")
+        elif base:
+            b_wms = base + "wmsb.php"
+            notes.append("WMS derived")
+        if b_wfs:
+            notes.append("WFS listed")
+        bdot_rows.append((k, b_wms, b_wfs, ", ".join(notes)))
+
+    mpzp_rows = []
+    for k in sorted(mpzp_facts):
+        r = mpzp_facts[k]
+        mpzp_rows.append((k, check_url(r["wms"].strip(), f"mpzp {k}"), check_url(r["wfs"].strip(), f"mpzp {k}"), "listed"))
+
+    national = read("national_services.csv")
+    national_rows = []
+    for enum_name, prefix in NATIONAL:
+        hit = [r for r in national if r["name"].startswith(prefix)]
+        if len(hit) != 1:
+            fail(f"national service {prefix!r}: {len(hit)} rows")
+        url = hit[0]["url"].strip()
+        url = url.replace("<teryt4>", "")  # the county key is appended by the caller
+        national_rows.append((enum_name, check_url(url, prefix), hit[0]["name"]))
+
+    lines = []
+    w = lines.append
+    w("// GENERATED by scripts/gen_service_registry.py from the public service lists; do not edit by hand.")
+    w("// Rows marked \"derived\" follow the geoportal2 address convention of the county's land-register")
+    w("// service (GESUT: wmsg.php and wfsg.php, BDOT500: wmsb.php on the same host); \"listed\" cells are")
+    w("// taken from a published list. Empty cells are unknown.")
+    w(f"// County rows: {len(counties)}; counties on geoportal2 with derived cells: {derived_count};")
+    w(f"// municipal planning rows: {len(mpzp_rows)}.")
+    w('#include "net/ServiceRegistry.h"')
+    w("")
+
+    def table(name, rows):
+        w(f"const ServiceRow {name}[] = {{")
+        for k, wms, wfs, note in rows:
+            line = f"    {{{c_string(k)}, {c_string(wms)}, {c_string(wfs)}}},"
+            if note:
+                line += f"  // {note}"
+            w(line)
+        w("};")
+        w(f"const std::size_t {name}Rows = sizeof({name}) / sizeof({name}[0]);")
+        w("")
+
+    table("kCountyEgibServices", egib_rows)
+    table("kCountyGesutServices", gesut_rows)
+    table("kCountyBdot500Services", bdot_rows)
+    table("kMunicipalPlanningServices", mpzp_rows)
+
+    w("const char* nationalServiceUrl(NationalService service) {")
+    w("    switch (service) {")
+    for enum_name, url, name in national_rows:
+        w(f"        case NationalService::{enum_name}: return {c_string(url)};")
+    w("    }")
+    w('    return "";')
+    w("}")
+
+    text = "\n".join(lines) + "\n"
+    with open(OUT, "w", encoding="ascii", newline="\n") as f:
+        f.write(text)
+    print(f"wrote {OUT}: {len(egib_rows)} EGiB, {len(gesut_rows)} GESUT, {len(bdot_rows)} BDOT500, "
+          f"{len(mpzp_rows)} MPZP rows; {derived_count} geoportal2 counties")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,199 @@
+// The built-in service tables: coverage of every county, agreement with the published lists, the
+// geoportal2 convention of derived rows, and the lookups by TERYT code.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "net/ServiceRegistry.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+// Fields of one CSV line (quoted fields may hold commas; no quotes inside quotes in these lists).
+std::vector<std::string> csvFields(const std::string& line) {
+    std::vector<std::string> out(1);
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"') quoted = !quoted;
+        else if (c == ',' && !quoted) out.emplace_back();
+        else if (c != '\r') out.back().push_back(c);
+    }
+    return out;
+}
+
+// First column -> whole row, header skipped.
+std::map<std::string, std::vector<std::string>> readCsv(const std::string& relative) {
+    std::map<std::string, std::vector<std::string>> rows;
+    std::istringstream in(testsupport::readFile(testsupport::realdata(relative)));
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line))
+        if (!line.empty()) {
+            auto f = csvFields(line);
+            rows[f[0]] = f;
+        }
+    return rows;
+}
+
+struct Table {
+    const char* name;
+    const ServiceRow* rows;
+    std::size_t count;
+    std::size_t keyLength;
+};
+
+const Table kTables[] = {
+    {"EGiB", kCountyEgibServices, kCountyEgibServicesRows, 4},
+    {"GESUT", kCountyGesutServices, kCountyGesutServicesRows, 4},
+    {"BDOT500", kCountyBdot500Services, kCountyBdot500ServicesRows, 4},
+    {"MPZP", kMunicipalPlanningServices, kMunicipalPlanningServicesRows, 6},
+};
+
+const std::regex kGeoportal2(R"(^(https?://[a-z0-9.-]+\.geoportal2\.pl(:\d+)?)/map/geoportal/[a-z]+\.php$)");
+
+}  // namespace
+
+TEST(ServiceRegistryTables, EveryTableIsSortedUniqueAndWellFormed) {
+    const std::regex url(R"(^https?://[A-Za-z0-9.-]+(:\d+)?(/\S*)?$)");
+    for (const Table& t : kTables) {
+        std::string previous;
+        for (std::size_t i = 0; i < t.count; ++i) {
+            const std::string key = t.rows[i].key;
+            EXPECT_EQ(key.size(), t.keyLength) << t.name << " " << key;
+            EXPECT_EQ(key.find_first_not_of("0123456789"), std::string::npos) << t.name << " " << key;
+            EXPECT_LT(previous, key) << t.name << ": sorted, unique";
+            previous = key;
+            for (const char* u : {t.rows[i].wms, t.rows[i].wfs}) {
+                if (*u) {
+                    EXPECT_TRUE(std::regex_match(u, url)) << t.name << " " << key << ": " << u;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(kCountyEgibServicesRows, 380u);
+    EXPECT_EQ(kCountyGesutServicesRows, 380u);
+    EXPECT_EQ(kCountyBdot500ServicesRows, 380u);
+    EXPECT_EQ(std::string(kCountyEgibServices[0].key), "0201");
+    EXPECT_EQ(std::string(kCountyEgibServices[379].key), "3263");
+    for (std::size_t i = 0; i < 380; ++i) {
+        EXPECT_STREQ(kCountyEgibServices[i].key, kCountyGesutServices[i].key);
+        EXPECT_STREQ(kCountyEgibServices[i].key, kCountyBdot500Services[i].key);
+        EXPECT_NE(*kCountyEgibServices[i].wfs, '\0') << "every county has its land-register WFS";
+    }
+}
+
+TEST(ServiceRegistryTables, CountiesAndAddressesAgreeWithThePublishedLists) {
+    GD_REQUIRE_REALDATA("registry/counties_teryt.csv");
+    GD_REQUIRE_REALDATA("registry/egib.csv");
+    const auto counties = readCsv("registry/counties_teryt.csv");
+    const auto egib = readCsv("registry/egib.csv");
+    ASSERT_EQ(counties.size(), 380u);
+    std::set<std::string> keys;
+    for (std::size_t i = 0; i < kCountyEgibServicesRows; ++i) {
+        const ServiceRow& r = kCountyEgibServices[i];
+        keys.insert(r.key);
+        ASSERT_TRUE(egib.count(r.key)) << r.key;
+        EXPECT_EQ(std::string(r.wfs), egib.at(r.key)[2]) << r.key;
+        EXPECT_EQ(std::string(r.wms), egib.at(r.key)[1]) << r.key << ": no WMS is invented";
+    }
+    for (const auto& [key, row] : counties) EXPECT_TRUE(keys.count(key)) << "county " << key << " missing";
+
+    const auto mpzp = readCsv("registry/mpzp.csv");
+    ASSERT_EQ(kMunicipalPlanningServicesRows, mpzp.size());
+    for (const auto& [key, row] : mpzp) {
+        const ServiceUrls u = findMunicipalPlanning(key);
+        EXPECT_EQ(u.wmsUrl, row[1]) << key;
+        EXPECT_EQ(u.wfsUrl, row[2]) << key;
+    }
+}
+
+TEST(ServiceRegistryTables, DerivedRowsFollowTheGeoportal2Convention) {
+    GD_REQUIRE_REALDATA("registry/gesut.csv");
+    const auto gesutListed = readCsv("registry/gesut.csv");
+    const auto bdotListed = readCsv("registry/bdot500.csv");
+    std::size_t derived = 0;
+    for (std::size_t i = 0; i < kCountyEgibServicesRows; ++i) {
+        const std::string key = kCountyEgibServices[i].key;
+        const ServiceRow& gesut = kCountyGesutServices[i];
+        const ServiceRow& bdot = kCountyBdot500Services[i];
+        std::smatch m;
+        const std::string egibWfs = kCountyEgibServices[i].wfs;
+        const bool onGeoportal2 = std::regex_match(egibWfs, m, kGeoportal2);
+        const std::string host = onGeoportal2 ? m[1].str() : "";
+        const bool gesutFact = gesutListed.count(key) > 0;
+        const bool bdotFact = bdotListed.count(key) > 0;
+        if (onGeoportal2) ++derived;
+
+        const std::string expectGesutWms = gesutFact && !gesutListed.at(key)[1].empty() ? gesutListed.at(key)[1]
+                                           : onGeoportal2 ? host + "/map/geoportal/wmsg.php" : "";
+        const std::string expectGesutWfs = gesutFact && !gesutListed.at(key)[2].empty() ? gesutListed.at(key)[2]
+                                           : onGeoportal2 ? host + "/map/geoportal/wfsg.php" : "";
+        EXPECT_EQ(gesut.wms, expectGesutWms) << key;
+        EXPECT_EQ(gesut.wfs, expectGesutWfs) << key;
+        const std::string expectBdotWms = bdotFact ? bdotListed.at(key)[1]
+                                          : onGeoportal2 ? host + "/map/geoportal/wmsb.php" : "";
+        EXPECT_EQ(bdot.wms, expectBdotWms) << key;
+        EXPECT_EQ(std::string(bdot.wfs), bdotFact ? bdotListed.at(key)[2] : "") << key << ": no BDOT500 WFS is guessed";
+    }
+    EXPECT_EQ(derived, 149u);
+}
+
+TEST(ServiceRegistryTables, GeneratedSourceIsUpToDate) {
+    GD_REQUIRE_REALDATA("registry/egib.csv");
+    if (std::system("python3 --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "python3 not available";
+    testsupport::TempDir dir;
+    const std::string out = (dir / "tables.cpp").string();
+    const std::string cmd = "python3 '" + (testsupport::sourceDir() / "scripts/gen_service_registry.py").string() + "' '" +
+                            testsupport::realdata("registry").string() + "' '" + out + "' > /dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(testsupport::readFile(out),
+              testsupport::readFile(testsupport::sourceDir() / "src/net/ServiceRegistryTables.cpp"))
+        << "regenerate with scripts/gen_service_registry.py";
+}
+
+TEST(ServiceRegistryLookup, CountyAndMunicipalKeys) {
+    EXPECT_EQ(findCountyEgibWfs("0203"), "https://glogow.geoportal2.pl/map/geoportal/wfs.php");
+    EXPECT_EQ(findCountyEgibWfs("3261"), "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/3261");
+    EXPECT_EQ(findCountyEgibWfs("020301"), findCountyEgibWfs("0203")) << "a municipality code finds its county";
+    EXPECT_EQ(findCountyEgibWfs("9999"), "");
+    EXPECT_EQ(findCountyEgibWfs("020"), "");
+    EXPECT_EQ(findCountyEgibWfs(""), "");
+    EXPECT_EQ(findCountyEgibWfs("02a3"), "");
+
+    ServiceUrls g = findCountyGesut("0203");
+    EXPECT_EQ(g.wmsUrl, "https://glogow.geoportal2.pl/map/geoportal/wmsg.php");
+    EXPECT_EQ(g.wfsUrl, "https://glogow.geoportal2.pl/map/geoportal/wfsg.php");
+    EXPECT_EQ(findCountyGesut("1816").wmsUrl, "https://powiatrzeszowski.geoportal2.pl/map/geoportal/wmsg.php");
+    g = findCountyGesut("9999");
+    EXPECT_TRUE(g.wmsUrl.empty() && g.wfsUrl.empty());
+    EXPECT_EQ(findCountyBdot500("0663").wmsUrl, "https://gis.lublin.eu/integracja/bdot500/");
+    EXPECT_EQ(findCountyBdot500("066301").wmsUrl, "https://gis.lublin.eu/integracja/bdot500/");
+    EXPECT_EQ(findCountyBdot500("0203").wmsUrl, "https://glogow.geoportal2.pl/map/geoportal/wmsb.php");
+
+    // A 6-digit municipal key also serves as a county key through its first 4 characters; the 7-digit
+    // form with the municipality-type digit finds the same municipality.
+    EXPECT_EQ(findMunicipalPlanning("246901").wfsUrl, "https://emapa.katowice.eu/arcgis/services/MPZP/MapServer/WFSServer");
+    EXPECT_EQ(findMunicipalPlanning("2469011").wfsUrl, findMunicipalPlanning("246901").wfsUrl);
+    EXPECT_FALSE(findCountyEgibWfs("246901").empty());
+    EXPECT_TRUE(findMunicipalPlanning("2469").wfsUrl.empty());
+    EXPECT_TRUE(findMunicipalPlanning("999999").wfsUrl.empty());
+    EXPECT_EQ(findMunicipalPlanning("321602").wmsUrl, "https://mpzp.igeomap.pl/cgi-bin/321602");
+}
+
+TEST(ServiceRegistryLookup, NationalServices) {
+    const std::string prg = nationalServiceUrl(NationalService::prgBoundaries);
+    EXPECT_EQ(prg.substr(prg.find("/wss/")), "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
+    EXPECT_EQ(std::string(nationalServiceUrl(NationalService::countyEgibOnGeoportal)) + "3261",
+              findCountyEgibWfs("3261"));
+    EXPECT_STREQ(kDefaultMunicipalityTypeName, "ms:A03_Granice_gmin");
+    for (NationalService s : {NationalService::kieg, NationalService::kiut, NationalService::kimpzp,
+                              NationalService::lidarIndex, NationalService::planningRegister})
+        EXPECT_EQ(std::string(nationalServiceUrl(s)).rfind("https://", 0), 0u);
+}
