@@ -1,8 +1,184 @@
+// geodraft session: a palette without a browser. Each line of standard input is one message of the
+// page; every message the page would receive is printed as one line on standard output.
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
 
 #include "Commands.h"
+#include "MapPalette.h"
+#include "bridge/Bridge.h"
+#include "host/ModelHost.h"
+#include "import/ImportController.h"
+#include "platform/MessageLoop.h"
+#include "platform/Numbers.h"
+#include "platform/Workers.h"
 
-int cmdSession(int, char**) {
-    std::fprintf(stderr, "session: not yet available\n");
-    return 1;
+namespace {
+
+struct SessionOptions {
+    std::string palette = "import";
+    std::filesystem::path project;  // empty: no project file
+};
+
+int sessionUsage() {
+    std::fprintf(stderr, "uzycie: geodraft session [--palette import|cloud] [--project PLIK]\n");
+    return 2;
+}
+
+bool parseOptions(int argc, char** argv, SessionOptions& out) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--palette" && i + 1 < argc) {
+            out.palette = argv[++i];
+            if (out.palette != "import" && out.palette != "cloud") return false;
+        } else if (arg == "--project" && i + 1 < argc) {
+            out.project = argv[++i];
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One message line for standard output, flushed so that a reading process sees it at once.
+void writeToPage(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// The point-cloud palette's page channel; its controller joins it later.
+class CloudSessionPalette {
+public:
+    explicit CloudSessionPalette(Bridge::Sender toPage) {
+        bridge_.on("ping", [](const Json&) { return Json{{"type", "pong"}, {"build", buildStamp()}}; });
+        bridge_.setSender(std::move(toPage));
+    }
+    Bridge& bridge() { return bridge_; }
+
+private:
+    Bridge bridge_;
+};
+
+// Input lines handed from the reader thread; touched only on the main thread.
+struct InputQueue {
+    std::deque<std::string> lines;
+    bool ended = false;
+};
+
+void pumpFor(std::chrono::milliseconds duration) {
+    auto& loop = MessageLoop::main();
+    const auto deadline = std::chrono::steady_clock::now() + duration;
+    for (;;) {
+        loop.pump();
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return;
+        loop.runOne(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+                    std::chrono::milliseconds(1));
+    }
+}
+
+// Waits until every worker has ended and everything they posted has been handled.
+void waitForWorkers() {
+    while (!settleWorkers(std::chrono::milliseconds(1000))) {
+    }
+}
+
+void handleLine(const std::string& rawLine, Bridge& bridge) {
+    std::string line = rawLine;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) return;
+    if (line[0] != '#') {
+        bridge.dispatch(line);
+        return;
+    }
+    if (line == "#wait") {
+        waitForWorkers();
+    } else if (line.rfind("#sleep ", 0) == 0) {
+        long long ms = 0;
+        if (parseInt(line.substr(7), ms) && ms >= 0)
+            pumpFor(std::chrono::milliseconds(ms));
+        else
+            std::fprintf(stderr, "session: nieprawidlowa liczba w \"%s\"\n", line.c_str());
+    }
+    // Any other '#' line is a comment.
+}
+
+// Reads standard input on its own thread so that the main loop keeps running while it waits.
+std::thread startReader(InputQueue& queue) {
+    return std::thread([&queue]() {
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            runOnMainThread([&queue, line]() { queue.lines.push_back(line); });
+        }
+        runOnMainThread([&queue]() { queue.ended = true; });
+    });
+}
+
+void runSession(Bridge& bridge) {
+    InputQueue queue;
+    std::thread reader = startReader(queue);
+    auto& loop = MessageLoop::main();
+    for (;;) {
+        loop.pump();
+        if (!queue.lines.empty()) {
+            const std::string line = std::move(queue.lines.front());
+            queue.lines.pop_front();
+            handleLine(line, bridge);
+            continue;
+        }
+        if (queue.ended) break;
+        loop.runOne(std::chrono::milliseconds(50));
+    }
+    reader.join();
+    waitForWorkers();
+}
+
+}  // namespace
+
+int cmdSession(int argc, char** argv) {
+    SessionOptions options;
+    if (!parseOptions(argc, argv, options)) return sessionUsage();
+
+    ModelHost model;
+    if (!options.project.empty() && std::filesystem::exists(options.project)) {
+        const ProjectFileStatus loaded = model.loadProject(options.project);
+        if (!loaded.ok) {
+            // Going on would overwrite the user's file with an empty project at the end.
+            std::fprintf(stderr, "session: nie mozna wczytac projektu %s: %s\n", options.project.string().c_str(),
+                         loaded.error.c_str());
+            return 1;
+        }
+    }
+    model.setReportSink([](const std::string& line) {
+        std::fprintf(stderr, "report: %s\n", line.c_str());
+        std::fflush(stderr);
+    });
+    installHost(&model);
+
+    if (options.palette == "cloud") {
+        CloudSessionPalette palette(writeToPage);
+        runSession(palette.bridge());
+    } else {
+        MapPalette palette([](Bridge& bridge) { ImportController::instance().registerHandlers(bridge); });
+        palette.InitBrowserControl(writeToPage);
+        runSession(palette.bridge());
+    }
+
+    int rc = 0;
+    if (!options.project.empty()) {
+        const ProjectFileStatus saved = model.saveProject(options.project);
+        if (!saved.ok) {
+            std::fprintf(stderr, "session: nie mozna zapisac projektu %s: %s\n", options.project.string().c_str(),
+                         saved.error.c_str());
+            rc = 1;
+        }
+    }
+    installHost(nullptr);
+    return rc;
 }

@@ -1,0 +1,58 @@
+// Records of buildings and structures that a fetch produces and placement builds.
+// They carry what the import keeps between fetch and place; the modelling code that fills
+// them grows in this folder.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A planar vertex (PL-1992 metres).
+struct PlanarPoint {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// A vertex in space (PL-1992 metres, height above sea level).
+struct SpatialPoint {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+};
+
+// One LOD1 block from the county building models.
+struct Building3D {
+    std::string id;                     // gml:id, empty when absent
+    std::vector<PlanarPoint> footprint; // as read
+    double groundZ = 0.0;               // lowest ring height, metres above sea level
+    double height = 0.0;                // metres, > 0
+};
+
+// One surface of an LOD2 building: planar ring and the heights of its vertices.
+struct Lod2Surface {
+    std::vector<PlanarPoint> ring;
+    std::vector<double> z;
+};
+
+// One LOD2 building from the county building models.
+struct BuildingLod2 {
+    std::string id;                    // gml:id, empty when absent
+    std::vector<Lod2Surface> surfaces; // one per ring, in document order
+    std::int32_t roofType = 0;         // "roofType" child, 0 when absent
+};
+
+// A roof (or whole LOD2 building) fitted to LiDAR points over a known footprint.
+struct RoofFitResult {
+    std::string typeName;
+    std::vector<SpatialPoint> vertices;
+    std::vector<std::vector<std::int32_t>> faces; // vertex indices per face
+    bool fallback = true;
+    double meanError = 0.0;
+    double confidence = 0.0;
+};
+
+// A building, bridge or road raised from the surface models: faces with 3D vertices.
+struct StructureResult {
+    std::vector<std::vector<SpatialPoint>> polygons;
+    bool fallback = false;
+    double ratio = 0.0; // share of raised samples
+};

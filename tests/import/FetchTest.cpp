@@ -1,0 +1,337 @@
+// The "fetch" request through the palette's bridge: validation, zone choice, the worker, the
+// result's counts, preview and warnings, and the busy and cancel states.
+#include <atomic>
+#include <future>
+#include <stdexcept>
+
+#include "geodesy/Crs.h"
+#include "import/ImportFixture.h"
+
+namespace {
+
+Json fetchMsg(double west, double south, double east, double north) {
+    return Json{{"type", "fetch"}, {"bboxWgs84", {west, south, east, north}}, {"layers", {"dzialki"}}};
+}
+
+GisFeature parcel(double x, double y) {
+    GisFeature f;
+    f.type = DataType::dzialki;
+    f.polygons.push_back(GisPolygon{{{x, y}, {x + 10, y}, {x + 10, y + 10}}, {}});
+    f.props["numer"] = "12/3";
+    return f;
+}
+
+RasterImage orthophoto() {
+    RasterImage r;
+    r.type = DataType::rastry;
+    r.image = "\x89PNG\r\n\x1a\n....";
+    r.box = Bbox{0, 0, 10, 10};
+    return r;
+}
+
+}  // namespace
+
+using Fetch = ImportFixture;
+
+TEST_F(Fetch, MalformedFramesAreRefusedWithoutStartingAFetch) {
+    std::atomic<int> calls{0};
+    controller->setFetchFunction([&](auto&&...) {
+        ++calls;
+        return FetchedData{};
+    });
+    const Json bad = errorMsg("Nieprawidlowy bbox");
+    EXPECT_EQ(send({{"type", "fetch"}, {"bboxWgs84", {20.0, 52.0, 21.0}}}), std::vector<Json>{bad});
+    EXPECT_EQ(send({{"type", "fetch"}}), std::vector<Json>{bad});
+    EXPECT_EQ(send({{"type", "fetch"}, {"bboxWgs84", 5}}), std::vector<Json>{bad});
+    // Values no map can produce would turn into a nonsense frame.
+    EXPECT_EQ(send(fetchMsg(20.0, 52.0, 21.0, 95.0)), std::vector<Json>{bad});
+    EXPECT_EQ(send(fetchMsg(20.0, 52.0, 1e300, 53.0)), std::vector<Json>{bad});
+
+    auto typeError = [&](Json msg, const std::string& expected) {
+        auto replies = send(msg);
+        ASSERT_EQ(replies.size(), 1u) << msg;
+        EXPECT_EQ(replies[0]["type"], "error");
+        const std::string text = replies[0]["msg"];
+        EXPECT_EQ(text.rfind("Blad wewnetrzny: [json.exception.type_error.302] ", 0), 0u) << text;
+        EXPECT_NE(text.find(expected), std::string::npos) << text;
+    };
+    typeError({{"type", "fetch"}, {"bboxWgs84", {"20", "52", "21", "53"}}}, "type must be number, but is string");
+    Json layers = fetchMsg(20, 52, 20.01, 52.01);
+    layers["layers"] = {"dzialki", 7};
+    typeError(layers, "type must be string, but is number");
+    Json scale = fetchMsg(20, 52, 20.01, 52.01);
+    scale["rasterScale"] = "1000";
+    typeError(scale, "type must be number, but is string");
+    Json smooth = fetchMsg(20, 52, 20.01, 52.01);
+    smooth["poziomiceWygladz"] = 1;
+    typeError(smooth, "type must be boolean, but is number");
+
+    settle();
+    EXPECT_EQ(calls.load(), 0);
+    EXPECT_TRUE(received("progress").empty());
+    EXPECT_FALSE(controller->busy());
+    EXPECT_EQ(controller->fetchEpsg(), 2180) << "a refused request must not change the stored zone";
+
+    // The controller is still free for a proper request.
+    EXPECT_TRUE(send(fetchMsg(20, 52, 20.01, 52.01)).size() == 1u);  // only the first progress event
+    settle();
+    EXPECT_EQ(calls.load(), 1);
+}
+
+TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
+    struct Seen {
+        Bbox frame;
+        std::vector<std::string> layers;
+        int rasterScale = 0, terrainStep = 0, epsg = 0;
+        double interval = 0;
+    };
+    auto seen = std::make_shared<Seen>();
+    controller->setFetchFunction([this, seen](const Bbox& f, const std::vector<std::string>& l, int rs, int ts,
+                                              double ci) {
+        *seen = Seen{f, l, rs, ts, controller->fetchEpsg(), ci};
+        return FetchedData{};
+    });
+    auto replies = send(fetchMsg(16.0, 52.0, 17.0, 52.5));
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0], (Json{{"type", "progress"}, {"done", 0}, {"total", 1}, {"label", "Pobieranie warstw"}}));
+    settle();
+    EXPECT_EQ(seen->epsg, 2177) << "centre longitude 16.5 belongs to the eastern zone";
+    EXPECT_EQ(seen->layers, std::vector<std::string>{"dzialki"});
+    EXPECT_EQ(seen->rasterScale, 1000);
+    EXPECT_EQ(seen->terrainStep, 1);
+    EXPECT_DOUBLE_EQ(seen->interval, 1.0);
+    EXPECT_FALSE(controller->smoothContours());
+    EXPECT_DOUBLE_EQ(controller->cloudTerrainStep(), 1.0);
+
+    // The box encloses every corner of the map frame. West of the central meridian the
+    // parallels bow: the lowest northing is at the south-east corner and the highest at the
+    // north-west one, so a box of the south-west and north-east corners alone would cut the frame.
+    for (auto [lat, lon] : {std::pair{52.0, 16.0}, {52.5, 17.0}, {52.5, 16.0}, {52.0, 17.0}}) {
+        const EN c = wgs84ToPl1992(lat, lon);
+        EXPECT_GE(c.e, seen->frame.minE - 1e-6);
+        EXPECT_LE(c.e, seen->frame.maxE + 1e-6);
+        EXPECT_GE(c.n, seen->frame.minN - 1e-6);
+        EXPECT_LE(c.n, seen->frame.maxN + 1e-6);
+    }
+    EXPECT_DOUBLE_EQ(seen->frame.minN, wgs84ToPl1992(52.0, 17.0).n);
+    EXPECT_DOUBLE_EQ(seen->frame.maxN, wgs84ToPl1992(52.5, 16.0).n);
+
+    Json full = fetchMsg(14.5, 52.0, 15.5, 52.5);
+    full["rasterScale"] = 500;
+    full["terrainStep"] = 5;
+    full["poziomiceCiecie"] = 0.25;
+    full["poziomiceWygladz"] = true;
+    full["terenChmuraKrok"] = 2;
+    GeoLocation geo;
+    geo.crsName = "ETRS89 / Poland CS2000 zone 7 (EPSG:2178)";
+    geo.surveyEasting = 7500000;
+    geo.surveyNorthing = 5800000;
+    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    send(full);
+    settle();
+    EXPECT_EQ(seen->epsg, 2178) << "the project's own zone wins over the map position";
+    EXPECT_EQ(seen->rasterScale, 500);
+    EXPECT_EQ(seen->terrainStep, 5);
+    EXPECT_DOUBLE_EQ(seen->interval, 0.25);
+    EXPECT_TRUE(controller->smoothContours());
+    EXPECT_DOUBLE_EQ(controller->cloudTerrainStep(), 2.0);
+
+    geo.crsName = "EPSG:2180";  // PL-1992 is not a zone: the map position decides
+    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    send(fetchMsg(14.5, 52.0, 15.5, 52.5));
+    settle();
+    EXPECT_EQ(seen->epsg, 2176);
+}
+
+TEST_F(Fetch, FetchDoneCountsPreviewAndWarnings) {
+    controller->setFetchFunction([](auto&&...) {
+        FetchedData d;
+        d.features = {parcel(1, 1), parcel(2, 2), parcel(3, 3)};
+        d.rasters = {orthophoto()};
+        return d;
+    });
+    send(fetchMsg(20, 52, 20.01, 52.01));
+    settle();
+    auto done = received("fetchDone");
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0]["counts"], (Json{{"dzialki", 3}, {"rastry (rastr)", 1}}));
+    ASSERT_TRUE(done[0]["geojson"].is_string()) << "the preview travels as text";
+    const Json preview = Json::parse(done[0]["geojson"].get<std::string>());
+    EXPECT_EQ(preview["type"], "FeatureCollection");
+    EXPECT_EQ(preview["features"].size(), 3u);
+    EXPECT_FALSE(done[0].contains("warning"));
+    EXPECT_TRUE(controller->hasData());
+    EXPECT_EQ(controller->lastLayers(), std::vector<std::string>{"dzialki"});
+    EXPECT_EQ(controller->lastResult().features.size(), 3u);
+
+    // 3D lists count under their own names; a raster-only result has no preview; the
+    // warning reaches the page and the report window.
+    controller->setFetchFunction([](auto&&...) {
+        FetchedData d;
+        d.terrain.resize(2);
+        d.buildings3d.resize(4);
+        d.contoursCloud.resize(7);
+        d.roads.resize(1);
+        d.warning = "Brak dzialek dla tego obszaru.";
+        return d;
+    });
+    send(fetchMsg(20, 52, 20.01, 52.01));
+    settle();
+    done = received("fetchDone");
+    ASSERT_EQ(done.size(), 2u);
+    EXPECT_EQ(done[1]["counts"], (Json{{"teren (Siatka)", 2},
+                                       {"budynki3d", 4},
+                                       {"poziomice z chmury (warstwice)", 7},
+                                       {"drogi", 1}}));
+    EXPECT_FALSE(done[1].contains("geojson"));
+    EXPECT_EQ(done[1]["warning"], "Brak dzialek dla tego obszaru.");
+    ASSERT_FALSE(model.reportLines().empty());
+    EXPECT_EQ(model.reportLines().back(), "TERRAVOX: Brak dzialek dla tego obszaru.");
+}
+
+TEST_F(Fetch, EmptyOrFailedFetchLeavesNothingToPlace) {
+    EXPECT_EQ(send({{"type", "place"}}), std::vector<Json>{errorMsg("Najpierw kliknij \"1. Pobierz elementy\".")});
+
+    controller->setFetchFunction([](auto&&...) { return FetchedData{}; });
+    send(fetchMsg(20, 52, 20.01, 52.01));
+    settle();
+    auto done = received("fetchDone");
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0], (Json{{"type", "fetchDone"}, {"counts", Json::object()},
+                             {"warning", "Nic nie pobrano dla tego obszaru."}}));
+    EXPECT_EQ(send({{"type", "place"}}), std::vector<Json>{errorMsg("Najpierw kliknij \"1. Pobierz elementy\".")});
+
+    // A fetch that only brought notes says them instead of the generic text.
+    controller->setFetchFunction([](auto&&...) {
+        FetchedData d;
+        d.warning = "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.";
+        return d;
+    });
+    send(fetchMsg(20, 52, 20.01, 52.01));
+    settle();
+    EXPECT_EQ(received("fetchDone").back()["warning"],
+              "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
+
+    controller->setFetchFunction([](auto&&...) -> FetchedData { throw std::runtime_error("serwer zamilkl"); });
+    send(fetchMsg(20, 52, 20.01, 52.01));
+    settle();
+    EXPECT_EQ(received("fetchDone").back(), (Json{{"type", "fetchDone"}, {"counts", Json::object()},
+                                                  {"warning", "Blad pobierania: serwer zamilkl"}}));
+    EXPECT_EQ(model.reportLines().back(), "TERRAVOX: Blad pobierania: serwer zamilkl");
+    EXPECT_FALSE(controller->busy());
+
+    // Even something that is not a std::exception must not leave the controller busy for good.
+    controller->setFetchFunction([](auto&&...) -> FetchedData { throw 42; });
+    send(fetchMsg(20, 52, 20.01, 52.01));
+    settle();
+    EXPECT_FALSE(controller->busy());
+    EXPECT_EQ(received("fetchDone").size(), 4u);
+}
+
+TEST_F(Fetch, BrokenTextFromAServerStillReachesThePage) {
+    controller->setFetchFunction([](auto&&...) {
+        FetchedData d;
+        GisFeature f = parcel(1, 1);
+        f.props["opis"] = "ul. \xC5\x81\xF0\x28 zla";  // a valid letter, then a broken sequence
+        d.features = {f};
+        d.warning = "Uwaga: \xFF";
+        return d;
+    });
+    send(fetchMsg(20, 52, 20.01, 52.01));
+    settle();
+    auto done = received("fetchDone");
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0]["counts"], (Json{{"dzialki", 1}}));
+    const Json preview = Json::parse(done[0]["geojson"].get<std::string>());
+    EXPECT_NE(preview.dump().find("ul. \xC5\x81"), std::string::npos) << "valid letters are kept";
+    EXPECT_EQ(done[0]["warning"], "Uwaga: \xEF\xBF\xBD");
+    EXPECT_TRUE(controller->hasData());
+}
+
+TEST_F(Fetch, SecondFetchWhileBusyIsRefusedAndKeepsStoredData) {
+    controller->setFetchFunction([](auto&&...) {
+        FetchedData d;
+        d.features = {parcel(1, 1)};
+        return d;
+    });
+    send(fetchMsg(20, 52, 20.01, 52.01));
+    settle();
+    ASSERT_TRUE(controller->hasData());
+
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> sawCancel{false};
+    controller->setFetchFunction([&, released](auto&&...) {
+        released.wait();
+        sawCancel = controller->cancelRequested();
+        FetchedData d;
+        d.features = {parcel(5, 5), parcel(6, 6)};
+        return d;
+    });
+    send(fetchMsg(21, 52, 21.01, 52.01));
+    EXPECT_TRUE(controller->busy());
+    const Json busy = errorMsg("Trwa pobieranie danych - sprobuj za chwile");
+    EXPECT_EQ(send(fetchMsg(23, 52, 23.01, 52.01)), std::vector<Json>{busy});
+    EXPECT_EQ(send({{"type", "place"}}), std::vector<Json>{busy});
+    EXPECT_EQ(controller->lastResult().features.size(), 1u);
+    EXPECT_EQ(controller->fetchEpsg(), 2178) << "the refused request did not change the zone";
+
+    EXPECT_EQ(send({{"type", "cancel"}}), (std::vector<Json>{Json{{"type", "cancelled"}}}));
+    release.set_value();
+    settle();
+    EXPECT_TRUE(sawCancel.load());
+    EXPECT_FALSE(controller->busy());
+    EXPECT_EQ(received("fetchDone").size(), 2u) << "a cancelled fetch still ends with fetchDone";
+    EXPECT_EQ(controller->lastResult().features.size(), 2u);
+
+    // The next fetch starts with the flag cleared; "cancel" answers even when idle.
+    controller->setFetchFunction([&](auto&&...) {
+        sawCancel = controller->cancelRequested();
+        return FetchedData{};
+    });
+    send(fetchMsg(20, 52, 20.01, 52.01));
+    settle();
+    EXPECT_FALSE(sawCancel.load());
+    EXPECT_EQ(send({{"type", "cancel"}}), (std::vector<Json>{Json{{"type", "cancelled"}}}));
+}
+
+TEST_F(Fetch, WorkerProgressArrivesInOrderBeforeTheResult) {
+    controller->setFetchFunction([](auto&&...) {
+        auto progress = ImportController::progressFor("Import: dzialki");
+        progress(1, 3);
+        progress(3, 3);
+        ImportController::postProgress("Poziomice: liczenie warstwic", 2, 10, true);
+        ImportController::postReportLine("TERRAVOX EGiB [TERYT 1465011] x");
+        return FetchedData{};
+    });
+    send(fetchMsg(20, 52, 20.01, 52.01));
+    settle();
+    std::vector<std::string> types;
+    for (const Json& m : sent) types.push_back(m["type"]);
+    EXPECT_EQ(types, (std::vector<std::string>{"progress", "progress", "progress", "progress", "fetchDone"}));
+    EXPECT_EQ(sent[1], (Json{{"type", "progress"}, {"done", 1}, {"total", 3}, {"label", "Import: dzialki"}}));
+    EXPECT_EQ(sent[3], (Json{{"type", "progress"},
+                             {"done", 2},
+                             {"total", 10},
+                             {"label", "Poziomice: liczenie warstwic"},
+                             {"cancellable", true}}));
+    EXPECT_EQ(model.reportLines().front(), "TERRAVOX EGiB [TERYT 1465011] x");
+}
+
+TEST_F(Fetch, EventsAfterThePaletteClosedAreDroppedButTheResultIsKept) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    controller->setFetchFunction([released](auto&&...) {
+        released.wait();
+        FetchedData d;
+        d.features = {parcel(1, 1)};
+        return d;
+    });
+    send(fetchMsg(20, 52, 20.01, 52.01));
+    palette.reset();
+    release.set_value();
+    settle();
+    EXPECT_TRUE(received("fetchDone").empty());
+    EXPECT_TRUE(controller->hasData());
+    EXPECT_FALSE(controller->busy());
+}

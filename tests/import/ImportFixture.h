@@ -1,0 +1,65 @@
+// A palette, a model host and a controller wired together as in the add-on, with the page's
+// received messages recorded and the user folders redirected into a temporary folder.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MapPalette.h"
+#include "bridge/Bridge.h"
+#include "host/ModelHost.h"
+#include "import/ImportController.h"
+#include "platform/Workers.h"
+#include "settings/Settings.h"
+#include "support/TestSupport.h"
+
+class ImportFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("XDG_CONFIG_HOME", (dir.path / "config").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (dir.path / "state").c_str(), 1);
+        installHost(&model);
+        controller = std::make_unique<ImportController>(defaultSettings());
+        palette = std::make_unique<MapPalette>([this](Bridge& b) { controller->registerHandlers(b); });
+        palette->InitBrowserControl([this](const std::string& text) { sent.push_back(Json::parse(text)); });
+    }
+
+    void TearDown() override {
+        // Workers hold the controller; none may outlive it.
+        EXPECT_TRUE(settleWorkers(std::chrono::seconds(10)));
+        palette.reset();
+        controller.reset();
+        installHost(nullptr);
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::unsetenv("XDG_STATE_HOME");
+    }
+
+    // Sends one page message and returns what the page received in answer at once.
+    std::vector<Json> send(const Json& msg) {
+        const std::size_t before = sent.size();
+        palette->bridge().dispatch(msg.dump());
+        return {sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()};
+    }
+    // Lets workers finish and delivers what they posted.
+    void settle() { ASSERT_TRUE(settleWorkers(std::chrono::seconds(10))); }
+
+    // Messages of one type received so far.
+    std::vector<Json> received(const std::string& type) const {
+        std::vector<Json> out;
+        for (const Json& m : sent)
+            if (m.value("type", "") == type) out.push_back(m);
+        return out;
+    }
+
+    static Json errorMsg(const std::string& text) { return Json{{"type", "error"}, {"msg", text}}; }
+
+    testsupport::TempDir dir;
+    ModelHost model;
+    std::unique_ptr<ImportController> controller;
+    std::unique_ptr<MapPalette> palette;
+    std::vector<Json> sent;
+};

@@ -1,0 +1,234 @@
+// "setOrigin", reading the georeference back ("getInit"), layers and the layer mapping, through
+// the palette's bridge on a model host.
+#include <cmath>
+
+#include "geodesy/Crs.h"
+#include "import/Georeference.h"
+#include "import/ImportFixture.h"
+#include "platform/Numbers.h"
+#include "settings/Diagnostics.h"
+
+namespace {
+
+const Json kWarsaw{{"type", "setOrigin"}, {"lat", 52.2297}, {"lon", 21.0122}};
+
+bool hasCrsTexts(const GeoLocation& g) {
+    return !g.crsName.empty() || !g.crsText2.empty() || !g.geodeticDatum.empty() || !g.verticalDatum.empty() ||
+           !g.mapProjection.empty() || !g.mapZone.empty();
+}
+
+}  // namespace
+
+using Origin = ImportFixture;
+
+TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
+    EXPECT_TRUE(send({{"type", "getInit"}}).empty()) << "a project without georeference sends nothing";
+
+    GeoLocation before;
+    before.crsText2 = "kept";
+    before.rotation = 0.25;
+    before.surveyExtra1 = 3.5;
+    ASSERT_EQ(model.writeGeoLocation(before), kHostOk);
+
+    auto replies = send(kWarsaw);
+    ASSERT_EQ(replies.size(), 1u);
+    const EN expected = pl1992ToPl2000(wgs84ToPl1992(52.2297, 21.0122), 2178);
+    EXPECT_EQ(replies[0], (Json{{"type", "originSet"}, {"e", expected.e}, {"n", expected.n}, {"h", 0.0},
+                                {"epsg", 2178}}));
+
+    const GeoLocation& geo = model.state().geoLocation;
+    EXPECT_EQ(geo.crsName, "EPSG:2178");
+    EXPECT_EQ(geo.mapZone, "7");
+    EXPECT_EQ(geo.geodeticDatum, "ETRF2000 (PL-ETRF2000)");
+    EXPECT_EQ(geo.verticalDatum, "PL-EVRF2007-NH");
+    EXPECT_EQ(geo.mapProjection, "PL-2000");
+    EXPECT_EQ(geo.crsText2, "kept");
+    EXPECT_DOUBLE_EQ(geo.rotation, 0.25);
+    EXPECT_DOUBLE_EQ(geo.surveyExtra1, 3.5);
+    EXPECT_EQ(geo.locationFlags, 60);
+    EXPECT_DOUBLE_EQ(geo.latitude, 52.2297);
+    EXPECT_DOUBLE_EQ(geo.longitude, 21.0122);
+    EXPECT_EQ(geo.surveyEasting, expected.e);
+    EXPECT_EQ(geo.surveyNorthing, expected.n);
+    EXPECT_EQ(geo.surveyHeight, 0.0);
+    EXPECT_EQ(geo.xAxisAbscissa, 1.0);
+    EXPECT_EQ(geo.xAxisOrdinate, 0.0);
+    EXPECT_EQ(geo.scale, 1.0);
+
+    ASSERT_FALSE(model.reportLines().empty());
+    EXPECT_EQ(model.reportLines().back(),
+              cformat("TERRAVOX: ustawiono georeferencje projektu: E=%f N=%f (PL-2000, EPSG:2178) H=0.000000 m "
+                      "n.p.m. (PL-EVRF2007-NH)",
+                      expected.e, expected.n));
+    EXPECT_NE(model.reportLines().back().find("E=7"), std::string::npos);
+
+    const std::string diag = testsupport::readFile(diagnosticPath(kGeoDiagFile));
+    EXPECT_EQ(diag,
+              "SetGeoLocation: koncowy_err=0 poziom_ktory_przeszedl=0 "
+              "(0=pelny,1=bez-opisow-CRS,2=minimum,-1=wszystkie-padly)\n"
+              "  lat=52.2297 lon=21.0122 zone=2178 E=" + streamNumber(expected.e) + " N=" + streamNumber(expected.n) +
+                  " H=0\n"
+                  "  APIERR czeste: -2130311=BADID -2130313=BADPARS -2130315=BADINDEX -2110145=NOTSUPPORTED\n");
+
+    replies = send({{"type", "getInit"}});
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0]["type"], "init");
+    EXPECT_NEAR(replies[0]["lat"].get<double>(), 52.2297, 1e-8);
+    EXPECT_NEAR(replies[0]["lon"].get<double>(), 21.0122, 1e-8);
+    EXPECT_EQ(replies[0]["zoom"], 17);
+}
+
+TEST_F(Origin, HostRefusingCrsTextsFallsBackLevelByLevel) {
+    // Refuses any record that carries a CRS text.
+    model.injectFault(HostOp::WriteGeoLocation, [](const HostCall& c) {
+        return c.geoLocation && hasCrsTexts(*c.geoLocation) ? kHostBadPars : kHostOk;
+    });
+    auto replies = send(kWarsaw);
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0]["type"], "originSet");
+    EXPECT_EQ(replies[0]["epsg"], 2178);
+    const std::string diag = testsupport::readFile(diagnosticPath(kGeoDiagFile));
+    EXPECT_EQ(diag.rfind("SetGeoLocation: koncowy_err=0 poziom_ktory_przeszedl=2 ", 0), 0u) << diag;
+    EXPECT_EQ(model.state().geoLocation.crsName, "");
+    EXPECT_GT(model.state().geoLocation.surveyEasting, 7e6);
+
+    // A host that takes the CRS name but none of the descriptions stops at level 1.
+    model.clearFaults();
+    model.injectFault(HostOp::WriteGeoLocation, [](const HostCall& c) {
+        const GeoLocation& g = *c.geoLocation;
+        return g.geodeticDatum.empty() && g.mapZone.empty() ? kHostOk : kHostNotSupported;
+    });
+    ASSERT_EQ(send(kWarsaw).at(0)["type"], "originSet");
+    EXPECT_NE(testsupport::readFile(diagnosticPath(kGeoDiagFile)).find("poziom_ktory_przeszedl=1 "),
+              std::string::npos);
+    EXPECT_EQ(model.state().geoLocation.crsName, "EPSG:2178");
+    EXPECT_EQ(model.state().geoLocation.mapZone, "");
+}
+
+TEST_F(Origin, EveryLevelRefusedIsAnErrorNamingTheRealDiagnosticFile) {
+    int attempts = 0;
+    model.injectFault(HostOp::WriteGeoLocation, [&](const HostCall&) {
+        ++attempts;
+        return attempts < 3 ? kHostBadPars : kHostNotSupported;
+    });
+    const std::size_t reportsBefore = model.reportLines().size();
+    auto replies = send(kWarsaw);
+    EXPECT_EQ(attempts, 3);
+    const std::string path = diagnosticPath(kGeoDiagFile).string();
+    EXPECT_EQ(replies, std::vector<Json>{errorMsg(
+                           "Nie udalo sie zapisac georeferencji projektu (kod -2110145). Szczegoly: " + path +
+                           ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.")});
+    EXPECT_EQ(testsupport::readFile(path).rfind(
+                  "SetGeoLocation: koncowy_err=-2110145 poziom_ktory_przeszedl=-1 ", 0),
+              0u);
+    EXPECT_EQ(model.reportLines().size(), reportsBefore) << "nothing reported as set";
+    EXPECT_TRUE(send({{"type", "getInit"}}).empty());
+}
+
+TEST_F(Origin, MissingUnreadableOrImpossibleCoordinates) {
+    EXPECT_EQ(send({{"type", "setOrigin"}, {"lat", 52.0}}),
+              std::vector<Json>{errorMsg("Brak wspolrzednych srodka mapy")});
+    EXPECT_EQ(send({{"type", "setOrigin"}, {"lat", 520.0}, {"lon", 21.0}}),
+              std::vector<Json>{errorMsg("Nieprawidlowe wspolrzedne srodka mapy")});
+    auto replies = send({{"type", "setOrigin"}, {"lat", "52"}, {"lon", 21.0}});
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_NE(replies[0]["msg"].get<std::string>().find("Blad wewnetrzny: [json.exception.type_error.302]"),
+              std::string::npos);
+    EXPECT_FALSE(model.state().geoLocationSet) << "nothing written for a bad request";
+
+    model.injectFault(HostOp::ReadGeoLocation, ModelHost::failAlways(kHostBadId));
+    EXPECT_EQ(send(kWarsaw), std::vector<Json>{errorMsg("Nie mozna odczytac georeferencji projektu")});
+    EXPECT_TRUE(send({{"type", "getInit"}}).empty());
+    EXPECT_EQ(readProjectGeoreference().message, "Nie mozna odczytac georeferencji projektu (GeoLocation).");
+}
+
+TEST_F(Origin, ReadingGradesTheGeoreference) {
+    GeorefReading r = readProjectGeoreference();
+    EXPECT_EQ(r.quality, GeorefQuality::none);
+    EXPECT_EQ(r.epsg, 2180);
+    EXPECT_NE(r.message.find("Projekt nie ma georeferencji."), std::string::npos);
+
+    // Only the project location: approximate, in PL-1992; getInit centres on it.
+    GeoLocation geo;
+    geo.latitude = 50.06;
+    geo.longitude = 19.94;
+    geo.rotation = 0.1;
+    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    r = readProjectGeoreference();
+    EXPECT_EQ(r.quality, GeorefQuality::approximate);
+    EXPECT_EQ(r.epsg, 2180);
+    EXPECT_EQ(r.georef.easting, wgs84ToPl1992(50.06, 19.94).e);
+    EXPECT_DOUBLE_EQ(r.georef.rotation, 0.1);
+    EXPECT_EQ(r.message, "Georeferencja przyblizona (z lokalizacji projektu, nie Survey Pointu).");
+    auto init = send({{"type", "getInit"}});
+    ASSERT_EQ(init.size(), 1u);
+    EXPECT_NEAR(init[0]["lat"].get<double>(), 50.06, 1e-8);
+    EXPECT_NEAR(init[0]["lon"].get<double>(), 19.94, 1e-8);
+
+    // A survey point with a CRS that names no zone: exact, PL-1992 assumed, with a warning.
+    geo.surveyEasting = 566000;
+    geo.surveyNorthing = 244000;
+    geo.xAxisAbscissa = 0.0;
+    geo.xAxisOrdinate = 1.0;
+    geo.crsName = "Lokalny uklad budowy";
+    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    r = readProjectGeoreference();
+    EXPECT_EQ(r.quality, GeorefQuality::exact);
+    EXPECT_EQ(r.epsg, 2180);
+    EXPECT_NEAR(r.georef.rotation, M_PI / 2, 1e-12);
+    EXPECT_EQ(r.message, "Uwaga: nieobslugiwany CRS projektu \"Lokalny uklad budowy\". Import zaklada uklad "
+                         "PL-2000/PL-1992 - sprawdz georeferencje.");
+    init = send({{"type", "getInit"}});
+    ASSERT_EQ(init.size(), 1u);
+    const LatLon back = pl1992ToWgs84(566000, 244000);
+    EXPECT_NEAR(init[0]["lat"].get<double>(), back.lat, 1e-9);
+}
+
+TEST_F(Origin, LayerListAndMapping) {
+    auto replies = send({{"type", "getLayers"}});
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0]["type"], "layerList");
+    EXPECT_EQ(replies[0]["layers"], (Json{"Warstwa podstawowa"}));
+    const Json& mapping = replies[0]["mapping"];
+    EXPECT_EQ(mapping.size(), 20u);
+    EXPECT_EQ(mapping["dzialki"], "GIS_DZIALKI");
+    EXPECT_EQ(mapping["wodachmura"], "GIS_WODA_CHMURA");
+
+    // Only data-type keys change; the change is saved at once.
+    EXPECT_TRUE(send({{"type", "settingsChanged"}, {"mapping", {{"dzialki", "A"}, {"xyz", "B"}}}}).empty());
+    replies = send({{"type", "getLayers"}});
+    EXPECT_EQ(replies.at(0)["mapping"]["dzialki"], "A");
+    EXPECT_EQ(replies.at(0)["mapping"]["budynki"], "GIS_BUDYNKI");
+    EXPECT_FALSE(replies.at(0)["mapping"].contains("xyz"));
+    EXPECT_EQ(loadSettings().layers.at(DataType::dzialki), "A");
+
+    // A wrong value anywhere changes nothing, also not the keys before it.
+    replies = send({{"type", "settingsChanged"}, {"mapping", {{"budynki", "X"}, {"dzialki", 7}}}});
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0]["msg"], "Blad wewnetrzny: [json.exception.type_error.302] type must be string, but is number");
+    EXPECT_EQ(send({{"type", "getLayers"}}).at(0)["mapping"]["budynki"], "GIS_BUDYNKI");
+    EXPECT_EQ(loadSettings().layers.at(DataType::budynki), "GIS_BUDYNKI");
+
+    // No mapping: no answer and nothing saved.
+    std::filesystem::remove(settingsPath());
+    EXPECT_TRUE(send({{"type", "settingsChanged"}}).empty());
+    EXPECT_FALSE(std::filesystem::exists(settingsPath()));
+
+    // The host failing to list layers gives an empty list, not an error.
+    model.injectFault(HostOp::ListAttributes, ModelHost::failAlways(kHostBadIndex));
+    replies = send({{"type", "getLayers"}});
+    EXPECT_EQ(replies.at(0)["layers"], Json::array());
+    EXPECT_EQ(replies.at(0)["mapping"]["dzialki"], "A");
+}
+
+TEST_F(Origin, PlaceholdersAnswerWithClearErrors) {
+    EXPECT_EQ(send({{"type", "searchAddress"}, {"query", "Warszawa"}}),
+              std::vector<Json>{errorMsg("Wyszukiwanie adresow niedostepne")});
+    // Every handler is registered: none answers "Brak obslugi wiadomosci".
+    for (const char* type : {"searchAddressSuggest", "fetch", "place", "setOrigin", "getLayers", "settingsChanged",
+                             "getInit", "cancel"}) {
+        for (const Json& m : send({{"type", type}})) {
+            EXPECT_EQ(m.value("msg", "").find("Brak obslugi"), std::string::npos) << type;
+        }
+    }
+}
