@@ -2,4 +2,7 @@
 #pragma once
 #include "formats/CloudPoint.h"  // CloudPoint: x, y, z with 8-bit colour and a LAS class byte
 #include "formats/Crc32c.h"      // crc32c: the Castagnoli checksum of E57 pages
+#include "formats/DataType.h"    // DataType: the 32-bit data type codes 0..19 named after their keys
 #include "formats/E57Writer.h"   // writeE57: one-scan E57 file from a list of CloudPoints
+#include "formats/GisFeature.h"  // GisPoint, GisPolygon, GisFeature; featuresToGeoJson, validUtf8
+#include "formats/GmlParser.h"   // GmlParser::parseFeatureCollection / parse (GmlParseResult), parseEpsgCode
