@@ -1,0 +1,199 @@
+// ESRI ASCII grid reading and height sampling, on real grids and on grids made for the failure cases.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <locale>
+#include <sstream>
+
+#include "formats/AsciiGrid.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using testsupport::readFile;
+using testsupport::realdata;
+using testsupport::sourceDir;
+
+std::filesystem::path ascData(const std::string& name) { return sourceDir() / "tests/data/asc" / name; }
+
+ElevationGrid parseOk(const std::string& text) {
+    ElevationGrid g;
+    AsciiGridStatus s = parseAsciiGrid(g, text);
+    EXPECT_TRUE(s.ok) << s.message;
+    return g;
+}
+
+// A deliberately plain reader (classic-locale stream) to check the fast scanner's values against.
+std::vector<double> streamValues(const std::string& text) {
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    std::string word;
+    double number = 0;
+    for (int i = 0; i < 6; ++i) in >> word >> number;
+    std::vector<double> values;
+    while (in >> number) values.push_back(number);
+    return values;
+}
+
+}  // namespace
+
+TEST(AsciiGridParse, RealGridsGiveTheSameValuesAsAPlainStreamReader) {
+    GD_REQUIRE_REALDATA("asc/landlab_pre_runout_DEM.asc");
+    for (const char* name : {"landlab_pre_runout_DEM.asc", "landlab_hugo_site.asc", "landlab_west_bijou_gully.asc",
+                             "landlab_SRTMGL3_40.09_-105.56.asc", "landlab_4_x_3.asc"}) {
+        SCOPED_TRACE(name);
+        const std::string text = readFile(realdata(std::string("asc/") + name));
+        ElevationGrid g = parseOk(text);
+        std::vector<double> expected = streamValues(text);
+        ASSERT_EQ(g.values.size(), static_cast<std::size_t>(g.ncols) * g.nrows);
+        expected.resize(g.values.size());
+        EXPECT_EQ(g.values, expected);
+    }
+    ElevationGrid pre = parseOk(readFile(realdata("asc/landlab_pre_runout_DEM.asc")));
+    EXPECT_EQ(pre.ncols, 80);
+    EXPECT_EQ(pre.nrows, 122);
+    EXPECT_DOUBLE_EQ(pre.x0, 361015.59563119);
+    EXPECT_DOUBLE_EQ(pre.cellsize, 10.0);
+    EXPECT_DOUBLE_EQ(pre.values.front(), 479.9628);
+    ElevationGrid gully = parseOk(readFile(realdata("asc/landlab_west_bijou_gully.asc")));
+    EXPECT_EQ(gully.nodata, 0.0);
+}
+
+TEST(AsciiGridParse, HeaderVariants) {
+    GD_REQUIRE_REALDATA("asc/landlab_DEM-kootenai_37x50_1x1.asc");
+    // Upper-case keys.
+    ElevationGrid k = parseOk(readFile(realdata("asc/landlab_DEM-kootenai_37x50_1x1.asc")));
+    EXPECT_EQ(k.ncols, 50);
+    EXPECT_EQ(k.nrows, 37);
+    EXPECT_EQ(k.x0, 556440.0);
+    EXPECT_EQ(k.y0, 5394932.0);
+
+    // The centre keys set the origin exactly as the corner keys do, with no half-cell shift.
+    ElevationGrid centre = parseOk("ncols 2 nrows 1 xllcenter 500000.5 yllcenter 200000.25 cellsize 0.9993671653521061 "
+                                   "nodata_value -9999 1 2");
+    EXPECT_EQ(centre.x0, 500000.5);
+    EXPECT_EQ(centre.y0, 200000.25);
+    EXPECT_EQ(centre.cellsize, 0.9993671653521061);
+
+    // A repeated key: the last value wins and six pairs are still read; nodata keeps its default.
+    ElevationGrid repeated = parseOk("ncols 9 nrows 1 xllcorner 5 yllcorner 6 cellsize 2 ncols 2\n7 8\ntrailing text");
+    EXPECT_EQ(repeated.ncols, 2);
+    EXPECT_EQ(repeated.nodata, -9999.0);
+    EXPECT_EQ(repeated.values, (std::vector<double>{7, 8}));
+
+    // Counts are truncated toward zero; '+' signs, exponents, CRLF and a byte-order mark are read.
+    ElevationGrid odd = parseOk("\xEF\xBB\xBFNCOLS 2.9\r\nNROWS 1\r\nXLLCORNER +1e2\r\nYLLCORNER -0\r\nCELLSIZE 1.\r\n"
+                                "NODATA_VALUE -9999\r\n+1.5e1 -2.\r\n");
+    EXPECT_EQ(odd.ncols, 2);
+    EXPECT_EQ(odd.x0, 100.0);
+    EXPECT_EQ(odd.values, (std::vector<double>{15.0, -2.0}));
+}
+
+TEST(AsciiGridParse, BadHeadersAreRefusedWithWhere) {
+    GD_REQUIRE_REALDATA("asc/landlab_4_x_3_no_nodata_value.asc");
+    ElevationGrid g;
+    // Five header lines: the first value is read as a key.
+    AsciiGridStatus five = parseAsciiGrid(g, readFile(realdata("asc/landlab_4_x_3_no_nodata_value.asc")));
+    EXPECT_FALSE(five.ok);
+    EXPECT_EQ(five.line, 6u);
+    EXPECT_NE(five.message.find("nieznany klucz"), std::string::npos) << five.message;
+
+    for (const char* text : {"ncols 0 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2",
+                             "ncols 2 nrows 2 xllcorner 0 yllcorner 0 cellsize 0 nodata_value -9999 1 2 3 4",
+                             "ncols 2 nrows 2 xllcorner 0 yllcorner 0 cellsize -1 nodata_value -9999 1 2 3 4",
+                             "ncols -3 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4",
+                             "ncols 1e30 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4",
+                             "ncols 2 nrows 2 xllcorner nan yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4",
+                             "ncols 2 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value",
+                             "ncols 2 nrows 2 xllcorner 0,5 yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4", ""}) {
+        SCOPED_TRACE(text);
+        AsciiGridStatus s = parseAsciiGrid(g, text);
+        EXPECT_FALSE(s.ok);
+        EXPECT_FALSE(s.message.empty());
+    }
+}
+
+TEST(AsciiGridParse, CutOffAndMalformedValuesAreRefusedWithWhere) {
+    ElevationGrid g;
+    AsciiGridStatus cut = readAsciiGridFile(g, ascData("cut_off.asc"));
+    EXPECT_FALSE(cut.ok);
+    EXPECT_EQ(cut.valuesRead, 8u);
+    EXPECT_NE(cut.message.find("urwany - odczytano 8 z 12 wartosci"), std::string::npos) << cut.message;
+
+    AsciiGridStatus comma = readAsciiGridFile(g, ascData("decimal_comma.asc"));
+    EXPECT_FALSE(comma.ok);
+    EXPECT_EQ(comma.line, 7u);
+    EXPECT_EQ(comma.valuesRead, 2u);
+    EXPECT_NE(comma.message.find("'3,5' (wartosc nr 3)"), std::string::npos) << comma.message;
+
+    // Every prefix of a real sheet that lacks values is refused; none crashes.
+    const std::string full = readFile(ascData("hills.asc"));
+    const std::size_t lastValue = full.find_last_not_of(" \n");
+    for (std::size_t cutAt : {std::size_t{0}, std::size_t{5}, std::size_t{40}, full.size() / 3, full.size() / 2,
+                              full.rfind(' ')}) {
+        SCOPED_TRACE(cutAt);
+        EXPECT_FALSE(parseAsciiGrid(g, std::string_view(full).substr(0, cutAt)).ok);
+    }
+    EXPECT_TRUE(parseAsciiGrid(g, std::string_view(full).substr(0, lastValue + 1)).ok);
+
+    // Values glued to garbage, non-finite values and a header promising far more than the text holds.
+    for (const char* text : {"ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2x",
+                             "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 nan",
+                             "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 inf 1",
+                             "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 1e999",
+                             "ncols 2000000000 nrows 2000000000 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 1 2"}) {
+        SCOPED_TRACE(text);
+        EXPECT_FALSE(parseAsciiGrid(g, text).ok);
+    }
+    AsciiGridStatus missing = readAsciiGridFile(g, ascData("no_such_file.asc"));
+    EXPECT_FALSE(missing.ok);
+    EXPECT_NE(missing.message.find("nie mozna odczytac"), std::string::npos);
+}
+
+TEST(AsciiGridSample, BilinearEdgesAndNodata) {
+    // 3 x 2 grid at origin (10, 20), cell 2: top row 1 2 3, bottom row 4 5 6.
+    ElevationGrid g = parseOk("ncols 3 nrows 2 xllcorner 10 yllcorner 20 cellsize 2 nodata_value -9999 1 2 3 4 5 6");
+    double z = 0;
+    // Cell centres give the cell values; midway between centres the mean.
+    ASSERT_TRUE(sampleGrid(g, 11, 21, z));
+    EXPECT_DOUBLE_EQ(z, 4.0);
+    ASSERT_TRUE(sampleGrid(g, 12, 22, z));
+    EXPECT_DOUBLE_EQ(z, (1 + 2 + 4 + 5) / 4.0);
+    // Left and bottom edges answer (clamped to the edge cells); the right edge and beyond fail.
+    ASSERT_TRUE(sampleGrid(g, 10, 20, z));
+    EXPECT_DOUBLE_EQ(z, 4.0);
+    EXPECT_FALSE(sampleGrid(g, 10 + 3 * 2, 21, z));
+    EXPECT_FALSE(sampleGrid(g, 11, 20 + 2 * 2, z));
+    EXPECT_FALSE(sampleGrid(g, 9.999, 21, z));
+    EXPECT_FALSE(sampleGrid(g, std::nan(""), 21, z));
+    EXPECT_FALSE(sampleGrid(ElevationGrid{}, 0, 0, z));
+
+    // Next to a nodata cell the containing cell answers; inside the nodata cell nothing does.
+    ElevationGrid hole = parseOk("ncols 2 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -1 7 -1 9 11");
+    ASSERT_TRUE(sampleGrid(hole, 0.9, 0.9, z));
+    EXPECT_EQ(z, 9.0);
+    ASSERT_TRUE(sampleGrid(hole, 1.9, 0.9, z));
+    EXPECT_EQ(z, 11.0);
+    ASSERT_TRUE(sampleGrid(hole, 1.4, 0.2, z));
+    EXPECT_DOUBLE_EQ(z, 0.1 * 9 + 0.9 * 11);
+    EXPECT_FALSE(sampleGrid(hole, 1.2, 1.2, z));
+}
+
+TEST(AsciiGridSample, MosaicAsksSheetsInOrder) {
+    ElevationGrid west, east;
+    ASSERT_TRUE(readAsciiGridFile(west, ascData("hills_nodata.asc")).ok);
+    ASSERT_TRUE(readAsciiGridFile(east, ascData("hills_east.asc")).ok);
+    const std::vector<ElevationGrid> both{west, east};
+    double zw = 0, ze = 0, z = 0;
+    // In the overlap the first sheet answers; the second one only where the first has nothing.
+    ASSERT_TRUE(sampleGrid(west, 500035.5, 300020.5, zw));
+    ASSERT_TRUE(mosaicSample(both, 500035.5, 300020.5, z));
+    EXPECT_EQ(z, zw);
+    ASSERT_TRUE(sampleGrid(east, 500035.5, 300038.5, ze));
+    EXPECT_FALSE(sampleGrid(west, 500035.5, 300038.5, zw));
+    ASSERT_TRUE(mosaicSample(both, 500035.5, 300038.5, z));
+    EXPECT_EQ(z, ze);
+    ASSERT_TRUE(mosaicSample(both, 500055.5, 300020.5, z));
+    EXPECT_FALSE(mosaicSample(both, 500075.5, 300020.5, z));
+    EXPECT_FALSE(mosaicSample({}, 500035.5, 300020.5, z));
+}

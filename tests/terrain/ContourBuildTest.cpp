@@ -1,0 +1,151 @@
+// The contour computation from sheets as the user sees it: the step, the notes and the summary.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "formats/AsciiGrid.h"
+#include "support/TestSupport.h"
+#include "terrain/Terrain.h"
+
+namespace {
+
+// A sheet with a whole-number cell size over the frame, heights from a function (nullopt-like NaN = nodata).
+template <class F>
+ElevationGrid makeSheet(double x0, double y0, double cell, int ncols, int nrows, F height) {
+    ElevationGrid g;
+    g.x0 = x0;
+    g.y0 = y0;
+    g.cellsize = cell;
+    g.ncols = ncols;
+    g.nrows = nrows;
+    for (int r = nrows - 1; r >= 0; --r)
+        for (int c = 0; c < ncols; ++c) {
+            double v = height(x0 + (c + 0.5) * cell, y0 + (r + 0.5) * cell);
+            g.values.push_back(std::isnan(v) ? g.nodata : v);
+        }
+    return g;
+}
+
+ElevationGrid hills() {
+    ElevationGrid g;
+    EXPECT_TRUE(readAsciiGridFile(g, testsupport::sourceDir() / "tests/data/asc/hills.asc").ok);
+    return g;
+}
+
+ContourBuildResult run(const ContourRequest& request, const std::vector<ElevationGrid>& grids) {
+    return buildContours(request, grids, {}, {});
+}
+
+const Bbox kHillsFrame{500000, 300000, 500039, 300039};
+
+}  // namespace
+
+TEST(ContourBuild, IntervalsOutsideTheAllowedOnesAreRefused) {
+    ContourBuildResult r = run({kHillsFrame, 1, 0.3, false}, {hills()});
+    EXPECT_TRUE(r.lines.empty());
+    EXPECT_EQ(r.notes, std::vector<std::string>{"Poziomice: ciecie 0,30 m nie jest dozwolona wartoscia (dozwolone: 0,25 / "
+                                                "0,5 / 1,0 / 2,0 m) - poziomice pominiete."});
+    EXPECT_EQ(r.summary, "");
+    ContourBuildResult near = run({kHillsFrame, 1, 0.2500001, false}, {hills()});
+    EXPECT_FALSE(near.lines.empty());
+    EXPECT_EQ(near.summary, "Poziomice: " + std::to_string(near.lines.size()) + " warstwic, ciecie 0,25 m");
+    EXPECT_FALSE(run({kHillsFrame, 1, 0.0, false}, {hills()}).notes.empty());
+    EXPECT_EQ(run({kHillsFrame, 1, 1.0, false}, {}).notes,
+              std::vector<std::string>{"Poziomice: nie udalo sie pobrac zadnego pliku NMT."});
+}
+
+TEST(ContourBuild, FrameTooLargeForTheStepAndCoarseStepNotes) {
+    // 6 km x 2 km at step 1: the step becomes 6000 / 2999 and at interval 0.25 the lines will be angular.
+    std::string stepNote;
+    const Bbox frame{400000, 500000, 406000, 502000};
+    EXPECT_DOUBLE_EQ(contourStep(frame, 1, stepNote), 6000.0 / 2999.0);
+    EXPECT_EQ(stepNote, "Poziomice: kadr za duzy dla kroku 1,00 m - siatka NMT ograniczona do 3000 wezlow na os. Uzyto "
+                        "kroku 2,00 m, aby zmiescic caly obszar.");
+    EXPECT_EQ(contourStep({0, 0, 2999, 2999}, 1, stepNote), 1.0);
+    EXPECT_EQ(stepNote, "");
+    EXPECT_EQ(contourStep({0, 0, 3000, 10}, 0, stepNote), 3000.0 / 2999.0);
+
+    ElevationGrid slope = makeSheet(400000, 500000, 100, 60, 20, [](double x, double) { return 100 + (x - 400000) / 1000; });
+    ContourBuildResult r = run({frame, 1, 0.25, false}, {slope});
+    ASSERT_EQ(r.notes.size(), 2u);
+    EXPECT_EQ(r.notes[0], "Poziomice: kadr za duzy dla kroku 1,00 m - siatka NMT ograniczona do 3000 wezlow na os. "
+                          "Uzyto kroku 2,00 m, aby zmiescic caly obszar.");
+    EXPECT_EQ(r.notes[1], "Poziomice: ciecie 0,25 m jest drobne wzgledem kroku probkowania 2,00 m - warstwice beda "
+                          "kanciaste. Krok zostal zgrubiony przez limit gestosci dla tego kadru - zmniejsz kadr albo "
+                          "wybierz wieksze ciecie.");
+    // 100.25 ... 105.75 on a plane rising 1 m per km; the frame's right and top edges lie outside the sheet.
+    EXPECT_EQ(r.lines.size(), 23u);
+    EXPECT_EQ(r.step, 6000.0 / 2999.0);
+
+    // A coarse step the user chose: the hint is to lower the step.
+    ContourBuildResult coarse = run({kHillsFrame, 5, 0.5, false}, {hills()});
+    ASSERT_EQ(coarse.notes.size(), 1u);
+    EXPECT_EQ(coarse.notes[0], "Poziomice: ciecie 0,50 m jest drobne wzgledem kroku probkowania 5,00 m - warstwice beda "
+                               "kanciaste. Zmniejsz krok terenu.");
+    EXPECT_TRUE(run({kHillsFrame, 5, 1.0, false}, {hills()}).notes.empty());
+}
+
+TEST(ContourBuild, FlatTerrainAndNodataAreTold) {
+    ElevationGrid flat = makeSheet(0, 0, 1, 20, 20, [](double, double) { return 123.4; });
+    ContourBuildResult r = run({{0, 0, 19, 19}, 1, 1.0, false}, {flat});
+    EXPECT_TRUE(r.lines.empty());
+    EXPECT_EQ(r.notes, std::vector<std::string>{"Poziomice: brak deniwelacji wiekszej niz ciecie 1,00 m w tym kadrze - "
+                                                "teren zbyt plaski dla wybranego ciecia."});
+    EXPECT_EQ(r.summary, "Poziomice: 0 warstwic, ciecie 1,00 m");
+
+    ElevationGrid empty = makeSheet(0, 0, 1, 20, 20, [](double, double) { return NAN; });
+    r = run({{0, 0, 19, 19}, 1, 1.0, true}, {empty});
+    EXPECT_EQ(r.notes, std::vector<std::string>{
+                           "Poziomice: caly probkowany obszar to NODATA (brak danych NMT dla tego kadru)."});
+    EXPECT_EQ(r.summary, "Poziomice: 0 warstwic, ciecie 1,00 m, wygladzone");
+    // A frame beside the sheet samples nothing either.
+    r = run({{100, 100, 119, 119}, 1, 1.0, false}, {flat});
+    EXPECT_EQ(r.notes[0].rfind("Poziomice: caly probkowany obszar to NODATA", 0), 0u);
+}
+
+TEST(ContourBuild, MixedValidAndNodataSheet) {
+    ElevationGrid sheet;
+    ASSERT_TRUE(readAsciiGridFile(sheet, testsupport::sourceDir() / "tests/data/asc/hills_nodata.asc").ok);
+    ContourBuildResult r = run({kHillsFrame, 1, 0.5, false}, {sheet});
+    ASSERT_FALSE(r.lines.empty());
+    EXPECT_TRUE(r.notes.empty());
+    // No vertex lies inside the nodata hole or the nodata strip.
+    for (const auto& line : r.lines)
+        for (const auto& p : line.points) {
+            const double lx = p.x - 500000, ly = p.y - 300000;
+            EXPECT_FALSE(lx > 18.5 && lx < 21.5 && ly > 5.5 && ly < 11.5) << lx << "," << ly;
+            EXPECT_LE(ly, 36.0);
+        }
+}
+
+TEST(ContourBuild, CancelEndsTheBranchWithItsNote) {
+    int asked = 0;
+    ContourBuildResult r = buildContours({kHillsFrame, 1, 0.25, true}, {hills()}, [&] { return ++asked > 5; }, {});
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(r.notes, std::vector<std::string>{"Poziomice: przerwano przez uzytkownika."});
+    EXPECT_EQ(r.summary, "");
+}
+
+TEST(ContourGridSmoothing, BilateralFilterKeepsBreaksAndGaps) {
+    ContourGrid g{0, 0, 1, 12, 12, {}};
+    for (int r = 0; r < 12; ++r)
+        for (int c = 0; c < 12; ++c) g.heights.push_back((c < 6 ? 100.0 : 105.0) + ((r + c) % 2 ? 0.02 : -0.02));
+    g.heights[5 * 12 + 3] = NAN;
+    ContourGrid before = g;
+    smoothContourGrid(g, kGridSmoothSpatialSigma, kGridSmoothHeightSigma);
+    EXPECT_TRUE(std::isnan(g.heights[5 * 12 + 3]));
+    for (std::size_t k = 0; k < g.heights.size(); ++k) {
+        if (std::isnan(before.heights[k])) continue;
+        const double base = (k % 12) < 6 ? 100.0 : 105.0;
+        // The 5 m break stays where it was; the 2 cm ripple is flattened.
+        EXPECT_NEAR(g.heights[k], base, 0.015) << k;
+    }
+    // Small grids and zero sigmas leave the grid alone.
+    ContourGrid small{0, 0, 1, 2, 5, std::vector<double>(10, 1.0)};
+    small.heights[3] = 7;
+    ContourGrid copy = small;
+    smoothContourGrid(small, 1.5, 0.2);
+    EXPECT_EQ(small.heights, copy.heights);
+    smoothContourGrid(before, 0.0, 0.2);
+    EXPECT_EQ(before.heights[0], 100.0 - 0.02);
+}

@@ -1,0 +1,107 @@
+// What placement draws from contours: smoothed lines and elevation labels.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "terrain/Terrain.h"
+
+namespace {
+
+ContourLine line(double z, bool index, std::vector<ContourPoint> pts) { return {z, index, std::move(pts)}; }
+
+bool contains(const std::vector<ContourPoint>& pts, ContourPoint p) {
+    for (const auto& q : pts)
+        if (std::fabs(q.x - p.x) < 1e-12 && std::fabs(q.y - p.y) < 1e-12) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST(ContourSmoothing, OpenLinesKeepTheirEndsAndRingsStayClosed) {
+    std::vector<ContourLine> lines{
+        line(100, true, {{0, 0}, {10, 0}, {10, 10}, {20, 10}}),
+        line(101, false, {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}),
+        line(102, false, {{0, 0}, {5, 5}}),              // too short to smooth
+        line(103, false, {{0, 0}, {5, 5}, {0, 0}}),      // a ring of two distinct points
+        line(104, false, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}),
+    };
+    const auto original = lines;
+    smoothContours(lines, kContourSmoothPasses, kContourSimplifyTolerance);
+
+    const auto& open = lines[0].points;
+    EXPECT_EQ(open.front(), (ContourPoint{0, 0}));
+    EXPECT_EQ(open.back(), (ContourPoint{20, 10}));
+    EXPECT_GT(open.size(), original[0].points.size());
+    // Corners are cut: the sharp corner point itself is gone.
+    EXPECT_FALSE(contains(open, {10, 0}));
+
+    const auto& ring = lines[1].points;
+    EXPECT_EQ(ring.front(), ring.back());
+    EXPECT_GE(ring.size(), 4u);
+    // The point where the ring starts after cutting lies on the bottom side, 0.35 m off the chord of its
+    // neighbours: it must stay.
+    EXPECT_TRUE(contains(ring, {3.75, 0}));
+    for (const auto& p : ring) {
+        EXPECT_GE(p.x, 0.0);
+        EXPECT_LE(p.x, 10.0);
+    }
+
+    EXPECT_EQ(lines[2].points, original[2].points);
+    EXPECT_EQ(lines[3].points, original[3].points);
+    // Collinear points collapse to the line's two ends.
+    EXPECT_EQ(lines[4].points, (std::vector<ContourPoint>{{0, 0}, {4, 0}}));
+    EXPECT_EQ(lines[0].z, 100);
+    EXPECT_TRUE(lines[0].index);
+
+    // A copy smoothed twice the same way gives the same result (placing twice draws the same lines).
+    auto again = original;
+    smoothContours(again, kContourSmoothPasses, kContourSimplifyTolerance);
+    for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(again[i].points, lines[i].points);
+}
+
+TEST(ContourLabels, PositionsAnglesAndTexts) {
+    // A 40 m index contour: one label at mid-length.
+    auto short40 = labelsForContour(line(100, true, {{0, 0}, {40, 0}}));
+    ASSERT_EQ(short40.size(), 1u);
+    EXPECT_EQ(short40[0].x, 20);
+    EXPECT_EQ(short40[0].y, 0);
+    EXPECT_EQ(short40[0].angle, 0);
+    EXPECT_EQ(short40[0].text, "100,00");
+
+    // 130 m over two segments: labels at 25, 75 and 125 m.
+    auto long130 = labelsForContour(line(105.5, true, {{0, 0}, {100, 0}, {100, 30}}));
+    ASSERT_EQ(long130.size(), 3u);
+    EXPECT_EQ(long130[0].x, 25);
+    EXPECT_EQ(long130[1].x, 75);
+    EXPECT_EQ(long130[2].x, 100);
+    EXPECT_DOUBLE_EQ(long130[2].y, 25);
+    EXPECT_DOUBLE_EQ(long130[2].angle, std::numbers::pi / 2);
+    EXPECT_EQ(long130[2].text, "105,50");
+
+    // Right to left and downward segments are turned by a half turn so the text stays upright.
+    auto leftward = labelsForContour(line(-2.25, true, {{40, 10}, {0, 10}}));
+    ASSERT_EQ(leftward.size(), 1u);
+    EXPECT_DOUBLE_EQ(leftward[0].angle, 0.0);
+    EXPECT_EQ(leftward[0].text, "-2,25");
+    auto downward = labelsForContour(line(0, true, {{0, 10}, {0, 0}}));
+    EXPECT_DOUBLE_EQ(downward[0].angle, std::numbers::pi / 2);
+    auto diagonal = labelsForContour(line(0, true, {{10, 10}, {0, 0}}));
+    EXPECT_DOUBLE_EQ(diagonal[0].angle, std::numbers::pi / 4);
+
+    // A zero-length first segment holds no label; the label lands on the next one.
+    auto degenerate = labelsForContour(line(1, true, {{0, 0}, {0, 0}, {10, 0}}));
+    ASSERT_EQ(degenerate.size(), 1u);
+    EXPECT_EQ(degenerate[0].x, 5);
+
+    EXPECT_TRUE(labelsForContour(line(101, false, {{0, 0}, {40, 0}})).empty());
+    EXPECT_TRUE(labelsForContour(line(100, true, {{3, 3}, {3, 3}})).empty());
+    EXPECT_TRUE(labelsForContour(line(100, true, {{3, 3}})).empty());
+
+    for (double a : {-3 * std::numbers::pi, -std::numbers::pi / 2, 0.0, std::numbers::pi, 7.0}) {
+        const double u = uprightAngle(a);
+        EXPECT_GT(u, -std::numbers::pi / 2 - 1e-12);
+        EXPECT_LE(u, std::numbers::pi / 2 + 1e-12);
+    }
+    EXPECT_EQ(contourLevelText(1234567.891), "1234567,89");
+}
