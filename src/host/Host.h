@@ -342,3 +342,10 @@ public:
 Host& host();
 // Installs a host (not owned); nullptr puts the uninstalled host back.
 void installHost(Host* h);
+
+// The rest of this folder builds on these declarations, so it is not included from here:
+// - host/UninstalledHost.h: UninstalledHost, the host before one is installed (kHostNotSupplied).
+// - host/ModelState.h: ModelState, StoredElement, ElementBody, a project's contents and its checks.
+// - host/ProjectFile.h: ProjectFileStatus and the project file (save atomically, load exactly).
+// - host/ModelHost.h: ModelHost, HostOp, HostCall, FaultRule, the in-process host with undo,
+//   scripted alerts and fault injection.

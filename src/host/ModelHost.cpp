@@ -109,9 +109,10 @@ HostError ModelHost::findAttribute(std::int32_t kind, const std::string& name, A
 
 HostError ModelHost::createAttribute(Attribute& attr) {
     if (HostError e = fault(HostOp::CreateAttribute, attr.kind, attr.name)) return e;
-    if (HostError e = checkNewAttribute(attr, state_)) return e;
-    auto& list = state_.attributes[attr.kind];
     Attribute stored = attr;
+    stored.name = validUtf8(attr.name);
+    if (HostError e = checkNewAttribute(stored, state_)) return e;
+    auto& list = state_.attributes[attr.kind];
     stored.index = static_cast<std::int32_t>(list.size() + 1);
     list.push_back(stored);
     attr.index = stored.index;
@@ -224,12 +225,20 @@ HostError ModelHost::createElement(ElementBody body, ElementId& id) {
 }
 
 HostError ModelHost::createPolyline(const PolylineElement& e, ElementId& id) { return createElement(e, id); }
-HostError ModelHost::createText(const TextElement& e, ElementId& id) { return createElement(e, id); }
+HostError ModelHost::createText(const TextElement& e, ElementId& id) {
+    TextElement stored = e;
+    stored.content = validUtf8(e.content);
+    return createElement(std::move(stored), id);
+}
 HostError ModelHost::createFill(const FillElement& e, ElementId& id) { return createElement(e, id); }
 HostError ModelHost::createMesh(const MeshElement& e, ElementId& id) { return createElement(e, id); }
 HostError ModelHost::createSlab(const SlabElement& e, ElementId& id) { return createElement(e, id); }
 HostError ModelHost::createMorph(const MorphElement& e, ElementId& id) { return createElement(e, id); }
-HostError ModelHost::createPicture(const PictureElement& e, ElementId& id) { return createElement(e, id); }
+HostError ModelHost::createPicture(const PictureElement& e, ElementId& id) {
+    PictureElement stored = e;
+    stored.mimeType = validUtf8(e.mimeType);
+    return createElement(std::move(stored), id);
+}
 
 // ---- Morph bodies ----------------------------------------------------------------------------
 
@@ -361,7 +370,7 @@ HostError ModelHost::setElementIdText(const ElementId& id, const std::string& te
     if (HostError e = fault(HostOp::SetElementIdText, 0, text)) return e;
     auto it = index_.find(id);
     if (it == index_.end()) return kHostBadId;
-    state_.elements[it->second].idText = text;
+    state_.elements[it->second].idText = validUtf8(text);
     return kHostOk;
 }
 
@@ -406,6 +415,10 @@ HostError ModelHost::writeGeoLocation(const GeoLocation& in) {
     if (HostError e = fault(HostOp::WriteGeoLocation, 0, {}, &in)) return e;
     if (HostError e = checkGeoLocation(in)) return e;
     state_.geoLocation = in;
+    for (std::string* t : {&state_.geoLocation.crsName, &state_.geoLocation.crsText2,
+                           &state_.geoLocation.geodeticDatum, &state_.geoLocation.verticalDatum,
+                           &state_.geoLocation.mapProjection, &state_.geoLocation.mapZone})
+        *t = validUtf8(*t);
     state_.geoLocationSet = true;
     return kHostOk;
 }

@@ -212,3 +212,48 @@ HostError checkGeoLocation(const GeoLocation& g) {
         if (!isFinite(v)) return kHostBadPars;
     return kHostOk;
 }
+
+std::string validUtf8(const std::string& text) {
+    static const char kReplacement[] = "\xEF\xBF\xBD";
+    std::string out;
+    out.reserve(text.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = s[i];
+        std::size_t len = 0;
+        std::uint32_t cp = 0;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        }
+        bool valid = len > 0 && i + len <= n;
+        for (std::size_t k = 1; valid && k < len; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) valid = false;
+            else cp = (cp << 6) | (s[i + k] & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not characters.
+        if (valid && ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+                      (cp >= 0xD800 && cp <= 0xDFFF)))
+            valid = false;
+        if (valid) {
+            out.append(text, i, len);
+            i += len;
+        } else {
+            out += kReplacement;
+            ++i;
+        }
+    }
+    return out;
+}

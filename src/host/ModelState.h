@@ -43,3 +43,5 @@ HostError checkElement(const ElementBody& body, const ModelState& state);
 HostError checkNewAttribute(const Attribute& attr, const ModelState& state);
 // Checks a geolocation record (every number finite).
 HostError checkGeoLocation(const GeoLocation& geo);
+// The text with every invalid UTF-8 sequence replaced by U+FFFD, as the host stores texts.
+std::string validUtf8(const std::string& text);

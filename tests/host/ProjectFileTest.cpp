@@ -183,3 +183,24 @@ TEST(ProjectFile, FailedLoadKeepsTheCurrentModel) {
     EXPECT_FALSE(h.loadProject(dir / "brak.gdp").ok);
     EXPECT_EQ(h.projectText(), before);
 }
+
+TEST(ProjectFile, InvalidUtf8IsStoredReplacedSoTheSavedProjectMatchesTheModel) {
+    ModelHost h;
+    TextElement t;
+    t.content = "dz\xc5" "a\xff" "b\xe2\x82";  // a cut two-byte sequence, a stray byte, a cut three-byte one
+    ElementId id;
+    ASSERT_EQ(h.createText(t, id), kHostOk);
+    ASSERT_EQ(h.setElementIdText(id, "\xed\xa0\x80"), kHostOk);  // an encoded surrogate
+    TextElement back;
+    ASSERT_EQ(h.getText(id, back), kHostOk);
+    EXPECT_EQ(back.content, "dz\xEF\xBF\xBD" "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD");
+    std::string idText;
+    ASSERT_EQ(h.getElementIdText(id, idText), kHostOk);
+    EXPECT_EQ(idText, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+
+    ModelState reloaded;
+    const ProjectFileStatus st = projectFromText(h.projectText(), reloaded);
+    ASSERT_TRUE(st.ok) << st.error;
+    EXPECT_TRUE(reloaded == h.state());
+    EXPECT_EQ(validUtf8("Lodz \xc5\x81\xc3\xb3" "d\xc5\xba \xf0\x9f\x97\xba"), "Lodz \xc5\x81\xc3\xb3" "d\xc5\xba \xf0\x9f\x97\xba");
+}
