@@ -103,9 +103,13 @@ fs::path diagnosticsDir() {
 }
 
 bool writeFileAtomically(const fs::path& target, std::string_view bytes) {
+    return writeFileAtomically(target, bytes, 0666);
+}
+
+bool writeFileAtomically(const fs::path& target, std::string_view bytes, unsigned newFileMode) {
     if (target.filename().empty()) return false;
     const fs::path folder = target.parent_path();
-    mode_t mode = 0666;  // a new file: narrowed by the umask at creation
+    mode_t mode = static_cast<mode_t>(newFileMode & 07777);  // a new file: narrowed by the umask at creation
     bool keepMode = false;
     struct stat st{};
     if (::stat(target.c_str(), &st) == 0) {

@@ -18,6 +18,9 @@ std::filesystem::path diagnosticsDir();
 // writes a temporary file in the same folder, flushes it to disk and renames it over the target.
 // An existing target keeps its permission bits. False (target untouched) on any failure.
 bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+// The same, creating a new file with the given permission bits (still narrowed by the umask), e.g. 0600
+// for a file holding a secret.
+bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, unsigned newFileMode);
 
 // Appends bytes to a file (created with mode 0600), refusing to follow a symbolic link. False on failure.
 bool appendToFile(const std::filesystem::path& target, std::string_view bytes);

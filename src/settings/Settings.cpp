@@ -86,4 +86,7 @@ Settings loadSettings() {
     }
 }
 
-bool saveSettings(const Settings& settings) { return writeFileAtomically(settingsPath(), settingsToJsonText(settings)); }
+bool saveSettings(const Settings& settings) {
+    // The file may hold a bearer token: a new one is readable by its owner only.
+    return writeFileAtomically(settingsPath(), settingsToJsonText(settings), 0600);
+}

@@ -165,15 +165,19 @@ TEST_F(SettingsFile, RoundTripSurvivesRestart) {
     EXPECT_EQ(entries, 1u);
 }
 
-TEST_F(SettingsFile, UnwritableLocationReportsFailureAndKeepsOldFile) {
-    store("{\"basemap\":\"stare\"}");
-    ::chmod(file().c_str(), 0600);
+TEST_F(SettingsFile, FileRightsAndUnwritableLocations) {
     Settings s = defaultSettings();
-    s.basemap = "nowe";
+    s.upgToken = "sekret";
     ASSERT_TRUE(saveSettings(s));
     struct stat st{};
     ASSERT_EQ(::stat(file().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file's rights survive a save";
+    EXPECT_EQ(st.st_mode & 0077, 0u) << "a new file with a token is private";
+
+    ::chmod(file().c_str(), 0640);
+    s.basemap = "nowe";
+    ASSERT_TRUE(saveSettings(s));
+    ASSERT_EQ(::stat(file().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u) << "the rights the user gave the file survive a save";
 
     // The settings file name taken by a folder: the save fails, nothing is reported as written.
     fs::remove(file());
