@@ -1,0 +1,176 @@
+// GML parsing speed on a county-sized answer (~20 MB), next to GDAL's GML reader on the same file.
+//
+// The answers are built by repeating real members: the land-register building of county 0201 (EPSG 2180,
+// 80 vertices; one feature type, as a county answer to one type name) and the general-plan zones
+// (PL-2000 zone 5, every vertex converted). The files are written to the temporary folder so the GDAL tools can read them too;
+// the GDAL benchmarks run only when ogrinfo/ogr2ogr are installed.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "formats/GmlParser.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kTargetBytes = 20u * 1024u * 1024u;
+
+std::string readWhole(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Every "<wfs:member>...</wfs:member>" block of a real answer.
+std::vector<std::string> membersOf(const std::string& answer) {
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    while ((at = answer.find("<wfs:member>", at)) != std::string::npos) {
+        const std::size_t end = answer.find("</wfs:member>", at);
+        if (end == std::string::npos) break;
+        out.push_back(answer.substr(at, end + 13 - at));
+        at = end;
+    }
+    return out;
+}
+
+struct Answer {
+    fs::path path;
+    std::string text;
+    std::size_t members = 0;
+};
+
+// A WFS 2.0 collection of about 20 MB made of the given real members, written to a temporary file.
+Answer buildAnswer(const std::string& name, const std::vector<std::string>& sourceFiles) {
+    Answer a;
+    const fs::path dir = fs::path(GEODRAFT_REALDATA_DIR) / "gml";
+    std::vector<std::string> members;
+    std::string head;
+    for (const std::string& f : sourceFiles) {
+        const std::string text = readWhole(dir / f);
+        if (head.empty()) head = text.substr(0, text.find("<wfs:member>"));
+        for (std::string& m : membersOf(text)) members.push_back(std::move(m));
+    }
+    if (members.empty()) return a;
+    a.text = head;
+    while (a.text.size() < kTargetBytes) {
+        for (const std::string& m : members) a.text += m + "\n";
+        a.members += members.size();
+    }
+    a.text += "</wfs:FeatureCollection>\n";
+    a.path = fs::temp_directory_path() / ("geodraft_bench_" + name + ".gml");
+    std::ofstream(a.path, std::ios::binary) << a.text;
+    return a;
+}
+
+const Answer& countyAnswer() {
+    static const Answer a = buildAnswer("county_pl1992", {"egib_wfs_praszuk/geoportal__gml_building_2180_crs.xml"});
+    return a;
+}
+
+const Answer& zonesAnswer() {
+    static const Answer a = buildAnswer("zones_pl2000", {"pog_app/set1_StrefaPlanistyczna_EPSG2176.gml"});
+    return a;
+}
+
+void parseBench(benchmark::State& state, const Answer& a, bool fromFile) {
+    if (a.text.empty()) {
+        state.SkipWithError("real data not available");
+        return;
+    }
+    std::size_t features = 0;
+    for (auto _ : state) {
+        const std::string text = fromFile ? readWhole(a.path) : std::string();
+        auto result = GmlParser::parseFeatureCollection(fromFile ? text : a.text, DataType::budynki);
+        features = result.size();
+        benchmark::DoNotOptimize(result.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * a.text.size()));
+    state.counters["features"] = static_cast<double>(features);
+    state.counters["MB"] = static_cast<double>(a.text.size()) / 1e6;
+}
+
+void BM_ParseCountyAnswer(benchmark::State& state) { parseBench(state, countyAnswer(), false); }
+void BM_ParseCountyAnswerFromFile(benchmark::State& state) { parseBench(state, countyAnswer(), true); }
+void BM_ParsePl2000ZonesFromFile(benchmark::State& state) { parseBench(state, zonesAnswer(), true); }
+
+void BM_ParseAndGeoJsonCountyAnswer(benchmark::State& state) {
+    const Answer& a = countyAnswer();
+    if (a.text.empty()) {
+        state.SkipWithError("real data not available");
+        return;
+    }
+    for (auto _ : state) {
+        const std::string json = featuresToGeoJson(GmlParser::parseFeatureCollection(readWhole(a.path), DataType::budynki));
+        benchmark::DoNotOptimize(json.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * a.text.size()));
+}
+
+double childCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+bool haveTool(const char* tool) {
+    return std::system((std::string("command -v ") + tool + " > /dev/null 2>&1").c_str()) == 0;
+}
+
+// Runs a GDAL command on the answer; the schema sidecar (.gfs) GDAL leaves behind is removed first,
+// so every run reads the answer as a fresh download, as this parser does.
+void gdalBench(benchmark::State& state, const Answer& a, const std::string& commandBeforePath, const std::string& after) {
+    if (a.text.empty() || !haveTool("ogrinfo")) {
+        state.SkipWithError("GDAL tools or real data not available");
+        return;
+    }
+    fs::path gfs = a.path;
+    gfs.replace_extension(".gfs");
+    const std::string cmd = commandBeforePath + " '" + a.path.string() + "'" + after + " > /dev/null 2>&1";
+    const double childCpuBefore = childCpuSeconds();
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove(gfs);
+        fs::remove(fs::temp_directory_path() / "geodraft_bench_gdal.geojson");
+        state.ResumeTiming();
+        if (std::system(cmd.c_str()) != 0) {
+            state.SkipWithError(("failed: " + cmd).c_str());
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * a.text.size()));
+    // The tool's own CPU time, comparable with the CPU column of this parser's benchmarks.
+    state.counters["tool_cpu_ms"] = (childCpuSeconds() - childCpuBefore) * 1000.0 / static_cast<double>(state.iterations());
+}
+
+void BM_GdalOgrinfoSummaryCountyAnswer(benchmark::State& state) {
+    gdalBench(state, countyAnswer(), "ogrinfo --config GML_DOWNLOAD_WFS_SCHEMA NO -ro -al -so", "");
+}
+void BM_GdalOgr2ogrGeoJsonCountyAnswer(benchmark::State& state) {
+    const std::string out = (fs::temp_directory_path() / "geodraft_bench_gdal.geojson").string();
+    gdalBench(state, countyAnswer(), "ogr2ogr --config GML_DOWNLOAD_WFS_SCHEMA NO -f GeoJSON '" + out + "'", "");
+}
+void BM_GdalOgrinfoSummaryPl2000Zones(benchmark::State& state) {
+    gdalBench(state, zonesAnswer(), "ogrinfo --config GML_DOWNLOAD_WFS_SCHEMA NO -ro -al -so", "");
+}
+
+}  // namespace
+
+BENCHMARK(BM_ParseCountyAnswer)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParseCountyAnswerFromFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParsePl2000ZonesFromFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParseAndGeoJsonCountyAnswer)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GdalOgrinfoSummaryCountyAnswer)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_GdalOgr2ogrGeoJsonCountyAnswer)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_GdalOgrinfoSummaryPl2000Zones)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_MAIN();
