@@ -14,6 +14,7 @@
 
 #include "platform/Paths.h"
 #include "settings/SettingsAndDiagnostics.h"
+#include "EnvOverride.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -21,25 +22,6 @@ using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
-
-class EnvOverride {
-public:
-    EnvOverride(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) ::setenv(name, value->c_str(), 1);
-        else ::unsetenv(name);
-    }
-    ~EnvOverride() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-    EnvOverride(const EnvOverride&) = delete;
-    EnvOverride& operator=(const EnvOverride&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 unsigned modeOf(const fs::path& p) {
     struct stat st{};

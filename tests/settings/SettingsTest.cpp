@@ -9,6 +9,7 @@
 #include <string>
 
 #include "settings/SettingsAndDiagnostics.h"
+#include "EnvOverride.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -16,26 +17,6 @@ using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
-
-// Points one environment variable somewhere else for the life of the object.
-class EnvOverride {
-public:
-    EnvOverride(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) ::setenv(name, value->c_str(), 1);
-        else ::unsetenv(name);
-    }
-    ~EnvOverride() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-    EnvOverride(const EnvOverride&) = delete;
-    EnvOverride& operator=(const EnvOverride&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 class SettingsFile : public testing::Test {
 protected:
