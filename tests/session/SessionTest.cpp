@@ -1,0 +1,180 @@
+// The headless palette as a real process: page messages on standard input, the page's received
+// messages on standard output, report lines on standard error, the project file on disk.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "geodesy/Crs.h"
+#include "support/TestSupport.h"
+
+using Json = nlohmann::json;
+
+namespace {
+
+struct SessionRun {
+    int exitCode = -1;
+    std::vector<std::string> out;  // standard output, line by line
+    std::string err;
+
+    std::vector<Json> messages() const {
+        std::vector<Json> m;
+        for (const auto& line : out) m.push_back(Json::parse(line));
+        return m;
+    }
+};
+
+class Session : public ::testing::Test {
+protected:
+    // Runs `geodraft session ARGS` with the lines as standard input, user folders in the test folder.
+    SessionRun run(const std::string& args, const std::vector<std::string>& input) {
+        std::string text;
+        for (const auto& l : input) text += l + "\n";
+        testsupport::writeFile(dir / "input.txt", text);
+        const std::string command = "env XDG_CONFIG_HOME='" + (dir / "config").string() + "' XDG_STATE_HOME='" +
+                                    (dir / "state").string() + "' '" +
+                                    (testsupport::binaryDir() / "app/geodraft").string() + "' session " + args +
+                                    " < '" + (dir / "input.txt").string() + "' > '" + (dir / "out.txt").string() +
+                                    "' 2> '" + (dir / "err.txt").string() + "'";
+        const int status = std::system(command.c_str());
+        SessionRun r;
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::istringstream outStream(testsupport::readFile(dir / "out.txt"));
+        for (std::string line; std::getline(outStream, line);) r.out.push_back(line);
+        r.err = testsupport::readFile(dir / "err.txt");
+        return r;
+    }
+    std::string project() const { return (dir / "project.gdp").string(); }
+
+    testsupport::TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(Session, ImportPaletteAnswersEachLineInOrder) {
+    const SessionRun r = run("", {
+                                     R"j({"type":"ping"})j",
+                                     R"j({"type":"getInit"})j",
+                                     "# a comment line",
+                                     "",
+                                     "not json",
+                                     R"j({"type":"nieznany"})j",
+                                     R"j({"type":"fetch","bboxWgs84":[20.0,52.0,21.0]})j",
+                                     R"j({"type":"fetch","bboxWgs84":["20","52","21","53"]})j",
+                                     R"j({"type":"place"})j",
+                                     R"j({"type":"settingsChanged","mapping":{"dzialki":"A","xyz":"B"}})j",
+                                     R"j({"type":"cancel"})j",
+                                     R"j({"type":"openExternal","url":"ftp://x"})j",
+                                 });
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto m = r.messages();
+    ASSERT_EQ(m.size(), 8u) << testing::PrintToString(r.out);
+    EXPECT_EQ(m[0]["type"], "pong");
+    EXPECT_EQ(m[0]["wersja"], "1.8.0");
+    EXPECT_TRUE(m[0]["build"].is_string());
+    // getInit without georeference, the comment, the empty line and settingsChanged answer nothing.
+    EXPECT_EQ(r.out[1], R"j({"msg":"Nieprawidlowa wiadomosc z UI (JSON)","type":"error"})j");
+    EXPECT_EQ(r.out[2], R"j({"msg":"Brak obslugi wiadomosci: nieznany","type":"error"})j");
+    EXPECT_EQ(r.out[3], R"j({"msg":"Nieprawidlowy bbox","type":"error"})j");
+    EXPECT_EQ(r.out[4].rfind(R"j({"msg":"Blad wewnetrzny: [json.exception.type_error.302] type must be number, but is string)j", 0),
+              0u)
+        << r.out[4];
+    EXPECT_EQ(r.out[5], R"j({"msg":"Najpierw kliknij \"1. Pobierz elementy\".","type":"error"})j");
+    EXPECT_EQ(r.out[6], R"j({"type":"cancelled"})j");
+    EXPECT_EQ(r.out[7], R"j({"type":"noop"})j");
+
+    // The mapping was saved in the user's settings file.
+    const Json settings = Json::parse(testsupport::readFile(dir / "config/TERRAVOX/settings.json"));
+    EXPECT_EQ(settings["layers"]["dzialki"], "A");
+}
+
+TEST_F(Session, FetchRunsOnAWorkerAndEndsWithFetchDone) {
+    const SessionRun r = run("", {R"j({"type":"fetch","bboxWgs84":[20.0,52.0,20.01,52.01],"layers":["dzialki"]})j",
+                                  R"j({"type":"fetch","bboxWgs84":[20.0,52.0,20.01,52.01]})j", "#wait",
+                                  R"j({"type":"fetch","bboxWgs84":[20.0,52.0,20.01,52.01]})j"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto m = r.messages();
+    ASSERT_GE(m.size(), 4u) << testing::PrintToString(r.out);
+    EXPECT_EQ(r.out[0], R"j({"done":0,"label":"Pobieranie warstw","total":1,"type":"progress"})j");
+    // Either the worker already finished or the second request was refused as busy; "#wait"
+    // then guarantees the result came before the third request.
+    std::size_t i = 1;
+    if (m[i]["type"] == "error") {
+        EXPECT_EQ(m[i]["msg"], "Trwa pobieranie danych - sprobuj za chwile");
+        ++i;
+        EXPECT_EQ(r.out[i], R"j({"counts":{},"type":"fetchDone","warning":"Nic nie pobrano dla tego obszaru."})j");
+    } else {
+        EXPECT_EQ(m[i]["type"], "fetchDone");
+        ++i;
+        EXPECT_EQ(m[i]["type"], "progress");
+        ++i;
+        EXPECT_EQ(m[i]["type"], "fetchDone");
+    }
+    // The end of input waits for the last fetch: its result is the last line.
+    EXPECT_EQ(r.out[r.out.size() - 2], R"j({"done":0,"label":"Pobieranie warstw","total":1,"type":"progress"})j");
+    EXPECT_EQ(r.out.back(), R"j({"counts":{},"type":"fetchDone","warning":"Nic nie pobrano dla tego obszaru."})j");
+    EXPECT_EQ(r.err.find("report: "), std::string::npos) << "a fetch without notes reports nothing";
+}
+
+TEST_F(Session, GeoreferenceIsSavedWithTheProjectAndReadBack) {
+    SessionRun r = run("--project '" + project() + "'",
+                       {R"j({"type":"getInit"})j", R"j({"type":"setOrigin","lat":52.2297,"lon":21.0122})j",
+                        R"j({"type":"getInit"})j", "#sleep 20", R"j({"type":"getLayers"})j"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto m = r.messages();
+    ASSERT_EQ(m.size(), 3u) << testing::PrintToString(r.out);
+    const EN expected = pl1992ToPl2000(wgs84ToPl1992(52.2297, 21.0122), 2178);
+    EXPECT_EQ(m[0]["type"], "originSet");
+    EXPECT_EQ(m[0]["epsg"], 2178);
+    EXPECT_DOUBLE_EQ(m[0]["e"].get<double>(), expected.e);
+    EXPECT_DOUBLE_EQ(m[0]["n"].get<double>(), expected.n);
+    EXPECT_EQ(m[0]["h"], 0.0);
+    EXPECT_EQ(m[1]["type"], "init");
+    EXPECT_NEAR(m[1]["lat"].get<double>(), 52.2297, 1e-8);
+    EXPECT_NEAR(m[1]["lon"].get<double>(), 21.0122, 1e-8);
+    EXPECT_EQ(m[2]["type"], "layerList");
+    EXPECT_NE(r.err.find("report: TERRAVOX: ustawiono georeferencje projektu: E=7500833."), std::string::npos)
+        << r.err;
+    ASSERT_TRUE(std::filesystem::exists(project()));
+
+    r = run("--project '" + project() + "'", {R"j({"type":"getInit"})j"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    m = r.messages();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_NEAR(m[0]["lat"].get<double>(), 52.2297, 1e-8);
+    EXPECT_NEAR(m[0]["lon"].get<double>(), 21.0122, 1e-8);
+}
+
+TEST_F(Session, UnreadableProjectIsNeverOverwritten) {
+    testsupport::writeFile(project(), "{ to nie jest projekt");
+    const SessionRun r = run("--project '" + project() + "'", {R"j({"type":"setOrigin","lat":52.0,"lon":21.0})j"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find("nie mozna wczytac projektu"), std::string::npos) << r.err;
+    EXPECT_EQ(testsupport::readFile(project()), "{ to nie jest projekt");
+}
+
+TEST_F(Session, CloudPaletteAndCommandLine) {
+    SessionRun r = run("--palette cloud", {R"j({"type":"ping"})j", R"j({"type":"fetch"})j"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto m = r.messages();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_EQ(m[0]["type"], "pong");
+    EXPECT_FALSE(m[0].contains("wersja"));
+    EXPECT_TRUE(m[0]["build"].is_string());
+    EXPECT_EQ(r.out[1], R"j({"msg":"Brak obslugi wiadomosci: fetch","type":"error"})j");
+
+    EXPECT_EQ(run("--palette mapa", {}).exitCode, 2);
+    EXPECT_EQ(run("--project", {}).exitCode, 2);
+    // A project that does not exist yet starts empty and is written at the end.
+    r = run("--palette import --project '" + project() + "'", {});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_TRUE(std::filesystem::exists(project()));
+}
