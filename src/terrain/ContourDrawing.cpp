@@ -1,0 +1,58 @@
+#include "terrain/ContourDrawing.h"
+
+#include "host/Host.h"
+#include "terrain/ContourLabel.h"
+#include "terrain/ContourSmoothing.h"
+
+ContourDrawResult drawContours2d(const std::vector<ContourLine>& contours, const PlanarMap& map, double rotation,
+                                 std::int32_t layer, bool smooth, bool drawLines) {
+    ContourDrawResult result;
+    if (!drawLines) return result;
+    // The fetched lines stay as they are, so placing twice draws the same.
+    std::vector<ContourLine> lines = contours;
+    if (smooth) smoothContours(lines, kContourSmoothPasses, kContourSimplifyTolerance);
+
+    for (const auto& line : lines) {
+        if (line.points.size() < 2) {
+            ++result.failures;
+            continue;
+        }
+        PolylineElement polyline;
+        ElementId id;
+        if (host().defaultPolyline(polyline) != kHostOk) {
+            ++result.failures;
+            continue;
+        }
+        polyline.layer = layer;
+        polyline.pen = line.index ? kIndexContourPen : kContourPen;
+        polyline.arcs.clear();
+        polyline.points.clear();
+        polyline.points.reserve(line.points.size());
+        for (const auto& p : line.points) polyline.points.push_back(map(p.x, p.y));
+        if (host().createPolyline(polyline, id) != kHostOk) {
+            ++result.failures;
+            continue;
+        }
+        ++result.polylines;
+
+        for (const auto& label : labelsForContour(line)) {
+            TextElement text;
+            if (host().defaultText(text) != kHostOk) {
+                ++result.failures;
+                continue;
+            }
+            text.layer = layer;
+            text.pen = kContourLabelPen;
+            text.size = kContourLabelSize;
+            text.position = map(label.x, label.y);
+            text.angle = uprightAngle(label.angle - rotation);
+            text.content = label.text;
+            if (host().createText(text, id) != kHostOk) {
+                ++result.failures;
+                continue;
+            }
+            ++result.labels;
+        }
+    }
+    return result;
+}
