@@ -34,14 +34,22 @@ bool knownElementType(std::int32_t type) {
 
 }  // namespace
 
-ModelHost::ModelHost() : state_(newProjectState()) {
+ModelHost::ModelHost() : state_(newProjectState()), owner_(std::this_thread::get_id()) {
     std::random_device rd;
     idState_ = (static_cast<std::uint64_t>(rd()) << 32) ^ rd();
 }
 
 // ---- Faults ----------------------------------------------------------------------------------
 
+bool ModelHost::onOwnerThread() {
+    if (std::this_thread::get_id() == owner_) return true;
+    ++offThreadCalls_;
+    return false;
+}
+
 HostError ModelHost::fault(HostOp op, std::int32_t code, const std::string& name, const GeoLocation* geo) {
+    // Checked before anything is touched: the model has no locks.
+    if (!onOwnerThread()) return kHostGeneralError;
     HostCall call;
     call.op = op;
     call.sequence = ++callCounts_[op];
@@ -293,6 +301,7 @@ HostError ModelHost::morphBodyFinish(MorphBodyId body, MorphElement& into) {
 }
 
 HostError ModelHost::morphBodyDispose(MorphBodyId body) {
+    if (HostError e = fault(HostOp::MorphBody)) return e;
     return bodies_.erase(body) ? kHostOk : kHostBadId;
 }
 
@@ -318,6 +327,7 @@ HostError ModelHost::getElementHeader(const ElementId& id, ElementHeader& out) {
 
 template <class T>
 HostError ModelHost::readBody(const ElementId& id, T& out) {
+    if (!onOwnerThread()) return kHostGeneralError;
     const StoredElement* el = findElement(id);
     if (HostError e = fault(HostOp::ReadElement, el ? el->header.type : 0)) return e;
     if (!el) return kHostBadId;

@@ -1,12 +1,14 @@
 // An in-process host: a real model of attributes, elements, selection and geolocation, with
 // undo, a project file, scripted alerts and fault injection for tests.
 #pragma once
+#include <atomic>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -139,11 +141,18 @@ public:
     // A rule failing only the n-th call (1-based) with code.
     static FaultRule failOnCall(int n, HostError code);
 
+    // ---- Threads ----
+    // Host operations belong to one thread (the one that made the host, or the last to adopt it);
+    // a call from any other thread is refused with kHostGeneralError and counted here.
+    void adoptCurrentThread() { owner_ = std::this_thread::get_id(); }
+    int offThreadCalls() const { return offThreadCalls_.load(); }
+
     // ---- Undoable commands ----
     // Names of the commands that completed (kept for tests and the report).
     const std::vector<std::string>& committedCommands() const { return committedCommands_; }
 
 private:
+    bool onOwnerThread();
     HostError fault(HostOp op, std::int32_t code = 0, const std::string& name = {},
                     const GeoLocation* geo = nullptr);
     HostError createElement(ElementBody body, ElementId& id);
@@ -167,4 +176,6 @@ private:
     std::map<HostOp, int> callCounts_;
     std::vector<std::string> committedCommands_;
     std::uint64_t idState_;
+    std::thread::id owner_;
+    std::atomic<int> offThreadCalls_{0};
 };

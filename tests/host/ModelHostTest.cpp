@@ -2,6 +2,7 @@
 // morph bodies, alerts, report lines and fault injection.
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "HostFixture.h"
 
@@ -316,4 +317,35 @@ TEST(ModelHostFaults, RulesRefuseChosenCallsWithChosenCodes) {
     EXPECT_EQ(h.listAttributes(kAttrLayer, layers), kHostGeneralError);
     h.clearFaults();
     EXPECT_EQ(h.listAttributes(kAttrLayer, layers), kHostOk);
+}
+
+TEST(ModelHostThreads, CallsFromAnotherThreadAreRefusedAndCounted) {
+    ModelHost h;
+    ElementId id;
+    ASSERT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), id), kHostOk);
+    HostError create = kHostOk;
+    HostError read = kHostOk;
+    HostError report = kHostOk;
+    std::thread worker([&] {
+        ElementId other;
+        create = h.createPolyline(polyline(1, {{0, 0}, {2, 0}}), other);
+        PolylineElement pl;
+        read = h.getPolyline(id, pl);
+        report = h.reportLine("z watku roboczego");
+    });
+    worker.join();
+    EXPECT_EQ(create, kHostGeneralError);
+    EXPECT_EQ(read, kHostGeneralError);
+    EXPECT_EQ(report, kHostGeneralError);
+    EXPECT_EQ(h.offThreadCalls(), 3);
+    EXPECT_EQ(h.state().elements.size(), 1u);
+    EXPECT_TRUE(h.reportLines().empty());
+
+    // A host handed to another thread belongs to that thread.
+    std::thread adopter([&] {
+        h.adoptCurrentThread();
+        create = h.createPolyline(polyline(1, {{0, 0}, {3, 0}}), id);
+    });
+    adopter.join();
+    EXPECT_EQ(create, kHostOk);
 }
