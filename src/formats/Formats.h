@@ -9,3 +9,18 @@
 #include "formats/ElevationGrid.h"  // ElevationGrid: one elevation sheet, values row-major from the top
 #include "formats/GisFeature.h"  // GisPoint, GisPolygon, GisFeature; featuresToGeoJson, validUtf8
 #include "formats/GmlParser.h"   // GmlParser::parseFeatureCollection / parse (GmlParseResult), parseEpsgCode
+#include "formats/LasHeader.h"     // LasHeader: the public header block of a LAS/LAZ file as plain values
+#include "formats/LasHeaderIo.h"   // parseLasHeader / encodeLasHeader, lasCoreRecordSize, lasHeaderSizeForVersion
+#include "formats/LasReader.h"     // LasReader (LasReadOptions): header, then raw point records in file order, LAS or LAZ
+#include "formats/LasRecordTally.h"  // LasRecordTally: counts, counts by return and bounds of written records
+#include "formats/LasStatus.h"     // LasStatus: ok, or a Polish message and where a LAS/LAZ operation failed
+#include "formats/LasWriter.h"     // LasWriter: uncompressed LAS from raw records
+#include "formats/LazWriter.h"     // LazWriter (LazWriteOptions): LAZ, pointwise for formats 0..3, layered for 6..8
+#include "formats/LazVlr.h"        // LazVlr, LazItem: the LASzip description record; parse, encode, defaults per format
+#include "formats/LazPointwiseCodec.h"  // LazPointwiseCodec: chunk codec of point formats 0..3
+#include "formats/LazLayeredCodec.h"    // LazLayeredCodec: chunk codec of point formats 6..8 (layers, scanner channels)
+#include "formats/LazIntegerCodec.h"    // LazIntegerCodec: integers coded as corrections to a prediction
+#include "formats/LazGpsTimeCodec.h"    // LazGpsTimeCodec: GPS times predicted from up to four sequences
+#include "formats/LazRgbCodec.h"        // LazRgbCodec: colour bytes coded against the last colour
+#include "formats/ArithmeticDecoder.h"  // ArithmeticDecoder: bounded decoder of the LASzip arithmetic code
+#include "formats/ArithmeticEncoder.h"  // ArithmeticEncoder: encoder of the LASzip arithmetic code

@@ -1,0 +1,328 @@
+#include "formats/LazPointwiseCodec.h"
+
+#include <cstring>
+#include <memory>
+
+#include "formats/ArithmeticDecoder.h"
+#include "formats/ArithmeticEncoder.h"
+#include "formats/LazGpsTimeCodec.h"
+#include "formats/LazIntegerCodec.h"
+#include "formats/LazMedian5.h"
+#include "formats/LazRgbCodec.h"
+#include "formats/LazTables.h"
+#include "platform/Numbers.h"
+
+namespace {
+
+// A damaged chunk may make the decoder read past its bytes; a little is normal read-ahead.
+constexpr std::size_t kOverrunTolerance = 16;
+
+template <typename T>
+T get(const std::uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+template <typename T>
+void put(std::uint8_t* p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+std::int32_t wrapAdd(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+std::int32_t wrapSub(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
+// Models created on first use, one per value of a context byte.
+class LazyModels {
+public:
+    LazyModels(std::uint32_t symbols, bool forDecoding) : symbols_(symbols), forDecoding_(forDecoding) {}
+    ArithmeticModel& operator[](std::size_t i) {
+        if (!models_[i]) models_[i] = std::make_unique<ArithmeticModel>(symbols_, forDecoding_);
+        return *models_[i];
+    }
+
+private:
+    std::uint32_t symbols_;
+    bool forDecoding_;
+    std::unique_ptr<ArithmeticModel> models_[256];
+};
+
+class ItemCodec {
+public:
+    virtual ~ItemCodec() = default;
+    virtual bool decode(ArithmeticDecoder& dec, std::uint8_t* item) = 0;
+    virtual void encode(ArithmeticEncoder& enc, const std::uint8_t* item) = 0;
+};
+
+// x, y, z, intensity, return bits, classification, scan angle, user data, point source (20 bytes).
+class Point10Codec final : public ItemCodec {
+public:
+    Point10Codec(bool forDecoding, const std::uint8_t* first)
+        : changedValues_(64, forDecoding),
+          scanAngleRank_{{256, forDecoding}, {256, forDecoding}},
+          bitByte_(256, forDecoding),
+          classification_(256, forDecoding),
+          userData_(256, forDecoding),
+          intensity_(16, 4, forDecoding),
+          pointSource_(16, 1, forDecoding),
+          dx_(32, 2, forDecoding),
+          dy_(32, 22, forDecoding),
+          z_(32, 20, forDecoding) {
+        std::memcpy(last_, first, 20);
+        // The intensity predictions start at zero, and so does the copy they are checked against.
+        last_[12] = last_[13] = 0;
+    }
+
+    bool decode(ArithmeticDecoder& dec, std::uint8_t* item) override {
+        const std::uint32_t changed = dec.decodeSymbol(changedValues_);
+        unsigned r, n, m, l;
+        if (changed) {
+            if (changed & 32) last_[14] = static_cast<std::uint8_t>(dec.decodeSymbol(bitByte_[last_[14]]));
+            r = last_[14] & 7;
+            n = (last_[14] >> 3) & 7;
+            m = laztables::kReturnMap[n][r];
+            l = laztables::kReturnLevel[n][r];
+            if (changed & 16) {
+                const auto v = static_cast<std::uint16_t>(intensity_.decompress(dec, lastIntensity_[m], m < 3 ? m : 3));
+                lastIntensity_[m] = v;
+                put<std::uint16_t>(last_ + 12, v);
+            } else {
+                put<std::uint16_t>(last_ + 12, lastIntensity_[m]);
+            }
+            if (changed & 8) last_[15] = static_cast<std::uint8_t>(dec.decodeSymbol(classification_[last_[15]]));
+            if (changed & 4) {
+                const std::uint32_t v = dec.decodeSymbol(scanAngleRank_[(last_[14] >> 6) & 1]);
+                last_[16] = static_cast<std::uint8_t>(v + last_[16]);
+            }
+            if (changed & 2) last_[17] = static_cast<std::uint8_t>(dec.decodeSymbol(userData_[last_[17]]));
+            if (changed & 1)
+                put<std::uint16_t>(last_ + 18, static_cast<std::uint16_t>(pointSource_.decompress(dec, get<std::uint16_t>(last_ + 18))));
+        } else {
+            r = last_[14] & 7;
+            n = (last_[14] >> 3) & 7;
+            m = laztables::kReturnMap[n][r];
+            l = laztables::kReturnLevel[n][r];
+        }
+        std::int32_t diff = dx_.decompress(dec, lastXDiff_[m].get(), n == 1);
+        put<std::int32_t>(last_, wrapAdd(get<std::int32_t>(last_), diff));
+        lastXDiff_[m].add(diff);
+
+        unsigned k = dx_.k();
+        diff = dy_.decompress(dec, lastYDiff_[m].get(), (n == 1) + (k < 20 ? (k & ~1u) : 20));
+        put<std::int32_t>(last_ + 4, wrapAdd(get<std::int32_t>(last_ + 4), diff));
+        lastYDiff_[m].add(diff);
+
+        k = (dx_.k() + dy_.k()) / 2;
+        const std::int32_t z = z_.decompress(dec, lastHeight_[l], (n == 1) + (k < 18 ? (k & ~1u) : 18));
+        put<std::int32_t>(last_ + 8, z);
+        lastHeight_[l] = z;
+        std::memcpy(item, last_, 20);
+        return true;
+    }
+
+    void encode(ArithmeticEncoder& enc, const std::uint8_t* item) override {
+        const unsigned r = item[14] & 7;
+        const unsigned n = (item[14] >> 3) & 7;
+        const unsigned m = laztables::kReturnMap[n][r];
+        const unsigned l = laztables::kReturnLevel[n][r];
+        const auto intensity = get<std::uint16_t>(item + 12);
+        const auto pointSource = get<std::uint16_t>(item + 18);
+        const std::uint32_t changed = (static_cast<std::uint32_t>(last_[14] != item[14]) << 5) |
+                                      (static_cast<std::uint32_t>(lastIntensity_[m] != intensity) << 4) |
+                                      (static_cast<std::uint32_t>(last_[15] != item[15]) << 3) |
+                                      (static_cast<std::uint32_t>(last_[16] != item[16]) << 2) |
+                                      (static_cast<std::uint32_t>(last_[17] != item[17]) << 1) |
+                                      static_cast<std::uint32_t>(get<std::uint16_t>(last_ + 18) != pointSource);
+        enc.encodeSymbol(changedValues_, changed);
+        if (changed & 32) enc.encodeSymbol(bitByte_[last_[14]], item[14]);
+        if (changed & 16) {
+            intensity_.compress(enc, lastIntensity_[m], intensity, m < 3 ? m : 3);
+            lastIntensity_[m] = intensity;
+        }
+        if (changed & 8) enc.encodeSymbol(classification_[last_[15]], item[15]);
+        if (changed & 4) enc.encodeSymbol(scanAngleRank_[(item[14] >> 6) & 1], static_cast<std::uint8_t>(item[16] - last_[16]));
+        if (changed & 2) enc.encodeSymbol(userData_[last_[17]], item[17]);
+        if (changed & 1) pointSource_.compress(enc, get<std::uint16_t>(last_ + 18), pointSource);
+
+        std::int32_t diff = wrapSub(get<std::int32_t>(item), get<std::int32_t>(last_));
+        dx_.compress(enc, lastXDiff_[m].get(), diff, n == 1);
+        lastXDiff_[m].add(diff);
+
+        unsigned k = dx_.k();
+        diff = wrapSub(get<std::int32_t>(item + 4), get<std::int32_t>(last_ + 4));
+        dy_.compress(enc, lastYDiff_[m].get(), diff, (n == 1) + (k < 20 ? (k & ~1u) : 20));
+        lastYDiff_[m].add(diff);
+
+        k = (dx_.k() + dy_.k()) / 2;
+        const auto z = get<std::int32_t>(item + 8);
+        z_.compress(enc, lastHeight_[l], z, (n == 1) + (k < 18 ? (k & ~1u) : 18));
+        lastHeight_[l] = z;
+        std::memcpy(last_, item, 20);
+    }
+
+private:
+    std::uint8_t last_[20];
+    std::uint16_t lastIntensity_[16] = {};
+    std::int32_t lastHeight_[8] = {};
+    LazMedian5 lastXDiff_[16];
+    LazMedian5 lastYDiff_[16];
+    ArithmeticModel changedValues_;
+    ArithmeticModel scanAngleRank_[2];
+    LazyModels bitByte_;
+    LazyModels classification_;
+    LazyModels userData_;
+    LazIntegerCodec intensity_;
+    LazIntegerCodec pointSource_;
+    LazIntegerCodec dx_;
+    LazIntegerCodec dy_;
+    LazIntegerCodec z_;
+};
+
+class GpsTime11Codec final : public ItemCodec {
+public:
+    GpsTime11Codec(bool forDecoding, const std::uint8_t* first) : gps_(true, forDecoding, get<std::uint64_t>(first)) {}
+    bool decode(ArithmeticDecoder& dec, std::uint8_t* item) override {
+        std::uint64_t t = 0;
+        const bool ok = gps_.decode(dec, t);
+        put<std::uint64_t>(item, t);
+        return ok;
+    }
+    void encode(ArithmeticEncoder& enc, const std::uint8_t* item) override { gps_.encode(enc, get<std::uint64_t>(item)); }
+
+private:
+    LazGpsTimeCodec gps_;
+};
+
+class Rgb12Codec final : public ItemCodec {
+public:
+    Rgb12Codec(bool forDecoding, const std::uint8_t* first) : rgb_(forDecoding) { std::memcpy(last_, first, 6); }
+    bool decode(ArithmeticDecoder& dec, std::uint8_t* item) override {
+        std::uint16_t out[3];
+        rgb_.decode(dec, last_, out);
+        std::memcpy(last_, out, 6);
+        std::memcpy(item, out, 6);
+        return true;
+    }
+    void encode(ArithmeticEncoder& enc, const std::uint8_t* item) override {
+        std::uint16_t cur[3];
+        std::memcpy(cur, item, 6);
+        rgb_.encode(enc, last_, cur);
+        std::memcpy(last_, cur, 6);
+    }
+
+private:
+    std::uint16_t last_[3];
+    LazRgbCodec rgb_;
+};
+
+// Extra bytes: each byte as a difference to its previous value.
+class BytesCodec final : public ItemCodec {
+public:
+    BytesCodec(bool forDecoding, const std::uint8_t* first, std::size_t count) : last_(first, first + count) {
+        models_.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) models_.emplace_back(256, forDecoding);
+    }
+    bool decode(ArithmeticDecoder& dec, std::uint8_t* item) override {
+        for (std::size_t i = 0; i < last_.size(); ++i)
+            item[i] = last_[i] = static_cast<std::uint8_t>(last_[i] + dec.decodeSymbol(models_[i]));
+        return true;
+    }
+    void encode(ArithmeticEncoder& enc, const std::uint8_t* item) override {
+        for (std::size_t i = 0; i < last_.size(); ++i) {
+            enc.encodeSymbol(models_[i], static_cast<std::uint8_t>(item[i] - last_[i]));
+            last_[i] = item[i];
+        }
+    }
+
+private:
+    std::vector<std::uint8_t> last_;
+    std::vector<ArithmeticModel> models_;
+};
+
+std::vector<std::unique_ptr<ItemCodec>> makeCodecs(const std::vector<LazItem>& items, bool forDecoding,
+                                                   const std::uint8_t* first) {
+    std::vector<std::unique_ptr<ItemCodec>> codecs;
+    for (const auto& it : items) {
+        switch (it.type) {
+            case LazItem::Point10: codecs.push_back(std::make_unique<Point10Codec>(forDecoding, first)); break;
+            case LazItem::GpsTime11: codecs.push_back(std::make_unique<GpsTime11Codec>(forDecoding, first)); break;
+            case LazItem::Rgb12: codecs.push_back(std::make_unique<Rgb12Codec>(forDecoding, first)); break;
+            default: codecs.push_back(std::make_unique<BytesCodec>(forDecoding, first, it.size)); break;
+        }
+        first += it.size;
+    }
+    return codecs;
+}
+
+}  // namespace
+
+struct LazPointwiseCodec::State {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::uint64_t done = 0;  // records handed out from this chunk
+    std::vector<std::unique_ptr<ItemCodec>> codecs;
+    ArithmeticDecoder dec;
+};
+
+LazPointwiseCodec::LazPointwiseCodec(std::vector<LazItem> items) : items_(std::move(items)), state_(std::make_unique<State>()) {
+    for (const auto& it : items_) recordLength_ = static_cast<std::uint16_t>(recordLength_ + it.size);
+}
+
+LazPointwiseCodec::~LazPointwiseCodec() = default;
+
+std::uint64_t LazPointwiseCodec::pointsDone() const { return state_->done; }
+
+void LazPointwiseCodec::beginChunk(const std::uint8_t* data, std::size_t size) {
+    state_->data = data;
+    state_->size = size;
+    state_->done = 0;
+    state_->codecs.clear();
+}
+
+LasStatus LazPointwiseCodec::decode(char* out, std::uint32_t count) {
+    State& s = *state_;
+    auto* dst = reinterpret_cast<std::uint8_t*>(out);
+    for (std::uint32_t i = 0; i < count; ++i, dst += recordLength_) {
+        if (s.done == 0) {
+            // The first point of a chunk is stored as it is and seeds every prediction.
+            if (s.size < recordLength_) return LasStatus::failure("Uszkodzony plik LAZ: chunk krotszy niz jeden punkt");
+            std::memcpy(dst, s.data, recordLength_);
+            s.codecs = makeCodecs(items_, true, s.data);
+            s.dec.init(s.data + recordLength_, s.size - recordLength_);
+            ++s.done;
+            continue;
+        }
+        std::uint8_t* item = dst;
+        for (std::size_t j = 0; j < s.codecs.size(); ++j) {
+            if (!s.codecs[j]->decode(s.dec, item))
+                return LasStatus::failure("Uszkodzony plik LAZ: bledny zapis czasu GPS",
+                                          cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
+            item += items_[j].size;
+        }
+        if (s.dec.overrun() > kOverrunTolerance || s.dec.damaged())
+            return LasStatus::failure("Uszkodzony plik LAZ: dane chunku skonczyly sie przed koncem punktow",
+                                      cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
+        ++s.done;
+    }
+    return LasStatus::success();
+}
+
+void LazPointwiseCodec::encodeChunk(const char* records, std::uint32_t count, std::string& out) const {
+    if (count == 0) return;
+    const auto* src = reinterpret_cast<const std::uint8_t*>(records);
+    out.append(records, recordLength_);
+    auto codecs = makeCodecs(items_, false, src);
+    ArithmeticEncoder enc;
+    for (std::uint32_t i = 1; i < count; ++i) {
+        const std::uint8_t* item = src + static_cast<std::size_t>(i) * recordLength_;
+        for (std::size_t j = 0; j < codecs.size(); ++j) {
+            codecs[j]->encode(enc, item);
+            item += items_[j].size;
+        }
+    }
+    enc.done();
+    out.append(reinterpret_cast<const char*>(enc.bytes().data()), enc.bytes().size());
+}

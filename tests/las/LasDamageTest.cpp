@@ -1,0 +1,128 @@
+// Damaged input: cut files and flipped bytes end with an error status, never a crash or a hang.
+// Meant to run under the sanitizer build as well.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "LasTestSupport.h"
+#include "formats/LasWriter.h"
+#include "formats/LazWriter.h"
+#include "support/TestSupport.h"
+
+using lastest::headerFor;
+using lastest::lifelikeRecords;
+
+namespace {
+
+// Reads everything; returns the number of records handed out.
+std::uint64_t drain(const std::string& bytes, LasStatus& open, LasStatus& read, unsigned threads = 1) {
+    LasReader reader;
+    open = reader.openBytes(bytes, LasReadOptions{threads});
+    if (!open) {
+        char rec[128];
+        EXPECT_FALSE(reader.readPoint(rec));
+        return 0;
+    }
+    std::vector<char> buf(static_cast<std::size_t>(reader.header().pointRecordLength) * 512);
+    std::uint64_t total = 0;
+    for (;;) {
+        const std::uint64_t n = reader.readPoints(buf.data(), 512);
+        total += n;
+        if (n < 512) break;
+    }
+    read = reader.status();
+    EXPECT_LE(total, reader.header().pointCount);
+    return total;
+}
+
+std::string lazBytes(std::uint8_t format, std::uint16_t length, std::size_t count, std::uint32_t chunk) {
+    testsupport::TempDir dir;
+    LazWriter w;
+    EXPECT_TRUE(w.open(dir / "d.laz", headerFor(format, length), LazWriteOptions{chunk}));
+    const auto records = lifelikeRecords(format, length, count, 4242, format >= 6);
+    EXPECT_TRUE(w.writePoints(records.data(), count));
+    EXPECT_TRUE(w.close());
+    return testsupport::readFile(dir / "d.laz");
+}
+
+}  // namespace
+
+TEST(LasDamage, CutFilesReportWhereTheyEndAndKeepTheGoodPoints) {
+    for (const auto& [format, length] : {std::pair<int, int>{3, 34}, std::pair<int, int>{8, 40}}) {
+        const std::string whole = lazBytes(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 3000, 700);
+        // Every cut from inside the header to just before the end.
+        for (std::size_t cut = 0; cut < whole.size(); cut += (cut < 1500 ? 7 : 97)) {
+            LasStatus open, read;
+            drain(whole.substr(0, cut), open, read);
+            EXPECT_FALSE(open.ok && read.ok) << "cut at " << cut << " of " << whole.size() << " went unnoticed";
+            if (!open.ok) {
+                EXPECT_FALSE(open.message.empty());
+            }
+        }
+    }
+    // A plain LAS cut inside its points hands out every whole record, then says it is cut.
+    testsupport::TempDir dir;
+    const auto records = lifelikeRecords(1, 28, 100, 1);
+    LasWriter w;
+    ASSERT_TRUE(w.open(dir / "c.las", headerFor(1, 28)));
+    ASSERT_TRUE(w.writePoints(records.data(), 100));
+    ASSERT_TRUE(w.close());
+    const std::string las = testsupport::readFile(dir / "c.las");
+    LasStatus open, read;
+    EXPECT_EQ(drain(las.substr(0, las.size() - 28 * 40 - 5), open, read), 59u);
+    EXPECT_TRUE(open.ok);
+    EXPECT_FALSE(read.ok);
+    EXPECT_NE(read.message.find("urwany"), std::string::npos);
+}
+
+TEST(LasDamage, FlippedBytesNeverCrashOrOverrun) {
+    std::mt19937 rng(20261206);
+    for (const auto& [format, length] : {std::pair<int, int>{1, 28}, std::pair<int, int>{3, 37}, std::pair<int, int>{6, 30},
+                                         std::pair<int, int>{7, 36}, std::pair<int, int>{8, 41}}) {
+        const std::string whole = lazBytes(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 1500, 600);
+        for (int trial = 0; trial < 300; ++trial) {
+            std::string bytes = whole;
+            const int flips = 1 + trial % 4;
+            for (int f = 0; f < flips; ++f) {
+                // Half the flips land in the header and descriptions, where sizes and counts live.
+                const std::size_t at = (trial % 2) ? rng() % std::min<std::size_t>(bytes.size(), 500) : rng() % bytes.size();
+                bytes[at] = static_cast<char>(bytes[at] ^ (1 << (rng() % 8)));
+            }
+            LasStatus open, read;
+            drain(bytes, open, read, trial % 3 == 0 ? 2 : 1);
+        }
+    }
+}
+
+TEST(LasDamage, HostileHeadersAreRefusedBeforeAnyAllocation) {
+    const std::string good = lazBytes(7, 36, 200, 100);
+    auto patched = [&](std::size_t at, const void* v, std::size_t n) {
+        std::string b = good;
+        std::memcpy(b.data() + at, v, n);
+        return b;
+    };
+    const std::uint64_t huge64 = 0x7FFFFFFFFFFFFFFFull;
+    const std::uint32_t huge32 = 0xFFFFFFFFu;
+    const std::uint16_t tiny = 10;
+    const std::string cases[] = {
+        patched(247, &huge64, 8),                       // absurd LAS 1.4 point count
+        patched(96, &huge32, 4),                        // point data beyond the file
+        patched(105, &tiny, 2),                         // record shorter than the format
+        std::string("LASF") + std::string(50, '\0'),  // header cut short
+        std::string("not a point cloud at all"),
+        std::string(),
+    };
+    for (const auto& bytes : cases) {
+        LasStatus open, read;
+        drain(bytes, open, read);
+        EXPECT_FALSE(open.ok && read.ok) << "case " << (&bytes - cases);
+    }
+    // A VLR count larger than the space before the points: the records that are there still read.
+    LasStatus open, read;
+    EXPECT_EQ(drain(patched(100, &huge32, 4), open, read), 200u);
+    EXPECT_TRUE(open.ok && read.ok) << open.message << read.message;
+    LasReader missing;
+    const LasStatus st = missing.open("/nonexistent/folder/sheet.laz");
+    EXPECT_FALSE(st.ok);
+    EXPECT_NE(st.message.find("Nie mozna otworzyc"), std::string::npos);
+}

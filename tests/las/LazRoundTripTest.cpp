@@ -1,0 +1,193 @@
+// Writing LAS and LAZ and reading them back: records, header counts and bounds, chunking, threads.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "LasTestSupport.h"
+#include "formats/LasWriter.h"
+#include "formats/LazWriter.h"
+#include "platform/Numbers.h"
+#include "support/TestSupport.h"
+
+using lastest::headerFor;
+using lastest::lifelikeRecords;
+using lastest::readAll;
+
+namespace {
+
+struct Case {
+    std::uint8_t format;
+    std::uint16_t recordLength;
+};
+
+std::filesystem::path writeLaz(const std::filesystem::path& path, const Case& c, const std::vector<char>& records,
+                               std::uint32_t chunkSize) {
+    LazWriter writer;
+    LasStatus st = writer.open(path, headerFor(c.format, c.recordLength), LazWriteOptions{chunkSize});
+    EXPECT_TRUE(st) << st.message;
+    st = writer.writePoints(records.data(), records.size() / c.recordLength);
+    EXPECT_TRUE(st) << st.message;
+    st = writer.close();
+    EXPECT_TRUE(st) << st.message;
+    return path;
+}
+
+class LazRoundTrip : public ::testing::TestWithParam<Case> {};
+
+std::string caseName(const ::testing::TestParamInfo<Case>& info) {
+    return "format" + std::to_string(info.param.format) + "_len" + std::to_string(info.param.recordLength);
+}
+
+}  // namespace
+
+// Counts around the chunk size catch off-by-one chunk boundaries; one point and none are the
+// smallest chunks; several chunks check the chunk table.
+TEST_P(LazRoundTrip, RecordsComeBackExactlyForEveryChunkLayout) {
+    const Case c = GetParam();
+    testsupport::TempDir dir;
+    const std::uint32_t chunk = 1000;
+    for (std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{999}, std::size_t{1000},
+                              std::size_t{1001}, std::size_t{3500}}) {
+        SCOPED_TRACE("points " + std::to_string(count));
+        const auto records = lifelikeRecords(c.format, c.recordLength, count, static_cast<std::uint32_t>(count * 7 + c.format));
+        const auto path = writeLaz(dir / "rt.laz", c, records, chunk);
+        for (unsigned threads : {1u, 2u}) {
+            const auto back = readAll(path, threads);
+            ASSERT_TRUE(back.openStatus) << back.openStatus.message << " @ " << back.openStatus.where;
+            EXPECT_TRUE(back.readStatus) << back.readStatus.message << " @ " << back.readStatus.where;
+            EXPECT_EQ(back.header.pointCount, count);
+            EXPECT_EQ(back.header.pointFormat, c.format);
+            EXPECT_EQ(back.header.lazCompressor, c.format >= 6 ? 3 : 2);
+            EXPECT_TRUE(back.bytes == records);
+        }
+    }
+}
+
+
+INSTANTIATE_TEST_SUITE_P(Formats, LazRoundTrip,
+                         ::testing::Values(Case{0, 20}, Case{1, 28}, Case{2, 26}, Case{3, 34}, Case{1, 31}, Case{3, 61},
+                                           Case{6, 30}, Case{7, 36}, Case{8, 38}, Case{6, 34}, Case{7, 41}, Case{8, 50}),
+                         caseName);
+
+// Scanner channels switch prediction contexts in every layer; colour and extra bytes follow them.
+TEST(LazRoundTrip, SeveralScannerChannelsKeepTheirOwnPredictions) {
+    testsupport::TempDir dir;
+    for (const Case c : {Case{6, 30}, Case{7, 36}, Case{8, 38}, Case{6, 34}, Case{8, 45}}) {
+        SCOPED_TRACE("format " + std::to_string(c.format));
+        const auto records = lifelikeRecords(c.format, c.recordLength, 5000, 99, true);
+        const auto back = readAll(writeLaz(dir / "ch.laz", c, records, 2048), 2);
+        EXPECT_TRUE(back.readStatus) << back.readStatus.message;
+        EXPECT_TRUE(back.bytes == records);
+    }
+}
+
+TEST(LazWriter, HeaderCarriesCountsByReturnBoundsAndTheCompressedFlag) {
+    testsupport::TempDir dir;
+    const auto records = lifelikeRecords(3, 34, 2500, 5);
+    writeLaz(dir / "h.laz", Case{3, 34}, records, 50000);
+    const auto laz = readAll(dir / "h.laz");
+    LasWriter plain;
+    ASSERT_TRUE(plain.open(dir / "h.las", headerFor(3, 34)));
+    ASSERT_TRUE(plain.writePoints(records.data(), 2500));
+    ASSERT_TRUE(plain.close());
+    const auto las = readAll(dir / "h.las");
+    ASSERT_TRUE(las.readStatus);
+    EXPECT_FALSE(las.header.compressed);
+    EXPECT_TRUE(laz.header.compressed);
+    EXPECT_TRUE(las.bytes == records);
+    std::uint64_t byReturn[5] = {};
+    double minX = 1e300, maxX = -1e300;
+    for (std::size_t i = 0; i < 2500; ++i) {
+        const char* r = records.data() + i * 34;
+        const int ret = r[14] & 7;
+        if (ret >= 1 && ret <= 5) ++byReturn[ret - 1];
+        std::int32_t x;
+        std::memcpy(&x, r, 4);
+        minX = std::min(minX, x * 0.01 + 639900.0);
+        maxX = std::max(maxX, x * 0.01 + 639900.0);
+    }
+    for (const auto* h : {&las.header, &laz.header}) {
+        EXPECT_EQ(h->pointCount, 2500u);
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(h->pointsByReturn[i], byReturn[i]) << "return " << i + 1;
+        EXPECT_DOUBLE_EQ(h->minX, minX);
+        EXPECT_DOUBLE_EQ(h->maxX, maxX);
+        EXPECT_EQ(h->systemIdentifier, "Geodraft test");
+    }
+}
+
+TEST(LazWriter, ExtendedFormatsAreWrittenAsLas14AndUnsupportedOnesRefused) {
+    testsupport::TempDir dir;
+    LasHeader h = headerFor(7, 36);
+    h.versionMinor = 2;  // a caller's slip: format 7 exists only in LAS 1.4
+    LazWriter w;
+    ASSERT_TRUE(w.open(dir / "a.laz", h));
+    const auto records = lifelikeRecords(7, 36, 10, 1);
+    ASSERT_TRUE(w.writePoints(records.data(), 10));
+    ASSERT_TRUE(w.close());
+    const auto back = readAll(dir / "a.laz");
+    EXPECT_EQ(back.header.versionMinor, 4);
+    EXPECT_EQ(back.header.headerSize, 375);
+    EXPECT_TRUE(back.bytes == records);
+
+    LazWriter refused;
+    EXPECT_FALSE(refused.open(dir / "b.laz", headerFor(4, 57)));  // waveform points
+    EXPECT_FALSE(refused.open(dir / "c.laz", headerFor(3, 20)));  // record shorter than its format
+    EXPECT_FALSE(refused.writePoint(records.data()));
+}
+
+TEST(LazReader, ChunkTableOffsetWrittenAtTheEndByStreamingWritersIsFollowed) {
+    testsupport::TempDir dir;
+    const auto records = lifelikeRecords(1, 28, 2300, 3);
+    writeLaz(dir / "s.laz", Case{1, 28}, records, 1000);
+    std::string bytes = testsupport::readFile(dir / "s.laz");
+    LasReader probe;
+    ASSERT_TRUE(probe.openBytes(bytes));
+    const std::uint32_t pointData = probe.header().offsetToPointData;
+    std::int64_t table;
+    std::memcpy(&table, bytes.data() + pointData, 8);
+    const std::int64_t minusOne = -1;
+    std::memcpy(bytes.data() + pointData, &minusOne, 8);
+    bytes.append(reinterpret_cast<const char*>(&table), 8);
+    testsupport::writeFile(dir / "s2.laz", bytes);
+    const auto back = readAll(dir / "s2.laz");
+    EXPECT_TRUE(back.readStatus) << back.readStatus.message;
+    EXPECT_TRUE(back.bytes == records);
+}
+
+TEST(LazReader, ReadingOnePointAtATimeMatchesBatchesAndStopsAtTheEnd) {
+    testsupport::TempDir dir;
+    const auto records = lifelikeRecords(7, 36, 1200, 11);
+    writeLaz(dir / "p.laz", Case{7, 36}, records, 500);
+    LasReader reader;
+    ASSERT_TRUE(reader.open(dir / "p.laz", LasReadOptions{2}));
+    std::vector<char> all;
+    char rec[36];
+    while (reader.readPoint(rec)) all.insert(all.end(), rec, rec + 36);
+    EXPECT_TRUE(reader.status());
+    EXPECT_EQ(reader.pointsRead(), 1200u);
+    EXPECT_TRUE(all == records);
+    EXPECT_FALSE(reader.readPoint(rec));
+    EXPECT_EQ(reader.readPoints(rec, 1), 0u);
+}
+
+// An independent decoder (the laz-perf WebAssembly build from npm) must read our files too.
+// Set GEODRAFT_LAZPERF_NODE_MODULES to a node_modules folder holding laz-perf to run it.
+TEST(LazWriter, IndependentDecoderReadsOurFiles) {
+    const char* modules = std::getenv("GEODRAFT_LAZPERF_NODE_MODULES");
+    if (!modules || !std::filesystem::exists(std::filesystem::path(modules) / "laz-perf"))
+        GTEST_SKIP() << "laz-perf for node not available (GEODRAFT_LAZPERF_NODE_MODULES)";
+    if (std::system("node --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "node not available";
+    testsupport::TempDir dir;
+    const std::string script = (testsupport::sourceDir() / "tests/las/lazperf_fnv.cjs").string();
+    for (const Case c : {Case{1, 28}, Case{3, 34}, Case{3, 40}, Case{6, 30}, Case{7, 36}, Case{8, 38}, Case{6, 33}}) {
+        SCOPED_TRACE("format " + std::to_string(c.format) + " length " + std::to_string(c.recordLength));
+        const auto records = lifelikeRecords(c.format, c.recordLength, 4321, 77, c.format >= 6);
+        const auto path = writeLaz(dir / "x.laz", c, records, 1500);
+        const auto out = dir / "out.txt";
+        const std::string cmd = "node '" + script + "' '" + modules + "' '" + path.string() + "' > '" + out.string() + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_EQ(testsupport::readFile(out),
+                  cformat("4321 %016llx\n", static_cast<unsigned long long>(lastest::fnv1a(records))));
+    }
+}
