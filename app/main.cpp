@@ -19,6 +19,7 @@ const Command kCommands[] = {
     {"session", cmdSession, "session [--palette import|cloud] [--project FILE]"},
     {"contours", cmdContours, "contours --frame MINX,MINY,MAXX,MAXY --step S --interval I [--smooth] --out PLIK.geojson SIATKA.asc..."},
     {"model", cmdModel, "model PROJEKT"},
+    {"cloud-export", cmdCloudExport, "cloud-export --frame MINX,MINY,MAXX,MAXY --zone EPSG --detail lekki|standard|full --out PLIK.e57 ARKUSZ.las|laz..."},
 };
 
 int usage() {

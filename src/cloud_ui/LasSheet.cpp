@@ -93,6 +93,9 @@ bool LasSheet::next(CloudPoint& p) {
         p.red = p.green = p.blue = static_cast<std::uint8_t>(r[13]);
     }
     p.classification = classOffset_ >= 0 ? static_cast<std::uint8_t>(r[classOffset_]) : 0;
+    // Before format 6 the top three bits of that byte are flags (synthetic, key point, withheld); left in,
+    // a flagged ground point would no longer read as class 2.
+    if (h.pointFormat < 6) p.classification &= 0x1F;
     return true;
 }
 

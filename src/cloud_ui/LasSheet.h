@@ -18,7 +18,8 @@ public:
     const LasHeader& header() const { return reader_.header(); }
 
     // The next point in file order: scaled coordinates, colour from the record's 16-bit channels (their high
-    // bytes) or, for formats without colour, grey from the intensity's high byte; the LAS class byte.
+    // bytes) or, for formats without colour, grey from the intensity's high byte; the LAS class (without the
+    // flag bits that formats 0..5 keep in the same byte).
     // False at the end of the points or when a record cannot be read (then failed() is true).
     bool next(CloudPoint& point);
 

@@ -1,0 +1,241 @@
+// From sheets on disk to an E57 file: the export steps and `geodraft cloud-export` as a real process.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "TestLas.h"
+#include "cloud_ui/CloudExport.h"
+#include "e57/E57TestReader.h"
+#include "geodesy/Crs.h"
+#include "support/TestSupport.h"
+
+using namespace cloudui;
+using testsupport::TempDir;
+
+namespace {
+
+const Bbox kFrame{639900.0, 485140.0, 639950.0, 485180.0};
+
+struct CommandRun {
+    int code = -1;
+    std::string out, err;
+};
+
+CommandRun runGeodraft(const std::string& args, const std::string& env = "") {
+    TempDir dir;
+    const auto exe = testsupport::binaryDir() / "app" / "geodraft";
+    const std::string cmd = env + " '" + exe.string() + "' " + args + " >'" + (dir / "out").string() + "' 2>'" +
+                            (dir / "err").string() + "'";
+    const int status = std::system(cmd.c_str());
+    CommandRun r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = testsupport::readFile(dir / "out");
+    r.err = testsupport::readFile(dir / "err");
+    return r;
+}
+
+std::string frameArg(const Bbox& b) {
+    return "--frame " + std::to_string(b.minE) + "," + std::to_string(b.minN) + "," + std::to_string(b.maxE) + "," +
+           std::to_string(b.maxN);
+}
+
+// Points of a LAS 1.2 format-3 file, parsed here from the raw bytes.
+std::vector<std::array<double, 3>> rawLasPoints(const std::filesystem::path& p) {
+    const std::string s = testsupport::readFile(p);
+    auto f64 = [&](std::size_t at) { double v; std::memcpy(&v, &s[at], 8); return v; };
+    auto i32 = [&](std::size_t at) { std::int32_t v; std::memcpy(&v, &s[at], 4); return v; };
+    std::uint32_t offset, count;
+    std::uint16_t length;
+    std::memcpy(&offset, &s[96], 4);
+    std::memcpy(&length, &s[105], 2);
+    std::memcpy(&count, &s[107], 4);
+    std::vector<std::array<double, 3>> pts;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t r = offset + std::size_t{i} * length;
+        pts.push_back({i32(r) * f64(131) + f64(155), i32(r + 4) * f64(139) + f64(163), i32(r + 8) * f64(147) + f64(171)});
+    }
+    return pts;
+}
+
+std::vector<lastest::Point> gridAround(const Bbox& frame, double step) {
+    std::vector<lastest::Point> pts;
+    for (double e = frame.minE - 5.03; e < frame.maxE + 5; e += step)
+        for (double n = frame.minN - 5.03; n < frame.maxN + 5; n += step)
+            pts.push_back({e, n, 100.0, 0x4000, 2, 0x1000, 0x2000, 0x3000});
+    return pts;
+}
+
+}  // namespace
+
+TEST(CloudExport, SheetsBecomeOneE57WithTheRecordedOriginAndBounds) {
+    TempDir dir;
+    lastest::writeLas(dir / "a.las", gridAround(kFrame, 0.5));
+    // The second sheet is in the zone and overlaps the first: its points join, thinned away where they repeat.
+    std::vector<lastest::Point> zone;
+    for (const auto& p : gridAround(kFrame, 0.5)) {
+        const EN z = pl1992ToPl2000(p.x + 0.01, p.y + 0.01, 2178);
+        zone.push_back({z.e, z.n, p.z + 0.01, 0, 2, 0xFF00, 0xFF00, 0xFF00});
+    }
+    lastest::writeLas(dir / "b.las", zone);
+
+    CloudJob job;
+    job.frame = kFrame;
+    job.detail = Detail::Standard;
+    job.zone = 2178;
+    std::vector<std::pair<std::string, double>> progress;
+    const CloudResult r = exportCloud(job, {{dir / "a.las", 0}, {dir / "b.las", 2178}}, dir / "out.e57",
+                                      [&](const std::string& label, double pct) { progress.push_back({label, pct}); });
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(r.sheetsProcessed, 2u);
+    EXPECT_TRUE(r.notes.empty());
+    // 100 x 80 grid points in the frame; the shifted copies share their 0.2 m voxels (or not) but never add
+    // more than one point per original.
+    EXPECT_GE(r.count, 100u * 80u);
+    EXPECT_LE(r.count, 2u * 100u * 80u);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), (std::pair<std::string, double>{"Przetwarzanie kafli LiDAR", 100.0}));
+
+    e57test::File f;
+    e57test::read(f, dir / "out.e57");
+    ASSERT_EQ(f.error, "");
+    ASSERT_EQ(f.scans.size(), 1u);
+    EXPECT_EQ(f.scans[0].recordCount, r.count);
+    const auto& xs = f.scans[0].column("cartesianX");
+    const auto& reds = f.scans[0].column("colorRed");
+    EXPECT_EQ(reds.front(), 0x10);  // the first sheet's colour wins where both reach a voxel
+    for (double x : xs) {
+        EXPECT_GE(x, float(r.minX));
+        EXPECT_LE(x, float(r.maxX));
+    }
+    // The origin is the frame's corner in the zone: the smallest easting and northing of its mapped corners.
+    double offE = 1e300, offN = 1e300;
+    for (EN c : {EN{kFrame.minE, kFrame.minN}, EN{kFrame.maxE, kFrame.minN}, EN{kFrame.minE, kFrame.maxN},
+                 EN{kFrame.maxE, kFrame.maxN}}) {
+        offE = std::min(offE, pl1992ToPl2000(c, 2178).e);
+        offN = std::min(offN, pl1992ToPl2000(c, 2178).n);
+    }
+    EXPECT_NEAR(r.offE, offE, 1e-3);
+    EXPECT_NEAR(r.offN, offN, 1e-3);
+    EXPECT_EQ(r.zone, 2178);
+}
+
+TEST(CloudExport, FailuresNameTheCauseAndLeaveNoFile) {
+    TempDir dir;
+    CloudJob job;
+    job.frame = kFrame;
+    job.zone = 2178;
+    lastest::writeLas(dir / "far.las", {{100.0, 100.0, 1.0, 0, 2, 0, 0, 0}});
+    lastest::writeLas(dir / "a.las", gridAround(kFrame, 2.0));
+    testsupport::writeFile(dir / "junk.laz", "not a point cloud");
+
+    CloudResult r = exportCloud(job, {{dir / "far.las", 0}}, dir / "x.e57");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, "Brak punktow w wybranym obszarze (po przycieciu do kadru).");
+
+    r = exportCloud(job, {{dir / "junk.laz", 0}, {dir / "missing.las", 0}}, dir / "x.e57");
+    EXPECT_EQ(r.message, "Nie udalo sie pobrac zadnego kafla LiDAR dla tego obszaru.");
+    EXPECT_EQ(r.notes.size(), 2u);
+
+    // One bad sheet among good ones is skipped with a note, not a failure.
+    r = exportCloud(job, {{dir / "junk.laz", 0}, {dir / "a.las", 0}}, dir / "x.e57");
+    EXPECT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(r.notes.size(), 1u);
+    std::filesystem::remove(dir / "x.e57");
+
+    r = exportCloud(job, {{dir / "a.las", 0}}, dir / "no-folder" / "x.e57");
+    EXPECT_EQ(r.message, "Blad zapisu E57: Nie mozna zapisac pliku e57.");
+
+    job.zone = 2180;
+    r = exportCloud(job, {{dir / "a.las", 0}}, dir / "x.e57");
+    EXPECT_EQ(r.message, "Blad pobierania chmury: Nieobslugiwany EPSG PL-2000");
+
+    // Cancelled while the second of three sheets is read: nothing is written.
+    job.zone = 2178;
+    std::atomic<bool> cancel{false};
+    lastest::writeLas(dir / "big.las", gridAround(kFrame, 0.1));
+    r = exportCloud(job, {{dir / "a.las", 0}, {dir / "big.las", 0}, {dir / "a.las", 0}}, dir / "x.e57",
+                    [&](const std::string& label, double) {
+                        if (label.rfind("Kafel 2/3", 0) == 0) cancel = true;
+                    },
+                    &cancel);
+    EXPECT_EQ(r.message, "Anulowano.");
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.e57"));
+}
+
+TEST(CloudExportCommand, RealWarsawSheetEndToEnd) {
+    GD_REQUIRE_REALDATA("laz/pdal_warsaw_small.las");
+    const auto las = testsupport::realdata("laz/pdal_warsaw_small.las");
+    TempDir dir;
+    // A frame that cuts through the sheet, so the crop matters.
+    const Bbox frame{639920.0, 485150.0, 639940.0, 485170.0};
+    const CommandRun run = runGeodraft("cloud-export " + frameArg(frame) + " --zone 2178 --detail full --out '" +
+                                (dir / "w.e57").string() + "' '" + las.string() + "'");
+    ASSERT_EQ(run.code, 0) << run.err;
+
+    // The expected points, computed here from the raw records with the exact grid conversion.
+    std::vector<std::array<double, 3>> expected;
+    for (const auto& p : rawLasPoints(las))
+        if (p[0] >= frame.minE && p[0] <= frame.maxE && p[1] >= frame.minN && p[1] <= frame.maxN) expected.push_back(p);
+    ASSERT_GT(expected.size(), 100u);
+    ASSERT_LT(expected.size(), 3000u);
+    EXPECT_NE(run.out.find("punktow=" + std::to_string(expected.size())), std::string::npos) << run.out;
+
+    e57test::File f;
+    e57test::read(f, dir / "w.e57");
+    ASSERT_EQ(f.error, "");
+    ASSERT_EQ(f.scans.size(), 1u);
+    const e57test::Scan& s = f.scans[0];
+    ASSERT_EQ(s.recordCount, expected.size());
+    double offE = 1e300, offN = 1e300;
+    for (EN c : {EN{frame.minE, frame.minN}, EN{frame.maxE, frame.minN}, EN{frame.minE, frame.maxN},
+                 EN{frame.maxE, frame.maxN}}) {
+        offE = std::min(offE, pl1992ToPl2000(c, 2178).e);
+        offN = std::min(offN, pl1992ToPl2000(c, 2178).n);
+    }
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const EN z = pl1992ToPl2000(expected[i][0], expected[i][1], 2178);
+        ASSERT_NEAR(s.column("cartesianX")[i], z.e - offE, 2e-3) << i;
+        ASSERT_NEAR(s.column("cartesianY")[i], z.n - offN, 2e-3) << i;
+        ASSERT_NEAR(s.column("cartesianZ")[i], expected[i][2], 1e-4) << i;
+    }
+
+    // Thinning only ever removes points.
+    const CommandRun light = runGeodraft("cloud-export " + frameArg(frame) + " --zone 2178 --detail lekki --out '" +
+                                  (dir / "l.e57").string() + "' '" + las.string() + "'");
+    ASSERT_EQ(light.code, 0) << light.err;
+    e57test::File lf;
+    e57test::read(lf, dir / "l.e57");
+    ASSERT_EQ(lf.error, "");
+    EXPECT_LT(lf.scans.at(0).recordCount, expected.size());
+}
+
+TEST(CloudExportCommand, BadInputIsRefusedInPolishWithAFailureCode) {
+    TempDir dir;
+    lastest::writeLas(dir / "a.las", gridAround(kFrame, 2.0));
+    const std::string sheet = " '" + (dir / "a.las").string() + "'";
+    const std::string out = " --out '" + (dir / "o.e57").string() + "'";
+
+    CommandRun r = runGeodraft("cloud-export --frame 639950,485140,639900,485180 --zone 2178 --detail full" + out + sheet);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("Nieprawidlowy bbox"), std::string::npos);
+    r = runGeodraft("cloud-export " + frameArg(kFrame) + " --zone 2180 --detail full" + out + sheet);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("Nieobslugiwany EPSG PL-2000"), std::string::npos);
+    r = runGeodraft("cloud-export " + frameArg(kFrame) + " --zone 2178 --detail ful" + out + sheet);
+    EXPECT_EQ(r.code, 2);
+    r = runGeodraft("cloud-export " + frameArg(kFrame) + " --zone 2178 --detail full" + out);
+    EXPECT_EQ(r.code, 2);
+    r = runGeodraft("cloud-export --frame 0,0,10,10 --zone 2178 --detail full" + out + sheet);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Brak punktow w wybranym obszarze (po przycieciu do kadru)."), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "o.e57"));
+
+    // Under a decimal-comma locale the frame still reads with points and the report prints them.
+    r = runGeodraft("cloud-export --frame 639900.5,485140.5,639950.5,485180.5 --zone 2178 --detail lekki" + out + sheet,
+                    "LC_ALL=pl_PL.UTF-8");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("offE=75"), std::string::npos);
+    EXPECT_EQ(r.out.find(','), std::string::npos) << r.out;
+}

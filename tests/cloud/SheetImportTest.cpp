@@ -1,0 +1,186 @@
+// Reading LAS/LAZ sheets into points and into the accumulator, with sheets written here and real ones.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "TestLas.h"
+#include "cloud_ui/CloudAccumulator.h"
+#include "cloud_ui/LasSheet.h"
+#include "cloud_ui/SheetImport.h"
+#include "geodesy/Crs.h"
+#include "support/TestSupport.h"
+
+using namespace cloudui;
+using testsupport::TempDir;
+
+namespace {
+
+std::vector<CloudPoint> readAll(const std::filesystem::path& path, LasSheet& sheet) {
+    std::vector<CloudPoint> pts;
+    if (!sheet.open(path)) return pts;
+    CloudPoint p;
+    while (sheet.next(p)) pts.push_back(p);
+    return pts;
+}
+
+}  // namespace
+
+TEST(LasSheet, ColourComesFromTheRecordOrFromTheIntensity) {
+    TempDir dir;
+    lastest::Point a{639900.125, 485150.5, 101.25, 0xAB07, 5, 0x1234, 0x5678, 0x9ABC};
+    lastest::Point b{639901.0, 485151.0, 99.0, 0x00FF, 2, 0xFF00, 0x00FF, 0x8000};
+    for (int format : {0, 1, 2, 3, 6, 7, 8}) {
+        SCOPED_TRACE(format);
+        lastest::Options o;
+        o.format = format;
+        o.extraBytes = format == 3 ? 7 : 0;  // extra bytes after the core record change nothing
+        lastest::writeLas(dir / "s.las", {a, b}, o);
+        LasSheet sheet;
+        const auto pts = readAll(dir / "s.las", sheet);
+        ASSERT_EQ(pts.size(), 2u) << sheet.error();
+        EXPECT_FALSE(sheet.failed());
+        EXPECT_DOUBLE_EQ(pts[0].x, 639900.125);
+        EXPECT_DOUBLE_EQ(pts[0].y, 485150.5);
+        EXPECT_DOUBLE_EQ(pts[0].z, 101.25);
+        EXPECT_EQ(pts[0].classification, 5);
+        EXPECT_EQ(pts[1].classification, 2);
+        const bool rgb = format == 2 || format == 3 || format == 7 || format == 8;
+        if (rgb) {
+            EXPECT_EQ(pts[0].red, 0x12);
+            EXPECT_EQ(pts[0].green, 0x56);
+            EXPECT_EQ(pts[0].blue, 0x9A);
+            EXPECT_EQ(pts[1].red, 0xFF);
+            EXPECT_EQ(pts[1].green, 0x00);
+            EXPECT_EQ(pts[1].blue, 0x80);
+        } else {
+            EXPECT_EQ(pts[0].red, 0xAB);
+            EXPECT_EQ(pts[0].green, 0xAB);
+            EXPECT_EQ(pts[0].blue, 0xAB);
+            EXPECT_EQ(pts[1].red, 0x00);
+        }
+    }
+    // Formats 0..5 share the class byte with three flag bits: a synthetic ground point is still ground.
+    lastest::Point flagged{639900.0, 485150.0, 100.0, 0, 0xA2, 0, 0, 0};
+    for (int format : {1, 6}) {
+        lastest::Options o;
+        o.format = format;
+        lastest::writeLas(dir / "f.las", {flagged}, o);
+        LasSheet sheet;
+        const auto pts = readAll(dir / "f.las", sheet);
+        ASSERT_EQ(pts.size(), 1u);
+        EXPECT_EQ(pts[0].classification, format == 1 ? 2 : 0xA2);
+    }
+    // Colour positions that do not fit the record mean no colour.
+    EXPECT_EQ(LasSheet::colourOffset(3, 34), 28);
+    EXPECT_EQ(LasSheet::colourOffset(3, 33), -1);
+    EXPECT_EQ(LasSheet::colourOffset(1, 100), -1);
+    EXPECT_EQ(LasSheet::classOffset(6, 16), -1);
+}
+
+TEST(LasSheet, UnusableAndDamagedSheets) {
+    TempDir dir;
+    LasSheet missing;
+    EXPECT_FALSE(missing.open(dir / "none.las"));
+    EXPECT_FALSE(missing.error().empty());
+
+    lastest::writeLas(dir / "empty.las", {});
+    LasSheet empty;
+    EXPECT_FALSE(empty.open(dir / "empty.las"));
+
+    CloudAccumulator acc(Bbox{639000, 485000, 640000, 486000}, 0.0, 2178);
+    const SheetImport none = importSheet(dir / "empty.las", 0, acc);
+    EXPECT_FALSE(none.usable);
+    EXPECT_FALSE(none.error.empty());
+
+    // A download cut off in the middle of the points: what was read is kept, the rest is reported.
+    std::vector<lastest::Point> pts;
+    for (int i = 0; i < 100; ++i) pts.push_back({639500.0 + i, 485500.0, 100.0, 0, 2, 0, 0, 0});
+    lastest::Options o;
+    o.format = 1;
+    o.cutAfter = 227 + 28 * 40 + 10;
+    lastest::writeLas(dir / "cut.las", pts, o);
+    const SheetImport cut = importSheet(dir / "cut.las", 0, acc);
+    EXPECT_TRUE(cut.usable);
+    EXPECT_FALSE(cut.complete);
+    EXPECT_FALSE(cut.error.empty());
+    EXPECT_EQ(cut.pointsInHeader, 100u);
+    EXPECT_LE(cut.pointsRead, 40u);
+    EXPECT_EQ(acc.size(), cut.pointsKept);
+}
+
+TEST(SheetImport, Pl2000SheetsGiveTheSamePointsAsPl1992Sheets) {
+    TempDir dir;
+    const Bbox frame{639900.0, 485140.0, 639950.0, 485180.0};
+    std::vector<lastest::Point> in1992, in2000;
+    // A grid that reaches 30 m past the frame on every side; no point lies within a millimetre of an edge.
+    for (double e = frame.minE - 30.37; e < frame.maxE + 30; e += 1.1) {
+        for (double n = frame.minN - 30.37; n < frame.maxN + 30; n += 1.3) {
+            const auto colour = static_cast<std::uint16_t>(static_cast<int>(e * 7 + n) % 256 * 256);
+            in1992.push_back({e, n, 100.0 + (e - frame.minE) * 0.01, 0, 2, colour, colour, colour});
+            const EN z = pl1992ToPl2000(e, n, 2178);
+            in2000.push_back({z.e, z.n, in1992.back().z, 0, 2, colour, colour, colour});
+        }
+    }
+    // Far outside the frame: skipped by the zone rectangle without conversion.
+    in2000.push_back({7000000.0, 5000000.0, 0.0, 0, 2, 0, 0, 0});
+    lastest::Options o;
+    o.format = 3;
+    lastest::writeLas(dir / "pl1992.las", in1992, o);
+    o.offsetX = 7500000;
+    o.offsetY = 5700000;
+    lastest::writeLas(dir / "pl2000.las", in2000, o);
+
+    LasSheet probe1992, probe2000;
+    ASSERT_TRUE(probe1992.open(dir / "pl1992.las"));
+    ASSERT_TRUE(probe2000.open(dir / "pl2000.las"));
+    EXPECT_EQ(LasSheet::epsgFromExtent(probe1992.header()), 0);
+    EXPECT_EQ(LasSheet::epsgFromExtent(probe2000.header()), 2178);
+
+    CloudAccumulator a(frame, 0.0, 2178), b(frame, 0.0, 2178);
+    const SheetImport ra = importSheet(dir / "pl1992.las", 0, a);
+    const SheetImport rb = importSheet(dir / "pl2000.las", 2178, b);
+    EXPECT_TRUE(ra.complete);
+    EXPECT_TRUE(rb.complete);
+    EXPECT_EQ(rb.pointsRead, in2000.size());
+    ASSERT_GT(a.size(), 1000u);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        ASSERT_NEAR(a.points()[i].x, b.points()[i].x, 2e-3) << i;
+        ASSERT_NEAR(a.points()[i].y, b.points()[i].y, 2e-3) << i;
+        ASSERT_EQ(a.points()[i].red, b.points()[i].red) << i;
+    }
+    // The same sheet read as PL-1992 by mistake lands nowhere near the frame.
+    CloudAccumulator c(frame, 0.0, 2178);
+    EXPECT_EQ(importSheet(dir / "pl2000.las", 0, c).pointsKept, 0u);
+}
+
+TEST(LasSheet, RealWarsawSheetAndLazTwins) {
+    GD_REQUIRE_REALDATA("laz/pdal_warsaw_small.las");
+    LasSheet sheet;
+    const auto pts = readAll(testsupport::realdata("laz/pdal_warsaw_small.las"), sheet);
+    ASSERT_EQ(pts.size(), 3000u) << sheet.error();
+    std::map<int, int> classes;
+    bool coloured = false;
+    for (const CloudPoint& p : pts) {
+        ++classes[p.classification];
+        EXPECT_GE(p.x, sheet.header().minX - 0.01);
+        EXPECT_LE(p.x, sheet.header().maxX + 0.01);
+        EXPECT_GE(p.z, 84.6);
+        EXPECT_LE(p.z, 104.7);
+        coloured = coloured || p.red != p.green || p.green != p.blue;
+    }
+    EXPECT_TRUE(coloured);
+    EXPECT_EQ(classes, (std::map<int, int>{{0, 433}, {2, 1381}, {3, 257}, {4, 27}, {5, 902}}));
+    EXPECT_EQ(LasSheet::epsgFromExtent(sheet.header()), 0);
+
+    GD_REQUIRE_REALDATA("laz/lazperf_point-color.las.laz");
+    LasSheet las, laz;
+    const auto plain = readAll(testsupport::realdata("laz/lazperf_point-color.las"), las);
+    const auto packed = readAll(testsupport::realdata("laz/lazperf_point-color.las.laz"), laz);
+    ASSERT_EQ(plain.size(), 1065u);
+    ASSERT_EQ(packed.size(), plain.size()) << laz.error();
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        ASSERT_EQ(plain[i].x, packed[i].x);
+        ASSERT_EQ(plain[i].blue, packed[i].blue);
+    }
+}
