@@ -5,6 +5,18 @@
 #include "geodesy/Crs.h"
 #include "host/Host.h"
 
+namespace {
+
+// A survey point written without CRS texts (hosts that refuse them) still says its zone: a
+// PL-2000 easting carries the zone number in its millions (5..8), far beyond any PL-1992
+// easting. Reading such a point as PL-1992 would put the project thousands of kilometres off.
+int zoneFromEasting(double easting) {
+    if (easting >= 5e6 && easting < 9e6) return 2171 + static_cast<int>(easting / 1e6);
+    return kEpsgPl1992;
+}
+
+}  // namespace
+
 GeorefReading readProjectGeoreference() {
     GeorefReading r;
     GeoLocation geo;
@@ -40,7 +52,7 @@ GeorefReading readProjectGeoreference() {
     r.georef.valid = true;
     r.epsg = epsgFromCrsText(geo.crsName);
     if (r.epsg == 0) {
-        r.epsg = kEpsgPl1992;
+        r.epsg = zoneFromEasting(geo.surveyEasting);
         if (!geo.crsName.empty())
             r.message = "Uwaga: nieobslugiwany CRS projektu \"" + geo.crsName +
                         "\". Import zaklada uklad PL-2000/PL-1992 - sprawdz georeferencje.";

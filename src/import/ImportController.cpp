@@ -1,6 +1,8 @@
 #include "import/ImportController.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <memory>
 #include <utility>
@@ -49,6 +51,16 @@ std::string previewGeoJson(const std::vector<GisFeature>& features) {
         }
         return validUtf8(featuresToGeoJson(cleaned));
     }
+}
+
+// An integer member with its default. A number beyond the integer range (the page never sends
+// one) is clamped instead of overflowing; a value that is not a number raises the JSON type error.
+int intMember(const Json& msg, const char* key, int fallback) {
+    if (!msg.contains(key)) return fallback;
+    const double d = msg[key].get<double>();
+    const double limit = static_cast<double>(std::numeric_limits<int>::max());
+    if (std::isnan(d)) return fallback;
+    return static_cast<int>(std::clamp(d, -limit, limit));
 }
 
 bool plausibleLatitude(double v) { return std::isfinite(v) && v >= -90.0 && v <= 90.0; }
@@ -100,8 +112,8 @@ Json ImportController::onFetch(const Json& msg) {
 
     std::vector<std::string> layers;
     if (msg.contains("layers")) layers = msg["layers"].get<std::vector<std::string>>();
-    const int rasterScale = msg.value("rasterScale", 1000);
-    const int terrainStep = msg.value("terrainStep", 1);
+    const int rasterScale = intMember(msg, "rasterScale", 1000);
+    const int terrainStep = intMember(msg, "terrainStep", 1);
     const double contourInterval = msg.value("poziomiceCiecie", 1.0);
     const bool smooth = msg.value("poziomiceWygladz", false);
     const double cloudStep = msg.value("terenChmuraKrok", 1.0);

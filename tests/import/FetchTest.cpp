@@ -2,6 +2,7 @@
 // result's counts, preview and warnings, and the busy and cancel states.
 #include <atomic>
 #include <future>
+#include <limits>
 #include <stdexcept>
 
 #include "geodesy/Crs.h"
@@ -141,6 +142,15 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
     send(fetchMsg(14.5, 52.0, 15.5, 52.5));
     settle();
     EXPECT_EQ(seen->epsg, 2176);
+
+    // Numbers beyond the integer range are clamped, not overflowed.
+    Json huge = fetchMsg(20, 52, 20.01, 52.01);
+    huge["rasterScale"] = 1e300;
+    huge["terrainStep"] = -1e300;
+    send(huge);
+    settle();
+    EXPECT_EQ(seen->rasterScale, std::numeric_limits<int>::max());
+    EXPECT_EQ(seen->terrainStep, -std::numeric_limits<int>::max());
 }
 
 TEST_F(Fetch, FetchDoneCountsPreviewAndWarnings) {

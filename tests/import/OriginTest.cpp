@@ -90,7 +90,14 @@ TEST_F(Origin, HostRefusingCrsTextsFallsBackLevelByLevel) {
     const std::string diag = testsupport::readFile(diagnosticPath(kGeoDiagFile));
     EXPECT_EQ(diag.rfind("SetGeoLocation: koncowy_err=0 poziom_ktory_przeszedl=2 ", 0), 0u) << diag;
     EXPECT_EQ(model.state().geoLocation.crsName, "");
-    EXPECT_GT(model.state().geoLocation.surveyEasting, 7e6);
+    // Without a CRS name the zone still follows from the easting: the map centres on the point.
+    const GeorefReading reading = readProjectGeoreference();
+    EXPECT_EQ(reading.epsg, 2178);
+    EXPECT_EQ(reading.message, "");
+    auto init = send({{"type", "getInit"}});
+    ASSERT_EQ(init.size(), 1u);
+    EXPECT_NEAR(init[0]["lat"].get<double>(), 52.2297, 1e-8);
+    EXPECT_NEAR(init[0]["lon"].get<double>(), 21.0122, 1e-8);
 
     // A host that takes the CRS name but none of the descriptions stops at level 1.
     model.clearFaults();
