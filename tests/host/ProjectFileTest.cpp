@@ -204,3 +204,34 @@ TEST(ProjectFile, InvalidUtf8IsStoredReplacedSoTheSavedProjectMatchesTheModel) {
     EXPECT_TRUE(reloaded == h.state());
     EXPECT_EQ(validUtf8("Lodz \xc5\x81\xc3\xb3" "d\xc5\xba \xf0\x9f\x97\xba"), "Lodz \xc5\x81\xc3\xb3" "d\xc5\xba \xf0\x9f\x97\xba");
 }
+
+TEST(ProjectFile, HostileTextsAreRefusedWithoutCrashing) {
+    ModelHost good;
+    populate(good);
+    const std::string text = good.projectText();
+    const std::vector<std::string> hostile = {
+        std::string(200000, '[') + std::string(200000, ']'),
+        std::string("{\"format\":\"geodraft-project\"\0}", 30),
+        [&] {  // a coordinate too large for a double
+            std::string t = text;
+            t.replace(t.find("[0.1,0.2]"), 9, "[1e400,0.2]");
+            return t;
+        }(),
+        [&] {  // a pen written as a fraction
+            std::string t = text;
+            t.replace(t.find("\"pen\":10"), 8, "\"pen\":10.5");
+            return t;
+        }(),
+        [&] {  // a morph edge pointing past the vertices
+            std::string t = text;
+            t.replace(t.find("\"edges\":[[1,2]"), 14, "\"edges\":[[1,99]");
+            return t;
+        }(),
+    };
+    for (std::size_t i = 0; i < hostile.size(); ++i) {
+        ModelState state;
+        const ProjectFileStatus st = projectFromText(hostile[i], state);
+        EXPECT_FALSE(st.ok) << i;
+        EXPECT_FALSE(st.error.empty()) << i;
+    }
+}
