@@ -3,6 +3,9 @@
 #include "net/DownloadCache.h"     // cacheDirectory, cleanupCache, sha1Hex, isOgcExceptionDocument
 #include "net/HttpExchange.h"      // HttpResult, HttpStreamResult, ChunkCallback, performRequest, performDownload
 #include "net/ServiceEndpoints.h"  // ServiceEndpoints (public service addresses), routeUrl (local routing)
+#include "net/MunicipalityLookup.h"  // MunicipalityCache, findGminaTeryt, terytAtPoint: municipality code of a frame
 #include "net/ServiceRegistry.h"   // ServiceUrls, county/municipal service tables, findCountyEgibWfs and friends, NationalService
+#include "net/ServiceRegistryLayers.h"  // extractCapabilityNames, filterLayerNames, selectThematicLayers, selectPipeLayers
 #include "net/UrlText.h"           // hostOfUrl, urlEncode, formatByteSize
 #include "net/WfsClient.h"         // WfsClient, HttpResponse, ProgressCallback, TileProgressCallback
+#include "net/WfsLayerFetcher.h"   // WfsLayerFetcher (type-name discovery, county layer fetch), featureTouchesBox

@@ -1,0 +1,91 @@
+#include "net/MunicipalityLookup.h"
+
+#include "formats/GmlParser.h"
+#include "net/ServiceRegistry.h"
+#include "net/ServiceRegistryLayers.h"
+#include "net/WfsClient.h"
+
+namespace {
+
+constexpr double kReuseDistanceSquared = 1e8;  // (10 km)^2
+
+bool allDigits(const std::string& s) {
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// Best municipality layer of a capabilities document: "granice" names beat other "gmin" names; names of
+// defence-related layers never count. Empty when none qualifies.
+std::string bestMunicipalityTypeName(const std::string& caps) {
+    std::string best;
+    int bestScore = 0;
+    std::size_t at = 0;
+    while ((at = caps.find("<Name>", at)) != std::string::npos) {
+        const std::size_t start = at + 6;
+        const std::size_t end = caps.find("</Name>", start);
+        if (end == std::string::npos) break;
+        const std::string name = caps.substr(start, end - start);
+        const std::string lower = lowerName(name);
+        int score = 0;
+        if (lower.find("gmin") != std::string::npos && lower.find("obrony") == std::string::npos)
+            score = lower.find("granice") != std::string::npos ? 2 : 1;
+        if (score > bestScore) {
+            best = name;
+            bestScore = score;
+        }
+        at = end;
+    }
+    return best;
+}
+
+}  // namespace
+
+std::string terytAtPoint(WfsClient& client, const std::string& typeName, double x, double y) {
+    const std::string url = WfsClient::buildWfsUrl(nationalServiceUrl(NationalService::prgBoundaries), typeName, x - 1,
+                                                   y - 1, x + 1, y + 1, 5, 0, true, false, 0);
+    const HttpResponse response = client.get(url);
+    if (response.status != 200) return {};
+    for (const GisFeature& f : GmlParser::parseFeatureCollection(response.body, DataType::dzialki)) {
+        for (const auto& [key, value] : f.props) {
+            const std::string lower = lowerName(key);
+            if (lower.find("teryt") == std::string::npos && lower.find("kod") == std::string::npos) continue;
+            if ((value.size() == 6 || value.size() == 7) && allDigits(value)) return value.substr(0, 6);
+        }
+    }
+    return {};
+}
+
+std::string findGminaTeryt(WfsClient& client, MunicipalityCache& cache, const Bbox& frame) {
+    const EN centre = frame.centre();
+    if (!cache.code.empty()) {
+        const double de = centre.e - cache.centreE;
+        const double dn = centre.n - cache.centreN;
+        if (de * de + dn * dn < kReuseDistanceSquared) return cache.code;
+    }
+    if (cache.typeName.empty()) cache.typeName = kDefaultMunicipalityTypeName;
+
+    const auto remember = [&](const std::string& code) {
+        cache.code = code;
+        cache.centreE = centre.e;
+        cache.centreN = centre.n;
+        return code;
+    };
+    std::string code = terytAtPoint(client, cache.typeName, centre.e, centre.n);
+    if (!code.empty()) return remember(code);
+
+    if (!cache.capabilitiesChecked) {
+        cache.capabilitiesChecked = true;
+        const HttpResponse caps = client.get(std::string(nationalServiceUrl(NationalService::prgBoundaries)) +
+                                             "?service=WFS&version=2.0.0&request=GetCapabilities");
+        if (caps.status == 200) {
+            const std::string best = bestMunicipalityTypeName(caps.body);
+            if (!best.empty() && best != cache.typeName) {
+                cache.typeName = best;
+                code = terytAtPoint(client, cache.typeName, centre.e, centre.n);
+                if (!code.empty()) return remember(code);
+            }
+        }
+    }
+    return {};
+}

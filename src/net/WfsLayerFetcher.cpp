@@ -1,0 +1,191 @@
+#include "net/WfsLayerFetcher.h"
+
+#include <algorithm>
+
+#include "formats/GmlParser.h"
+#include "geodesy/Crs.h"
+#include "net/ServiceRegistryLayers.h"
+#include "net/UrlText.h"
+#include "platform/Numbers.h"
+
+namespace {
+
+constexpr long long kMaxWholeTypeFeatures = 200000;
+
+std::string separatorFor(const std::string& url) { return url.find('?') != std::string::npos ? "&" : "?"; }
+
+bool inside(const GisPoint& p, const Bbox& b) { return p.x >= b.minE && p.x <= b.maxE && p.y >= b.minN && p.y <= b.maxN; }
+
+// Segment p-q meets the box (Liang-Barsky clipping).
+bool segmentMeetsBox(const GisPoint& p, const GisPoint& q, const Bbox& b) {
+    double t0 = 0.0, t1 = 1.0;
+    const double dx = q.x - p.x, dy = q.y - p.y;
+    const double ps[4] = {-dx, dx, -dy, dy};
+    const double qs[4] = {p.x - b.minE, b.maxE - p.x, p.y - b.minN, b.maxN - p.y};
+    for (int i = 0; i < 4; ++i) {
+        if (ps[i] == 0.0) {
+            if (qs[i] < 0.0) return false;
+            continue;
+        }
+        const double t = qs[i] / ps[i];
+        if (ps[i] < 0.0) t0 = std::max(t0, t);
+        else t1 = std::min(t1, t);
+        if (t0 > t1) return false;
+    }
+    return true;
+}
+
+bool ringContains(const std::vector<GisPoint>& ring, double x, double y) {
+    bool in = false;
+    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+        const GisPoint& a = ring[i];
+        const GisPoint& c = ring[j];
+        if ((a.y > y) != (c.y > y) && x < (c.x - a.x) * (y - a.y) / (c.y - a.y) + a.x) in = !in;
+    }
+    return in;
+}
+
+bool pathMeetsBox(const std::vector<GisPoint>& points, const Bbox& b, bool closed) {
+    for (const GisPoint& p : points)
+        if (inside(p, b)) return true;
+    for (std::size_t i = 1; i < points.size(); ++i)
+        if (segmentMeetsBox(points[i - 1], points[i], b)) return true;
+    return closed && points.size() > 2 && segmentMeetsBox(points.back(), points.front(), b);
+}
+
+// Type-name candidates of a WFS capabilities document: every element whose local name is "Name".
+std::vector<std::string> capabilityTypeNames(const std::string& caps) {
+    std::vector<std::string> names;
+    std::size_t at = 0;
+    while ((at = caps.find('<', at)) != std::string::npos) {
+        std::size_t nameEnd = at + 1;
+        while (nameEnd < caps.size() && caps[nameEnd] != '>' && caps[nameEnd] != '/' && caps[nameEnd] != ' ' &&
+               caps[nameEnd] != '\t' && caps[nameEnd] != '\r' && caps[nameEnd] != '\n')
+            ++nameEnd;
+        std::string_view tag(caps.data() + at + 1, nameEnd - at - 1);
+        at = nameEnd;
+        const std::size_t colon = tag.find(':');
+        if (colon != std::string_view::npos) tag.remove_prefix(colon + 1);
+        if (tag != "Name") continue;
+        const std::size_t close = caps.find('>', nameEnd);
+        if (close == std::string::npos) break;
+        if (caps[close - 1] == '/') continue;
+        std::size_t end = caps.find('<', close + 1);
+        if (end == std::string::npos) end = caps.size();
+        std::string name = caps.substr(close + 1, end - close - 1);
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+        while (!name.empty() && blank(name.front())) name.erase(name.begin());
+        while (!name.empty() && blank(name.back())) name.pop_back();
+        if (!name.empty() && name.find(' ') == std::string::npos && name.find('/') == std::string::npos)
+            names.push_back(name);
+        at = end;
+    }
+    return names;
+}
+
+bool isArchivalName(const std::string& name) {
+    const std::string lower = lowerName(name);
+    return lower.find("archiw") != std::string::npos || lower.find("hist") != std::string::npos ||
+           lower.find("opis") != std::string::npos;
+}
+
+void offerCandidate(std::string& slot, const std::string& candidate) {
+    if (slot.empty() || (!isArchivalName(candidate) && isArchivalName(slot))) slot = candidate;
+}
+
+}  // namespace
+
+bool featureTouchesBox(const GisFeature& f, const Bbox& frame) {
+    if (f.hasAnchor && inside(f.anchor, frame)) return true;
+    for (const GisPolygon& p : f.polygons) {
+        if (pathMeetsBox(p.outer, frame, true)) return true;
+        // A frame drawn inside a large parcel has no vertex of it: the parcel still covers the frame.
+        const EN c = frame.centre();
+        if (p.outer.size() > 2 && ringContains(p.outer, c.e, c.n)) return true;
+    }
+    for (const auto& line : f.lines)
+        if (pathMeetsBox(line, frame, false)) return true;
+    return false;
+}
+
+bool WfsLayerFetcher::discoverTypeNames(const std::string& wfsUrl, std::string& parcelType, std::string& buildingType) {
+    auto memo = typeNames_.find(wfsUrl);
+    if (memo == typeNames_.end()) {
+        const HttpResponse caps = client_.get(wfsUrl + separatorFor(wfsUrl) + "service=WFS&request=GetCapabilities");
+        if (caps.status != 200) return false;
+        std::string parcel, building;
+        for (const std::string& name : capabilityTypeNames(caps.body)) {
+            const std::string lower = lowerName(name);
+            if (lower.find("dzialk") != std::string::npos || lower.find("dzia\xC5\x82k") != std::string::npos ||
+                lower.find("parcel") != std::string::npos)
+                offerCandidate(parcel, name);
+            else if (lower.find("budyn") != std::string::npos || lower.find("building") != std::string::npos)
+                offerCandidate(building, name);
+        }
+        memo = typeNames_.emplace(wfsUrl, std::make_pair(parcel, building)).first;
+    }
+    parcelType = memo->second.first;
+    buildingType = memo->second.second;
+    return !parcelType.empty() || !buildingType.empty();
+}
+
+int WfsLayerFetcher::rememberedVariant(const std::string& wfsUrl, const std::string& typeName) const {
+    auto it = variants_.find(wfsUrl + "|" + typeName);
+    return it == variants_.end() ? 0 : it->second;
+}
+
+std::vector<GisFeature> WfsLayerFetcher::fetchVariant(int variant, const std::string& wfsUrl,
+                                                      const std::string& typeName, const Bbox& frame, DataType type,
+                                                      const TileProgressCallback& progress) {
+    bool northingFirst = true, wfs110 = false;
+    int epsg = 0;
+    if (variant == 2) northingFirst = false;
+    if (variant == 3) wfs110 = true;
+    if (variant == 4) {
+        const LatLon centre = pl1992ToWgs84(frame.centre());
+        epsg = pl2000ZoneForLongitude(centre.lon);
+    }
+    const std::string gml = client_.fetchWfsTiled(wfsUrl, typeName, frame.minE, frame.minN, frame.maxE, frame.maxN,
+                                                  progress, northingFirst, wfs110, epsg);
+    return GmlParser::parseFeatureCollection(gml, type);
+}
+
+std::vector<GisFeature> WfsLayerFetcher::fetchCountyLayer(const std::string& wfsUrl, const std::string& typeName,
+                                                          const Bbox& frame, DataType type,
+                                                          const TileProgressCallback& progress) {
+    if (typeName.empty()) return {};
+    const int remembered = rememberedVariant(wfsUrl, typeName);
+    if (remembered != 0) return fetchVariant(remembered, wfsUrl, typeName, frame, type, progress);
+    for (int variant : {1, 2, 4, 3}) {
+        std::vector<GisFeature> features = fetchVariant(variant, wfsUrl, typeName, frame, type, progress);
+        const bool onFrame = std::any_of(features.begin(), features.end(),
+                                         [&](const GisFeature& f) { return featureTouchesBox(f, frame); });
+        if (onFrame) {
+            variants_[wfsUrl + "|" + typeName] = variant;
+            return features;
+        }
+    }
+    return fetchWholeTypeWhenSmall(wfsUrl, typeName, frame, type, progress);
+}
+
+std::vector<GisFeature> WfsLayerFetcher::fetchWholeTypeWhenSmall(const std::string& wfsUrl,
+                                                                 const std::string& typeName, const Bbox& frame,
+                                                                 DataType type, const TileProgressCallback& progress) {
+    const std::string request = wfsUrl + separatorFor(wfsUrl) +
+                                "service=WFS&version=2.0.0&request=GetFeature&typenames=" + urlEncode(typeName);
+    const HttpResponse hits = client_.get(request + "&resultType=hits");
+    const std::size_t at = hits.body.find("numberMatched=\"");
+    if (at == std::string::npos) return {};
+    const std::size_t start = at + 15;
+    const std::size_t end = hits.body.find('"', start);
+    long long matched = 0;
+    if (end == std::string::npos || !parseInt(std::string_view(hits.body).substr(start, end - start), matched)) return {};
+    if (matched < 1 || matched > kMaxWholeTypeFeatures) return {};
+    if (progress) progress(0, 1);
+    const std::string gml = client_.getCachedText(request, kCachedTextTimeoutMs);
+    if (gml.empty()) return {};
+    std::vector<GisFeature> features = GmlParser::parseFeatureCollection(gml, type);
+    std::erase_if(features, [&](const GisFeature& f) { return !featureTouchesBox(f, frame); });
+    if (progress) progress(1, 1);
+    return features;
+}

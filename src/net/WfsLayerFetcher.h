@@ -1,0 +1,44 @@
+// Fetches one feature type from a county WFS, finding by trial which request form the service answers
+// correctly, and remembering it for the rest of one import.
+#pragma once
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "formats/GisFeature.h"
+#include "geodesy/Bbox.h"
+#include "net/WfsClient.h"
+
+// True when the feature lies on the frame (edges included): its anchor or a vertex lies inside, an edge
+// crosses it, or the frame lies inside one of its polygons.
+bool featureTouchesBox(const GisFeature& feature, const Bbox& frame);
+
+class WfsLayerFetcher {
+public:
+    explicit WfsLayerFetcher(WfsClient& client) : client_(client) {}
+
+    // Parcel and building type names offered by a county WFS (from its capabilities; remembered per URL).
+    // True when at least one was found.
+    bool discoverTypeNames(const std::string& wfsUrl, std::string& parcelType, std::string& buildingType);
+
+    // Features of one type inside the frame (PL-1992). Without a remembered request form the forms are tried
+    // in turn (northing-first 2.0, easting-first 2.0, PL-2000 zone 2.0, northing-first 1.1) and the first
+    // whose features lie on the frame wins; as a last resort the whole type is fetched when it is small.
+    std::vector<GisFeature> fetchCountyLayer(const std::string& wfsUrl, const std::string& typeName, const Bbox& frame,
+                                             DataType type, const TileProgressCallback& progress);
+
+    // The request form (1..4) remembered for a service and type name, 0 when none has worked yet.
+    int rememberedVariant(const std::string& wfsUrl, const std::string& typeName) const;
+
+private:
+    std::vector<GisFeature> fetchVariant(int variant, const std::string& wfsUrl, const std::string& typeName,
+                                         const Bbox& frame, DataType type, const TileProgressCallback& progress);
+    std::vector<GisFeature> fetchWholeTypeWhenSmall(const std::string& wfsUrl, const std::string& typeName,
+                                                    const Bbox& frame, DataType type,
+                                                    const TileProgressCallback& progress);
+
+    WfsClient& client_;
+    std::map<std::string, std::pair<std::string, std::string>> typeNames_;  // URL -> (parcel, building)
+    std::map<std::string, int> variants_;                                   // URL + "|" + type -> 1..4
+};

@@ -1,0 +1,54 @@
+// Layer and type names picked from capabilities documents.
+#include <gtest/gtest.h>
+
+#include "net/ServiceRegistryLayers.h"
+
+namespace {
+
+const char* kWmsCaps = R"(<?xml version="1.0"?>
+<WMT_MS_Capabilities version="1.1.1"><Service><Name>WMS</Name><Title>GESUT powiatu</Title></Service>
+<Capability><Layer><Name>default</Name><Title>Wszystko</Title>
+  <Layer queryable="1"><Name>gesut_przewod_wodociagowy</Name><Title>Woda</Title></Layer>
+  <Layer><Name>GESUT_PRZEWOD_GAZOWY</Name></Layer>
+  <Layer><Name>przewod_elektroenergetyczny</Name></Layer>
+  <Layer><Name>gesut_przewod_wodociagowy</Name></Layer>
+  <Layer><Name>urzadzenia_strefa_ochronna</Name></Layer>
+  <Layer><Name>siec cieplna</Name></Layer>
+  <Layer><Name/></Layer><Layer><Name></Name></Layer>
+  <Layer><Name>dwu
+linijkowa</Name></Layer>
+  <Layer><Name>OT_Budowle</Name></Layer>
+  <Layer><Name>bdot500_budowle_strefa</Name></Layer>
+  <Layer><Name>OT_Ogrodzenia</Name></Layer>
+  <Layer><Name>dzialki</Name></Layer>
+  <NameSpace>ignored</NameSpace>
+</Layer></Capability></WMT_MS_Capabilities>)";
+
+}  // namespace
+
+TEST(CapabilityNames, ExtractAndFilter) {
+    const auto names = extractCapabilityNames(kWmsCaps);
+    const std::vector<std::string> expected = {"WMS", "default", "gesut_przewod_wodociagowy", "GESUT_PRZEWOD_GAZOWY",
+                                               "przewod_elektroenergetyczny", "gesut_przewod_wodociagowy",
+                                               "urzadzenia_strefa_ochronna", "siec cieplna", "OT_Budowle",
+                                               "bdot500_budowle_strefa", "OT_Ogrodzenia", "dzialki"};
+    EXPECT_EQ(names, expected) << "self-closing, empty and multi-line names are skipped; repeats kept";
+
+    const std::vector<std::string> filtered = {"gesut_przewod_wodociagowy", "GESUT_PRZEWOD_GAZOWY",
+                                               "przewod_elektroenergetyczny", "urzadzenia_strefa_ochronna",
+                                               "OT_Budowle", "bdot500_budowle_strefa", "OT_Ogrodzenia", "dzialki"};
+    EXPECT_EQ(filterLayerNames(kWmsCaps), filtered);
+    EXPECT_TRUE(extractCapabilityNames("<Name>cut off").empty());
+    EXPECT_TRUE(extractCapabilityNames("").empty());
+}
+
+TEST(CapabilityNames, ThematicAndPipeSelection) {
+    const std::vector<std::string> gesut = {"gesut_przewod_wodociagowy", "GESUT_PRZEWOD_GAZOWY",
+                                            "przewod_elektroenergetyczny"};
+    EXPECT_EQ(selectThematicLayers(kWmsCaps, DataType::gesut), gesut) << "strefa layers are dropped";
+    const std::vector<std::string> bdot = {"OT_Budowle", "OT_Ogrodzenia"};
+    EXPECT_EQ(selectThematicLayers(kWmsCaps, DataType::bdot500), bdot);
+    EXPECT_EQ(selectThematicLayers(kWmsCaps, DataType::mpzp), filterLayerNames(kWmsCaps));
+    EXPECT_EQ(selectPipeLayers(kWmsCaps), gesut) << "no repeats";
+    EXPECT_EQ(lowerName("DZIA\xC5\x81KI"), "dzia\xC5\x82ki");
+}
