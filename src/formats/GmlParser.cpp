@@ -196,8 +196,10 @@ bool appendPairs(const std::vector<double>& numbers, int dimension, const Srs& s
     return true;
 }
 
-// GML 2 "coordinates": tuples separated by blanks, values by commas.
-bool readCoordinatesElement(pugi::xml_node coords, const Srs& srs, std::vector<GisPoint>& out, ParseContext& ctx) {
+// GML 2 "coordinates": tuples separated by blanks, values by commas. GML 2 always writes x (easting or
+// longitude) first, whatever its srsName, so no declared axis order applies.
+bool readCoordinatesElement(pugi::xml_node coords, Srs srs, std::vector<GisPoint>& out, ParseContext& ctx) {
+    srs.northingFirst = false;
     std::string text;
     forEachText(coords, [&](std::string_view t) { text.append(t).push_back(' '); });
     const char cs = coords.attribute("cs").value()[0] ? coords.attribute("cs").value()[0] : ',';

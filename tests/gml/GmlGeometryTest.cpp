@@ -198,8 +198,8 @@ TEST(GmlStructure, OlderGmlAndWrapperForms) {
         "</gml:LinearRing></gml:innerBoundaryIs></gml:Polygon></ms:geom></ms:d></gml:featureMember>"));
     ASSERT_EQ(f.size(), 1u);
     ASSERT_EQ(f[0].polygons.at(0).outer.size(), 4u);
-    EXPECT_DOUBLE_EQ(f[0].polygons[0].outer[0].x, 100);  // EPSG 2180 declared: northing first
-    EXPECT_DOUBLE_EQ(f[0].polygons[0].outer[0].y, 200);
+    EXPECT_DOUBLE_EQ(f[0].polygons[0].outer[0].x, 200) << "GML 2 lists x first whatever the srsName";
+    EXPECT_DOUBLE_EQ(f[0].polygons[0].outer[0].y, 100);
     ASSERT_EQ(f[0].polygons[0].holes.size(), 1u);
     EXPECT_EQ(f[0].polygons[0].holes[0].size(), 3u);
     EXPECT_EQ(f[0].props.at("gml_id"), "d.1");
