@@ -39,7 +39,7 @@ void Scenario::addGeneratedFile(const std::string& host, const std::string& path
     addHandler(host, path, [size](const SimRequest& request, SimResponse& response) {
         if (request.method != "GET") return false;
         response.contentType = "application/zip";
-        response.generatedLength = size;
+        response.generatedLength = size;  // a negative size streams without a Content-Length
         response.generator = [](long long offset, std::size_t length) {
             std::string chunk(length, '\0');
             for (std::size_t i = 0; i < length; ++i) chunk[i] = generatedByte(offset + static_cast<long long>(i));

@@ -25,7 +25,8 @@ public:
     // A downloadable file with a Content-Length.
     void addFile(const std::string& host, const std::string& path, const std::string& bytes,
                  const std::string& contentType = "application/octet-stream");
-    // A generated file of `size` deterministic bytes, streamed without holding it in memory.
+    // A generated file of `size` deterministic bytes, streamed without holding it in memory
+    // (a negative size streams -size bytes without a Content-Length).
     void addGeneratedFile(const std::string& host, const std::string& path, long long size);
     // OGC services.
     void addWfs(const std::string& host, const std::string& path, std::shared_ptr<WfsService> service);

@@ -32,7 +32,7 @@ struct SimResponse {
     std::string body;
     // When set, the body is streamed from the generator with this Content-Length instead of `body`.
     BodyGenerator generator;
-    long long generatedLength = 0;
+    long long generatedLength = 0;  // negative: stream -generatedLength bytes without announcing a length
     std::vector<std::pair<std::string, std::string>> headers;
 };
 

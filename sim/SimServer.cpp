@@ -40,6 +40,24 @@ void sendAnswer(const SimResponse& answer, long long truncateAfter, httplib::Res
         res.set_content(answer.body, answer.contentType);
         return;
     }
+    if (answer.generator && answer.generatedLength < 0) {
+        // No announced length: chunked transfer of a generated body of `-generatedLength` bytes.
+        const BodyGenerator generator = answer.generator;
+        const long long total = -answer.generatedLength;
+        res.set_chunked_content_provider(answer.contentType,
+                                         [generator, total](std::size_t offset, httplib::DataSink& sink) {
+                                             const long long at = static_cast<long long>(offset);
+                                             if (at >= total) {
+                                                 sink.done();
+                                                 return true;
+                                             }
+                                             const auto n = static_cast<std::size_t>(std::min(total - at, 65536LL));
+                                             const std::string chunk = generator(at, n);
+                                             sink.write(chunk.data(), chunk.size());
+                                             return true;
+                                         });
+        return;
+    }
     // Streamed: either a generated body or one cut short after announcing its full length.
     const auto body = std::make_shared<std::string>(answer.body);
     const BodyGenerator generator = answer.generator;
@@ -89,6 +107,8 @@ bool SimServer::start(int port) {
         port_ = port;
     }
     thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // A stop before the accept loop runs would be lost, so start returns only once it runs.
+    while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 

@@ -156,7 +156,11 @@ Outcome finishTransfer(Transfer& t, CURLcode code, const std::string& originalUr
         if (out.status > 0) trace("[http] odpowiedz OK, czytam body\n");
         return out;
     }
-    if (out.status == 0) {
+    const bool connectFailed =
+        code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_COULDNT_CONNECT;
+    if (out.status == 0 || connectFailed) {
+        // A failed connection (also to a redirect's target) leaves no status of the final exchange.
+        out.status = 0;
         switch (code) {
             case CURLE_URL_MALFORMAT:
             case CURLE_UNSUPPORTED_PROTOCOL:
