@@ -9,6 +9,7 @@
 #include "cloud_ui/CloudExport.h"
 #include "e57/E57TestReader.h"
 #include "geodesy/Crs.h"
+#include "platform/Numbers.h"
 #include "support/TestSupport.h"
 
 using namespace cloudui;
@@ -37,8 +38,7 @@ CommandRun runGeodraft(const std::string& args, const std::string& env = "") {
 }
 
 std::string frameArg(const Bbox& b) {
-    return "--frame " + std::to_string(b.minE) + "," + std::to_string(b.minN) + "," + std::to_string(b.maxE) + "," +
-           std::to_string(b.maxN);
+    return "--frame " + cformat("%.3f,%.3f,%.3f,%.3f", b.minE, b.minN, b.maxE, b.maxN);
 }
 
 // Points of a LAS 1.2 format-3 file, parsed here from the raw bytes.

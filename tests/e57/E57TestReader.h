@@ -11,7 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "platform/Numbers.h"
+
 namespace e57test {
+
+// The number in an element's text or an attribute; pugixml's own conversion follows the process locale.
+inline double number(const pugi::xml_text& t) {
+    double v = NAN;
+    parseDouble(t.get(), v);
+    return v;
+}
+inline double number(const pugi::xml_attribute& a) {
+    double v = NAN;
+    parseDouble(a.value(), v);
+    return v;
+}
 
 inline std::uint32_t crc32cBitwise(const unsigned char* p, std::size_t n) {
     std::uint32_t c = 0xFFFFFFFFu;

@@ -53,8 +53,8 @@ TEST(E57Reader, UnderstandsFilesOfAnotherWriter) {
     EXPECT_EQ(s.dataPhysicalOffset, 80u);
     pugi::xml_node bounds = a4.doc.child("e57Root").child("data3D").child("vectorChild").child("cartesianBounds");
     for (double x : s.column("cartesianX")) {
-        EXPECT_GE(x, bounds.child("xMinimum").text().as_double());
-        EXPECT_LE(x, bounds.child("xMaximum").text().as_double());
+        EXPECT_GE(x, e57test::number(bounds.child("xMinimum").text()));
+        EXPECT_LE(x, e57test::number(bounds.child("xMaximum").text()));
     }
     for (double r : s.column("colorRed")) EXPECT_TRUE(r >= 0 && r <= 255);
 
@@ -95,16 +95,16 @@ TEST(E57Writer, OnePointFileHasTheSmallestLayout) {
     EXPECT_EQ(text(scan.child("indexBounds").child("rowMaximum")), "0");
     const float x = 12.34f, y = -5.678f, z = 101.1f;
     pugi::xml_node b = scan.child("cartesianBounds");
-    EXPECT_EQ(b.child("xMinimum").text().as_double(), double(x));
-    EXPECT_EQ(b.child("xMaximum").text().as_double(), double(x));
-    EXPECT_EQ(b.child("yMinimum").text().as_double(), double(y));
-    EXPECT_EQ(b.child("yMaximum").text().as_double(), double(y));
-    EXPECT_EQ(b.child("zMinimum").text().as_double(), double(z));
-    EXPECT_EQ(b.child("zMaximum").text().as_double(), double(z));
+    EXPECT_EQ(e57test::number(b.child("xMinimum").text()), double(x));
+    EXPECT_EQ(e57test::number(b.child("xMaximum").text()), double(x));
+    EXPECT_EQ(e57test::number(b.child("yMinimum").text()), double(y));
+    EXPECT_EQ(e57test::number(b.child("yMaximum").text()), double(y));
+    EXPECT_EQ(e57test::number(b.child("zMinimum").text()), double(z));
+    EXPECT_EQ(e57test::number(b.child("zMaximum").text()), double(z));
     pugi::xml_node proto = scan.child("points").child("prototype");
-    EXPECT_EQ(proto.child("cartesianX").text().as_double(), double(x));
-    EXPECT_EQ(proto.child("cartesianY").attribute("minimum").as_double(), double(y));
-    EXPECT_EQ(proto.child("cartesianZ").attribute("maximum").as_double(), double(z));
+    EXPECT_EQ(e57test::number(proto.child("cartesianX").text()), double(x));
+    EXPECT_EQ(e57test::number(proto.child("cartesianY").attribute("minimum")), double(y));
+    EXPECT_EQ(e57test::number(proto.child("cartesianZ").attribute("maximum")), double(z));
     EXPECT_EQ(s.column("cartesianX"), std::vector<double>{double(x)});
     EXPECT_EQ(s.column("colorRed"), std::vector<double>{10});
     EXPECT_EQ(s.column("colorGreen"), std::vector<double>{20});
@@ -205,8 +205,8 @@ TEST(E57Writer, PacketsHoldAtMost1057PointsAndRoundTrip) {
             maxX = std::max(maxX, float(pts[i].x));
         }
         pugi::xml_node b = f.doc.child("e57Root").child("data3D").child("vectorChild").child("cartesianBounds");
-        EXPECT_EQ(b.child("xMinimum").text().as_double(), double(minX));
-        EXPECT_EQ(b.child("xMaximum").text().as_double(), double(maxX));
+        EXPECT_EQ(e57test::number(b.child("xMinimum").text()), double(minX));
+        EXPECT_EQ(e57test::number(b.child("xMaximum").text()), double(maxX));
         EXPECT_EQ(f.doc.child("e57Root").child("data3D").child("vectorChild").child("indexBounds").child("rowMaximum")
                       .text().as_ullong(),
                   n - 1);
@@ -278,9 +278,9 @@ TEST(E57Writer, LargeCoordinatesAreStoredRoundedAndBoundsMatchStoredValues) {
     EXPECT_EQ(xs[0], double(float(7501234.567)));
     EXPECT_NE(xs[0], 7501234.567);
     pugi::xml_node b = f.doc.child("e57Root").child("data3D").child("vectorChild").child("cartesianBounds");
-    EXPECT_EQ(b.child("xMinimum").text().as_double(), std::min(xs[0], xs[1]));
-    EXPECT_EQ(b.child("xMaximum").text().as_double(), std::max(xs[0], xs[1]));
-    EXPECT_EQ(b.child("zMinimum").text().as_double(), double(float(-3.3)));
+    EXPECT_EQ(e57test::number(b.child("xMinimum").text()), std::min(xs[0], xs[1]));
+    EXPECT_EQ(e57test::number(b.child("xMaximum").text()), std::max(xs[0], xs[1]));
+    EXPECT_EQ(e57test::number(b.child("zMinimum").text()), double(float(-3.3)));
 }
 
 TEST(E57Writer, NumbersIgnoreADecimalCommaLocale) {
