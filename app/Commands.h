@@ -6,3 +6,4 @@ int cmdSession(int argc, char** argv);
 int cmdContours(int argc, char** argv);
 int cmdModel(int argc, char** argv);
 int cmdCloudExport(int argc, char** argv);
+int cmdLasInfo(int argc, char** argv);

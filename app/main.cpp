@@ -20,6 +20,7 @@ const Command kCommands[] = {
     {"contours", cmdContours, "contours --frame MINX,MINY,MAXX,MAXY --step S --interval I [--smooth] --out PLIK.geojson SIATKA.asc..."},
     {"model", cmdModel, "model PROJEKT"},
     {"cloud-export", cmdCloudExport, "cloud-export --frame MINX,MINY,MAXX,MAXY --zone EPSG --detail lekki|standard|full --out PLIK.e57 ARKUSZ.las|laz..."},
+    {"las-info", cmdLasInfo, "las-info [--threads N] PLIK.las|laz"},
 };
 
 int usage() {
