@@ -11,7 +11,6 @@
 #include <sys/resource.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,9 +24,14 @@ constexpr std::size_t kTargetBytes = 20u * 1024u * 1024u;
 
 std::string readWhole(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string bytes;
+    std::error_code ec;
+    const auto size = fs::file_size(p, ec);
+    if (ec || !in) return bytes;
+    bytes.resize(static_cast<std::size_t>(size));
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
 }
 
 // Every "<wfs:member>...</wfs:member>" block of a real answer.
