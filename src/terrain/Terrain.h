@@ -8,6 +8,8 @@
 #include "terrain/ContourMesh.h"         // createContourMesh: one mesh with every contour as a level line
 #include "terrain/ContourSmoothing.h"    // smoothContours: corner cutting and simplification at placement
 #include "terrain/ContourTracer.h"       // contourStep, buildContourGrid, smoothContourGrid, traceContours
+#include "terrain/ElevationFetch.h"        // fetchTerrain, fetchContours: the fetch branches over the sheet index
+#include "terrain/ElevationSheetSource.h"  // ElevationSheetSource, FetchProgress: sheet index and download
 #include "terrain/HeightSource.h"        // HeightSource: heights at a point, e.g. from a mosaic of sheets
 #include "terrain/PlanarMap.h"           // PlanarMap: working-zone metres to project coordinates
 #include "terrain/TerrainBuild.h"        // TerrainBuildResult, buildTerrain: terrain patches from sheets
