@@ -1,0 +1,133 @@
+// A WFS layer fetched over 500 m tiles from the simulator: the grid, the merge, the cache and failing tiles.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <tuple>
+
+#include "SimFixture.h"
+#include "SimHttp.h"
+#include "WfsService.h"
+#include "platform/Numbers.h"
+
+namespace {
+const std::string kHost = "mapy.geoportal.gov.pl";
+const std::string kPath = "/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki";
+const std::string kBase = "https://" + kHost + kPath;
+
+std::vector<EN> square(double e, double n, double size) {
+    return {{e, n}, {e + size, n}, {e + size, n + size}, {e, n + size}, {e, n}};
+}
+
+int count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// The box of a logged GetFeature as (min e, min n, max e, max n), read northing first.
+std::tuple<double, double, double, double> boxOf(const LoggedRequest& r) {
+    SimRequest parsed;
+    parsed.params = parseQuery(r.query);
+    const std::string box = parsed.param("BBOX");
+    double v[4] = {0, 0, 0, 0};
+    std::size_t pos = 0;
+    for (double& x : v) {
+        const auto end = box.find(',', pos);
+        parseDouble(box.substr(pos, end - pos), x);
+        pos = end + 1;
+    }
+    return {v[1], v[0], v[3], v[2]};
+}
+}  // namespace
+
+class TiledFetch : public SimFixture {
+protected:
+    void SetUp() override {
+        SimFixture::SetUp();
+        auto store = std::make_shared<FeatureStore>();
+        // One building inside each of the six tiles, and one across the edge between the first two columns.
+        int id = 0;
+        for (double e : {637100.0, 637600.0, 638100.0})
+            for (double n : {486100.0, 486550.0})
+                store->add("ms:bud_2025", {"b" + cformat("%d", ++id), {square(e, n, 20)}, {}, {}, {{"NR", cformat("%d", id)}}});
+        store->add("ms:bud_2025", {"edge", {square(637490, 486200, 20)}, {}, {}, {{"NR", "edge"}}});
+        store->add("ms:bud_2025", {"outside", {square(640000, 490000, 20)}, {}, {}, {}});
+        sim.scenario().addWfs(kHost, kPath, std::make_shared<WfsService>(store));
+    }
+
+    std::string fetch(std::vector<std::pair<int, int>>* progress = nullptr) {
+        return client.fetchWfsTiled(
+            kBase, "ms:bud_2025", 637000, 486000, 638200, 486700,
+            [progress](int done, int total) {
+                if (progress) progress->emplace_back(done, total);
+            },
+            true, false, 0);
+    }
+};
+
+TEST_F(TiledFetch, BoxOf1200By700MetresIsSixTilesMergedIntoOneCollection) {
+    client.hostIntervalMs = 0;
+    std::vector<std::pair<int, int>> progress;
+    const std::string merged = fetch(&progress);
+    const auto log = sim.log().all();
+    ASSERT_EQ(log.size(), 6u);
+    std::set<std::tuple<double, double, double, double>> boxes;
+    for (const auto& r : log) boxes.insert(boxOf(r));
+    const std::set<std::tuple<double, double, double, double>> expected = {
+        {637000, 486000, 637500, 486500}, {637000, 486500, 637500, 486700}, {637500, 486000, 638000, 486500},
+        {637500, 486500, 638000, 486700}, {638000, 486000, 638200, 486500}, {638000, 486500, 638200, 486700}};
+    EXPECT_EQ(boxes, expected);
+    EXPECT_NE(log[0].query.find("typenames=ms%3Abud_2025&COUNT=1000&BBOX="), std::string::npos) << log[0].query;
+    // Six buildings once each, the edge building once per tile it meets; one document.
+    EXPECT_EQ(count(merged, "<wfs:member>"), 8);
+    EXPECT_EQ(count(merged, "gml:id=\"edge\""), 2);
+    EXPECT_EQ(count(merged, "gml:id=\"outside\""), 0);
+    EXPECT_EQ(count(merged, "<wfs:FeatureCollection"), 1);
+    EXPECT_EQ(count(merged, "</wfs:FeatureCollection>"), 1);
+    const std::vector<std::pair<int, int>> steps = {{1, 6}, {2, 6}, {3, 6}, {4, 6}, {5, 6}, {6, 6}};
+    EXPECT_EQ(progress, steps);
+
+    // Served again from the cache without any request.
+    EXPECT_EQ(fetch(), merged);
+    EXPECT_EQ(sim.log().size(), 6u);
+}
+
+TEST_F(TiledFetch, AFailingTileIsNeitherCachedNorMergedAndIsAskedAgainNextTime) {
+    client.hostIntervalMs = 0;
+    sim.faults().add({kHost, kPath, {}, -1, 0, true, false, 1});  // the first tile answers an exception (status 200)
+    sim.faults().add({kHost, kPath, {}, -1, 0, false, true, 1});   // the second an empty 200
+    const std::string first = fetch();
+    EXPECT_EQ(count(first, "ExceptionReport"), 0);
+    // The first tile holds two buildings (one is the edge building), the second one.
+    EXPECT_EQ(count(first, "<wfs:member>"), 8 - 3) << "the members of the other tiles still arrive";
+    const auto firstBox = boxOf(sim.log().all()[0]);
+
+    const std::string second = fetch();
+    const auto log = sim.log().all();
+    ASSERT_EQ(log.size(), 7u) << "only the tile that failed is asked again; the empty answer stays cached";
+    EXPECT_EQ(boxOf(log[6]), firstBox);
+    EXPECT_EQ(count(second, "<wfs:member>"), 8 - 1) << "the empty answer of the second tile is kept";
+}
+
+TEST_F(TiledFetch, ServerErrorsGiveAnEmptyResultAndCacheNothing) {
+    client.hostIntervalMs = 0;
+    client.retryDelayMs = 0;
+    sim.faults().add({kHost, kPath, std::vector<int>(12, 503)});
+    EXPECT_EQ(fetch(), "");
+    EXPECT_EQ(sim.log().size(), 12u) << "each tile tries twice";
+    EXPECT_TRUE(std::filesystem::is_empty(client.cacheFolder()));
+}
+
+TEST_F(TiledFetch, DegenerateBoxesAskNothing) {
+    std::vector<std::pair<int, int>> progress;
+    EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", 637000, 486000, 637000, 486500,
+                                   [&](int d, int t) { progress.emplace_back(d, t); }, true, false, 0),
+              "");
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", 637000, 486000, inf, 486500, nullptr, true, false, 0), "");
+    EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", 637000, 486000, std::nan(""), 486500, nullptr, true, false, 0), "");
+    EXPECT_TRUE(progress.empty());
+    EXPECT_EQ(sim.log().size(), 0u);
+}
