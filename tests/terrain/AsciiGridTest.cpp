@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <locale>
+#include <random>
 #include <sstream>
 
 #include "formats/AsciiGrid.h"
@@ -148,6 +149,41 @@ TEST(AsciiGridParse, CutOffAndMalformedValuesAreRefusedWithWhere) {
     AsciiGridStatus missing = readAsciiGridFile(g, ascData("no_such_file.asc"));
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.message.find("nie mozna odczytac"), std::string::npos);
+}
+
+TEST(AsciiGridParse, DamagedSheetsNeverCrashAndFailuresSayWhere) {
+    const std::string original = readFile(ascData("hills_nodata.asc"));
+    const char alphabet[] = "0123456789.-+eE \n\tnaifNODATA_vluxyrcs,\r";
+    std::mt19937 rng(12345);
+    int failures = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = original;
+        const int edits = 1 + static_cast<int>(rng() % 4);
+        for (int e = 0; e < edits; ++e) {
+            const std::size_t at = rng() % text.size();
+            switch (rng() % 4) {
+                case 0: text[at] = alphabet[rng() % (sizeof alphabet - 1)]; break;
+                case 1: text.erase(at, 1 + rng() % 20); break;
+                case 2: text.insert(at, 1, alphabet[rng() % (sizeof alphabet - 1)]); break;
+                default: text.resize(at); break;
+            }
+            if (text.empty()) text = "x";
+        }
+        ElevationGrid g;
+        AsciiGridStatus s = parseAsciiGrid(g, text);
+        if (s.ok) {
+            ASSERT_EQ(g.values.size(), static_cast<std::size_t>(g.ncols) * g.nrows);
+            for (double v : g.values) ASSERT_TRUE(std::isfinite(v));
+            double z = 0;
+            sampleGrid(g, g.x0 + g.cellsize * 0.5, g.y0 + g.cellsize * 0.5, z);
+        } else {
+            ++failures;
+            ASSERT_FALSE(s.message.empty());
+            ASSERT_GE(s.line, 1u);
+            ASSERT_LE(s.offset, text.size());
+        }
+    }
+    EXPECT_GT(failures, 100);
 }
 
 TEST(AsciiGridSample, BilinearEdgesAndNodata) {
