@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <thread>
 
 #include "settings/NumberText.h"
 
@@ -12,6 +13,9 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Grids beyond this many nodes are refused outright rather than allocated.
 constexpr double kMaxGridNodes = 1e8;
+// Grid smoothing runs in bands of rows on up to this many threads, each with at least this many nodes.
+constexpr unsigned kMaxSmoothThreads = 8;
+constexpr std::size_t kNodesPerSmoothThread = 250'000;
 // Segments gathered per sweep before the batch of levels stops growing.
 constexpr std::size_t kBatchSegmentBudget = 4'000'000;
 
@@ -199,7 +203,9 @@ ContourGrid buildContourGrid(const Bbox& frame, double step, const HeightSource&
 }
 
 void smoothContourGrid(ContourGrid& grid, double spatialSigma, double heightSigma) {
-    if (grid.nx < 3 || grid.ny < 3 || !(spatialSigma > 0.0) || !(heightSigma > 0.0) || !(grid.step > 0.0)) return;
+    if (grid.nx < 3 || grid.ny < 3 || !(spatialSigma > 0.0) || !(heightSigma > 0.0) || !(grid.step > 0.0) ||
+        grid.heights.size() != static_cast<std::size_t>(grid.nx) * static_cast<std::size_t>(grid.ny))
+        return;
     const double radius = std::max(std::ceil(2.0 * spatialSigma / grid.step), 1.0);
     // A radius wider than the grid reaches no further nodes.
     const int R = static_cast<int>(std::min<double>(radius, std::max(grid.nx, grid.ny)));
@@ -208,31 +214,51 @@ void smoothContourGrid(ContourGrid& grid, double spatialSigma, double heightSigm
     const double step2 = grid.step * grid.step;
     const std::vector<double>& old = grid.heights;
     std::vector<double> out(old.size());
-    for (int r = 0; r < grid.ny; ++r) {
-        for (int c = 0; c < grid.nx; ++c) {
-            const std::size_t k = static_cast<std::size_t>(r) * grid.nx + c;
-            const double h = old[k];
-            if (std::isnan(h)) {
-                out[k] = h;
-                continue;
-            }
-            double sumW = 0.0, sumWH = 0.0;
-            for (int dj = -R; dj <= R; ++dj) {
-                const int rr = r + dj;
-                if (rr < 0 || rr >= grid.ny) continue;
-                for (int di = -R; di <= R; ++di) {
-                    const int cc = c + di;
-                    if (cc < 0 || cc >= grid.nx) continue;
-                    const double h2 = old[static_cast<std::size_t>(rr) * grid.nx + cc];
-                    if (std::isnan(h2)) continue;
-                    const double dh = h2 - h;
-                    const double w = std::exp(-(di * di + dj * dj) * step2 / spatialDen - dh * dh / heightDen);
-                    sumW += w;
-                    sumWH += w * h2;
+    auto smoothRows = [&](int rowBegin, int rowEnd) {
+        for (int r = rowBegin; r < rowEnd; ++r) {
+            for (int c = 0; c < grid.nx; ++c) {
+                const std::size_t k = static_cast<std::size_t>(r) * grid.nx + c;
+                const double h = old[k];
+                if (std::isnan(h)) {
+                    out[k] = h;
+                    continue;
                 }
+                double sumW = 0.0, sumWH = 0.0;
+                for (int dj = -R; dj <= R; ++dj) {
+                    const int rr = r + dj;
+                    if (rr < 0 || rr >= grid.ny) continue;
+                    for (int di = -R; di <= R; ++di) {
+                        const int cc = c + di;
+                        if (cc < 0 || cc >= grid.nx) continue;
+                        const double h2 = old[static_cast<std::size_t>(rr) * grid.nx + cc];
+                        if (std::isnan(h2)) continue;
+                        const double dh = h2 - h;
+                        const double w = std::exp(-(di * di + dj * dj) * step2 / spatialDen - dh * dh / heightDen);
+                        sumW += w;
+                        sumWH += w * h2;
+                    }
+                }
+                out[k] = sumW > 1e-12 ? sumWH / sumW : h;
             }
-            out[k] = sumW > 1e-12 ? sumWH / sumW : h;
         }
+    };
+    // Every node reads only the old grid, so bands of rows can be smoothed side by side with the same result.
+    const std::size_t nodes = old.size();
+    const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxSmoothThreads));
+    const unsigned bands = nodes < kNodesPerSmoothThread ? 1u
+                                                         : std::min<unsigned>(cores, static_cast<unsigned>(nodes / kNodesPerSmoothThread));
+    if (bands <= 1) {
+        smoothRows(0, grid.ny);
+    } else {
+        std::vector<std::thread> helpers;
+        const int rowsPerBand = (grid.ny + static_cast<int>(bands) - 1) / static_cast<int>(bands);
+        for (unsigned b = 1; b < bands; ++b) {
+            const int first = static_cast<int>(b) * rowsPerBand;
+            const int last = std::min(grid.ny, first + rowsPerBand);
+            if (first < last) helpers.emplace_back(smoothRows, first, last);
+        }
+        smoothRows(0, std::min(grid.ny, rowsPerBand));
+        for (auto& t : helpers) t.join();
     }
     grid.heights = std::move(out);
 }

@@ -126,6 +126,37 @@ TEST(ContourBuild, CancelEndsTheBranchWithItsNote) {
     EXPECT_EQ(r.summary, "");
 }
 
+TEST(ContourGridSmoothing, LargeGridsGiveExactlyThePlainFilter) {
+    // Large enough to be smoothed in bands of rows on several threads.
+    ContourGrid g{0, 0, 2, 700, 500, {}};
+    for (int r = 0; r < g.ny; ++r)
+        for (int c = 0; c < g.nx; ++c)
+            g.heights.push_back((c * 7 + r * 13) % 50 == 0 ? NAN : 100 + std::sin(c * 0.05) * 3 + 0.1 * ((c + r) % 3));
+    const ContourGrid old = g;
+    smoothContourGrid(g, kGridSmoothSpatialSigma, kGridSmoothHeightSigma);
+    const int R = 2;  // ceil(2 * 1.5 / 2)
+    for (int r = 0; r < g.ny; r += 7) {
+        for (int c = 0; c < g.nx; ++c) {
+            const double h = old.at(c, r);
+            if (std::isnan(h)) {
+                ASSERT_TRUE(std::isnan(g.at(c, r)));
+                continue;
+            }
+            double sw = 0, swh = 0;
+            for (int dj = -R; dj <= R; ++dj)
+                for (int di = -R; di <= R; ++di) {
+                    if (r + dj < 0 || r + dj >= g.ny || c + di < 0 || c + di >= g.nx) continue;
+                    const double h2 = old.at(c + di, r + dj);
+                    if (std::isnan(h2)) continue;
+                    const double w = std::exp(-(di * di + dj * dj) * 4.0 / (2 * 1.5 * 1.5) - (h2 - h) * (h2 - h) / (2 * 0.2 * 0.2));
+                    sw += w;
+                    swh += w * h2;
+                }
+            ASSERT_EQ(g.at(c, r), sw > 1e-12 ? swh / sw : h) << c << "," << r;
+        }
+    }
+}
+
 TEST(ContourGridSmoothing, BilateralFilterKeepsBreaksAndGaps) {
     ContourGrid g{0, 0, 1, 12, 12, {}};
     for (int r = 0; r < 12; ++r)
