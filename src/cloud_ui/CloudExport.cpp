@@ -71,7 +71,8 @@ CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& shee
             auto onPoints = [&](std::uint64_t done, std::uint64_t total) {
                 if (progress) {
                     const double part = total > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(total)) : 0.0;
-                    progress(prefix + std::to_string(done) + " pkt", (static_cast<double>(i) + part) * 100.0 / static_cast<double>(n));
+                    progress(prefix + std::to_string(done) + (total > 0 ? " / " + std::to_string(total) : std::string()) + " pkt",
+                             (static_cast<double>(i) + part) * 100.0 / static_cast<double>(n));
                 }
                 return !cancelled(cancel);
             };
