@@ -246,6 +246,26 @@ TEST(ContourTrace, RingsCloseAndIndexLevelsAreMarked) {
     EXPECT_TRUE(note.empty());
 }
 
+TEST(ContourTrace, ZoneCoordinatesJoinLikeSmallOnes) {
+    // PL-2000 eastings (millions of metres with the zone digit) and northings beyond 4000 km must join
+    // segments exactly as coordinates near the origin do.
+    ContourGrid near = gridFromSheet(sheet(ascData("hills.asc")));
+    near.x0 = 100.0;
+    near.y0 = 200.0;
+    ContourGrid far = near;
+    far.x0 = 7500100.0;
+    far.y0 = 5800200.0;
+    std::string note;
+    auto a = trace(near, 0.5, note);
+    auto b = trace(far, 0.5, note);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        ASSERT_EQ(a[i].points.size(), b[i].points.size()) << i;
+        EXPECT_EQ(a[i].points.front() == a[i].points.back(), b[i].points.front() == b[i].points.back()) << i;
+        EXPECT_NEAR(b[i].points[0].x - 7500000.0, a[i].points[0].x, 1e-6);
+    }
+}
+
 TEST(ContourTrace, CapsCancelAndProgress) {
     ContourGrid g = gridFromSheet(sheet(ascData("hills.asc")));
     std::string note = "Wczesniejsza uwaga.";
