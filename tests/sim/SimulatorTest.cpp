@@ -1,0 +1,229 @@
+// The service simulator: OGC answers with real spatial filtering, images, faults and the log through its control
+// endpoints, and the geodraft-sim program as a real process.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "../net/SimFixture.h"
+#include "Scenarios.h"
+#include "WfsService.h"
+#include "WmsService.h"
+#include "geodesy/Crs.h"
+#include "net/HttpExchange.h"
+#include "platform/Numbers.h"
+
+namespace {
+const std::string kHost = "county.example.pl";
+const std::string kBase = "https://county.example.pl/iip/ows";
+
+std::vector<EN> square(double e, double n, double size) {
+    return {{e, n}, {e + size, n}, {e + size, n + size}, {e, n + size}, {e, n}};
+}
+
+int count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+std::uint32_t bigEndian32(const std::string& s, std::size_t at) {
+    return (std::uint32_t(static_cast<unsigned char>(s[at])) << 24) | (std::uint32_t(static_cast<unsigned char>(s[at + 1])) << 16) |
+           (std::uint32_t(static_cast<unsigned char>(s[at + 2])) << 8) | std::uint32_t(static_cast<unsigned char>(s[at + 3]));
+}
+}  // namespace
+
+class Simulator : public SimFixture {
+protected:
+    void SetUp() override {
+        SimFixture::SetUp();
+        client.hostIntervalMs = 0;
+        store = std::make_shared<FeatureStore>();
+        store->add("ms:dzialki", {"p1", {square(637100, 486100, 30)}, {}, {}, {{"ID_DZIALKI", "146501_1.0001.1"}}});
+        store->add("ms:dzialki", {"p2", {square(637300, 486100, 30)}, {}, {}, {{"ID_DZIALKI", "146501_1.0001.2"}}});
+        // A large parcel whose inside holds the whole query box, with no vertex in it.
+        store->add("ms:dzialki", {"big", {square(636000, 485000, 5000)}, {}, {}, {}});
+        store->add("ms:przewody", {"l1", {}, {{637000, 486000}, {637200, 486200}}, {}, {{"RODZAJ", "gaz"}}});
+    }
+    std::string features(const std::string& url) {
+        const HttpResponse r = client.get(url);
+        EXPECT_EQ(r.status, 200) << r.body;
+        return r.body;
+    }
+    std::shared_ptr<FeatureStore> store;
+};
+
+TEST_F(Simulator, BboxFilterHonoursAxisOrderAndSystem) {
+    sim.scenario().addWfs(kHost, "/iip/ows", std::make_shared<WfsService>(store));
+    // Northing first with the URN (the standard order), and easting first with "EPSG:2180".
+    std::string body = features(WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0,
+                                                       true, false, 0));
+    EXPECT_EQ(count(body, "<wfs:member>"), 2) << body;
+    EXPECT_EQ(count(body, "gml:id=\"p1\""), 1);
+    EXPECT_EQ(count(body, "gml:id=\"big\""), 1);
+    body = features(kBase + "?service=WFS&version=2.0.0&request=GetFeature&typenames=ms:dzialki"
+                            "&BBOX=637290,486090,637340,486140,EPSG:2180");
+    EXPECT_EQ(count(body, "gml:id=\"p2\""), 1);
+    EXPECT_EQ(count(body, "gml:id=\"p1\""), 0);
+    // Easting first with the URN puts the box somewhere else entirely: nothing there.
+    body = features(WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0, false, false, 0));
+    EXPECT_EQ(count(body, "<wfs:member>"), 0);
+    // The same box asked in PL-2000 zone 7 finds the same parcels and answers in that zone, northing first.
+    body = features(WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0, true, false, 2178));
+    EXPECT_EQ(count(body, "gml:id=\"p1\""), 1);
+    EXPECT_NE(body.find("srsName=\"urn:ogc:def:crs:EPSG::2178\""), std::string::npos);
+    const EN corner = pl1992ToPl2000(637100, 486100, 2178);
+    EXPECT_NE(body.find(cformat("%.3f %.3f", corner.n, corner.e)), std::string::npos) << body.substr(0, 900);
+    // Lines are filtered by their segments, not by their envelope corners alone.
+    body = features(WfsClient::buildWfsUrl(kBase, "ms:przewody", 637150, 486000, 637200, 486050, 100, 0, true, false, 0));
+    EXPECT_EQ(count(body, "<wfs:member>"), 0);
+    body = features(WfsClient::buildWfsUrl(kBase, "ms:przewody", 637090, 486090, 637110, 486110, 100, 0, true, false, 0));
+    EXPECT_EQ(count(body, "gml:id=\"l1\""), 1);
+}
+
+TEST_F(Simulator, MisconfiguredServerReadsEastingFirst) {
+    sim.scenario().addWfs(kHost, "/iip/ows", std::make_shared<WfsService>(store, BboxAxisOrder::EastingFirst));
+    EXPECT_EQ(count(features(WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0, false,
+                                                    false, 0)),
+                    "gml:id=\"p1\""),
+              1);
+    EXPECT_EQ(count(features(WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0, true,
+                                                    false, 0)),
+                    "<wfs:member>"),
+              0);
+}
+
+TEST_F(Simulator, PagingHitsCapabilitiesAndErrors) {
+    sim.scenario().addWfs(kHost, "/iip/ows", std::make_shared<WfsService>(store));
+    const std::string all = kBase + "?service=WFS&version=2.0.0&request=GetFeature&typenames=ms%3Adzialki";
+    EXPECT_EQ(count(features(all + "&COUNT=2"), "<wfs:member>"), 2);
+    const std::string page = features(all + "&COUNT=2&STARTINDEX=2");
+    EXPECT_EQ(count(page, "<wfs:member>"), 1);
+    EXPECT_NE(page.find("numberMatched=\"3\""), std::string::npos);
+    EXPECT_NE(features(all + "&resultType=hits").find("numberMatched=\"3\" numberReturned=\"0\""), std::string::npos);
+    // WFS 1.1.0 answers use featureMember.
+    EXPECT_EQ(count(features(kBase + "?service=WFS&version=1.1.0&request=GetFeature&typename=dzialki&maxFeatures=1"),
+                    "<gml:featureMember>"),
+              1);
+    const std::string caps = features(kBase + "?service=WFS&request=GetCapabilities");
+    EXPECT_NE(caps.find("<Name>ms:dzialki</Name>"), std::string::npos);
+    EXPECT_NE(caps.find("<Name>ms:przewody</Name>"), std::string::npos);
+    const HttpResponse bad = client.get(kBase + "?service=WFS&version=2.0.0&request=GetFeature&typenames=ms:nic");
+    EXPECT_EQ(bad.status, 400);
+    EXPECT_NE(bad.body.find("ExceptionReport"), std::string::npos);
+    const HttpResponse badBox = client.get(all + "&BBOX=1,2,x,4");
+    EXPECT_EQ(badBox.status, 400);
+}
+
+TEST_F(Simulator, WmsRendersPngAndJpegOrAnswersAnException) {
+    auto wms = std::make_shared<WmsService>();
+    wms->addLayer({"dzialki", "Dzialki", 0xC03030FF, store, "ms:dzialki"});
+    sim.scenario().addWms(kHost, "/wms", wms);
+    const std::string base = "https://county.example.pl/wms";
+    HttpResponse png = client.get(WfsClient::buildWmsUrl(base, "dzialki", 637000, 486000, 637400, 486200, 800, 400, 2180));
+    ASSERT_EQ(png.status, 200);
+    ASSERT_GT(png.body.size(), 24u);
+    EXPECT_EQ(png.body.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(bigEndian32(png.body, 16), 800u);
+    EXPECT_EQ(bigEndian32(png.body, 20), 400u);
+    const EN a = pl1992ToPl2000(637000, 486000, 2178), b = pl1992ToPl2000(637400, 486200, 2178);
+    HttpResponse jpeg = client.get(base + "?service=WMS&version=1.1.1&request=GetMap&layers=dzialki&styles=&format=image%2Fjpeg"
+                                          "&SRS=EPSG%3A2178&WIDTH=256&HEIGHT=128&BBOX=" +
+                                   cformat("%.3f,%.3f,%.3f,%.3f", a.e, a.n, b.e, b.n));
+    ASSERT_EQ(jpeg.status, 200);
+    EXPECT_EQ(jpeg.body.substr(0, 2), "\xFF\xD8");
+    HttpResponse unknown = client.get(WfsClient::buildWmsUrl(base, "nic", 0, 0, 1, 1, 512, 512, 2180));
+    EXPECT_EQ(unknown.status, 200);
+    EXPECT_NE(unknown.body.find("<ServiceExceptionReport"), std::string::npos);
+    HttpResponse huge = client.get(WfsClient::buildWmsUrl(base, "dzialki", 0, 0, 1, 1, 100000, 512, 2180));
+    EXPECT_NE(huge.body.find("InvalidDimensionValue"), std::string::npos);
+    const std::string caps = client.get(base + "?service=WMS&request=GetCapabilities").body;
+    EXPECT_NE(caps.find("<Name>dzialki</Name>"), std::string::npos);
+    EXPECT_NE(caps.find("EPSG:2177"), std::string::npos);
+    // The exception fault replaces an image with a service exception.
+    sim.faults().add({kHost, "/wms", {}, -1, 0, true, false, 1});
+    const HttpResponse replaced =
+        client.get(WfsClient::buildWmsUrl(base, "dzialki", 637000, 486000, 637400, 486200, 512, 256, 2180));
+    EXPECT_NE(replaced.body.find("<ServiceExceptionReport"), std::string::npos);
+}
+
+TEST_F(Simulator, ControlEndpointsSetFaultsAndShowTheLog) {
+    sim.scenario().addText("*", "*", "ok", "text/plain");
+    unsetenv(kServicesRoutingVariable);  // the control endpoints are spoken to directly
+    const HttpResult set = performRequest("POST", sim.baseUrl() + "/__faults", "Content-Type: application/json\r\n",
+                                          "{\"host\":\"a.pl\",\"path\":\"/x\",\"statuses\":[503,503,200]}", 2000, 2000, "t");
+    EXPECT_EQ(set.status, 200);
+    EXPECT_EQ(performRequest("POST", sim.baseUrl() + "/__faults", {}, "not json", 2000, 2000, "t").status, 400);
+    setenv(kServicesRoutingVariable, sim.baseUrl().c_str(), 1);
+    EXPECT_EQ(client.getWithTimeout("https://a.pl/x", 2000).status, 503);
+    EXPECT_EQ(client.getWithTimeout("https://a.pl/x", 2000).status, 503);
+    EXPECT_EQ(client.getWithTimeout("https://a.pl/x", 2000).status, 200);
+    EXPECT_EQ(client.getWithTimeout("https://a.pl/x", 2000).status, 200);
+    unsetenv(kServicesRoutingVariable);
+    const HttpResult log = performRequest("GET", sim.baseUrl() + "/__log", {}, {}, 2000, 2000, "t");
+    const auto json = nlohmann::json::parse(log.body, nullptr, false);
+    ASSERT_TRUE(json.is_array());
+    ASSERT_EQ(json.size(), 4u);
+    EXPECT_EQ(json[0]["host"], "a.pl");
+    EXPECT_EQ(json[0]["path"], "/x");
+    EXPECT_EQ(json[0]["status"], 503);
+    EXPECT_EQ(json[3]["status"], 200);
+    EXPECT_EQ(performRequest("DELETE", sim.baseUrl() + "/__log", {}, {}, 2000, 2000, "t").status, 200);
+    EXPECT_EQ(sim.log().size(), 0u);
+    // A request that is not in the routed form is refused, not guessed.
+    EXPECT_EQ(performRequest("GET", sim.baseUrl() + "/wss/x", {}, {}, 2000, 2000, "t").status, 404);
+}
+
+TEST_F(Simulator, DemoScenarioAnswersTheMunicipalityLookup) {
+    ASSERT_TRUE(buildScenario("demo", sim.scenario()));
+    EXPECT_FALSE(buildScenario("no-such-scenario", sim.scenario()));
+    const std::string url = WfsClient::buildWfsUrl(serviceEndpoints().prgWfs(), "ms:A03_Granice_gmin", 637381, 486756,
+                                                   637383, 486758, 5, 0, true, false, 0);
+    const std::string body = features(url);
+    EXPECT_NE(body.find("<ms:JPT_KOD_JE>1465011</ms:JPT_KOD_JE>"), std::string::npos);
+    const HttpResponse acts = client.postJson(serviceEndpoints().planningQuery(), "{}");
+    EXPECT_NE(acts.body.find("\"publishedActs\""), std::string::npos);
+}
+
+TEST(SimulatorProgram, PrintsItsAddressFirstAndServesTheDemo) {
+    const auto program = testsupport::binaryDir() / "sim" / "geodraft-sim";
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << "geodraft-sim not built: " << program;
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        execl(program.c_str(), program.c_str(), "--port", "0", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    std::FILE* stream = fdopen(out[0], "r");
+    char line[256] = {0};
+    const bool gotLine = std::fgets(line, sizeof line, stream) != nullptr;
+    const std::string first = gotLine ? line : "";
+    const std::string prefix = "listening on http://127.0.0.1:";
+    EXPECT_EQ(first.rfind(prefix, 0), 0u) << first;
+    if (first.rfind(prefix, 0) == 0) {
+        const std::string base = first.substr(std::string("listening on ").size(), first.size() - 14);
+        setenv(kServicesRoutingVariable, base.c_str(), 1);
+        WfsClient client;
+        const HttpResponse r = client.getWithTimeout(
+            WfsClient::buildWfsUrl(serviceEndpoints().bdot10kNewBuildingsWfs(), "ms:bud_2025", 637000, 486900, 637500,
+                                   487200, 1000, 0, true, false, 0),
+            3000);
+        unsetenv(kServicesRoutingVariable);
+        EXPECT_EQ(r.status, 200) << r.error;
+        EXPECT_GE(count(r.body, "<wfs:member>"), 1);
+    }
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    std::fclose(stream);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
