@@ -1,4 +1,5 @@
 // geodraft contours: contour lines and labels from the user's own ASCII grids, as GeoJSON.
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -34,7 +35,7 @@ bool parseFrame(std::string_view text, Bbox& frame) {
     for (int i = 0; i < 4; ++i) {
         const std::size_t comma = text.find(',');
         if ((i < 3) != (comma != std::string_view::npos)) return false;
-        if (!parseDouble(text.substr(0, comma), v[i])) return false;
+        if (!parseDouble(text.substr(0, comma), v[i]) || !std::isfinite(v[i])) return false;
         if (i < 3) text.remove_prefix(comma + 1);
     }
     frame = {v[0], v[1], v[2], v[3]};

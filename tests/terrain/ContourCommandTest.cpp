@@ -140,6 +140,7 @@ TEST(ContoursCommand, BadInputGetsAPolishErrorAndNoOutput) {
     const std::vector<Case> cases{
         {"contours --interval 1" + good, "brak ramki --frame"},
         {"contours --frame 1,2,3 --interval 1" + good, "nieprawidlowa ramka"},
+        {"contours --frame 0,0,inf,10 --interval 1" + good, "nieprawidlowa ramka"},
         {"contours --frame 10,0,0,10 --interval 1" + good, "ramka pusta lub odwrocona"},
         {"contours --frame 0,0,10,10 --interval 0.3" + good, "ciecie 0,30 m nie jest dozwolona wartoscia"},
         {"contours --frame 0,0,10,10 --interval 1,5" + good, "nieprawidlowe ciecie"},
