@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "SimFixture.h"
 #include "net/DownloadCache.h"
@@ -152,4 +153,25 @@ TEST(DownloadCacheCleanup, FirstUseInAProcessCleansThePerUserFolder) {
     cacheDirectory();
     EXPECT_TRUE(fs::exists(folder / "x.zip.part.1.3")) << "cleanup runs once per process";
     if (previous) setenv("XDG_CACHE_HOME", saved.c_str(), 1); else unsetenv("XDG_CACHE_HOME");
+}
+
+TEST_F(DownloadCache, ThreadsDownloadingTheSameFileEndWithOneCompleteCopy) {
+    sim.scenario().addGeneratedFile("*", "*", 400000);
+    const std::string url = "https://opendata.geoportal.gov.pl/same.zip";
+    std::vector<std::string> paths(4), errors(4);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&, i] {
+            WfsClient own;  // one client per thread, as workers do
+            own.cacheDir = client.cacheDir;
+            paths[i] = own.getCachedFile(url, nullptr, 5000, errors[i]);
+        });
+    }
+    for (auto& t : threads) t.join();
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(errors[i], "");
+        EXPECT_EQ(paths[i], client.cachePathFor(url, "zip"));
+    }
+    EXPECT_EQ(std::filesystem::file_size(paths[0]), 400000u);
+    EXPECT_EQ(filesIn(client.cacheFolder()).size(), 1u);
 }
