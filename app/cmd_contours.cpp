@@ -143,7 +143,7 @@ int cmdContours(int argc, char** argv) {
         grids.push_back(std::move(grid));
     }
 
-    int lastPercent = -1;
+    int lastPercent = -10;
     auto progress = [&lastPercent](int level, int levels) {
         const int percent = levels > 0 ? level * 100 / levels : 100;
         if (percent / 10 != lastPercent / 10) {

@@ -169,23 +169,20 @@ AsciiGridStatus parseAsciiGrid(ElevationGrid& grid, std::string_view text) {
 }
 
 AsciiGridStatus readAsciiGridFile(ElevationGrid& grid, const std::filesystem::path& path) {
+    AsciiGridStatus unreadable;
+    unreadable.message = "Plik ASC: nie mozna odczytac pliku " + path.string();
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return unreadable;
     std::ifstream in(path, std::ios::binary);
+    if (!in) return unreadable;
+    // Read in pieces rather than trusting a size: pipes and special files report none.
     std::string text;
-    if (in) {
-        in.seekg(0, std::ios::end);
-        std::streamoff size = in.tellg();
-        in.seekg(0, std::ios::beg);
-        if (size >= 0) {
-            text.resize(static_cast<std::size_t>(size));
-            in.read(text.data(), size);
-            if (in.gcount() != size) in.setstate(std::ios::failbit);
-        }
-    }
-    if (!in) {
-        AsciiGridStatus s;
-        s.message = "Plik ASC: nie mozna odczytac pliku " + path.string();
-        return s;
-    }
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec) text.reserve(static_cast<std::size_t>(size));
+    std::string chunk(1 << 20, '\0');
+    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0)
+        text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    if (in.bad()) return unreadable;
     return parseAsciiGrid(grid, text);
 }
 

@@ -146,9 +146,11 @@ TEST(AsciiGridParse, CutOffAndMalformedValuesAreRefusedWithWhere) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(parseAsciiGrid(g, text).ok);
     }
-    AsciiGridStatus missing = readAsciiGridFile(g, ascData("no_such_file.asc"));
-    EXPECT_FALSE(missing.ok);
-    EXPECT_NE(missing.message.find("nie mozna odczytac"), std::string::npos);
+    for (const auto& path : {ascData("no_such_file.asc"), ascData("")}) {
+        AsciiGridStatus missing = readAsciiGridFile(g, path);
+        EXPECT_FALSE(missing.ok);
+        EXPECT_NE(missing.message.find("nie mozna odczytac"), std::string::npos);
+    }
 }
 
 TEST(AsciiGridParse, DamagedSheetsNeverCrashAndFailuresSayWhere) {
