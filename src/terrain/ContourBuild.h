@@ -4,17 +4,9 @@
 #include <vector>
 
 #include "formats/ElevationGrid.h"
-#include "geodesy/Bbox.h"
 #include "terrain/ContourLine.h"
+#include "terrain/ContourRequest.h"
 #include "terrain/ContourTracer.h"
-
-// What the user asked for.
-struct ContourRequest {
-    Bbox frame;            // metres, in the sheets' coordinates
-    int terrainStep = 1;   // whole metres; 1 when <= 0
-    double interval = 1.0; // one of the allowed intervals
-    bool smooth = false;   // bilateral smoothing of the grid
-};
 
 // Lines traced and what the user is told about them.
 struct ContourBuildResult {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "settings/Diagnostics.h"
-#include "terrain/MeshDiagnostics.h"
+#include "terrain/MeshBounds.h"
 #include "terrain/TerrainMesh.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include "terrain/ContourGrid.h"         // ContourGrid: the regular height grid contours are traced on
 #include "terrain/ContourLabel.h"        // ContourLabel, labelsForContour: elevation labels of index contours
 #include "terrain/ContourLine.h"         // ContourLine: one traced contour
+#include "terrain/ContourRequest.h"      // ContourRequest: frame, step, interval and smoothing of a contour run
 #include "terrain/ContourMesh.h"         // createContourMesh: one mesh with every contour as a level line
 #include "terrain/ContourSmoothing.h"    // smoothContours: corner cutting and simplification at placement
 #include "terrain/ContourTracer.h"       // contourStep, buildContourGrid, smoothContourGrid, traceContours

@@ -7,7 +7,7 @@
 
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
-#include "terrain/MeshDiagnostics.h"
+#include "terrain/MeshBounds.h"
 
 HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& map, double zOffset, std::int32_t layer,
                             const std::array<HostPoint2, 4>& corners) {
