@@ -27,6 +27,7 @@ std::optional<FaultAction> FaultPlan::take(const std::string& host, const std::s
         action.delayMs = it->delayMs;
         action.exceptionDocument = it->exceptionDocument;
         action.emptyOk = it->emptyOk;
+        action.trickleMs = it->trickleMs;
         if (!it->statuses.empty()) {
             const int status = it->statuses.front();
             it->statuses.erase(it->statuses.begin());
@@ -52,5 +53,6 @@ Fault FaultPlan::fromJson(const nlohmann::json& j) {
     f.exceptionDocument = j.value("exceptionDocument", false);
     f.emptyOk = j.value("emptyOk", false);
     f.times = j.value("times", -1);
+    f.trickleMs = j.value("trickleMs", 0);
     return f;
 }

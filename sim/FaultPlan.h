@@ -17,6 +17,7 @@ struct Fault {
     bool exceptionDocument = false;  // answer an OGC exception document (status 200) in place of the data
     bool emptyOk = false;            // answer 200 with an empty body
     int times = -1;                  // how many requests the rule affects (-1: until removed; ignored with statuses)
+    int trickleMs = 0;               // send the body in 1 KB pieces with this pause between them
 };
 
 // What to do with one request.
@@ -26,6 +27,7 @@ struct FaultAction {
     int delayMs = 0;
     bool exceptionDocument = false;
     bool emptyOk = false;
+    int trickleMs = 0;
 };
 
 class FaultPlan {

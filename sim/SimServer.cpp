@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <thread>
 
 #include "WfsService.h"
 #include "WmsService.h"
@@ -32,11 +33,11 @@ bool unwrapRoutedTarget(const std::string& target, SimRequest& out) {
     return true;
 }
 
-void sendAnswer(const SimResponse& answer, long long truncateAfter, httplib::Response& res) {
+void sendAnswer(const SimResponse& answer, long long truncateAfter, int trickleMs, httplib::Response& res) {
     res.status = answer.status;
     for (const auto& [key, value] : answer.headers) res.set_header(key, value);
     const long long length = answer.generator ? answer.generatedLength : static_cast<long long>(answer.body.size());
-    if (!answer.generator && truncateAfter < 0) {
+    if (!answer.generator && truncateAfter < 0 && trickleMs <= 0) {
         res.set_content(answer.body, answer.contentType);
         return;
     }
@@ -62,12 +63,16 @@ void sendAnswer(const SimResponse& answer, long long truncateAfter, httplib::Res
     const auto body = std::make_shared<std::string>(answer.body);
     const BodyGenerator generator = answer.generator;
     const long long limit = truncateAfter < 0 ? length : std::min(truncateAfter, length);
+    const long long piece = trickleMs > 0 ? 1024 : 65536;
     res.set_content_provider(static_cast<std::size_t>(length), answer.contentType,
-                             [body, generator, limit](std::size_t offset, std::size_t size, httplib::DataSink& sink) {
+                             [body, generator, limit, piece, trickleMs](std::size_t offset, std::size_t size,
+                                                                        httplib::DataSink& sink) {
                                  const long long at = static_cast<long long>(offset);
                                  if (at >= limit) return false;  // closes the connection mid-body
+                                 if (trickleMs > 0 && at > 0)
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
                                  const std::size_t n = static_cast<std::size_t>(
-                                     std::min<long long>({static_cast<long long>(size), limit - at, 65536LL}));
+                                     std::min<long long>({static_cast<long long>(size), limit - at, piece}));
                                  if (generator) {
                                      const std::string chunk = generator(at, n);
                                      sink.write(chunk.data(), chunk.size());
@@ -197,7 +202,7 @@ void SimServer::installRoutes() {
             answer.body = "Brak danych symulatora dla " + request.host + request.path;
         }
         log_.setStatus(index, answer.status);
-        sendAnswer(answer, fault ? fault->truncateAfter : -1, res);
+        sendAnswer(answer, fault ? fault->truncateAfter : -1, fault ? fault->trickleMs : 0, res);
     };
     const char* any = R"(/.*)";
     s.Get(any, routed);

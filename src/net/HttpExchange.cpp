@@ -95,23 +95,45 @@ size_t onBodyBytes(char* data, size_t, size_t count, void* user) {
     return count;
 }
 
-// Idle time-out: the receive time-out counts from the last byte moved once the request is under way.
-int onTransferProgress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow) {
-    auto* t = static_cast<Transfer*>(user);
-    const auto now = Clock::now();
-    curl_off_t pretransfer = 0;
-    curl_easy_getinfo(t->curl, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
-    if (pretransfer == 0 || dlnow != t->lastDown || ulnow != t->lastUp) {
-        t->lastDown = dlnow;
-        t->lastUp = ulnow;
-        t->lastActivity = now;
-        return 0;
+// Runs the transfer, ending it when no byte has moved for the receive time-out once the request is under way
+// (the time-out of one wait for data, not of the whole transfer, so long downloads are not cut).
+CURLcode runTransfer(Transfer& t) {
+    CURLM* multi = curl_multi_init();
+    if (multi == nullptr) return CURLE_OUT_OF_MEMORY;
+    curl_multi_add_handle(multi, t.curl);
+    CURLcode result = CURLE_OK;
+    int running = 1;
+    while (running > 0) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        if (running == 0) break;
+        curl_multi_poll(multi, nullptr, 0, 25, nullptr);
+        curl_off_t pretransfer = 0, down = 0, up = 0;
+        curl_easy_getinfo(t.curl, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
+        curl_easy_getinfo(t.curl, CURLINFO_SIZE_DOWNLOAD_T, &down);
+        curl_easy_getinfo(t.curl, CURLINFO_SIZE_UPLOAD_T, &up);
+        const auto now = Clock::now();
+        if (pretransfer == 0 || down != t.lastDown || up != t.lastUp) {
+            // Still connecting (the connect time-out applies), or data moved.
+            t.lastDown = down;
+            t.lastUp = up;
+            t.lastActivity = now;
+        } else if (now - t.lastActivity > std::chrono::milliseconds(t.receiveTimeoutMs)) {
+            t.timedOut = true;
+            result = CURLE_OPERATION_TIMEDOUT;
+            break;
+        }
     }
-    if (now - t->lastActivity > std::chrono::milliseconds(t->receiveTimeoutMs)) {
-        t->timedOut = true;
-        return 1;
+    if (!t.timedOut && result == CURLE_OK) {
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &left))
+            if (message->msg == CURLMSG_DONE && message->easy_handle == t.curl) result = message->data.result;
     }
-    return 0;
+    curl_multi_remove_handle(multi, t.curl);
+    curl_multi_cleanup(multi);
+    return result;
 }
 
 bool isLoopback(const sockaddr* address) {
@@ -213,9 +235,6 @@ bool prepare(Transfer& t, const std::string& url, int connectTimeoutMs, int rece
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBodyBytes);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onTransferProgress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
     curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, openGuardedSocket);
     curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &t);
     if (route.routed) curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
@@ -281,7 +300,7 @@ HttpResult performRequest(const std::string& method, const std::string& url, con
             curl_easy_setopt(t.curl, CURLOPT_POSTFIELDS, body.c_str());
         }
     }
-    const CURLcode code = curl_easy_perform(t.curl);
+    const CURLcode code = runTransfer(t);
     const Outcome outcome = finishTransfer(t, code, url);
     result.status = outcome.status;
     result.error = outcome.error;
@@ -317,7 +336,7 @@ HttpStreamResult performDownload(const std::string& url, int connectTimeoutMs, i
     curl_slist* headers = headerList({});
     curl_easy_setopt(t.curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(t.curl, CURLOPT_HTTPGET, 1L);
-    const CURLcode code = curl_easy_perform(t.curl);
+    const CURLcode code = runTransfer(t);
     const Outcome outcome = finishTransfer(t, code, url);
     result.status = outcome.status;
     result.error = outcome.error;
