@@ -10,6 +10,7 @@
 #include "bridge/Bridge.h"
 #include "geodesy/Bbox.h"
 #include "import/FetchedData.h"
+#include "net/MunicipalityLookup.h"
 #include "net/WfsClient.h"
 #include "settings/Settings.h"
 
@@ -76,6 +77,7 @@ public:
     int fetchEpsg() const { return fetchEpsg_; }
     bool smoothContours() const { return smoothContours_; }
     double cloudTerrainStep() const { return cloudTerrainStep_; }
+    MunicipalityCache& municipalityCache() { return municipalityCache_; }
 
 private:
     WfsClient webClient_;
@@ -89,6 +91,7 @@ private:
     int fetchEpsg_ = 2180;
     bool smoothContours_ = false;
     double cloudTerrainStep_ = 1.0;
+    MunicipalityCache municipalityCache_;  // municipality of the last frames, kept between fetches
 
     FetchFunction fetchFunction_;
 };

@@ -1,0 +1,3 @@
+#include "import/FetchGroups.h"
+
+void fetchCadastreGroup(FetchContext&) {}

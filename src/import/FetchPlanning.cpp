@@ -1,0 +1,4 @@
+#include "import/FetchGroups.h"
+
+// Planning acts are not fetched yet.
+void fetchPlanningGroup(FetchContext&) {}
