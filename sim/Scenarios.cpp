@@ -3,6 +3,8 @@
 const std::vector<ScenarioEntry>& scenarioTable() {
     static const std::vector<ScenarioEntry> table = {
         {"demo", "Warszawa: granice, dzialki i budynki, ortofotomapa, geokodery, rejestr planow", buildDemoScenario},
+        {"planowanie", "Rejestr Urbanistyczny (POG), WMS gminny i krajowy MPZP, trzy gminy", buildPlanningScenario},
+        {"geokodery", "wyszukiwarka adresow i podpowiedzi", buildGeocoderScenario},
         {"empty", "bez danych (tylko odpowiedzi z testow)", [](Scenario&) {}},
     };
     return table;

@@ -19,3 +19,7 @@ bool buildScenario(const std::string& name, Scenario& scenario);
 
 // The default data sets: a Warsaw neighbourhood on the national and county services, geocoders, planning register.
 void buildDemoScenario(Scenario& scenario);
+// Planning: the planning register with general-plan acts, municipal and national local-plan WMS, three municipalities.
+void buildPlanningScenario(Scenario& scenario);
+// Geocoders: address search and suggestions over a small gazetteer of Polish places.
+void buildGeocoderScenario(Scenario& scenario);

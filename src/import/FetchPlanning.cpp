@@ -1,4 +1,12 @@
 #include "import/FetchGroups.h"
+#include "import/PlanningActs.h"
 
-// Planning acts are not fetched yet.
-void fetchPlanningGroup(FetchContext&) {}
+void fetchPlanningGroup(FetchContext& ctx) {
+    const std::string code = ctx.gminaCode();
+    if (code.empty()) {
+        ctx.addWarning("MPZP/POG pominiete: nie udalo sie ustalic gminy (TERYT) dla widoku.");
+        return;
+    }
+    if (ctx.wants("pog")) fetchGeneralPlan(ctx, code);
+    if (ctx.wants("mpzp")) fetchLocalPlans(ctx, code);
+}

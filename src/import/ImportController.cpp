@@ -11,6 +11,7 @@
 #include "formats/GisFeature.h"
 #include "geodesy/Crs.h"
 #include "host/Host.h"
+#include "import/AddressSearch.h"
 #include "import/FetchCounts.h"
 #include "import/FetchFrame.h"
 #include "import/Georeference.h"
@@ -233,9 +234,17 @@ Json ImportController::onCancel(const Json&) {
     return Json{{"type", "cancelled"}};
 }
 
-Json ImportController::onSearchAddress(const Json&) { return errorReply("Wyszukiwanie adresow niedostepne"); }
+Json ImportController::onSearchAddress(const Json& msg) {
+    // During a fetch the worker owns the controller's client (its pacing table is not shared
+    // between threads); the search then goes through a client with the same settings.
+    if (busy_) {
+        WfsClient own = clientWithSettingsOf(webClient_);
+        return searchAddress(own, msg);
+    }
+    return searchAddress(webClient_, msg);
+}
 
-Json ImportController::onSearchAddressSuggest(const Json&) { return errorReply("Wyszukiwanie adresow niedostepne"); }
+Json ImportController::onSearchAddressSuggest(const Json& msg) { return startAddressSuggestions(msg); }
 
 void ImportController::postProgress(const std::string& label, int done, int total, bool cancellable) {
     runOnMainThread([label, done, total, cancellable]() {

@@ -1,0 +1,226 @@
+#include "import/PlanningActs.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "bridge/Bridge.h"
+#include "formats/GmlParser.h"
+#include "import/FetchGroups.h"
+#include "import/RasterFetch.h"
+#include "net/ServiceEndpoints.h"
+#include "net/ServiceRegistry.h"
+#include "net/ServiceRegistryLayers.h"
+#include "net/UrlText.h"
+#include "platform/Numbers.h"
+
+namespace {
+
+constexpr int kRegisterAttempts = 3;
+
+bool isSuccess(int status) { return status >= 200 && status <= 299; }
+
+void waitBeforeAttempt(int attemptsMade) {
+    const PlanningRetryWaits& waits = planningRetryWaits();
+    const int ms = attemptsMade == 1 ? waits.afterFirstMs.load() : waits.afterSecondMs.load();
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// A text member; anything that is not a string (absent, null, a number) reads as empty.
+std::string textMember(const Json& object, const char* key) {
+    const auto it = object.find(key);
+    if (it == object.end() || !it->is_string()) return {};
+    return it->get<std::string>();
+}
+
+// The act id as the register's download path needs it. Integers are written as they are, fractions
+// truncated; magnitudes beyond 64 bits keep every digit of the double instead of overflowing.
+std::string actIdText(const Json& object) {
+    const auto it = object.find("publishedActId");
+    if (it == object.end()) return {};
+    if (it->is_string()) return it->get<std::string>();
+    if (it->is_number_unsigned()) return cformat("%llu", static_cast<unsigned long long>(it->get<std::uint64_t>()));
+    if (it->is_number_integer()) return cformat("%lld", static_cast<long long>(it->get<std::int64_t>()));
+    if (it->is_number_float()) {
+        const double value = std::trunc(it->get<double>());
+        if (!std::isfinite(value)) return {};
+        return cformat("%.0f", value == 0.0 ? 0.0 : value);
+    }
+    return {};
+}
+
+bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+// The act's download: whether the register answered at all, and the features it held.
+struct ActDownload {
+    bool answered = false;
+    std::vector<GisFeature> features;
+};
+
+ActDownload downloadAct(WfsClient& client, const std::string& actId, DataType type) {
+    ActDownload out;
+    // The id comes from the register's answer; encoded, it can only ever name one path segment.
+    const std::string url = serviceEndpoints().planningDownload(urlEncode(actId));
+    for (int attempt = 0; attempt < kRegisterAttempts; ++attempt) {
+        if (attempt > 0) waitBeforeAttempt(attempt);
+        const HttpResponse response = client.get(url);
+        if (isSuccess(response.status) && !response.body.empty()) {
+            out.answered = true;
+            out.features = GmlParser::parseFeatureCollection(response.body, type);
+            return out;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+PlanningRetryWaits& planningRetryWaits() {
+    static PlanningRetryWaits waits;
+    return waits;
+}
+
+std::string buildActQuery(const std::string& parcelIdentifier, const std::string& municipalityCode) {
+    Json criteria = Json::object();
+    criteria["levelList"] = nullptr;
+    criteria["parcelIdentifier"] = parcelIdentifier.empty() ? Json(nullptr) : Json(parcelIdentifier);
+    criteria["planTypeList"] = Json::array({kGeneralPlanType, kLocalPlanType});
+    criteria["planValidFrom"] = nullptr;
+    criteria["planValidTo"] = nullptr;
+    criteria["plansGroup"] = "ALL";
+    criteria["publishDateFrom"] = nullptr;
+    criteria["publishDateTo"] = nullptr;
+    criteria["publishedActVersions"] = "CURRENT";
+    criteria["query"] = nullptr;
+    criteria["statusList"] = Json::array();
+    criteria["tercCodeList"] = municipalityCode.empty() ? Json(nullptr) : Json::array({municipalityCode});
+    Json body = Json::object();
+    body["criteria"] = std::move(criteria);
+    body["page"] = Json{{"number", 1}, {"size", 10}, {"sort", {{"direction", "desc"}, {"sortBy", "publishDate"}}}};
+    // The code comes from a server answer; a broken byte must not stop the query from being written.
+    return body.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::vector<PlanningAct> parsePublishedActs(std::string_view body) {
+    std::vector<PlanningAct> acts;
+    const Json answer = Json::parse(body.begin(), body.end(), nullptr, false);
+    if (!answer.is_object()) return acts;
+    const auto list = answer.find("publishedActs");
+    if (list == answer.end() || !list->is_array()) return acts;
+    for (const Json& element : *list) {
+        if (!element.is_object()) continue;
+        PlanningAct act;
+        act.publishedActId = actIdText(element);
+        act.title = textMember(element, "title");
+        act.planType = textMember(element, "planType");
+        act.spatialPlanningActStatus = textMember(element, "spatialPlanningActStatus");
+        act.publishDate = textMember(element, "publishDate");
+        act.tercCode = textMember(element, "tercCode");
+        acts.push_back(std::move(act));
+    }
+    return acts;
+}
+
+std::vector<PlanningAct> queryActs(WfsClient& client, const std::string& municipalityCode) {
+    const std::string url = serviceEndpoints().planningQuery();
+    const std::string body = buildActQuery("", municipalityCode);
+    for (int attempt = 0; attempt < kRegisterAttempts; ++attempt) {
+        if (attempt > 0) waitBeforeAttempt(attempt);
+        const HttpResponse response = client.postJson(url, body);
+        if (isSuccess(response.status) && response.body.size() >= 15 && contains(response.body, "\"publishedActs\""))
+            return parsePublishedActs(response.body);
+    }
+    return {};
+}
+
+std::optional<PlanningAct> selectAct(const std::vector<PlanningAct>& acts, const std::string& planType) {
+    // Status fragments in order of preference: in force, being adopted, being drafted; then any.
+    static const char* const kPreferred[] = {"wi", "przyjmowani", "opracowaniu", ""};
+    for (const char* fragment : kPreferred) {
+        const PlanningAct* best = nullptr;
+        for (const PlanningAct& act : acts) {
+            if (!planType.empty() && act.planType != planType) continue;
+            if (!contains(act.spatialPlanningActStatus, fragment)) continue;
+            if (best == nullptr || act.publishDate > best->publishDate) best = &act;
+        }
+        if (best != nullptr) return *best;
+    }
+    return std::nullopt;
+}
+
+std::vector<GisFeature> downloadActFeatures(WfsClient& client, const std::string& actId, DataType type) {
+    return downloadAct(client, actId, type).features;
+}
+
+bool planZoneInFrame(const GisFeature& feature, const Bbox& frame) {
+    if (feature.hasAnchor && frame.contains(EN{feature.anchor.x, feature.anchor.y})) return true;
+    for (const GisPolygon& polygon : feature.polygons)
+        for (const GisPoint& p : polygon.outer)
+            if (frame.contains(EN{p.x, p.y})) return true;
+    return false;
+}
+
+std::string chooseLocalPlanLayers(std::string_view capabilities) {
+    std::string all, drawing, content;
+    const auto append = [](std::string& list, const std::string& name) {
+        if (!list.empty()) list += ',';
+        list += name;
+    };
+    for (const std::string& name : filterLayerNames(capabilities)) {
+        // Names are matched in lower case but requested as written: some servers compare them exactly.
+        const std::string lower = lowerName(name);
+        append(all, name);
+        if (contains(lower, "rysun")) append(drawing, name);
+        bool outline = false;
+        for (const char* word : {"granic", "zasieg", "obrys", "zbior", "aktplanowania"})
+            if (contains(lower, word)) outline = true;
+        if (!outline) append(content, name);
+    }
+    if (!drawing.empty()) return drawing;
+    if (!content.empty()) return content;
+    return all;
+}
+
+void fetchGeneralPlan(FetchContext& ctx, const std::string& code) {
+    const std::optional<PlanningAct> act = selectAct(queryActs(ctx.client, code), kGeneralPlanType);
+    if (!act) {
+        ctx.addWarning("Brak POG dla gminy " + code + " (Plan Ogolny jeszcze nieuchwalony w Rejestrze Urbanistycznym).");
+        return;
+    }
+    ActDownload download = downloadAct(ctx.client, act->publishedActId, DataType::pog);
+    if (!download.answered) {
+        // Saying that no zone lies in the frame would be wrong when the act itself never arrived.
+        ctx.addWarning("POG gminy " + code + ": Rejestr Urbanistyczny nie wydal aktu - strefy pominiete.");
+        return;
+    }
+    std::size_t kept = 0;
+    for (GisFeature& feature : download.features) {
+        if (!planZoneInFrame(feature, ctx.frame)) continue;
+        ctx.result.features.push_back(std::move(feature));
+        ++kept;
+    }
+    if (kept == 0) ctx.addWarning("POG gminy " + code + ": akt jest, ale zadna strefa nie wpada w kadr.");
+}
+
+void fetchLocalPlans(FetchContext& ctx, const std::string& code) {
+    const std::string failed = "MPZP gminy " + code + ": usluga WMS nie odpowiada albo nie ma rysunku planu.";
+    const ServiceUrls services = findMunicipalPlanning(code);
+    if (services.wmsUrl.empty()) {
+        ctx.addWarning("Brak MPZP dla gminy " + code + ": brak uslugi WMS w EZiU.");
+        // The national integration service carries the drawings of many municipalities without their own.
+        const int tiles = fetchRaster(ctx, serviceEndpoints().localPlansCoverageWms(), kNationalPlanDrawingLayer,
+                                      ctx.metresPerPixel(), DataType::mpzp, ctx.fetchEpsg);
+        if (tiles > 0) ctx.addWarning("MPZP z krajowej integracji (KIMPZP) jako rastr.");
+        return;
+    }
+    const HttpResponse capabilities = getCapabilities(ctx.client, services.wmsUrl, "WMS");
+    const std::string layers = capabilities.status == 200 ? chooseLocalPlanLayers(capabilities.body) : std::string();
+    if (!layers.empty()) {
+        const int epsg = chooseRasterEpsg(ctx.fetchEpsg, capabilities.body);
+        if (fetchRaster(ctx, services.wmsUrl, layers, ctx.metresPerPixel(), DataType::mpzp, epsg) > 0) {
+            ctx.addWarning("MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla " + code + ".");
+            return;
+        }
+    }
+    ctx.addWarning(failed);
+}
