@@ -100,9 +100,10 @@ std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::stri
     // A box that is not finite would never end the grid walk.
     if (!std::isfinite(minX) || !std::isfinite(minY) || !std::isfinite(maxX) || !std::isfinite(maxY)) return result;
     const double step = tileSizeMetres;
-    const int columns = static_cast<int>(std::ceil((maxX - minX) / step));
-    const int rows = static_cast<int>(std::ceil((maxY - minY) / step));
-    const int total = std::max(columns, 1) * std::max(rows, 1);
+    // Counted in doubles so that an absurd box cannot overflow the tile count.
+    const double columns = std::max(std::ceil((maxX - minX) / step), 1.0);
+    const double rows = std::max(std::ceil((maxY - minY) / step), 1.0);
+    const int total = static_cast<int>(std::min(columns * rows, 2147483647.0));
     if (!(maxX > minX)) return result;
     int done = 0;
     for (double x = minX; x < maxX; x += step) {
