@@ -1,7 +1,7 @@
 #include "formats/ArithmeticDecoder.h"
 
 void ArithmeticDecoder::init(const std::uint8_t* data, std::size_t size) {
-    cur_ = data;
+    begin_ = cur_ = data;
     end_ = data + size;
     overrun_ = 0;
     damaged_ = false;

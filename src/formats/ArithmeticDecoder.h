@@ -93,6 +93,8 @@ public:
         return (high << 16) | low;
     }
 
+    // Bytes taken from the range so far (a finished code takes exactly what its encoder wrote).
+    std::size_t consumed() const { return static_cast<std::size_t>(cur_ - begin_); }
     // Bytes asked for beyond the end of the range so far.
     std::size_t overrun() const { return overrun_; }
     // True when the stream could not have come from a valid encoder.
@@ -110,6 +112,7 @@ private:
         } while ((length_ <<= 8) < kMinLength);
     }
 
+    const std::uint8_t* begin_ = nullptr;
     const std::uint8_t* cur_ = nullptr;
     const std::uint8_t* end_ = nullptr;
     std::uint32_t value_ = 0;

@@ -57,6 +57,9 @@ public:
     }
     LasStatus decode(char* out, std::uint32_t count) { return layered_ ? layered_->decode(out, count) : pointwise_->decode(out, count); }
     std::uint64_t done() const { return layered_ ? layered_->pointsDone() : pointwise_->pointsDone(); }
+    std::size_t bytesUsed() const { return layered_ ? layered_->bytesUsed() : pointwise_->bytesUsed(); }
+    // Point count the chunk states itself (layered chunks only; 0 when unknown).
+    std::uint64_t statedCount() const { return layered_ ? layered_->chunkPointCount() : 0; }
 
 private:
     std::unique_ptr<LazLayeredCodec> layered_;
@@ -99,6 +102,11 @@ struct LasReader::Impl {
     std::unique_ptr<ChunkDecoder> decoder;
     std::uint64_t chunkLeft = 0;
     std::size_t currentChunk = 0;
+    // Without a usable chunk table the chunks are found one after another, each starting where
+    // the previous one's code ended: a cut download still yields its complete chunks.
+    bool walking = false;
+    std::uint64_t walkOffset = 0;
+    std::uint64_t walkRemaining = 0;
 
     // Decoding ahead on worker threads; chunks are handed out strictly in file order.
     std::vector<std::thread> workers;
@@ -145,6 +153,7 @@ struct LasReader::Impl {
     LasStatus openData();
     LasStatus readLazDescription();
     LasStatus readChunkTable();
+    bool startWalkedChunk();
     std::uint64_t read(char* out, std::uint64_t maxCount);
     std::uint64_t readCompressedSequential(char* out, std::uint64_t maxCount);
     std::uint64_t readCompressedThreaded(char* out, std::uint64_t maxCount);
@@ -163,10 +172,17 @@ LasStatus LasReader::Impl::openData() {
     st = readLazDescription();
     if (!st) return st;
     st = readChunkTable();
-    if (!st) return st;
+    if (!st) {
+        if (vlr.compressor < 2 || header.pointCount == 0 || header.offsetToPointData + 8 > size)
+            return fail(st.message, st.where);
+        chunks.clear();
+        walking = true;
+        walkOffset = header.offsetToPointData + 8;
+        walkRemaining = header.pointCount;
+    }
     decoder = std::make_unique<ChunkDecoder>(vlr, header.pointFormat >= 6);
     isOpen = true;
-    if (options.threads > 1 && chunks.size() > 1) {
+    if (options.threads > 1 && chunks.size() > 1 && !walking) {
         std::uint64_t largest = 0;
         for (const auto& c : chunks) largest = std::max(largest, c.count);
         if (largest <= kMaxThreadedChunkPoints) startWorkers();
@@ -205,28 +221,28 @@ LasStatus LasReader::Impl::readChunkTable() {
         // One stream for all points, without a chunk table.
         const std::uint64_t bytes = size - pointData;
         if (header.pointCount > bytes * limit + 1)
-            return fail("Uszkodzony plik LAZ: liczba punktow nie pasuje do rozmiaru pliku", "naglowek");
+            return LasStatus::failure("Uszkodzony plik LAZ: liczba punktow nie pasuje do rozmiaru pliku", "naglowek");
         if (header.pointCount > 0) chunks.push_back({pointData, bytes, header.pointCount});
         return status;
     }
     if (header.pointCount == 0) return status;
-    if (pointData + 8 > size) return fail("Uszkodzony plik LAZ: brak danych punktow", "tablica chunkow");
+    if (pointData + 8 > size) return LasStatus::failure("Uszkodzony plik LAZ: brak danych punktow", "tablica chunkow");
     const std::uint64_t firstChunk = pointData + 8;
     std::int64_t tableOffset = readLe<std::int64_t>(data + pointData);
     if (tableOffset == -1 || tableOffset == 0) {
         // Written by a streaming writer: the real offset is the file's last eight bytes.
-        if (size < firstChunk + 8) return fail("Uszkodzony plik LAZ: brak tablicy chunkow", "tablica chunkow");
+        if (size < firstChunk + 8) return LasStatus::failure("Uszkodzony plik LAZ: brak tablicy chunkow", "tablica chunkow");
         tableOffset = readLe<std::int64_t>(data + size - 8);
     }
     if (tableOffset < static_cast<std::int64_t>(firstChunk) || static_cast<std::uint64_t>(tableOffset) + 8 > size)
-        return fail("Uszkodzony plik LAZ: tablica chunkow poza plikiem (plik urwany?)", "tablica chunkow");
+        return LasStatus::failure("Uszkodzony plik LAZ: tablica chunkow poza plikiem (plik urwany?)", "tablica chunkow");
     const auto table = static_cast<std::uint64_t>(tableOffset);
     const std::uint32_t version = readLe<std::uint32_t>(data + table);
     const std::uint32_t count = readLe<std::uint32_t>(data + table + 4);
-    if (version != 0) return fail(cformat("Uszkodzony plik LAZ: wersja tablicy chunkow %u", version), "tablica chunkow");
+    if (version != 0) return LasStatus::failure(cformat("Uszkodzony plik LAZ: wersja tablicy chunkow %u", version), "tablica chunkow");
     const std::uint64_t dataBytes = table - firstChunk;
     if (count == 0 || count > dataBytes / header.pointRecordLength + 1)
-        return fail(cformat("Uszkodzony plik LAZ: niewiarygodna liczba chunkow %u", count), "tablica chunkow");
+        return LasStatus::failure(cformat("Uszkodzony plik LAZ: niewiarygodna liczba chunkow %u", count), "tablica chunkow");
 
     const bool variable = vlr.chunkSize == LazVlr::kVariableChunkSize;
     ArithmeticDecoder dec;
@@ -245,11 +261,11 @@ LasStatus LasReader::Impl::readChunkTable() {
         }
         prevBytes = static_cast<std::uint32_t>(ic.decompress(dec, static_cast<std::int32_t>(prevBytes), 1));
         if (dec.overrun() > 16 || dec.damaged())
-            return fail("Uszkodzony plik LAZ: tablica chunkow urwana", "tablica chunkow");
+            return LasStatus::failure("Uszkodzony plik LAZ: tablica chunkow urwana", "tablica chunkow");
         if (offset + prevBytes > table)
-            return fail("Uszkodzony plik LAZ: chunk wychodzi poza dane punktow", chunkWhere(i, offset));
+            return LasStatus::failure("Uszkodzony plik LAZ: chunk wychodzi poza dane punktow", chunkWhere(i, offset));
         if (points > static_cast<std::uint64_t>(prevBytes) * limit + 1)
-            return fail("Uszkodzony plik LAZ: niewiarygodna liczba punktow w chunku", chunkWhere(i, offset));
+            return LasStatus::failure("Uszkodzony plik LAZ: niewiarygodna liczba punktow w chunku", chunkWhere(i, offset));
         points = std::min(points, remaining);
         if (points > 0) chunks.push_back({offset, prevBytes, points});
         remaining -= points;
@@ -326,13 +342,17 @@ std::uint64_t LasReader::Impl::readCompressedSequential(char* out, std::uint64_t
     std::uint64_t total = 0;
     while (total < maxCount) {
         if (chunkLeft == 0) {
-            if (nextChunk >= chunks.size()) {
-                fail("Uszkodzony plik LAZ: mniej punktow niz podaje naglowek", "tablica chunkow");
-                break;
+            if (walking) {
+                if (!startWalkedChunk()) break;
+            } else {
+                if (nextChunk >= chunks.size()) {
+                    fail("Uszkodzony plik LAZ: mniej punktow niz podaje naglowek", "tablica chunkow");
+                    break;
+                }
+                currentChunk = nextChunk++;
+                decoder->begin(data + chunks[currentChunk].offset, static_cast<std::size_t>(chunks[currentChunk].bytes));
+                chunkLeft = chunks[currentChunk].count;
             }
-            currentChunk = nextChunk++;
-            decoder->begin(data + chunks[currentChunk].offset, static_cast<std::size_t>(chunks[currentChunk].bytes));
-            chunkLeft = chunks[currentChunk].count;
         }
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>({maxCount - total, chunkLeft, kBatch}));
         const std::uint64_t before = decoder->done();
@@ -348,8 +368,33 @@ std::uint64_t LasReader::Impl::readCompressedSequential(char* out, std::uint64_t
         total += n;
         pointsRead += n;
         chunkLeft -= n;
+        if (walking && chunkLeft == 0) walkOffset += decoder->bytesUsed();
     }
     return total;
+}
+
+bool LasReader::Impl::startWalkedChunk() {
+    const std::size_t index = chunks.size();
+    if (walkOffset >= size) {
+        fail("Uszkodzony plik LAZ: plik urwany, brak dalszych punktow", chunkWhere(index, walkOffset));
+        return false;
+    }
+    Chunk c{walkOffset, size - walkOffset, 0};
+    decoder->begin(data + c.offset, static_cast<std::size_t>(c.bytes));
+    std::uint64_t count = vlr.chunkSize;
+    if (vlr.chunkSize == LazVlr::kVariableChunkSize) count = decoder->statedCount();
+    if (vlr.compressor == 1) count = walkRemaining;
+    count = std::min(count, walkRemaining);
+    if (count == 0 || count > c.bytes * kMaxPointsPerByte + 1) {
+        fail("Uszkodzony plik LAZ: nie mozna odnalezc kolejnego chunku", chunkWhere(index, walkOffset));
+        return false;
+    }
+    c.count = count;
+    chunks.push_back(c);
+    currentChunk = index;
+    chunkLeft = count;
+    walkRemaining -= count;
+    return true;
 }
 
 std::uint64_t LasReader::Impl::readCompressedThreaded(char* out, std::uint64_t maxCount) {

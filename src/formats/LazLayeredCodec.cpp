@@ -14,7 +14,9 @@
 
 namespace {
 
-constexpr std::size_t kOverrunTolerance = 16;
+// A complete chunk never makes the decoder read past its bytes (encoders pad their code), so any
+// overrun means a cut or damaged chunk, and the point just decoded is not handed out.
+constexpr std::size_t kOverrunTolerance = 0;
 
 template <typename T>
 T get(const std::uint8_t* p) {
@@ -462,6 +464,23 @@ LazLayeredCodec::~LazLayeredCodec() = default;
 
 std::uint64_t LazLayeredCodec::pointsDone() const { return state_->done; }
 
+std::size_t LazLayeredCodec::bytesUsed() const {
+    const State& s = *state_;
+    std::size_t layerTotal = kPointLayers;
+    for (std::size_t i = 1; i < items_.size(); ++i) layerTotal += ExtraItemCoder::layerCount(items_[i]);
+    std::size_t pos = recordLength_ + 4;
+    if (s.size < pos + 4 * layerTotal) return 0;
+    std::uint64_t total = pos + 4 * layerTotal;
+    for (std::size_t i = 0; i < layerTotal; ++i) total += get<std::uint32_t>(s.data + pos + 4 * i);
+    return total <= s.size ? static_cast<std::size_t>(total) : 0;
+}
+
+std::uint64_t LazLayeredCodec::chunkPointCount() const {
+    const State& s = *state_;
+    if (s.size < recordLength_ + 4u) return 0;
+    return get<std::uint32_t>(s.data + recordLength_);
+}
+
 void LazLayeredCodec::beginChunk(const std::uint8_t* data, std::size_t size) {
     state_->data = data;
     state_->size = size;
@@ -490,12 +509,10 @@ LasStatus LazLayeredCodec::decode(char* out, std::uint32_t count) {
         for (std::size_t e = 0; e < s.extras.size(); ++e)
             s.extras[e]->decode(s.dec.data() + s.extraLayer[e], s.used.get() + s.extraLayer[e],
                                 s.point->context(), dst + s.extraOffset[e]);
-        if ((s.done & 63) == 0 || i + 1 == count) {
-            for (const auto& d : s.dec) {
-                if (d.overrun() > kOverrunTolerance || d.damaged())
-                    return LasStatus::failure("Uszkodzony plik LAZ: dane warstwy skonczyly sie przed koncem punktow",
-                                              cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
-            }
+        for (const auto& d : s.dec) {
+            if (d.overrun() > kOverrunTolerance || d.damaged())
+                return LasStatus::failure("Uszkodzony plik LAZ: dane warstwy skonczyly sie przed koncem punktow",
+                                          cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
         }
         ++s.done;
     }

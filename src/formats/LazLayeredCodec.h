@@ -22,6 +22,11 @@ public:
     LasStatus decode(char* out, std::uint32_t count);
     // Records of the current chunk decoded successfully so far.
     std::uint64_t pointsDone() const;
+    // Bytes the current chunk occupies, known once its points are decoded (0 when unknown); lets
+    // a reader find the next chunk when the chunk table is missing.
+    std::size_t bytesUsed() const;
+    // The point count stored at the start of the current chunk (0 when the chunk is too short).
+    std::uint64_t chunkPointCount() const;
     // Appends the coded chunk of `count` records to out.
     void encodeChunk(const char* records, std::uint32_t count, std::string& out) const;
 

@@ -1,5 +1,6 @@
 #include "formats/LazPointwiseCodec.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -14,8 +15,9 @@
 
 namespace {
 
-// A damaged chunk may make the decoder read past its bytes; a little is normal read-ahead.
-constexpr std::size_t kOverrunTolerance = 16;
+// A complete chunk never makes the decoder read past its bytes (encoders pad their code), so any
+// overrun means a cut or damaged chunk, and the point just decoded is not handed out.
+constexpr std::size_t kOverrunTolerance = 0;
 
 template <typename T>
 T get(const std::uint8_t* p) {
@@ -274,6 +276,11 @@ LazPointwiseCodec::LazPointwiseCodec(std::vector<LazItem> items) : items_(std::m
 LazPointwiseCodec::~LazPointwiseCodec() = default;
 
 std::uint64_t LazPointwiseCodec::pointsDone() const { return state_->done; }
+
+std::size_t LazPointwiseCodec::bytesUsed() const {
+    if (state_->done == 0) return 0;
+    return std::min(state_->size, recordLength_ + state_->dec.consumed());
+}
 
 void LazPointwiseCodec::beginChunk(const std::uint8_t* data, std::size_t size) {
     state_->data = data;

@@ -2,6 +2,7 @@
 // Meant to run under the sanitizer build as well.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "LasTestSupport.h"
@@ -73,6 +74,40 @@ TEST(LasDamage, CutFilesReportWhereTheyEndAndKeepTheGoodPoints) {
     EXPECT_TRUE(open.ok);
     EXPECT_FALSE(read.ok);
     EXPECT_NE(read.message.find("urwany"), std::string::npos);
+}
+
+// A download cut short loses its chunk table; the chunks before the cut are still found one after
+// another and handed out, and reading ends with an error at the cut.
+TEST(LasDamage, CutLazStillYieldsItsCompleteChunks) {
+    for (const auto& [format, length] : {std::pair<int, int>{3, 34}, std::pair<int, int>{7, 36}}) {
+        SCOPED_TRACE("format " + std::to_string(format));
+        testsupport::TempDir dir;
+        const auto records = lifelikeRecords(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 3000, 8);
+        LazWriter w;
+        ASSERT_TRUE(w.open(dir / "w.laz", headerFor(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length)),
+                           LazWriteOptions{700}));
+        ASSERT_TRUE(w.writePoints(records.data(), 3000));
+        ASSERT_TRUE(w.close());
+        const std::string whole = testsupport::readFile(dir / "w.laz");
+
+        LasStatus open, read;
+        LasReader reader;
+        ASSERT_TRUE(reader.openBytes(whole.substr(0, whole.size() * 6 / 10)));
+        std::vector<char> got(records.size());
+        const std::uint64_t n = reader.readPoints(got.data(), 3000);
+        EXPECT_GE(n, 1400u);  // at least the two chunks wholly before the cut
+        EXPECT_LT(n, 3000u);
+        EXPECT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n * length), records.begin()));
+        EXPECT_FALSE(reader.status().ok);
+        EXPECT_NE(reader.status().where.find("chunk"), std::string::npos) << reader.status().where;
+
+        // A complete file whose chunk table offset was damaged reads whole.
+        std::string damaged = whole;
+        const std::int64_t wrong = 12345678;
+        std::memcpy(damaged.data() + reader.header().offsetToPointData, &wrong, 8);
+        EXPECT_EQ(drain(damaged, open, read), 3000u);
+        EXPECT_TRUE(open.ok && read.ok) << open.message << read.message;
+    }
 }
 
 TEST(LasDamage, FlippedBytesNeverCrashOrOverrun) {
