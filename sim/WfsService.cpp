@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <stdexcept>
 #include <vector>
 
@@ -196,7 +197,7 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
         const auto parts = splitComma(request.param("bbox"));
         double v[4];
         bool numbersOk = parts.size() == 4 || parts.size() == 5;
-        for (int i = 0; numbersOk && i < 4; ++i) numbersOk = parseDouble(parts[i], v[i]);
+        for (int i = 0; numbersOk && i < 4; ++i) numbersOk = parseDouble(parts[i], v[i]) && std::isfinite(v[i]);
         const std::string systemText = parts.size() == 5 ? parts[4] : request.param("srsname");
         const int boxCode = systemText.empty() ? 2180 : epsgOfSystemText(systemText);
         if (!numbersOk || !isSupportedSystem(boxCode)) {
@@ -245,7 +246,7 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
     for (std::size_t i = static_cast<std::size_t>(std::min<long long>(start, static_cast<long long>(matched.size())));
          !hitsOnly && i < matched.size() && (count < 0 || returned < count); ++i) {
         const SimFeature& f = *matched[i];
-        std::string feature = "<" + typeName + (wfs110 ? " gml:id=\"" : " gml:id=\"") + xmlEscape(f.id) + "\">";
+        std::string feature = "<" + typeName + " gml:id=\"" + xmlEscape(f.id) + "\">";
         feature += "<" + prefix + ":geom>" + geometryXml(f, outCode, !wfs110, f.id) + "</" + prefix + ":geom>";
         for (const auto& [key, value] : f.props)
             feature += "<" + prefix + ":" + key + ">" + xmlEscape(value) + "</" + prefix + ":" + key + ">";

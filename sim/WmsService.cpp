@@ -125,7 +125,7 @@ void WmsService::getMap(const SimRequest& request, SimResponse& response) const 
     const auto parts = splitList(request.param("bbox"));
     double v[4];
     bool ok = parts.size() == 4;
-    for (int i = 0; ok && i < 4; ++i) ok = parseDouble(parts[i], v[i]);
+    for (int i = 0; ok && i < 4; ++i) ok = parseDouble(parts[i], v[i]) && std::isfinite(v[i]);
     if (v130 && ok) {
         // WMS 1.3.0 follows the system's own axis order: northing first for the Polish grids.
         std::swap(v[0], v[1]);

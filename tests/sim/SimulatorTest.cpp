@@ -140,6 +140,9 @@ TEST_F(Simulator, WmsRendersPngAndJpegOrAnswersAnException) {
     EXPECT_NE(unknown.body.find("<ServiceExceptionReport"), std::string::npos);
     HttpResponse huge = client.get(WfsClient::buildWmsUrl(base, "dzialki", 0, 0, 1, 1, 100000, 512, 2180));
     EXPECT_NE(huge.body.find("InvalidDimensionValue"), std::string::npos);
+    HttpResponse endless = client.get(base + "?service=WMS&version=1.1.1&request=GetMap&layers=dzialki&format=image%2Fpng"
+                                             "&SRS=EPSG%3A2180&WIDTH=64&HEIGHT=64&BBOX=-inf,0,inf,1");
+    EXPECT_NE(endless.body.find("<ServiceExceptionReport"), std::string::npos);
     const std::string caps = client.get(base + "?service=WMS&request=GetCapabilities").body;
     EXPECT_NE(caps.find("<Name>dzialki</Name>"), std::string::npos);
     EXPECT_NE(caps.find("EPSG:2177"), std::string::npos);
