@@ -30,8 +30,8 @@ constexpr std::size_t kVlrHeaderSize = 54;
 constexpr std::uint64_t kMaxPointsPerByte = 4096;
 // Records decoded per call into a codec; a failure loses at most the rest of one batch.
 constexpr std::uint32_t kBatch = 4096;
-// Chunks larger than this are decoded piece by piece on the calling thread.
-constexpr std::uint64_t kMaxThreadedChunkPoints = 1u << 20;
+// Chunks whose records take more memory than this are decoded piece by piece on the calling thread.
+constexpr std::uint64_t kMaxThreadedChunkBytes = 64u << 20;
 
 template <typename T>
 T readLe(const std::uint8_t* p) {
@@ -185,7 +185,7 @@ LasStatus LasReader::Impl::openData() {
     if (options.threads > 1 && chunks.size() > 1 && !walking) {
         std::uint64_t largest = 0;
         for (const auto& c : chunks) largest = std::max(largest, c.count);
-        if (largest <= kMaxThreadedChunkPoints) startWorkers();
+        if (largest * header.pointRecordLength <= kMaxThreadedChunkBytes) startWorkers();
     }
     return status;
 }

@@ -25,6 +25,8 @@ std::uint16_t coreSize(std::uint8_t format) {
     return format <= 10 ? kSizes[format] : 0;
 }
 
+constexpr std::uint16_t kMaxExtraBytes = 1024;
+
 LasStatus bad(const std::string& why) {
     return LasStatus::failure("Nieobslugiwany lub uszkodzony opis kompresji LAZ: " + why, "VLR laszip");
 }
@@ -73,7 +75,8 @@ LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t p
         it.version = readLe<std::uint16_t>(data + 38 + 6 * i);
         std::uint16_t expected = 0;
         if (!expectedSize(it.type, expected)) return bad(cformat("typ pola %u", static_cast<unsigned>(it.type)));
-        if ((expected != 0 && it.size != expected) || it.size == 0)
+        // Each extra byte gets its own models in every chunk; real files carry a few dozen at most.
+        if ((expected != 0 && it.size != expected) || it.size == 0 || it.size > kMaxExtraBytes)
             return bad(cformat("rozmiar pola typu %u: %u", static_cast<unsigned>(it.type), static_cast<unsigned>(it.size)));
         total += it.size;
         v.items.push_back(it);
@@ -146,7 +149,7 @@ bool lazVlrForFormat(std::uint8_t pointFormat, std::uint16_t recordLength, std::
     LazVlr v;
     v.chunkSize = chunkSize;
     const std::uint16_t core = coreSize(pointFormat);
-    if (core == 0 || recordLength < core) return false;
+    if (core == 0 || recordLength < core || recordLength - core > kMaxExtraBytes) return false;
     switch (pointFormat) {
         case 0: v.items = {{LazItem::Point10, 20, 2}}; break;
         case 1: v.items = {{LazItem::Point10, 20, 2}, {LazItem::GpsTime11, 8, 2}}; break;
