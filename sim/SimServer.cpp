@@ -3,7 +3,7 @@
 #include <httplib.h>
 
 #include <chrono>
-#include <thread>
+#include <functional>
 
 #include "WfsService.h"
 #include "WmsService.h"
@@ -33,7 +33,8 @@ bool unwrapRoutedTarget(const std::string& target, SimRequest& out) {
     return true;
 }
 
-void sendAnswer(const SimResponse& answer, long long truncateAfter, int trickleMs, httplib::Response& res) {
+void sendAnswer(const SimResponse& answer, long long truncateAfter, int trickleMs, const std::function<void(int)>& pause,
+                httplib::Response& res) {
     res.status = answer.status;
     for (const auto& [key, value] : answer.headers) res.set_header(key, value);
     const long long length = answer.generator ? answer.generatedLength : static_cast<long long>(answer.body.size());
@@ -65,12 +66,11 @@ void sendAnswer(const SimResponse& answer, long long truncateAfter, int trickleM
     const long long limit = truncateAfter < 0 ? length : std::min(truncateAfter, length);
     const long long piece = trickleMs > 0 ? 1024 : 65536;
     res.set_content_provider(static_cast<std::size_t>(length), answer.contentType,
-                             [body, generator, limit, piece, trickleMs](std::size_t offset, std::size_t size,
-                                                                        httplib::DataSink& sink) {
+                             [body, generator, limit, piece, trickleMs, pause](std::size_t offset, std::size_t size,
+                                                                               httplib::DataSink& sink) {
                                  const long long at = static_cast<long long>(offset);
                                  if (at >= limit) return false;  // closes the connection mid-body
-                                 if (trickleMs > 0 && at > 0)
-                                     std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
+                                 if (trickleMs > 0 && at > 0) pause(trickleMs);
                                  const std::size_t n = static_cast<std::size_t>(
                                      std::min<long long>({static_cast<long long>(size), limit - at, piece}));
                                  if (generator) {
@@ -202,7 +202,8 @@ void SimServer::installRoutes() {
             answer.body = "Brak danych symulatora dla " + request.host + request.path;
         }
         log_.setStatus(index, answer.status);
-        sendAnswer(answer, fault ? fault->truncateAfter : -1, fault ? fault->trickleMs : 0, res);
+        sendAnswer(answer, fault ? fault->truncateAfter : -1, fault ? fault->trickleMs : 0,
+                   [this](int ms) { pause(ms); }, res);
     };
     const char* any = R"(/.*)";
     s.Get(any, routed);

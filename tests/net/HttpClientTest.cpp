@@ -139,6 +139,26 @@ TEST_F(HttpClient, ReceiveTimeOutIsPerWaitNotForTheWholeTransfer) {
     EXPECT_EQ(r.body.size(), 6u * 1024);
 }
 
+TEST_F(HttpClient, ABodyThatStallsIsCutAndSaysSo) {
+    sim.scenario().addText("*", "*", std::string(6 * 1024, 'd'), "application/octet-stream");
+    Fault stall;
+    stall.trickleMs = 20000;  // the first 1 KB, then silence
+    sim.faults().add(stall);
+    const auto t0 = Clock::now();
+    const HttpResponse r = client.getWithTimeout("https://stall.pl/x", 300);
+    EXPECT_LT(msSince(t0), 1500);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.error, "Pobieranie przerwane (1,0 KB z 6,0 KB).");
+    long long seen = 0;
+    const HttpStreamResult d = performDownload("https://stall.pl/y", 2000, 300, "t", [&](const char*, std::size_t n, long long) {
+        seen += static_cast<long long>(n);
+        return true;
+    });
+    EXPECT_FALSE(d.ok);
+    EXPECT_EQ(d.error, "Pobieranie przerwane (1,0 KB z 6,0 KB).");
+    EXPECT_EQ(seen, 1024);
+}
+
 TEST_F(HttpClient, TruncatedAnswersAreNeverWhole) {
     sim.scenario().addText("*", "/cut", std::string(1000, 'x'), "application/octet-stream");
     sim.faults().add({"a.pl", "/cut", {}, 600});
