@@ -483,8 +483,22 @@ HostError ModelHost::undoableCommand(const std::string& name, const UndoableBody
         rollBack();
         return result;
     }
+    if (undoSnapshots_.size() == 1) {
+        // Bounded: every remembered step is a whole copy of the model.
+        constexpr std::size_t kUndoDepth = 4;
+        undoHistory_.push_back(std::move(undoSnapshots_.back()));
+        if (undoHistory_.size() > kUndoDepth) undoHistory_.pop_front();
+    }
     undoSnapshots_.pop_back();
     committedCommands_.push_back(name);
+    return kHostOk;
+}
+
+HostError ModelHost::undoLastCommand() {
+    if (!onOwnerThread() || inUndoableCommand() || undoHistory_.empty()) return kHostGeneralError;
+    state_ = std::move(undoHistory_.back());
+    undoHistory_.pop_back();
+    rebuildIndex();
     return kHostOk;
 }
 
@@ -503,6 +517,7 @@ ProjectFileStatus ModelHost::loadProject(const std::filesystem::path& path) {
     if (!status.ok) return status;
     state_ = std::move(loaded);
     bodies_.clear();
+    undoHistory_.clear();
     rebuildIndex();
     return status;
 }

@@ -150,6 +150,9 @@ public:
     // ---- Undoable commands ----
     // Names of the commands that completed (kept for tests and the report).
     const std::vector<std::string>& committedCommands() const { return committedCommands_; }
+    // Undoes the last completed outermost command, as the user's Undo does; kHostGeneralError when
+    // there is nothing to undo (a few commands are remembered; loading a project forgets them).
+    HostError undoLastCommand();
 
 private:
     bool onOwnerThread();
@@ -175,6 +178,7 @@ private:
     std::map<HostOp, std::vector<FaultRule>> faults_;
     std::map<HostOp, int> callCounts_;
     std::vector<std::string> committedCommands_;
+    std::deque<ModelState> undoHistory_;                 // state before each recent outermost command
     std::uint64_t idState_;
     std::thread::id owner_;
     std::atomic<int> offThreadCalls_{0};

@@ -1,0 +1,105 @@
+// A model host with a drawing in which every polyline and text appears twice.
+#pragma once
+#include <gtest/gtest.h>
+
+#include "host/ModelHost.h"
+
+namespace cleanuptest {
+
+inline std::int32_t addLayer(ModelHost& h, const std::string& name) {
+    Attribute layer;
+    layer.kind = kAttrLayer;
+    layer.name = name;
+    EXPECT_EQ(h.createAttribute(layer), kHostOk);
+    return layer.index;
+}
+
+inline ElementId addPolyline(ModelHost& h, std::int32_t layer, std::vector<HostPoint2> pts,
+                             std::vector<PolylineArc> arcs = {}) {
+    PolylineElement p;
+    EXPECT_EQ(h.defaultPolyline(p), kHostOk);
+    p.layer = layer;
+    p.points = std::move(pts);
+    p.arcs = std::move(arcs);
+    ElementId id;
+    EXPECT_EQ(h.createPolyline(p, id), kHostOk);
+    return id;
+}
+
+inline ElementId addText(ModelHost& h, std::int32_t layer, HostPoint2 at, const std::string& content,
+                         double size = 1.5) {
+    TextElement t;
+    EXPECT_EQ(h.defaultText(t), kHostOk);
+    t.layer = layer;
+    t.position = at;
+    t.content = content;
+    t.size = size;
+    ElementId id;
+    EXPECT_EQ(h.createText(t, id), kHostOk);
+    return id;
+}
+
+inline ElementId addFill(ModelHost& h, std::int32_t layer, double x) {
+    FillElement f;
+    EXPECT_EQ(h.defaultFill(f), kHostOk);
+    f.layer = layer;
+    f.contours = {{{x, 0}, {x + 4, 0}, {x + 4, 3}, {x, 3}, {x, 0}}};
+    ElementId id;
+    EXPECT_EQ(h.createFill(f, id), kHostOk);
+    return id;
+}
+
+// A 1 x 1 pixel PNG.
+inline std::vector<std::uint8_t> tinyPng() {
+    return {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52,
+            0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4,
+            0x89, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8, 0xCF, 0xC0, 0xF0,
+            0x1F, 0x00, 0x05, 0x00, 0x01, 0xFF, 0x89, 0x99, 0x3D, 0x1D, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45,
+            0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+}
+
+inline ElementId addPicture(ModelHost& h, std::int32_t layer, double x) {
+    PictureElement p;
+    EXPECT_EQ(h.defaultPicture(p), kHostOk);
+    p.layer = layer;
+    p.boxMin = {x, 10};
+    p.boxMax = {x + 8, 16};
+    p.bytes = tinyPng();
+    ElementId id;
+    EXPECT_EQ(h.createPicture(p, id), kHostOk);
+    return id;
+}
+
+// Counts of each kind in the model.
+inline std::size_t countOf(const ModelHost& h, std::int32_t type) {
+    std::size_t n = 0;
+    for (const auto& el : h.state().elements) n += el.header.type == type ? 1 : 0;
+    return n;
+}
+
+// Two copies of everything: 3 polylines (one with an arc, one a ring drawn twice from different
+// vertices), 2 texts, a fill and a picture.
+struct DoubledDrawing {
+    std::int32_t layer = 0;
+    std::vector<ElementId> firsts;   // the copies met first: these must survive
+    std::vector<ElementId> seconds;  // the duplicates
+};
+
+inline DoubledDrawing doubledDrawing(ModelHost& h) {
+    DoubledDrawing d;
+    d.layer = addLayer(h, "GIS_DZIALKI");
+    for (int copy = 0; copy < 2; ++copy) {
+        auto& ids = copy == 0 ? d.firsts : d.seconds;
+        ids.push_back(addPolyline(h, d.layer, {{0, 0}, {10, 0}, {10, 5}}));
+        ids.push_back(addPolyline(h, d.layer, {{0, 0}, {10, 0}}, {{0, 1, 0.7}}));
+        if (copy == 0) ids.push_back(addPolyline(h, d.layer, {{0, 0}, {4, 0}, {4, 4}, {0, 0}}));
+        else ids.push_back(addPolyline(h, d.layer, {{4, 4}, {4, 0}, {0, 0}, {4, 4}}));
+        ids.push_back(addText(h, d.layer, {5, 5}, "123/4", copy == 0 ? 1.5 : 3.0));
+        ids.push_back(addText(h, d.layer, {7, 5}, "Zażółć"));
+        addFill(h, d.layer, 20);
+        addPicture(h, d.layer, 40);
+    }
+    return d;
+}
+
+}  // namespace cleanuptest

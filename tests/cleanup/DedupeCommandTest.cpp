@@ -1,0 +1,121 @@
+// geodraft dedupe as a real process: the terminal stands in for the alerts, the project file is rewritten.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "CleanupFixture.h"
+#include "support/TestSupport.h"
+#include "host/ProjectFile.h"
+
+using namespace cleanuptest;
+
+namespace {
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string output;
+};
+
+ProgramRun runDedupe(const testsupport::TempDir& dir, const std::string& args, const std::string& input) {
+    testsupport::writeFile(dir / "stdin.txt", input);
+    const std::string command = "'" + (testsupport::binaryDir() / "app/geodraft").string() + "' dedupe " + args +
+                                " < '" + (dir / "stdin.txt").string() + "' > '" + (dir / "out.txt").string() +
+                                "' 2>&1";
+    ProgramRun run;
+    const int status = std::system(command.c_str());
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.output = testsupport::readFile(dir / "out.txt");
+    return run;
+}
+
+std::string doubledProject(const testsupport::TempDir& dir) {
+    ModelHost h;
+    doubledDrawing(h);
+    const auto path = (dir / "projekt.json").string();
+    EXPECT_TRUE(h.saveProject(path).ok);
+    return path;
+}
+
+std::size_t countInFile(const std::string& path, std::int32_t type) {
+    ModelState s;
+    EXPECT_TRUE(loadProjectFile(path, s).ok);
+    std::size_t n = 0;
+    for (const auto& el : s.elements) n += el.header.type == type ? 1 : 0;
+    return n;
+}
+
+}  // namespace
+
+TEST(DedupeCommand, YesDeletesTheDuplicatesAndSavesTheProject) {
+    testsupport::TempDir dir;
+    const std::string project = doubledProject(dir);
+    const ProgramRun run = runDedupe(dir, "'" + project + "' --yes", "");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("Czyszczenie duplikatow"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Usunieto duplikaty:\n- polilinie: 3\n- teksty: 2"), std::string::npos) << run.output;
+    EXPECT_EQ(countInFile(project, kElemPolyline), 3u);
+    EXPECT_EQ(countInFile(project, kElemText), 2u);
+    EXPECT_EQ(countInFile(project, kElemFill), 2u);
+    EXPECT_EQ(countInFile(project, kElemPicture), 2u);
+    EXPECT_FALSE(std::filesystem::exists(project + ".tmp"));
+}
+
+TEST(DedupeCommand, TerminalAnswersPickTheButtons) {
+    testsupport::TempDir dir;
+    const std::string project = doubledProject(dir);
+    const std::string original = testsupport::readFile(project);
+
+    // "Anuluj" by number: the file stays byte for byte.
+    ProgramRun run = runDedupe(dir, "'" + project + "'", "2\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("1) Uruchom"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("2) Anuluj"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Usunieto"), std::string::npos) << run.output;
+    EXPECT_EQ(testsupport::readFile(project), original);
+
+    // Input that ends without an answer is no confirmation.
+    run = runDedupe(dir, "'" + project + "'", "");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(testsupport::readFile(project), original);
+
+    // A wrong answer is asked again; "t" confirms.
+    run = runDedupe(dir, "'" + project + "'", "7\nt\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("- polilinie: 3"), std::string::npos) << run.output;
+    EXPECT_EQ(countInFile(project, kElemPolyline), 3u);
+
+    // Nothing left to delete: the summary says so and the file is not rewritten.
+    const auto written = std::filesystem::last_write_time(project);
+    run = runDedupe(dir, "'" + project + "'", "1\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("Nie znaleziono zduplikowanych polilinii ani tekstow."), std::string::npos);
+    EXPECT_EQ(std::filesystem::last_write_time(project), written);
+}
+
+TEST(DedupeCommand, BadProjectOrArgumentsFail) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir / "zly.json", "{ nie json");
+    ProgramRun run = runDedupe(dir, "'" + (dir / "zly.json").string() + "' --yes", "");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.output.empty());
+    EXPECT_EQ(testsupport::readFile(dir / "zly.json"), "{ nie json");
+    run = runDedupe(dir, "", "");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.output.find("uzycie"), std::string::npos);
+}
+
+TEST(DedupeCommand, LockedLayerFailsAndKeepsTheFile) {
+    testsupport::TempDir dir;
+    ModelHost h;
+    const DoubledDrawing d = doubledDrawing(h);
+    ASSERT_EQ(h.setLayerLocked(d.layer, true), kHostOk);
+    const auto project = (dir / "projekt.json").string();
+    ASSERT_TRUE(h.saveProject(project).ok);
+    const std::string original = testsupport::readFile(project);
+    const ProgramRun run = runDedupe(dir, "'" + project + "' --yes", "");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("Nie udalo sie usunac duplikatow"), std::string::npos) << run.output;
+    EXPECT_EQ(testsupport::readFile(project), original);
+}

@@ -1,0 +1,132 @@
+// Keys that group duplicated polylines and texts: start vertex, direction, rounding and arcs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "cleanup/DuplicateKeys.h"
+#include "platform/Numbers.h"
+
+namespace {
+
+PolylineRecord record(std::vector<HostPoint2> pts, std::vector<PolylineArc> arcs = {}) {
+    PolylineRecord r;
+    r.closed = isClosedPolyline(pts);
+    r.points = std::move(pts);
+    r.arcs = std::move(arcs);
+    return r;
+}
+
+std::string key(std::vector<HostPoint2> pts, std::vector<PolylineArc> arcs = {}) {
+    return polylineKey(record(std::move(pts), std::move(arcs)));
+}
+
+// The key as first defined: every candidate string built in full, the smallest one taken.
+std::string referenceKey(const PolylineRecord& r) {
+    auto segs = polylineSegments(r);
+    const std::string prefix = r.closed ? "closed:" : "open:";
+    if (segs.empty()) return prefix + "empty";
+    auto traversal = [](const std::vector<DuplicateSegment>& s) {
+        std::string t = roundedKeyNumber(s[0].start.x) + roundedKeyNumber(s[0].start.y);
+        for (const auto& g : s) t += roundedKeyNumber(g.angle) + roundedKeyNumber(g.end.x) + roundedKeyNumber(g.end.y);
+        return t;
+    };
+    std::vector<DuplicateSegment> rev;
+    for (auto it = segs.rbegin(); it != segs.rend(); ++it) rev.push_back({it->end, it->start, -it->angle});
+    std::vector<std::string> candidates;
+    const std::size_t n = segs.size();
+    for (const auto* seq : {&segs, &rev}) {
+        for (std::size_t k = 0; k < (r.closed ? n : 1); ++k) {
+            std::vector<DuplicateSegment> rot;
+            for (std::size_t j = 0; j < n; ++j) rot.push_back((*seq)[(j + k) % n]);
+            candidates.push_back(traversal(rot));
+        }
+    }
+    return prefix + *std::min_element(candidates.begin(), candidates.end());
+}
+
+}  // namespace
+
+TEST(DuplicateKeys, NumbersAreRoundedToTheMillimetreAndPrintedWithABar) {
+    EXPECT_EQ(roundedKeyNumber(1.0), "1|");
+    EXPECT_EQ(roundedKeyNumber(0.0004), "0|");
+    EXPECT_EQ(roundedKeyNumber(-0.0004), "0|");  // never "-0|"
+    EXPECT_EQ(roundedKeyNumber(-0.0), "0|");
+    EXPECT_EQ(roundedKeyNumber(2.0006), roundedKeyNumber(2.001));
+    EXPECT_EQ(roundedKeyNumber(5543210.1234), cformat("%.17g|", 5543210.123));
+    EXPECT_NE(roundedKeyNumber(2.0004), roundedKeyNumber(2.0006));
+}
+
+TEST(DuplicateKeys, RingFromAnyVertexInEitherDirectionHasOneKey) {
+    const std::vector<HostPoint2> ring = {{0, 0}, {10, 0}, {10, 5}, {0, 5}, {0, 0}};
+    const std::string k = key(ring);
+    EXPECT_EQ(k.rfind("closed:", 0), 0u);
+    EXPECT_EQ(key({{10, 5}, {0, 5}, {0, 0}, {10, 0}, {10, 5}}), k);   // another start vertex
+    EXPECT_EQ(key({{0, 0}, {0, 5}, {10, 5}, {10, 0}, {0, 0}}), k);    // opposite direction
+    EXPECT_EQ(key({{0, 5}, {0, 0}, {10, 0}, {10, 5}, {0, 5}}), k);    // both
+    EXPECT_NE(key({{0, 0}, {10, 0}, {10, 6}, {0, 5}, {0, 0}}), k);    // one corner moved
+}
+
+TEST(DuplicateKeys, OpenPolylineBackwardsIsTheSameButNotARing) {
+    const std::string forward = key({{0, 0}, {3, 4}, {7, 1}});
+    EXPECT_EQ(forward.rfind("open:", 0), 0u);
+    EXPECT_EQ(key({{7, 1}, {3, 4}, {0, 0}}), forward);
+    // Same points as a ring but not closed: differs from the closed polyline.
+    EXPECT_NE(key({{0, 0}, {3, 4}, {7, 1}, {0, 0}}), key({{0, 0}, {3, 4}, {7, 1}, {0, 0.0001}}));
+    EXPECT_EQ(key({{0, 0}, {3, 4}, {7, 1}, {0, 0.0001}}).rfind("open:", 0), 0u);
+}
+
+TEST(DuplicateKeys, ClosedNeedsThreePointsAndAnExactlyEqualEnd) {
+    EXPECT_TRUE(isClosedPolyline({{1, 1}, {2, 2}, {1, 1}}));
+    EXPECT_FALSE(isClosedPolyline({{1, 1}, {1, 1}}));
+    EXPECT_FALSE(isClosedPolyline({{1, 1}, {2, 2}, {1, 1.0000001}}));
+    EXPECT_EQ(key({{1, 1}, {1, 1}}).rfind("open:", 0), 0u);
+}
+
+TEST(DuplicateKeys, SubMillimetreNoiseMergesAndArcsSeparate) {
+    const std::string k = key({{100.0, 200.0}, {150.0, 200.0}});
+    EXPECT_EQ(key({{100.0002, 199.9997}, {150.0004, 200.0001}}), k);
+    EXPECT_NE(key({{100.002, 200.0}, {150.0, 200.0}}), k);
+    // The same points with an arc on the one segment are another drawing.
+    EXPECT_NE(key({{100.0, 200.0}, {150.0, 200.0}}, {{0, 1, 0.5}}), k);
+    // An arc walked backwards bulges the other way round: the same drawing.
+    EXPECT_EQ(key({{150.0, 200.0}, {100.0, 200.0}}, {{0, 1, -0.5}}), key({{100.0, 200.0}, {150.0, 200.0}}, {{0, 1, 0.5}}));
+    EXPECT_NE(key({{150.0, 200.0}, {100.0, 200.0}}, {{0, 1, 0.5}}), key({{100.0, 200.0}, {150.0, 200.0}}, {{0, 1, 0.5}}));
+    // Only an arc from i to i + 1 counts for segment i.
+    EXPECT_EQ(key({{0, 0}, {1, 0}, {2, 0}}, {{0, 2, 1.0}}), key({{0, 0}, {1, 0}, {2, 0}}));
+}
+
+TEST(DuplicateKeys, TextKeyIsRoundedPositionThenContentBytes) {
+    TextRecord a;
+    a.position = {10.0001, 20.0};
+    a.content = "dz. 123/4";
+    TextRecord b = a;
+    b.position = {10.0, 19.9996};
+    EXPECT_EQ(textKey(a), textKey(b));
+    EXPECT_EQ(textKey(a), "10|20|dz. 123/4");
+    b.content = "dz. 123/5";
+    EXPECT_NE(textKey(a), textKey(b));
+}
+
+TEST(DuplicateKeys, MatchesEveryCandidateBuiltInFullOnRandomShapes) {
+    std::mt19937 rng(12345);
+    std::uniform_int_distribution<int> coord(0, 3);  // few values: many ties between candidates
+    std::uniform_int_distribution<int> count(2, 9);
+    std::uniform_real_distribution<double> angle(-2.0, 2.0);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<HostPoint2> pts;
+        const int n = count(rng);
+        for (int i = 0; i < n; ++i) pts.push_back({5543000.0 + coord(rng) * 0.5, 6000000.0 - coord(rng) * 0.25});
+        if (round % 2 == 0) pts.push_back(pts.front());
+        std::vector<PolylineArc> arcs;
+        if (round % 3 == 0) arcs.push_back({1, 2, angle(rng)});
+        const PolylineRecord r = record(pts, arcs);
+        ASSERT_EQ(polylineKey(r), referenceKey(r)) << "round " << round;
+    }
+    // A regular ring: every rotation ties for a long stretch.
+    std::vector<HostPoint2> star;
+    for (int i = 0; i < 24; ++i) star.push_back({i % 2 ? 1.0 : 2.0, 0.0});
+    star.push_back(star.front());
+    EXPECT_EQ(polylineKey(record(star)), referenceKey(record(star)));
+}
