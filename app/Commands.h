@@ -7,3 +7,5 @@ int cmdContours(int argc, char** argv);
 int cmdModel(int argc, char** argv);
 int cmdCloudExport(int argc, char** argv);
 int cmdLasInfo(int argc, char** argv);
+int cmdDedupe(int argc, char** argv);
+int cmdExport(int argc, char** argv);

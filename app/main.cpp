@@ -21,6 +21,8 @@ const Command kCommands[] = {
     {"model", cmdModel, "model PROJEKT"},
     {"cloud-export", cmdCloudExport, "cloud-export --frame MINX,MINY,MAXX,MAXY --zone EPSG --detail lekki|standard|full --out PLIK.e57 ARKUSZ.las|laz..."},
     {"las-info", cmdLasInfo, "las-info [--threads N] PLIK.las|laz"},
+    {"dedupe", cmdDedupe, "dedupe PROJEKT [--yes]"},
+    {"export", cmdExport, "export PROJEKT --out KATALOG"},
 };
 
 int usage() {

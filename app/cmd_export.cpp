@@ -1,0 +1,42 @@
+// geodraft export PROJECT --out DIR: the project's drawing as DXF, GeoJSON and an SVG plan.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "Commands.h"
+#include "host/ModelExport.h"
+#include "host/ProjectFile.h"
+
+int cmdExport(int argc, char** argv) {
+    std::string project, out;
+    bool bad = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) out = argv[++i];
+        else if (project.empty() && argv[i][0] != '-') project = argv[i];
+        else bad = true;
+    }
+    if (bad || project.empty() || out.empty()) {
+        std::fprintf(stderr, "uzycie: geodraft export PROJEKT --out KATALOG\n");
+        return 2;
+    }
+    ModelState state;
+    ProjectFileStatus loaded = loadProjectFile(project, state);
+    if (!loaded.ok) {
+        std::fprintf(stderr, "%s\n", loaded.error.c_str());
+        return 1;
+    }
+    const ExportResult result = exportModel(snapshotOf(state), out);
+    if (!result.ok) {
+        std::fprintf(stderr, "%s\n", result.error.c_str());
+        return 1;
+    }
+    std::size_t entities = 0;
+    for (const auto& [layer, count] : result.dxfEntitiesByLayer) entities += count;
+    std::printf("DXF: %s/model.dxf (elementy: %zu, obrazy: %zu)\n", out.c_str(), entities, result.dxfImages);
+    for (const auto& [layer, count] : result.dxfEntitiesByLayer) std::printf("  %s: %zu\n", layer.c_str(), count);
+    std::printf("GeoJSON: %s/model.geojson (obiekty: %zu)\n", out.c_str(), result.geoJsonFeatures);
+    std::printf("SVG: %s/plan.svg\n", out.c_str());
+    if (result.picturesSkipped > 0)
+        std::printf("Pominieto obrazy w nieznanym formacie: %zu\n", result.picturesSkipped);
+    return 0;
+}

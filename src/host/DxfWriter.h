@@ -1,0 +1,22 @@
+// AutoCAD R2000 ASCII DXF text of a model snapshot (metres).
+#pragma once
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host/ModelExport.h"
+
+// The file's text and what it holds.
+struct DxfDocument {
+    std::string text;
+    std::map<std::string, std::size_t> entitiesByLayer;  // LWPOLYLINE, TEXT/MTEXT, HATCH, 3DFACE per layer
+    std::size_t images = 0;
+};
+
+// Every layer of the snapshot in the LAYER table; polylines with bulges, texts, hatches, images
+// referring to the written picture files, and 3D kinds as triangular faces.
+DxfDocument writeDxf(const ModelSnapshot& model, const std::vector<ExportedPicture>& pictures);
+
+// A UTF-8 text as DXF stores it: ASCII as is, other characters as \U+XXXX, control characters dropped.
+std::string dxfString(const std::string& utf8);
