@@ -1,5 +1,9 @@
 // The default scenario: a small part of central Warsaw on every service a demo import touches.
+#include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "Scenarios.h"
 #include "WfsService.h"
@@ -22,6 +26,48 @@ std::string pathOf(const std::string& url) {
 // Centre of the demo area (PL-1992): the default map view of the import page.
 constexpr double kCentreE = 637382.0;
 constexpr double kCentreN = 486757.0;
+
+// An elevation sheet as an ESRI ASCII grid: a gentle slope with a low hill, 5 m cells, heights in metres.
+std::string elevationSheet(double e0, double n0, int cells, double extra) {
+    std::string text = "ncols " + cformat("%d", cells) + "\nnrows " + cformat("%d", cells) + "\nxllcorner " +
+                       cformat("%.1f", e0) + "\nyllcorner " + cformat("%.1f", n0) + "\ncellsize 5\nnodata_value -9999\n";
+    for (int row = cells - 1; row >= 0; --row) {  // the first row written is the northernmost
+        for (int col = 0; col < cells; ++col) {
+            const double e = e0 + (col + 0.5) * 5, n = n0 + (row + 0.5) * 5;
+            const double dx = e - kCentreE, dy = n - kCentreN;
+            const double z = 100.0 + 0.01 * dx + 0.005 * dy + 6.0 * std::exp(-(dx * dx + dy * dy) / 40000.0) + extra;
+            text += cformat(col == 0 ? "%.2f" : " %.2f", z);
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+// A tile-index member as the national index publishes it.
+SimFeature indexSheet(const std::string& id, const std::vector<EN>& outline, const std::string& emblem,
+                      const std::string& url, bool lidar) {
+    SimFeature f{id, {outline}, {}, {}, {{"godlo", emblem}, {"akt_rok", "2023"}, {"format", lidar ? "LAZ" : "ASC"}}};
+    if (lidar) {
+        f.props.emplace_back("char_przestrz", "12 p/m2");
+        f.props.emplace_back("uklad_xy", "PL-1992");
+    }
+    f.props.emplace_back("url_do_pobrania", url);
+    return f;
+}
+
+// The real GUGiK LiDAR sample of Warsaw when the shared data folder is present (it is never copied).
+std::string lidarSample() {
+#ifdef GEODRAFT_REALDATA_DIR
+    const std::filesystem::path file = std::filesystem::path(GEODRAFT_REALDATA_DIR) / "laz" / "pdal_warsaw_small.las";
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return {};
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return std::move(bytes).str();
+#else
+    return {};
+#endif
+}
 }  // namespace
 
 void buildDemoScenario(Scenario& scenario) {
@@ -84,6 +130,30 @@ void buildDemoScenario(Scenario& scenario) {
                      "\"coordinates\":[" + cformat("%.7f", centre.lon) + "," + cformat("%.7f", centre.lat) +
                          "]},\"properties\":{\"name\":\"Warszawa\",\"city\":\"Warszawa\",\"country\":\"Polska\"}}]}",
                      "application/json");
+
+    // Tile indexes: one elevation and one surface-model sheet over the demo area, and the LiDAR sheet of the real
+    // Warsaw sample (its points lie at about E 639913-639947, N 485143-485176).
+    const std::string openData = hostOf(ep.openData);
+    auto nmt = std::make_shared<FeatureStore>();
+    const auto sheetOutline = rectangle(kCentreE - 600, kCentreN - 600, kCentreE + 600, kCentreN + 600);
+    const std::string nmtUrl = ep.openData + "/NumDaneWys/NMT/demo/N-34-139-A-c-1-1.asc";
+    const std::string nmptUrl = ep.openData + "/NumDaneWys/NMPT/demo/N-34-139-A-c-1-1.asc";
+    nmt->add("gugik:SkorowidzNMT2023", indexSheet("nmt.1", sheetOutline, "N-34-139-A-c-1-1", nmtUrl, false));
+    scenario.addWfs(geoportal, pathOf(ep.nmtIndexWfs()), std::make_shared<WfsService>(nmt));
+    auto nmpt = std::make_shared<FeatureStore>();
+    nmpt->add("gugik:SkorowidzNMPT2023", indexSheet("nmpt.1", sheetOutline, "N-34-139-A-c-1-1", nmptUrl, false));
+    scenario.addWfs(geoportal, pathOf(ep.nmptIndexWfs()), std::make_shared<WfsService>(nmpt));
+    scenario.addFile(openData, pathOf(nmtUrl), elevationSheet(kCentreE - 600, kCentreN - 600, 240, 0.0), "text/plain");
+    scenario.addFile(openData, pathOf(nmptUrl), elevationSheet(kCentreE - 600, kCentreN - 600, 240, 9.0), "text/plain");
+    auto lidar = std::make_shared<FeatureStore>();
+    const std::string sample = lidarSample();
+    if (!sample.empty()) {
+        const std::string lasUrl = ep.openData + "/NumDaneWys/DanePomiaroweLAZ/demo/N-34-139-A-c-1-3-2-1.las";
+        lidar->add("gugik:SkorowidzDanychPomiarowychLIDAR2023",
+                   indexSheet("lidar.1", rectangle(639880, 485110, 639980, 485210), "N-34-139-A-c-1-3-2-1", lasUrl, true));
+        scenario.addFile(openData, pathOf(lasUrl), sample, "application/octet-stream");
+    }
+    scenario.addWfs(geoportal, pathOf(ep.lidarIndexWfs()), std::make_shared<WfsService>(lidar));
 
     // Planning register: no published acts; Overpass: no ways.
     scenario.addText(hostOf(ep.planningRegister), pathOf(ep.planningQuery()), "{\"publishedActs\":[]}",

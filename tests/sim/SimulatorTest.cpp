@@ -191,6 +191,33 @@ TEST_F(Simulator, DemoScenarioAnswersTheMunicipalityLookup) {
     EXPECT_NE(acts.body.find("\"publishedActs\""), std::string::npos);
 }
 
+TEST_F(Simulator, DemoTileIndexesLeadToTheirSheets) {
+    ASSERT_TRUE(buildScenario("demo", sim.scenario()));
+    const auto firstUrl = [](const std::string& body) {
+        const std::string open = "<gugik:url_do_pobrania>";
+        const auto at = body.find(open);
+        return at == std::string::npos ? std::string()
+                                        : body.substr(at + open.size(), body.find('<', at + open.size()) - at - open.size());
+    };
+    const std::string nmt = features(WfsClient::buildWfsUrl(serviceEndpoints().nmtIndexWfs(), "gugik:SkorowidzNMT2023",
+                                                            637300, 486700, 637400, 486800, 20, 0, true, false, 0));
+    const std::string sheetUrl = firstUrl(nmt);
+    ASSERT_EQ(sheetUrl.rfind("https://", 0), 0u) << nmt.substr(0, 600);
+    std::string error;
+    const std::string sheet = client.getCachedFile(sheetUrl, nullptr, 5000, error);
+    ASSERT_FALSE(sheet.empty()) << error;
+    EXPECT_EQ(testsupport::readFile(sheet).rfind("ncols 240\nnrows 240\nxllcorner 636782.0\n", 0), 0u);
+
+    GD_REQUIRE_REALDATA("laz/pdal_warsaw_small.las");
+    const std::string lidar = features(WfsClient::buildWfsUrl(serviceEndpoints().lidarIndexWfs(),
+                                                              "gugik:SkorowidzDanychPomiarowychLIDAR2023", 639920, 485150,
+                                                              639940, 485170, 20, 0, true, false, 0));
+    EXPECT_NE(lidar.find("<gugik:uklad_xy>PL-1992</gugik:uklad_xy>"), std::string::npos);
+    const std::string las = client.getCachedFile(firstUrl(lidar), nullptr, 5000, error);
+    ASSERT_FALSE(las.empty()) << error;
+    EXPECT_EQ(testsupport::readFile(las), testsupport::readFile(testsupport::realdata("laz/pdal_warsaw_small.las")));
+}
+
 TEST(SimulatorProgram, PrintsItsAddressFirstAndServesTheDemo) {
     const auto program = testsupport::binaryDir() / "sim" / "geodraft-sim";
     if (!std::filesystem::exists(program)) GTEST_SKIP() << "geodraft-sim not built: " << program;
