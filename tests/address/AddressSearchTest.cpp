@@ -1,0 +1,149 @@
+// "searchAddress" through the palette's bridge against the simulated search geocoder on loopback:
+// found and not found places, the request sent, failing services and answers no geocoder should send.
+#include <cmath>
+
+#include "Scenarios.h"
+#include "address/PaletteOnSim.h"
+
+namespace {
+
+const std::string kSearchHost = "nominatim.openstreetmap.org";
+
+Json search(const std::string& query) { return Json{{"type", "searchAddress"}, {"query", query}}; }
+
+}  // namespace
+
+class AddressSearch : public PaletteOnSim {
+protected:
+    void SetUp() override {
+        PaletteOnSim::SetUp();
+        buildGeocoderScenario(sim.scenario());
+    }
+    // Serves `body` as the search answer from now on.
+    void answerSearchWith(const std::string& body, const std::string& contentType = "application/json") {
+        sim.scenario().addText(kSearchHost, "/search", body, contentType);
+    }
+    // The one reply to a search for `query`.
+    Json reply(const std::string& query) {
+        const auto replies = send(search(query));
+        EXPECT_EQ(replies.size(), 1u) << query;
+        return replies.empty() ? Json() : replies[0];
+    }
+};
+
+TEST_F(AddressSearch, FoundPlaceMovesTheMapAndTheRequestAsksForOnePolishPlace) {
+    const Json r = reply("Nowowiejska 15/19 Warszawa");
+    EXPECT_EQ(r["type"], "addressResults");
+    EXPECT_NEAR(r["lat"].get<double>(), 52.2189474, 1e-9);
+    EXPECT_NEAR(r["lon"].get<double>(), 21.0121468, 1e-9);
+    EXPECT_EQ(r["label"], "Wydział Elektroniki i Technik Informacyjnych, 15/19, Nowowiejska, Warszawa, "
+                          "województwo mazowieckie, 00-665, Polska");
+    // The page gets the label with every non-ASCII character escaped.
+    ASSERT_FALSE(raw.empty());
+    EXPECT_NE(raw.back().find("Wydzia\\u0142"), std::string::npos) << raw.back();
+
+    const auto log = requests(kSearchHost, "/search");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].method, "GET");
+    EXPECT_EQ(log[0].query, "format=json&limit=1&countrycodes=pl&q=Nowowiejska%2015%2F19%20Warszawa");
+}
+
+TEST_F(AddressSearch, NothingFoundAndEmptyQueriesAnswerWithoutCoordinates) {
+    EXPECT_EQ(reply("Ulica Ktorej Nie Ma 999"), (Json{{"type", "addressResults"}}));
+    EXPECT_EQ(requests(kSearchHost).size(), 1u);
+
+    // An empty or missing query is answered without asking anyone.
+    sim.log().clear();
+    EXPECT_EQ(reply(""), (Json{{"type", "addressResults"}}));
+    EXPECT_EQ(send(Json{{"type", "searchAddress"}}), (std::vector<Json>{Json{{"type", "addressResults"}}}));
+    EXPECT_TRUE(requests(kSearchHost).empty());
+
+    // A query that is not text is a malformed message.
+    const auto replies = send(Json{{"type", "searchAddress"}, {"query", 12}});
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0]["type"], "error");
+    EXPECT_EQ(replies[0]["msg"].get<std::string>().rfind("Blad wewnetrzny: ", 0), 0u);
+}
+
+TEST_F(AddressSearch, FailingServiceIsNamedInTheError) {
+    const Json unavailable{{"type", "error"}, {"msg", "Wyszukiwarka adresow nie odpowiada (Nominatim)"}};
+    sim.faults().add(Fault{.host = kSearchHost, .statuses = {503, 503}});
+    EXPECT_EQ(reply("Sukiennice"), unavailable);
+    EXPECT_EQ(requests(kSearchHost).size(), 2u) << "a server error is tried once more";
+
+    sim.faults().add(Fault{.host = kSearchHost, .statuses = {429}});
+    EXPECT_EQ(reply("Sukiennice"), unavailable);
+
+    // Answers with another 2xx status are not search results either.
+    sim.faults().add(Fault{.host = kSearchHost, .statuses = {204}});
+    EXPECT_EQ(reply("Sukiennice"), unavailable);
+
+    // The service is back.
+    EXPECT_EQ(reply("Sukiennice").value("label", ""), "Sukiennice, 1/3, Rynek Główny, Kraków, województwo małopolskie, "
+                                                      "31-042, Polska");
+}
+
+TEST_F(AddressSearch, HostileAnswersNeverCrashAndNeverInventAPlace) {
+    const Json none{{"type", "addressResults"}};
+    const struct {
+        const char* body;
+        Json expected;
+    } cases[] = {
+        {"<html><body>Service Unavailable</body></html>", none},
+        {"", none},
+        {"{\"lat\":\"52\",\"lon\":\"21\"}", none},  // an object, not a list
+        {"[]", none},
+        {"[1,2,3]", none},
+        {"[null]", none},
+        {"[[\"52\",\"21\"]]", none},
+        {"[{\"display_name\":\"Bez wspolrzednych\"}]", none},
+        {"[{\"lat\":\"52.1\",\"display_name\":\"Bez dlugosci\"}]", none},
+        {"[{\"lat\":\"52.25\",\"lon\":\"21.0\"", none},  // cut off
+        // Numbers in place of texts are still positions; a missing or odd label is empty.
+        {"[{\"lat\":52.5,\"lon\":16.25,\"display_name\":7}]",
+         Json{{"type", "addressResults"}, {"lat", 52.5}, {"lon", 16.25}, {"label", ""}}},
+        {"[{\"lat\":\" 50.06 \",\"lon\":\"19.94\",\"display_name\":\"Krakow\"}]",
+         Json{{"type", "addressResults"}, {"lat", 50.06}, {"lon", 19.94}, {"label", "Krakow"}}},
+    };
+    for (const auto& c : cases) {
+        answerSearchWith(c.body);
+        EXPECT_EQ(reply("Krakow"), c.expected) << c.body;
+    }
+
+    // Coordinates that are no numbers, or no place on Earth, fail as an error instead of moving the map.
+    for (const char* body : {"[{\"lat\":\"abc\",\"lon\":\"21\"}]", "[{\"lat\":\"52,25\",\"lon\":\"21\"}]",
+                             "[{\"lat\":\"1e999\",\"lon\":\"21\"}]", "[{\"lat\":\"52\",\"lon\":\"-1e308\"}]",
+                             "[{\"lat\":1e300,\"lon\":21}]", "[{\"lat\":\"95\",\"lon\":\"21\"}]",
+                             "[{\"lat\":\"nan\",\"lon\":\"21\"}]", "[{\"lat\":true,\"lon\":\"21\"}]"}) {
+        answerSearchWith(body);
+        EXPECT_EQ(reply("Krakow"), (Json{{"type", "error"}, {"msg", "Blad wewnetrzny: stod"}})) << body;
+    }
+
+    // An answer in another encoding than UTF-8 is no JSON: nothing found, and the page channel stays usable.
+    answerSearchWith("[{\"lat\":\"50\",\"lon\":\"20\",\"display_name\":\"Krak\xF3w\"}]");
+    EXPECT_EQ(reply("Krakow"), none);
+
+    // A very long answer is read whole; only its first result counts.
+    std::string many = "[";
+    for (int i = 0; i < 20000; ++i) many += "{\"lat\":\"49.5\",\"lon\":\"22.5\",\"display_name\":\"Miejsce\"},";
+    many.back() = ']';
+    answerSearchWith(many);
+    EXPECT_EQ(reply("Krakow"), (Json{{"type", "addressResults"}, {"lat", 49.5}, {"lon", 22.5}, {"label", "Miejsce"}}));
+}
+
+TEST_F(AddressSearch, RecordedGeocoderAnswerGivesItsPlace) {
+    GD_REQUIRE_REALDATA("json/nominatim_search_warszawa_nowowiejska_old_format.json");
+    answerSearchWith(testsupport::readFile(testsupport::realdata("json/nominatim_search_warszawa_nowowiejska_old_format.json")));
+    const Json r = reply("Nowowiejska 15/19");
+    EXPECT_EQ(r["type"], "addressResults");
+    EXPECT_DOUBLE_EQ(r["lat"].get<double>(), 52.2189474);
+    EXPECT_DOUBLE_EQ(r["lon"].get<double>(), 21.012146755762);
+    const std::string label = r["label"];
+    EXPECT_EQ(label.rfind("Wydział Elektroniki i Technik Informacyjnych, 15/19, Nowowiejska", 0), 0u) << label;
+
+    GD_REQUIRE_REALDATA("json/nominatim_search_hisarya_addressdetails.json");
+    answerSearchWith(testsupport::readFile(testsupport::realdata("json/nominatim_search_hisarya_addressdetails.json")));
+    const Json h = reply("Hisarya");
+    EXPECT_DOUBLE_EQ(h["lat"].get<double>(), 42.5132789);
+    EXPECT_EQ(h["label"], "Hisarya, Hisaria, Plovdiv, 4180, Bulgaria");
+}
