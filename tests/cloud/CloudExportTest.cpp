@@ -210,6 +210,19 @@ TEST(CloudExportCommand, RealWarsawSheetEndToEnd) {
     e57test::read(lf, dir / "l.e57");
     ASSERT_EQ(lf.error, "");
     EXPECT_LT(lf.scans.at(0).recordCount, expected.size());
+
+    // With an origin given (the project's survey point) the same points are relative to it, height included.
+    const CommandRun shifted = runGeodraft("cloud-export " + frameArg(frame) +
+                                           " --zone 2178 --detail full --origin 7503300,5786760,80 --out '" +
+                                           (dir / "o.e57").string() + "' '" + las.string() + "'");
+    ASSERT_EQ(shifted.code, 0) << shifted.err;
+    e57test::File of;
+    e57test::read(of, dir / "o.e57");
+    ASSERT_EQ(of.error, "");
+    const EN first = pl1992ToPl2000(expected[0][0], expected[0][1], 2178);
+    EXPECT_NEAR(of.scans.at(0).column("cartesianX")[0], first.e - 7503300.0, 2e-3);
+    EXPECT_NEAR(of.scans.at(0).column("cartesianY")[0], first.n - 5786760.0, 2e-3);
+    EXPECT_NEAR(of.scans.at(0).column("cartesianZ")[0], expected[0][2] - 80.0, 1e-4);
 }
 
 TEST(CloudExportCommand, BadInputIsRefusedInPolishWithAFailureCode) {
