@@ -51,9 +51,9 @@ std::string actIdText(const Json& object) {
 
 bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
-// The act's download: whether the register answered at all, and the features it held.
+// The act's download: whether the register handed over a readable act, and the features it held.
 struct ActDownload {
-    bool answered = false;
+    bool readable = false;
     std::vector<GisFeature> features;
 };
 
@@ -65,8 +65,9 @@ ActDownload downloadAct(WfsClient& client, const std::string& actId, DataType ty
         if (attempt > 0) waitBeforeAttempt(attempt);
         const HttpResponse response = client.get(url);
         if (isSuccess(response.status) && !response.body.empty()) {
-            out.answered = true;
-            out.features = GmlParser::parseFeatureCollection(response.body, type);
+            GmlParseResult parsed = GmlParser::parse(response.body, type);
+            out.readable = parsed.ok;
+            out.features = std::move(parsed.features);
             return out;
         }
     }
@@ -188,9 +189,9 @@ void fetchGeneralPlan(FetchContext& ctx, const std::string& code) {
         return;
     }
     ActDownload download = downloadAct(ctx.client, act->publishedActId, DataType::pog);
-    if (!download.answered) {
+    if (!download.readable) {
         // Saying that no zone lies in the frame would be wrong when the act itself never arrived.
-        ctx.addWarning("POG gminy " + code + ": Rejestr Urbanistyczny nie wydal aktu - strefy pominiete.");
+        ctx.addWarning("POG gminy " + code + ": nie udalo sie pobrac aktu z Rejestru Urbanistycznego - strefy pominiete.");
         return;
     }
     std::size_t kept = 0;
