@@ -5,6 +5,8 @@ const std::vector<ScenarioEntry>& scenarioTable() {
         {"demo", "Warszawa: granice, dzialki i budynki, ortofotomapa, geokodery, rejestr planow", buildDemoScenario},
         {"planowanie", "Rejestr Urbanistyczny (POG), WMS gminny i krajowy MPZP, trzy gminy", buildPlanningScenario},
         {"geokodery", "wyszukiwarka adresow i podpowiedzi", buildGeocoderScenario},
+        {"polska", "Warszawa, Zamosc, Zary, Zabrze, Wroclaw: EGiB powiatow, BDOT10k, GESUT, KIUT, BDOT500, ortofotomapa",
+         buildPolandScenario},
         {"empty", "bez danych (tylko odpowiedzi z testow)", [](Scenario&) {}},
     };
     return table;

@@ -23,3 +23,5 @@ void buildDemoScenario(Scenario& scenario);
 void buildPlanningScenario(Scenario& scenario);
 // Geocoders: address search and suggestions over a small gazetteer of Polish places.
 void buildGeocoderScenario(Scenario& scenario);
+// Several places in different PL-2000 zones with county services of different behaviours (PolandScenario.h).
+void buildPolandScenario(Scenario& scenario);

@@ -1,3 +1,68 @@
-#include "import/FetchGroups.h"
+#include <vector>
 
-void fetchCadastreGroup(FetchContext&) {}
+#include "formats/GmlParser.h"
+#include "import/FetchGroups.h"
+#include "net/ServiceEndpoints.h"
+#include "net/ServiceRegistry.h"
+#include "net/WfsLayerFetcher.h"
+#include "platform/Numbers.h"
+
+namespace {
+
+constexpr const char* kBdot10kBuildingType = "ms:bud_2025";
+
+// National new-buildings layer: the only building source left when the county gives none.
+std::vector<GisFeature> fetchBdot10kBuildings(FetchContext& ctx) {
+    const Bbox& f = ctx.frame;
+    const std::string gml = ctx.client.fetchWfsTiled(serviceEndpoints().bdot10kNewBuildingsWfs(), kBdot10kBuildingType,
+                                                     f.minE, f.minN, f.maxE, f.maxN,
+                                                     ctx.progress("Import: budynki (BDOT10k)"), true, false, 0);
+    return GmlParser::parseFeatureCollection(gml, DataType::budynki);
+}
+
+}  // namespace
+
+void fetchCadastreGroup(FetchContext& ctx) {
+    const bool wantParcels = ctx.wants("dzialki");
+    const bool wantBuildings = ctx.wants("budynki");
+    std::vector<GisFeature> parcels, buildings;
+
+    const std::string code = ctx.gminaCode();
+    const std::string countyWfs = findCountyEgibWfs(code);
+    if (countyWfs.empty()) {
+        if (code.empty())
+            ctx.addWarning("Nie udalo sie ustalic powiatu dla widoku.");
+        else
+            ctx.addWarning("Powiat (TERYT " + code.substr(0, 4) + ") nie publikuje WFS EGiB w EZiU.");
+    } else {
+        std::string parcelType, buildingType;
+        WfsLayerFetcher& fetcher = *ctx.layerFetcher;
+        if (!fetcher.discoverTypeNames(countyWfs, parcelType, buildingType)) {
+            ctx.addWarning("Powiatowa usluga WFS EGiB nie odpowiada.");
+        } else {
+            if (wantParcels)
+                parcels = fetcher.fetchCountyLayer(countyWfs, parcelType, ctx.frame, DataType::dzialki,
+                                                   ctx.progress("Import: dzialki"));
+            if (wantBuildings)
+                buildings = fetcher.fetchCountyLayer(countyWfs, buildingType, ctx.frame, DataType::budynki,
+                                                     ctx.progress("Import: budynki"));
+            ctx.report("TERRAVOX EGiB [TERYT " + code + "] " + countyWfs + " | tn.dzialki='" + parcelType + "' -> " +
+                       cformat("%zu", parcels.size()) + " | tn.budynki='" + buildingType + "' -> " +
+                       cformat("%zu", buildings.size()));
+        }
+    }
+
+    if (wantParcels && parcels.empty()) ctx.addWarning("Brak dzialek dla tego obszaru.");
+    if (wantBuildings && buildings.empty()) {
+        if (!parcels.empty())
+            ctx.addWarning("Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad konfiguracji "
+                           "serwera powiatu - np. Zabrze).");
+        buildings = fetchBdot10kBuildings(ctx);
+        if (!buildings.empty()) ctx.addWarning("Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
+    }
+
+    auto& features = ctx.result.features;
+    features.insert(features.end(), std::make_move_iterator(parcels.begin()), std::make_move_iterator(parcels.end()));
+    features.insert(features.end(), std::make_move_iterator(buildings.begin()),
+                    std::make_move_iterator(buildings.end()));
+}

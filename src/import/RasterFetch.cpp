@@ -1,16 +1,154 @@
 #include "import/RasterFetch.h"
 
-#include "import/FetchGroups.h"
+#include <algorithm>
+#include <cmath>
 
-HttpResponse getCapabilities(WfsClient&, const std::string&, const std::string&) { return {}; }
-int chooseRasterEpsg(int, std::string_view) { return 2180; }
-RasterTilePlan planRasterTiles(double, double, double) { return {}; }
-bool isRasterImage(std::string_view) { return false; }
-int fetchRaster(WfsClient&, const Bbox&, const std::string&, const std::string&, double, DataType, int, FetchedData&,
-                const std::function<void(const std::string&)>&) {
-    return 0;
+#include "geodesy/Crs.h"
+#include "import/FetchGroups.h"
+#include "net/ServiceRegistryLayers.h"
+#include "platform/Numbers.h"
+#include "settings/DataTypes.h"
+
+namespace {
+
+// Whole part of a ratio that is meant to be exact (0.28 / 0.00028 must give 1000, not 999).
+long long wholePart(double value) { return static_cast<long long>(std::floor(value + 1e-7)); }
+
+int tilesFor(double metres, double metresPerPixel) {
+    const double tiles = std::ceil(metres / metresPerPixel / kMaxRasterTilePixels - 1e-9);
+    if (!(tiles >= 1.0)) return 1;
+    return tiles > 1e6 ? 1000000 : static_cast<int>(tiles);
 }
+
+// The frame in the request system: a PL-2000 zone gets the bounding box of the transformed corners.
+Bbox requestBox(const Bbox& frame, int epsg) {
+    if (epsg < 2176 || epsg > 2179) return frame;
+    const EN corners[4] = {pl1992ToPl2000(frame.minE, frame.minN, epsg), pl1992ToPl2000(frame.maxE, frame.minN, epsg),
+                           pl1992ToPl2000(frame.minE, frame.maxN, epsg), pl1992ToPl2000(frame.maxE, frame.maxN, epsg)};
+    Bbox box{corners[0].e, corners[0].n, corners[0].e, corners[0].n};
+    for (const EN& c : corners) {
+        box.minE = std::min(box.minE, c.e);
+        box.minN = std::min(box.minN, c.n);
+        box.maxE = std::max(box.maxE, c.e);
+        box.maxN = std::max(box.maxN, c.n);
+    }
+    return box;
+}
+
+// One tile with retries at halved widths; true when an image was accepted.
+bool fetchTile(WfsClient& client, const std::string& wmsUrl, const std::string& layers, const Bbox& tile,
+               double metresPerPixel, DataType type, int epsg, FetchedData& result) {
+    const double tileW = tile.width(), tileH = tile.height();
+    int pixels = static_cast<int>(std::min<double>(kMaxRasterTilePixels,
+                                                   std::max<double>(kMinRasterTilePixels, tileW / metresPerPixel)));
+    // A tall tile must not ask for more than the side limit in height either.
+    const double heightLimited = std::floor(kMaxRasterTilePixels * tileW / tileH);
+    if (heightLimited < pixels) pixels = static_cast<int>(std::max(1.0, heightLimited));
+    for (int attempt = 0; attempt < kMaxRasterAttempts; ++attempt) {
+        // A small frame is still asked for once at its own width; only retries need the 512 px floor.
+        if (attempt > 0 && pixels < kMinRequestedTilePixels) break;
+        if (pixels < 1) break;
+        const int height = std::max(1, static_cast<int>(std::floor(tileH * pixels / tileW)));
+        const std::string url =
+            WfsClient::buildWmsUrl(wmsUrl, layers, tile.minE, tile.minN, tile.maxE, tile.maxN, pixels, height, epsg);
+        HttpResponse answer = client.get(url);
+        if (answer.status == 200 && isRasterImage(answer.body)) {
+            result.rasters.push_back(RasterImage{type, std::move(answer.body), epsg, tile});
+            return true;
+        }
+        pixels /= 2;
+    }
+    return false;
+}
+
+std::string joinNames(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& n : names) {
+        if (!out.empty()) out += ',';
+        out += n;
+    }
+    return out;
+}
+
+}  // namespace
+
+HttpResponse getCapabilities(WfsClient& client, const std::string& baseUrl, const std::string& service) {
+    const char* separator = baseUrl.find('?') != std::string::npos ? "&" : "?";
+    return client.get(baseUrl + separator + "service=" + service + "&request=GetCapabilities");
+}
+
+int chooseRasterEpsg(int fetchEpsg, std::string_view capabilities) {
+    const std::string code = cformat("%d", fetchEpsg);
+    if (capabilities.find("EPSG:" + code) != std::string_view::npos ||
+        capabilities.find(":" + code) != std::string_view::npos)
+        return fetchEpsg;
+    return 2180;
+}
+
+RasterTilePlan planRasterTiles(double width, double height, double metresPerPixel) {
+    RasterTilePlan plan;
+    plan.columns = tilesFor(width, metresPerPixel);
+    plan.rows = tilesFor(height, metresPerPixel);
+    if (plan.columns > kMaxRasterTilesPerAxis || plan.rows > kMaxRasterTilesPerAxis) {
+        plan.limited = true;
+        plan.columns = std::min(plan.columns, kMaxRasterTilesPerAxis);
+        plan.rows = std::min(plan.rows, kMaxRasterTilesPerAxis);
+        const double reached = std::max(height / (plan.rows * double(kMaxRasterTilePixels)),
+                                        width / (plan.columns * double(kMaxRasterTilePixels)));
+        plan.coarserScale = wholePart(reached / kNominalPixelMetres);
+    }
+    return plan;
+}
+
+bool isRasterImage(std::string_view body) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(body[i]); };
+    if (body.size() > 8 && byte(0) == 137 && body[1] == 'P' && body[2] == 'N' && body[3] == 'G') return true;
+    return body.size() > 3 && byte(0) == 0xFF && byte(1) == 0xD8;
+}
+
+int fetchRaster(WfsClient& client, const Bbox& frame, const std::string& wmsUrl, const std::string& layers,
+                double metresPerPixel, DataType type, int epsg, FetchedData& result,
+                const std::function<void(const std::string&)>& reportLine) {
+    const double width = frame.width(), height = frame.height();
+    if (!(metresPerPixel > 0.0) || !std::isfinite(metresPerPixel) || !(width > 0.0) || !(height > 0.0) ||
+        !std::isfinite(width) || !std::isfinite(height) || wmsUrl.empty() || layers.empty())
+        return 0;
+    const std::string key = dataTypeKey(type);
+    const RasterTilePlan plan = planRasterTiles(width, height, metresPerPixel);
+    if (plan.limited)
+        result.addWarning("Kadr bardzo szeroki - rastry " + key + " ograniczone do " +
+                          cformat("%d", plan.columns * plan.rows) + " platek (ok. 1:" +
+                          cformat("%lld", plan.coarserScale) + ").");
+    if (reportLine)
+        reportLine("TERRAVOX: rastr " + key + ": kadr " + cformat("%lld", wholePart(width)) + "x" +
+                   cformat("%lld", wholePart(height)) + " m, gestosc " + cformat("%f", metresPerPixel).substr(0, 4) +
+                   " m/px (1:" + cformat("%lld", wholePart(metresPerPixel / kNominalPixelMetres)) + "), platki " +
+                   cformat("%d", plan.columns) + "x" + cformat("%d", plan.rows));
+
+    const Bbox box = requestBox(frame, epsg);
+    const double tileW = box.width() / plan.columns, tileH = box.height() / plan.rows;
+    int fetched = 0;
+    for (int row = 0; row < plan.rows; ++row) {
+        for (int column = 0; column < plan.columns; ++column) {
+            const Bbox tile{box.minE + column * tileW, box.minN + row * tileH,
+                            column + 1 == plan.columns ? box.maxE : box.minE + (column + 1) * tileW,
+                            row + 1 == plan.rows ? box.maxN : box.minN + (row + 1) * tileH};
+            if (fetchTile(client, wmsUrl, layers, tile, metresPerPixel, type, epsg, result)) ++fetched;
+        }
+    }
+    return fetched;
+}
+
 int fetchRaster(FetchContext& ctx, const std::string& wmsUrl, const std::string& layers, double metresPerPixel,
                 DataType type, int epsg) {
     return fetchRaster(ctx.client, ctx.frame, wmsUrl, layers, metresPerPixel, type, epsg, ctx.result, ctx.reportLine);
+}
+
+int fetchThematicRaster(FetchContext& ctx, const std::string& wmsUrl, DataType type) {
+    const HttpResponse caps = getCapabilities(ctx.client, wmsUrl, "WMS");
+    if (caps.status != 200) return 0;
+    std::string layers = joinNames(selectThematicLayers(caps.body, type));
+    if (layers.empty()) layers = joinNames(filterLayerNames(caps.body));
+    if (layers.empty()) return 0;
+    return fetchRaster(ctx, wmsUrl, layers, ctx.metresPerPixel(), type, chooseRasterEpsg(ctx.fetchEpsg, caps.body));
 }

@@ -1,0 +1,304 @@
+// The 2D layer groups of a fetch against the Polish scenario: sources, fallbacks, warnings in order,
+// report lines and progress labels; broken answers end as warnings and never stop the later groups.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "FetchFixture.h"
+#include "WfsService.h"
+#include "WmsService.h"
+#include "import/RasterFetch.h"
+#include "net/ServiceRegistry.h"
+
+using namespace polandsim;
+
+namespace {
+
+const std::string kBdot10kNote = "Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).";
+
+bool hasLabel(const std::vector<std::string>& labels, const std::string& label) {
+    return std::find(labels.begin(), labels.end(), label) != labels.end();
+}
+
+bool allInside(const FetchedData& data, const Bbox& frame) {
+    for (const GisFeature& f : data.features)
+        for (const GisPolygon& p : f.polygons)
+            for (const GisPoint& v : p.outer)
+                if (v.x < frame.minE - 0.01 || v.x > frame.maxE + 0.01 || v.y < frame.minN - 0.01 ||
+                    v.y > frame.maxN + 0.01)
+                    return false;
+    return true;
+}
+
+using Cadastre = FetchSim;
+
+TEST_F(Cadastre, CountiesOfEveryRequestFormGiveTheWholeBlock) {
+    for (const Place* place : {&kWarszawa, &kZamosc, &kZary}) {
+        SCOPED_TRACE(place->name);
+        municipalities = MunicipalityCache{};
+        reports.clear();
+        const FetchedData data = fetchAt(*place, {"dzialki", "budynki"});
+        EXPECT_EQ(data.warning, "");
+        EXPECT_EQ(countOfType(data, DataType::dzialki), kBlockParcels);
+        EXPECT_EQ(countOfType(data, DataType::budynki), kBlockBuildings);
+        // Parcels first, then buildings; all in PL-1992 on the frame whatever system the county answered in.
+        ASSERT_FALSE(data.features.empty());
+        EXPECT_EQ(data.features.front().type, DataType::dzialki);
+        EXPECT_EQ(data.features.back().type, DataType::budynki);
+        EXPECT_TRUE(allInside(data, frameAt(*place)));
+        ASSERT_EQ(reports.size(), 1u);
+        const std::string code = std::string(place->teryt7).substr(0, 6);
+        EXPECT_EQ(reports[0].rfind("TERRAVOX EGiB [TERYT " + code + "] " + findCountyEgibWfs(code) + " | tn.dzialki='", 0),
+                  0u)
+            << reports[0];
+        EXPECT_NE(reports[0].find("' -> 48 | tn.budynki='"), std::string::npos) << reports[0];
+        EXPECT_EQ(reports[0].substr(reports[0].size() - 7), "' -> 44");
+    }
+    EXPECT_TRUE(hasLabel(labels, "Import: dzialki"));
+    EXPECT_TRUE(hasLabel(labels, "Import: budynki"));
+    EXPECT_FALSE(hasLabel(labels, "Import: budynki (BDOT10k)"));
+}
+
+TEST_F(Cadastre, ParcelPropertiesArriveAsTheCountySentThem) {
+    const FetchedData data = fetchAt(kZamosc, {"dzialki"});
+    ASSERT_EQ(data.features.size(), std::size_t(kBlockParcels));
+    bool found = false;
+    for (const GisFeature& f : data.features) {
+        const auto id = f.props.find("ID_DZIALKI");
+        ASSERT_NE(id, f.props.end());
+        if (id->second == "066401_1.0007.123/2") {
+            found = true;
+            EXPECT_EQ(f.props.at("NUMER_DZIALKI"), "123/2");
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(Cadastre, CountyIgnoringTheBoxForBuildingsFallsBackToNewBuildings) {
+    const FetchedData data = fetchAt(kZabrze, {"dzialki", "budynki"});
+    EXPECT_EQ(countOfType(data, DataType::dzialki), kBlockParcels);
+    EXPECT_EQ(countOfType(data, DataType::budynki), kNewBuildingsPerPlace);
+    EXPECT_EQ(data.warning,
+              "Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad konfiguracji serwera "
+              "powiatu - np. Zabrze). " + kBdot10kNote);
+    EXPECT_TRUE(hasLabel(labels, "Import: budynki (BDOT10k)"));
+    EXPECT_TRUE(allInside(data, frameAt(kZabrze)));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("tn.budynki='ms:budynki' -> 0"), std::string::npos) << reports[0];
+    // The new-buildings layer is asked northing first in WFS 2.0.
+    const auto bdot = requestsTo(serviceEndpoints().bdot10kNewBuildingsWfs());
+    ASSERT_FALSE(bdot.empty());
+    EXPECT_NE(bdot[0].query.find("typenames=ms%3Abud_2025"), std::string::npos) << bdot[0].query;
+    EXPECT_NE(bdot[0].query.find("version=2.0.0"), std::string::npos);
+}
+
+TEST_F(Cadastre, SilentCountyGivesNewBuildingsAndBothNotes) {
+    FetchedData data = fetchAt(kWroclaw, {"budynki"});
+    EXPECT_EQ(countOfType(data, DataType::budynki), kNewBuildingsPerPlace);
+    EXPECT_EQ(data.warning, "Powiatowa usluga WFS EGiB nie odpowiada. " + kBdot10kNote);
+    EXPECT_TRUE(reports.empty());
+
+    data = fetchAt(kWroclaw, {"dzialki", "budynki"});
+    EXPECT_EQ(data.warning, "Powiatowa usluga WFS EGiB nie odpowiada. Brak dzialek dla tego obszaru. " + kBdot10kNote);
+}
+
+TEST_F(Cadastre, FrameOutsideAnyMunicipality) {
+    // Off the Baltic coast: no municipality answers there.
+    const FetchedData data = fetch({"dzialki"}, Bbox{480000, 790000, 480300, 790300}, 2178);
+    EXPECT_TRUE(data.features.empty());
+    EXPECT_EQ(data.warning, "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
+}
+
+TEST_F(Cadastre, CountyMissingFromTheRegistry) {
+    // A municipality whose county has no row in the registry (the boundary service is replaced for this test).
+    auto prg = std::make_shared<FeatureStore>();
+    prg->add("ms:A03_Granice_gmin", {"A03.1", {{{400000, 600000}, {420000, 600000}, {420000, 620000}, {400000, 620000},
+                                                {400000, 600000}}},
+                                     {}, {}, {{"JPT_KOD_JE", "3299011"}}});
+    const std::string prgUrl = serviceEndpoints().prgWfs();
+    sim.scenario().addWfs(hostOf(prgUrl), pathOf(prgUrl), std::make_shared<WfsService>(prg));
+    const FetchedData data = fetch({"dzialki", "budynki"}, Bbox{410000, 610000, 410300, 610300}, 2177);
+    EXPECT_EQ(data.warning, "Powiat (TERYT 3299) nie publikuje WFS EGiB w EZiU. Brak dzialek dla tego obszaru.");
+    EXPECT_TRUE(hasLabel(labels, "Import: budynki (BDOT10k)"));
+}
+
+using Utilities = FetchSim;
+
+TEST_F(Utilities, PipeLayersOfTheCountyWfsBecomeFeaturesTaggedWithTheirLayer) {
+    const FetchedData data = fetchAt(kZamosc, {"gesut"});
+    EXPECT_EQ(data.warning, "");
+    EXPECT_TRUE(data.rasters.empty());
+    ASSERT_EQ(countOfType(data, DataType::gesut), kPipeLayers * kPipesPerLayer);
+    std::map<std::string, int> perLayer;
+    for (const GisFeature& f : data.features) {
+        ++perLayer[f.props.at("rodzajSieci")];
+        EXPECT_EQ(f.lines.size(), 1u);
+    }
+    EXPECT_EQ(perLayer, (std::map<std::string, int>{{"ewns:przewod_gazowy", kPipesPerLayer},
+                                                    {"ewns:przewod_kanalizacyjny", kPipesPerLayer},
+                                                    {"ewns:przewod_wodociagowy", kPipesPerLayer}}));
+    EXPECT_TRUE(hasLabel(labels, "GESUT (WFS)"));
+}
+
+TEST_F(Utilities, WfsWithoutPipeLayersEndsAsTheCountyRaster) {
+    const FetchedData data = fetchAt(kZary, {"gesut"});
+    EXPECT_EQ(countOfType(data, DataType::gesut), 0);
+    ASSERT_EQ(data.rasters.size(), 1u);
+    EXPECT_EQ(data.rasters[0].type, DataType::gesut);
+    EXPECT_EQ(data.rasters[0].epsg, kZary.zoneEpsg);
+    EXPECT_EQ(data.warning, "GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
+    const auto maps = requestsTo(findCountyGesut(kZary.teryt7).wmsUrl);
+    ASSERT_FALSE(maps.empty());
+    // Network layers only: the parcel layer of the same service is left out.
+    EXPECT_NE(maps.back().query.find("layers=siec_wodociagowa%2Csiec_gazowa&"), std::string::npos) << maps.back().query;
+}
+
+TEST_F(Utilities, CountyWithoutServiceUsesTheNationalIntegration) {
+    const FetchedData data = fetchAt(kWarszawa, {"gesut"});
+    ASSERT_EQ(data.rasters.size(), 1u);
+    EXPECT_EQ(data.rasters[0].type, DataType::gesut);
+    EXPECT_EQ(data.warning, "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.");
+    const auto kiut = requestsTo(serviceEndpoints().utilityIntegrationWms());
+    ASSERT_EQ(kiut.size(), 2u);  // capabilities, one tile
+    EXPECT_NE(kiut[1].query.find("layers=przewod_wodociagowy%2Cprzewod_kanalizacyjny%2C"), std::string::npos);
+}
+
+TEST_F(Utilities, FailingNationalIntegrationLeavesTheCountyNoteAlone) {
+    const std::string kiut = serviceEndpoints().utilityIntegrationWms();
+    sim.faults().add(Fault{.host = hostOf(kiut), .path = pathOf(kiut), .exceptionDocument = true});
+    const FetchedData data = fetchAt(kWarszawa, {"gesut"});
+    EXPECT_TRUE(data.rasters.empty());
+    EXPECT_EQ(data.warning, "GESUT: powiat nie publikuje uslugi w EZiU.");
+}
+
+TEST_F(Utilities, CountyWmsAnsweringExceptionsIsReportedAsNotAnswering) {
+    const ServiceUrls gesut = findCountyGesut(kZary.teryt7);
+    // Capabilities pass; every map request gets an exception document.
+    sim.scenario().addHandler(hostOf(gesut.wmsUrl), pathOf(gesut.wmsUrl), [](const SimRequest& r, SimResponse& out) {
+        if (r.param("request") != "GetMap") return false;
+        out.contentType = "application/vnd.ogc.se_xml";
+        out.body = wmsExceptionReport("InvalidDimensionValue", "Zbyt duzy obraz");
+        return true;
+    });
+    const FetchedData data = fetchAt(kZary, {"gesut"});
+    EXPECT_TRUE(data.rasters.empty());
+    EXPECT_EQ(data.warning, "GESUT: powiatowa usluga nie odpowiada.");
+}
+
+using BaseMapAndOrtho = FetchSim;
+
+TEST_F(BaseMapAndOrtho, CountyBaseMapIsOneRasterOfItsThematicLayers) {
+    const FetchedData data = fetchAt(kZamosc, {"bdot500"});
+    EXPECT_EQ(data.warning, "");
+    ASSERT_EQ(data.rasters.size(), 1u);
+    EXPECT_EQ(data.rasters[0].type, DataType::bdot500);
+    EXPECT_EQ(data.rasters[0].epsg, 2179);
+    const auto maps = requestsTo(findCountyBdot500(kZamosc.teryt7).wmsUrl);
+    ASSERT_EQ(maps.size(), 2u);
+    EXPECT_NE(maps[1].query.find("layers=bdot500_budowle%2Cbdot500_komunikacja&"), std::string::npos);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].rfind("TERRAVOX: rastr bdot500: kadr ", 0), 0u);
+}
+
+TEST_F(BaseMapAndOrtho, BaseMapNotesForMissingAndFailingServices) {
+    EXPECT_EQ(fetchAt(kWarszawa, {"bdot500"}).warning, "BDOT500: powiat nie publikuje uslugi w EZiU.");
+    const std::string wms = findCountyBdot500(kZamosc.teryt7).wmsUrl;
+    sim.faults().add(Fault{.host = hostOf(wms), .path = pathOf(wms), .statuses = {503, 503}});
+    const FetchedData data = fetchAt(kZamosc, {"bdot500"});
+    EXPECT_TRUE(data.rasters.empty());
+    EXPECT_EQ(data.warning, "BDOT500: usluga WMS nie odpowiada.");
+}
+
+TEST_F(BaseMapAndOrtho, OrthophotoUsesQuarterMetrePixelsInTheFetchZone) {
+    const FetchedData data = fetch({"rastr"}, frameAt(kWarszawa), 2178, 20000);
+    EXPECT_EQ(data.warning, "");
+    ASSERT_EQ(data.rasters.size(), 1u);
+    EXPECT_EQ(data.rasters[0].type, DataType::rastry);
+    EXPECT_EQ(data.rasters[0].epsg, 2178);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("gestosc 0.25 m/px (1:892)"), std::string::npos) << reports[0];
+    const auto maps = requestsTo(serviceEndpoints().orthophotoWms());
+    ASSERT_EQ(maps.size(), 1u);
+    EXPECT_NE(maps[0].query.find("layers=Raster&"), std::string::npos);
+    EXPECT_NE(maps[0].query.find("SRS=EPSG%3A2178"), std::string::npos);
+}
+
+TEST_F(BaseMapAndOrtho, OrthophotoFailureIsOneNote) {
+    const std::string wms = serviceEndpoints().orthophotoWms();
+    sim.faults().add(Fault{.host = hostOf(wms), .path = pathOf(wms), .exceptionDocument = true});
+    const FetchedData data = fetchAt(kWarszawa, {"rastr"});
+    EXPECT_TRUE(data.rasters.empty());
+    EXPECT_EQ(data.warning, "Ortofotomapa WMS nie odpowiada - rastr pominiety.");
+}
+
+using Orchestration = FetchSim;
+
+TEST_F(Orchestration, GroupsRunInOrderAndTheirNotesJoinWithSingleSpaces) {
+    const FetchedData data = fetchAt(kWarszawa, {"rastr", "bdot500", "gesut", "budynki", "dzialki"});
+    EXPECT_EQ(data.warning,
+              "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr. "
+              "BDOT500: powiat nie publikuje uslugi w EZiU.");
+    EXPECT_EQ(countOfType(data, DataType::dzialki), kBlockParcels);
+    EXPECT_EQ(countOfType(data, DataType::budynki), kBlockBuildings);
+    ASSERT_EQ(data.rasters.size(), 2u);
+    EXPECT_EQ(data.rasters[0].type, DataType::gesut);
+    EXPECT_EQ(data.rasters[1].type, DataType::rastry);
+    // The municipality is looked up once for all groups.
+    std::size_t lookups = 0;
+    for (const LoggedRequest& r : requestsTo(serviceEndpoints().prgWfs()))
+        lookups += r.query.find("GetFeature") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(lookups, 1u);
+}
+
+TEST_F(Orchestration, BrokenCountyAnswersNeverStopTheLaterGroups) {
+    const std::string egib = findCountyEgibWfs(kZamosc.teryt7);
+    struct Case {
+        const char* name;
+        Fault fault;
+    };
+    const std::vector<Case> cases = {
+        {"cut off", Fault{.host = hostOf(egib), .path = pathOf(egib), .truncateAfter = 300}},
+        {"exception", Fault{.host = hostOf(egib), .path = pathOf(egib), .exceptionDocument = true}},
+        {"empty", Fault{.host = hostOf(egib), .path = pathOf(egib), .emptyOk = true}},
+        {"server error", Fault{.host = hostOf(egib), .path = pathOf(egib), .statuses = std::vector<int>(20, 500)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.faults().clear();
+        sim.faults().add(c.fault);
+        municipalities = MunicipalityCache{};
+        client.cacheDir = temp.path / c.name;
+        const FetchedData data = fetchAt(kZamosc, {"dzialki", "budynki", "bdot500", "rastr"});
+        EXPECT_EQ(countOfType(data, DataType::dzialki), 0);
+        EXPECT_EQ(data.rasters.size(), 2u);
+        EXPECT_NE(data.warning.find("Brak dzialek dla tego obszaru."), std::string::npos) << data.warning;
+        EXPECT_EQ(data.warning.find("  "), std::string::npos);
+    }
+}
+
+TEST_F(Orchestration, HostileGmlFromTheCountyIsSurvived) {
+    const std::string egib = findCountyEgibWfs(kZamosc.teryt7);
+    const std::vector<std::string> bodies = {
+        std::string("\0\xff\xfe<wfs:FeatureCollection", 26),
+        "<wfs:FeatureCollection><wfs:member><ewns:dzialki><ewns:geom><gml:Polygon><gml:exterior><gml:LinearRing>"
+        "<gml:posList>1e308 1e308 nan inf -inf 5</gml:posList></gml:LinearRing></gml:exterior></gml:Polygon>",
+        std::string(200000, '<'),
+        "<!DOCTYPE x [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]><x>&b;&b;&b;</x>",
+    };
+    for (std::size_t i = 0; i < bodies.size(); ++i) {
+        SCOPED_TRACE(i);
+        Scenario& s = sim.scenario();
+        const std::string body = bodies[i];
+        s.addHandler(hostOf(egib), pathOf(egib), [body](const SimRequest& r, SimResponse& out) {
+            if (r.param("request") != "GetFeature") return false;
+            out.contentType = "application/gml+xml";
+            out.body = body;
+            return true;
+        });
+        client.cacheDir = temp.path / ("hostile" + std::to_string(i));
+        const FetchedData data = fetchAt(kZamosc, {"dzialki", "gesut"});
+        EXPECT_EQ(countOfType(data, DataType::gesut), kPipeLayers * kPipesPerLayer);
+    }
+}
+
+}  // namespace

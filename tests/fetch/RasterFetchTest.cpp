@@ -1,0 +1,233 @@
+// WMS rasters: tile plan, retries at halved widths, image check, request system, warning and report line,
+// against a WMS on the loopback simulator.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "FetchFixture.h"
+#include "ImageEncoder.h"
+#include "WmsService.h"
+#include "import/RasterFetch.h"
+#include "platform/Numbers.h"
+
+namespace {
+
+constexpr const char* kWmsHost = "wms.powiat.example.pl";
+constexpr const char* kWmsPath = "/cgi-bin/gesut";
+const std::string kWmsUrl = std::string("https://") + kWmsHost + kWmsPath;
+
+class RasterFetch : public FetchSim {
+protected:
+    void SetUp() override {
+        FetchSim::SetUp();
+        auto wms = std::make_shared<WmsService>();
+        wms->addLayer({"przewody", "Przewody", 0x0050FFFF, nullptr, ""});
+        sim.scenario().addWms(kWmsHost, kWmsPath, wms);
+        // Map answers are a small fixed picture: these tests look at the requests, and drawing 4096 pixel
+        // images would only cost time.
+        const std::string png = encodePng(RgbaImage(4, 4, 0x0050FFFF));
+        sim.scenario().addHandler(kWmsHost, kWmsPath, [png](const SimRequest& r, SimResponse& out) {
+            if (r.param("request") != "GetMap") return false;
+            out.contentType = "image/png";
+            out.body = png;
+            return true;
+        });
+    }
+
+    int fetchFrame(const Bbox& frame, double metresPerPixel, int epsg, DataType type = DataType::gesut) {
+        return fetchRaster(client, frame, kWmsUrl, "przewody", metresPerPixel, type, epsg, result,
+                           [this](const std::string& line) { reports.push_back(line); });
+    }
+    std::vector<LoggedRequest> getMaps() {
+        std::vector<LoggedRequest> out;
+        for (const LoggedRequest& r : sim.log().matching(kWmsHost, kWmsPath))
+            if (r.query.find("request=GetMap") != std::string::npos) out.push_back(r);
+        return out;
+    }
+    static std::string param(const LoggedRequest& r, const std::string& name) {
+        for (const auto& [key, value] : parseQuery(r.query))
+            if (key == name) return value;
+        return {};
+    }
+
+    FetchedData result;
+    const EN centre = polandsim::centre1992(polandsim::kWarszawa);
+};
+
+TEST(RasterPlan, TilesFollowTheFrameAndAreLimitedToFourPerAxis) {
+    const RasterTilePlan small = planRasterTiles(2000, 1000, 0.28);
+    EXPECT_EQ(small.columns, 2);
+    EXPECT_EQ(small.rows, 1);
+    EXPECT_FALSE(small.limited);
+
+    // Exactly 4096 pixels stay one tile; the ratio must not round up by a hair.
+    const RasterTilePlan exact = planRasterTiles(4096 * 0.28, 4096 * 0.28, 0.28);
+    EXPECT_EQ(exact.columns, 1);
+    EXPECT_EQ(exact.rows, 1);
+
+    const RasterTilePlan wide = planRasterTiles(20000, 1000, 0.28);
+    EXPECT_TRUE(wide.limited);
+    EXPECT_EQ(wide.columns, 4);
+    EXPECT_EQ(wide.rows, 1);
+    EXPECT_EQ(wide.coarserScale, 4359);  // 20000 m over 4 x 4096 px is 1.22 m per pixel
+}
+
+TEST(RasterPlan, ImagesAreRecognisedByTheirSignatureOnly) {
+    EXPECT_TRUE(isRasterImage(std::string("\x89PNG\r\n\x1a\n\0", 9)));
+    EXPECT_FALSE(isRasterImage(std::string("\x89PNG\r\n\x1a\n", 8)));  // a bare signature is no image
+    EXPECT_TRUE(isRasterImage("\xFF\xD8\xFF\xE0"));
+    EXPECT_FALSE(isRasterImage("\xFF\xD8\xFF"));
+    EXPECT_FALSE(isRasterImage("<?xml version=\"1.0\"?><ServiceExceptionReport/>"));
+    EXPECT_FALSE(isRasterImage(""));
+}
+
+TEST(RasterPlan, RequestSystemIsTheFetchZoneOnlyWhenOffered) {
+    EXPECT_EQ(chooseRasterEpsg(2178, "<SRS>EPSG:2178</SRS>"), 2178);
+    EXPECT_EQ(chooseRasterEpsg(2178, "<CRS>urn:ogc:def:crs:EPSG::2178</CRS>"), 2178);
+    EXPECT_EQ(chooseRasterEpsg(2178, "<SRS>EPSG:2180</SRS><SRS>EPSG:4326</SRS>"), 2180);
+    EXPECT_EQ(chooseRasterEpsg(2180, ""), 2180);
+}
+
+TEST(RasterPlan, CountyPixelSizeFollowsTheScaleWithinItsRange) {
+    WfsClient client;
+    MunicipalityCache cache;
+    FetchedData data;
+    FetchContext ctx(client, cache, data);
+    for (const auto& [scale, expected] : std::vector<std::pair<int, double>>{
+             {50, 0.28}, {20000, 0.28}, {500, 0.14}, {100, 0.028}, {10000, 2.8}, {1000, 0.28}}) {
+        ctx.rasterScale = scale;
+        EXPECT_NEAR(ctx.metresPerPixel(), expected, 1e-12) << scale;
+    }
+}
+
+TEST_F(RasterFetch, TwoKilometreFrameIsTwoTilesWithReportLineAndNoWarning) {
+    const Bbox frame{centre.e - 1000, centre.n - 500, centre.e + 1000, centre.n + 500};
+    ASSERT_EQ(fetchFrame(frame, 0.28, 2180), 2);
+    EXPECT_EQ(result.warning, "");
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], "TERRAVOX: rastr gesut: kadr 2000x1000 m, gestosc 0.28 m/px (1:1000), platki 2x1");
+
+    const auto requests = getMaps();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const LoggedRequest& r : requests) {
+        EXPECT_EQ(param(r, "WIDTH"), "3571");
+        EXPECT_EQ(param(r, "HEIGHT"), "3571");
+        EXPECT_EQ(param(r, "SRS"), "EPSG:2180");
+        EXPECT_EQ(param(r, "layers"), "przewody");
+    }
+    ASSERT_EQ(result.rasters.size(), 2u);
+    EXPECT_EQ(result.rasters[0].type, DataType::gesut);
+    EXPECT_EQ(result.rasters[0].epsg, 2180);
+    EXPECT_TRUE(isRasterImage(result.rasters[0].image));
+    // The tiles split the frame without gap or overlap.
+    EXPECT_DOUBLE_EQ(result.rasters[0].box.minE, frame.minE);
+    EXPECT_DOUBLE_EQ(result.rasters[0].box.maxE, result.rasters[1].box.minE);
+    EXPECT_DOUBLE_EQ(result.rasters[1].box.maxE, frame.maxE);
+    EXPECT_DOUBLE_EQ(result.rasters[1].box.maxN, frame.maxN);
+}
+
+TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTiles) {
+    const Bbox frame{centre.e - 10000, centre.n - 150, centre.e + 10000, centre.n + 150};
+    ASSERT_EQ(fetchFrame(frame, 0.28, 2180, DataType::rastry), 4);
+    EXPECT_EQ(result.warning, "Kadr bardzo szeroki - rastry rastry ograniczone do 4 platek (ok. 1:4359).");
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], "TERRAVOX: rastr rastry: kadr 20000x300 m, gestosc 0.28 m/px (1:1000), platki 4x1");
+    for (const LoggedRequest& r : getMaps()) {
+        EXPECT_EQ(param(r, "WIDTH"), "4096");
+        EXPECT_EQ(param(r, "HEIGHT"), "245");
+    }
+}
+
+TEST_F(RasterFetch, ExceptionInPlaceOfAnImageIsRetriedAtHalvedWidthsThenDropped) {
+    sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
+    const Bbox frame{centre.e - 10000, centre.n - 150, centre.e + 10000, centre.n + 150};
+    EXPECT_EQ(fetchFrame(frame, 0.28, 2180), 0);
+    EXPECT_TRUE(result.rasters.empty());
+    const auto requests = getMaps();
+    ASSERT_EQ(requests.size(), 16u);
+    const char* widths[] = {"4096", "2048", "1024", "512"};
+    for (std::size_t i = 0; i < requests.size(); ++i) EXPECT_EQ(param(requests[i], "WIDTH"), widths[i % 4]) << i;
+}
+
+TEST_F(RasterFetch, FailedAttemptsAreRetriedAndALaterImageIsKept) {
+    // An error status, then an empty 200, then the image.
+    sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .statuses = {500, 500}});
+    sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .emptyOk = true, .times = 1});
+    const Bbox frame{centre.e - 500, centre.n - 500, centre.e + 500, centre.n + 500};
+    ASSERT_EQ(fetchFrame(frame, 0.28, 2180), 1);
+    ASSERT_EQ(result.rasters.size(), 1u);
+    EXPECT_TRUE(isRasterImage(result.rasters[0].image));
+    // The client's own retry repeats a 500 at the same width; the empty answer halves it.
+    const auto requests = getMaps();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(param(requests[0], "WIDTH"), "3571");
+    EXPECT_EQ(param(requests[1], "WIDTH"), "3571");
+    EXPECT_EQ(param(requests[2], "WIDTH"), "1785");
+    EXPECT_EQ(param(requests[3], "WIDTH"), "892");
+}
+
+TEST_F(RasterFetch, ZoneRequestsCarryTheTransformedBox) {
+    const Bbox frame{centre.e - 200, centre.n - 150, centre.e + 200, centre.n + 150};
+    ASSERT_EQ(fetchFrame(frame, 0.25, 2178), 1);
+    const RasterImage& tile = result.rasters.at(0);
+    EXPECT_EQ(tile.epsg, 2178);
+    // The bounding box of all four corners: the grids are turned against each other.
+    const EN sw = pl1992ToPl2000(frame.minE, frame.minN, 2178), se = pl1992ToPl2000(frame.maxE, frame.minN, 2178);
+    const EN nw = pl1992ToPl2000(frame.minE, frame.maxN, 2178), ne = pl1992ToPl2000(frame.maxE, frame.maxN, 2178);
+    EXPECT_DOUBLE_EQ(tile.box.minE, std::min(sw.e, nw.e));
+    EXPECT_DOUBLE_EQ(tile.box.minN, std::min(sw.n, se.n));
+    EXPECT_DOUBLE_EQ(tile.box.maxE, std::max(se.e, ne.e));
+    EXPECT_DOUBLE_EQ(tile.box.maxN, std::max(nw.n, ne.n));
+    EXPECT_GT(tile.box.minE, 7000000.0);  // zone 7 eastings carry the zone number
+    const auto requests = getMaps();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(param(requests[0], "SRS"), "EPSG:2178");
+    double v[4];
+    const std::string box = param(requests[0], "BBOX");
+    std::vector<std::string> parts;
+    for (std::size_t at = 0;;) {
+        const auto comma = box.find(',', at);
+        parts.push_back(box.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    ASSERT_EQ(parts.size(), 4u);
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(parseDouble(parts[i], v[i]));
+    EXPECT_NEAR(v[0], tile.box.minE, 0.01);
+    EXPECT_NEAR(v[3], tile.box.maxN, 0.01);
+}
+
+TEST_F(RasterFetch, NarrowFrameIsStillFetchedOnceAtItsOwnWidth) {
+    // 100 m at 0.25 m per pixel is 400 pixels: one request, no retries below the retry floor.
+    const Bbox frame{centre.e - 50, centre.n - 50, centre.e + 50, centre.n + 50};
+    ASSERT_EQ(fetchFrame(frame, 0.25, 2180), 1);
+    auto requests = getMaps();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(param(requests[0], "WIDTH"), "400");
+
+    sim.log().clear();
+    result = FetchedData{};
+    sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
+    EXPECT_EQ(fetchFrame(frame, 0.25, 2180), 0);
+    EXPECT_EQ(getMaps().size(), 1u);
+}
+
+TEST_F(RasterFetch, DegenerateInputsFetchNothing) {
+    const Bbox frame{centre.e - 50, centre.n - 50, centre.e + 50, centre.n + 50};
+    EXPECT_EQ(fetchFrame(frame, 0.0, 2180), 0);
+    EXPECT_EQ(fetchFrame(frame, std::nan(""), 2180), 0);
+    EXPECT_EQ(fetchFrame(Bbox{centre.e, centre.n, centre.e, centre.n}, 0.25, 2180), 0);
+    EXPECT_EQ(fetchRaster(client, frame, kWmsUrl, "", 0.25, DataType::gesut, 2180, result, nullptr), 0);
+    EXPECT_TRUE(getMaps().empty());
+}
+
+TEST_F(RasterFetch, CapabilitiesRequestKeepsTheBaseQuery) {
+    const HttpResponse caps = getCapabilities(client, kWmsUrl + "?map=gesut", "WMS");
+    EXPECT_EQ(caps.status, 200);
+    const auto requests = sim.log().matching(kWmsHost, kWmsPath);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].query, "map=gesut&service=WMS&request=GetCapabilities");
+    EXPECT_NE(caps.body.find("przewody"), std::string::npos);
+}
+
+}  // namespace
