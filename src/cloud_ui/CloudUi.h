@@ -4,7 +4,7 @@
 #include "cloud_ui/CloudExport.h"        // makeAccumulator, writeCloud, exportCloud; CloudSheet (file + grid)
 #include "cloud_ui/CloudJob.h"           // CloudJob: frame, level, zone and origin override of one export
 #include "cloud_ui/CloudResult.h"        // CloudResult: file, origin, local bounds and count of an export
-#include "cloud_ui/Detail.h"             // Detail: lekki / standard / full and their thinning spacing
+#include "cloud_ui/Detail.h"             // Detail: lekki / standard / full, thinning spacing, point estimate
 #include "cloud_ui/HardLimitExceeded.h"  // HardLimitExceeded, kCloudPointLimit: the 8,000,000-point cap
 #include "cloud_ui/LasSheet.h"           // LasSheet: a LAS/LAZ sheet read as coloured points
 #include "cloud_ui/SheetImport.h"        // importSheet: one sheet into an accumulator, PL-2000 sheets converted

@@ -1,5 +1,8 @@
 #include "cloud_ui/Detail.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace cloudui {
 
 Detail detailFromText(std::string_view text) {
@@ -15,6 +18,14 @@ double thinningSpacing(Detail detail) {
         case Detail::Standard: break;
     }
     return 0.2;
+}
+
+long long estimatePoints(double area, double density, Detail detail) {
+    double points = area * density;
+    const double s = thinningSpacing(detail);
+    if (s > 0.0) points = std::min(points, area / (s * s));
+    if (!(points > 0.0)) return 0;
+    return std::llround(std::min(points, 9.0e18));
 }
 
 }  // namespace cloudui

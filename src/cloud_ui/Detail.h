@@ -10,5 +10,9 @@ enum class Detail { Lekki = 0, Standard = 1, Full = 2 };
 Detail detailFromText(std::string_view text);
 // Voxel edge in metres: 0.5 light, 0.2 standard, 0 (every point kept) full.
 double thinningSpacing(Detail detail);
+// Expected point count of a frame of `area` square metres at `density` points per square metre: the nearest
+// integer to area x density, capped by the voxels thinning can fill (area / spacing squared; no cap for full).
+// Nonsense input (negative, not a number) gives 0; the result never overflows.
+long long estimatePoints(double area, double density, Detail detail);
 
 }  // namespace cloudui

@@ -110,6 +110,14 @@ TEST(CloudAccumulator, ThinningKeepsTheFirstPointOfEachVoxel) {
     EXPECT_EQ(thinningSpacing(Detail::Lekki), 0.5);
     EXPECT_EQ(thinningSpacing(Detail::Standard), 0.2);
     EXPECT_EQ(thinningSpacing(Detail::Full), 0.0);
+    // Estimates: 12 points per square metre over a square kilometre.
+    EXPECT_EQ(estimatePoints(1e6, 12.0, Detail::Standard), 12000000);
+    EXPECT_EQ(estimatePoints(1e6, 12.0, Detail::Lekki), 4000000);
+    EXPECT_EQ(estimatePoints(1e6, 30.0, Detail::Standard), 25000000);
+    EXPECT_EQ(estimatePoints(1e6, 30.0, Detail::Full), 30000000);
+    EXPECT_EQ(estimatePoints(10.3, 1.0, Detail::Full), 10);
+    EXPECT_EQ(estimatePoints(NAN, 12.0, Detail::Full), 0);
+    EXPECT_EQ(estimatePoints(1e300, 1e300, Detail::Full), 9000000000000000000);
     CloudAccumulator full(kWarsaw, thinningSpacing(Detail::Full), 2178);
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(full.add(637500.0, 486500.0, 100.0, 0, 0, 0));
     EXPECT_EQ(full.size(), 5u);
