@@ -1,6 +1,7 @@
 // "searchAddress" through the palette's bridge against the simulated search geocoder on loopback:
 // found and not found places, the request sent, failing services and answers no geocoder should send.
 #include <cmath>
+#include <future>
 
 #include "Scenarios.h"
 #include "address/PaletteOnSim.h"
@@ -146,4 +147,25 @@ TEST_F(AddressSearch, RecordedGeocoderAnswerGivesItsPlace) {
     const Json h = reply("Hisarya");
     EXPECT_DOUBLE_EQ(h["lat"].get<double>(), 42.5132789);
     EXPECT_EQ(h["label"], "Hisarya, Hisaria, Plovdiv, 4180, Bulgaria");
+}
+
+TEST_F(AddressSearch, SearchDuringAFetchLeavesTheFetchItsClient) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    controller->setFetchFunction([released](auto&&...) {
+        released.wait();
+        return FetchedData{};
+    });
+    send(Json{{"type", "fetch"}, {"bboxWgs84", {19.93, 50.06, 19.94, 50.07}}, {"layers", {"dzialki"}}});
+    ASSERT_TRUE(controller->busy());
+
+    // The fetch worker owns the controller's client: the search must not touch its request history.
+    EXPECT_EQ(reply("Sukiennice").value("label", "").rfind("Sukiennice, 1/3", 0), 0u);
+    EXPECT_TRUE(controller->webClient().lastRequestByHost.empty());
+
+    release.set_value();
+    settle();
+    ASSERT_FALSE(controller->busy());
+    EXPECT_EQ(reply("Sukiennice").value("label", "").rfind("Sukiennice, 1/3", 0), 0u);
+    EXPECT_EQ(controller->webClient().lastRequestByHost.count(kSearchHost), 1u);
 }
