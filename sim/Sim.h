@@ -8,6 +8,7 @@
 #include "Scenario.h"      // Scenario (routes of data sets), SimHandler, generatedByte
 #include "Scenarios.h"     // ScenarioEntry, scenarioTable, buildScenario, buildDemoScenario
 #include "SimHttp.h"       // SimRequest, SimResponse, BodyGenerator, parseQuery, percentDecode
+#include "SimProcess.h"    // SimProcess: geodraft-sim as a child process for end-to-end tests
 #include "SimServer.h"     // SimServer: the loopback server
 #include "WfsService.h"    // WfsService, BboxAxisOrder, owsExceptionReport, xmlEscape, epsgOfSystemText
 #include "WmsService.h"    // WmsService, wmsExceptionReport

@@ -1,15 +1,13 @@
 // The service simulator: OGC answers with real spatial filtering, images, faults and the log through its control
 // endpoints, and the geodraft-sim program as a real process.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "../net/SimFixture.h"
 #include "Scenarios.h"
+#include "SimProcess.h"
 #include "WfsService.h"
 #include "WmsService.h"
 #include "geodesy/Crs.h"
@@ -221,39 +219,20 @@ TEST_F(Simulator, DemoTileIndexesLeadToTheirSheets) {
 TEST(SimulatorProgram, PrintsItsAddressFirstAndServesTheDemo) {
     const auto program = testsupport::binaryDir() / "sim" / "geodraft-sim";
     if (!std::filesystem::exists(program)) GTEST_SKIP() << "geodraft-sim not built: " << program;
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        execl(program.c_str(), program.c_str(), "--port", "0", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
-    std::FILE* stream = fdopen(out[0], "r");
-    char line[256] = {0};
-    const bool gotLine = std::fgets(line, sizeof line, stream) != nullptr;
-    const std::string first = gotLine ? line : "";
-    const std::string prefix = "listening on http://127.0.0.1:";
-    EXPECT_EQ(first.rfind(prefix, 0), 0u) << first;
-    if (first.rfind(prefix, 0) == 0) {
-        const std::string base = first.substr(std::string("listening on ").size(), first.size() - 14);
-        setenv(kServicesRoutingVariable, base.c_str(), 1);
-        WfsClient client;
-        const HttpResponse r = client.getWithTimeout(
-            WfsClient::buildWfsUrl(serviceEndpoints().bdot10kNewBuildingsWfs(), "ms:bud_2025", 637000, 486900, 637500,
-                                   487200, 1000, 0, true, false, 0),
-            3000);
-        unsetenv(kServicesRoutingVariable);
-        EXPECT_EQ(r.status, 200) << r.error;
-        EXPECT_GE(count(r.body, "<wfs:member>"), 1);
-    }
-    kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    std::fclose(stream);
+    SimProcess process;
+    ASSERT_TRUE(process.start(program.string(), {"--port", "0"}));
+    setenv(kServicesRoutingVariable, process.baseUrl().c_str(), 1);
+    WfsClient client;
+    const HttpResponse r = client.getWithTimeout(
+        WfsClient::buildWfsUrl(serviceEndpoints().bdot10kNewBuildingsWfs(), "ms:bud_2025", 637000, 486900, 637500,
+                               487200, 1000, 0, true, false, 0),
+        3000);
+    unsetenv(kServicesRoutingVariable);
+    EXPECT_EQ(r.status, 200) << r.error;
+    EXPECT_GE(count(r.body, "<wfs:member>"), 1);
+    const int status = process.stop();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    SimProcess wrong;
+    EXPECT_FALSE(wrong.start(program.string(), {"--scenario", "no-such-scenario"}));
 }
