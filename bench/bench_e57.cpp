@@ -1,5 +1,5 @@
 // E57 writing and cloud accumulation at the largest cloud an export may hold (8,000,000 points).
-// `bench_e57 --make-las PATH COUNT` instead writes a LAS sheet of COUNT coloured points over a 1 km frame of
+// `bench_e57 --make-las|--make-laz PATH COUNT` instead writes a LAS (or LAZ) sheet of COUNT coloured points over a 1 km frame of
 // Warsaw (PL-1992 639000..640000, 485000..486000), for measuring `geodraft cloud-export` as a whole.
 #include <benchmark/benchmark.h>
 
@@ -15,6 +15,7 @@
 #include "formats/Crc32c.h"
 #include "formats/E57Writer.h"
 #include "formats/LasWriter.h"
+#include "formats/LazWriter.h"
 #include "platform/Numbers.h"
 
 namespace {
@@ -79,7 +80,8 @@ void BM_AccumulateStandard(benchmark::State& state) {
 }
 BENCHMARK(BM_AccumulateStandard)->Unit(benchmark::kMillisecond)->Iterations(2);
 
-int makeLas(const char* path, long long count) {
+template <typename Writer>
+int makeSheet(const char* path, long long count) {
     LasHeader h;
     h.versionMajor = 1;
     h.versionMinor = 2;
@@ -89,7 +91,7 @@ int makeLas(const char* path, long long count) {
     h.offsetX = 639000;
     h.offsetY = 485000;
     h.offsetZ = 0;
-    LasWriter w;
+    Writer w;
     LasStatus st = w.open(path, h);
     if (!st.ok) {
         std::fprintf(stderr, "%s\n", st.message.c_str());
@@ -129,9 +131,9 @@ int makeLas(const char* path, long long count) {
 
 int main(int argc, char** argv) {
     long long count = 0;
-    if (argc == 4 && std::strcmp(argv[1], "--make-las") == 0) {
+    if (argc == 4 && (std::strcmp(argv[1], "--make-las") == 0 || std::strcmp(argv[1], "--make-laz") == 0)) {
         if (!parseInt(argv[3], count) || count < 0) return 2;
-        return makeLas(argv[2], count);
+        return std::strcmp(argv[1], "--make-laz") == 0 ? makeSheet<LazWriter>(argv[2], count) : makeSheet<LasWriter>(argv[2], count);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
