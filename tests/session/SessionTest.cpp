@@ -95,7 +95,7 @@ TEST_F(Session, ImportPaletteAnswersEachLineInOrder) {
 }
 
 TEST_F(Session, FetchRunsOnAWorkerAndEndsWithFetchDone) {
-    const SessionRun r = run("", {R"j({"type":"fetch","bboxWgs84":[20.0,52.0,20.01,52.01],"layers":["dzialki"]})j",
+    const SessionRun r = run("", {R"j({"type":"fetch","bboxWgs84":[20.0,52.0,20.01,52.01],"layers":[]})j",
                                   R"j({"type":"fetch","bboxWgs84":[20.0,52.0,20.01,52.01]})j", "#wait",
                                   R"j({"type":"fetch","bboxWgs84":[20.0,52.0,20.01,52.01]})j"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
