@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <filesystem>
 #include <numbers>
 
@@ -40,6 +42,21 @@ enum Handle : unsigned {
     kPaperSpaceBlock = 0x2C,
     kPaperSpaceEnd = 0x2D,
     kFirstLayerHandle = 0x40,
+};
+
+// Code points of the bytes 0x80..0xFF in Windows-1250, the code page Polish drawings are stored in.
+const std::uint16_t kCp1250High[128] = {
+    0x20AC, 0x0000, 0x201A, 0x0000, 0x201E, 0x2026, 0x2020, 0x2021, 0x0000, 0x2030, 0x0160, 0x2039,
+    0x015A, 0x0164, 0x017D, 0x0179, 0x0000, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x0000, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141,
+    0x00A4, 0x0104, 0x00A6, 0x00A7, 0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7, 0x00B8, 0x0105, 0x015F, 0x00BB,
+    0x013D, 0x02DD, 0x013E, 0x017C, 0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E, 0x0110, 0x0143, 0x0147, 0x00D3,
+    0x00D4, 0x0150, 0x00D6, 0x00D7, 0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7, 0x010D, 0x00E9, 0x0119, 0x00EB,
+    0x011B, 0x00ED, 0x00EE, 0x010F, 0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
 std::string hex(unsigned h) { return cformat("%X", h); }
@@ -113,7 +130,7 @@ private:
         o.group(9, "$ACADVER");
         o.group(1, "AC1015");
         o.group(9, "$DWGCODEPAGE");
-        o.group(3, "ANSI_1252");
+        o.group(3, "ANSI_1250");
         o.group(9, "$INSBASE");
         o.point(10, HostPoint3{});
         o.group(9, "$INSUNITS");
@@ -323,6 +340,7 @@ private:
             std::string content;
             for (char c : t.content) {
                 if (c == '\n') content += "\\P";
+                else if (c == '\\' || c == '{' || c == '}') content += std::string("\\") + c;  // format codes
                 else if (c != '\r') content += c;
             }
             o.group(1, dxfString(content));
@@ -542,8 +560,13 @@ std::string dxfString(const std::string& utf8) {
         std::uint32_t cp = c & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
         for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (s[i + k] & 0x3F);
         i += len;
-        // Characters beyond the basic plane have no \U+ form of four digits; they become '?'.
-        out += cp <= 0xFFFF ? cformat("\\U+%04X", static_cast<unsigned>(cp)) : std::string("?");
+        const std::uint16_t* byte = std::find(std::begin(kCp1250High), std::end(kCp1250High), cp);
+        if (cp != 0 && byte != std::end(kCp1250High)) {
+            out += static_cast<char>(0x80 + (byte - std::begin(kCp1250High)));
+        } else {
+            // Outside the code page: AutoCAD's escape (four hex digits; beyond them a '?').
+            out += cp <= 0xFFFF ? cformat("\\U+%04X", static_cast<unsigned>(cp)) : std::string("?");
+        }
     }
     return out;
 }

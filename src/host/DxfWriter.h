@@ -18,5 +18,6 @@ struct DxfDocument {
 // referring to the written picture files, and 3D kinds as triangular faces.
 DxfDocument writeDxf(const ModelSnapshot& model, const std::vector<ExportedPicture>& pictures);
 
-// A UTF-8 text as DXF stores it: ASCII as is, other characters as \U+XXXX, control characters dropped.
+// A UTF-8 text as the file stores it: Windows-1250 bytes (the header names that code page), other
+// characters as \U+XXXX, control characters dropped.
 std::string dxfString(const std::string& utf8);

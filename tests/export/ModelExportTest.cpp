@@ -1,0 +1,361 @@
+// Export of a project: files written, DXF read back by GDAL, GeoJSON in zone coordinates, SVG well formed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+#include <pugixml.hpp>
+
+#include "ExportFixture.h"
+#include "host/DxfWriter.h"
+#include "host/ModelExport.h"
+#include "host/SvgWriter.h"
+#include "platform/Numbers.h"
+
+using namespace exporttest;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Exported {
+    testsupport::TempDir dir;
+    ModelHost host;
+    Sample sample;
+    ModelSnapshot snapshot;
+    ExportResult result;
+    Exported() {
+        sample = populate(host);
+        EXPECT_EQ(snapshotModel(host, snapshot), kHostOk);
+        result = exportModel(snapshot, dir.path);
+    }
+};
+
+// Runs ogrinfo with arguments; its output, or the test fails.
+std::string ogrinfo(const Exported& e, const std::string& args) {
+    const ProgramRun run = runCommand("ogrinfo -ro " + args, e.dir / "ogrinfo.txt");
+    EXPECT_EQ(run.exitCode, 0) << args << "\n" << run.output;
+    EXPECT_EQ(run.output.find("ERROR"), std::string::npos) << args << "\n" << run.output;
+    return run.output;
+}
+
+long long firstNumberAfter(const std::string& text, const std::string& marker) {
+    const auto at = text.find(marker);
+    if (at == std::string::npos) return -1;
+    long long v = -1;
+    std::size_t end = at + marker.size();
+    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+    parseInt(std::string_view(text).substr(at + marker.size(), end - at - marker.size()), v);
+    return v;
+}
+
+double triangleArea(const HostPoint2& a, const HostPoint2& b, const HostPoint2& c) {
+    return ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2.0;
+}
+
+}  // namespace
+
+TEST(ModelExport, WritesEveryFileAndCountsWhatTheDxfHolds) {
+    Exported e;
+    ASSERT_TRUE(e.result.ok) << e.result.error;
+    for (const char* name : {"model.dxf", "model.geojson", "plan.svg", "images/obraz_1.png"})
+        EXPECT_TRUE(fs::is_regular_file(e.dir / name)) << name;
+    EXPECT_EQ(e.result.dxfEntitiesByLayer, e.sample.vectorEntities);
+    EXPECT_EQ(e.result.dxfImages, 1u);
+    EXPECT_EQ(e.result.geoJsonFeatures, 5u);
+    const auto png = tinyPng();
+    EXPECT_EQ(testsupport::readFile(e.dir / "images/obraz_1.png"), std::string(png.begin(), png.end()));
+    for (const auto& entry : fs::recursive_directory_iterator(e.dir.path)) {
+        EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+    }
+}
+
+TEST(ModelExport, DxfHasTheStructureAReaderNeeds) {
+    Exported e;
+    const std::string dxf = testsupport::readFile(e.dir / "model.dxf");
+    // Group codes and values alternate on their own lines.
+    EXPECT_NE(dxf.find("  9\n$ACADVER\n  1\nAC1015\n"), std::string::npos);
+    EXPECT_NE(dxf.find("  9\n$INSUNITS\n 70\n6\n"), std::string::npos);
+    for (const char* section : {"HEADER", "CLASSES", "TABLES", "BLOCKS", "ENTITIES", "OBJECTS"})
+        EXPECT_NE(dxf.find(std::string("  0\nSECTION\n  2\n") + section + "\n"), std::string::npos) << section;
+    EXPECT_EQ(dxf.substr(dxf.size() - 8), "  0\nEOF\n");
+    // Every layer of the project is in the LAYER table, also one without elements.
+    for (const auto& layer : e.snapshot.layers)
+        EXPECT_NE(dxf.find("AcDbLayerTableRecord\n  2\n" + layer.name + "\n"), std::string::npos) << layer.name;
+    // The half circle is one bulge of tan(pi/4) = 1; the text is escaped and centred.
+    EXPECT_NE(dxf.find(" 42\n1.000000\n"), std::string::npos);
+    EXPECT_NE(dxf.find("  9\n$DWGCODEPAGE\n  3\nANSI_1250\n"), std::string::npos);
+    EXPECT_NE(dxf.find("Dzia\xB3ka 12/3"), std::string::npos);
+    EXPECT_EQ(dxfString("\xC5\xBC\xC3\xB3\xC5\x82w \xE2\x86\x92 \xF0\x9F\x99\x82\x01"), "\xBF\xF3\xB3w \\U+2192 ?");
+    // Solid and pattern hatches, the pattern keeping the fill's name.
+    EXPECT_NE(dxf.find("  2\nSOLID\n 70\n1\n"), std::string::npos);
+    EXPECT_NE(dxf.find("  2\nANSI31\n 70\n0\n"), std::string::npos);
+    EXPECT_NE(dxf.find("1001\nGEODRAFT\n1000\nKreskowanie pionowe\n"), std::string::npos);
+    // The picture refers to its file and its definition object.
+    EXPECT_NE(dxf.find("  0\nIMAGE\n"), std::string::npos);
+    EXPECT_NE(dxf.find("  0\nIMAGEDEF\n"), std::string::npos);
+    EXPECT_NE(dxf.find("  1\nimages/obraz_1.png\n"), std::string::npos);
+    // Handles are unique.
+    std::set<std::string> handles;
+    std::istringstream lines(dxf);
+    std::string code, value;
+    while (std::getline(lines, code) && std::getline(lines, value)) {
+        if (code == "  5" || code == "105") {
+            EXPECT_TRUE(handles.insert(value).second) << "handle " << value;
+        }
+    }
+    EXPECT_GT(handles.size(), 60u);
+}
+
+TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersAndCounts) {
+    if (!haveOgrinfo()) GTEST_SKIP() << "ogrinfo (gdal-bin) not installed";
+    Exported e;
+    ASSERT_TRUE(e.result.ok);
+    const std::string file = "'" + (e.dir / "model.dxf").string() + "'";
+    std::size_t total = 0;
+    for (const auto& [layer, count] : e.sample.vectorEntities) total += count;
+
+    const std::string summary = ogrinfo(e, "-al -so " + file);
+    EXPECT_EQ(firstNumberAfter(summary, "Feature Count: "), static_cast<long long>(total)) << summary;
+
+    for (const auto& [layer, count] : e.sample.vectorEntities) {
+        const std::string out = ogrinfo(e, "-q -sql \"SELECT COUNT(*) AS n FROM entities WHERE Layer = '" + layer +
+                                               "'\" " + file);
+        EXPECT_EQ(firstNumberAfter(out, "n (Integer) = "), static_cast<long long>(count)) << layer << "\n" << out;
+    }
+    const std::string distinct = ogrinfo(e, "-q -sql \"SELECT DISTINCT Layer FROM entities\" " + file);
+    std::set<std::string> seen;
+    std::regex layerLine("Layer \\(String\\) = (\\S+)");
+    for (std::sregex_iterator it(distinct.begin(), distinct.end(), layerLine), end; it != end; ++it)
+        seen.insert((*it)[1]);
+    std::set<std::string> expected;
+    for (const auto& [layer, count] : e.sample.vectorEntities) expected.insert(layer);
+    EXPECT_EQ(seen, expected) << distinct;
+
+    // The hatch with a hole keeps the hole (100 - 4 m2); the text keeps its position and letters.
+    const std::string area = ogrinfo(e, "-q -dialect SQLite -sql \"SELECT ST_Area(GEOMETRY) AS a FROM entities WHERE "
+                                        "Layer = 'GIS_BUDYNKI'\" " + file);
+    double a = 0;
+    const auto at = area.find("a (Real) = ");
+    ASSERT_NE(at, std::string::npos) << area;
+    ASSERT_TRUE(parseDouble(area.substr(at + 11, area.find('\n', at) - at - 11), a)) << area;
+    EXPECT_NEAR(a, 96.0, 1e-6);
+    const std::string text = ogrinfo(e, "-q -sql \"SELECT Text FROM entities WHERE Layer = 'GIS_DZIALKI' AND "
+                                        "Text IS NOT NULL\" " + file);
+    EXPECT_NE(text.find("Działka 12/3"), std::string::npos) << text;
+    EXPECT_NE(text.find("POINT Z (20.5 15.25 0)"), std::string::npos) << text;
+}
+
+TEST(ModelExport, GeoJsonIsInZoneCoordinatesAndGdalReadsIt) {
+    Exported e;
+    const auto doc = nlohmann::json::parse(testsupport::readFile(e.dir / "model.geojson"));
+    EXPECT_EQ(doc["crs"]["properties"]["name"], "urn:ogc:def:crs:EPSG::2178");
+    std::map<std::string, int> kinds;
+    for (const auto& f : doc["features"]) {
+        ++kinds[f["properties"]["kind"].get<std::string>()];
+        if (f["properties"]["kind"] == "text") {
+            EXPECT_EQ(f["properties"]["layer"], "GIS_DZIALKI");
+            EXPECT_EQ(f["properties"]["text"], "Działka 12/3");
+            EXPECT_DOUBLE_EQ(f["geometry"]["coordinates"][0].get<double>(), kSurveyE + 20.5);
+            EXPECT_DOUBLE_EQ(f["geometry"]["coordinates"][1].get<double>(), kSurveyN + 15.25);
+        }
+        if (f["properties"]["kind"] == "fill" && f["properties"]["layer"] == "GIS_BUDYNKI") {
+            const auto& rings = f["geometry"]["coordinates"];
+            ASSERT_EQ(rings.size(), 2u);  // outline and hole
+            EXPECT_EQ(f["properties"]["fill"], "Pelne");
+            EXPECT_DOUBLE_EQ(rings[1][0][0].get<double>(), kSurveyE + 8.0);
+            EXPECT_EQ(rings[0].front(), rings[0].back());
+        }
+        if (f["geometry"]["type"] == "LineString" && f["geometry"]["coordinates"].size() > 5) {
+            // The half circle from (50, 0) to (60, 0): every point 5 m from (55, 0).
+            for (const auto& p : f["geometry"]["coordinates"])
+                EXPECT_NEAR(std::hypot(p[0].get<double>() - kSurveyE - 55.0, p[1].get<double>() - kSurveyN), 5.0, 1e-6);
+        }
+    }
+    EXPECT_EQ(kinds, (std::map<std::string, int>{{"fill", 2}, {"polyline", 2}, {"text", 1}}));
+
+    if (!haveOgrinfo()) GTEST_SKIP() << "ogrinfo (gdal-bin) not installed";
+    const std::string out = ogrinfo(e, "-al -so '" + (e.dir / "model.geojson").string() + "'");
+    EXPECT_EQ(firstNumberAfter(out, "Feature Count: "), 5) << out;
+    EXPECT_NE(out.find("2178"), std::string::npos) << out;
+}
+
+TEST(ModelExport, TurnedGridAndMissingCrsAreHandled) {
+    ModelHost h;
+    populate(h);
+    GeoLocation g;
+    ASSERT_EQ(h.readGeoLocation(g), kHostOk);
+    g.crsName = "";
+    g.xAxisAbscissa = 0.0;  // project x axis points north in the zone
+    g.xAxisOrdinate = 2.0;
+    ASSERT_EQ(h.writeGeoLocation(g), kHostOk);
+    ModelSnapshot snapshot;
+    ASSERT_EQ(snapshotModel(h, snapshot), kHostOk);
+    testsupport::TempDir dir;
+    ASSERT_TRUE(exportModel(snapshot, dir.path).ok);
+    const auto doc = nlohmann::json::parse(testsupport::readFile(dir / "model.geojson"));
+    EXPECT_FALSE(doc.contains("crs"));
+    for (const auto& f : doc["features"]) {
+        if (f["properties"]["kind"] != "text") continue;
+        EXPECT_NEAR(f["geometry"]["coordinates"][0].get<double>(), kSurveyE - 15.25, 1e-9);
+        EXPECT_NEAR(f["geometry"]["coordinates"][1].get<double>(), kSurveyN + 20.5, 1e-9);
+    }
+}
+
+TEST(ModelExport, SvgIsWellFormedWithAColourPerLayerAndALegend) {
+    Exported e;
+    pugi::xml_document doc;
+    const auto parsed = doc.load_file((e.dir / "plan.svg").c_str());
+    ASSERT_TRUE(parsed) << parsed.description();
+    const auto svg = doc.child("svg");
+    ASSERT_TRUE(svg);
+    std::map<std::string, std::string> colourOf;
+    for (const auto& g : svg.children("g")) {
+        if (std::string(g.attribute("class").value()) != "warstwa") continue;
+        colourOf[g.attribute("data-layer").value()] = g.attribute("stroke").value();
+    }
+    std::set<std::string> expectedLayers = {"GIS_DZIALKI", "GIS_BUDYNKI", "GIS_POG", "GIS_TEREN", "GIS_BRYLY", "GIS_ORTO"};
+    std::set<std::string> layers, colours;
+    for (const auto& [layer, colour] : colourOf) layers.insert(layer), colours.insert(colour);
+    EXPECT_EQ(layers, expectedLayers);
+    EXPECT_EQ(colours.size(), layers.size());
+    // A layer's colour depends on its name only.
+    EXPECT_EQ(colourOf["GIS_DZIALKI"], cformat("#%02x%02x%02x", static_cast<int>(std::lround(layerColour("GIS_DZIALKI").red * 255)),
+                                               static_cast<int>(std::lround(layerColour("GIS_DZIALKI").green * 255)),
+                                               static_cast<int>(std::lround(layerColour("GIS_DZIALKI").blue * 255))));
+    // Legend lists every drawn layer.
+    const auto legend = svg.find_child_by_attribute("g", "id", "legenda");
+    ASSERT_TRUE(legend);
+    std::set<std::string> legendNames;
+    for (const auto& t : legend.children("text")) legendNames.insert(t.text().get());
+    for (const auto& layer : expectedLayers) EXPECT_TRUE(legendNames.count(layer)) << layer;
+    // North up: the text at y = 15.25 lies below the top of the picture box at y = 40.
+    const auto text = svg.find_node([](const pugi::xml_node& n) { return std::string(n.name()) == "text" &&
+                                                                          std::string(n.text().get()) == "Działka 12/3"; });
+    ASSERT_TRUE(text);
+    const auto image = svg.find_node([](const pugi::xml_node& n) { return std::string(n.name()) == "image"; });
+    ASSERT_TRUE(image);
+    EXPECT_EQ(std::string(image.attribute("href").value()), "images/obraz_1.png");
+    double textY = 0;
+    ASSERT_TRUE(parseDouble(text.attribute("y").value(), textY));
+    EXPECT_NEAR(textY, 20.0 + (40.0 - 15.25) * 1000.0 / 80.0, 1e-3);  // margin + flipped distance x scale
+}
+
+TEST(ModelExport, MarkupAndOddInputsStayWellFormed) {
+    ModelHost h;
+    const auto layer = addLayer(h, "A&B <\"x\">");
+    TextElement t;
+    ASSERT_EQ(h.defaultText(t), kHostOk);
+    t.layer = layer;
+    t.content = "</text><script>&\x01 {linia} 1\nlinia 2";
+    ElementId id;
+    ASSERT_EQ(h.createText(t, id), kHostOk);
+    PictureElement pic;
+    ASSERT_EQ(h.defaultPicture(pic), kHostOk);
+    pic.layer = layer;
+    pic.boxMin = {0, 0};
+    pic.boxMax = {1, 1};
+    pic.bytes = {'n', 'i', 'c'};  // neither PNG nor JPEG
+    ASSERT_EQ(h.createPicture(pic, id), kHostOk);
+    ModelSnapshot snapshot;
+    ASSERT_EQ(snapshotModel(h, snapshot), kHostOk);
+    testsupport::TempDir dir;
+    const ExportResult result = exportModel(snapshot, dir.path);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.picturesSkipped, 1u);
+    EXPECT_EQ(result.dxfImages, 0u);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file((dir / "plan.svg").c_str()));
+    const std::string dxf = testsupport::readFile(dir / "model.dxf");
+    EXPECT_NE(dxf.find("  0\nMTEXT\n"), std::string::npos);
+    EXPECT_NE(dxf.find("\\{linia\\} 1\\Plinia 2"), std::string::npos);
+    EXPECT_EQ(dxf.find('\x01'), std::string::npos);
+    EXPECT_TRUE(nlohmann::json::accept(testsupport::readFile(dir / "model.geojson")));
+
+    // An empty project still gives three readable files.
+    ModelHost empty;
+    ASSERT_EQ(snapshotModel(empty, snapshot), kHostOk);
+    testsupport::TempDir dir2;
+    ASSERT_TRUE(exportModel(snapshot, dir2.path).ok);
+    ASSERT_TRUE(doc.load_file((dir2 / "plan.svg").c_str()));
+    if (haveOgrinfo()) {
+        const ProgramRun run = runCommand("ogrinfo -ro -al -so '" + (dir2 / "model.dxf").string() + "'", dir2 / "o.txt");
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_EQ(run.output.find("ERROR"), std::string::npos) << run.output;
+    }
+}
+
+TEST(ModelExport, UnwritableFolderIsReportedNotIgnored) {
+    ModelHost h;
+    populate(h);
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir / "plik", "x");  // a file where the folder should be
+    const ExportResult result = exportModel(snapshotOf(h.state()), dir / "plik");
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("Nie mozna"), std::string::npos) << result.error;
+}
+
+TEST(ModelExport, TrianglesCoverConcaveOutlinesWithHolesExactly) {
+    // An L-shaped outline (clockwise, with a straight extra vertex) and two holes.
+    const std::vector<std::vector<HostPoint2>> rings = {
+        {{0, 0}, {0, 20}, {10, 20}, {10, 10}, {20, 10}, {30, 10}, {30, 0}, {0, 0}},
+        {{2, 2}, {6, 2}, {6, 6}, {2, 6}},
+        {{22, 2}, {26, 2}, {26, 7}, {22, 7}, {22, 2}},
+    };
+    std::vector<HostPoint2> pts;
+    const auto tri = triangulateRings(rings, pts);
+    ASSERT_EQ(tri.size() % 3, 0u);
+    double area = 0;
+    for (std::size_t i = 0; i < tri.size(); i += 3) {
+        const double a = triangleArea(pts[tri[i]], pts[tri[i + 1]], pts[tri[i + 2]]);
+        EXPECT_GT(a, 0.0) << "triangle " << i / 3 << " folded";
+        area += a;
+    }
+    EXPECT_NEAR(area, 400.0 - 16.0 - 20.0, 1e-9);
+    // A ring of fewer than 3 points gives nothing.
+    EXPECT_TRUE(triangulateRings({{{0, 0}, {1, 1}}}, pts).empty());
+}
+
+TEST(ModelExport, SlabAndMorphFacesCloseTheirSolids) {
+    ModelHost h;
+    populate(h);
+    const ModelSnapshot s = snapshotOf(h.state());
+    for (const auto& el : s.elements) {
+        if (el.header.type != kElemSlab) continue;
+        const auto faces = facesOf(el);
+        EXPECT_EQ(faces.size(), 32u);
+        double top = 0, bottom = 0;
+        for (const auto& f : faces) {
+            const double a = triangleArea({f.a.x, f.a.y}, {f.b.x, f.b.y}, {f.c.x, f.c.y});
+            if (f.a.z == 101.5 && f.b.z == 101.5 && f.c.z == 101.5) top += a;
+            if (f.a.z == 101.0 && f.b.z == 101.0 && f.c.z == 101.0) bottom += a;
+        }
+        EXPECT_NEAR(top, 96.0, 1e-9);
+        EXPECT_NEAR(bottom, -96.0, 1e-9);  // facing down
+    }
+}
+
+TEST(ModelExport, ProgramWritesTheFilesAndRefusesBadInput) {
+    testsupport::TempDir dir;
+    ModelHost h;
+    populate(h);
+    const auto project = dir / "projekt.json";
+    ASSERT_TRUE(h.saveProject(project).ok);
+    const std::string program = "'" + (testsupport::binaryDir() / "app/geodraft").string() + "' export ";
+    ProgramRun run = runCommand(program + "'" + project.string() + "' --out '" + (dir / "wynik").string() + "'",
+                                dir / "out.txt");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("GIS_BRYLY: 36"), std::string::npos) << run.output;
+    for (const char* name : {"model.dxf", "model.geojson", "plan.svg", "images/obraz_1.png"})
+        EXPECT_TRUE(fs::is_regular_file(dir / "wynik" / name)) << name;
+
+    run = runCommand(program + "'" + project.string() + "'", dir / "out.txt");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.output.find("uzycie"), std::string::npos);
+    run = runCommand(program + "'" + (dir / "brak.json").string() + "' --out '" + (dir / "x").string() + "'",
+                     dir / "out.txt");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.output.empty());
+}
