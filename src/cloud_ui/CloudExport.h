@@ -9,14 +9,9 @@
 #include "cloud_ui/CloudAccumulator.h"
 #include "cloud_ui/CloudJob.h"
 #include "cloud_ui/CloudResult.h"
+#include "cloud_ui/CloudSheet.h"
 
 namespace cloudui {
-
-// A sheet file and its grid: 2176..2179 for PL-2000, 2180 or 0 for PL-1992.
-struct CloudSheet {
-    std::filesystem::path path;
-    int epsg = 0;
-};
 
 // Progress for the user: a label and a percentage 0..100.
 using CloudProgressFn = std::function<void(const std::string& label, double pct)>;

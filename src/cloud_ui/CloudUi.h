@@ -1,9 +1,10 @@
 // Point-cloud export: quality levels, the accumulator and the steps from LiDAR sheets to an E57 file.
 #pragma once
 #include "cloud_ui/CloudAccumulator.h"   // CloudAccumulator: crop, map into the zone, offset, voxel thinning
-#include "cloud_ui/CloudExport.h"        // makeAccumulator, writeCloud, exportCloud; CloudSheet (file + grid)
+#include "cloud_ui/CloudExport.h"        // makeAccumulator, writeCloud, exportCloud: sheets on disk to E57
 #include "cloud_ui/CloudJob.h"           // CloudJob: frame, level, zone and origin override of one export
 #include "cloud_ui/CloudResult.h"        // CloudResult: file, origin, local bounds and count of an export
+#include "cloud_ui/CloudSheet.h"         // CloudSheet: a sheet file and its grid (PL-1992 or a PL-2000 zone)
 #include "cloud_ui/Detail.h"             // Detail: lekki / standard / full, thinning spacing, point estimate
 #include "cloud_ui/HardLimitExceeded.h"  // HardLimitExceeded, kCloudPointLimit: the 8,000,000-point cap
 #include "cloud_ui/LasSheet.h"           // LasSheet: a LAS/LAZ sheet read as coloured points
