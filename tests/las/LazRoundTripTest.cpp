@@ -1,6 +1,7 @@
 // Writing LAS and LAZ and reading them back: records, header counts and bounds, chunking, threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -169,6 +170,23 @@ TEST(LazReader, ReadingOnePointAtATimeMatchesBatchesAndStopsAtTheEnd) {
     EXPECT_TRUE(all == records);
     EXPECT_FALSE(reader.readPoint(rec));
     EXPECT_EQ(reader.readPoints(rec, 1), 0u);
+}
+
+// Worker threads decoding ahead must stop cleanly when the reader is closed or dropped midway.
+TEST(LazReader, ClosingAThreadedReadMidwayIsClean) {
+    testsupport::TempDir dir;
+    const auto records = lifelikeRecords(3, 34, 20000, 21);
+    writeLaz(dir / "m.laz", Case{3, 34}, records, 1000);
+    for (int stopAfter = 0; stopAfter < 12; ++stopAfter) {
+        LasReader reader;
+        ASSERT_TRUE(reader.open(dir / "m.laz", LasReadOptions{3}));
+        std::vector<char> batch(34 * 700);
+        for (int i = 0; i < stopAfter; ++i) ASSERT_EQ(reader.readPoints(batch.data(), 700), 700u);
+        EXPECT_TRUE(std::equal(batch.begin(), batch.end(), records.begin() + (stopAfter ? (stopAfter - 1) * 700 * 34 : 0)) ||
+                    stopAfter == 0);
+        if (stopAfter % 2) reader.close();
+        EXPECT_EQ(reader.readPoints(batch.data(), 1), stopAfter % 2 ? 0u : 1u);
+    }
 }
 
 // An independent decoder (the laz-perf WebAssembly build from npm) must read our files too.
