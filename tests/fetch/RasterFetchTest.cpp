@@ -138,6 +138,21 @@ TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTiles) {
     }
 }
 
+TEST_F(RasterFetch, TallLimitedTilesStayWithinTheSideLimit) {
+    // 300 m x 20 km: one column, four rows of 5 km; a tile as wide as the frame would be 17857 pixels tall.
+    const Bbox frame{centre.e - 150, centre.n - 10000, centre.e + 150, centre.n + 10000};
+    ASSERT_EQ(fetchFrame(frame, 0.28, 2180), 4);
+    const auto requests = getMaps();
+    ASSERT_EQ(requests.size(), 4u);
+    for (const LoggedRequest& r : requests) {
+        EXPECT_EQ(param(r, "WIDTH"), "245");
+        long long height = 0;
+        ASSERT_TRUE(parseInt(param(r, "HEIGHT"), height));
+        EXPECT_LE(height, 4096);
+        EXPECT_GE(height, 4000);
+    }
+}
+
 TEST_F(RasterFetch, ExceptionInPlaceOfAnImageIsRetriedAtHalvedWidthsThenDropped) {
     sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
     const Bbox frame{centre.e - 10000, centre.n - 150, centre.e + 10000, centre.n + 150};

@@ -1,0 +1,204 @@
+// End to end: "fetch" through the real geodraft session program against the Polish scenario on a loopback
+// socket: counts, preview, warnings, progress labels and report lines as the page and the user see them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <sys/wait.h>
+
+#include <nlohmann/json.hpp>
+
+#include "FetchFixture.h"
+#include "net/ServiceRegistry.h"
+#include "platform/Numbers.h"
+
+using Json = nlohmann::json;
+using namespace polandsim;
+
+namespace {
+
+struct FetchRun {
+    int exitCode = -1;
+    std::vector<Json> messages;  // every line the page received
+    std::string err;             // report lines ("report: ...") and diagnostics
+
+    // The one "fetchDone" message (null when there is none).
+    Json done() const {
+        Json found;
+        for (const Json& m : messages)
+            if (m.value("type", "") == "fetchDone") found = m;
+        return found;
+    }
+    std::vector<std::string> labels() const {
+        std::vector<std::string> out;
+        for (const Json& m : messages)
+            if (m.value("type", "") == "progress") out.push_back(m.value("label", ""));
+        return out;
+    }
+    bool hasLabel(const std::string& label) const {
+        const auto all = labels();
+        return std::find(all.begin(), all.end(), label) != all.end();
+    }
+};
+
+class SessionFetch : public FetchSim {
+protected:
+    // One fetch message for the place's frame, then the session's end (which waits for the worker).
+    FetchRun fetchIn(const std::vector<double>& frame, const std::vector<std::string>& layers, int rasterScale = 1000) {
+        const Json fetch{{"type", "fetch"}, {"bboxWgs84", frame}, {"layers", layers}, {"rasterScale", rasterScale}};
+        return run({fetch.dump(), "#wait"});
+    }
+    FetchRun fetchAt(const Place& place, const std::vector<std::string>& layers) {
+        return fetchIn(frameWgs84(place, 300, 300), layers);
+    }
+
+    FetchRun run(const std::vector<std::string>& input) {
+        const auto dir = temp.path / cformat("run%d", runs++);
+        std::string text;
+        for (const auto& line : input) text += line + "\n";
+        testsupport::writeFile(dir / "input.txt", text);
+        // A private cache per run: every answer comes from the simulator, none from an earlier test.
+        const std::string command = "env XDG_CONFIG_HOME='" + (dir / "config").string() + "' XDG_STATE_HOME='" +
+                                    (dir / "state").string() + "' XDG_CACHE_HOME='" + (dir / "cache").string() +
+                                    "' GEODRAFT_PACING_MS=5 '" +
+                                    (testsupport::binaryDir() / "app/geodraft").string() + "' session < '" +
+                                    (dir / "input.txt").string() + "' > '" + (dir / "out.txt").string() + "' 2> '" +
+                                    (dir / "err.txt").string() + "'";
+        const int status = std::system(command.c_str());
+        FetchRun r;
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::istringstream out(testsupport::readFile(dir / "out.txt"));
+        for (std::string line; std::getline(out, line);) r.messages.push_back(Json::parse(line));
+        r.err = testsupport::readFile(dir / "err.txt");
+        return r;
+    }
+
+    int runs = 0;
+};
+
+TEST_F(SessionFetch, AllTwoDimensionalLayersAtOnceInWarsaw) {
+    const FetchRun r = fetchAt(kWarszawa, {"dzialki", "budynki", "gesut", "bdot500", "rastr"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Json done = r.done();
+    ASSERT_TRUE(done.is_object()) << r.err;
+    EXPECT_EQ(done["counts"], (Json{{"dzialki", kBlockParcels},
+                                    {"budynki", kBlockBuildings},
+                                    {"gesut (rastr)", 1},
+                                    {"rastry (rastr)", 1}}));
+    EXPECT_EQ(done["warning"], "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako "
+                               "rastr. BDOT500: powiat nie publikuje uslugi w EZiU.");
+    const Json preview = Json::parse(done["geojson"].get<std::string>());
+    EXPECT_EQ(preview["features"].size(), std::size_t(kBlockParcels + kBlockBuildings));
+
+    EXPECT_TRUE(r.hasLabel("Import: dzialki"));
+    EXPECT_TRUE(r.hasLabel("Import: budynki"));
+    EXPECT_FALSE(r.hasLabel("Import: budynki (BDOT10k)"));
+    EXPECT_NE(r.err.find("report: TERRAVOX EGiB [TERYT 146501] https://wms2.um.warszawa.pl/geoserver/wfs/wms | "
+                         "tn.dzialki='egib:dzialki' -> 48 | tn.budynki='egib:budynki' -> 44\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("report: TERRAVOX: rastr gesut: kadr "), std::string::npos);
+    EXPECT_NE(r.err.find("report: TERRAVOX: rastr rastry: kadr "), std::string::npos);
+    EXPECT_NE(r.err.find("report: TERRAVOX: GESUT: powiat nie publikuje"), std::string::npos);
+}
+
+TEST_F(SessionFetch, EachLayerAloneInZamosc) {
+    struct Case {
+        const char* key;
+        Json counts;
+    };
+    const std::vector<Case> cases = {
+        {"dzialki", Json{{"dzialki", kBlockParcels}}},
+        {"budynki", Json{{"budynki", kBlockBuildings}}},
+        {"gesut", Json{{"gesut", kPipeLayers * kPipesPerLayer}}},
+        {"bdot500", Json{{"bdot500 (rastr)", 1}}},
+        {"rastr", Json{{"rastry (rastr)", 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        const FetchRun r = fetchAt(kZamosc, {c.key});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const Json done = r.done();
+        ASSERT_TRUE(done.is_object()) << r.err;
+        EXPECT_EQ(done["counts"], c.counts);
+        EXPECT_FALSE(done.contains("warning")) << done.dump();
+        EXPECT_EQ(done.contains("geojson"), c.counts.begin().key().find("rastr") == std::string::npos);
+    }
+}
+
+TEST_F(SessionFetch, CadastreFallbacks) {
+    FetchRun r = fetchAt(kZabrze, {"dzialki", "budynki"});
+    Json done = r.done();
+    ASSERT_TRUE(done.is_object()) << r.err;
+    EXPECT_EQ(done["counts"], (Json{{"dzialki", kBlockParcels}, {"budynki", kNewBuildingsPerPlace}}));
+    EXPECT_EQ(done["warning"], "Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad "
+                               "konfiguracji serwera powiatu - np. Zabrze). Budynki z BDOT10k NoweBudynki (fallback - "
+                               "tylko nowe obiekty).");
+    EXPECT_TRUE(r.hasLabel("Import: budynki (BDOT10k)"));
+
+    r = fetchAt(kWroclaw, {"budynki"});
+    done = r.done();
+    ASSERT_TRUE(done.is_object()) << r.err;
+    EXPECT_EQ(done["counts"], (Json{{"budynki", kNewBuildingsPerPlace}}));
+    EXPECT_EQ(done["warning"],
+              "Powiatowa usluga WFS EGiB nie odpowiada. Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
+
+    // Central Europe west of Poland: no municipality, nothing fetched.
+    r = fetchIn({12.0, 51.0, 12.004, 51.003}, {"dzialki"});
+    done = r.done();
+    ASSERT_TRUE(done.is_object()) << r.err;
+    EXPECT_EQ(done["counts"], Json::object());
+    EXPECT_EQ(done["warning"], "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
+}
+
+TEST_F(SessionFetch, UtilityRasterFallbacks) {
+    FetchRun r = fetchAt(kZary, {"gesut"});
+    Json done = r.done();
+    ASSERT_TRUE(done.is_object()) << r.err;
+    EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}}));
+    EXPECT_EQ(done["warning"], "GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
+    EXPECT_FALSE(r.hasLabel("GESUT (WFS)"));  // the WFS has no pipe layer to fetch
+
+    r = fetchAt(kZabrze, {"gesut"});
+    done = r.done();
+    ASSERT_TRUE(done.is_object()) << r.err;
+    EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}}));
+    EXPECT_EQ(done["warning"], "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.");
+}
+
+TEST_F(SessionFetch, BrokenAnswersEndAsNotesAndTheOtherLayersArrive) {
+    // The boundary service cuts its answers off, the orthophoto answers with exceptions: the county layers
+    // cannot be found, but the fetch ends normally with every note in order.
+    const std::string prg = serviceEndpoints().prgWfs();
+    sim.faults().add(Fault{.host = hostOf(prg), .path = pathOf(prg), .truncateAfter = 120});
+    const std::string ortho = serviceEndpoints().orthophotoWms();
+    sim.faults().add(Fault{.host = hostOf(ortho), .path = pathOf(ortho), .exceptionDocument = true});
+    const FetchRun r = fetchAt(kZamosc, {"dzialki", "budynki", "gesut", "bdot500", "rastr"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Json done = r.done();
+    ASSERT_TRUE(done.is_object()) << r.err;
+    EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}}));
+    EXPECT_EQ(done["warning"],
+              "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru. GESUT: powiat nie publikuje "
+              "uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr. BDOT500: powiat nie publikuje uslugi w "
+              "EZiU. Ortofotomapa WMS nie odpowiada - rastr pominiety.");
+}
+
+TEST_F(SessionFetch, SecondFetchNearbyReusesTheMunicipality) {
+    const Json fetch{{"type", "fetch"}, {"bboxWgs84", frameWgs84(kZamosc, 300, 300)}, {"layers", {"dzialki"}}};
+    const FetchRun r = run({fetch.dump(), "#wait", fetch.dump(), "#wait"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    int dones = 0;
+    for (const Json& m : r.messages) {
+        if (m.value("type", "") != "fetchDone") continue;
+        ++dones;
+        EXPECT_EQ(m["counts"], (Json{{"dzialki", kBlockParcels}}));
+    }
+    EXPECT_EQ(dones, 2);
+    std::size_t lookups = 0;
+    for (const LoggedRequest& q : requestsTo(serviceEndpoints().prgWfs()))
+        lookups += q.query.find("GetFeature") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(lookups, 1u);
+}
+
+}  // namespace
