@@ -15,6 +15,7 @@
 #include "import/FetchCounts.h"
 #include "import/FetchFrame.h"
 #include "import/Georeference.h"
+#include "import/Placement.h"
 #include "platform/Workers.h"
 #include "settings/DataTypes.h"
 
@@ -190,7 +191,7 @@ void ImportController::onFetchDone(const Bbox& frame, std::vector<std::string> l
 Json ImportController::onPlace(const Json&) {
     if (!hasData_) return errorReply("Najpierw kliknij \"1. Pobierz elementy\".");
     if (busy_) return errorReply(kBusyMessage);
-    return errorReply("Dodawanie do projektu jest jeszcze niedostepne");
+    return runPlacement(*this);
 }
 
 Json ImportController::onGetInit(const Json&) {

@@ -1,0 +1,26 @@
+// The layer of each data type: found by name or created, remembered for one placement.
+#pragma once
+#include <cstdint>
+#include <map>
+
+#include "formats/DataType.h"
+#include "settings/Settings.h"
+
+// Layer lookup for one placement call; the cache never outlives the call's host state.
+class LayerMapping {
+public:
+    explicit LayerMapping(const Settings& settings) : settings_(settings) {}
+
+    // The wanted layer name of a type: the user's name, else the default one; empty when the type
+    // has neither (a code outside the table).
+    std::string layerNameFor(DataType type) const;
+    // Host index of the type's layer (found by exact name or created); 0 when it can be neither.
+    std::int32_t layerFor(DataType type);
+    // Host index of a layer of that exact name (found or created); 0 when it can be neither.
+    std::int32_t layerNamed(const std::string& name);
+
+private:
+    const Settings& settings_;
+    std::map<DataType, std::int32_t> byType_;
+    std::map<std::string, std::int32_t> byName_;
+};

@@ -1,0 +1,105 @@
+#include "import/Placement.h"
+
+#include <cctype>
+#include <cmath>
+#include <exception>
+
+#include "geodesy/Crs.h"
+#include "import/ImportController.h"
+#include "import/PlacementChecks.h"
+#include "platform/Numbers.h"
+
+namespace {
+
+Json errorReply(const std::string& msg) { return Json{{"type", "error"}, {"msg", validUtf8(msg)}}; }
+
+void addNote(std::string& text, const std::string& note) {
+    if (note.empty()) return;
+    if (!text.empty()) text += ' ';
+    text += note;
+}
+
+std::string wholeMetres(double value) { return cformat("%lld", static_cast<long long>(std::trunc(value))); }
+
+std::set<std::string> lod2Identifiers(const std::vector<BuildingLod2>& buildings) {
+    std::set<std::string> ids;
+    for (const BuildingLod2& b : buildings) {
+        if (b.id.empty()) continue;
+        const bool hasSurface =
+            std::any_of(b.surfaces.begin(), b.surfaces.end(), [](const Lod2Surface& s) { return s.ring.size() >= 3; });
+        if (!hasSurface) continue;
+        std::string upper = b.id;
+        for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        ids.insert(upper);
+    }
+    return ids;
+}
+
+// Heights of buildings and contour meshes: the terrain's offset when terrain came with the data,
+// else the project's own height, else the stored anchor.
+double buildingOffset(const FetchedData& data, const HeightAnchor& anchor, const Settings& settings) {
+    if (!data.terrain.empty() || !data.terrainCloud.empty()) return anchor.offset;
+    GeoLocation geo;
+    if (host().readGeoLocation(geo) == kHostOk && std::isfinite(geo.surveyHeight) && geo.surveyHeight != 0.0)
+        return geo.surveyHeight;
+    if (settings.hasZAnchor) return settings.zAnchor;
+    return 0.0;
+}
+
+}  // namespace
+
+Json runPlacement(ImportController& controller) {
+    const FetchedData& data = controller.lastResult();
+    Settings& settings = controller.settings();
+
+    const PlacementGeoref georef = checkPlacementGeoreference(controller.lastFrame(), controller.fetchEpsg());
+    if (!georef.error.empty()) return errorReply(georef.error);
+
+    const HeightAnchor anchor = chooseHeightAnchor(data, settings);
+
+    PlacementResult result;
+    LayerMapping layers(settings);
+    PlacementContext context{data, controller.lastLayers(), controller.smoothContours(), controller.lastFrame(),
+                             georef.workingEpsg, localAffinePl1992ToPl2000(controller.lastFrame(), georef.workingEpsg),
+                             georef.transform, anchor.offset, anchor.offset,
+                             buildingOffset(data, anchor, settings), lod2Identifiers(data.buildingsLod2), layers,
+                             result};
+
+    AnchorWrite anchorWrite;
+    const HostError code = host().undoableCommand(kPlacementCommandName, [&]() -> HostError {
+        // Nothing may escape into the host: an unexpected failure undoes the command like any other.
+        try {
+            anchorWrite = writeHeightAnchor(anchor);
+            return runPlacementSteps(context);
+        } catch (const std::exception& e) {
+            return context.abort(std::string("Blad wewnetrzny: ") + e.what());
+        } catch (...) {
+            return context.abort("Blad wewnetrzny: nieznany blad");
+        }
+    });
+    const bool placed = code == kHostOk && result.error.empty();
+    // A refused placement leaves no anchor behind: the next one computes it again.
+    if (placed) storeHeightAnchor(anchor, settings);
+    writeHeightDiagnostics(anchor, settings, anchorWrite);
+    if (!placed) return errorReply(result.error.empty() ? "Import nieudany (transakcja wycofana)" : result.error);
+
+    std::string warnings = georef.warnings;
+    if (result.failures >= 1)
+        addNote(warnings, "Pominieto " + std::to_string(result.failures) + " wadliwych geometrii lub bryl.");
+    if (result.bounds.valid) {
+        host().reportLine("TERRAVOX: wektory w lokalnych wsp. X[" + wholeMetres(result.bounds.minX) + ".." +
+                          wholeMetres(result.bounds.maxX) + "] Y[" + wholeMetres(result.bounds.minY) + ".." +
+                          wholeMetres(result.bounds.maxY) + "] m od zera projektu.");
+    }
+    addNote(warnings, anchor.note);
+    addNote(warnings, data.warning);
+    addNote(warnings, result.warnings);
+    warnings = validUtf8(warnings);
+
+    Json reply{{"type", "placeDone"}, {"counts", result.counts}};
+    if (!warnings.empty()) {
+        reply["warning"] = warnings;
+        host().reportLine("TERRAVOX: " + warnings);
+    }
+    return reply;
+}
