@@ -110,6 +110,35 @@ TEST(LasDamage, CutLazStillYieldsItsCompleteChunks) {
     }
 }
 
+// Damage inside one chunk: the chunks before it come out whole, the reader stops in that chunk,
+// and decoding ahead on threads hands out exactly what reading on one thread does.
+TEST(LasDamage, DamageInsideAChunkStopsThereAlikeWithAndWithoutThreads) {
+    for (const auto& [format, length] : {std::pair<int, int>{1, 28}, std::pair<int, int>{8, 38}}) {
+        SCOPED_TRACE("format " + std::to_string(format));
+        std::string bytes = lazBytes(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 1500, 600);
+        // Zero a run of bytes in the middle of the third chunk (the file ends with the table).
+        const std::size_t at = bytes.size() - bytes.size() / 5;
+        std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + 40), '\xFF');
+        std::vector<char> first, second;
+        LasStatus statuses[2];
+        for (unsigned threads : {1u, 2u}) {
+            LasReader reader;
+            ASSERT_TRUE(reader.openBytes(bytes, LasReadOptions{threads}));
+            std::vector<char>& out = threads == 1 ? first : second;
+            out.resize(static_cast<std::size_t>(1500) * length);
+            out.resize(reader.readPoints(out.data(), 1500) * length);
+            statuses[threads - 1] = reader.status();
+        }
+        EXPECT_GE(first.size(), static_cast<std::size_t>(1200) * length);
+        EXPECT_LT(first.size(), static_cast<std::size_t>(1500) * length);
+        EXPECT_TRUE(first == second);
+        EXPECT_FALSE(statuses[0].ok);
+        EXPECT_EQ(statuses[0].message, statuses[1].message);
+        EXPECT_EQ(statuses[0].where, statuses[1].where);
+        EXPECT_NE(statuses[0].where.find("chunk 2"), std::string::npos) << statuses[0].where;
+    }
+}
+
 TEST(LasDamage, FlippedBytesNeverCrashOrOverrun) {
     std::mt19937 rng(20261206);
     for (const auto& [format, length] : {std::pair<int, int>{1, 28}, std::pair<int, int>{3, 37}, std::pair<int, int>{6, 30},
