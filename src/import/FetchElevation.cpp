@@ -1,5 +1,49 @@
+// Terrain and contours from the elevation model: sheets from the national index through the download cache.
 #include "import/FetchGroups.h"
+#include "net/TileIndex.h"
+#include "terrain/ElevationFetch.h"
 
-// Terrain and contours from the elevation model are not wired in yet.
-void fetchElevationGroup(FetchContext&) {}
-void fetchContoursGroup(FetchContext&) {}
+namespace {
+
+// The sheets of the elevation-model index and their texts through the cache.
+ElevationSheetSource nmtSheets(WfsClient& client) {
+    ElevationSheetSource source;
+    source.findSheets = [&client](const Bbox& frame) {
+        std::vector<std::string> urls;
+        for (ElevationTile& tile : findNmtTiles(client, frame)) urls.push_back(std::move(tile.url));
+        return urls;
+    };
+    source.download = [&client](const std::string& url) -> std::optional<std::string> {
+        std::string text = client.getCachedText(url, kCachedTextTimeoutMs);
+        if (text.empty()) return std::nullopt;
+        return text;
+    };
+    return source;
+}
+
+// Progress of the terrain branches under the label each phase names.
+FetchProgress labelledProgress(const FetchContext& ctx) {
+    return [&ctx](const std::string& phase, int done, int total) { ctx.progress(phase)(done, total); };
+}
+
+}  // namespace
+
+void fetchElevationGroup(FetchContext& ctx) {
+    TerrainBuildResult built = fetchTerrain(ctx.frame, ctx.terrainStep, nmtSheets(ctx.client), labelledProgress(ctx));
+    ctx.result.terrain = std::move(built.patches);
+    for (const std::string& note : built.notes) ctx.addWarning(note);
+}
+
+void fetchContoursGroup(FetchContext& ctx) {
+    ContourRequest request;
+    request.frame = ctx.frame;
+    request.terrainStep = ctx.terrainStep;
+    request.interval = ctx.poziomiceCiecie;
+    request.smooth = ctx.smoothContours;
+    const CancelQuery cancel = [&ctx]() { return ctx.cancelled(); };
+    ContourBuildResult built = fetchContours(request, nmtSheets(ctx.client), cancel, labelledProgress(ctx));
+    // A cancelled trace leaves nothing half-done in the result.
+    if (!built.cancelled) ctx.result.contours = std::move(built.lines);
+    for (const std::string& note : built.notes) ctx.addWarning(note);
+    ctx.addWarning(built.summary);
+}

@@ -5,6 +5,7 @@
 #include "geodesy/Crs.h"
 #include "host/Host.h"
 #include "import/ImportController.h"
+#include "import/OriginTerrainHeight.h"
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
 
@@ -97,5 +98,7 @@ Json ImportController::onSetOrigin(const Json& msg) {
     host().reportLine(cformat("TERRAVOX: ustawiono georeferencje projektu: E=%f N=%f (PL-2000, EPSG:%d) H=%f m "
                               "n.p.m. (PL-EVRF2007-NH)",
                               at.e, at.n, zone, 0.0));
+    // The terrain height arrives later, from the elevation model, when it can be found.
+    startOriginHeightLookup(webClient_, wgs84ToPl1992(lat, lon), at);
     return Json{{"type", "originSet"}, {"e", at.e}, {"n", at.n}, {"h", 0.0}, {"epsg", zone}};
 }

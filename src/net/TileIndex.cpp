@@ -1,0 +1,60 @@
+#include "net/TileIndex.h"
+
+#include <cmath>
+#include <ctime>
+
+#include "net/ServiceEndpoints.h"
+#include "net/WfsClient.h"
+
+TileIndexProduct nmtIndexProduct() { return {serviceEndpoints().nmtIndexWfs(), "gugik:SkorowidzNMT", 2018}; }
+TileIndexProduct nmptIndexProduct() { return {serviceEndpoints().nmptIndexWfs(), "gugik:SkorowidzNMPT", 2019}; }
+TileIndexProduct lidarIndexProduct() {
+    return {serviceEndpoints().lidarIndexWfs(), "gugik:SkorowidzDanychPomiarowychLIDAR", 2018};
+}
+
+int firstIndexYear() {
+    // A sheet set published early under next year's name is found too.
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    return utc.tm_year + 1900 + 1;
+}
+
+std::string tileIndexUrl(const TileIndexProduct& product, int year, const Bbox& frame) {
+    return WfsClient::buildWfsUrl(product.serviceUrl, product.typePrefix + std::to_string(year), frame.minE,
+                                  frame.minN, frame.maxE, frame.maxN, kTileIndexCount, 0, true, false, 0);
+}
+
+std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product, const Bbox& frame,
+                             bool (*accept)(const std::string& body)) {
+    const bool finite = std::isfinite(frame.minE) && std::isfinite(frame.minN) && std::isfinite(frame.maxE) &&
+                        std::isfinite(frame.maxN);
+    if (!finite) return {};
+    for (int year = firstIndexYear(); year >= product.oldestYear; --year) {
+        HttpResponse answer = client.get(tileIndexUrl(product, year, frame));
+        // No answer at all (unreachable service, time-out): older years would only repeat the wait.
+        if (answer.status == 0) return {};
+        // A year the service does not publish answers with an error status; an older one may still cover.
+        if (answer.status != 200) continue;
+        if (accept(answer.body)) return std::move(answer.body);
+    }
+    return {};
+}
+
+namespace {
+
+bool hasElevationSheets(const std::string& body) { return !scanElevationIndex(body).empty(); }
+
+std::vector<ElevationTile> findElevationTiles(WfsClient& client, const TileIndexProduct& product, const Bbox& frame) {
+    return scanElevationIndex(searchIndexYears(client, product, frame, hasElevationSheets));
+}
+
+}  // namespace
+
+std::vector<ElevationTile> findNmtTiles(WfsClient& client, const Bbox& frame) {
+    return findElevationTiles(client, nmtIndexProduct(), frame);
+}
+
+std::vector<ElevationTile> findNmptTiles(WfsClient& client, const Bbox& frame) {
+    return findElevationTiles(client, nmptIndexProduct(), frame);
+}

@@ -1,0 +1,150 @@
+// Index answers are scanned as text: the members are flat and only four of their elements matter.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "net/TileIndex.h"
+#include "platform/Numbers.h"
+
+namespace {
+
+constexpr std::string_view kUrlTag = "gugik:url_do_pobrania>";
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The five predefined XML entities and numeric ASCII references; an address with "&amp;" must keep its "&".
+std::string decodeEntities(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '&') {
+            out += text[i];
+            continue;
+        }
+        const std::size_t end = text.find(';', i);
+        const std::string_view name = end == std::string_view::npos ? std::string_view() : text.substr(i + 1, end - i - 1);
+        char decoded = 0;
+        if (name == "amp") decoded = '&';
+        else if (name == "lt") decoded = '<';
+        else if (name == "gt") decoded = '>';
+        else if (name == "quot") decoded = '"';
+        else if (name == "apos") decoded = '\'';
+        else if (name.size() >= 2 && name.size() <= 4 && name[0] == '#') {
+            long long code = 0;
+            if (parseInt(name.substr(1), code) && code >= 32 && code < 127) decoded = static_cast<char>(code);
+        }
+        if (decoded == 0) {
+            out += '&';
+            continue;
+        }
+        out += decoded;
+        i = end;
+    }
+    return out;
+}
+
+// Position of an opening tag "<gugik:NAME>" (the part after '<') at or after `from`, before `limit`.
+std::size_t findOpeningTag(std::string_view body, std::string_view tag, std::size_t from, std::size_t limit) {
+    for (std::size_t at = body.find(tag, from); at != std::string_view::npos && at < limit; at = body.find(tag, at + 1)) {
+        // A closing tag ends with the same text; only an opening one starts an element.
+        if (at > 0 && body[at - 1] == '<') return at;
+    }
+    return std::string_view::npos;
+}
+
+// Start of the member holding `at`: the last member element before it, or the body's start.
+std::size_t memberStart(std::string_view body, std::size_t at) {
+    const std::size_t wfs = body.rfind("<wfs:member", at);
+    const std::size_t gml = body.rfind("<gml:featureMember", at);
+    std::size_t start = 0;
+    if (wfs != std::string_view::npos) start = wfs;
+    if (gml != std::string_view::npos) start = std::max(start, gml);
+    return start;
+}
+
+// End of the member holding `at`: the next member element after it, or the body's end.
+std::size_t memberEnd(std::string_view body, std::size_t at) {
+    return std::min({body.find("<wfs:member", at), body.find("<gml:featureMember", at), body.size()});
+}
+
+struct ScannedMember {
+    std::string godlo;
+    std::string url;
+    std::size_t start = 0;
+    std::size_t end = 0;
+};
+
+// Every member with a usable download address, in answer order.
+template <typename Visit>
+void scanMembers(std::string_view body, Visit visit) {
+    std::size_t cursor = 0;
+    for (;;) {
+        const std::size_t at = findOpeningTag(body, kUrlTag, cursor, body.size());
+        if (at == std::string_view::npos) return;
+        cursor = at + kUrlTag.size();
+        ScannedMember member;
+        member.start = memberStart(body, at);
+        member.end = memberEnd(body, at);
+        member.url = indexElementText(body, "url_do_pobrania", at - 1, member.end);
+        if (member.url.rfind("http", 0) != 0) continue;
+        member.godlo = indexElementText(body, "godlo", member.start, member.end);
+        visit(member);
+    }
+}
+
+}  // namespace
+
+std::string indexElementText(std::string_view body, std::string_view name, std::size_t from, std::size_t limit) {
+    const std::string tag = "gugik:" + std::string(name) + ">";
+    limit = std::min(limit, body.size());
+    const std::size_t open = findOpeningTag(body, tag, from, limit);
+    if (open == std::string_view::npos) return {};
+    const std::size_t textStart = open + tag.size();
+    const std::size_t close = body.find("</gugik:", textStart);
+    if (close == std::string_view::npos || close > limit) return {};
+    return decodeEntities(trimmed(body.substr(textStart, close - textStart)));
+}
+
+int decodeUkladXy(std::string_view text) {
+    if (text.find("PL-1992") != std::string_view::npos) return 2180;
+    if (text.find("PL-2000") == std::string_view::npos) return 0;
+    const std::size_t s = text.find('S');
+    if (s == std::string_view::npos || s + 1 >= text.size()) return 0;
+    const char zone = text[s + 1];
+    return zone >= '5' && zone <= '8' ? 2171 + (zone - '0') : 0;
+}
+
+double decodeDensity(std::string_view text) {
+    text = trimmed(text);
+    // The longest prefix that reads as a number: "12 p/m2", "4.5pkt/m2", "12".
+    std::size_t end = 0;
+    while (end < text.size() && std::strchr("0123456789+-.eE", text[end]) != nullptr) ++end;
+    for (; end > 0; --end) {
+        double value = 0.0;
+        if (parseDouble(text.substr(0, end), value)) return std::isfinite(value) ? value : 0.0;
+    }
+    return 0.0;
+}
+
+std::vector<ElevationTile> scanElevationIndex(std::string_view body) {
+    std::vector<ElevationTile> tiles;
+    scanMembers(body, [&tiles](ScannedMember& m) { tiles.push_back({std::move(m.godlo), std::move(m.url)}); });
+    return tiles;
+}
+
+std::vector<LidarTile> scanLidarIndex(std::string_view body) {
+    std::vector<LidarTile> tiles;
+    scanMembers(body, [&tiles, body](ScannedMember& m) {
+        LidarTile tile{std::move(m.godlo), std::move(m.url), 0.0, 0};
+        tile.density = decodeDensity(indexElementText(body, "char_przestrz", m.start, m.end));
+        tile.epsg = decodeUkladXy(indexElementText(body, "uklad_xy", m.start, m.end));
+        tiles.push_back(std::move(tile));
+    });
+    return tiles;
+}
