@@ -268,9 +268,9 @@ TEST_F(Orchestration, BrokenCountyAnswersNeverStopTheLaterGroups) {
         sim.faults().add(c.fault);
         municipalities = MunicipalityCache{};
         client.cacheDir = temp.path / c.name;
-        const FetchedData data = fetchAt(kZamosc, {"dzialki", "budynki", "bdot500", "rastr"});
+        const FetchedData data = fetchAt(kZamosc, {"dzialki", "budynki", "bdot500"});
         EXPECT_EQ(countOfType(data, DataType::dzialki), 0);
-        EXPECT_EQ(data.rasters.size(), 2u);
+        EXPECT_EQ(data.rasters.size(), 1u);
         EXPECT_NE(data.warning.find("Brak dzialek dla tego obszaru."), std::string::npos) << data.warning;
         EXPECT_EQ(data.warning.find("  "), std::string::npos);
     }
