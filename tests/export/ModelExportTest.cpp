@@ -359,3 +359,33 @@ TEST(ModelExport, ProgramWritesTheFilesAndRefusesBadInput) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_FALSE(run.output.empty());
 }
+
+TEST(ModelExport, StrictDxfAuditFindsNoErrors) {
+    // ezdxf's auditor checks handles, owners, tables and object links as AutoCAD does on opening.
+    if (std::system("/usr/bin/python3 -c 'import ezdxf' > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3-ezdxf not installed";
+    Exported e;
+    ASSERT_TRUE(e.result.ok);
+    testsupport::writeFile(e.dir / "audit.py",
+                           "import sys, ezdxf\n"
+                           "from ezdxf import recover\n"
+                           "doc, auditor = recover.readfile(sys.argv[1])\n"
+                           "for err in auditor.errors: print('ERROR', err.code, err.message)\n"
+                           "for fix in auditor.fixes: print('FIX', fix.code, fix.message)\n"
+                           "msp = doc.modelspace()\n"
+                           "print('layers', sorted(l.dxf.name for l in doc.layers))\n"
+                           "print('entities', len(msp))\n"
+                           "print('images', len(msp.query('IMAGE')))\n"
+                           "print('image file', msp.query('IMAGE')[0].image_def.dxf.filename)\n");
+    const ProgramRun run = runCommand("/usr/bin/python3 '" + (e.dir / "audit.py").string() + "' '" +
+                                          (e.dir / "model.dxf").string() + "'",
+                                      e.dir / "audit.txt");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("ERROR"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("'GIS_BRYLY', 'GIS_BUDYNKI', 'GIS_DZIALKI', 'GIS_ORTO', 'GIS_POG', 'GIS_TEREN', "
+                              "'PUSTA', 'Warstwa podstawowa'"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("images 1"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("image file images/obraz_1.png"), std::string::npos) << run.output;
+}
