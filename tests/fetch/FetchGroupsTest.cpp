@@ -14,8 +14,6 @@ using namespace polandsim;
 
 namespace {
 
-const std::string kBdot10kNote = "Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).";
-
 bool hasLabel(const std::vector<std::string>& labels, const std::string& label) {
     return std::find(labels.begin(), labels.end(), label) != labels.end();
 }
@@ -57,56 +55,6 @@ TEST_F(Cadastre, CountiesOfEveryRequestFormGiveTheWholeBlock) {
     EXPECT_TRUE(hasLabel(labels, "Import: dzialki"));
     EXPECT_TRUE(hasLabel(labels, "Import: budynki"));
     EXPECT_FALSE(hasLabel(labels, "Import: budynki (BDOT10k)"));
-}
-
-TEST_F(Cadastre, ParcelPropertiesArriveAsTheCountySentThem) {
-    const FetchedData data = fetchAt(kZamosc, {"dzialki"});
-    ASSERT_EQ(data.features.size(), std::size_t(kBlockParcels));
-    bool found = false;
-    for (const GisFeature& f : data.features) {
-        const auto id = f.props.find("ID_DZIALKI");
-        ASSERT_NE(id, f.props.end());
-        if (id->second == "066401_1.0007.123/2") {
-            found = true;
-            EXPECT_EQ(f.props.at("NUMER_DZIALKI"), "123/2");
-        }
-    }
-    EXPECT_TRUE(found);
-}
-
-TEST_F(Cadastre, CountyIgnoringTheBoxForBuildingsFallsBackToNewBuildings) {
-    const FetchedData data = fetchAt(kZabrze, {"dzialki", "budynki"});
-    EXPECT_EQ(countOfType(data, DataType::dzialki), kBlockParcels);
-    EXPECT_EQ(countOfType(data, DataType::budynki), kNewBuildingsPerPlace);
-    EXPECT_EQ(data.warning,
-              "Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad konfiguracji serwera "
-              "powiatu - np. Zabrze). " + kBdot10kNote);
-    EXPECT_TRUE(hasLabel(labels, "Import: budynki (BDOT10k)"));
-    EXPECT_TRUE(allInside(data, frameAt(kZabrze)));
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(reports[0].find("tn.budynki='ms:budynki' -> 0"), std::string::npos) << reports[0];
-    // The new-buildings layer is asked northing first in WFS 2.0.
-    const auto bdot = requestsTo(serviceEndpoints().bdot10kNewBuildingsWfs());
-    ASSERT_FALSE(bdot.empty());
-    EXPECT_NE(bdot[0].query.find("typenames=ms%3Abud_2025"), std::string::npos) << bdot[0].query;
-    EXPECT_NE(bdot[0].query.find("version=2.0.0"), std::string::npos);
-}
-
-TEST_F(Cadastre, SilentCountyGivesNewBuildingsAndBothNotes) {
-    FetchedData data = fetchAt(kWroclaw, {"budynki"});
-    EXPECT_EQ(countOfType(data, DataType::budynki), kNewBuildingsPerPlace);
-    EXPECT_EQ(data.warning, "Powiatowa usluga WFS EGiB nie odpowiada. " + kBdot10kNote);
-    EXPECT_TRUE(reports.empty());
-
-    data = fetchAt(kWroclaw, {"dzialki", "budynki"});
-    EXPECT_EQ(data.warning, "Powiatowa usluga WFS EGiB nie odpowiada. Brak dzialek dla tego obszaru. " + kBdot10kNote);
-}
-
-TEST_F(Cadastre, FrameOutsideAnyMunicipality) {
-    // Off the Baltic coast: no municipality answers there.
-    const FetchedData data = fetch({"dzialki"}, Bbox{480000, 790000, 480300, 790300}, 2178);
-    EXPECT_TRUE(data.features.empty());
-    EXPECT_EQ(data.warning, "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
 }
 
 TEST_F(Cadastre, CountyMissingFromTheRegistry) {
@@ -232,23 +180,6 @@ TEST_F(BaseMapAndOrtho, OrthophotoFailureIsOneNote) {
 }
 
 using Orchestration = FetchSim;
-
-TEST_F(Orchestration, GroupsRunInOrderAndTheirNotesJoinWithSingleSpaces) {
-    const FetchedData data = fetchAt(kWarszawa, {"rastr", "bdot500", "gesut", "budynki", "dzialki"});
-    EXPECT_EQ(data.warning,
-              "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr. "
-              "BDOT500: powiat nie publikuje uslugi w EZiU.");
-    EXPECT_EQ(countOfType(data, DataType::dzialki), kBlockParcels);
-    EXPECT_EQ(countOfType(data, DataType::budynki), kBlockBuildings);
-    ASSERT_EQ(data.rasters.size(), 2u);
-    EXPECT_EQ(data.rasters[0].type, DataType::gesut);
-    EXPECT_EQ(data.rasters[1].type, DataType::rastry);
-    // The municipality is looked up once for all groups.
-    std::size_t lookups = 0;
-    for (const LoggedRequest& r : requestsTo(serviceEndpoints().prgWfs()))
-        lookups += r.query.find("GetFeature") != std::string::npos ? 1 : 0;
-    EXPECT_EQ(lookups, 1u);
-}
 
 TEST_F(Orchestration, BrokenCountyAnswersNeverStopTheLaterGroups) {
     const std::string egib = findCountyEgibWfs(kZamosc.teryt7);

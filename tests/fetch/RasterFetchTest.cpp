@@ -236,13 +236,4 @@ TEST_F(RasterFetch, DegenerateInputsFetchNothing) {
     EXPECT_TRUE(getMaps().empty());
 }
 
-TEST_F(RasterFetch, CapabilitiesRequestKeepsTheBaseQuery) {
-    const HttpResponse caps = getCapabilities(client, kWmsUrl + "?map=gesut", "WMS");
-    EXPECT_EQ(caps.status, 200);
-    const auto requests = sim.log().matching(kWmsHost, kWmsPath);
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].query, "map=gesut&service=WMS&request=GetCapabilities");
-    EXPECT_NE(caps.body.find("przewody"), std::string::npos);
-}
-
 }  // namespace
