@@ -484,8 +484,9 @@ HostError ModelHost::undoableCommand(const std::string& name, const UndoableBody
         return result;
     }
     if (undoSnapshots_.size() == 1) {
-        // Bounded: every remembered step is a whole copy of the model.
-        constexpr std::size_t kUndoDepth = 4;
+        // Only the last command: every remembered step is a whole copy of the model, and a
+        // placement's terrain alone can be tens of megabytes.
+        constexpr std::size_t kUndoDepth = 1;
         undoHistory_.push_back(std::move(undoSnapshots_.back()));
         if (undoHistory_.size() > kUndoDepth) undoHistory_.pop_front();
     }

@@ -151,7 +151,7 @@ public:
     // Names of the commands that completed (kept for tests and the report).
     const std::vector<std::string>& committedCommands() const { return committedCommands_; }
     // Undoes the last completed outermost command, as the user's Undo does; kHostGeneralError when
-    // there is nothing to undo (a few commands are remembered; loading a project forgets them).
+    // there is nothing to undo (only the last command is remembered; loading a project forgets it).
     HostError undoLastCommand();
 
 private:

@@ -65,6 +65,8 @@ TEST(PolylineCleaner, DeletionIsOneUndoableCommandThatUndoRestores) {
     EXPECT_EQ(h.committedCommands().back(), "Usun duplikaty (polilinie + teksty)");
     ASSERT_EQ(h.undoLastCommand(), kHostOk);
     EXPECT_EQ(h.state(), before);
+    EXPECT_NE(h.undoLastCommand(), kHostOk);  // nothing more to undo
+    EXPECT_EQ(h.state(), before);
 }
 
 TEST(PolylineCleaner, DeclinedOrFailedConfirmationChangesNothingAndShowsNothingElse) {

@@ -1,0 +1,86 @@
+// Duplicate removal and model export on a drawing of a large import: 20,000 parcel rings and
+// labels drawn twice, plus closed contour lines of 20,000 vertices.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "cleanup/Cleanup.h"
+#include "host/ModelExport.h"
+#include "host/ModelHost.h"
+
+namespace {
+
+std::vector<HostPoint2> contour(int vertices, double radius) {
+    std::vector<HostPoint2> pts;
+    for (int i = 0; i < vertices; ++i) {
+        const double a = 2.0 * 3.141592653589793 * i / vertices;
+        pts.push_back({6500000.0 + radius * std::cos(a) * (1.0 + 0.05 * std::sin(7 * a)), 5790000.0 + radius * std::sin(a)});
+    }
+    pts.push_back(pts.front());
+    return pts;
+}
+
+void drawing(ModelHost& h, int parcels) {
+    for (int copy = 0; copy < 2; ++copy) {
+        for (int i = 0; i < parcels; ++i) {
+            const double x = 6500000.0 + (i % 200) * 25.0, y = 5790000.0 + (i / 200) * 30.0;
+            PolylineElement p;
+            h.defaultPolyline(p);
+            p.points = {{x, y}, {x + 20, y}, {x + 21, y + 12}, {x + 20, y + 28}, {x + 2, y + 27}, {x, y}};
+            ElementId id;
+            h.createPolyline(p, id);
+            TextElement t;
+            h.defaultText(t);
+            t.position = {x + 10, y + 14};
+            t.content = std::to_string(i) + "/1";
+            h.createText(t, id);
+        }
+        for (int c = 0; c < 3; ++c) {
+            PolylineElement p;
+            h.defaultPolyline(p);
+            p.points = contour(20000, 500.0 + 40.0 * c);
+            ElementId id;
+            h.createPolyline(p, id);
+        }
+    }
+}
+
+void BM_RemoveDuplicates(benchmark::State& state) {
+    std::size_t deleted = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ModelHost h;
+        drawing(h, static_cast<int>(state.range(0)));
+        state.ResumeTiming();
+        const auto outcome = PolylineCleaner::removeDuplicates(h);
+        deleted = outcome.polylinesDeleted + outcome.textsDeleted;
+    }
+    state.counters["deleted"] = static_cast<double>(deleted);
+}
+BENCHMARK(BM_RemoveDuplicates)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+void BM_KeyOfLongContour(benchmark::State& state) {
+    PolylineRecord r;
+    r.points = contour(static_cast<int>(state.range(0)), 500.0);
+    r.closed = isClosedPolyline(r.points);
+    for (auto _ : state) benchmark::DoNotOptimize(polylineKey(r));
+}
+BENCHMARK(BM_KeyOfLongContour)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+void BM_ExportModel(benchmark::State& state) {
+    ModelHost h;
+    drawing(h, static_cast<int>(state.range(0)));
+    const auto dir = std::filesystem::temp_directory_path() / "geodraft_bench_export";
+    for (auto _ : state) {
+        ModelSnapshot snapshot;
+        snapshotModel(h, snapshot);
+        benchmark::DoNotOptimize(exportModel(snapshot, dir).ok);
+    }
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_ExportModel)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
