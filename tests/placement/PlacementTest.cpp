@@ -1,0 +1,274 @@
+// "place" through the palette's bridge: aborts that leave the project untouched, georeference
+// distances, the working zone, the height anchor, repeated placement, counts and report lines.
+#include <fstream>
+#include <memory>
+
+#include "PlacementFixture.h"
+#include "import/Drawing2D.h"
+#include "platform/Numbers.h"
+#include "settings/Diagnostics.h"
+
+namespace {
+
+bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+}  // namespace
+
+using Placement = PlacementFixture;
+
+TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
+    georeferenceExact(centre());
+    FetchedData data;
+    const Bbox f = frame();
+    data.rasters = {raster({f.minE, f.minN, f.centre().e, f.centre().n}, 2180),
+                    raster({f.centre().e, f.centre().n, f.maxE, f.maxN}, 2180)};
+    data.features = {square(DataType::dzialki, at(0, 0), 20), square(DataType::budynki, at(5, 5), 8)};
+    data.terrain = {patch(centre().e - 50, centre().n - 50, 100, 95.5)};
+    fetchPrepared(data);
+    model.saveProject(dir / "before.gdp");
+    const std::string before = model.projectText();
+    const std::size_t commandsBefore = model.committedCommands().size();
+
+    // The building layer cannot be created: rasters and parcels were already made, and a layer too.
+    model.injectFault(HostOp::CreateAttribute, [](const HostCall& call) {
+        return call.name == "GIS_BUDYNKI" ? kHostGeneralError : kHostOk;
+    });
+    EXPECT_EQ(place(), errorMsg("Nie mozna utworzyc/odnalezc warstwy dla typu: budynki"));
+    EXPECT_EQ(model.projectText(), before);
+    model.clearFaults();
+
+    // The host refuses the second picture.
+    auto pictures = std::make_shared<int>(0);
+    model.injectFault(HostOp::CreateElement, [pictures](const HostCall& call) {
+        return call.code == kElemPicture && ++*pictures == 2 ? kHostBadPars : kHostOk;
+    });
+    EXPECT_EQ(place(), errorMsg("Blad wstawiania rastra (kod " + std::to_string(kHostBadPars) + ") dla: rastry"));
+    EXPECT_EQ(model.projectText(), before);
+    model.clearFaults();
+
+    // A failed terrain mesh is fatal as well.
+    model.injectFault(HostOp::CreateElement, [](const HostCall& call) {
+        return call.code == kElemMesh ? kHostOutOfMemory : kHostOk;
+    });
+    EXPECT_EQ(place(), errorMsg("Blad tworzenia Siatki terenu (kod " + std::to_string(kHostOutOfMemory) + ")"));
+    EXPECT_EQ(model.projectText(), before);
+    model.clearFaults();
+
+    // The host refusing the command itself.
+    model.injectFault(HostOp::UndoableCommand, ModelHost::failAlways(kHostCommandRunning));
+    EXPECT_EQ(place(), errorMsg("Import nieudany (transakcja wycofana)"));
+    model.clearFaults();
+
+    EXPECT_EQ(model.projectText(), before);
+    EXPECT_EQ(model.committedCommands().size(), commandsBefore);
+    // Nothing of the refused placements was kept: no anchor in the settings, none in the project.
+    EXPECT_FALSE(controller->settings().hasZAnchor);
+    EXPECT_FALSE(std::filesystem::exists(dir / "config/TERRAVOX/settings.json"));
+
+    // The same data place once the host behaves.
+    const Json done = place();
+    EXPECT_EQ(done["type"], "placeDone") << done;
+    EXPECT_EQ(done["counts"], (Json{{"rastry (rastr)", 2}, {"dzialki", 1}, {"budynki", 1}, {"teren (Siatka)", 1}}));
+    EXPECT_EQ(model.committedCommands().back(), "Import GIS");
+}
+
+TEST_F(Placement, GeoreferenceDistancesRefuseOrWarn) {
+    FetchedData data;
+    data.features = {square(DataType::dzialki, at(0, 0), 20)};
+    fetchPrepared(data);
+
+    // Nothing set at all.
+    EXPECT_EQ(place()["msg"],
+              "Projekt nie ma georeferencji. Kliknij \"Ustaw lokalizacje projektu wg mapy\" w palecie Geodraft "
+              "(albo ustaw Survey Point: Opcje > Preferencje projektu > Georeferencja).");
+
+    // An approximate georeference 2.4 km away is refused, naming whole kilometres.
+    georeferenceApproximate({centre().e + 2400, centre().n});
+    const std::string before = model.projectText();
+    EXPECT_EQ(place(), errorMsg("Georeferencja projektu jest przyblizona i lezy 2 km od pobranego obszaru. Kliknij "
+                                "\"Ustaw lokalizacje projektu wg mapy\" i sprobuj ponownie."));
+    EXPECT_EQ(model.projectText(), before);
+
+    // 1.5 km away it is good enough, and its own note is not a warning.
+    georeferenceApproximate({centre().e, centre().n - 1500});
+    Json done = place();
+    EXPECT_EQ(done["type"], "placeDone") << done;
+    EXPECT_FALSE(done.contains("warning")) << done;
+
+    // An exact one 60 km away places everything and warns.
+    const EN origin = georeferenceExact({centre().e - 60000, centre().n + 300});
+    done = place();
+    EXPECT_EQ(done["type"], "placeDone");
+    EXPECT_EQ(done["counts"], (Json{{"dzialki", 1}}));
+    EXPECT_EQ(done["warning"], "Uwaga: pobrany obszar lezy 60 km od Survey Pointu projektu - elementy beda daleko "
+                               "od zera projektu.");
+    EXPECT_TRUE(hasLine(model.reportLines(), "TERRAVOX: " + done["warning"].get<std::string>()));
+    const auto lines = elements<PolylineElement>();
+    ASSERT_FALSE(lines.empty());
+    expectNear(lines.back().points[0], expected(at(0, 0), origin));
+}
+
+TEST_F(Placement, AProjectInPl1992IsPlacedInTheFramesZone) {
+    // The survey point holds PL-1992 metres and the CRS says so; the data must still land in PL-2000.
+    GeoLocation geo;
+    geo.crsName = "EPSG:2180";
+    geo.surveyEasting = centre().e + 100;
+    geo.surveyNorthing = centre().n + 200;
+    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    FetchedData data;
+    data.features = {square(DataType::dzialki, at(0, 0), 20)};
+    fetchPrepared(data);
+
+    const Json done = place();
+    ASSERT_EQ(done["type"], "placeDone") << done;
+    const EN origin = pl1992ToPl2000(centre().e + 100, centre().n + 200, 2178);
+    const auto lines = elements<PolylineElement>();
+    ASSERT_EQ(lines.size(), 1u);
+    expectNear(lines[0].points[0], expected(at(0, 0), origin));
+    expectNear(lines[0].points[2], expected(at(20, 20), origin));
+    // Roughly (-100, -200) from the origin: a PL-1992 placement would be off by ~1e6 m.
+    EXPECT_NEAR(lines[0].points[0].x, -100, 10);
+    EXPECT_NEAR(lines[0].points[0].y, -200, 10);
+
+    // A CRS text that names no zone: read as unsupported, warned about, placed in the frame's zone.
+    geo.crsName = "ETRS89 / UTM 34N";
+    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    const Json again = place();
+    ASSERT_EQ(again["type"], "placeDone");
+    EXPECT_EQ(again["warning"], "Uwaga: nieobslugiwany CRS projektu \"ETRS89 / UTM 34N\". Import zaklada uklad "
+                                "PL-2000/PL-1992 - sprawdz georeferencje.");
+}
+
+TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
+    georeferenceExact(centre());
+    FetchedData data;
+    data.terrain = {patch(centre().e - 50, centre().n - 50, 50, 95.7), patch(centre().e, centre().n, 50, 97.0)};
+    fetchPrepared(data, {"teren"});
+
+    Json done = place();
+    ASSERT_EQ(done["type"], "placeDone") << done;
+    EXPECT_EQ(done["counts"], (Json{{"teren (Siatka)", 2}}));
+    EXPECT_EQ(done["warning"], "Rzedna projektu = najnizszy punkt terenu (95 m npm) = 0 projektu; zapisana w "
+                               "ustawieniach. Kolejne importy spojne Z.");
+    EXPECT_EQ(model.state().geoLocation.surveyHeight, 95.7);
+    const Json stored = Json::parse(testsupport::readFile(dir / "config/TERRAVOX/settings.json"));
+    EXPECT_EQ(stored["zAnchor"], 95.7);
+    auto meshes = elements<MeshElement>();
+    ASSERT_EQ(meshes.size(), 2u);
+    EXPECT_NEAR(meshes[0].outline[0].z, 0.0, 1e-9);  // the lowest point is project zero
+    EXPECT_NEAR(meshes[1].outline[0].z, 97.0 - 95.7, 1e-9);
+    EXPECT_EQ(testsupport::readFile(diagnosticPath(kZDiagFile)),
+              "ohZ_georef_start=0 minZ_liczony=95.7 zAnchor(settings)=95.7 hasZAnchor=1 SetGeoLocation_ok=1 "
+              "ohAfterSet=95.7 terrainZOffset=95.7 terenNMT=2 terenChmura=0\n");
+
+    // A second import with lower terrain into the same project keeps the project's height.
+    data.terrain = {patch(centre().e - 50, centre().n - 50, 50, 80.0)};
+    fetchPrepared(data, {"teren"});
+    done = place();
+    ASSERT_EQ(done["type"], "placeDone");
+    EXPECT_FALSE(done.contains("warning")) << done;
+    meshes = elements<MeshElement>();
+    ASSERT_EQ(meshes.size(), 3u);
+    EXPECT_NEAR(meshes[2].outline[0].z, 80.0 - 95.7, 1e-9);
+
+    // A new project (survey height 0) still takes the stored anchor, not its own lowest point.
+    GeoLocation geo = model.state().geoLocation;
+    geo.surveyHeight = 0.0;
+    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    done = place();
+    ASSERT_EQ(done["type"], "placeDone");
+    EXPECT_FALSE(done.contains("warning"));
+    EXPECT_NEAR(elements<MeshElement>().back().outline[0].z, 80.0 - 95.7, 1e-9);
+    EXPECT_EQ(model.state().geoLocation.surveyHeight, 0.0) << "a reused anchor is not written again";
+    EXPECT_EQ(testsupport::readFile(diagnosticPath(kZDiagFile)),
+              "ohZ_georef_start=0 minZ_liczony=0 zAnchor(settings)=95.7 hasZAnchor=1 SetGeoLocation_ok=0 "
+              "ohAfterSet=0 terrainZOffset=95.7 terenNMT=1 terenChmura=0\n");
+}
+
+TEST_F(Placement, PlacingTwiceMakesTwoCopiesWithTheSameCountsAndReport) {
+    const EN origin = georeferenceExact(centre());
+    FetchedData data;
+    data.features = {square(DataType::dzialki, at(-10, -20), 30), square(DataType::budynki, at(0, 0), 10)};
+    data.warning = "Brak uslugi GESUT dla powiatu.";
+    fetchPrepared(data, {"dzialki", "budynki", "gesut"});
+
+    const Json first = place();
+    const Json second = place();
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first["counts"], (Json{{"budynki", 1}, {"dzialki", 1}}));
+    EXPECT_EQ(first["warning"], "Brak uslugi GESUT dla powiatu.");
+    EXPECT_EQ(elements<PolylineElement>().size(), 2u);
+    EXPECT_EQ(elements<FillElement>().size(), 2u);
+    EXPECT_EQ(model.committedCommands(), (std::vector<std::string>{"Import GIS", "Import GIS"}));
+    // Layers are found the second time, not made again.
+    std::vector<Attribute> layers;
+    ASSERT_EQ(model.listAttributes(kAttrLayer, layers), kHostOk);
+    EXPECT_EQ(std::count_if(layers.begin(), layers.end(), [](const Attribute& a) { return a.name == "GIS_DZIALKI"; }),
+              1);
+
+    // The extent line: every drawn vertex, truncated to whole metres.
+    DrawBounds bounds;
+    for (const GisFeature& f : data.features)
+        for (const GisPoint& p : f.polygons[0].outer) bounds.add(expected(p, origin));
+    auto whole = [](double v) { return cformat("%lld", static_cast<long long>(std::trunc(v))); };
+    const auto& report = model.reportLines();
+    EXPECT_EQ(report[report.size() - 2], "TERRAVOX: wektory w lokalnych wsp. X[" + whole(bounds.minX) + ".." +
+                                             whole(bounds.maxX) + "] Y[" + whole(bounds.minY) + ".." +
+                                             whole(bounds.maxY) + "] m od zera projektu.");
+    EXPECT_EQ(report.back(), "TERRAVOX: Brak uslugi GESUT dla powiatu.");
+}
+
+TEST_F(Placement, FailedFeaturesAreSkippedAndCountedKindsNotYetPlacedAreNamed) {
+    georeferenceExact(centre());
+    FetchedData data;
+    data.features = {square(DataType::budynki, at(0, 0), 10), square(DataType::budynki, at(20, 0), 10),
+                     square(DataType::bdot500, at(40, 0), 10)};
+    data.buildings3d = {Building3D{"b1", {{0, 0}, {1, 0}, {1, 1}}, 100, 6}};
+    data.buildings3dRequested = true;
+    fetchPrepared(data, {"budynki", "budynki3d"});
+
+    model.injectFault(HostOp::CreateElement, ModelHost::failOnCall(1, kHostBadPars));
+    const Json done = place();
+    ASSERT_EQ(done["type"], "placeDone") << done;
+    EXPECT_EQ(done["counts"], (Json{{"budynki", 1}, {"bdot500", 1}}));
+    EXPECT_EQ(done["warning"], "Pominieto 1 wadliwych geometrii lub bryl. Nie wstawiono: budynki3d (wstawianie "
+                               "jeszcze niedostepne).");
+    EXPECT_EQ(elements<FillElement>().size(), 1u);
+}
+
+TEST_F(Placement, ContoursAreDrawnAndMeshedOnlyWhenSelected) {
+    georeferenceExact(centre());
+    FetchedData data;
+    ContourLine index{100.0, true, {}};
+    for (int i = 0; i <= 10; ++i) index.points.push_back({centre().e - 60 + i * 12.0, centre().n + (i % 2)});
+    ContourLine plain{100.5, false, {{centre().e - 60, centre().n + 20}, {centre().e + 60, centre().n + 25}}};
+    data.contours = {index, plain};
+
+    fetchPrepared(data, {"poziomice3d"});
+    Json done = place();
+    EXPECT_EQ(done["counts"], (Json{{"poziomice3d", 1}}));
+    EXPECT_TRUE(elements<PolylineElement>().empty());
+    ASSERT_EQ(elements<MeshElement>().size(), 1u);
+    EXPECT_EQ(elements<MeshElement>()[0].layer, layerIndex("GIS_POZIOMICE_3D"));
+
+    fetchPrepared(data, {"poziomice2d"});
+    done = place();
+    EXPECT_EQ(done["counts"], (Json{{"poziomice2d", 2}, {"podpisy rzednych", 2}}));
+    const auto lines = elements<PolylineElement>();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].pen, 2);
+    EXPECT_EQ(lines[1].pen, 1);
+    EXPECT_EQ(lines[0].layer, layerIndex("GIS_POZIOMICE_2D"));
+    EXPECT_EQ(elements<TextElement>().front().content, "100,00");
+
+    // A refused contour mesh is a skipped solid with its own note; the rest stays.
+    fetchPrepared(data, {"poziomice2d", "poziomice3d"});
+    model.injectFault(HostOp::CreateElement, [](const HostCall& c) { return c.code == kElemMesh ? kHostBadPars : 0; });
+    done = place();
+    ASSERT_EQ(done["type"], "placeDone");
+    EXPECT_EQ(done["counts"], (Json{{"poziomice2d", 2}, {"podpisy rzednych", 2}}));
+    EXPECT_EQ(done["warning"],
+              "Pominieto 1 wadliwych geometrii lub bryl. Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic.");
+}
