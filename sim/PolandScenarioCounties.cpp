@@ -43,6 +43,45 @@ void emptyCollection(SimResponse& response) {
         "timeStamp=\"2026-01-01T00:00:00Z\">\n</wfs:FeatureCollection>\n";
 }
 
+// Rewrites a feature answer into the shape of the geoportal2 county servers: their namespace, geometry in
+// "ewns:geometria" as a MultiSurface or MultiCurve around the single member.
+std::string geoportal2Shape(const std::string& body) {
+    std::string out;
+    out.reserve(body.size() + body.size() / 4);
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t open = body.find("<ewns:geom>", at);
+        if (open == std::string::npos) break;
+        const std::size_t close = body.find("</ewns:geom>", open);
+        if (close == std::string::npos) break;
+        const std::string inner = body.substr(open + 11, close - open - 11);
+        out += body.substr(at, open - at);
+        if (inner.rfind("<gml:Polygon", 0) == 0)
+            out += "<ewns:geometria><gml:MultiSurface srsDimension=\"2\"><gml:surfaceMember>" + inner +
+                   "</gml:surfaceMember></gml:MultiSurface></ewns:geometria>";
+        else if (inner.rfind("<gml:LineString", 0) == 0)
+            out += "<ewns:geometria><gml:MultiCurve srsDimension=\"2\"><gml:curveMember>" + inner +
+                   "</gml:curveMember></gml:MultiCurve></ewns:geometria>";
+        else
+            out += "<ewns:geometria>" + inner + "</ewns:geometria>";
+        at = close + 12;
+    }
+    out += body.substr(at);
+    const std::string simNamespace = "\"http://geodraft.sim/ewns\"";
+    const std::size_t ns = out.find(simNamespace);
+    if (ns != std::string::npos) out.replace(ns, simNamespace.size(), "\"http://xsd.geoportal2.pl/ewns\"");
+    return out;
+}
+
+// A geoportal2 county WFS: the given service's answers in that server family's shape.
+SimHandler geoportal2Wfs(std::shared_ptr<WfsService> service) {
+    return [service](const SimRequest& request, SimResponse& response) {
+        const bool handled = service->handle(request, response);
+        if (handled && equalsNoCase(request.param("request"), "GetFeature")) response.body = geoportal2Shape(response.body);
+        return handled;
+    };
+}
+
 void addWarszawa(Scenario& scenario) {
     const std::string url = findCountyEgibWfs(kWarszawa.teryt7);
     auto service = std::make_shared<WfsService>(parcelStore(kWarszawa, "egib:dzialki", "egib:budynki", "0105"),
@@ -54,7 +93,8 @@ void addWarszawa(Scenario& scenario) {
 void addZamosc(Scenario& scenario) {
     auto egib = std::make_shared<WfsService>(parcelStore(kZamosc, "ewns:dzialki", "ewns:budynki", "0007"),
                                              BboxAxisOrder::EastingFirst);
-    addWfsAt(scenario, findCountyEgibWfs(kZamosc.teryt7), egib);
+    const std::string egibUrl = findCountyEgibWfs(kZamosc.teryt7);
+    scenario.addHandler(hostOf(egibUrl), pathOf(egibUrl), geoportal2Wfs(egib));
 
     auto pipes = std::make_shared<FeatureStore>();
     const EN c = centre1992(kZamosc);
@@ -63,7 +103,7 @@ void addZamosc(Scenario& scenario) {
     addPipes(*pipes, "ewns:przewod_gazowy", c, -3.0, "stal");
     pipes->add("ewns:urzadzenia_techniczne", {"urzadzenia.1", {}, {}, {{c.e + 10, c.n + 10}}, {{"RODZAJ", "hydrant"}}});
     const ServiceUrls gesut = findCountyGesut(kZamosc.teryt7);
-    addWfsAt(scenario, gesut.wfsUrl, std::make_shared<WfsService>(pipes));
+    scenario.addHandler(hostOf(gesut.wfsUrl), pathOf(gesut.wfsUrl), geoportal2Wfs(std::make_shared<WfsService>(pipes)));
     auto gesutWms = std::make_shared<WmsService>();
     gesutWms->addLayer({"gesut_przewody", "Przewody", 0x0050FFFF, pipes, "ewns:przewod_wodociagowy"});
     gesutWms->addLayer({"strefa_ochronna", "Strefy ochronne", 0x80808080, nullptr, ""});
@@ -82,7 +122,8 @@ void addZary(Scenario& scenario) {
     // The register answers only requests made in a PL-2000 zone with SRSNAME; other forms get an empty answer.
     auto egib = std::make_shared<WfsService>(parcelStore(kZary, "ewns:dzialki", "ewns:budynki", "0003"));
     const std::string url = findCountyEgibWfs(kZary.teryt7);
-    scenario.addHandler(hostOf(url), pathOf(url), [egib](const SimRequest& request, SimResponse& response) {
+    const SimHandler shaped = geoportal2Wfs(egib);
+    scenario.addHandler(hostOf(url), pathOf(url), [shaped](const SimRequest& request, SimResponse& response) {
         if (equalsNoCase(request.param("request"), "GetFeature")) {
             const int system = epsgOfSystemText(request.param("srsname"));
             if (system < 2176 || system > 2179) {
@@ -90,7 +131,7 @@ void addZary(Scenario& scenario) {
                 return true;
             }
         }
-        return egib->handle(request, response);
+        return shaped(request, response);
     });
 
     // Utility WFS that publishes objects and devices but no pipe layer; the WMS draws the networks.
