@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -71,22 +72,37 @@ struct InputQueue {
     bool ended = false;
 };
 
+// Runs one step of the main loop. A closure that throws is reported and the session goes on,
+// so one faulty event cannot cost the user the project that is saved at the end.
+template <class Step>
+void guarded(Step step) {
+    try {
+        step();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "session: blad w petli glownej: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "session: nieznany blad w petli glownej\n");
+    }
+}
+
 void pumpFor(std::chrono::milliseconds duration) {
     auto& loop = MessageLoop::main();
     const auto deadline = std::chrono::steady_clock::now() + duration;
     for (;;) {
-        loop.pump();
+        guarded([&] { loop.pump(); });
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return;
-        loop.runOne(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
-                    std::chrono::milliseconds(1));
+        guarded([&] {
+            loop.runOne(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+                        std::chrono::milliseconds(1));
+        });
     }
 }
 
 // Waits until every worker has ended and everything they posted has been handled.
 void waitForWorkers() {
-    while (!settleWorkers(std::chrono::milliseconds(1000))) {
-    }
+    bool settled = false;
+    while (!settled) guarded([&] { settled = settleWorkers(std::chrono::milliseconds(1000)); });
 }
 
 void handleLine(const std::string& rawLine, Bridge& bridge) {
@@ -125,15 +141,15 @@ void runSession(Bridge& bridge) {
     std::thread reader = startReader(queue);
     auto& loop = MessageLoop::main();
     for (;;) {
-        loop.pump();
+        guarded([&] { loop.pump(); });
         if (!queue.lines.empty()) {
             const std::string line = std::move(queue.lines.front());
             queue.lines.pop_front();
-            handleLine(line, bridge);
+            guarded([&] { handleLine(line, bridge); });
             continue;
         }
         if (queue.ended) break;
-        loop.runOne(std::chrono::milliseconds(50));
+        guarded([&] { loop.runOne(std::chrono::milliseconds(50)); });
     }
     reader.join();
     waitForWorkers();
