@@ -7,6 +7,8 @@ const std::vector<ScenarioEntry>& scenarioTable() {
         {"geokodery", "wyszukiwarka adresow i podpowiedzi", buildGeocoderScenario},
         {"polska", "Warszawa, Zamosc, Zary, Zabrze, Wroclaw: EGiB powiatow, BDOT10k, GESUT, KIUT, BDOT500, ortofotomapa",
          buildPolandScenario},
+        {"wysokosci", "Warszawa (demo) oraz NMT, NMPT i LiDAR: wzgorza, dolina, plasko, NODATA, uszkodzone arkusze",
+         buildElevationScenario},
         {"empty", "bez danych (tylko odpowiedzi z testow)", [](Scenario&) {}},
     };
     return table;

@@ -25,3 +25,5 @@ void buildPlanningScenario(Scenario& scenario);
 void buildGeocoderScenario(Scenario& scenario);
 // Several places in different PL-2000 zones with county services of different behaviours (PolandScenario.h).
 void buildPolandScenario(Scenario& scenario);
+// Elevation: tile indexes of several years and generated sheets over a few sites (ElevationScenario.h).
+void buildElevationScenario(Scenario& scenario);

@@ -1,7 +1,6 @@
 // Index answers are scanned as text: the members are flat and only four of their elements matter.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "net/TileIndex.h"
 #include "platform/Numbers.h"
@@ -122,14 +121,23 @@ int decodeUkladXy(std::string_view text) {
 
 double decodeDensity(std::string_view text) {
     text = trimmed(text);
-    // The longest prefix that reads as a number: "12 p/m2", "4.5pkt/m2", "12".
-    std::size_t end = 0;
-    while (end < text.size() && std::strchr("0123456789+-.eE", text[end]) != nullptr) ++end;
-    for (; end > 0; --end) {
-        double value = 0.0;
-        if (parseDouble(text.substr(0, end), value)) return std::isfinite(value) ? value : 0.0;
+    // The number at the start, as strtod would take it: "12 p/m2", "4.5pkt/m2", "12".
+    const auto digitsFrom = [&text](std::size_t at) {
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+        return at;
+    };
+    std::size_t end = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+    end = digitsFrom(end);
+    if (end < text.size() && text[end] == '.') end = digitsFrom(end + 1);
+    if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+        std::size_t exponent = end + 1;
+        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+        const std::size_t digitsEnd = digitsFrom(exponent);
+        if (digitsEnd > exponent) end = digitsEnd;
     }
-    return 0.0;
+    double value = 0.0;
+    if (!parseDouble(text.substr(0, end), value) || !std::isfinite(value)) return 0.0;
+    return value;
 }
 
 std::vector<ElevationTile> scanElevationIndex(std::string_view body) {

@@ -1,0 +1,137 @@
+// LiDAR index and sheets of the simulator: LAZ written by the project's own writer, generated on first download.
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "ElevationScenario.h"
+#include "formats/LazWriter.h"
+#include "geodesy/Crs.h"
+#include "net/ServiceEndpoints.h"
+#include "platform/Numbers.h"
+
+using namespace elevationsim;
+
+namespace {
+
+std::vector<EN> rectangle(const Bbox& b) {
+    return {{b.minE, b.minN}, {b.maxE, b.minN}, {b.maxE, b.maxN}, {b.minE, b.maxN}, {b.minE, b.minN}};
+}
+
+void putInt32(char* at, std::int32_t v) { std::memcpy(at, &v, 4); }
+void putUint16(char* at, std::uint16_t v) { std::memcpy(at, &v, 2); }
+
+// One generated point: planar position in the sheet's system, height, LAS class.
+struct SheetPoint {
+    double x, y, z;
+    std::uint8_t cls;
+};
+
+// Points over a 200 m square around the hills' centre: ground (class 2) and 12 m blocks (class 6) as in the
+// surface model, on a jittered grid. `epsg` is the system of the coordinates written.
+std::vector<SheetPoint> hillsPoints(int epsg) {
+    std::vector<SheetPoint> points;
+    const int side = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(kLidarPoints))));
+    for (int i = 0; static_cast<int>(points.size()) < kLidarPoints; ++i) {
+        const int row = i / side, col = i % side;
+        const double jitterE = std::fmod(i * 0.618034, 1.0) - 0.5, jitterN = std::fmod(i * 0.414214, 1.0) - 0.5;
+        const double e = kHills.e - 100 + (col + 0.5 + 0.6 * jitterE) * 200.0 / side;
+        const double n = kHills.n - 100 + (row + 0.5 + 0.6 * jitterN) * 200.0 / side;
+        const double de = std::fmod(std::fabs(e - kHills.e), 100.0), dn = std::fmod(std::fabs(n - kHills.n), 100.0);
+        const bool building = de < 30 && dn < 20;
+        const EN at = epsg == 2180 ? EN{e, n} : pl1992ToPl2000(e, n, epsg);
+        points.push_back({at.e, at.n, hillsHeight(e, n) + (building ? 12.0 : 0.0),
+                          static_cast<std::uint8_t>(building ? 6 : 2)});
+    }
+    return points;
+}
+
+// The points as a LAZ file (point format 0, centimetre scale), read back as bytes.
+std::string lazBytes(const std::vector<SheetPoint>& points) {
+    static std::atomic<int> sequence{0};
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("geodraft-sim-" + cformat("%d-%d", static_cast<int>(getpid()), sequence++) + ".laz");
+    LasHeader header;
+    header.pointFormat = 0;
+    header.pointRecordLength = 20;
+    header.scaleX = header.scaleY = header.scaleZ = 0.01;
+    header.offsetX = std::floor(points.front().x / 1000) * 1000;
+    header.offsetY = std::floor(points.front().y / 1000) * 1000;
+    header.minX = header.maxX = points.front().x;
+    header.minY = header.maxY = points.front().y;
+    header.minZ = header.maxZ = points.front().z;
+    for (const SheetPoint& p : points) {
+        header.minX = std::min(header.minX, p.x), header.maxX = std::max(header.maxX, p.x);
+        header.minY = std::min(header.minY, p.y), header.maxY = std::max(header.maxY, p.y);
+        header.minZ = std::min(header.minZ, p.z), header.maxZ = std::max(header.maxZ, p.z);
+    }
+    header.pointCount = points.size();
+    header.pointsByReturn[0] = points.size();
+    header.generatingSoftware = "geodraft-sim";
+    LazWriter writer;
+    if (!writer.open(path, header, LazWriteOptions{1000}).ok) return {};
+    char record[20];
+    for (const SheetPoint& p : points) {
+        std::memset(record, 0, sizeof record);
+        putInt32(record, static_cast<std::int32_t>(std::lround((p.x - header.offsetX) / header.scaleX)));
+        putInt32(record + 4, static_cast<std::int32_t>(std::lround((p.y - header.offsetY) / header.scaleY)));
+        putInt32(record + 8, static_cast<std::int32_t>(std::lround((p.z - header.offsetZ) / header.scaleZ)));
+        putUint16(record + 12, 100);
+        record[14] = 0x09;  // return 1 of 1
+        record[15] = static_cast<char>(p.cls);
+        if (!writer.writePoint(record).ok) return {};
+    }
+    if (!writer.close().ok) return {};
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    return std::move(bytes).str();
+}
+
+SimFeature lidarMember(const std::string& id, const Bbox& outline, const std::string& emblem, const std::string& url,
+                       const char* density, const char* uklad) {
+    SimFeature f{id, {rectangle(outline)}, {}, {}, {{"godlo", emblem}, {"format", "LAZ"}}};
+    if (density != nullptr) f.props.emplace_back("char_przestrz", density);
+    f.props.emplace_back("uklad_xy", uklad);
+    f.props.emplace_back("url_do_pobrania", url);
+    return f;
+}
+
+}  // namespace
+
+void addLidarServices(Scenario& scenario) {
+    auto store = std::make_shared<FeatureStore>();
+    const Bbox sheet = frameAround(kHills, 200, 200);
+    const std::string url1992 = sheetUrl("DanePomiaroweLAZ", "7.111.23.11.3.laz");
+    const std::string url2000 = sheetUrl("DanePomiaroweLAZ", "7.111.23.11.3.s8.laz");
+    // Every kind of system text the index carries, with the density written in several ways.
+    const char* type = "gugik:SkorowidzDanychPomiarowychLIDAR2024";
+    store->add(type, lidarMember("lidar.hills.1", sheet, "7.111.23.11.3", url1992, "12 p/m2", "PL-1992"));
+    store->add(type, lidarMember("lidar.hills.2", sheet, "7.111.23.11.3", url2000, "4", "PL-2000:S8"));
+    store->add(type, lidarMember("lidar.hills.3", sheet, "7.111.23.11.3", url1992, nullptr, "PL-2000"));
+    store->add(type, lidarMember("lidar.hills.4", sheet, "7.111.23.11.3", url1992, "", "PL-2000 strefa S9"));
+    store->add(type, lidarMember("lidar.hills.5", sheet, "7.111.23.11.3", url1992, "okolo 6", "UTM 34N"));
+    store->add(type, lidarMember("lidar.hills.6", sheet, "7.111.23.11.3", "", "12 p/m2", "PL-1992"));
+    addLazySheet(scenario, url1992, []() { return lazBytes(hillsPoints(2180)); });
+    addLazySheet(scenario, url2000, []() { return lazBytes(hillsPoints(2179)); });
+
+    // The valley has only an older campaign.
+    const std::string valleyUrl = sheetUrl("DanePomiaroweLAZ", "6.113.14.21.1.laz");
+    store->add("gugik:SkorowidzDanychPomiarowychLIDAR2019",
+               lidarMember("lidar.valley", frameAround(kValley, 200, 200), "6.113.14.21.1", valleyUrl, "4 p/m2",
+                           "PL-1992"));
+    addLazySheet(scenario, valleyUrl, []() {
+        std::vector<SheetPoint> points;
+        for (int i = 0; i < kLidarPoints; ++i) {
+            const double e = kValley.e - 100 + (i % 64) * 200.0 / 64, n = kValley.n - 100 + (i / 64) * 200.0 / 63;
+            points.push_back({e, n, valleyHeight(e, n), 2});
+        }
+        return lazBytes(points);
+    });
+    addIndexService(scenario, serviceEndpoints().lidarIndexWfs(), store);
+}
