@@ -57,19 +57,6 @@ TEST_F(Cadastre, CountiesOfEveryRequestFormGiveTheWholeBlock) {
     EXPECT_FALSE(hasLabel(labels, "Import: budynki (BDOT10k)"));
 }
 
-TEST_F(Cadastre, CountyMissingFromTheRegistry) {
-    // A municipality whose county has no row in the registry (the boundary service is replaced for this test).
-    auto prg = std::make_shared<FeatureStore>();
-    prg->add("ms:A03_Granice_gmin", {"A03.1", {{{400000, 600000}, {420000, 600000}, {420000, 620000}, {400000, 620000},
-                                                {400000, 600000}}},
-                                     {}, {}, {{"JPT_KOD_JE", "3299011"}}});
-    const std::string prgUrl = serviceEndpoints().prgWfs();
-    sim.scenario().addWfs(hostOf(prgUrl), pathOf(prgUrl), std::make_shared<WfsService>(prg));
-    const FetchedData data = fetch({"dzialki", "budynki"}, Bbox{410000, 610000, 410300, 610300}, 2177);
-    EXPECT_EQ(data.warning, "Powiat (TERYT 3299) nie publikuje WFS EGiB w EZiU. Brak dzialek dla tego obszaru.");
-    EXPECT_TRUE(hasLabel(labels, "Import: budynki (BDOT10k)"));
-}
-
 using Utilities = FetchSim;
 
 TEST_F(Utilities, PipeLayersOfTheCountyWfsBecomeFeaturesTaggedWithTheirLayer) {

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "FetchFixture.h"
+#include "WfsService.h"
 #include "net/ServiceRegistry.h"
 #include "platform/Numbers.h"
 
@@ -149,6 +150,19 @@ TEST_F(SessionFetch, CadastreFallbacks) {
     ASSERT_TRUE(done.is_object()) << r.err;
     EXPECT_EQ(done["counts"], Json::object());
     EXPECT_EQ(done["warning"], "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
+
+    // A municipality whose county has no land-register service in the registry.
+    auto prg = std::make_shared<FeatureStore>();
+    const EN c = centre1992(kZamosc);
+    prg->add("ms:A03_Granice_gmin", {"A03.1", {{{c.e - 500, c.n - 500}, {c.e + 500, c.n - 500}, {c.e + 500, c.n + 500},
+                                                {c.e - 500, c.n + 500}, {c.e - 500, c.n - 500}}},
+                                     {}, {}, {{"JPT_KOD_JE", "3299011"}}});
+    const std::string prgUrl = serviceEndpoints().prgWfs();
+    sim.scenario().addWfs(hostOf(prgUrl), pathOf(prgUrl), std::make_shared<WfsService>(prg));
+    r = fetchAt(kZamosc, {"dzialki"});
+    done = r.done();
+    ASSERT_TRUE(done.is_object()) << r.err;
+    EXPECT_EQ(done["warning"], "Powiat (TERYT 3299) nie publikuje WFS EGiB w EZiU. Brak dzialek dla tego obszaru.");
 }
 
 TEST_F(SessionFetch, UtilityRasterFallbacks) {
