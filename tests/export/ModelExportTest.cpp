@@ -142,6 +142,14 @@ TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersAndCounts) {
     ASSERT_NE(at, std::string::npos) << area;
     ASSERT_TRUE(parseDouble(area.substr(at + 11, area.find('\n', at) - at - 11), a)) << area;
     EXPECT_NEAR(a, 96.0, 1e-6);
+    // GDAL draws the bulge on the same side as the GeoJSON arc.
+    const std::string low = ogrinfo(e, "-q -dialect SQLite -sql \"SELECT MIN(ST_MinY(GEOMETRY)) AS y FROM entities "
+                                       "WHERE Layer = 'GIS_DZIALKI'\" " + file);
+    double y = 0;
+    const auto yAt = low.find("y (Real) = ");
+    ASSERT_NE(yAt, std::string::npos) << low;
+    ASSERT_TRUE(parseDouble(low.substr(yAt + 11, low.find('\n', yAt) - yAt - 11), y)) << low;
+    EXPECT_NEAR(y, -5.0, 0.05);
     const std::string text = ogrinfo(e, "-q -sql \"SELECT Text FROM entities WHERE Layer = 'GIS_DZIALKI' AND "
                                         "Text IS NOT NULL\" " + file);
     EXPECT_NE(text.find("Działka 12/3"), std::string::npos) << text;
@@ -169,9 +177,14 @@ TEST(ModelExport, GeoJsonIsInZoneCoordinatesAndGdalReadsIt) {
             EXPECT_EQ(rings[0].front(), rings[0].back());
         }
         if (f["geometry"]["type"] == "LineString" && f["geometry"]["coordinates"].size() > 5) {
-            // The half circle from (50, 0) to (60, 0): every point 5 m from (55, 0).
-            for (const auto& p : f["geometry"]["coordinates"])
+            // The half circle from (50, 0) to (60, 0): every point 5 m from (55, 0), on the right of
+            // the chord as the DXF bulge of +1 draws it.
+            double lowest = 0;
+            for (const auto& p : f["geometry"]["coordinates"]) {
                 EXPECT_NEAR(std::hypot(p[0].get<double>() - kSurveyE - 55.0, p[1].get<double>() - kSurveyN), 5.0, 1e-6);
+                lowest = std::min(lowest, p[1].get<double>() - kSurveyN);
+            }
+            EXPECT_NEAR(lowest, -5.0, 1e-9);
         }
     }
     EXPECT_EQ(kinds, (std::map<std::string, int>{{"fill", 2}, {"polyline", 2}, {"text", 1}}));
@@ -388,4 +401,32 @@ TEST(ModelExport, StrictDxfAuditFindsNoErrors) {
         << run.output;
     EXPECT_NE(run.output.find("images 1"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("image file images/obraz_1.png"), std::string::npos) << run.output;
+}
+
+TEST(ModelExport, PixelSizesComeFromPngAndJpegHeadersAndDamageIsRefused) {
+    std::int32_t w = 0, h = 0;
+    EXPECT_TRUE(imagePixelSize(tinyPng(), w, h));
+    EXPECT_EQ(w, 1);
+    EXPECT_EQ(h, 1);
+    // SOI, an APP0 segment, then a baseline frame header of 64 x 32 pixels.
+    const std::vector<std::uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x06, 'J', 'F', 'I', 'F',
+                                      0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x20, 0x00, 0x40, 0x03};
+    EXPECT_EQ(imageExtension(jpeg), "jpg");
+    EXPECT_TRUE(imagePixelSize(jpeg, w, h));
+    EXPECT_EQ(w, 64);
+    EXPECT_EQ(h, 32);
+    // Every cut of either header is refused or read, never read past its end.
+    const std::vector<std::uint8_t> png = tinyPng();
+    for (const std::vector<std::uint8_t>* full : {&jpeg, &png}) {
+        for (std::size_t n = 0; n < full->size(); ++n) {
+            std::vector<std::uint8_t> cut(full->begin(), full->begin() + static_cast<std::ptrdiff_t>(n));
+            std::int32_t cw = 0, ch = 0;
+            if (imagePixelSize(cut, cw, ch)) {
+                EXPECT_TRUE(cw > 0 && ch > 0);
+            }
+        }
+    }
+    std::vector<std::uint8_t> zeroLength = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x00, 0xFF, 0xC0};
+    EXPECT_FALSE(imagePixelSize(zeroLength, w, h));
+    EXPECT_EQ(imageExtension({'G', 'I', 'F', '8'}), "");
 }
