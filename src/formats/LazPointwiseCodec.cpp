@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 
 #include "formats/ArithmeticDecoder.h"
 #include "formats/ArithmeticEncoder.h"
@@ -244,10 +245,176 @@ private:
     std::vector<ArithmeticModel> models_;
 };
 
+// Version 1 items, written by LASzip 1.x (compressor 1 files). Only read, never written.
+class Point10CodecV1 final : public ItemCodec {
+public:
+    Point10CodecV1(bool forDecoding, const std::uint8_t* first)
+        : changedValues_(64, forDecoding),
+          bitByte_(256, forDecoding),
+          classification_(256, forDecoding),
+          userData_(256, forDecoding),
+          dx_(32, 1, forDecoding),
+          dy_(32, 20, forDecoding),
+          z_(32, 20, forDecoding),
+          intensity_(16, 1, forDecoding),
+          scanAngleRank_(8, 2, forDecoding),
+          pointSource_(16, 1, forDecoding) {
+        std::memcpy(last_, first, 20);
+    }
+
+    bool decode(ArithmeticDecoder& dec, std::uint8_t* item) override {
+        std::uint8_t cur[20];
+        std::memcpy(cur, last_, 20);
+        const std::int32_t xDiff = dx_.decompress(dec, median3(lastXDiff_), 0);
+        put<std::int32_t>(cur, wrapAdd(get<std::int32_t>(cur), xDiff));
+        unsigned k = dx_.k();
+        const std::int32_t yDiff = dy_.decompress(dec, median3(lastYDiff_), k < 19 ? k : 19);
+        put<std::int32_t>(cur + 4, wrapAdd(get<std::int32_t>(cur + 4), yDiff));
+        k = (k + dy_.k()) / 2;
+        put<std::int32_t>(cur + 8, z_.decompress(dec, get<std::int32_t>(last_ + 8), k < 19 ? k : 19));
+
+        const std::uint32_t changed = dec.decodeSymbol(changedValues_);
+        if (changed & 32)
+            put<std::uint16_t>(cur + 12, static_cast<std::uint16_t>(intensity_.decompress(dec, get<std::uint16_t>(last_ + 12))));
+        if (changed & 16) cur[14] = static_cast<std::uint8_t>(dec.decodeSymbol(bitByte_[last_[14]]));
+        if (changed & 8) cur[15] = static_cast<std::uint8_t>(dec.decodeSymbol(classification_[last_[15]]));
+        if (changed & 4) cur[16] = static_cast<std::uint8_t>(scanAngleRank_.decompress(dec, last_[16], k < 3));
+        if (changed & 2) cur[17] = static_cast<std::uint8_t>(dec.decodeSymbol(userData_[last_[17]]));
+        if (changed & 1)
+            put<std::uint16_t>(cur + 18, static_cast<std::uint16_t>(pointSource_.decompress(dec, get<std::uint16_t>(last_ + 18))));
+        lastXDiff_[next_] = xDiff;
+        lastYDiff_[next_] = yDiff;
+        next_ = (next_ + 1) % 3;
+        std::memcpy(last_, cur, 20);
+        std::memcpy(item, cur, 20);
+        return true;
+    }
+    void encode(ArithmeticEncoder&, const std::uint8_t*) override { throw std::logic_error("LAZ item version 1 is only read"); }
+
+private:
+    static std::int32_t median3(const std::int32_t v[3]) {
+        if (v[0] < v[1]) return v[1] < v[2] ? v[1] : (v[0] < v[2] ? v[2] : v[0]);
+        return v[0] < v[2] ? v[0] : (v[1] < v[2] ? v[2] : v[1]);
+    }
+
+    std::uint8_t last_[20];
+    std::int32_t lastXDiff_[3] = {0, 0, 0};
+    std::int32_t lastYDiff_[3] = {0, 0, 0};
+    unsigned next_ = 0;
+    ArithmeticModel changedValues_;
+    LazyModels bitByte_;
+    LazyModels classification_;
+    LazyModels userData_;
+    LazIntegerCodec dx_, dy_, z_, intensity_, scanAngleRank_, pointSource_;
+};
+
+class GpsTime11CodecV1 final : public ItemCodec {
+public:
+    GpsTime11CodecV1(bool forDecoding, const std::uint8_t* first)
+        : multi_(kMultiMax, forDecoding), zeroDiff_(3, forDecoding), ic_(32, 6, forDecoding),
+          last_(get<std::int64_t>(first)) {}
+
+    bool decode(ArithmeticDecoder& dec, std::uint8_t* item) override {
+        if (lastDiff_ == 0) {
+            const std::uint32_t multi = dec.decodeSymbol(zeroDiff_);
+            if (multi == 1) {
+                lastDiff_ = ic_.decompress(dec, 0, 0);
+                last_ = add(last_, lastDiff_);
+            } else if (multi == 2) {
+                last_ = readInt64(dec);
+            }
+        } else {
+            const std::uint32_t multi = dec.decodeSymbol(multi_);
+            if (multi < kMultiMax - 2) {
+                std::int32_t diff;
+                if (multi == 1) {
+                    diff = ic_.decompress(dec, lastDiff_, 1);
+                    lastDiff_ = diff;
+                    extremeCounter_ = 0;
+                } else if (multi == 0) {
+                    diff = ic_.decompress(dec, lastDiff_ / 4, 2);
+                    if (++extremeCounter_ > 3) {
+                        lastDiff_ = diff;
+                        extremeCounter_ = 0;
+                    }
+                } else {
+                    const auto m = static_cast<std::int32_t>(multi);
+                    const std::int32_t pred = static_cast<std::int32_t>(static_cast<std::uint32_t>(m) * static_cast<std::uint32_t>(lastDiff_));
+                    diff = ic_.decompress(dec, pred, multi < 10 ? 3 : (multi < 50 ? 4 : 5));
+                    if (multi == kMultiMax - 3 && ++extremeCounter_ > 3) {
+                        lastDiff_ = diff;
+                        extremeCounter_ = 0;
+                    }
+                }
+                last_ = add(last_, diff);
+            } else if (multi < kMultiMax - 1) {
+                last_ = readInt64(dec);
+            }
+        }
+        put<std::int64_t>(item, last_);
+        return true;
+    }
+    void encode(ArithmeticEncoder&, const std::uint8_t*) override { throw std::logic_error("LAZ item version 1 is only read"); }
+
+private:
+    static constexpr std::uint32_t kMultiMax = 512;
+    static std::int64_t add(std::int64_t a, std::int32_t b) {
+        return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(static_cast<std::int64_t>(b)));
+    }
+    static std::int64_t readInt64(ArithmeticDecoder& dec) {
+        const std::uint64_t low = dec.readInt();
+        const std::uint64_t high = dec.readInt();
+        return static_cast<std::int64_t>((high << 32) | low);
+    }
+
+    ArithmeticModel multi_;
+    ArithmeticModel zeroDiff_;
+    LazIntegerCodec ic_;
+    std::int64_t last_;
+    std::int32_t lastDiff_ = 0;
+    std::int32_t extremeCounter_ = 0;
+};
+
+// Colour and extra bytes of version 1: every byte as a correction to its previous value.
+class BytesCodecV1 final : public ItemCodec {
+public:
+    BytesCodecV1(bool forDecoding, const std::uint8_t* first, std::size_t count, bool colour)
+        : colour_(colour), byteUsed_(64, forDecoding), ic_(8, static_cast<unsigned>(count), forDecoding),
+          last_(first, first + count) {}
+
+    bool decode(ArithmeticDecoder& dec, std::uint8_t* item) override {
+        // Colour says first which of its six bytes changed; extra bytes are always coded.
+        const std::uint32_t used = colour_ ? dec.decodeSymbol(byteUsed_) : 0xFFFFFFFFu;
+        for (std::size_t i = 0; i < last_.size(); ++i) {
+            if (used & (1u << (i % 32)))
+                last_[i] = static_cast<std::uint8_t>(ic_.decompress(dec, last_[i], static_cast<unsigned>(i)));
+            item[i] = last_[i];
+        }
+        return true;
+    }
+    void encode(ArithmeticEncoder&, const std::uint8_t*) override { throw std::logic_error("LAZ item version 1 is only read"); }
+
+private:
+    bool colour_;
+    ArithmeticModel byteUsed_;
+    LazIntegerCodec ic_;
+    std::vector<std::uint8_t> last_;
+};
+
 std::vector<std::unique_ptr<ItemCodec>> makeCodecs(const std::vector<LazItem>& items, bool forDecoding,
                                                    const std::uint8_t* first) {
     std::vector<std::unique_ptr<ItemCodec>> codecs;
     for (const auto& it : items) {
+        if (it.version == 1) {
+            switch (it.type) {
+                case LazItem::Point10: codecs.push_back(std::make_unique<Point10CodecV1>(forDecoding, first)); break;
+                case LazItem::GpsTime11: codecs.push_back(std::make_unique<GpsTime11CodecV1>(forDecoding, first)); break;
+                case LazItem::Rgb12: codecs.push_back(std::make_unique<BytesCodecV1>(forDecoding, first, 6, true)); break;
+                default: codecs.push_back(std::make_unique<BytesCodecV1>(forDecoding, first, it.size, false)); break;
+            }
+            first += it.size;
+            continue;
+        }
         switch (it.type) {
             case LazItem::Point10: codecs.push_back(std::make_unique<Point10Codec>(forDecoding, first)); break;
             case LazItem::GpsTime11: codecs.push_back(std::make_unique<GpsTime11Codec>(forDecoding, first)); break;

@@ -13,7 +13,8 @@
 // bytes must stay in place meanwhile. One object decodes one chunk at a time.
 class LazPointwiseCodec {
 public:
-    // items: a checked list (parseLazVlr / lazVlrForFormat) of Point10, GpsTime11, Rgb12, Byte, version 2.
+    // items: a checked list (parseLazVlr / lazVlrForFormat) of Point10, GpsTime11, Rgb12, Byte; version 2,
+    // or version 1 (LASzip 1.x files) for decoding only.
     explicit LazPointwiseCodec(std::vector<LazItem> items);
     ~LazPointwiseCodec();
 

@@ -114,8 +114,8 @@ LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t p
             return bad("punkty z falami (wavepacket) nie sa obslugiwane");
         if (layered) {
             if (it.version != 3 && it.version != 4) return bad(cformat("wersja pola %u", static_cast<unsigned>(it.version)));
-        } else if (it.version != 2) {
-            return bad(cformat("wersja pola %u (obslugiwana jest tylko 2)", static_cast<unsigned>(it.version)));
+        } else if (it.version != 1 && it.version != 2) {
+            return bad(cformat("wersja pola %u (obslugiwane sa 1 i 2)", static_cast<unsigned>(it.version)));
         }
     }
     if (layered && v.compressor != 3) return bad("punkty LAS 1.4 wymagaja kompresji warstwowej (3)");
