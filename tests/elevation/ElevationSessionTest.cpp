@@ -1,0 +1,200 @@
+// End to end through the geodraft program: "fetch" of terrain and contours and "setOrigin" with its terrain
+// height, against the simulated elevation indexes on a loopback socket, each run with a private cache.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <sys/wait.h>
+
+#include <nlohmann/json.hpp>
+
+#include "ElevationSimFixture.h"
+#include "formats/AsciiGrid.h"
+#include "geodesy/Crs.h"
+#include "platform/Numbers.h"
+
+using Json = nlohmann::json;
+using namespace elevationsim;
+
+namespace {
+
+struct SessionRun {
+    int exitCode = -1;
+    std::vector<Json> messages;
+    std::string err;
+
+    Json last(const std::string& type) const {
+        Json found;
+        for (const Json& m : messages)
+            if (m.value("type", "") == type) found = m;
+        return found;
+    }
+    bool hasLabel(const std::string& label) const {
+        for (const Json& m : messages)
+            if (m.value("type", "") == "progress" && m.value("label", "") == label) return true;
+        return false;
+    }
+};
+
+// The WGS84 frame [west, south, east, north] that holds a PL-1992 frame.
+Json wgs84Frame(const Bbox& b) {
+    const LatLon corners[4] = {pl1992ToWgs84(b.minE, b.minN), pl1992ToWgs84(b.maxE, b.minN),
+                               pl1992ToWgs84(b.maxE, b.maxN), pl1992ToWgs84(b.minE, b.maxN)};
+    double west = 180, south = 90, east = -180, north = -90;
+    for (const LatLon& c : corners) {
+        west = std::min(west, c.lon), east = std::max(east, c.lon);
+        south = std::min(south, c.lat), north = std::max(north, c.lat);
+    }
+    return Json::array({west, south, east, north});
+}
+
+Json setOriginAt(const Site& site) {
+    const LatLon at = pl1992ToWgs84(site.e, site.n);
+    return Json{{"type", "setOrigin"}, {"lat", at.lat}, {"lon", at.lon}};
+}
+
+// One "key: value" line of `geodraft model` as a number.
+double modelNumber(const std::string& listing, const std::string& key) {
+    const auto at = listing.find("  " + key + ": ");
+    if (at == std::string::npos) return NAN;
+    const auto start = at + key.size() + 4;
+    double v = NAN;
+    parseDouble(listing.substr(start, listing.find('\n', start) - start), v);
+    return v;
+}
+
+class ElevationSession : public ElevationSim {
+protected:
+    SessionRun run(const std::vector<std::string>& input, const std::string& arguments = {}) {
+        const auto dir = temp.path / cformat("run%d", runs++);
+        std::string text;
+        for (const auto& line : input) text += line + "\n";
+        testsupport::writeFile(dir / "input.txt", text);
+        const std::string command = "env XDG_CONFIG_HOME='" + (dir / "config").string() + "' XDG_STATE_HOME='" +
+                                    (dir / "state").string() + "' XDG_CACHE_HOME='" + (dir / "cache").string() +
+                                    "' GEODRAFT_PACING_MS=5 '" + (testsupport::binaryDir() / "app/geodraft").string() +
+                                    "' session " + arguments + " < '" + (dir / "input.txt").string() + "' > '" +
+                                    (dir / "out.txt").string() + "' 2> '" + (dir / "err.txt").string() + "'";
+        const int status = std::system(command.c_str());
+        SessionRun r;
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::istringstream out(testsupport::readFile(dir / "out.txt"));
+        for (std::string line; std::getline(out, line);) r.messages.push_back(Json::parse(line));
+        r.err = testsupport::readFile(dir / "err.txt");
+        return r;
+    }
+    SessionRun fetch(const Site& site, double size, const std::vector<std::string>& layers) {
+        const Json message{{"type", "fetch"},       {"bboxWgs84", wgs84Frame(frameAround(site, size, size))},
+                           {"layers", layers},      {"terrainStep", 1},
+                           {"poziomiceCiecie", 1.0}};
+        return run({message.dump(), "#wait"});
+    }
+    std::string model(const std::string& project) {
+        const auto out = temp.path / "model.txt";
+        const std::string command = "'" + (testsupport::binaryDir() / "app/geodraft").string() + "' model '" + project +
+                                    "' > '" + out.string() + "' 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return testsupport::readFile(out);
+    }
+
+    int runs = 0;
+};
+
+const std::vector<std::string> kAllElevation = {"teren", "poziomice2d", "poziomice3d"};
+
+}  // namespace
+
+TEST_F(ElevationSession, TerrainAndContoursOverTwoOverlappingSheets) {
+    const SessionRun r = fetch(kHills, 300, kAllElevation);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Json done = r.last("fetchDone");
+    ASSERT_TRUE(done.is_object()) << r.err;
+    ASSERT_TRUE(done["counts"].contains("poziomice (warstwice)")) << done.dump();
+    const long long contours = done["counts"]["poziomice (warstwice)"].get<long long>();
+    EXPECT_GT(contours, 10);
+    EXPECT_EQ(done["counts"], (Json{{"teren (Siatka)", 4}, {"poziomice (warstwice)", contours}}));
+    // The hole of the western sheet is filled from the eastern one, so nothing is missing and nothing to say.
+    EXPECT_EQ(done["warning"], "Poziomice: " + std::to_string(contours) + " warstwic, ciecie 1,00 m");
+    EXPECT_TRUE(r.hasLabel("Pobieranie NMT"));
+    EXPECT_TRUE(r.hasLabel("Poziomice: NMT"));
+
+    // Each sheet was downloaded once: the contours took them from the cache the terrain filled.
+    const auto west = sim.log().matching("opendata.geoportal.gov.pl", "/NumDaneWys/NMT/sim/7.111.23.11.asc");
+    EXPECT_EQ(west.size(), 1u);
+}
+
+TEST_F(ElevationSession, NotesForFramesWithoutUsableSheets) {
+    struct Case {
+        const Site* site;
+        Json counts;
+        std::string warning;
+    };
+    const std::vector<Case> cases = {
+        {&kUncovered, Json::object(),
+         "Teren: brak kafli NMT dla tego obszaru w skorowidzu. Poziomice: brak kafli NMT dla tego obszaru w "
+         "skorowidzu."},
+        {&kBroken, Json::object(),
+         "Teren: nie udalo sie pobrac/sparsowac zadnego pliku NMT. Poziomice: nie udalo sie pobrac zadnego pliku NMT."},
+        {&kNodata, Json::object(),
+         "Teren: brak waznych punktow NMT w kadrze. Poziomice: caly probkowany obszar to NODATA (brak danych NMT dla "
+         "tego kadru). Poziomice: 0 warstwic, ciecie 1,00 m"},
+        {&kFlat, Json{{"teren (Siatka)", 1}},
+         "Poziomice: brak deniwelacji wiekszej niz ciecie 1,00 m w tym kadrze - teren zbyt plaski dla wybranego "
+         "ciecia. Poziomice: 0 warstwic, ciecie 1,00 m"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.site->name);
+        const SessionRun r = fetch(*c.site, 150, kAllElevation);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const Json done = r.last("fetchDone");
+        ASSERT_TRUE(done.is_object()) << r.err;
+        EXPECT_EQ(done["counts"], c.counts);
+        EXPECT_EQ(done["warning"], c.warning);
+    }
+}
+
+TEST_F(ElevationSession, SetOriginWritesTheTerrainHeightLater) {
+    const std::string project = (temp.path / "projekt.json").string();
+    const SessionRun r = run({setOriginAt(kHills).dump(), "#wait"}, "--project '" + project + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(r.messages.size(), 1u) << "nothing reaches the page about the height";
+    EXPECT_EQ(r.messages[0]["type"], "originSet");
+    EXPECT_EQ(r.messages[0]["h"], 0.0);
+
+    // The height the sheet gives at the point the record holds (the map centre).
+    const std::string listing = model(project);
+    const double height = modelNumber(listing, "surveyHeight");
+    EXPECT_NEAR(height, hillsHeight(kHills.e, kHills.n), 0.05) << listing;
+    EXPECT_EQ(modelNumber(listing, "altitude"), height);
+
+    // A second "setOrigin" moves the point; only the height of the new point is written, whichever lookup
+    // finishes first.
+    const SessionRun moved = run({setOriginAt(kHills).dump(), setOriginAt(kValley).dump(), "#wait"},
+                                 "--project '" + project + "'");
+    ASSERT_EQ(moved.exitCode, 0) << moved.err;
+    EXPECT_NEAR(modelNumber(model(project), "surveyHeight"), valleyHeight(kValley.e, kValley.n), 0.05);
+}
+
+TEST_F(ElevationSession, FailedHeightLookupLeavesZeroSilently) {
+    const std::string project = (temp.path / "projekt.json").string();
+    // Outside every sheet, and then with the index service failing.
+    SessionRun r = run({setOriginAt(kUncovered).dump(), "#wait"}, "--project '" + project + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0]["type"], "originSet");
+    std::string listing = model(project);
+    EXPECT_EQ(modelNumber(listing, "surveyHeight"), 0.0) << listing;
+    EXPECT_EQ(modelNumber(listing, "altitude"), 0.0);
+
+    Fault down;
+    down.host = "opendata.geoportal.gov.pl";
+    down.path = "/NumDaneWys/NMT/*";
+    down.statuses = {500, 500, 500, 500};
+    sim.faults().add(down);
+    r = run({setOriginAt(kHills).dump(), "#wait"}, "--project '" + project + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(r.messages.size(), 1u);
+    listing = model(project);
+    EXPECT_EQ(modelNumber(listing, "surveyHeight"), 0.0) << listing;
+    EXPECT_EQ(r.err.find("error"), std::string::npos) << r.err;
+}
