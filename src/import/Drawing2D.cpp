@@ -60,12 +60,14 @@ public:
         switch (f.type) {
         case DataType::dzialki: return drawParcel(f, layer);
         case DataType::budynki:
-            for (const GisPolygon& p : f.polygons) keep([&] { return makeFill(rings(p, true), layer, kBuildingPen, std::nullopt); });
+            for (const GisPolygon& p : f.polygons)
+                keep([&] { return makeFill(rings(p, true), layer, kBuildingPen, std::nullopt); });
             return error_;
         case DataType::mpzp:
         case DataType::pog: return drawZone(f, layer);
         case DataType::gesut:
-            for (const auto& line : f.lines) keep([&] { return makePolyline(mapped(line, false), layer, kUtilityPen); });
+            for (const auto& line : f.lines)
+                keep([&] { return makePolyline(mapped(line, false), layer, kUtilityPen); });
             return error_;
         default: return kHostOk;  // base maps come as rasters; 3D kinds are placed by their own steps
         }
@@ -127,7 +129,8 @@ private:
             else
                 keep([&] { return makeFill(rings(p, true), layer, pen, colour); });
         }
-        if (f.hasAnchor && !designation.empty()) keep([&] { return makeText(map(f.anchor), designation, layer, pen, 2.5); });
+        if (f.hasAnchor && !designation.empty())
+            keep([&] { return makeText(map(f.anchor), designation, layer, pen, 2.5); });
         return error_;
     }
 

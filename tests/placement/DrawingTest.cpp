@@ -30,15 +30,16 @@ TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
     parcel.lines.push_back({at(0, 50), at(40, 50)});
     parcel = withProps(parcel, {{"numer_obrebu", "0005"}, {"numer", "146101_1.0001.123/4"}}, at(20, 30));
     const GisFeature building = square(DataType::budynki, at(50, 0), 10);
-    const GisFeature mpzp = withProps(square(DataType::mpzp, at(0, -50), 30), {{"symbol", "SW"}, {"oznaczenie", "1MN"}},
-                                      at(15, -35));
-    const GisFeature pogColoured =
-        withProps(square(DataType::pog, at(-50, 0), 20), {{"symbol", "3sw"}, {"_typ", "StrefaPlanistyczna"}}, at(-40, 10));
+    const GisFeature mpzp =
+        withProps(square(DataType::mpzp, at(0, -50), 30), {{"symbol", "SW"}, {"oznaczenie", "1MN"}}, at(15, -35));
+    const GisFeature pogColoured = withProps(square(DataType::pog, at(-50, 0), 20),
+                                             {{"symbol", "3sw"}, {"_typ", "StrefaPlanistyczna"}}, at(-40, 10));
     const GisFeature pogPlain = withProps(square(DataType::pog, at(-50, 30), 20), {{"symbol", "MN"}}, std::nullopt);
     const GisFeature pogInfill =
         withProps(square(DataType::pog, at(-50, 60), 20), {{"_typ", "ObszarUzupelnieniaZabudowy"}}, at(-40, 70));
-    const GisFeature pogSocial = withProps(square(DataType::pog, at(-80, 60), 20),
-                                           {{"_typ", "ObszarStandardowDostepnosciInfrastrukturySpolecznej"}}, std::nullopt);
+    const GisFeature pogSocial =
+        withProps(square(DataType::pog, at(-80, 60), 20),
+                  {{"_typ", "ObszarStandardowDostepnosciInfrastrukturySpolecznej"}}, std::nullopt);
     GisFeature pogDowntown = withProps(square(DataType::pog, at(-80, 0), 20),
                                        {{"_typ", "ObszarZabudowySrodmiejskiej"}, {"oznaczenie", ""}, {"symbol", "SC"}},
                                        at(-70, 10));

@@ -76,7 +76,8 @@ protected:
     static GisFeature square(DataType type, GisPoint c, double side) {
         GisFeature f;
         f.type = type;
-        f.polygons.push_back(GisPolygon{{{c.x, c.y}, {c.x + side, c.y}, {c.x + side, c.y + side}, {c.x, c.y + side}}, {}});
+        f.polygons.push_back(
+            GisPolygon{{{c.x, c.y}, {c.x + side, c.y}, {c.x + side, c.y + side}, {c.x, c.y + side}}, {}});
         return f;
     }
     static RasterImage raster(Bbox box, int epsg, DataType type = DataType::rastry) {
