@@ -8,8 +8,8 @@
 #include "import/FetchedData.h"       // FetchedData: everything one fetch brought back
 #include "import/Georeference.h"      // Georef, GeorefReading, readProjectGeoreference: the project's georeference
 #include "import/ImportController.h"  // ImportController: handlers, fetch worker, stored result
-#include "import/OriginTerrainHeight.h"  // lookupTerrainHeight, startOriginHeightLookup: height after "setOrigin"
 #include "import/LayerMapping.h"      // LayerMapping: the layer of each data type, found or created
+#include "import/OriginTerrainHeight.h"  // lookupTerrainHeight, startOriginHeightLookup: height after "setOrigin"
 #include "import/Placement.h"         // PlacementResult, PlacementContext, placementSteps, runPlacement: placement
 #include "import/PlacementChecks.h"   // checkPlacementGeoreference, HeightAnchor: georeference checks, height anchor
 #include "import/ProjectTransform.h"  // ProjectTransform: working zone to project coordinates

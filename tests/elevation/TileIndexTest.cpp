@@ -4,6 +4,7 @@
 
 #include "ElevationSimFixture.h"
 #include "cloud_ui/LasSheet.h"
+#include "import/OriginTerrainHeight.h"
 #include "net/LidarResolver.h"
 #include "net/TileIndex.h"
 #include "platform/Numbers.h"
@@ -172,4 +173,21 @@ TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
     const auto older = resolver.findTiles(frameAround(kValley, 50, 50));
     ASSERT_EQ(older.size(), 1u);
     EXPECT_DOUBLE_EQ(older[0].density, 4.0);
+}
+
+TEST_F(TileIndexSim, HeightLookupTakesTheFirstSheetWithAHeightThere) {
+    // Inside the western sheet's hole the eastern sheet answers; elsewhere the western sheet does.
+    const EN hole{kHills.e + kHoleDe, kHills.n + kHoleDn};
+    const auto inHole = lookupTerrainHeight(client, hole);
+    ASSERT_TRUE(inHole.has_value());
+    EXPECT_NEAR(*inHole, hillsHeight(hole.e, hole.n), 0.05);
+    const EN west{kHills.e - 300, kHills.n + 200};
+    const auto inWest = lookupTerrainHeight(client, west);
+    ASSERT_TRUE(inWest.has_value());
+    EXPECT_NEAR(*inWest, hillsHeight(west.e, west.n), 0.05);
+
+    EXPECT_FALSE(lookupTerrainHeight(client, {kNodata.e, kNodata.n}).has_value());
+    EXPECT_FALSE(lookupTerrainHeight(client, {kBroken.e, kBroken.n}).has_value());
+    EXPECT_FALSE(lookupTerrainHeight(client, {kUncovered.e, kUncovered.n}).has_value());
+    EXPECT_DOUBLE_EQ(lookupTerrainHeight(client, {kFlat.e, kFlat.n}).value_or(0), kFlatHeight);
 }
