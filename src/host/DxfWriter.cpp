@@ -1,11 +1,14 @@
 #include "host/DxfWriter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <filesystem>
 #include <numbers>
+#include <set>
+#include <string_view>
 
 #include "platform/Numbers.h"
 
@@ -110,7 +113,8 @@ class Writer {
 public:
     Writer(const ModelSnapshot& model, const std::vector<ExportedPicture>& pictures)
         : model_(model), pictures_(pictures),
-          nextHandle_(kFirstLayerHandle + static_cast<unsigned>(model.layers.size()) + 1) {}
+          layerNames_(dxfLayerNames(model)),
+          nextHandle_(kFirstLayerHandle + static_cast<unsigned>(layerNames_.size())) {}
 
     DxfDocument run() {
         DxfDocument doc;
@@ -122,6 +126,12 @@ public:
 
 private:
     unsigned next() { return nextHandle_++; }
+
+    const std::string& layerName(std::int32_t index) const {
+        if (index >= 1 && static_cast<std::size_t>(index) < layerNames_.size())
+            return layerNames_[static_cast<std::size_t>(index)];
+        return layerNames_[0];
+    }
 
     std::string header() {
         DxfOut o;
@@ -211,8 +221,7 @@ private:
         }
         o.group(0, "ENDTAB");
 
-        std::vector<std::string> names = {"0"};
-        for (const auto& layer : model_.layers) names.push_back(layer.name);
+        const std::vector<std::string>& names = layerNames_;
         tableStart(o, "LAYER", kLayerTable, static_cast<int>(names.size()));
         for (std::size_t i = 0; i < names.size(); ++i) {
             recordStart(o, "LAYER", kFirstLayerHandle + static_cast<unsigned>(i), kLayerTable, "AcDbLayerTableRecord");
@@ -329,6 +338,7 @@ private:
 
     void text(DxfOut& o, const TextElement& t, const std::string& layer) {
         const bool multiline = t.content.find('\n') != std::string::npos;
+        // The letter size becomes metres of height, as a millimetre on paper is at 1:1000.
         const double height = t.size > 0 ? t.size : 1.0;
         if (multiline) {
             entityStart(o, "MTEXT", next(), layer);
@@ -448,7 +458,7 @@ private:
         std::size_t nextPicture = 0;
         for (std::size_t i = 0; i < model_.elements.size(); ++i) {
             const StoredElement& el = model_.elements[i];
-            const std::string layer = exportLayerName(model_, el.header.layer);
+            const std::string& layer = layerName(el.header.layer);
             if (const auto* p = std::get_if<PolylineElement>(&el.body)) {
                 polyline(o, *p, layer);
                 ++doc.entitiesByLayer[layer];
@@ -539,6 +549,7 @@ private:
     const ModelSnapshot& model_;
     const std::vector<ExportedPicture>& pictures_;
     std::vector<ImageDef> imageDefs_;
+    std::vector<std::string> layerNames_;
     unsigned nextHandle_;  // the first handle after the layer records
 };
 
@@ -569,6 +580,30 @@ std::string dxfString(const std::string& utf8) {
         }
     }
     return out;
+}
+
+std::vector<std::string> dxfLayerNames(const ModelSnapshot& model) {
+    std::vector<std::string> names = {"0"};
+    std::set<std::string> taken = {"0"};
+    auto folded = [](std::string name) {  // names are compared without regard to ASCII case
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return name;
+    };
+    for (const auto& layer : model.layers) {
+        std::string name;
+        for (char c : validUtf8(layer.name)) {
+            if (static_cast<unsigned char>(c) < 0x20) continue;
+            name += std::string_view("<>/\\\":;?*|=`").find(c) == std::string_view::npos ? c : '_';
+        }
+        while (!name.empty() && name.back() == ' ') name.pop_back();
+        while (!name.empty() && name.front() == ' ') name.erase(name.begin());
+        if (name.empty()) name = "_";
+        std::string unique = name;
+        for (int n = 2; taken.count(folded(unique)); ++n) unique = name + "_" + std::to_string(n);
+        taken.insert(folded(unique));
+        names.push_back(unique);
+    }
+    return names;
 }
 
 DxfDocument writeDxf(const ModelSnapshot& model, const std::vector<ExportedPicture>& pictures) {

@@ -544,6 +544,8 @@ ExportResult exportModel(const ModelSnapshot& model, const fs::path& dir) {
     if (!writeAtomically(dir / "model.geojson", geoJsonText(model, result.geoJsonFeatures), result.error))
         return result;
     if (!writeAtomically(dir / "plan.svg", writeSvg(model, pictures), result.error)) return result;
+    const GeoLocation& g = model.geoLocation;
+    result.georeferenced = g.surveyEasting != 0.0 || g.surveyNorthing != 0.0 || epsgFromCrsText(g.crsName) != 0;
     result.ok = true;
     return result;
 }

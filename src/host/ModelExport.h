@@ -34,6 +34,7 @@ struct ExportResult {
     std::size_t dxfImages = 0;
     std::size_t geoJsonFeatures = 0;
     std::size_t picturesSkipped = 0;      // picture data neither PNG nor JPEG
+    bool georeferenced = false;           // a survey point or a known CRS places the GeoJSON in a zone
 };
 
 // Reads everything the exporters need through the host; kHostOk or the first failing call's code.

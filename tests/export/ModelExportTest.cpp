@@ -60,6 +60,7 @@ double triangleArea(const HostPoint2& a, const HostPoint2& b, const HostPoint2& 
 TEST(ModelExport, WritesEveryFileAndCountsWhatTheDxfHolds) {
     Exported e;
     ASSERT_TRUE(e.result.ok) << e.result.error;
+    EXPECT_TRUE(e.result.georeferenced);
     for (const char* name : {"model.dxf", "model.geojson", "plan.svg", "images/obraz_1.png"})
         EXPECT_TRUE(fs::is_regular_file(e.dir / name)) << name;
     EXPECT_EQ(e.result.dxfEntitiesByLayer, e.sample.vectorEntities);
@@ -259,6 +260,9 @@ TEST(ModelExport, SvgIsWellFormedWithAColourPerLayerAndALegend) {
 TEST(ModelExport, MarkupAndOddInputsStayWellFormed) {
     ModelHost h;
     const auto layer = addLayer(h, "A&B <\"x\">");
+    addLayer(h, "gis");
+    addLayer(h, "GIS");
+    addLayer(h, " 0 ");
     TextElement t;
     ASSERT_EQ(h.defaultText(t), kHostOk);
     t.layer = layer;
@@ -285,13 +289,21 @@ TEST(ModelExport, MarkupAndOddInputsStayWellFormed) {
     EXPECT_NE(dxf.find("  0\nMTEXT\n"), std::string::npos);
     EXPECT_NE(dxf.find("\\{linia\\} 1\\Plinia 2"), std::string::npos);
     EXPECT_EQ(dxf.find('\x01'), std::string::npos);
+    // Layer names a drawing may not hold are made valid and kept apart.
+    const auto names = dxfLayerNames(snapshot);
+    EXPECT_EQ(names, (std::vector<std::string>{"0", "Warstwa podstawowa", "A&B __x__", "gis", "GIS_2", "0_2"}));
+    EXPECT_NE(dxf.find("AcDbLayerTableRecord\n  2\nA&B __x__\n"), std::string::npos);
+    EXPECT_NE(dxf.find("  8\nA&B __x__\n"), std::string::npos);
     EXPECT_TRUE(nlohmann::json::accept(testsupport::readFile(dir / "model.geojson")));
 
     // An empty project still gives three readable files.
     ModelHost empty;
     ASSERT_EQ(snapshotModel(empty, snapshot), kHostOk);
     testsupport::TempDir dir2;
-    ASSERT_TRUE(exportModel(snapshot, dir2.path).ok);
+    const ExportResult bare = exportModel(snapshot, dir2.path);
+    ASSERT_TRUE(bare.ok);
+    EXPECT_FALSE(bare.georeferenced);
+    EXPECT_FALSE(result.georeferenced);
     ASSERT_TRUE(doc.load_file((dir2 / "plan.svg").c_str()));
     if (haveOgrinfo()) {
         const ProgramRun run = runCommand("ogrinfo -ro -al -so '" + (dir2 / "model.dxf").string() + "'", dir2 / "o.txt");
