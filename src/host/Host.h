@@ -349,3 +349,6 @@ void installHost(Host* h);
 // - host/ProjectFile.h: ProjectFileStatus and the project file (save atomically, load exactly).
 // - host/ModelHost.h: ModelHost, HostOp, HostCall, FaultRule, the in-process host with undo,
 //   scripted alerts and fault injection.
+// - host/ModelExport.h: ModelSnapshot, ExportResult, exportModel (DXF, GeoJSON, SVG of a model).
+// - host/DxfWriter.h: DxfDocument, writeDxf, the R2000 DXF text.
+// - host/SvgWriter.h: writeSvg, the plan as SVG.
