@@ -10,6 +10,9 @@ Rules:
   under /map/geoportal/, that system serves GESUT as wmsg.php/wfsg.php and BDOT500 as wmsb.php on the
   same host, so those cells are derived and marked so in the generated source. Every other cell is empty.
 - Municipal MPZP: listed facts only.
+- National services are not written into the tables: their addresses live in src/net/ServiceEndpoints.*
+  (nationalServiceUrl reads them there). The script only checks that the listed national addresses are the
+  ones ServiceEndpoints names, and stops when they differ.
 """
 import csv
 import os
@@ -20,6 +23,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 SRC_DIR = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "..", "shared", "realdata", "registry")
 OUT = sys.argv[2] if len(sys.argv) > 2 else os.path.join(ROOT, "src", "net", "ServiceRegistryTables.cpp")
+ENDPOINTS_H = os.path.join(ROOT, "src", "net", "ServiceEndpoints.h")
+ENDPOINTS_CPP = os.path.join(ROOT, "src", "net", "ServiceEndpoints.cpp")
 
 GEOPORTAL2 = re.compile(r"^(https?://[a-z0-9.-]+\.geoportal2\.pl(?::\d+)?)/map/geoportal/[a-z]+\.php$")
 URL = re.compile(r"^https?://[A-Za-z0-9.\-]+(?::\d+)?(/[A-Za-z0-9._~:/?#\[\]@!$&'()*+,;=%-]*)?$")
@@ -60,6 +65,19 @@ def keyed(rows, key, length, where):
             fail(f"{where}: duplicate key {k}")
         out[k] = r
     return out
+
+
+def check_endpoint(url, prefix):
+    """The listed national address must be one that ServiceEndpoints builds: a base it names plus a path
+    literal of its source."""
+    with open(ENDPOINTS_H, encoding="utf-8") as f:
+        bases = re.findall(r'std::string \w+ = "(https?://[^"]+)";', f.read())
+    with open(ENDPOINTS_CPP, encoding="utf-8") as f:
+        literals = set(re.findall(r'"([^"\\]*)"', f.read()))
+    for base in bases:
+        if url.startswith(base + "/") and url[len(base):] in literals:
+            return
+    fail(f"national service {prefix!r}: {url} is not the address src/net/ServiceEndpoints names")
 
 
 def c_string(s):
@@ -128,14 +146,13 @@ def main():
         mpzp_rows.append((k, check_url(r["wms"].strip(), f"mpzp {k}"), check_url(r["wfs"].strip(), f"mpzp {k}"), "listed"))
 
     national = read("national_services.csv")
-    national_rows = []
     for enum_name, prefix in NATIONAL:
         hit = [r for r in national if r["name"].startswith(prefix)]
         if len(hit) != 1:
             fail(f"national service {prefix!r}: {len(hit)} rows")
         url = hit[0]["url"].strip()
         url = url.replace("<teryt4>", "")  # the county key is appended by the caller
-        national_rows.append((enum_name, check_url(url, prefix), hit[0]["name"]))
+        check_endpoint(check_url(url, prefix), prefix)
 
     lines = []
     w = lines.append
@@ -164,15 +181,7 @@ def main():
     table("kCountyBdot500Services", bdot_rows)
     table("kMunicipalPlanningServices", mpzp_rows)
 
-    w("const char* nationalServiceUrl(NationalService service) {")
-    w("    switch (service) {")
-    for enum_name, url, name in national_rows:
-        w(f"        case NationalService::{enum_name}: return {c_string(url)};")
-    w("    }")
-    w('    return "";')
-    w("}")
-
-    text = "\n".join(lines) + "\n"
+    text = "\n".join(lines).rstrip("\n") + "\n"
     with open(OUT, "w", encoding="ascii", newline="\n") as f:
         f.write(text)
     print(f"wrote {OUT}: {len(egib_rows)} EGiB, {len(gesut_rows)} GESUT, {len(bdot_rows)} BDOT500, "

@@ -58,9 +58,10 @@ std::string ServiceEndpoints::localPlansCoverageWms() const {
     return geoportal + "/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego";
 }
 std::string ServiceEndpoints::generalPlansCoverageWms() const { return geoportal + "/wss/ext/PlanyOgolneGmin"; }
-std::string ServiceEndpoints::planningQuery() const { return planningRegister + "/api/public/published/query"; }
+std::string ServiceEndpoints::planningApi() const { return planningRegister + "/api/public/published"; }
+std::string ServiceEndpoints::planningQuery() const { return planningApi() + "/query"; }
 std::string ServiceEndpoints::planningDownload(const std::string& actId) const {
-    return planningRegister + "/api/public/published/" + actId + "/download";
+    return planningApi() + "/" + actId + "/download";
 }
 std::string ServiceEndpoints::buildings3dLod1(int year, const std::string& teryt4) const {
     if (!isDigits(teryt4, 4)) return {};

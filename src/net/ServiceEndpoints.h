@@ -26,6 +26,7 @@ struct ServiceEndpoints {
     std::string utilityIntegrationWms() const;
     std::string localPlansCoverageWms() const;
     std::string generalPlansCoverageWms() const;
+    std::string planningApi() const;        // base of the planning register's public API
     std::string planningQuery() const;      // POST target of the act query
     std::string planningDownload(const std::string& actId) const;
     std::string buildings3dLod1(int year, const std::string& teryt4) const;  // empty for a malformed code

@@ -1,5 +1,7 @@
 #include "net/ServiceRegistry.h"
 
+#include "net/ServiceEndpoints.h"
+
 ServiceUrls lookupServiceTable(const ServiceRow* table, std::size_t rows, std::string_view teryt, std::size_t keyLength) {
     if (teryt.size() < keyLength) return {};
     const std::string_view key = teryt.substr(0, keyLength);
@@ -22,4 +24,18 @@ ServiceUrls findCountyGesut(std::string_view teryt) {
 
 ServiceUrls findMunicipalPlanning(std::string_view teryt) {
     return lookupServiceTable(kMunicipalPlanningServices, kMunicipalPlanningServicesRows, teryt, 6);
+}
+
+std::string nationalServiceUrl(NationalService service) {
+    const ServiceEndpoints& ep = serviceEndpoints();
+    switch (service) {
+        case NationalService::kieg: return ep.cadastreIntegrationWms();
+        case NationalService::kiut: return ep.utilityIntegrationWms();
+        case NationalService::kimpzp: return ep.localPlansCoverageWms();
+        case NationalService::prgBoundaries: return ep.prgWfs();
+        case NationalService::lidarIndex: return ep.lidarIndexWfs();
+        case NationalService::countyEgibOnGeoportal: return ep.countyEgibOnGeoportal("");
+        case NationalService::planningRegister: return ep.planningApi();
+    }
+    return {};
 }

@@ -37,8 +37,8 @@ enum class NationalService {
     countyEgibOnGeoportal,  // county land registers hosted nationally; the 4-digit county key is appended
     planningRegister,       // planning register public API base
 };
-// Base URL of a national service.
-const char* nationalServiceUrl(NationalService service);
+// Base URL of a national service, taken from the one list of public addresses (serviceEndpoints()).
+std::string nationalServiceUrl(NationalService service);
 
 // Municipality type name of the administrative-boundaries service until capabilities suggest another.
 inline constexpr const char* kDefaultMunicipalityTypeName = "ms:A03_Granice_gmin";

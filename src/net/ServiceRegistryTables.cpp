@@ -1170,16 +1170,3 @@ const ServiceRow kMunicipalPlanningServices[] = {
     {"321602", "https://mpzp.igeomap.pl/cgi-bin/321602", ""},  // listed
 };
 const std::size_t kMunicipalPlanningServicesRows = sizeof(kMunicipalPlanningServices) / sizeof(kMunicipalPlanningServices[0]);
-
-const char* nationalServiceUrl(NationalService service) {
-    switch (service) {
-        case NationalService::kieg: return "https://integracja.gugik.gov.pl/cgi-bin/KrajowaIntegracjaEwidencjiGruntow";
-        case NationalService::kiut: return "https://integracja.gugik.gov.pl/cgi-bin/KrajowaIntegracjaUzbrojeniaTerenu";
-        case NationalService::kimpzp: return "https://mapy.geoportal.gov.pl/wss/ext/KrajowaIntegracjaMiejscowychPlanowZagospodarowaniaPrzestrzennego";
-        case NationalService::prgBoundaries: return "https://mapy.geoportal.gov.pl/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries";
-        case NationalService::lidarIndex: return "https://mapy.geoportal.gov.pl/wss/service/PZGIK/DanePomiaroweLidarEVRF2007/WFS/Skorowidze";
-        case NationalService::countyEgibOnGeoportal: return "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/";
-        case NationalService::planningRegister: return "https://rejestr-urbanistyczny.gov.pl/api/public/published";
-    }
-    return "";
-}

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"
 #include "support/TestSupport.h"
 
@@ -196,4 +197,13 @@ TEST(ServiceRegistryLookup, NationalServices) {
     for (NationalService s : {NationalService::kieg, NationalService::kiut, NationalService::kimpzp,
                               NationalService::lidarIndex, NationalService::planningRegister})
         EXPECT_EQ(std::string(nationalServiceUrl(s)).rfind("https://", 0), 0u);
+    // The national addresses are the ones of the single list of public services.
+    const ServiceEndpoints& ep = serviceEndpoints();
+    EXPECT_EQ(prg, ep.prgWfs());
+    EXPECT_EQ(nationalServiceUrl(NationalService::kieg), ep.cadastreIntegrationWms());
+    EXPECT_EQ(nationalServiceUrl(NationalService::kiut), ep.utilityIntegrationWms());
+    EXPECT_EQ(nationalServiceUrl(NationalService::kimpzp), ep.localPlansCoverageWms());
+    EXPECT_EQ(nationalServiceUrl(NationalService::lidarIndex), ep.lidarIndexWfs());
+    EXPECT_EQ(nationalServiceUrl(NationalService::countyEgibOnGeoportal) + "3261", ep.countyEgibOnGeoportal("3261"));
+    EXPECT_EQ(nationalServiceUrl(NationalService::planningRegister) + "/query", ep.planningQuery());
 }
