@@ -4,6 +4,8 @@
 #include <iostream>
 #include <string>
 
+#include <unistd.h>
+
 #include "Commands.h"
 #include "cleanup/PolylineCleaner.h"
 #include "host/ModelHost.h"
@@ -30,6 +32,7 @@ std::int32_t askButton(const AlertRequest& request) {
             std::printf("\n");
             return 0;
         }
+        if (!isatty(STDIN_FILENO)) std::printf("%s\n", line.c_str());  // a typed answer echoes itself
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
         while (!line.empty() && line.front() == ' ') line.erase(line.begin());
         if (line == "t" || line == "T" || line == "y" || line == "Y") return 1;

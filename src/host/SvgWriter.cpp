@@ -157,7 +157,8 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
                 s += "<path fill=\"" + fillColour + "\" fill-opacity=\"0.35\" fill-rule=\"evenodd\" d=\"" +
                      pathOf(f->contours, view, true) + "\"/>\n";
             } else if (const auto* t = std::get_if<TextElement>(&el.body)) {
-                const double size = std::max(t->size * view.scale, 6.0);
+                // True to scale, but always legible and never larger than a twentieth of the plan.
+                const double size = std::clamp(t->size * view.scale, 6.0, kPlanSize / 20.0);
                 s += cformat("<text x=\"%.3f\" y=\"%.3f\" font-size=\"%.2f\" stroke=\"none\" fill=\"%s\"",
                              view.x(t->position.x), view.y(t->position.y), size, colour.c_str());
                 if (t->anchor == 4) s += " text-anchor=\"middle\" dominant-baseline=\"central\"";
