@@ -245,6 +245,7 @@ bool prepare(Transfer& t, const std::string& url, int connectTimeoutMs, int rece
 curl_slist* headerList(const std::string& headerBlock) {
     curl_slist* list = nullptr;
     bool hasContentType = false;
+    bool hasAccept = false;
     std::size_t pos = 0;
     while (pos < headerBlock.size()) {
         auto end = headerBlock.find("\r\n", pos);
@@ -255,9 +256,12 @@ curl_slist* headerList(const std::string& headerBlock) {
         std::string lower = line.substr(0, 13);
         for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         if (lower == "content-type:") hasContentType = true;
+        if (lower.rfind("accept:", 0) == 0) hasAccept = true;
         list = curl_slist_append(list, line.c_str());
     }
     if (!hasContentType) list = curl_slist_append(list, "Content-Type:");
+    // Services see the same request as from the Windows add-on, which names no accepted types.
+    if (!hasAccept) list = curl_slist_append(list, "Accept:");
     list = curl_slist_append(list, "Expect:");
     return list;
 }

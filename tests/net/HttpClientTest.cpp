@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include "SimFixture.h"
@@ -32,6 +33,10 @@ TEST_F(HttpClient, RequestArrivesAsSentWithUserAgentAndNoOptionalHeaders) {
     EXPECT_EQ(log[0].header("User-Agent"), "TERRAVOX/0.1 (archicad-addon)");
     EXPECT_FALSE(log[0].hasHeader("Authorization"));
     EXPECT_FALSE(log[0].hasHeader("Content-Type"));
+    // Nothing else of the HTTP library's own: a plain GET names its host and agent, no accepted types.
+    std::set<std::string> names;
+    for (const auto& [name, value] : log[0].headers) names.insert(name);
+    EXPECT_EQ(names, (std::set<std::string>{"Host", "User-Agent"}));
 }
 
 TEST_F(HttpClient, TokenAndContentTypeOnlyWhenSet) {
