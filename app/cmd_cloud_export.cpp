@@ -2,6 +2,7 @@
 // point-cloud palette does it after downloading.
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,7 +35,9 @@ bool parseNumbers(const std::string& text, std::size_t count, std::vector<double
     while (true) {
         const std::size_t comma = text.find(',', start);
         double v;
-        if (!parseDouble(std::string_view(text).substr(start, comma == std::string::npos ? std::string::npos : comma - start), v))
+        // "inf" and "nan" parse as numbers but make no frame or origin.
+        if (!parseDouble(std::string_view(text).substr(start, comma == std::string::npos ? std::string::npos : comma - start), v) ||
+            !std::isfinite(v))
             return false;
         out.push_back(v);
         if (comma == std::string::npos) break;

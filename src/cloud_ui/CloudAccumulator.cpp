@@ -43,11 +43,12 @@ void CloudAccumulator::overrideOrigin(double easting, double northing, double he
 bool CloudAccumulator::add(double x, double y, double z, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     // Written so that NaN coordinates fail the test and are dropped.
     if (!(x >= frame_.minE && x <= frame_.maxE && y >= frame_.minN && y <= frame_.maxN)) return false;
-    if (!std::isfinite(z)) return false;
     const EN zone = affine_.apply({x, y});
     const double lx = zone.e - offE_;
     const double ly = zone.n - offN_;
     const double lz = z - offZ_;
+    // A damaged sheet, a frame too large to map or a broken origin gives values no E57 reader can place.
+    if (!std::isfinite(lx) || !std::isfinite(ly) || !std::isfinite(lz)) return false;
     if (spacing_ > 0.0) {
         std::int64_t i, j, k;
         if (!voxelIndex(lx, spacing_, i) || !voxelIndex(ly, spacing_, j) || !voxelIndex(lz, spacing_, k)) return false;

@@ -22,8 +22,10 @@ double thinningSpacing(Detail detail) {
 
 long long estimatePoints(double area, double density, Detail detail) {
     double points = area * density;
-    const double s = thinningSpacing(detail);
-    if (s > 0.0) points = std::min(points, area / (s * s));
+    // The caps divide by the voxel face as a literal: 0.2 * 0.2 is a hair above 0.04 in binary and would
+    // round a count that ends in exactly one half the wrong way.
+    if (detail == Detail::Lekki) points = std::min(points, area / 0.25);
+    if (detail == Detail::Standard) points = std::min(points, area / 0.04);
     if (!(points > 0.0)) return 0;
     return std::llround(std::min(points, 9.0e18));
 }

@@ -1,5 +1,6 @@
 #include "cloud_ui/LasSheet.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -8,6 +9,8 @@ namespace cloudui {
 namespace {
 
 constexpr std::size_t kBatchPoints = 4096;
+// Records can be up to 64 KiB long (extra bytes); the batch is held to this size, not to 4096 records.
+constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
 constexpr int kMinRecordLength = 20;
 
 std::int32_t int32At(const char* record, int offset) {
@@ -61,13 +64,15 @@ bool LasSheet::open(const std::filesystem::path& path) {
     }
     colourOffset_ = colourOffset(h.pointFormat, h.pointRecordLength);
     classOffset_ = classOffset(h.pointFormat, h.pointRecordLength);
-    batch_.assign(kBatchPoints * h.pointRecordLength, 0);
+    batchCapacity_ = std::max<std::size_t>(1, std::min(kBatchPoints, kBatchBytes / h.pointRecordLength));
+    if (h.pointCount < batchCapacity_) batchCapacity_ = static_cast<std::size_t>(h.pointCount);
+    batch_.assign(batchCapacity_ * h.pointRecordLength, 0);
     return true;
 }
 
 bool LasSheet::refill() {
     if (failed_ || !reader_.isOpen()) return false;
-    batchPoints_ = static_cast<std::size_t>(reader_.readPoints(batch_.data(), kBatchPoints));
+    batchPoints_ = static_cast<std::size_t>(reader_.readPoints(batch_.data(), batchCapacity_));
     batchNext_ = 0;
     if (batchPoints_ == 0 && !reader_.status().ok) {
         failed_ = true;

@@ -42,6 +42,7 @@ private:
     int colourOffset_ = -1;
     int classOffset_ = -1;
     std::vector<char> batch_;
+    std::size_t batchCapacity_ = 0;  // records per batch
     std::size_t batchPoints_ = 0;
     std::size_t batchNext_ = 0;
     std::uint64_t delivered_ = 0;

@@ -33,6 +33,15 @@ TEST(CloudAccumulator, CropKeepsPointsOnTheFrameEdgesOnly) {
     EXPECT_FALSE(acc.add(637500.0, 486500.0, INFINITY, 1, 2, 3));
     EXPECT_EQ(acc.size(), 4u);
     EXPECT_EQ(acc.points()[0].classification, 0);
+    // A broken origin or a frame too large to map must not fill the cloud with NaN, thinned or not.
+    for (double spacing : {0.0, 0.2}) {
+        CloudAccumulator broken(kWarsaw, spacing, 2178);
+        broken.overrideOrigin(NAN, 5789000.0, 0.0);
+        EXPECT_FALSE(broken.add(637500.0, 486500.0, 100, 1, 2, 3));
+        CloudAccumulator endless(Bbox{-INFINITY, 486000.0, INFINITY, 487000.0}, spacing, 2178);
+        EXPECT_FALSE(endless.add(637500.0, 486500.0, 100, 1, 2, 3));
+        EXPECT_EQ(broken.size() + endless.size(), 0u);
+    }
 }
 
 TEST(CloudAccumulator, LocalCoordinatesFollowTheZoneWithinAMillimetre) {
@@ -116,6 +125,8 @@ TEST(CloudAccumulator, ThinningKeepsTheFirstPointOfEachVoxel) {
     EXPECT_EQ(estimatePoints(1e6, 30.0, Detail::Standard), 25000000);
     EXPECT_EQ(estimatePoints(1e6, 30.0, Detail::Full), 30000000);
     EXPECT_EQ(estimatePoints(10.3, 1.0, Detail::Full), 10);
+    // The cap is area / 0.04 exactly: half a point rounds up, not down.
+    EXPECT_EQ(estimatePoints(0.02, 100.0, Detail::Standard), 1);
     EXPECT_EQ(estimatePoints(NAN, 12.0, Detail::Full), 0);
     EXPECT_EQ(estimatePoints(1e300, 1e300, Detail::Full), 9000000000000000000);
     CloudAccumulator full(kWarsaw, thinningSpacing(Detail::Full), 2178);

@@ -234,6 +234,13 @@ TEST(CloudExportCommand, BadInputIsRefusedInPolishWithAFailureCode) {
     CommandRun r = runGeodraft("cloud-export --frame 639950,485140,639900,485180 --zone 2178 --detail full" + out + sheet);
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("Nieprawidlowy bbox"), std::string::npos);
+    r = runGeodraft("cloud-export --frame -inf,485140,inf,485180 --zone 2178 --detail full" + out + sheet);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("Nieprawidlowy bbox"), std::string::npos);
+    r = runGeodraft("cloud-export " + frameArg(kFrame) + " --origin nan,0,0 --zone 2178 --detail full" + out + sheet);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("Nieprawidlowy poczatek ukladu"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "o.e57"));
     r = runGeodraft("cloud-export " + frameArg(kFrame) + " --zone 2180 --detail full" + out + sheet);
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("Nieobslugiwany EPSG PL-2000"), std::string::npos);

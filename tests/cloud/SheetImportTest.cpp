@@ -1,5 +1,6 @@
 // Reading LAS/LAZ sheets into points and into the accumulator, with sheets written here and real ones.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <map>
 
@@ -106,6 +107,27 @@ TEST(LasSheet, UnusableAndDamagedSheets) {
     EXPECT_EQ(cut.pointsInHeader, 100u);
     EXPECT_LE(cut.pointsRead, 40u);
     EXPECT_EQ(acc.size(), cut.pointsKept);
+
+    // Records of the longest length a header can give: read whole, without a buffer of thousands of them.
+    lastest::Options wide;
+    wide.extraBytes = 65535 - lastest::coreLength(3);
+    std::vector<lastest::Point> few(pts.begin(), pts.begin() + 3);
+    std::string bytes = lastest::lasBytes(few, wide);
+    lastest::put<std::uint32_t>(bytes, 107, 100000);  // announces far more than the download holds
+    testsupport::writeFile(dir / "wide.las", bytes);
+    LasSheet sheet;
+    auto heapInUse = [] { const struct mallinfo2 m = mallinfo2(); return m.uordblks + m.hblkhd; };
+    const std::size_t before = heapInUse();
+    ASSERT_TRUE(sheet.open(dir / "wide.las")) << sheet.error();
+    EXPECT_LT(heapInUse() - before, std::size_t{16} << 20);
+    CloudPoint p;
+    for (const lastest::Point& want : few) {
+        ASSERT_TRUE(sheet.next(p));
+        EXPECT_NEAR(p.x, want.x, 1e-6);
+        EXPECT_EQ(p.classification, 2);
+    }
+    EXPECT_FALSE(sheet.next(p));
+    EXPECT_TRUE(sheet.failed());
 }
 
 TEST(SheetImport, Pl2000SheetsGiveTheSamePointsAsPl1992Sheets) {
