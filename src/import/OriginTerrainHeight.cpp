@@ -28,7 +28,9 @@ void applyLocalPacing(WfsClient& client) {
 void writeHeight(EN surveyPoint, double height) {
     GeoLocation geo;
     if (host().readGeoLocation(geo) != kHostOk) return;
-    if (geo.surveyEasting != surveyPoint.e || geo.surveyNorthing != surveyPoint.n) return;
+    // A host may keep the coordinates with less precision than it was given; a millimetre is the same point.
+    if (!(std::fabs(geo.surveyEasting - surveyPoint.e) < 1e-3 && std::fabs(geo.surveyNorthing - surveyPoint.n) < 1e-3))
+        return;
     geo.altitude = height;
     geo.surveyHeight = height;
     host().writeGeoLocation(geo);  // a refused write leaves the height at 0, as a failed lookup does

@@ -167,8 +167,14 @@ TEST_F(ElevationSession, SetOriginWritesTheTerrainHeightLater) {
     EXPECT_NEAR(height, hillsHeight(kHills.e, kHills.n), 0.05) << listing;
     EXPECT_EQ(modelNumber(listing, "altitude"), height);
 
-    // A second "setOrigin" moves the point; only the height of the new point is written, whichever lookup
-    // finishes first.
+    // A second "setOrigin" moves the point; only the height of the new point is written, even when the first
+    // lookup finishes last (its sheet is slow to come).
+    Fault slow;
+    slow.host = "opendata.geoportal.gov.pl";
+    slow.path = "/NumDaneWys/NMT/sim/7.111.23.11.asc";
+    slow.delayMs = 1500;
+    slow.times = 1;
+    sim.faults().add(slow);
     const SessionRun moved = run({setOriginAt(kHills).dump(), setOriginAt(kValley).dump(), "#wait"},
                                  "--project '" + project + "'");
     ASSERT_EQ(moved.exitCode, 0) << moved.err;
