@@ -106,8 +106,14 @@ std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::stri
     const int total = static_cast<int>(std::min(columns * rows, 2147483647.0));
     if (!(maxX > minX)) return result;
     int done = 0;
-    for (double x = minX; x < maxX; x += step) {
-        for (double y = minY; y < maxY; y += step) {
+    // Tile corners are counted from the box's corner rather than summed step by step: far from the origin
+    // a 500 m step can vanish in rounding, and a summed walk would then never end.
+    for (double column = 0; column < columns; ++column) {
+        const double x = minX + column * step;
+        if (!(x < maxX)) break;
+        for (double row = 0; row < rows; ++row) {
+            const double y = minY + row * step;
+            if (!(y < maxY)) break;
             const std::string url = buildWfsUrl(baseUrl, typeName, x, y, std::min(x + step, maxX),
                                                 std::min(y + step, maxY), 1000, 0, northingFirst, wfs110, epsg);
             const std::string path = cachePathFor(url, "gml");

@@ -131,3 +131,18 @@ TEST_F(TiledFetch, DegenerateBoxesAskNothing) {
     EXPECT_TRUE(progress.empty());
     EXPECT_EQ(sim.log().size(), 0u);
 }
+
+TEST_F(TiledFetch, ABoxFarFromTheOriginStillEnds) {
+    // At 2^62 m one step of 500 m is lost in rounding; the grid must still end after its columns.
+    client.hostIntervalMs = 0;
+    const double far = 4611686018427387904.0;
+    std::vector<std::pair<int, int>> progress;
+    client.fetchWfsTiled(kBase, "ms:bud_2025", far, 486000, far + 2048, 486500,
+                         [&](int d, int t) { progress.emplace_back(d, t); }, true, false, 0);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back().second, 5);
+    EXPECT_LE(progress.back().first, 5);
+    // Tiles that print alike at 10 digits share one cache entry, so fewer requests may go out.
+    EXPECT_GE(sim.log().size(), 1u);
+    EXPECT_LE(sim.log().size(), static_cast<std::size_t>(progress.back().first));
+}
