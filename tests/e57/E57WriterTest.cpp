@@ -161,6 +161,65 @@ TEST(E57Writer, XmlTreeIsCompleteAndRaw) {
     EXPECT_FALSE(points.child("codecs").first_child());
 }
 
+// The whole XML text of a one-point file, character by character: element and attribute order, empty
+// elements, CDATA strings and shortest number forms all matter to strict readers.
+TEST(E57Writer, OnePointXmlTextIsExact) {
+    TempDir dir;
+    e57test::File f;
+    writeAndRead({{1.5, 2.25, -3.0, 10, 20, 30, 2}}, dir / "exact.e57", f);
+    const std::string dateTime =
+        "<dateTimeValue type=\"Float\"/><isAtomicClockReferenced type=\"Integer\"/>";
+    std::string coordinates;
+    for (const auto& [axis, value] : {std::pair{"X", "1.5"}, {"Y", "2.25"}, {"Z", "-3"}}) {
+        coordinates += std::string("<cartesian") + axis + " type=\"Float\" precision=\"single\" minimum=\"" + value +
+                       "\" maximum=\"" + value + "\">" + value + "</cartesian" + axis + ">";
+    }
+    const std::string expected =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+        "<e57Root type=\"Structure\" xmlns=\"http://www.astm.org/COMMIT/E57/2010-e57-v1.0\">"
+        "<formatName type=\"String\"><![CDATA[ASTM E57 3D Imaging Data File]]></formatName>"
+        "<guid type=\"String\"><![CDATA[{aaaaaaaa-0000-0000-0000-000000000001}]]></guid>"
+        "<versionMajor type=\"Integer\">1</versionMajor><versionMinor type=\"Integer\"/>"
+        "<e57LibraryVersion type=\"String\"><![CDATA[velmora-e57-0.1]]></e57LibraryVersion>"
+        "<coordinateMetadata type=\"String\"/>"
+        "<creationDateTime type=\"Structure\">" + dateTime + "</creationDateTime>"
+        "<data3D type=\"Vector\" allowHeterogeneousChildren=\"1\"><vectorChild type=\"Structure\">"
+        "<guid type=\"String\"><![CDATA[{aaaaaaaa-0000-0000-0000-000000000002}]]></guid>"
+        "<name type=\"String\"><![CDATA[velmora_cloud]]></name>"
+        "<temperature type=\"Float\"/><relativeHumidity type=\"Float\"/><atmosphericPressure type=\"Float\"/>"
+        "<description type=\"String\"><![CDATA[velmora]]></description>"
+        "<indexBounds type=\"Structure\"><rowMinimum type=\"Integer\"/><rowMaximum type=\"Integer\">0</rowMaximum>"
+        "<columnMinimum type=\"Integer\"/><columnMaximum type=\"Integer\"/><returnMinimum type=\"Integer\"/>"
+        "<returnMaximum type=\"Integer\"/></indexBounds>"
+        "<colorLimits type=\"Structure\"><colorRedMinimum type=\"Integer\"/>"
+        "<colorRedMaximum type=\"Integer\">255</colorRedMaximum><colorGreenMinimum type=\"Integer\"/>"
+        "<colorGreenMaximum type=\"Integer\">255</colorGreenMaximum><colorBlueMinimum type=\"Integer\"/>"
+        "<colorBlueMaximum type=\"Integer\">255</colorBlueMaximum></colorLimits>"
+        "<cartesianBounds type=\"Structure\"><xMinimum type=\"Float\">1.5</xMinimum>"
+        "<xMaximum type=\"Float\">1.5</xMaximum><yMinimum type=\"Float\">2.25</yMinimum>"
+        "<yMaximum type=\"Float\">2.25</yMaximum><zMinimum type=\"Float\">-3</zMinimum>"
+        "<zMaximum type=\"Float\">-3</zMaximum></cartesianBounds>"
+        "<pose type=\"Structure\"><rotation type=\"Structure\"><w type=\"Float\">1</w><x type=\"Float\"/>"
+        "<y type=\"Float\"/><z type=\"Float\"/></rotation><translation type=\"Structure\"><x type=\"Float\"/>"
+        "<y type=\"Float\"/><z type=\"Float\"/></translation></pose>"
+        "<acquisitionStart type=\"Structure\">" + dateTime + "</acquisitionStart>"
+        "<acquisitionEnd type=\"Structure\">" + dateTime + "</acquisitionEnd>"
+        "<points type=\"CompressedVector\" fileOffset=\"48\" recordCount=\"1\"><prototype type=\"Structure\">" +
+        coordinates +
+        "<colorRed type=\"Integer\" minimum=\"0\" maximum=\"255\"/>"
+        "<colorGreen type=\"Integer\" minimum=\"0\" maximum=\"255\"/>"
+        "<colorBlue type=\"Integer\" minimum=\"0\" maximum=\"255\"/></prototype>"
+        "<codecs type=\"Vector\" allowHeterogeneousChildren=\"1\"/></points></vectorChild></data3D>"
+        "<images2D type=\"Vector\" allowHeterogeneousChildren=\"1\"/></e57Root>";
+    EXPECT_EQ(f.xml, expected);
+    EXPECT_EQ(f.xmlLogicalLength, expected.size());
+    // The packet bytes: type, flags, length - 1, stream count, six lengths, the streams, zero padding.
+    const std::string packet("\x01\x00\x23\x00\x06\x00\x04\x00\x04\x00\x04\x00\x01\x00\x01\x00\x01\x00"
+                             "\x00\x00\xc0\x3f\x00\x00\x10\x40\x00\x00\x40\xc0\x0a\x14\x1e\x00\x00\x00",
+                             36);
+    EXPECT_EQ(f.logical.substr(80, 36), packet);
+}
+
 TEST(E57Writer, PacketsHoldAtMost1057PointsAndRoundTrip) {
     TempDir dir;
     for (std::size_t n : {1057u, 1058u, 5000u}) {
