@@ -15,7 +15,10 @@ struct LasReadOptions {
 
 // Usage: open(path); then readPoint/readPoints until they return false/0; status() tells an error from the end.
 // Every record handed out is exactly header().pointRecordLength bytes, the same bytes an uncompressed
-// LAS file holds for that point. A damaged file ends with an error status, never a crash or a hang.
+// LAS file holds for that point. A damaged file ends with an error status, never a crash or a hang;
+// the records before the damage are still handed out (a LAZ cut short, whose chunk table is lost,
+// yields its complete chunks). LAZ: point formats 0..3 (item versions 1 and 2) and 6..8 (versions
+// 3 and 4), fixed or variable chunks; waveform formats are refused at open.
 class LasReader {
 public:
     LasReader();
