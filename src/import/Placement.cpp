@@ -46,6 +46,14 @@ double buildingOffset(const FetchedData& data, const HeightAnchor& anchor, const
     return 0.0;
 }
 
+// Heights of the point-cloud contour mesh: the cloud terrain's offset, else the elevation model's,
+// else the project's own height.
+double cloudContourOffset(const FetchedData& data, const HeightAnchor& anchor) {
+    if (!data.terrainCloud.empty() || !data.terrain.empty()) return anchor.offset;
+    GeoLocation geo;
+    return host().readGeoLocation(geo) == kHostOk && std::isfinite(geo.surveyHeight) ? geo.surveyHeight : 0.0;
+}
+
 }  // namespace
 
 Json runPlacement(ImportController& controller) {
@@ -62,8 +70,8 @@ Json runPlacement(ImportController& controller) {
     PlacementContext context{data, controller.lastLayers(), controller.smoothContours(), controller.lastFrame(),
                              georef.workingEpsg, localAffinePl1992ToPl2000(controller.lastFrame(), georef.workingEpsg),
                              georef.transform, anchor.offset, anchor.offset,
-                             buildingOffset(data, anchor, settings), lod2Identifiers(data.buildingsLod2), layers,
-                             result};
+                             buildingOffset(data, anchor, settings), cloudContourOffset(data, anchor),
+                             lod2Identifiers(data.buildingsLod2), layers, result};
 
     AnchorWrite anchorWrite;
     const HostError code = host().undoableCommand(kPlacementCommandName, [&]() -> HostError {

@@ -41,6 +41,7 @@ struct PlacementContext {
     double terrainOffset = 0.0;               // heights of elevation-model terrain
     double cloudTerrainOffset = 0.0;          // heights of point-cloud terrain and water
     double buildingOffset = 0.0;              // heights of buildings, structures and contour meshes
+    double cloudContourOffset = 0.0;          // heights of the contour mesh from the point cloud
     std::set<std::string> lod2Ids;            // upper-case identifiers of LOD2 buildings with a surface
     LayerMapping& layers;
     PlacementResult& result;

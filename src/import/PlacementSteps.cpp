@@ -113,6 +113,28 @@ HostError placeTerrain(PlacementContext& c) {
     return kHostOk;
 }
 
+// Terrain and water from the point cloud: a failed patch is skipped, the rest goes on.
+HostError placeCloudPatches(PlacementContext& c, const TerrainSet& patches, DataType type, const char* countKey) {
+    const std::int32_t layer = c.layers.layerFor(type);
+    const PlanarMap map = c.transform.planarMap();
+    for (const TerrainPatch& patch : patches) {
+        const auto corners = convertedCorners(c, patch.minX, patch.minY, patch.maxX, patch.maxY);
+        if (createTerrainMesh(converted(c, patch), map, c.cloudTerrainOffset, layer, corners) != kHostOk)
+            ++c.result.failures;
+        else if (!patch.points.empty())
+            ++c.result.counts[countKey];
+    }
+    return kHostOk;
+}
+
+HostError placeCloudTerrain(PlacementContext& c) {
+    return placeCloudPatches(c, c.data.terrainCloud, DataType::terenchmura, "teren z chmury (Siatka)");
+}
+
+HostError placeCloudWater(PlacementContext& c) {
+    return placeCloudPatches(c, c.data.waterCloud, DataType::wodachmura, "woda z chmury (Siatka)");
+}
+
 HostError placeContours2d(PlacementContext& c) {
     // Without the 2D selection nothing is drawn (labels belong to their lines), so no layer is made.
     if (!c.selected(dataTypeKey(DataType::poziomice2d))) return kHostOk;
@@ -136,6 +158,20 @@ HostError placeContourMesh(PlacementContext& c) {
         c.note("Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic.");
     } else if (mesh.created) {
         c.result.counts[dataTypeKey(DataType::poziomice3d)] = 1;
+    }
+    return kHostOk;
+}
+
+HostError placeCloudContourMesh(PlacementContext& c) {
+    const std::int32_t layer = c.layers.layerFor(DataType::poziomicechmura3d);
+    const auto corners = convertedCorners(c, c.frame.minE, c.frame.minN, c.frame.maxE, c.frame.maxN);
+    const ContourMeshResult mesh = createContourMesh(converted(c, c.data.contoursCloud), c.transform.planarMap(),
+                                                     c.cloudContourOffset, layer, corners);
+    if (mesh.error != kHostOk) {
+        ++c.result.failures;
+        c.note("Poziomice z chmury: nie udalo sie utworzyc Siatki 3D.");
+    } else if (mesh.created) {
+        c.result.counts[dataTypeKey(DataType::poziomicechmura3d)] = 1;
     }
     return kHostOk;
 }
@@ -169,8 +205,8 @@ const std::vector<PlacementStep>& placementSteps() {
         {1, "rastry", hasEntries<&FetchedData::rasters>, placeRasters},
         {2, "obiekty 2D", hasEntries<&FetchedData::features>, placeFeatures},
         {3, "teren (Siatka)", hasEntries<&FetchedData::terrain>, placeTerrain},
-        {4, "teren z chmury (Siatka)", hasEntries<&FetchedData::terrainCloud>, nullptr},
-        {5, "woda z chmury (Siatka)", hasEntries<&FetchedData::waterCloud>, nullptr},
+        {4, "teren z chmury (Siatka)", hasEntries<&FetchedData::terrainCloud>, placeCloudTerrain},
+        {5, "woda z chmury (Siatka)", hasEntries<&FetchedData::waterCloud>, placeCloudWater},
         {6, "budynki3d", hasRequestedLod1, nullptr},
         {7, "budynkilod2", hasEntries<&FetchedData::buildingsLod2>, nullptr},
         {8, "dachychmura", hasEntries<&FetchedData::roofsCloud>, nullptr},
@@ -180,7 +216,7 @@ const std::vector<PlacementStep>& placementSteps() {
         {12, "drogi", hasEntries<&FetchedData::roads>, nullptr},
         {13, "poziomice2d", hasEntries<&FetchedData::contours>, placeContours2d},
         {14, "poziomice3d", hasEntries<&FetchedData::contours>, placeContourMesh},
-        {15, "poziomicechmura3d", hasEntries<&FetchedData::contoursCloud>, nullptr},
+        {15, "poziomicechmura3d", hasEntries<&FetchedData::contoursCloud>, placeCloudContourMesh},
     };
     return steps;
 }

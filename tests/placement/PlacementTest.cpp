@@ -272,3 +272,71 @@ TEST_F(Placement, ContoursAreDrawnAndMeshedOnlyWhenSelected) {
     EXPECT_EQ(done["warning"],
               "Pominieto 1 wadliwych geometrii lub bryl. Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic.");
 }
+
+TEST_F(Placement, AFailedCloudMeshIsSkippedAndTheRestPlaced) {
+    georeferenceExact(centre());
+    FetchedData data;
+    data.features = {square(DataType::dzialki, at(0, 0), 20)};
+    data.terrainCloud = {patch(centre().e - 50, centre().n - 50, 50, 101.0), patch(centre().e, centre().n, 50, 99.0)};
+    data.waterCloud = {patch(centre().e + 60, centre().n, 20, 98.5)};
+    fetchPrepared(data, {"dzialki", "terenchmura"});
+
+    auto meshes = std::make_shared<int>(0);
+    model.injectFault(HostOp::CreateElement, [meshes](const HostCall& c) {
+        return c.code == kElemMesh && ++*meshes == 1 ? kHostBadPars : kHostOk;
+    });
+    const Json done = place();
+    ASSERT_EQ(done["type"], "placeDone") << done;
+    EXPECT_EQ(done["counts"], (Json{{"dzialki", 1}, {"teren z chmury (Siatka)", 1}, {"woda z chmury (Siatka)", 1}}));
+    const std::string warning = done["warning"];
+    const std::string expectedStart =
+        "Pominieto 1 wadliwych geometrii lub bryl. Rzedna projektu = najnizszy punkt terenu (99 m";
+    EXPECT_EQ(warning.rfind(expectedStart, 0), 0u) << warning;
+    const auto placed = elements<MeshElement>();
+    ASSERT_EQ(placed.size(), 2u);
+    EXPECT_EQ(placed[0].layer, layerIndex("GIS_TEREN_CHMURA"));
+    EXPECT_NEAR(placed[0].outline[0].z, 0.0, 1e-9) << "the lowest cloud point is project zero";
+    EXPECT_EQ(placed[1].layer, layerIndex("GIS_WODA_CHMURA"));
+    EXPECT_NEAR(placed[1].outline[0].z, 98.5 - 99.0, 1e-9);
+}
+
+TEST_F(Placement, ContourMeshHeightsFollowTheProjectHeightThenTheStoredAnchor) {
+    georeferenceExact(centre());
+    FetchedData data;
+    ContourLine line{120.0, false, {{centre().e - 40, centre().n}, {centre().e, centre().n + 2}}};
+    line.points.push_back({centre().e + 40, centre().n + 5});
+    data.contours = {line};
+    data.contoursCloud = {line};
+    fetchPrepared(data, {"poziomice3d"});
+
+    // Neither terrain, nor a project height, nor an anchor: absolute heights.
+    Json done = place();
+    EXPECT_EQ(done["counts"], (Json{{"poziomice3d", 1}, {"poziomicechmura3d", 1}}));
+    auto meshes = elements<MeshElement>();
+    ASSERT_EQ(meshes.size(), 2u);
+    EXPECT_EQ(meshes[0].layer, layerIndex("GIS_POZIOMICE_3D"));
+    EXPECT_EQ(meshes[1].layer, layerIndex("GIS_POZIOMICE_CHMURA_3D"));
+    EXPECT_NEAR(meshes[0].levelLines[0][0].z, 120.0, 1e-9);
+
+    // The project's own height.
+    GeoLocation geo = model.state().geoLocation;
+    geo.surveyHeight = 100.0;
+    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    done = place();
+    meshes = elements<MeshElement>();
+    ASSERT_EQ(meshes.size(), 4u);
+    EXPECT_NEAR(meshes[2].levelLines[0][0].z, 20.0, 1e-9);
+    EXPECT_NEAR(meshes[3].levelLines[0][0].z, 20.0, 1e-9);
+
+    // Without a project height the stored anchor is used (never written into the project).
+    geo.surveyHeight = 0.0;
+    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    send({{"type", "settingsChanged"}, {"mapping", Json::object()}});
+    controller->settings().zAnchor = 110.0;
+    controller->settings().hasZAnchor = true;
+    done = place();
+    meshes = elements<MeshElement>();
+    ASSERT_EQ(meshes.size(), 6u);
+    EXPECT_NEAR(meshes[4].levelLines[0][0].z, 10.0, 1e-9);
+    EXPECT_EQ(model.state().geoLocation.surveyHeight, 0.0);
+}
