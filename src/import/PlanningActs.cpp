@@ -12,6 +12,7 @@
 #include "net/ServiceRegistry.h"
 #include "net/ServiceRegistryLayers.h"
 #include "net/UrlText.h"
+#include "net/WfsLayerFetcher.h"
 #include "platform/Numbers.h"
 
 namespace {
@@ -158,6 +159,11 @@ bool planZoneInFrame(const GisFeature& feature, const Bbox& frame) {
     for (const GisPolygon& polygon : feature.polygons)
         for (const GisPoint& p : polygon.outer)
             if (frame.contains(EN{p.x, p.y})) return true;
+    // Zones are often far larger than the frame: one that covers the frame, or crosses it between two
+    // vertices outside, still lies in it; dropping it would report "no zone in the frame" for the very
+    // zone the frame sits in.
+    for (const GisPolygon& polygon : feature.polygons)
+        if (polygonMeetsBox(polygon, frame)) return true;
     return false;
 }
 

@@ -48,7 +48,8 @@ std::vector<PlanningAct> queryActs(WfsClient& client, const std::string& municip
 std::optional<PlanningAct> selectAct(const std::vector<PlanningAct>& acts, const std::string& planType);
 // Features of an act's GML from the register, up to three attempts; empty on failure.
 std::vector<GisFeature> downloadActFeatures(WfsClient& client, const std::string& actId, DataType type);
-// True when the feature's anchor, or else any outer-ring vertex of its polygons, lies in the frame (edges included).
+// True when the feature's anchor or an outer-ring vertex lies in the frame, or else part of a polygon's area
+// does (a zone covering or crossing the frame); edges included, lines not tested.
 bool planZoneInFrame(const GisFeature& feature, const Bbox& frame);
 // The WMS layers to draw for local plans, comma-joined: drawing layers, else content layers, else all.
 std::string chooseLocalPlanLayers(std::string_view capabilities);

@@ -10,4 +10,4 @@
 #include "net/LidarResolver.h"     // LidarResolver: LiDAR sheets of a frame and their cached download
 #include "net/UrlText.h"           // hostOfUrl, urlEncode, formatByteSize
 #include "net/WfsClient.h"         // WfsClient, HttpResponse, ProgressCallback, TileProgressCallback
-#include "net/WfsLayerFetcher.h"   // WfsLayerFetcher (type-name discovery, county layer fetch), featureTouchesBox
+#include "net/WfsLayerFetcher.h"   // WfsLayerFetcher (type-name discovery, county layer fetch), featureTouchesBox, polygonMeetsBox

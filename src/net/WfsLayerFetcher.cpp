@@ -108,6 +108,18 @@ bool featureTouchesBox(const GisFeature& f, const Bbox& frame) {
     return false;
 }
 
+bool polygonMeetsBox(const GisPolygon& polygon, const Bbox& frame) {
+    if (pathMeetsBox(polygon.outer, frame, true)) return true;
+    for (const auto& hole : polygon.holes)
+        if (pathMeetsBox(hole, frame, true)) return true;
+    // No boundary reaches the frame, so the frame lies wholly inside or wholly outside the area.
+    const EN c = frame.centre();
+    if (polygon.outer.size() < 3 || !ringContains(polygon.outer, c.e, c.n)) return false;
+    for (const auto& hole : polygon.holes)
+        if (hole.size() > 2 && ringContains(hole, c.e, c.n)) return false;
+    return true;
+}
+
 bool WfsLayerFetcher::discoverTypeNames(const std::string& wfsUrl, std::string& parcelType, std::string& buildingType) {
     auto memo = typeNames_.find(wfsUrl);
     if (memo == typeNames_.end()) {

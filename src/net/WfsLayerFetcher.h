@@ -13,6 +13,9 @@
 // True when the feature lies on the frame (edges included): its anchor or a vertex lies inside, an edge
 // crosses it, or the frame lies inside one of its polygons.
 bool featureTouchesBox(const GisFeature& feature, const Bbox& frame);
+// True when part of the polygon's area lies in the frame (edges included): a vertex of any ring lies
+// inside, an edge of any ring crosses it, or the frame's centre lies inside the outer ring and no hole.
+bool polygonMeetsBox(const GisPolygon& polygon, const Bbox& frame);
 
 class WfsLayerFetcher {
 public:

@@ -119,13 +119,30 @@ TEST(PlanZones, AZoneCountsWhenItsAnchorOrAnOuterVertexLiesInTheFrame) {
     zone.polygons.push_back(GisPolygon{{{0, 0}, {100, 0}, {100, 100}, {0, 100}}, {}});
     EXPECT_TRUE(planZoneInFrame(zone, frame)) << "a corner on the frame's edge";
 
-    GisFeature around;  // encloses the frame without a vertex inside; its anchor is elsewhere
-    around.polygons.push_back(GisPolygon{{{0, 0}, {300, 0}, {300, 300}, {0, 300}}, {{{140, 140}, {160, 140}, {150, 160}}}});
+    // Zones larger than the frame: no vertex inside and the anchor elsewhere, yet the frame lies in them.
+    GisFeature around;
+    around.polygons.push_back(GisPolygon{{{0, 0}, {300, 0}, {300, 300}, {0, 300}}, {}});
     around.anchor = {250, 250};
     around.hasAnchor = true;
-    EXPECT_FALSE(planZoneInFrame(around, frame)) << "holes and anchors outside do not count";
-    around.anchor = {150, 150};
-    EXPECT_TRUE(planZoneInFrame(around, frame));
+    EXPECT_TRUE(planZoneInFrame(around, frame)) << "a zone covering the whole frame";
+    GisFeature strip;  // crosses the frame between vertices outside it
+    strip.polygons.push_back(GisPolygon{{{0, 140}, {300, 140}, {300, 160}, {0, 160}}, {}});
+    strip.anchor = {0, 150};
+    strip.hasAnchor = true;
+    EXPECT_TRUE(planZoneInFrame(strip, frame));
+
+    // A frame wholly inside a zone's hole is not in the zone; one reaching across the hole's edge is.
+    GisFeature ring;
+    ring.polygons.push_back(GisPolygon{{{0, 0}, {300, 0}, {300, 300}, {0, 300}}, {{{50, 50}, {250, 50}, {250, 250}, {50, 250}}}});
+    ring.anchor = {150, 20};
+    ring.hasAnchor = true;
+    EXPECT_FALSE(planZoneInFrame(ring, frame));
+    EXPECT_TRUE(planZoneInFrame(ring, Bbox{30, 100, 130, 200}));
+    GisFeature away;
+    away.polygons.push_back(GisPolygon{{{300, 300}, {400, 300}, {400, 400}, {300, 400}}, {}});
+    away.anchor = {350, 350};
+    away.hasAnchor = true;
+    EXPECT_FALSE(planZoneInFrame(away, frame));
 
     GisFeature line;
     line.lines.push_back({{150, 150}, {160, 160}});

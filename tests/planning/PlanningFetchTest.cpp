@@ -94,6 +94,17 @@ TEST_F(PlanningFetch, GeneralPlanInForceWinsOverALaterDraftAndOnlyZonesInTheFram
     EXPECT_EQ(requests(kRegisterHost).size(), 2u) << "neither the draft nor the local plan is downloaded";
 }
 
+TEST_F(PlanningFetch, AFrameInsideOneZoneKeepsThatZone) {
+    // An 80 m frame in the middle of one 500 m zone: no vertex of the zone in it, and the zone's anchor
+    // (the mean of its five listed vertices) lies 50 m short of it. The frame still sits in that zone.
+    const EN a = planningsim::municipalityCentre(planningsim::kGminaWithPlanWms);
+    const Json done = fetchAround(EN{a.e + 250, a.n + 250}, 40, {"pog"});
+    EXPECT_FALSE(done.contains("warning")) << done;
+    ASSERT_EQ(result().features.size(), 1u);
+    EXPECT_EQ(result().features[0].props.at("akt"), planningsim::kActInForce);
+    EXPECT_EQ(result().features[0].props.at("oznaczenie"), "37SJ");
+}
+
 TEST_F(PlanningFetch, ZonesAwayFromTheFrameWarnAndTheNationalServiceDrawsMissingLocalPlans) {
     const Json done = fetchGmina(planningsim::kGminaWithoutPlanWms, {"pog", "mpzp"});
     EXPECT_EQ(done.value("warning", ""),
