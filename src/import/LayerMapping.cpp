@@ -1,5 +1,6 @@
 #include "import/LayerMapping.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "host/Host.h"
@@ -19,7 +20,21 @@ std::int32_t LayerMapping::layerFor(DataType type) {
     return index;
 }
 
-std::int32_t LayerMapping::layerNamed(const std::string& name) {
+namespace {
+
+// The name as the host can hold it: 255 bytes and a terminator, cut at a character boundary. A
+// longer name could never be found again, and every later placement would try to create it anew.
+std::string storableName(const std::string& name) {
+    std::size_t length = std::min<std::size_t>(name.size(), 255);
+    if (length < name.size())
+        while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) --length;
+    return name.substr(0, length);
+}
+
+}  // namespace
+
+std::int32_t LayerMapping::layerNamed(const std::string& wanted) {
+    const std::string name = storableName(wanted);
     if (const auto it = byName_.find(name); it != byName_.end()) return it->second;
     std::int32_t index = 0;
     std::vector<Attribute> layers;
@@ -34,8 +49,7 @@ std::int32_t LayerMapping::layerNamed(const std::string& name) {
     if (index == 0) {
         Attribute created;
         created.kind = kAttrLayer;
-        // The host's name field holds 255 bytes and a terminator.
-        created.name = name.substr(0, 255);
+        created.name = name;
         if (host().createAttribute(created) == kHostOk) index = created.index;
     }
     // A failure is not remembered: a later step may ask again (the host may have recovered).

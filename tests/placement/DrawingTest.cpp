@@ -181,3 +181,19 @@ TEST_F(Drawing, RastersArePicturesWithConvertedCornersAndTheProjectRotation) {
     expectNear(pictures[2].boxMin, {0, 0}, 0.01);
     EXPECT_NEAR(pictures[2].boxMax.x - pictures[2].boxMin.x, 40, 0.1);
 }
+
+TEST_F(Drawing, ALayerNameTooLongForTheHostIsCutOnceAndFoundAgain) {
+    georeferenceExact(centre());
+    std::string longName;
+    for (int i = 0; i < 150; ++i) longName += "\xC5\xBC";  // 300 bytes of "z with dot"
+    send({{"type", "settingsChanged"}, {"mapping", {{"dzialki", longName}}}});
+    FetchedData data;
+    data.features = {square(DataType::dzialki, at(0, 0), 10)};
+    fetchPrepared(data);
+
+    EXPECT_EQ(place()["counts"], (Json{{"dzialki", 1}}));
+    EXPECT_EQ(place()["counts"], (Json{{"dzialki", 1}})) << "the second placement finds the layer it made";
+    const std::int32_t layer = layerIndex(longName.substr(0, 254));
+    ASSERT_NE(layer, 0);
+    for (const auto& line : elements<PolylineElement>()) EXPECT_EQ(line.layer, layer);
+}
