@@ -189,12 +189,14 @@ TEST(LazReader, ClosingAThreadedReadMidwayIsClean) {
     }
 }
 
-// An independent decoder (the laz-perf WebAssembly build from npm) must read our files too.
-// Set GEODRAFT_LAZPERF_NODE_MODULES to a node_modules folder holding laz-perf to run it.
+// An independent decoder (the laz-perf WebAssembly build from npm) must read our files too. It is
+// looked for in GEODRAFT_LAZPERF_NODE_MODULES, else in <build>/lazperf/node_modules, where
+// `npm install --prefix <build>/lazperf laz-perf@0.0.7` puts it.
 TEST(LazWriter, IndependentDecoderReadsOurFiles) {
-    const char* modules = std::getenv("GEODRAFT_LAZPERF_NODE_MODULES");
-    if (!modules || !std::filesystem::exists(std::filesystem::path(modules) / "laz-perf"))
-        GTEST_SKIP() << "laz-perf for node not available (GEODRAFT_LAZPERF_NODE_MODULES)";
+    const char* fromEnv = std::getenv("GEODRAFT_LAZPERF_NODE_MODULES");
+    const std::string modules = fromEnv ? fromEnv : (testsupport::binaryDir() / "lazperf/node_modules").string();
+    if (!std::filesystem::exists(std::filesystem::path(modules) / "laz-perf"))
+        GTEST_SKIP() << "laz-perf for node not available in " << modules;
     if (std::system("node --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "node not available";
     testsupport::TempDir dir;
     const std::string script = (testsupport::sourceDir() / "tests/las/lazperf_fnv.cjs").string();
