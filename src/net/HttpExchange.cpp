@@ -52,6 +52,7 @@ struct Transfer {
     curl_off_t lastUp = -1;
     bool timedOut = false;
     bool loopbackOnly = false;
+    curl_slist* connectTo = nullptr;  // freed by the caller after the transfer
     // Whole-body mode.
     std::string* body = nullptr;
     // Streaming mode.
@@ -237,7 +238,13 @@ bool prepare(Transfer& t, const std::string& url, int connectTimeoutMs, int rece
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
     curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, openGuardedSocket);
     curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &t);
-    if (route.routed) curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
+    if (route.routed) {
+        curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
+        // A redirect to any other host goes to the local server too, so not even a name look-up leaves the
+        // machine; the socket guard above stays as the last line.
+        t.connectTo = curl_slist_append(nullptr, ("::" + route.loopbackHost + ":").c_str());
+        curl_easy_setopt(c, CURLOPT_CONNECT_TO, t.connectTo);
+    }
     return true;
 }
 
@@ -311,6 +318,7 @@ HttpResult performRequest(const std::string& method, const std::string& url, con
     result.ok = result.status >= 200 && result.status <= 299 && result.error.empty();
     curl_slist_free_all(headers);
     curl_easy_cleanup(t.curl);
+    curl_slist_free_all(t.connectTo);
     return result;
 }
 
@@ -352,5 +360,6 @@ HttpStreamResult performDownload(const std::string& url, int connectTimeoutMs, i
     result.ok = result.error.empty() && result.status >= 200 && result.status <= 299;
     curl_slist_free_all(headers);
     curl_easy_cleanup(t.curl);
+    curl_slist_free_all(t.connectTo);
     return result;
 }

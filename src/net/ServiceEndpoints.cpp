@@ -116,5 +116,7 @@ RoutedUrl routeUrl(const std::string& url) {
     std::string rest = url.substr(hostEnd);
     if (rest.empty() || rest[0] != '/') rest = "/" + rest;
     out.url = base + "/" + scheme + "/" + host + rest;
+    const auto portColon = base.rfind(':');
+    out.loopbackHost = base.substr(7, portColon - 7);  // between "http://" and ":PORT"
     return out;
 }

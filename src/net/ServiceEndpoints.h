@@ -48,6 +48,7 @@ struct RoutedUrl {
     std::string url;      // the address to connect to
     bool routed = false;  // true when a local server takes the request
     bool valid = true;    // false when routing is on but its setting is not a loopback http address
+    std::string loopbackHost;  // when routed: the local server's host ("127.0.0.1", "localhost" or "[::1]")
 };
 
 // Rewrites "https://host/path?q" into "<local>/https/host/path?q" when routing is on; unchanged otherwise.

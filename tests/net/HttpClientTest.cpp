@@ -226,6 +226,19 @@ TEST_F(HttpClient, RoutingNeverLetsARedirectLeaveTheMachine) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.error, "Brak polaczenia z a.pl");
     EXPECT_LT(msSince(t0), 2000) << "refused at once, not by a connect time-out";
+
+    // A redirect to a name is not even looked up: it reaches the local server (a ".invalid" name never resolves).
+    const std::string port = sim.baseUrl().substr(sim.baseUrl().rfind(':') + 1);
+    sim.scenario().addText("b.pl", "/target", "arrived", "text/plain");
+    sim.scenario().addHandler("*", "/named", [port](const SimRequest&, SimResponse& answer) {
+        answer.status = 302;
+        answer.headers.emplace_back("Location", "http://geodraft-probe.invalid:" + port + "/https/b.pl/target");
+        return true;
+    });
+    const HttpResponse named = client.getWithTimeout("https://a.pl/named", 2000);
+    EXPECT_EQ(named.error, "");
+    EXPECT_EQ(named.body, "arrived");
+    EXPECT_EQ(sim.log().matching("b.pl", "/target").size(), 1u);
 }
 
 TEST_F(HttpClient, DebugTracesGoToStandardErrorWhenAsked) {

@@ -30,6 +30,9 @@ TEST(Routing, RewritesSchemeAndHostIntoThePath) {
     EXPECT_EQ(routeUrl("https://overpass-api.de?data=x").url, "http://127.0.0.1:4567/https/overpass-api.de/?data=x");
     EXPECT_EQ(routeUrl("HTTPS://host.pl").url, "http://127.0.0.1:4567/https/host.pl/");
     EXPECT_TRUE(routeUrl("https://host.pl/x").routed);
+    EXPECT_EQ(routeUrl("https://host.pl/x").loopbackHost, "127.0.0.1");
+    RoutingVariable v6("http://[::1]:4567");
+    EXPECT_EQ(routeUrl("https://host.pl/x").loopbackHost, "[::1]");
 }
 
 TEST(Routing, ASettingThatIsNotLoopbackSendsNothing) {
