@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <random>
+#include <sstream>
 
 #include "E57TestReader.h"
 #include "formats/E57Writer.h"
+#include "platform/Numbers.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -325,6 +328,54 @@ TEST(E57Writer, PagesAndOffsetsAcrossPageBoundaries) {
     writeAndRead(pointsAt(3000, 1, 2, 3), dir / "many.e57", many);
     const std::uint64_t at = 48 + many.scans[0].sectionLength;
     EXPECT_EQ(many.xmlPhysicalOffset, at + at / 1020 * 4);
+}
+
+// An independent reader (installed by scripts/install-deps.sh from the npm registry) decodes the same points:
+// count, coordinates as stored floats and colours, across several packets and pages.
+TEST(E57Writer, IndependentReaderDecodesTheSamePoints) {
+    const auto tool = testsupport::sourceDir() / "tests" / "e57" / "independent";
+    if (!std::filesystem::exists(tool / "node_modules" / "web-e57") || std::system("node --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "independent E57 reader not installed (scripts/install-deps.sh installs node and " << tool << ")";
+    TempDir dir;
+    std::vector<CloudPoint> pts;
+    std::mt19937 rng(57);
+    std::uniform_real_distribution<double> metres(-20.0, 1500.0);
+    for (int i = 0; i < 2500; ++i) {
+        pts.push_back({metres(rng), metres(rng), metres(rng) / 10.0, static_cast<std::uint8_t>(rng()),
+                       static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), 0});
+    }
+    std::string error;
+    ASSERT_TRUE(writeE57(dir / "cloud.e57", pts, error)) << error;
+    const std::string cmd = "cd '" + tool.string() + "' && node --experimental-wasm-modules check.mjs '" +
+                            (dir / "cloud.e57").string() + "' >'" + (dir / "xyz").string() + "' 2>'" +
+                            (dir / "err").string() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << testsupport::readFile(dir / "err");
+
+    std::istringstream lines(testsupport::readFile(dir / "xyz"));
+    std::string line;
+    std::size_t i = 0;
+    for (; i < pts.size() && std::getline(lines, line); ++i) {
+        std::istringstream words(line);
+        std::vector<std::string> w;
+        for (std::string word; words >> word;) w.push_back(word);
+        ASSERT_EQ(w.size(), 6u) << line;
+        // The reader prints the stored single-precision values: each must be a float and the one written.
+        const float coords[3] = {static_cast<float>(pts[i].x), static_cast<float>(pts[i].y),
+                                 static_cast<float>(pts[i].z)};
+        const int colours[3] = {pts[i].red, pts[i].green, pts[i].blue};
+        for (std::size_t k = 0; k < 6; ++k) {
+            double v = 0;
+            ASSERT_TRUE(parseDouble(w[k], v)) << line;
+            if (k < 3) {
+                EXPECT_EQ(static_cast<float>(v), coords[k]) << "point " << i << ": " << line;
+                EXPECT_EQ(v, static_cast<double>(static_cast<float>(v))) << "not a stored float: " << line;
+            } else {
+                EXPECT_EQ(v, colours[k - 3]) << "point " << i << ": " << line;
+            }
+        }
+    }
+    EXPECT_EQ(i, pts.size());
+    EXPECT_FALSE(std::getline(lines, line)) << "more points than written: " << line;
 }
 
 TEST(E57Writer, LargeCoordinatesAreStoredRoundedAndBoundsMatchStoredValues) {
