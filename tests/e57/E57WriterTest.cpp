@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "E57TestReader.h"
+#include "formats/Crc32c.h"
 #include "formats/E57Writer.h"
 #include "platform/Numbers.h"
 #include "support/TestSupport.h"
@@ -70,6 +71,16 @@ TEST(E57Reader, UnderstandsFilesOfAnotherWriter) {
     // The same four points of A4 appear as the second scan.
     EXPECT_EQ(ab.scans[1].column("cartesianX"), s.column("cartesianX"));
     EXPECT_EQ(ab.scans[1].column("colorBlue"), s.column("colorBlue"));
+}
+
+TEST(E57Writer, PageChecksumIsCastagnoli) {
+    // The published check value of CRC-32C, and agreement with the bit-by-bit form at every tail length.
+    EXPECT_EQ(crc32c("123456789", 9), 0xE3069283u);
+    EXPECT_EQ(crc32c("", 0), 0u);
+    std::string bytes;
+    for (int i = 0; i < 1027; ++i) bytes.push_back(static_cast<char>(i * 37 + 11));
+    const auto* from = reinterpret_cast<const unsigned char*>(bytes.data()) + 1;  // not word-aligned
+    for (std::size_t n : {1u, 2u, 3u, 4u, 5u, 7u, 1020u, 1026u}) EXPECT_EQ(crc32c(from, n), e57test::crc32cBitwise(from, n)) << n;
 }
 
 TEST(E57Writer, OnePointFileHasTheSmallestLayout) {
