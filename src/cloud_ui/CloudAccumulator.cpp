@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "geodesy/Crs.h"
 
@@ -18,6 +19,9 @@ bool voxelIndex(double local, double spacing, std::int64_t& index) {
     index = static_cast<std::int64_t>(v);
     return true;
 }
+
+// The file stores single-precision floats: a value beyond their range would be written as infinity.
+bool storable(double v) { return std::fabs(v) <= std::numeric_limits<float>::max(); }
 
 }  // namespace
 
@@ -48,7 +52,7 @@ bool CloudAccumulator::add(double x, double y, double z, std::uint8_t red, std::
     const double ly = zone.n - offN_;
     const double lz = z - offZ_;
     // A damaged sheet, a frame too large to map or a broken origin gives values no E57 reader can place.
-    if (!std::isfinite(lx) || !std::isfinite(ly) || !std::isfinite(lz)) return false;
+    if (!storable(lx) || !storable(ly) || !storable(lz)) return false;
     if (spacing_ > 0.0) {
         std::int64_t i, j, k;
         if (!voxelIndex(lx, spacing_, i) || !voxelIndex(ly, spacing_, j) || !voxelIndex(lz, spacing_, k)) return false;

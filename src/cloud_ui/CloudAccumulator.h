@@ -25,8 +25,8 @@ public:
     // Lowers the point limit (tests, callers with a smaller budget); the default is kCloudPointLimit.
     void setPointLimit(std::size_t limit) { limit_ = limit; }
 
-    // Adds a PL-1992 point. Returns true when it was kept: inside the frame (edges included), with finite
-    // local coordinates, in a voxel no earlier point reached. Throws HardLimitExceeded once more than the limit are kept.
+    // Adds a PL-1992 point. Returns true when it was kept: inside the frame (edges included), with local
+    // coordinates that are finite and within float range, in a voxel no earlier point reached. Throws HardLimitExceeded once more than the limit are kept.
     bool add(double x, double y, double z, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
     const Bbox& frame() const { return frame_; }

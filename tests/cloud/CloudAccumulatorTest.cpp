@@ -40,7 +40,10 @@ TEST(CloudAccumulator, CropKeepsPointsOnTheFrameEdgesOnly) {
         EXPECT_FALSE(broken.add(637500.0, 486500.0, 100, 1, 2, 3));
         CloudAccumulator endless(Bbox{-INFINITY, 486000.0, INFINITY, 487000.0}, spacing, 2178);
         EXPECT_FALSE(endless.add(637500.0, 486500.0, 100, 1, 2, 3));
-        EXPECT_EQ(broken.size() + endless.size(), 0u);
+        CloudAccumulator remote(kWarsaw, spacing, 2178);
+        remote.overrideOrigin(0.0, 0.0, -1e300);  // the height would not fit the file's floats
+        EXPECT_FALSE(remote.add(637500.0, 486500.0, 100, 1, 2, 3));
+        EXPECT_EQ(broken.size() + endless.size() + remote.size(), 0u);
     }
 }
 
