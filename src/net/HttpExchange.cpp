@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <mutex>
 
 #include "net/ServiceEndpoints.h"
@@ -57,6 +58,7 @@ struct Transfer {
     std::string* body = nullptr;
     // Streaming mode.
     const ChunkCallback* onChunk = nullptr;
+    std::exception_ptr failure;  // thrown by the chunk callback
     bool streaming = false;
     bool cancelled = false;
     bool statusRejected = false;
@@ -88,7 +90,15 @@ size_t onBodyBytes(char* data, size_t, size_t count, void* user) {
         t->statusRejected = true;
         return 0;
     }
-    if (*t->onChunk && !(*t->onChunk)(data, count, announcedLength(t->curl))) {
+    // An exception must not unwind through libcurl's frames: it ends the transfer and is thrown again
+    // once the handles are closed.
+    try {
+        if (*t->onChunk && !(*t->onChunk)(data, count, announcedLength(t->curl))) {
+            t->cancelled = true;
+            return 0;
+        }
+    } catch (...) {
+        t->failure = std::current_exception();
         t->cancelled = true;
         return 0;
     }
@@ -361,5 +371,6 @@ HttpStreamResult performDownload(const std::string& url, int connectTimeoutMs, i
     curl_slist_free_all(headers);
     curl_easy_cleanup(t.curl);
     curl_slist_free_all(t.connectTo);
+    if (t.failure) std::rethrow_exception(t.failure);
     return result;
 }

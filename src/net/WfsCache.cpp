@@ -187,8 +187,17 @@ std::string WfsClient::getCachedFile(const std::string& url, const ProgressCallb
         }
         return true;
     };
-    const HttpStreamResult download = performDownload(url, connectTimeoutMs, receiveTimeoutMs, userAgent, onChunk);
-    if (download.ok && progress && lastReported < written) progress(written, written);
+    HttpStreamResult download;
+    try {
+        download = performDownload(url, connectTimeoutMs, receiveTimeoutMs, userAgent, onChunk);
+        if (download.ok && progress && lastReported < written) progress(written, written);
+    } catch (...) {
+        // A progress callback that throws leaves no partial file behind.
+        std::fclose(file);
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw;
+    }
     // A failed flush or close means the data never reached the disk.
     if (std::fclose(file) != 0 && !cancelled) writeFailed = true;
     std::error_code ec;

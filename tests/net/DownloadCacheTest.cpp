@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <thread>
 
 #include "SimFixture.h"
@@ -66,6 +67,18 @@ TEST_F(DownloadCache, CancellingLeavesNoFileAtAll) {
     EXPECT_EQ(path, "");
     EXPECT_EQ(error, "Pobieranie anulowane.");
     EXPECT_TRUE(filesIn(client.cacheFolder()).empty());
+
+    // A progress callback that throws: the exception reaches the caller, and no file is left either.
+    EXPECT_THROW(client.getCachedFile(
+                     "https://opendata.geoportal.gov.pl/big.zip",
+                     [&](long long done, long long) -> bool {
+                         if (done > 100000) throw std::runtime_error("palette gone");
+                         return true;
+                     },
+                     5000, error),
+                 std::runtime_error);
+    EXPECT_TRUE(filesIn(client.cacheFolder()).empty());
+    EXPECT_NE(client.getCachedFile("https://opendata.geoportal.gov.pl/big.zip", nullptr, 5000, error), "") << error;
 }
 
 TEST_F(DownloadCache, FailuresAreReportedAndNothingIsCached) {
