@@ -22,6 +22,8 @@ protected:
     void SetUp() override {
         ::setenv("XDG_CONFIG_HOME", (dir.path / "config").c_str(), 1);
         ::setenv("XDG_STATE_HOME", (dir.path / "state").c_str(), 1);
+        // Lookups started in the background (terrain height) must never leave the machine.
+        ::setenv("GEODRAFT_SERVICES", "offline", 1);
         installHost(&model);
         controller = std::make_unique<ImportController>(defaultSettings());
         palette = std::make_unique<MapPalette>([this](Bridge& b) { controller->registerHandlers(b); });
@@ -36,6 +38,7 @@ protected:
         installHost(nullptr);
         ::unsetenv("XDG_CONFIG_HOME");
         ::unsetenv("XDG_STATE_HOME");
+        ::unsetenv("GEODRAFT_SERVICES");
     }
 
     // Sends one page message and returns what the page received in answer at once.

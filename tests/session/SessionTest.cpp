@@ -32,13 +32,14 @@ struct SessionRun {
 
 class Session : public ::testing::Test {
 protected:
-    // Runs `geodraft session ARGS` with the lines as standard input, user folders in the test folder.
+    // Runs `geodraft session ARGS` with the lines as standard input, user folders in the test
+    // folder and no web request leaving the machine.
     SessionRun run(const std::string& args, const std::vector<std::string>& input) {
         std::string text;
         for (const auto& l : input) text += l + "\n";
         testsupport::writeFile(dir / "input.txt", text);
         const std::string command = "env XDG_CONFIG_HOME='" + (dir / "config").string() + "' XDG_STATE_HOME='" +
-                                    (dir / "state").string() + "' '" +
+                                    (dir / "state").string() + "' GEODRAFT_SERVICES=offline '" +
                                     (testsupport::binaryDir() / "app/geodraft").string() + "' session " + args +
                                     " < '" + (dir / "input.txt").string() + "' > '" + (dir / "out.txt").string() +
                                     "' 2> '" + (dir / "err.txt").string() + "'";
