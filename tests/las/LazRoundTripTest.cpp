@@ -190,11 +190,12 @@ TEST(LazReader, ClosingAThreadedReadMidwayIsClean) {
 }
 
 // An independent decoder (the laz-perf WebAssembly build from npm) must read our files too. It is
-// looked for in GEODRAFT_LAZPERF_NODE_MODULES, else in <build>/lazperf/node_modules, where
-// `npm install --prefix <build>/lazperf laz-perf@0.0.7` puts it.
+// looked for in GEODRAFT_LAZPERF_NODE_MODULES, else in tests/las/independent/node_modules, where
+// scripts/install-deps.sh puts it.
 TEST(LazWriter, IndependentDecoderReadsOurFiles) {
     const char* fromEnv = std::getenv("GEODRAFT_LAZPERF_NODE_MODULES");
-    const std::string modules = fromEnv ? fromEnv : (testsupport::binaryDir() / "lazperf/node_modules").string();
+    const std::string modules =
+        fromEnv ? fromEnv : (testsupport::sourceDir() / "tests/las/independent/node_modules").string();
     if (!std::filesystem::exists(std::filesystem::path(modules) / "laz-perf"))
         GTEST_SKIP() << "laz-perf for node not available in " << modules;
     if (std::system("node --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "node not available";
