@@ -7,21 +7,6 @@
 #include "net/WfsLayerFetcher.h"
 #include "platform/Numbers.h"
 
-namespace {
-
-// Tests against the local simulator shorten the per-host pacing and retry pause; the setting is read only
-// while every request is routed to a local server, so real services always get the production pacing.
-void applyLocalPacing(WfsClient& client) {
-    if (!routingEnabled()) return;
-    const char* value = std::getenv("GEODRAFT_PACING_MS");
-    long long ms = 0;
-    if (value == nullptr || !parseInt(value, ms) || ms < 0 || ms > 60000) return;
-    client.hostIntervalMs = static_cast<int>(ms);
-    client.retryDelayMs = static_cast<int>(ms);
-}
-
-}  // namespace
-
 bool FetchContext::wants(const std::string& key) const {
     return std::find(keys.begin(), keys.end(), key) != keys.end();
 }

@@ -14,16 +14,6 @@
 
 namespace {
 
-// Against the local simulator the per-host pacing may be shortened, as for the fetch; never for real services.
-void applyLocalPacing(WfsClient& client) {
-    if (!routingEnabled()) return;
-    const char* value = std::getenv("GEODRAFT_PACING_MS");
-    long long ms = 0;
-    if (value == nullptr || !parseInt(value, ms) || ms < 0 || ms > 60000) return;
-    client.hostIntervalMs = static_cast<int>(ms);
-    client.retryDelayMs = static_cast<int>(ms);
-}
-
 // Writes the height into the project when the survey point is still the one the lookup was started for.
 void writeHeight(EN surveyPoint, double height) {
     GeoLocation geo;

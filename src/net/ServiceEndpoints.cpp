@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "net/WfsClient.h"
 #include "platform/Numbers.h"
 
 namespace {
@@ -119,4 +120,13 @@ RoutedUrl routeUrl(const std::string& url) {
     const auto portColon = base.rfind(':');
     out.loopbackHost = base.substr(7, portColon - 7);  // between "http://" and ":PORT"
     return out;
+}
+
+void applyLocalPacing(WfsClient& client) {
+    if (!routingEnabled()) return;
+    const char* value = std::getenv("GEODRAFT_PACING_MS");
+    long long ms = 0;
+    if (value == nullptr || !parseInt(value, ms) || ms < 0 || ms > 60000) return;
+    client.hostIntervalMs = static_cast<int>(ms);
+    client.retryDelayMs = static_cast<int>(ms);
 }

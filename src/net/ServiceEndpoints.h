@@ -55,3 +55,7 @@ struct RoutedUrl {
 RoutedUrl routeUrl(const std::string& url);
 // True when the routing variable is set (then no request may leave the machine).
 bool routingEnabled();
+class WfsClient;
+// Against the local simulator (routing on) GEODRAFT_PACING_MS shortens a client's per-host pacing and retry
+// pause, so tests run fast; real services always get the production pacing.
+void applyLocalPacing(WfsClient& client);
