@@ -7,6 +7,7 @@
 #include "formats/ArithmeticEncoder.h"
 #include "formats/LazGpsTimeCodec.h"
 #include "formats/LazIntegerCodec.h"
+#include "formats/LazBytes.h"
 #include "formats/LazMedian5.h"
 #include "formats/LazRgbCodec.h"
 #include "formats/LazTables.h"
@@ -14,26 +15,11 @@
 
 namespace {
 
-// A complete chunk never makes the decoder read past its bytes (encoders pad their code), so any
-// overrun means a cut or damaged chunk, and the point just decoded is not handed out.
-constexpr std::size_t kOverrunTolerance = 0;
-
-template <typename T>
-T get(const std::uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-template <typename T>
-void put(std::uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-std::int32_t wrapAdd(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-std::int32_t wrapSub(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
-}
+using lazbytes::get;
+using lazbytes::kOverrunTolerance;
+using lazbytes::put;
+using lazbytes::wrapAdd;
+using lazbytes::wrapSub;
 
 // The 30-byte core of a point of format 6..10, unpacked.
 struct Point14 {
