@@ -283,30 +283,38 @@ curl_slist* headerList(const std::string& headerBlock) {
     return list;
 }
 
+// Checks the URL and sets up one transfer for it; on failure says why in `error` and leaves nothing open.
+bool openTransfer(Transfer& t, const std::string& url, int connectTimeoutMs, int receiveTimeoutMs,
+                  const std::string& userAgent, std::string& error) {
+    if (!isWellFormedUrl(url)) {
+        error = "Nieprawidlowy URL: " + url;
+        return false;
+    }
+    ensureCurlReady();
+    t.curl = curl_easy_init();
+    trace("[http] session otwarta\n");
+    if (t.curl == nullptr) {
+        error = "WinHttpOpen nieudane";
+        return false;
+    }
+    std::string routed;
+    if (!prepare(t, url, connectTimeoutMs, receiveTimeoutMs, userAgent, routed)) {
+        curl_easy_cleanup(t.curl);
+        t.curl = nullptr;
+        error = "Nieprawidlowy URL: " + url;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 HttpResult performRequest(const std::string& method, const std::string& url, const std::string& headerBlock,
                           const std::string& body, int connectTimeoutMs, int receiveTimeoutMs,
                           const std::string& userAgent) {
     HttpResult result;
-    if (!isWellFormedUrl(url)) {
-        result.error = "Nieprawidlowy URL: " + url;
-        return result;
-    }
-    ensureCurlReady();
     Transfer t;
-    t.curl = curl_easy_init();
-    trace("[http] session otwarta\n");
-    if (t.curl == nullptr) {
-        result.error = "WinHttpOpen nieudane";
-        return result;
-    }
-    std::string routed;
-    if (!prepare(t, url, connectTimeoutMs, receiveTimeoutMs, userAgent, routed)) {
-        curl_easy_cleanup(t.curl);
-        result.error = "Nieprawidlowy URL: " + url;
-        return result;
-    }
+    if (!openTransfer(t, url, connectTimeoutMs, receiveTimeoutMs, userAgent, result.error)) return result;
     t.body = &result.body;
     curl_slist* headers = headerList(headerBlock);
     curl_easy_setopt(t.curl, CURLOPT_HTTPHEADER, headers);
@@ -335,24 +343,8 @@ HttpResult performRequest(const std::string& method, const std::string& url, con
 HttpStreamResult performDownload(const std::string& url, int connectTimeoutMs, int receiveTimeoutMs,
                                  const std::string& userAgent, const ChunkCallback& onChunk) {
     HttpStreamResult result;
-    if (!isWellFormedUrl(url)) {
-        result.error = "Nieprawidlowy URL: " + url;
-        return result;
-    }
-    ensureCurlReady();
     Transfer t;
-    t.curl = curl_easy_init();
-    trace("[http] session otwarta\n");
-    if (t.curl == nullptr) {
-        result.error = "WinHttpOpen nieudane";
-        return result;
-    }
-    std::string routed;
-    if (!prepare(t, url, connectTimeoutMs, receiveTimeoutMs, userAgent, routed)) {
-        curl_easy_cleanup(t.curl);
-        result.error = "Nieprawidlowy URL: " + url;
-        return result;
-    }
+    if (!openTransfer(t, url, connectTimeoutMs, receiveTimeoutMs, userAgent, result.error)) return result;
     t.streaming = true;
     t.onChunk = &onChunk;
     curl_slist* headers = headerList({});
