@@ -9,6 +9,7 @@
 #include "formats/LazIntegerCodec.h"
 #include "formats/LazBytes.h"
 #include "formats/LazMedian5.h"
+#include "formats/LazModelArray.h"
 #include "formats/LazRgbCodec.h"
 #include "formats/LazTables.h"
 #include "platform/Numbers.h"
@@ -78,21 +79,6 @@ void pack(const Point14& q, std::uint8_t* p) {
 }
 
 enum Layer { XY, Z, Classification, Flags, Intensity, ScanAngle, UserData, PointSource, GpsTime, kPointLayers };
-
-template <std::size_t N>
-class LazyModelArray {
-public:
-    LazyModelArray(std::uint32_t symbols, bool forDecoding) : symbols_(symbols), forDecoding_(forDecoding) {}
-    ArithmeticModel& operator[](std::size_t i) {
-        if (!models_[i]) models_[i] = std::make_unique<ArithmeticModel>(symbols_, forDecoding_);
-        return *models_[i];
-    }
-
-private:
-    std::uint32_t symbols_;
-    bool forDecoding_;
-    std::unique_ptr<ArithmeticModel> models_[N];
-};
 
 // Prediction state of one scanner channel, started from the point that precedes its first point.
 struct Channel14 {

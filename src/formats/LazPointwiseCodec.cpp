@@ -11,6 +11,7 @@
 #include "formats/LazIntegerCodec.h"
 #include "formats/LazBytes.h"
 #include "formats/LazMedian5.h"
+#include "formats/LazModelArray.h"
 #include "formats/LazRgbCodec.h"
 #include "formats/LazTables.h"
 #include "platform/Numbers.h"
@@ -24,19 +25,7 @@ using lazbytes::wrapAdd;
 using lazbytes::wrapSub;
 
 // Models created on first use, one per value of a context byte.
-class LazyModels {
-public:
-    LazyModels(std::uint32_t symbols, bool forDecoding) : symbols_(symbols), forDecoding_(forDecoding) {}
-    ArithmeticModel& operator[](std::size_t i) {
-        if (!models_[i]) models_[i] = std::make_unique<ArithmeticModel>(symbols_, forDecoding_);
-        return *models_[i];
-    }
-
-private:
-    std::uint32_t symbols_;
-    bool forDecoding_;
-    std::unique_ptr<ArithmeticModel> models_[256];
-};
+using LazyModels = LazyModelArray<256>;
 
 class ItemCodec {
 public:
