@@ -36,7 +36,9 @@ bool parseNumbers(const std::string& text, std::size_t count, std::vector<double
         const std::size_t comma = text.find(',', start);
         double v;
         // "inf" and "nan" parse as numbers but make no frame or origin.
-        if (!parseDouble(std::string_view(text).substr(start, comma == std::string::npos ? std::string::npos : comma - start), v) ||
+        if (!parseDouble(
+                std::string_view(text).substr(start, comma == std::string::npos ? std::string::npos : comma - start),
+                v) ||
             !std::isfinite(v))
             return false;
         out.push_back(v);

@@ -168,7 +168,8 @@ int cmdContours(int argc, char** argv) {
     }
     nlohmann::json notes = nlohmann::json::array();
     for (const auto& n : result.notes) notes.push_back(n);
-    nlohmann::json doc = {{"type", "FeatureCollection"}, {"features", std::move(features)}, {"notes", std::move(notes)}};
+    nlohmann::json doc = {
+        {"type", "FeatureCollection"}, {"features", std::move(features)}, {"notes", std::move(notes)}};
 
     const std::string tmp = args.out + ".part";
     {

@@ -38,7 +38,6 @@ int cmdExport(int argc, char** argv) {
     std::printf("SVG: %s/plan.svg\n", out.c_str());
     if (!result.georeferenced)
         std::printf("Uwaga: projekt nie ma georeferencji - GeoJSON zawiera wspolrzedne projektu.\n");
-    if (result.picturesSkipped > 0)
-        std::printf("Pominieto obrazy w nieznanym formacie: %zu\n", result.picturesSkipped);
+    if (result.picturesSkipped > 0) std::printf("Pominieto obrazy w nieznanym formacie: %zu\n", result.picturesSkipped);
     return 0;
 }

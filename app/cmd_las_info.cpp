@@ -25,15 +25,15 @@ void printHeader(const std::string& path, const LasHeader& h) {
     if (h.compressed)
         std::printf("kompresja: LAZ, kompresor %u, chunk %s\n", static_cast<unsigned>(h.lazCompressor),
                     h.lazChunkSize == 0xFFFFFFFFu ? "zmienny" : std::to_string(h.lazChunkSize).c_str());
-    else
-        std::printf("kompresja: brak\n");
+    else std::printf("kompresja: brak\n");
     std::printf("system: %s\n", h.systemIdentifier.c_str());
     std::printf("program: %s\n", h.generatingSoftware.c_str());
     std::printf("punkty w naglowku: %llu\n", static_cast<unsigned long long>(h.pointCount));
     std::printf("%s", cformat("skala: %.10g %.10g %.10g\n", h.scaleX, h.scaleY, h.scaleZ).c_str());
     std::printf("%s", cformat("przesuniecie: %.10g %.10g %.10g\n", h.offsetX, h.offsetY, h.offsetZ).c_str());
     std::printf("%s", cformat("zakres w naglowku: x %.3f..%.3f y %.3f..%.3f z %.3f..%.3f\n", h.minX, h.maxX, h.minY,
-                              h.maxY, h.minZ, h.maxZ).c_str());
+                              h.maxY, h.minZ, h.maxZ)
+                          .c_str());
 }
 
 }  // namespace
@@ -90,13 +90,13 @@ int cmdLasInfo(int argc, char** argv) {
         if (n < 4096) break;
     }
     std::printf("punkty odczytane: %llu\n", static_cast<unsigned long long>(count));
-    for (const auto& [cls, n] : classes)
-        std::printf("klasa %u: %llu\n", cls, static_cast<unsigned long long>(n));
+    for (const auto& [cls, n] : classes) std::printf("klasa %u: %llu\n", cls, static_cast<unsigned long long>(n));
     if (count > 0) {
-        std::printf("%s", cformat("zakres punktow: x %.3f..%.3f y %.3f..%.3f z %.3f..%.3f\n",
-                                  lo[0] * h.scaleX + h.offsetX, hi[0] * h.scaleX + h.offsetX,
-                                  lo[1] * h.scaleY + h.offsetY, hi[1] * h.scaleY + h.offsetY,
-                                  lo[2] * h.scaleZ + h.offsetZ, hi[2] * h.scaleZ + h.offsetZ).c_str());
+        std::printf("%s",
+                    cformat("zakres punktow: x %.3f..%.3f y %.3f..%.3f z %.3f..%.3f\n", lo[0] * h.scaleX + h.offsetX,
+                            hi[0] * h.scaleX + h.offsetX, lo[1] * h.scaleY + h.offsetY, hi[1] * h.scaleY + h.offsetY,
+                            lo[2] * h.scaleZ + h.offsetZ, hi[2] * h.scaleZ + h.offsetZ)
+                        .c_str());
     }
     std::printf("records-fnv1a64 %s\n", cformat("%016llx", static_cast<unsigned long long>(hash)).c_str());
     if (!reader.status()) {

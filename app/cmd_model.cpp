@@ -23,9 +23,8 @@ struct KindName {
 };
 
 const KindName kKinds[] = {
-    {kElemPolyline, "polilinie"}, {kElemText, "teksty"},  {kElemFill, "wypelnienia"},
-    {kElemMesh, "siatki"},        {kElemSlab, "stropy"},  {kElemMorph, "bryly (morph)"},
-    {kElemPicture, "obrazy"},
+    {kElemPolyline, "polilinie"}, {kElemText, "teksty"},         {kElemFill, "wypelnienia"}, {kElemMesh, "siatki"},
+    {kElemSlab, "stropy"},        {kElemMorph, "bryly (morph)"}, {kElemPicture, "obrazy"},
 };
 
 std::string layerName(const ModelState& s, std::int32_t index) {
@@ -47,8 +46,7 @@ void printElements(const ModelState& s) {
         }
         if (total == 0) continue;
         std::printf("  %s: %zu\n", kind.name, total);
-        for (const auto& [layer, count] : perLayer)
-            std::printf("    %s: %zu\n", layerName(s, layer).c_str(), count);
+        for (const auto& [layer, count] : perLayer) std::printf("    %s: %zu\n", layerName(s, layer).c_str(), count);
     }
 }
 

@@ -117,10 +117,8 @@ void handleLine(const std::string& rawLine, Bridge& bridge) {
         waitForWorkers();
     } else if (line.rfind("#sleep ", 0) == 0) {
         long long ms = 0;
-        if (parseInt(line.substr(7), ms) && ms >= 0)
-            pumpFor(std::chrono::milliseconds(ms));
-        else
-            std::fprintf(stderr, "session: nieprawidlowa liczba w \"%s\"\n", line.c_str());
+        if (parseInt(line.substr(7), ms) && ms >= 0) pumpFor(std::chrono::milliseconds(ms));
+        else std::fprintf(stderr, "session: nieprawidlowa liczba w \"%s\"\n", line.c_str());
     }
     // Any other '#' line is a comment.
 }

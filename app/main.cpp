@@ -17,9 +17,12 @@ struct Command {
 
 const Command kCommands[] = {
     {"session", cmdSession, "session [--palette import|cloud] [--project FILE]"},
-    {"contours", cmdContours, "contours --frame MINX,MINY,MAXX,MAXY --step S --interval I [--smooth] --out PLIK.geojson SIATKA.asc..."},
+    {"contours", cmdContours,
+     "contours --frame MINX,MINY,MAXX,MAXY --step S --interval I [--smooth] --out PLIK.geojson SIATKA.asc..."},
     {"model", cmdModel, "model PROJEKT"},
-    {"cloud-export", cmdCloudExport, "cloud-export --frame MINX,MINY,MAXX,MAXY --zone EPSG --detail lekki|standard|full --out PLIK.e57 ARKUSZ.las|laz..."},
+    {"cloud-export", cmdCloudExport,
+     "cloud-export --frame MINX,MINY,MAXX,MAXY --zone EPSG --detail lekki|standard|full --out PLIK.e57 "
+     "ARKUSZ.las|laz..."},
     {"las-info", cmdLasInfo, "las-info [--threads N] PLIK.las|laz"},
     {"dedupe", cmdDedupe, "dedupe PROJEKT [--yes]"},
     {"export", cmdExport, "export PROJEKT --out KATALOG"},
@@ -38,8 +41,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     try {
         std::locale::global(std::locale(""));
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     if (argc < 2) return usage();
     for (const auto& c : kCommands) {
         if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);

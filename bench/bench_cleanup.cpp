@@ -15,7 +15,8 @@ std::vector<HostPoint2> contour(int vertices, double radius) {
     std::vector<HostPoint2> pts;
     for (int i = 0; i < vertices; ++i) {
         const double a = 2.0 * 3.141592653589793 * i / vertices;
-        pts.push_back({6500000.0 + radius * std::cos(a) * (1.0 + 0.05 * std::sin(7 * a)), 5790000.0 + radius * std::sin(a)});
+        pts.push_back(
+            {6500000.0 + radius * std::cos(a) * (1.0 + 0.05 * std::sin(7 * a)), 5790000.0 + radius * std::sin(a)});
     }
     pts.push_back(pts.front());
     return pts;

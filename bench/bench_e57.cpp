@@ -3,12 +3,12 @@
 // Warsaw (PL-1992 639000..640000, 485000..486000), for measuring `geodraft cloud-export` as a whole.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "cloud_ui/CloudAccumulator.h"
@@ -28,8 +28,13 @@ const std::vector<CloudPoint>& largestCloud() {
         std::mt19937 rng(1);
         std::uniform_real_distribution<double> xy(0.0, 1000.0), z(80.0, 140.0);
         for (auto& p : v) {
-            p = {xy(rng), xy(rng), z(rng), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
-                 static_cast<std::uint8_t>(rng()), 2};
+            p = {xy(rng),
+                 xy(rng),
+                 z(rng),
+                 static_cast<std::uint8_t>(rng()),
+                 static_cast<std::uint8_t>(rng()),
+                 static_cast<std::uint8_t>(rng()),
+                 2};
         }
         return v;
     }();
@@ -54,7 +59,11 @@ void BM_WriteE57(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
 }
-BENCHMARK(BM_WriteE57)->Arg(1000000)->Arg(static_cast<std::int64_t>(kLargest))->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_WriteE57)
+    ->Arg(1000000)
+    ->Arg(static_cast<std::int64_t>(kLargest))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 void BM_Crc32cPages(benchmark::State& state) {
     std::vector<unsigned char> data(1020 * 1024, 0x5A);
@@ -104,7 +113,8 @@ int makeSheet(const char* path, long long count) {
         for (long long i = 0; i < n; ++i) {
             char* r = batch.data() + 34 * i;
             std::memset(r, 0, 34);
-            const std::int32_t x = static_cast<std::int32_t>(rng() % 100000), y = static_cast<std::int32_t>(rng() % 100000),
+            const std::int32_t x = static_cast<std::int32_t>(rng() % 100000),
+                               y = static_cast<std::int32_t>(rng() % 100000),
                                z = static_cast<std::int32_t>(8000 + rng() % 6000);
             std::memcpy(r, &x, 4);
             std::memcpy(r + 4, &y, 4);
@@ -133,7 +143,8 @@ int main(int argc, char** argv) {
     long long count = 0;
     if (argc == 4 && (std::strcmp(argv[1], "--make-las") == 0 || std::strcmp(argv[1], "--make-laz") == 0)) {
         if (!parseInt(argv[3], count) || count < 0) return 2;
-        return std::strcmp(argv[1], "--make-laz") == 0 ? makeSheet<LazWriter>(argv[2], count) : makeSheet<LasWriter>(argv[2], count);
+        return std::strcmp(argv[1], "--make-laz") == 0 ? makeSheet<LazWriter>(argv[2], count)
+                                                       : makeSheet<LasWriter>(argv[2], count);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

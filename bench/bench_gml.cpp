@@ -6,9 +6,9 @@
 // the GDAL benchmarks run only when ogrinfo/ogr2ogr are installed.
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -114,7 +114,8 @@ void BM_ParseAndGeoJsonCountyAnswer(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        const std::string json = featuresToGeoJson(GmlParser::parseFeatureCollection(readWhole(a.path), DataType::budynki));
+        const std::string json =
+            featuresToGeoJson(GmlParser::parseFeatureCollection(readWhole(a.path), DataType::budynki));
         benchmark::DoNotOptimize(json.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * a.text.size()));
@@ -133,7 +134,8 @@ bool haveTool(const char* tool) {
 
 // Runs a GDAL command on the answer; the schema sidecar (.gfs) GDAL leaves behind is removed first,
 // so every run reads the answer as a fresh download, as this parser does.
-void gdalBench(benchmark::State& state, const Answer& a, const std::string& commandBeforePath, const std::string& after) {
+void gdalBench(benchmark::State& state, const Answer& a, const std::string& commandBeforePath,
+               const std::string& after) {
     if (a.text.empty() || !haveTool("ogrinfo")) {
         state.SkipWithError("GDAL tools or real data not available");
         return;
@@ -154,7 +156,8 @@ void gdalBench(benchmark::State& state, const Answer& a, const std::string& comm
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * a.text.size()));
     // The tool's own CPU time, comparable with the CPU column of this parser's benchmarks.
-    state.counters["tool_cpu_ms"] = (childCpuSeconds() - childCpuBefore) * 1000.0 / static_cast<double>(state.iterations());
+    state.counters["tool_cpu_ms"] =
+        (childCpuSeconds() - childCpuBefore) * 1000.0 / static_cast<double>(state.iterations());
 }
 
 void BM_GdalOgrinfoSummaryCountyAnswer(benchmark::State& state) {

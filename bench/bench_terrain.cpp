@@ -17,9 +17,10 @@ double terrainHeight(double x, double y) {
 }
 
 std::string makeSheet(int n) {
-    std::string text = cformat("ncols %d\nnrows %d\nxllcenter 500000.00\nyllcenter 300000.00\ncellsize 1.00\n"
-                                "nodata_value -9999\n",
-                                n, n);
+    std::string text = cformat(
+        "ncols %d\nnrows %d\nxllcenter 500000.00\nyllcenter 300000.00\ncellsize 1.00\n"
+        "nodata_value -9999\n",
+        n, n);
     text.reserve(text.size() + static_cast<std::size_t>(n) * n * 8);
     for (int r = n - 1; r >= 0; --r) {
         for (int c = 0; c < n; ++c) {

@@ -30,7 +30,8 @@ constexpr double kCentreN = 486757.0;
 // An elevation sheet as an ESRI ASCII grid: a gentle slope with a low hill, 5 m cells, heights in metres.
 std::string elevationSheet(double e0, double n0, int cells, double extra) {
     std::string text = "ncols " + cformat("%d", cells) + "\nnrows " + cformat("%d", cells) + "\nxllcorner " +
-                       cformat("%.1f", e0) + "\nyllcorner " + cformat("%.1f", n0) + "\ncellsize 5\nnodata_value -9999\n";
+                       cformat("%.1f", e0) + "\nyllcorner " + cformat("%.1f", n0) +
+                       "\ncellsize 5\nnodata_value -9999\n";
     for (int row = cells - 1; row >= 0; --row) {  // the first row written is the northernmost
         for (int col = 0; col < cells; ++col) {
             const double e = e0 + (col + 0.5) * 5, n = n0 + (row + 0.5) * 5;
@@ -79,7 +80,8 @@ void buildDemoScenario(Scenario& scenario) {
     const auto big = rectangle(kCentreE - 10000, kCentreN - 10000, kCentreE + 10000, kCentreN + 10000);
     prg->add("ms:A03_Granice_gmin", {"A03.1", {big}, {}, {}, {{"JPT_KOD_JE", "1465011"}, {"JPT_NAZWA_", "Warszawa"}}});
     prg->add("ms:A02_Granice_powiatow", {"A02.1", {big}, {}, {}, {{"JPT_KOD_JE", "1465"}, {"JPT_NAZWA_", "Warszawa"}}});
-    prg->add("ms:A01_Granice_wojewodztw", {"A01.1", {big}, {}, {}, {{"JPT_KOD_JE", "14"}, {"JPT_NAZWA_", "mazowieckie"}}});
+    prg->add("ms:A01_Granice_wojewodztw",
+             {"A01.1", {big}, {}, {}, {{"JPT_KOD_JE", "14"}, {"JPT_NAZWA_", "mazowieckie"}}});
     scenario.addWfs(geoportal, pathOf(ep.prgWfs()), std::make_shared<WfsService>(prg));
 
     // County land register: a 20 x 20 grid of 30 m parcels, a building in every other parcel.
@@ -89,12 +91,19 @@ void buildDemoScenario(Scenario& scenario) {
         for (int j = 0; j < 20; ++j, ++number) {
             const double e0 = kCentreE - 300 + i * 30.0, n0 = kCentreN - 300 + j * 30.0;
             const std::string parcelId = "146501_1.0001." + cformat("%d", number);
-            egib->add("ms:dzialki", {"dzialki." + cformat("%d", number), {rectangle(e0, n0, e0 + 30, n0 + 30)}, {}, {},
-                                     {{"ID_DZIALKI", parcelId}, {"NUMER_DZIALKI", cformat("%d", number)},
+            egib->add("ms:dzialki", {"dzialki." + cformat("%d", number),
+                                     {rectangle(e0, n0, e0 + 30, n0 + 30)},
+                                     {},
+                                     {},
+                                     {{"ID_DZIALKI", parcelId},
+                                      {"NUMER_DZIALKI", cformat("%d", number)},
                                       {"NAZWA_OBREBU", "Srodmiescie"}}});
             if ((i + j) % 2 == 0)
-                egib->add("ms:budynki", {"budynki." + cformat("%d", number), {rectangle(e0 + 5, n0 + 5, e0 + 22, n0 + 20)},
-                                         {}, {}, {{"ID_BUDYNKU", parcelId + "_BUD"}, {"KONDYGNACJE_NADZIEMNE", "4"}}});
+                egib->add("ms:budynki", {"budynki." + cformat("%d", number),
+                                         {rectangle(e0 + 5, n0 + 5, e0 + 22, n0 + 20)},
+                                         {},
+                                         {},
+                                         {{"ID_BUDYNKU", parcelId + "_BUD"}, {"KONDYGNACJE_NADZIEMNE", "4"}}});
         }
     }
     const auto egibService = std::make_shared<WfsService>(egib);
@@ -105,7 +114,10 @@ void buildDemoScenario(Scenario& scenario) {
     auto bdot = std::make_shared<FeatureStore>();
     for (int k = 0; k < 5; ++k) {
         const double e0 = kCentreE - 200 + k * 80.0, n0 = kCentreN + 350;
-        bdot->add("ms:bud_2025", {"bud." + cformat("%d", k), {rectangle(e0, n0, e0 + 25, n0 + 18)}, {}, {},
+        bdot->add("ms:bud_2025", {"bud." + cformat("%d", k),
+                                  {rectangle(e0, n0, e0 + 25, n0 + 18)},
+                                  {},
+                                  {},
                                   {{"X_KOD", "BUBD01"}, {"FUNOGBUD", "budynki mieszkalne"}}});
     }
     scenario.addWfs(geoportal, pathOf(ep.bdot10kNewBuildingsWfs()), std::make_shared<WfsService>(bdot));
@@ -116,7 +128,8 @@ void buildDemoScenario(Scenario& scenario) {
     scenario.addWms(geoportal, pathOf(ep.orthophotoWms()), ortho);
     auto kieg = std::make_shared<WmsService>();
     for (const char* layer : {"dzialki", "numery_dzialek", "budynki", "kontury"})
-        kieg->addLayer({layer, layer, 0xC03030FF, egib, std::string("ms:") + (std::string(layer) == "budynki" ? "budynki" : "dzialki")});
+        kieg->addLayer({layer, layer, 0xC03030FF, egib,
+                        std::string("ms:") + (std::string(layer) == "budynki" ? "budynki" : "dzialki")});
     scenario.addWms(hostOf(ep.integration), pathOf(ep.cadastreIntegrationWms()), kieg);
 
     // Geocoders.
@@ -125,11 +138,13 @@ void buildDemoScenario(Scenario& scenario) {
                      "[{\"lat\":\"" + cformat("%.7f", centre.lat) + "\",\"lon\":\"" + cformat("%.7f", centre.lon) +
                          "\",\"display_name\":\"Warszawa, Srodmiescie, wojewodztwo mazowieckie, Polska\"}]",
                      "application/json");
-    scenario.addText(hostOf(ep.photon), "/api/",
-                     "{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\","
-                     "\"coordinates\":[" + cformat("%.7f", centre.lon) + "," + cformat("%.7f", centre.lat) +
-                         "]},\"properties\":{\"name\":\"Warszawa\",\"city\":\"Warszawa\",\"country\":\"Polska\"}}]}",
-                     "application/json");
+    scenario.addText(
+        hostOf(ep.photon), "/api/",
+        "{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\","
+        "\"coordinates\":[" +
+            cformat("%.7f", centre.lon) + "," + cformat("%.7f", centre.lat) +
+            "]},\"properties\":{\"name\":\"Warszawa\",\"city\":\"Warszawa\",\"country\":\"Polska\"}}]}",
+        "application/json");
 
     // Tile indexes: one elevation and one surface-model sheet over the demo area, and the LiDAR sheet of the real
     // Warsaw sample (its points lie at about E 639913-639947, N 485143-485176).
@@ -149,8 +164,9 @@ void buildDemoScenario(Scenario& scenario) {
     const std::string sample = lidarSample();
     if (!sample.empty()) {
         const std::string lasUrl = ep.openData + "/NumDaneWys/DanePomiaroweLAZ/demo/N-34-139-A-c-1-3-2-1.las";
-        lidar->add("gugik:SkorowidzDanychPomiarowychLIDAR2023",
-                   indexSheet("lidar.1", rectangle(639880, 485110, 639980, 485210), "N-34-139-A-c-1-3-2-1", lasUrl, true));
+        lidar->add(
+            "gugik:SkorowidzDanychPomiarowychLIDAR2023",
+            indexSheet("lidar.1", rectangle(639880, 485110, 639980, 485210), "N-34-139-A-c-1-3-2-1", lasUrl, true));
         scenario.addFile(openData, pathOf(lasUrl), sample, "application/octet-stream");
     }
     scenario.addWfs(geoportal, pathOf(ep.lidarIndexWfs()), std::make_shared<WfsService>(lidar));

@@ -102,9 +102,16 @@ namespace {
 
 SimFeature indexMember(const std::string& id, const Bbox& outline, const std::string& emblem, const std::string& url,
                        const std::string& year) {
-    return {id, {rectangle(outline)}, {}, {},
-            {{"godlo", emblem}, {"akt_rok", year}, {"format", "ASCII ESRI GRID"}, {"char_przestrz", "1.00 m"},
-             {"uklad_xy", "PL-1992"}, {"url_do_pobrania", url}}};
+    return {id,
+            {rectangle(outline)},
+            {},
+            {},
+            {{"godlo", emblem},
+             {"akt_rok", year},
+             {"format", "ASCII ESRI GRID"},
+             {"char_przestrz", "1.00 m"},
+             {"uklad_xy", "PL-1992"},
+             {"url_do_pobrania", url}}};
 }
 
 // Index stores of the elevation and surface models.
@@ -149,7 +156,8 @@ void addValley(Scenario& scenario, ElevationIndexes& idx) {
     // Members the client must pass over: no address, an address of another scheme, an empty element.
     SimFeature noUrl = indexMember("nmt.valley.0", sheet, "6.113.14.20", "", "2019");
     idx.nmt->add(type, noUrl);
-    idx.nmt->add(type, indexMember("nmt.valley.1", sheet, "6.113.14.22", "ftp://opendata.geoportal.gov.pl/x.asc", "2019"));
+    idx.nmt->add(type,
+                 indexMember("nmt.valley.1", sheet, "6.113.14.22", "ftp://opendata.geoportal.gov.pl/x.asc", "2019"));
     idx.nmt->add(type, indexMember("nmt.valley.2", sheet, "\n\t  6.113.14.21 \r\n", url, "2019"));
     idx.nmt->add(type, indexMember("nmt.valley.3", sheet, "6.113.14.23", "   ", "2019"));
     addLazySheet(scenario, url, [sheet]() {

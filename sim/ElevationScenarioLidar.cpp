@@ -1,11 +1,11 @@
 // LiDAR index and sheets of the simulator: LAZ written by the project's own writer, generated on first download.
+#include <unistd.h>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "ElevationScenario.h"
 #include "formats/LazWriter.h"
@@ -43,8 +43,8 @@ std::vector<SheetPoint> hillsPoints(int epsg) {
         const double de = std::fmod(std::fabs(e - kHills.e), 100.0), dn = std::fmod(std::fabs(n - kHills.n), 100.0);
         const bool building = de < 30 && dn < 20;
         const EN at = epsg == 2180 ? EN{e, n} : pl1992ToPl2000(e, n, epsg);
-        points.push_back({at.e, at.n, hillsHeight(e, n) + (building ? 12.0 : 0.0),
-                          static_cast<std::uint8_t>(building ? 6 : 2)});
+        points.push_back(
+            {at.e, at.n, hillsHeight(e, n) + (building ? 12.0 : 0.0), static_cast<std::uint8_t>(building ? 6 : 2)});
     }
     return points;
 }
@@ -122,9 +122,9 @@ void addLidarServices(Scenario& scenario) {
 
     // The valley has only an older campaign.
     const std::string valleyUrl = sheetUrl("DanePomiaroweLAZ", "6.113.14.21.1.laz");
-    store->add("gugik:SkorowidzDanychPomiarowychLIDAR2019",
-               lidarMember("lidar.valley", frameAround(kValley, 200, 200), "6.113.14.21.1", valleyUrl, "4 p/m2",
-                           "PL-1992"));
+    store->add(
+        "gugik:SkorowidzDanychPomiarowychLIDAR2019",
+        lidarMember("lidar.valley", frameAround(kValley, 200, 200), "6.113.14.21.1", valleyUrl, "4 p/m2", "PL-1992"));
     addLazySheet(scenario, valleyUrl, []() {
         std::vector<SheetPoint> points;
         for (int i = 0; i < kLidarPoints; ++i) {

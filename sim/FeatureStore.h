@@ -9,10 +9,10 @@
 #include "geodesy/Coordinates.h"
 
 struct SimFeature {
-    std::string id;                             // gml:id
-    std::vector<std::vector<EN>> rings;         // polygon: exterior first, then holes (PL-1992)
-    std::vector<EN> line;                       // a line string (PL-1992)
-    std::vector<EN> points;                     // single points (PL-1992)
+    std::string id;                                          // gml:id
+    std::vector<std::vector<EN>> rings;                      // polygon: exterior first, then holes (PL-1992)
+    std::vector<EN> line;                                    // a line string (PL-1992)
+    std::vector<EN> points;                                  // single points (PL-1992)
     std::vector<std::pair<std::string, std::string>> props;  // simple properties in order
 
     Bbox envelope() const;

@@ -16,7 +16,7 @@ namespace {
 using Json = nlohmann::json;
 
 struct Place {
-    const char* name;         // "" when the place is only an address
+    const char* name;  // "" when the place is only an address
     const char* street;
     const char* housenumber;
     const char* postcode;
@@ -40,10 +40,10 @@ const Place kPlaces[] = {
      16.0961000, "N", 31214389, "place", "town"},
     {"", "Kołobrzeska", "", "78-320", "Połczyn-Zdrój", "powiat świdwiński", "województwo zachodniopomorskie",
      53.7660120, 16.0890350, "W", 155331907, "highway", "residential"},
-    {"", "", "12", "32-720", "Nowy Wiśnicz", "powiat bocheński", "województwo małopolskie", 49.9167230, 20.4667810,
-     "N", 4417788301, "place", "house"},
-    {"", "", "", "32-720", "Nowy Wiśnicz", "powiat bocheński", "województwo małopolskie", 49.9158000, 20.4659000,
-     "R", 1764513, "place", "postcode"},
+    {"", "", "12", "32-720", "Nowy Wiśnicz", "powiat bocheński", "województwo małopolskie", 49.9167230, 20.4667810, "N",
+     4417788301, "place", "house"},
+    {"", "", "", "32-720", "Nowy Wiśnicz", "powiat bocheński", "województwo małopolskie", 49.9158000, 20.4659000, "R",
+     1764513, "place", "postcode"},
     {"Brzeszcze", "", "", "32-620", "", "powiat oświęcimski", "województwo małopolskie", 49.9833000, 19.1500000, "N",
      31597062, "place", "town"},
 };
@@ -72,9 +72,8 @@ std::vector<std::string> words(const std::string& text) {
 bool matches(const Place& place, const std::string& query) {
     const std::vector<std::string> wanted = words(query);
     if (wanted.empty()) return false;
-    const std::vector<std::string> own =
-        words(std::string(place.name) + " " + place.street + " " + place.housenumber + " " + place.postcode + " " +
-              place.city + " " + place.county);
+    const std::vector<std::string> own = words(std::string(place.name) + " " + place.street + " " + place.housenumber +
+                                               " " + place.postcode + " " + place.city + " " + place.county);
     for (const std::string& w : wanted) {
         bool found = false;
         for (const std::string& o : own)
@@ -139,11 +138,14 @@ Json suggestAnswer(const std::string& query, int limit) {
     for (const Place& p : kPlaces) {
         if (static_cast<int>(features.size()) >= limit) break;
         if (!matches(p, query)) continue;
-        Json props{{"osm_type", p.osmType}, {"osm_id", p.osmId}, {"osm_key", p.osmKey}, {"osm_value", p.osmValue},
-                   {"country", "Polska"},   {"countrycode", "PL"}, {"state", p.state},   {"postcode", p.postcode},
-                   {"type", p.osmValue}};
-        for (const auto& [key, value] : {std::pair{"name", p.name}, {"street", p.street},
-                                          {"housenumber", p.housenumber}, {"city", p.city}, {"county", p.county}})
+        Json props{{"osm_type", p.osmType},   {"osm_id", p.osmId},      {"osm_key", p.osmKey},
+                   {"osm_value", p.osmValue}, {"country", "Polska"},    {"countrycode", "PL"},
+                   {"state", p.state},        {"postcode", p.postcode}, {"type", p.osmValue}};
+        for (const auto& [key, value] : {std::pair{"name", p.name},
+                                         {"street", p.street},
+                                         {"housenumber", p.housenumber},
+                                         {"city", p.city},
+                                         {"county", p.county}})
             if (*value != '\0') props[key] = value;
         features.push_back(Json{{"type", "Feature"},
                                 {"geometry", {{"type", "Point"}, {"coordinates", {p.lon, p.lat}}}},
@@ -165,15 +167,16 @@ void buildGeocoderScenario(Scenario& scenario) {
                             jsonAnswer(response, searchAnswer(request.param("q"), limitOf(request, 10)));
                             return true;
                         });
-    scenario.addHandler(hostOf(ep.photon), pathOf(ep.photonApi()), [](const SimRequest& request, SimResponse& response) {
-        if (request.method != "GET") return false;
-        if (request.param("q").empty()) {
-            response.status = 400;
-            response.contentType = "application/json";
-            response.body = "{\"message\":\"missing search term 'q': /?q=berlin\"}";
-            return true;
-        }
-        jsonAnswer(response, suggestAnswer(request.param("q"), limitOf(request, 15)));
-        return true;
-    });
+    scenario.addHandler(hostOf(ep.photon), pathOf(ep.photonApi()),
+                        [](const SimRequest& request, SimResponse& response) {
+                            if (request.method != "GET") return false;
+                            if (request.param("q").empty()) {
+                                response.status = 400;
+                                response.contentType = "application/json";
+                                response.body = "{\"message\":\"missing search term 'q': /?q=berlin\"}";
+                                return true;
+                            }
+                            jsonAnswer(response, suggestAnswer(request.param("q"), limitOf(request, 15)));
+                            return true;
+                        });
 }

@@ -19,7 +19,8 @@ RgbaImage::RgbaImage(int w, int h, std::uint32_t rgba)
 
 void RgbaImage::set(int x, int y, std::uint32_t rgba) {
     if (x < 0 || y < 0 || x >= width || y >= height) return;
-    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4;
+    const std::size_t i =
+        (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4;
     pixels[i] = static_cast<std::uint8_t>(rgba >> 24);
     pixels[i + 1] = static_cast<std::uint8_t>(rgba >> 16);
     pixels[i + 2] = static_cast<std::uint8_t>(rgba >> 8);

@@ -93,10 +93,17 @@ Json act(const char* id, const char* type, const char* description, const char* 
          const char* published, const char* commune, const char* district, const char* terc) {
     long long number = 0;
     parseInt(id, number);
-    return Json{{"publishedActId", number},   {"planType", type},      {"planTypeDescription", description},
-                {"title", title},             {"spatialPlanningActStatus", status},
-                {"publishDate", published},   {"validFrom", published}, {"validTo", nullptr},
-                {"commune", commune},         {"district", district},  {"tercCode", terc}};
+    return Json{{"publishedActId", number},
+                {"planType", type},
+                {"planTypeDescription", description},
+                {"title", title},
+                {"spatialPlanningActStatus", status},
+                {"publishDate", published},
+                {"validFrom", published},
+                {"validTo", nullptr},
+                {"commune", commune},
+                {"district", district},
+                {"tercCode", terc}};
 }
 
 // The register's acts per 6-digit municipality code, newest first (the query sorts by publishDate).
@@ -169,7 +176,8 @@ void addRegister(Scenario& scenario) {
         // The act's GML: a GML 3.2 collection of its zones in PL-1992.
         SimRequest asFeatures;
         asFeatures.method = "GET";
-        asFeatures.params = {{"service", "WFS"}, {"version", "2.0.0"}, {"request", "GetFeature"}, {"typenames", kZoneType}};
+        asFeatures.params = {
+            {"service", "WFS"}, {"version", "2.0.0"}, {"request", "GetFeature"}, {"typenames", kZoneType}};
         WfsService(found->second).handle(asFeatures, response);
         response.contentType = "application/gml+xml";
         return true;
@@ -234,7 +242,8 @@ void buildPlanningScenario(Scenario& scenario) {
 
     auto national = std::make_shared<WmsService>();
     const auto outlines = planOutlines();
-    for (const char* layer : {"granice", "raster", "wektor-str", "wektor-lzb", "wektor-pow", "wektor-lin", "wektor-pkt"})
+    for (const char* layer :
+         {"granice", "raster", "wektor-str", "wektor-lzb", "wektor-pow", "wektor-lin", "wektor-pkt"})
         national->addLayer({layer, layer, 0x7030A0FF, outlines, "plany"});
     scenario.addWms(geoportal, pathOf(ep.localPlansCoverageWms()), national);
 }

@@ -69,14 +69,14 @@ void addParcelBlock(FeatureStore& store, const std::string& parcelType, const st
             const double pe = e0 + i * width, pn = n0 + j * depth;
             if (!parcelType.empty())
                 store.add(parcelType, {"dzialki." + teryt6 + "." + cformat("%d", i * rows + j + 1),
-                                   {rectangle(pe, pn, pe + width, pn + depth)},
-                                   {},
-                                   {},
-                                   {{"ID_DZIALKI", id},
-                                    {"NUMER_DZIALKI", number},
-                                    {"NUMER_OBREBU", precinct},
-                                    {"NAZWA_OBREBU", "Obreb " + precinct},
-                                    {"POLE_EWIDENCYJNE", cformat("%.4f", width * depth / 10000.0)}}});
+                                       {rectangle(pe, pn, pe + width, pn + depth)},
+                                       {},
+                                       {},
+                                       {{"ID_DZIALKI", id},
+                                        {"NUMER_DZIALKI", number},
+                                        {"NUMER_OBREBU", precinct},
+                                        {"NAZWA_OBREBU", "Obreb " + precinct},
+                                        {"POLE_EWIDENCYJNE", cformat("%.4f", width * depth / 10000.0)}}});
             const bool corner = (i == 0 || i == columns - 1) && (j == 0 || j == rows - 1);
             if (corner || buildingType.empty()) continue;
             store.add(buildingType, {"budynki." + teryt6 + "." + cformat("%d", i * rows + j + 1),
@@ -96,11 +96,12 @@ void addPipes(FeatureStore& store, const std::string& typeName, EN centre, doubl
     const double e0 = centre.e - kBlockWidth / 2 - 20, e1 = centre.e + kBlockWidth / 2 + 20;
     for (int k = 1; k <= kPipesPerLayer; ++k) {
         const double n = centre.n - kBlockHeight / 2 + k * 40.0 + offset;
-        store.add(typeName, {typeName.substr(typeName.find(':') + 1) + "." + cformat("%d", k),
-                             {},
-                             {{e0, n}, {centre.e, n + 0.5}, {e1, n}},
-                             {},
-                             {{"MATERIAL", material}, {"SREDNICA", cformat("%d", 100 + 50 * k)}, {"STATUS", "istniejacy"}}});
+        store.add(typeName,
+                  {typeName.substr(typeName.find(':') + 1) + "." + cformat("%d", k),
+                   {},
+                   {{e0, n}, {centre.e, n + 0.5}, {e1, n}},
+                   {},
+                   {{"MATERIAL", material}, {"SREDNICA", cformat("%d", 100 + 50 * k)}, {"STATUS", "istniejacy"}}});
     }
 }
 
@@ -116,17 +117,26 @@ void addBoundaries(Scenario& scenario) {
     int id = 1;
     for (const Place* place : places()) {
         const EN c = centre1992(*place);
-        const std::vector<EN> square = {{c.e - 5000, c.n - 5000}, {c.e + 5000, c.n - 5000}, {c.e + 5000, c.n + 5000},
-                                        {c.e - 5000, c.n + 5000}, {c.e - 5000, c.n - 5000}};
+        const std::vector<EN> square = {{c.e - 5000, c.n - 5000},
+                                        {c.e + 5000, c.n - 5000},
+                                        {c.e + 5000, c.n + 5000},
+                                        {c.e - 5000, c.n + 5000},
+                                        {c.e - 5000, c.n - 5000}};
         const std::string suffix = cformat("%d", id++);
-        prg->add("ms:A03_Granice_gmin", {"A03." + suffix, {square}, {}, {},
-                                         {{"JPT_KOD_JE", place->teryt7}, {"JPT_NAZWA_", place->name},
-                                          {"JPT_SJR_KO", "GM"}}});
-        prg->add("ms:A02_Granice_powiatow", {"A02." + suffix, {square}, {}, {},
+        prg->add("ms:A03_Granice_gmin",
+                 {"A03." + suffix,
+                  {square},
+                  {},
+                  {},
+                  {{"JPT_KOD_JE", place->teryt7}, {"JPT_NAZWA_", place->name}, {"JPT_SJR_KO", "GM"}}});
+        prg->add("ms:A02_Granice_powiatow", {"A02." + suffix,
+                                             {square},
+                                             {},
+                                             {},
                                              {{"JPT_KOD_JE", std::string(place->teryt7).substr(0, 4)},
                                               {"JPT_NAZWA_", std::string("powiat ") + place->name}}});
-        prg->add("ms:A01_Granice_wojewodztw", {"A01." + suffix, {square}, {}, {},
-                                               {{"JPT_KOD_JE", std::string(place->teryt7).substr(0, 2)}}});
+        prg->add("ms:A01_Granice_wojewodztw",
+                 {"A01." + suffix, {square}, {}, {}, {{"JPT_KOD_JE", std::string(place->teryt7).substr(0, 2)}}});
     }
     auto service = std::make_shared<WfsService>(prg);
     service->title = "Panstwowy Rejestr Granic (symulator)";

@@ -19,7 +19,7 @@ struct Place {
     const char* teryt7;  // municipality code with its kind digit, as the boundary service gives it
     double lat;          // WGS84 centre of the data
     double lon;
-    int zoneEpsg;        // PL-2000 zone of the place
+    int zoneEpsg;  // PL-2000 zone of the place
 };
 
 // Warsaw, zone 7: county register answers northing-first boxes only; no county utility or base-map service.

@@ -38,7 +38,8 @@ void addWfsAt(Scenario& scenario, const std::string& url, std::shared_ptr<WfsSer
 void emptyCollection(SimResponse& response) {
     response.contentType = "application/gml+xml; version=3.2";
     response.body =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<wfs:FeatureCollection "
+        "xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
         "xmlns:gml=\"http://www.opengis.net/gml/3.2\" numberMatched=\"0\" numberReturned=\"0\" "
         "timeStamp=\"2026-01-01T00:00:00Z\">\n</wfs:FeatureCollection>\n";
 }
@@ -62,8 +63,7 @@ std::string geoportal2Shape(const std::string& body) {
         else if (inner.rfind("<gml:LineString", 0) == 0)
             out += "<ewns:geometria><gml:MultiCurve srsDimension=\"2\"><gml:curveMember>" + inner +
                    "</gml:curveMember></gml:MultiCurve></ewns:geometria>";
-        else
-            out += "<ewns:geometria>" + inner + "</ewns:geometria>";
+        else out += "<ewns:geometria>" + inner + "</ewns:geometria>";
         at = close + 12;
     }
     out += body.substr(at);
@@ -77,7 +77,8 @@ std::string geoportal2Shape(const std::string& body) {
 SimHandler geoportal2Wfs(std::shared_ptr<WfsService> service) {
     return [service](const SimRequest& request, SimResponse& response) {
         const bool handled = service->handle(request, response);
-        if (handled && equalsNoCase(request.param("request"), "GetFeature")) response.body = geoportal2Shape(response.body);
+        if (handled && equalsNoCase(request.param("request"), "GetFeature"))
+            response.body = geoportal2Shape(response.body);
         return handled;
     };
 }

@@ -25,8 +25,7 @@ std::string percentDecode(const std::string& text) {
         const char c = text[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < text.size() &&
-                   std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        } else if (c == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
                    std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
             out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
             i += 2;
@@ -46,10 +45,8 @@ std::vector<std::pair<std::string, std::string>> parseQuery(const std::string& q
         const std::string item = query.substr(pos, end - pos);
         if (!item.empty()) {
             const auto eq = item.find('=');
-            if (eq == std::string::npos)
-                out.emplace_back(percentDecode(item), "");
-            else
-                out.emplace_back(percentDecode(item.substr(0, eq)), percentDecode(item.substr(eq + 1)));
+            if (eq == std::string::npos) out.emplace_back(percentDecode(item), "");
+            else out.emplace_back(percentDecode(item.substr(0, eq)), percentDecode(item.substr(eq + 1)));
         }
         pos = end + 1;
     }

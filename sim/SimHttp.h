@@ -8,10 +8,10 @@
 
 struct SimRequest {
     std::string method;
-    std::string scheme;  // "https" or "http": the scheme of the original URL
-    std::string host;    // the original host (may carry ":port")
-    std::string path;    // the original path, starting with "/"
-    std::string query;   // the raw query text, without "?"
+    std::string scheme;                                        // "https" or "http": the scheme of the original URL
+    std::string host;                                          // the original host (may carry ":port")
+    std::string path;                                          // the original path, starting with "/"
+    std::string query;                                         // the raw query text, without "?"
     std::vector<std::pair<std::string, std::string>> params;   // decoded query parameters in order
     std::vector<std::pair<std::string, std::string>> headers;  // request headers in order
     std::string body;

@@ -1,7 +1,7 @@
 // geodraft-sim run as a separate process (for end-to-end tests and demos); stopped when the object goes.
 #pragma once
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 class SimProcess {

@@ -33,8 +33,8 @@ bool unwrapRoutedTarget(const std::string& target, SimRequest& out) {
     return true;
 }
 
-void sendAnswer(const SimResponse& answer, long long truncateAfter, int trickleMs, const std::function<void(int)>& pause,
-                httplib::Response& res) {
+void sendAnswer(const SimResponse& answer, long long truncateAfter, int trickleMs,
+                const std::function<void(int)>& pause, httplib::Response& res) {
     res.status = answer.status;
     for (const auto& [key, value] : answer.headers) res.set_header(key, value);
     const long long length = answer.generator ? answer.generatedLength : static_cast<long long>(answer.body.size());
@@ -202,8 +202,9 @@ void SimServer::installRoutes() {
             answer.body = "Brak danych symulatora dla " + request.host + request.path;
         }
         log_.setStatus(index, answer.status);
-        sendAnswer(answer, fault ? fault->truncateAfter : -1, fault ? fault->trickleMs : 0,
-                   [this](int ms) { pause(ms); }, res);
+        sendAnswer(
+            answer, fault ? fault->truncateAfter : -1, fault ? fault->trickleMs : 0, [this](int ms) { pause(ms); },
+            res);
     };
     const char* any = R"(/.*)";
     s.Get(any, routed);

@@ -117,8 +117,8 @@ std::string xmlEscape(const std::string& text) {
 std::string owsExceptionReport(const std::string& code, const std::string& locator, const std::string& text) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<ows:ExceptionReport xmlns:ows=\"http://www.opengis.net/ows/1.1\" version=\"2.0.0\">\n"
-           "  <ows:Exception exceptionCode=\"" + xmlEscape(code) + "\" locator=\"" + xmlEscape(locator) +
-           "\">\n    <ows:ExceptionText>" + xmlEscape(text) +
+           "  <ows:Exception exceptionCode=\"" +
+           xmlEscape(code) + "\" locator=\"" + xmlEscape(locator) + "\">\n    <ows:ExceptionText>" + xmlEscape(text) +
            "</ows:ExceptionText>\n  </ows:Exception>\n</ows:ExceptionReport>\n";
 }
 
@@ -142,8 +142,8 @@ bool WfsService::handle(const SimRequest& request, SimResponse& response) const 
     } else if (equalsNoCase(operation, "GetFeature")) {
         getFeature(request, response);
     } else {
-        exceptionAnswer(response, 400, operation.empty() ? "MissingParameterValue" : "OperationNotSupported",
-                        "request", "Nieobslugiwane zapytanie: " + operation);
+        exceptionAnswer(response, 400, operation.empty() ? "MissingParameterValue" : "OperationNotSupported", "request",
+                        "Nieobslugiwane zapytanie: " + operation);
     }
     return true;
 }
@@ -153,14 +153,16 @@ void WfsService::capabilities(const SimRequest&, SimResponse& response) const {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<wfs:WFS_Capabilities xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" xmlns=\"http://www.opengis.net/wfs/2.0\" "
         "xmlns:ows=\"http://www.opengis.net/ows/1.1\" version=\"2.0.0\">\n"
-        "  <ows:ServiceIdentification><ows:Title>" + xmlEscape(title) +
+        "  <ows:ServiceIdentification><ows:Title>" +
+        xmlEscape(title) +
         "</ows:Title><ows:ServiceType>WFS</ows:ServiceType><ows:ServiceTypeVersion>2.0.0</ows:ServiceTypeVersion>"
         "<ows:ServiceTypeVersion>1.1.0</ows:ServiceTypeVersion></ows:ServiceIdentification>\n"
         "  <FeatureTypeList>\n";
     for (const auto& name : store_->typeNames()) {
         xml += "    <FeatureType><Name>" + xmlEscape(name) + "</Name><Title>" + xmlEscape(localName(name)) +
                "</Title><DefaultCRS>urn:ogc:def:crs:EPSG::2180</DefaultCRS>";
-        for (int code = 2176; code <= 2179; ++code) xml += "<OtherCRS>urn:ogc:def:crs:EPSG::" + cformat("%d", code) + "</OtherCRS>";
+        for (int code = 2176; code <= 2179; ++code)
+            xml += "<OtherCRS>urn:ogc:def:crs:EPSG::" + cformat("%d", code) + "</OtherCRS>";
         xml += "</FeatureType>\n";
     }
     xml += "  </FeatureTypeList>\n</wfs:WFS_Capabilities>\n";
@@ -258,15 +260,18 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     const std::string ns = " xmlns:" + prefix + "=\"http://geodraft.sim/" + prefix + "\"";
     if (wfs110) {
-        xml += "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs\" xmlns:gml=\"http://www.opengis.net/gml\"" +
-               ns + " numberOfFeatures=\"" + cformat("%lld", hitsOnly ? static_cast<long long>(matched.size()) : returned) +
-               "\">\n" + members + "</wfs:FeatureCollection>\n";
+        xml +=
+            "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs\" xmlns:gml=\"http://www.opengis.net/gml\"" +
+            ns + " numberOfFeatures=\"" +
+            cformat("%lld", hitsOnly ? static_cast<long long>(matched.size()) : returned) + "\">\n" + members +
+            "</wfs:FeatureCollection>\n";
     } else {
-        xml += "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
-               "xmlns:gml=\"http://www.opengis.net/gml/3.2\"" +
-               ns + " numberMatched=\"" + cformat("%zu", matched.size()) + "\" numberReturned=\"" +
-               cformat("%lld", returned) + "\" timeStamp=\"2026-01-01T00:00:00Z\">\n" + members +
-               "</wfs:FeatureCollection>\n";
+        xml +=
+            "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
+            "xmlns:gml=\"http://www.opengis.net/gml/3.2\"" +
+            ns + " numberMatched=\"" + cformat("%zu", matched.size()) + "\" numberReturned=\"" +
+            cformat("%lld", returned) + "\" timeStamp=\"2026-01-01T00:00:00Z\">\n" + members +
+            "</wfs:FeatureCollection>\n";
     }
     response.contentType = wfs110 ? "text/xml; subtype=gml/3.1.1" : "application/gml+xml; version=3.2";
     response.body = xml;

@@ -39,10 +39,8 @@ void drawSegment(RgbaImage& image, double x0, double y0, double x1, double y1, s
             continue;
         }
         const double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
+        if (p[i] < 0) t0 = std::max(t0, t);
+        else t1 = std::min(t1, t);
         if (t0 > t1) return;
     }
     const double ax = x0 + t0 * dx, ay = y0 + t0 * dy, bx = x0 + t1 * dx, by = y0 + t1 * dy;
@@ -57,20 +55,17 @@ void drawSegment(RgbaImage& image, double x0, double y0, double x1, double y1, s
 
 std::string wmsExceptionReport(const std::string& code, const std::string& text) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ServiceExceptionReport version=\"1.1.1\">\n"
-           "  <ServiceException code=\"" + xmlEscape(code) + "\">" + xmlEscape(text) +
-           "</ServiceException>\n</ServiceExceptionReport>\n";
+           "  <ServiceException code=\"" +
+           xmlEscape(code) + "\">" + xmlEscape(text) + "</ServiceException>\n</ServiceExceptionReport>\n";
 }
 
 void WmsService::addLayer(Layer layer) { layers_.push_back(std::move(layer)); }
 
 bool WmsService::handle(const SimRequest& request, SimResponse& response) const {
     const std::string operation = request.param("request");
-    if (equalsNoCase(operation, "GetCapabilities"))
-        capabilities(request, response);
-    else if (equalsNoCase(operation, "GetMap"))
-        getMap(request, response);
-    else
-        serviceException(response, "OperationNotSupported", "Nieobslugiwane zapytanie: " + operation);
+    if (equalsNoCase(operation, "GetCapabilities")) capabilities(request, response);
+    else if (equalsNoCase(operation, "GetMap")) getMap(request, response);
+    else serviceException(response, "OperationNotSupported", "Nieobslugiwane zapytanie: " + operation);
     return true;
 }
 
@@ -82,9 +77,12 @@ void WmsService::capabilities(const SimRequest& request, SimResponse& response) 
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     xml += v111 ? "<WMT_MS_Capabilities version=\"1.1.1\">\n"
                 : "<WMS_Capabilities version=\"1.3.0\" xmlns=\"http://www.opengis.net/wms\">\n";
-    xml += "  <Service><Name>WMS</Name><Title>Usluga WMS (symulator)</Title></Service>\n"
-           "  <Capability>\n    <Request><GetMap><Format>image/png</Format><Format>image/jpeg</Format></GetMap></Request>\n"
-           "    <Layer><Title>Warstwy</Title>" + systemsXml + "\n";
+    xml +=
+        "  <Service><Name>WMS</Name><Title>Usluga WMS (symulator)</Title></Service>\n"
+        "  <Capability>\n    "
+        "<Request><GetMap><Format>image/png</Format><Format>image/jpeg</Format></GetMap></Request>\n"
+        "    <Layer><Title>Warstwy</Title>" +
+        systemsXml + "\n";
     for (const auto& layer : layers_)
         xml += "      <Layer queryable=\"0\"><Name>" + xmlEscape(layer.name) + "</Name><Title>" +
                xmlEscape(layer.title.empty() ? layer.name : layer.title) + "</Title></Layer>\n";

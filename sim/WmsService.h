@@ -22,7 +22,7 @@ public:
 
     void addLayer(Layer layer);
     std::vector<int> systems = {2180, 2176, 2177, 2178, 2179};  // EPSG codes announced and accepted
-    int maxSize = 4096;                                          // largest WIDTH or HEIGHT served
+    int maxSize = 4096;                                         // largest WIDTH or HEIGHT served
 
     bool handle(const SimRequest& request, SimResponse& response) const;
 

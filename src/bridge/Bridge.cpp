@@ -8,9 +8,7 @@ void Bridge::on(const std::string& type, Handler handler) { handlers_[type] = st
 
 void Bridge::setSender(Sender sender) { sender_ = std::move(sender); }
 
-std::string serializeMessage(const Json& message) {
-    return message.dump(-1, ' ', true, Json::error_handler_t::strict);
-}
+std::string serializeMessage(const Json& message) { return message.dump(-1, ' ', true, Json::error_handler_t::strict); }
 
 void Bridge::send(const std::string& type, Json payload) {
     payload["type"] = type;

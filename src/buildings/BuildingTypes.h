@@ -21,10 +21,10 @@ struct SpatialPoint {
 
 // One LOD1 block from the county building models.
 struct Building3D {
-    std::string id;                     // gml:id, empty when absent
-    std::vector<PlanarPoint> footprint; // as read
-    double groundZ = 0.0;               // lowest ring height, metres above sea level
-    double height = 0.0;                // metres, > 0
+    std::string id;                      // gml:id, empty when absent
+    std::vector<PlanarPoint> footprint;  // as read
+    double groundZ = 0.0;                // lowest ring height, metres above sea level
+    double height = 0.0;                 // metres, > 0
 };
 
 // One surface of an LOD2 building: planar ring and the heights of its vertices.
@@ -35,16 +35,16 @@ struct Lod2Surface {
 
 // One LOD2 building from the county building models.
 struct BuildingLod2 {
-    std::string id;                    // gml:id, empty when absent
-    std::vector<Lod2Surface> surfaces; // one per ring, in document order
-    std::int32_t roofType = 0;         // "roofType" child, 0 when absent
+    std::string id;                     // gml:id, empty when absent
+    std::vector<Lod2Surface> surfaces;  // one per ring, in document order
+    std::int32_t roofType = 0;          // "roofType" child, 0 when absent
 };
 
 // A roof (or whole LOD2 building) fitted to LiDAR points over a known footprint.
 struct RoofFitResult {
     std::string typeName;
     std::vector<SpatialPoint> vertices;
-    std::vector<std::vector<std::int32_t>> faces; // vertex indices per face
+    std::vector<std::vector<std::int32_t>> faces;  // vertex indices per face
     bool fallback = true;
     double meanError = 0.0;
     double confidence = 0.0;
@@ -54,5 +54,5 @@ struct RoofFitResult {
 struct StructureResult {
     std::vector<std::vector<SpatialPoint>> polygons;
     bool fallback = false;
-    double ratio = 0.0; // share of raised samples
+    double ratio = 0.0;  // share of raised samples
 };

@@ -35,9 +35,9 @@ public:
         const std::size_t q = position - 2;
         const SegmentTokens& s = segment(walk, q / 3);
         switch (q % 3) {
-        case 0: return walk.reversed ? s.reversedAngle : s.angle;
-        case 1: return walk.reversed ? s.startX : s.endX;
-        default: return walk.reversed ? s.startY : s.endY;
+            case 0: return walk.reversed ? s.reversedAngle : s.angle;
+            case 1: return walk.reversed ? s.startX : s.endX;
+            default: return walk.reversed ? s.startY : s.endY;
         }
     }
 

@@ -9,28 +9,28 @@
 
 // One polyline as duplicate removal sees it.
 struct PolylineRecord {
-    std::size_t index = 0;            // position in the polyline identifier list
+    std::size_t index = 0;  // position in the polyline identifier list
     std::int32_t layer = 0;
     std::int32_t story = 0;
     bool closed = false;
     std::vector<HostPoint2> points;
-    std::vector<PolylineArc> arcs;    // 0-based point positions
+    std::vector<PolylineArc> arcs;  // 0-based point positions
 };
 
 // One text as duplicate removal sees it.
 struct TextRecord {
-    std::size_t index = 0;            // position in the text identifier list
+    std::size_t index = 0;  // position in the text identifier list
     std::int32_t layer = 0;
     std::int32_t story = 0;
-    HostPoint2 position;              // the anchor point
-    std::string content;              // UTF-8
+    HostPoint2 position;  // the anchor point
+    std::string content;  // UTF-8
 };
 
 // A straight or curved piece of a polyline between two consecutive points.
 struct DuplicateSegment {
     HostPoint2 start;
     HostPoint2 end;
-    double angle = 0.0;               // arc angle in radians, 0 when straight
+    double angle = 0.0;  // arc angle in radians, 0 when straight
 };
 
 // v rounded to the millimetre and printed as "%.17g|" (a rounded zero prints as "0|").

@@ -24,9 +24,7 @@ std::int32_t showAlert(Host& h, std::int32_t type, const std::string& large, con
     return button;
 }
 
-void showInformation(Host& h, const std::string& large) {
-    showAlert(h, kAlertInformation, large, "", {kOkButton});
-}
+void showInformation(Host& h, const std::string& large) { showAlert(h, kAlertInformation, large, "", {kOkButton}); }
 
 struct Scope {
     bool fromSelection = false;
@@ -120,8 +118,7 @@ std::vector<std::size_t> laterDuplicates(const std::vector<Record>& records, Key
 
 CleanupOutcome removeDuplicates(Host& h) {
     CleanupOutcome outcome;
-    if (showAlert(h, kAlertWarning, kConfirmTitle, kConfirmText, {kRunButton, kCancelButton}) != 1)
-        return outcome;
+    if (showAlert(h, kAlertWarning, kConfirmTitle, kConfirmText, {kRunButton, kCancelButton}) != 1) return outcome;
 
     const Scope scope = collectScope(h);
     outcome.fromSelection = scope.fromSelection;

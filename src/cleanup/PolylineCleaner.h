@@ -37,7 +37,7 @@ struct CleanupOutcome {
     std::size_t textsChecked = 0;
     std::size_t polylinesDeleted = 0;
     std::size_t textsDeleted = 0;
-    HostError error = kHostOk;         // the host's answer when the deletion failed
+    HostError error = kHostOk;  // the host's answer when the deletion failed
 };
 
 // The whole command against the given host: confirmation, scope, grouping, deletion, summary.

@@ -26,7 +26,9 @@ bool storable(double v) { return std::fabs(v) <= std::numeric_limits<float>::max
 }  // namespace
 
 CloudAccumulator::CloudAccumulator(const Bbox& frame1992, double spacing, int targetEpsg)
-    : frame_(frame1992), spacing_(spacing), targetEpsg_(targetEpsg),
+    : frame_(frame1992),
+      spacing_(spacing),
+      targetEpsg_(targetEpsg),
       affine_(localAffinePl1992ToPl2000(frame1992, targetEpsg)) {
     const EN corners[] = {affine_.apply({frame_.minE, frame_.minN}), affine_.apply({frame_.maxE, frame_.minN}),
                           affine_.apply({frame_.minE, frame_.maxN}), affine_.apply({frame_.maxE, frame_.maxN})};

@@ -70,8 +70,10 @@ CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& shee
             const std::string prefix = "Kafel " + std::to_string(i + 1) + "/" + std::to_string(n) + ": ";
             auto onPoints = [&](std::uint64_t done, std::uint64_t total) {
                 if (progress) {
-                    const double part = total > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(total)) : 0.0;
-                    progress(prefix + std::to_string(done) + (total > 0 ? " / " + std::to_string(total) : std::string()) + " pkt",
+                    const double part =
+                        total > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(total)) : 0.0;
+                    progress(prefix + std::to_string(done) +
+                                 (total > 0 ? " / " + std::to_string(total) : std::string()) + " pkt",
                              (static_cast<double>(i) + part) * 100.0 / static_cast<double>(n));
                 }
                 return !cancelled(cancel);
@@ -85,11 +87,11 @@ CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& shee
             }
             if (!sheet.complete) {
                 notes.push_back("Kafel " + name + " odczytany czesciowo (" + std::to_string(sheet.pointsRead) + " z " +
-                                std::to_string(sheet.pointsInHeader) +
-                                " punktow): " + sheet.error);
+                                std::to_string(sheet.pointsInHeader) + " punktow): " + sheet.error);
             }
             ++processed;
-            if (progress) progress("Przetwarzanie kafli LiDAR", static_cast<double>(i + 1) * 100.0 / static_cast<double>(n));
+            if (progress)
+                progress("Przetwarzanie kafli LiDAR", static_cast<double>(i + 1) * 100.0 / static_cast<double>(n));
         }
         if (processed == 0) {
             result = failure(kNoSheet);

@@ -6,13 +6,13 @@
 namespace cloudui {
 
 struct CloudJob {
-    Bbox frame;                     // PL-1992 metres
+    Bbox frame;  // PL-1992 metres
     Detail detail = Detail::Standard;
-    int zone = 2178;                // target PL-2000 zone, EPSG 2176..2179
-    double originE = 0.0;           // origin override (e.g. the project's survey point)
+    int zone = 2178;       // target PL-2000 zone, EPSG 2176..2179
+    double originE = 0.0;  // origin override (e.g. the project's survey point)
     double originN = 0.0;
     double originZ = 0.0;
-    bool useOrigin = false;         // false: the frame's corner in the zone, height 0
+    bool useOrigin = false;  // false: the frame's corner in the zone, height 0
 };
 
 }  // namespace cloudui

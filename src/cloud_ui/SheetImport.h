@@ -11,10 +11,10 @@ namespace cloudui {
 
 // What became of one sheet.
 struct SheetImport {
-    bool usable = false;     // opened, records of at least 20 bytes, at least one point
-    bool complete = false;   // every point was read; false when a damaged record ended the sheet early
-    bool cancelled = false;  // the progress function asked to stop
-    std::string error;       // why it was unusable or ended early
+    bool usable = false;               // opened, records of at least 20 bytes, at least one point
+    bool complete = false;             // every point was read; false when a damaged record ended the sheet early
+    bool cancelled = false;            // the progress function asked to stop
+    std::string error;                 // why it was unusable or ended early
     std::uint64_t pointsInHeader = 0;  // the count the sheet announces
     std::uint64_t pointsRead = 0;
     std::uint64_t pointsKept = 0;

@@ -19,8 +19,9 @@ bool fitsAxis(std::int64_t d) { return d >= -kAxisHalfRange && d < kAxisHalfRang
 }  // namespace
 
 std::size_t VoxelSet::KeyHash::operator()(const Key& key) const {
-    return static_cast<std::size_t>(mix(static_cast<std::uint64_t>(key.i) ^ mix(static_cast<std::uint64_t>(key.j) ^
-                                                                               mix(static_cast<std::uint64_t>(key.k)))));
+    return static_cast<std::size_t>(
+        mix(static_cast<std::uint64_t>(key.i) ^
+            mix(static_cast<std::uint64_t>(key.j) ^ mix(static_cast<std::uint64_t>(key.k)))));
 }
 
 bool VoxelSet::insert(std::int64_t i, std::int64_t j, std::int64_t k) {

@@ -53,7 +53,8 @@ struct Scanner {
 
 std::size_t lineAt(std::string_view text, std::size_t offset) {
     offset = std::min(offset, text.size());
-    return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+    return 1 +
+           static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
 }
 
 AsciiGridStatus failAt(std::string_view text, std::size_t offset, std::string message, std::size_t valuesRead = 0) {
@@ -98,13 +99,15 @@ AsciiGridStatus parseAsciiGrid(ElevationGrid& grid, std::string_view text) {
         std::size_t keyAt = sc.offset();
         std::string key = lower(sc.word());
         if (sc.atEnd())
-            return failAt(text, sc.offset(), "Plik ASC: naglowek urwany - brak liczby po kluczu '" + shortToken(key) + "'");
+            return failAt(text, sc.offset(),
+                          "Plik ASC: naglowek urwany - brak liczby po kluczu '" + shortToken(key) + "'");
         double value = 0.0;
         std::size_t valueAt = sc.offset();
         if (!sc.number(value)) {
             std::string token(sc.word());
-            return failAt(text, valueAt, "Plik ASC: nieprawidlowa liczba '" + shortToken(token) + "' po kluczu '" +
-                                             shortToken(key) + "'");
+            return failAt(
+                text, valueAt,
+                "Plik ASC: nieprawidlowa liczba '" + shortToken(token) + "' po kluczu '" + shortToken(key) + "'");
         }
         if (key == "ncols") {
             if (!headerCount(value, grid.ncols)) return failAt(text, valueAt, "Plik ASC: nieprawidlowe ncols");
@@ -136,8 +139,8 @@ AsciiGridStatus parseAsciiGrid(ElevationGrid& grid, std::string_view text) {
         while (!sc.atEnd() && sc.number(v)) ++present;
         if (sc.atEnd())
             return failAt(text, sc.offset(),
-                          "Plik ASC: plik urwany - odczytano " + std::to_string(present) + " z " + std::to_string(count) +
-                              " wartosci",
+                          "Plik ASC: plik urwany - odczytano " + std::to_string(present) + " z " +
+                              std::to_string(count) + " wartosci",
                           present);
         return failAt(text, sc.offset(),
                       "Plik ASC: nieprawidlowa wartosc '" + shortToken(sc.word()) + "' (wartosc nr " +
@@ -150,10 +153,10 @@ AsciiGridStatus parseAsciiGrid(ElevationGrid& grid, std::string_view text) {
     for (std::size_t i = 0; i < count; ++i) {
         sc.skipSpace();
         if (sc.p == sc.end)
-            return failAt(text, sc.offset(),
-                          "Plik ASC: plik urwany - odczytano " + std::to_string(i) + " z " + std::to_string(count) +
-                              " wartosci",
-                          i);
+            return failAt(
+                text, sc.offset(),
+                "Plik ASC: plik urwany - odczytano " + std::to_string(i) + " z " + std::to_string(count) + " wartosci",
+                i);
         if (!sc.number(out[i])) {
             std::size_t at = sc.offset();
             return failAt(text, at,

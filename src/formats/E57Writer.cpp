@@ -12,13 +12,13 @@
 
 namespace {
 
-constexpr std::size_t kPacketMaxPoints = 1057;   // keeps a packet's 16-bit length field in range
-constexpr std::size_t kPageDataBytes = 1020;     // each 1024-byte page is 1020 data bytes and a CRC
+constexpr std::size_t kPacketMaxPoints = 1057;  // keeps a packet's 16-bit length field in range
+constexpr std::size_t kPageDataBytes = 1020;    // each 1024-byte page is 1020 data bytes and a CRC
 constexpr std::uint64_t kPageBytes = 1024;
 constexpr std::uint64_t kHeaderBytes = 48;
 constexpr std::uint64_t kSectionHeaderBytes = 32;
 constexpr std::size_t kPacketHeaderBytes = 6 + 12;
-constexpr std::size_t kBytesPerPoint = 15;        // three floats and three colour bytes
+constexpr std::size_t kBytesPerPoint = 15;  // three floats and three colour bytes
 
 const char* const kE57Namespace = "http://www.astm.org/COMMIT/E57/2010-e57-v1.0";
 
@@ -313,7 +313,7 @@ bool writeE57(const std::filesystem::path& path, const std::vector<CloudPoint>& 
     sectionHeader[0] = 1;  // compressed-vector section
     putU64(sectionHeader + 8, section);
     putU64(sectionHeader + 16, kHeaderBytes + kSectionHeaderBytes);  // data packets follow directly
-    putU64(sectionHeader + 24, 0);                                    // no index packets
+    putU64(sectionHeader + 24, 0);                                   // no index packets
     out.put(sectionHeader, sizeof sectionHeader);
 
     std::vector<unsigned char> packet;

@@ -8,7 +8,7 @@
 struct ElevationGrid {
     std::int32_t ncols = 0;
     std::int32_t nrows = 0;
-    double x0 = 0.0;          // grid origin (lower-left), metres
+    double x0 = 0.0;  // grid origin (lower-left), metres
     double y0 = 0.0;
     double cellsize = 1.0;
     double nodata = -9999.0;

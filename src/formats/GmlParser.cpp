@@ -64,8 +64,8 @@ std::size_t maxDepth(const pugi::xml_document& doc) {
 
 bool isGeometryName(std::string_view name) {
     return name == "Polygon" || name == "MultiSurface" || name == "LineString" || name == "MultiLineString" ||
-           name == "Point" || name == "MultiPoint" || name == "Curve" || name == "MultiCurve" ||
-           name == "Surface" || name == "MultiGeometry";
+           name == "Point" || name == "MultiPoint" || name == "Curve" || name == "MultiCurve" || name == "Surface" ||
+           name == "MultiGeometry";
 }
 
 bool isPl2000(int code) { return code >= 2176 && code <= 2179; }
@@ -448,7 +448,9 @@ int GmlParser::parseEpsgCode(std::string_view srsName) {
     // Case-insensitive: the old GML form is ".../epsg.xml#4326".
     std::size_t at = std::string_view::npos;
     for (std::size_t k = 0; k + 4 <= srsName.size() && at == std::string_view::npos; ++k) {
-        const auto upper = [&](std::size_t j) { return static_cast<char>(std::toupper(static_cast<unsigned char>(srsName[k + j]))); };
+        const auto upper = [&](std::size_t j) {
+            return static_cast<char>(std::toupper(static_cast<unsigned char>(srsName[k + j])));
+        };
         if (upper(0) == 'E' && upper(1) == 'P' && upper(2) == 'S' && upper(3) == 'G') at = k;
     }
     if (at == std::string_view::npos) return 0;
@@ -485,8 +487,9 @@ GmlParseResult GmlParser::parse(std::string_view gml, DataType type) {
         result.errorLine = lineOfOffset(gml, result.errorOffset);
         const bool cutOff = result.errorOffset + 1 >= gml.size() ||
                             (xml.status == pugi::status_end_element_mismatch && result.errorOffset + 16 >= gml.size());
-        result.error = std::string(cutOff ? "Odpowiedz serwera jest ucieta" : "Odpowiedz serwera nie jest poprawnym XML") +
-                       cformat(" (bajt %zu, wiersz %zu)", result.errorOffset, result.errorLine);
+        result.error =
+            std::string(cutOff ? "Odpowiedz serwera jest ucieta" : "Odpowiedz serwera nie jest poprawnym XML") +
+            cformat(" (bajt %zu, wiersz %zu)", result.errorOffset, result.errorLine);
         return result;
     }
     if (maxDepth(doc) > kMaxDepth) {
@@ -524,8 +527,8 @@ GmlParseResult GmlParser::parse(std::string_view gml, DataType type) {
     const std::string_view rootName = localName(root.name());
     if (result.members == 0 && rootName.find("FeatureCollection") == std::string_view::npos) {
         result.ok = false;
-        result.error = "Odpowiedz serwera nie jest kolekcja obiektow GML (element glowny: " +
-                       trimmedText(root.name(), 80) + ")";
+        result.error =
+            "Odpowiedz serwera nie jest kolekcja obiektow GML (element glowny: " + trimmedText(root.name(), 80) + ")";
     }
     return result;
 }

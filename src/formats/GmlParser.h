@@ -9,14 +9,14 @@
 
 // What one parse produced and, when it failed, where and why.
 struct GmlParseResult {
-    std::vector<GisFeature> features;  // kept features in document order
-    bool ok = true;                    // false: the answer could not be read as a feature collection
-    std::string error;                 // Polish text for the user when ok is false
-    std::size_t errorOffset = 0;       // byte offset of the failure in the answer (XML errors)
-    std::size_t errorLine = 0;         // 1-based line of that offset (0 when not applicable)
-    std::size_t members = 0;           // member elements seen
-    std::size_t skippedMembers = 0;    // members without a feature element or without usable geometry
-    std::size_t skippedGeometries = 0; // geometries dropped for unusable coordinates (non-finite, absurd)
+    std::vector<GisFeature> features;   // kept features in document order
+    bool ok = true;                     // false: the answer could not be read as a feature collection
+    std::string error;                  // Polish text for the user when ok is false
+    std::size_t errorOffset = 0;        // byte offset of the failure in the answer (XML errors)
+    std::size_t errorLine = 0;          // 1-based line of that offset (0 when not applicable)
+    std::size_t members = 0;            // member elements seen
+    std::size_t skippedMembers = 0;     // members without a feature element or without usable geometry
+    std::size_t skippedGeometries = 0;  // geometries dropped for unusable coordinates (non-finite, absurd)
 };
 
 class GmlParser {

@@ -23,7 +23,9 @@ std::string fixedText(const std::uint8_t* p, std::size_t n) {
     return std::string(reinterpret_cast<const char*>(p), len);
 }
 
-LasStatus headerError(const std::string& what) { return LasStatus::failure("Uszkodzony naglowek LAS: " + what, "naglowek"); }
+LasStatus headerError(const std::string& what) {
+    return LasStatus::failure("Uszkodzony naglowek LAS: " + what, "naglowek");
+}
 
 }  // namespace
 
@@ -95,8 +97,9 @@ LasStatus parseLasHeader(const std::uint8_t* data, std::size_t size, std::uint64
     const std::uint16_t core = lasCoreRecordSize(h.pointFormat);
     if (core == 0) return headerError(cformat("nieznany format punktu %u", static_cast<unsigned>(h.pointFormat)));
     if (h.pointRecordLength < core)
-        return headerError(cformat("rekord punktu %u bajtow, format %u wymaga %u", static_cast<unsigned>(h.pointRecordLength),
-                                   static_cast<unsigned>(h.pointFormat), static_cast<unsigned>(core)));
+        return headerError(cformat("rekord punktu %u bajtow, format %u wymaga %u",
+                                   static_cast<unsigned>(h.pointRecordLength), static_cast<unsigned>(h.pointFormat),
+                                   static_cast<unsigned>(core)));
     out = std::move(h);
     return LasStatus::success();
 }
@@ -122,8 +125,9 @@ std::string encodeLasHeader(const LasHeader& h) {
     const bool legacyFits = h.pointFormat < 6 && h.pointCount <= 0xFFFFFFFFull;
     writeLe<std::uint32_t>(out, 107, legacyFits ? static_cast<std::uint32_t>(h.pointCount) : 0);
     for (int i = 0; i < 5; ++i)
-        writeLe<std::uint32_t>(out, 111 + 4 * i,
-                               legacyFits && h.pointsByReturn[i] <= 0xFFFFFFFFull ? static_cast<std::uint32_t>(h.pointsByReturn[i]) : 0);
+        writeLe<std::uint32_t>(
+            out, 111 + 4 * i,
+            legacyFits && h.pointsByReturn[i] <= 0xFFFFFFFFull ? static_cast<std::uint32_t>(h.pointsByReturn[i]) : 0);
     writeLe<double>(out, 131, h.scaleX);
     writeLe<double>(out, 139, h.scaleY);
     writeLe<double>(out, 147, h.scaleZ);

@@ -55,7 +55,9 @@ public:
         if (layered_) layered_->beginChunk(data, size);
         else pointwise_->beginChunk(data, size);
     }
-    LasStatus decode(char* out, std::uint32_t count) { return layered_ ? layered_->decode(out, count) : pointwise_->decode(out, count); }
+    LasStatus decode(char* out, std::uint32_t count) {
+        return layered_ ? layered_->decode(out, count) : pointwise_->decode(out, count);
+    }
     std::uint64_t done() const { return layered_ ? layered_->pointsDone() : pointwise_->pointsDone(); }
     std::size_t bytesUsed() const { return layered_ ? layered_->bytesUsed() : pointwise_->bytesUsed(); }
     // Point count the chunk states itself (layered chunks only; 0 when unknown).
@@ -200,10 +202,11 @@ LasStatus LasReader::Impl::readLazDescription() {
         const std::uint16_t length = readLe<std::uint16_t>(vlrHead + 20);
         if (pos + kVlrHeaderSize + length > end)
             return fail("Uszkodzony plik LAZ: rekord VLR wychodzi poza naglowek", cformat("VLR %u", i));
-        const bool isLaszip = std::memcmp(vlrHead + 2, "laszip encoded", 14) == 0 && vlrHead[16] == 0 &&
-                              recordId == kLazVlrRecordId;
+        const bool isLaszip =
+            std::memcmp(vlrHead + 2, "laszip encoded", 14) == 0 && vlrHead[16] == 0 && recordId == kLazVlrRecordId;
         if (isLaszip) {
-            LasStatus st = parseLazVlr(vlrHead + kVlrHeaderSize, length, header.pointFormat, header.pointRecordLength, vlr);
+            LasStatus st =
+                parseLazVlr(vlrHead + kVlrHeaderSize, length, header.pointFormat, header.pointRecordLength, vlr);
             if (!st) return fail(st.message, cformat("VLR %u", i));
             header.lazCompressor = vlr.compressor;
             header.lazChunkSize = vlr.chunkSize;
@@ -231,18 +234,23 @@ LasStatus LasReader::Impl::readChunkTable() {
     std::int64_t tableOffset = readLe<std::int64_t>(data + pointData);
     if (tableOffset == -1 || tableOffset == 0) {
         // Written by a streaming writer: the real offset is the file's last eight bytes.
-        if (size < firstChunk + 8) return LasStatus::failure("Uszkodzony plik LAZ: brak tablicy chunkow", "tablica chunkow");
+        if (size < firstChunk + 8)
+            return LasStatus::failure("Uszkodzony plik LAZ: brak tablicy chunkow", "tablica chunkow");
         tableOffset = readLe<std::int64_t>(data + size - 8);
     }
     if (tableOffset < static_cast<std::int64_t>(firstChunk) || static_cast<std::uint64_t>(tableOffset) + 8 > size)
-        return LasStatus::failure("Uszkodzony plik LAZ: tablica chunkow poza plikiem (plik urwany?)", "tablica chunkow");
+        return LasStatus::failure("Uszkodzony plik LAZ: tablica chunkow poza plikiem (plik urwany?)",
+                                  "tablica chunkow");
     const auto table = static_cast<std::uint64_t>(tableOffset);
     const std::uint32_t version = readLe<std::uint32_t>(data + table);
     const std::uint32_t count = readLe<std::uint32_t>(data + table + 4);
-    if (version != 0) return LasStatus::failure(cformat("Uszkodzony plik LAZ: wersja tablicy chunkow %u", version), "tablica chunkow");
+    if (version != 0)
+        return LasStatus::failure(cformat("Uszkodzony plik LAZ: wersja tablicy chunkow %u", version),
+                                  "tablica chunkow");
     const std::uint64_t dataBytes = table - firstChunk;
     if (count == 0 || count > dataBytes / header.pointRecordLength + 1)
-        return LasStatus::failure(cformat("Uszkodzony plik LAZ: niewiarygodna liczba chunkow %u", count), "tablica chunkow");
+        return LasStatus::failure(cformat("Uszkodzony plik LAZ: niewiarygodna liczba chunkow %u", count),
+                                  "tablica chunkow");
 
     const bool variable = vlr.chunkSize == LazVlr::kVariableChunkSize;
     ArithmeticDecoder dec;
@@ -265,7 +273,8 @@ LasStatus LasReader::Impl::readChunkTable() {
         if (offset + prevBytes > table)
             return LasStatus::failure("Uszkodzony plik LAZ: chunk wychodzi poza dane punktow", chunkWhere(i, offset));
         if (points > static_cast<std::uint64_t>(prevBytes) * limit + 1)
-            return LasStatus::failure("Uszkodzony plik LAZ: niewiarygodna liczba punktow w chunku", chunkWhere(i, offset));
+            return LasStatus::failure("Uszkodzony plik LAZ: niewiarygodna liczba punktow w chunku",
+                                      chunkWhere(i, offset));
         points = std::min(points, remaining);
         if (points > 0) chunks.push_back({offset, prevBytes, points});
         remaining -= points;
@@ -285,7 +294,8 @@ LasReader::Impl::Decoded LasReader::Impl::decodeWhole(ChunkDecoder& dec, std::si
         LasStatus st = dec.decode(d.records.data() + done * header.pointRecordLength, n);
         if (!st) {
             d.count = dec.done();
-            d.status = LasStatus::failure(st.message, chunkWhere(index, c.offset) + (st.where.empty() ? "" : ", " + st.where));
+            d.status =
+                LasStatus::failure(st.message, chunkWhere(index, c.offset) + (st.where.empty() ? "" : ", " + st.where));
             return d;
         }
         done += n;
@@ -304,7 +314,8 @@ void LasReader::Impl::startWorkers() {
                 std::size_t index;
                 {
                     std::unique_lock<std::mutex> lock(mutex);
-                    changed.wait(lock, [&] { return stopping || (scheduled < chunks.size() && scheduled < consumed + window); });
+                    changed.wait(
+                        lock, [&] { return stopping || (scheduled < chunks.size() && scheduled < consumed + window); });
                     if (stopping) return;
                     index = scheduled++;
                 }
@@ -350,7 +361,8 @@ std::uint64_t LasReader::Impl::readCompressedSequential(char* out, std::uint64_t
                     break;
                 }
                 currentChunk = nextChunk++;
-                decoder->begin(data + chunks[currentChunk].offset, static_cast<std::size_t>(chunks[currentChunk].bytes));
+                decoder->begin(data + chunks[currentChunk].offset,
+                               static_cast<std::size_t>(chunks[currentChunk].bytes));
                 chunkLeft = chunks[currentChunk].count;
             }
         }
@@ -421,7 +433,8 @@ std::uint64_t LasReader::Impl::readCompressedThreaded(char* out, std::uint64_t m
             continue;
         }
         const std::uint64_t n = std::min(maxCount - total, current.count - currentPos);
-        std::memcpy(out + total * header.pointRecordLength, current.records.data() + currentPos * header.pointRecordLength,
+        std::memcpy(out + total * header.pointRecordLength,
+                    current.records.data() + currentPos * header.pointRecordLength,
                     static_cast<std::size_t>(n * header.pointRecordLength));
         currentPos += n;
         total += n;
@@ -458,7 +471,8 @@ LasStatus LasReader::open(const std::filesystem::path& path, LasReadOptions opti
         impl_->owned.resize(static_cast<std::size_t>(impl_->size));
         std::size_t got = 0;
         while (got < impl_->owned.size()) {
-            const ssize_t r = ::pread(fd, impl_->owned.data() + got, impl_->owned.size() - got, static_cast<off_t>(got));
+            const ssize_t r =
+                ::pread(fd, impl_->owned.data() + got, impl_->owned.size() - got, static_cast<off_t>(got));
             if (r <= 0) break;
             got += static_cast<std::size_t>(r);
         }

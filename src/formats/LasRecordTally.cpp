@@ -3,9 +3,7 @@
 #include <cstring>
 
 LasRecordTally::LasRecordTally(const LasHeader& h)
-    : extended_(h.pointFormat >= 6),
-      scale_{h.scaleX, h.scaleY, h.scaleZ},
-      offset_{h.offsetX, h.offsetY, h.offsetZ} {}
+    : extended_(h.pointFormat >= 6), scale_{h.scaleX, h.scaleY, h.scaleZ}, offset_{h.offsetX, h.offsetY, h.offsetZ} {}
 
 void LasRecordTally::add(const char* record) {
     std::int32_t xyz[3];

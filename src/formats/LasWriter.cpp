@@ -34,7 +34,8 @@ LasStatus LasWriter::open(const std::filesystem::path& path, const LasHeader& he
     const std::uint16_t core = lasCoreRecordSize(h.pointFormat);
     if (core == 0 || h.pointRecordLength < core)
         return LasStatus::failure(cformat("Nie mozna zapisac LAS: format punktu %u z rekordem %u bajtow",
-                                          static_cast<unsigned>(h.pointFormat), static_cast<unsigned>(h.pointRecordLength)));
+                                          static_cast<unsigned>(h.pointFormat),
+                                          static_cast<unsigned>(h.pointRecordLength)));
     h.versionMajor = 1;
     if (h.versionMinor > 4) h.versionMinor = 4;
     if (h.pointFormat >= 6) h.versionMinor = 4;  // the new point formats exist only in LAS 1.4
@@ -72,7 +73,8 @@ LasStatus LasWriter::close() {
     if (!impl_->file) return LasStatus::success();
     impl_->tally.applyTo(impl_->header);
     const std::string head = encodeLasHeader(impl_->header);
-    if (std::fseek(impl_->file, 0, SEEK_SET) != 0 || std::fwrite(head.data(), 1, head.size(), impl_->file) != head.size())
+    if (std::fseek(impl_->file, 0, SEEK_SET) != 0 ||
+        std::fwrite(head.data(), 1, head.size(), impl_->file) != head.size())
         return impl_->abandon("Blad zapisu naglowka LAS");
     const bool ok = std::fclose(impl_->file) == 0;
     impl_->file = nullptr;

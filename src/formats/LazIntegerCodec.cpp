@@ -62,8 +62,8 @@ std::int32_t LazIntegerCodec::readCorrector(ArithmeticDecoder& dec, ArithmeticMo
 }
 
 void LazIntegerCodec::writeCorrector(ArithmeticEncoder& enc, std::int32_t c, ArithmeticModel& bitsModel) {
-    std::uint32_t magnitude = c <= 0 ? static_cast<std::uint32_t>(-static_cast<std::int64_t>(c))
-                                     : static_cast<std::uint32_t>(c) - 1;
+    std::uint32_t magnitude =
+        c <= 0 ? static_cast<std::uint32_t>(-static_cast<std::int64_t>(c)) : static_cast<std::uint32_t>(c) - 1;
     unsigned k = 0;
     while (magnitude) {
         magnitude >>= 1;

@@ -30,7 +30,7 @@ private:
     std::int32_t corrMin_;
     std::int32_t corrMax_;
     unsigned k_ = 0;
-    std::vector<ArithmeticModel> kModels_;          // one per context
+    std::vector<ArithmeticModel> kModels_;  // one per context
     ArithmeticBitModel corrector0_;
-    std::vector<ArithmeticModel> correctors_;       // index k-1 for k = 1..corrBits
+    std::vector<ArithmeticModel> correctors_;  // index k-1 for k = 1..corrBits
 };

@@ -5,9 +5,9 @@
 
 #include "formats/ArithmeticDecoder.h"
 #include "formats/ArithmeticEncoder.h"
+#include "formats/LazBytes.h"
 #include "formats/LazGpsTimeCodec.h"
 #include "formats/LazIntegerCodec.h"
-#include "formats/LazBytes.h"
 #include "formats/LazMedian5.h"
 #include "formats/LazModelArray.h"
 #include "formats/LazRgbCodec.h"
@@ -84,9 +84,21 @@ enum Layer { XY, Z, Classification, Flags, Intensity, ScanAngle, UserData, Point
 struct Channel14 {
     Channel14(bool d, const Point14& seed)
         : changedValues{{128, d}, {128, d}, {128, d}, {128, d}, {128, d}, {128, d}, {128, d}, {128, d}},
-          scannerChannel(3, d), numberOfReturns(16, d), returnNumber(16, d), returnNumberGpsSame(13, d),
-          dX(32, 2, d), dY(32, 22, d), dZ(32, 20, d), classification(256, d), flags(64, d), userData(256, d),
-          intensity(16, 4, d), scanAngle(16, 2, d), pointSource(16, 1, d), gps(false, d, seed.gpsTime), last(seed) {
+          scannerChannel(3, d),
+          numberOfReturns(16, d),
+          returnNumber(16, d),
+          returnNumberGpsSame(13, d),
+          dX(32, 2, d),
+          dY(32, 22, d),
+          dZ(32, 20, d),
+          classification(256, d),
+          flags(64, d),
+          userData(256, d),
+          intensity(16, 4, d),
+          scanAngle(16, 2, d),
+          pointSource(16, 1, d),
+          gps(false, d, seed.gpsTime),
+          last(seed) {
         for (auto& z : lastZ) z = seed.z;
         for (auto& i : lastIntensity) i = seed.intensity;
         last.gpsTimeChange = false;
@@ -116,7 +128,8 @@ ReturnContexts returnContexts(unsigned n, unsigned r) {
     return {laztables::kReturnMap6[n][r], laztables::kReturnLevel8[n][r], (r == 1 ? 1u : 0u) + (r >= n ? 2u : 0u)};
 }
 unsigned lastPointReturn(const Point14& p) {
-    return (p.returnNumber == 1 ? 1u : 0u) + (p.returnNumber >= p.numberOfReturns ? 2u : 0u) + (p.gpsTimeChange ? 4u : 0u);
+    return (p.returnNumber == 1 ? 1u : 0u) + (p.returnNumber >= p.numberOfReturns ? 2u : 0u) +
+           (p.gpsTimeChange ? 4u : 0u);
 }
 unsigned yContext(unsigned n, unsigned k) { return (n == 1) + (k < 20 ? (k & ~1u) : 20); }
 unsigned zContext(unsigned n, unsigned k) { return (n == 1) + (k < 18 ? (k & ~1u) : 18); }
@@ -195,15 +208,18 @@ public:
         if (layerUsed[Flags]) last.setFlags(dec[Flags].decodeSymbol(c->flags[last.flags()]));
         if (layerUsed[Intensity]) {
             const unsigned idx = (rc.cpr << 1) | (gpsTimeChange ? 1u : 0u);
-            last.intensity = static_cast<std::uint16_t>(c->intensity.decompress(dec[Intensity], c->lastIntensity[idx], rc.cpr));
+            last.intensity =
+                static_cast<std::uint16_t>(c->intensity.decompress(dec[Intensity], c->lastIntensity[idx], rc.cpr));
             c->lastIntensity[idx] = last.intensity;
         }
         if (layerUsed[ScanAngle] && scanAngleChange)
-            last.scanAngle = static_cast<std::int16_t>(c->scanAngle.decompress(dec[ScanAngle], last.scanAngle, gpsTimeChange));
+            last.scanAngle =
+                static_cast<std::int16_t>(c->scanAngle.decompress(dec[ScanAngle], last.scanAngle, gpsTimeChange));
         if (layerUsed[UserData])
             last.userData = static_cast<std::uint8_t>(dec[UserData].decodeSymbol(c->userData[last.userData / 4]));
         if (layerUsed[PointSource] && pointSourceChange)
-            last.pointSource = static_cast<std::uint16_t>(c->pointSource.decompress(dec[PointSource], last.pointSource));
+            last.pointSource =
+                static_cast<std::uint16_t>(c->pointSource.decompress(dec[PointSource], last.pointSource));
         bool ok = true;
         if (layerUsed[GpsTime] && gpsTimeChange) ok = c->gps.decode(dec[GpsTime], last.gpsTime);
         pack(last, out);
@@ -325,8 +341,13 @@ struct ExtraChannel {
 class ExtraItemCoder {
 public:
     ExtraItemCoder(const LazItem& item, bool forDecoding, const std::uint8_t* first, unsigned context)
-        : type_(item.type), size_(item.size), version4_(item.version >= 4), forDecoding_(forDecoding), current_(context) {
-        channels_[current_] = std::make_unique<ExtraChannel>(forDecoding, first, size_, type_ == LazItem::Byte14 ? size_ : 0);
+        : type_(item.type),
+          size_(item.size),
+          version4_(item.version >= 4),
+          forDecoding_(forDecoding),
+          current_(context) {
+        channels_[current_] =
+            std::make_unique<ExtraChannel>(forDecoding, first, size_, type_ == LazItem::Byte14 ? size_ : 0);
     }
 
     // Number of layers this item stores in a chunk.
@@ -382,9 +403,11 @@ public:
         ch.rgb.encode(enc[0], prev, cur);
         layerChanged[0] |= std::memcmp(prev, cur, 6) != 0;
         if (type_ == LazItem::RgbNir14) {
-            const std::uint32_t sym = ((prev[3] & 0xFFu) != (cur[3] & 0xFFu) ? 1u : 0u) | ((prev[3] >> 8) != (cur[3] >> 8) ? 2u : 0u);
+            const std::uint32_t sym =
+                ((prev[3] & 0xFFu) != (cur[3] & 0xFFu) ? 1u : 0u) | ((prev[3] >> 8) != (cur[3] >> 8) ? 2u : 0u);
             enc[1].encodeSymbol(ch.nirUsed, sym);
-            if (sym & 1) enc[1].encodeSymbol(ch.nirDiff[0], static_cast<std::uint8_t>((cur[3] & 0xFFu) - (prev[3] & 0xFFu)));
+            if (sym & 1)
+                enc[1].encodeSymbol(ch.nirDiff[0], static_cast<std::uint8_t>((cur[3] & 0xFFu) - (prev[3] & 0xFFu)));
             if (sym & 2) enc[1].encodeSymbol(ch.nirDiff[1], static_cast<std::uint8_t>((cur[3] >> 8) - (prev[3] >> 8)));
             layerChanged[1] |= sym != 0;
         }
@@ -397,8 +420,8 @@ private:
         if (context != current_) {
             current_ = context;
             if (!channels_[current_]) {
-                channels_[current_] = std::make_unique<ExtraChannel>(forDecoding_, last, size_,
-                                                                     type_ == LazItem::Byte14 ? size_ : 0);
+                channels_[current_] =
+                    std::make_unique<ExtraChannel>(forDecoding_, last, size_, type_ == LazItem::Byte14 ? size_ : 0);
                 last = channels_[current_]->last.data();
             } else if (version4_) {
                 last = channels_[current_]->last.data();
@@ -428,7 +451,8 @@ struct LazLayeredCodec::State {
     std::vector<std::size_t> extraLayer, extraOffset;
 };
 
-LazLayeredCodec::LazLayeredCodec(std::vector<LazItem> items) : items_(std::move(items)), state_(std::make_unique<State>()) {
+LazLayeredCodec::LazLayeredCodec(std::vector<LazItem> items)
+    : items_(std::move(items)), state_(std::make_unique<State>()) {
     for (const auto& it : items_) recordLength_ = static_cast<std::uint16_t>(recordLength_ + it.size);
 }
 
@@ -479,8 +503,8 @@ LasStatus LazLayeredCodec::decode(char* out, std::uint32_t count) {
             return LasStatus::failure("Uszkodzony plik LAZ: bledny zapis czasu GPS",
                                       cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
         for (std::size_t e = 0; e < s.extras.size(); ++e)
-            s.extras[e]->decode(s.dec.data() + s.extraLayer[e], s.used.get() + s.extraLayer[e],
-                                s.point->context(), dst + s.extraOffset[e]);
+            s.extras[e]->decode(s.dec.data() + s.extraLayer[e], s.used.get() + s.extraLayer[e], s.point->context(),
+                                dst + s.extraOffset[e]);
         for (const auto& d : s.dec) {
             if (d.overrun() > kOverrunTolerance || d.damaged())
                 return LasStatus::failure("Uszkodzony plik LAZ: dane warstwy skonczyly sie przed koncem punktow",
@@ -556,7 +580,8 @@ void LazLayeredCodec::encodeChunk(const char* records, std::uint32_t count, std:
         const std::uint8_t* rec = src + static_cast<std::size_t>(i) * recordLength_;
         point.encode(enc.data(), changed.get(), rec);
         for (std::size_t e = 0; e < extras.size(); ++e)
-            extras[e]->encode(enc.data() + extraLayer[e], changed.get() + extraLayer[e], point.context(), rec + extraOffset[e]);
+            extras[e]->encode(enc.data() + extraLayer[e], changed.get() + extraLayer[e], point.context(),
+                              rec + extraOffset[e]);
     }
     changed[XY] = true;
     char word[4];

@@ -7,9 +7,9 @@
 
 #include "formats/ArithmeticDecoder.h"
 #include "formats/ArithmeticEncoder.h"
+#include "formats/LazBytes.h"
 #include "formats/LazGpsTimeCodec.h"
 #include "formats/LazIntegerCodec.h"
-#include "formats/LazBytes.h"
 #include "formats/LazMedian5.h"
 #include "formats/LazModelArray.h"
 #include "formats/LazRgbCodec.h"
@@ -76,7 +76,8 @@ public:
             }
             if (changed & 2) last_[17] = static_cast<std::uint8_t>(dec.decodeSymbol(userData_[last_[17]]));
             if (changed & 1)
-                put<std::uint16_t>(last_ + 18, static_cast<std::uint16_t>(pointSource_.decompress(dec, get<std::uint16_t>(last_ + 18))));
+                put<std::uint16_t>(last_ + 18, static_cast<std::uint16_t>(
+                                                   pointSource_.decompress(dec, get<std::uint16_t>(last_ + 18))));
         } else {
             r = last_[14] & 7;
             n = (last_[14] >> 3) & 7;
@@ -120,7 +121,8 @@ public:
             lastIntensity_[m] = intensity;
         }
         if (changed & 8) enc.encodeSymbol(classification_[last_[15]], item[15]);
-        if (changed & 4) enc.encodeSymbol(scanAngleRank_[(item[14] >> 6) & 1], static_cast<std::uint8_t>(item[16] - last_[16]));
+        if (changed & 4)
+            enc.encodeSymbol(scanAngleRank_[(item[14] >> 6) & 1], static_cast<std::uint8_t>(item[16] - last_[16]));
         if (changed & 2) enc.encodeSymbol(userData_[last_[17]], item[17]);
         if (changed & 1) pointSource_.compress(enc, get<std::uint16_t>(last_ + 18), pointSource);
 
@@ -167,7 +169,9 @@ public:
         put<std::uint64_t>(item, t);
         return ok;
     }
-    void encode(ArithmeticEncoder& enc, const std::uint8_t* item) override { gps_.encode(enc, get<std::uint64_t>(item)); }
+    void encode(ArithmeticEncoder& enc, const std::uint8_t* item) override {
+        gps_.encode(enc, get<std::uint64_t>(item));
+    }
 
 private:
     LazGpsTimeCodec gps_;
@@ -249,13 +253,15 @@ public:
 
         const std::uint32_t changed = dec.decodeSymbol(changedValues_);
         if (changed & 32)
-            put<std::uint16_t>(cur + 12, static_cast<std::uint16_t>(intensity_.decompress(dec, get<std::uint16_t>(last_ + 12))));
+            put<std::uint16_t>(cur + 12,
+                               static_cast<std::uint16_t>(intensity_.decompress(dec, get<std::uint16_t>(last_ + 12))));
         if (changed & 16) cur[14] = static_cast<std::uint8_t>(dec.decodeSymbol(bitByte_[last_[14]]));
         if (changed & 8) cur[15] = static_cast<std::uint8_t>(dec.decodeSymbol(classification_[last_[15]]));
         if (changed & 4) cur[16] = static_cast<std::uint8_t>(scanAngleRank_.decompress(dec, last_[16], k < 3));
         if (changed & 2) cur[17] = static_cast<std::uint8_t>(dec.decodeSymbol(userData_[last_[17]]));
         if (changed & 1)
-            put<std::uint16_t>(cur + 18, static_cast<std::uint16_t>(pointSource_.decompress(dec, get<std::uint16_t>(last_ + 18))));
+            put<std::uint16_t>(
+                cur + 18, static_cast<std::uint16_t>(pointSource_.decompress(dec, get<std::uint16_t>(last_ + 18))));
         lastXDiff_[next_] = xDiff;
         lastYDiff_[next_] = yDiff;
         next_ = (next_ + 1) % 3;
@@ -263,7 +269,9 @@ public:
         std::memcpy(item, cur, 20);
         return true;
     }
-    void encode(ArithmeticEncoder&, const std::uint8_t*) override { throw std::logic_error("LAZ item version 1 is only read"); }
+    void encode(ArithmeticEncoder&, const std::uint8_t*) override {
+        throw std::logic_error("LAZ item version 1 is only read");
+    }
 
 private:
     static std::int32_t median3(const std::int32_t v[3]) {
@@ -285,7 +293,9 @@ private:
 class GpsTime11CodecV1 final : public ItemCodec {
 public:
     GpsTime11CodecV1(bool forDecoding, const std::uint8_t* first)
-        : multi_(kMultiMax, forDecoding), zeroDiff_(3, forDecoding), ic_(32, 6, forDecoding),
+        : multi_(kMultiMax, forDecoding),
+          zeroDiff_(3, forDecoding),
+          ic_(32, 6, forDecoding),
           last_(get<std::int64_t>(first)) {}
 
     bool decode(ArithmeticDecoder& dec, std::uint8_t* item) override {
@@ -313,7 +323,8 @@ public:
                     }
                 } else {
                     const auto m = static_cast<std::int32_t>(multi);
-                    const std::int32_t pred = static_cast<std::int32_t>(static_cast<std::uint32_t>(m) * static_cast<std::uint32_t>(lastDiff_));
+                    const std::int32_t pred = static_cast<std::int32_t>(static_cast<std::uint32_t>(m) *
+                                                                        static_cast<std::uint32_t>(lastDiff_));
                     diff = ic_.decompress(dec, pred, multi < 10 ? 3 : (multi < 50 ? 4 : 5));
                     if (multi == kMultiMax - 3 && ++extremeCounter_ > 3) {
                         lastDiff_ = diff;
@@ -328,12 +339,15 @@ public:
         put<std::int64_t>(item, last_);
         return true;
     }
-    void encode(ArithmeticEncoder&, const std::uint8_t*) override { throw std::logic_error("LAZ item version 1 is only read"); }
+    void encode(ArithmeticEncoder&, const std::uint8_t*) override {
+        throw std::logic_error("LAZ item version 1 is only read");
+    }
 
 private:
     static constexpr std::uint32_t kMultiMax = 512;
     static std::int64_t add(std::int64_t a, std::int32_t b) {
-        return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(static_cast<std::int64_t>(b)));
+        return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) +
+                                         static_cast<std::uint64_t>(static_cast<std::int64_t>(b)));
     }
     static std::int64_t readInt64(ArithmeticDecoder& dec) {
         const std::uint64_t low = dec.readInt();
@@ -353,7 +367,9 @@ private:
 class BytesCodecV1 final : public ItemCodec {
 public:
     BytesCodecV1(bool forDecoding, const std::uint8_t* first, std::size_t count, bool colour)
-        : colour_(colour), byteUsed_(64, forDecoding), ic_(8, static_cast<unsigned>(count), forDecoding),
+        : colour_(colour),
+          byteUsed_(64, forDecoding),
+          ic_(8, static_cast<unsigned>(count), forDecoding),
           last_(first, first + count) {}
 
     bool decode(ArithmeticDecoder& dec, std::uint8_t* item) override {
@@ -366,7 +382,9 @@ public:
         }
         return true;
     }
-    void encode(ArithmeticEncoder&, const std::uint8_t*) override { throw std::logic_error("LAZ item version 1 is only read"); }
+    void encode(ArithmeticEncoder&, const std::uint8_t*) override {
+        throw std::logic_error("LAZ item version 1 is only read");
+    }
 
 private:
     bool colour_;
@@ -382,8 +400,12 @@ std::vector<std::unique_ptr<ItemCodec>> makeCodecs(const std::vector<LazItem>& i
         if (it.version == 1) {
             switch (it.type) {
                 case LazItem::Point10: codecs.push_back(std::make_unique<Point10CodecV1>(forDecoding, first)); break;
-                case LazItem::GpsTime11: codecs.push_back(std::make_unique<GpsTime11CodecV1>(forDecoding, first)); break;
-                case LazItem::Rgb12: codecs.push_back(std::make_unique<BytesCodecV1>(forDecoding, first, 6, true)); break;
+                case LazItem::GpsTime11:
+                    codecs.push_back(std::make_unique<GpsTime11CodecV1>(forDecoding, first));
+                    break;
+                case LazItem::Rgb12:
+                    codecs.push_back(std::make_unique<BytesCodecV1>(forDecoding, first, 6, true));
+                    break;
                 default: codecs.push_back(std::make_unique<BytesCodecV1>(forDecoding, first, it.size, false)); break;
             }
             first += it.size;
@@ -410,7 +432,8 @@ struct LazPointwiseCodec::State {
     ArithmeticDecoder dec;
 };
 
-LazPointwiseCodec::LazPointwiseCodec(std::vector<LazItem> items) : items_(std::move(items)), state_(std::make_unique<State>()) {
+LazPointwiseCodec::LazPointwiseCodec(std::vector<LazItem> items)
+    : items_(std::move(items)), state_(std::make_unique<State>()) {
     for (const auto& it : items_) recordLength_ = static_cast<std::uint16_t>(recordLength_ + it.size);
 }
 

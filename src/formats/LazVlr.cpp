@@ -49,8 +49,8 @@ bool expectedSize(std::uint16_t type, std::uint16_t& size) {
 
 }  // namespace
 
-LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t pointFormat,
-                      std::uint16_t recordLength, LazVlr& out) {
+LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t pointFormat, std::uint16_t recordLength,
+                      LazVlr& out) {
     if (size < 34) return bad("za krotki rekord");
     LazVlr v;
     v.compressor = readLe<std::uint16_t>(data);
@@ -77,7 +77,8 @@ LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t p
         if (!expectedSize(it.type, expected)) return bad(cformat("typ pola %u", static_cast<unsigned>(it.type)));
         // Each extra byte gets its own models in every chunk; real files carry a few dozen at most.
         if ((expected != 0 && it.size != expected) || it.size == 0 || it.size > kMaxExtraBytes)
-            return bad(cformat("rozmiar pola typu %u: %u", static_cast<unsigned>(it.type), static_cast<unsigned>(it.size)));
+            return bad(
+                cformat("rozmiar pola typu %u: %u", static_cast<unsigned>(it.type), static_cast<unsigned>(it.size)));
         total += it.size;
         v.items.push_back(it);
     }
@@ -89,7 +90,8 @@ LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t p
     std::vector<std::uint16_t> core;
     if (!layered) {
         core.push_back(LazItem::Point10);
-        if (pointFormat == 1 || pointFormat == 3 || pointFormat == 4 || pointFormat == 5) core.push_back(LazItem::GpsTime11);
+        if (pointFormat == 1 || pointFormat == 3 || pointFormat == 4 || pointFormat == 5)
+            core.push_back(LazItem::GpsTime11);
         if (pointFormat == 2 || pointFormat == 3 || pointFormat == 5) core.push_back(LazItem::Rgb12);
         if (pointFormat == 4 || pointFormat == 5) core.push_back(LazItem::WavePacket13);
     } else {
@@ -113,7 +115,8 @@ LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t p
         if (it.type == LazItem::WavePacket13 || it.type == LazItem::WavePacket14)
             return bad("punkty z falami (wavepacket) nie sa obslugiwane");
         if (layered) {
-            if (it.version != 3 && it.version != 4) return bad(cformat("wersja pola %u", static_cast<unsigned>(it.version)));
+            if (it.version != 3 && it.version != 4)
+                return bad(cformat("wersja pola %u", static_cast<unsigned>(it.version)));
         } else if (it.version != 1 && it.version != 2) {
             return bad(cformat("wersja pola %u (obslugiwane sa 1 i 2)", static_cast<unsigned>(it.version)));
         }

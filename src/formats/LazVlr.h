@@ -10,8 +10,16 @@
 // One field group of a point record as LASzip codes it.
 struct LazItem {
     enum Type : std::uint16_t {
-        Byte = 0, Point10 = 6, GpsTime11 = 7, Rgb12 = 8, WavePacket13 = 9,
-        Point14 = 10, Rgb14 = 11, RgbNir14 = 12, WavePacket14 = 13, Byte14 = 14,
+        Byte = 0,
+        Point10 = 6,
+        GpsTime11 = 7,
+        Rgb12 = 8,
+        WavePacket13 = 9,
+        Point14 = 10,
+        Rgb14 = 11,
+        RgbNir14 = 12,
+        WavePacket14 = 13,
+        Byte14 = 14,
     };
     std::uint16_t type = 0;
     std::uint16_t size = 0;
@@ -34,8 +42,8 @@ struct LazVlr {
 };
 
 // Parses the record's payload and checks it can be decoded for this point format and record length.
-LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t pointFormat,
-                      std::uint16_t recordLength, LazVlr& out);
+LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t pointFormat, std::uint16_t recordLength,
+                      LazVlr& out);
 // The record's payload bytes.
 std::string encodeLazVlr(const LazVlr& vlr);
 // The description this project writes for a point format (0..3 pointwise, 6..8 layered) and record

@@ -86,7 +86,8 @@ LasStatus LazWriter::open(const std::filesystem::path& path, const LasHeader& he
         return LasStatus::failure("Nie mozna zapisac LAZ: nieprawidlowy rozmiar chunku");
     if (!lazVlrForFormat(h.pointFormat, h.pointRecordLength, options.chunkSize, impl_->vlr))
         return LasStatus::failure(cformat("Nie mozna zapisac LAZ dla formatu punktu %u z rekordem %u bajtow",
-                                          static_cast<unsigned>(h.pointFormat), static_cast<unsigned>(h.pointRecordLength)));
+                                          static_cast<unsigned>(h.pointFormat),
+                                          static_cast<unsigned>(h.pointRecordLength)));
     h.versionMajor = 1;
     if (h.versionMinor > 4) h.versionMinor = 4;
     if (h.pointFormat >= 6) h.versionMinor = 4;
@@ -110,7 +111,8 @@ LasStatus LazWriter::open(const std::filesystem::path& path, const LasHeader& he
     // Header and description now; the chunk table offset after the last chunk is known.
     std::string head = encodeLasHeader(h) + vlr;
     appendLe<std::int64_t>(head, -1);
-    if (std::fwrite(head.data(), 1, head.size(), impl_->file) != head.size()) return impl_->abandon("Blad zapisu pliku LAZ");
+    if (std::fwrite(head.data(), 1, head.size(), impl_->file) != head.size())
+        return impl_->abandon("Blad zapisu pliku LAZ");
     return LasStatus::success();
 }
 

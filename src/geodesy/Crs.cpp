@@ -63,7 +63,8 @@ EN tmForward(double phi, double lambda, double k0, double lambda0, double falseE
     const double T = tanPhi * tanPhi;
     const double C = kEp2 * cosPhi * cosPhi;
     const double A = (lambda - lambda0) * cosPhi;
-    const double M = kA * (kM0 * phi - kM2 * std::sin(2.0 * phi) + kM4 * std::sin(4.0 * phi) - kM6 * std::sin(6.0 * phi));
+    const double M =
+        kA * (kM0 * phi - kM2 * std::sin(2.0 * phi) + kM4 * std::sin(4.0 * phi) - kM6 * std::sin(6.0 * phi));
 
     const double A2 = A * A;
     const double A3 = A2 * A;
@@ -72,7 +73,8 @@ EN tmForward(double phi, double lambda, double k0, double lambda0, double falseE
     const double A6 = A5 * A;
 
     const double easting =
-        falseEasting + k0 * N * (A + (1.0 - T + C) * A3 / 6.0 + (5.0 - 18.0 * T + T * T + 72.0 * C - k58Ep2) * A5 / 120.0);
+        falseEasting +
+        k0 * N * (A + (1.0 - T + C) * A3 / 6.0 + (5.0 - 18.0 * T + T * T + 72.0 * C - k58Ep2) * A5 / 120.0);
     const double northing =
         falseNorthing + k0 * (M + N * tanPhi *
                                       (A2 / 2.0 + (5.0 - T + 9.0 * C + 4.0 * C * C) * A4 / 24.0 +
@@ -110,9 +112,9 @@ LatLon tmInverse(double easting, double northing, double k0, double lambda0, dou
     const double D6 = D5 * D;
 
     const double phi =
-        phi1 - (N1 * tanPhi1 / R1) *
-                   (D2 / 2.0 - (5.0 + 3.0 * T1 + 10.0 * C1 - 4.0 * C1 * C1 - k9Ep2) * D4 / 24.0 +
-                    (61.0 + 90.0 * T1 + 298.0 * C1 + 45.0 * T1 * T1 - k252Ep2 - 3.0 * C1 * C1) * D6 / 720.0);
+        phi1 -
+        (N1 * tanPhi1 / R1) * (D2 / 2.0 - (5.0 + 3.0 * T1 + 10.0 * C1 - 4.0 * C1 * C1 - k9Ep2) * D4 / 24.0 +
+                               (61.0 + 90.0 * T1 + 298.0 * C1 + 45.0 * T1 * T1 - k252Ep2 - 3.0 * C1 * C1) * D6 / 720.0);
     const double lambda =
         lambda0 + (D - (1.0 + 2.0 * T1 + C1) * D3 / 6.0 +
                    (5.0 - 2.0 * C1 + 28.0 * T1 - 3.0 * C1 * C1 + k8Ep2 + 24.0 * T1 * T1) * D5 / 120.0) /

@@ -34,24 +34,24 @@ constexpr HostError kHostCommandRunning = static_cast<HostError>(0x81060028u);
 
 // The project's geolocation record (the fields the add-on reads or writes).
 struct GeoLocation {
-    std::string crsName;          // first CRS text, e.g. "EPSG:2178"
-    std::string crsText2;         // a second CRS text
+    std::string crsName;   // first CRS text, e.g. "EPSG:2178"
+    std::string crsText2;  // a second CRS text
     std::string geodeticDatum;
     std::string verticalDatum;
     std::string mapProjection;
     std::string mapZone;
-    double longitude = 0.0;       // project location, degrees
-    double latitude = 0.0;        // project location, degrees
-    double altitude = 0.0;        // project location, metres
-    double rotation = 0.0;        // project location rotation value
+    double longitude = 0.0;          // project location, degrees
+    double latitude = 0.0;           // project location, degrees
+    double altitude = 0.0;           // project location, metres
+    double rotation = 0.0;           // project location rotation value
     std::int16_t locationFlags = 0;  // a 16-bit value of the location part
-    double surveyEasting = 0.0;   // survey point, metres
+    double surveyEasting = 0.0;      // survey point, metres
     double surveyNorthing = 0.0;
-    double surveyHeight = 0.0;    // survey point orthogonal height
-    double xAxisAbscissa = 1.0;   // grid x-axis direction
+    double surveyHeight = 0.0;   // survey point orthogonal height
+    double xAxisAbscissa = 1.0;  // grid x-axis direction
     double xAxisOrdinate = 0.0;
     double scale = 1.0;
-    double surveyExtra1 = 0.0;    // two further survey-point values, kept as read
+    double surveyExtra1 = 0.0;  // two further survey-point values, kept as read
     double surveyExtra2 = 0.0;
     bool operator==(const GeoLocation&) const = default;
 };
@@ -79,12 +79,12 @@ struct HostColour {
 // One attribute; which fields matter depends on the kind. Indices start at 1 (0 = none).
 struct Attribute {
     std::int32_t kind = 0;
-    std::int32_t index = 0;        // set by the host on creation
-    std::string name;              // UTF-8, at most 255 bytes
-    bool locked = false;           // layer: elements on it may not be changed or deleted
-    bool hidden = false;           // layer
-    std::int32_t fillKind = 0;     // fill: kFillVectorial, kFillSolid, ...
-    HostColour colour;             // material: surface colour
+    std::int32_t index = 0;     // set by the host on creation
+    std::string name;           // UTF-8, at most 255 bytes
+    bool locked = false;        // layer: elements on it may not be changed or deleted
+    bool hidden = false;        // layer
+    std::int32_t fillKind = 0;  // fill: kFillVectorial, kFillSolid, ...
+    HostColour colour;          // material: surface colour
     bool operator==(const Attribute&) const = default;
 };
 
@@ -139,30 +139,30 @@ struct ElementHeader {
 struct PolylineElement {
     std::int32_t layer = 1;
     std::int16_t pen = 1;
-    std::vector<HostPoint2> points;   // at least 2
-    std::vector<PolylineArc> arcs;    // straight segments have none
+    std::vector<HostPoint2> points;  // at least 2
+    std::vector<PolylineArc> arcs;   // straight segments have none
     bool operator==(const PolylineElement&) const = default;
 };
 
 struct TextElement {
     std::int32_t layer = 1;
     std::int16_t pen = 1;
-    HostPoint2 position;              // the anchor point
-    std::int32_t anchor = 1;          // anchor code (4 = centre)
-    double size = 2.0;                // letter size
-    double angle = 0.0;               // radians
-    double widthFactor = 100.0;       // percent
-    std::int32_t styleSetting1 = 0;   // two raw text settings the add-on sets to 1
+    HostPoint2 position;             // the anchor point
+    std::int32_t anchor = 1;         // anchor code (4 = centre)
+    double size = 2.0;               // letter size
+    double angle = 0.0;              // radians
+    double widthFactor = 100.0;      // percent
+    std::int32_t styleSetting1 = 0;  // two raw text settings the add-on sets to 1
     std::int32_t styleSetting2 = 0;
-    std::string content;              // UTF-8
+    std::string content;  // UTF-8
     bool operator==(const TextElement&) const = default;
 };
 
 struct FillElement {
     std::int32_t layer = 1;
     std::int16_t contourPen = 1;
-    std::int32_t fillType = 0;        // fill attribute index (0 = the host's default)
-    bool useOwnColour = false;        // foreground colour of the fill's own
+    std::int32_t fillType = 0;  // fill attribute index (0 = the host's default)
+    bool useOwnColour = false;  // foreground colour of the fill's own
     HostColour ownColour;
     bool useBackground = false;
     HostColour background;
@@ -173,11 +173,11 @@ struct FillElement {
 
 struct MeshElement {
     std::int32_t layer = 1;
-    std::int32_t material = 0;        // surface material index (0 = default)
-    double level = 0.0;               // base level
-    std::vector<HostPoint3> outline;  // closed ring; z = height of the corner above level
+    std::int32_t material = 0;                        // surface material index (0 = default)
+    double level = 0.0;                               // base level
+    std::vector<HostPoint3> outline;                  // closed ring; z = height of the corner above level
     std::vector<std::vector<HostPoint3>> levelLines;  // a level point is a line of one point
-    std::uint8_t byteSetting = 0;     // three raw mesh settings the add-on sets
+    std::uint8_t byteSetting = 0;                     // three raw mesh settings the add-on sets
     std::int32_t flagSetting = 0;
     std::int64_t wideSetting = 0;
     bool operator==(const MeshElement&) const = default;
@@ -185,12 +185,12 @@ struct MeshElement {
 
 struct SlabElement {
     std::int32_t layer = 1;
-    double level = 0.0;               // bottom level
+    double level = 0.0;  // bottom level
     double thickness = 0.3;
-    std::int32_t referenceCode = 0;   // raw reference-plane code
-    std::int32_t extraSetting = 0;    // a raw slab field
+    std::int32_t referenceCode = 0;     // raw reference-plane code
+    std::int32_t extraSetting = 0;      // a raw slab field
     std::int32_t buildingMaterial = 0;  // kAttrBuildingMaterial index (0 = default)
-    std::int32_t topMaterial = 0;     // surface materials (0 = from the building material)
+    std::int32_t topMaterial = 0;       // surface materials (0 = from the building material)
     std::int32_t sideMaterial = 0;
     std::int32_t bottomMaterial = 0;
     std::vector<std::vector<HostPoint2>> contours;  // outline then holes, closed rings
@@ -200,7 +200,7 @@ struct SlabElement {
 // Morph body parts. Vertex and edge numbers start at 1 so that a negative edge number can
 // name an edge walked backwards.
 struct MorphEdge {
-    std::int32_t from = 0;            // vertex numbers
+    std::int32_t from = 0;  // vertex numbers
     std::int32_t to = 0;
     bool operator==(const MorphEdge&) const = default;
 };
@@ -223,9 +223,9 @@ struct MorphElement {
 
 struct PictureElement {
     std::int32_t layer = 1;
-    HostPoint2 boxMin;                // unrotated box in project metres
+    HostPoint2 boxMin;  // unrotated box in project metres
     HostPoint2 boxMax;
-    double angle = 0.0;               // rotation about boxMin, radians
+    double angle = 0.0;  // rotation about boxMin, radians
     std::string mimeType = "image/png";
     std::vector<std::uint8_t> bytes;  // the image file's bytes
     bool operator==(const PictureElement&) const = default;
@@ -242,7 +242,7 @@ constexpr std::int32_t kSelectionElements = 1;
 
 struct Selection {
     std::int32_t kind = kSelectionNone;
-    std::vector<ElementId> ids;       // in selection order; count = ids.size()
+    std::vector<ElementId> ids;  // in selection order; count = ids.size()
 };
 
 // Alert types.
@@ -255,7 +255,7 @@ struct AlertRequest {
     std::string title;
     std::string largeText;
     std::string smallText;
-    std::vector<std::string> buttons;   // 1 to 3 button texts, first = default
+    std::vector<std::string> buttons;  // 1 to 3 button texts, first = default
 };
 
 // ---- The interface ----------------------------------------------------------------------------

@@ -30,14 +30,14 @@ HostError readBody(Host& h, const ElementHeader& header, ElementBody& body) {
         return e;
     };
     switch (header.type) {
-    case kElemPolyline: return read(PolylineElement{}, &Host::getPolyline);
-    case kElemText: return read(TextElement{}, &Host::getText);
-    case kElemFill: return read(FillElement{}, &Host::getFill);
-    case kElemMesh: return read(MeshElement{}, &Host::getMesh);
-    case kElemSlab: return read(SlabElement{}, &Host::getSlab);
-    case kElemMorph: return read(MorphElement{}, &Host::getMorph);
-    case kElemPicture: return read(PictureElement{}, &Host::getPicture);
-    default: return kHostBadElementType;
+        case kElemPolyline: return read(PolylineElement{}, &Host::getPolyline);
+        case kElemText: return read(TextElement{}, &Host::getText);
+        case kElemFill: return read(FillElement{}, &Host::getFill);
+        case kElemMesh: return read(MeshElement{}, &Host::getMesh);
+        case kElemSlab: return read(SlabElement{}, &Host::getSlab);
+        case kElemMorph: return read(MorphElement{}, &Host::getMorph);
+        case kElemPicture: return read(PictureElement{}, &Host::getPicture);
+        default: return kHostBadElementType;
     }
 }
 
@@ -79,7 +79,8 @@ void bridgeHoles(std::vector<std::size_t>& polygon, std::vector<std::vector<std:
         return std::max_element(ring.begin(), ring.end(),
                                 [&](std::size_t a, std::size_t b) { return pts[a].x < pts[b].x; });
     };
-    std::sort(holes.begin(), holes.end(), [&](const auto& a, const auto& b) { return pts[*maxX(a)].x > pts[*maxX(b)].x; });
+    std::sort(holes.begin(), holes.end(),
+              [&](const auto& a, const auto& b) { return pts[*maxX(a)].x > pts[*maxX(b)].x; });
     for (std::size_t hIndex = 0; hIndex < holes.size(); ++hIndex) {
         auto& hole = holes[hIndex];
         const auto start = static_cast<std::size_t>(maxX(hole) - hole.begin());
@@ -183,8 +184,8 @@ void addPlanarFaces(std::int32_t layer, const std::vector<HostPoint3>& loop, std
     }
 }
 
-void addPrismFaces(std::int32_t layer, const std::vector<std::vector<HostPoint2>>& contours, double bottom,
-                   double top, std::vector<Face3>& out) {
+void addPrismFaces(std::int32_t layer, const std::vector<std::vector<HostPoint2>>& contours, double bottom, double top,
+                   std::vector<Face3>& out) {
     std::vector<HostPoint2> pts;
     const auto tri = triangulateRings(contours, pts);
     for (std::size_t i = 0; i + 2 < tri.size(); i += 3) {
@@ -354,12 +355,12 @@ HostColour layerColour(const std::string& layerName) {
     const double m = value - c;
     double r = 0, g = 0, b = 0;
     switch (static_cast<int>(hue)) {
-    case 0: r = c, g = x; break;
-    case 1: r = x, g = c; break;
-    case 2: g = c, b = x; break;
-    case 3: g = x, b = c; break;
-    case 4: r = x, b = c; break;
-    default: r = c, b = x; break;
+        case 0: r = c, g = x; break;
+        case 1: r = x, g = c; break;
+        case 2: g = c, b = x; break;
+        case 3: g = x, b = c; break;
+        case 4: r = x, b = c; break;
+        default: r = c, b = x; break;
     }
     return {r + m, g + m, b + m};
 }
@@ -466,7 +467,8 @@ std::vector<Face3> facesOf(const StoredElement& element) {
 bool imagePixelSize(const std::vector<std::uint8_t>& b, std::int32_t& width, std::int32_t& height) {
     auto be16 = [&](std::size_t i) { return (static_cast<std::int32_t>(b[i]) << 8) | b[i + 1]; };
     auto be32 = [&](std::size_t i) {
-        return static_cast<std::int64_t>((static_cast<std::uint32_t>(b[i]) << 24) | (static_cast<std::uint32_t>(b[i + 1]) << 16) |
+        return static_cast<std::int64_t>((static_cast<std::uint32_t>(b[i]) << 24) |
+                                         (static_cast<std::uint32_t>(b[i + 1]) << 16) |
                                          (static_cast<std::uint32_t>(b[i + 2]) << 8) | b[i + 3]);
     };
     if (imageExtension(b) == "png") {

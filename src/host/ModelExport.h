@@ -21,8 +21,8 @@ struct ModelSnapshot {
 // A picture written beside the DXF: its element's position in the snapshot and the file name.
 struct ExportedPicture {
     std::size_t element = 0;
-    std::string relativePath;             // e.g. "images/obraz_1.png"
-    std::int32_t pixelWidth = 0;          // 0 when the image header could not be read
+    std::string relativePath;     // e.g. "images/obraz_1.png"
+    std::int32_t pixelWidth = 0;  // 0 when the image header could not be read
     std::int32_t pixelHeight = 0;
 };
 
@@ -33,8 +33,8 @@ struct ExportResult {
     std::map<std::string, std::size_t> dxfEntitiesByLayer;  // vector entities (no IMAGE) per layer name
     std::size_t dxfImages = 0;
     std::size_t geoJsonFeatures = 0;
-    std::size_t picturesSkipped = 0;      // picture data neither PNG nor JPEG
-    bool georeferenced = false;           // a survey point or a known CRS places the GeoJSON in a zone
+    std::size_t picturesSkipped = 0;  // picture data neither PNG nor JPEG
+    bool georeferenced = false;       // a survey point or a known CRS places the GeoJSON in a zone
 };
 
 // Reads everything the exporters need through the host; kHostOk or the first failing call's code.

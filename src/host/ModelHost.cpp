@@ -24,11 +24,14 @@ bool knownAttributeKind(std::int32_t kind) {
 
 bool knownElementType(std::int32_t type) {
     switch (type) {
-    case kElemPolyline: case kElemText: case kElemFill: case kElemMesh:
-    case kElemSlab: case kElemMorph: case kElemPicture:
-        return true;
-    default:
-        return false;
+        case kElemPolyline:
+        case kElemText:
+        case kElemFill:
+        case kElemMesh:
+        case kElemSlab:
+        case kElemMorph:
+        case kElemPicture: return true;
+        default: return false;
     }
 }
 
@@ -197,7 +200,7 @@ ElementId ModelHost::newElementId() {
     for (;;) {
         std::uint64_t hi = splitmix64(idState_);
         std::uint64_t lo = splitmix64(idState_);
-        hi = (hi & ~0xF000ull) | 0x4000ull;                        // version 4
+        hi = (hi & ~0xF000ull) | 0x4000ull;                         // version 4
         lo = (lo & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;  // variant 1
         std::string text;
         auto put = [&](std::uint64_t v, int nibbles) {
@@ -425,9 +428,9 @@ HostError ModelHost::writeGeoLocation(const GeoLocation& in) {
     if (HostError e = fault(HostOp::WriteGeoLocation, 0, {}, &in)) return e;
     if (HostError e = checkGeoLocation(in)) return e;
     state_.geoLocation = in;
-    for (std::string* t : {&state_.geoLocation.crsName, &state_.geoLocation.crsText2,
-                           &state_.geoLocation.geodeticDatum, &state_.geoLocation.verticalDatum,
-                           &state_.geoLocation.mapProjection, &state_.geoLocation.mapZone})
+    for (std::string* t :
+         {&state_.geoLocation.crsName, &state_.geoLocation.crsText2, &state_.geoLocation.geodeticDatum,
+          &state_.geoLocation.verticalDatum, &state_.geoLocation.mapProjection, &state_.geoLocation.mapZone})
         *t = validUtf8(*t);
     state_.geoLocationSet = true;
     return kHostOk;

@@ -26,7 +26,7 @@ enum class HostOp {
     ElementDefaults,
     CreateElement,
     MorphBody,
-    ReadElement,       // header, record and ID-text reads
+    ReadElement,  // header, record and ID-text reads
     ListElements,
     DeleteElements,
     SetElementIdText,
@@ -41,9 +41,9 @@ enum class HostOp {
 // What a fault rule sees of the call it may refuse.
 struct HostCall {
     HostOp op = HostOp::AttributeCount;
-    int sequence = 0;                    // 1 for the first call of this group, 2 for the next, ...
-    std::int32_t code = 0;               // element type or attribute kind, when there is one
-    std::string name;                    // attribute name, command name or ID text, when there is one
+    int sequence = 0;                          // 1 for the first call of this group, 2 for the next, ...
+    std::int32_t code = 0;                     // element type or attribute kind, when there is one
+    std::string name;                          // attribute name, command name or ID text, when there is one
     const GeoLocation* geoLocation = nullptr;  // the record being written
 };
 
@@ -156,8 +156,7 @@ public:
 
 private:
     bool onOwnerThread();
-    HostError fault(HostOp op, std::int32_t code = 0, const std::string& name = {},
-                    const GeoLocation* geo = nullptr);
+    HostError fault(HostOp op, std::int32_t code = 0, const std::string& name = {}, const GeoLocation* geo = nullptr);
     HostError createElement(ElementBody body, ElementId& id);
     template <class T>
     HostError readBody(const ElementId& id, T& out);
@@ -166,8 +165,8 @@ private:
     ElementId newElementId();
 
     ModelState state_;
-    std::unordered_map<ElementId, std::size_t> index_;   // id -> position in state_.elements
-    std::vector<ModelState> undoSnapshots_;              // one per running (nested) command
+    std::unordered_map<ElementId, std::size_t> index_;  // id -> position in state_.elements
+    std::vector<ModelState> undoSnapshots_;             // one per running (nested) command
     std::map<MorphBodyId, MorphElement> bodies_;
     MorphBodyId nextBody_ = 1;
     std::vector<std::string> reportLines_;
@@ -178,7 +177,7 @@ private:
     std::map<HostOp, std::vector<FaultRule>> faults_;
     std::map<HostOp, int> callCounts_;
     std::vector<std::string> committedCommands_;
-    std::deque<ModelState> undoHistory_;                 // state before each recent outermost command
+    std::deque<ModelState> undoHistory_;  // state before each recent outermost command
     std::uint64_t idState_;
     std::thread::id owner_;
     std::atomic<int> offThreadCalls_{0};

@@ -123,8 +123,7 @@ HostError checkBody(const MorphElement& e, const ModelState& s) {
     const auto nv = static_cast<std::int32_t>(e.vertices.size());
     const auto ne = static_cast<std::int32_t>(e.edges.size());
     for (const auto& edge : e.edges) {
-        if (edge.from < 1 || edge.from > nv || edge.to < 1 || edge.to > nv || edge.from == edge.to)
-            return kHostBadPars;
+        if (edge.from < 1 || edge.from > nv || edge.to < 1 || edge.to > nv || edge.from == edge.to) return kHostBadPars;
     }
     for (const auto& p : e.polygons) {
         if (p.edges.size() < 3) return kHostBadPars;
@@ -207,8 +206,8 @@ HostError checkNewAttribute(const Attribute& attr, const ModelState& state) {
 }
 
 HostError checkGeoLocation(const GeoLocation& g) {
-    for (double v : {g.longitude, g.latitude, g.altitude, g.rotation, g.surveyEasting, g.surveyNorthing,
-                     g.surveyHeight, g.xAxisAbscissa, g.xAxisOrdinate, g.scale, g.surveyExtra1, g.surveyExtra2})
+    for (double v : {g.longitude, g.latitude, g.altitude, g.rotation, g.surveyEasting, g.surveyNorthing, g.surveyHeight,
+                     g.xAxisAbscissa, g.xAxisOrdinate, g.scale, g.surveyExtra1, g.surveyExtra2})
         if (!isFinite(v)) return kHostBadPars;
     return kHostOk;
 }

@@ -9,13 +9,13 @@
 #include "host/Host.h"
 
 // The geometry and settings of one element, by kind.
-using ElementBody = std::variant<PolylineElement, TextElement, FillElement, MeshElement, SlabElement,
-                                 MorphElement, PictureElement>;
+using ElementBody =
+    std::variant<PolylineElement, TextElement, FillElement, MeshElement, SlabElement, MorphElement, PictureElement>;
 
 // One element as the model keeps it.
 struct StoredElement {
-    ElementHeader header;    // id, type, layer and story (layer mirrors the body's)
-    std::string idText;      // the element's ID text ("CEIS")
+    ElementHeader header;  // id, type, layer and story (layer mirrors the body's)
+    std::string idText;    // the element's ID text ("CEIS")
     ElementBody body;
     bool operator==(const StoredElement&) const = default;
 };
@@ -23,7 +23,7 @@ struct StoredElement {
 struct ModelState {
     std::map<std::int32_t, std::vector<Attribute>> attributes;  // kind -> attributes by index - 1
     std::vector<StoredElement> elements;                        // creation order
-    bool geoLocationSet = false;  // false until the project is first georeferenced
+    bool geoLocationSet = false;                                // false until the project is first georeferenced
     GeoLocation geoLocation;
     std::int32_t activeStory = 0;
     std::vector<ElementId> selection;

@@ -209,9 +209,7 @@ struct FileError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-[[noreturn]] void fail(const std::string& where, const std::string& what) {
-    throw FileError(where + ": " + what);
-}
+[[noreturn]] void fail(const std::string& where, const std::string& what) { throw FileError(where + ": " + what); }
 
 const json& member(const json& j, const char* key, const std::string& where) {
     if (!j.is_object()) fail(where, "oczekiwano obiektu");
@@ -229,7 +227,8 @@ long long integer(const json& v, long long lo, long long hi, const std::string& 
     long long out = 0;
     if (v.is_number_unsigned()) {
         const auto u = v.get<unsigned long long>();
-        if (u > static_cast<unsigned long long>(std::numeric_limits<long long>::max())) fail(where, "liczba poza zakresem");
+        if (u > static_cast<unsigned long long>(std::numeric_limits<long long>::max()))
+            fail(where, "liczba poza zakresem");
         out = static_cast<long long>(u);
     } else if (v.is_number_integer()) {
         out = v.get<long long>();
@@ -242,8 +241,8 @@ long long integer(const json& v, long long lo, long long hi, const std::string& 
 
 template <class T>
 void readInt(const json& j, const char* key, T& out, const std::string& where) {
-    out = static_cast<T>(integer(member(j, key, where), std::numeric_limits<T>::min(),
-                                 std::numeric_limits<T>::max(), where + "." + key));
+    out = static_cast<T>(integer(member(j, key, where), std::numeric_limits<T>::min(), std::numeric_limits<T>::max(),
+                                 where + "." + key));
 }
 
 void readDouble(const json& j, const char* key, double& out, const std::string& where) {
@@ -427,14 +426,14 @@ PictureElement readPicture(const json& j, const std::string& w) {
 
 ElementBody readBody(std::int32_t type, const json& j, const std::string& w) {
     switch (type) {
-    case kElemPolyline: return readPolyline(j, w);
-    case kElemText: return readText(j, w);
-    case kElemFill: return readFill(j, w);
-    case kElemMesh: return readMesh(j, w);
-    case kElemSlab: return readSlab(j, w);
-    case kElemMorph: return readMorph(j, w);
-    case kElemPicture: return readPicture(j, w);
-    default: fail(w + ".type", "nieznany typ elementu " + std::to_string(type));
+        case kElemPolyline: return readPolyline(j, w);
+        case kElemText: return readText(j, w);
+        case kElemFill: return readFill(j, w);
+        case kElemMesh: return readMesh(j, w);
+        case kElemSlab: return readSlab(j, w);
+        case kElemMorph: return readMorph(j, w);
+        case kElemPicture: return readPicture(j, w);
+        default: fail(w + ".type", "nieznany typ elementu " + std::to_string(type));
     }
 }
 
@@ -514,7 +513,8 @@ ModelState readState(const json& root) {
         readInt(j, "layer", el.header.layer, ew);
         readInt(j, "story", el.header.story, ew);
         readString(j, "idText", el.idText, ew);
-        if (el.header.id.empty() || !ids.insert(el.header.id).second) fail(ew + ".id", "pusty lub powtorzony identyfikator");
+        if (el.header.id.empty() || !ids.insert(el.header.id).second)
+            fail(ew + ".id", "pusty lub powtorzony identyfikator");
         el.body = readBody(el.header.type, j, ew);
         std::visit([&](auto& b) { b.layer = el.header.layer; }, el.body);
         if (checkElement(el.body, s) != kHostOk) fail(ew, "niepoprawna geometria lub ustawienia elementu");
@@ -541,8 +541,12 @@ std::string projectToText(const ModelState& state) {
     json attrs = json::array();
     for (const auto& [kind, list] : state.attributes) {
         for (const auto& a : list) {
-            attrs.push_back({{"kind", a.kind},     {"index", a.index},       {"name", a.name},
-                             {"locked", a.locked}, {"hidden", a.hidden},     {"fillKind", a.fillKind},
+            attrs.push_back({{"kind", a.kind},
+                             {"index", a.index},
+                             {"name", a.name},
+                             {"locked", a.locked},
+                             {"hidden", a.hidden},
+                             {"fillKind", a.fillKind},
                              {"colour", colour(a.colour)}});
         }
     }

@@ -83,13 +83,13 @@ std::string xmlEscape(const std::string& text) {
     std::string out;
     for (char c : validUtf8(text)) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default:
-            if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n') out += c;
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            default:
+                if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n') out += c;
         }
     }
     return out;
@@ -114,9 +114,10 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
     const double stroke = 1.0;
 
     std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    s += cformat("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
-                 "width=\"%.0f\" height=\"%.0f\" viewBox=\"0 0 %.3f %.3f\">\n",
-                 std::ceil(width), std::ceil(height), width, height);
+    s += cformat(
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+        "width=\"%.0f\" height=\"%.0f\" viewBox=\"0 0 %.3f %.3f\">\n",
+        std::ceil(width), std::ceil(height), width, height);
     s += "<rect x=\"0\" y=\"0\" width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
 
     // One group per layer, in layer order, pictures first so that drawings stay visible on top.
@@ -135,9 +136,10 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
         if (nextPicture >= pictures.size() || pictures[nextPicture].element != i) continue;
         const double w = (pic->boxMax.x - pic->boxMin.x) * view.scale;
         const double h = (pic->boxMax.y - pic->boxMin.y) * view.scale;
-        picturesText += cformat("<image x=\"0\" y=\"%.3f\" width=\"%.3f\" height=\"%.3f\" "
-                                "transform=\"translate(%.3f %.3f) rotate(%.6f)\" preserveAspectRatio=\"none\" href=\"",
-                                -h, w, h, view.x(pic->boxMin.x), view.y(pic->boxMin.y), -pic->angle * 180.0 / std::numbers::pi);
+        picturesText += cformat(
+            "<image x=\"0\" y=\"%.3f\" width=\"%.3f\" height=\"%.3f\" "
+            "transform=\"translate(%.3f %.3f) rotate(%.6f)\" preserveAspectRatio=\"none\" href=\"",
+            -h, w, h, view.x(pic->boxMin.x), view.y(pic->boxMin.y), -pic->angle * 180.0 / std::numbers::pi);
         picturesText += xmlEscape(pictures[nextPicture].relativePath) + "\" xlink:href=\"" +
                         xmlEscape(pictures[nextPicture].relativePath) + "\"/>\n";
     }
@@ -145,8 +147,8 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
 
     for (const auto& layerName : layerOrder) {
         const std::string colour = colourText(layerColour(layerName));
-        s += "<g class=\"warstwa\" data-layer=\"" + xmlEscape(layerName) + "\" stroke=\"" + colour + "\" fill=\"none\"" +
-             cformat(" stroke-width=\"%.2f\">\n", stroke);
+        s += "<g class=\"warstwa\" data-layer=\"" + xmlEscape(layerName) + "\" stroke=\"" + colour +
+             "\" fill=\"none\"" + cformat(" stroke-width=\"%.2f\">\n", stroke);
         for (const auto& el : model.elements) {
             if (exportLayerName(model, el.header.layer) != layerName) continue;
             if (const auto* p = std::get_if<PolylineElement>(&el.body)) {

@@ -28,7 +28,9 @@ public:
 
     HostError morphBodyNew(MorphBodyId&) override { return kHostNotSupplied; }
     HostError morphBodyAddVertex(MorphBodyId, const HostPoint3&, std::int32_t&) override { return kHostNotSupplied; }
-    HostError morphBodyAddEdge(MorphBodyId, std::int32_t, std::int32_t, std::int32_t&) override { return kHostNotSupplied; }
+    HostError morphBodyAddEdge(MorphBodyId, std::int32_t, std::int32_t, std::int32_t&) override {
+        return kHostNotSupplied;
+    }
     HostError morphBodyAddPolygon(MorphBodyId, const MorphPolygon&, std::int32_t&) override { return kHostNotSupplied; }
     HostError morphBodyFinish(MorphBodyId, MorphElement&) override { return kHostNotSupplied; }
     HostError morphBodyDispose(MorphBodyId) override { return kHostNotSupplied; }

@@ -61,10 +61,8 @@ std::string addressSuggestionLabel(const Json& properties) {
     const std::string city = textOf(properties, "city");
     const std::string county = textOf(properties, "county");
     if (!name.empty()) parts.push_back(name);
-    if (!street.empty())
-        parts.push_back(number.empty() ? street : street + " " + number);
-    else if (!number.empty())
-        parts.push_back(number);
+    if (!street.empty()) parts.push_back(number.empty() ? street : street + " " + number);
+    else if (!number.empty()) parts.push_back(number);
     if (!city.empty()) parts.push_back(city);
     if (!county.empty()) parts.push_back(county);
     std::string label;
@@ -94,8 +92,7 @@ Json parseAddressSuggestions(const std::string& body) {
         const double lat = latValue.get<double>();
         if (!plausibleDegrees(lat, lon)) continue;
         const auto properties = feature.find("properties");
-        const std::string label =
-            addressSuggestionLabel(properties != feature.end() ? *properties : Json::object());
+        const std::string label = addressSuggestionLabel(properties != feature.end() ? *properties : Json::object());
         if (label.empty()) continue;
         items.push_back(Json{{"lat", lat}, {"lon", lon}, {"label", validUtf8(label)}});
     }
@@ -129,13 +126,14 @@ Json searchAddress(WfsClient& client, const Json& msg) {
     const double lat = searchCoordinate(first["lat"]);
     const double lon = searchCoordinate(first["lon"]);
     if (!plausibleDegrees(lat, lon)) throw std::invalid_argument("stod");
-    return Json{{"type", "addressResults"}, {"lat", lat}, {"lon", lon}, {"label", validUtf8(textOf(first, "display_name"))}};
+    return Json{
+        {"type", "addressResults"}, {"lat", lat}, {"lon", lon}, {"label", validUtf8(textOf(first, "display_name"))}};
 }
 
 Json fetchAddressSuggestions(const std::string& query) {
     WfsClient client;
-    const HttpResponse response = client.getWithTimeout(addressSuggestUrl(query, kAddressSuggestionLimit),
-                                                        kSuggestTimeoutMs);
+    const HttpResponse response =
+        client.getWithTimeout(addressSuggestUrl(query, kAddressSuggestionLimit), kSuggestTimeoutMs);
     if (response.status != 200) return Json::array();
     return parseAddressSuggestions(response.body);
 }

@@ -35,9 +35,18 @@ struct ZoneColour {
 };
 
 constexpr std::array<ZoneColour, 13> kPogZoneColours{{
-    {"SW", {140, 123, 107}}, {"SJ", {201, 162, 75}},  {"SZ", {228, 206, 140}}, {"SU", {232, 138, 125}},
-    {"SH", {231, 158, 196}}, {"SP", {180, 157, 212}}, {"SR", {242, 232, 76}},  {"SI", {204, 204, 204}},
-    {"SN", {183, 217, 143}}, {"SC", {169, 198, 174}}, {"SG", {232, 196, 220}}, {"SO", {220, 233, 192}},
+    {"SW", {140, 123, 107}},
+    {"SJ", {201, 162, 75}},
+    {"SZ", {228, 206, 140}},
+    {"SU", {232, 138, 125}},
+    {"SH", {231, 158, 196}},
+    {"SP", {180, 157, 212}},
+    {"SR", {242, 232, 76}},
+    {"SI", {204, 204, 204}},
+    {"SN", {183, 217, 143}},
+    {"SC", {169, 198, 174}},
+    {"SG", {232, 196, 220}},
+    {"SO", {220, 233, 192}},
     {"SK", {244, 244, 244}},
 }};
 
@@ -58,18 +67,18 @@ public:
 
     HostError draw(const GisFeature& f, std::int32_t layer) {
         switch (f.type) {
-        case DataType::dzialki: return drawParcel(f, layer);
-        case DataType::budynki:
-            for (const GisPolygon& p : f.polygons)
-                keep([&] { return makeFill(rings(p, true), layer, kBuildingPen, std::nullopt); });
-            return error_;
-        case DataType::mpzp:
-        case DataType::pog: return drawZone(f, layer);
-        case DataType::gesut:
-            for (const auto& line : f.lines)
-                keep([&] { return makePolyline(mapped(line, false), layer, kUtilityPen); });
-            return error_;
-        default: return kHostOk;  // base maps come as rasters; 3D kinds are placed by their own steps
+            case DataType::dzialki: return drawParcel(f, layer);
+            case DataType::budynki:
+                for (const GisPolygon& p : f.polygons)
+                    keep([&] { return makeFill(rings(p, true), layer, kBuildingPen, std::nullopt); });
+                return error_;
+            case DataType::mpzp:
+            case DataType::pog: return drawZone(f, layer);
+            case DataType::gesut:
+                for (const auto& line : f.lines)
+                    keep([&] { return makePolyline(mapped(line, false), layer, kUtilityPen); });
+                return error_;
+            default: return kHostOk;  // base maps come as rasters; 3D kinds are placed by their own steps
         }
     }
 
@@ -126,8 +135,7 @@ private:
                 keep([&] { return makeHatch(rings(p, true), layer, kSpecialZonePen, "ukos", kSpecialZoneHatch); });
             else if (pog && kind == kDowntownZone)
                 keep([&] { return makePolyline(mapped(p.outer, true), layer, kSpecialZonePen); });
-            else
-                keep([&] { return makeFill(rings(p, true), layer, pen, colour); });
+            else keep([&] { return makeFill(rings(p, true), layer, pen, colour); });
         }
         if (f.hasAnchor && !designation.empty())
             keep([&] { return makeText(map(f.anchor), designation, layer, pen, 2.5); });
@@ -159,8 +167,7 @@ std::string parcelLabel(const std::map<std::string, std::string>& props) {
         text = firstWhere([](const std::string& k) { return has(k, "ident") || (has(k, "id") && has(k, "dzial")); });
     if (text.empty())
         text = firstWhere([](const std::string& k) {
-            return has(k, "numer") && !has(k, "arkusz") && !has(k, "obreb") && !has(k, "jednost") &&
-                   !has(k, "rejestr");
+            return has(k, "numer") && !has(k, "arkusz") && !has(k, "obreb") && !has(k, "jednost") && !has(k, "rejestr");
         });
     // A full identifier (unit, district, sheet and number joined by dots) is cut to the number.
     const auto dot = text.rfind('.');

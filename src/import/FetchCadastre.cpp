@@ -14,9 +14,9 @@ constexpr const char* kBdot10kBuildingType = "ms:bud_2025";
 // National new-buildings layer: the only building source left when the county gives none.
 std::vector<GisFeature> fetchBdot10kBuildings(FetchContext& ctx) {
     const Bbox& f = ctx.frame;
-    const std::string gml = ctx.client.fetchWfsTiled(serviceEndpoints().bdot10kNewBuildingsWfs(), kBdot10kBuildingType,
-                                                     f.minE, f.minN, f.maxE, f.maxN,
-                                                     ctx.progress("Import: budynki (BDOT10k)"), true, false, 0);
+    const std::string gml =
+        ctx.client.fetchWfsTiled(serviceEndpoints().bdot10kNewBuildingsWfs(), kBdot10kBuildingType, f.minE, f.minN,
+                                 f.maxE, f.maxN, ctx.progress("Import: budynki (BDOT10k)"), true, false, 0);
     return GmlParser::parseFeatureCollection(gml, DataType::budynki);
 }
 
@@ -30,10 +30,8 @@ void fetchCadastreGroup(FetchContext& ctx) {
     const std::string code = ctx.gminaCode();
     const std::string countyWfs = findCountyEgibWfs(code);
     if (countyWfs.empty()) {
-        if (code.empty())
-            ctx.addWarning("Nie udalo sie ustalic powiatu dla widoku.");
-        else
-            ctx.addWarning("Powiat (TERYT " + code.substr(0, 4) + ") nie publikuje WFS EGiB w EZiU.");
+        if (code.empty()) ctx.addWarning("Nie udalo sie ustalic powiatu dla widoku.");
+        else ctx.addWarning("Powiat (TERYT " + code.substr(0, 4) + ") nie publikuje WFS EGiB w EZiU.");
     } else {
         std::string parcelType, buildingType;
         WfsLayerFetcher& fetcher = *ctx.layerFetcher;
@@ -55,8 +53,9 @@ void fetchCadastreGroup(FetchContext& ctx) {
     if (wantParcels && parcels.empty()) ctx.addWarning("Brak dzialek dla tego obszaru.");
     if (wantBuildings && buildings.empty()) {
         if (!parcels.empty())
-            ctx.addWarning("Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad konfiguracji "
-                           "serwera powiatu - np. Zabrze).");
+            ctx.addWarning(
+                "Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad konfiguracji "
+                "serwera powiatu - np. Zabrze).");
         buildings = fetchBdot10kBuildings(ctx);
         if (!buildings.empty()) ctx.addWarning("Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
     }

@@ -22,8 +22,7 @@ void increment(Json& counts, const std::string& name) {
 Json countFetchedData(const FetchedData& data) {
     Json counts = Json::object();
     for (const GisFeature& f : data.features) increment(counts, dataTypeKey(f.type));
-    for (const RasterImage& r : data.rasters)
-        increment(counts, std::string(dataTypeKey(r.type)) + " (rastr)");
+    for (const RasterImage& r : data.rasters) increment(counts, std::string(dataTypeKey(r.type)) + " (rastr)");
     addCount(counts, "teren (Siatka)", data.terrain.size());
     addCount(counts, "teren z chmury (Siatka)", data.terrainCloud.size());
     addCount(counts, "woda z chmury (Siatka)", data.waterCloud.size());

@@ -19,12 +19,12 @@ struct FetchContext {
     FetchContext(WfsClient& webClient, MunicipalityCache& cache, FetchedData& filled)
         : client(webClient), municipalities(cache), result(filled) {}
 
-    Bbox frame;                      // PL-1992 metres
-    std::vector<std::string> keys;   // layer keys of the request
-    int rasterScale = 1000;          // scale denominator for county rasters
-    int terrainStep = 1;             // metres
-    double poziomiceCiecie = 1.0;    // contour interval in metres
-    int fetchEpsg = 2180;            // the controller's fetch system
+    Bbox frame;                     // PL-1992 metres
+    std::vector<std::string> keys;  // layer keys of the request
+    int rasterScale = 1000;         // scale denominator for county rasters
+    int terrainStep = 1;            // metres
+    double poziomiceCiecie = 1.0;   // contour interval in metres
+    int fetchEpsg = 2180;           // the controller's fetch system
     bool smoothContours = false;
     double cloudTerrainStep = 1.0;
 
@@ -32,9 +32,9 @@ struct FetchContext {
     MunicipalityCache& municipalities;
     WfsLayerFetcher* layerFetcher = nullptr;  // created for one fetch by the orchestration
 
-    std::function<bool()> cancelRequested;                               // polled by long phases only
+    std::function<bool()> cancelRequested;                                  // polled by long phases only
     std::function<ProgressFunction(const std::string& label)> progressFor;  // progress bound to a label
-    std::function<void(const std::string& line)> reportLine;            // a line for the report window
+    std::function<void(const std::string& line)> reportLine;                // a line for the report window
 
     FetchedData& result;
 

@@ -59,6 +59,5 @@ void fetchUtilitiesGroup(FetchContext& ctx) {
 
     if (fetchThematicRaster(ctx, county.wmsUrl, DataType::gesut) > 0)
         ctx.addWarning("GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
-    else
-        ctx.addWarning("GESUT: powiatowa usluga nie odpowiada.");
+    else ctx.addWarning("GESUT: powiatowa usluga nie odpowiada.");
 }

@@ -46,9 +46,8 @@ GeorefReading readProjectGeoreference() {
     r.quality = GeorefQuality::exact;
     r.georef.easting = geo.surveyEasting;
     r.georef.northing = geo.surveyNorthing;
-    r.georef.rotation = (geo.xAxisAbscissa == 0.0 && geo.xAxisOrdinate == 0.0)
-                            ? 0.0
-                            : std::atan2(geo.xAxisOrdinate, geo.xAxisAbscissa);
+    r.georef.rotation =
+        (geo.xAxisAbscissa == 0.0 && geo.xAxisOrdinate == 0.0) ? 0.0 : std::atan2(geo.xAxisOrdinate, geo.xAxisAbscissa);
     r.georef.valid = true;
     r.epsg = epsgFromCrsText(geo.crsName);
     if (r.epsg == 0) {

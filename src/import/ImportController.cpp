@@ -157,9 +157,8 @@ void ImportController::startFetch(const Bbox& frame, const std::vector<std::stri
                 *result = FetchedData{};
                 result->warning = "Blad pobierania: nieznany blad";
             }
-            runOnMainThread([this, frame, layers, result]() mutable {
-                onFetchDone(frame, std::move(layers), std::move(*result));
-            });
+            runOnMainThread(
+                [this, frame, layers, result]() mutable { onFetchDone(frame, std::move(layers), std::move(*result)); });
         });
     } catch (...) {
         // No worker will ever clear the flag; a stuck busy state would refuse every later fetch.
@@ -210,7 +209,8 @@ Json ImportController::onGetLayers(const Json&) {
         for (const Attribute& a : layers) names.push_back(validUtf8(a.name));
     }
     Json mapping = Json::object();
-    for (DataType code : Settings::wszystkieTypy()) mapping[dataTypeKey(code)] = validUtf8(layerNameFor(settings_, code));
+    for (DataType code : Settings::wszystkieTypy())
+        mapping[dataTypeKey(code)] = validUtf8(layerNameFor(settings_, code));
     return Json{{"type", "layerList"}, {"layers", names}, {"mapping", mapping}};
 }
 

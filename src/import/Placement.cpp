@@ -67,11 +67,20 @@ Json runPlacement(ImportController& controller) {
 
     PlacementResult result;
     LayerMapping layers(settings);
-    PlacementContext context{data, controller.lastLayers(), controller.smoothContours(), controller.lastFrame(),
-                             georef.workingEpsg, localAffinePl1992ToPl2000(controller.lastFrame(), georef.workingEpsg),
-                             georef.transform, anchor.offset, anchor.offset,
-                             buildingOffset(data, anchor, settings), cloudContourOffset(data, anchor),
-                             lod2Identifiers(data.buildingsLod2), layers, result};
+    PlacementContext context{data,
+                             controller.lastLayers(),
+                             controller.smoothContours(),
+                             controller.lastFrame(),
+                             georef.workingEpsg,
+                             localAffinePl1992ToPl2000(controller.lastFrame(), georef.workingEpsg),
+                             georef.transform,
+                             anchor.offset,
+                             anchor.offset,
+                             buildingOffset(data, anchor, settings),
+                             cloudContourOffset(data, anchor),
+                             lod2Identifiers(data.buildingsLod2),
+                             layers,
+                             result};
 
     AnchorWrite anchorWrite;
     const HostError code = host().undoableCommand(kPlacementCommandName, [&]() -> HostError {

@@ -31,18 +31,18 @@ struct PlacementResult {
 
 // Everything a step's maker reads, and the result it adds to.
 struct PlacementContext {
-    const FetchedData& data;                  // as fetched: PL-1992, heights above sea level
-    const std::vector<std::string>& layerKeys; // the layer keys the user selected
+    const FetchedData& data;                    // as fetched: PL-1992, heights above sea level
+    const std::vector<std::string>& layerKeys;  // the layer keys the user selected
     bool smoothContours = false;
-    Bbox frame;                               // the fetch frame, PL-1992
-    int workingEpsg = 0;                      // PL-2000 zone of the placement
-    LocalAffine linearization;                // PL-1992 -> working zone near the frame
-    ProjectTransform transform;               // working zone -> project coordinates
-    double terrainOffset = 0.0;               // heights of elevation-model terrain
-    double cloudTerrainOffset = 0.0;          // heights of point-cloud terrain and water
-    double buildingOffset = 0.0;              // heights of buildings, structures and contour meshes
-    double cloudContourOffset = 0.0;          // heights of the contour mesh from the point cloud
-    std::set<std::string> lod2Ids;            // upper-case identifiers of LOD2 buildings with a surface
+    Bbox frame;                       // the fetch frame, PL-1992
+    int workingEpsg = 0;              // PL-2000 zone of the placement
+    LocalAffine linearization;        // PL-1992 -> working zone near the frame
+    ProjectTransform transform;       // working zone -> project coordinates
+    double terrainOffset = 0.0;       // heights of elevation-model terrain
+    double cloudTerrainOffset = 0.0;  // heights of point-cloud terrain and water
+    double buildingOffset = 0.0;      // heights of buildings, structures and contour meshes
+    double cloudContourOffset = 0.0;  // heights of the contour mesh from the point cloud
+    std::set<std::string> lod2Ids;    // upper-case identifiers of LOD2 buildings with a surface
     LayerMapping& layers;
     PlacementResult& result;
 
@@ -58,7 +58,7 @@ struct PlacementContext {
 // placement does not exist yet: its data are reported as not placed.
 struct PlacementStep {
     int number = 0;
-    const char* what = "";                       // the kind, for the user
+    const char* what = "";  // the kind, for the user
     bool (*hasData)(const FetchedData&) = nullptr;
     HostError (*make)(PlacementContext&) = nullptr;  // 0, or the code of an abort
 };

@@ -15,12 +15,12 @@ inline constexpr double kExactGeorefWarningKm = 50.0;
 
 // Where placement puts the data, or why it may not.
 struct PlacementGeoref {
-    std::string error;          // non-empty: placement must not start
+    std::string error;  // non-empty: placement must not start
     GeorefQuality quality = GeorefQuality::none;
-    int workingEpsg = 0;        // the PL-2000 zone the data are converted into
-    ProjectTransform transform; // working zone -> project coordinates
-    double distanceKm = 0.0;    // frame centre to the georeference origin
-    std::string warnings;       // notes for the user, joined by single blanks
+    int workingEpsg = 0;         // the PL-2000 zone the data are converted into
+    ProjectTransform transform;  // working zone -> project coordinates
+    double distanceKm = 0.0;     // frame centre to the georeference origin
+    std::string warnings;        // notes for the user, joined by single blanks
 };
 
 // Reads the project's georeference and checks it against the frame (PL-1992) of the last fetch,
@@ -44,8 +44,8 @@ HeightAnchor chooseHeightAnchor(const FetchedData& data, const Settings& setting
 
 // What writing a new anchor into the project did.
 struct AnchorWrite {
-    bool written = false;        // the geolocation record took the new height
-    double heightAfter = 0.0;    // the orthogonal height read back
+    bool written = false;      // the geolocation record took the new height
+    double heightAfter = 0.0;  // the orthogonal height read back
 };
 
 // Writes a new anchor as the survey point's height (part of the placement's undoable command);

@@ -121,8 +121,7 @@ HostError placeCloudPatches(PlacementContext& c, const TerrainSet& patches, Data
         const auto corners = convertedCorners(c, patch.minX, patch.minY, patch.maxX, patch.maxY);
         if (createTerrainMesh(converted(c, patch), map, c.cloudTerrainOffset, layer, corners) != kHostOk)
             ++c.result.failures;
-        else if (!patch.points.empty())
-            ++c.result.counts[countKey];
+        else if (!patch.points.empty()) ++c.result.counts[countKey];
     }
     return kHostOk;
 }

@@ -191,13 +191,15 @@ std::string chooseLocalPlanLayers(std::string_view capabilities) {
 void fetchGeneralPlan(FetchContext& ctx, const std::string& code) {
     const std::optional<PlanningAct> act = selectAct(queryActs(ctx.client, code), kGeneralPlanType);
     if (!act) {
-        ctx.addWarning("Brak POG dla gminy " + code + " (Plan Ogolny jeszcze nieuchwalony w Rejestrze Urbanistycznym).");
+        ctx.addWarning("Brak POG dla gminy " + code +
+                       " (Plan Ogolny jeszcze nieuchwalony w Rejestrze Urbanistycznym).");
         return;
     }
     ActDownload download = downloadAct(ctx.client, act->publishedActId, DataType::pog);
     if (!download.readable) {
         // Saying that no zone lies in the frame would be wrong when the act itself never arrived.
-        ctx.addWarning("POG gminy " + code + ": nie udalo sie pobrac aktu z Rejestru Urbanistycznego - strefy pominiete.");
+        ctx.addWarning("POG gminy " + code +
+                       ": nie udalo sie pobrac aktu z Rejestru Urbanistycznego - strefy pominiete.");
         return;
     }
     std::size_t kept = 0;

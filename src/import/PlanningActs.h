@@ -17,9 +17,9 @@ struct FetchContext;
 struct PlanningAct {
     std::string publishedActId;  // a JSON number is written as a decimal integer
     std::string title;
-    std::string planType;        // "MUNICIPAL_GENERAL_PLAN", "LOCAL_SPATIAL_DEVELOPMENT_PLAN", ...
+    std::string planType;  // "MUNICIPAL_GENERAL_PLAN", "LOCAL_SPATIAL_DEVELOPMENT_PLAN", ...
     std::string spatialPlanningActStatus;
-    std::string publishDate;     // ISO date, compared as text
+    std::string publishDate;  // ISO date, compared as text
     std::string tercCode;
 };
 

@@ -35,7 +35,7 @@ GeoLocation filledRecord(GeoLocation geo, double lat, double lon, int zone, EN a
 
 struct WriteOutcome {
     HostError code = kHostOk;
-    int level = -1; // 0 full, 1 without CRS descriptions, 2 minimum, -1 every level refused
+    int level = -1;  // 0 full, 1 without CRS descriptions, 2 minimum, -1 every level refused
 };
 
 // Hosts differ in which CRS texts they accept; each level drops more of them.
@@ -64,10 +64,11 @@ WriteOutcome writeWithFallbacks(const GeoLocation& full) {
 }
 
 std::string diagnosticText(const WriteOutcome& w, double lat, double lon, int zone, EN at) {
-    return "SetGeoLocation: koncowy_err=" + std::to_string(w.code) + " poziom_ktory_przeszedl=" +
-           std::to_string(w.level) + " (0=pelny,1=bez-opisow-CRS,2=minimum,-1=wszystkie-padly)\n" +
-           "  lat=" + streamNumber(lat) + " lon=" + streamNumber(lon) + " zone=" + std::to_string(zone) +
-           " E=" + streamNumber(at.e) + " N=" + streamNumber(at.n) + " H=" + streamNumber(0.0) + "\n" +
+    return "SetGeoLocation: koncowy_err=" + std::to_string(w.code) +
+           " poziom_ktory_przeszedl=" + std::to_string(w.level) +
+           " (0=pelny,1=bez-opisow-CRS,2=minimum,-1=wszystkie-padly)\n" + "  lat=" + streamNumber(lat) +
+           " lon=" + streamNumber(lon) + " zone=" + std::to_string(zone) + " E=" + streamNumber(at.e) +
+           " N=" + streamNumber(at.n) + " H=" + streamNumber(0.0) + "\n" +
            "  APIERR czeste: -2130311=BADID -2130313=BADPARS -2130315=BADINDEX -2110145=NOTSUPPORTED\n";
 }
 
@@ -95,9 +96,10 @@ Json ImportController::onSetOrigin(const Json& msg) {
                           ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.");
     }
 
-    host().reportLine(cformat("TERRAVOX: ustawiono georeferencje projektu: E=%f N=%f (PL-2000, EPSG:%d) H=%f m "
-                              "n.p.m. (PL-EVRF2007-NH)",
-                              at.e, at.n, zone, 0.0));
+    host().reportLine(
+        cformat("TERRAVOX: ustawiono georeferencje projektu: E=%f N=%f (PL-2000, EPSG:%d) H=%f m "
+                "n.p.m. (PL-EVRF2007-NH)",
+                at.e, at.n, zone, 0.0));
     // The terrain height arrives later, from the elevation model, when it can be found.
     startOriginHeightLookup(webClient_, wgs84ToPl1992(lat, lon), at);
     return Json{{"type", "originSet"}, {"e", at.e}, {"n", at.n}, {"h", 0.0}, {"epsg", zone}};

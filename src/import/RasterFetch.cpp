@@ -39,8 +39,8 @@ Bbox requestBox(const Bbox& frame, int epsg) {
 bool fetchTile(WfsClient& client, const std::string& wmsUrl, const std::string& layers, const Bbox& tile,
                double metresPerPixel, DataType type, int epsg, FetchedData& result) {
     const double tileW = tile.width(), tileH = tile.height();
-    int pixels = static_cast<int>(std::min<double>(kMaxRasterTilePixels,
-                                                   std::max<double>(kMinRasterTilePixels, tileW / metresPerPixel)));
+    int pixels = static_cast<int>(
+        std::min<double>(kMaxRasterTilePixels, std::max<double>(kMinRasterTilePixels, tileW / metresPerPixel)));
     // A tall tile must not ask for more than the side limit in height either.
     const double heightLimited = std::floor(kMaxRasterTilePixels * tileW / tileH);
     if (heightLimited < pixels) pixels = static_cast<int>(std::max(1.0, heightLimited));
@@ -117,8 +117,8 @@ int fetchRaster(WfsClient& client, const Bbox& frame, const std::string& wmsUrl,
     const RasterTilePlan plan = planRasterTiles(width, height, metresPerPixel);
     if (plan.limited)
         result.addWarning("Kadr bardzo szeroki - rastry " + key + " ograniczone do " +
-                          cformat("%d", plan.columns * plan.rows) + " platek (ok. 1:" +
-                          cformat("%lld", plan.coarserScale) + ").");
+                          cformat("%d", plan.columns * plan.rows) +
+                          " platek (ok. 1:" + cformat("%lld", plan.coarserScale) + ").");
     if (reportLine)
         reportLine("TERRAVOX: rastr " + key + ": kadr " + cformat("%lld", wholePart(width)) + "x" +
                    cformat("%lld", wholePart(height)) + " m, gestosc " + cformat("%f", metresPerPixel).substr(0, 4) +

@@ -24,7 +24,7 @@ constexpr int kMaxRasterAttempts = 4;
 struct RasterTilePlan {
     int columns = 1;
     int rows = 1;
-    bool limited = false;     // the frame needed more than 4 tiles on an axis
+    bool limited = false;        // the frame needed more than 4 tiles on an axis
     long long coarserScale = 0;  // the scale actually reached when limited
 };
 

@@ -26,8 +26,8 @@ HostError placeRasterPicture(const RasterImage& raster, int workingEpsg, const P
     PictureElement picture;
     if (HostError e = host().defaultPicture(picture)) return e;
 
-    EN corners[3] = {{raster.box.minE, raster.box.minN}, {raster.box.maxE, raster.box.minN},
-                     {raster.box.minE, raster.box.maxN}};
+    EN corners[3] = {
+        {raster.box.minE, raster.box.minN}, {raster.box.maxE, raster.box.minN}, {raster.box.minE, raster.box.maxN}};
     HostPoint2 p[3];
     try {
         for (int i = 0; i < 3; ++i) {

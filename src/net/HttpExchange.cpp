@@ -175,11 +175,11 @@ struct Outcome {
 Outcome finishTransfer(Transfer& t, CURLcode code, const std::string& originalUrl) {
     Outcome out;
     out.status = responseStatus(t.curl);
-    const bool sent = code == CURLE_OK || out.status > 0 ||
-                      (code != CURLE_COULDNT_RESOLVE_HOST && code != CURLE_COULDNT_CONNECT &&
-                       code != CURLE_COULDNT_RESOLVE_PROXY && code != CURLE_SEND_ERROR &&
-                       code != CURLE_SSL_CONNECT_ERROR && code != CURLE_PEER_FAILED_VERIFICATION &&
-                       !(code == CURLE_OPERATION_TIMEDOUT && !t.timedOut));
+    const bool sent =
+        code == CURLE_OK || out.status > 0 ||
+        (code != CURLE_COULDNT_RESOLVE_HOST && code != CURLE_COULDNT_CONNECT && code != CURLE_COULDNT_RESOLVE_PROXY &&
+         code != CURLE_SEND_ERROR && code != CURLE_SSL_CONNECT_ERROR && code != CURLE_PEER_FAILED_VERIFICATION &&
+         !(code == CURLE_OPERATION_TIMEDOUT && !t.timedOut));
     trace(cformat("[http] SendRequest=%d err=%lu\n", sent ? 1 : 0, static_cast<unsigned long>(code)));
     if (t.cancelled) {
         out.error = "Pobieranie anulowane.";
@@ -196,14 +196,10 @@ Outcome finishTransfer(Transfer& t, CURLcode code, const std::string& originalUr
         out.status = 0;
         switch (code) {
             case CURLE_URL_MALFORMAT:
-            case CURLE_UNSUPPORTED_PROTOCOL:
-                out.error = "Nieprawidlowy URL: " + originalUrl;
-                break;
+            case CURLE_UNSUPPORTED_PROTOCOL: out.error = "Nieprawidlowy URL: " + originalUrl; break;
             case CURLE_COULDNT_RESOLVE_HOST:
             case CURLE_COULDNT_RESOLVE_PROXY:
-            case CURLE_COULDNT_CONNECT:
-                out.error = "Brak polaczenia z " + hostOfUrl(originalUrl);
-                break;
+            case CURLE_COULDNT_CONNECT: out.error = "Brak polaczenia z " + hostOfUrl(originalUrl); break;
             default:
                 if (sent) {
                     trace(cformat("[http] ReceiveResponse FAIL err=%lu\n", static_cast<unsigned long>(code)));
@@ -357,7 +353,8 @@ HttpStreamResult performDownload(const std::string& url, int connectTimeoutMs, i
     if (result.error.empty() && !t.statusRejected) {
         const long long length = announcedLength(t.curl);
         if (length >= 1 && t.received < length)
-            result.error = "Pobieranie przerwane (" + formatByteSize(t.received) + " z " + formatByteSize(length) + ").";
+            result.error =
+                "Pobieranie przerwane (" + formatByteSize(t.received) + " z " + formatByteSize(length) + ").";
     }
     result.ok = result.error.empty() && result.status >= 200 && result.status <= 299;
     curl_slist_free_all(headers);

@@ -8,8 +8,8 @@ class WfsClient;
 
 // What the import controller remembers between fetches, so nearby frames need no new query.
 struct MunicipalityCache {
-    std::string code;                  // last 6-digit code found ("" = none yet)
-    double centreE = 0.0;              // PL-1992 frame centre it was found for
+    std::string code;      // last 6-digit code found ("" = none yet)
+    double centreE = 0.0;  // PL-1992 frame centre it was found for
     double centreN = 0.0;
     std::string typeName;              // municipality type name in use ("" until first use)
     bool capabilitiesChecked = false;  // the service's capabilities were already examined

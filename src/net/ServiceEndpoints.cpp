@@ -31,12 +31,18 @@ std::string loopbackBase(std::string value) {
 }
 }  // namespace
 
-std::string ServiceEndpoints::prgWfs() const { return geoportal + "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries"; }
-std::string ServiceEndpoints::prgWms() const { return geoportal + "/wss/service/PZGIK/PRG/WMS/AdministrativeBoundaries"; }
+std::string ServiceEndpoints::prgWfs() const {
+    return geoportal + "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries";
+}
+std::string ServiceEndpoints::prgWms() const {
+    return geoportal + "/wss/service/PZGIK/PRG/WMS/AdministrativeBoundaries";
+}
 std::string ServiceEndpoints::bdot10kNewBuildingsWfs() const {
     return geoportal + "/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki";
 }
-std::string ServiceEndpoints::orthophotoWms() const { return geoportal + "/wss/service/PZGIK/ORTO/WMS/StandardResolution"; }
+std::string ServiceEndpoints::orthophotoWms() const {
+    return geoportal + "/wss/service/PZGIK/ORTO/WMS/StandardResolution";
+}
 std::string ServiceEndpoints::nmtIndexWfs() const {
     return geoportal + "/wss/service/PZGIK/NumerycznyModelTerenuEVRF2007/WFS/Skorowidze";
 }

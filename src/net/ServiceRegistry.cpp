@@ -2,7 +2,8 @@
 
 #include "net/ServiceEndpoints.h"
 
-ServiceUrls lookupServiceTable(const ServiceRow* table, std::size_t rows, std::string_view teryt, std::size_t keyLength) {
+ServiceUrls lookupServiceTable(const ServiceRow* table, std::size_t rows, std::string_view teryt,
+                               std::size_t keyLength) {
     if (teryt.size() < keyLength) return {};
     const std::string_view key = teryt.substr(0, keyLength);
     for (std::size_t i = 0; i < rows; ++i)

@@ -21,8 +21,8 @@ int firstIndexYear() {
 }
 
 std::string tileIndexUrl(const TileIndexProduct& product, int year, const Bbox& frame) {
-    return WfsClient::buildWfsUrl(product.serviceUrl, product.typePrefix + std::to_string(year), frame.minE,
-                                  frame.minN, frame.maxE, frame.maxN, kTileIndexCount, 0, true, false, 0);
+    return WfsClient::buildWfsUrl(product.serviceUrl, product.typePrefix + std::to_string(year), frame.minE, frame.minN,
+                                  frame.maxE, frame.maxN, kTileIndexCount, 0, true, false, 0);
 }
 
 std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product, const Bbox& frame,

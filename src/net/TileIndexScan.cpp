@@ -27,7 +27,8 @@ std::string decodeEntities(std::string_view text) {
             continue;
         }
         const std::size_t end = text.find(';', i);
-        const std::string_view name = end == std::string_view::npos ? std::string_view() : text.substr(i + 1, end - i - 1);
+        const std::string_view name =
+            end == std::string_view::npos ? std::string_view() : text.substr(i + 1, end - i - 1);
         char decoded = 0;
         if (name == "amp") decoded = '&';
         else if (name == "lt") decoded = '<';
@@ -50,7 +51,8 @@ std::string decodeEntities(std::string_view text) {
 
 // Position of an opening tag "<gugik:NAME>" (the part after '<') at or after `from`, before `limit`.
 std::size_t findOpeningTag(std::string_view body, std::string_view tag, std::size_t from, std::size_t limit) {
-    for (std::size_t at = body.find(tag, from); at != std::string_view::npos && at < limit; at = body.find(tag, at + 1)) {
+    for (std::size_t at = body.find(tag, from); at != std::string_view::npos && at < limit;
+         at = body.find(tag, at + 1)) {
         // A closing tag ends with the same text; only an opening one starts an element.
         if (at > 0 && body[at - 1] == '<') return at;
     }

@@ -93,9 +93,9 @@ std::string WfsClient::cachePathFor(const std::string& url, const std::string& e
     return (cacheFolder() / (sha1Hex(url) + "." + (extension.empty() ? std::string("bin") : extension))).string();
 }
 
-std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::string& typeName, double minX,
-                                     double minY, double maxX, double maxY, const TileProgressCallback& progress,
-                                     bool northingFirst, bool wfs110, int epsg) {
+std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::string& typeName, double minX, double minY,
+                                     double maxX, double maxY, const TileProgressCallback& progress, bool northingFirst,
+                                     bool wfs110, int epsg) {
     std::string result;
     // A box that is not finite would never end the grid walk.
     if (!std::isfinite(minX) || !std::isfinite(minY) || !std::isfinite(maxX) || !std::isfinite(maxY)) return result;

@@ -24,17 +24,17 @@ class WfsClient {
 public:
     WfsClient();
 
-    std::string accessToken;  // sent as "Authorization: Bearer ..." when non-empty
-    std::string userAgent;    // "TERRAVOX/0.1 (archicad-addon)"
+    std::string accessToken;                                // sent as "Authorization: Bearer ..." when non-empty
+    std::string userAgent;                                  // "TERRAVOX/0.1 (archicad-addon)"
     std::map<std::string, std::int64_t> lastRequestByHost;  // monotonic ms of the last request start per host
 
     // Tunables; the defaults are the production values, tests shorten them.
-    int hostIntervalMs = 1000;        // minimum spacing of request starts to one host
-    int retryDelayMs = 500;           // pause before get's single retry
+    int hostIntervalMs = 1000;            // minimum spacing of request starts to one host
+    int retryDelayMs = 500;               // pause before get's single retry
     int defaultReceiveTimeoutMs = 15000;  // receive time-out of get and postJson
     int connectTimeoutMs = kConnectTimeoutMs;
-    int tileSizeMetres = 500;         // edge of one fetchWfsTiled tile
-    std::filesystem::path cacheDir;   // empty: the per-user cache folder (cacheDirectory())
+    int tileSizeMetres = 500;        // edge of one fetchWfsTiled tile
+    std::filesystem::path cacheDir;  // empty: the per-user cache folder (cacheDirectory())
 
     // One paced request with optional body and content type.
     HttpResponse request(const std::string& method, const std::string& url, const std::string& body,
@@ -50,8 +50,8 @@ public:
 
     // WFS GetFeature URL (box in PL-1992 metres; transformed when epsg is a PL-2000 zone).
     static std::string buildWfsUrl(const std::string& baseUrl, const std::string& typeName, double minX, double minY,
-                                   double maxX, double maxY, int count, int startIndex, bool northingFirst,
-                                   bool wfs110, int epsg);
+                                   double maxX, double maxY, int count, int startIndex, bool northingFirst, bool wfs110,
+                                   int epsg);
     // WMS 1.1.1 GetMap URL for a PNG (box already in the target system).
     static std::string buildWmsUrl(const std::string& baseUrl, const std::string& layers, double minX, double minY,
                                    double maxX, double maxY, int width, int height, int epsg);

@@ -14,7 +14,9 @@ constexpr long long kMaxWholeTypeFeatures = 200000;
 
 std::string separatorFor(const std::string& url) { return url.find('?') != std::string::npos ? "&" : "?"; }
 
-bool inside(const GisPoint& p, const Bbox& b) { return p.x >= b.minE && p.x <= b.maxE && p.y >= b.minN && p.y <= b.maxN; }
+bool inside(const GisPoint& p, const Bbox& b) {
+    return p.x >= b.minE && p.x <= b.maxE && p.y >= b.minN && p.y <= b.maxN;
+}
 
 // Segment p-q meets the box (Liang-Barsky clipping).
 bool segmentMeetsBox(const GisPoint& p, const GisPoint& q, const Bbox& b) {
@@ -180,18 +182,19 @@ std::vector<GisFeature> WfsLayerFetcher::fetchCountyLayer(const std::string& wfs
     return fetchWholeTypeWhenSmall(wfsUrl, typeName, frame, type, progress);
 }
 
-std::vector<GisFeature> WfsLayerFetcher::fetchWholeTypeWhenSmall(const std::string& wfsUrl,
-                                                                 const std::string& typeName, const Bbox& frame,
-                                                                 DataType type, const TileProgressCallback& progress) {
-    const std::string request = wfsUrl + separatorFor(wfsUrl) +
-                                "service=WFS&version=2.0.0&request=GetFeature&typenames=" + urlEncode(typeName);
+std::vector<GisFeature> WfsLayerFetcher::fetchWholeTypeWhenSmall(const std::string& wfsUrl, const std::string& typeName,
+                                                                 const Bbox& frame, DataType type,
+                                                                 const TileProgressCallback& progress) {
+    const std::string request =
+        wfsUrl + separatorFor(wfsUrl) + "service=WFS&version=2.0.0&request=GetFeature&typenames=" + urlEncode(typeName);
     const HttpResponse hits = client_.get(request + "&resultType=hits");
     const std::size_t at = hits.body.find("numberMatched=\"");
     if (at == std::string::npos) return {};
     const std::size_t start = at + 15;
     const std::size_t end = hits.body.find('"', start);
     long long matched = 0;
-    if (end == std::string::npos || !parseInt(std::string_view(hits.body).substr(start, end - start), matched)) return {};
+    if (end == std::string::npos || !parseInt(std::string_view(hits.body).substr(start, end - start), matched))
+        return {};
     if (matched < 1 || matched > kMaxWholeTypeFeatures) return {};
     if (progress) progress(0, 1);
     const std::string gml = client_.getCachedText(request, kCachedTextTimeoutMs);

@@ -13,8 +13,8 @@ std::string number10(double value) { return cformat("%.10g", value); }
 }  // namespace
 
 std::string WfsClient::buildWfsUrl(const std::string& baseUrl, const std::string& typeName, double minX, double minY,
-                                   double maxX, double maxY, int count, int startIndex, bool northingFirst,
-                                   bool wfs110, int epsg) {
+                                   double maxX, double maxY, int count, int startIndex, bool northingFirst, bool wfs110,
+                                   int epsg) {
     std::string url = baseUrl + separatorFor(baseUrl);
     if (wfs110) {
         url += "service=WFS&version=1.1.0&request=GetFeature";

@@ -1,12 +1,12 @@
 #include "platform/Numbers.h"
 
+#include <locale.h>
 #include <charconv>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
-#include <locale.h>
-#include <sstream>
 #include <locale>
+#include <sstream>
 
 namespace {
 locale_t classicLocale() {
@@ -15,8 +15,10 @@ locale_t classicLocale() {
 }
 
 std::string_view trim(std::string_view t) {
-    while (!t.empty() && (t.front() == ' ' || t.front() == '\t' || t.front() == '\r' || t.front() == '\n')) t.remove_prefix(1);
-    while (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '\r' || t.back() == '\n')) t.remove_suffix(1);
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t' || t.front() == '\r' || t.front() == '\n'))
+        t.remove_prefix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '\r' || t.back() == '\n'))
+        t.remove_suffix(1);
     return t;
 }
 }  // namespace

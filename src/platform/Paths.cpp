@@ -32,8 +32,8 @@ fs::path homeDir() {
     std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
     passwd pw{};
     passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found != nullptr && found->pw_dir != nullptr &&
-        found->pw_dir[0] == '/')
+    if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr && found->pw_dir[0] == '/')
         return fs::path(found->pw_dir);
     return {};
 }
@@ -94,7 +94,7 @@ fs::path diagnosticsDir() {
     fs::create_directories(dir.parent_path(), ec);
     if (::mkdir(dir.c_str(), 0700) != 0 && errno == EEXIST) {
         // A folder left from an earlier run with wider rights is narrowed; anything else is left alone.
-        struct stat st{};
+        struct stat st {};
         if (::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
             (st.st_mode & 0077) != 0)
             ::chmod(dir.c_str(), 0700);
@@ -111,7 +111,7 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes, unsigne
     const fs::path folder = target.parent_path();
     mode_t mode = static_cast<mode_t>(newFileMode & 07777);  // a new file: narrowed by the umask at creation
     bool keepMode = false;
-    struct stat st{};
+    struct stat st {};
     if (::stat(target.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) return false;
         mode = st.st_mode & 07777;

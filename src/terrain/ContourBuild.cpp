@@ -44,8 +44,8 @@ ContourBuildResult buildContours(const ContourRequest& request, const std::vecto
     if (request.smooth) smoothContourGrid(grid, kGridSmoothSpatialSigma, kGridSmoothHeightSigma);
 
     std::string traceNote;
-    out.lines = traceContours(grid, interval, traceNote, kMaxContours, kMaxContourPoints, cancel, out.cancelled,
-                              progress);
+    out.lines =
+        traceContours(grid, interval, traceNote, kMaxContours, kMaxContourPoints, cancel, out.cancelled, progress);
     if (!traceNote.empty()) out.notes.push_back(traceNote);
     if (out.cancelled) return out;
 
@@ -53,17 +53,17 @@ ContourBuildResult buildContours(const ContourRequest& request, const std::vecto
         if (anyHeight(grid))
             out.notes.push_back("Poziomice: brak deniwelacji wiekszej niz ciecie " + formatNumber(interval) +
                                 " m w tym kadrze - teren zbyt plaski dla wybranego ciecia.");
-        else
-            out.notes.push_back("Poziomice: caly probkowany obszar to NODATA (brak danych NMT dla tego kadru).");
+        else out.notes.push_back("Poziomice: caly probkowany obszar to NODATA (brak danych NMT dla tego kadru).");
     }
     if (out.step * 0.2 > interval) {
-        out.notes.push_back("Poziomice: ciecie " + formatNumber(interval) + " m jest drobne wzgledem kroku probkowania " +
-                            formatNumber(out.step) + " m - warstwice beda kanciaste. " +
-                            (enlarged ? "Krok zostal zgrubiony przez limit gestosci dla tego kadru - zmniejsz kadr albo "
-                                        "wybierz wieksze ciecie."
-                                      : "Zmniejsz krok terenu."));
+        out.notes.push_back(
+            "Poziomice: ciecie " + formatNumber(interval) + " m jest drobne wzgledem kroku probkowania " +
+            formatNumber(out.step) + " m - warstwice beda kanciaste. " +
+            (enlarged ? "Krok zostal zgrubiony przez limit gestosci dla tego kadru - zmniejsz kadr albo "
+                        "wybierz wieksze ciecie."
+                      : "Zmniejsz krok terenu."));
     }
-    out.summary = "Poziomice: " + std::to_string(out.lines.size()) + " warstwic, ciecie " + formatNumber(interval) + " m" +
-                  (request.smooth ? ", wygladzone" : "");
+    out.summary = "Poziomice: " + std::to_string(out.lines.size()) + " warstwic, ciecie " + formatNumber(interval) +
+                  " m" + (request.smooth ? ", wygladzone" : "");
     return out;
 }

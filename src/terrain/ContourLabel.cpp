@@ -51,8 +51,8 @@ std::vector<ContourLabel> labelsForContour(const ContourLine& contour) {
         const ContourPoint& b = p[seg];
         const double segLength = cumulative[seg] - cumulative[seg - 1];
         const double t = segLength > 0.0 ? (d - cumulative[seg - 1]) / segLength : 0.0;
-        labels.push_back({a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), uprightAngle(std::atan2(b.y - a.y, b.x - a.x)),
-                          text});
+        labels.push_back(
+            {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), uprightAngle(std::atan2(b.y - a.y, b.x - a.x)), text});
     }
     return labels;
 }

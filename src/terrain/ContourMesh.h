@@ -16,9 +16,9 @@ inline constexpr std::uint8_t kContourMeshByteSetting = 2;
 // What the mesh maker did, for the caller's counts.
 struct ContourMeshResult {
     HostError error = kHostOk;
-    bool created = false;        // false when there was too little to make a mesh
+    bool created = false;  // false when there was too little to make a mesh
     int keptLines = 0;
-    int rejectedStubs = 0;       // lines under kContourMeshMinLength or of fewer than 2 points
+    int rejectedStubs = 0;  // lines under kContourMeshMinLength or of fewer than 2 points
 };
 
 // The frame's corners (working-zone metres, order (min x, min y), (max x, min y), (max x, max y),

@@ -90,9 +90,8 @@ std::vector<std::vector<ContourPoint>> joinSegments(const std::vector<Segment>& 
     }
     std::vector<std::uint32_t> order(2 * n);
     for (std::size_t e = 0; e < order.size(); ++e) order[e] = static_cast<std::uint32_t>(e);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t l, std::uint32_t r) {
-        return keys[l] != keys[r] ? keys[l] < keys[r] : l < r;
-    });
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t l, std::uint32_t r) { return keys[l] != keys[r] ? keys[l] < keys[r] : l < r; });
     // Group of every entry and a cursor per group past the entries whose segment is already used.
     std::vector<std::uint32_t> groupOf(2 * n);
     std::vector<std::uint32_t> cursor;
@@ -245,8 +244,9 @@ void smoothContourGrid(ContourGrid& grid, double spatialSigma, double heightSigm
     // Every node reads only the old grid, so bands of rows can be smoothed side by side with the same result.
     const std::size_t nodes = old.size();
     const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxSmoothThreads));
-    const unsigned bands = nodes < kNodesPerSmoothThread ? 1u
-                                                         : std::min<unsigned>(cores, static_cast<unsigned>(nodes / kNodesPerSmoothThread));
+    const unsigned bands = nodes < kNodesPerSmoothThread
+                               ? 1u
+                               : std::min<unsigned>(cores, static_cast<unsigned>(nodes / kNodesPerSmoothThread));
     if (bands <= 1) {
         smoothRows(0, grid.ny);
     } else {
@@ -329,8 +329,10 @@ std::vector<ContourLine> traceContours(const ContourGrid& grid, double interval,
                 const double cHi = std::max(std::max(hA, hB), std::max(hC, hD));
                 if (!(cLo < zLast && zFirst <= cHi)) continue;
                 // Candidate levels, widened by one on each side against rounding; the exact test decides.
-                const std::int64_t from = std::max<std::int64_t>(first, static_cast<std::int64_t>(std::floor(cLo / interval)) - k0 - 1);
-                const std::int64_t to = std::min<std::int64_t>(last - 1, static_cast<std::int64_t>(std::floor(cHi / interval)) - k0 + 1);
+                const std::int64_t from =
+                    std::max<std::int64_t>(first, static_cast<std::int64_t>(std::floor(cLo / interval)) - k0 - 1);
+                const std::int64_t to =
+                    std::min<std::int64_t>(last - 1, static_cast<std::int64_t>(std::floor(cHi / interval)) - k0 + 1);
                 if (from > to) continue;
                 const double xl = grid.x0 + c * grid.step;
                 const double xr = grid.x0 + (c + 1) * grid.step;

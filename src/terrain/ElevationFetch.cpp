@@ -14,8 +14,8 @@ bool readSheets(const std::vector<std::string>& urls, const ElevationSheetSource
     for (int i = 0; i < count; ++i) {
         if (cancel && cancel()) return false;
         if (progress) progress(phase, i + 1, count);
-        std::optional<std::string> text = source.download ? source.download(urls[static_cast<std::size_t>(i)])
-                                                          : std::nullopt;
+        std::optional<std::string> text =
+            source.download ? source.download(urls[static_cast<std::size_t>(i)]) : std::nullopt;
         if (!text) continue;
         ElevationGrid grid;
         if (parseAsciiGrid(grid, *text)) grids.push_back(std::move(grid));

@@ -34,7 +34,8 @@ TerrainSet buildTerrainPatches(const Bbox& frame, int step, const HeightSource& 
         py = std::min<std::int64_t>(py, kPatchesPerAxis);
         const double longest = std::max(frame.maxE - frame.minE, frame.maxN - frame.minN);
         const double needed = std::ceil(longest / (kPatchesPerAxis * kPatchNodes - 1));
-        note = "Kadr za duzy dla kroku " + std::to_string(s) + " m - teren ograniczony do 4x4 platek. Zwieksz krok do >= " +
+        note = "Kadr za duzy dla kroku " + std::to_string(s) +
+               " m - teren ograniczony do 4x4 platek. Zwieksz krok do >= " +
                std::to_string(static_cast<long long>(needed)) + " m, aby pokryc caly kadr.";
     }
     const std::int64_t bx = std::min<std::int64_t>(ceilDiv(nx, px), kPatchNodes);

@@ -37,8 +37,9 @@ TEST_F(AddressSearch, FoundPlaceMovesTheMapAndTheRequestAsksForOnePolishPlace) {
     EXPECT_EQ(r["type"], "addressResults");
     EXPECT_NEAR(r["lat"].get<double>(), 52.2189474, 1e-9);
     EXPECT_NEAR(r["lon"].get<double>(), 21.0121468, 1e-9);
-    EXPECT_EQ(r["label"], "Wydział Elektroniki i Technik Informacyjnych, 15/19, Nowowiejska, Warszawa, "
-                          "województwo mazowieckie, 00-665, Polska");
+    EXPECT_EQ(r["label"],
+              "Wydział Elektroniki i Technik Informacyjnych, 15/19, Nowowiejska, Warszawa, "
+              "województwo mazowieckie, 00-665, Polska");
     // The page gets the label with every non-ASCII character escaped.
     ASSERT_FALSE(raw.empty());
     EXPECT_NE(raw.back().find("Wydzia\\u0142"), std::string::npos) << raw.back();
@@ -80,8 +81,9 @@ TEST_F(AddressSearch, FailingServiceIsNamedInTheError) {
     EXPECT_EQ(reply("Sukiennice"), unavailable);
 
     // The service is back.
-    EXPECT_EQ(reply("Sukiennice").value("label", ""), "Sukiennice, 1/3, Rynek Główny, Kraków, województwo małopolskie, "
-                                                      "31-042, Polska");
+    EXPECT_EQ(reply("Sukiennice").value("label", ""),
+              "Sukiennice, 1/3, Rynek Główny, Kraków, województwo małopolskie, "
+              "31-042, Polska");
 }
 
 TEST_F(AddressSearch, HostileAnswersNeverCrashAndNeverInventAPlace) {
@@ -134,7 +136,8 @@ TEST_F(AddressSearch, HostileAnswersNeverCrashAndNeverInventAPlace) {
 
 TEST_F(AddressSearch, RecordedGeocoderAnswerGivesItsPlace) {
     GD_REQUIRE_REALDATA("json/nominatim_search_warszawa_nowowiejska_old_format.json");
-    answerSearchWith(testsupport::readFile(testsupport::realdata("json/nominatim_search_warszawa_nowowiejska_old_format.json")));
+    answerSearchWith(
+        testsupport::readFile(testsupport::realdata("json/nominatim_search_warszawa_nowowiejska_old_format.json")));
     const Json r = reply("Nowowiejska 15/19");
     EXPECT_EQ(r["type"], "addressResults");
     EXPECT_DOUBLE_EQ(r["lat"].get<double>(), 52.2189474);

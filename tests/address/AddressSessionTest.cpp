@@ -2,9 +2,9 @@
 // geocoders on loopback: the search answer comes at once, the suggestions after the worker is done.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdlib>
 #include <sstream>
-#include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
 
@@ -25,12 +25,11 @@ TEST(AddressSession, SearchAndSuggestionsInTheHeadlessPalette) {
                            "{\"type\":\"searchAddressSuggest\",\"query\":\"Brzeszcze\"}\n"
                            "#wait\n"
                            "{\"type\":\"searchAddress\",\"query\":\"\"}\n");
-    const std::string command = "env GEODRAFT_SERVICES='" + sim.baseUrl() + "' XDG_CONFIG_HOME='" +
-                                (dir / "config").string() + "' XDG_STATE_HOME='" + (dir / "state").string() +
-                                "' XDG_CACHE_HOME='" + (dir / "cache").string() + "' '" +
-                                (testsupport::binaryDir() / "app/geodraft").string() + "' session < '" +
-                                (dir / "input.txt").string() + "' > '" + (dir / "out.txt").string() + "' 2> '" +
-                                (dir / "err.txt").string() + "'";
+    const std::string command =
+        "env GEODRAFT_SERVICES='" + sim.baseUrl() + "' XDG_CONFIG_HOME='" + (dir / "config").string() +
+        "' XDG_STATE_HOME='" + (dir / "state").string() + "' XDG_CACHE_HOME='" + (dir / "cache").string() + "' '" +
+        (testsupport::binaryDir() / "app/geodraft").string() + "' session < '" + (dir / "input.txt").string() +
+        "' > '" + (dir / "out.txt").string() + "' 2> '" + (dir / "err.txt").string() + "'";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << status;
     ASSERT_EQ(WEXITSTATUS(status), 0) << testsupport::readFile(dir / "err.txt");
@@ -41,9 +40,10 @@ TEST(AddressSession, SearchAndSuggestionsInTheHeadlessPalette) {
     ASSERT_EQ(out.size(), 3u) << testsupport::readFile(dir / "out.txt");
     EXPECT_EQ(out[0]["type"], "addressResults");
     EXPECT_EQ(out[0]["label"], "Sukiennice, 1/3, Rynek Główny, Kraków, województwo małopolskie, 31-042, Polska");
-    EXPECT_EQ(out[1], (Json{{"type", "addressSuggestions"},
-                            {"query", "Brzeszcze"},
-                            {"items", {{{"label", "Brzeszcze, powiat oświęcimski"}, {"lat", 49.9833}, {"lon", 19.15}}}}}));
+    EXPECT_EQ(out[1],
+              (Json{{"type", "addressSuggestions"},
+                    {"query", "Brzeszcze"},
+                    {"items", {{{"label", "Brzeszcze, powiat oświęcimski"}, {"lat", 49.9833}, {"lon", 19.15}}}}}));
     EXPECT_EQ(out[2], (Json{{"type", "addressResults"}}));
     EXPECT_EQ(sim.log().matching("photon.komoot.io").size(), 1u) << "the two-letter query asked nobody";
 }

@@ -24,7 +24,9 @@ protected:
         PaletteOnSim::SetUp();
         buildGeocoderScenario(sim.scenario());
     }
-    void answerWith(const std::string& body) { sim.scenario().addText(kSuggestHost, "/api/", body, "application/json"); }
+    void answerWith(const std::string& body) {
+        sim.scenario().addText(kSuggestHost, "/api/", body, "application/json");
+    }
     // The items pushed for one query (the handler itself answers nothing).
     Json itemsFor(const std::string& query) {
         const std::size_t before = received("addressSuggestions").size();
@@ -125,9 +127,9 @@ TEST_F(AddressSuggest, HostileFeaturesAreLeftOutWithoutAffectingTheOthers) {
 TEST_F(AddressSuggest, RecordedSuggestionAnswerGivesLabelsOfItsFeatures) {
     GD_REQUIRE_REALDATA("json/photon_readme_example_berlin.json");
     answerWith(testsupport::readFile(testsupport::realdata("json/photon_readme_example_berlin.json")));
-    EXPECT_EQ(itemsFor("Berlin"), Json::array({item(52.5170365, 13.3888599, "Berlin"),
-                                               item(52.51467945, 13.239514674078611,
-                                                    "Berlin Olympic Stadium, Olympischer Platz 3")}));
+    EXPECT_EQ(itemsFor("Berlin"),
+              Json::array({item(52.5170365, 13.3888599, "Berlin"),
+                           item(52.51467945, 13.239514674078611, "Berlin Olympic Stadium, Olympischer Platz 3")}));
 }
 
 TEST(AddressLabel, PartsJoinInTheirOrder) {
@@ -135,8 +137,12 @@ TEST(AddressLabel, PartsJoinInTheirOrder) {
               "Gniezno, powiat gnieźnieński");
     EXPECT_EQ(addressSuggestionLabel(Json{{"street", "Długa"}, {"city", "Gdańsk"}}), "Długa, Gdańsk");
     EXPECT_EQ(addressSuggestionLabel(Json{{"housenumber", "7a"}, {"city", "Gdańsk"}}), "7a, Gdańsk");
-    EXPECT_EQ(addressSuggestionLabel(Json{{"name", "Dwór Artusa"}, {"street", "Długi Targ"}, {"housenumber", "43"},
-                                          {"city", "Gdańsk"}, {"county", ""}, {"state", "pomorskie"}}),
+    EXPECT_EQ(addressSuggestionLabel(Json{{"name", "Dwór Artusa"},
+                                          {"street", "Długi Targ"},
+                                          {"housenumber", "43"},
+                                          {"city", "Gdańsk"},
+                                          {"county", ""},
+                                          {"state", "pomorskie"}}),
               "Dwór Artusa, Długi Targ 43, Gdańsk");
     EXPECT_EQ(addressSuggestionLabel(Json{{"state", "pomorskie"}, {"country", "Polska"}}), "");
     EXPECT_EQ(addressSuggestionLabel(Json::array()), "");

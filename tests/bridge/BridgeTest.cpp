@@ -67,7 +67,8 @@ TEST(Bridge, HandlerExceptionsBecomeInternalErrorsAndBridgeKeepsWorking) {
     bridge.on("str", [](const Json& m) { return Json{{"type", "ok"}, {"v", m.at("v").get<std::string>()}}; });
     bridge.dispatch(R"({"type":"str","v":5})");
     ASSERT_EQ(rec.sent.size(), 1u);
-    EXPECT_NE(rec.sent[0].find(R"("msg":"Blad wewnetrzny: [json.exception.type_error.302] type must be string, but is number")"),
+    EXPECT_NE(rec.sent[0].find(
+                  R"("msg":"Blad wewnetrzny: [json.exception.type_error.302] type must be string, but is number")"),
               std::string::npos)
         << rec.sent[0];
     bridge.dispatch(R"({"type":"str","v":"a"})");
@@ -88,7 +89,12 @@ TEST(Bridge, SendEscapesNonAsciiAndOverwritesType) {
     Bridge bridge;
     Recorder rec;
     bridge.setSender(rec.sender());
-    bridge.send("t", Json{{"type", "old"}, {"s", "\xc5\x82\xc3\xb3" "d" "\xc5\xba"}, {"A", 1}});
+    bridge.send("t", Json{{"type", "old"},
+                          {"s",
+                           "\xc5\x82\xc3\xb3"
+                           "d"
+                           "\xc5\xba"},
+                          {"A", 1}});
     ASSERT_EQ(rec.sent.size(), 1u);
     EXPECT_EQ(rec.sent[0], R"({"A":1,"s":"\u0142\u00f3d\u017a","type":"t"})");
     Bridge silent;

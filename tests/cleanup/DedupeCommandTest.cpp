@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "CleanupFixture.h"
-#include "support/TestSupport.h"
 #include "host/ProjectFile.h"
+#include "support/TestSupport.h"
 
 using namespace cleanuptest;
 
@@ -21,8 +21,7 @@ struct ProgramRun {
 ProgramRun runDedupe(const testsupport::TempDir& dir, const std::string& args, const std::string& input) {
     testsupport::writeFile(dir / "stdin.txt", input);
     const std::string command = "'" + (testsupport::binaryDir() / "app/geodraft").string() + "' dedupe " + args +
-                                " < '" + (dir / "stdin.txt").string() + "' > '" + (dir / "out.txt").string() +
-                                "' 2>&1";
+                                " < '" + (dir / "stdin.txt").string() + "' > '" + (dir / "out.txt").string() + "' 2>&1";
     ProgramRun run;
     const int status = std::system(command.c_str());
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -62,10 +62,10 @@ TEST(DuplicateKeys, RingFromAnyVertexInEitherDirectionHasOneKey) {
     const std::vector<HostPoint2> ring = {{0, 0}, {10, 0}, {10, 5}, {0, 5}, {0, 0}};
     const std::string k = key(ring);
     EXPECT_EQ(k.rfind("closed:", 0), 0u);
-    EXPECT_EQ(key({{10, 5}, {0, 5}, {0, 0}, {10, 0}, {10, 5}}), k);   // another start vertex
-    EXPECT_EQ(key({{0, 0}, {0, 5}, {10, 5}, {10, 0}, {0, 0}}), k);    // opposite direction
-    EXPECT_EQ(key({{0, 5}, {0, 0}, {10, 0}, {10, 5}, {0, 5}}), k);    // both
-    EXPECT_NE(key({{0, 0}, {10, 0}, {10, 6}, {0, 5}, {0, 0}}), k);    // one corner moved
+    EXPECT_EQ(key({{10, 5}, {0, 5}, {0, 0}, {10, 0}, {10, 5}}), k);  // another start vertex
+    EXPECT_EQ(key({{0, 0}, {0, 5}, {10, 5}, {10, 0}, {0, 0}}), k);   // opposite direction
+    EXPECT_EQ(key({{0, 5}, {0, 0}, {10, 0}, {10, 5}, {0, 5}}), k);   // both
+    EXPECT_NE(key({{0, 0}, {10, 0}, {10, 6}, {0, 5}, {0, 0}}), k);   // one corner moved
 }
 
 TEST(DuplicateKeys, OpenPolylineBackwardsIsTheSameButNotARing) {
@@ -91,8 +91,10 @@ TEST(DuplicateKeys, SubMillimetreNoiseMergesAndArcsSeparate) {
     // The same points with an arc on the one segment are another drawing.
     EXPECT_NE(key({{100.0, 200.0}, {150.0, 200.0}}, {{0, 1, 0.5}}), k);
     // An arc walked backwards bulges the other way round: the same drawing.
-    EXPECT_EQ(key({{150.0, 200.0}, {100.0, 200.0}}, {{0, 1, -0.5}}), key({{100.0, 200.0}, {150.0, 200.0}}, {{0, 1, 0.5}}));
-    EXPECT_NE(key({{150.0, 200.0}, {100.0, 200.0}}, {{0, 1, 0.5}}), key({{100.0, 200.0}, {150.0, 200.0}}, {{0, 1, 0.5}}));
+    EXPECT_EQ(key({{150.0, 200.0}, {100.0, 200.0}}, {{0, 1, -0.5}}),
+              key({{100.0, 200.0}, {150.0, 200.0}}, {{0, 1, 0.5}}));
+    EXPECT_NE(key({{150.0, 200.0}, {100.0, 200.0}}, {{0, 1, 0.5}}),
+              key({{100.0, 200.0}, {150.0, 200.0}}, {{0, 1, 0.5}}));
     // Only an arc from i to i + 1 counts for segment i.
     EXPECT_EQ(key({{0, 0}, {1, 0}, {2, 0}}, {{0, 2, 1.0}}), key({{0, 0}, {1, 0}, {2, 0}}));
 }

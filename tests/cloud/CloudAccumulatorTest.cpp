@@ -158,7 +158,7 @@ TEST(CloudAccumulator, VoxelSetTellsEveryTripleApart) {
             i = 100 + (std::int64_t{1} << 20) + static_cast<std::int64_t>(rng() % 4) - 2;
             j = -200 - (std::int64_t{1} << 20) + static_cast<std::int64_t>(rng() % 4) - 2;
             k = 5 + static_cast<std::int64_t>(rng() % 3);
-        } else if (kind == 2) {  // anywhere
+        } else if (kind == 2) {                                                      // anywhere
             i = static_cast<std::int64_t>(rng() & ~((std::uint64_t{1} << 58) - 1));  // coarse, all 64 bits
             j = static_cast<std::int64_t>(rng());
             k = -static_cast<std::int64_t>(rng() % 3);

@@ -45,8 +45,16 @@ std::string frameArg(const Bbox& b) {
 // Points of a LAS 1.2 format-3 file, parsed here from the raw bytes.
 std::vector<std::array<double, 3>> rawLasPoints(const std::filesystem::path& p) {
     const std::string s = testsupport::readFile(p);
-    auto f64 = [&](std::size_t at) { double v; std::memcpy(&v, &s[at], 8); return v; };
-    auto i32 = [&](std::size_t at) { std::int32_t v; std::memcpy(&v, &s[at], 4); return v; };
+    auto f64 = [&](std::size_t at) {
+        double v;
+        std::memcpy(&v, &s[at], 8);
+        return v;
+    };
+    auto i32 = [&](std::size_t at) {
+        std::int32_t v;
+        std::memcpy(&v, &s[at], 4);
+        return v;
+    };
     std::uint32_t offset, count;
     std::uint16_t length;
     std::memcpy(&offset, &s[96], 4);
@@ -55,7 +63,8 @@ std::vector<std::array<double, 3>> rawLasPoints(const std::filesystem::path& p) 
     std::vector<std::array<double, 3>> pts;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::size_t r = offset + std::size_t{i} * length;
-        pts.push_back({i32(r) * f64(131) + f64(155), i32(r + 4) * f64(139) + f64(163), i32(r + 8) * f64(147) + f64(171)});
+        pts.push_back(
+            {i32(r) * f64(131) + f64(155), i32(r + 4) * f64(139) + f64(163), i32(r + 8) * f64(147) + f64(171)});
     }
     return pts;
 }
@@ -87,7 +96,9 @@ TEST(CloudExport, SheetsBecomeOneE57WithTheRecordedOriginAndBounds) {
     job.zone = 2178;
     std::vector<std::pair<std::string, double>> progress;
     const CloudResult r = exportCloud(job, {{dir / "a.las", 0}, {dir / "b.las", 2178}}, dir / "out.e57",
-                                      [&](const std::string& label, double pct) { progress.push_back({label, pct}); });
+                                      [&](const std::string& label, double pct) {
+                                          progress.push_back({label, pct});
+                                      });
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_EQ(r.sheetsProcessed, 2u);
     EXPECT_TRUE(r.notes.empty());
@@ -156,11 +167,12 @@ TEST(CloudExport, FailuresNameTheCauseAndLeaveNoFile) {
     job.zone = 2178;
     std::atomic<bool> cancel{false};
     lastest::writeLas(dir / "big.las", gridAround(kFrame, 0.1));
-    r = exportCloud(job, {{dir / "a.las", 0}, {dir / "big.las", 0}, {dir / "a.las", 0}}, dir / "x.e57",
-                    [&](const std::string& label, double) {
-                        if (label.rfind("Kafel 2/3", 0) == 0) cancel = true;
-                    },
-                    &cancel);
+    r = exportCloud(
+        job, {{dir / "a.las", 0}, {dir / "big.las", 0}, {dir / "a.las", 0}}, dir / "x.e57",
+        [&](const std::string& label, double) {
+            if (label.rfind("Kafel 2/3", 0) == 0) cancel = true;
+        },
+        &cancel);
     EXPECT_EQ(r.message, "Anulowano.");
     EXPECT_FALSE(std::filesystem::exists(dir / "x.e57"));
 }
@@ -172,7 +184,7 @@ TEST(CloudExportCommand, RealWarsawSheetEndToEnd) {
     // A frame that cuts through the sheet, so the crop matters.
     const Bbox frame{639920.0, 485150.0, 639940.0, 485170.0};
     const CommandRun run = runGeodraft("cloud-export " + frameArg(frame) + " --zone 2178 --detail full --out '" +
-                                (dir / "w.e57").string() + "' '" + las.string() + "'");
+                                       (dir / "w.e57").string() + "' '" + las.string() + "'");
     ASSERT_EQ(run.code, 0) << run.err;
 
     // The expected points, computed here from the raw records with the exact grid conversion.
@@ -204,7 +216,7 @@ TEST(CloudExportCommand, RealWarsawSheetEndToEnd) {
 
     // Thinning only ever removes points.
     const CommandRun light = runGeodraft("cloud-export " + frameArg(frame) + " --zone 2178 --detail lekki --out '" +
-                                  (dir / "l.e57").string() + "' '" + las.string() + "'");
+                                         (dir / "l.e57").string() + "' '" + las.string() + "'");
     ASSERT_EQ(light.code, 0) << light.err;
     e57test::File lf;
     e57test::read(lf, dir / "l.e57");
@@ -231,7 +243,8 @@ TEST(CloudExportCommand, BadInputIsRefusedInPolishWithAFailureCode) {
     const std::string sheet = " '" + (dir / "a.las").string() + "'";
     const std::string out = " --out '" + (dir / "o.e57").string() + "'";
 
-    CommandRun r = runGeodraft("cloud-export --frame 639950,485140,639900,485180 --zone 2178 --detail full" + out + sheet);
+    CommandRun r =
+        runGeodraft("cloud-export --frame 639950,485140,639900,485180 --zone 2178 --detail full" + out + sheet);
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("Nieprawidlowy bbox"), std::string::npos);
     r = runGeodraft("cloud-export --frame -inf,485140,inf,485180 --zone 2178 --detail full" + out + sheet);
@@ -298,10 +311,10 @@ TEST(CloudExportCommand, LazSheetsGiveTheSameFileAsTheirLasTwins) {
         ASSERT_TRUE(w.close().ok);
     }
     const std::string common = "cloud-export " + frameArg(kFrame) + " --zone 2178 --detail standard --out '";
-    const CommandRun las = runGeodraft(common + (dir / "las.e57").string() + "' '" + (dir / "a.las").string() +
-                                       "' '" + (dir / "b.las").string() + "'");
-    const CommandRun laz = runGeodraft(common + (dir / "laz.e57").string() + "' '" + (dir / "a.laz").string() +
-                                       "' '" + (dir / "b.laz").string() + "'");
+    const CommandRun las = runGeodraft(common + (dir / "las.e57").string() + "' '" + (dir / "a.las").string() + "' '" +
+                                       (dir / "b.las").string() + "'");
+    const CommandRun laz = runGeodraft(common + (dir / "laz.e57").string() + "' '" + (dir / "a.laz").string() + "' '" +
+                                       (dir / "b.laz").string() + "'");
     ASSERT_EQ(las.code, 0) << las.err;
     ASSERT_EQ(laz.code, 0) << laz.err;
     EXPECT_EQ(las.out.substr(las.out.find("punktow=")), laz.out.substr(laz.out.find("punktow=")));

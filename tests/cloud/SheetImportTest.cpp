@@ -116,7 +116,10 @@ TEST(LasSheet, UnusableAndDamagedSheets) {
     lastest::put<std::uint32_t>(bytes, 107, 100000);  // announces far more than the download holds
     testsupport::writeFile(dir / "wide.las", bytes);
     LasSheet sheet;
-    auto heapInUse = [] { const struct mallinfo2 m = mallinfo2(); return m.uordblks + m.hblkhd; };
+    auto heapInUse = [] {
+        const struct mallinfo2 m = mallinfo2();
+        return m.uordblks + m.hblkhd;
+    };
     const std::size_t before = heapInUse();
     ASSERT_TRUE(sheet.open(dir / "wide.las")) << sheet.error();
     EXPECT_LT(heapInUse() - before, std::size_t{16} << 20);

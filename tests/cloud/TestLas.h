@@ -22,8 +22,8 @@ struct Options {
     int format = 3;
     double scale = 0.001;
     double offsetX = 0, offsetY = 0, offsetZ = 0;
-    int extraBytes = 0;    // appended to every record
-    long cutAfter = -1;    // keep only this many bytes of the file (a damaged download)
+    int extraBytes = 0;  // appended to every record
+    long cutAfter = -1;  // keep only this many bytes of the file (a damaged download)
 };
 
 inline int coreLength(int format) {
@@ -94,7 +94,8 @@ inline std::string lasBytes(const std::vector<Point>& pts, const Options& o) {
         }
         s += r;
     }
-    if (o.cutAfter >= 0 && static_cast<std::size_t>(o.cutAfter) < s.size()) s.resize(static_cast<std::size_t>(o.cutAfter));
+    if (o.cutAfter >= 0 && static_cast<std::size_t>(o.cutAfter) < s.size())
+        s.resize(static_cast<std::size_t>(o.cutAfter));
     return s;
 }
 

@@ -38,7 +38,8 @@ inline std::uint32_t crc32cBitwise(const unsigned char* p, std::size_t n) {
 
 inline std::uint64_t le(const std::string& s, std::size_t at, int bytes) {
     std::uint64_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s.at(at + static_cast<std::size_t>(i)));
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(s.at(at + static_cast<std::size_t>(i)));
     return v;
 }
 
@@ -56,9 +57,9 @@ struct Field {
 
 struct Packet {
     std::uint64_t logicalOffset = 0;
-    std::uint64_t length = 0;      // from the header field + 1
+    std::uint64_t length = 0;  // from the header field + 1
     std::vector<std::uint16_t> streamLengths;
-    std::string paddingBytes;      // bytes after the streams up to the packet length
+    std::string paddingBytes;  // bytes after the streams up to the packet length
 };
 
 struct Scan {
@@ -142,7 +143,8 @@ inline bool readSection(File& f, Scan& scan) {
             }
         } else {
             const int bits = fd.bits();
-            const std::uint64_t total = bits == 0 ? scan.recordCount : streams[i].size() * 8 / static_cast<unsigned>(bits);
+            const std::uint64_t total =
+                bits == 0 ? scan.recordCount : streams[i].size() * 8 / static_cast<unsigned>(bits);
             for (std::uint64_t k = 0; k < total && k < scan.recordCount; ++k) {
                 std::uint64_t v = 0;
                 for (int b = 0; b < bits; ++b) {

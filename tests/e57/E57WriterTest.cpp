@@ -20,8 +20,13 @@ using testsupport::TempDir;
 std::vector<CloudPoint> pointsAt(std::size_t n, double x, double y, double z) {
     std::vector<CloudPoint> pts(n);
     for (std::size_t i = 0; i < n; ++i) {
-        pts[i] = {x + 0.25 * static_cast<double>(i), y - 0.5 * static_cast<double>(i), z, static_cast<std::uint8_t>(i),
-                  static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(255 - i % 256), 2};
+        pts[i] = {x + 0.25 * static_cast<double>(i),
+                  y - 0.5 * static_cast<double>(i),
+                  z,
+                  static_cast<std::uint8_t>(i),
+                  static_cast<std::uint8_t>(i * 7),
+                  static_cast<std::uint8_t>(255 - i % 256),
+                  2};
     }
     return pts;
 }
@@ -80,7 +85,8 @@ TEST(E57Writer, PageChecksumIsCastagnoli) {
     std::string bytes;
     for (int i = 0; i < 1027; ++i) bytes.push_back(static_cast<char>(i * 37 + 11));
     const auto* from = reinterpret_cast<const unsigned char*>(bytes.data()) + 1;  // not word-aligned
-    for (std::size_t n : {1u, 2u, 3u, 4u, 5u, 7u, 1020u, 1026u}) EXPECT_EQ(crc32c(from, n), e57test::crc32cBitwise(from, n)) << n;
+    for (std::size_t n : {1u, 2u, 3u, 4u, 5u, 7u, 1020u, 1026u})
+        EXPECT_EQ(crc32c(from, n), e57test::crc32cBitwise(from, n)) << n;
 }
 
 TEST(E57Writer, OnePointFileHasTheSmallestLayout) {
@@ -139,9 +145,8 @@ TEST(E57Writer, XmlTreeIsCompleteAndRaw) {
     EXPECT_STREQ(root.attribute("xmlns").value(), "http://www.astm.org/COMMIT/E57/2010-e57-v1.0");
     std::vector<std::string> top;
     for (pugi::xml_node c : root.children()) top.push_back(c.name());
-    EXPECT_EQ(top, (std::vector<std::string>{"formatName", "guid", "versionMajor", "versionMinor",
-                                             "e57LibraryVersion", "coordinateMetadata", "creationDateTime", "data3D",
-                                             "images2D"}));
+    EXPECT_EQ(top, (std::vector<std::string>{"formatName", "guid", "versionMajor", "versionMinor", "e57LibraryVersion",
+                                             "coordinateMetadata", "creationDateTime", "data3D", "images2D"}));
     EXPECT_EQ(text(root.child("formatName")), "ASTM E57 3D Imaging Data File");
     EXPECT_EQ(text(root.child("versionMajor")), "1");
     EXPECT_EQ(text(root.child("e57LibraryVersion")), "velmora-e57-0.1");
@@ -151,10 +156,9 @@ TEST(E57Writer, XmlTreeIsCompleteAndRaw) {
     pugi::xml_node scan = root.child("data3D").child("vectorChild");
     std::vector<std::string> names;
     for (pugi::xml_node c : scan.children()) names.push_back(c.name());
-    EXPECT_EQ(names, (std::vector<std::string>{"guid", "name", "temperature", "relativeHumidity",
-                                               "atmosphericPressure", "description", "indexBounds", "colorLimits",
-                                               "cartesianBounds", "pose", "acquisitionStart", "acquisitionEnd",
-                                               "points"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"guid", "name", "temperature", "relativeHumidity", "atmosphericPressure",
+                                               "description", "indexBounds", "colorLimits", "cartesianBounds", "pose",
+                                               "acquisitionStart", "acquisitionEnd", "points"}));
     EXPECT_EQ(text(scan.child("guid")), "{aaaaaaaa-0000-0000-0000-000000000002}");
     EXPECT_EQ(text(scan.child("name")), "velmora_cloud");
     EXPECT_EQ(text(scan.child("indexBounds").child("rowMaximum")), "2");
@@ -181,8 +185,7 @@ TEST(E57Writer, OnePointXmlTextIsExact) {
     TempDir dir;
     e57test::File f;
     writeAndRead({{1.5, 2.25, -3.0, 10, 20, 30, 2}}, dir / "exact.e57", f);
-    const std::string dateTime =
-        "<dateTimeValue type=\"Float\"/><isAtomicClockReferenced type=\"Integer\"/>";
+    const std::string dateTime = "<dateTimeValue type=\"Float\"/><isAtomicClockReferenced type=\"Integer\"/>";
     std::string coordinates;
     for (const auto& [axis, value] : {std::pair{"X", "1.5"}, {"Y", "2.25"}, {"Z", "-3"}}) {
         coordinates += std::string("<cartesian") + axis + " type=\"Float\" precision=\"single\" minimum=\"" + value +
@@ -196,7 +199,9 @@ TEST(E57Writer, OnePointXmlTextIsExact) {
         "<versionMajor type=\"Integer\">1</versionMajor><versionMinor type=\"Integer\"/>"
         "<e57LibraryVersion type=\"String\"><![CDATA[velmora-e57-0.1]]></e57LibraryVersion>"
         "<coordinateMetadata type=\"String\"/>"
-        "<creationDateTime type=\"Structure\">" + dateTime + "</creationDateTime>"
+        "<creationDateTime type=\"Structure\">" +
+        dateTime +
+        "</creationDateTime>"
         "<data3D type=\"Vector\" allowHeterogeneousChildren=\"1\"><vectorChild type=\"Structure\">"
         "<guid type=\"String\"><![CDATA[{aaaaaaaa-0000-0000-0000-000000000002}]]></guid>"
         "<name type=\"String\"><![CDATA[velmora_cloud]]></name>"
@@ -216,8 +221,12 @@ TEST(E57Writer, OnePointXmlTextIsExact) {
         "<pose type=\"Structure\"><rotation type=\"Structure\"><w type=\"Float\">1</w><x type=\"Float\"/>"
         "<y type=\"Float\"/><z type=\"Float\"/></rotation><translation type=\"Structure\"><x type=\"Float\"/>"
         "<y type=\"Float\"/><z type=\"Float\"/></translation></pose>"
-        "<acquisitionStart type=\"Structure\">" + dateTime + "</acquisitionStart>"
-        "<acquisitionEnd type=\"Structure\">" + dateTime + "</acquisitionEnd>"
+        "<acquisitionStart type=\"Structure\">" +
+        dateTime +
+        "</acquisitionStart>"
+        "<acquisitionEnd type=\"Structure\">" +
+        dateTime +
+        "</acquisitionEnd>"
         "<points type=\"CompressedVector\" fileOffset=\"48\" recordCount=\"1\"><prototype type=\"Structure\">" +
         coordinates +
         "<colorRed type=\"Integer\" minimum=\"0\" maximum=\"255\"/>"
@@ -228,9 +237,10 @@ TEST(E57Writer, OnePointXmlTextIsExact) {
     EXPECT_EQ(f.xml, expected);
     EXPECT_EQ(f.xmlLogicalLength, expected.size());
     // The packet bytes: type, flags, length - 1, stream count, six lengths, the streams, zero padding.
-    const std::string packet("\x01\x00\x23\x00\x06\x00\x04\x00\x04\x00\x04\x00\x01\x00\x01\x00\x01\x00"
-                             "\x00\x00\xc0\x3f\x00\x00\x10\x40\x00\x00\x40\xc0\x0a\x14\x1e\x00\x00\x00",
-                             36);
+    const std::string packet(
+        "\x01\x00\x23\x00\x06\x00\x04\x00\x04\x00\x04\x00\x01\x00\x01\x00\x01\x00"
+        "\x00\x00\xc0\x3f\x00\x00\x10\x40\x00\x00\x40\xc0\x0a\x14\x1e\x00\x00\x00",
+        36);
     EXPECT_EQ(f.logical.substr(80, 36), packet);
 }
 
@@ -241,8 +251,13 @@ TEST(E57Writer, PacketsHoldAtMost1057PointsAndRoundTrip) {
         std::uniform_real_distribution<double> coord(-500.0, 500.0);
         std::vector<CloudPoint> pts(n);
         for (auto& p : pts) {
-            p = {coord(rng), coord(rng), coord(rng) / 10, static_cast<std::uint8_t>(rng()),
-                 static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), 0};
+            p = {coord(rng),
+                 coord(rng),
+                 coord(rng) / 10,
+                 static_cast<std::uint8_t>(rng()),
+                 static_cast<std::uint8_t>(rng()),
+                 static_cast<std::uint8_t>(rng()),
+                 0};
         }
         e57test::File f;
         writeAndRead(pts, dir / ("n" + std::to_string(n) + ".e57"), f);
@@ -280,8 +295,13 @@ TEST(E57Writer, PacketsHoldAtMost1057PointsAndRoundTrip) {
         pugi::xml_node b = f.doc.child("e57Root").child("data3D").child("vectorChild").child("cartesianBounds");
         EXPECT_EQ(e57test::number(b.child("xMinimum").text()), double(minX));
         EXPECT_EQ(e57test::number(b.child("xMaximum").text()), double(maxX));
-        EXPECT_EQ(f.doc.child("e57Root").child("data3D").child("vectorChild").child("indexBounds").child("rowMaximum")
-                      .text().as_ullong(),
+        EXPECT_EQ(f.doc.child("e57Root")
+                      .child("data3D")
+                      .child("vectorChild")
+                      .child("indexBounds")
+                      .child("rowMaximum")
+                      .text()
+                      .as_ullong(),
                   n - 1);
     }
 }
@@ -345,8 +365,10 @@ TEST(E57Writer, PagesAndOffsetsAcrossPageBoundaries) {
 // count, coordinates as stored floats and colours, across several packets and pages.
 TEST(E57Writer, IndependentReaderDecodesTheSamePoints) {
     const auto tool = testsupport::sourceDir() / "tests" / "e57" / "independent";
-    if (!std::filesystem::exists(tool / "node_modules" / "web-e57") || std::system("node --version >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "independent E57 reader not installed (scripts/install-deps.sh installs node and " << tool << ")";
+    if (!std::filesystem::exists(tool / "node_modules" / "web-e57") ||
+        std::system("node --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "independent E57 reader not installed (scripts/install-deps.sh installs node and " << tool
+                     << ")";
     TempDir dir;
     std::vector<CloudPoint> pts;
     std::mt19937 rng(57);

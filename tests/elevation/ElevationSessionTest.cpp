@@ -2,9 +2,9 @@
 // height, against the simulated elevation indexes on a loopback socket, each run with a private cache.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cmath>
 #include <sstream>
-#include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
 
@@ -84,8 +84,10 @@ protected:
         return r;
     }
     SessionRun fetch(const Site& site, double size, const std::vector<std::string>& layers) {
-        const Json message{{"type", "fetch"},       {"bboxWgs84", wgs84Frame(frameAround(site, size, size))},
-                           {"layers", layers},      {"terrainStep", 1},
+        const Json message{{"type", "fetch"},
+                           {"bboxWgs84", wgs84Frame(frameAround(site, size, size))},
+                           {"layers", layers},
+                           {"terrainStep", 1},
                            {"poziomiceCiecie", 1.0}};
         return run({message.dump(), "#wait"});
     }
@@ -175,8 +177,8 @@ TEST_F(ElevationSession, SetOriginWritesTheTerrainHeightLater) {
     slow.delayMs = 1500;
     slow.times = 1;
     sim.faults().add(slow);
-    const SessionRun moved = run({setOriginAt(kHills).dump(), setOriginAt(kValley).dump(), "#wait"},
-                                 "--project '" + project + "'");
+    const SessionRun moved =
+        run({setOriginAt(kHills).dump(), setOriginAt(kValley).dump(), "#wait"}, "--project '" + project + "'");
     ASSERT_EQ(moved.exitCode, 0) << moved.err;
     EXPECT_NEAR(modelNumber(model(project), "surveyHeight"), valleyHeight(kValley.e, kValley.n), 0.05);
 }

@@ -7,7 +7,9 @@
 
 namespace {
 
-std::string member(const std::string& inner) { return "<wfs:member><gugik:T gml:id=\"x\">" + inner + "</gugik:T></wfs:member>\n"; }
+std::string member(const std::string& inner) {
+    return "<wfs:member><gugik:T gml:id=\"x\">" + inner + "</gugik:T></wfs:member>\n";
+}
 std::string element(const std::string& name, const std::string& text) {
     return "<gugik:" + name + ">" + text + "</gugik:" + name + ">";
 }
@@ -20,23 +22,24 @@ std::string collection(const std::string& members) {
 
 TEST(TileIndexScan, RealLidarAnswers) {
     GD_REQUIRE_REALDATA("gml/gugik_skorowidz_lidar/w2_EVRF2007_2023_PL1992.xml");
-    const auto tiles =
-        scanLidarIndex(testsupport::readFile(testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2023_PL1992.xml")));
+    const auto tiles = scanLidarIndex(
+        testsupport::readFile(testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2023_PL1992.xml")));
     ASSERT_EQ(tiles.size(), 1u);
     EXPECT_EQ(tiles[0].godlo, "N-34-139-A-c-1-1-3-4");
-    EXPECT_EQ(tiles[0].url,
-              "https://opendata.geoportal.gov.pl/NumDaneWys/DanePomiaroweLAZ/78044/78044_1403296_N-34-139-A-c-1-1-3-4.laz");
+    EXPECT_EQ(
+        tiles[0].url,
+        "https://opendata.geoportal.gov.pl/NumDaneWys/DanePomiaroweLAZ/78044/78044_1403296_N-34-139-A-c-1-1-3-4.laz");
     EXPECT_DOUBLE_EQ(tiles[0].density, 12.0);
     EXPECT_EQ(tiles[0].epsg, 2180);
-    EXPECT_EQ(scanElevationIndex(testsupport::readFile(
-                  testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2023_PL1992.xml")))
+    EXPECT_EQ(scanElevationIndex(
+                  testsupport::readFile(testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2023_PL1992.xml")))
                   .size(),
               1u);
 
     GD_REQUIRE_REALDATA("gml/gugik_skorowidz_lidar/w2_EVRF2007_2024_empty.xml");
-    EXPECT_TRUE(
-        scanLidarIndex(testsupport::readFile(testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2024_empty.xml")))
-            .empty());
+    EXPECT_TRUE(scanLidarIndex(testsupport::readFile(
+                                   testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2024_empty.xml")))
+                    .empty());
 }
 
 TEST(TileIndexScan, UkladXyTexts) {
@@ -63,7 +66,7 @@ TEST(TileIndexScan, UkladXyTexts) {
 
 TEST(TileIndexScan, MembersAndElementsEdgeCases) {
     const std::string body = collection(
-        member(element("godlo", "A") + element("url_do_pobrania", "") ) +
+        member(element("godlo", "A") + element("url_do_pobrania", "")) +
         member(element("godlo", "B") + element("url_do_pobrania", "ftp://host/b.asc")) +
         // No emblem here: the next member's must not be taken.
         member(element("url_do_pobrania", "\r\n\t https://host/c.asc \n")) +

@@ -68,8 +68,9 @@ TEST_F(TileIndexSim, OneRequestPerYearAtMostTwentySheets) {
     EXPECT_EQ(tiles.back().godlo, "6.134.12.34");
     // The request is the WFS 2.0.0 form with the box northing first in the PL-1992 URN.
     const std::string url = tileIndexUrl(nmtIndexProduct(), 2022, frame);
-    EXPECT_NE(url.find("service=WFS&version=2.0.0&request=GetFeature&typenames=gugik%3ASkorowidzNMT2022&COUNT=20&BBOX="),
-              std::string::npos)
+    EXPECT_NE(
+        url.find("service=WFS&version=2.0.0&request=GetFeature&typenames=gugik%3ASkorowidzNMT2022&COUNT=20&BBOX="),
+        std::string::npos)
         << url;
     EXPECT_EQ(url.find("STARTINDEX"), std::string::npos);
     EXPECT_EQ(url.find("SRSNAME"), std::string::npos);
@@ -115,8 +116,7 @@ TEST_F(TileIndexSim, FailedYearsAreSkippedAndAnUnreachableServiceEndsTheSearch) 
     sim.faults().add(silent);
     client.defaultReceiveTimeoutMs = 300;
     EXPECT_TRUE(findNmtTiles(client, frameAround(kValley, 200, 200)).empty());
-    EXPECT_EQ(typesAsked(service),
-              std::vector<std::string>(2, "gugik:SkorowidzNMT" + std::to_string(firstIndexYear())))
+    EXPECT_EQ(typesAsked(service), std::vector<std::string>(2, "gugik:SkorowidzNMT" + std::to_string(firstIndexYear())))
         << "the first year and its one retry only";
 }
 

@@ -122,8 +122,8 @@ TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersAndCounts) {
     EXPECT_EQ(firstNumberAfter(summary, "Feature Count: "), static_cast<long long>(total)) << summary;
 
     for (const auto& [layer, count] : e.sample.vectorEntities) {
-        const std::string out = ogrinfo(e, "-q -sql \"SELECT COUNT(*) AS n FROM entities WHERE Layer = '" + layer +
-                                               "'\" " + file);
+        const std::string out =
+            ogrinfo(e, "-q -sql \"SELECT COUNT(*) AS n FROM entities WHERE Layer = '" + layer + "'\" " + file);
         EXPECT_EQ(firstNumberAfter(out, "n (Integer) = "), static_cast<long long>(count)) << layer << "\n" << out;
     }
     const std::string distinct = ogrinfo(e, "-q -sql \"SELECT DISTINCT Layer FROM entities\" " + file);
@@ -136,23 +136,29 @@ TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersAndCounts) {
     EXPECT_EQ(seen, expected) << distinct;
 
     // The hatch with a hole keeps the hole (100 - 4 m2); the text keeps its position and letters.
-    const std::string area = ogrinfo(e, "-q -dialect SQLite -sql \"SELECT ST_Area(GEOMETRY) AS a FROM entities WHERE "
-                                        "Layer = 'GIS_BUDYNKI'\" " + file);
+    const std::string area = ogrinfo(e,
+                                     "-q -dialect SQLite -sql \"SELECT ST_Area(GEOMETRY) AS a FROM entities WHERE "
+                                     "Layer = 'GIS_BUDYNKI'\" " +
+                                         file);
     double a = 0;
     const auto at = area.find("a (Real) = ");
     ASSERT_NE(at, std::string::npos) << area;
     ASSERT_TRUE(parseDouble(area.substr(at + 11, area.find('\n', at) - at - 11), a)) << area;
     EXPECT_NEAR(a, 96.0, 1e-6);
     // GDAL draws the bulge on the same side as the GeoJSON arc.
-    const std::string low = ogrinfo(e, "-q -dialect SQLite -sql \"SELECT MIN(ST_MinY(GEOMETRY)) AS y FROM entities "
-                                       "WHERE Layer = 'GIS_DZIALKI'\" " + file);
+    const std::string low = ogrinfo(e,
+                                    "-q -dialect SQLite -sql \"SELECT MIN(ST_MinY(GEOMETRY)) AS y FROM entities "
+                                    "WHERE Layer = 'GIS_DZIALKI'\" " +
+                                        file);
     double y = 0;
     const auto yAt = low.find("y (Real) = ");
     ASSERT_NE(yAt, std::string::npos) << low;
     ASSERT_TRUE(parseDouble(low.substr(yAt + 11, low.find('\n', yAt) - yAt - 11), y)) << low;
     EXPECT_NEAR(y, -5.0, 0.05);
-    const std::string text = ogrinfo(e, "-q -sql \"SELECT Text FROM entities WHERE Layer = 'GIS_DZIALKI' AND "
-                                        "Text IS NOT NULL\" " + file);
+    const std::string text = ogrinfo(e,
+                                     "-q -sql \"SELECT Text FROM entities WHERE Layer = 'GIS_DZIALKI' AND "
+                                     "Text IS NOT NULL\" " +
+                                         file);
     EXPECT_NE(text.find("Działka 12/3"), std::string::npos) << text;
     EXPECT_NE(text.find("POINT Z (20.5 15.25 0)"), std::string::npos) << text;
 }
@@ -230,15 +236,17 @@ TEST(ModelExport, SvgIsWellFormedWithAColourPerLayerAndALegend) {
         if (std::string(g.attribute("class").value()) != "warstwa") continue;
         colourOf[g.attribute("data-layer").value()] = g.attribute("stroke").value();
     }
-    std::set<std::string> expectedLayers = {"GIS_DZIALKI", "GIS_BUDYNKI", "GIS_POG", "GIS_TEREN", "GIS_BRYLY", "GIS_ORTO"};
+    std::set<std::string> expectedLayers = {"GIS_DZIALKI", "GIS_BUDYNKI", "GIS_POG",
+                                            "GIS_TEREN",   "GIS_BRYLY",   "GIS_ORTO"};
     std::set<std::string> layers, colours;
     for (const auto& [layer, colour] : colourOf) layers.insert(layer), colours.insert(colour);
     EXPECT_EQ(layers, expectedLayers);
     EXPECT_EQ(colours.size(), layers.size());
     // A layer's colour depends on its name only.
-    EXPECT_EQ(colourOf["GIS_DZIALKI"], cformat("#%02x%02x%02x", static_cast<int>(std::lround(layerColour("GIS_DZIALKI").red * 255)),
-                                               static_cast<int>(std::lround(layerColour("GIS_DZIALKI").green * 255)),
-                                               static_cast<int>(std::lround(layerColour("GIS_DZIALKI").blue * 255))));
+    EXPECT_EQ(colourOf["GIS_DZIALKI"],
+              cformat("#%02x%02x%02x", static_cast<int>(std::lround(layerColour("GIS_DZIALKI").red * 255)),
+                      static_cast<int>(std::lround(layerColour("GIS_DZIALKI").green * 255)),
+                      static_cast<int>(std::lround(layerColour("GIS_DZIALKI").blue * 255))));
     // Legend lists every drawn layer.
     const auto legend = svg.find_child_by_attribute("g", "id", "legenda");
     ASSERT_TRUE(legend);
@@ -246,8 +254,9 @@ TEST(ModelExport, SvgIsWellFormedWithAColourPerLayerAndALegend) {
     for (const auto& t : legend.children("text")) legendNames.insert(t.text().get());
     for (const auto& layer : expectedLayers) EXPECT_TRUE(legendNames.count(layer)) << layer;
     // North up: the text at y = 15.25 lies below the top of the picture box at y = 40.
-    const auto text = svg.find_node([](const pugi::xml_node& n) { return std::string(n.name()) == "text" &&
-                                                                          std::string(n.text().get()) == "Działka 12/3"; });
+    const auto text = svg.find_node([](const pugi::xml_node& n) {
+        return std::string(n.name()) == "text" && std::string(n.text().get()) == "Działka 12/3";
+    });
     ASSERT_TRUE(text);
     const auto image = svg.find_node([](const pugi::xml_node& n) { return std::string(n.name()) == "image"; });
     ASSERT_TRUE(image);
@@ -306,7 +315,8 @@ TEST(ModelExport, MarkupAndOddInputsStayWellFormed) {
     EXPECT_FALSE(result.georeferenced);
     ASSERT_TRUE(doc.load_file((dir2 / "plan.svg").c_str()));
     if (haveOgrinfo()) {
-        const ProgramRun run = runCommand("ogrinfo -ro -al -so '" + (dir2 / "model.dxf").string() + "'", dir2 / "o.txt");
+        const ProgramRun run =
+            runCommand("ogrinfo -ro -al -so '" + (dir2 / "model.dxf").string() + "'", dir2 / "o.txt");
         EXPECT_EQ(run.exitCode, 0) << run.output;
         EXPECT_EQ(run.output.find("ERROR"), std::string::npos) << run.output;
     }
@@ -369,8 +379,8 @@ TEST(ModelExport, ProgramWritesTheFilesAndRefusesBadInput) {
     const auto project = dir / "projekt.json";
     ASSERT_TRUE(h.saveProject(project).ok);
     const std::string program = "'" + (testsupport::binaryDir() / "app/geodraft").string() + "' export ";
-    ProgramRun run = runCommand(program + "'" + project.string() + "' --out '" + (dir / "wynik").string() + "'",
-                                dir / "out.txt");
+    ProgramRun run =
+        runCommand(program + "'" + project.string() + "' --out '" + (dir / "wynik").string() + "'", dir / "out.txt");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("GIS_BRYLY: 36"), std::string::npos) << run.output;
     for (const char* name : {"model.dxf", "model.geojson", "plan.svg", "images/obraz_1.png"})
@@ -402,9 +412,9 @@ TEST(ModelExport, StrictDxfAuditFindsNoErrors) {
                            "print('entities', len(msp))\n"
                            "print('images', len(msp.query('IMAGE')))\n"
                            "print('image file', msp.query('IMAGE')[0].image_def.dxf.filename)\n");
-    const ProgramRun run = runCommand("/usr/bin/python3 '" + (e.dir / "audit.py").string() + "' '" +
-                                          (e.dir / "model.dxf").string() + "'",
-                                      e.dir / "audit.txt");
+    const ProgramRun run =
+        runCommand("/usr/bin/python3 '" + (e.dir / "audit.py").string() + "' '" + (e.dir / "model.dxf").string() + "'",
+                   e.dir / "audit.txt");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.find("ERROR"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("'GIS_BRYLY', 'GIS_BUDYNKI', 'GIS_DZIALKI', 'GIS_ORTO', 'GIS_POG', 'GIS_TEREN', "
@@ -421,8 +431,8 @@ TEST(ModelExport, PixelSizesComeFromPngAndJpegHeadersAndDamageIsRefused) {
     EXPECT_EQ(w, 1);
     EXPECT_EQ(h, 1);
     // SOI, an APP0 segment, then a baseline frame header of 64 x 32 pixels.
-    const std::vector<std::uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x06, 'J', 'F', 'I', 'F',
-                                      0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x20, 0x00, 0x40, 0x03};
+    const std::vector<std::uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x06, 'J',  'F',  'I',  'F',
+                                            0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x20, 0x00, 0x40, 0x03};
     EXPECT_EQ(imageExtension(jpeg), "jpg");
     EXPECT_TRUE(imagePixelSize(jpeg, w, h));
     EXPECT_EQ(w, 64);

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "PolandScenario.h"
-#include "SimServer.h"
 #include "Scenarios.h"
+#include "SimServer.h"
 #include "geodesy/Crs.h"
 #include "import/FetchGroups.h"
 #include "net/ServiceEndpoints.h"

@@ -46,8 +46,9 @@ TEST_F(Cadastre, CountiesOfEveryRequestFormGiveTheWholeBlock) {
         EXPECT_TRUE(allInside(data, frameAt(*place)));
         ASSERT_EQ(reports.size(), 1u);
         const std::string code = std::string(place->teryt7).substr(0, 6);
-        EXPECT_EQ(reports[0].rfind("TERRAVOX EGiB [TERYT " + code + "] " + findCountyEgibWfs(code) + " | tn.dzialki='", 0),
-                  0u)
+        EXPECT_EQ(
+            reports[0].rfind("TERRAVOX EGiB [TERYT " + code + "] " + findCountyEgibWfs(code) + " | tn.dzialki='", 0),
+            0u)
             << reports[0];
         EXPECT_NE(reports[0].find("' -> 48 | tn.budynki='"), std::string::npos) << reports[0];
         EXPECT_EQ(reports[0].substr(reports[0].size() - 7), "' -> 44");
@@ -92,7 +93,8 @@ TEST_F(Utilities, CountyWithoutServiceUsesTheNationalIntegration) {
     const FetchedData data = fetchAt(kWarszawa, {"gesut"});
     ASSERT_EQ(data.rasters.size(), 1u);
     EXPECT_EQ(data.rasters[0].type, DataType::gesut);
-    EXPECT_EQ(data.warning, "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.");
+    EXPECT_EQ(data.warning,
+              "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.");
     const auto kiut = requestsTo(serviceEndpoints().utilityIntegrationWms());
     ASSERT_EQ(kiut.size(), 2u);  // capabilities, one tile
     EXPECT_NE(kiut[1].query.find("layers=przewod_wodociagowy%2Cprzewod_kanalizacyjny%2C"), std::string::npos);

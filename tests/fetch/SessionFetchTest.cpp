@@ -2,9 +2,9 @@
 // socket: counts, preview, warnings, progress labels and report lines as the page and the user see them.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdlib>
 #include <sstream>
-#include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
 
@@ -61,10 +61,9 @@ protected:
         // A private cache per run: every answer comes from the simulator, none from an earlier test.
         const std::string command = "env XDG_CONFIG_HOME='" + (dir / "config").string() + "' XDG_STATE_HOME='" +
                                     (dir / "state").string() + "' XDG_CACHE_HOME='" + (dir / "cache").string() +
-                                    "' GEODRAFT_PACING_MS=5 '" +
-                                    (testsupport::binaryDir() / "app/geodraft").string() + "' session < '" +
-                                    (dir / "input.txt").string() + "' > '" + (dir / "out.txt").string() + "' 2> '" +
-                                    (dir / "err.txt").string() + "'";
+                                    "' GEODRAFT_PACING_MS=5 '" + (testsupport::binaryDir() / "app/geodraft").string() +
+                                    "' session < '" + (dir / "input.txt").string() + "' > '" +
+                                    (dir / "out.txt").string() + "' 2> '" + (dir / "err.txt").string() + "'";
         const int status = std::system(command.c_str());
         FetchRun r;
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -82,12 +81,12 @@ TEST_F(SessionFetch, AllTwoDimensionalLayersAtOnceInWarsaw) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const Json done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (Json{{"dzialki", kBlockParcels},
-                                    {"budynki", kBlockBuildings},
-                                    {"gesut (rastr)", 1},
-                                    {"rastry (rastr)", 1}}));
-    EXPECT_EQ(done["warning"], "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako "
-                               "rastr. BDOT500: powiat nie publikuje uslugi w EZiU.");
+    EXPECT_EQ(
+        done["counts"],
+        (Json{{"dzialki", kBlockParcels}, {"budynki", kBlockBuildings}, {"gesut (rastr)", 1}, {"rastry (rastr)", 1}}));
+    EXPECT_EQ(done["warning"],
+              "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako "
+              "rastr. BDOT500: powiat nie publikuje uslugi w EZiU.");
     const Json preview = Json::parse(done["geojson"].get<std::string>());
     EXPECT_EQ(preview["features"].size(), std::size_t(kBlockParcels + kBlockBuildings));
 
@@ -132,17 +131,19 @@ TEST_F(SessionFetch, CadastreFallbacks) {
     Json done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
     EXPECT_EQ(done["counts"], (Json{{"dzialki", kBlockParcels}, {"budynki", kNewBuildingsPerPlace}}));
-    EXPECT_EQ(done["warning"], "Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad "
-                               "konfiguracji serwera powiatu - np. Zabrze). Budynki z BDOT10k NoweBudynki (fallback - "
-                               "tylko nowe obiekty).");
+    EXPECT_EQ(done["warning"],
+              "Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad "
+              "konfiguracji serwera powiatu - np. Zabrze). Budynki z BDOT10k NoweBudynki (fallback - "
+              "tylko nowe obiekty).");
     EXPECT_TRUE(r.hasLabel("Import: budynki (BDOT10k)"));
 
     r = fetchAt(kWroclaw, {"budynki"});
     done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
     EXPECT_EQ(done["counts"], (Json{{"budynki", kNewBuildingsPerPlace}}));
-    EXPECT_EQ(done["warning"],
-              "Powiatowa usluga WFS EGiB nie odpowiada. Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
+    EXPECT_EQ(
+        done["warning"],
+        "Powiatowa usluga WFS EGiB nie odpowiada. Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
 
     // Central Europe west of Poland: no municipality, nothing fetched.
     r = fetchIn({12.0, 51.0, 12.004, 51.003}, {"dzialki"});
@@ -154,9 +155,15 @@ TEST_F(SessionFetch, CadastreFallbacks) {
     // A municipality whose county has no land-register service in the registry.
     auto prg = std::make_shared<FeatureStore>();
     const EN c = centre1992(kZamosc);
-    prg->add("ms:A03_Granice_gmin", {"A03.1", {{{c.e - 500, c.n - 500}, {c.e + 500, c.n - 500}, {c.e + 500, c.n + 500},
-                                                {c.e - 500, c.n + 500}, {c.e - 500, c.n - 500}}},
-                                     {}, {}, {{"JPT_KOD_JE", "3299011"}}});
+    prg->add("ms:A03_Granice_gmin", {"A03.1",
+                                     {{{c.e - 500, c.n - 500},
+                                       {c.e + 500, c.n - 500},
+                                       {c.e + 500, c.n + 500},
+                                       {c.e - 500, c.n + 500},
+                                       {c.e - 500, c.n - 500}}},
+                                     {},
+                                     {},
+                                     {{"JPT_KOD_JE", "3299011"}}});
     const std::string prgUrl = serviceEndpoints().prgWfs();
     sim.scenario().addWfs(hostOf(prgUrl), pathOf(prgUrl), std::make_shared<WfsService>(prg));
     r = fetchAt(kZamosc, {"dzialki"});
@@ -177,7 +184,8 @@ TEST_F(SessionFetch, UtilityRasterFallbacks) {
     done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
     EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}}));
-    EXPECT_EQ(done["warning"], "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.");
+    EXPECT_EQ(done["warning"],
+              "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.");
 }
 
 TEST_F(SessionFetch, BrokenAnswersEndAsNotesAndTheOtherLayersArrive) {

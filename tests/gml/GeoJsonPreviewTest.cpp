@@ -20,7 +20,8 @@ GisPolygon square(double x, double y) { return {{{x, y}, {x + 10, y}, {x + 10, y
 TEST(GeoJsonPreview, GeometryChoiceAndKinds) {
     GisFeature holed = feature(DataType::dzialki);
     GisPolygon p = square(500000, 400000);
-    p.holes = {{{500001, 400001}, {500002, 400001}, {500002, 400002}}, {{500005, 400005}, {500006, 400005}, {500006, 400006}}};
+    p.holes = {{{500001, 400001}, {500002, 400001}, {500002, 400002}},
+               {{500005, 400005}, {500006, 400005}, {500006, 400006}}};
     holed.polygons = {p};
     holed.props = {{"numer", "12/3"}, {"_typ", "dzialki"}};
     holed.hasAnchor = true;

@@ -59,16 +59,16 @@ TEST(GmlAxisOrder, Pl2000EastingIsFoundByItsZoneMillions) {
     // References: gdaltransform -s_srs EPSG:2178 -t_srs EPSG:2180 of easting 7450000, northing 5800000
     // gives 586273.7305 496887.9370; EPSG:2176 of (5800000, 5500000) gives 510678.2136 188317.5395.
     for (const char* pair : {"7450000 5800000", "5800000 7450000"}) {
-        auto f = parse(collection(member(
-            "<ms:p><gml:Point srsName=\"urn:ogc:def:crs:EPSG::2178\"><gml:pos>" + std::string(pair) + "</gml:pos></gml:Point></ms:p>")));
+        auto f = parse(collection(member("<ms:p><gml:Point srsName=\"urn:ogc:def:crs:EPSG::2178\"><gml:pos>" +
+                                         std::string(pair) + "</gml:pos></gml:Point></ms:p>")));
         ASSERT_EQ(f.size(), 1u) << pair;
         ASSERT_TRUE(f[0].hasAnchor);
         EXPECT_NEAR(f[0].anchor.x, 586273.7305, kCentimetre) << pair;
         EXPECT_NEAR(f[0].anchor.y, 496887.9370, kCentimetre) << pair;
     }
     // Zone 5: both numbers have 5 millions, so the declared northing-first order decides.
-    auto f = parse(collection(member(
-        "<ms:p><gml:Point srsName=\"EPSG:2176\"><gml:pos>5500000 5800000</gml:pos></gml:Point></ms:p>")));
+    auto f = parse(collection(
+        member("<ms:p><gml:Point srsName=\"EPSG:2176\"><gml:pos>5500000 5800000</gml:pos></gml:Point></ms:p>")));
     ASSERT_EQ(f.size(), 1u);
     EXPECT_NEAR(f[0].anchor.x, 510678.2136, kCentimetre);
     EXPECT_NEAR(f[0].anchor.y, 188317.5395, kCentimetre);
@@ -85,16 +85,17 @@ TEST(GmlAxisOrder, SrsNameIsInheritedFromTheNearestAncestorOnly) {
     EXPECT_DOUBLE_EQ(f[0].polygons.at(0).outer[0].y, 200);
 
     // The same code declared only on a bounding box elsewhere: pairs stay in their written order.
-    const std::string box = "<wfs:boundedBy><gml:Envelope srsName=\"EPSG:2180\"><gml:lowerCorner>1 2</gml:lowerCorner>"
-                            "<gml:upperCorner>3 4</gml:upperCorner></gml:Envelope></wfs:boundedBy>";
+    const std::string box =
+        "<wfs:boundedBy><gml:Envelope srsName=\"EPSG:2180\"><gml:lowerCorner>1 2</gml:lowerCorner>"
+        "<gml:upperCorner>3 4</gml:upperCorner></gml:Envelope></wfs:boundedBy>";
     f = parse(collection(box + member(polygon("", "200 100 210 100 210 110 200 100"))));
     ASSERT_EQ(f.size(), 1u);
     EXPECT_DOUBLE_EQ(f[0].polygons.at(0).outer[0].x, 200);
     EXPECT_DOUBLE_EQ(f[0].polygons.at(0).outer[0].y, 100);
 
     // A PL-2000 zone on the document element is the default for every geometry without its own.
-    f = parse(collection(member(polygon("", "5800000 7450000 5800010 7450000 5800010 7450010")),
-                         " srsName=\"EPSG:2178\""));
+    f = parse(
+        collection(member(polygon("", "5800000 7450000 5800010 7450000 5800010 7450010")), " srsName=\"EPSG:2178\""));
     ASSERT_EQ(f.size(), 1u);
     EXPECT_NEAR(f[0].polygons.at(0).outer[0].x, 586273.7305, kCentimetre);
     EXPECT_NEAR(f[0].polygons.at(0).outer[0].y, 496887.9370, kCentimetre);
@@ -125,8 +126,8 @@ TEST(GmlDimensions, ThreeDimensionalListsAreReadAsTriples) {
     std::string triples;
     for (std::size_t i = 0; i < numbers.size(); i += 2) triples += numbers[i] + " " + numbers[i + 1] + " 187.25 ";
 
-    const std::string onList = original.substr(0, start - open.size()) + "<gml:posList srsDimension=\"3\">" + triples +
-                               original.substr(end);
+    const std::string onList =
+        original.substr(0, start - open.size()) + "<gml:posList srsDimension=\"3\">" + triples + original.substr(end);
     std::string onPolygon = original.substr(0, start - open.size()) + "<gml:posList>" + triples + original.substr(end);
     onPolygon.replace(onPolygon.find("<gml:Polygon "), 13, "<gml:Polygon srsDimension=\"3\" ");
     std::string onFeature = original.substr(0, start - open.size()) + "<gml:posList>" + triples + original.substr(end);
@@ -146,15 +147,17 @@ TEST(GmlDimensions, ThreeDimensionalListsAreReadAsTriples) {
     }
 
     // An absurd declared dimension falls back to pairs instead of swallowing the list.
-    auto f = parse(collection(member("<ms:l><gml:LineString><gml:posList srsDimension=\"1000000\">1 2 3 4</gml:posList>"
-                                     "</gml:LineString></ms:l>")));
+    auto f =
+        parse(collection(member("<ms:l><gml:LineString><gml:posList srsDimension=\"1000000\">1 2 3 4</gml:posList>"
+                                "</gml:LineString></ms:l>")));
     ASSERT_EQ(f.size(), 1u);
     ASSERT_EQ(f[0].lines.at(0).size(), 2u);
 }
 
 TEST(GmlStructure, PolygonsHolesLinesPointsAndAnchors) {
     // Exterior and two interior rings: one polygon with two holes.
-    auto f = parse(collection(member(polygon("", "0 0 10 0 10 10 0 10 0 0", interior("1 1 2 1 2 2") + interior("5 5 6 5 6 6")))));
+    auto f = parse(
+        collection(member(polygon("", "0 0 10 0 10 10 0 10 0 0", interior("1 1 2 1 2 2") + interior("5 5 6 5 6 6")))));
     ASSERT_EQ(f.size(), 1u);
     ASSERT_EQ(f[0].polygons.size(), 1u);
     EXPECT_EQ(f[0].polygons[0].outer.size(), 5u);
@@ -164,25 +167,27 @@ TEST(GmlStructure, PolygonsHolesLinesPointsAndAnchors) {
     EXPECT_DOUBLE_EQ(f[0].anchor.y, 4);
 
     // A posList with 7 numbers gives 3 points; a line's anchor is its middle vertex.
-    f = parse(collection(member("<ms:l><gml:LineString><gml:posList>1 2 3 4 5 6 7</gml:posList></gml:LineString></ms:l>")));
+    f = parse(
+        collection(member("<ms:l><gml:LineString><gml:posList>1 2 3 4 5 6 7</gml:posList></gml:LineString></ms:l>")));
     ASSERT_EQ(f.size(), 1u);
     ASSERT_EQ(f[0].lines.at(0).size(), 3u);
     EXPECT_DOUBLE_EQ(f[0].anchor.x, 3);
     EXPECT_DOUBLE_EQ(f[0].anchor.y, 4);
 
     // Rings given as one gml:pos per vertex; a one-point line and a bare envelope give nothing.
-    f = parse(collection(member("<ms:g><gml:Polygon><gml:exterior><gml:LinearRing><gml:pos>1 2</gml:pos><gml:pos>3 4 9</gml:pos>"
-                                "<gml:pos>5</gml:pos><gml:pos>5 6</gml:pos></gml:LinearRing></gml:exterior></gml:Polygon></ms:g>") +
-                         member("<ms:l><gml:LineString><gml:posList>1 2</gml:posList></gml:LineString></ms:l>")));
+    f = parse(collection(
+        member("<ms:g><gml:Polygon><gml:exterior><gml:LinearRing><gml:pos>1 2</gml:pos><gml:pos>3 4 9</gml:pos>"
+               "<gml:pos>5</gml:pos><gml:pos>5 6</gml:pos></gml:LinearRing></gml:exterior></gml:Polygon></ms:g>") +
+        member("<ms:l><gml:LineString><gml:posList>1 2</gml:posList></gml:LineString></ms:l>")));
     ASSERT_EQ(f.size(), 1u);
     ASSERT_EQ(f[0].polygons.at(0).outer.size(), 3u);
     EXPECT_DOUBLE_EQ(f[0].polygons[0].outer[1].x, 3);
     EXPECT_DOUBLE_EQ(f[0].polygons[0].outer[2].y, 6);
 
     // A point is the anchor only of a feature without polygons and lines.
-    f = parse(collection(member("<ms:p><gml:Point><gml:pos>7 8</gml:pos></gml:Point></ms:p>") +
-                         member("<ms:p><gml:Point><gml:pos>99 99</gml:pos></gml:Point></ms:p>" +
-                                polygon("", "0 0 2 0 2 2 0 2"))));
+    f = parse(collection(
+        member("<ms:p><gml:Point><gml:pos>7 8</gml:pos></gml:Point></ms:p>") +
+        member("<ms:p><gml:Point><gml:pos>99 99</gml:pos></gml:Point></ms:p>" + polygon("", "0 0 2 0 2 2 0 2"))));
     ASSERT_EQ(f.size(), 2u);
     EXPECT_TRUE(f[0].polygons.empty());
     EXPECT_DOUBLE_EQ(f[0].anchor.x, 7);
@@ -192,7 +197,8 @@ TEST(GmlStructure, PolygonsHolesLinesPointsAndAnchors) {
 TEST(GmlStructure, OlderGmlAndWrapperForms) {
     // GML 2 (WFS 1.0): outerBoundaryIs/innerBoundaryIs with comma-separated coordinates.
     auto f = parse(collection(
-        "<gml:featureMember><ms:d fid=\"d.1\"><ms:geom><gml:Polygon srsName=\"EPSG:2180\"><gml:outerBoundaryIs><gml:LinearRing>"
+        "<gml:featureMember><ms:d fid=\"d.1\"><ms:geom><gml:Polygon "
+        "srsName=\"EPSG:2180\"><gml:outerBoundaryIs><gml:LinearRing>"
         "<gml:coordinates>200,100 210,100 210,110 200,100</gml:coordinates></gml:LinearRing></gml:outerBoundaryIs>"
         "<gml:innerBoundaryIs><gml:LinearRing><gml:coordinates cs=\";\">201;101 202;101 202;102</gml:coordinates>"
         "</gml:LinearRing></gml:innerBoundaryIs></gml:Polygon></ms:geom></ms:d></gml:featureMember>"));
@@ -220,11 +226,11 @@ TEST(GmlStructure, OlderGmlAndWrapperForms) {
 }
 
 TEST(GmlProperties, SimpleValuesIdsAndTypeName) {
-    auto f = parse(collection(member(
-        polygon("", "0 0 1 0 1 1") +
-            "<ms:NUMER>12/3</ms:NUMER><ms:PUSTE></ms:PUSTE><ms:ADRES><ms:ULICA>Lipowa</ms:ULICA></ms:ADRES>"
-            "<ms:NUMER>12/4</ms:NUMER><ms:_typ>nadpisany</ms:_typ><ms:OPIS><![CDATA[a < b]]></ms:OPIS>",
-        " gml:id=\"x.1\" id=\"plain\" fid=\"fid.7\"")));
+    auto f = parse(collection(
+        member(polygon("", "0 0 1 0 1 1") +
+                   "<ms:NUMER>12/3</ms:NUMER><ms:PUSTE></ms:PUSTE><ms:ADRES><ms:ULICA>Lipowa</ms:ULICA></ms:ADRES>"
+                   "<ms:NUMER>12/4</ms:NUMER><ms:_typ>nadpisany</ms:_typ><ms:OPIS><![CDATA[a < b]]></ms:OPIS>",
+               " gml:id=\"x.1\" id=\"plain\" fid=\"fid.7\"")));
     ASSERT_EQ(f.size(), 1u);
     const auto& p = f[0].props;
     EXPECT_EQ(p.at("NUMER"), "12/4") << "a later child of the same name wins";

@@ -41,10 +41,10 @@ TEST(GmlHostileInput, TextsThatAreNoFeatureCollection) {
     EXPECT_FALSE(binary.ok);
 
     // An entity declaration is not expanded into anything dangerous.
-    GmlParseResult entities = GmlParser::parse(
-        "<!DOCTYPE x [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;\">]>" + kHead +
-            lineMember("1 2 3 4", "<ms:t>&b;&b;&b;</ms:t>") + kTail,
-        DataType::dzialki);
+    GmlParseResult entities =
+        GmlParser::parse("<!DOCTYPE x [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;\">]>" + kHead +
+                             lineMember("1 2 3 4", "<ms:t>&b;&b;&b;</ms:t>") + kTail,
+                         DataType::dzialki);
     EXPECT_LE(entities.features.size(), 1u);
 }
 
@@ -83,7 +83,8 @@ TEST(GmlHostileInput, DeepNestingIsRefusedWithoutExhaustingTheStack) {
 
 TEST(GmlHostileInput, NumbersThatCannotBeCoordinatesDropTheirGeometryOnly) {
     for (const char* bad : {"1 2 1e400 4", "1 2 nan 4", "1 2 inf 4", "1 2 -1e300 4", "1 2 3 1e12"}) {
-        GmlParseResult r = GmlParser::parse(kHead + lineMember(bad) + lineMember("10 20 30 40") + kTail, DataType::gesut);
+        GmlParseResult r =
+            GmlParser::parse(kHead + lineMember(bad) + lineMember("10 20 30 40") + kTail, DataType::gesut);
         EXPECT_TRUE(r.ok) << bad;
         ASSERT_EQ(r.features.size(), 1u) << bad;
         EXPECT_DOUBLE_EQ(r.features[0].lines.at(0)[1].x, 30) << bad;
@@ -91,13 +92,15 @@ TEST(GmlHostileInput, NumbersThatCannotBeCoordinatesDropTheirGeometryOnly) {
         EXPECT_EQ(r.skippedMembers, 1u) << bad;
     }
     // Reading stops at the first word that is no number; what came before is kept.
-    GmlParseResult r = GmlParser::parse(kHead + lineMember("1 2 3 4 5,5 6") + lineMember("12,5 13,5 14 15") + kTail,
-                                        DataType::gesut);
+    GmlParseResult r =
+        GmlParser::parse(kHead + lineMember("1 2 3 4 5,5 6") + lineMember("12,5 13,5 14 15") + kTail, DataType::gesut);
     ASSERT_EQ(r.features.size(), 1u);
     EXPECT_EQ(r.features[0].lines.at(0).size(), 2u);
     // A huge PL-2000 value can neither pass the zone test into a bad cast nor yield a non-finite point.
-    r = GmlParser::parse(kHead + "<wfs:member><ms:o><gml:Point srsName=\"EPSG:2178\"><gml:pos>9e8 -9e8</gml:pos>"
-                                 "</gml:Point></ms:o></wfs:member>" + kTail,
+    r = GmlParser::parse(kHead +
+                             "<wfs:member><ms:o><gml:Point srsName=\"EPSG:2178\"><gml:pos>9e8 -9e8</gml:pos>"
+                             "</gml:Point></ms:o></wfs:member>" +
+                             kTail,
                          DataType::gesut);
     for (const GisFeature& f : r.features) {
         EXPECT_TRUE(std::isfinite(f.anchor.x));
@@ -107,7 +110,10 @@ TEST(GmlHostileInput, NumbersThatCannotBeCoordinatesDropTheirGeometryOnly) {
 
 TEST(GmlHostileInput, MembersWithoutFeaturesAndBadTextEncoding) {
     GmlParseResult r = GmlParser::parse(kHead + "<wfs:member/><wfs:member>tekst</wfs:member>" +
-                                            lineMember("1 2 3 4", "<ms:nazwa>Ulica \xB3\xF3" "dzka</ms:nazwa>") + kTail,
+                                            lineMember("1 2 3 4",
+                                                       "<ms:nazwa>Ulica \xB3\xF3"
+                                                       "dzka</ms:nazwa>") +
+                                            kTail,
                                         DataType::gesut);
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.members, 3u);
@@ -115,7 +121,9 @@ TEST(GmlHostileInput, MembersWithoutFeaturesAndBadTextEncoding) {
     ASSERT_EQ(r.features.size(), 1u);
     // Windows-1250 bytes under a UTF-8 declaration become replacement characters, so the preview still builds.
     const std::string name = r.features[0].props.at("nazwa");
-    EXPECT_EQ(name, "Ulica \xEF\xBF\xBD\xEF\xBF\xBD" "dzka");
+    EXPECT_EQ(name,
+              "Ulica \xEF\xBF\xBD\xEF\xBF\xBD"
+              "dzka");
     const std::string json = featuresToGeoJson(r.features);
     EXPECT_FALSE(nlohmann::json::parse(json, nullptr, false).is_discarded());
 }
@@ -124,7 +132,8 @@ TEST(GmlHostileInput, ParsesRunSideBySideOnWorkerThreads) {
     GD_REQUIRE_REALDATA("gml/pog_app/set1_StrefaPlanistyczna_EPSG2176.gml");
     GD_REQUIRE_REALDATA("gml/egib_parcels/iip_ows_ms_dzialki_wfs110_gml311_246501.xml");
     // Documents with different default systems must not leak their default into each other.
-    const std::string zones = testsupport::readFile(testsupport::realdata("gml/pog_app/set1_StrefaPlanistyczna_EPSG2176.gml"));
+    const std::string zones =
+        testsupport::readFile(testsupport::realdata("gml/pog_app/set1_StrefaPlanistyczna_EPSG2176.gml"));
     const std::string noSrs = kHead + lineMember("100 200 300 400") + kTail;
     std::size_t zoneCount = 0;
     bool writtenOrderKept = true;

@@ -142,17 +142,18 @@ TEST(GmlRealAnswers, NationalTileIndexAnswerKeepsItsProperties) {
     expectPoint(f.polygons.at(0).outer.at(2), 637068.28, 487268.65);
     EXPECT_EQ(f.props.at("godlo"), "N-34-139-A-c-1-1-3-4");
     EXPECT_EQ(f.props.at("char_przestrz"), "12 p/m2");
-    EXPECT_EQ(f.props.at("url_do_pobrania"),
-              "https://opendata.geoportal.gov.pl/NumDaneWys/DanePomiaroweLAZ/78044/78044_1403296_N-34-139-A-c-1-1-3-4.laz");
+    EXPECT_EQ(
+        f.props.at("url_do_pobrania"),
+        "https://opendata.geoportal.gov.pl/NumDaneWys/DanePomiaroweLAZ/78044/78044_1403296_N-34-139-A-c-1-1-3-4.laz");
     EXPECT_EQ(f.props.count("akt_data"), 0u) << "a property holding an element is complex";
 }
 
 TEST(GmlRealAnswers, EmptyAnswersErrorsAndGeometrylessMembers) {
     GD_REQUIRE_REALDATA("gml/prg/error_400_invalid_typename.xml");
-    for (const char* empty : {"gml/egib_wfs_praszuk/epodgik__gml_no_building.xml",
-                              "gml/egib_wfs_praszuk/geoportal2__gml_no_building.xml",
-                              "gml/egib_wfs_praszuk/warszawa__gml_no_building.xml",
-                              "gml/gugik_skorowidz_lidar/w2_EVRF2007_2024_empty.xml"}) {
+    for (const char* empty :
+         {"gml/egib_wfs_praszuk/epodgik__gml_no_building.xml", "gml/egib_wfs_praszuk/geoportal2__gml_no_building.xml",
+          "gml/egib_wfs_praszuk/warszawa__gml_no_building.xml",
+          "gml/gugik_skorowidz_lidar/w2_EVRF2007_2024_empty.xml"}) {
         GmlParseResult r = parseReal(empty);
         EXPECT_TRUE(r.ok) << empty << ": " << r.error;
         EXPECT_TRUE(r.features.empty()) << empty;
@@ -169,8 +170,8 @@ TEST(GmlRealAnswers, EmptyAnswersErrorsAndGeometrylessMembers) {
     EXPECT_FALSE(error.ok);
     EXPECT_NE(error.error.find("Serwer WFS zglosil blad"), std::string::npos) << error.error;
     EXPECT_NE(error.error.find("InvalidParameterValue"), std::string::npos) << error.error;
-    EXPECT_TRUE(GmlParser::parseFeatureCollection(
-                    testsupport::readFile(testsupport::realdata("gml/prg/error_400_invalid_typename.xml")),
-                    DataType::dzialki)
-                    .empty());
+    EXPECT_TRUE(
+        GmlParser::parseFeatureCollection(
+            testsupport::readFile(testsupport::realdata("gml/prg/error_400_invalid_typename.xml")), DataType::dzialki)
+            .empty());
 }

@@ -30,7 +30,12 @@ TEST(HostAccess, UninstalledHostAnswersNotSuppliedAndRunsNothing) {
     EXPECT_EQ(h.morphBodyNew(body), kHostNotSupplied);
 
     bool ran = false;
-    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { ran = true; return kHostOk; }), kHostNotSupplied);
+    EXPECT_EQ(h.undoableCommand("Import GIS",
+                                [&] {
+                                    ran = true;
+                                    return kHostOk;
+                                }),
+              kHostNotSupplied);
     EXPECT_FALSE(ran);
 }
 

@@ -69,7 +69,9 @@ inline void populate(ModelHost& h) {
     TextElement t;
     ASSERT_EQ(h.defaultText(t), kHostOk);
     t.layer = layer.index;
-    t.content = "123/4 \xc5\x81\xc3\xb3""dz";
+    t.content =
+        "123/4 \xc5\x81\xc3\xb3"
+        "dz";
     t.position = {5.5, 6.25};
     t.anchor = 4;
     t.size = 1.5;

@@ -1,6 +1,6 @@
 // `geodraft model PROJECT` run as a real program on real project files.
-#include <cstdio>
 #include <sys/wait.h>
+#include <cstdio>
 
 #include "HostFixture.h"
 #include "support/TestSupport.h"

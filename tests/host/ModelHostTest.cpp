@@ -73,7 +73,7 @@ TEST(ModelHostElements, InvalidGeometryAndSettingsAreRefused) {
     ModelHost h;
     ElementId id;
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(h.createPolyline(polyline(0, {{0, 0}, {1, 1}}), id), kHostBadIndex);   // no layer 0
+    EXPECT_EQ(h.createPolyline(polyline(0, {{0, 0}, {1, 1}}), id), kHostBadIndex);  // no layer 0
     EXPECT_EQ(h.createPolyline(polyline(5, {{0, 0}, {1, 1}}), id), kHostBadIndex);
     EXPECT_EQ(h.createPolyline(polyline(1, {{0, 0}}), id), kHostBadPars);
     EXPECT_EQ(h.createPolyline(polyline(1, {{0, 0}, {nan, 1}}), id), kHostBadPars);
@@ -300,9 +300,8 @@ TEST(ModelHostFaults, RulesRefuseChosenCallsWithChosenCodes) {
 
     // The second polyline fails; texts are not affected by a rule on their type.
     h.injectFault(HostOp::CreateElement, ModelHost::failOnCall(2, kHostOutOfMemory));
-    h.injectFault(HostOp::CreateElement, [](const HostCall& c) {
-        return c.code == kElemMesh ? kHostNotSupported : kHostOk;
-    });
+    h.injectFault(HostOp::CreateElement,
+                  [](const HostCall& c) { return c.code == kElemMesh ? kHostNotSupported : kHostOk; });
     ElementId id;
     EXPECT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), id), kHostOk);
     EXPECT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), id), kHostOutOfMemory);

@@ -1,8 +1,8 @@
 // The project file: every element kind survives a save and load exactly; damaged files are refused.
-#include <cmath>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cmath>
+#include <filesystem>
 
 #include "HostFixture.h"
 #include "host/ProjectFile.h"
@@ -187,13 +187,19 @@ TEST(ProjectFile, FailedLoadKeepsTheCurrentModel) {
 TEST(ProjectFile, InvalidUtf8IsStoredReplacedSoTheSavedProjectMatchesTheModel) {
     ModelHost h;
     TextElement t;
-    t.content = "dz\xc5" "a\xff" "b\xe2\x82";  // a cut two-byte sequence, a stray byte, a cut three-byte one
+    t.content =
+        "dz\xc5"
+        "a\xff"
+        "b\xe2\x82";  // a cut two-byte sequence, a stray byte, a cut three-byte one
     ElementId id;
     ASSERT_EQ(h.createText(t, id), kHostOk);
     ASSERT_EQ(h.setElementIdText(id, "\xed\xa0\x80"), kHostOk);  // an encoded surrogate
     TextElement back;
     ASSERT_EQ(h.getText(id, back), kHostOk);
-    EXPECT_EQ(back.content, "dz\xEF\xBF\xBD" "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(back.content,
+              "dz\xEF\xBF\xBD"
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD\xEF\xBF\xBD");
     std::string idText;
     ASSERT_EQ(h.getElementIdText(id, idText), kHostOk);
     EXPECT_EQ(idText, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
@@ -202,7 +208,10 @@ TEST(ProjectFile, InvalidUtf8IsStoredReplacedSoTheSavedProjectMatchesTheModel) {
     const ProjectFileStatus st = projectFromText(h.projectText(), reloaded);
     ASSERT_TRUE(st.ok) << st.error;
     EXPECT_TRUE(reloaded == h.state());
-    EXPECT_EQ(validUtf8("Lodz \xc5\x81\xc3\xb3" "d\xc5\xba \xf0\x9f\x97\xba"), "Lodz \xc5\x81\xc3\xb3" "d\xc5\xba \xf0\x9f\x97\xba");
+    EXPECT_EQ(validUtf8("Lodz \xc5\x81\xc3\xb3"
+                        "d\xc5\xba \xf0\x9f\x97\xba"),
+              "Lodz \xc5\x81\xc3\xb3"
+              "d\xc5\xba \xf0\x9f\x97\xba");
 }
 
 TEST(ProjectFile, HostileTextsAreRefusedWithoutCrashing) {

@@ -105,6 +105,11 @@ TEST(Undo, RefusedCommandDoesNotRunItsBody) {
     ModelHost h;
     h.injectFault(HostOp::UndoableCommand, ModelHost::failAlways(kHostGeneralError));
     bool ran = false;
-    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { ran = true; return kHostOk; }), kHostGeneralError);
+    EXPECT_EQ(h.undoableCommand("Import GIS",
+                                [&] {
+                                    ran = true;
+                                    return kHostOk;
+                                }),
+              kHostGeneralError);
     EXPECT_FALSE(ran);
 }

@@ -87,11 +87,11 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
         double interval = 0;
     };
     auto seen = std::make_shared<Seen>();
-    controller->setFetchFunction([this, seen](const Bbox& f, const std::vector<std::string>& l, int rs, int ts,
-                                              double ci) {
-        *seen = Seen{f, l, rs, ts, controller->fetchEpsg(), ci};
-        return FetchedData{};
-    });
+    controller->setFetchFunction(
+        [this, seen](const Bbox& f, const std::vector<std::string>& l, int rs, int ts, double ci) {
+            *seen = Seen{f, l, rs, ts, controller->fetchEpsg(), ci};
+            return FetchedData{};
+        });
     auto replies = send(fetchMsg(16.0, 52.0, 17.0, 52.5));
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0], (Json{{"type", "progress"}, {"done", 0}, {"total", 1}, {"label", "Pobieranie warstw"}}));
@@ -189,10 +189,8 @@ TEST_F(Fetch, FetchDoneCountsPreviewAndWarnings) {
     settle();
     done = received("fetchDone");
     ASSERT_EQ(done.size(), 2u);
-    EXPECT_EQ(done[1]["counts"], (Json{{"teren (Siatka)", 2},
-                                       {"budynki3d", 4},
-                                       {"poziomice z chmury (warstwice)", 7},
-                                       {"drogi", 1}}));
+    EXPECT_EQ(done[1]["counts"],
+              (Json{{"teren (Siatka)", 2}, {"budynki3d", 4}, {"poziomice z chmury (warstwice)", 7}, {"drogi", 1}}));
     EXPECT_FALSE(done[1].contains("geojson"));
     EXPECT_EQ(done[1]["warning"], "Brak dzialek dla tego obszaru.");
     ASSERT_FALSE(model.reportLines().empty());
@@ -207,8 +205,9 @@ TEST_F(Fetch, EmptyOrFailedFetchLeavesNothingToPlace) {
     settle();
     auto done = received("fetchDone");
     ASSERT_EQ(done.size(), 1u);
-    EXPECT_EQ(done[0], (Json{{"type", "fetchDone"}, {"counts", Json::object()},
-                             {"warning", "Nic nie pobrano dla tego obszaru."}}));
+    EXPECT_EQ(
+        done[0],
+        (Json{{"type", "fetchDone"}, {"counts", Json::object()}, {"warning", "Nic nie pobrano dla tego obszaru."}}));
     EXPECT_EQ(send({{"type", "place"}}), std::vector<Json>{errorMsg("Najpierw kliknij \"1. Pobierz elementy\".")});
 
     // A fetch that only brought notes says them instead of the generic text.
@@ -225,8 +224,9 @@ TEST_F(Fetch, EmptyOrFailedFetchLeavesNothingToPlace) {
     controller->setFetchFunction([](auto&&...) -> FetchedData { throw std::runtime_error("serwer zamilkl"); });
     send(fetchMsg(20, 52, 20.01, 52.01));
     settle();
-    EXPECT_EQ(received("fetchDone").back(), (Json{{"type", "fetchDone"}, {"counts", Json::object()},
-                                                  {"warning", "Blad pobierania: serwer zamilkl"}}));
+    EXPECT_EQ(
+        received("fetchDone").back(),
+        (Json{{"type", "fetchDone"}, {"counts", Json::object()}, {"warning", "Blad pobierania: serwer zamilkl"}}));
     EXPECT_EQ(model.reportLines().back(), "TERRAVOX: Blad pobierania: serwer zamilkl");
     EXPECT_FALSE(controller->busy());
 

@@ -33,8 +33,8 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
     auto replies = send(kWarsaw);
     ASSERT_EQ(replies.size(), 1u);
     const EN expected = pl1992ToPl2000(wgs84ToPl1992(52.2297, 21.0122), 2178);
-    EXPECT_EQ(replies[0], (Json{{"type", "originSet"}, {"e", expected.e}, {"n", expected.n}, {"h", 0.0},
-                                {"epsg", 2178}}));
+    EXPECT_EQ(replies[0],
+              (Json{{"type", "originSet"}, {"e", expected.e}, {"n", expected.n}, {"h", 0.0}, {"epsg", 2178}}));
 
     const GeoLocation& geo = model.state().geoLocation;
     EXPECT_EQ(geo.crsName, "EPSG:2178");
@@ -66,7 +66,8 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
     EXPECT_EQ(diag,
               "SetGeoLocation: koncowy_err=0 poziom_ktory_przeszedl=0 "
               "(0=pelny,1=bez-opisow-CRS,2=minimum,-1=wszystkie-padly)\n"
-              "  lat=52.2297 lon=21.0122 zone=2178 E=" + streamNumber(expected.e) + " N=" + streamNumber(expected.n) +
+              "  lat=52.2297 lon=21.0122 zone=2178 E=" +
+                  streamNumber(expected.e) + " N=" + streamNumber(expected.n) +
                   " H=0\n"
                   "  APIERR czeste: -2130311=BADID -2130313=BADPARS -2130315=BADINDEX -2110145=NOTSUPPORTED\n");
 
@@ -106,8 +107,7 @@ TEST_F(Origin, HostRefusingCrsTextsFallsBackLevelByLevel) {
         return g.geodeticDatum.empty() && g.mapZone.empty() ? kHostOk : kHostNotSupported;
     });
     ASSERT_EQ(send(kWarsaw).at(0)["type"], "originSet");
-    EXPECT_NE(testsupport::readFile(diagnosticPath(kGeoDiagFile)).find("poziom_ktory_przeszedl=1 "),
-              std::string::npos);
+    EXPECT_NE(testsupport::readFile(diagnosticPath(kGeoDiagFile)).find("poziom_ktory_przeszedl=1 "), std::string::npos);
     EXPECT_EQ(model.state().geoLocation.crsName, "EPSG:2178");
     EXPECT_EQ(model.state().geoLocation.mapZone, "");
 }
@@ -122,11 +122,10 @@ TEST_F(Origin, EveryLevelRefusedIsAnErrorNamingTheRealDiagnosticFile) {
     auto replies = send(kWarsaw);
     EXPECT_EQ(attempts, 3);
     const std::string path = diagnosticPath(kGeoDiagFile).string();
-    EXPECT_EQ(replies, std::vector<Json>{errorMsg(
-                           "Nie udalo sie zapisac georeferencji projektu (kod -2110145). Szczegoly: " + path +
-                           ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.")});
-    EXPECT_EQ(testsupport::readFile(path).rfind(
-                  "SetGeoLocation: koncowy_err=-2110145 poziom_ktory_przeszedl=-1 ", 0),
+    EXPECT_EQ(replies, std::vector<Json>{
+                           errorMsg("Nie udalo sie zapisac georeferencji projektu (kod -2110145). Szczegoly: " + path +
+                                    ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.")});
+    EXPECT_EQ(testsupport::readFile(path).rfind("SetGeoLocation: koncowy_err=-2110145 poziom_ktory_przeszedl=-1 ", 0),
               0u);
     EXPECT_EQ(model.reportLines().size(), reportsBefore) << "nothing reported as set";
     EXPECT_TRUE(send({{"type", "getInit"}}).empty());
@@ -183,8 +182,9 @@ TEST_F(Origin, ReadingGradesTheGeoreference) {
     EXPECT_EQ(r.quality, GeorefQuality::exact);
     EXPECT_EQ(r.epsg, 2180);
     EXPECT_NEAR(r.georef.rotation, M_PI / 2, 1e-12);
-    EXPECT_EQ(r.message, "Uwaga: nieobslugiwany CRS projektu \"Lokalny uklad budowy\". Import zaklada uklad "
-                         "PL-2000/PL-1992 - sprawdz georeferencje.");
+    EXPECT_EQ(r.message,
+              "Uwaga: nieobslugiwany CRS projektu \"Lokalny uklad budowy\". Import zaklada uklad "
+              "PL-2000/PL-1992 - sprawdz georeferencje.");
     init = send({{"type", "getInit"}});
     ASSERT_EQ(init.size(), 1u);
     const LatLon back = pl1992ToWgs84(566000, 244000);
@@ -231,8 +231,8 @@ TEST_F(Origin, LayerListAndMapping) {
 TEST_F(Origin, PlaceholdersAnswerWithClearErrors) {
     // Address search has its own tests against the simulated geocoders (tests/address).
     // Every handler is registered: none answers "Brak obslugi wiadomosci".
-    for (const char* type : {"searchAddressSuggest", "fetch", "place", "setOrigin", "getLayers", "settingsChanged",
-                             "getInit", "cancel"}) {
+    for (const char* type :
+         {"searchAddressSuggest", "fetch", "place", "setOrigin", "getLayers", "settingsChanged", "getInit", "cancel"}) {
         for (const Json& m : send({{"type", type}})) {
             EXPECT_EQ(m.value("msg", "").find("Brak obslugi"), std::string::npos) << type;
         }

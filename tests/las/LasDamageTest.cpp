@@ -50,7 +50,8 @@ std::string lazBytes(std::uint8_t format, std::uint16_t length, std::size_t coun
 
 TEST(LasDamage, CutFilesReportWhereTheyEndAndKeepTheGoodPoints) {
     for (const auto& [format, length] : {std::pair<int, int>{3, 34}, std::pair<int, int>{8, 40}}) {
-        const std::string whole = lazBytes(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 3000, 700);
+        const std::string whole =
+            lazBytes(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 3000, 700);
         // Every cut from inside the header to just before the end.
         for (std::size_t cut = 0; cut < whole.size(); cut += (cut < 1500 ? 7 : 97)) {
             LasStatus open, read;
@@ -82,9 +83,11 @@ TEST(LasDamage, CutLazStillYieldsItsCompleteChunks) {
     for (const auto& [format, length] : {std::pair<int, int>{3, 34}, std::pair<int, int>{7, 36}}) {
         SCOPED_TRACE("format " + std::to_string(format));
         testsupport::TempDir dir;
-        const auto records = lifelikeRecords(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 3000, 8);
+        const auto records =
+            lifelikeRecords(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 3000, 8);
         LazWriter w;
-        ASSERT_TRUE(w.open(dir / "w.laz", headerFor(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length)),
+        ASSERT_TRUE(w.open(dir / "w.laz",
+                           headerFor(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length)),
                            LazWriteOptions{700}));
         ASSERT_TRUE(w.writePoints(records.data(), 3000));
         ASSERT_TRUE(w.close());
@@ -118,7 +121,8 @@ TEST(LasDamage, DamageInsideAChunkStopsThereAlikeWithAndWithoutThreads) {
         std::string bytes = lazBytes(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 1500, 600);
         // Zero a run of bytes in the middle of the third chunk (the file ends with the table).
         const std::size_t at = bytes.size() - bytes.size() / 5;
-        std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + 40), '\xFF');
+        std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + 40),
+                  '\xFF');
         std::vector<char> first, second;
         LasStatus statuses[2];
         for (unsigned threads : {1u, 2u}) {
@@ -141,15 +145,18 @@ TEST(LasDamage, DamageInsideAChunkStopsThereAlikeWithAndWithoutThreads) {
 
 TEST(LasDamage, FlippedBytesNeverCrashOrOverrun) {
     std::mt19937 rng(20261206);
-    for (const auto& [format, length] : {std::pair<int, int>{1, 28}, std::pair<int, int>{3, 37}, std::pair<int, int>{6, 30},
-                                         std::pair<int, int>{7, 36}, std::pair<int, int>{8, 41}}) {
-        const std::string whole = lazBytes(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 1500, 600);
+    for (const auto& [format, length] :
+         {std::pair<int, int>{1, 28}, std::pair<int, int>{3, 37}, std::pair<int, int>{6, 30},
+          std::pair<int, int>{7, 36}, std::pair<int, int>{8, 41}}) {
+        const std::string whole =
+            lazBytes(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 1500, 600);
         for (int trial = 0; trial < 300; ++trial) {
             std::string bytes = whole;
             const int flips = 1 + trial % 4;
             for (int f = 0; f < flips; ++f) {
                 // Half the flips land in the header and descriptions, where sizes and counts live.
-                const std::size_t at = (trial % 2) ? rng() % std::min<std::size_t>(bytes.size(), 500) : rng() % bytes.size();
+                const std::size_t at =
+                    (trial % 2) ? rng() % std::min<std::size_t>(bytes.size(), 500) : rng() % bytes.size();
                 bytes[at] = static_cast<char>(bytes[at] ^ (1 << (rng() % 8)));
             }
             LasStatus open, read;
@@ -169,9 +176,9 @@ TEST(LasDamage, HostileHeadersAreRefusedBeforeAnyAllocation) {
     const std::uint32_t huge32 = 0xFFFFFFFFu;
     const std::uint16_t tiny = 10;
     const std::string cases[] = {
-        patched(247, &huge64, 8),                       // absurd LAS 1.4 point count
-        patched(96, &huge32, 4),                        // point data beyond the file
-        patched(105, &tiny, 2),                         // record shorter than the format
+        patched(247, &huge64, 8),                     // absurd LAS 1.4 point count
+        patched(96, &huge32, 4),                      // point data beyond the file
+        patched(105, &tiny, 2),                       // record shorter than the format
         std::string("LASF") + std::string(50, '\0'),  // header cut short
         std::string("not a point cloud at all"),
         std::string(),

@@ -24,8 +24,8 @@ struct DataFile {
 
 // 3 chunks each, so chunk boundaries and the chunk table are in every seed.
 const DataFile kFiles[] = {
-    {"f1_pointwise", 1, 28, 250, 100, false}, {"f3_extra_bytes", 3, 37, 250, 100, false},
-    {"f6_channels", 6, 30, 250, 100, true},   {"f7_channels", 7, 36, 250, 100, true},
+    {"f1_pointwise", 1, 28, 250, 100, false},  {"f3_extra_bytes", 3, 37, 250, 100, false},
+    {"f6_channels", 6, 30, 250, 100, true},    {"f7_channels", 7, 36, 250, 100, true},
     {"f8_extra_bytes", 8, 40, 250, 100, true},
 };
 
@@ -70,8 +70,9 @@ TEST(LasDataFiles, KeptLazFilesDecodeToTheirLasTwins) {
         EXPECT_EQ(laz.count, f.points);
         EXPECT_EQ(laz.header.pointFormat, f.format);
         EXPECT_TRUE(laz.bytes == las.bytes);
-        EXPECT_EQ(testsupport::readFile(dataDir() / (std::string(f.stem) + ".laz")),
-                  testsupport::readFile(testsupport::sourceDir() / "tests/fuzz/corpus/laz" / (std::string(f.stem) + ".laz")));
+        EXPECT_EQ(
+            testsupport::readFile(dataDir() / (std::string(f.stem) + ".laz")),
+            testsupport::readFile(testsupport::sourceDir() / "tests/fuzz/corpus/laz" / (std::string(f.stem) + ".laz")));
     }
 }
 
@@ -80,13 +81,15 @@ TEST(LasInfoCommand, TwinsReportTheSameRecordHashWhateverTheLocale) {
     for (const auto& f : kFiles) {
         SCOPED_TRACE(f.stem);
         const auto las = lastest::readAll(dataDir() / (std::string(f.stem) + ".las"));
-        const std::string expected = cformat("records-fnv1a64 %016llx\n", static_cast<unsigned long long>(lastest::fnv1a(las.bytes)));
+        const std::string expected =
+            cformat("records-fnv1a64 %016llx\n", static_cast<unsigned long long>(lastest::fnv1a(las.bytes)));
         const std::string a = runLasInfo(dataDir() / (std::string(f.stem) + ".las"), dir / "a.txt", "C");
         const std::string b = runLasInfo(dataDir() / (std::string(f.stem) + ".laz"), dir / "b.txt", "pl_PL.UTF-8");
         EXPECT_NE(a.find(expected), std::string::npos) << a;
         EXPECT_NE(b.find(expected), std::string::npos) << b;
         EXPECT_NE(b.find("kompresja: LAZ, kompresor " + std::to_string(f.format >= 6 ? 3 : 2) + ", chunk 100\n"),
-                  std::string::npos) << b;
+                  std::string::npos)
+            << b;
         EXPECT_NE(b.find("punkty odczytane: 250\n"), std::string::npos) << b;
         EXPECT_FALSE(std::regex_search(b, std::regex("[0-9],[0-9]"))) << "a decimal comma leaked into: " << b;
     }
@@ -94,7 +97,8 @@ TEST(LasInfoCommand, TwinsReportTheSameRecordHashWhateverTheLocale) {
     const char* warsaw = "laz/pdal_warsaw_small.las";
     if (std::filesystem::exists(testsupport::realdata(warsaw))) {
         const std::string out = runLasInfo(testsupport::realdata(warsaw), dir / "w.txt", "pl_PL.UTF-8");
-        EXPECT_NE(out.find("klasa 0: 433\nklasa 2: 1381\nklasa 3: 257\nklasa 4: 27\nklasa 5: 902\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("klasa 0: 433\nklasa 2: 1381\nklasa 3: 257\nklasa 4: 27\nklasa 5: 902\n"), std::string::npos)
+            << out;
         EXPECT_NE(out.find("zakres punktow: x 639913.260..639946.750"), std::string::npos) << out;
     }
 }

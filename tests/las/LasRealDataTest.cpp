@@ -174,7 +174,9 @@ TEST(LazRealFiles, OtherRealFilesDecodeCompletely) {
     for (std::size_t i = 0; i < r.count; ++i) {
         const Scaled s = scaled(r, i);
         outside += (s.x < r.header.minX - 1e-6 || s.x > r.header.maxX + 1e-6 || s.z < r.header.minZ - 1e-6 ||
-                    s.z > r.header.maxZ + 1e-6) ? 1 : 0;
+                    s.z > r.header.maxZ + 1e-6)
+                       ? 1
+                       : 0;
     }
     EXPECT_EQ(outside, 0u);
 }

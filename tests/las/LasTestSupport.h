@@ -98,7 +98,8 @@ inline std::vector<char> lifelikeRecords(std::uint8_t format, std::uint16_t reco
         const auto pointSource = static_cast<std::uint16_t>(uni(0, 100) == 0 ? uni(0, 65535) : 17);
         std::size_t coreEnd;
         if (format < 6) {
-            r[14] = static_cast<char>((ret & 7) | ((returns & 7) << 3) | (uni(0, 1) << 6) | (uni(0, 50) == 0 ? 0x80 : 0));
+            r[14] =
+                static_cast<char>((ret & 7) | ((returns & 7) << 3) | (uni(0, 1) << 6) | (uni(0, 50) == 0 ? 0x80 : 0));
             r[15] = static_cast<char>(classification);
             r[16] = static_cast<char>(static_cast<std::int8_t>(uni(-30, 30)));
             r[17] = static_cast<char>(userData);

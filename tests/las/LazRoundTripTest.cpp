@@ -51,7 +51,8 @@ TEST_P(LazRoundTrip, RecordsComeBackExactlyForEveryChunkLayout) {
     for (std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{999}, std::size_t{1000},
                               std::size_t{1001}, std::size_t{3500}}) {
         SCOPED_TRACE("points " + std::to_string(count));
-        const auto records = lifelikeRecords(c.format, c.recordLength, count, static_cast<std::uint32_t>(count * 7 + c.format));
+        const auto records =
+            lifelikeRecords(c.format, c.recordLength, count, static_cast<std::uint32_t>(count * 7 + c.format));
         const auto path = writeLaz(dir / "rt.laz", c, records, chunk);
         for (unsigned threads : {1u, 2u}) {
             const auto back = readAll(path, threads);
@@ -65,10 +66,10 @@ TEST_P(LazRoundTrip, RecordsComeBackExactlyForEveryChunkLayout) {
     }
 }
 
-
 INSTANTIATE_TEST_SUITE_P(Formats, LazRoundTrip,
                          ::testing::Values(Case{0, 20}, Case{1, 28}, Case{2, 26}, Case{3, 34}, Case{1, 31}, Case{3, 61},
-                                           Case{6, 30}, Case{7, 36}, Case{8, 38}, Case{6, 34}, Case{7, 41}, Case{8, 50}),
+                                           Case{6, 30}, Case{7, 36}, Case{8, 38}, Case{6, 34}, Case{7, 41},
+                                           Case{8, 50}),
                          caseName);
 
 // Scanner channels switch prediction contexts in every layer; colour and extra bytes follow them.
@@ -182,8 +183,9 @@ TEST(LazReader, ClosingAThreadedReadMidwayIsClean) {
         ASSERT_TRUE(reader.open(dir / "m.laz", LasReadOptions{3}));
         std::vector<char> batch(34 * 700);
         for (int i = 0; i < stopAfter; ++i) ASSERT_EQ(reader.readPoints(batch.data(), 700), 700u);
-        EXPECT_TRUE(std::equal(batch.begin(), batch.end(), records.begin() + (stopAfter ? (stopAfter - 1) * 700 * 34 : 0)) ||
-                    stopAfter == 0);
+        EXPECT_TRUE(
+            std::equal(batch.begin(), batch.end(), records.begin() + (stopAfter ? (stopAfter - 1) * 700 * 34 : 0)) ||
+            stopAfter == 0);
         if (stopAfter % 2) reader.close();
         EXPECT_EQ(reader.readPoints(batch.data(), 1), stopAfter % 2 ? 0u : 1u);
     }
@@ -206,7 +208,8 @@ TEST(LazWriter, IndependentDecoderReadsOurFiles) {
         const auto records = lifelikeRecords(c.format, c.recordLength, 4321, 77, c.format >= 6);
         const auto path = writeLaz(dir / "x.laz", c, records, 1500);
         const auto out = dir / "out.txt";
-        const std::string cmd = "node '" + script + "' '" + modules + "' '" + path.string() + "' > '" + out.string() + "'";
+        const std::string cmd =
+            "node '" + script + "' '" + modules + "' '" + path.string() + "' > '" + out.string() + "'";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         EXPECT_EQ(testsupport::readFile(out),
                   cformat("4321 %016llx\n", static_cast<unsigned long long>(lastest::fnv1a(records))));

@@ -165,7 +165,8 @@ TEST(DownloadCacheCleanup, FirstUseInAProcessCleansThePerUserFolder) {
     testsupport::writeFile(folder / "x.zip.part.1.3", "b");
     cacheDirectory();
     EXPECT_TRUE(fs::exists(folder / "x.zip.part.1.3")) << "cleanup runs once per process";
-    if (previous) setenv("XDG_CACHE_HOME", saved.c_str(), 1); else unsetenv("XDG_CACHE_HOME");
+    if (previous) setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+    else unsetenv("XDG_CACHE_HOME");
 }
 
 TEST_F(DownloadCache, ThreadsDownloadingTheSameFileEndWithOneCompleteCopy) {

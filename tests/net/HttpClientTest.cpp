@@ -113,8 +113,8 @@ TEST_F(HttpClient, NoConnectionGivesStatusZeroAndIsRetried) {
 }
 
 TEST_F(HttpClient, MalformedUrlFailsBeforeAnyTraffic) {
-    for (const std::string url : {"mapy.geoportal.gov.pl/x", "ftp://h/x", "https:///x", "https://h/a b",
-                                  "https://h/a\r\nX: 1"}) {
+    for (const std::string url :
+         {"mapy.geoportal.gov.pl/x", "ftp://h/x", "https:///x", "https://h/a b", "https://h/a\r\nX: 1"}) {
         const HttpResponse r = client.getWithTimeout(url, 1000);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.error, "Nieprawidlowy URL: " + url);
@@ -155,10 +155,11 @@ TEST_F(HttpClient, ABodyThatStallsIsCutAndSaysSo) {
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.error, "Pobieranie przerwane (1,0 KB z 6,0 KB).");
     long long seen = 0;
-    const HttpStreamResult d = performDownload("https://stall.pl/y", 2000, 300, "t", [&](const char*, std::size_t n, long long) {
-        seen += static_cast<long long>(n);
-        return true;
-    });
+    const HttpStreamResult d =
+        performDownload("https://stall.pl/y", 2000, 300, "t", [&](const char*, std::size_t n, long long) {
+            seen += static_cast<long long>(n);
+            return true;
+        });
     EXPECT_FALSE(d.ok);
     EXPECT_EQ(d.error, "Pobieranie przerwane (1,0 KB z 6,0 KB).");
     EXPECT_EQ(seen, 1024);
@@ -168,12 +169,12 @@ TEST_F(HttpClient, TruncatedAnswersAreNeverWhole) {
     sim.scenario().addText("*", "/cut", std::string(1000, 'x'), "application/octet-stream");
     sim.faults().add({"a.pl", "/cut", {}, 600});
     long long seen = 0;
-    const HttpStreamResult d = performDownload("https://a.pl/cut", 2000, 2000, "t",
-                                               [&](const char*, std::size_t n, long long total) {
-                                                   EXPECT_EQ(total, 1000);
-                                                   seen += static_cast<long long>(n);
-                                                   return true;
-                                               });
+    const HttpStreamResult d =
+        performDownload("https://a.pl/cut", 2000, 2000, "t", [&](const char*, std::size_t n, long long total) {
+            EXPECT_EQ(total, 1000);
+            seen += static_cast<long long>(n);
+            return true;
+        });
     EXPECT_FALSE(d.ok);
     EXPECT_EQ(d.status, 200);
     EXPECT_EQ(d.error, "Pobieranie przerwane (600 B z 1000 B).");
@@ -188,12 +189,12 @@ TEST_F(HttpClient, DownloadsWithoutLengthOrWithErrorsStatus) {
     sim.scenario().addGeneratedFile("*", "/chunked", -5000);
     sim.scenario().addText("*", "/missing-here", "nope", "text/plain");
     long long seen = 0, announced = -1;
-    const HttpStreamResult d = performDownload("https://a.pl/chunked", 2000, 2000, "t",
-                                               [&](const char*, std::size_t n, long long total) {
-                                                   announced = total;
-                                                   seen += static_cast<long long>(n);
-                                                   return true;
-                                               });
+    const HttpStreamResult d =
+        performDownload("https://a.pl/chunked", 2000, 2000, "t", [&](const char*, std::size_t n, long long total) {
+            announced = total;
+            seen += static_cast<long long>(n);
+            return true;
+        });
     EXPECT_TRUE(d.ok) << d.error;
     EXPECT_EQ(seen, 5000);
     EXPECT_EQ(announced, 0);
@@ -209,8 +210,8 @@ TEST_F(HttpClient, DownloadsWithoutLengthOrWithErrorsStatus) {
     EXPECT_EQ(notFound.error, "");
     EXPECT_FALSE(called) << "a non-2xx body is not handed on";
 
-    const HttpStreamResult cancelled =
-        performDownload("https://a.pl/chunked", 2000, 2000, "t", [](const char*, std::size_t, long long) { return false; });
+    const HttpStreamResult cancelled = performDownload("https://a.pl/chunked", 2000, 2000, "t",
+                                                       [](const char*, std::size_t, long long) { return false; });
     EXPECT_FALSE(cancelled.ok);
     EXPECT_EQ(cancelled.error, "Pobieranie anulowane.");
 }

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "SimServer.h"
-#include "support/TestSupport.h"
 #include "net/ServiceEndpoints.h"
 #include "net/WfsClient.h"
+#include "support/TestSupport.h"
 
 class SimFixture : public ::testing::Test {
 protected:

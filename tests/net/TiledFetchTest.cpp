@@ -51,7 +51,8 @@ protected:
         int id = 0;
         for (double e : {637100.0, 637600.0, 638100.0})
             for (double n : {486100.0, 486550.0})
-                store->add("ms:bud_2025", {"b" + cformat("%d", ++id), {square(e, n, 20)}, {}, {}, {{"NR", cformat("%d", id)}}});
+                store->add("ms:bud_2025",
+                           {"b" + cformat("%d", ++id), {square(e, n, 20)}, {}, {}, {{"NR", cformat("%d", id)}}});
         store->add("ms:bud_2025", {"edge", {square(637490, 486200, 20)}, {}, {}, {{"NR", "edge"}}});
         store->add("ms:bud_2025", {"outside", {square(640000, 490000, 20)}, {}, {}, {}});
         sim.scenario().addWfs(kHost, kPath, std::make_shared<WfsService>(store));
@@ -97,7 +98,7 @@ TEST_F(TiledFetch, BoxOf1200By700MetresIsSixTilesMergedIntoOneCollection) {
 TEST_F(TiledFetch, AFailingTileIsNeitherCachedNorMergedAndIsAskedAgainNextTime) {
     client.hostIntervalMs = 0;
     sim.faults().add({kHost, kPath, {}, -1, 0, true, false, 1});  // the first tile answers an exception (status 200)
-    sim.faults().add({kHost, kPath, {}, -1, 0, false, true, 1});   // the second an empty 200
+    sim.faults().add({kHost, kPath, {}, -1, 0, false, true, 1});  // the second an empty 200
     const std::string first = fetch();
     EXPECT_EQ(count(first, "ExceptionReport"), 0);
     // The first tile holds two buildings (one is the edge building), the second one.
@@ -122,12 +123,14 @@ TEST_F(TiledFetch, ServerErrorsGiveAnEmptyResultAndCacheNothing) {
 
 TEST_F(TiledFetch, DegenerateBoxesAskNothing) {
     std::vector<std::pair<int, int>> progress;
-    EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", 637000, 486000, 637000, 486500,
-                                   [&](int d, int t) { progress.emplace_back(d, t); }, true, false, 0),
+    EXPECT_EQ(client.fetchWfsTiled(
+                  kBase, "ms:bud_2025", 637000, 486000, 637000, 486500,
+                  [&](int d, int t) { progress.emplace_back(d, t); }, true, false, 0),
               "");
     const double inf = std::numeric_limits<double>::infinity();
     EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", 637000, 486000, inf, 486500, nullptr, true, false, 0), "");
-    EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", 637000, 486000, std::nan(""), 486500, nullptr, true, false, 0), "");
+    EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", 637000, 486000, std::nan(""), 486500, nullptr, true, false, 0),
+              "");
     EXPECT_TRUE(progress.empty());
     EXPECT_EQ(sim.log().size(), 0u);
 }
@@ -137,8 +140,9 @@ TEST_F(TiledFetch, ABoxFarFromTheOriginStillEnds) {
     client.hostIntervalMs = 0;
     const double far = 4611686018427387904.0;
     std::vector<std::pair<int, int>> progress;
-    client.fetchWfsTiled(kBase, "ms:bud_2025", far, 486000, far + 2048, 486500,
-                         [&](int d, int t) { progress.emplace_back(d, t); }, true, false, 0);
+    client.fetchWfsTiled(
+        kBase, "ms:bud_2025", far, 486000, far + 2048, 486500, [&](int d, int t) { progress.emplace_back(d, t); }, true,
+        false, 0);
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back().second, 5);
     EXPECT_LE(progress.back().first, 5);

@@ -33,8 +33,8 @@ TEST(WfsUrls, Wfs20PagingAndAxisOrder) {
               "https://h/wfs?service=WFS&version=2.0.0&request=GetFeature&typenames=ms%3Adzialki&COUNT=1000"
               "&BBOX=486000%2C637000%2C486500%2C637500%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180");
     // A base that already has a query gets "&"; start index above 0 is sent; easting first when asked.
-    EXPECT_EQ(WfsClient::buildWfsUrl("https://h/ows?map=egib", "ewns:budynki", 637000.25, 486000.5, 637500, 486500,
-                                     20, 1000, false, false, 0),
+    EXPECT_EQ(WfsClient::buildWfsUrl("https://h/ows?map=egib", "ewns:budynki", 637000.25, 486000.5, 637500, 486500, 20,
+                                     1000, false, false, 0),
               "https://h/ows?map=egib&service=WFS&version=2.0.0&request=GetFeature&typenames=ewns%3Abudynki&COUNT=20"
               "&STARTINDEX=1000&BBOX=637000.25%2C486000.5%2C637500%2C486500%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180");
 }
@@ -52,8 +52,8 @@ TEST(WfsUrls, TenSignificantDigits) {
 }
 
 TEST(WfsUrls, Pl2000ZoneBoxIsTransformedAndNamed) {
-    const std::string url =
-        WfsClient::buildWfsUrl("https://h/wfs", "ms:dzialki", 430000, 520000, 431200, 520700, 1000, 0, true, false, 2177);
+    const std::string url = WfsClient::buildWfsUrl("https://h/wfs", "ms:dzialki", 430000, 520000, 431200, 520700, 1000,
+                                                   0, true, false, 2177);
     const std::string head =
         "https://h/wfs?service=WFS&version=2.0.0&request=GetFeature&typenames=ms%3Adzialki&COUNT=1000"
         "&SRSNAME=EPSG%3A2177&BBOX=";

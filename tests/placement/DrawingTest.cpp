@@ -40,9 +40,9 @@ TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
     const GisFeature pogSocial =
         withProps(square(DataType::pog, at(-80, 60), 20),
                   {{"_typ", "ObszarStandardowDostepnosciInfrastrukturySpolecznej"}}, std::nullopt);
-    GisFeature pogDowntown = withProps(square(DataType::pog, at(-80, 0), 20),
-                                       {{"_typ", "ObszarZabudowySrodmiejskiej"}, {"oznaczenie", ""}, {"symbol", "SC"}},
-                                       at(-70, 10));
+    GisFeature pogDowntown =
+        withProps(square(DataType::pog, at(-80, 0), 20),
+                  {{"_typ", "ObszarZabudowySrodmiejskiej"}, {"oznaczenie", ""}, {"symbol", "SC"}}, at(-70, 10));
     pogDowntown.polygons[0].holes.push_back({at(-75, 5), at(-70, 5), at(-70, 10)});
     GisFeature utility;
     utility.type = DataType::gesut;
@@ -141,8 +141,7 @@ TEST_F(Drawing, RastersArePicturesWithConvertedCornersAndTheProjectRotation) {
     const EN zc = pl1992ToPl2000(c, 2178);
     FetchedData data;
     data.rasters = {raster({c.e - 100, c.n - 50, c.e + 100, c.n + 50}, 2180),
-                    raster({zc.e, zc.n, zc.e + 40, zc.n + 20}, 2178, DataType::mpzp),
-                    raster({0, 0, 0, 0}, 2178)};
+                    raster({zc.e, zc.n, zc.e + 40, zc.n + 20}, 2178, DataType::mpzp), raster({0, 0, 0, 0}, 2178)};
     data.rasters[2].image.clear();  // nothing to show: skipped, not counted
     // A tile of the neighbouring zone: its corners go through PL-1992, not read as PL-1992.
     const EN z6 = pl1992ToPl2000(c, 2177);

@@ -48,8 +48,8 @@ protected:
     // Runs a "fetch" that yields the data, and waits for its "fetchDone".
     void fetchPrepared(const FetchedData& data, std::vector<std::string> layers = {"dzialki"}) {
         controller->setFetchFunction([data](auto&&...) { return data; });
-        const auto replies = send(Json{{"type", "fetch"}, {"bboxWgs84", {kWest, kSouth, kEast, kNorth}},
-                                       {"layers", layers}});
+        const auto replies =
+            send(Json{{"type", "fetch"}, {"bboxWgs84", {kWest, kSouth, kEast, kNorth}}, {"layers", layers}});
         ASSERT_TRUE(replies.empty() || replies[0].value("type", "") == "progress") << replies[0];
         settle();
         ASSERT_TRUE(controller->hasData());

@@ -32,9 +32,8 @@ TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
     const std::size_t commandsBefore = model.committedCommands().size();
 
     // The building layer cannot be created: rasters and parcels were already made, and a layer too.
-    model.injectFault(HostOp::CreateAttribute, [](const HostCall& call) {
-        return call.name == "GIS_BUDYNKI" ? kHostGeneralError : kHostOk;
-    });
+    model.injectFault(HostOp::CreateAttribute,
+                      [](const HostCall& call) { return call.name == "GIS_BUDYNKI" ? kHostGeneralError : kHostOk; });
     EXPECT_EQ(place(), errorMsg("Nie mozna utworzyc/odnalezc warstwy dla typu: budynki"));
     EXPECT_EQ(model.projectText(), before);
     model.clearFaults();
@@ -49,9 +48,8 @@ TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
     model.clearFaults();
 
     // A failed terrain mesh is fatal as well.
-    model.injectFault(HostOp::CreateElement, [](const HostCall& call) {
-        return call.code == kElemMesh ? kHostOutOfMemory : kHostOk;
-    });
+    model.injectFault(HostOp::CreateElement,
+                      [](const HostCall& call) { return call.code == kElemMesh ? kHostOutOfMemory : kHostOk; });
     EXPECT_EQ(place(), errorMsg("Blad tworzenia Siatki terenu (kod " + std::to_string(kHostOutOfMemory) + ")"));
     EXPECT_EQ(model.projectText(), before);
     model.clearFaults();
@@ -102,8 +100,9 @@ TEST_F(Placement, GeoreferenceDistancesRefuseOrWarn) {
     done = place();
     EXPECT_EQ(done["type"], "placeDone");
     EXPECT_EQ(done["counts"], (Json{{"dzialki", 1}}));
-    EXPECT_EQ(done["warning"], "Uwaga: pobrany obszar lezy 60 km od Survey Pointu projektu - elementy beda daleko "
-                               "od zera projektu.");
+    EXPECT_EQ(done["warning"],
+              "Uwaga: pobrany obszar lezy 60 km od Survey Pointu projektu - elementy beda daleko "
+              "od zera projektu.");
     EXPECT_TRUE(hasLine(model.reportLines(), "TERRAVOX: " + done["warning"].get<std::string>()));
     const auto lines = elements<PolylineElement>();
     ASSERT_FALSE(lines.empty());
@@ -137,8 +136,9 @@ TEST_F(Placement, AProjectInPl1992IsPlacedInTheFramesZone) {
     ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
     const Json again = place();
     ASSERT_EQ(again["type"], "placeDone");
-    EXPECT_EQ(again["warning"], "Uwaga: nieobslugiwany CRS projektu \"ETRS89 / UTM 34N\". Import zaklada uklad "
-                                "PL-2000/PL-1992 - sprawdz georeferencje.");
+    EXPECT_EQ(again["warning"],
+              "Uwaga: nieobslugiwany CRS projektu \"ETRS89 / UTM 34N\". Import zaklada uklad "
+              "PL-2000/PL-1992 - sprawdz georeferencje.");
 }
 
 TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
@@ -150,8 +150,9 @@ TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
     Json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
     EXPECT_EQ(done["counts"], (Json{{"teren (Siatka)", 2}}));
-    EXPECT_EQ(done["warning"], "Rzedna projektu = najnizszy punkt terenu (95 m npm) = 0 projektu; zapisana w "
-                               "ustawieniach. Kolejne importy spojne Z.");
+    EXPECT_EQ(done["warning"],
+              "Rzedna projektu = najnizszy punkt terenu (95 m npm) = 0 projektu; zapisana w "
+              "ustawieniach. Kolejne importy spojne Z.");
     EXPECT_EQ(model.state().geoLocation.surveyHeight, 95.7);
     const Json stored = Json::parse(testsupport::readFile(dir / "config/TERRAVOX/settings.json"));
     EXPECT_EQ(stored["zAnchor"], 95.7);
@@ -233,8 +234,9 @@ TEST_F(Placement, FailedFeaturesAreSkippedAndCountedKindsNotYetPlacedAreNamed) {
     const Json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
     EXPECT_EQ(done["counts"], (Json{{"budynki", 1}, {"bdot500", 1}}));
-    EXPECT_EQ(done["warning"], "Pominieto 1 wadliwych geometrii lub bryl. Nie wstawiono: budynki3d (wstawianie "
-                               "jeszcze niedostepne).");
+    EXPECT_EQ(done["warning"],
+              "Pominieto 1 wadliwych geometrii lub bryl. Nie wstawiono: budynki3d (wstawianie "
+              "jeszcze niedostepne).");
     EXPECT_EQ(elements<FillElement>().size(), 1u);
 }
 

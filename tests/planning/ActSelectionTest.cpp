@@ -46,10 +46,11 @@ TEST(ActSelection, StatusPreferenceComesBeforeDateAndTheLatestWinsWithinIt) {
     EXPECT_EQ(chosen({}, general), "none");
 
     // Being adopted before being drafted before anything else.
-    EXPECT_EQ(chosen({act("1", general, "w opracowaniu", "2026-01-01"), act("2", general, "w trakcie przyjmowania", "2020-01-01"),
-                      act("3", general, "uchylony", "2027-01-01")},
-                     general),
-              "2");
+    EXPECT_EQ(
+        chosen({act("1", general, "w opracowaniu", "2026-01-01"),
+                act("2", general, "w trakcie przyjmowania", "2020-01-01"), act("3", general, "uchylony", "2027-01-01")},
+               general),
+        "2");
     EXPECT_EQ(chosen({act("1", general, "uchylony", "2026-01-01"), act("2", general, "w opracowaniu", "2020-01-01")},
                      general),
               "2");
@@ -133,7 +134,8 @@ TEST(PlanZones, AZoneCountsWhenItsAnchorOrAnOuterVertexLiesInTheFrame) {
 
     // A frame wholly inside a zone's hole is not in the zone; one reaching across the hole's edge is.
     GisFeature ring;
-    ring.polygons.push_back(GisPolygon{{{0, 0}, {300, 0}, {300, 300}, {0, 300}}, {{{50, 50}, {250, 50}, {250, 250}, {50, 250}}}});
+    ring.polygons.push_back(
+        GisPolygon{{{0, 0}, {300, 0}, {300, 300}, {0, 300}}, {{{50, 50}, {250, 50}, {250, 250}, {50, 250}}}});
     ring.anchor = {150, 20};
     ring.hasAnchor = true;
     EXPECT_FALSE(planZoneInFrame(ring, frame));

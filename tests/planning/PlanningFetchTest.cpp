@@ -168,7 +168,8 @@ TEST_F(PlanningFetch, FailingMunicipalServiceIsReported) {
     // Capabilities arrive but every picture fails.
     sim.log().clear();
     sim.faults().clear();
-    sim.faults().add(Fault{.host = planningsim::kPlanWmsHost, .statuses = {200, 500, 500, 500, 500, 500, 500, 500, 500}});
+    sim.faults().add(
+        Fault{.host = planningsim::kPlanWmsHost, .statuses = {200, 500, 500, 500, 500, 500, 500, 500, 500}});
     EXPECT_EQ(fetchGmina(planningsim::kGminaWithPlanWms, {"mpzp"}).value("warning", ""), failed);
     EXPECT_FALSE(getMaps(requests(planningsim::kPlanWmsHost)).empty());
     EXPECT_TRUE(result().rasters.empty());
@@ -208,7 +209,8 @@ TEST_F(PlanningFetch, RegisterIsAskedUpToThreeTimesWithGrowingPauses) {
 
     // The act download is tried three times too (each try is one request and the client's one retry).
     sim.log().clear();
-    sim.faults().add(Fault{.host = kRegisterHost, .path = downloadPath(planningsim::kActInForce),
+    sim.faults().add(Fault{.host = kRegisterHost,
+                           .path = downloadPath(planningsim::kActInForce),
                            .statuses = {503, 503, 503, 503, 503, 503}});
     EXPECT_EQ(fetchGmina(planningsim::kGminaWithPlanWms, {"pog"}).value("warning", ""),
               "POG gminy 321602: nie udalo sie pobrac aktu z Rejestru Urbanistycznego - strefy pominiete.");

@@ -2,9 +2,9 @@
 // routed to the simulated planning services on loopback: the page's "fetchDone" counts and its report lines.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdlib>
 #include <sstream>
-#include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
 

@@ -28,15 +28,28 @@ linijkowa</Name></Layer>
 
 TEST(CapabilityNames, ExtractAndFilter) {
     const auto names = extractCapabilityNames(kWmsCaps);
-    const std::vector<std::string> expected = {"WMS", "default", "gesut_przewod_wodociagowy", "GESUT_PRZEWOD_GAZOWY",
-                                               "przewod_elektroenergetyczny", "gesut_przewod_wodociagowy",
-                                               "urzadzenia_strefa_ochronna", "siec cieplna", "OT_Budowle",
-                                               "bdot500_budowle_strefa", "OT_Ogrodzenia", "dzialki"};
+    const std::vector<std::string> expected = {"WMS",
+                                               "default",
+                                               "gesut_przewod_wodociagowy",
+                                               "GESUT_PRZEWOD_GAZOWY",
+                                               "przewod_elektroenergetyczny",
+                                               "gesut_przewod_wodociagowy",
+                                               "urzadzenia_strefa_ochronna",
+                                               "siec cieplna",
+                                               "OT_Budowle",
+                                               "bdot500_budowle_strefa",
+                                               "OT_Ogrodzenia",
+                                               "dzialki"};
     EXPECT_EQ(names, expected) << "self-closing, empty and multi-line names are skipped; repeats kept";
 
-    const std::vector<std::string> filtered = {"gesut_przewod_wodociagowy", "GESUT_PRZEWOD_GAZOWY",
-                                               "przewod_elektroenergetyczny", "urzadzenia_strefa_ochronna",
-                                               "OT_Budowle", "bdot500_budowle_strefa", "OT_Ogrodzenia", "dzialki"};
+    const std::vector<std::string> filtered = {"gesut_przewod_wodociagowy",
+                                               "GESUT_PRZEWOD_GAZOWY",
+                                               "przewod_elektroenergetyczny",
+                                               "urzadzenia_strefa_ochronna",
+                                               "OT_Budowle",
+                                               "bdot500_budowle_strefa",
+                                               "OT_Ogrodzenia",
+                                               "dzialki"};
     EXPECT_EQ(filterLayerNames(kWmsCaps), filtered);
     EXPECT_TRUE(extractCapabilityNames("<Name>cut off").empty());
     EXPECT_TRUE(extractCapabilityNames("").empty());

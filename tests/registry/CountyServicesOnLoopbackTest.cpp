@@ -24,18 +24,23 @@ const std::string kCountyPath = "/map/geoportal/wfs.php";
 const std::string kCountyUrl = "https://" + kCountyHost + kCountyPath;
 
 std::string collection(const std::string& members) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wfs:FeatureCollection "
+           "xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
            "xmlns:gml=\"http://www.opengis.net/gml/3.2\" xmlns:ms=\"http://mapserver.gis.umn.edu/mapserver\" "
-           "numberMatched=\"unknown\">" + members + "</wfs:FeatureCollection>";
+           "numberMatched=\"unknown\">" +
+           members + "</wfs:FeatureCollection>";
 }
 
 // A polygon member in EPSG 2180, written northing first (as MapServer does), around (e, n) with half size h.
 std::string squareMember(const std::string& type, double e, double n, double h, const std::string& props) {
     const auto pair = [](double east, double north) { return cformat("%.3f %.3f ", north, east); };
-    return "<wfs:member><ms:" + type + "><ms:geom><gml:Polygon srsName=\"urn:ogc:def:crs:EPSG::2180\"><gml:exterior>"
-           "<gml:LinearRing><gml:posList>" + pair(e - h, n - h) + pair(e + h, n - h) + pair(e + h, n + h) +
-           pair(e - h, n + h) + pair(e - h, n - h) + "</gml:posList></gml:LinearRing></gml:exterior></gml:Polygon>"
-           "</ms:geom>" + props + "</ms:" + type + "></wfs:member>";
+    return "<wfs:member><ms:" + type +
+           "><ms:geom><gml:Polygon srsName=\"urn:ogc:def:crs:EPSG::2180\"><gml:exterior>"
+           "<gml:LinearRing><gml:posList>" +
+           pair(e - h, n - h) + pair(e + h, n - h) + pair(e + h, n + h) + pair(e - h, n + h) + pair(e - h, n - h) +
+           "</gml:posList></gml:LinearRing></gml:exterior></gml:Polygon>"
+           "</ms:geom>" +
+           props + "</ms:" + type + "></wfs:member>";
 }
 
 class CountyServicesOnLoopback : public ::testing::Test {
@@ -52,7 +57,9 @@ protected:
         unsetenv(kServicesRoutingVariable);
         sim.stop();
     }
-    std::size_t requestsTo(const std::string& host, const std::string& path) { return sim.log().matching(host, path).size(); }
+    std::size_t requestsTo(const std::string& host, const std::string& path) {
+        return sim.log().matching(host, path).size();
+    }
 
     SimServer sim;
     WfsClient client;
@@ -66,8 +73,9 @@ TEST_F(CountyServicesOnLoopback, MunicipalityCodeIsCachedWithinTenKilometres) {
     sim.scenario().addHandler(kPrgHost, kPrgPath, [&](const SimRequest& r, SimResponse& out) {
         lastTypeName = r.param("typenames");
         out.contentType = "text/xml";
-        out.body = collection(squareMember("A03_Granice_gmin", 500000, 400000, 5000,
-                                           "<ms:JPT_KOD_JE>1465011</ms:JPT_KOD_JE><ms:JPT_NAZWA_>Warszawa</ms:JPT_NAZWA_>"));
+        out.body =
+            collection(squareMember("A03_Granice_gmin", 500000, 400000, 5000,
+                                    "<ms:JPT_KOD_JE>1465011</ms:JPT_KOD_JE><ms:JPT_NAZWA_>Warszawa</ms:JPT_NAZWA_>"));
         return true;
     });
     MunicipalityCache memo;
@@ -77,7 +85,8 @@ TEST_F(CountyServicesOnLoopback, MunicipalityCodeIsCachedWithinTenKilometres) {
     // The request asks for a 2 m box around the centre, northing first, in EPSG 2180.
     const std::string bbox = sim.log().all().back().query;
     EXPECT_NE(bbox.find("BBOX=399999%2C499999%2C400001%2C500001%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180"),
-              std::string::npos) << bbox;
+              std::string::npos)
+        << bbox;
 
     EXPECT_EQ(findGminaTeryt(client, memo, {508900, 399900, 509100, 400100}), "146501");  // 9 km away: cached
     EXPECT_EQ(requestsTo(kPrgHost, kPrgPath), 1u);
@@ -91,15 +100,18 @@ TEST_F(CountyServicesOnLoopback, MunicipalityTypeNameIsLearntFromCapabilitiesOnc
         out.contentType = "text/xml";
         if (r.param("request") == "GetCapabilities") {
             ++capabilityRequests;
-            out.body = "<WFS_Capabilities><FeatureTypeList><FeatureType><Name>ms:A01_Granice_wojewodztw</Name></FeatureType>"
-                       "<FeatureType><Name>ms:Tereny_obrony_gmin</Name></FeatureType>"
-                       "<FeatureType><Name>ms:Gminy_punkty</Name></FeatureType>"
-                       "<FeatureType><Name>ms:A03_Granice_gmin_2025</Name></FeatureType></FeatureTypeList></WFS_Capabilities>";
+            out.body =
+                "<WFS_Capabilities><FeatureTypeList><FeatureType><Name>ms:A01_Granice_wojewodztw</Name></FeatureType>"
+                "<FeatureType><Name>ms:Tereny_obrony_gmin</Name></FeatureType>"
+                "<FeatureType><Name>ms:Gminy_punkty</Name></FeatureType>"
+                "<FeatureType><Name>ms:A03_Granice_gmin_2025</Name></FeatureType></FeatureTypeList></WFS_Capabilities>";
         } else if (r.param("typenames") == "ms:A03_Granice_gmin_2025") {
             out.body = collection(squareMember("g", 500000, 400000, 5000, "<ms:kod_teryt>0201011</ms:kod_teryt>"));
         } else {
             out.status = 400;
-            out.body = "<ows:ExceptionReport xmlns:ows=\"o\"><ows:Exception exceptionCode=\"InvalidParameterValue\"/></ows:ExceptionReport>";
+            out.body =
+                "<ows:ExceptionReport xmlns:ows=\"o\"><ows:Exception "
+                "exceptionCode=\"InvalidParameterValue\"/></ows:ExceptionReport>";
         }
         return true;
     });
@@ -129,9 +141,10 @@ TEST_F(CountyServicesOnLoopback, TypeNamesPreferCurrentLayersAndAreRemembered) {
         return "<wfs:WFS_Capabilities xmlns:wfs=\"http://www.opengis.net/wfs/2.0\"><FeatureTypeList>" + names +
                "<Name/></FeatureTypeList></wfs:WFS_Capabilities>";
     };
-    caps = document("<FeatureType><Name>ewns:dzialki_archiwalne</Name></FeatureType><FeatureType><wfs:Name> ewns:dzialki\r\n"
-                    "</wfs:Name></FeatureType><FeatureType><Name>ewns:budynki</Name></FeatureType>"
-                    "<FeatureType><Name>ewns:budynki historyczne</Name></FeatureType>");
+    caps = document(
+        "<FeatureType><Name>ewns:dzialki_archiwalne</Name></FeatureType><FeatureType><wfs:Name> ewns:dzialki\r\n"
+        "</wfs:Name></FeatureType><FeatureType><Name>ewns:budynki</Name></FeatureType>"
+        "<FeatureType><Name>ewns:budynki historyczne</Name></FeatureType>");
     WfsLayerFetcher fetcher(client);
     std::string parcel, building;
     ASSERT_TRUE(fetcher.discoverTypeNames(kCountyUrl, parcel, building));
@@ -168,8 +181,8 @@ TEST_F(CountyServicesOnLoopback, WrongAxisOrderFallsThroughToTheNextRequestForm)
     // about 382 km) lands elsewhere and returns a building far away; an easting-first box returns the real one.
     sim.scenario().addHandler(kCountyHost, kCountyPath, [&](const SimRequest& r, SimResponse& out) {
         out.contentType = "text/xml";
-        out.body = r.param("BBOX").rfind("38", 0) == 0 ? collection(squareMember("budynki", 100000, 100000, 5, ""))
-                                                        : real;
+        out.body =
+            r.param("BBOX").rfind("38", 0) == 0 ? collection(squareMember("budynki", 100000, 100000, 5, "")) : real;
         return true;
     });
     WfsLayerFetcher fetcher(client);
@@ -197,8 +210,8 @@ TEST_F(CountyServicesOnLoopback, FrameInsideOneLargeParcelAcceptsTheFirstForm) {
         return true;
     });
     WfsLayerFetcher fetcher(client);
-    auto features = fetcher.fetchCountyLayer(kCountyUrl, "ms:dzialki", {499980, 399980, 500020, 400020},
-                                             DataType::dzialki, {});
+    auto features =
+        fetcher.fetchCountyLayer(kCountyUrl, "ms:dzialki", {499980, 399980, 500020, 400020}, DataType::dzialki, {});
     ASSERT_EQ(features.size(), 1u);
     EXPECT_EQ(fetcher.rememberedVariant(kCountyUrl, "ms:dzialki"), 1);
     EXPECT_EQ(requestsTo(kCountyHost, kCountyPath), 1u);
@@ -210,7 +223,8 @@ TEST_F(CountyServicesOnLoopback, WholeTypeIsFetchedOnlyWhenSmall) {
     sim.scenario().addHandler(kCountyHost, kCountyPath, [&](const SimRequest& r, SimResponse& out) {
         out.contentType = "text/xml";
         if (r.param("resultType") == "hits") {
-            out.body = "<wfs:FeatureCollection xmlns:wfs=\"w\" numberMatched=\"" + matched + "\" numberReturned=\"0\"/>";
+            out.body =
+                "<wfs:FeatureCollection xmlns:wfs=\"w\" numberMatched=\"" + matched + "\" numberReturned=\"0\"/>";
         } else if (!r.hasParam("BBOX")) {
             ++wholeTypeRequests;
             out.body = collection(squareMember("uzbrojenie", 500000, 400000, 5, "<ms:a>1</ms:a>") +

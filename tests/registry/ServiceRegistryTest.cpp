@@ -133,13 +133,16 @@ TEST(ServiceRegistryTables, DerivedRowsFollowTheGeoportal2Convention) {
         if (onGeoportal2) ++derived;
 
         const std::string expectGesutWms = gesutFact && !gesutListed.at(key)[1].empty() ? gesutListed.at(key)[1]
-                                           : onGeoportal2 ? host + "/map/geoportal/wmsg.php" : "";
+                                           : onGeoportal2 ? host + "/map/geoportal/wmsg.php"
+                                                          : "";
         const std::string expectGesutWfs = gesutFact && !gesutListed.at(key)[2].empty() ? gesutListed.at(key)[2]
-                                           : onGeoportal2 ? host + "/map/geoportal/wfsg.php" : "";
+                                           : onGeoportal2 ? host + "/map/geoportal/wfsg.php"
+                                                          : "";
         EXPECT_EQ(gesut.wms, expectGesutWms) << key;
         EXPECT_EQ(gesut.wfs, expectGesutWfs) << key;
-        const std::string expectBdotWms = bdotFact ? bdotListed.at(key)[1]
-                                          : onGeoportal2 ? host + "/map/geoportal/wmsb.php" : "";
+        const std::string expectBdotWms = bdotFact       ? bdotListed.at(key)[1]
+                                          : onGeoportal2 ? host + "/map/geoportal/wmsb.php"
+                                                         : "";
         EXPECT_EQ(bdot.wms, expectBdotWms) << key;
         EXPECT_EQ(std::string(bdot.wfs), bdotFact ? bdotListed.at(key)[2] : "") << key << ": no BDOT500 WFS is guessed";
     }
@@ -151,8 +154,8 @@ TEST(ServiceRegistryTables, GeneratedSourceIsUpToDate) {
     if (std::system("python3 --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "python3 not available";
     testsupport::TempDir dir;
     const std::string out = (dir / "tables.cpp").string();
-    const std::string cmd = "python3 '" + (testsupport::sourceDir() / "scripts/gen_service_registry.py").string() + "' '" +
-                            testsupport::realdata("registry").string() + "' '" + out + "' > /dev/null";
+    const std::string cmd = "python3 '" + (testsupport::sourceDir() / "scripts/gen_service_registry.py").string() +
+                            "' '" + testsupport::realdata("registry").string() + "' '" + out + "' > /dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     EXPECT_EQ(testsupport::readFile(out),
               testsupport::readFile(testsupport::sourceDir() / "src/net/ServiceRegistryTables.cpp"))
@@ -180,7 +183,8 @@ TEST(ServiceRegistryLookup, CountyAndMunicipalKeys) {
 
     // A 6-digit municipal key also serves as a county key through its first 4 characters; the 7-digit
     // form with the municipality-type digit finds the same municipality.
-    EXPECT_EQ(findMunicipalPlanning("246901").wfsUrl, "https://emapa.katowice.eu/arcgis/services/MPZP/MapServer/WFSServer");
+    EXPECT_EQ(findMunicipalPlanning("246901").wfsUrl,
+              "https://emapa.katowice.eu/arcgis/services/MPZP/MapServer/WFSServer");
     EXPECT_EQ(findMunicipalPlanning("2469011").wfsUrl, findMunicipalPlanning("246901").wfsUrl);
     EXPECT_FALSE(findCountyEgibWfs("246901").empty());
     EXPECT_TRUE(findMunicipalPlanning("2469").wfsUrl.empty());

@@ -2,11 +2,11 @@
 // messages on standard output, report lines on standard error, the project file on disk.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -83,8 +83,10 @@ TEST_F(Session, ImportPaletteAnswersEachLineInOrder) {
     EXPECT_EQ(r.out[1], R"j({"msg":"Nieprawidlowa wiadomosc z UI (JSON)","type":"error"})j");
     EXPECT_EQ(r.out[2], R"j({"msg":"Brak obslugi wiadomosci: nieznany","type":"error"})j");
     EXPECT_EQ(r.out[3], R"j({"msg":"Nieprawidlowy bbox","type":"error"})j");
-    EXPECT_EQ(r.out[4].rfind(R"j({"msg":"Blad wewnetrzny: [json.exception.type_error.302] type must be number, but is string)j", 0),
-              0u)
+    EXPECT_EQ(
+        r.out[4].rfind(
+            R"j({"msg":"Blad wewnetrzny: [json.exception.type_error.302] type must be number, but is string)j", 0),
+        0u)
         << r.out[4];
     EXPECT_EQ(r.out[5], R"j({"msg":"Najpierw kliknij \"1. Pobierz elementy\".","type":"error"})j");
     EXPECT_EQ(r.out[6], R"j({"type":"cancelled"})j");
@@ -140,8 +142,7 @@ TEST_F(Session, GeoreferenceIsSavedWithTheProjectAndReadBack) {
     EXPECT_NEAR(m[1]["lat"].get<double>(), 52.2297, 1e-8);
     EXPECT_NEAR(m[1]["lon"].get<double>(), 21.0122, 1e-8);
     EXPECT_EQ(m[2]["type"], "layerList");
-    EXPECT_NE(r.err.find("report: TERRAVOX: ustawiono georeferencje projektu: E=7500833."), std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find("report: TERRAVOX: ustawiono georeferencje projektu: E=7500833."), std::string::npos) << r.err;
     ASSERT_TRUE(std::filesystem::exists(project()));
 
     r = run("--project '" + project() + "'", {R"j({"type":"getInit"})j"});

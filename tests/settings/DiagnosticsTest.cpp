@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "EnvOverride.h"
 #include "platform/Paths.h"
 #include "settings/SettingsAndDiagnostics.h"
-#include "EnvOverride.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +24,7 @@ using testsupport::writeFile;
 namespace {
 
 unsigned modeOf(const fs::path& p) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0xFFFFu;
 }
 
@@ -154,8 +154,7 @@ TEST(NumberTexts, DecimalCommaWhateverTheLocale) {
 }
 
 TEST(NumberTexts, AllowedContourIntervals) {
-    for (double ok : {0.25, 0.5, 1.0, 2.0, 0.5000001, 1.9999995})
-        EXPECT_TRUE(allowedContourInterval(ok)) << ok;
+    for (double ok : {0.25, 0.5, 1.0, 2.0, 0.5000001, 1.9999995}) EXPECT_TRUE(allowedContourInterval(ok)) << ok;
     for (double bad : {0.3, 0.0, -0.5, 0.5000021, 4.0, 0.1, std::numeric_limits<double>::quiet_NaN(),
                        std::numeric_limits<double>::infinity()})
         EXPECT_FALSE(allowedContourInterval(bad)) << bad;

@@ -8,8 +8,8 @@
 #include <set>
 #include <string>
 
-#include "settings/SettingsAndDiagnostics.h"
 #include "EnvOverride.h"
+#include "settings/SettingsAndDiagnostics.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -78,7 +78,8 @@ TEST_F(SettingsFile, MissingOrBrokenFileGivesDefaults) {
 }
 
 TEST_F(SettingsFile, WrongTypesKeepOnlyThatKeysDefault) {
-    store(R"({"layers":{"dzialki":"A","budynki":7,"nieznany":"X","mpzp":null},"upgToken":5,"basemap":"sat","zAnchor":"123"})");
+    store(
+        R"({"layers":{"dzialki":"A","budynki":7,"nieznany":"X","mpzp":null},"upgToken":5,"basemap":"sat","zAnchor":"123"})");
     Settings s = loadSettings();
     EXPECT_EQ(s.layers[DataType::dzialki], "A");
     EXPECT_EQ(s.layers[DataType::budynki], "GIS_BUDYNKI");
@@ -150,7 +151,7 @@ TEST_F(SettingsFile, FileRightsAndUnwritableLocations) {
     Settings s = defaultSettings();
     s.upgToken = "sekret";
     ASSERT_TRUE(saveSettings(s));
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(file().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0077, 0u) << "a new file with a token is private";
 

@@ -29,8 +29,10 @@ int count(const std::string& text, const std::string& what) {
 }
 
 std::uint32_t bigEndian32(const std::string& s, std::size_t at) {
-    return (std::uint32_t(static_cast<unsigned char>(s[at])) << 24) | (std::uint32_t(static_cast<unsigned char>(s[at + 1])) << 16) |
-           (std::uint32_t(static_cast<unsigned char>(s[at + 2])) << 8) | std::uint32_t(static_cast<unsigned char>(s[at + 3]));
+    return (std::uint32_t(static_cast<unsigned char>(s[at])) << 24) |
+           (std::uint32_t(static_cast<unsigned char>(s[at + 1])) << 16) |
+           (std::uint32_t(static_cast<unsigned char>(s[at + 2])) << 8) |
+           std::uint32_t(static_cast<unsigned char>(s[at + 3]));
 }
 }  // namespace
 
@@ -57,28 +59,33 @@ protected:
 TEST_F(Simulator, BboxFilterHonoursAxisOrderAndSystem) {
     sim.scenario().addWfs(kHost, "/iip/ows", std::make_shared<WfsService>(store));
     // Northing first with the URN (the standard order), and easting first with "EPSG:2180".
-    std::string body = features(WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0,
-                                                       true, false, 0));
+    std::string body =
+        features(WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0, true, false, 0));
     EXPECT_EQ(count(body, "<wfs:member>"), 2) << body;
     EXPECT_EQ(count(body, "gml:id=\"p1\""), 1);
     EXPECT_EQ(count(body, "gml:id=\"big\""), 1);
-    body = features(kBase + "?service=WFS&version=2.0.0&request=GetFeature&typenames=ms:dzialki"
-                            "&BBOX=637290,486090,637340,486140,EPSG:2180");
+    body = features(kBase +
+                    "?service=WFS&version=2.0.0&request=GetFeature&typenames=ms:dzialki"
+                    "&BBOX=637290,486090,637340,486140,EPSG:2180");
     EXPECT_EQ(count(body, "gml:id=\"p2\""), 1);
     EXPECT_EQ(count(body, "gml:id=\"p1\""), 0);
     // Easting first with the URN puts the box somewhere else entirely: nothing there.
-    body = features(WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0, false, false, 0));
+    body =
+        features(WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0, false, false, 0));
     EXPECT_EQ(count(body, "<wfs:member>"), 0);
     // The same box asked in PL-2000 zone 7 finds the same parcels and answers in that zone, northing first.
-    body = features(WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0, true, false, 2178));
+    body = features(
+        WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0, true, false, 2178));
     EXPECT_EQ(count(body, "gml:id=\"p1\""), 1);
     EXPECT_NE(body.find("srsName=\"urn:ogc:def:crs:EPSG::2178\""), std::string::npos);
     const EN corner = pl1992ToPl2000(637100, 486100, 2178);
     EXPECT_NE(body.find(cformat("%.3f %.3f", corner.n, corner.e)), std::string::npos) << body.substr(0, 900);
     // Lines are filtered by their segments, not by their envelope corners alone.
-    body = features(WfsClient::buildWfsUrl(kBase, "ms:przewody", 637150, 486000, 637200, 486050, 100, 0, true, false, 0));
+    body =
+        features(WfsClient::buildWfsUrl(kBase, "ms:przewody", 637150, 486000, 637200, 486050, 100, 0, true, false, 0));
     EXPECT_EQ(count(body, "<wfs:member>"), 0);
-    body = features(WfsClient::buildWfsUrl(kBase, "ms:przewody", 637090, 486090, 637110, 486110, 100, 0, true, false, 0));
+    body =
+        features(WfsClient::buildWfsUrl(kBase, "ms:przewody", 637090, 486090, 637110, 486110, 100, 0, true, false, 0));
     EXPECT_EQ(count(body, "gml:id=\"l1\""), 1);
 }
 
@@ -121,16 +128,19 @@ TEST_F(Simulator, WmsRendersPngAndJpegOrAnswersAnException) {
     wms->addLayer({"dzialki", "Dzialki", 0xC03030FF, store, "ms:dzialki"});
     sim.scenario().addWms(kHost, "/wms", wms);
     const std::string base = "https://county.example.pl/wms";
-    HttpResponse png = client.get(WfsClient::buildWmsUrl(base, "dzialki", 637000, 486000, 637400, 486200, 800, 400, 2180));
+    HttpResponse png =
+        client.get(WfsClient::buildWmsUrl(base, "dzialki", 637000, 486000, 637400, 486200, 800, 400, 2180));
     ASSERT_EQ(png.status, 200);
     ASSERT_GT(png.body.size(), 24u);
     EXPECT_EQ(png.body.substr(0, 8), "\x89PNG\r\n\x1a\n");
     EXPECT_EQ(bigEndian32(png.body, 16), 800u);
     EXPECT_EQ(bigEndian32(png.body, 20), 400u);
     const EN a = pl1992ToPl2000(637000, 486000, 2178), b = pl1992ToPl2000(637400, 486200, 2178);
-    HttpResponse jpeg = client.get(base + "?service=WMS&version=1.1.1&request=GetMap&layers=dzialki&styles=&format=image%2Fjpeg"
-                                          "&SRS=EPSG%3A2178&WIDTH=256&HEIGHT=128&BBOX=" +
-                                   cformat("%.3f,%.3f,%.3f,%.3f", a.e, a.n, b.e, b.n));
+    HttpResponse jpeg =
+        client.get(base +
+                   "?service=WMS&version=1.1.1&request=GetMap&layers=dzialki&styles=&format=image%2Fjpeg"
+                   "&SRS=EPSG%3A2178&WIDTH=256&HEIGHT=128&BBOX=" +
+                   cformat("%.3f,%.3f,%.3f,%.3f", a.e, a.n, b.e, b.n));
     ASSERT_EQ(jpeg.status, 200);
     EXPECT_EQ(jpeg.body.substr(0, 2), "\xFF\xD8");
     HttpResponse unknown = client.get(WfsClient::buildWmsUrl(base, "nic", 0, 0, 1, 1, 512, 512, 2180));
@@ -138,8 +148,9 @@ TEST_F(Simulator, WmsRendersPngAndJpegOrAnswersAnException) {
     EXPECT_NE(unknown.body.find("<ServiceExceptionReport"), std::string::npos);
     HttpResponse huge = client.get(WfsClient::buildWmsUrl(base, "dzialki", 0, 0, 1, 1, 100000, 512, 2180));
     EXPECT_NE(huge.body.find("InvalidDimensionValue"), std::string::npos);
-    HttpResponse endless = client.get(base + "?service=WMS&version=1.1.1&request=GetMap&layers=dzialki&format=image%2Fpng"
-                                             "&SRS=EPSG%3A2180&WIDTH=64&HEIGHT=64&BBOX=-inf,0,inf,1");
+    HttpResponse endless = client.get(base +
+                                      "?service=WMS&version=1.1.1&request=GetMap&layers=dzialki&format=image%2Fpng"
+                                      "&SRS=EPSG%3A2180&WIDTH=64&HEIGHT=64&BBOX=-inf,0,inf,1");
     EXPECT_NE(endless.body.find("<ServiceExceptionReport"), std::string::npos);
     const std::string caps = client.get(base + "?service=WMS&request=GetCapabilities").body;
     EXPECT_NE(caps.find("<Name>dzialki</Name>"), std::string::npos);
@@ -154,8 +165,9 @@ TEST_F(Simulator, WmsRendersPngAndJpegOrAnswersAnException) {
 TEST_F(Simulator, ControlEndpointsSetFaultsAndShowTheLog) {
     sim.scenario().addText("*", "*", "ok", "text/plain");
     unsetenv(kServicesRoutingVariable);  // the control endpoints are spoken to directly
-    const HttpResult set = performRequest("POST", sim.baseUrl() + "/__faults", "Content-Type: application/json\r\n",
-                                          "{\"host\":\"a.pl\",\"path\":\"/x\",\"statuses\":[503,503,200]}", 2000, 2000, "t");
+    const HttpResult set =
+        performRequest("POST", sim.baseUrl() + "/__faults", "Content-Type: application/json\r\n",
+                       "{\"host\":\"a.pl\",\"path\":\"/x\",\"statuses\":[503,503,200]}", 2000, 2000, "t");
     EXPECT_EQ(set.status, 200);
     EXPECT_EQ(performRequest("POST", sim.baseUrl() + "/__faults", {}, "not json", 2000, 2000, "t").status, 400);
     setenv(kServicesRoutingVariable, sim.baseUrl().c_str(), 1);
@@ -194,8 +206,9 @@ TEST_F(Simulator, DemoTileIndexesLeadToTheirSheets) {
     const auto firstUrl = [](const std::string& body) {
         const std::string open = "<gugik:url_do_pobrania>";
         const auto at = body.find(open);
-        return at == std::string::npos ? std::string()
-                                        : body.substr(at + open.size(), body.find('<', at + open.size()) - at - open.size());
+        return at == std::string::npos
+                   ? std::string()
+                   : body.substr(at + open.size(), body.find('<', at + open.size()) - at - open.size());
     };
     const std::string nmt = features(WfsClient::buildWfsUrl(serviceEndpoints().nmtIndexWfs(), "gugik:SkorowidzNMT2023",
                                                             637300, 486700, 637400, 486800, 20, 0, true, false, 0));
@@ -207,9 +220,9 @@ TEST_F(Simulator, DemoTileIndexesLeadToTheirSheets) {
     EXPECT_EQ(testsupport::readFile(sheet).rfind("ncols 240\nnrows 240\nxllcorner 636782.0\n", 0), 0u);
 
     GD_REQUIRE_REALDATA("laz/pdal_warsaw_small.las");
-    const std::string lidar = features(WfsClient::buildWfsUrl(serviceEndpoints().lidarIndexWfs(),
-                                                              "gugik:SkorowidzDanychPomiarowychLIDAR2023", 639920, 485150,
-                                                              639940, 485170, 20, 0, true, false, 0));
+    const std::string lidar =
+        features(WfsClient::buildWfsUrl(serviceEndpoints().lidarIndexWfs(), "gugik:SkorowidzDanychPomiarowychLIDAR2023",
+                                        639920, 485150, 639940, 485170, 20, 0, true, false, 0));
     EXPECT_NE(lidar.find("<gugik:uklad_xy>PL-1992</gugik:uklad_xy>"), std::string::npos);
     const std::string las = client.getCachedFile(firstUrl(lidar), nullptr, 5000, error);
     ASSERT_FALSE(las.empty()) << error;
@@ -223,10 +236,10 @@ TEST(SimulatorProgram, PrintsItsAddressFirstAndServesTheDemo) {
     ASSERT_TRUE(process.start(program.string(), {"--port", "0"}));
     setenv(kServicesRoutingVariable, process.baseUrl().c_str(), 1);
     WfsClient client;
-    const HttpResponse r = client.getWithTimeout(
-        WfsClient::buildWfsUrl(serviceEndpoints().bdot10kNewBuildingsWfs(), "ms:bud_2025", 637000, 486900, 637500,
-                               487200, 1000, 0, true, false, 0),
-        3000);
+    const HttpResponse r =
+        client.getWithTimeout(WfsClient::buildWfsUrl(serviceEndpoints().bdot10kNewBuildingsWfs(), "ms:bud_2025", 637000,
+                                                     486900, 637500, 487200, 1000, 0, true, false, 0),
+                              3000);
     unsetenv(kServicesRoutingVariable);
     EXPECT_EQ(r.status, 200) << r.error;
     EXPECT_GE(count(r.body, "<wfs:member>"), 1);

@@ -1,9 +1,9 @@
 // Test entry point. It adopts the locale of the environment, as the application does, so that
 // running the suite under a decimal-comma locale (pl_PL.UTF-8) proves numbers never depend on it.
+#include <gtest/gtest.h>
 #include <clocale>
 #include <cstdlib>
 #include <locale>
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     // Tests talk to the simulator only: unless a test routes elsewhere, every outgoing request goes to

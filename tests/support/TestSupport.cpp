@@ -1,10 +1,10 @@
 #include "support/TestSupport.h"
 
+#include <unistd.h>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace testsupport {
 

@@ -30,8 +30,8 @@ void writeFile(const std::filesystem::path& p, const std::string& bytes);
 }  // namespace testsupport
 
 // Skips the current test when the real-data folder or one of its files is missing.
-#define GD_REQUIRE_REALDATA(relative)                                                   \
-    do {                                                                                \
-        if (!std::filesystem::exists(::testsupport::realdataDir() / (relative)))        \
+#define GD_REQUIRE_REALDATA(relative)                                                                   \
+    do {                                                                                                \
+        if (!std::filesystem::exists(::testsupport::realdataDir() / (relative)))                        \
             GTEST_SKIP() << "real data not available: " << (::testsupport::realdataDir() / (relative)); \
     } while (0)

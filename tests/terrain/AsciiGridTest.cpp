@@ -70,8 +70,9 @@ TEST(AsciiGridParse, HeaderVariants) {
     EXPECT_EQ(k.y0, 5394932.0);
 
     // The centre keys set the origin exactly as the corner keys do, with no half-cell shift.
-    ElevationGrid centre = parseOk("ncols 2 nrows 1 xllcenter 500000.5 yllcenter 200000.25 cellsize 0.9993671653521061 "
-                                   "nodata_value -9999 1 2");
+    ElevationGrid centre = parseOk(
+        "ncols 2 nrows 1 xllcenter 500000.5 yllcenter 200000.25 cellsize 0.9993671653521061 "
+        "nodata_value -9999 1 2");
     EXPECT_EQ(centre.x0, 500000.5);
     EXPECT_EQ(centre.y0, 200000.25);
     EXPECT_EQ(centre.cellsize, 0.9993671653521061);
@@ -83,8 +84,9 @@ TEST(AsciiGridParse, HeaderVariants) {
     EXPECT_EQ(repeated.values, (std::vector<double>{7, 8}));
 
     // Counts are truncated toward zero; '+' signs, exponents, CRLF and a byte-order mark are read.
-    ElevationGrid odd = parseOk("\xEF\xBB\xBFNCOLS 2.9\r\nNROWS 1\r\nXLLCORNER +1e2\r\nYLLCORNER -0\r\nCELLSIZE 1.\r\n"
-                                "NODATA_VALUE -9999\r\n+1.5e1 -2.\r\n");
+    ElevationGrid odd = parseOk(
+        "\xEF\xBB\xBFNCOLS 2.9\r\nNROWS 1\r\nXLLCORNER +1e2\r\nYLLCORNER -0\r\nCELLSIZE 1.\r\n"
+        "NODATA_VALUE -9999\r\n+1.5e1 -2.\r\n");
     EXPECT_EQ(odd.ncols, 2);
     EXPECT_EQ(odd.x0, 100.0);
     EXPECT_EQ(odd.values, (std::vector<double>{15.0, -2.0}));
@@ -130,19 +132,20 @@ TEST(AsciiGridParse, CutOffAndMalformedValuesAreRefusedWithWhere) {
     // Every prefix of a real sheet that lacks values is refused; none crashes.
     const std::string full = readFile(ascData("hills.asc"));
     const std::size_t lastValue = full.find_last_not_of(" \n");
-    for (std::size_t cutAt : {std::size_t{0}, std::size_t{5}, std::size_t{40}, full.size() / 3, full.size() / 2,
-                              full.rfind(' ')}) {
+    for (std::size_t cutAt :
+         {std::size_t{0}, std::size_t{5}, std::size_t{40}, full.size() / 3, full.size() / 2, full.rfind(' ')}) {
         SCOPED_TRACE(cutAt);
         EXPECT_FALSE(parseAsciiGrid(g, std::string_view(full).substr(0, cutAt)).ok);
     }
     EXPECT_TRUE(parseAsciiGrid(g, std::string_view(full).substr(0, lastValue + 1)).ok);
 
     // Values glued to garbage, non-finite values and a header promising far more than the text holds.
-    for (const char* text : {"ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2x",
-                             "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 nan",
-                             "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 inf 1",
-                             "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 1e999",
-                             "ncols 2000000000 nrows 2000000000 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 1 2"}) {
+    for (const char* text :
+         {"ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2x",
+          "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 nan",
+          "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 inf 1",
+          "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 1e999",
+          "ncols 2000000000 nrows 2000000000 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 1 2"}) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(parseAsciiGrid(g, text).ok);
     }

@@ -43,8 +43,9 @@ const Bbox kHillsFrame{500000, 300000, 500039, 300039};
 TEST(ContourBuild, IntervalsOutsideTheAllowedOnesAreRefused) {
     ContourBuildResult r = run({kHillsFrame, 1, 0.3, false}, {hills()});
     EXPECT_TRUE(r.lines.empty());
-    EXPECT_EQ(r.notes, std::vector<std::string>{"Poziomice: ciecie 0,30 m nie jest dozwolona wartoscia (dozwolone: 0,25 / "
-                                                "0,5 / 1,0 / 2,0 m) - poziomice pominiete."});
+    EXPECT_EQ(r.notes,
+              std::vector<std::string>{"Poziomice: ciecie 0,30 m nie jest dozwolona wartoscia (dozwolone: 0,25 / "
+                                       "0,5 / 1,0 / 2,0 m) - poziomice pominiete."});
     EXPECT_EQ(r.summary, "");
     ContourBuildResult near = run({kHillsFrame, 1, 0.2500001, false}, {hills()});
     EXPECT_FALSE(near.lines.empty());
@@ -59,20 +60,24 @@ TEST(ContourBuild, FrameTooLargeForTheStepAndCoarseStepNotes) {
     std::string stepNote;
     const Bbox frame{400000, 500000, 406000, 502000};
     EXPECT_DOUBLE_EQ(contourStep(frame, 1, stepNote), 6000.0 / 2999.0);
-    EXPECT_EQ(stepNote, "Poziomice: kadr za duzy dla kroku 1,00 m - siatka NMT ograniczona do 3000 wezlow na os. Uzyto "
-                        "kroku 2,00 m, aby zmiescic caly obszar.");
+    EXPECT_EQ(stepNote,
+              "Poziomice: kadr za duzy dla kroku 1,00 m - siatka NMT ograniczona do 3000 wezlow na os. Uzyto "
+              "kroku 2,00 m, aby zmiescic caly obszar.");
     EXPECT_EQ(contourStep({0, 0, 2999, 2999}, 1, stepNote), 1.0);
     EXPECT_EQ(stepNote, "");
     EXPECT_EQ(contourStep({0, 0, 3000, 10}, 0, stepNote), 3000.0 / 2999.0);
 
-    ElevationGrid slope = makeSheet(400000, 500000, 100, 60, 20, [](double x, double) { return 100 + (x - 400000) / 1000; });
+    ElevationGrid slope =
+        makeSheet(400000, 500000, 100, 60, 20, [](double x, double) { return 100 + (x - 400000) / 1000; });
     ContourBuildResult r = run({frame, 1, 0.25, false}, {slope});
     ASSERT_EQ(r.notes.size(), 2u);
-    EXPECT_EQ(r.notes[0], "Poziomice: kadr za duzy dla kroku 1,00 m - siatka NMT ograniczona do 3000 wezlow na os. "
-                          "Uzyto kroku 2,00 m, aby zmiescic caly obszar.");
-    EXPECT_EQ(r.notes[1], "Poziomice: ciecie 0,25 m jest drobne wzgledem kroku probkowania 2,00 m - warstwice beda "
-                          "kanciaste. Krok zostal zgrubiony przez limit gestosci dla tego kadru - zmniejsz kadr albo "
-                          "wybierz wieksze ciecie.");
+    EXPECT_EQ(r.notes[0],
+              "Poziomice: kadr za duzy dla kroku 1,00 m - siatka NMT ograniczona do 3000 wezlow na os. "
+              "Uzyto kroku 2,00 m, aby zmiescic caly obszar.");
+    EXPECT_EQ(r.notes[1],
+              "Poziomice: ciecie 0,25 m jest drobne wzgledem kroku probkowania 2,00 m - warstwice beda "
+              "kanciaste. Krok zostal zgrubiony przez limit gestosci dla tego kadru - zmniejsz kadr albo "
+              "wybierz wieksze ciecie.");
     // 100.25 ... 105.75 on a plane rising 1 m per km; the frame's right and top edges lie outside the sheet.
     EXPECT_EQ(r.lines.size(), 23u);
     EXPECT_EQ(r.step, 6000.0 / 2999.0);
@@ -80,8 +85,9 @@ TEST(ContourBuild, FrameTooLargeForTheStepAndCoarseStepNotes) {
     // A coarse step the user chose: the hint is to lower the step.
     ContourBuildResult coarse = run({kHillsFrame, 5, 0.5, false}, {hills()});
     ASSERT_EQ(coarse.notes.size(), 1u);
-    EXPECT_EQ(coarse.notes[0], "Poziomice: ciecie 0,50 m jest drobne wzgledem kroku probkowania 5,00 m - warstwice beda "
-                               "kanciaste. Zmniejsz krok terenu.");
+    EXPECT_EQ(coarse.notes[0],
+              "Poziomice: ciecie 0,50 m jest drobne wzgledem kroku probkowania 5,00 m - warstwice beda "
+              "kanciaste. Zmniejsz krok terenu.");
     EXPECT_TRUE(run({kHillsFrame, 5, 1.0, false}, {hills()}).notes.empty());
 }
 
@@ -148,7 +154,8 @@ TEST(ContourGridSmoothing, LargeGridsGiveExactlyThePlainFilter) {
                     if (r + dj < 0 || r + dj >= g.ny || c + di < 0 || c + di >= g.nx) continue;
                     const double h2 = old.at(c + di, r + dj);
                     if (std::isnan(h2)) continue;
-                    const double w = std::exp(-(di * di + dj * dj) * 4.0 / (2 * 1.5 * 1.5) - (h2 - h) * (h2 - h) / (2 * 0.2 * 0.2));
+                    const double w =
+                        std::exp(-(di * di + dj * dj) * 4.0 / (2 * 1.5 * 1.5) - (h2 - h) * (h2 - h) / (2 * 0.2 * 0.2));
                     sw += w;
                     swh += w * h2;
                 }

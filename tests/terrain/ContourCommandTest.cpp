@@ -87,9 +87,9 @@ ContourGrid centreGrid(const ElevationGrid& e) {
 TEST(ContoursCommand, WritesLinesAndLabelsAsGeoJson) {
     TempDir dir;
     const std::string out = (dir / "out.geojson").string();
-    CommandRun r = runCommand("contours --frame 500000,300000,500059,300039 --step 1 --interval 0.5 --out '" + out + "' " +
-                           asc("hills.asc") + " " + asc("hills_east.asc"),
-                       dir);
+    CommandRun r = runCommand("contours --frame 500000,300000,500059,300039 --step 1 --interval 0.5 --out '" + out +
+                                  "' " + asc("hills.asc") + " " + asc("hills_east.asc"),
+                              dir);
     ASSERT_EQ(r.code, 0) << r.err;
     const auto doc = nlohmann::json::parse(testsupport::readFile(out));
     EXPECT_EQ(doc["type"], "FeatureCollection");
@@ -122,9 +122,9 @@ TEST(ContoursCommand, WritesLinesAndLabelsAsGeoJson) {
 
     // Smoothing changes the lines but keeps their number.
     const std::string smooth = (dir / "smooth.geojson").string();
-    CommandRun s = runCommand("contours --smooth --frame 500000,300000,500059,300039 --step 1 --interval 0.5 --out '" + smooth +
-                           "' " + asc("hills.asc") + " " + asc("hills_east.asc"),
-                       dir);
+    CommandRun s = runCommand("contours --smooth --frame 500000,300000,500059,300039 --step 1 --interval 0.5 --out '" +
+                                  smooth + "' " + asc("hills.asc") + " " + asc("hills_east.asc"),
+                              dir);
     ASSERT_EQ(s.code, 0) << s.err;
     EXPECT_NE(s.out.find(", wygladzone"), std::string::npos);
     EXPECT_NE(nlohmann::json::parse(testsupport::readFile(smooth)), doc);
@@ -144,16 +144,18 @@ TEST(ContoursCommand, BadInputGetsAPolishErrorAndNoOutput) {
         {"contours --frame 10,0,0,10 --interval 1" + good, "ramka pusta lub odwrocona"},
         {"contours --frame 0,0,10,10 --interval 0.3" + good, "ciecie 0,30 m nie jest dozwolona wartoscia"},
         {"contours --frame 0,0,10,10 --interval 1,5" + good, "nieprawidlowe ciecie"},
-        {"contours --frame 0,0,10,10 --interval 1 --step 0 --out '" + out + "' " + asc("hills.asc"), "nieprawidlowy krok"},
+        {"contours --frame 0,0,10,10 --interval 1 --step 0 --out '" + out + "' " + asc("hills.asc"),
+         "nieprawidlowy krok"},
         {"contours --frame 0,0,10,10 --interval 1 --step 1 --out '" + out + "'", "brak plikow siatki ASC"},
         {"contours --frame 0,0,10,10 --interval 1 --bogus" + good, "nieznana opcja --bogus"},
         {"contours --frame 0,0,10,10 --interval 1 --step 1 --out '" + out + "' " + asc("cut_off.asc"),
          "plik urwany - odczytano 8 z 12 wartosci"},
         {"contours --frame 0,0,10,10 --interval 1 --step 1 --out '" + out + "' " + asc("decimal_comma.asc"),
          "nieprawidlowa wartosc '3,5'"},
-        {"contours --frame 0,0,10,10 --interval 1 --step 1 --out '" + out + "' " + asc("missing.asc"), "nie mozna odczytac"},
-        {"contours --frame 500000,300000,500039,300039 --interval 1 --step 1 --out '" + (dir / "no/such/dir.geojson").string() +
-             "' " + asc("hills.asc"),
+        {"contours --frame 0,0,10,10 --interval 1 --step 1 --out '" + out + "' " + asc("missing.asc"),
+         "nie mozna odczytac"},
+        {"contours --frame 500000,300000,500039,300039 --interval 1 --step 1 --out '" +
+             (dir / "no/such/dir.geojson").string() + "' " + asc("hills.asc"),
          "nie mozna zapisac pliku"},
     };
     for (const auto& c : cases) {
@@ -179,17 +181,17 @@ TEST(ContoursCrossCheck, SameLevelsAndLengthAsGdalContour) {
     if (std::filesystem::exists(testsupport::realdata("asc/landlab_DEM-kootenai_37x50_1x1.asc"))) {
         cases.push_back({testsupport::realdata("asc/landlab_DEM-kootenai_37x50_1x1.asc"), 0.25, 0.003});
         cases.push_back({testsupport::realdata("asc/landlab_DEM-kootenai_37x50_1x1.asc"), 1.0, 0.003});
-        cases.push_back({testsupport::realdata("asc/landlab_pre_runout_DEM.asc"), 1.0, 0.006});   // 122 nodata cells
+        cases.push_back({testsupport::realdata("asc/landlab_pre_runout_DEM.asc"), 1.0, 0.006});  // 122 nodata cells
         cases.push_back({testsupport::realdata("asc/landlab_pre_runout_DEM.asc"), 2.0, 0.006});
-        cases.push_back({testsupport::realdata("asc/landlab_hugo_site.asc"), 2.0, 0.03});         // 2028 nodata cells
+        cases.push_back({testsupport::realdata("asc/landlab_hugo_site.asc"), 2.0, 0.03});  // 2028 nodata cells
     }
     TempDir dir;
     for (const auto& [path, interval, tolerance] : cases) {
         SCOPED_TRACE(path.filename().string() + " " + std::to_string(interval));
         const auto out = dir / "gdal.geojson";
         std::filesystem::remove(out);
-        const std::string cmd = "gdal_contour -q -a elev -i " + cformat("%g", interval) +
-                                " -f GeoJSON '" + path.string() + "' '" + out.string() + "' >/dev/null 2>&1";
+        const std::string cmd = "gdal_contour -q -a elev -i " + cformat("%g", interval) + " -f GeoJSON '" +
+                                path.string() + "' '" + out.string() + "' >/dev/null 2>&1";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         ElevationGrid sheet;
         ASSERT_TRUE(readAsciiGridFile(sheet, path).ok);

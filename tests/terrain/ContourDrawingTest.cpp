@@ -22,8 +22,8 @@ TEST(ContourSmoothing, OpenLinesKeepTheirEndsAndRingsStayClosed) {
     std::vector<ContourLine> lines{
         line(100, true, {{0, 0}, {10, 0}, {10, 10}, {20, 10}}),
         line(101, false, {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}),
-        line(102, false, {{0, 0}, {5, 5}}),              // too short to smooth
-        line(103, false, {{0, 0}, {5, 5}, {0, 0}}),      // a ring of two distinct points
+        line(102, false, {{0, 0}, {5, 5}}),          // too short to smooth
+        line(103, false, {{0, 0}, {5, 5}, {0, 0}}),  // a ring of two distinct points
         line(104, false, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}),
     };
     const auto original = lines;

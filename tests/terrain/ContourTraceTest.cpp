@@ -102,7 +102,8 @@ std::vector<ContourLine> referenceTrace(const ContourGrid& g, double interval, i
             grow(line.back(), true, line);
             grow(line.front(), false, line);
             double len = 0;
-            for (std::size_t k = 1; k < line.size(); ++k) len += std::hypot(line[k].x - line[k - 1].x, line[k].y - line[k - 1].y);
+            for (std::size_t k = 1; k < line.size(); ++k)
+                len += std::hypot(line[k].x - line[k - 1].x, line[k].y - line[k - 1].y);
             if (len < 1e-9) continue;
             if (static_cast<int>(out.size()) >= maxContours) {
                 note = "truncated";
@@ -191,7 +192,8 @@ TEST(ContourTrace, SameLinesInTheSameOrderAsAPlainPerLevelTracer) {
     if (std::filesystem::exists(testsupport::realdata("asc/landlab_pre_runout_DEM.asc"))) {
         cases.push_back({"pre_runout", gridFromSheet(sheet(testsupport::realdata("asc/landlab_pre_runout_DEM.asc")))});
         cases.push_back({"hugo_site", gridFromSheet(sheet(testsupport::realdata("asc/landlab_hugo_site.asc")))});
-        cases.push_back({"west_bijou", gridFromSheet(sheet(testsupport::realdata("asc/landlab_west_bijou_gully.asc")))});
+        cases.push_back(
+            {"west_bijou", gridFromSheet(sheet(testsupport::realdata("asc/landlab_west_bijou_gully.asc")))});
     }
     for (const auto& c : cases) {
         for (double interval : {0.25, 0.5, 1.0, 2.0}) {
@@ -229,8 +231,8 @@ TEST(ContourTrace, SaddleCellsFollowTheCentreAverage) {
     g.heights = {0.45, 0.9, 0.9, 0.45};
     lines = trace(g, 0.5, note);
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].points[1].x, 0.0);   // ends on AD
-    EXPECT_EQ(lines[1].points[0].x, 1.0);   // starts on BC
+    EXPECT_EQ(lines[0].points[1].x, 0.0);  // ends on AD
+    EXPECT_EQ(lines[1].points[0].x, 1.0);  // starts on BC
 }
 
 TEST(ContourTrace, RingsCloseAndIndexLevelsAreMarked) {
@@ -272,8 +274,9 @@ TEST(ContourTrace, CapsCancelAndProgress) {
     // Line cap: exactly the cap kept, the note appended after one blank.
     auto capped = trace(g, 0.25, note, 5);
     EXPECT_EQ(capped.size(), 5u);
-    EXPECT_EQ(note, "Wczesniejsza uwaga. Poziomice: za duzo danych dla wybranego ciecia - wynik ograniczony. Zwieksz "
-                    "ciecie albo zmniejsz kadr.");
+    EXPECT_EQ(note,
+              "Wczesniejsza uwaga. Poziomice: za duzo danych dla wybranego ciecia - wynik ograniczony. Zwieksz "
+              "ciecie albo zmniejsz kadr.");
     // Point cap: stops after the line that went past it.
     note.clear();
     auto pointCapped = trace(g, 0.25, note, kMaxContours, 100);
@@ -301,7 +304,8 @@ TEST(ContourTrace, CapsCancelAndProgress) {
     EXPECT_LE(partial.back().z, full.front().z + 2 * 0.5);
     for (std::size_t i = 0; i < partial.size(); ++i) EXPECT_EQ(partial[i].points, full[i].points);
     EXPECT_GT(full.size(), partial.size());
-    EXPECT_EQ(reports[0].second, static_cast<int>(std::floor(full.back().z / 0.5) - std::ceil(full.front().z / 0.5) + 1));
+    EXPECT_EQ(reports[0].second,
+              static_cast<int>(std::floor(full.back().z / 0.5) - std::ceil(full.front().z / 0.5) + 1));
 }
 
 TEST(ContourTrace, DegenerateGridsGiveNothing) {

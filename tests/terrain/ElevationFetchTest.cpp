@@ -117,7 +117,8 @@ TEST(ContourFetch, NotesProgressAndCancel) {
     slow.urls = {"https://x/a", "https://x/b"};
     slow.files = {{"https://x/a", "hills.asc"}, {"https://x/b", "hills_east.asc"}};
     int asked = 0;
-    ContourBuildResult cancelled = fetchContours({kFrame, 1, 1.0, false}, slow.source(), [&] { return ++asked > 1; }, {});
+    ContourBuildResult cancelled =
+        fetchContours({kFrame, 1, 1.0, false}, slow.source(), [&] { return ++asked > 1; }, {});
     EXPECT_TRUE(cancelled.cancelled);
     EXPECT_EQ(cancelled.notes, std::vector<std::string>{"Poziomice: przerwano przez uzytkownika."});
     EXPECT_EQ(slow.downloaded, std::vector<std::string>{"https://x/a"});

@@ -85,7 +85,7 @@ TEST_F(TerrainMeshTest, CornersTakeTheNearestValidHeightAndPointsBecomeLevelPoin
     EXPECT_EQ(m.flagSetting, 0x30000);
     EXPECT_EQ(m.wideSetting, 0);
     ASSERT_EQ(m.outline.size(), 5u);
-    EXPECT_EQ(m.outline[0], (HostPoint3{0, 0, 15.0}));   // nearest to (0, 0): (5, 0) before (0, 5)
+    EXPECT_EQ(m.outline[0], (HostPoint3{0, 0, 15.0}));  // nearest to (0, 0): (5, 0) before (0, 5)
     EXPECT_EQ(m.outline[1], (HostPoint3{10, 0, 20.0}));
     EXPECT_EQ(m.outline[2], (HostPoint3{10, 10, 21.0}));
     EXPECT_EQ(m.outline[3], (HostPoint3{0, 10, 11.0}));
@@ -96,8 +96,9 @@ TEST_F(TerrainMeshTest, CornersTakeTheNearestValidHeightAndPointsBecomeLevelPoin
 
     auto diag = diagLines();
     ASSERT_EQ(diag.size(), 1u);
-    EXPECT_EQ(diag[0], "createMesh nPts=8 err=0 ptXY=[0..10,0..10] ringXY=[0..10,0..10] ptZ=[10.5..21] "
-                       "ringZ=[15,20,21,11]");
+    EXPECT_EQ(diag[0],
+              "createMesh nPts=8 err=0 ptXY=[0..10,0..10] ringXY=[0..10,0..10] ptZ=[10.5..21] "
+              "ringZ=[15,20,21,11]");
 
     // A patch without points makes nothing and answers success; a host failure is passed on and logged.
     EXPECT_EQ(createTerrainMesh(TerrainPatch{}, shifted, 0, layers_[0], kCorners), kHostOk);
@@ -112,8 +113,8 @@ TEST_F(TerrainMeshTest, CornersTakeTheNearestValidHeightAndPointsBecomeLevelPoin
 TEST_F(TerrainMeshTest, ContourMeshSpansTheFrameWithLevelLines) {
     std::vector<ContourLine> contours{
         {101, false, {{1002, 2002}, {1008, 2002}, {1008, 2008}, {1002, 2008}, {1002, 2002}}},  // closed
-        {100, true, {{1000, 2001}, {1010, 2001}}},                                              // open
-        {102, false, {{1005, 2005}, {1005.5, 2005}}},                                           // stub
+        {100, true, {{1000, 2001}, {1010, 2001}}},                                             // open
+        {102, false, {{1005, 2005}, {1005.5, 2005}}},                                          // stub
         {103, false, {{1005, 2005}}},
     };
     ContourMeshResult r = createContourMesh(contours, shifted, 50.0, layers_[1], kCorners);
@@ -133,8 +134,9 @@ TEST_F(TerrainMeshTest, ContourMeshSpansTheFrameWithLevelLines) {
     EXPECT_EQ(m.outline[4], m.outline[0]);
     auto diag = diagLines();
     ASSERT_EQ(diag.size(), 1u);
-    EXPECT_EQ(diag[0], "createMeshFromContours nPts=7 nSub=2 (zamk=1 otw=1 stubOdrzuc=2 lenMin=10 lenMax=24) err=0 "
-                       "ptXY=[0..10,1..8] ramka=10x10 fkZ=[50,50,51,51] cZ=[50..51]");
+    EXPECT_EQ(diag[0],
+              "createMeshFromContours nPts=7 nSub=2 (zamk=1 otw=1 stubOdrzuc=2 lenMin=10 lenMax=24) err=0 "
+              "ptXY=[0..10,1..8] ramka=10x10 fkZ=[50,50,51,51] cZ=[50..51]");
 
     // Too few points, or a frame without extent: no mesh, no error.
     ContourMeshResult few = createContourMesh({contours[2]}, shifted, 0, layers_[1], kCorners);
@@ -151,7 +153,7 @@ TEST_F(ContourDrawingTest, PolylinesWithPensAndUprightLabels) {
     std::vector<ContourLine> contours{
         {100, true, {{1000, 2000}, {1130, 2000}}},  // index, 130 m: 3 labels
         {101, false, {{1000, 2010}, {1040, 2010}}},
-        {102, false, {{1000, 2020}}},               // cannot be drawn
+        {102, false, {{1000, 2020}}},  // cannot be drawn
     };
     // A project rotated by a quarter turn: labels along the x axis are turned to stay upright.
     const double rotation = std::numbers::pi / 2;

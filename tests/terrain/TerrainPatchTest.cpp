@@ -64,8 +64,9 @@ TEST(TerrainPatches, LimitsAndTheLimitNote) {
     std::string note;
     // 2000 m square at step 1 needs 11 patches a side: cut to 4 x 4 from the lower-left corner.
     TerrainSet big = buildTerrainPatches({0, 0, 2000, 2000}, 1, plane, note);
-    EXPECT_EQ(note,
-              "Kadr za duzy dla kroku 1 m - teren ograniczony do 4x4 platek. Zwieksz krok do >= 3 m, aby pokryc caly kadr.");
+    EXPECT_EQ(
+        note,
+        "Kadr za duzy dla kroku 1 m - teren ograniczony do 4x4 platek. Zwieksz krok do >= 3 m, aby pokryc caly kadr.");
     ASSERT_EQ(big.size(), 16u);
     EXPECT_EQ(big.back().maxX, 799);
     EXPECT_EQ(big.back().maxY, 799);
