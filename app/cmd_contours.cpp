@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
-#include "formats/AsciiGrid.h"
+#include "formats/grid/AsciiGrid.h"
 #include "platform/Numbers.h"
 #include "terrain/Terrain.h"
 

@@ -8,7 +8,7 @@
 
 #include "Commands.h"
 #include "cleanup/PolylineCleaner.h"
-#include "host/ModelHost.h"
+#include "model/ModelHost.h"
 #include "platform/Numbers.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "Commands.h"
-#include "host/ModelExport.h"
-#include "host/ProjectFile.h"
+#include "exporter/ModelExport.h"
+#include "model/ProjectFile.h"
 
 int cmdExport(int argc, char** argv) {
     std::string project, out;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Commands.h"
-#include "formats/LasReader.h"
+#include "formats/las/LasReader.h"
 #include "platform/Numbers.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "Commands.h"
-#include "host/ModelState.h"
-#include "host/ProjectFile.h"
+#include "model/ModelState.h"
+#include "model/ProjectFile.h"
 
 namespace {
 

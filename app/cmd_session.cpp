@@ -11,10 +11,10 @@
 #include <thread>
 
 #include "Commands.h"
-#include "MapPalette.h"
 #include "bridge/Bridge.h"
-#include "host/ModelHost.h"
 #include "import/ImportController.h"
+#include "model/ModelHost.h"
+#include "palette/MapPalette.h"
 #include "platform/MessageLoop.h"
 #include "platform/Numbers.h"
 #include "platform/Workers.h"

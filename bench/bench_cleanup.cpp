@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "cleanup/Cleanup.h"
-#include "host/ModelExport.h"
-#include "host/ModelHost.h"
+#include "exporter/ModelExport.h"
+#include "model/ModelHost.h"
 
 namespace {
 

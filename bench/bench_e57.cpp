@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "cloud_ui/CloudAccumulator.h"
-#include "formats/Crc32c.h"
-#include "formats/E57Writer.h"
-#include "formats/LasWriter.h"
-#include "formats/LazWriter.h"
+#include "formats/e57/E57Writer.h"
+#include "formats/e57/detail/Crc32c.h"
+#include "formats/las/LasWriter.h"
+#include "formats/las/LazWriter.h"
 #include "platform/Numbers.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // 201 x 201 level points, about 650,000 points).
 #include <benchmark/benchmark.h>
 
-#include "host/ModelHost.h"
+#include "model/ModelHost.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "formats/LasReader.h"
-#include "formats/LasWriter.h"
-#include "formats/LazWriter.h"
+#include "formats/las/LasReader.h"
+#include "formats/las/LasWriter.h"
+#include "formats/las/LazWriter.h"
 
 namespace {
 

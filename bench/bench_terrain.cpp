@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "formats/AsciiGrid.h"
+#include "formats/grid/AsciiGrid.h"
 #include "platform/Numbers.h"
 #include "terrain/Terrain.h"
 

@@ -6,7 +6,7 @@ PKGS=(build-essential cmake ninja-build pkg-config ccache
       libgtest-dev libgmock-dev libbenchmark-dev
       nlohmann-json3-dev libpugixml-dev libcurl4-openssl-dev libssl-dev
       libzip-dev zlib1g-dev libcpp-httplib-dev libpng-dev libjpeg-dev
-      ca-certificates locales gdal-bin python3-ezdxf)
+      ca-certificates locales gdal-bin python3-ezdxf clang-format)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

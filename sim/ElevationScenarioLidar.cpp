@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "ElevationScenario.h"
-#include "formats/LazWriter.h"
+#include "formats/las/LazWriter.h"
 #include "geodesy/Crs.h"
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"

@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "cloud_ui/SheetImport.h"
-#include "formats/E57Writer.h"
+#include "formats/e57/E57Writer.h"
 #include "platform/Numbers.h"
 
 namespace cloudui {

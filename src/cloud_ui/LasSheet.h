@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "formats/CloudPoint.h"
-#include "formats/LasReader.h"
+#include "formats/las/LasReader.h"
 
 namespace cloudui {
 

@@ -4,10 +4,10 @@
 #include <stdexcept>
 #include <utility>
 
-#include "MapPalette.h"
-#include "formats/GisFeature.h"
+#include "formats/gml/GisFeature.h"
 #include "net/ServiceEndpoints.h"
 #include "net/UrlText.h"
+#include "palette/MapPalette.h"
 #include "platform/Numbers.h"
 #include "platform/Workers.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/GisFeature.h"
+#include "formats/gml/GisFeature.h"
 #include "host/Host.h"
 #include "import/LayerMapping.h"
 #include "import/ProjectTransform.h"

@@ -1,6 +1,6 @@
 #include <vector>
 
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 #include "import/FetchGroups.h"
 #include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 #include "import/FetchGroups.h"
 #include "import/RasterFetch.h"
 #include "net/ServiceEndpoints.h"

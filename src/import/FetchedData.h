@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "buildings/BuildingTypes.h"
-#include "formats/GisFeature.h"
+#include "formats/gml/GisFeature.h"
 #include "import/RasterImage.h"
 #include "terrain/ContourLine.h"
 #include "terrain/TerrainPatch.h"

@@ -7,8 +7,7 @@
 #include <memory>
 #include <utility>
 
-#include "MapPalette.h"
-#include "formats/GisFeature.h"
+#include "formats/gml/GisFeature.h"
 #include "geodesy/Crs.h"
 #include "host/Host.h"
 #include "import/AddressSearch.h"
@@ -16,6 +15,7 @@
 #include "import/FetchFrame.h"
 #include "import/Georeference.h"
 #include "import/Placement.h"
+#include "palette/MapPalette.h"
 #include "platform/Workers.h"
 #include "settings/DataTypes.h"
 

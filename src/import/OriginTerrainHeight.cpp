@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "bridge/Bridge.h"
-#include "formats/AsciiGrid.h"
+#include "formats/grid/AsciiGrid.h"
 #include "host/Host.h"
 #include "import/AddressSearch.h"
 #include "net/ServiceEndpoints.h"

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "bridge/Bridge.h"
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 #include "import/FetchGroups.h"
 #include "import/RasterFetch.h"
 #include "net/ServiceEndpoints.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/GisFeature.h"
+#include "formats/gml/GisFeature.h"
 #include "geodesy/Bbox.h"
 #include "net/WfsClient.h"
 

@@ -1,6 +1,6 @@
 #include "net/MunicipalityLookup.h"
 
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 #include "net/ServiceRegistry.h"
 #include "net/ServiceRegistryLayers.h"
 #include "net/WfsClient.h"

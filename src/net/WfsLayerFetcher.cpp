@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 #include "geodesy/Crs.h"
 #include "net/ServiceRegistryLayers.h"
 #include "net/UrlText.h"

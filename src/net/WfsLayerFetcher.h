@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "formats/GisFeature.h"
+#include "formats/gml/GisFeature.h"
 #include "geodesy/Bbox.h"
 #include "net/WfsClient.h"
 

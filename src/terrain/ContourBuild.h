@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/ElevationGrid.h"
+#include "formats/grid/ElevationGrid.h"
 #include "terrain/ContourLine.h"
 #include "terrain/ContourRequest.h"
 #include "terrain/ContourTracer.h"

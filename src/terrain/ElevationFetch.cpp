@@ -1,6 +1,6 @@
 #include "terrain/ElevationFetch.h"
 
-#include "formats/AsciiGrid.h"
+#include "formats/grid/AsciiGrid.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "terrain/HeightSource.h"
 
-#include "formats/AsciiGrid.h"
+#include "formats/grid/AsciiGrid.h"
 
 HeightSource mosaicHeightSource(const std::vector<ElevationGrid>& grids) {
     return [&grids](double x, double y, double& z) { return mosaicSample(grids, x, y, z); };

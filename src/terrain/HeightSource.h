@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "formats/ElevationGrid.h"
+#include "formats/grid/ElevationGrid.h"
 
 // Answers true with a height at (x, y), or false when there is none.
 using HeightSource = std::function<bool(double x, double y, double& z)>;

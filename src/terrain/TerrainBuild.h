@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/ElevationGrid.h"
+#include "formats/grid/ElevationGrid.h"
 #include "geodesy/Bbox.h"
 #include "terrain/TerrainPatch.h"
 

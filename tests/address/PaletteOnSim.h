@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "MapPalette.h"
 #include "SimServer.h"
 #include "bridge/Bridge.h"
-#include "host/ModelHost.h"
 #include "import/ImportController.h"
+#include "model/ModelHost.h"
 #include "net/ServiceEndpoints.h"
+#include "palette/MapPalette.h"
 #include "platform/Workers.h"
 #include "settings/Settings.h"
 #include "support/TestSupport.h"

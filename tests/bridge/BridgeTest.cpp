@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "MapPalette.h"
 #include "bridge/Bridge.h"
+#include "palette/MapPalette.h"
 #include "platform/MessageLoop.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include "host/ModelHost.h"
+#include "model/ModelHost.h"
 
 namespace cleanuptest {
 

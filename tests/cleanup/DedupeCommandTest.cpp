@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "CleanupFixture.h"
-#include "host/ProjectFile.h"
+#include "model/ProjectFile.h"
 #include "support/TestSupport.h"
 
 using namespace cleanuptest;

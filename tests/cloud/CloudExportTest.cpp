@@ -8,7 +8,7 @@
 #include "TestLas.h"
 #include "cloud_ui/CloudExport.h"
 #include "e57/E57TestReader.h"
-#include "formats/LazWriter.h"
+#include "formats/las/LazWriter.h"
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
 #include "support/TestSupport.h"

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "E57TestReader.h"
-#include "formats/Crc32c.h"
-#include "formats/E57Writer.h"
+#include "formats/e57/E57Writer.h"
+#include "formats/e57/detail/Crc32c.h"
 #include "platform/Numbers.h"
 #include "support/TestSupport.h"
 

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "ElevationSimFixture.h"
-#include "formats/AsciiGrid.h"
+#include "formats/grid/AsciiGrid.h"
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
 

@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "host/ModelHost.h"
+#include "model/ModelHost.h"
 #include "support/TestSupport.h"
 
 namespace exporttest {

@@ -10,9 +10,9 @@
 #include <pugixml.hpp>
 
 #include "ExportFixture.h"
-#include "host/DxfWriter.h"
-#include "host/ModelExport.h"
-#include "host/SvgWriter.h"
+#include "exporter/DxfWriter.h"
+#include "exporter/ModelExport.h"
+#include "exporter/SvgWriter.h"
 #include "platform/Numbers.h"
 
 using namespace exporttest;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 
 namespace {
 

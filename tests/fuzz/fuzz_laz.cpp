@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/LasReader.h"
+#include "formats/las/LasReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     LasReader reader;

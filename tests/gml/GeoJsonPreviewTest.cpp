@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -7,7 +7,7 @@
 // all agreed within 0.5 mm. The literals below are a sample of those vertices.
 #include <gtest/gtest.h>
 
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The global host accessor: before installation every operation answers kHostNotSupplied.
 #include <gtest/gtest.h>
 
-#include "host/ModelHost.h"
+#include "model/ModelHost.h"
 
 TEST(HostAccess, UninstalledHostAnswersNotSuppliedAndRunsNothing) {
     installHost(nullptr);

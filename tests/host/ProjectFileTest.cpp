@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "HostFixture.h"
-#include "host/ProjectFile.h"
+#include "model/ProjectFile.h"
 #include "support/TestSupport.h"
 
 using namespace hosttest;

@@ -6,8 +6,8 @@
 #include <random>
 
 #include "LasTestSupport.h"
-#include "formats/LasWriter.h"
-#include "formats/LazWriter.h"
+#include "formats/las/LasWriter.h"
+#include "formats/las/LazWriter.h"
 #include "support/TestSupport.h"
 
 using lastest::headerFor;

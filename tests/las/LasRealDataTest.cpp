@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "LasTestSupport.h"
-#include "formats/LasReader.h"
+#include "formats/las/LasReader.h"
 #include "support/TestSupport.h"
 
 using lastest::readAll;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/LasHeader.h"
-#include "formats/LasReader.h"
+#include "formats/las/LasHeader.h"
+#include "formats/las/LasReader.h"
 
 namespace lastest {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "SimServer.h"
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 #include "net/MunicipalityLookup.h"
 #include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"

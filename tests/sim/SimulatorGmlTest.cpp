@@ -4,7 +4,7 @@
 
 #include "../net/SimFixture.h"
 #include "WfsService.h"
-#include "formats/GmlParser.h"
+#include "formats/gml/GmlParser.h"
 
 namespace {
 std::vector<EN> square(double e, double n, double size) {

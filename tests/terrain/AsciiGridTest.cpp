@@ -6,7 +6,7 @@
 #include <random>
 #include <sstream>
 
-#include "formats/AsciiGrid.h"
+#include "formats/grid/AsciiGrid.h"
 #include "support/TestSupport.h"
 
 namespace {

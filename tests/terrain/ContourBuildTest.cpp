@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "formats/AsciiGrid.h"
+#include "formats/grid/AsciiGrid.h"
 #include "support/TestSupport.h"
 #include "terrain/Terrain.h"
 

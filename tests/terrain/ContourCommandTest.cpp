@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "formats/AsciiGrid.h"
+#include "formats/grid/AsciiGrid.h"
 #include "platform/Numbers.h"
 #include "support/TestSupport.h"
 #include "terrain/Terrain.h"

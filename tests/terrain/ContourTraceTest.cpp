@@ -6,7 +6,7 @@
 #include <map>
 #include <random>
 
-#include "formats/AsciiGrid.h"
+#include "formats/grid/AsciiGrid.h"
 #include "support/TestSupport.h"
 #include "terrain/Terrain.h"
 

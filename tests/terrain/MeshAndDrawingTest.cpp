@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <numbers>
 
-#include "host/ModelHost.h"
+#include "model/ModelHost.h"
 #include "settings/Diagnostics.h"
 #include "support/TestSupport.h"
 #include "terrain/Terrain.h"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <set>
 
-#include "formats/AsciiGrid.h"
+#include "formats/grid/AsciiGrid.h"
 #include "support/TestSupport.h"
 #include "terrain/Terrain.h"
 

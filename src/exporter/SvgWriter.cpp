@@ -1,0 +1,194 @@
+#include "exporter/SvgWriter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <set>
+
+#include "platform/Numbers.h"
+
+namespace {
+
+constexpr double kPlanSize = 1000.0;  // longer side of the plan, in SVG units
+constexpr double kMargin = 20.0;
+constexpr double kLegendWidth = 220.0;
+constexpr double kLegendRow = 18.0;
+
+std::string colourText(const HostColour& c) {
+    auto channel = [](double v) { return static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); };
+    return cformat("#%02x%02x%02x", channel(c.red), channel(c.green), channel(c.blue));
+}
+
+struct Extent {
+    double minX = std::numeric_limits<double>::infinity(), minY = minX;
+    double maxX = -minX, maxY = -minX;
+    void add(const HostPoint2& p) {
+        minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+    }
+    bool empty() const { return !(minX <= maxX); }
+};
+
+// Project metres to SVG units: fitted, y flipped so that north is up.
+struct View {
+    double minX = 0, maxY = 0, scale = 1;
+    double x(double v) const { return kMargin + (v - minX) * scale; }
+    double y(double v) const { return kMargin + (maxY - v) * scale; }
+    std::string point(const HostPoint2& p) const { return cformat("%.3f,%.3f", x(p.x), y(p.y)); }
+};
+
+std::vector<HostPoint2> pictureCorners(const PictureElement& p) {
+    const double w = p.boxMax.x - p.boxMin.x, h = p.boxMax.y - p.boxMin.y;
+    const double c = std::cos(p.angle), s = std::sin(p.angle);
+    const HostPoint2 o = p.boxMin;
+    return {o, {o.x + c * w, o.y + s * w}, {o.x + c * w - s * h, o.y + s * w + c * h}, {o.x - s * h, o.y + c * h}};
+}
+
+Extent extentOf(const ModelSnapshot& model) {
+    Extent e;
+    for (const auto& el : model.elements) {
+        if (const auto* p = std::get_if<PolylineElement>(&el.body)) {
+            for (const auto& q : tessellatePolyline(*p)) e.add(q);
+        } else if (const auto* f = std::get_if<FillElement>(&el.body)) {
+            for (const auto& ring : f->contours)
+                for (const auto& q : ring) e.add(q);
+        } else if (const auto* t = std::get_if<TextElement>(&el.body)) {
+            e.add(t->position);
+        } else if (const auto* pic = std::get_if<PictureElement>(&el.body)) {
+            for (const auto& q : pictureCorners(*pic)) e.add(q);
+        } else {
+            for (const auto& tri : facesOf(el)) {
+                e.add({tri.a.x, tri.a.y});
+                e.add({tri.b.x, tri.b.y});
+                e.add({tri.c.x, tri.c.y});
+            }
+        }
+    }
+    return e;
+}
+
+std::string pathOf(const std::vector<std::vector<HostPoint2>>& rings, const View& v, bool close) {
+    std::string d;
+    for (const auto& ring : rings) {
+        for (std::size_t i = 0; i < ring.size(); ++i) d += (i == 0 ? "M" : " L") + v.point(ring[i]);
+        if (close && !ring.empty()) d += " Z ";
+    }
+    return d;
+}
+
+}  // namespace
+
+std::string xmlEscape(const std::string& text) {
+    std::string out;
+    for (char c : validUtf8(text)) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            default:
+                if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n') out += c;
+        }
+    }
+    return out;
+}
+
+std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPicture>& pictures) {
+    Extent extent = extentOf(model);
+    if (extent.empty()) extent = {0, 0, 1, 1};
+    const double spanX = std::max(extent.maxX - extent.minX, 1e-9);
+    const double spanY = std::max(extent.maxY - extent.minY, 1e-9);
+    View view;
+    view.minX = extent.minX;
+    view.maxY = extent.maxY;
+    view.scale = kPlanSize / std::max(spanX, spanY);
+    const double planWidth = spanX * view.scale, planHeight = spanY * view.scale;
+
+    std::set<std::string> used;
+    for (const auto& el : model.elements) used.insert(exportLayerName(model, el.header.layer));
+    const double width = planWidth + 3 * kMargin + kLegendWidth;
+    const double height = std::max(planHeight, used.size() * kLegendRow + kLegendRow) + 2 * kMargin;
+    // Strokes and letters keep a readable size on the fitted plan.
+    const double stroke = 1.0;
+
+    std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    s += cformat(
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+        "width=\"%.0f\" height=\"%.0f\" viewBox=\"0 0 %.3f %.3f\">\n",
+        std::ceil(width), std::ceil(height), width, height);
+    s += "<rect x=\"0\" y=\"0\" width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+
+    // One group per layer, in layer order, pictures first so that drawings stay visible on top.
+    std::vector<std::string> layerOrder;
+    for (const auto& layer : model.layers)
+        if (used.count(layer.name)) layerOrder.push_back(layer.name);
+    if (used.count("0") && std::find(layerOrder.begin(), layerOrder.end(), "0") == layerOrder.end())
+        layerOrder.push_back("0");
+
+    std::size_t nextPicture = 0;
+    std::string picturesText;
+    for (std::size_t i = 0; i < model.elements.size(); ++i) {
+        const auto* pic = std::get_if<PictureElement>(&model.elements[i].body);
+        if (!pic) continue;
+        while (nextPicture < pictures.size() && pictures[nextPicture].element < i) ++nextPicture;
+        if (nextPicture >= pictures.size() || pictures[nextPicture].element != i) continue;
+        const double w = (pic->boxMax.x - pic->boxMin.x) * view.scale;
+        const double h = (pic->boxMax.y - pic->boxMin.y) * view.scale;
+        picturesText += cformat(
+            "<image x=\"0\" y=\"%.3f\" width=\"%.3f\" height=\"%.3f\" "
+            "transform=\"translate(%.3f %.3f) rotate(%.6f)\" preserveAspectRatio=\"none\" href=\"",
+            -h, w, h, view.x(pic->boxMin.x), view.y(pic->boxMin.y), -pic->angle * 180.0 / std::numbers::pi);
+        picturesText += xmlEscape(pictures[nextPicture].relativePath) + "\" xlink:href=\"" +
+                        xmlEscape(pictures[nextPicture].relativePath) + "\"/>\n";
+    }
+    if (!picturesText.empty()) s += "<g id=\"obrazy\">\n" + picturesText + "</g>\n";
+
+    for (const auto& layerName : layerOrder) {
+        const std::string colour = colourText(layerColour(layerName));
+        s += "<g class=\"warstwa\" data-layer=\"" + xmlEscape(layerName) + "\" stroke=\"" + colour +
+             "\" fill=\"none\"" + cformat(" stroke-width=\"%.2f\">\n", stroke);
+        for (const auto& el : model.elements) {
+            if (exportLayerName(model, el.header.layer) != layerName) continue;
+            if (const auto* p = std::get_if<PolylineElement>(&el.body)) {
+                s += "<path d=\"" + pathOf({tessellatePolyline(*p)}, view, false) + "\"/>\n";
+            } else if (const auto* f = std::get_if<FillElement>(&el.body)) {
+                if (f->contours.empty()) continue;
+                const std::string fillColour = f->useOwnColour ? colourText(f->ownColour) : colour;
+                s += "<path fill=\"" + fillColour + "\" fill-opacity=\"0.35\" fill-rule=\"evenodd\" d=\"" +
+                     pathOf(f->contours, view, true) + "\"/>\n";
+            } else if (const auto* t = std::get_if<TextElement>(&el.body)) {
+                // True to scale, but always legible and never larger than a twentieth of the plan.
+                const double size = std::clamp(t->size * view.scale, 6.0, kPlanSize / 20.0);
+                s += cformat("<text x=\"%.3f\" y=\"%.3f\" font-size=\"%.2f\" stroke=\"none\" fill=\"%s\"",
+                             view.x(t->position.x), view.y(t->position.y), size, colour.c_str());
+                if (t->anchor == 4) s += " text-anchor=\"middle\" dominant-baseline=\"central\"";
+                if (t->angle != 0.0)
+                    s += cformat(" transform=\"rotate(%.6f %.3f %.3f)\"", -t->angle * 180.0 / std::numbers::pi,
+                                 view.x(t->position.x), view.y(t->position.y));
+                s += ">" + xmlEscape(t->content) + "</text>\n";
+            } else if (!std::holds_alternative<PictureElement>(el.body)) {
+                for (const auto& face : facesOf(el)) {
+                    s += "<path stroke-opacity=\"0.5\" d=\"" +
+                         pathOf({{{face.a.x, face.a.y}, {face.b.x, face.b.y}, {face.c.x, face.c.y}}}, view, true) +
+                         "\"/>\n";
+                }
+            }
+        }
+        s += "</g>\n";
+    }
+
+    // Legend: a swatch and the name of every layer drawn.
+    const double lx = planWidth + 2 * kMargin;
+    s += "<g id=\"legenda\" font-size=\"12\" font-family=\"sans-serif\">\n";
+    s += cformat("<text x=\"%.1f\" y=\"%.1f\" font-weight=\"bold\">Warstwy</text>\n", lx, kMargin + 12.0);
+    for (std::size_t i = 0; i < layerOrder.size(); ++i) {
+        const double y = kMargin + kLegendRow * static_cast<double>(i + 1);
+        s += cformat("<rect x=\"%.1f\" y=\"%.1f\" width=\"14\" height=\"12\" fill=\"%s\"/>", lx, y + 2.0,
+                     colourText(layerColour(layerOrder[i])).c_str());
+        s += cformat("<text x=\"%.1f\" y=\"%.1f\">", lx + 20.0, y + 12.0) + xmlEscape(layerOrder[i]) + "</text>\n";
+    }
+    s += "</g>\n</svg>\n";
+    return s;
+}

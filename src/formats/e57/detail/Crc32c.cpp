@@ -1,0 +1,38 @@
+#include "formats/e57/detail/Crc32c.h"
+
+#include <array>
+
+namespace {
+
+// Four tables let the loop take four bytes per step; table 0 is the classic byte-wise one.
+// Built at compile time, so concurrent writers never race on a lazily filled table.
+constexpr std::array<std::array<std::uint32_t, 256>, 4> makeTables() {
+    std::array<std::array<std::uint32_t, 256>, 4> t{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        std::uint32_t c = i;
+        for (int k = 0; k < 8; ++k) c = (c & 1u) ? (c >> 1) ^ 0x82F63B78u : c >> 1;
+        t[0][i] = c;
+    }
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        for (int k = 1; k < 4; ++k) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFFu];
+    }
+    return t;
+}
+
+constexpr auto kTables = makeTables();
+
+}  // namespace
+
+std::uint32_t crc32c(const void* data, std::size_t size) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    std::uint32_t c = 0xFFFFFFFFu;
+    while (size >= 4) {
+        c ^= static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+             (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+        c = kTables[3][c & 0xFFu] ^ kTables[2][(c >> 8) & 0xFFu] ^ kTables[1][(c >> 16) & 0xFFu] ^ kTables[0][c >> 24];
+        p += 4;
+        size -= 4;
+    }
+    while (size-- > 0) c = kTables[0][(c ^ *p++) & 0xFFu] ^ (c >> 8);
+    return ~c;
+}

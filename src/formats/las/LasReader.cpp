@@ -1,0 +1,506 @@
+#include "formats/las/LasReader.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "formats/las/LasHeaderIo.h"
+#include "formats/las/detail/ArithmeticDecoder.h"
+#include "formats/las/detail/LazIntegerCodec.h"
+#include "formats/las/detail/LazLayeredCodec.h"
+#include "formats/las/detail/LazPointwiseCodec.h"
+#include "formats/las/detail/LazVlr.h"
+#include "platform/Numbers.h"
+
+namespace {
+
+constexpr std::uint32_t kLazVlrRecordId = 22204;
+constexpr std::size_t kVlrHeaderSize = 54;
+// A chunk cannot hold more points than this many per byte of its data: even endlessly repeated
+// points cost a few bits each. The limit keeps damaged counts from driving huge allocations.
+constexpr std::uint64_t kMaxPointsPerByte = 4096;
+// Records decoded per call into a codec; a failure loses at most the rest of one batch.
+constexpr std::uint32_t kBatch = 4096;
+// Chunks whose records take more memory than this are decoded piece by piece on the calling thread.
+constexpr std::uint64_t kMaxThreadedChunkBytes = 64u << 20;
+
+template <typename T>
+T readLe(const std::uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+std::string chunkWhere(std::size_t index, std::uint64_t offset) {
+    return cformat("chunk %zu (bajt %llu)", index, static_cast<unsigned long long>(offset));
+}
+
+// One LAZ decoder of either kind.
+class ChunkDecoder {
+public:
+    ChunkDecoder(const LazVlr& vlr, bool layered) {
+        if (layered) layered_ = std::make_unique<LazLayeredCodec>(vlr.items);
+        else pointwise_ = std::make_unique<LazPointwiseCodec>(vlr.items);
+    }
+    void begin(const std::uint8_t* data, std::size_t size) {
+        if (layered_) layered_->beginChunk(data, size);
+        else pointwise_->beginChunk(data, size);
+    }
+    LasStatus decode(char* out, std::uint32_t count) {
+        return layered_ ? layered_->decode(out, count) : pointwise_->decode(out, count);
+    }
+    std::uint64_t done() const { return layered_ ? layered_->pointsDone() : pointwise_->pointsDone(); }
+    std::size_t bytesUsed() const { return layered_ ? layered_->bytesUsed() : pointwise_->bytesUsed(); }
+    // Point count the chunk states itself (layered chunks only; 0 when unknown).
+    std::uint64_t statedCount() const { return layered_ ? layered_->chunkPointCount() : 0; }
+
+private:
+    std::unique_ptr<LazLayeredCodec> layered_;
+    std::unique_ptr<LazPointwiseCodec> pointwise_;
+};
+
+}  // namespace
+
+struct LasReader::Impl {
+    struct Chunk {
+        std::uint64_t offset = 0;
+        std::uint64_t bytes = 0;
+        std::uint64_t count = 0;
+    };
+    struct Decoded {
+        std::vector<char> records;
+        std::uint64_t count = 0;  // good records at the front of `records`
+        LasStatus status;
+    };
+
+    ~Impl() { release(); }
+
+    LasReadOptions options;
+    LasHeader header;
+    LasStatus status;
+    bool isOpen = false;
+
+    std::string owned;
+    void* map = nullptr;
+    std::size_t mapSize = 0;
+    const std::uint8_t* data = nullptr;
+    std::uint64_t size = 0;
+
+    std::uint64_t pointsRead = 0;
+    std::uint64_t recordsInFile = 0;  // uncompressed: whole records present after the point offset
+
+    LazVlr vlr;
+    std::vector<Chunk> chunks;
+    std::size_t nextChunk = 0;
+    std::unique_ptr<ChunkDecoder> decoder;
+    std::uint64_t chunkLeft = 0;
+    std::size_t currentChunk = 0;
+    // Without a usable chunk table the chunks are found one after another, each starting where
+    // the previous one's code ended: a cut download still yields its complete chunks.
+    bool walking = false;
+    std::uint64_t walkOffset = 0;
+    std::uint64_t walkRemaining = 0;
+
+    // Decoding ahead on worker threads; chunks are handed out strictly in file order.
+    std::vector<std::thread> workers;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t scheduled = 0;
+    std::size_t consumed = 0;
+    bool stopping = false;
+    std::map<std::size_t, Decoded> ready;
+    Decoded current;
+    std::uint64_t currentPos = 0;
+
+    void release() {
+        stopWorkers();
+        if (map) munmap(map, mapSize);
+        map = nullptr;
+        mapSize = 0;
+        owned.clear();
+        data = nullptr;
+        size = 0;
+        isOpen = false;
+        chunks.clear();
+        decoder.reset();
+        ready.clear();
+        current = Decoded();
+    }
+
+    void stopWorkers() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        changed.notify_all();
+        for (auto& t : workers) t.join();
+        workers.clear();
+        stopping = false;
+    }
+
+    LasStatus fail(std::string message, std::string where = {}) {
+        status = LasStatus::failure(std::move(message), std::move(where));
+        return status;
+    }
+
+    LasStatus openData();
+    LasStatus readLazDescription();
+    LasStatus readChunkTable();
+    bool startWalkedChunk();
+    std::uint64_t read(char* out, std::uint64_t maxCount);
+    std::uint64_t readCompressedSequential(char* out, std::uint64_t maxCount);
+    std::uint64_t readCompressedThreaded(char* out, std::uint64_t maxCount);
+    Decoded decodeWhole(ChunkDecoder& dec, std::size_t index);
+    void startWorkers();
+};
+
+LasStatus LasReader::Impl::openData() {
+    LasStatus st = parseLasHeader(data, static_cast<std::size_t>(std::min<std::uint64_t>(size, 375)), size, header);
+    if (!st) return fail(st.message, st.where);
+    if (!header.compressed) {
+        recordsInFile = (size - header.offsetToPointData) / header.pointRecordLength;
+        isOpen = true;
+        return status;
+    }
+    st = readLazDescription();
+    if (!st) return st;
+    st = readChunkTable();
+    if (!st) {
+        if (vlr.compressor < 2 || header.pointCount == 0 || header.offsetToPointData + 8 > size)
+            return fail(st.message, st.where);
+        chunks.clear();
+        walking = true;
+        walkOffset = header.offsetToPointData + 8;
+        walkRemaining = header.pointCount;
+    }
+    decoder = std::make_unique<ChunkDecoder>(vlr, header.pointFormat >= 6);
+    isOpen = true;
+    if (options.threads > 1 && chunks.size() > 1 && !walking) {
+        std::uint64_t largest = 0;
+        for (const auto& c : chunks) largest = std::max(largest, c.count);
+        if (largest * header.pointRecordLength <= kMaxThreadedChunkBytes) startWorkers();
+    }
+    return status;
+}
+
+LasStatus LasReader::Impl::readLazDescription() {
+    std::uint64_t pos = header.headerSize;
+    const std::uint64_t end = header.offsetToPointData;
+    for (std::uint32_t i = 0; i < header.vlrCount; ++i) {
+        if (pos + kVlrHeaderSize > end) break;
+        const std::uint8_t* vlrHead = data + pos;
+        const std::uint16_t recordId = readLe<std::uint16_t>(vlrHead + 18);
+        const std::uint16_t length = readLe<std::uint16_t>(vlrHead + 20);
+        if (pos + kVlrHeaderSize + length > end)
+            return fail("Uszkodzony plik LAZ: rekord VLR wychodzi poza naglowek", cformat("VLR %u", i));
+        const bool isLaszip =
+            std::memcmp(vlrHead + 2, "laszip encoded", 14) == 0 && vlrHead[16] == 0 && recordId == kLazVlrRecordId;
+        if (isLaszip) {
+            LasStatus st =
+                parseLazVlr(vlrHead + kVlrHeaderSize, length, header.pointFormat, header.pointRecordLength, vlr);
+            if (!st) return fail(st.message, cformat("VLR %u", i));
+            header.lazCompressor = vlr.compressor;
+            header.lazChunkSize = vlr.chunkSize;
+            return status;
+        }
+        pos += kVlrHeaderSize + length;
+    }
+    return fail("Uszkodzony plik LAZ: brak opisu kompresji (VLR laszip)", "VLR");
+}
+
+LasStatus LasReader::Impl::readChunkTable() {
+    const std::uint64_t pointData = header.offsetToPointData;
+    const std::uint64_t limit = kMaxPointsPerByte;
+    if (vlr.compressor == 1) {
+        // One stream for all points, without a chunk table.
+        const std::uint64_t bytes = size - pointData;
+        if (header.pointCount > bytes * limit + 1)
+            return LasStatus::failure("Uszkodzony plik LAZ: liczba punktow nie pasuje do rozmiaru pliku", "naglowek");
+        if (header.pointCount > 0) chunks.push_back({pointData, bytes, header.pointCount});
+        return status;
+    }
+    if (header.pointCount == 0) return status;
+    if (pointData + 8 > size) return LasStatus::failure("Uszkodzony plik LAZ: brak danych punktow", "tablica chunkow");
+    const std::uint64_t firstChunk = pointData + 8;
+    std::int64_t tableOffset = readLe<std::int64_t>(data + pointData);
+    if (tableOffset == -1 || tableOffset == 0) {
+        // Written by a streaming writer: the real offset is the file's last eight bytes.
+        if (size < firstChunk + 8)
+            return LasStatus::failure("Uszkodzony plik LAZ: brak tablicy chunkow", "tablica chunkow");
+        tableOffset = readLe<std::int64_t>(data + size - 8);
+    }
+    if (tableOffset < static_cast<std::int64_t>(firstChunk) || static_cast<std::uint64_t>(tableOffset) + 8 > size)
+        return LasStatus::failure("Uszkodzony plik LAZ: tablica chunkow poza plikiem (plik urwany?)",
+                                  "tablica chunkow");
+    const auto table = static_cast<std::uint64_t>(tableOffset);
+    const std::uint32_t version = readLe<std::uint32_t>(data + table);
+    const std::uint32_t count = readLe<std::uint32_t>(data + table + 4);
+    if (version != 0)
+        return LasStatus::failure(cformat("Uszkodzony plik LAZ: wersja tablicy chunkow %u", version),
+                                  "tablica chunkow");
+    const std::uint64_t dataBytes = table - firstChunk;
+    if (count == 0 || count > dataBytes / header.pointRecordLength + 1)
+        return LasStatus::failure(cformat("Uszkodzony plik LAZ: niewiarygodna liczba chunkow %u", count),
+                                  "tablica chunkow");
+
+    const bool variable = vlr.chunkSize == LazVlr::kVariableChunkSize;
+    ArithmeticDecoder dec;
+    dec.init(data + table + 8, static_cast<std::size_t>(size - table - 8));
+    LazIntegerCodec ic(32, 2, true);
+    std::uint32_t prevCount = 0, prevBytes = 0;
+    std::uint64_t offset = firstChunk, remaining = header.pointCount;
+    chunks.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint64_t points;
+        if (variable) {
+            prevCount = static_cast<std::uint32_t>(ic.decompress(dec, static_cast<std::int32_t>(prevCount), 0));
+            points = prevCount;
+        } else {
+            points = std::min<std::uint64_t>(vlr.chunkSize, remaining);
+        }
+        prevBytes = static_cast<std::uint32_t>(ic.decompress(dec, static_cast<std::int32_t>(prevBytes), 1));
+        if (dec.overrun() > 16 || dec.damaged())
+            return LasStatus::failure("Uszkodzony plik LAZ: tablica chunkow urwana", "tablica chunkow");
+        if (offset + prevBytes > table)
+            return LasStatus::failure("Uszkodzony plik LAZ: chunk wychodzi poza dane punktow", chunkWhere(i, offset));
+        if (points > static_cast<std::uint64_t>(prevBytes) * limit + 1)
+            return LasStatus::failure("Uszkodzony plik LAZ: niewiarygodna liczba punktow w chunku",
+                                      chunkWhere(i, offset));
+        points = std::min(points, remaining);
+        if (points > 0) chunks.push_back({offset, prevBytes, points});
+        remaining -= points;
+        offset += prevBytes;
+    }
+    return status;
+}
+
+LasReader::Impl::Decoded LasReader::Impl::decodeWhole(ChunkDecoder& dec, std::size_t index) {
+    const Chunk& c = chunks[index];
+    Decoded d;
+    d.records.resize(static_cast<std::size_t>(c.count) * header.pointRecordLength);
+    dec.begin(data + c.offset, static_cast<std::size_t>(c.bytes));
+    std::uint64_t done = 0;
+    while (done < c.count) {
+        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kBatch, c.count - done));
+        LasStatus st = dec.decode(d.records.data() + done * header.pointRecordLength, n);
+        if (!st) {
+            d.count = dec.done();
+            d.status =
+                LasStatus::failure(st.message, chunkWhere(index, c.offset) + (st.where.empty() ? "" : ", " + st.where));
+            return d;
+        }
+        done += n;
+    }
+    d.count = done;
+    return d;
+}
+
+void LasReader::Impl::startWorkers() {
+    const unsigned n = std::min<unsigned>(options.threads, 16);
+    const std::size_t window = n + 1;
+    for (unsigned w = 0; w < n; ++w) {
+        workers.emplace_back([this, window] {
+            ChunkDecoder dec(vlr, header.pointFormat >= 6);
+            for (;;) {
+                std::size_t index;
+                {
+                    std::unique_lock<std::mutex> lock(mutex);
+                    changed.wait(
+                        lock, [&] { return stopping || (scheduled < chunks.size() && scheduled < consumed + window); });
+                    if (stopping) return;
+                    index = scheduled++;
+                }
+                Decoded d = decodeWhole(dec, index);
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    ready.emplace(index, std::move(d));
+                }
+                changed.notify_all();
+            }
+        });
+    }
+}
+
+std::uint64_t LasReader::Impl::read(char* out, std::uint64_t maxCount) {
+    if (!isOpen || !status.ok) return 0;
+    maxCount = std::min(maxCount, header.pointCount - pointsRead);
+    if (maxCount == 0) return 0;
+    if (!header.compressed) {
+        const std::uint64_t available = recordsInFile > pointsRead ? recordsInFile - pointsRead : 0;
+        const std::uint64_t n = std::min(maxCount, available);
+        std::memcpy(out, data + header.offsetToPointData + pointsRead * header.pointRecordLength,
+                    static_cast<std::size_t>(n * header.pointRecordLength));
+        pointsRead += n;
+        if (n < maxCount)
+            fail(cformat("Plik LAS urwany: zawiera %llu z %llu punktow", static_cast<unsigned long long>(recordsInFile),
+                         static_cast<unsigned long long>(header.pointCount)),
+                 "dane punktow");
+        return n;
+    }
+    return workers.empty() ? readCompressedSequential(out, maxCount) : readCompressedThreaded(out, maxCount);
+}
+
+std::uint64_t LasReader::Impl::readCompressedSequential(char* out, std::uint64_t maxCount) {
+    std::uint64_t total = 0;
+    while (total < maxCount) {
+        if (chunkLeft == 0) {
+            if (walking) {
+                if (!startWalkedChunk()) break;
+            } else {
+                if (nextChunk >= chunks.size()) {
+                    fail("Uszkodzony plik LAZ: mniej punktow niz podaje naglowek", "tablica chunkow");
+                    break;
+                }
+                currentChunk = nextChunk++;
+                decoder->begin(data + chunks[currentChunk].offset,
+                               static_cast<std::size_t>(chunks[currentChunk].bytes));
+                chunkLeft = chunks[currentChunk].count;
+            }
+        }
+        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>({maxCount - total, chunkLeft, kBatch}));
+        const std::uint64_t before = decoder->done();
+        LasStatus st = decoder->decode(out + total * header.pointRecordLength, n);
+        if (!st) {
+            const std::uint64_t good = decoder->done() - before;
+            total += good;
+            pointsRead += good;
+            const Chunk& c = chunks[currentChunk];
+            fail(st.message, chunkWhere(currentChunk, c.offset) + (st.where.empty() ? "" : ", " + st.where));
+            break;
+        }
+        total += n;
+        pointsRead += n;
+        chunkLeft -= n;
+        if (walking && chunkLeft == 0) walkOffset += decoder->bytesUsed();
+    }
+    return total;
+}
+
+bool LasReader::Impl::startWalkedChunk() {
+    const std::size_t index = chunks.size();
+    if (walkOffset >= size) {
+        fail("Uszkodzony plik LAZ: plik urwany, brak dalszych punktow", chunkWhere(index, walkOffset));
+        return false;
+    }
+    Chunk c{walkOffset, size - walkOffset, 0};
+    decoder->begin(data + c.offset, static_cast<std::size_t>(c.bytes));
+    std::uint64_t count = vlr.chunkSize;
+    if (vlr.chunkSize == LazVlr::kVariableChunkSize) count = decoder->statedCount();
+    if (vlr.compressor == 1) count = walkRemaining;
+    count = std::min(count, walkRemaining);
+    if (count == 0 || count > c.bytes * kMaxPointsPerByte + 1) {
+        fail("Uszkodzony plik LAZ: nie mozna odnalezc kolejnego chunku", chunkWhere(index, walkOffset));
+        return false;
+    }
+    c.count = count;
+    chunks.push_back(c);
+    currentChunk = index;
+    chunkLeft = count;
+    walkRemaining -= count;
+    return true;
+}
+
+std::uint64_t LasReader::Impl::readCompressedThreaded(char* out, std::uint64_t maxCount) {
+    std::uint64_t total = 0;
+    while (total < maxCount) {
+        if (currentPos == current.count) {
+            if (!current.status.ok) {
+                status = current.status;
+                break;
+            }
+            std::unique_lock<std::mutex> lock(mutex);
+            if (consumed >= chunks.size()) {
+                lock.unlock();
+                fail("Uszkodzony plik LAZ: mniej punktow niz podaje naglowek", "tablica chunkow");
+                break;
+            }
+            changed.wait(lock, [&] { return ready.count(consumed) > 0; });
+            current = std::move(ready[consumed]);
+            ready.erase(consumed);
+            ++consumed;
+            currentPos = 0;
+            lock.unlock();
+            changed.notify_all();
+            continue;
+        }
+        const std::uint64_t n = std::min(maxCount - total, current.count - currentPos);
+        std::memcpy(out + total * header.pointRecordLength,
+                    current.records.data() + currentPos * header.pointRecordLength,
+                    static_cast<std::size_t>(n * header.pointRecordLength));
+        currentPos += n;
+        total += n;
+        pointsRead += n;
+    }
+    return total;
+}
+
+LasReader::LasReader() : impl_(std::make_unique<Impl>()) {}
+LasReader::~LasReader() = default;
+LasReader::LasReader(LasReader&&) noexcept = default;
+LasReader& LasReader::operator=(LasReader&&) noexcept = default;
+
+LasStatus LasReader::open(const std::filesystem::path& path, LasReadOptions options) {
+    impl_ = std::make_unique<Impl>();
+    impl_->options = options;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return impl_->fail("Nie mozna otworzyc pliku: " + path.string(), "plik");
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return impl_->fail("To nie jest zwykly plik: " + path.string(), "plik");
+    }
+    impl_->size = static_cast<std::uint64_t>(st.st_size);
+    if (impl_->size > 0) {
+        void* m = mmap(nullptr, static_cast<std::size_t>(impl_->size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (m != MAP_FAILED) {
+            impl_->map = m;
+            impl_->mapSize = static_cast<std::size_t>(impl_->size);
+            impl_->data = static_cast<const std::uint8_t*>(m);
+        }
+    }
+    if (!impl_->map) {
+        impl_->owned.resize(static_cast<std::size_t>(impl_->size));
+        std::size_t got = 0;
+        while (got < impl_->owned.size()) {
+            const ssize_t r =
+                ::pread(fd, impl_->owned.data() + got, impl_->owned.size() - got, static_cast<off_t>(got));
+            if (r <= 0) break;
+            got += static_cast<std::size_t>(r);
+        }
+        impl_->owned.resize(got);
+        impl_->size = got;
+        impl_->data = reinterpret_cast<const std::uint8_t*>(impl_->owned.data());
+    }
+    ::close(fd);
+    return impl_->openData();
+}
+
+LasStatus LasReader::openBytes(std::string bytes, LasReadOptions options) {
+    impl_ = std::make_unique<Impl>();
+    impl_->options = options;
+    impl_->owned = std::move(bytes);
+    impl_->data = reinterpret_cast<const std::uint8_t*>(impl_->owned.data());
+    impl_->size = impl_->owned.size();
+    return impl_->openData();
+}
+
+void LasReader::close() { impl_ = std::make_unique<Impl>(); }
+
+bool LasReader::isOpen() const { return impl_->isOpen; }
+const LasHeader& LasReader::header() const { return impl_->header; }
+
+bool LasReader::readPoint(char* record) { return impl_->read(record, 1) == 1; }
+
+std::uint64_t LasReader::readPoints(char* records, std::uint64_t maxCount) { return impl_->read(records, maxCount); }
+
+std::uint64_t LasReader::pointsRead() const { return impl_->pointsRead; }
+const LasStatus& LasReader::status() const { return impl_->status; }

@@ -1,0 +1,55 @@
+// Reads LAS and LAZ point clouds: the header, then the raw point records in file order.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "formats/las/LasHeader.h"
+#include "formats/las/LasStatus.h"
+
+struct LasReadOptions {
+    // Worker threads decoding LAZ chunks ahead of the reader (0 or 1: decode on the calling thread).
+    unsigned threads = 1;
+};
+
+// Usage: open(path); then readPoint/readPoints until they return false/0; status() tells an error from the end.
+// Every record handed out is exactly header().pointRecordLength bytes, the same bytes an uncompressed
+// LAS file holds for that point. A damaged file ends with an error status, never a crash or a hang;
+// the records before the damage are still handed out (a LAZ cut short, whose chunk table is lost,
+// yields its complete chunks). LAZ: point formats 0..3 (item versions 1 and 2) and 6..8 (versions
+// 3 and 4), fixed or variable chunks; waveform formats are refused at open.
+class LasReader {
+public:
+    LasReader();
+    ~LasReader();
+    LasReader(const LasReader&) = delete;
+    LasReader& operator=(const LasReader&) = delete;
+    LasReader(LasReader&&) noexcept;
+    LasReader& operator=(LasReader&&) noexcept;
+
+    // Opens a LAS or LAZ file and reads its header and LASzip description.
+    LasStatus open(const std::filesystem::path& path, LasReadOptions options = {});
+    // Same for a file already in memory (tests, fuzzing); the reader keeps its own copy.
+    LasStatus openBytes(std::string bytes, LasReadOptions options = {});
+    void close();
+
+    bool isOpen() const;
+    const LasHeader& header() const;
+
+    // Copies the next raw record into `record` (header().pointRecordLength bytes).
+    // False at the end of the points or on an error (then status() is not ok).
+    bool readPoint(char* record);
+    // Copies up to maxCount records back to back into `records`; returns how many were copied.
+    // Fewer than asked means the end of the points or an error (see status()).
+    std::uint64_t readPoints(char* records, std::uint64_t maxCount);
+
+    // Records handed out so far.
+    std::uint64_t pointsRead() const;
+    // Ok until something went wrong while opening or reading.
+    const LasStatus& status() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
