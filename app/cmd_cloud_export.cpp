@@ -110,7 +110,7 @@ int cmdCloudExport(int argc, char** argv) {
                 haveFrame = true;
             } else if (arg == "--zone") {
                 long long epsg = 0;
-                if (!parseInt(value, epsg) || epsg < kEpsgPl2000Zone5 || epsg > kEpsgPl2000Zone8)
+                if (!parseInt(value, epsg) || !geodesy::isPl2000Epsg(epsg))
                     return usageError("Nieobslugiwany EPSG PL-2000");
                 job.zone = static_cast<int>(epsg);
                 haveZone = true;

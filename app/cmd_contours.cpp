@@ -20,7 +20,7 @@ const char* const kUsage =
     "SIATKA.asc...";
 
 struct ContoursArgs {
-    ContourRequest request;
+    terrain::ContourRequest request;
     std::string out;
     std::vector<std::string> grids;
 };
@@ -30,7 +30,7 @@ int fail(const std::string& message) {
     return 2;
 }
 
-bool parseFrame(std::string_view text, Bbox& frame) {
+bool parseFrame(std::string_view text, geodesy::Bbox& frame) {
     double v[4];
     for (int i = 0; i < 4; ++i) {
         const std::size_t comma = text.find(',');
@@ -97,19 +97,19 @@ bool parseArgs(int argc, char** argv, ContoursArgs& args, std::string& error) {
     else if (args.out.empty()) error = "brak pliku wynikowego --out";
     else if (args.grids.empty()) error = "brak plikow siatki ASC";
     if (!error.empty()) return false;
-    const Bbox& f = args.request.frame;
+    const geodesy::Bbox& f = args.request.frame;
     if (!(f.minE < f.maxE && f.minN < f.maxN)) {
         error = "ramka pusta lub odwrocona (MINX < MAXX i MINY < MAXY)";
         return false;
     }
-    if (std::string note = contourIntervalNote(args.request.interval); !note.empty()) {
+    if (std::string note = terrain::contourIntervalNote(args.request.interval); !note.empty()) {
         error = note;
         return false;
     }
     return true;
 }
 
-nlohmann::json lineFeature(const ContourLine& line) {
+nlohmann::json lineFeature(const terrain::ContourLine& line) {
     nlohmann::json coords = nlohmann::json::array();
     for (const auto& p : line.points) coords.push_back({p.x, p.y});
     return {{"type", "Feature"},
@@ -117,7 +117,7 @@ nlohmann::json lineFeature(const ContourLine& line) {
             {"properties", {{"z", line.z}, {"index", line.index}}}};
 }
 
-nlohmann::json labelFeature(const ContourLine& line, const ContourLabel& label) {
+nlohmann::json labelFeature(const terrain::ContourLine& line, const terrain::ContourLabel& label) {
     return {{"type", "Feature"},
             {"geometry", {{"type", "Point"}, {"coordinates", {label.x, label.y}}}},
             {"properties", {{"z", line.z}, {"label", label.text}, {"angle", label.angle}}}};
@@ -150,18 +150,20 @@ int cmdContours(int argc, char** argv) {
             std::fprintf(stderr, "Poziomice: poziom %d z %d\n", level + 1, levels);
             lastPercent = percent;
         }
+        return true;
     };
-    ContourBuildResult result = buildContours(args.request, grids, {}, progress);
+    terrain::ContourBuildResult result = terrain::buildContours(args.request, grids, {}, progress);
 
     // What is written is what would be drawn: with smoothing on, the lines are smoothed as at placement.
-    std::vector<ContourLine> lines = result.lines;
-    if (args.request.smooth) smoothContours(lines, kContourSmoothPasses, kContourSimplifyTolerance);
+    std::vector<terrain::ContourLine> lines = result.lines;
+    if (args.request.smooth)
+        terrain::smoothContours(lines, terrain::kContourSmoothPasses, terrain::kContourSimplifyTolerance);
 
     nlohmann::json features = nlohmann::json::array();
     std::size_t labelCount = 0;
     for (const auto& line : lines) features.push_back(lineFeature(line));
     for (const auto& line : lines) {
-        for (const auto& label : labelsForContour(line)) {
+        for (const auto& label : terrain::labelsForContour(line)) {
             features.push_back(labelFeature(line, label));
             ++labelCount;
         }

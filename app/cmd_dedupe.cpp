@@ -13,14 +13,14 @@
 
 namespace {
 
-void printAlert(const AlertRequest& request) {
+void printAlert(const host::AlertRequest& request) {
     std::printf("%s\n", request.largeText.c_str());
     if (!request.smallText.empty()) std::printf("%s\n", request.smallText.c_str());
 }
 
 // The answer typed for a multi-button alert: a button number, or t/y for the first and n for the
 // last. 0 when the input ends without one.
-std::int32_t askButton(const AlertRequest& request) {
+std::int32_t askButton(const host::AlertRequest& request) {
     const auto count = static_cast<std::int32_t>(request.buttons.size());
     for (std::int32_t i = 0; i < count; ++i)
         std::printf("  %d) %s\n", static_cast<int>(i + 1), request.buttons[static_cast<std::size_t>(i)].c_str());
@@ -59,13 +59,13 @@ int cmdDedupe(int argc, char** argv) {
         std::fprintf(stderr, "uzycie: geodraft dedupe PROJEKT [--yes]\n");
         return 2;
     }
-    ModelHost model;
-    ProjectFileStatus loaded = model.loadProject(project);
+    model::ModelHost model;
+    model::ProjectFileStatus loaded = model.loadProject(project);
     if (!loaded.ok) {
         std::fprintf(stderr, "%s\n", loaded.error.c_str());
         return 1;
     }
-    model.setAlertPolicy([yes](const AlertRequest& request) -> std::int32_t {
+    model.setAlertPolicy([yes](const host::AlertRequest& request) -> std::int32_t {
         printAlert(request);
         if (request.buttons.size() <= 1 || yes) {
             if (request.buttons.size() > 1) std::printf("-> %s\n", request.buttons.front().c_str());
@@ -73,13 +73,13 @@ int cmdDedupe(int argc, char** argv) {
         }
         return askButton(request);
     });
-    installHost(&model);
-    const PolylineCleaner::CleanupOutcome outcome = PolylineCleaner::removeDuplicates(model);
-    installHost(nullptr);
+    host::installHost(&model);
+    const cleanup::CleanupOutcome outcome = cleanup::removeDuplicates(model);
+    host::installHost(nullptr);
 
-    if (outcome.end == PolylineCleaner::CleanupEnd::DeleteFailed) return 1;
+    if (outcome.end == cleanup::CleanupEnd::DeleteFailed) return 1;
     if (outcome.polylinesDeleted + outcome.textsDeleted > 0) {
-        ProjectFileStatus saved = model.saveProject(project);
+        model::ProjectFileStatus saved = model.saveProject(project);
         if (!saved.ok) {
             std::fprintf(stderr, "%s\n", saved.error.c_str());
             return 1;

@@ -19,13 +19,13 @@ int cmdExport(int argc, char** argv) {
         std::fprintf(stderr, "uzycie: geodraft export PROJEKT --out KATALOG\n");
         return 2;
     }
-    ModelState state;
-    ProjectFileStatus loaded = loadProjectFile(project, state);
+    model::ModelState state;
+    model::ProjectFileStatus loaded = model::loadProjectFile(project, state);
     if (!loaded.ok) {
         std::fprintf(stderr, "%s\n", loaded.error.c_str());
         return 1;
     }
-    const ExportResult result = exportModel(snapshotOf(state), out);
+    const exporter::ExportResult result = exporter::exportModel(exporter::snapshotOf(state), out);
     if (!result.ok) {
         std::fprintf(stderr, "%s\n", result.error.c_str());
         return 1;

@@ -23,18 +23,19 @@ struct KindName {
 };
 
 const KindName kKinds[] = {
-    {kElemPolyline, "polilinie"}, {kElemText, "teksty"},         {kElemFill, "wypelnienia"}, {kElemMesh, "siatki"},
-    {kElemSlab, "stropy"},        {kElemMorph, "bryly (morph)"}, {kElemPicture, "obrazy"},
+    {host::kElemPolyline, "polilinie"}, {host::kElemText, "teksty"}, {host::kElemFill, "wypelnienia"},
+    {host::kElemMesh, "siatki"},        {host::kElemSlab, "stropy"}, {host::kElemMorph, "bryly (morph)"},
+    {host::kElemPicture, "obrazy"},
 };
 
-std::string layerName(const ModelState& s, std::int32_t index) {
-    auto it = s.attributes.find(kAttrLayer);
+std::string layerName(const model::ModelState& s, std::int32_t index) {
+    auto it = s.attributes.find(host::kAttrLayer);
     if (it != s.attributes.end() && index >= 1 && static_cast<std::size_t>(index) <= it->second.size())
         return it->second[static_cast<std::size_t>(index - 1)].name;
     return "(warstwa " + std::to_string(index) + ")";
 }
 
-void printElements(const ModelState& s) {
+void printElements(const model::ModelState& s) {
     std::printf("Elementy: %zu\n", s.elements.size());
     for (const auto& kind : kKinds) {
         std::map<std::int32_t, std::size_t> perLayer;
@@ -50,12 +51,12 @@ void printElements(const ModelState& s) {
     }
 }
 
-void printGeoLocation(const ModelState& s) {
+void printGeoLocation(const model::ModelState& s) {
     if (!s.geoLocationSet) {
         std::printf("Georeferencja: brak\n");
         return;
     }
-    const GeoLocation& g = s.geoLocation;
+    const host::GeoLocation& g = s.geoLocation;
     std::printf("Georeferencja:\n");
     auto text = [](const char* name, const std::string& v) { std::printf("  %s: \"%s\"\n", name, v.c_str()); };
     auto num = [](const char* name, double v) { std::printf("  %s: %s\n", name, exactNumber(v).c_str()); };
@@ -87,14 +88,14 @@ int cmdModel(int argc, char** argv) {
         std::fprintf(stderr, "uzycie: geodraft model PROJEKT\n");
         return 2;
     }
-    ModelState state;
-    ProjectFileStatus status = loadProjectFile(argv[1], state);
+    model::ModelState state;
+    model::ProjectFileStatus status = model::loadProjectFile(argv[1], state);
     if (!status.ok) {
         std::fprintf(stderr, "%s\n", status.error.c_str());
         return 1;
     }
     std::printf("Projekt: %s\n", argv[1]);
-    auto layers = state.attributes.find(kAttrLayer);
+    auto layers = state.attributes.find(host::kAttrLayer);
     std::printf("Warstwy: %zu\n", layers == state.attributes.end() ? std::size_t{0} : layers->second.size());
     printElements(state);
     printGeoLocation(state);

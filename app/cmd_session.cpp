@@ -159,9 +159,9 @@ int cmdSession(int argc, char** argv) {
     SessionOptions options;
     if (!parseOptions(argc, argv, options)) return sessionUsage();
 
-    ModelHost model;
+    model::ModelHost model;
     if (!options.project.empty() && std::filesystem::exists(options.project)) {
-        const ProjectFileStatus loaded = model.loadProject(options.project);
+        const model::ProjectFileStatus loaded = model.loadProject(options.project);
         if (!loaded.ok) {
             // Going on would overwrite the user's file with an empty project at the end.
             std::fprintf(stderr, "session: nie mozna wczytac projektu %s: %s\n", options.project.string().c_str(),
@@ -173,7 +173,7 @@ int cmdSession(int argc, char** argv) {
         std::fprintf(stderr, "report: %s\n", line.c_str());
         std::fflush(stderr);
     });
-    installHost(&model);
+    host::installHost(&model);
 
     if (options.palette == "cloud") {
         CloudSessionPalette palette(writeToPage);
@@ -186,13 +186,13 @@ int cmdSession(int argc, char** argv) {
 
     int rc = 0;
     if (!options.project.empty()) {
-        const ProjectFileStatus saved = model.saveProject(options.project);
+        const model::ProjectFileStatus saved = model.saveProject(options.project);
         if (!saved.ok) {
             std::fprintf(stderr, "session: nie mozna zapisac projektu %s: %s\n", options.project.string().c_str(),
                          saved.error.c_str());
             rc = 1;
         }
     }
-    installHost(nullptr);
+    host::installHost(nullptr);
     return rc;
 }

@@ -11,8 +11,8 @@
 
 namespace {
 
-std::vector<HostPoint2> contour(int vertices, double radius) {
-    std::vector<HostPoint2> pts;
+std::vector<host::HostPoint2> contour(int vertices, double radius) {
+    std::vector<host::HostPoint2> pts;
     for (int i = 0; i < vertices; ++i) {
         const double a = 2.0 * 3.141592653589793 * i / vertices;
         pts.push_back(
@@ -22,26 +22,26 @@ std::vector<HostPoint2> contour(int vertices, double radius) {
     return pts;
 }
 
-void drawing(ModelHost& h, int parcels) {
+void drawing(model::ModelHost& h, int parcels) {
     for (int copy = 0; copy < 2; ++copy) {
         for (int i = 0; i < parcels; ++i) {
             const double x = 6500000.0 + (i % 200) * 25.0, y = 5790000.0 + (i / 200) * 30.0;
-            PolylineElement p;
+            host::PolylineElement p;
             h.defaultPolyline(p);
             p.points = {{x, y}, {x + 20, y}, {x + 21, y + 12}, {x + 20, y + 28}, {x + 2, y + 27}, {x, y}};
-            ElementId id;
+            host::ElementId id;
             h.createPolyline(p, id);
-            TextElement t;
+            host::TextElement t;
             h.defaultText(t);
             t.position = {x + 10, y + 14};
             t.content = std::to_string(i) + "/1";
             h.createText(t, id);
         }
         for (int c = 0; c < 3; ++c) {
-            PolylineElement p;
+            host::PolylineElement p;
             h.defaultPolyline(p);
             p.points = contour(20000, 500.0 + 40.0 * c);
-            ElementId id;
+            host::ElementId id;
             h.createPolyline(p, id);
         }
     }
@@ -51,10 +51,10 @@ void BM_RemoveDuplicates(benchmark::State& state) {
     std::size_t deleted = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        ModelHost h;
+        model::ModelHost h;
         drawing(h, static_cast<int>(state.range(0)));
         state.ResumeTiming();
-        const auto outcome = PolylineCleaner::removeDuplicates(h);
+        const auto outcome = cleanup::removeDuplicates(h);
         deleted = outcome.polylinesDeleted + outcome.textsDeleted;
     }
     state.counters["deleted"] = static_cast<double>(deleted);
@@ -62,21 +62,21 @@ void BM_RemoveDuplicates(benchmark::State& state) {
 BENCHMARK(BM_RemoveDuplicates)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 void BM_KeyOfLongContour(benchmark::State& state) {
-    PolylineRecord r;
+    cleanup::PolylineRecord r;
     r.points = contour(static_cast<int>(state.range(0)), 500.0);
-    r.closed = isClosedPolyline(r.points);
-    for (auto _ : state) benchmark::DoNotOptimize(polylineKey(r));
+    r.closed = cleanup::isClosedPolyline(r.points);
+    for (auto _ : state) benchmark::DoNotOptimize(cleanup::polylineKey(r));
 }
 BENCHMARK(BM_KeyOfLongContour)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 void BM_ExportModel(benchmark::State& state) {
-    ModelHost h;
+    model::ModelHost h;
     drawing(h, static_cast<int>(state.range(0)));
     const auto dir = std::filesystem::temp_directory_path() / "geodraft_bench_export";
     for (auto _ : state) {
-        ModelSnapshot snapshot;
-        snapshotModel(h, snapshot);
-        benchmark::DoNotOptimize(exportModel(snapshot, dir).ok);
+        exporter::ModelSnapshot snapshot;
+        exporter::snapshotModel(h, snapshot);
+        benchmark::DoNotOptimize(exporter::exportModel(snapshot, dir).ok);
     }
     std::filesystem::remove_all(dir);
 }

@@ -79,7 +79,7 @@ BENCHMARK(BM_Crc32cPages);
 // Every point of a dense 1 km frame through the crop, the affine map and the 0.2 m voxels.
 void BM_AccumulateStandard(benchmark::State& state) {
     const auto& pts = largestCloud();
-    const Bbox frame{639000.0, 485000.0, 640000.0, 486000.0};
+    const geodesy::Bbox frame{639000.0, 485000.0, 640000.0, 486000.0};
     for (auto _ : state) {
         cloudui::CloudAccumulator acc(frame, 0.2, 2178);
         for (const CloudPoint& p : pts) acc.add(frame.minE + p.x, frame.minN + p.y, p.z, p.red, p.green, p.blue);

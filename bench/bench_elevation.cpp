@@ -49,7 +49,7 @@ struct BenchWorld {
         std::filesystem::remove_all(dir, ignored);
     }
 
-    FetchedData fetch(const Bbox& frame) {
+    FetchedData fetch(const geodesy::Bbox& frame) {
         FetchedData result;
         FetchContext ctx(client, municipalities, result);
         ctx.frame = frame;
@@ -67,7 +67,7 @@ void BM_TerrainAndContoursFromCache(benchmark::State& state) {
         state.SkipWithError("the simulator could not start");
         return;
     }
-    const Bbox frame = frameAround(kHills, 1000, 1000);
+    const geodesy::Bbox frame = frameAround(kHills, 1000, 1000);
     world.fetch(frame);  // fills the cache
     std::size_t points = 0, contours = 0;
     for (auto _ : state) {
@@ -88,14 +88,14 @@ void BM_TerrainAndContoursFetchedAndPlaced(benchmark::State& state) {
         state.SkipWithError("the simulator could not start");
         return;
     }
-    const Bbox frame = frameAround(kHills, 1000, 1000);
+    const geodesy::Bbox frame = frameAround(kHills, 1000, 1000);
     world.fetch(frame);
-    const LatLon centre = pl1992ToWgs84(kHills.e, kHills.n);
+    const geodesy::LatLon centre = geodesy::pl1992ToWgs84(kHills.e, kHills.n);
     std::size_t elements = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        ModelHost model;
-        installHost(&model);
+        model::ModelHost model;
+        host::installHost(&model);
         ImportController controller(defaultSettings());
         controller.onSetOrigin(Json{{"lat", centre.lat}, {"lon", centre.lon}});
         settleWorkers(std::chrono::seconds(30));
@@ -107,7 +107,7 @@ void BM_TerrainAndContoursFetchedAndPlaced(benchmark::State& state) {
         if (reply.value("type", "") != "placeDone") state.SkipWithError(reply.dump().c_str());
 
         state.PauseTiming();
-        installHost(nullptr);
+        host::installHost(nullptr);
         state.ResumeTiming();
     }
     state.counters["elements"] = static_cast<double>(elements);

@@ -6,9 +6,9 @@
 
 namespace {
 
-void addTerrain(ModelHost& h) {
+void addTerrain(model::ModelHost& h) {
     for (int patch = 0; patch < 16; ++patch) {
-        MeshElement mesh;
+        host::MeshElement mesh;
         h.defaultMesh(mesh);
         const double x0 = (patch % 4) * 200.0;
         const double y0 = (patch / 4) * 200.0;
@@ -16,13 +16,13 @@ void addTerrain(ModelHost& h) {
         for (int i = 0; i <= 200; ++i)
             for (int j = 0; j <= 200; ++j)
                 mesh.levelLines.push_back({{x0 + i + 0.123, y0 + j + 0.456, 101.25 + 0.001 * (i * j % 997)}});
-        ElementId id;
+        host::ElementId id;
         h.createMesh(mesh, id);
     }
 }
 
 void BM_SaveTerrainProjectText(benchmark::State& state) {
-    ModelHost h;
+    model::ModelHost h;
     addTerrain(h);
     std::size_t bytes = 0;
     for (auto _ : state) {
@@ -35,12 +35,12 @@ void BM_SaveTerrainProjectText(benchmark::State& state) {
 BENCHMARK(BM_SaveTerrainProjectText)->Unit(benchmark::kMillisecond);
 
 void BM_LoadTerrainProjectText(benchmark::State& state) {
-    ModelHost h;
+    model::ModelHost h;
     addTerrain(h);
     const std::string text = h.projectText();
     for (auto _ : state) {
-        ModelState loaded;
-        const ProjectFileStatus st = projectFromText(text, loaded);
+        model::ModelState loaded;
+        const model::ProjectFileStatus st = model::projectFromText(text, loaded);
         benchmark::DoNotOptimize(st.ok);
     }
 }
@@ -48,10 +48,10 @@ BENCHMARK(BM_LoadTerrainProjectText)->Unit(benchmark::kMillisecond);
 
 // The snapshot an undoable command takes of a project that already holds the terrain.
 void BM_UndoableCommandOnTerrainProject(benchmark::State& state) {
-    ModelHost h;
+    model::ModelHost h;
     addTerrain(h);
     for (auto _ : state) {
-        const HostError e = h.undoableCommand("Import GIS", [] { return kHostGeneralError; });
+        const host::HostError e = h.undoableCommand("Import GIS", [] { return host::kHostGeneralError; });
         benchmark::DoNotOptimize(e);
     }
 }

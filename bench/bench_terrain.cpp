@@ -31,8 +31,8 @@ std::string makeSheet(int n) {
     return text;
 }
 
-ContourGrid makeGrid(int n) {
-    ContourGrid g{500000.0, 300000.0, 1.0, n, n, {}};
+terrain::ContourGrid makeGrid(int n) {
+    terrain::ContourGrid g{500000.0, 300000.0, 1.0, n, n, {}};
     g.heights.resize(static_cast<std::size_t>(n) * n);
     for (int r = 0; r < n; ++r)
         for (int c = 0; c < n; ++c) g.heights[static_cast<std::size_t>(r) * n + c] = terrainHeight(c, r);
@@ -53,13 +53,14 @@ void BM_ParseAsciiGrid2000(benchmark::State& state) {
 BENCHMARK(BM_ParseAsciiGrid2000)->Unit(benchmark::kMillisecond);
 
 void BM_TraceContours3000(benchmark::State& state) {
-    static const ContourGrid grid = makeGrid(3000);
+    static const terrain::ContourGrid grid = makeGrid(3000);
     const double interval = state.range(0) / 100.0;
     std::size_t lines = 0, points = 0;
     for (auto _ : state) {
         std::string note;
         bool cancelled = false;
-        auto result = traceContours(grid, interval, note, kMaxContours, kMaxContourPoints, {}, cancelled, {});
+        auto result = terrain::traceContours(grid, interval, note, terrain::kMaxContours, terrain::kMaxContourPoints,
+                                             {}, cancelled, {});
         lines = result.size();
         points = 0;
         for (const auto& l : result) points += l.points.size();
@@ -72,13 +73,13 @@ BENCHMARK(BM_TraceContours3000)->Arg(100)->Arg(25)->Unit(benchmark::kMillisecond
 
 // Without the point cap: every level of the grid, as gdal_contour draws them.
 void BM_TraceContours3000Uncapped(benchmark::State& state) {
-    static const ContourGrid grid = makeGrid(3000);
+    static const terrain::ContourGrid grid = makeGrid(3000);
     const double interval = state.range(0) / 100.0;
     std::size_t points = 0;
     for (auto _ : state) {
         std::string note;
         bool cancelled = false;
-        auto result = traceContours(grid, interval, note, 1 << 30, std::size_t{1} << 40, {}, cancelled, {});
+        auto result = terrain::traceContours(grid, interval, note, 1 << 30, std::size_t{1} << 40, {}, cancelled, {});
         points = 0;
         for (const auto& l : result) points += l.points.size();
         benchmark::DoNotOptimize(result.data());
@@ -88,10 +89,10 @@ void BM_TraceContours3000Uncapped(benchmark::State& state) {
 BENCHMARK(BM_TraceContours3000Uncapped)->Arg(100)->Arg(25)->Unit(benchmark::kMillisecond);
 
 void BM_SmoothGrid3000(benchmark::State& state) {
-    static const ContourGrid grid = makeGrid(3000);
+    static const terrain::ContourGrid grid = makeGrid(3000);
     for (auto _ : state) {
-        ContourGrid g = grid;
-        smoothContourGrid(g, kGridSmoothSpatialSigma, kGridSmoothHeightSigma);
+        terrain::ContourGrid g = grid;
+        terrain::smoothContourGrid(g, terrain::kGridSmoothSpatialSigma, terrain::kGridSmoothHeightSigma);
         benchmark::DoNotOptimize(g.heights.data());
     }
 }

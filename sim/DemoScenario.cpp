@@ -13,7 +13,7 @@
 #include "platform/Numbers.h"
 
 namespace {
-std::vector<EN> rectangle(double e0, double n0, double e1, double n1) {
+std::vector<geodesy::PlanarPoint> rectangle(double e0, double n0, double e1, double n1) {
     return {{e0, n0}, {e1, n0}, {e1, n1}, {e0, n1}, {e0, n0}};
 }
 
@@ -45,8 +45,8 @@ std::string elevationSheet(double e0, double n0, int cells, double extra) {
 }
 
 // A tile-index member as the national index publishes it.
-SimFeature indexSheet(const std::string& id, const std::vector<EN>& outline, const std::string& emblem,
-                      const std::string& url, bool lidar) {
+SimFeature indexSheet(const std::string& id, const std::vector<geodesy::PlanarPoint>& outline,
+                      const std::string& emblem, const std::string& url, bool lidar) {
     SimFeature f{id, {outline}, {}, {}, {{"godlo", emblem}, {"akt_rok", "2023"}, {"format", lidar ? "LAZ" : "ASC"}}};
     if (lidar) {
         f.props.emplace_back("char_przestrz", "12 p/m2");
@@ -133,7 +133,7 @@ void buildDemoScenario(Scenario& scenario) {
     scenario.addWms(hostOf(ep.integration), pathOf(ep.cadastreIntegrationWms()), kieg);
 
     // Geocoders.
-    const LatLon centre = pl1992ToWgs84(kCentreE, kCentreN);
+    const geodesy::LatLon centre = geodesy::pl1992ToWgs84(kCentreE, kCentreN);
     scenario.addText(hostOf(ep.nominatim), "/search",
                      "[{\"lat\":\"" + cformat("%.7f", centre.lat) + "\",\"lon\":\"" + cformat("%.7f", centre.lon) +
                          "\",\"display_name\":\"Warszawa, Srodmiescie, wojewodztwo mazowieckie, Polska\"}]",

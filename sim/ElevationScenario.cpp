@@ -34,7 +34,7 @@ double valleyHeight(double e, double n) {
     return 140.0 + 0.0004 * dx * dx + 0.002 * dy;
 }
 
-Bbox frameAround(const Site& site, double width, double height) {
+geodesy::Bbox frameAround(const Site& site, double width, double height) {
     return {site.e - width / 2, site.n - height / 2, site.e + width / 2, site.n + height / 2};
 }
 
@@ -54,7 +54,7 @@ std::string hostOf(const std::string& url) {
 }
 std::string pathOf(const std::string& url) { return url.substr(url.find('/', url.find("://") + 3)); }
 
-std::vector<EN> rectangle(const Bbox& b) {
+std::vector<geodesy::PlanarPoint> rectangle(const geodesy::Bbox& b) {
     return {{b.minE, b.minN}, {b.maxE, b.minN}, {b.maxE, b.maxN}, {b.minE, b.maxN}, {b.minE, b.minN}};
 }
 
@@ -62,7 +62,7 @@ std::vector<EN> rectangle(const Bbox& b) {
 using HeightAt = std::function<std::optional<double>(double e, double n)>;
 
 // An ESRI ASCII grid over the box with 2 m cells; the first row written is the northernmost.
-std::string asciiGrid(const Bbox& box, const HeightAt& height) {
+std::string asciiGrid(const geodesy::Bbox& box, const HeightAt& height) {
     const int cols = static_cast<int>(std::lround(box.width() / kSheetCell));
     const int rows = static_cast<int>(std::lround(box.height() / kSheetCell));
     std::string text = "ncols " + cformat("%d", cols) + "\nnrows " + cformat("%d", rows) + "\nxllcorner " +
@@ -100,8 +100,8 @@ void addLazySheet(Scenario& scenario, const std::string& url, std::function<std:
 
 namespace {
 
-SimFeature indexMember(const std::string& id, const Bbox& outline, const std::string& emblem, const std::string& url,
-                       const std::string& year) {
+SimFeature indexMember(const std::string& id, const geodesy::Bbox& outline, const std::string& emblem,
+                       const std::string& url, const std::string& year) {
     return {id,
             {rectangle(outline)},
             {},
@@ -122,8 +122,8 @@ struct ElevationIndexes {
 
 void addHills(Scenario& scenario, ElevationIndexes& idx) {
     const double h = kHillsHalfExtent;
-    const Bbox west{kHills.e - h, kHills.n - h, kHills.e + 150, kHills.n + h};
-    const Bbox east{kHills.e - 150, kHills.n - h, kHills.e + h, kHills.n + h};
+    const geodesy::Bbox west{kHills.e - h, kHills.n - h, kHills.e + 150, kHills.n + h};
+    const geodesy::Bbox east{kHills.e - 150, kHills.n - h, kHills.e + h, kHills.n + h};
     const std::string westUrl = sheetUrl("NMT", "7.111.23.11.asc"), eastUrl = sheetUrl("NMT", "7.111.23.12.asc");
     idx.nmt->add("gugik:SkorowidzNMT2025", indexMember("nmt.hills.w", west, "7.111.23.11", westUrl, "2025"));
     idx.nmt->add("gugik:SkorowidzNMT2025", indexMember("nmt.hills.e", east, "7.111.23.12", eastUrl, "2025"));
@@ -138,7 +138,7 @@ void addHills(Scenario& scenario, ElevationIndexes& idx) {
         return asciiGrid(east, [](double e, double n) -> std::optional<double> { return hillsHeight(e, n); });
     });
     // The surface model: the same ground with a few 12 m blocks standing on it.
-    const Bbox whole = frameAround(kHills, 2 * h, 2 * h);
+    const geodesy::Bbox whole = frameAround(kHills, 2 * h, 2 * h);
     const std::string surfaceUrl = sheetUrl("NMPT", "7.111.23.1.asc");
     idx.nmpt->add("gugik:SkorowidzNMPT2025", indexMember("nmpt.hills", whole, "7.111.23.1", surfaceUrl, "2025"));
     addLazySheet(scenario, surfaceUrl, [whole]() {
@@ -150,7 +150,7 @@ void addHills(Scenario& scenario, ElevationIndexes& idx) {
 }
 
 void addValley(Scenario& scenario, ElevationIndexes& idx) {
-    const Bbox sheet = frameAround(kValley, 600, 600);
+    const geodesy::Bbox sheet = frameAround(kValley, 600, 600);
     const std::string url = sheetUrl("NMT", "6.113.14.21.asc");
     const char* type = "gugik:SkorowidzNMT2019";
     // Members the client must pass over: no address, an address of another scheme, an empty element.
@@ -172,14 +172,14 @@ void addValley(Scenario& scenario, ElevationIndexes& idx) {
 
 void addSmallSites(Scenario& scenario, ElevationIndexes& idx) {
     const char* type = "gugik:SkorowidzNMT2022";
-    const Bbox flat = frameAround(kFlat, 400, 400);
+    const geodesy::Bbox flat = frameAround(kFlat, 400, 400);
     const std::string flatUrl = sheetUrl("NMT", "5.142.33.1.asc");
     idx.nmt->add(type, indexMember("nmt.flat", flat, "5.142.33.1", flatUrl, "2022"));
     addLazySheet(scenario, flatUrl, [flat]() {
         return asciiGrid(flat, [](double, double) -> std::optional<double> { return kFlatHeight; });
     });
 
-    const Bbox empty = frameAround(kNodata, 400, 400);
+    const geodesy::Bbox empty = frameAround(kNodata, 400, 400);
     const std::string emptyUrl = sheetUrl("NMT", "6.152.21.4.asc");
     idx.nmt->add(type, indexMember("nmt.nodata", empty, "6.152.21.4", emptyUrl, "2022"));
     addLazySheet(scenario, emptyUrl, [empty]() {
@@ -187,7 +187,7 @@ void addSmallSites(Scenario& scenario, ElevationIndexes& idx) {
     });
 
     // One sheet missing on the download host, one that is no grid (a five-line header).
-    const Bbox broken = frameAround(kBroken, 400, 400);
+    const geodesy::Bbox broken = frameAround(kBroken, 400, 400);
     idx.nmt->add(type, indexMember("nmt.broken.1", broken, "7.143.12.1", sheetUrl("NMT", "7.143.12.1.asc"), "2022"));
     const std::string badUrl = sheetUrl("NMT", "7.143.12.2.asc");
     idx.nmt->add(type, indexMember("nmt.broken.2", broken, "7.143.12.2", badUrl, "2022"));
@@ -197,8 +197,8 @@ void addSmallSites(Scenario& scenario, ElevationIndexes& idx) {
     // 5 x 5 sheets of 100 m, listed row by row from the south-west.
     for (int row = 0; row < 5; ++row) {
         for (int col = 0; col < 5; ++col) {
-            const Bbox cell{kMosaic.e - 250 + col * 100.0, kMosaic.n - 250 + row * 100.0, kMosaic.e - 150 + col * 100.0,
-                            kMosaic.n - 150 + row * 100.0};
+            const geodesy::Bbox cell{kMosaic.e - 250 + col * 100.0, kMosaic.n - 250 + row * 100.0,
+                                     kMosaic.e - 150 + col * 100.0, kMosaic.n - 150 + row * 100.0};
             const std::string emblem = "6.134.12." + cformat("%d%d", row, col);
             const std::string url = sheetUrl("NMT", emblem + ".asc");
             idx.nmt->add(type, indexMember("nmt.mosaic." + cformat("%d%d", row, col), cell, emblem, url, "2022"));

@@ -8,7 +8,7 @@
 #include "FeatureStore.h"
 #include "Scenario.h"
 #include "geodesy/Bbox.h"
-#include "geodesy/Coordinates.h"
+#include "geodesy/PlanarPoint.h"
 
 namespace elevationsim {
 
@@ -50,7 +50,7 @@ inline constexpr double kHoleDe = 50.0, kHoleDn = -50.0, kHoleRadius = 40.0;
 inline constexpr int kLidarPoints = 4000;
 
 // A frame of the given size around a site (PL-1992).
-Bbox frameAround(const Site& site, double width, double height);
+geodesy::Bbox frameAround(const Site& site, double width, double height);
 // Download address of a named sheet on the open-data host.
 std::string sheetUrl(const std::string& product, const std::string& name);
 

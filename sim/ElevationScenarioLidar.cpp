@@ -17,7 +17,7 @@ using namespace elevationsim;
 
 namespace {
 
-std::vector<EN> rectangle(const Bbox& b) {
+std::vector<geodesy::PlanarPoint> rectangle(const geodesy::Bbox& b) {
     return {{b.minE, b.minN}, {b.maxE, b.minN}, {b.maxE, b.maxN}, {b.minE, b.maxN}, {b.minE, b.minN}};
 }
 
@@ -42,9 +42,9 @@ std::vector<SheetPoint> hillsPoints(int epsg) {
         const double n = kHills.n - 100 + (row + 0.5 + 0.6 * jitterN) * 200.0 / side;
         const double de = std::fmod(std::fabs(e - kHills.e), 100.0), dn = std::fmod(std::fabs(n - kHills.n), 100.0);
         const bool building = de < 30 && dn < 20;
-        const EN at = epsg == 2180 ? EN{e, n} : pl1992ToPl2000(e, n, epsg);
+        const geodesy::PlanarPoint at = epsg == 2180 ? geodesy::PlanarPoint{e, n} : geodesy::pl1992ToPl2000(e, n, epsg);
         points.push_back(
-            {at.e, at.n, hillsHeight(e, n) + (building ? 12.0 : 0.0), static_cast<std::uint8_t>(building ? 6 : 2)});
+            {at.x, at.y, hillsHeight(e, n) + (building ? 12.0 : 0.0), static_cast<std::uint8_t>(building ? 6 : 2)});
     }
     return points;
 }
@@ -93,8 +93,8 @@ std::string lazBytes(const std::vector<SheetPoint>& points) {
     return std::move(bytes).str();
 }
 
-SimFeature lidarMember(const std::string& id, const Bbox& outline, const std::string& emblem, const std::string& url,
-                       const char* density, const char* uklad) {
+SimFeature lidarMember(const std::string& id, const geodesy::Bbox& outline, const std::string& emblem,
+                       const std::string& url, const char* density, const char* uklad) {
     SimFeature f{id, {rectangle(outline)}, {}, {}, {{"godlo", emblem}, {"format", "LAZ"}}};
     if (density != nullptr) f.props.emplace_back("char_przestrz", density);
     f.props.emplace_back("uklad_xy", uklad);
@@ -106,7 +106,7 @@ SimFeature lidarMember(const std::string& id, const Bbox& outline, const std::st
 
 void addLidarServices(Scenario& scenario) {
     auto store = std::make_shared<FeatureStore>();
-    const Bbox sheet = frameAround(kHills, 200, 200);
+    const geodesy::Bbox sheet = frameAround(kHills, 200, 200);
     const std::string url1992 = sheetUrl("DanePomiaroweLAZ", "7.111.23.11.3.laz");
     const std::string url2000 = sheetUrl("DanePomiaroweLAZ", "7.111.23.11.3.s8.laz");
     // Every kind of system text the index carries, with the density written in several ways.

@@ -4,44 +4,49 @@
 #include <limits>
 
 namespace {
-void grow(Bbox& b, const EN& p) {
-    b.minE = std::min(b.minE, p.e);
-    b.minN = std::min(b.minN, p.n);
-    b.maxE = std::max(b.maxE, p.e);
-    b.maxN = std::max(b.maxN, p.n);
+void grow(geodesy::Bbox& b, const geodesy::PlanarPoint& p) {
+    b.minE = std::min(b.minE, p.x);
+    b.minN = std::min(b.minN, p.y);
+    b.maxE = std::max(b.maxE, p.x);
+    b.maxN = std::max(b.maxN, p.y);
 }
 
-double cross(const EN& o, const EN& a, const EN& b) { return (a.e - o.e) * (b.n - o.n) - (a.n - o.n) * (b.e - o.e); }
+double cross(const geodesy::PlanarPoint& o, const geodesy::PlanarPoint& a, const geodesy::PlanarPoint& b) {
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
 
-bool segmentsMeet(const EN& a, const EN& b, const EN& c, const EN& d) {
+bool segmentsMeet(const geodesy::PlanarPoint& a, const geodesy::PlanarPoint& b, const geodesy::PlanarPoint& c,
+                  const geodesy::PlanarPoint& d) {
     const double d1 = cross(c, d, a), d2 = cross(c, d, b), d3 = cross(a, b, c), d4 = cross(a, b, d);
     if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0))) return true;
-    const auto onSegment = [](const EN& p, const EN& q, const EN& r) {
-        return std::min(p.e, q.e) <= r.e && r.e <= std::max(p.e, q.e) && std::min(p.n, q.n) <= r.n &&
-               r.n <= std::max(p.n, q.n);
+    const auto onSegment = [](const geodesy::PlanarPoint& p, const geodesy::PlanarPoint& q,
+                              const geodesy::PlanarPoint& r) {
+        return std::min(p.x, q.x) <= r.x && r.x <= std::max(p.x, q.x) && std::min(p.y, q.y) <= r.y &&
+               r.y <= std::max(p.y, q.y);
     };
     return (d1 == 0 && onSegment(c, d, a)) || (d2 == 0 && onSegment(c, d, b)) || (d3 == 0 && onSegment(a, b, c)) ||
            (d4 == 0 && onSegment(a, b, d));
 }
 
-bool segmentMeetsBox(const EN& a, const EN& b, const Bbox& box) {
+bool segmentMeetsBox(const geodesy::PlanarPoint& a, const geodesy::PlanarPoint& b, const geodesy::Bbox& box) {
     if (box.contains(a) || box.contains(b)) return true;
-    const EN c1{box.minE, box.minN}, c2{box.maxE, box.minN}, c3{box.maxE, box.maxN}, c4{box.minE, box.maxN};
+    const geodesy::PlanarPoint c1{box.minE, box.minN}, c2{box.maxE, box.minN}, c3{box.maxE, box.maxN},
+        c4{box.minE, box.maxN};
     return segmentsMeet(a, b, c1, c2) || segmentsMeet(a, b, c2, c3) || segmentsMeet(a, b, c3, c4) ||
            segmentsMeet(a, b, c4, c1);
 }
 
-bool pointInRing(const EN& p, const std::vector<EN>& ring) {
+bool pointInRing(const geodesy::PlanarPoint& p, const std::vector<geodesy::PlanarPoint>& ring) {
     bool inside = false;
     for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
-        const EN& a = ring[i];
-        const EN& b = ring[j];
-        if ((a.n > p.n) != (b.n > p.n) && p.e < (b.e - a.e) * (p.n - a.n) / (b.n - a.n) + a.e) inside = !inside;
+        const geodesy::PlanarPoint& a = ring[i];
+        const geodesy::PlanarPoint& b = ring[j];
+        if ((a.y > p.y) != (b.y > p.y) && p.x < (b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) inside = !inside;
     }
     return inside;
 }
 
-bool pathMeetsBox(const std::vector<EN>& path, const Bbox& box, bool closed) {
+bool pathMeetsBox(const std::vector<geodesy::PlanarPoint>& path, const geodesy::Bbox& box, bool closed) {
     if (path.empty()) return false;
     if (path.size() == 1) return box.contains(path[0]);
     for (std::size_t i = 0; i + 1 < path.size(); ++i)
@@ -50,9 +55,9 @@ bool pathMeetsBox(const std::vector<EN>& path, const Bbox& box, bool closed) {
 }
 }  // namespace
 
-Bbox SimFeature::envelope() const {
+geodesy::Bbox SimFeature::envelope() const {
     const double inf = std::numeric_limits<double>::infinity();
-    Bbox b{inf, inf, -inf, -inf};
+    geodesy::Bbox b{inf, inf, -inf, -inf};
     for (const auto& ring : rings)
         for (const auto& p : ring) grow(b, p);
     for (const auto& p : line) grow(b, p);
@@ -60,12 +65,12 @@ Bbox SimFeature::envelope() const {
     return b;
 }
 
-bool featureMeetsBox(const SimFeature& feature, const Bbox& box) {
+bool featureMeetsBox(const SimFeature& feature, const geodesy::Bbox& box) {
     for (const auto& ring : feature.rings)
         if (pathMeetsBox(ring, box, true)) return true;
     // A box wholly inside the exterior ring (and not inside a hole) meets the polygon too.
     if (!feature.rings.empty() && feature.rings[0].size() >= 3) {
-        const EN centre = box.centre();
+        const geodesy::PlanarPoint centre = box.centre();
         bool inHole = false;
         for (std::size_t i = 1; i < feature.rings.size(); ++i)
             if (feature.rings[i].size() >= 3 && pointInRing(centre, feature.rings[i])) inHole = true;
@@ -89,7 +94,7 @@ std::vector<std::string> FeatureStore::typeNames() const {
 
 bool FeatureStore::hasType(const std::string& typeName) const { return layers_.count(typeName) > 0; }
 
-std::vector<const SimFeature*> FeatureStore::query(const std::string& typeName, const Bbox* box) const {
+std::vector<const SimFeature*> FeatureStore::query(const std::string& typeName, const geodesy::Bbox* box) const {
     std::vector<const SimFeature*> out;
     const auto found = layers_.find(typeName);
     if (found == layers_.end()) return out;

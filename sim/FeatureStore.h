@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "geodesy/Bbox.h"
-#include "geodesy/Coordinates.h"
+#include "geodesy/PlanarPoint.h"
 
 struct SimFeature {
     std::string id;                                          // gml:id
-    std::vector<std::vector<EN>> rings;                      // polygon: exterior first, then holes (PL-1992)
-    std::vector<EN> line;                                    // a line string (PL-1992)
-    std::vector<EN> points;                                  // single points (PL-1992)
+    std::vector<std::vector<geodesy::PlanarPoint>> rings;    // polygon: exterior first, then holes (PL-1992)
+    std::vector<geodesy::PlanarPoint> line;                  // a line string (PL-1992)
+    std::vector<geodesy::PlanarPoint> points;                // single points (PL-1992)
     std::vector<std::pair<std::string, std::string>> props;  // simple properties in order
 
-    Bbox envelope() const;
+    geodesy::Bbox envelope() const;
 };
 
 class FeatureStore {
@@ -24,11 +24,11 @@ public:
     std::vector<std::string> typeNames() const;
     bool hasType(const std::string& typeName) const;
     // Features of a type whose geometry meets the box (all of them when `box` is null).
-    std::vector<const SimFeature*> query(const std::string& typeName, const Bbox* box) const;
+    std::vector<const SimFeature*> query(const std::string& typeName, const geodesy::Bbox* box) const;
 
 private:
     std::map<std::string, std::vector<SimFeature>> layers_;
 };
 
 // Whether a feature's geometry meets the box (edges, vertices and containment, not just envelopes).
-bool featureMeetsBox(const SimFeature& feature, const Bbox& box);
+bool featureMeetsBox(const SimFeature& feature, const geodesy::Bbox& box);

@@ -21,7 +21,7 @@ using Json = nlohmann::json;
 std::string hostOf(const std::string& base) { return base.substr(base.find("://") + 3); }
 std::string pathOf(const std::string& url) { return url.substr(url.find('/', url.find("://") + 3)); }
 
-std::vector<EN> square(double e0, double n0, double e1, double n1) {
+std::vector<geodesy::PlanarPoint> square(double e0, double n0, double e1, double n1) {
     return {{e0, n0}, {e1, n0}, {e1, n1}, {e0, n1}, {e0, n0}};
 }
 
@@ -66,25 +66,25 @@ void addZone(FeatureStore& store, const std::string& act, int number, double e0,
 // The zones of every act, one store per act id.
 std::map<std::string, std::shared_ptr<FeatureStore>> actZones() {
     std::map<std::string, std::shared_ptr<FeatureStore>> zones;
-    const EN a = planningsim::municipalityCentre(planningsim::kGminaWithPlanWms);
+    const geodesy::PlanarPoint a = planningsim::municipalityCentre(planningsim::kGminaWithPlanWms);
     auto inForce = std::make_shared<FeatureStore>();
     int number = 1;
     for (int i = -4; i < 4; ++i)
         for (int j = -4; j < 4; ++j, ++number)
-            addZone(*inForce, planningsim::kActInForce, number, a.e + i * planningsim::kZoneSize,
-                    a.n + j * planningsim::kZoneSize, planningsim::kZoneSize);
+            addZone(*inForce, planningsim::kActInForce, number, a.x + i * planningsim::kZoneSize,
+                    a.y + j * planningsim::kZoneSize, planningsim::kZoneSize);
     zones[planningsim::kActInForce] = inForce;
 
     auto draft = std::make_shared<FeatureStore>();
-    addZone(*draft, planningsim::kActDraft, 1, a.e - 2000, a.n - 2000, 4000);
+    addZone(*draft, planningsim::kActDraft, 1, a.x - 2000, a.y - 2000, 4000);
     zones[planningsim::kActDraft] = draft;
 
-    const EN b = planningsim::municipalityCentre(planningsim::kGminaWithoutPlanWms);
+    const geodesy::PlanarPoint b = planningsim::municipalityCentre(planningsim::kGminaWithoutPlanWms);
     auto away = std::make_shared<FeatureStore>();
     number = 1;
     for (int i = 0; i < 2; ++i)
         for (int j = 0; j < 2; ++j, ++number)
-            addZone(*away, planningsim::kActAway, number, b.e + 3000 + i * 1000.0, b.n + 3000 + j * 1000.0, 1000);
+            addZone(*away, planningsim::kActAway, number, b.x + 3000 + i * 1000.0, b.y + 3000 + j * 1000.0, 1000);
     zones[planningsim::kActAway] = away;
     return zones;
 }
@@ -189,10 +189,10 @@ std::shared_ptr<FeatureStore> planOutlines() {
     auto store = std::make_shared<FeatureStore>();
     int number = 1;
     for (const Municipality& m : kMunicipalities) {
-        const EN c = planningsim::municipalityCentre(m.code6);
+        const geodesy::PlanarPoint c = planningsim::municipalityCentre(m.code6);
         for (int k = 0; k < 3; ++k, ++number)
             store->add("plany", {"plan." + cformat("%d", number),
-                                 {square(c.e - 900 + k * 600.0, c.n - 400, c.e - 450 + k * 600.0, c.n + 400)},
+                                 {square(c.x - 900 + k * 600.0, c.y - 400, c.x - 450 + k * 600.0, c.y + 400)},
                                  {},
                                  {},
                                  {{"nazwa", std::string("plan ") + m.name}}});
@@ -212,9 +212,9 @@ std::shared_ptr<WmsService> municipalPlanWms(bool withDrawing) {
 
 }  // namespace
 
-EN planningsim::municipalityCentre(const std::string& code6) {
+geodesy::PlanarPoint planningsim::municipalityCentre(const std::string& code6) {
     for (const Municipality& m : kMunicipalities)
-        if (code6 == m.code6) return wgs84ToPl1992(m.lat, m.lon);
+        if (code6 == m.code6) return geodesy::wgs84ToPl1992(m.lat, m.lon);
     return {};
 }
 
@@ -228,9 +228,9 @@ void buildPlanningScenario(Scenario& scenario) {
 
     auto prg = std::make_shared<FeatureStore>();
     for (const Municipality& m : kMunicipalities) {
-        const EN c = planningsim::municipalityCentre(m.code6);
+        const geodesy::PlanarPoint c = planningsim::municipalityCentre(m.code6);
         prg->add("ms:A03_Granice_gmin", {std::string("A03.") + m.code7,
-                                         {square(c.e - 6000, c.n - 6000, c.e + 6000, c.n + 6000)},
+                                         {square(c.x - 6000, c.y - 6000, c.x + 6000, c.y + 6000)},
                                          {},
                                          {},
                                          {{"JPT_KOD_JE", m.code7}, {"JPT_NAZWA_", m.name}}});

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Scenario.h"
-#include "geodesy/Coordinates.h"
+#include "geodesy/PlanarPoint.h"
 
 namespace planningsim {
 
@@ -27,7 +27,7 @@ inline constexpr const char* kActLocalPlan = "977";
 inline constexpr const char* kActAway = "2001";
 
 // Centre of a municipality of the scenario (PL-1992); its boundary is a 12 km square around it.
-EN municipalityCentre(const std::string& code6);
+geodesy::PlanarPoint municipalityCentre(const std::string& code6);
 // Size of one general-plan zone of kActInForce (squares on a grid centred on the municipality centre).
 inline constexpr double kZoneSize = 500.0;
 

@@ -25,16 +25,16 @@ const std::vector<const Place*>& places() {
     return all;
 }
 
-EN centre1992(const Place& place) {
-    const EN c = wgs84ToPl1992(place.lat, place.lon);
+geodesy::PlanarPoint centre1992(const Place& place) {
+    const geodesy::PlanarPoint c = geodesy::wgs84ToPl1992(place.lat, place.lon);
     // Whole metres keep the generated geometry readable.
-    return {static_cast<double>(static_cast<long long>(c.e)), static_cast<double>(static_cast<long long>(c.n))};
+    return {static_cast<double>(static_cast<long long>(c.x)), static_cast<double>(static_cast<long long>(c.y))};
 }
 
 std::vector<double> frameWgs84(const Place& place, double widthMetres, double heightMetres) {
-    const EN c = centre1992(place);
-    const LatLon sw = pl1992ToWgs84(c.e - widthMetres / 2, c.n - heightMetres / 2);
-    const LatLon ne = pl1992ToWgs84(c.e + widthMetres / 2, c.n + heightMetres / 2);
+    const geodesy::PlanarPoint c = centre1992(place);
+    const geodesy::LatLon sw = geodesy::pl1992ToWgs84(c.x - widthMetres / 2, c.y - heightMetres / 2);
+    const geodesy::LatLon ne = geodesy::pl1992ToWgs84(c.x + widthMetres / 2, c.y + heightMetres / 2);
     return {sw.lon, sw.lat, ne.lon, ne.lat};
 }
 
@@ -51,16 +51,17 @@ std::string pathOf(const std::string& url) {
 
 namespace {
 
-std::vector<EN> rectangle(double e0, double n0, double e1, double n1) {
+std::vector<geodesy::PlanarPoint> rectangle(double e0, double n0, double e1, double n1) {
     return {{e0, n0}, {e1, n0}, {e1, n1}, {e0, n1}, {e0, n0}};
 }
 
 }  // namespace
 
 void addParcelBlock(FeatureStore& store, const std::string& parcelType, const std::string& buildingType,
-                    const std::string& teryt6, const std::string& precinct, EN centre, int columns, int rows) {
+                    const std::string& teryt6, const std::string& precinct, geodesy::PlanarPoint centre, int columns,
+                    int rows) {
     const double width = 30.0, depth = 40.0;
-    const double e0 = centre.e - columns * width / 2, n0 = centre.n - rows * depth / 2;
+    const double e0 = centre.x - columns * width / 2, n0 = centre.y - rows * depth / 2;
     for (int i = 0; i < columns; ++i) {
         for (int j = 0; j < rows; ++j) {
             // Numbers like a precinct after divisions: base number, then the part after the slash.
@@ -91,15 +92,16 @@ void addParcelBlock(FeatureStore& store, const std::string& parcelType, const st
     }
 }
 
-void addPipes(FeatureStore& store, const std::string& typeName, EN centre, double offset, const std::string& material) {
+void addPipes(FeatureStore& store, const std::string& typeName, geodesy::PlanarPoint centre, double offset,
+              const std::string& material) {
     // Along the boundaries between the block's rows, a few metres off them, and a little past the block's ends.
-    const double e0 = centre.e - kBlockWidth / 2 - 20, e1 = centre.e + kBlockWidth / 2 + 20;
+    const double e0 = centre.x - kBlockWidth / 2 - 20, e1 = centre.x + kBlockWidth / 2 + 20;
     for (int k = 1; k <= kPipesPerLayer; ++k) {
-        const double n = centre.n - kBlockHeight / 2 + k * 40.0 + offset;
+        const double n = centre.y - kBlockHeight / 2 + k * 40.0 + offset;
         store.add(typeName,
                   {typeName.substr(typeName.find(':') + 1) + "." + cformat("%d", k),
                    {},
-                   {{e0, n}, {centre.e, n + 0.5}, {e1, n}},
+                   {{e0, n}, {centre.x, n + 0.5}, {e1, n}},
                    {},
                    {{"MATERIAL", material}, {"SREDNICA", cformat("%d", 100 + 50 * k)}, {"STATUS", "istniejacy"}}});
     }
@@ -116,12 +118,12 @@ void addBoundaries(Scenario& scenario) {
     auto prg = std::make_shared<FeatureStore>();
     int id = 1;
     for (const Place* place : places()) {
-        const EN c = centre1992(*place);
-        const std::vector<EN> square = {{c.e - 5000, c.n - 5000},
-                                        {c.e + 5000, c.n - 5000},
-                                        {c.e + 5000, c.n + 5000},
-                                        {c.e - 5000, c.n + 5000},
-                                        {c.e - 5000, c.n - 5000}};
+        const geodesy::PlanarPoint c = centre1992(*place);
+        const std::vector<geodesy::PlanarPoint> square = {{c.x - 5000, c.y - 5000},
+                                                          {c.x + 5000, c.y - 5000},
+                                                          {c.x + 5000, c.y + 5000},
+                                                          {c.x - 5000, c.y + 5000},
+                                                          {c.x - 5000, c.y - 5000}};
         const std::string suffix = cformat("%d", id++);
         prg->add("ms:A03_Granice_gmin",
                  {"A03." + suffix,
@@ -147,9 +149,9 @@ void addNewBuildings(Scenario& scenario) {
     const ServiceEndpoints& ep = serviceEndpoints();
     auto bdot = std::make_shared<FeatureStore>();
     for (const Place* place : {&kWarszawa, &kZabrze, &kWroclaw}) {
-        const EN c = centre1992(*place);
+        const geodesy::PlanarPoint c = centre1992(*place);
         for (int k = 0; k < kNewBuildingsPerPlace; ++k) {
-            const double e0 = c.e - 90 + k * 70.0, n0 = c.n + 25;
+            const double e0 = c.x - 90 + k * 70.0, n0 = c.y + 25;
             bdot->add("ms:bud_2025", {"bud_2025." + std::string(place->teryt7) + "." + cformat("%d", k),
                                       {{{e0, n0}, {e0 + 22, n0}, {e0 + 22, n0 + 14}, {e0, n0 + 14}, {e0, n0}}},
                                       {},

@@ -9,7 +9,7 @@
 
 #include "FeatureStore.h"
 #include "Scenario.h"
-#include "geodesy/Coordinates.h"
+#include "geodesy/PlanarPoint.h"
 
 namespace polandsim {
 
@@ -39,16 +39,18 @@ extern const Place kWroclaw;
 // Every place, in the order above.
 const std::vector<const Place*>& places();
 // Centre of a place in PL-1992.
-EN centre1992(const Place& place);
+geodesy::PlanarPoint centre1992(const Place& place);
 // A WGS84 frame [west, south, east, north] of the given size in metres around a place's centre.
 std::vector<double> frameWgs84(const Place& place, double widthMetres, double heightMetres);
 
 // Data of the scenario: a block of parcels around a centre (columns x rows), numbered like a real precinct,
 // with buildings on all but the corner parcels (no parcels or no buildings when a type name is empty).
 void addParcelBlock(FeatureStore& store, const std::string& parcelType, const std::string& buildingType,
-                    const std::string& teryt6, const std::string& precinct, EN centre, int columns, int rows);
+                    const std::string& teryt6, const std::string& precinct, geodesy::PlanarPoint centre, int columns,
+                    int rows);
 // Pipes along the streets between the parcel block's rows.
-void addPipes(FeatureStore& store, const std::string& typeName, EN centre, double offset, const std::string& material);
+void addPipes(FeatureStore& store, const std::string& typeName, geodesy::PlanarPoint centre, double offset,
+              const std::string& material);
 
 // Number of parcels and buildings of each place's block (the frames of the tests cover it whole).
 inline constexpr int kBlockColumns = 8;

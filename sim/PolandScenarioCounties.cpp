@@ -98,11 +98,11 @@ void addZamosc(Scenario& scenario) {
     scenario.addHandler(hostOf(egibUrl), pathOf(egibUrl), geoportal2Wfs(egib));
 
     auto pipes = std::make_shared<FeatureStore>();
-    const EN c = centre1992(kZamosc);
+    const geodesy::PlanarPoint c = centre1992(kZamosc);
     addPipes(*pipes, "ewns:przewod_wodociagowy", c, 3.0, "PE");
     addPipes(*pipes, "ewns:przewod_kanalizacyjny", c, 0.0, "PVC");
     addPipes(*pipes, "ewns:przewod_gazowy", c, -3.0, "stal");
-    pipes->add("ewns:urzadzenia_techniczne", {"urzadzenia.1", {}, {}, {{c.e + 10, c.n + 10}}, {{"RODZAJ", "hydrant"}}});
+    pipes->add("ewns:urzadzenia_techniczne", {"urzadzenia.1", {}, {}, {{c.x + 10, c.y + 10}}, {{"RODZAJ", "hydrant"}}});
     const ServiceUrls gesut = findCountyGesut(kZamosc.teryt7);
     scenario.addHandler(hostOf(gesut.wfsUrl), pathOf(gesut.wfsUrl), geoportal2Wfs(std::make_shared<WfsService>(pipes)));
     auto gesutWms = std::make_shared<WmsService>();
@@ -137,9 +137,9 @@ void addZary(Scenario& scenario) {
 
     // Utility WFS that publishes objects and devices but no pipe layer; the WMS draws the networks.
     auto objects = std::make_shared<FeatureStore>();
-    const EN c = centre1992(kZary);
-    objects->add("ewns:obiekty_sieci", {"obiekty.1", {}, {}, {{c.e, c.n}}, {{"RODZAJ", "studnia"}}});
-    objects->add("ewns:urzadzenia", {"urzadzenia.1", {}, {}, {{c.e + 20, c.n}}, {{"RODZAJ", "zasuwa"}}});
+    const geodesy::PlanarPoint c = centre1992(kZary);
+    objects->add("ewns:obiekty_sieci", {"obiekty.1", {}, {}, {{c.x, c.y}}, {{"RODZAJ", "studnia"}}});
+    objects->add("ewns:urzadzenia", {"urzadzenia.1", {}, {}, {{c.x + 20, c.y}}, {{"RODZAJ", "zasuwa"}}});
     const ServiceUrls gesut = findCountyGesut(kZary.teryt7);
     addWfsAt(scenario, gesut.wfsUrl, std::make_shared<WfsService>(objects));
     auto pipes = std::make_shared<FeatureStore>();
@@ -160,8 +160,8 @@ void addZary(Scenario& scenario) {
 void addZabrze(Scenario& scenario) {
     // Parcels on the block; the buildings lie 4 km away and come back whatever box is asked for.
     auto store = parcelStore(kZabrze, "ms:dzialki", "", "0021");
-    EN away = centre1992(kZabrze);
-    away.e += 4000;
+    geodesy::PlanarPoint away = centre1992(kZabrze);
+    away.x += 4000;
     addParcelBlock(*store, "", "ms:budynki", "247801", "0044", away, 3, 2);
     auto egib = std::make_shared<WfsService>(store);
     const std::string url = findCountyEgibWfs(kZabrze.teryt7);

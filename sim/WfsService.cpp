@@ -25,23 +25,23 @@ std::vector<std::string> splitComma(const std::string& text) {
 }
 
 // A point in the given system to PL-1992; `a`,`b` are easting/northing (or latitude/longitude for 4326).
-EN toPl1992(int code, double a, double b) {
-    if (code >= 2176 && code <= 2179) return pl2000ToPl1992(a, b, code);
-    if (code == 4326) return wgs84ToPl1992(a, b);
+geodesy::PlanarPoint toPl1992(int code, double a, double b) {
+    if (code >= 2176 && code <= 2179) return geodesy::pl2000ToPl1992(a, b, code);
+    if (code == 4326) return geodesy::wgs84ToPl1992(a, b);
     return {a, b};
 }
 
 // PL-1992 to the output system, as the two numbers written (northing/latitude first).
-std::pair<double, double> fromPl1992Written(int code, const EN& p) {
+std::pair<double, double> fromPl1992Written(int code, const geodesy::PlanarPoint& p) {
     if (code >= 2176 && code <= 2179) {
-        const EN z = pl1992ToPl2000(p, code);
-        return {z.n, z.e};
+        const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(p, code);
+        return {z.y, z.x};
     }
     if (code == 4326) {
-        const LatLon g = pl1992ToWgs84(p);
+        const geodesy::LatLon g = geodesy::pl1992ToWgs84(p);
         return {g.lat, g.lon};
     }
-    return {p.n, p.e};
+    return {p.y, p.x};
 }
 
 std::string localName(const std::string& name) {
@@ -61,7 +61,7 @@ void exceptionAnswer(SimResponse& response, int status, const std::string& code,
     response.body = owsExceptionReport(code, locator, text);
 }
 
-std::string positions(int code, const std::vector<EN>& points, bool closeRing) {
+std::string positions(int code, const std::vector<geodesy::PlanarPoint>& points, bool closeRing) {
     std::string out;
     const char* format = code == 4326 ? "%.9f %.9f" : "%.3f %.3f";
     for (std::size_t i = 0; i < points.size(); ++i) {
@@ -193,7 +193,7 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
         }
     }
     // Spatial filter.
-    Bbox box1992;
+    geodesy::Bbox box1992;
     bool hasBox = false;
     if (request.hasParam("bbox")) {
         const auto parts = splitComma(request.param("bbox"));
@@ -222,14 +222,14 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
             std::swap(a0, b0);
             std::swap(a1, b1);
         }
-        const EN corners[4] = {toPl1992(boxCode, a0, b0), toPl1992(boxCode, a1, b0), toPl1992(boxCode, a1, b1),
-                               toPl1992(boxCode, a0, b1)};
-        box1992 = {corners[0].e, corners[0].n, corners[0].e, corners[0].n};
-        for (const EN& c : corners) {
-            box1992.minE = std::min(box1992.minE, c.e);
-            box1992.minN = std::min(box1992.minN, c.n);
-            box1992.maxE = std::max(box1992.maxE, c.e);
-            box1992.maxN = std::max(box1992.maxN, c.n);
+        const geodesy::PlanarPoint corners[4] = {toPl1992(boxCode, a0, b0), toPl1992(boxCode, a1, b0),
+                                                 toPl1992(boxCode, a1, b1), toPl1992(boxCode, a0, b1)};
+        box1992 = {corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+        for (const geodesy::PlanarPoint& c : corners) {
+            box1992.minE = std::min(box1992.minE, c.x);
+            box1992.minN = std::min(box1992.minN, c.y);
+            box1992.maxE = std::max(box1992.maxE, c.x);
+            box1992.maxN = std::max(box1992.maxN, c.y);
         }
         hasBox = true;
     }

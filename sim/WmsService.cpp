@@ -137,10 +137,10 @@ void WmsService::getMap(const SimRequest& request, SimResponse& response) const 
     RgbaImage image(static_cast<int>(width), static_cast<int>(height), transparent ? 0xFFFFFF00u : 0xF0F0F0FFu);
     const double sx = static_cast<double>(width) / (v[2] - v[0]);
     const double sy = static_cast<double>(height) / (v[3] - v[1]);
-    const auto toPixel = [&](const EN& p1992, double& px, double& py) {
-        const EN p = code == 2180 ? p1992 : pl1992ToPl2000(p1992, code);
-        px = (p.e - v[0]) * sx;
-        py = (v[3] - p.n) * sy;
+    const auto toPixel = [&](const geodesy::PlanarPoint& p1992, double& px, double& py) {
+        const geodesy::PlanarPoint p = code == 2180 ? p1992 : geodesy::pl1992ToPl2000(p1992, code);
+        px = (p.x - v[0]) * sx;
+        py = (v[3] - p.y) * sy;
     };
     for (const Layer* layer : chosen) {
         // A frame in the layer's tint, so every layer leaves a visible mark.
@@ -148,7 +148,7 @@ void WmsService::getMap(const SimRequest& request, SimResponse& response) const 
         for (int y = 0; y < image.height; ++y) image.set(0, y, layer->rgba), image.set(image.width - 1, y, layer->rgba);
         if (!layer->store) continue;
         for (const SimFeature* f : layer->store->query(layer->typeName, nullptr)) {
-            auto drawPath = [&](const std::vector<EN>& path, bool closed) {
+            auto drawPath = [&](const std::vector<geodesy::PlanarPoint>& path, bool closed) {
                 for (std::size_t i = 0; i + 1 < path.size() + (closed ? 1 : 0) && path.size() > 1; ++i) {
                     double ax, ay, bx, by;
                     toPixel(path[i], ax, ay);

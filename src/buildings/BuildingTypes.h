@@ -5,31 +5,22 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "geodesy/PlanarPoint.h"
+#include "geodesy/SpatialPoint.h"
 
-// A planar vertex (PL-1992 metres).
-struct PlanarPoint {
-    double x = 0.0;
-    double y = 0.0;
-};
-
-// A vertex in space (PL-1992 metres, height above sea level).
-struct SpatialPoint {
-    double x = 0.0;
-    double y = 0.0;
-    double z = 0.0;
-};
+namespace buildings {
 
 // One LOD1 block from the county building models.
 struct Building3D {
-    std::string id;                      // gml:id, empty when absent
-    std::vector<PlanarPoint> footprint;  // as read
-    double groundZ = 0.0;                // lowest ring height, metres above sea level
-    double height = 0.0;                 // metres, > 0
+    std::string id;                               // gml:id, empty when absent
+    std::vector<geodesy::PlanarPoint> footprint;  // as read
+    double groundZ = 0.0;                         // lowest ring height, metres above sea level
+    double height = 0.0;                          // metres, > 0
 };
 
 // One surface of an LOD2 building: planar ring and the heights of its vertices.
 struct Lod2Surface {
-    std::vector<PlanarPoint> ring;
+    std::vector<geodesy::PlanarPoint> ring;
     std::vector<double> z;
 };
 
@@ -43,7 +34,7 @@ struct BuildingLod2 {
 // A roof (or whole LOD2 building) fitted to LiDAR points over a known footprint.
 struct RoofFitResult {
     std::string typeName;
-    std::vector<SpatialPoint> vertices;
+    std::vector<geodesy::SpatialPoint> vertices;
     std::vector<std::vector<std::int32_t>> faces;  // vertex indices per face
     bool fallback = true;
     double meanError = 0.0;
@@ -52,7 +43,9 @@ struct RoofFitResult {
 
 // A building, bridge or road raised from the surface models: faces with 3D vertices.
 struct StructureResult {
-    std::vector<std::vector<SpatialPoint>> polygons;
+    std::vector<std::vector<geodesy::SpatialPoint>> polygons;
     bool fallback = false;
     double ratio = 0.0;  // share of raised samples
 };
+
+}  // namespace buildings

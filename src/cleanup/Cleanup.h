@@ -2,5 +2,5 @@
 #pragma once
 // PolylineRecord, TextRecord, DuplicateSegment and the keys that group equal drawings.
 #include "cleanup/DuplicateKeys.h"
-// PolylineCleaner::RunRemoveDuplicatesCommand and removeDuplicates with its CleanupOutcome.
+// cleanup::RunRemoveDuplicatesCommand and removeDuplicates with its CleanupOutcome.
 #include "cleanup/PolylineCleaner.h"

@@ -4,6 +4,8 @@
 
 #include "platform/Numbers.h"
 
+namespace cleanup {
+
 namespace {
 
 // The number texts of one segment, in both walking directions.
@@ -78,7 +80,7 @@ std::string roundedKeyNumber(double v) {
     return cformat("%.17g|", r);
 }
 
-bool isClosedPolyline(const std::vector<HostPoint2>& points) {
+bool isClosedPolyline(const std::vector<host::HostPoint2>& points) {
     return points.size() > 2 && points.front().x == points.back().x && points.front().y == points.back().y;
 }
 
@@ -127,3 +129,5 @@ std::string polylineKey(const PolylineRecord& polyline) {
 std::string textKey(const TextRecord& text) {
     return roundedKeyNumber(text.position.x) + roundedKeyNumber(text.position.y) + text.content;
 }
+
+}  // namespace cleanup

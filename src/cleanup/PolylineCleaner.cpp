@@ -9,67 +9,71 @@
 #include "cleanup/DuplicateKeys.h"
 #include "platform/Numbers.h"
 
-namespace PolylineCleaner {
+namespace cleanup {
 namespace {
 
-std::int32_t showAlert(Host& h, std::int32_t type, const std::string& large, const std::string& small,
+std::int32_t showAlert(host::Host& h, std::int32_t type, const std::string& large, const std::string& small,
                        std::vector<std::string> buttons) {
-    AlertRequest request;
+    host::AlertRequest request;
     request.type = type;
     request.largeText = large;
     request.smallText = small;
     request.buttons = std::move(buttons);
     std::int32_t button = 0;
-    if (h.alert(request, button) != kHostOk) return 0;
+    if (h.alert(request, button) != host::kHostOk) return 0;
     return button;
 }
 
-void showInformation(Host& h, const std::string& large) { showAlert(h, kAlertInformation, large, "", {kOkButton}); }
+void showInformation(host::Host& h, const std::string& large) {
+    showAlert(h, host::kAlertInformation, large, "", {kOkButton});
+}
 
 struct Scope {
     bool fromSelection = false;
-    std::vector<ElementId> polylines;
-    std::vector<ElementId> texts;
+    std::vector<host::ElementId> polylines;
+    std::vector<host::ElementId> texts;
 };
 
-std::vector<ElementId> selectedOfType(Host& h, const std::vector<ElementId>& selection, std::int32_t type) {
-    std::vector<ElementId> out;
-    std::unordered_set<ElementId> seen;  // keeps the first occurrence, as a linear search would
+std::vector<host::ElementId> selectedOfType(host::Host& h, const std::vector<host::ElementId>& selection,
+                                            std::int32_t type) {
+    std::vector<host::ElementId> out;
+    std::unordered_set<host::ElementId> seen;  // keeps the first occurrence, as a linear search would
     for (const auto& id : selection) {
-        ElementHeader header;
-        if (h.getElementHeader(id, header) != kHostOk || header.type != type) continue;
+        host::ElementHeader header;
+        if (h.getElementHeader(id, header) != host::kHostOk || header.type != type) continue;
         if (seen.insert(id).second) out.push_back(id);
     }
     return out;
 }
 
-std::vector<ElementId> storyOfType(Host& h, std::int32_t type) {
-    std::vector<ElementId> out;
-    if (h.listElements(type, kFilterActiveStory, out) != kHostOk) out.clear();
+std::vector<host::ElementId> storyOfType(host::Host& h, std::int32_t type) {
+    std::vector<host::ElementId> out;
+    if (h.listElements(type, host::kFilterActiveStory, out) != host::kHostOk) out.clear();
     return out;
 }
 
-Scope collectScope(Host& h) {
+Scope collectScope(host::Host& h) {
     Scope scope;
-    Selection selection;
-    if (h.getSelection(selection) == kHostOk && selection.kind != kSelectionNone && !selection.ids.empty()) {
+    host::Selection selection;
+    if (h.getSelection(selection) == host::kHostOk && selection.kind != host::kSelectionNone &&
+        !selection.ids.empty()) {
         scope.fromSelection = true;
-        scope.polylines = selectedOfType(h, selection.ids, kElemPolyline);
-        scope.texts = selectedOfType(h, selection.ids, kElemText);
+        scope.polylines = selectedOfType(h, selection.ids, host::kElemPolyline);
+        scope.texts = selectedOfType(h, selection.ids, host::kElemText);
     } else {
-        scope.polylines = storyOfType(h, kElemPolyline);
-        scope.texts = storyOfType(h, kElemText);
+        scope.polylines = storyOfType(h, host::kElemPolyline);
+        scope.texts = storyOfType(h, host::kElemText);
     }
     return scope;
 }
 
-std::vector<PolylineRecord> readPolylines(Host& h, const std::vector<ElementId>& ids) {
+std::vector<PolylineRecord> readPolylines(host::Host& h, const std::vector<host::ElementId>& ids) {
     std::vector<PolylineRecord> records;
     for (std::size_t i = 0; i < ids.size(); ++i) {
-        ElementHeader header;
-        if (h.getElementHeader(ids[i], header) != kHostOk || header.type != kElemPolyline) continue;
-        PolylineElement element;
-        if (h.getPolyline(ids[i], element) != kHostOk || element.points.size() < 2) continue;
+        host::ElementHeader header;
+        if (h.getElementHeader(ids[i], header) != host::kHostOk || header.type != host::kElemPolyline) continue;
+        host::PolylineElement element;
+        if (h.getPolyline(ids[i], element) != host::kHostOk || element.points.size() < 2) continue;
         PolylineRecord r;
         r.index = i;
         r.layer = header.layer;
@@ -82,13 +86,13 @@ std::vector<PolylineRecord> readPolylines(Host& h, const std::vector<ElementId>&
     return records;
 }
 
-std::vector<TextRecord> readTexts(Host& h, const std::vector<ElementId>& ids) {
+std::vector<TextRecord> readTexts(host::Host& h, const std::vector<host::ElementId>& ids) {
     std::vector<TextRecord> records;
     for (std::size_t i = 0; i < ids.size(); ++i) {
-        ElementHeader header;
-        if (h.getElementHeader(ids[i], header) != kHostOk || header.type != kElemText) continue;
-        TextElement element;
-        if (h.getText(ids[i], element) != kHostOk) continue;
+        host::ElementHeader header;
+        if (h.getElementHeader(ids[i], header) != host::kHostOk || header.type != host::kElemText) continue;
+        host::TextElement element;
+        if (h.getText(ids[i], element) != host::kHostOk) continue;
         TextRecord r;
         r.index = i;
         r.layer = header.layer;
@@ -116,9 +120,10 @@ std::vector<std::size_t> laterDuplicates(const std::vector<Record>& records, Key
 
 }  // namespace
 
-CleanupOutcome removeDuplicates(Host& h) {
+CleanupOutcome removeDuplicates(host::Host& h) {
     CleanupOutcome outcome;
-    if (showAlert(h, kAlertWarning, kConfirmTitle, kConfirmText, {kRunButton, kCancelButton}) != 1) return outcome;
+    if (showAlert(h, host::kAlertWarning, kConfirmTitle, kConfirmText, {kRunButton, kCancelButton}) != 1)
+        return outcome;
 
     const Scope scope = collectScope(h);
     outcome.fromSelection = scope.fromSelection;
@@ -135,14 +140,14 @@ CleanupOutcome removeDuplicates(Host& h) {
     const auto polylineDoomed = laterDuplicates(polylines, [](const PolylineRecord& r) { return polylineKey(r); });
     const auto textDoomed = laterDuplicates(texts, [](const TextRecord& r) { return textKey(r); });
 
-    std::vector<ElementId> doomedIds;
+    std::vector<host::ElementId> doomedIds;
     doomedIds.reserve(polylineDoomed.size() + textDoomed.size());
     for (std::size_t i : polylineDoomed) doomedIds.push_back(scope.polylines[i]);
     for (std::size_t i : textDoomed) doomedIds.push_back(scope.texts[i]);
 
     if (!doomedIds.empty()) {
-        const HostError error = h.undoableCommand(kCommandName, [&] { return h.deleteElements(doomedIds); });
-        if (error != kHostOk) {
+        const host::HostError error = h.undoableCommand(kCommandName, [&] { return h.deleteElements(doomedIds); });
+        if (error != host::kHostOk) {
             outcome.end = CleanupEnd::DeleteFailed;
             outcome.error = error;
             showInformation(h, kDeleteFailed);
@@ -161,6 +166,6 @@ CleanupOutcome removeDuplicates(Host& h) {
     return outcome;
 }
 
-void RunRemoveDuplicatesCommand() { removeDuplicates(host()); }
+void RunRemoveDuplicatesCommand() { removeDuplicates(host::host()); }
 
-}  // namespace PolylineCleaner
+}  // namespace cleanup

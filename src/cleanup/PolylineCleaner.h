@@ -4,7 +4,7 @@
 
 #include "host/Host.h"
 
-namespace PolylineCleaner {
+namespace cleanup {
 
 // Texts the command shows.
 inline constexpr const char* kConfirmTitle = "Czyszczenie duplikatow";
@@ -37,13 +37,13 @@ struct CleanupOutcome {
     std::size_t textsChecked = 0;
     std::size_t polylinesDeleted = 0;
     std::size_t textsDeleted = 0;
-    HostError error = kHostOk;  // the host's answer when the deletion failed
+    host::HostError error = host::kHostOk;  // the host's answer when the deletion failed
 };
 
 // The whole command against the given host: confirmation, scope, grouping, deletion, summary.
-CleanupOutcome removeDuplicates(Host& h);
+CleanupOutcome removeDuplicates(host::Host& h);
 
 // The menu command, against the installed host.
 void RunRemoveDuplicatesCommand();
 
-}  // namespace PolylineCleaner
+}  // namespace cleanup

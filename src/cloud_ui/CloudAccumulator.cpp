@@ -25,18 +25,19 @@ bool storable(double v) { return std::fabs(v) <= std::numeric_limits<float>::max
 
 }  // namespace
 
-CloudAccumulator::CloudAccumulator(const Bbox& frame1992, double spacing, int targetEpsg)
+CloudAccumulator::CloudAccumulator(const geodesy::Bbox& frame1992, double spacing, int targetEpsg)
     : frame_(frame1992),
       spacing_(spacing),
       targetEpsg_(targetEpsg),
-      affine_(localAffinePl1992ToPl2000(frame1992, targetEpsg)) {
-    const EN corners[] = {affine_.apply({frame_.minE, frame_.minN}), affine_.apply({frame_.maxE, frame_.minN}),
-                          affine_.apply({frame_.minE, frame_.maxN}), affine_.apply({frame_.maxE, frame_.maxN})};
-    offE_ = corners[0].e;
-    offN_ = corners[0].n;
-    for (const EN& c : corners) {
-        offE_ = std::min(offE_, c.e);
-        offN_ = std::min(offN_, c.n);
+      affine_(geodesy::localAffinePl1992ToPl2000(frame1992, targetEpsg)) {
+    const geodesy::PlanarPoint corners[] = {
+        affine_.apply({frame_.minE, frame_.minN}), affine_.apply({frame_.maxE, frame_.minN}),
+        affine_.apply({frame_.minE, frame_.maxN}), affine_.apply({frame_.maxE, frame_.maxN})};
+    offE_ = corners[0].x;
+    offN_ = corners[0].y;
+    for (const geodesy::PlanarPoint& c : corners) {
+        offE_ = std::min(offE_, c.x);
+        offN_ = std::min(offN_, c.y);
     }
 }
 
@@ -49,9 +50,9 @@ void CloudAccumulator::overrideOrigin(double easting, double northing, double he
 bool CloudAccumulator::add(double x, double y, double z, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     // Written so that NaN coordinates fail the test and are dropped.
     if (!(x >= frame_.minE && x <= frame_.maxE && y >= frame_.minN && y <= frame_.maxN)) return false;
-    const EN zone = affine_.apply({x, y});
-    const double lx = zone.e - offE_;
-    const double ly = zone.n - offN_;
+    const geodesy::PlanarPoint zone = affine_.apply({x, y});
+    const double lx = zone.x - offE_;
+    const double ly = zone.y - offN_;
     const double lz = z - offZ_;
     // A damaged sheet, a frame too large to map or a broken origin gives values no E57 reader can place.
     if (!storable(lx) || !storable(ly) || !storable(lz)) return false;

@@ -18,7 +18,7 @@ public:
     // frame1992: the crop frame in PL-1992 metres; spacing: voxel edge in metres (0 keeps every point);
     // targetEpsg: the PL-2000 zone of the output (std::invalid_argument outside 2176..2179).
     // The origin starts at the frame's corner in the zone (smallest mapped easting and northing, height 0).
-    CloudAccumulator(const Bbox& frame1992, double spacing, int targetEpsg);
+    CloudAccumulator(const geodesy::Bbox& frame1992, double spacing, int targetEpsg);
 
     // Replaces the default origin (e.g. with the project's survey point).
     void overrideOrigin(double easting, double northing, double height);
@@ -29,10 +29,10 @@ public:
     // coordinates that are finite and within float range, in a voxel no earlier point reached. Throws HardLimitExceeded once more than the limit are kept.
     bool add(double x, double y, double z, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
-    const Bbox& frame() const { return frame_; }
+    const geodesy::Bbox& frame() const { return frame_; }
     double spacing() const { return spacing_; }
     int targetEpsg() const { return targetEpsg_; }
-    const LocalAffine& affine() const { return affine_; }
+    const geodesy::LocalAffine& affine() const { return affine_; }
     double originE() const { return offE_; }
     double originN() const { return offN_; }
     double originZ() const { return offZ_; }
@@ -41,10 +41,10 @@ public:
     const std::vector<CloudPoint>& points() const { return points_; }
 
 private:
-    Bbox frame_;
+    geodesy::Bbox frame_;
     double spacing_;
     int targetEpsg_;
-    LocalAffine affine_;
+    geodesy::LocalAffine affine_;
     double offE_ = 0.0, offN_ = 0.0, offZ_ = 0.0;
     std::size_t limit_ = kCloudPointLimit;
     VoxelSet voxels_;

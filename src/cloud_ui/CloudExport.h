@@ -13,7 +13,8 @@
 
 namespace cloudui {
 
-// Progress for the user: a label and a percentage 0..100.
+// Progress for the user: a label and a percentage 0..100. The label says which sheet and how many of
+// its points, which a (done, total) pair alone cannot carry across sheets.
 using CloudProgressFn = std::function<void(const std::string& label, double pct)>;
 
 // The accumulator for a job: spacing by level, affine map into the zone, default origin or the override.

@@ -12,18 +12,19 @@ namespace {
 constexpr std::uint64_t kProgressEvery = 1 << 16;
 constexpr double kPrefilterMargin = 2.0;  // metres; covers the curvature between mapped corners
 
-bool isPl2000(int epsg) { return epsg >= kEpsgPl2000Zone5 && epsg <= kEpsgPl2000Zone8; }
+bool isPl2000(int epsg) { return geodesy::isPl2000Epsg(epsg); }
 
 // The frame's rectangle in the sheet's zone, a little wider than the mapped corners.
-Bbox zonePrefilter(const Bbox& frame, int epsg) {
-    const EN corners[] = {pl1992ToPl2000(frame.minE, frame.minN, epsg), pl1992ToPl2000(frame.maxE, frame.minN, epsg),
-                          pl1992ToPl2000(frame.minE, frame.maxN, epsg), pl1992ToPl2000(frame.maxE, frame.maxN, epsg)};
-    Bbox box{corners[0].e, corners[0].n, corners[0].e, corners[0].n};
-    for (const EN& c : corners) {
-        box.minE = std::min(box.minE, c.e);
-        box.minN = std::min(box.minN, c.n);
-        box.maxE = std::max(box.maxE, c.e);
-        box.maxN = std::max(box.maxN, c.n);
+geodesy::Bbox zonePrefilter(const geodesy::Bbox& frame, int epsg) {
+    const geodesy::PlanarPoint corners[] = {
+        geodesy::pl1992ToPl2000(frame.minE, frame.minN, epsg), geodesy::pl1992ToPl2000(frame.maxE, frame.minN, epsg),
+        geodesy::pl1992ToPl2000(frame.minE, frame.maxN, epsg), geodesy::pl1992ToPl2000(frame.maxE, frame.maxN, epsg)};
+    geodesy::Bbox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+    for (const geodesy::PlanarPoint& c : corners) {
+        box.minE = std::min(box.minE, c.x);
+        box.minN = std::min(box.minN, c.y);
+        box.maxE = std::max(box.maxE, c.x);
+        box.maxN = std::max(box.maxN, c.y);
     }
     return {box.minE - kPrefilterMargin, box.minN - kPrefilterMargin, box.maxE + kPrefilterMargin,
             box.maxN + kPrefilterMargin};
@@ -32,7 +33,7 @@ Bbox zonePrefilter(const Bbox& frame, int epsg) {
 }  // namespace
 
 SheetImport importSheet(const std::filesystem::path& path, int sheetEpsg, CloudAccumulator& accumulator,
-                        const SheetProgress& progress) {
+                        const platform::ProgressCallback& progress) {
     SheetImport result;
     LasSheet sheet;
     if (!sheet.open(path)) {
@@ -43,7 +44,7 @@ SheetImport importSheet(const std::filesystem::path& path, int sheetEpsg, CloudA
     const std::uint64_t total = sheet.header().pointCount;
     result.pointsInHeader = total;
     const bool convert = isPl2000(sheetEpsg);
-    const Bbox prefilter = convert ? zonePrefilter(accumulator.frame(), sheetEpsg) : Bbox{};
+    const geodesy::Bbox prefilter = convert ? zonePrefilter(accumulator.frame(), sheetEpsg) : geodesy::Bbox{};
 
     CloudPoint p;
     while (sheet.next(p)) {
@@ -53,9 +54,9 @@ SheetImport importSheet(const std::filesystem::path& path, int sheetEpsg, CloudA
         if (convert) {
             candidate = prefilter.contains({x, y});
             if (candidate) {
-                const EN q = pl2000ToPl1992(x, y, sheetEpsg);
-                x = q.e;
-                y = q.n;
+                const geodesy::PlanarPoint q = geodesy::pl2000ToPl1992(x, y, sheetEpsg);
+                x = q.x;
+                y = q.y;
             }
         }
         if (candidate && accumulator.add(x, y, p.z, p.red, p.green, p.blue)) ++result.pointsKept;

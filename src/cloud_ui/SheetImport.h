@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cloud_ui/CloudAccumulator.h"
+#include "platform/Progress.h"
 
 namespace cloudui {
 
@@ -20,13 +21,11 @@ struct SheetImport {
     std::uint64_t pointsKept = 0;
 };
 
-// Called now and then with the points read so far and the sheet's point count; false stops the sheet.
-using SheetProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
-
-// Reads every point of the sheet in file order into the accumulator. sheetEpsg 2176..2179 marks a PL-2000
+// Reads every point of the sheet in file order into the accumulator, reporting now and then the points
+// read so far and the sheet's point count (false stops the sheet). sheetEpsg 2176..2179 marks a PL-2000
 // sheet: points outside the frame's zone rectangle (widened by 2 m) are skipped unconverted, the rest are
 // converted to PL-1992. Any other code is read as PL-1992. HardLimitExceeded passes through.
 SheetImport importSheet(const std::filesystem::path& path, int sheetEpsg, CloudAccumulator& accumulator,
-                        const SheetProgress& progress = {});
+                        const platform::ProgressCallback& progress = {});
 
 }  // namespace cloudui

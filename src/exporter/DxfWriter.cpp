@@ -10,7 +10,10 @@
 #include <set>
 #include <string_view>
 
+#include "exporter/ExportGeometry.h"
 #include "platform/Numbers.h"
+
+namespace exporter {
 
 namespace {
 
@@ -77,7 +80,7 @@ public:
         number(code, x);
         number(code + 10, y);
     }
-    void point(int code, const HostPoint3& p) {
+    void point(int code, const host::HostPoint3& p) {
         number(code, p.x);
         number(code + 10, p.y);
         number(code + 20, p.z);
@@ -88,14 +91,14 @@ private:
     std::string text_;
 };
 
-long long trueColour(const HostColour& c) {
+long long trueColour(const host::HostColour& c) {
     auto channel = [](double v) { return static_cast<long long>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); };
     return (channel(c.red) << 16) | (channel(c.green) << 8) | channel(c.blue);
 }
 
 // An index colour (10..249, the hue wheel of the standard palette) that follows the layer's hue.
 int indexColour(const std::string& layerName) {
-    const HostColour c = layerColour(layerName);
+    const host::HostColour c = layerColour(layerName);
     const double maxC = std::max({c.red, c.green, c.blue}), minC = std::min({c.red, c.green, c.blue});
     double hue = 0.0;
     if (maxC > minC) {
@@ -142,7 +145,7 @@ private:
         o.group(9, "$DWGCODEPAGE");
         o.group(3, "ANSI_1250");
         o.group(9, "$INSBASE");
-        o.point(10, HostPoint3{});
+        o.point(10, host::HostPoint3{});
         o.group(9, "$INSUNITS");
         o.integer(70, 6);
         o.group(9, "$MEASUREMENT");
@@ -310,7 +313,7 @@ private:
             o.group(100, "AcDbBlockBegin");
             o.group(2, r.name);
             o.integer(70, 0);
-            o.point(10, HostPoint3{});
+            o.point(10, host::HostPoint3{});
             o.group(3, r.name);
             o.group(1, "");
             o.group(0, "ENDBLK");
@@ -332,7 +335,7 @@ private:
         o.group(8, dxfString(layer));
     }
 
-    void polyline(DxfOut& o, const PolylineElement& p, const std::string& layer) {
+    void polyline(DxfOut& o, const host::PolylineElement& p, const std::string& layer) {
         entityStart(o, "LWPOLYLINE", next(), layer);
         o.group(100, "AcDbPolyline");
         o.integer(90, static_cast<long long>(p.points.size()));
@@ -344,14 +347,14 @@ private:
         }
     }
 
-    void text(DxfOut& o, const TextElement& t, const std::string& layer) {
+    void text(DxfOut& o, const host::TextElement& t, const std::string& layer) {
         const bool multiline = t.content.find('\n') != std::string::npos;
         // The letter size becomes metres of height, as a millimetre on paper is at 1:1000.
         const double height = t.size > 0 ? t.size : 1.0;
         if (multiline) {
             entityStart(o, "MTEXT", next(), layer);
             o.group(100, "AcDbMText");
-            o.point(10, HostPoint3{t.position.x, t.position.y, 0.0});
+            o.point(10, host::HostPoint3{t.position.x, t.position.y, 0.0});
             o.number(40, height);
             o.integer(71, t.anchor == 4 ? 5 : 7);  // middle centre, else bottom left
             o.integer(72, 1);
@@ -367,35 +370,35 @@ private:
         }
         entityStart(o, "TEXT", next(), layer);
         o.group(100, "AcDbText");
-        o.point(10, HostPoint3{t.position.x, t.position.y, 0.0});
+        o.point(10, host::HostPoint3{t.position.x, t.position.y, 0.0});
         o.number(40, height);
         o.group(1, dxfString(t.content));
         o.number(50, t.angle * kDegrees);
         if (t.widthFactor > 0 && t.widthFactor != 100.0) o.number(41, t.widthFactor / 100.0);
         if (t.anchor == 4) {
             o.integer(72, 1);
-            o.point(11, HostPoint3{t.position.x, t.position.y, 0.0});
+            o.point(11, host::HostPoint3{t.position.x, t.position.y, 0.0});
         }
         o.group(100, "AcDbText");
         if (t.anchor == 4) o.integer(73, 2);
     }
 
-    void hatch(DxfOut& o, const FillElement& f, const std::string& layer) {
-        const Attribute* fillAttr = nullptr;
+    void hatch(DxfOut& o, const host::FillElement& f, const std::string& layer) {
+        const host::Attribute* fillAttr = nullptr;
         const auto index = static_cast<std::size_t>(f.fillType);
         if (index >= 1 && index <= model_.fills.size()) fillAttr = &model_.fills[index - 1];
-        const bool solid = fillAttr && fillAttr->fillKind == kFillSolid;
+        const bool solid = fillAttr && fillAttr->fillKind == host::kFillSolid;
         entityStart(o, "HATCH", next(), layer);
         if (f.useOwnColour) o.integer(420, trueColour(f.ownColour));
         o.group(100, "AcDbHatch");
-        o.point(10, HostPoint3{});
-        o.point(210, HostPoint3{0, 0, 1});
+        o.point(10, host::HostPoint3{});
+        o.point(210, host::HostPoint3{0, 0, 1});
         o.group(2, solid ? "SOLID" : "ANSI31");
         o.integer(70, solid ? 1 : 0);
         o.integer(71, 0);
         o.integer(91, static_cast<long long>(f.contours.size()));
         for (std::size_t r = 0; r < f.contours.size(); ++r) {
-            std::vector<HostPoint2> ring = f.contours[r];
+            std::vector<host::HostPoint2> ring = f.contours[r];
             while (ring.size() >= 2 && ring.front() == ring.back()) ring.pop_back();
             o.integer(92, r == 0 ? 3 : 2);  // polyline path; the first is the outline
             o.integer(72, 0);
@@ -433,18 +436,18 @@ private:
         o.point(13, f.c);
     }
 
-    void image(DxfOut& o, const PictureElement& p, const ExportedPicture& pic, const std::string& layer) {
+    void image(DxfOut& o, const host::PictureElement& p, const ExportedPicture& pic, const std::string& layer) {
         const unsigned entity = next(), def = next(), reactor = next();
         imageDefs_.push_back({def, reactor, entity, pic});
         entityStart(o, "IMAGE", entity, layer);
         o.group(100, "AcDbRasterImage");
         o.integer(90, 0);
-        o.point(10, HostPoint3{p.boxMin.x, p.boxMin.y, 0.0});
+        o.point(10, host::HostPoint3{p.boxMin.x, p.boxMin.y, 0.0});
         const double w = std::max(1, pic.pixelWidth), h = std::max(1, pic.pixelHeight);
         const double width = p.boxMax.x - p.boxMin.x, height = p.boxMax.y - p.boxMin.y;
         const double c = std::cos(p.angle), s = std::sin(p.angle);
-        o.point(11, HostPoint3{c * width / w, s * width / w, 0.0});
-        o.point(12, HostPoint3{-s * height / h, c * height / h, 0.0});
+        o.point(11, host::HostPoint3{c * width / w, s * width / w, 0.0});
+        o.point(12, host::HostPoint3{-s * height / h, c * height / h, 0.0});
         o.point(13, w, h);
         o.handle(340, def);
         o.integer(70, 7);
@@ -465,19 +468,19 @@ private:
         o.group(2, "ENTITIES");
         std::size_t nextPicture = 0;
         for (std::size_t i = 0; i < model_.elements.size(); ++i) {
-            const StoredElement& el = model_.elements[i];
+            const model::StoredElement& el = model_.elements[i];
             const std::string& layer = layerName(el.header.layer);
-            if (const auto* p = std::get_if<PolylineElement>(&el.body)) {
+            if (const auto* p = std::get_if<host::PolylineElement>(&el.body)) {
                 polyline(o, *p, layer);
                 ++doc.entitiesByLayer[layer];
-            } else if (const auto* t = std::get_if<TextElement>(&el.body)) {
+            } else if (const auto* t = std::get_if<host::TextElement>(&el.body)) {
                 text(o, *t, layer);
                 ++doc.entitiesByLayer[layer];
-            } else if (const auto* f = std::get_if<FillElement>(&el.body)) {
+            } else if (const auto* f = std::get_if<host::FillElement>(&el.body)) {
                 if (f->contours.empty()) continue;
                 hatch(o, *f, layer);
                 ++doc.entitiesByLayer[layer];
-            } else if (const auto* pic = std::get_if<PictureElement>(&el.body)) {
+            } else if (const auto* pic = std::get_if<host::PictureElement>(&el.body)) {
                 while (nextPicture < pictures_.size() && pictures_[nextPicture].element < i) ++nextPicture;
                 if (nextPicture >= pictures_.size() || pictures_[nextPicture].element != i) continue;
                 image(o, *pic, pictures_[nextPicture], layer);
@@ -564,7 +567,7 @@ private:
 }  // namespace
 
 std::string dxfString(const std::string& utf8) {
-    const std::string text = validUtf8(utf8);
+    const std::string text = model::validUtf8(utf8);
     std::string out;
     out.reserve(text.size());
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
@@ -599,7 +602,7 @@ std::vector<std::string> dxfLayerNames(const ModelSnapshot& model) {
     };
     for (const auto& layer : model.layers) {
         std::string name;
-        for (char c : validUtf8(layer.name)) {
+        for (char c : model::validUtf8(layer.name)) {
             if (static_cast<unsigned char>(c) < 0x20) continue;
             name += std::string_view("<>/\\\":;?*|=`").find(c) == std::string_view::npos ? c : '_';
         }
@@ -617,3 +620,5 @@ std::vector<std::string> dxfLayerNames(const ModelSnapshot& model) {
 DxfDocument writeDxf(const ModelSnapshot& model, const std::vector<ExportedPicture>& pictures) {
     return Writer(model, pictures).run();
 }
+
+}  // namespace exporter

@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "exporter/ModelExport.h"
+#include "exporter/ExportedPicture.h"
+#include "exporter/ModelSnapshot.h"
+
+namespace exporter {
 
 // The file's text and what it holds.
 struct DxfDocument {
@@ -24,3 +27,5 @@ std::vector<std::string> dxfLayerNames(const ModelSnapshot& model);
 // A UTF-8 text as the file stores it: Windows-1250 bytes (the header names that code page), other
 // characters as \U+XXXX, control characters dropped.
 std::string dxfString(const std::string& utf8);
+
+}  // namespace exporter

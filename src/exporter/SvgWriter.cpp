@@ -6,7 +6,10 @@
 #include <numbers>
 #include <set>
 
+#include "exporter/ExportGeometry.h"
 #include "platform/Numbers.h"
+
+namespace exporter {
 
 namespace {
 
@@ -15,7 +18,7 @@ constexpr double kMargin = 20.0;
 constexpr double kLegendWidth = 220.0;
 constexpr double kLegendRow = 18.0;
 
-std::string colourText(const HostColour& c) {
+std::string colourText(const host::HostColour& c) {
     auto channel = [](double v) { return static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); };
     return cformat("#%02x%02x%02x", channel(c.red), channel(c.green), channel(c.blue));
 }
@@ -23,7 +26,7 @@ std::string colourText(const HostColour& c) {
 struct Extent {
     double minX = std::numeric_limits<double>::infinity(), minY = minX;
     double maxX = -minX, maxY = -minX;
-    void add(const HostPoint2& p) {
+    void add(const host::HostPoint2& p) {
         minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
         minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
     }
@@ -35,27 +38,27 @@ struct View {
     double minX = 0, maxY = 0, scale = 1;
     double x(double v) const { return kMargin + (v - minX) * scale; }
     double y(double v) const { return kMargin + (maxY - v) * scale; }
-    std::string point(const HostPoint2& p) const { return cformat("%.3f,%.3f", x(p.x), y(p.y)); }
+    std::string point(const host::HostPoint2& p) const { return cformat("%.3f,%.3f", x(p.x), y(p.y)); }
 };
 
-std::vector<HostPoint2> pictureCorners(const PictureElement& p) {
+std::vector<host::HostPoint2> pictureCorners(const host::PictureElement& p) {
     const double w = p.boxMax.x - p.boxMin.x, h = p.boxMax.y - p.boxMin.y;
     const double c = std::cos(p.angle), s = std::sin(p.angle);
-    const HostPoint2 o = p.boxMin;
+    const host::HostPoint2 o = p.boxMin;
     return {o, {o.x + c * w, o.y + s * w}, {o.x + c * w - s * h, o.y + s * w + c * h}, {o.x - s * h, o.y + c * h}};
 }
 
 Extent extentOf(const ModelSnapshot& model) {
     Extent e;
     for (const auto& el : model.elements) {
-        if (const auto* p = std::get_if<PolylineElement>(&el.body)) {
+        if (const auto* p = std::get_if<host::PolylineElement>(&el.body)) {
             for (const auto& q : tessellatePolyline(*p)) e.add(q);
-        } else if (const auto* f = std::get_if<FillElement>(&el.body)) {
+        } else if (const auto* f = std::get_if<host::FillElement>(&el.body)) {
             for (const auto& ring : f->contours)
                 for (const auto& q : ring) e.add(q);
-        } else if (const auto* t = std::get_if<TextElement>(&el.body)) {
+        } else if (const auto* t = std::get_if<host::TextElement>(&el.body)) {
             e.add(t->position);
-        } else if (const auto* pic = std::get_if<PictureElement>(&el.body)) {
+        } else if (const auto* pic = std::get_if<host::PictureElement>(&el.body)) {
             for (const auto& q : pictureCorners(*pic)) e.add(q);
         } else {
             for (const auto& tri : facesOf(el)) {
@@ -68,7 +71,7 @@ Extent extentOf(const ModelSnapshot& model) {
     return e;
 }
 
-std::string pathOf(const std::vector<std::vector<HostPoint2>>& rings, const View& v, bool close) {
+std::string pathOf(const std::vector<std::vector<host::HostPoint2>>& rings, const View& v, bool close) {
     std::string d;
     for (const auto& ring : rings) {
         for (std::size_t i = 0; i < ring.size(); ++i) d += (i == 0 ? "M" : " L") + v.point(ring[i]);
@@ -81,7 +84,7 @@ std::string pathOf(const std::vector<std::vector<HostPoint2>>& rings, const View
 
 std::string xmlEscape(const std::string& text) {
     std::string out;
-    for (char c : validUtf8(text)) {
+    for (char c : model::validUtf8(text)) {
         switch (c) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
@@ -130,7 +133,7 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
     std::size_t nextPicture = 0;
     std::string picturesText;
     for (std::size_t i = 0; i < model.elements.size(); ++i) {
-        const auto* pic = std::get_if<PictureElement>(&model.elements[i].body);
+        const auto* pic = std::get_if<host::PictureElement>(&model.elements[i].body);
         if (!pic) continue;
         while (nextPicture < pictures.size() && pictures[nextPicture].element < i) ++nextPicture;
         if (nextPicture >= pictures.size() || pictures[nextPicture].element != i) continue;
@@ -151,14 +154,14 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
              "\" fill=\"none\"" + cformat(" stroke-width=\"%.2f\">\n", stroke);
         for (const auto& el : model.elements) {
             if (exportLayerName(model, el.header.layer) != layerName) continue;
-            if (const auto* p = std::get_if<PolylineElement>(&el.body)) {
+            if (const auto* p = std::get_if<host::PolylineElement>(&el.body)) {
                 s += "<path d=\"" + pathOf({tessellatePolyline(*p)}, view, false) + "\"/>\n";
-            } else if (const auto* f = std::get_if<FillElement>(&el.body)) {
+            } else if (const auto* f = std::get_if<host::FillElement>(&el.body)) {
                 if (f->contours.empty()) continue;
                 const std::string fillColour = f->useOwnColour ? colourText(f->ownColour) : colour;
                 s += "<path fill=\"" + fillColour + "\" fill-opacity=\"0.35\" fill-rule=\"evenodd\" d=\"" +
                      pathOf(f->contours, view, true) + "\"/>\n";
-            } else if (const auto* t = std::get_if<TextElement>(&el.body)) {
+            } else if (const auto* t = std::get_if<host::TextElement>(&el.body)) {
                 // True to scale, but always legible and never larger than a twentieth of the plan.
                 const double size = std::clamp(t->size * view.scale, 6.0, kPlanSize / 20.0);
                 s += cformat("<text x=\"%.3f\" y=\"%.3f\" font-size=\"%.2f\" stroke=\"none\" fill=\"%s\"",
@@ -168,7 +171,7 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
                     s += cformat(" transform=\"rotate(%.6f %.3f %.3f)\"", -t->angle * 180.0 / std::numbers::pi,
                                  view.x(t->position.x), view.y(t->position.y));
                 s += ">" + xmlEscape(t->content) + "</text>\n";
-            } else if (!std::holds_alternative<PictureElement>(el.body)) {
+            } else if (!std::holds_alternative<host::PictureElement>(el.body)) {
                 for (const auto& face : facesOf(el)) {
                     s += "<path stroke-opacity=\"0.5\" d=\"" +
                          pathOf({{{face.a.x, face.a.y}, {face.b.x, face.b.y}, {face.c.x, face.c.y}}}, view, true) +
@@ -192,3 +195,5 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
     s += "</g>\n</svg>\n";
     return s;
 }
+
+}  // namespace exporter

@@ -1,6 +1,8 @@
 // An axis-aligned planar frame in metres.
 #pragma once
-#include "geodesy/Coordinates.h"
+#include "geodesy/PlanarPoint.h"
+
+namespace geodesy {
 
 // Minimum easting, minimum northing, maximum easting, maximum northing (in this order).
 struct Bbox {
@@ -9,9 +11,11 @@ struct Bbox {
     double maxE = 0.0;
     double maxN = 0.0;
 
-    EN centre() const { return {(minE + maxE) / 2.0, (minN + maxN) / 2.0}; }
+    PlanarPoint centre() const { return {(minE + maxE) / 2.0, (minN + maxN) / 2.0}; }
     double width() const { return maxE - minE; }
     double height() const { return maxN - minN; }
-    bool contains(EN p) const { return p.e >= minE && p.e <= maxE && p.n >= minN && p.n <= maxN; }
+    bool contains(PlanarPoint p) const { return p.x >= minE && p.x <= maxE && p.y >= minN && p.y <= maxN; }
     bool operator==(const Bbox&) const = default;
 };
+
+}  // namespace geodesy

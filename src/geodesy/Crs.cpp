@@ -3,6 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
+namespace geodesy {
+
 namespace {
 
 // GRS80.
@@ -41,11 +43,11 @@ double toDeg(double rad) { return rad * 180.0 / kPi; }
 
 // The PL-2000 zone parameters follow from the code itself.
 Grid pl2000Grid(int epsg) {
-    if (epsg < kEpsgPl2000Zone5 || epsg > kEpsgPl2000Zone8) throw std::invalid_argument("Nieobslugiwany EPSG PL-2000");
-    return {0.999923, (epsg - 2176) * 3.0 + 15.0, (epsg - 2171) * 1000000.0 + 500000.0, 0.0};
+    if (!isPl2000Epsg(epsg)) throw std::invalid_argument("Nieobslugiwany EPSG PL-2000");
+    return {0.999923, (epsg - kEpsgPl2000Zone5) * 3.0 + 15.0, (epsg - 2171) * 1000000.0 + 500000.0, 0.0};
 }
 
-EN forward(const Grid& g, double latRad, double lonRad) {
+PlanarPoint forward(const Grid& g, double latRad, double lonRad) {
     return tmForward(latRad, lonRad, g.k0, toRad(g.centralMeridianDeg), g.falseEasting, g.falseNorthing);
 }
 
@@ -55,7 +57,7 @@ LatLon inverse(const Grid& g, double easting, double northing) {
 
 }  // namespace
 
-EN tmForward(double phi, double lambda, double k0, double lambda0, double falseEasting, double falseNorthing) {
+PlanarPoint tmForward(double phi, double lambda, double k0, double lambda0, double falseEasting, double falseNorthing) {
     const double sinPhi = std::sin(phi);
     const double cosPhi = std::cos(phi);
     const double tanPhi = std::tan(phi);
@@ -122,14 +124,14 @@ LatLon tmInverse(double easting, double northing, double k0, double lambda0, dou
     return {phi, lambda};
 }
 
-EN wgs84ToPl1992(double latDeg, double lonDeg) { return forward(kPl1992, toRad(latDeg), toRad(lonDeg)); }
+PlanarPoint wgs84ToPl1992(double latDeg, double lonDeg) { return forward(kPl1992, toRad(latDeg), toRad(lonDeg)); }
 
 LatLon pl1992ToWgs84(double easting, double northing) {
     const LatLon r = inverse(kPl1992, easting, northing);
     return {toDeg(r.lat), toDeg(r.lon)};
 }
 
-EN pl1992ToPl2000(double easting, double northing, int epsg) {
+PlanarPoint pl1992ToPl2000(double easting, double northing, int epsg) {
     const LatLon geo = inverse(kPl1992, easting, northing);
     const Grid zone = pl2000Grid(epsg);
     return forward(zone, geo.lat, geo.lon);
@@ -140,21 +142,22 @@ LatLon pl2000ToWgs84(double easting, double northing, int epsg) {
     return {toDeg(r.lat), toDeg(r.lon)};
 }
 
-EN pl2000ToPl1992(double easting, double northing, int epsg) {
+PlanarPoint pl2000ToPl1992(double easting, double northing, int epsg) {
     const LatLon geo = inverse(pl2000Grid(epsg), easting, northing);
     return forward(kPl1992, geo.lat, geo.lon);
 }
 
 int pl2000ZoneForLongitude(double lonDeg) {
-    if (lonDeg < 16.5) return 2176;
-    if (lonDeg < 19.5) return 2177;
-    if (lonDeg < 22.5) return 2178;
-    return 2179;
+    if (lonDeg < 16.5) return kEpsgPl2000Zone5;
+    if (lonDeg < 19.5) return kEpsgPl2000Zone6;
+    if (lonDeg < 22.5) return kEpsgPl2000Zone7;
+    return kEpsgPl2000Zone8;
 }
 
 int epsgFromCrsText(std::string_view text) {
     static constexpr std::string_view kCodes[] = {"2176", "2177", "2178", "2179", "2180"};
-    static constexpr int kValues[] = {2176, 2177, 2178, 2179, 2180};
+    static constexpr int kValues[] = {kEpsgPl2000Zone5, kEpsgPl2000Zone6, kEpsgPl2000Zone7, kEpsgPl2000Zone8,
+                                      kEpsgPl1992};
     for (int i = 0; i < 5; ++i) {
         if (text.find(kCodes[i]) != std::string_view::npos) return kValues[i];
     }
@@ -162,9 +165,11 @@ int epsgFromCrsText(std::string_view text) {
 }
 
 LocalAffine localAffinePl1992ToPl2000(const Bbox& box, int epsg) {
-    const EN c = box.centre();
-    const EN p0 = pl1992ToPl2000(c.e, c.n, epsg);
-    const EN pe = pl1992ToPl2000(c.e + 1.0, c.n, epsg);
-    const EN pn = pl1992ToPl2000(c.e, c.n + 1.0, epsg);
-    return {c.e, c.n, p0.e, p0.n, pe.e - p0.e, pe.n - p0.n, pn.e - p0.e, pn.n - p0.n};
+    const PlanarPoint c = box.centre();
+    const PlanarPoint p0 = pl1992ToPl2000(c.x, c.y, epsg);
+    const PlanarPoint pe = pl1992ToPl2000(c.x + 1.0, c.y, epsg);
+    const PlanarPoint pn = pl1992ToPl2000(c.x, c.y + 1.0, epsg);
+    return {c.x, c.y, p0.x, p0.y, pe.x - p0.x, pe.y - p0.y, pn.x - p0.x, pn.y - p0.y};
 }
+
+}  // namespace geodesy

@@ -1,11 +1,13 @@
 #include "host/Host.h"
 
-#include "host/UninstalledHost.h"
+#include "host/detail/UninstalledHost.h"
+
+namespace host {
 
 namespace {
 
-UninstalledHost& uninstalled() {
-    static UninstalledHost instance;
+detail::UninstalledHost& uninstalled() {
+    static detail::UninstalledHost instance;
     return instance;
 }
 
@@ -16,3 +18,5 @@ Host* installed = nullptr;
 Host& host() { return installed ? *installed : uninstalled(); }
 
 void installHost(Host* h) { installed = h; }
+
+}  // namespace host

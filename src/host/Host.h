@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace host {
+
 // Host error code; 0 is success.
 using HostError = std::int32_t;
 // Success.
@@ -338,17 +340,9 @@ public:
     virtual HostError undoableCommand(const std::string& name, const UndoableBody& body) = 0;
 };
 
-// The installed host (an UninstalledHost answering kHostNotSupplied until one is installed).
+// The installed host (one answering kHostNotSupplied until one is installed).
 Host& host();
 // Installs a host (not owned); nullptr puts the uninstalled host back.
 void installHost(Host* h);
 
-// The rest of this folder builds on these declarations, so it is not included from here:
-// - host/UninstalledHost.h: UninstalledHost, the host before one is installed (kHostNotSupplied).
-// - host/ModelState.h: ModelState, StoredElement, ElementBody, a project's contents and its checks.
-// - host/ProjectFile.h: ProjectFileStatus and the project file (save atomically, load exactly).
-// - host/ModelHost.h: ModelHost, HostOp, HostCall, FaultRule, the in-process host with undo,
-//   scripted alerts and fault injection.
-// - host/ModelExport.h: ModelSnapshot, ExportResult, exportModel (DXF, GeoJSON, SVG of a model).
-// - host/DxfWriter.h: DxfDocument, writeDxf, the R2000 DXF text.
-// - host/SvgWriter.h: writeSvg, the plan as SVG.
+}  // namespace host

@@ -5,7 +5,7 @@
 
 #include "settings/DataTypes.h"
 
-void DrawBounds::add(const HostPoint2& p) {
+void DrawBounds::add(const host::HostPoint2& p) {
     if (!valid) {
         minX = maxX = p.x;
         minY = maxY = p.y;
@@ -65,7 +65,7 @@ class FeatureDrawer {
 public:
     FeatureDrawer(const ProjectTransform& transform, DrawBounds& bounds) : transform_(transform), bounds_(bounds) {}
 
-    HostError draw(const GisFeature& f, std::int32_t layer) {
+    host::HostError draw(const GisFeature& f, std::int32_t layer) {
         switch (f.type) {
             case DataType::dzialki: return drawParcel(f, layer);
             case DataType::budynki:
@@ -78,26 +78,26 @@ public:
                 for (const auto& line : f.lines)
                     keep([&] { return makePolyline(mapped(line, false), layer, kUtilityPen); });
                 return error_;
-            default: return kHostOk;  // base maps come as rasters; 3D kinds are placed by their own steps
+            default: return host::kHostOk;  // base maps come as rasters; 3D kinds are placed by their own steps
         }
     }
 
 private:
-    HostPoint2 map(const GisPoint& p) {
-        const HostPoint2 q = transform_.apply(p.x, p.y);
+    host::HostPoint2 map(const geodesy::PlanarPoint& p) {
+        const host::HostPoint2 q = transform_.apply(p.x, p.y);
         bounds_.add(q);
         return q;
     }
-    std::vector<HostPoint2> mapped(const std::vector<GisPoint>& points, bool close) {
-        std::vector<HostPoint2> out;
+    std::vector<host::HostPoint2> mapped(const std::vector<geodesy::PlanarPoint>& points, bool close) {
+        std::vector<host::HostPoint2> out;
         out.reserve(points.size() + 1);
-        for (const GisPoint& p : points) out.push_back(map(p));
+        for (const geodesy::PlanarPoint& p : points) out.push_back(map(p));
         if (close && !points.empty() && (points.back().x != points.front().x || points.back().y != points.front().y))
             out.push_back(out.front());
         return out;
     }
-    std::vector<std::vector<HostPoint2>> rings(const GisPolygon& p, bool withHoles) {
-        std::vector<std::vector<HostPoint2>> out{mapped(p.outer, true)};
+    std::vector<std::vector<host::HostPoint2>> rings(const GisPolygon& p, bool withHoles) {
+        std::vector<std::vector<host::HostPoint2>> out{mapped(p.outer, true)};
         if (withHoles)
             for (const auto& hole : p.holes) out.push_back(mapped(hole, true));
         return out;
@@ -105,10 +105,10 @@ private:
     // Makes one element unless an earlier one of the feature failed (the feature is then skipped).
     template <class Make>
     void keep(Make make) {
-        if (error_ == kHostOk) error_ = make();
+        if (error_ == host::kHostOk) error_ = make();
     }
 
-    HostError drawParcel(const GisFeature& f, std::int32_t layer) {
+    host::HostError drawParcel(const GisFeature& f, std::int32_t layer) {
         for (const GisPolygon& p : f.polygons) {
             keep([&] { return makePolyline(mapped(p.outer, true), layer, kParcelPen); });
             for (const auto& hole : p.holes) keep([&] { return makePolyline(mapped(hole, true), layer, kParcelPen); });
@@ -118,7 +118,7 @@ private:
         return error_;
     }
 
-    HostError drawZone(const GisFeature& f, std::int32_t layer) {
+    host::HostError drawZone(const GisFeature& f, std::int32_t layer) {
         const bool pog = f.type == DataType::pog;
         std::string symbol = propOr(f.props, "symbol", "");
         const std::string designation = propOr(f.props, "oznaczenie", symbol);
@@ -144,7 +144,7 @@ private:
 
     const ProjectTransform& transform_;
     DrawBounds& bounds_;
-    HostError error_ = kHostOk;
+    host::HostError error_ = host::kHostOk;
 };
 
 // Types the drawing knows; any other code draws nothing and needs no layer.
@@ -204,7 +204,7 @@ FeatureDrawResult drawFeatures(const std::vector<GisFeature>& features, const Pr
             return result;
         }
         FeatureDrawer drawer(transform, result.bounds);
-        if (drawer.draw(f, layer) != kHostOk) {
+        if (drawer.draw(f, layer) != host::kHostOk) {
             ++result.failures;
             continue;
         }

@@ -15,7 +15,7 @@
 struct DrawBounds {
     bool valid = false;
     double minX = 0.0, minY = 0.0, maxX = 0.0, maxY = 0.0;
-    void add(const HostPoint2& p);
+    void add(const host::HostPoint2& p);
 };
 
 // What drawing the features did.
@@ -52,10 +52,10 @@ std::optional<Rgb> pogZoneColour(const std::string& symbol);
 
 // Element makers: 0 on success or the host's error. Points are project coordinates. Degenerate
 // input (a polyline under 2 points, an outline under 3 points, an empty text) makes nothing and answers 0.
-HostError makePolyline(const std::vector<HostPoint2>& points, std::int32_t layer, std::int16_t pen);
-HostError makeFill(const std::vector<std::vector<HostPoint2>>& rings, std::int32_t layer, std::int16_t contourPen,
-                   std::optional<Rgb> colour);
-HostError makeHatch(const std::vector<std::vector<HostPoint2>>& rings, std::int32_t layer, std::int16_t contourPen,
-                    const std::string& fillNameFragment, Rgb colour);
-HostError makeText(const HostPoint2& position, const std::string& text, std::int32_t layer, std::int16_t pen,
-                   double size, std::optional<double> angle = std::nullopt);
+host::HostError makePolyline(const std::vector<host::HostPoint2>& points, std::int32_t layer, std::int16_t pen);
+host::HostError makeFill(const std::vector<std::vector<host::HostPoint2>>& rings, std::int32_t layer,
+                         std::int16_t contourPen, std::optional<Rgb> colour);
+host::HostError makeHatch(const std::vector<std::vector<host::HostPoint2>>& rings, std::int32_t layer,
+                          std::int16_t contourPen, const std::string& fillNameFragment, Rgb colour);
+host::HostError makeText(const host::HostPoint2& position, const std::string& text, std::int32_t layer,
+                         std::int16_t pen, double size, std::optional<double> angle = std::nullopt);

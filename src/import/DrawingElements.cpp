@@ -9,12 +9,12 @@ namespace {
 
 // Fill types are looked up once per host: the answers stay valid while the same host is installed.
 struct FillTypeCache {
-    const Host* owner = nullptr;
+    const host::Host* owner = nullptr;
     bool solidKnown = false;
     std::int32_t solid = 0;
     std::map<std::string, std::int32_t> byFragment;
 
-    void forHost(const Host* h) {
+    void forHost(const host::Host* h) {
         if (owner == h) return;
         *this = FillTypeCache{};
         owner = h;
@@ -23,7 +23,7 @@ struct FillTypeCache {
 
 FillTypeCache& fillCache() {
     static FillTypeCache cache;
-    cache.forHost(&host());
+    cache.forHost(&host::host());
     return cache;
 }
 
@@ -37,10 +37,10 @@ std::string lowered(std::string text) {
 std::int32_t solidFillType() {
     FillTypeCache& cache = fillCache();
     if (!cache.solidKnown) {
-        std::vector<Attribute> fills;
-        if (host().listAttributes(kAttrFill, fills) == kHostOk) {
-            for (const Attribute& f : fills) {
-                if (f.fillKind == kFillSolid) {
+        std::vector<host::Attribute> fills;
+        if (host::host().listAttributes(host::kAttrFill, fills) == host::kHostOk) {
+            for (const host::Attribute& f : fills) {
+                if (f.fillKind == host::kFillSolid) {
                     cache.solid = f.index;
                     break;
                 }
@@ -55,12 +55,13 @@ std::int32_t solidFillType() {
 std::int32_t hatchFillType(const std::string& fragment) {
     FillTypeCache& cache = fillCache();
     if (const auto it = cache.byFragment.find(fragment); it != cache.byFragment.end()) return it->second;
-    std::vector<Attribute> fills;
-    if (host().listAttributes(kAttrFill, fills) != kHostOk) return 0;  // not remembered: may work later
+    std::vector<host::Attribute> fills;
+    if (host::host().listAttributes(host::kAttrFill, fills) != host::kHostOk)
+        return 0;  // not remembered: may work later
     std::int32_t firstVectorial = 0, named = 0;
     const std::string wanted = lowered(fragment);
-    for (const Attribute& f : fills) {
-        if (f.fillKind != kFillVectorial) continue;
+    for (const host::Attribute& f : fills) {
+        if (f.fillKind != host::kFillVectorial) continue;
         if (firstVectorial == 0) firstVectorial = f.index;
         if (lowered(f.name).find(wanted) != std::string::npos) {
             named = f.index;
@@ -72,13 +73,13 @@ std::int32_t hatchFillType(const std::string& fragment) {
     return chosen;
 }
 
-HostColour hostColour(Rgb c) { return {c.r / 255.0, c.g / 255.0, c.b / 255.0}; }
+host::HostColour hostColour(Rgb c) { return {c.r / 255.0, c.g / 255.0, c.b / 255.0}; }
 
-HostError createFillElement(const std::vector<std::vector<HostPoint2>>& rings, std::int32_t layer,
-                            std::int16_t contourPen, std::int32_t fillType, std::optional<Rgb> colour) {
-    if (rings.empty() || rings.front().size() < 3) return kHostOk;
-    FillElement fill;
-    if (HostError e = host().defaultFill(fill)) return e;
+host::HostError createFillElement(const std::vector<std::vector<host::HostPoint2>>& rings, std::int32_t layer,
+                                  std::int16_t contourPen, std::int32_t fillType, std::optional<Rgb> colour) {
+    if (rings.empty() || rings.front().size() < 3) return host::kHostOk;
+    host::FillElement fill;
+    if (host::HostError e = host::host().defaultFill(fill)) return e;
     fill.layer = layer;
     fill.contourPen = contourPen;
     if (fillType != 0) fill.fillType = fillType;
@@ -87,41 +88,41 @@ HostError createFillElement(const std::vector<std::vector<HostPoint2>>& rings, s
         fill.ownColour = hostColour(*colour);
     }
     fill.contours = rings;
-    ElementId id;
-    return host().createFill(fill, id);
+    host::ElementId id;
+    return host::host().createFill(fill, id);
 }
 
 }  // namespace
 
-HostError makePolyline(const std::vector<HostPoint2>& points, std::int32_t layer, std::int16_t pen) {
-    if (points.size() < 2) return kHostOk;
-    PolylineElement line;
-    if (HostError e = host().defaultPolyline(line)) return e;
+host::HostError makePolyline(const std::vector<host::HostPoint2>& points, std::int32_t layer, std::int16_t pen) {
+    if (points.size() < 2) return host::kHostOk;
+    host::PolylineElement line;
+    if (host::HostError e = host::host().defaultPolyline(line)) return e;
     line.layer = layer;
     line.pen = pen;
     line.arcs.clear();
     line.points = points;
-    ElementId id;
-    return host().createPolyline(line, id);
+    host::ElementId id;
+    return host::host().createPolyline(line, id);
 }
 
-HostError makeFill(const std::vector<std::vector<HostPoint2>>& rings, std::int32_t layer, std::int16_t contourPen,
-                   std::optional<Rgb> colour) {
-    if (rings.empty() || rings.front().size() < 3) return kHostOk;
+host::HostError makeFill(const std::vector<std::vector<host::HostPoint2>>& rings, std::int32_t layer,
+                         std::int16_t contourPen, std::optional<Rgb> colour) {
+    if (rings.empty() || rings.front().size() < 3) return host::kHostOk;
     return createFillElement(rings, layer, contourPen, colour ? solidFillType() : 0, colour);
 }
 
-HostError makeHatch(const std::vector<std::vector<HostPoint2>>& rings, std::int32_t layer, std::int16_t contourPen,
-                    const std::string& fillNameFragment, Rgb colour) {
-    if (rings.empty() || rings.front().size() < 3) return kHostOk;
+host::HostError makeHatch(const std::vector<std::vector<host::HostPoint2>>& rings, std::int32_t layer,
+                          std::int16_t contourPen, const std::string& fillNameFragment, Rgb colour) {
+    if (rings.empty() || rings.front().size() < 3) return host::kHostOk;
     return createFillElement(rings, layer, contourPen, hatchFillType(fillNameFragment), colour);
 }
 
-HostError makeText(const HostPoint2& position, const std::string& text, std::int32_t layer, std::int16_t pen,
-                   double size, std::optional<double> angle) {
-    if (text.empty()) return kHostOk;
-    TextElement t;
-    if (HostError e = host().defaultText(t)) return e;
+host::HostError makeText(const host::HostPoint2& position, const std::string& text, std::int32_t layer,
+                         std::int16_t pen, double size, std::optional<double> angle) {
+    if (text.empty()) return host::kHostOk;
+    host::TextElement t;
+    if (host::HostError e = host::host().defaultText(t)) return e;
     t.layer = layer;
     t.pen = pen;
     t.position = position;
@@ -132,6 +133,6 @@ HostError makeText(const HostPoint2& position, const std::string& text, std::int
     t.styleSetting1 = 1;
     t.styleSetting2 = 1;
     t.content = validUtf8(text);  // server texts may hold broken UTF-8
-    ElementId id;
-    return host().createText(t, id);
+    host::ElementId id;
+    return host::host().createText(t, id);
 }

@@ -13,7 +13,7 @@ constexpr const char* kBdot10kBuildingType = "ms:bud_2025";
 
 // National new-buildings layer: the only building source left when the county gives none.
 std::vector<GisFeature> fetchBdot10kBuildings(FetchContext& ctx) {
-    const Bbox& f = ctx.frame;
+    const geodesy::Bbox& f = ctx.frame;
     const std::string gml =
         ctx.client.fetchWfsTiled(serviceEndpoints().bdot10kNewBuildingsWfs(), kBdot10kBuildingType, f.minE, f.minN,
                                  f.maxE, f.maxN, ctx.progress("Import: budynki (BDOT10k)"), true, false, 0);

@@ -6,9 +6,9 @@
 namespace {
 
 // The sheets of the elevation-model index and their texts through the cache.
-ElevationSheetSource nmtSheets(WfsClient& client) {
-    ElevationSheetSource source;
-    source.findSheets = [&client](const Bbox& frame) {
+terrain::ElevationSheetSource nmtSheets(WfsClient& client) {
+    terrain::ElevationSheetSource source;
+    source.findSheets = [&client](const geodesy::Bbox& frame) {
         std::vector<std::string> urls;
         for (ElevationTile& tile : findNmtTiles(client, frame)) urls.push_back(std::move(tile.url));
         return urls;
@@ -22,26 +22,28 @@ ElevationSheetSource nmtSheets(WfsClient& client) {
 }
 
 // Progress of the terrain branches under the label each phase names.
-FetchProgress labelledProgress(const FetchContext& ctx) {
+terrain::FetchProgress labelledProgress(const FetchContext& ctx) {
     return [&ctx](const std::string& phase, int done, int total) { ctx.progress(phase)(done, total); };
 }
 
 }  // namespace
 
 void fetchElevationGroup(FetchContext& ctx) {
-    TerrainBuildResult built = fetchTerrain(ctx.frame, ctx.terrainStep, nmtSheets(ctx.client), labelledProgress(ctx));
+    terrain::TerrainBuildResult built =
+        terrain::fetchTerrain(ctx.frame, ctx.terrainStep, nmtSheets(ctx.client), labelledProgress(ctx));
     ctx.result.terrain = std::move(built.patches);
     for (const std::string& note : built.notes) ctx.addWarning(note);
 }
 
 void fetchContoursGroup(FetchContext& ctx) {
-    ContourRequest request;
+    terrain::ContourRequest request;
     request.frame = ctx.frame;
     request.terrainStep = ctx.terrainStep;
     request.interval = ctx.poziomiceCiecie;
     request.smooth = ctx.smoothContours;
-    const CancelQuery cancel = [&ctx]() { return ctx.cancelled(); };
-    ContourBuildResult built = fetchContours(request, nmtSheets(ctx.client), cancel, labelledProgress(ctx));
+    const terrain::CancelQuery cancel = [&ctx]() { return ctx.cancelled(); };
+    terrain::ContourBuildResult built =
+        terrain::fetchContours(request, nmtSheets(ctx.client), cancel, labelledProgress(ctx));
     // A cancelled trace leaves nothing half-done in the result.
     if (!built.cancelled) ctx.result.contours = std::move(built.lines);
     for (const std::string& note : built.notes) ctx.addWarning(note);

@@ -60,8 +60,8 @@ void runFetchGroups(FetchContext& ctx) {
     ctx.layerFetcher = nullptr;
 }
 
-FetchedData ImportController::fetchForImport(const Bbox& frame, const std::vector<std::string>& layers, int rasterScale,
-                                             int terrainStep, double contourInterval) {
+FetchedData ImportController::fetchForImport(const geodesy::Bbox& frame, const std::vector<std::string>& layers,
+                                             int rasterScale, int terrainStep, double contourInterval) {
     applyLocalPacing(webClient_);
     FetchedData result;
     FetchContext ctx(webClient_, municipalityCache_, result);

@@ -14,7 +14,7 @@ namespace {
 bool fetchPipesFromWfs(FetchContext& ctx, const std::string& wfsUrl, std::vector<GisFeature>& out) {
     const HttpResponse caps = getCapabilities(ctx.client, wfsUrl, "WFS");
     if (caps.status != 200) return false;
-    const Bbox& f = ctx.frame;
+    const geodesy::Bbox& f = ctx.frame;
     for (const std::string& layer : selectPipeLayers(caps.body)) {
         const std::string gml = ctx.client.fetchWfsTiled(wfsUrl, layer, f.minE, f.minN, f.maxE, f.maxN,
                                                          ctx.progress("GESUT (WFS)"), true, false, 0);

@@ -12,15 +12,15 @@ namespace {
 // easting. Reading such a point as PL-1992 would put the project thousands of kilometres off.
 int zoneFromEasting(double easting) {
     if (easting >= 5e6 && easting < 9e6) return 2171 + static_cast<int>(easting / 1e6);
-    return kEpsgPl1992;
+    return geodesy::kEpsgPl1992;
 }
 
 }  // namespace
 
 GeorefReading readProjectGeoreference() {
     GeorefReading r;
-    GeoLocation geo;
-    if (host().readGeoLocation(geo) != kHostOk) {
+    host::GeoLocation geo;
+    if (host::host().readGeoLocation(geo) != host::kHostOk) {
         r.message = "Nie mozna odczytac georeferencji projektu (GeoLocation).";
         return r;
     }
@@ -34,10 +34,10 @@ GeorefReading readProjectGeoreference() {
             return r;
         }
         // Only the project location is known: its grid position is PL-1992.
-        const EN p = wgs84ToPl1992(geo.latitude, geo.longitude);
+        const geodesy::PlanarPoint p = geodesy::wgs84ToPl1992(geo.latitude, geo.longitude);
         r.quality = GeorefQuality::approximate;
-        r.georef.easting = p.e;
-        r.georef.northing = p.n;
+        r.georef.easting = p.x;
+        r.georef.northing = p.y;
         r.georef.rotation = geo.rotation;
         r.georef.valid = true;
         r.message = "Georeferencja przyblizona (z lokalizacji projektu, nie Survey Pointu).";
@@ -49,7 +49,7 @@ GeorefReading readProjectGeoreference() {
     r.georef.rotation =
         (geo.xAxisAbscissa == 0.0 && geo.xAxisOrdinate == 0.0) ? 0.0 : std::atan2(geo.xAxisOrdinate, geo.xAxisAbscissa);
     r.georef.valid = true;
-    r.epsg = epsgFromCrsText(geo.crsName);
+    r.epsg = geodesy::epsgFromCrsText(geo.crsName);
     if (r.epsg == 0) {
         r.epsg = zoneFromEasting(geo.surveyEasting);
         if (!geo.crsName.empty())

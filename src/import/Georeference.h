@@ -2,6 +2,8 @@
 #pragma once
 #include <string>
 
+#include "geodesy/Epsg.h"
+
 // The project georeference as the import uses it.
 struct Georef {
     double easting = 0.0;  // metres (PL-2000 of `epsg`, or PL-1992 for an approximate one)
@@ -23,8 +25,8 @@ enum class GeorefQuality : int {
 struct GeorefReading {
     GeorefQuality quality = GeorefQuality::none;
     Georef georef;
-    std::string message;  // for the user; may be empty
-    int epsg = 2180;      // system of georef.easting/northing
+    std::string message;              // for the user; may be empty
+    int epsg = geodesy::kEpsgPl1992;  // system of georef.easting/northing
 };
 
 // Reads the project's geolocation record through the host and grades it.

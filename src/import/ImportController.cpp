@@ -106,10 +106,10 @@ Json ImportController::onFetch(const Json& msg) {
     if (!plausibleLongitude(west) || !plausibleLongitude(east) || !plausibleLatitude(south) ||
         !plausibleLatitude(north))
         return errorReply(kBadFrameMessage);
-    const Bbox frame = pl1992FrameFromWgs84(west, south, east, north);
+    const geodesy::Bbox frame = pl1992FrameFromWgs84(west, south, east, north);
 
-    GeoLocation geo;
-    const std::string projectCrs = host().readGeoLocation(geo) == kHostOk ? geo.crsName : std::string();
+    host::GeoLocation geo;
+    const std::string projectCrs = host::host().readGeoLocation(geo) == host::kHostOk ? geo.crsName : std::string();
     const int epsg = chooseFetchEpsg((west + east) / 2.0, projectCrs);
 
     std::vector<std::string> layers;
@@ -138,7 +138,7 @@ Json ImportController::onFetch(const Json& msg) {
     return nullptr;
 }
 
-void ImportController::startFetch(const Bbox& frame, const std::vector<std::string>& layers, int rasterScale,
+void ImportController::startFetch(const geodesy::Bbox& frame, const std::vector<std::string>& layers, int rasterScale,
                                   int terrainStep, double contourInterval) {
     busy_ = 1;
     cancelRequested_.exchange(0);
@@ -167,7 +167,7 @@ void ImportController::startFetch(const Bbox& frame, const std::vector<std::stri
     }
 }
 
-void ImportController::onFetchDone(const Bbox& frame, std::vector<std::string> layers, FetchedData result) {
+void ImportController::onFetchDone(const geodesy::Bbox& frame, std::vector<std::string> layers, FetchedData result) {
     busy_ = 0;
     const Json counts = countFetchedData(result);
     const bool nothing = fetchedNothing(result);
@@ -181,7 +181,7 @@ void ImportController::onFetchDone(const Bbox& frame, std::vector<std::string> l
     const std::string warning = validUtf8(lastResult_.warning);
     if (!warning.empty()) {
         message["warning"] = warning;
-        host().reportLine("TERRAVOX: " + warning);
+        host::host().reportLine("TERRAVOX: " + warning);
     }
     if (nothing) message["warning"] = warning.empty() ? std::string("Nic nie pobrano dla tego obszaru.") : warning;
     MapPalette::sendToPage("fetchDone", message);
@@ -196,17 +196,18 @@ Json ImportController::onPlace(const Json&) {
 Json ImportController::onGetInit(const Json&) {
     const GeorefReading reading = readProjectGeoreference();
     if (reading.quality == GeorefQuality::none) return nullptr;
-    const LatLon at = (reading.epsg >= kEpsgPl2000Zone5 && reading.epsg <= kEpsgPl2000Zone8)
-                          ? pl2000ToWgs84(reading.georef.easting, reading.georef.northing, reading.epsg)
-                          : pl1992ToWgs84(reading.georef.easting, reading.georef.northing);
+    const geodesy::LatLon at =
+        geodesy::isPl2000Epsg(reading.epsg)
+            ? geodesy::pl2000ToWgs84(reading.georef.easting, reading.georef.northing, reading.epsg)
+            : geodesy::pl1992ToWgs84(reading.georef.easting, reading.georef.northing);
     return Json{{"type", "init"}, {"lat", at.lat}, {"lon", at.lon}, {"zoom", 17}};
 }
 
 Json ImportController::onGetLayers(const Json&) {
     Json names = Json::array();
-    std::vector<Attribute> layers;
-    if (host().listAttributes(kAttrLayer, layers) == kHostOk) {
-        for (const Attribute& a : layers) names.push_back(validUtf8(a.name));
+    std::vector<host::Attribute> layers;
+    if (host::host().listAttributes(host::kAttrLayer, layers) == host::kHostOk) {
+        for (const host::Attribute& a : layers) names.push_back(validUtf8(a.name));
     }
     Json mapping = Json::object();
     for (DataType code : Settings::wszystkieTypy())
@@ -260,5 +261,5 @@ ImportController::ProgressFunction ImportController::progressFor(const std::stri
 }
 
 void ImportController::postReportLine(const std::string& line) {
-    runOnMainThread([line]() { host().reportLine(line); });
+    runOnMainThread([line]() { host::host().reportLine(line); });
 }

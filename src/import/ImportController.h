@@ -9,6 +9,7 @@
 
 #include "bridge/Bridge.h"
 #include "geodesy/Bbox.h"
+#include "geodesy/Epsg.h"
 #include "import/FetchedData.h"
 #include "net/MunicipalityLookup.h"
 #include "net/WfsClient.h"
@@ -17,7 +18,7 @@
 class ImportController {
 public:
     // What one fetch needs: frame (PL-1992), layer keys, rasterScale, terrainStep, contour interval.
-    using FetchFunction = std::function<FetchedData(const Bbox& frame, const std::vector<std::string>& layers,
+    using FetchFunction = std::function<FetchedData(const geodesy::Bbox& frame, const std::vector<std::string>& layers,
                                                     int rasterScale, int terrainStep, double contourInterval)>;
     // Worker-side progress of one labelled phase: done, total.
     using ProgressFunction = std::function<void(int done, int total)>;
@@ -46,12 +47,12 @@ public:
 
     // Marks the controller busy, announces the fetch and starts its worker (main thread).
     // Throws std::system_error when no thread can be started; the controller is then idle again.
-    void startFetch(const Bbox& frame, const std::vector<std::string>& layers, int rasterScale, int terrainStep,
-                    double contourInterval);
+    void startFetch(const geodesy::Bbox& frame, const std::vector<std::string>& layers, int rasterScale,
+                    int terrainStep, double contourInterval);
     // Takes a finished fetch over and announces it with "fetchDone" (main thread).
-    void onFetchDone(const Bbox& frame, std::vector<std::string> layers, FetchedData result);
+    void onFetchDone(const geodesy::Bbox& frame, std::vector<std::string> layers, FetchedData result);
     // Fetches every requested layer (worker thread).
-    FetchedData fetchForImport(const Bbox& frame, const std::vector<std::string>& layers, int rasterScale,
+    FetchedData fetchForImport(const geodesy::Bbox& frame, const std::vector<std::string>& layers, int rasterScale,
                                int terrainStep, double contourInterval);
 
     // Replaces fetchForImport for this controller (prepared results); an empty function restores it.
@@ -71,7 +72,7 @@ public:
     bool cancelRequested() const { return cancelRequested_.load() != 0; }
     bool busy() const { return busy_ != 0; }
     const FetchedData& lastResult() const { return lastResult_; }
-    const Bbox& lastFrame() const { return lastFrame_; }
+    const geodesy::Bbox& lastFrame() const { return lastFrame_; }
     const std::vector<std::string>& lastLayers() const { return lastLayers_; }
     bool hasData() const { return hasData_; }
     int fetchEpsg() const { return fetchEpsg_; }
@@ -85,10 +86,10 @@ private:
     std::atomic<std::uint8_t> cancelRequested_{0};
     std::uint8_t busy_ = 0;
     FetchedData lastResult_;
-    Bbox lastFrame_;
+    geodesy::Bbox lastFrame_;
     std::vector<std::string> lastLayers_;
     bool hasData_ = false;
-    int fetchEpsg_ = 2180;
+    int fetchEpsg_ = geodesy::kEpsgPl1992;
     bool smoothContours_ = false;
     double cloudTerrainStep_ = 1.0;
     MunicipalityCache municipalityCache_;  // municipality of the last frames, kept between fetches

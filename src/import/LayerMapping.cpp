@@ -37,9 +37,9 @@ std::int32_t LayerMapping::layerNamed(const std::string& wanted) {
     const std::string name = storableName(wanted);
     if (const auto it = byName_.find(name); it != byName_.end()) return it->second;
     std::int32_t index = 0;
-    std::vector<Attribute> layers;
-    if (host().listAttributes(kAttrLayer, layers) == kHostOk) {
-        for (const Attribute& a : layers) {
+    std::vector<host::Attribute> layers;
+    if (host::host().listAttributes(host::kAttrLayer, layers) == host::kHostOk) {
+        for (const host::Attribute& a : layers) {
             if (a.name == name) {
                 index = a.index;
                 break;
@@ -47,10 +47,10 @@ std::int32_t LayerMapping::layerNamed(const std::string& wanted) {
         }
     }
     if (index == 0) {
-        Attribute created;
-        created.kind = kAttrLayer;
+        host::Attribute created;
+        created.kind = host::kAttrLayer;
         created.name = name;
-        if (host().createAttribute(created) == kHostOk) index = created.index;
+        if (host::host().createAttribute(created) == host::kHostOk) index = created.index;
     }
     // A failure is not remembered: a later step may ask again (the host may have recovered).
     if (index != 0) byName_[name] = index;

@@ -15,21 +15,21 @@
 namespace {
 
 // Writes the height into the project when the survey point is still the one the lookup was started for.
-void writeHeight(EN surveyPoint, double height) {
-    GeoLocation geo;
-    if (host().readGeoLocation(geo) != kHostOk) return;
+void writeHeight(geodesy::PlanarPoint surveyPoint, double height) {
+    host::GeoLocation geo;
+    if (host::host().readGeoLocation(geo) != host::kHostOk) return;
     // A host may keep the coordinates with less precision than it was given; a millimetre is the same point.
-    if (!(std::fabs(geo.surveyEasting - surveyPoint.e) < 1e-3 && std::fabs(geo.surveyNorthing - surveyPoint.n) < 1e-3))
+    if (!(std::fabs(geo.surveyEasting - surveyPoint.x) < 1e-3 && std::fabs(geo.surveyNorthing - surveyPoint.y) < 1e-3))
         return;
     geo.altitude = height;
     geo.surveyHeight = height;
-    host().writeGeoLocation(geo);  // a refused write leaves the height at 0, as a failed lookup does
+    host::host().writeGeoLocation(geo);  // a refused write leaves the height at 0, as a failed lookup does
 }
 
 }  // namespace
 
-std::optional<double> lookupTerrainHeight(WfsClient& client, EN at) {
-    const Bbox box{at.e - 1.0, at.n - 1.0, at.e + 1.0, at.n + 1.0};
+std::optional<double> lookupTerrainHeight(WfsClient& client, geodesy::PlanarPoint at) {
+    const geodesy::Bbox box{at.x - 1.0, at.y - 1.0, at.x + 1.0, at.y + 1.0};
     for (const ElevationTile& tile : findNmtTiles(client, box)) {
         const std::string text = client.getCachedText(tile.url, kCachedTextTimeoutMs);
         if (text.empty()) continue;
@@ -38,12 +38,13 @@ std::optional<double> lookupTerrainHeight(WfsClient& client, EN at) {
         if (!parseAsciiGrid(grid, text)) continue;
         double z = 0.0;
         // A sheet with a hole at the point gives way to an overlapping one that has a height there.
-        if (sampleGrid(grid, at.e, at.n, z) && std::isfinite(z)) return z;
+        if (sampleGrid(grid, at.x, at.y, z) && std::isfinite(z)) return z;
     }
     return std::nullopt;
 }
 
-void startOriginHeightLookup(const WfsClient& settingsOf, EN pl1992, EN surveyPoint) {
+void startOriginHeightLookup(const WfsClient& settingsOf, geodesy::PlanarPoint pl1992,
+                             geodesy::PlanarPoint surveyPoint) {
     WfsClient client = clientWithSettingsOf(settingsOf);
     applyLocalPacing(client);
     try {

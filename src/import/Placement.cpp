@@ -21,12 +21,12 @@ void addNote(std::string& text, const std::string& note) {
 
 std::string wholeMetres(double value) { return cformat("%lld", static_cast<long long>(std::trunc(value))); }
 
-std::set<std::string> lod2Identifiers(const std::vector<BuildingLod2>& buildings) {
+std::set<std::string> lod2Identifiers(const std::vector<buildings::BuildingLod2>& buildings) {
     std::set<std::string> ids;
-    for (const BuildingLod2& b : buildings) {
+    for (const buildings::BuildingLod2& b : buildings) {
         if (b.id.empty()) continue;
-        const bool hasSurface =
-            std::any_of(b.surfaces.begin(), b.surfaces.end(), [](const Lod2Surface& s) { return s.ring.size() >= 3; });
+        const bool hasSurface = std::any_of(b.surfaces.begin(), b.surfaces.end(),
+                                            [](const buildings::Lod2Surface& s) { return s.ring.size() >= 3; });
         if (!hasSurface) continue;
         std::string upper = b.id;
         for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
@@ -39,8 +39,9 @@ std::set<std::string> lod2Identifiers(const std::vector<BuildingLod2>& buildings
 // else the project's own height, else the stored anchor.
 double buildingOffset(const FetchedData& data, const HeightAnchor& anchor, const Settings& settings) {
     if (!data.terrain.empty() || !data.terrainCloud.empty()) return anchor.offset;
-    GeoLocation geo;
-    if (host().readGeoLocation(geo) == kHostOk && std::isfinite(geo.surveyHeight) && geo.surveyHeight != 0.0)
+    host::GeoLocation geo;
+    if (host::host().readGeoLocation(geo) == host::kHostOk && std::isfinite(geo.surveyHeight) &&
+        geo.surveyHeight != 0.0)
         return geo.surveyHeight;
     if (settings.hasZAnchor) return settings.zAnchor;
     return 0.0;
@@ -50,8 +51,9 @@ double buildingOffset(const FetchedData& data, const HeightAnchor& anchor, const
 // else the project's own height.
 double cloudContourOffset(const FetchedData& data, const HeightAnchor& anchor) {
     if (!data.terrainCloud.empty() || !data.terrain.empty()) return anchor.offset;
-    GeoLocation geo;
-    return host().readGeoLocation(geo) == kHostOk && std::isfinite(geo.surveyHeight) ? geo.surveyHeight : 0.0;
+    host::GeoLocation geo;
+    return host::host().readGeoLocation(geo) == host::kHostOk && std::isfinite(geo.surveyHeight) ? geo.surveyHeight
+                                                                                                 : 0.0;
 }
 
 }  // namespace
@@ -72,7 +74,7 @@ Json runPlacement(ImportController& controller) {
                              controller.smoothContours(),
                              controller.lastFrame(),
                              georef.workingEpsg,
-                             localAffinePl1992ToPl2000(controller.lastFrame(), georef.workingEpsg),
+                             geodesy::localAffinePl1992ToPl2000(controller.lastFrame(), georef.workingEpsg),
                              georef.transform,
                              anchor.offset,
                              anchor.offset,
@@ -83,7 +85,7 @@ Json runPlacement(ImportController& controller) {
                              result};
 
     AnchorWrite anchorWrite;
-    const HostError code = host().undoableCommand(kPlacementCommandName, [&]() -> HostError {
+    const host::HostError code = host::host().undoableCommand(kPlacementCommandName, [&]() -> host::HostError {
         // Nothing may escape into the host: an unexpected failure undoes the command like any other.
         try {
             anchorWrite = writeHeightAnchor(anchor);
@@ -94,7 +96,7 @@ Json runPlacement(ImportController& controller) {
             return context.abort("Blad wewnetrzny: nieznany blad");
         }
     });
-    const bool placed = code == kHostOk && result.error.empty();
+    const bool placed = code == host::kHostOk && result.error.empty();
     // A refused placement leaves no anchor behind: the next one computes it again.
     if (placed) storeHeightAnchor(anchor, settings);
     writeHeightDiagnostics(anchor, settings, anchorWrite);
@@ -104,9 +106,9 @@ Json runPlacement(ImportController& controller) {
     if (result.failures >= 1)
         addNote(warnings, "Pominieto " + std::to_string(result.failures) + " wadliwych geometrii lub bryl.");
     if (result.bounds.valid) {
-        host().reportLine("TERRAVOX: wektory w lokalnych wsp. X[" + wholeMetres(result.bounds.minX) + ".." +
-                          wholeMetres(result.bounds.maxX) + "] Y[" + wholeMetres(result.bounds.minY) + ".." +
-                          wholeMetres(result.bounds.maxY) + "] m od zera projektu.");
+        host::host().reportLine("TERRAVOX: wektory w lokalnych wsp. X[" + wholeMetres(result.bounds.minX) + ".." +
+                                wholeMetres(result.bounds.maxX) + "] Y[" + wholeMetres(result.bounds.minY) + ".." +
+                                wholeMetres(result.bounds.maxY) + "] m od zera projektu.");
     }
     addNote(warnings, anchor.note);
     addNote(warnings, data.warning);
@@ -116,7 +118,7 @@ Json runPlacement(ImportController& controller) {
     Json reply{{"type", "placeDone"}, {"counts", result.counts}};
     if (!warnings.empty()) {
         reply["warning"] = warnings;
-        host().reportLine("TERRAVOX: " + warnings);
+        host::host().reportLine("TERRAVOX: " + warnings);
     }
     return reply;
 }

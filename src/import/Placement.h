@@ -34,22 +34,22 @@ struct PlacementContext {
     const FetchedData& data;                    // as fetched: PL-1992, heights above sea level
     const std::vector<std::string>& layerKeys;  // the layer keys the user selected
     bool smoothContours = false;
-    Bbox frame;                       // the fetch frame, PL-1992
-    int workingEpsg = 0;              // PL-2000 zone of the placement
-    LocalAffine linearization;        // PL-1992 -> working zone near the frame
-    ProjectTransform transform;       // working zone -> project coordinates
-    double terrainOffset = 0.0;       // heights of elevation-model terrain
-    double cloudTerrainOffset = 0.0;  // heights of point-cloud terrain and water
-    double buildingOffset = 0.0;      // heights of buildings, structures and contour meshes
-    double cloudContourOffset = 0.0;  // heights of the contour mesh from the point cloud
-    std::set<std::string> lod2Ids;    // upper-case identifiers of LOD2 buildings with a surface
+    geodesy::Bbox frame;                 // the fetch frame, PL-1992
+    int workingEpsg = 0;                 // PL-2000 zone of the placement
+    geodesy::LocalAffine linearization;  // PL-1992 -> working zone near the frame
+    ProjectTransform transform;          // working zone -> project coordinates
+    double terrainOffset = 0.0;          // heights of elevation-model terrain
+    double cloudTerrainOffset = 0.0;     // heights of point-cloud terrain and water
+    double buildingOffset = 0.0;         // heights of buildings, structures and contour meshes
+    double cloudContourOffset = 0.0;     // heights of the contour mesh from the point cloud
+    std::set<std::string> lod2Ids;       // upper-case identifiers of LOD2 buildings with a surface
     LayerMapping& layers;
     PlacementResult& result;
 
     // Whether the user selected the layer key.
     bool selected(const std::string& key) const;
     // Stops the placement: records the message and answers the code that undoes the command.
-    HostError abort(const std::string& message);
+    host::HostError abort(const std::string& message);
     // Adds a note for the user.
     void note(const std::string& text);
 };
@@ -60,13 +60,13 @@ struct PlacementStep {
     int number = 0;
     const char* what = "";  // the kind, for the user
     bool (*hasData)(const FetchedData&) = nullptr;
-    HostError (*make)(PlacementContext&) = nullptr;  // 0, or the code of an abort
+    host::HostError (*make)(PlacementContext&) = nullptr;  // 0, or the code of an abort
 };
 
 // The steps in placement order.
 const std::vector<PlacementStep>& placementSteps();
 // Runs every step that has data, in order; stops at an abort and answers its code.
-HostError runPlacementSteps(PlacementContext& context);
+host::HostError runPlacementSteps(PlacementContext& context);
 
 // "place" after its two preconditions: checks, anchor, the command, counts and the reply.
 Json runPlacement(ImportController& controller);

@@ -10,7 +10,7 @@
 
 namespace {
 
-bool isPl2000Zone(int epsg) { return epsg >= kEpsgPl2000Zone5 && epsg <= kEpsgPl2000Zone8; }
+bool isPl2000Zone(int epsg) { return geodesy::isPl2000Epsg(epsg); }
 
 void addNote(std::string& text, const std::string& note) {
     if (note.empty()) return;
@@ -22,13 +22,13 @@ std::string wholeNumber(double value) { return cformat("%lld", static_cast<long 
 
 // The survey point's orthogonal height now; 0 when the record cannot be read.
 double surveyHeightNow() {
-    GeoLocation geo;
-    return host().readGeoLocation(geo) == kHostOk ? geo.surveyHeight : 0.0;
+    host::GeoLocation geo;
+    return host::host().readGeoLocation(geo) == host::kHostOk ? geo.surveyHeight : 0.0;
 }
 
 }  // namespace
 
-PlacementGeoref checkPlacementGeoreference(const Bbox& frame, int fetchEpsg) {
+PlacementGeoref checkPlacementGeoreference(const geodesy::Bbox& frame, int fetchEpsg) {
     PlacementGeoref out;
     const GeorefReading reading = readProjectGeoreference();
     out.quality = reading.quality;
@@ -36,22 +36,22 @@ PlacementGeoref checkPlacementGeoreference(const Bbox& frame, int fetchEpsg) {
         out.error = reading.message;
         return out;
     }
-    EN origin{reading.georef.easting, reading.georef.northing};
+    geodesy::PlanarPoint origin{reading.georef.easting, reading.georef.northing};
     try {
         if (isPl2000Zone(reading.epsg)) {
             out.workingEpsg = reading.epsg;
         } else {
             out.workingEpsg = fetchEpsg;
-            origin = pl1992ToPl2000(origin, fetchEpsg);
+            origin = geodesy::pl1992ToPl2000(origin, fetchEpsg);
         }
-        const EN centre = pl1992ToPl2000(frame.centre(), out.workingEpsg);
-        out.distanceKm = std::hypot(centre.e - origin.e, centre.n - origin.n) / 1000.0;
+        const geodesy::PlanarPoint centre = geodesy::pl1992ToPl2000(frame.centre(), out.workingEpsg);
+        out.distanceKm = std::hypot(centre.x - origin.x, centre.y - origin.y) / 1000.0;
     } catch (const std::invalid_argument&) {
         // Only a fetch that never chose a zone gets here; there is nothing to place then.
         out.error = "Najpierw kliknij \"1. Pobierz elementy\".";
         return out;
     }
-    out.transform = {origin.e, origin.n, reading.georef.rotation, reading.georef.surveyExtra1,
+    out.transform = {origin.x, origin.y, reading.georef.rotation, reading.georef.surveyExtra1,
                      reading.georef.surveyExtra2};
 
     const std::string km = wholeNumber(out.distanceKm);
@@ -84,8 +84,8 @@ HeightAnchor chooseHeightAnchor(const FetchedData& data, const Settings& setting
     }
     double lowest = 1e18;
     for (const auto* set : {&data.terrain, &data.terrainCloud})
-        for (const TerrainPatch& patch : *set)
-            for (const TerrainPoint& p : patch.points)
+        for (const terrain::TerrainPatch& patch : *set)
+            for (const geodesy::SpatialPoint& p : patch.points)
                 if (std::isfinite(p.z) && p.z < lowest) lowest = p.z;
     if (lowest >= 1e17) return a;
     a.lowestTerrain = lowest;
@@ -98,10 +98,10 @@ HeightAnchor chooseHeightAnchor(const FetchedData& data, const Settings& setting
 
 AnchorWrite writeHeightAnchor(const HeightAnchor& anchor) {
     AnchorWrite w;
-    GeoLocation geo;
-    if (anchor.newAnchor && host().readGeoLocation(geo) == kHostOk) {
+    host::GeoLocation geo;
+    if (anchor.newAnchor && host::host().readGeoLocation(geo) == host::kHostOk) {
         geo.surveyHeight = anchor.offset;
-        w.written = host().writeGeoLocation(geo) == kHostOk;
+        w.written = host::host().writeGeoLocation(geo) == host::kHostOk;
     }
     w.heightAfter = surveyHeightNow();
     return w;

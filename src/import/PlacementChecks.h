@@ -25,7 +25,7 @@ struct PlacementGeoref {
 
 // Reads the project's georeference and checks it against the frame (PL-1992) of the last fetch,
 // whose zone is fetchEpsg. A project in PL-1992 (or naming no zone) is placed in fetchEpsg.
-PlacementGeoref checkPlacementGeoreference(const Bbox& frame, int fetchEpsg);
+PlacementGeoref checkPlacementGeoreference(const geodesy::Bbox& frame, int fetchEpsg);
 
 // The height anchor chosen for one placement.
 struct HeightAnchor {

@@ -154,11 +154,11 @@ std::vector<GisFeature> downloadActFeatures(WfsClient& client, const std::string
     return downloadAct(client, actId, type).features;
 }
 
-bool planZoneInFrame(const GisFeature& feature, const Bbox& frame) {
-    if (feature.hasAnchor && frame.contains(EN{feature.anchor.x, feature.anchor.y})) return true;
+bool planZoneInFrame(const GisFeature& feature, const geodesy::Bbox& frame) {
+    if (feature.hasAnchor && frame.contains(geodesy::PlanarPoint{feature.anchor.x, feature.anchor.y})) return true;
     for (const GisPolygon& polygon : feature.polygons)
-        for (const GisPoint& p : polygon.outer)
-            if (frame.contains(EN{p.x, p.y})) return true;
+        for (const geodesy::PlanarPoint& p : polygon.outer)
+            if (frame.contains(geodesy::PlanarPoint{p.x, p.y})) return true;
     // Zones are often far larger than the frame: one that covers the frame, or crosses it between two
     // vertices outside, still lies in it; dropping it would report "no zone in the frame" for the very
     // zone the frame sits in.

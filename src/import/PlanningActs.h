@@ -50,7 +50,7 @@ std::optional<PlanningAct> selectAct(const std::vector<PlanningAct>& acts, const
 std::vector<GisFeature> downloadActFeatures(WfsClient& client, const std::string& actId, DataType type);
 // True when the feature's anchor or an outer-ring vertex lies in the frame, or else part of a polygon's area
 // does (a zone covering or crossing the frame); edges included, lines not tested.
-bool planZoneInFrame(const GisFeature& feature, const Bbox& frame);
+bool planZoneInFrame(const GisFeature& feature, const geodesy::Bbox& frame);
 // The WMS layers to draw for local plans, comma-joined: drawing layers, else content layers, else all.
 std::string chooseLocalPlanLayers(std::string_view capabilities);
 

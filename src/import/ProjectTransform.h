@@ -15,13 +15,13 @@ struct ProjectTransform {
     double offsetX = 0.0;
     double offsetY = 0.0;
 
-    HostPoint2 apply(double x, double y) const {
+    host::HostPoint2 apply(double x, double y) const {
         const double c = std::cos(angle), s = std::sin(angle);
         const double dx = x - originX, dy = y - originY;
         return {offsetX + c * dx + s * dy, offsetY - s * dx + c * dy};
     }
     // The same mapping as the function the terrain makers take.
-    PlanarMap planarMap() const {
+    terrain::PlanarMap planarMap() const {
         const ProjectTransform t = *this;
         return [t](double x, double y) { return t.apply(x, y); };
     }

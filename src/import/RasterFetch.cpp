@@ -21,22 +21,23 @@ int tilesFor(double metres, double metresPerPixel) {
 }
 
 // The frame in the request system: a PL-2000 zone gets the bounding box of the transformed corners.
-Bbox requestBox(const Bbox& frame, int epsg) {
-    if (epsg < 2176 || epsg > 2179) return frame;
-    const EN corners[4] = {pl1992ToPl2000(frame.minE, frame.minN, epsg), pl1992ToPl2000(frame.maxE, frame.minN, epsg),
-                           pl1992ToPl2000(frame.minE, frame.maxN, epsg), pl1992ToPl2000(frame.maxE, frame.maxN, epsg)};
-    Bbox box{corners[0].e, corners[0].n, corners[0].e, corners[0].n};
-    for (const EN& c : corners) {
-        box.minE = std::min(box.minE, c.e);
-        box.minN = std::min(box.minN, c.n);
-        box.maxE = std::max(box.maxE, c.e);
-        box.maxN = std::max(box.maxN, c.n);
+geodesy::Bbox requestBox(const geodesy::Bbox& frame, int epsg) {
+    if (!geodesy::isPl2000Epsg(epsg)) return frame;
+    const geodesy::PlanarPoint corners[4] = {
+        geodesy::pl1992ToPl2000(frame.minE, frame.minN, epsg), geodesy::pl1992ToPl2000(frame.maxE, frame.minN, epsg),
+        geodesy::pl1992ToPl2000(frame.minE, frame.maxN, epsg), geodesy::pl1992ToPl2000(frame.maxE, frame.maxN, epsg)};
+    geodesy::Bbox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+    for (const geodesy::PlanarPoint& c : corners) {
+        box.minE = std::min(box.minE, c.x);
+        box.minN = std::min(box.minN, c.y);
+        box.maxE = std::max(box.maxE, c.x);
+        box.maxN = std::max(box.maxN, c.y);
     }
     return box;
 }
 
 // One tile with retries at halved widths; true when an image was accepted.
-bool fetchTile(WfsClient& client, const std::string& wmsUrl, const std::string& layers, const Bbox& tile,
+bool fetchTile(WfsClient& client, const std::string& wmsUrl, const std::string& layers, const geodesy::Bbox& tile,
                double metresPerPixel, DataType type, int epsg, FetchedData& result) {
     const double tileW = tile.width(), tileH = tile.height();
     int pixels = static_cast<int>(
@@ -82,7 +83,7 @@ int chooseRasterEpsg(int fetchEpsg, std::string_view capabilities) {
     if (capabilities.find("EPSG:" + code) != std::string_view::npos ||
         capabilities.find(":" + code) != std::string_view::npos)
         return fetchEpsg;
-    return 2180;
+    return geodesy::kEpsgPl1992;
 }
 
 RasterTilePlan planRasterTiles(double width, double height, double metresPerPixel) {
@@ -106,7 +107,7 @@ bool isRasterImage(std::string_view body) {
     return body.size() > 3 && byte(0) == 0xFF && byte(1) == 0xD8;
 }
 
-int fetchRaster(WfsClient& client, const Bbox& frame, const std::string& wmsUrl, const std::string& layers,
+int fetchRaster(WfsClient& client, const geodesy::Bbox& frame, const std::string& wmsUrl, const std::string& layers,
                 double metresPerPixel, DataType type, int epsg, FetchedData& result,
                 const std::function<void(const std::string&)>& reportLine) {
     const double width = frame.width(), height = frame.height();
@@ -125,14 +126,14 @@ int fetchRaster(WfsClient& client, const Bbox& frame, const std::string& wmsUrl,
                    " m/px (1:" + cformat("%lld", wholePart(metresPerPixel / kNominalPixelMetres)) + "), platki " +
                    cformat("%d", plan.columns) + "x" + cformat("%d", plan.rows));
 
-    const Bbox box = requestBox(frame, epsg);
+    const geodesy::Bbox box = requestBox(frame, epsg);
     const double tileW = box.width() / plan.columns, tileH = box.height() / plan.rows;
     int fetched = 0;
     for (int row = 0; row < plan.rows; ++row) {
         for (int column = 0; column < plan.columns; ++column) {
-            const Bbox tile{box.minE + column * tileW, box.minN + row * tileH,
-                            column + 1 == plan.columns ? box.maxE : box.minE + (column + 1) * tileW,
-                            row + 1 == plan.rows ? box.maxN : box.minN + (row + 1) * tileH};
+            const geodesy::Bbox tile{box.minE + column * tileW, box.minN + row * tileH,
+                                     column + 1 == plan.columns ? box.maxE : box.minE + (column + 1) * tileW,
+                                     row + 1 == plan.rows ? box.maxN : box.minN + (row + 1) * tileH};
             if (fetchTile(client, wmsUrl, layers, tile, metresPerPixel, type, epsg, result)) ++fetched;
         }
     }

@@ -40,7 +40,7 @@ bool isRasterImage(std::string_view body);
 // Fetches the layers for the frame (PL-1992) as tiles in `epsg`; appends the accepted tiles to
 // result.rasters, a warning when the tile count was limited, and sends one report line.
 // Returns the number of tiles fetched (0 = failure).
-int fetchRaster(WfsClient& client, const Bbox& frame, const std::string& wmsUrl, const std::string& layers,
+int fetchRaster(WfsClient& client, const geodesy::Bbox& frame, const std::string& wmsUrl, const std::string& layers,
                 double metresPerPixel, DataType type, int epsg, FetchedData& result,
                 const std::function<void(const std::string&)>& reportLine);
 // Capabilities of a county or national WMS, its thematic layers for the type (else every named layer) and one

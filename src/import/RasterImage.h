@@ -4,6 +4,7 @@
 
 #include "formats/DataType.h"
 #include "geodesy/Bbox.h"
+#include "geodesy/Epsg.h"
 
 // One fetched WMS tile, kept until placement turns it into a picture element.
 struct RasterImage {
@@ -11,7 +12,7 @@ struct RasterImage {
     // The WMS answer as received: the bytes of a PNG or JPEG file.
     std::string image;
     // System of `box`: a PL-2000 zone 2176..2179, or 2180.
-    int epsg = 2180;
+    int epsg = geodesy::kEpsgPl1992;
     // The tile's minimum easting, minimum northing, maximum easting, maximum northing in `epsg`.
-    Bbox box;
+    geodesy::Bbox box;
 };

@@ -4,6 +4,8 @@
 #include <random>
 #include <set>
 
+namespace model {
+
 namespace {
 
 std::uint64_t splitmix64(std::uint64_t& s) {
@@ -13,24 +15,25 @@ std::uint64_t splitmix64(std::uint64_t& s) {
     return z ^ (z >> 31);
 }
 
-const std::vector<Attribute>* attributesOf(const ModelState& s, std::int32_t kind) {
+const std::vector<host::Attribute>* attributesOf(const ModelState& s, std::int32_t kind) {
     auto it = s.attributes.find(kind);
     return it == s.attributes.end() ? nullptr : &it->second;
 }
 
 bool knownAttributeKind(std::int32_t kind) {
-    return kind == kAttrLayer || kind == kAttrFill || kind == kAttrMaterial || kind == kAttrBuildingMaterial;
+    return kind == host::kAttrLayer || kind == host::kAttrFill || kind == host::kAttrMaterial ||
+           kind == host::kAttrBuildingMaterial;
 }
 
 bool knownElementType(std::int32_t type) {
     switch (type) {
-        case kElemPolyline:
-        case kElemText:
-        case kElemFill:
-        case kElemMesh:
-        case kElemSlab:
-        case kElemMorph:
-        case kElemPicture: return true;
+        case host::kElemPolyline:
+        case host::kElemText:
+        case host::kElemFill:
+        case host::kElemMesh:
+        case host::kElemSlab:
+        case host::kElemMorph:
+        case host::kElemPicture: return true;
         default: return false;
     }
 }
@@ -50,9 +53,9 @@ bool ModelHost::onOwnerThread() {
     return false;
 }
 
-HostError ModelHost::fault(HostOp op, std::int32_t code, const std::string& name, const GeoLocation* geo) {
+host::HostError ModelHost::fault(HostOp op, std::int32_t code, const std::string& name, const host::GeoLocation* geo) {
     // Checked before anything is touched: the model has no locks.
-    if (!onOwnerThread()) return kHostGeneralError;
+    if (!onOwnerThread()) return host::kHostGeneralError;
     HostCall call;
     call.op = op;
     call.sequence = ++callCounts_[op];
@@ -60,142 +63,142 @@ HostError ModelHost::fault(HostOp op, std::int32_t code, const std::string& name
     call.name = name;
     call.geoLocation = geo;
     auto it = faults_.find(op);
-    if (it == faults_.end()) return kHostOk;
+    if (it == faults_.end()) return host::kHostOk;
     for (const auto& rule : it->second) {
-        if (HostError e = rule(call); e != kHostOk) return e;
+        if (host::HostError e = rule(call); e != host::kHostOk) return e;
     }
-    return kHostOk;
+    return host::kHostOk;
 }
 
 void ModelHost::injectFault(HostOp op, FaultRule rule) { faults_[op].push_back(std::move(rule)); }
 
-FaultRule ModelHost::failAlways(HostError code) {
+FaultRule ModelHost::failAlways(host::HostError code) {
     return [code](const HostCall&) { return code; };
 }
 
-FaultRule ModelHost::failOnCall(int n, HostError code) {
-    return [n, code](const HostCall& c) { return c.sequence == n ? code : kHostOk; };
+FaultRule ModelHost::failOnCall(int n, host::HostError code) {
+    return [n, code](const HostCall& c) { return c.sequence == n ? code : host::kHostOk; };
 }
 
 // ---- Attributes ------------------------------------------------------------------------------
 
-HostError ModelHost::attributeCount(std::int32_t kind, std::int32_t& count) {
-    if (HostError e = fault(HostOp::AttributeCount, kind)) return e;
-    if (!knownAttributeKind(kind)) return kHostBadPars;
+host::HostError ModelHost::attributeCount(std::int32_t kind, std::int32_t& count) {
+    if (host::HostError e = fault(HostOp::AttributeCount, kind)) return e;
+    if (!knownAttributeKind(kind)) return host::kHostBadPars;
     const auto* list = attributesOf(state_, kind);
     count = list ? static_cast<std::int32_t>(list->size()) : 0;
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::getAttribute(std::int32_t kind, std::int32_t index, Attribute& out) {
-    if (HostError e = fault(HostOp::GetAttribute, kind)) return e;
-    if (!knownAttributeKind(kind)) return kHostBadPars;
+host::HostError ModelHost::getAttribute(std::int32_t kind, std::int32_t index, host::Attribute& out) {
+    if (host::HostError e = fault(HostOp::GetAttribute, kind)) return e;
+    if (!knownAttributeKind(kind)) return host::kHostBadPars;
     const auto* list = attributesOf(state_, kind);
-    if (!list || index < 1 || static_cast<std::size_t>(index) > list->size()) return kHostBadIndex;
+    if (!list || index < 1 || static_cast<std::size_t>(index) > list->size()) return host::kHostBadIndex;
     out = (*list)[static_cast<std::size_t>(index - 1)];
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::listAttributes(std::int32_t kind, std::vector<Attribute>& out) {
-    if (HostError e = fault(HostOp::ListAttributes, kind)) return e;
-    if (!knownAttributeKind(kind)) return kHostBadPars;
+host::HostError ModelHost::listAttributes(std::int32_t kind, std::vector<host::Attribute>& out) {
+    if (host::HostError e = fault(HostOp::ListAttributes, kind)) return e;
+    if (!knownAttributeKind(kind)) return host::kHostBadPars;
     const auto* list = attributesOf(state_, kind);
-    out = list ? *list : std::vector<Attribute>{};
-    return kHostOk;
+    out = list ? *list : std::vector<host::Attribute>{};
+    return host::kHostOk;
 }
 
-HostError ModelHost::findAttribute(std::int32_t kind, const std::string& name, Attribute& out) {
-    if (HostError e = fault(HostOp::FindAttribute, kind, name)) return e;
-    if (!knownAttributeKind(kind)) return kHostBadPars;
+host::HostError ModelHost::findAttribute(std::int32_t kind, const std::string& name, host::Attribute& out) {
+    if (host::HostError e = fault(HostOp::FindAttribute, kind, name)) return e;
+    if (!knownAttributeKind(kind)) return host::kHostBadPars;
     if (const auto* list = attributesOf(state_, kind)) {
         for (const auto& a : *list) {
             if (a.name == name) {
                 out = a;
-                return kHostOk;
+                return host::kHostOk;
             }
         }
     }
-    return kHostNameNotFound;
+    return host::kHostNameNotFound;
 }
 
-HostError ModelHost::createAttribute(Attribute& attr) {
-    if (HostError e = fault(HostOp::CreateAttribute, attr.kind, attr.name)) return e;
-    Attribute stored = attr;
+host::HostError ModelHost::createAttribute(host::Attribute& attr) {
+    if (host::HostError e = fault(HostOp::CreateAttribute, attr.kind, attr.name)) return e;
+    host::Attribute stored = attr;
     stored.name = validUtf8(attr.name);
-    if (HostError e = checkNewAttribute(stored, state_)) return e;
+    if (host::HostError e = checkNewAttribute(stored, state_)) return e;
     auto& list = state_.attributes[attr.kind];
     stored.index = static_cast<std::int32_t>(list.size() + 1);
     list.push_back(stored);
     attr.index = stored.index;
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::setLayerLocked(std::int32_t layer, bool locked) {
-    auto& list = state_.attributes[kAttrLayer];
-    if (layer < 1 || static_cast<std::size_t>(layer) > list.size()) return kHostBadIndex;
+host::HostError ModelHost::setLayerLocked(std::int32_t layer, bool locked) {
+    auto& list = state_.attributes[host::kAttrLayer];
+    if (layer < 1 || static_cast<std::size_t>(layer) > list.size()) return host::kHostBadIndex;
     list[static_cast<std::size_t>(layer - 1)].locked = locked;
-    return kHostOk;
+    return host::kHostOk;
 }
 
 // ---- Defaults --------------------------------------------------------------------------------
 
-HostError ModelHost::defaultPolyline(PolylineElement& out) {
-    if (HostError e = fault(HostOp::ElementDefaults, kElemPolyline)) return e;
-    out = PolylineElement{};
-    return kHostOk;
+host::HostError ModelHost::defaultPolyline(host::PolylineElement& out) {
+    if (host::HostError e = fault(HostOp::ElementDefaults, host::kElemPolyline)) return e;
+    out = host::PolylineElement{};
+    return host::kHostOk;
 }
 
-HostError ModelHost::defaultText(TextElement& out) {
-    if (HostError e = fault(HostOp::ElementDefaults, kElemText)) return e;
-    out = TextElement{};
-    return kHostOk;
+host::HostError ModelHost::defaultText(host::TextElement& out) {
+    if (host::HostError e = fault(HostOp::ElementDefaults, host::kElemText)) return e;
+    out = host::TextElement{};
+    return host::kHostOk;
 }
 
-HostError ModelHost::defaultFill(FillElement& out) {
-    if (HostError e = fault(HostOp::ElementDefaults, kElemFill)) return e;
-    out = FillElement{};
+host::HostError ModelHost::defaultFill(host::FillElement& out) {
+    if (host::HostError e = fault(HostOp::ElementDefaults, host::kElemFill)) return e;
+    out = host::FillElement{};
     // The default fill is the first vectorial one the project has (0 when it has none).
     out.fillType = 0;
-    if (const auto* fills = attributesOf(state_, kAttrFill)) {
+    if (const auto* fills = attributesOf(state_, host::kAttrFill)) {
         for (const auto& f : *fills) {
-            if (f.fillKind == kFillVectorial) {
+            if (f.fillKind == host::kFillVectorial) {
                 out.fillType = f.index;
                 break;
             }
         }
     }
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::defaultMesh(MeshElement& out) {
-    if (HostError e = fault(HostOp::ElementDefaults, kElemMesh)) return e;
-    out = MeshElement{};
-    return kHostOk;
+host::HostError ModelHost::defaultMesh(host::MeshElement& out) {
+    if (host::HostError e = fault(HostOp::ElementDefaults, host::kElemMesh)) return e;
+    out = host::MeshElement{};
+    return host::kHostOk;
 }
 
-HostError ModelHost::defaultSlab(SlabElement& out) {
-    if (HostError e = fault(HostOp::ElementDefaults, kElemSlab)) return e;
-    out = SlabElement{};
-    const auto* bm = attributesOf(state_, kAttrBuildingMaterial);
+host::HostError ModelHost::defaultSlab(host::SlabElement& out) {
+    if (host::HostError e = fault(HostOp::ElementDefaults, host::kElemSlab)) return e;
+    out = host::SlabElement{};
+    const auto* bm = attributesOf(state_, host::kAttrBuildingMaterial);
     out.buildingMaterial = bm && !bm->empty() ? 1 : 0;
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::defaultMorph(MorphElement& out) {
-    if (HostError e = fault(HostOp::ElementDefaults, kElemMorph)) return e;
-    out = MorphElement{};
-    return kHostOk;
+host::HostError ModelHost::defaultMorph(host::MorphElement& out) {
+    if (host::HostError e = fault(HostOp::ElementDefaults, host::kElemMorph)) return e;
+    out = host::MorphElement{};
+    return host::kHostOk;
 }
 
-HostError ModelHost::defaultPicture(PictureElement& out) {
-    if (HostError e = fault(HostOp::ElementDefaults, kElemPicture)) return e;
-    out = PictureElement{};
-    return kHostOk;
+host::HostError ModelHost::defaultPicture(host::PictureElement& out) {
+    if (host::HostError e = fault(HostOp::ElementDefaults, host::kElemPicture)) return e;
+    out = host::PictureElement{};
+    return host::kHostOk;
 }
 
 // ---- Creation --------------------------------------------------------------------------------
 
-ElementId ModelHost::newElementId() {
+host::ElementId ModelHost::newElementId() {
     static const char* kHex = "0123456789ABCDEF";
     for (;;) {
         std::uint64_t hi = splitmix64(idState_);
@@ -219,10 +222,10 @@ ElementId ModelHost::newElementId() {
     }
 }
 
-HostError ModelHost::createElement(ElementBody body, ElementId& id) {
+host::HostError ModelHost::createElement(ElementBody body, host::ElementId& id) {
     const std::int32_t type = elementTypeOf(body);
-    if (HostError e = fault(HostOp::CreateElement, type)) return e;
-    if (HostError e = checkElement(body, state_)) return e;
+    if (host::HostError e = fault(HostOp::CreateElement, type)) return e;
+    if (host::HostError e = checkElement(body, state_)) return e;
     StoredElement stored;
     stored.header.id = newElementId();
     stored.header.type = type;
@@ -232,80 +235,86 @@ HostError ModelHost::createElement(ElementBody body, ElementId& id) {
     index_[stored.header.id] = state_.elements.size();
     id = stored.header.id;
     state_.elements.push_back(std::move(stored));
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::createPolyline(const PolylineElement& e, ElementId& id) { return createElement(e, id); }
-HostError ModelHost::createText(const TextElement& e, ElementId& id) {
-    TextElement stored = e;
+host::HostError ModelHost::createPolyline(const host::PolylineElement& e, host::ElementId& id) {
+    return createElement(e, id);
+}
+host::HostError ModelHost::createText(const host::TextElement& e, host::ElementId& id) {
+    host::TextElement stored = e;
     stored.content = validUtf8(e.content);
     return createElement(std::move(stored), id);
 }
-HostError ModelHost::createFill(const FillElement& e, ElementId& id) { return createElement(e, id); }
-HostError ModelHost::createMesh(const MeshElement& e, ElementId& id) { return createElement(e, id); }
-HostError ModelHost::createSlab(const SlabElement& e, ElementId& id) { return createElement(e, id); }
-HostError ModelHost::createMorph(const MorphElement& e, ElementId& id) { return createElement(e, id); }
-HostError ModelHost::createPicture(const PictureElement& e, ElementId& id) {
-    PictureElement stored = e;
+host::HostError ModelHost::createFill(const host::FillElement& e, host::ElementId& id) { return createElement(e, id); }
+host::HostError ModelHost::createMesh(const host::MeshElement& e, host::ElementId& id) { return createElement(e, id); }
+host::HostError ModelHost::createSlab(const host::SlabElement& e, host::ElementId& id) { return createElement(e, id); }
+host::HostError ModelHost::createMorph(const host::MorphElement& e, host::ElementId& id) {
+    return createElement(e, id);
+}
+host::HostError ModelHost::createPicture(const host::PictureElement& e, host::ElementId& id) {
+    host::PictureElement stored = e;
     stored.mimeType = validUtf8(e.mimeType);
     return createElement(std::move(stored), id);
 }
 
 // ---- Morph bodies ----------------------------------------------------------------------------
 
-HostError ModelHost::morphBodyNew(MorphBodyId& body) {
-    if (HostError e = fault(HostOp::MorphBody)) return e;
+host::HostError ModelHost::morphBodyNew(host::MorphBodyId& body) {
+    if (host::HostError e = fault(HostOp::MorphBody)) return e;
     body = nextBody_++;
-    bodies_[body] = MorphElement{};
-    return kHostOk;
+    bodies_[body] = host::MorphElement{};
+    return host::kHostOk;
 }
 
-HostError ModelHost::morphBodyAddVertex(MorphBodyId body, const HostPoint3& p, std::int32_t& vertex) {
-    if (HostError e = fault(HostOp::MorphBody)) return e;
+host::HostError ModelHost::morphBodyAddVertex(host::MorphBodyId body, const host::HostPoint3& p, std::int32_t& vertex) {
+    if (host::HostError e = fault(HostOp::MorphBody)) return e;
     auto it = bodies_.find(body);
-    if (it == bodies_.end()) return kHostBadId;
+    if (it == bodies_.end()) return host::kHostBadId;
     it->second.vertices.push_back(p);
     vertex = static_cast<std::int32_t>(it->second.vertices.size());
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::morphBodyAddEdge(MorphBodyId body, std::int32_t from, std::int32_t to, std::int32_t& edge) {
-    if (HostError e = fault(HostOp::MorphBody)) return e;
+host::HostError ModelHost::morphBodyAddEdge(host::MorphBodyId body, std::int32_t from, std::int32_t to,
+                                            std::int32_t& edge) {
+    if (host::HostError e = fault(HostOp::MorphBody)) return e;
     auto it = bodies_.find(body);
-    if (it == bodies_.end()) return kHostBadId;
+    if (it == bodies_.end()) return host::kHostBadId;
     const auto nv = static_cast<std::int32_t>(it->second.vertices.size());
-    if (from < 1 || from > nv || to < 1 || to > nv || from == to) return kHostBadPars;
+    if (from < 1 || from > nv || to < 1 || to > nv || from == to) return host::kHostBadPars;
     it->second.edges.push_back({from, to});
     edge = static_cast<std::int32_t>(it->second.edges.size());
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::morphBodyAddPolygon(MorphBodyId body, const MorphPolygon& polygon, std::int32_t& number) {
-    if (HostError e = fault(HostOp::MorphBody)) return e;
+host::HostError ModelHost::morphBodyAddPolygon(host::MorphBodyId body, const host::MorphPolygon& polygon,
+                                               std::int32_t& number) {
+    if (host::HostError e = fault(HostOp::MorphBody)) return e;
     auto it = bodies_.find(body);
-    if (it == bodies_.end()) return kHostBadId;
+    if (it == bodies_.end()) return host::kHostBadId;
     const auto ne = static_cast<std::int32_t>(it->second.edges.size());
-    if (polygon.edges.size() < 3) return kHostBadPars;
+    if (polygon.edges.size() < 3) return host::kHostBadPars;
     for (std::int32_t ref : polygon.edges)
-        if (ref == 0 || ref > ne || ref < -ne) return kHostBadPars;
+        if (ref == 0 || ref > ne || ref < -ne) return host::kHostBadPars;
     it->second.polygons.push_back(polygon);
     number = static_cast<std::int32_t>(it->second.polygons.size());
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::morphBodyFinish(MorphBodyId body, MorphElement& into) {
-    if (HostError e = fault(HostOp::MorphBody)) return e;
+host::HostError ModelHost::morphBodyFinish(host::MorphBodyId body, host::MorphElement& into) {
+    if (host::HostError e = fault(HostOp::MorphBody)) return e;
     auto it = bodies_.find(body);
-    if (it == bodies_.end()) return kHostBadId;
+    if (it == bodies_.end()) return host::kHostBadId;
     into.vertices = it->second.vertices;
     into.edges = it->second.edges;
     into.polygons = it->second.polygons;
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::morphBodyDispose(MorphBodyId body) {
-    if (HostError e = fault(HostOp::MorphBody)) return e;
-    return bodies_.erase(body) ? kHostOk : kHostBadId;
+host::HostError ModelHost::morphBodyDispose(host::MorphBodyId body) {
+    if (host::HostError e = fault(HostOp::MorphBody)) return e;
+    return bodies_.erase(body) ? host::kHostOk : host::kHostBadId;
 }
 
 // ---- Reading elements ------------------------------------------------------------------------
@@ -315,143 +324,147 @@ void ModelHost::rebuildIndex() {
     for (std::size_t i = 0; i < state_.elements.size(); ++i) index_[state_.elements[i].header.id] = i;
 }
 
-const StoredElement* ModelHost::findElement(const ElementId& id) const {
+const StoredElement* ModelHost::findElement(const host::ElementId& id) const {
     auto it = index_.find(id);
     return it == index_.end() ? nullptr : &state_.elements[it->second];
 }
 
-HostError ModelHost::getElementHeader(const ElementId& id, ElementHeader& out) {
-    if (HostError e = fault(HostOp::ReadElement)) return e;
+host::HostError ModelHost::getElementHeader(const host::ElementId& id, host::ElementHeader& out) {
+    if (host::HostError e = fault(HostOp::ReadElement)) return e;
     const StoredElement* el = findElement(id);
-    if (!el) return kHostBadId;
+    if (!el) return host::kHostBadId;
     out = el->header;
-    return kHostOk;
+    return host::kHostOk;
 }
 
 template <class T>
-HostError ModelHost::readBody(const ElementId& id, T& out) {
-    if (!onOwnerThread()) return kHostGeneralError;
+host::HostError ModelHost::readBody(const host::ElementId& id, T& out) {
+    if (!onOwnerThread()) return host::kHostGeneralError;
     const StoredElement* el = findElement(id);
-    if (HostError e = fault(HostOp::ReadElement, el ? el->header.type : 0)) return e;
-    if (!el) return kHostBadId;
+    if (host::HostError e = fault(HostOp::ReadElement, el ? el->header.type : 0)) return e;
+    if (!el) return host::kHostBadId;
     const T* body = std::get_if<T>(&el->body);
-    if (!body) return kHostBadElementType;
+    if (!body) return host::kHostBadElementType;
     out = *body;
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::getPolyline(const ElementId& id, PolylineElement& out) { return readBody(id, out); }
-HostError ModelHost::getText(const ElementId& id, TextElement& out) { return readBody(id, out); }
-HostError ModelHost::getFill(const ElementId& id, FillElement& out) { return readBody(id, out); }
-HostError ModelHost::getMesh(const ElementId& id, MeshElement& out) { return readBody(id, out); }
-HostError ModelHost::getSlab(const ElementId& id, SlabElement& out) { return readBody(id, out); }
-HostError ModelHost::getMorph(const ElementId& id, MorphElement& out) { return readBody(id, out); }
-HostError ModelHost::getPicture(const ElementId& id, PictureElement& out) { return readBody(id, out); }
+host::HostError ModelHost::getPolyline(const host::ElementId& id, host::PolylineElement& out) {
+    return readBody(id, out);
+}
+host::HostError ModelHost::getText(const host::ElementId& id, host::TextElement& out) { return readBody(id, out); }
+host::HostError ModelHost::getFill(const host::ElementId& id, host::FillElement& out) { return readBody(id, out); }
+host::HostError ModelHost::getMesh(const host::ElementId& id, host::MeshElement& out) { return readBody(id, out); }
+host::HostError ModelHost::getSlab(const host::ElementId& id, host::SlabElement& out) { return readBody(id, out); }
+host::HostError ModelHost::getMorph(const host::ElementId& id, host::MorphElement& out) { return readBody(id, out); }
+host::HostError ModelHost::getPicture(const host::ElementId& id, host::PictureElement& out) {
+    return readBody(id, out);
+}
 
-HostError ModelHost::listElements(std::int32_t type, std::int32_t filter, std::vector<ElementId>& out) {
-    if (HostError e = fault(HostOp::ListElements, type)) return e;
-    if (!knownElementType(type)) return kHostBadPars;
-    const bool activeOnly = (filter & kFilterActiveStory) != 0;
+host::HostError ModelHost::listElements(std::int32_t type, std::int32_t filter, std::vector<host::ElementId>& out) {
+    if (host::HostError e = fault(HostOp::ListElements, type)) return e;
+    if (!knownElementType(type)) return host::kHostBadPars;
+    const bool activeOnly = (filter & host::kFilterActiveStory) != 0;
     out.clear();
     for (const auto& el : state_.elements) {
         if (el.header.type != type) continue;
         if (activeOnly && el.header.story != state_.activeStory) continue;
         out.push_back(el.header.id);
     }
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::deleteElements(const std::vector<ElementId>& ids) {
-    if (HostError e = fault(HostOp::DeleteElements)) return e;
+host::HostError ModelHost::deleteElements(const std::vector<host::ElementId>& ids) {
+    if (host::HostError e = fault(HostOp::DeleteElements)) return e;
     // Check every element first so that a refusal deletes nothing.
-    std::set<ElementId> doomed;
+    std::set<host::ElementId> doomed;
     for (const auto& id : ids) {
         const StoredElement* el = findElement(id);
-        if (!el) return kHostBadId;
-        const auto& layers = state_.attributes[kAttrLayer];
+        if (!el) return host::kHostBadId;
+        const auto& layers = state_.attributes[host::kAttrLayer];
         const auto layer = static_cast<std::size_t>(el->header.layer);
-        if (layer >= 1 && layer <= layers.size() && layers[layer - 1].locked) return kHostLockedLayer;
+        if (layer >= 1 && layer <= layers.size() && layers[layer - 1].locked) return host::kHostLockedLayer;
         doomed.insert(id);
     }
     std::erase_if(state_.elements, [&](const StoredElement& el) { return doomed.count(el.header.id) > 0; });
-    std::erase_if(state_.selection, [&](const ElementId& id) { return doomed.count(id) > 0; });
+    std::erase_if(state_.selection, [&](const host::ElementId& id) { return doomed.count(id) > 0; });
     rebuildIndex();
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::setElementIdText(const ElementId& id, const std::string& text) {
-    if (HostError e = fault(HostOp::SetElementIdText, 0, text)) return e;
+host::HostError ModelHost::setElementIdText(const host::ElementId& id, const std::string& text) {
+    if (host::HostError e = fault(HostOp::SetElementIdText, 0, text)) return e;
     auto it = index_.find(id);
-    if (it == index_.end()) return kHostBadId;
+    if (it == index_.end()) return host::kHostBadId;
     state_.elements[it->second].idText = validUtf8(text);
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::getElementIdText(const ElementId& id, std::string& text) {
-    if (HostError e = fault(HostOp::ReadElement)) return e;
+host::HostError ModelHost::getElementIdText(const host::ElementId& id, std::string& text) {
+    if (host::HostError e = fault(HostOp::ReadElement)) return e;
     const StoredElement* el = findElement(id);
-    if (!el) return kHostBadId;
+    if (!el) return host::kHostBadId;
     text = el->idText;
-    return kHostOk;
+    return host::kHostOk;
 }
 
 // ---- Selection, stories ----------------------------------------------------------------------
 
-HostError ModelHost::getSelection(Selection& out) {
-    if (HostError e = fault(HostOp::GetSelection)) return e;
+host::HostError ModelHost::getSelection(host::Selection& out) {
+    if (host::HostError e = fault(HostOp::GetSelection)) return e;
     out.ids = state_.selection;
-    out.kind = out.ids.empty() ? kSelectionNone : kSelectionElements;
-    return kHostOk;
+    out.kind = out.ids.empty() ? host::kSelectionNone : host::kSelectionElements;
+    return host::kHostOk;
 }
 
-HostError ModelHost::setSelection(const std::vector<ElementId>& ids) {
-    std::vector<ElementId> selection;
+host::HostError ModelHost::setSelection(const std::vector<host::ElementId>& ids) {
+    std::vector<host::ElementId> selection;
     for (const auto& id : ids) {
-        if (!findElement(id)) return kHostBadId;
+        if (!findElement(id)) return host::kHostBadId;
         if (std::find(selection.begin(), selection.end(), id) == selection.end()) selection.push_back(id);
     }
     state_.selection = std::move(selection);
-    return kHostOk;
+    return host::kHostOk;
 }
 
 void ModelHost::setActiveStory(std::int32_t story) { state_.activeStory = story; }
 
 // ---- Geolocation -----------------------------------------------------------------------------
 
-HostError ModelHost::readGeoLocation(GeoLocation& out) {
-    if (HostError e = fault(HostOp::ReadGeoLocation)) return e;
+host::HostError ModelHost::readGeoLocation(host::GeoLocation& out) {
+    if (host::HostError e = fault(HostOp::ReadGeoLocation)) return e;
     out = state_.geoLocation;
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::writeGeoLocation(const GeoLocation& in) {
-    if (HostError e = fault(HostOp::WriteGeoLocation, 0, {}, &in)) return e;
-    if (HostError e = checkGeoLocation(in)) return e;
+host::HostError ModelHost::writeGeoLocation(const host::GeoLocation& in) {
+    if (host::HostError e = fault(HostOp::WriteGeoLocation, 0, {}, &in)) return e;
+    if (host::HostError e = checkGeoLocation(in)) return e;
     state_.geoLocation = in;
     for (std::string* t :
          {&state_.geoLocation.crsName, &state_.geoLocation.crsText2, &state_.geoLocation.geodeticDatum,
           &state_.geoLocation.verticalDatum, &state_.geoLocation.mapProjection, &state_.geoLocation.mapZone})
         *t = validUtf8(*t);
     state_.geoLocationSet = true;
-    return kHostOk;
+    return host::kHostOk;
 }
 
 // ---- Report window, alerts -------------------------------------------------------------------
 
-HostError ModelHost::reportLine(const std::string& text, std::int32_t) {
-    if (HostError e = fault(HostOp::ReportLine, 0, text)) return e;
+host::HostError ModelHost::reportLine(const std::string& text, std::int32_t) {
+    if (host::HostError e = fault(HostOp::ReportLine, 0, text)) return e;
     reportLines_.push_back(text);
     if (reportSink_) reportSink_(text);
-    return kHostOk;
+    return host::kHostOk;
 }
 
 void ModelHost::queueAlertAnswers(const std::vector<std::int32_t>& buttons) {
     alertAnswers_.insert(alertAnswers_.end(), buttons.begin(), buttons.end());
 }
 
-HostError ModelHost::alert(const AlertRequest& request, std::int32_t& button) {
-    if (HostError e = fault(HostOp::Alert, request.type, request.largeText)) return e;
-    if (request.buttons.empty() || request.buttons.size() > 3) return kHostBadPars;
+host::HostError ModelHost::alert(const host::AlertRequest& request, std::int32_t& button) {
+    if (host::HostError e = fault(HostOp::Alert, request.type, request.largeText)) return e;
+    if (request.buttons.empty() || request.buttons.size() > 3) return host::kHostBadPars;
     alertsShown_.push_back(request);
     if (!alertAnswers_.empty()) {
         button = alertAnswers_.front();
@@ -461,28 +474,28 @@ HostError ModelHost::alert(const AlertRequest& request, std::int32_t& button) {
     } else {
         button = 1;
     }
-    return kHostOk;
+    return host::kHostOk;
 }
 
 // ---- Undoable commands -----------------------------------------------------------------------
 
-HostError ModelHost::undoableCommand(const std::string& name, const UndoableBody& body) {
-    if (HostError e = fault(HostOp::UndoableCommand, 0, name)) return e;
-    if (!body) return kHostBadPars;
+host::HostError ModelHost::undoableCommand(const std::string& name, const host::UndoableBody& body) {
+    if (host::HostError e = fault(HostOp::UndoableCommand, 0, name)) return e;
+    if (!body) return host::kHostBadPars;
     undoSnapshots_.push_back(state_);
     auto rollBack = [this] {
         state_ = std::move(undoSnapshots_.back());
         undoSnapshots_.pop_back();
         rebuildIndex();
     };
-    HostError result = kHostOk;
+    host::HostError result = host::kHostOk;
     try {
         result = body();
     } catch (...) {
         rollBack();
         throw;
     }
-    if (result != kHostOk) {
+    if (result != host::kHostOk) {
         rollBack();
         return result;
     }
@@ -495,15 +508,15 @@ HostError ModelHost::undoableCommand(const std::string& name, const UndoableBody
     }
     undoSnapshots_.pop_back();
     committedCommands_.push_back(name);
-    return kHostOk;
+    return host::kHostOk;
 }
 
-HostError ModelHost::undoLastCommand() {
-    if (!onOwnerThread() || inUndoableCommand() || undoHistory_.empty()) return kHostGeneralError;
+host::HostError ModelHost::undoLastCommand() {
+    if (!onOwnerThread() || inUndoableCommand() || undoHistory_.empty()) return host::kHostGeneralError;
     state_ = std::move(undoHistory_.back());
     undoHistory_.pop_back();
     rebuildIndex();
-    return kHostOk;
+    return host::kHostOk;
 }
 
 // ---- Project file ----------------------------------------------------------------------------
@@ -525,3 +538,5 @@ ProjectFileStatus ModelHost::loadProject(const std::filesystem::path& path) {
     rebuildIndex();
     return status;
 }
+
+}  // namespace model

@@ -16,6 +16,8 @@
 #include "model/ModelState.h"
 #include "model/ProjectFile.h"
 
+namespace model {
+
 // Groups of host operations a fault can be injected into.
 enum class HostOp {
     AttributeCount,
@@ -41,77 +43,80 @@ enum class HostOp {
 // What a fault rule sees of the call it may refuse.
 struct HostCall {
     HostOp op = HostOp::AttributeCount;
-    int sequence = 0;                          // 1 for the first call of this group, 2 for the next, ...
-    std::int32_t code = 0;                     // element type or attribute kind, when there is one
-    std::string name;                          // attribute name, command name or ID text, when there is one
-    const GeoLocation* geoLocation = nullptr;  // the record being written
+    int sequence = 0;                                // 1 for the first call of this group, 2 for the next, ...
+    std::int32_t code = 0;                           // element type or attribute kind, when there is one
+    std::string name;                                // attribute name, command name or ID text, when there is one
+    const host::GeoLocation* geoLocation = nullptr;  // the record being written
 };
 
 // Answers kHostOk to let the call through, or the code it fails with.
-using FaultRule = std::function<HostError(const HostCall&)>;
+using FaultRule = std::function<host::HostError(const HostCall&)>;
 
-class ModelHost final : public Host {
+class ModelHost final : public host::Host {
 public:
     ModelHost();
 
     // ---- Host ----
-    HostError attributeCount(std::int32_t kind, std::int32_t& count) override;
-    HostError getAttribute(std::int32_t kind, std::int32_t index, Attribute& out) override;
-    HostError listAttributes(std::int32_t kind, std::vector<Attribute>& out) override;
-    HostError findAttribute(std::int32_t kind, const std::string& name, Attribute& out) override;
-    HostError createAttribute(Attribute& attr) override;
+    host::HostError attributeCount(std::int32_t kind, std::int32_t& count) override;
+    host::HostError getAttribute(std::int32_t kind, std::int32_t index, host::Attribute& out) override;
+    host::HostError listAttributes(std::int32_t kind, std::vector<host::Attribute>& out) override;
+    host::HostError findAttribute(std::int32_t kind, const std::string& name, host::Attribute& out) override;
+    host::HostError createAttribute(host::Attribute& attr) override;
 
-    HostError defaultPolyline(PolylineElement& out) override;
-    HostError defaultText(TextElement& out) override;
-    HostError defaultFill(FillElement& out) override;
-    HostError defaultMesh(MeshElement& out) override;
-    HostError defaultSlab(SlabElement& out) override;
-    HostError defaultMorph(MorphElement& out) override;
-    HostError defaultPicture(PictureElement& out) override;
+    host::HostError defaultPolyline(host::PolylineElement& out) override;
+    host::HostError defaultText(host::TextElement& out) override;
+    host::HostError defaultFill(host::FillElement& out) override;
+    host::HostError defaultMesh(host::MeshElement& out) override;
+    host::HostError defaultSlab(host::SlabElement& out) override;
+    host::HostError defaultMorph(host::MorphElement& out) override;
+    host::HostError defaultPicture(host::PictureElement& out) override;
 
-    HostError createPolyline(const PolylineElement& e, ElementId& id) override;
-    HostError createText(const TextElement& e, ElementId& id) override;
-    HostError createFill(const FillElement& e, ElementId& id) override;
-    HostError createMesh(const MeshElement& e, ElementId& id) override;
-    HostError createSlab(const SlabElement& e, ElementId& id) override;
-    HostError createMorph(const MorphElement& e, ElementId& id) override;
-    HostError createPicture(const PictureElement& e, ElementId& id) override;
+    host::HostError createPolyline(const host::PolylineElement& e, host::ElementId& id) override;
+    host::HostError createText(const host::TextElement& e, host::ElementId& id) override;
+    host::HostError createFill(const host::FillElement& e, host::ElementId& id) override;
+    host::HostError createMesh(const host::MeshElement& e, host::ElementId& id) override;
+    host::HostError createSlab(const host::SlabElement& e, host::ElementId& id) override;
+    host::HostError createMorph(const host::MorphElement& e, host::ElementId& id) override;
+    host::HostError createPicture(const host::PictureElement& e, host::ElementId& id) override;
 
-    HostError morphBodyNew(MorphBodyId& body) override;
-    HostError morphBodyAddVertex(MorphBodyId body, const HostPoint3& p, std::int32_t& vertex) override;
-    HostError morphBodyAddEdge(MorphBodyId body, std::int32_t from, std::int32_t to, std::int32_t& edge) override;
-    HostError morphBodyAddPolygon(MorphBodyId body, const MorphPolygon& polygon, std::int32_t& number) override;
-    HostError morphBodyFinish(MorphBodyId body, MorphElement& into) override;
-    HostError morphBodyDispose(MorphBodyId body) override;
+    host::HostError morphBodyNew(host::MorphBodyId& body) override;
+    host::HostError morphBodyAddVertex(host::MorphBodyId body, const host::HostPoint3& p,
+                                       std::int32_t& vertex) override;
+    host::HostError morphBodyAddEdge(host::MorphBodyId body, std::int32_t from, std::int32_t to,
+                                     std::int32_t& edge) override;
+    host::HostError morphBodyAddPolygon(host::MorphBodyId body, const host::MorphPolygon& polygon,
+                                        std::int32_t& number) override;
+    host::HostError morphBodyFinish(host::MorphBodyId body, host::MorphElement& into) override;
+    host::HostError morphBodyDispose(host::MorphBodyId body) override;
 
-    HostError getElementHeader(const ElementId& id, ElementHeader& out) override;
-    HostError getPolyline(const ElementId& id, PolylineElement& out) override;
-    HostError getText(const ElementId& id, TextElement& out) override;
-    HostError getFill(const ElementId& id, FillElement& out) override;
-    HostError getMesh(const ElementId& id, MeshElement& out) override;
-    HostError getSlab(const ElementId& id, SlabElement& out) override;
-    HostError getMorph(const ElementId& id, MorphElement& out) override;
-    HostError getPicture(const ElementId& id, PictureElement& out) override;
+    host::HostError getElementHeader(const host::ElementId& id, host::ElementHeader& out) override;
+    host::HostError getPolyline(const host::ElementId& id, host::PolylineElement& out) override;
+    host::HostError getText(const host::ElementId& id, host::TextElement& out) override;
+    host::HostError getFill(const host::ElementId& id, host::FillElement& out) override;
+    host::HostError getMesh(const host::ElementId& id, host::MeshElement& out) override;
+    host::HostError getSlab(const host::ElementId& id, host::SlabElement& out) override;
+    host::HostError getMorph(const host::ElementId& id, host::MorphElement& out) override;
+    host::HostError getPicture(const host::ElementId& id, host::PictureElement& out) override;
 
-    HostError listElements(std::int32_t type, std::int32_t filter, std::vector<ElementId>& out) override;
-    HostError deleteElements(const std::vector<ElementId>& ids) override;
-    HostError setElementIdText(const ElementId& id, const std::string& text) override;
-    HostError getElementIdText(const ElementId& id, std::string& text) override;
+    host::HostError listElements(std::int32_t type, std::int32_t filter, std::vector<host::ElementId>& out) override;
+    host::HostError deleteElements(const std::vector<host::ElementId>& ids) override;
+    host::HostError setElementIdText(const host::ElementId& id, const std::string& text) override;
+    host::HostError getElementIdText(const host::ElementId& id, std::string& text) override;
 
-    HostError getSelection(Selection& out) override;
-    HostError readGeoLocation(GeoLocation& out) override;
-    HostError writeGeoLocation(const GeoLocation& in) override;
-    HostError reportLine(const std::string& text, std::int32_t flag = 0) override;
-    HostError alert(const AlertRequest& request, std::int32_t& button) override;
-    HostError undoableCommand(const std::string& name, const UndoableBody& body) override;
+    host::HostError getSelection(host::Selection& out) override;
+    host::HostError readGeoLocation(host::GeoLocation& out) override;
+    host::HostError writeGeoLocation(const host::GeoLocation& in) override;
+    host::HostError reportLine(const std::string& text, std::int32_t flag = 0) override;
+    host::HostError alert(const host::AlertRequest& request, std::int32_t& button) override;
+    host::HostError undoableCommand(const std::string& name, const host::UndoableBody& body) override;
 
     // ---- The model itself ----
     const ModelState& state() const { return state_; }
     // Selects the given elements (all must exist); an empty list clears the selection.
-    HostError setSelection(const std::vector<ElementId>& ids);
+    host::HostError setSelection(const std::vector<host::ElementId>& ids);
     // Story on which new elements are made and which kFilterActiveStory lists.
     void setActiveStory(std::int32_t story);
-    HostError setLayerLocked(std::int32_t layer, bool locked);
+    host::HostError setLayerLocked(std::int32_t layer, bool locked);
     // Whether an undoable command is running now.
     bool inUndoableCommand() const { return !undoSnapshots_.empty(); }
 
@@ -130,16 +135,18 @@ public:
     // ---- Alerts ----
     // Answers given to the next alerts, in order; after them the policy (default: button 1).
     void queueAlertAnswers(const std::vector<std::int32_t>& buttons);
-    void setAlertPolicy(std::function<std::int32_t(const AlertRequest&)> policy) { alertPolicy_ = std::move(policy); }
-    const std::vector<AlertRequest>& alertsShown() const { return alertsShown_; }
+    void setAlertPolicy(std::function<std::int32_t(const host::AlertRequest&)> policy) {
+        alertPolicy_ = std::move(policy);
+    }
+    const std::vector<host::AlertRequest>& alertsShown() const { return alertsShown_; }
 
     // ---- Fault injection ----
     void injectFault(HostOp op, FaultRule rule);
     void clearFaults() { faults_.clear(); }
     // A rule failing every call with code.
-    static FaultRule failAlways(HostError code);
+    static FaultRule failAlways(host::HostError code);
     // A rule failing only the n-th call (1-based) with code.
-    static FaultRule failOnCall(int n, HostError code);
+    static FaultRule failOnCall(int n, host::HostError code);
 
     // ---- Threads ----
     // Host operations belong to one thread (the one that made the host, or the last to adopt it);
@@ -152,28 +159,29 @@ public:
     const std::vector<std::string>& committedCommands() const { return committedCommands_; }
     // Undoes the last completed outermost command, as the user's Undo does; kHostGeneralError when
     // there is nothing to undo (only the last command is remembered; loading a project forgets it).
-    HostError undoLastCommand();
+    host::HostError undoLastCommand();
 
 private:
     bool onOwnerThread();
-    HostError fault(HostOp op, std::int32_t code = 0, const std::string& name = {}, const GeoLocation* geo = nullptr);
-    HostError createElement(ElementBody body, ElementId& id);
+    host::HostError fault(HostOp op, std::int32_t code = 0, const std::string& name = {},
+                          const host::GeoLocation* geo = nullptr);
+    host::HostError createElement(ElementBody body, host::ElementId& id);
     template <class T>
-    HostError readBody(const ElementId& id, T& out);
-    const StoredElement* findElement(const ElementId& id) const;
+    host::HostError readBody(const host::ElementId& id, T& out);
+    const StoredElement* findElement(const host::ElementId& id) const;
     void rebuildIndex();
-    ElementId newElementId();
+    host::ElementId newElementId();
 
     ModelState state_;
-    std::unordered_map<ElementId, std::size_t> index_;  // id -> position in state_.elements
-    std::vector<ModelState> undoSnapshots_;             // one per running (nested) command
-    std::map<MorphBodyId, MorphElement> bodies_;
-    MorphBodyId nextBody_ = 1;
+    std::unordered_map<host::ElementId, std::size_t> index_;  // id -> position in state_.elements
+    std::vector<ModelState> undoSnapshots_;                   // one per running (nested) command
+    std::map<host::MorphBodyId, host::MorphElement> bodies_;
+    host::MorphBodyId nextBody_ = 1;
     std::vector<std::string> reportLines_;
     std::function<void(const std::string&)> reportSink_;
     std::deque<std::int32_t> alertAnswers_;
-    std::function<std::int32_t(const AlertRequest&)> alertPolicy_;
-    std::vector<AlertRequest> alertsShown_;
+    std::function<std::int32_t(const host::AlertRequest&)> alertPolicy_;
+    std::vector<host::AlertRequest> alertsShown_;
     std::map<HostOp, std::vector<FaultRule>> faults_;
     std::map<HostOp, int> callCounts_;
     std::vector<std::string> committedCommands_;
@@ -182,3 +190,5 @@ private:
     std::thread::id owner_;
     std::atomic<int> offThreadCalls_{0};
 };
+
+}  // namespace model

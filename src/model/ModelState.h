@@ -8,25 +8,27 @@
 
 #include "host/Host.h"
 
+namespace model {
+
 // The geometry and settings of one element, by kind.
-using ElementBody =
-    std::variant<PolylineElement, TextElement, FillElement, MeshElement, SlabElement, MorphElement, PictureElement>;
+using ElementBody = std::variant<host::PolylineElement, host::TextElement, host::FillElement, host::MeshElement,
+                                 host::SlabElement, host::MorphElement, host::PictureElement>;
 
 // One element as the model keeps it.
 struct StoredElement {
-    ElementHeader header;  // id, type, layer and story (layer mirrors the body's)
-    std::string idText;    // the element's ID text ("CEIS")
+    host::ElementHeader header;  // id, type, layer and story (layer mirrors the body's)
+    std::string idText;          // the element's ID text ("CEIS")
     ElementBody body;
     bool operator==(const StoredElement&) const = default;
 };
 
 struct ModelState {
-    std::map<std::int32_t, std::vector<Attribute>> attributes;  // kind -> attributes by index - 1
-    std::vector<StoredElement> elements;                        // creation order
-    bool geoLocationSet = false;                                // false until the project is first georeferenced
-    GeoLocation geoLocation;
+    std::map<std::int32_t, std::vector<host::Attribute>> attributes;  // kind -> attributes by index - 1
+    std::vector<StoredElement> elements;                              // creation order
+    bool geoLocationSet = false;                                      // false until the project is first georeferenced
+    host::GeoLocation geoLocation;
     std::int32_t activeStory = 0;
-    std::vector<ElementId> selection;
+    std::vector<host::ElementId> selection;
     bool operator==(const ModelState&) const = default;
 };
 
@@ -38,10 +40,12 @@ std::int32_t elementTypeOf(const ElementBody& body);
 std::int32_t elementLayerOf(const ElementBody& body);
 // Checks an element's geometry and settings against the model (layers, fills, materials exist,
 // numbers finite, enough points, consistent indices). kHostOk or the host's refusal code.
-HostError checkElement(const ElementBody& body, const ModelState& state);
+host::HostError checkElement(const ElementBody& body, const ModelState& state);
 // Checks an attribute about to be added to the model (known kind, name 1..255 bytes and free).
-HostError checkNewAttribute(const Attribute& attr, const ModelState& state);
+host::HostError checkNewAttribute(const host::Attribute& attr, const ModelState& state);
 // Checks a geolocation record (every number finite).
-HostError checkGeoLocation(const GeoLocation& geo);
+host::HostError checkGeoLocation(const host::GeoLocation& geo);
 // The text with every invalid UTF-8 sequence replaced by U+FFFD, as the host stores texts.
 std::string validUtf8(const std::string& text);
+
+}  // namespace model

@@ -10,6 +10,8 @@
 
 using nlohmann::json;
 
+namespace model {
+
 namespace {
 
 constexpr const char* kFormatName = "geodraft-project";
@@ -86,9 +88,9 @@ bool decodeBase64(const std::string& text, std::vector<std::uint8_t>& out) {
 
 // ---- Writing ---------------------------------------------------------------------------------
 
-json point(const HostPoint2& p) { return json::array({p.x, p.y}); }
-json point(const HostPoint3& p) { return json::array({p.x, p.y, p.z}); }
-json colour(const HostColour& c) { return json::array({c.red, c.green, c.blue}); }
+json point(const host::HostPoint2& p) { return json::array({p.x, p.y}); }
+json point(const host::HostPoint3& p) { return json::array({p.x, p.y, p.z}); }
+json colour(const host::HostColour& c) { return json::array({c.red, c.green, c.blue}); }
 
 template <class P>
 json points(const std::vector<P>& list) {
@@ -104,7 +106,7 @@ json rings(const std::vector<std::vector<P>>& list) {
     return a;
 }
 
-void writeBody(json& j, const PolylineElement& e) {
+void writeBody(json& j, const host::PolylineElement& e) {
     j["pen"] = e.pen;
     j["points"] = points(e.points);
     json arcs = json::array();
@@ -112,7 +114,7 @@ void writeBody(json& j, const PolylineElement& e) {
     j["arcs"] = arcs;
 }
 
-void writeBody(json& j, const TextElement& e) {
+void writeBody(json& j, const host::TextElement& e) {
     j["pen"] = e.pen;
     j["position"] = point(e.position);
     j["anchor"] = e.anchor;
@@ -124,7 +126,7 @@ void writeBody(json& j, const TextElement& e) {
     j["content"] = e.content;
 }
 
-void writeBody(json& j, const FillElement& e) {
+void writeBody(json& j, const host::FillElement& e) {
     j["contourPen"] = e.contourPen;
     j["fillType"] = e.fillType;
     j["useOwnColour"] = e.useOwnColour;
@@ -134,7 +136,7 @@ void writeBody(json& j, const FillElement& e) {
     j["contours"] = rings(e.contours);
 }
 
-void writeBody(json& j, const MeshElement& e) {
+void writeBody(json& j, const host::MeshElement& e) {
     j["material"] = e.material;
     j["level"] = e.level;
     j["outline"] = points(e.outline);
@@ -144,7 +146,7 @@ void writeBody(json& j, const MeshElement& e) {
     j["wideSetting"] = e.wideSetting;
 }
 
-void writeBody(json& j, const SlabElement& e) {
+void writeBody(json& j, const host::SlabElement& e) {
     j["level"] = e.level;
     j["thickness"] = e.thickness;
     j["referenceCode"] = e.referenceCode;
@@ -156,7 +158,7 @@ void writeBody(json& j, const SlabElement& e) {
     j["contours"] = rings(e.contours);
 }
 
-void writeBody(json& j, const MorphElement& e) {
+void writeBody(json& j, const host::MorphElement& e) {
     json t = json::array();
     for (double v : e.transform) t.push_back(v);
     j["transform"] = t;
@@ -170,7 +172,7 @@ void writeBody(json& j, const MorphElement& e) {
     j["polygons"] = polys;
 }
 
-void writeBody(json& j, const PictureElement& e) {
+void writeBody(json& j, const host::PictureElement& e) {
     j["boxMin"] = point(e.boxMin);
     j["boxMax"] = point(e.boxMax);
     j["angle"] = e.angle;
@@ -178,7 +180,7 @@ void writeBody(json& j, const PictureElement& e) {
     j["bytes"] = encodeBase64(e.bytes);
 }
 
-json geoLocationJson(const GeoLocation& g) {
+json geoLocationJson(const host::GeoLocation& g) {
     return {
         {"crsName", g.crsName},
         {"crsText2", g.crsText2},
@@ -274,19 +276,19 @@ void readTuple(const json& v, double* out, std::size_t n, const std::string& whe
     for (std::size_t i = 0; i < n; ++i) out[i] = number(v[i], at(where, i));
 }
 
-HostPoint2 readPoint2(const json& v, const std::string& where) {
+host::HostPoint2 readPoint2(const json& v, const std::string& where) {
     double c[2];
     readTuple(v, c, 2, where);
     return {c[0], c[1]};
 }
 
-HostPoint3 readPoint3(const json& v, const std::string& where) {
+host::HostPoint3 readPoint3(const json& v, const std::string& where) {
     double c[3];
     readTuple(v, c, 3, where);
     return {c[0], c[1], c[2]};
 }
 
-HostColour readColour(const json& j, const char* key, const std::string& where) {
+host::HostColour readColour(const json& j, const char* key, const std::string& where) {
     double c[3];
     readTuple(member(j, key, where), c, 3, where + "." + key);
     return {c[0], c[1], c[2]};
@@ -301,24 +303,24 @@ std::vector<P> readPoints(const json& v, const std::string& where, F readOne) {
     return out;
 }
 
-std::vector<HostPoint2> readPoints2(const json& v, const std::string& where) {
-    return readPoints<HostPoint2>(v, where, readPoint2);
+std::vector<host::HostPoint2> readPoints2(const json& v, const std::string& where) {
+    return readPoints<host::HostPoint2>(v, where, readPoint2);
 }
 
-std::vector<HostPoint3> readPoints3(const json& v, const std::string& where) {
-    return readPoints<HostPoint3>(v, where, readPoint3);
+std::vector<host::HostPoint3> readPoints3(const json& v, const std::string& where) {
+    return readPoints<host::HostPoint3>(v, where, readPoint3);
 }
 
-std::vector<std::vector<HostPoint2>> readRings2(const json& v, const std::string& where) {
-    return readPoints<std::vector<HostPoint2>>(v, where, readPoints2);
+std::vector<std::vector<host::HostPoint2>> readRings2(const json& v, const std::string& where) {
+    return readPoints<std::vector<host::HostPoint2>>(v, where, readPoints2);
 }
 
-std::vector<std::vector<HostPoint3>> readRings3(const json& v, const std::string& where) {
-    return readPoints<std::vector<HostPoint3>>(v, where, readPoints3);
+std::vector<std::vector<host::HostPoint3>> readRings3(const json& v, const std::string& where) {
+    return readPoints<std::vector<host::HostPoint3>>(v, where, readPoints3);
 }
 
-PolylineElement readPolyline(const json& j, const std::string& w) {
-    PolylineElement e;
+host::PolylineElement readPolyline(const json& j, const std::string& w) {
+    host::PolylineElement e;
     readInt(j, "pen", e.pen, w);
     e.points = readPoints2(member(j, "points", w), w + ".points");
     const json& arcs = array(j, "arcs", w);
@@ -326,7 +328,7 @@ PolylineElement readPolyline(const json& j, const std::string& w) {
         const std::string aw = at(w + ".arcs", i);
         const json& a = arcs[i];
         if (!a.is_array() || a.size() != 3) fail(aw, "oczekiwano [poczatek, koniec, kat]");
-        PolylineArc arc;
+        host::PolylineArc arc;
         arc.begin = static_cast<std::int32_t>(integer(a[0], INT32_MIN, INT32_MAX, aw));
         arc.end = static_cast<std::int32_t>(integer(a[1], INT32_MIN, INT32_MAX, aw));
         arc.angle = number(a[2], aw);
@@ -335,8 +337,8 @@ PolylineElement readPolyline(const json& j, const std::string& w) {
     return e;
 }
 
-TextElement readText(const json& j, const std::string& w) {
-    TextElement e;
+host::TextElement readText(const json& j, const std::string& w) {
+    host::TextElement e;
     readInt(j, "pen", e.pen, w);
     e.position = readPoint2(member(j, "position", w), w + ".position");
     readInt(j, "anchor", e.anchor, w);
@@ -349,8 +351,8 @@ TextElement readText(const json& j, const std::string& w) {
     return e;
 }
 
-FillElement readFill(const json& j, const std::string& w) {
-    FillElement e;
+host::FillElement readFill(const json& j, const std::string& w) {
+    host::FillElement e;
     readInt(j, "contourPen", e.contourPen, w);
     readInt(j, "fillType", e.fillType, w);
     readBool(j, "useOwnColour", e.useOwnColour, w);
@@ -361,8 +363,8 @@ FillElement readFill(const json& j, const std::string& w) {
     return e;
 }
 
-MeshElement readMesh(const json& j, const std::string& w) {
-    MeshElement e;
+host::MeshElement readMesh(const json& j, const std::string& w) {
+    host::MeshElement e;
     readInt(j, "material", e.material, w);
     readDouble(j, "level", e.level, w);
     e.outline = readPoints3(member(j, "outline", w), w + ".outline");
@@ -373,8 +375,8 @@ MeshElement readMesh(const json& j, const std::string& w) {
     return e;
 }
 
-SlabElement readSlab(const json& j, const std::string& w) {
-    SlabElement e;
+host::SlabElement readSlab(const json& j, const std::string& w) {
+    host::SlabElement e;
     readDouble(j, "level", e.level, w);
     readDouble(j, "thickness", e.thickness, w);
     readInt(j, "referenceCode", e.referenceCode, w);
@@ -387,8 +389,8 @@ SlabElement readSlab(const json& j, const std::string& w) {
     return e;
 }
 
-MorphElement readMorph(const json& j, const std::string& w) {
-    MorphElement e;
+host::MorphElement readMorph(const json& j, const std::string& w) {
+    host::MorphElement e;
     readTuple(member(j, "transform", w), e.transform, 12, w + ".transform");
     e.vertices = readPoints3(member(j, "vertices", w), w + ".vertices");
     const json& edges = array(j, "edges", w);
@@ -401,7 +403,7 @@ MorphElement readMorph(const json& j, const std::string& w) {
     const json& polys = array(j, "polygons", w);
     for (std::size_t i = 0; i < polys.size(); ++i) {
         const std::string pw = at(w + ".polygons", i);
-        MorphPolygon p;
+        host::MorphPolygon p;
         const json& refs = array(polys[i], "edges", pw);
         for (std::size_t k = 0; k < refs.size(); ++k)
             p.edges.push_back(static_cast<std::int32_t>(integer(refs[k], INT32_MIN, INT32_MAX, at(pw + ".edges", k))));
@@ -412,8 +414,8 @@ MorphElement readMorph(const json& j, const std::string& w) {
     return e;
 }
 
-PictureElement readPicture(const json& j, const std::string& w) {
-    PictureElement e;
+host::PictureElement readPicture(const json& j, const std::string& w) {
+    host::PictureElement e;
     e.boxMin = readPoint2(member(j, "boxMin", w), w + ".boxMin");
     e.boxMax = readPoint2(member(j, "boxMax", w), w + ".boxMax");
     readDouble(j, "angle", e.angle, w);
@@ -426,19 +428,19 @@ PictureElement readPicture(const json& j, const std::string& w) {
 
 ElementBody readBody(std::int32_t type, const json& j, const std::string& w) {
     switch (type) {
-        case kElemPolyline: return readPolyline(j, w);
-        case kElemText: return readText(j, w);
-        case kElemFill: return readFill(j, w);
-        case kElemMesh: return readMesh(j, w);
-        case kElemSlab: return readSlab(j, w);
-        case kElemMorph: return readMorph(j, w);
-        case kElemPicture: return readPicture(j, w);
+        case host::kElemPolyline: return readPolyline(j, w);
+        case host::kElemText: return readText(j, w);
+        case host::kElemFill: return readFill(j, w);
+        case host::kElemMesh: return readMesh(j, w);
+        case host::kElemSlab: return readSlab(j, w);
+        case host::kElemMorph: return readMorph(j, w);
+        case host::kElemPicture: return readPicture(j, w);
         default: fail(w + ".type", "nieznany typ elementu " + std::to_string(type));
     }
 }
 
-GeoLocation readGeoLocation(const json& j, const std::string& w) {
-    GeoLocation g;
+host::GeoLocation readGeoLocation(const json& j, const std::string& w) {
+    host::GeoLocation g;
     readString(j, "crsName", g.crsName, w);
     readString(j, "crsText2", g.crsText2, w);
     readString(j, "geodeticDatum", g.geodeticDatum, w);
@@ -477,7 +479,7 @@ ModelState readState(const json& root) {
     const json& attrs = array(root, "attributes", w);
     for (std::size_t i = 0; i < attrs.size(); ++i) {
         const std::string aw = at(w + ".attributes", i);
-        Attribute a;
+        host::Attribute a;
         readInt(attrs[i], "kind", a.kind, aw);
         readInt(attrs[i], "index", a.index, aw);
         readString(attrs[i], "name", a.name, aw);
@@ -485,23 +487,23 @@ ModelState readState(const json& root) {
         readBool(attrs[i], "hidden", a.hidden, aw);
         readInt(attrs[i], "fillKind", a.fillKind, aw);
         a.colour = readColour(attrs[i], "colour", aw);
-        if (HostError e = checkNewAttribute(a, s)) {
-            fail(aw, e == kHostNameInUse ? "powtorzona nazwa atrybutu" : "niepoprawny atrybut");
+        if (host::HostError e = checkNewAttribute(a, s)) {
+            fail(aw, e == host::kHostNameInUse ? "powtorzona nazwa atrybutu" : "niepoprawny atrybut");
         }
         auto& list = s.attributes[a.kind];
         if (a.index != static_cast<std::int32_t>(list.size() + 1)) fail(aw + ".index", "indeksy nie po kolei");
         list.push_back(std::move(a));
     }
-    if (s.attributes[kAttrLayer].empty()) fail(w + ".attributes", "projekt bez warstwy");
+    if (s.attributes[host::kAttrLayer].empty()) fail(w + ".attributes", "projekt bez warstwy");
 
     const json& geo = member(root, "geoLocation", w);
     if (!geo.is_null()) {
         s.geoLocation = readGeoLocation(geo, w + ".geoLocation");
-        if (checkGeoLocation(s.geoLocation) != kHostOk) fail(w + ".geoLocation", "niepoprawne wartosci");
+        if (checkGeoLocation(s.geoLocation) != host::kHostOk) fail(w + ".geoLocation", "niepoprawne wartosci");
         s.geoLocationSet = true;
     }
 
-    std::set<ElementId> ids;
+    std::set<host::ElementId> ids;
     const json& elements = array(root, "elements", w);
     s.elements.reserve(elements.size());
     for (std::size_t i = 0; i < elements.size(); ++i) {
@@ -517,7 +519,7 @@ ModelState readState(const json& root) {
             fail(ew + ".id", "pusty lub powtorzony identyfikator");
         el.body = readBody(el.header.type, j, ew);
         std::visit([&](auto& b) { b.layer = el.header.layer; }, el.body);
-        if (checkElement(el.body, s) != kHostOk) fail(ew, "niepoprawna geometria lub ustawienia elementu");
+        if (checkElement(el.body, s) != host::kHostOk) fail(ew, "niepoprawna geometria lub ustawienia elementu");
         s.elements.push_back(std::move(el));
     }
 
@@ -601,3 +603,5 @@ ProjectFileStatus loadProjectFile(const std::filesystem::path& path, ModelState&
     if (readError) return {false, "Nie mozna odczytac projektu: " + path.string()};
     return projectFromText(text, state);
 }
+
+}  // namespace model

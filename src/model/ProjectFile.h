@@ -5,6 +5,8 @@
 
 #include "model/ModelState.h"
 
+namespace model {
+
 // Outcome of reading or writing a project file; error is a Polish text saying where it failed.
 struct ProjectFileStatus {
     bool ok = false;
@@ -19,3 +21,5 @@ ProjectFileStatus projectFromText(const std::string& text, ModelState& state);
 ProjectFileStatus saveProjectFile(const std::filesystem::path& path, const ModelState& state);
 // Reads a project file; state is untouched on failure.
 ProjectFileStatus loadProjectFile(const std::filesystem::path& path, ModelState& state);
+
+}  // namespace model

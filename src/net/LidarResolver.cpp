@@ -6,7 +6,7 @@ namespace {
 bool hasLidarSheets(const std::string& body) { return !scanLidarIndex(body).empty(); }
 }  // namespace
 
-std::vector<LidarTile> LidarResolver::findTiles(const Bbox& frame) const {
+std::vector<LidarTile> LidarResolver::findTiles(const geodesy::Bbox& frame) const {
     if (client_ == nullptr) return {};
     return scanLidarIndex(searchIndexYears(*client_, lidarIndexProduct(), frame, hasLidarSheets));
 }

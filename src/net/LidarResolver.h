@@ -18,7 +18,7 @@ public:
     explicit LidarResolver(WfsClient* client) : client_(client) {}
 
     // Sheets of the newest year that covers the frame (PL-1992 metres), in answer order.
-    std::vector<LidarTile> findTiles(const Bbox& frame) const;
+    std::vector<LidarTile> findTiles(const geodesy::Bbox& frame) const;
     // Local path of the sheet's file in the download cache, or an empty text on failure or cancel.
     std::string download(const LidarTile& tile, Progress progress = {}) const;
 

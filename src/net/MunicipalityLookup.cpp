@@ -56,22 +56,22 @@ std::string terytAtPoint(WfsClient& client, const std::string& typeName, double 
     return {};
 }
 
-std::string findGminaTeryt(WfsClient& client, MunicipalityCache& cache, const Bbox& frame) {
-    const EN centre = frame.centre();
+std::string findGminaTeryt(WfsClient& client, MunicipalityCache& cache, const geodesy::Bbox& frame) {
+    const geodesy::PlanarPoint centre = frame.centre();
     if (!cache.code.empty()) {
-        const double de = centre.e - cache.centreE;
-        const double dn = centre.n - cache.centreN;
+        const double de = centre.x - cache.centreE;
+        const double dn = centre.y - cache.centreN;
         if (de * de + dn * dn < kReuseDistanceSquared) return cache.code;
     }
     if (cache.typeName.empty()) cache.typeName = kDefaultMunicipalityTypeName;
 
     const auto remember = [&](const std::string& code) {
         cache.code = code;
-        cache.centreE = centre.e;
-        cache.centreN = centre.n;
+        cache.centreE = centre.x;
+        cache.centreN = centre.y;
         return code;
     };
-    std::string code = terytAtPoint(client, cache.typeName, centre.e, centre.n);
+    std::string code = terytAtPoint(client, cache.typeName, centre.x, centre.y);
     if (!code.empty()) return remember(code);
 
     if (!cache.capabilitiesChecked) {
@@ -82,7 +82,7 @@ std::string findGminaTeryt(WfsClient& client, MunicipalityCache& cache, const Bb
             const std::string best = bestMunicipalityTypeName(caps.body);
             if (!best.empty() && best != cache.typeName) {
                 cache.typeName = best;
-                code = terytAtPoint(client, cache.typeName, centre.e, centre.n);
+                code = terytAtPoint(client, cache.typeName, centre.x, centre.y);
                 if (!code.empty()) return remember(code);
             }
         }

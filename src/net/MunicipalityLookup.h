@@ -18,6 +18,6 @@ struct MunicipalityCache {
 // 6-digit municipality code of the frame centre, or "" when the service gives none. Reuses the cached code
 // for centres closer than 10 km; otherwise asks the service (and once per cache its capabilities, when
 // the type name in use finds nothing).
-std::string findGminaTeryt(WfsClient& client, MunicipalityCache& cache, const Bbox& frame);
+std::string findGminaTeryt(WfsClient& client, MunicipalityCache& cache, const geodesy::Bbox& frame);
 // The 6-digit code at one PL-1992 point with the given type name, or "".
 std::string terytAtPoint(WfsClient& client, const std::string& typeName, double x, double y);

@@ -20,12 +20,12 @@ int firstIndexYear() {
     return utc.tm_year + 1900 + 1;
 }
 
-std::string tileIndexUrl(const TileIndexProduct& product, int year, const Bbox& frame) {
+std::string tileIndexUrl(const TileIndexProduct& product, int year, const geodesy::Bbox& frame) {
     return WfsClient::buildWfsUrl(product.serviceUrl, product.typePrefix + std::to_string(year), frame.minE, frame.minN,
                                   frame.maxE, frame.maxN, kTileIndexCount, 0, true, false, 0);
 }
 
-std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product, const Bbox& frame,
+std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product, const geodesy::Bbox& frame,
                              bool (*accept)(const std::string& body)) {
     const bool finite = std::isfinite(frame.minE) && std::isfinite(frame.minN) && std::isfinite(frame.maxE) &&
                         std::isfinite(frame.maxN);
@@ -45,16 +45,17 @@ namespace {
 
 bool hasElevationSheets(const std::string& body) { return !scanElevationIndex(body).empty(); }
 
-std::vector<ElevationTile> findElevationTiles(WfsClient& client, const TileIndexProduct& product, const Bbox& frame) {
+std::vector<ElevationTile> findElevationTiles(WfsClient& client, const TileIndexProduct& product,
+                                              const geodesy::Bbox& frame) {
     return scanElevationIndex(searchIndexYears(client, product, frame, hasElevationSheets));
 }
 
 }  // namespace
 
-std::vector<ElevationTile> findNmtTiles(WfsClient& client, const Bbox& frame) {
+std::vector<ElevationTile> findNmtTiles(WfsClient& client, const geodesy::Bbox& frame) {
     return findElevationTiles(client, nmtIndexProduct(), frame);
 }
 
-std::vector<ElevationTile> findNmptTiles(WfsClient& client, const Bbox& frame) {
+std::vector<ElevationTile> findNmptTiles(WfsClient& client, const geodesy::Bbox& frame) {
     return findElevationTiles(client, nmptIndexProduct(), frame);
 }

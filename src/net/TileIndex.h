@@ -41,10 +41,10 @@ TileIndexProduct lidarIndexProduct();
 // The first year the search asks: the current UTC year plus one.
 int firstIndexYear();
 // GetFeature URL of one year's feature type for a frame (PL-1992 metres).
-std::string tileIndexUrl(const TileIndexProduct& product, int year, const Bbox& frame);
+std::string tileIndexUrl(const TileIndexProduct& product, int year, const geodesy::Bbox& frame);
 // Answer body of the newest year with at least one usable member, searching down to the oldest year;
 // `accept` says whether a body has one. Empty when no year had any or the frame is not finite.
-std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product, const Bbox& frame,
+std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product, const geodesy::Bbox& frame,
                              bool (*accept)(const std::string& body));
 
 // Elevation sheets of an index answer, in answer order; members without an http URL are skipped.
@@ -59,6 +59,6 @@ int decodeUkladXy(std::string_view text);
 double decodeDensity(std::string_view text);
 
 // Sheets of the elevation model (NMT) covering the frame; empty when none was found or every request failed.
-std::vector<ElevationTile> findNmtTiles(WfsClient& client, const Bbox& frame);
+std::vector<ElevationTile> findNmtTiles(WfsClient& client, const geodesy::Bbox& frame);
 // Sheets of the surface model (NMPT) covering the frame.
-std::vector<ElevationTile> findNmptTiles(WfsClient& client, const Bbox& frame);
+std::vector<ElevationTile> findNmptTiles(WfsClient& client, const geodesy::Bbox& frame);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geodesy/Epsg.h"
 #include "net/TileIndex.h"
 #include "platform/Numbers.h"
 
@@ -113,12 +114,12 @@ std::string indexElementText(std::string_view body, std::string_view name, std::
 }
 
 int decodeUkladXy(std::string_view text) {
-    if (text.find("PL-1992") != std::string_view::npos) return 2180;
+    if (text.find("PL-1992") != std::string_view::npos) return geodesy::kEpsgPl1992;
     if (text.find("PL-2000") == std::string_view::npos) return 0;
     const std::size_t s = text.find('S');
     if (s == std::string_view::npos || s + 1 >= text.size()) return 0;
     const char zone = text[s + 1];
-    return zone >= '5' && zone <= '8' ? 2171 + (zone - '0') : 0;
+    return zone >= '5' && zone <= '8' ? geodesy::kEpsgPl2000Zone5 + (zone - '5') : 0;
 }
 
 double decodeDensity(std::string_view text) {

@@ -14,12 +14,12 @@ constexpr long long kMaxWholeTypeFeatures = 200000;
 
 std::string separatorFor(const std::string& url) { return url.find('?') != std::string::npos ? "&" : "?"; }
 
-bool inside(const GisPoint& p, const Bbox& b) {
+bool inside(const geodesy::PlanarPoint& p, const geodesy::Bbox& b) {
     return p.x >= b.minE && p.x <= b.maxE && p.y >= b.minN && p.y <= b.maxN;
 }
 
 // Segment p-q meets the box (Liang-Barsky clipping).
-bool segmentMeetsBox(const GisPoint& p, const GisPoint& q, const Bbox& b) {
+bool segmentMeetsBox(const geodesy::PlanarPoint& p, const geodesy::PlanarPoint& q, const geodesy::Bbox& b) {
     double t0 = 0.0, t1 = 1.0;
     const double dx = q.x - p.x, dy = q.y - p.y;
     const double ps[4] = {-dx, dx, -dy, dy};
@@ -37,18 +37,18 @@ bool segmentMeetsBox(const GisPoint& p, const GisPoint& q, const Bbox& b) {
     return true;
 }
 
-bool ringContains(const std::vector<GisPoint>& ring, double x, double y) {
+bool ringContains(const std::vector<geodesy::PlanarPoint>& ring, double x, double y) {
     bool in = false;
     for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
-        const GisPoint& a = ring[i];
-        const GisPoint& c = ring[j];
+        const geodesy::PlanarPoint& a = ring[i];
+        const geodesy::PlanarPoint& c = ring[j];
         if ((a.y > y) != (c.y > y) && x < (c.x - a.x) * (y - a.y) / (c.y - a.y) + a.x) in = !in;
     }
     return in;
 }
 
-bool pathMeetsBox(const std::vector<GisPoint>& points, const Bbox& b, bool closed) {
-    for (const GisPoint& p : points)
+bool pathMeetsBox(const std::vector<geodesy::PlanarPoint>& points, const geodesy::Bbox& b, bool closed) {
+    for (const geodesy::PlanarPoint& p : points)
         if (inside(p, b)) return true;
     for (std::size_t i = 1; i < points.size(); ++i)
         if (segmentMeetsBox(points[i - 1], points[i], b)) return true;
@@ -97,28 +97,28 @@ void offerCandidate(std::string& slot, const std::string& candidate) {
 
 }  // namespace
 
-bool featureTouchesBox(const GisFeature& f, const Bbox& frame) {
+bool featureTouchesBox(const GisFeature& f, const geodesy::Bbox& frame) {
     if (f.hasAnchor && inside(f.anchor, frame)) return true;
     for (const GisPolygon& p : f.polygons) {
         if (pathMeetsBox(p.outer, frame, true)) return true;
         // A frame drawn inside a large parcel has no vertex of it: the parcel still covers the frame.
-        const EN c = frame.centre();
-        if (p.outer.size() > 2 && ringContains(p.outer, c.e, c.n)) return true;
+        const geodesy::PlanarPoint c = frame.centre();
+        if (p.outer.size() > 2 && ringContains(p.outer, c.x, c.y)) return true;
     }
     for (const auto& line : f.lines)
         if (pathMeetsBox(line, frame, false)) return true;
     return false;
 }
 
-bool polygonMeetsBox(const GisPolygon& polygon, const Bbox& frame) {
+bool polygonMeetsBox(const GisPolygon& polygon, const geodesy::Bbox& frame) {
     if (pathMeetsBox(polygon.outer, frame, true)) return true;
     for (const auto& hole : polygon.holes)
         if (pathMeetsBox(hole, frame, true)) return true;
     // No boundary reaches the frame, so the frame lies wholly inside or wholly outside the area.
-    const EN c = frame.centre();
-    if (polygon.outer.size() < 3 || !ringContains(polygon.outer, c.e, c.n)) return false;
+    const geodesy::PlanarPoint c = frame.centre();
+    if (polygon.outer.size() < 3 || !ringContains(polygon.outer, c.x, c.y)) return false;
     for (const auto& hole : polygon.holes)
-        if (hole.size() > 2 && ringContains(hole, c.e, c.n)) return false;
+        if (hole.size() > 2 && ringContains(hole, c.x, c.y)) return false;
     return true;
 }
 
@@ -149,15 +149,15 @@ int WfsLayerFetcher::rememberedVariant(const std::string& wfsUrl, const std::str
 }
 
 std::vector<GisFeature> WfsLayerFetcher::fetchVariant(int variant, const std::string& wfsUrl,
-                                                      const std::string& typeName, const Bbox& frame, DataType type,
-                                                      const TileProgressCallback& progress) {
+                                                      const std::string& typeName, const geodesy::Bbox& frame,
+                                                      DataType type, const TileProgressCallback& progress) {
     bool northingFirst = true, wfs110 = false;
     int epsg = 0;
     if (variant == 2) northingFirst = false;
     if (variant == 3) wfs110 = true;
     if (variant == 4) {
-        const LatLon centre = pl1992ToWgs84(frame.centre());
-        epsg = pl2000ZoneForLongitude(centre.lon);
+        const geodesy::LatLon centre = geodesy::pl1992ToWgs84(frame.centre());
+        epsg = geodesy::pl2000ZoneForLongitude(centre.lon);
     }
     const std::string gml = client_.fetchWfsTiled(wfsUrl, typeName, frame.minE, frame.minN, frame.maxE, frame.maxN,
                                                   progress, northingFirst, wfs110, epsg);
@@ -165,7 +165,7 @@ std::vector<GisFeature> WfsLayerFetcher::fetchVariant(int variant, const std::st
 }
 
 std::vector<GisFeature> WfsLayerFetcher::fetchCountyLayer(const std::string& wfsUrl, const std::string& typeName,
-                                                          const Bbox& frame, DataType type,
+                                                          const geodesy::Bbox& frame, DataType type,
                                                           const TileProgressCallback& progress) {
     if (typeName.empty()) return {};
     const int remembered = rememberedVariant(wfsUrl, typeName);
@@ -183,7 +183,7 @@ std::vector<GisFeature> WfsLayerFetcher::fetchCountyLayer(const std::string& wfs
 }
 
 std::vector<GisFeature> WfsLayerFetcher::fetchWholeTypeWhenSmall(const std::string& wfsUrl, const std::string& typeName,
-                                                                 const Bbox& frame, DataType type,
+                                                                 const geodesy::Bbox& frame, DataType type,
                                                                  const TileProgressCallback& progress) {
     const std::string request =
         wfsUrl + separatorFor(wfsUrl) + "service=WFS&version=2.0.0&request=GetFeature&typenames=" + urlEncode(typeName);

@@ -26,14 +26,14 @@ std::string WfsClient::buildWfsUrl(const std::string& baseUrl, const std::string
         url += "&COUNT=" + cformat("%d", count);
         if (startIndex > 0) url += "&STARTINDEX=" + cformat("%d", startIndex);
     }
-    int boxEpsg = kEpsgPl1992;
-    if (epsg >= kEpsgPl2000Zone5 && epsg <= kEpsgPl2000Zone8) {
-        const EN a = pl1992ToPl2000(minX, minY, epsg);
-        const EN b = pl1992ToPl2000(maxX, maxY, epsg);
-        minX = std::min(a.e, b.e);
-        maxX = std::max(a.e, b.e);
-        minY = std::min(a.n, b.n);
-        maxY = std::max(a.n, b.n);
+    int boxEpsg = geodesy::kEpsgPl1992;
+    if (geodesy::isPl2000Epsg(epsg)) {
+        const geodesy::PlanarPoint a = geodesy::pl1992ToPl2000(minX, minY, epsg);
+        const geodesy::PlanarPoint b = geodesy::pl1992ToPl2000(maxX, maxY, epsg);
+        minX = std::min(a.x, b.x);
+        maxX = std::max(a.x, b.x);
+        minY = std::min(a.y, b.y);
+        maxY = std::max(a.y, b.y);
         url += "&SRSNAME=" + urlEncode("EPSG:" + cformat("%d", epsg));
         boxEpsg = epsg;
     }

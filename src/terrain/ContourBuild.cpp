@@ -5,6 +5,8 @@
 #include "settings/NumberText.h"
 #include "terrain/HeightSource.h"
 
+namespace terrain {
+
 namespace {
 
 bool anyHeight(const ContourGrid& grid) {
@@ -23,7 +25,7 @@ std::string contourIntervalNote(double interval) {
 }
 
 ContourBuildResult buildContours(const ContourRequest& request, const std::vector<ElevationGrid>& grids,
-                                 const CancelQuery& cancel, const LevelProgress& progress) {
+                                 const CancelQuery& cancel, const platform::ProgressCallback& progress) {
     ContourBuildResult out;
     if (std::string refused = contourIntervalNote(request.interval); !refused.empty()) {
         out.notes.push_back(std::move(refused));
@@ -67,3 +69,5 @@ ContourBuildResult buildContours(const ContourRequest& request, const std::vecto
                   " m" + (request.smooth ? ", wygladzone" : "");
     return out;
 }
+
+}  // namespace terrain

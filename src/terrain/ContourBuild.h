@@ -8,6 +8,8 @@
 #include "terrain/ContourRequest.h"
 #include "terrain/ContourTracer.h"
 
+namespace terrain {
+
 // Lines traced and what the user is told about them.
 struct ContourBuildResult {
     std::vector<ContourLine> lines;
@@ -22,4 +24,6 @@ std::string contourIntervalNote(double interval);
 
 // Runs the whole contour computation over the sheets read for the frame (mosaic in list order).
 ContourBuildResult buildContours(const ContourRequest& request, const std::vector<ElevationGrid>& grids,
-                                 const CancelQuery& cancel, const LevelProgress& progress);
+                                 const CancelQuery& cancel, const platform::ProgressCallback& progress);
+
+}  // namespace terrain

@@ -4,6 +4,8 @@
 #include "terrain/ContourLabel.h"
 #include "terrain/ContourSmoothing.h"
 
+namespace terrain {
+
 ContourDrawResult drawContours2d(const std::vector<ContourLine>& contours, const PlanarMap& map, double rotation,
                                  std::int32_t layer, bool smooth, bool drawLines) {
     ContourDrawResult result;
@@ -17,9 +19,9 @@ ContourDrawResult drawContours2d(const std::vector<ContourLine>& contours, const
             ++result.failures;
             continue;
         }
-        PolylineElement polyline;
-        ElementId id;
-        if (host().defaultPolyline(polyline) != kHostOk) {
+        host::PolylineElement polyline;
+        host::ElementId id;
+        if (host::host().defaultPolyline(polyline) != host::kHostOk) {
             ++result.failures;
             continue;
         }
@@ -29,15 +31,15 @@ ContourDrawResult drawContours2d(const std::vector<ContourLine>& contours, const
         polyline.points.clear();
         polyline.points.reserve(line.points.size());
         for (const auto& p : line.points) polyline.points.push_back(map(p.x, p.y));
-        if (host().createPolyline(polyline, id) != kHostOk) {
+        if (host::host().createPolyline(polyline, id) != host::kHostOk) {
             ++result.failures;
             continue;
         }
         ++result.polylines;
 
         for (const auto& label : labelsForContour(line)) {
-            TextElement text;
-            if (host().defaultText(text) != kHostOk) {
+            host::TextElement text;
+            if (host::host().defaultText(text) != host::kHostOk) {
                 ++result.failures;
                 continue;
             }
@@ -47,7 +49,7 @@ ContourDrawResult drawContours2d(const std::vector<ContourLine>& contours, const
             text.position = map(label.x, label.y);
             text.angle = uprightAngle(label.angle - rotation);
             text.content = label.text;
-            if (host().createText(text, id) != kHostOk) {
+            if (host::host().createText(text, id) != host::kHostOk) {
                 ++result.failures;
                 continue;
             }
@@ -56,3 +58,5 @@ ContourDrawResult drawContours2d(const std::vector<ContourLine>& contours, const
     }
     return result;
 }
+
+}  // namespace terrain

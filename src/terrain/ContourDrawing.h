@@ -6,6 +6,8 @@
 #include "terrain/ContourLine.h"
 #include "terrain/PlanarMap.h"
 
+namespace terrain {
+
 // Pens of index and other contours, and the labels' pen and size.
 inline constexpr std::int16_t kIndexContourPen = 2;
 inline constexpr std::int16_t kContourPen = 1;
@@ -24,3 +26,5 @@ struct ContourDrawResult {
 // drawn when `drawLines` is false: labels belong to their lines.
 ContourDrawResult drawContours2d(const std::vector<ContourLine>& contours, const PlanarMap& map, double rotation,
                                  std::int32_t layer, bool smooth, bool drawLines);
+
+}  // namespace terrain

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace terrain {
+
 // Node (c, r) lies at (x0 + c*step, y0 + r*step); heights are stored row by row from the bottom row.
 // A missing height is NaN.
 struct ContourGrid {
@@ -18,3 +20,5 @@ struct ContourGrid {
         return heights[static_cast<std::size_t>(r) * static_cast<std::size_t>(nx) + static_cast<std::size_t>(c)];
     }
 };
+
+}  // namespace terrain

@@ -5,6 +5,8 @@
 
 #include "platform/Numbers.h"
 
+namespace terrain {
+
 namespace {
 constexpr double kShortLine = 50.0;
 constexpr double kFirstLabelAt = 25.0;
@@ -47,8 +49,8 @@ std::vector<ContourLabel> labelsForContour(const ContourLine& contour) {
     std::size_t seg = 1;
     for (double d : positions) {
         while (seg + 1 < p.size() && cumulative[seg] < d) ++seg;
-        const ContourPoint& a = p[seg - 1];
-        const ContourPoint& b = p[seg];
+        const geodesy::PlanarPoint& a = p[seg - 1];
+        const geodesy::PlanarPoint& b = p[seg];
         const double segLength = cumulative[seg] - cumulative[seg - 1];
         const double t = segLength > 0.0 ? (d - cumulative[seg - 1]) / segLength : 0.0;
         labels.push_back(
@@ -56,3 +58,5 @@ std::vector<ContourLabel> labelsForContour(const ContourLine& contour) {
     }
     return labels;
 }
+
+}  // namespace terrain

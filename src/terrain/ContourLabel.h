@@ -5,6 +5,8 @@
 
 #include "terrain/ContourLine.h"
 
+namespace terrain {
+
 // A label: position, angle in radians within (-pi/2, pi/2] so the text stays upright, and the text.
 struct ContourLabel {
     double x = 0.0;
@@ -22,3 +24,5 @@ std::string contourLevelText(double z);
 
 // An angle brought into (-pi/2, pi/2] by adding or subtracting half turns.
 double uprightAngle(double angle);
+
+}  // namespace terrain

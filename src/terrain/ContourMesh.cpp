@@ -6,27 +6,33 @@
 #include <string>
 
 #include "settings/Diagnostics.h"
-#include "terrain/MeshBounds.h"
 #include "terrain/TerrainMesh.h"
+#include "terrain/detail/MeshBounds.h"
+
+namespace terrain {
+
+using detail::diagnosticHeight;
+using detail::diagnosticMetres;
+using detail::MeshBounds;
 
 namespace {
 
-double length(const std::vector<ContourPoint>& p) {
+double length(const std::vector<geodesy::PlanarPoint>& p) {
     double len = 0.0;
     for (std::size_t i = 1; i < p.size(); ++i) len += std::hypot(p[i].x - p[i - 1].x, p[i].y - p[i - 1].y);
     return len;
 }
 
-bool closedLine(const std::vector<ContourPoint>& p) {
+bool closedLine(const std::vector<geodesy::PlanarPoint>& p) {
     return std::fabs(p.front().x - p.back().x) < 1e-6 && std::fabs(p.front().y - p.back().y) < 1e-6;
 }
 
 }  // namespace
 
 ContourMeshResult createContourMesh(const std::vector<ContourLine>& contours, const PlanarMap& map, double zOffset,
-                                    std::int32_t layer, const std::array<HostPoint2, 4>& frameCorners) {
+                                    std::int32_t layer, const std::array<host::HostPoint2, 4>& frameCorners) {
     ContourMeshResult result;
-    std::vector<std::vector<HostPoint3>> lines;
+    std::vector<std::vector<host::HostPoint3>> lines;
     std::size_t total = 0;
     int closed = 0;
     double lenMin = std::numeric_limits<double>::infinity(), lenMax = -lenMin;
@@ -39,10 +45,10 @@ ContourMeshResult createContourMesh(const std::vector<ContourLine>& contours, co
         lenMin = std::min(lenMin, len);
         lenMax = std::max(lenMax, len);
         if (closedLine(c.points)) ++closed;
-        std::vector<HostPoint3> line;
+        std::vector<host::HostPoint3> line;
         line.reserve(c.points.size());
         for (const auto& p : c.points) {
-            const HostPoint2 m = map(p.x, p.y);
+            const host::HostPoint2 m = map(p.x, p.y);
             line.push_back({m.x, m.y, c.z - zOffset});
         }
         total += line.size();
@@ -51,14 +57,14 @@ ContourMeshResult createContourMesh(const std::vector<ContourLine>& contours, co
     result.keptLines = static_cast<int>(lines.size());
     if (total < 3) return result;
 
-    std::array<HostPoint2, 4> corners;
+    std::array<host::HostPoint2, 4> corners;
     for (std::size_t k = 0; k < 4; ++k) corners[k] = map(frameCorners[k].x, frameCorners[k].y);
     const double side1 = std::hypot(corners[1].x - corners[0].x, corners[1].y - corners[0].y);
     const double side2 = std::hypot(corners[2].x - corners[1].x, corners[2].y - corners[1].y);
     if (!(side1 > 1e-6) || !(side2 > 1e-6)) return result;
 
-    MeshElement mesh;
-    if (HostError err = host().defaultMesh(mesh); err != kHostOk) {
+    host::MeshElement mesh;
+    if (host::HostError err = host::host().defaultMesh(mesh); err != host::kHostOk) {
         result.error = err;
         return result;
     }
@@ -88,9 +94,9 @@ ContourMeshResult createContourMesh(const std::vector<ContourLine>& contours, co
     for (std::size_t k = 0; k < 5; ++k) mesh.outline.push_back({corners[k % 4].x, corners[k % 4].y, cornerZ[k % 4]});
     mesh.levelLines = std::move(lines);
 
-    ElementId id;
-    result.error = host().createMesh(mesh, id);
-    result.created = result.error == kHostOk;
+    host::ElementId id;
+    result.error = host::host().createMesh(mesh, id);
+    result.created = result.error == host::kHostOk;
 
     appendDiagnosticLine(
         kTerenDiagFile,
@@ -104,3 +110,5 @@ ContourMeshResult createContourMesh(const std::vector<ContourLine>& contours, co
             diagnosticHeight(bounds.minZ) + ".." + diagnosticHeight(bounds.maxZ) + "]");
     return result;
 }
+
+}  // namespace terrain

@@ -8,6 +8,8 @@
 #include "terrain/ContourLine.h"
 #include "terrain/PlanarMap.h"
 
+namespace terrain {
+
 // Contours shorter than this are left out of the mesh.
 inline constexpr double kContourMeshMinLength = 1.0;
 // The byte setting of contour meshes (the other two raw settings are the terrain mesh's).
@@ -15,7 +17,7 @@ inline constexpr std::uint8_t kContourMeshByteSetting = 2;
 
 // What the mesh maker did, for the caller's counts.
 struct ContourMeshResult {
-    HostError error = kHostOk;
+    host::HostError error = host::kHostOk;
     bool created = false;  // false when there was too little to make a mesh
     int keptLines = 0;
     int rejectedStubs = 0;  // lines under kContourMeshMinLength or of fewer than 2 points
@@ -25,4 +27,6 @@ struct ContourMeshResult {
 // (min x, max y)) make the outline at the heights of the nearest contour vertices; each contour of at
 // least 1 m is a level line at its level. Heights are reduced by zOffset. Appends a diagnostics line.
 ContourMeshResult createContourMesh(const std::vector<ContourLine>& contours, const PlanarMap& map, double zOffset,
-                                    std::int32_t layer, const std::array<HostPoint2, 4>& frameCorners);
+                                    std::int32_t layer, const std::array<host::HostPoint2, 4>& frameCorners);
+
+}  // namespace terrain

@@ -3,15 +3,17 @@
 #include <cmath>
 #include <cstddef>
 
+namespace terrain {
+
 namespace {
 
-using Points = std::vector<ContourPoint>;
+using Points = std::vector<geodesy::PlanarPoint>;
 
 bool isClosed(const Points& p) {
     return std::fabs(p.front().x - p.back().x) < 1e-6 && std::fabs(p.front().y - p.back().y) < 1e-6;
 }
 
-ContourPoint lerp(const ContourPoint& p, const ContourPoint& q, double t) {
+geodesy::PlanarPoint lerp(const geodesy::PlanarPoint& p, const geodesy::PlanarPoint& q, double t) {
     return {p.x + t * (q.x - p.x), p.y + t * (q.y - p.y)};
 }
 
@@ -33,8 +35,8 @@ Points cutCornersClosed(const Points& p) {
     Points out;
     out.reserve(2 * m + 1);
     for (std::size_t i = 0; i < m; ++i) {
-        const ContourPoint& a = p[i];
-        const ContourPoint& b = p[(i + 1) % m];
+        const geodesy::PlanarPoint& a = p[i];
+        const geodesy::PlanarPoint& b = p[(i + 1) % m];
         out.push_back(lerp(a, b, 0.25));
         out.push_back(lerp(a, b, 0.75));
     }
@@ -42,7 +44,7 @@ Points cutCornersClosed(const Points& p) {
     return out;
 }
 
-double distanceToLine(const ContourPoint& p, const ContourPoint& a, const ContourPoint& b) {
+double distanceToLine(const geodesy::PlanarPoint& p, const geodesy::PlanarPoint& a, const geodesy::PlanarPoint& b) {
     const double dx = b.x - a.x, dy = b.y - a.y;
     const double len = std::hypot(dx, dy);
     if (len < 1e-9) return std::hypot(p.x - a.x, p.y - a.y);
@@ -65,7 +67,7 @@ Points simplify(const Points& p, bool closed, double tolerance) {
     for (std::size_t j = firstCandidate; j + 1 < n; ++j) {
         // Before any point of a ring is kept, the previous point is the ring's last distinct point:
         // the closing point repeats the candidate itself and would make every first point look redundant.
-        const ContourPoint& prev = !out.empty() ? out.back() : p[n - 2];
+        const geodesy::PlanarPoint& prev = !out.empty() ? out.back() : p[n - 2];
         if (distanceToLine(p[j], prev, p[j + 1]) >= tolerance) out.push_back(p[j]);
     }
     if (!closed) {
@@ -91,3 +93,5 @@ void smoothContours(std::vector<ContourLine>& contours, int passes, double toler
         pts = simplify(pts, closed, tolerance);
     }
 }
+
+}  // namespace terrain

@@ -4,6 +4,8 @@
 
 #include "terrain/ContourLine.h"
 
+namespace terrain {
+
 // Passes of corner cutting and the simplification tolerance used at placement when smoothing is on.
 inline constexpr int kContourSmoothPasses = 2;
 inline constexpr double kContourSimplifyTolerance = 0.05;
@@ -11,3 +13,5 @@ inline constexpr double kContourSimplifyTolerance = 0.05;
 // Corner cutting (`passes` times) and then simplification with `tolerance` metres, for every line of
 // at least 3 points; closed lines stay closed.
 void smoothContours(std::vector<ContourLine>& contours, int passes, double tolerance);
+
+}  // namespace terrain

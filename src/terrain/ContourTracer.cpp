@@ -8,6 +8,8 @@
 
 #include "settings/NumberText.h"
 
+namespace terrain {
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -80,7 +82,7 @@ inline EndKey endKey(double x, double y) { return {std::llround(x * 1000.0), std
 
 // Joins one level's segments into lines: each unused segment starts a line that grows at its tail,
 // then at its head, by the first unused segment (in creation order) sharing the end's millimetre key.
-std::vector<std::vector<ContourPoint>> joinSegments(const std::vector<Segment>& segs) {
+std::vector<std::vector<geodesy::PlanarPoint>> joinSegments(const std::vector<Segment>& segs) {
     const std::size_t n = segs.size();
     // Entry 2*i is segment i's first end, 2*i + 1 its second; sorting by key then entry keeps creation order.
     std::vector<EndKey> keys(2 * n);
@@ -108,7 +110,7 @@ std::vector<std::vector<ContourPoint>> joinSegments(const std::vector<Segment>& 
     std::vector<bool> used(n, false);
     auto pointOf = [&](std::uint32_t entry) {
         const Segment& s = segs[entry / 2];
-        return (entry & 1u) ? ContourPoint{s.bx, s.by} : ContourPoint{s.ax, s.ay};
+        return (entry & 1u) ? geodesy::PlanarPoint{s.bx, s.by} : geodesy::PlanarPoint{s.ax, s.ay};
     };
     // The entry at the far end of the next segment joined at `end`, or none.
     auto next = [&](std::uint32_t end, std::uint32_t& farEnd) {
@@ -122,12 +124,12 @@ std::vector<std::vector<ContourPoint>> joinSegments(const std::vector<Segment>& 
         return true;
     };
 
-    std::vector<std::vector<ContourPoint>> lines;
-    std::vector<ContourPoint> head;
+    std::vector<std::vector<geodesy::PlanarPoint>> lines;
+    std::vector<geodesy::PlanarPoint> head;
     for (std::size_t i = 0; i < n; ++i) {
         if (used[i]) continue;
         used[i] = true;
-        std::vector<ContourPoint> line{{segs[i].ax, segs[i].ay}, {segs[i].bx, segs[i].by}};
+        std::vector<geodesy::PlanarPoint> line{{segs[i].ax, segs[i].ay}, {segs[i].bx, segs[i].by}};
         std::uint32_t end = static_cast<std::uint32_t>(2 * i + 1);
         std::uint32_t far = 0;
         while (next(end, far)) {
@@ -149,7 +151,7 @@ std::vector<std::vector<ContourPoint>> joinSegments(const std::vector<Segment>& 
     return lines;
 }
 
-double lineLength(const std::vector<ContourPoint>& pts) {
+double lineLength(const std::vector<geodesy::PlanarPoint>& pts) {
     double len = 0.0;
     for (std::size_t i = 1; i < pts.size(); ++i) len += std::hypot(pts[i].x - pts[i - 1].x, pts[i].y - pts[i - 1].y);
     return len;
@@ -162,7 +164,7 @@ void appendNote(std::string& note, const std::string& text) {
 
 }  // namespace
 
-double contourStep(const Bbox& frame, int terrainStep, std::string& note) {
+double contourStep(const geodesy::Bbox& frame, int terrainStep, std::string& note) {
     note.clear();
     const double s = terrainStep <= 0 ? 1.0 : terrainStep;
     const double w = frame.maxE - frame.minE;
@@ -178,7 +180,7 @@ double contourStep(const Bbox& frame, int terrainStep, std::string& note) {
     return s;
 }
 
-ContourGrid buildContourGrid(const Bbox& frame, double step, const HeightSource& heights) {
+ContourGrid buildContourGrid(const geodesy::Bbox& frame, double step, const HeightSource& heights) {
     ContourGrid grid;
     grid.x0 = frame.minE;
     grid.y0 = frame.minN;
@@ -265,7 +267,7 @@ void smoothContourGrid(ContourGrid& grid, double spatialSigma, double heightSigm
 
 std::vector<ContourLine> traceContours(const ContourGrid& grid, double interval, std::string& note, int maxContours,
                                        std::size_t maxPoints, const CancelQuery& cancel, bool& cancelled,
-                                       const LevelProgress& progress) {
+                                       const platform::ProgressCallback& progress) {
     cancelled = false;
     std::vector<ContourLine> result;
     if (grid.nx < 2 || grid.ny < 2 || !(interval > 0.0) ||
@@ -384,3 +386,5 @@ std::vector<ContourLine> traceContours(const ContourGrid& grid, double interval,
     if (truncated) appendNote(note, kTruncatedNote);
     return result;
 }
+
+}  // namespace terrain

@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "geodesy/Bbox.h"
+#include "platform/Progress.h"
 #include "terrain/ContourGrid.h"
 #include "terrain/ContourLine.h"
 #include "terrain/HeightSource.h"
+
+namespace terrain {
 
 // Most grid nodes per axis.
 inline constexpr int kContourNodesPerAxis = 3000;
@@ -22,15 +25,13 @@ inline constexpr double kGridSmoothHeightSigma = 0.2;
 
 // True when the tracer should stop.
 using CancelQuery = std::function<bool()>;
-// Called before each level with its number and the level count.
-using LevelProgress = std::function<void(int level, int levels)>;
 
 // Sampling step for a terrain step in whole metres (1 when <= 0), coarser when the frame would need
 // more than 3000 nodes on an axis; then `note` tells the user, else it is cleared.
-double contourStep(const Bbox& frame, int terrainStep, std::string& note);
+double contourStep(const geodesy::Bbox& frame, int terrainStep, std::string& note);
 
 // Samples the frame every `step` metres; an empty grid (nx = ny = 0) when an axis has fewer than 2 nodes.
-ContourGrid buildContourGrid(const Bbox& frame, double step, const HeightSource& heights);
+ContourGrid buildContourGrid(const geodesy::Bbox& frame, double step, const HeightSource& heights);
 
 // Bilateral filter in place; missing nodes stay missing. Does nothing on grids under 3 x 3 nodes.
 void smoothContourGrid(ContourGrid& grid, double spatialSigma, double heightSigma);
@@ -40,4 +41,6 @@ void smoothContourGrid(ContourGrid& grid, double spatialSigma, double heightSigm
 // A cancel before a level ends the trace with the lines so far, `cancelled` set and the note replaced.
 std::vector<ContourLine> traceContours(const ContourGrid& grid, double interval, std::string& note, int maxContours,
                                        std::size_t maxPoints, const CancelQuery& cancel, bool& cancelled,
-                                       const LevelProgress& progress);
+                                       const platform::ProgressCallback& progress);
+
+}  // namespace terrain

@@ -2,6 +2,8 @@
 
 #include "formats/grid/AsciiGrid.h"
 
+namespace terrain {
+
 namespace {
 
 const char* const kCancelledNote = "Poziomice: przerwano przez uzytkownika.";
@@ -25,7 +27,7 @@ bool readSheets(const std::vector<std::string>& urls, const ElevationSheetSource
 
 }  // namespace
 
-TerrainBuildResult fetchTerrain(const Bbox& frame, int step, const ElevationSheetSource& source,
+TerrainBuildResult fetchTerrain(const geodesy::Bbox& frame, int step, const ElevationSheetSource& source,
                                 const FetchProgress& progress) {
     const std::vector<std::string> urls = source.findSheets ? source.findSheets(frame) : std::vector<std::string>{};
     if (urls.empty()) {
@@ -58,7 +60,13 @@ ContourBuildResult fetchContours(const ContourRequest& request, const ElevationS
         return out;
     }
     // From here on the trace reports its levels.
-    LevelProgress levels;
-    if (progress) levels = [&progress](int level, int count) { progress("Poziomice", level + 1, count); };
+    platform::ProgressCallback levels;
+    if (progress)
+        levels = [&progress](int level, int count) {
+            progress("Poziomice", level + 1, count);
+            return true;
+        };
     return buildContours(request, grids, cancel, levels);
 }
+
+}  // namespace terrain

@@ -2,6 +2,10 @@
 
 #include "formats/grid/AsciiGrid.h"
 
+namespace terrain {
+
 HeightSource mosaicHeightSource(const std::vector<ElevationGrid>& grids) {
     return [&grids](double x, double y, double& z) { return mosaicSample(grids, x, y, z); };
 }
+
+}  // namespace terrain

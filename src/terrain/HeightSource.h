@@ -5,8 +5,12 @@
 
 #include "formats/grid/ElevationGrid.h"
 
+namespace terrain {
+
 // Answers true with a height at (x, y), or false when there is none.
 using HeightSource = std::function<bool(double x, double y, double& z)>;
 
 // The mosaic of sheets as a height source; the grids must outlive it.
 HeightSource mosaicHeightSource(const std::vector<ElevationGrid>& grids);
+
+}  // namespace terrain

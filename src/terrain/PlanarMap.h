@@ -4,8 +4,12 @@
 
 #include "host/Host.h"
 
+namespace terrain {
+
 // Working-zone metres to project coordinates (the project transform of the georeference).
-using PlanarMap = std::function<HostPoint2(double x, double y)>;
+using PlanarMap = std::function<host::HostPoint2(double x, double y)>;
 
 // The identity mapping.
-inline HostPoint2 unmappedPoint(double x, double y) { return {x, y}; }
+inline host::HostPoint2 unmappedPoint(double x, double y) { return {x, y}; }
+
+}  // namespace terrain

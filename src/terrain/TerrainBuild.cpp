@@ -3,7 +3,9 @@
 #include "terrain/HeightSource.h"
 #include "terrain/TerrainPatchBuilder.h"
 
-TerrainBuildResult buildTerrain(const Bbox& frame, int step, const std::vector<ElevationGrid>& grids) {
+namespace terrain {
+
+TerrainBuildResult buildTerrain(const geodesy::Bbox& frame, int step, const std::vector<ElevationGrid>& grids) {
     TerrainBuildResult out;
     if (grids.empty()) {
         out.notes.push_back("Teren: nie udalo sie pobrac/sparsowac zadnego pliku NMT.");
@@ -15,3 +17,5 @@ TerrainBuildResult buildTerrain(const Bbox& frame, int step, const std::vector<E
     if (out.patches.empty()) out.notes.push_back("Teren: brak waznych punktow NMT w kadrze.");
     return out;
 }
+
+}  // namespace terrain

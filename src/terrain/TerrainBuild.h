@@ -7,6 +7,8 @@
 #include "geodesy/Bbox.h"
 #include "terrain/TerrainPatch.h"
 
+namespace terrain {
+
 // Patches and notes of one terrain computation.
 struct TerrainBuildResult {
     TerrainSet patches;
@@ -14,4 +16,6 @@ struct TerrainBuildResult {
 };
 
 // Builds the patches over the sheets read for the frame (mosaic in list order).
-TerrainBuildResult buildTerrain(const Bbox& frame, int step, const std::vector<ElevationGrid>& grids);
+TerrainBuildResult buildTerrain(const geodesy::Bbox& frame, int step, const std::vector<ElevationGrid>& grids);
+
+}  // namespace terrain

@@ -7,13 +7,18 @@
 
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
-#include "terrain/MeshBounds.h"
+#include "terrain/detail/MeshBounds.h"
 
-HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& map, double zOffset, std::int32_t layer,
-                            const std::array<HostPoint2, 4>& corners) {
-    if (patch.points.empty()) return kHostOk;
-    MeshElement mesh;
-    if (HostError err = host().defaultMesh(mesh); err != kHostOk) return err;
+namespace terrain {
+
+using detail::diagnosticHeight;
+using detail::MeshBounds;
+
+host::HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& map, double zOffset, std::int32_t layer,
+                                  const std::array<host::HostPoint2, 4>& corners) {
+    if (patch.points.empty()) return host::kHostOk;
+    host::MeshElement mesh;
+    if (host::HostError err = host::host().defaultMesh(mesh); err != host::kHostOk) return err;
     mesh.layer = layer;
     mesh.byteSetting = kTerrainMeshByteSetting;
     mesh.flagSetting = kTerrainMeshFlagSetting;
@@ -35,19 +40,19 @@ HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& map, dou
     MeshBounds ring, points;
     mesh.outline.clear();
     for (std::size_t k = 0; k < 5; ++k) {
-        const HostPoint2 m = map(corners[k % 4].x, corners[k % 4].y);
+        const host::HostPoint2 m = map(corners[k % 4].x, corners[k % 4].y);
         mesh.outline.push_back({m.x, m.y, cornerZ[k % 4]});
         ring.add(m.x, m.y, cornerZ[k % 4]);
     }
     mesh.levelLines.clear();
     mesh.levelLines.reserve(patch.points.size());
     for (const auto& p : patch.points) {
-        const HostPoint2 m = map(p.x, p.y);
+        const host::HostPoint2 m = map(p.x, p.y);
         mesh.levelLines.push_back({{m.x, m.y, p.z - zOffset}});
         points.add(m.x, m.y, p.z - zOffset);
     }
-    ElementId id;
-    const HostError err = host().createMesh(mesh, id);
+    host::ElementId id;
+    const host::HostError err = host::host().createMesh(mesh, id);
 
     appendDiagnosticLine(kTerenDiagFile, "createMesh nPts=" + std::to_string(patch.points.size()) +
                                              " err=" + std::to_string(err) + " ptXY=" + points.planarText() +
@@ -57,3 +62,5 @@ HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& map, dou
                                              diagnosticHeight(cornerZ[2]) + "," + diagnosticHeight(cornerZ[3]) + "]");
     return err;
 }
+
+}  // namespace terrain

@@ -7,6 +7,8 @@
 #include "terrain/PlanarMap.h"
 #include "terrain/TerrainPatch.h"
 
+namespace terrain {
+
 // The three raw mesh settings every terrain mesh carries.
 inline constexpr std::uint8_t kTerrainMeshByteSetting = 0;
 inline constexpr std::int32_t kTerrainMeshFlagSetting = 0x30000;
@@ -16,5 +18,7 @@ inline constexpr std::int64_t kTerrainMeshWideSetting = 0;
 // (max x, max y), (min x, max y)) make the outline at the heights of their nearest patch points, every
 // patch point becomes a level point; heights are reduced by zOffset. Appends a line to the terrain
 // diagnostics. Answers 0 (also for a patch without points, which makes nothing) or the host's error.
-HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& map, double zOffset, std::int32_t layer,
-                            const std::array<HostPoint2, 4>& corners);
+host::HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& map, double zOffset, std::int32_t layer,
+                                  const std::array<host::HostPoint2, 4>& corners);
+
+}  // namespace terrain

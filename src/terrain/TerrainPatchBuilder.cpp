@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace terrain {
+
 namespace {
 
 // Node count along one axis of the frame; 0 when the extent is not a usable number.
@@ -18,7 +20,7 @@ std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
 }  // namespace
 
-TerrainSet buildTerrainPatches(const Bbox& frame, int step, const HeightSource& heights, std::string& note) {
+TerrainSet buildTerrainPatches(const geodesy::Bbox& frame, int step, const HeightSource& heights, std::string& note) {
     note.clear();
     TerrainSet set;
     const int s = step <= 0 ? 1 : step;
@@ -71,3 +73,5 @@ TerrainSet buildTerrainPatches(const Bbox& frame, int step, const HeightSource& 
     }
     return set;
 }
+
+}  // namespace terrain

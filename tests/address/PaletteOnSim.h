@@ -27,7 +27,7 @@ protected:
         ::setenv("XDG_CONFIG_HOME", (dir.path / "config").c_str(), 1);
         ::setenv("XDG_STATE_HOME", (dir.path / "state").c_str(), 1);
         ::setenv("XDG_CACHE_HOME", (dir.path / "cache").c_str(), 1);
-        installHost(&model);
+        host::installHost(&model);
         controller = std::make_unique<ImportController>(defaultSettings());
         WfsClient& client = controller->webClient();
         client.hostIntervalMs = 0;
@@ -45,7 +45,7 @@ protected:
         EXPECT_TRUE(settleWorkers(std::chrono::seconds(20)));
         palette.reset();
         controller.reset();
-        installHost(nullptr);
+        host::installHost(nullptr);
         for (const char* name : {kServicesRoutingVariable, "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
             ::unsetenv(name);
         sim.stop();
@@ -75,7 +75,7 @@ protected:
 
     testsupport::TempDir dir;
     SimServer sim;
-    ModelHost model;
+    model::ModelHost model;
     std::unique_ptr<ImportController> controller;
     std::unique_ptr<MapPalette> palette;
     std::vector<Json> sent;

@@ -6,46 +6,46 @@
 
 namespace cleanuptest {
 
-inline std::int32_t addLayer(ModelHost& h, const std::string& name) {
-    Attribute layer;
-    layer.kind = kAttrLayer;
+inline std::int32_t addLayer(model::ModelHost& h, const std::string& name) {
+    host::Attribute layer;
+    layer.kind = host::kAttrLayer;
     layer.name = name;
-    EXPECT_EQ(h.createAttribute(layer), kHostOk);
+    EXPECT_EQ(h.createAttribute(layer), host::kHostOk);
     return layer.index;
 }
 
-inline ElementId addPolyline(ModelHost& h, std::int32_t layer, std::vector<HostPoint2> pts,
-                             std::vector<PolylineArc> arcs = {}) {
-    PolylineElement p;
-    EXPECT_EQ(h.defaultPolyline(p), kHostOk);
+inline host::ElementId addPolyline(model::ModelHost& h, std::int32_t layer, std::vector<host::HostPoint2> pts,
+                                   std::vector<host::PolylineArc> arcs = {}) {
+    host::PolylineElement p;
+    EXPECT_EQ(h.defaultPolyline(p), host::kHostOk);
     p.layer = layer;
     p.points = std::move(pts);
     p.arcs = std::move(arcs);
-    ElementId id;
-    EXPECT_EQ(h.createPolyline(p, id), kHostOk);
+    host::ElementId id;
+    EXPECT_EQ(h.createPolyline(p, id), host::kHostOk);
     return id;
 }
 
-inline ElementId addText(ModelHost& h, std::int32_t layer, HostPoint2 at, const std::string& content,
-                         double size = 1.5) {
-    TextElement t;
-    EXPECT_EQ(h.defaultText(t), kHostOk);
+inline host::ElementId addText(model::ModelHost& h, std::int32_t layer, host::HostPoint2 at, const std::string& content,
+                               double size = 1.5) {
+    host::TextElement t;
+    EXPECT_EQ(h.defaultText(t), host::kHostOk);
     t.layer = layer;
     t.position = at;
     t.content = content;
     t.size = size;
-    ElementId id;
-    EXPECT_EQ(h.createText(t, id), kHostOk);
+    host::ElementId id;
+    EXPECT_EQ(h.createText(t, id), host::kHostOk);
     return id;
 }
 
-inline ElementId addFill(ModelHost& h, std::int32_t layer, double x) {
-    FillElement f;
-    EXPECT_EQ(h.defaultFill(f), kHostOk);
+inline host::ElementId addFill(model::ModelHost& h, std::int32_t layer, double x) {
+    host::FillElement f;
+    EXPECT_EQ(h.defaultFill(f), host::kHostOk);
     f.layer = layer;
     f.contours = {{{x, 0}, {x + 4, 0}, {x + 4, 3}, {x, 3}, {x, 0}}};
-    ElementId id;
-    EXPECT_EQ(h.createFill(f, id), kHostOk);
+    host::ElementId id;
+    EXPECT_EQ(h.createFill(f, id), host::kHostOk);
     return id;
 }
 
@@ -57,20 +57,20 @@ inline std::vector<std::uint8_t> tinyPng() {
             0x89, 0x99, 0x3D, 0x1D, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
 }
 
-inline ElementId addPicture(ModelHost& h, std::int32_t layer, double x) {
-    PictureElement p;
-    EXPECT_EQ(h.defaultPicture(p), kHostOk);
+inline host::ElementId addPicture(model::ModelHost& h, std::int32_t layer, double x) {
+    host::PictureElement p;
+    EXPECT_EQ(h.defaultPicture(p), host::kHostOk);
     p.layer = layer;
     p.boxMin = {x, 10};
     p.boxMax = {x + 8, 16};
     p.bytes = tinyPng();
-    ElementId id;
-    EXPECT_EQ(h.createPicture(p, id), kHostOk);
+    host::ElementId id;
+    EXPECT_EQ(h.createPicture(p, id), host::kHostOk);
     return id;
 }
 
 // Counts of each kind in the model.
-inline std::size_t countOf(const ModelHost& h, std::int32_t type) {
+inline std::size_t countOf(const model::ModelHost& h, std::int32_t type) {
     std::size_t n = 0;
     for (const auto& el : h.state().elements) n += el.header.type == type ? 1 : 0;
     return n;
@@ -80,11 +80,11 @@ inline std::size_t countOf(const ModelHost& h, std::int32_t type) {
 // vertices), 2 texts, a fill and a picture.
 struct DoubledDrawing {
     std::int32_t layer = 0;
-    std::vector<ElementId> firsts;   // the copies met first: these must survive
-    std::vector<ElementId> seconds;  // the duplicates
+    std::vector<host::ElementId> firsts;   // the copies met first: these must survive
+    std::vector<host::ElementId> seconds;  // the duplicates
 };
 
-inline DoubledDrawing doubledDrawing(ModelHost& h) {
+inline DoubledDrawing doubledDrawing(model::ModelHost& h) {
     DoubledDrawing d;
     d.layer = addLayer(h, "GIS_DZIALKI");
     for (int copy = 0; copy < 2; ++copy) {

@@ -30,7 +30,7 @@ ProgramRun runDedupe(const testsupport::TempDir& dir, const std::string& args, c
 }
 
 std::string doubledProject(const testsupport::TempDir& dir) {
-    ModelHost h;
+    model::ModelHost h;
     doubledDrawing(h);
     const auto path = (dir / "projekt.json").string();
     EXPECT_TRUE(h.saveProject(path).ok);
@@ -38,8 +38,8 @@ std::string doubledProject(const testsupport::TempDir& dir) {
 }
 
 std::size_t countInFile(const std::string& path, std::int32_t type) {
-    ModelState s;
-    EXPECT_TRUE(loadProjectFile(path, s).ok);
+    model::ModelState s;
+    EXPECT_TRUE(model::loadProjectFile(path, s).ok);
     std::size_t n = 0;
     for (const auto& el : s.elements) n += el.header.type == type ? 1 : 0;
     return n;
@@ -54,10 +54,10 @@ TEST(DedupeCommand, YesDeletesTheDuplicatesAndSavesTheProject) {
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Czyszczenie duplikatow"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Usunieto duplikaty:\n- polilinie: 3\n- teksty: 2"), std::string::npos) << run.output;
-    EXPECT_EQ(countInFile(project, kElemPolyline), 3u);
-    EXPECT_EQ(countInFile(project, kElemText), 2u);
-    EXPECT_EQ(countInFile(project, kElemFill), 2u);
-    EXPECT_EQ(countInFile(project, kElemPicture), 2u);
+    EXPECT_EQ(countInFile(project, host::kElemPolyline), 3u);
+    EXPECT_EQ(countInFile(project, host::kElemText), 2u);
+    EXPECT_EQ(countInFile(project, host::kElemFill), 2u);
+    EXPECT_EQ(countInFile(project, host::kElemPicture), 2u);
     EXPECT_FALSE(std::filesystem::exists(project + ".tmp"));
 }
 
@@ -83,7 +83,7 @@ TEST(DedupeCommand, TerminalAnswersPickTheButtons) {
     run = runDedupe(dir, "'" + project + "'", "7\nt\n");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("- polilinie: 3"), std::string::npos) << run.output;
-    EXPECT_EQ(countInFile(project, kElemPolyline), 3u);
+    EXPECT_EQ(countInFile(project, host::kElemPolyline), 3u);
 
     // Nothing left to delete: the summary says so and the file is not rewritten.
     const auto written = std::filesystem::last_write_time(project);
@@ -107,9 +107,9 @@ TEST(DedupeCommand, BadProjectOrArgumentsFail) {
 
 TEST(DedupeCommand, LockedLayerFailsAndKeepsTheFile) {
     testsupport::TempDir dir;
-    ModelHost h;
+    model::ModelHost h;
     const DoubledDrawing d = doubledDrawing(h);
-    ASSERT_EQ(h.setLayerLocked(d.layer, true), kHostOk);
+    ASSERT_EQ(h.setLayerLocked(d.layer, true), host::kHostOk);
     const auto project = (dir / "projekt.json").string();
     ASSERT_TRUE(h.saveProject(project).ok);
     const std::string original = testsupport::readFile(project);

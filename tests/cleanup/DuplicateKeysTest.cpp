@@ -10,35 +10,37 @@
 
 namespace {
 
-PolylineRecord record(std::vector<HostPoint2> pts, std::vector<PolylineArc> arcs = {}) {
-    PolylineRecord r;
-    r.closed = isClosedPolyline(pts);
+cleanup::PolylineRecord record(std::vector<host::HostPoint2> pts, std::vector<host::PolylineArc> arcs = {}) {
+    cleanup::PolylineRecord r;
+    r.closed = cleanup::isClosedPolyline(pts);
     r.points = std::move(pts);
     r.arcs = std::move(arcs);
     return r;
 }
 
-std::string key(std::vector<HostPoint2> pts, std::vector<PolylineArc> arcs = {}) {
-    return polylineKey(record(std::move(pts), std::move(arcs)));
+std::string key(std::vector<host::HostPoint2> pts, std::vector<host::PolylineArc> arcs = {}) {
+    return cleanup::polylineKey(record(std::move(pts), std::move(arcs)));
 }
 
 // The key as first defined: every candidate string built in full, the smallest one taken.
-std::string referenceKey(const PolylineRecord& r) {
-    auto segs = polylineSegments(r);
+std::string referenceKey(const cleanup::PolylineRecord& r) {
+    auto segs = cleanup::polylineSegments(r);
     const std::string prefix = r.closed ? "closed:" : "open:";
     if (segs.empty()) return prefix + "empty";
-    auto traversal = [](const std::vector<DuplicateSegment>& s) {
-        std::string t = roundedKeyNumber(s[0].start.x) + roundedKeyNumber(s[0].start.y);
-        for (const auto& g : s) t += roundedKeyNumber(g.angle) + roundedKeyNumber(g.end.x) + roundedKeyNumber(g.end.y);
+    auto traversal = [](const std::vector<cleanup::DuplicateSegment>& s) {
+        std::string t = cleanup::roundedKeyNumber(s[0].start.x) + cleanup::roundedKeyNumber(s[0].start.y);
+        for (const auto& g : s)
+            t += cleanup::roundedKeyNumber(g.angle) + cleanup::roundedKeyNumber(g.end.x) +
+                 cleanup::roundedKeyNumber(g.end.y);
         return t;
     };
-    std::vector<DuplicateSegment> rev;
+    std::vector<cleanup::DuplicateSegment> rev;
     for (auto it = segs.rbegin(); it != segs.rend(); ++it) rev.push_back({it->end, it->start, -it->angle});
     std::vector<std::string> candidates;
     const std::size_t n = segs.size();
     for (const auto* seq : {&segs, &rev}) {
         for (std::size_t k = 0; k < (r.closed ? n : 1); ++k) {
-            std::vector<DuplicateSegment> rot;
+            std::vector<cleanup::DuplicateSegment> rot;
             for (std::size_t j = 0; j < n; ++j) rot.push_back((*seq)[(j + k) % n]);
             candidates.push_back(traversal(rot));
         }
@@ -49,17 +51,17 @@ std::string referenceKey(const PolylineRecord& r) {
 }  // namespace
 
 TEST(DuplicateKeys, NumbersAreRoundedToTheMillimetreAndPrintedWithABar) {
-    EXPECT_EQ(roundedKeyNumber(1.0), "1|");
-    EXPECT_EQ(roundedKeyNumber(0.0004), "0|");
-    EXPECT_EQ(roundedKeyNumber(-0.0004), "0|");  // never "-0|"
-    EXPECT_EQ(roundedKeyNumber(-0.0), "0|");
-    EXPECT_EQ(roundedKeyNumber(2.0006), roundedKeyNumber(2.001));
-    EXPECT_EQ(roundedKeyNumber(5543210.1234), cformat("%.17g|", 5543210.123));
-    EXPECT_NE(roundedKeyNumber(2.0004), roundedKeyNumber(2.0006));
+    EXPECT_EQ(cleanup::roundedKeyNumber(1.0), "1|");
+    EXPECT_EQ(cleanup::roundedKeyNumber(0.0004), "0|");
+    EXPECT_EQ(cleanup::roundedKeyNumber(-0.0004), "0|");  // never "-0|"
+    EXPECT_EQ(cleanup::roundedKeyNumber(-0.0), "0|");
+    EXPECT_EQ(cleanup::roundedKeyNumber(2.0006), cleanup::roundedKeyNumber(2.001));
+    EXPECT_EQ(cleanup::roundedKeyNumber(5543210.1234), cformat("%.17g|", 5543210.123));
+    EXPECT_NE(cleanup::roundedKeyNumber(2.0004), cleanup::roundedKeyNumber(2.0006));
 }
 
 TEST(DuplicateKeys, RingFromAnyVertexInEitherDirectionHasOneKey) {
-    const std::vector<HostPoint2> ring = {{0, 0}, {10, 0}, {10, 5}, {0, 5}, {0, 0}};
+    const std::vector<host::HostPoint2> ring = {{0, 0}, {10, 0}, {10, 5}, {0, 5}, {0, 0}};
     const std::string k = key(ring);
     EXPECT_EQ(k.rfind("closed:", 0), 0u);
     EXPECT_EQ(key({{10, 5}, {0, 5}, {0, 0}, {10, 0}, {10, 5}}), k);  // another start vertex
@@ -78,9 +80,9 @@ TEST(DuplicateKeys, OpenPolylineBackwardsIsTheSameButNotARing) {
 }
 
 TEST(DuplicateKeys, ClosedNeedsThreePointsAndAnExactlyEqualEnd) {
-    EXPECT_TRUE(isClosedPolyline({{1, 1}, {2, 2}, {1, 1}}));
-    EXPECT_FALSE(isClosedPolyline({{1, 1}, {1, 1}}));
-    EXPECT_FALSE(isClosedPolyline({{1, 1}, {2, 2}, {1, 1.0000001}}));
+    EXPECT_TRUE(cleanup::isClosedPolyline({{1, 1}, {2, 2}, {1, 1}}));
+    EXPECT_FALSE(cleanup::isClosedPolyline({{1, 1}, {1, 1}}));
+    EXPECT_FALSE(cleanup::isClosedPolyline({{1, 1}, {2, 2}, {1, 1.0000001}}));
     EXPECT_EQ(key({{1, 1}, {1, 1}}).rfind("open:", 0), 0u);
 }
 
@@ -100,15 +102,15 @@ TEST(DuplicateKeys, SubMillimetreNoiseMergesAndArcsSeparate) {
 }
 
 TEST(DuplicateKeys, TextKeyIsRoundedPositionThenContentBytes) {
-    TextRecord a;
+    cleanup::TextRecord a;
     a.position = {10.0001, 20.0};
     a.content = "dz. 123/4";
-    TextRecord b = a;
+    cleanup::TextRecord b = a;
     b.position = {10.0, 19.9996};
-    EXPECT_EQ(textKey(a), textKey(b));
-    EXPECT_EQ(textKey(a), "10|20|dz. 123/4");
+    EXPECT_EQ(cleanup::textKey(a), cleanup::textKey(b));
+    EXPECT_EQ(cleanup::textKey(a), "10|20|dz. 123/4");
     b.content = "dz. 123/5";
-    EXPECT_NE(textKey(a), textKey(b));
+    EXPECT_NE(cleanup::textKey(a), cleanup::textKey(b));
 }
 
 TEST(DuplicateKeys, MatchesEveryCandidateBuiltInFullOnRandomShapes) {
@@ -117,18 +119,18 @@ TEST(DuplicateKeys, MatchesEveryCandidateBuiltInFullOnRandomShapes) {
     std::uniform_int_distribution<int> count(2, 9);
     std::uniform_real_distribution<double> angle(-2.0, 2.0);
     for (int round = 0; round < 3000; ++round) {
-        std::vector<HostPoint2> pts;
+        std::vector<host::HostPoint2> pts;
         const int n = count(rng);
         for (int i = 0; i < n; ++i) pts.push_back({5543000.0 + coord(rng) * 0.5, 6000000.0 - coord(rng) * 0.25});
         if (round % 2 == 0) pts.push_back(pts.front());
-        std::vector<PolylineArc> arcs;
+        std::vector<host::PolylineArc> arcs;
         if (round % 3 == 0) arcs.push_back({1, 2, angle(rng)});
-        const PolylineRecord r = record(pts, arcs);
-        ASSERT_EQ(polylineKey(r), referenceKey(r)) << "round " << round;
+        const cleanup::PolylineRecord r = record(pts, arcs);
+        ASSERT_EQ(cleanup::polylineKey(r), referenceKey(r)) << "round " << round;
     }
     // A regular ring: every rotation ties for a long stretch.
-    std::vector<HostPoint2> star;
+    std::vector<host::HostPoint2> star;
     for (int i = 0; i < 24; ++i) star.push_back({i % 2 ? 1.0 : 2.0, 0.0});
     star.push_back(star.front());
-    EXPECT_EQ(polylineKey(record(star)), referenceKey(record(star)));
+    EXPECT_EQ(cleanup::polylineKey(record(star)), referenceKey(record(star)));
 }

@@ -7,159 +7,159 @@
 #include "cleanup/PolylineCleaner.h"
 
 using namespace cleanuptest;
-using PolylineCleaner::CleanupEnd;
+using cleanup::CleanupEnd;
 
 namespace {
 
-bool exists(const ModelHost& h, const ElementId& id) {
+bool exists(const model::ModelHost& h, const host::ElementId& id) {
     const auto& els = h.state().elements;
-    return std::any_of(els.begin(), els.end(), [&](const StoredElement& e) { return e.header.id == id; });
+    return std::any_of(els.begin(), els.end(), [&](const model::StoredElement& e) { return e.header.id == id; });
 }
 
 }  // namespace
 
 TEST(PolylineCleaner, WholeStoryKeepsTheFirstOfEveryPolylineAndTextButLeavesFillsAndPictures) {
-    ModelHost h;
+    model::ModelHost h;
     const DoubledDrawing d = doubledDrawing(h);
-    const auto outcome = PolylineCleaner::removeDuplicates(h);
+    const auto outcome = cleanup::removeDuplicates(h);
 
     EXPECT_EQ(outcome.end, CleanupEnd::Done);
     EXPECT_FALSE(outcome.fromSelection);
     EXPECT_EQ(outcome.polylinesDeleted, 3u);
     EXPECT_EQ(outcome.textsDeleted, 2u);
-    EXPECT_EQ(countOf(h, kElemPolyline), 3u);
-    EXPECT_EQ(countOf(h, kElemText), 2u);
-    EXPECT_EQ(countOf(h, kElemFill), 2u);
-    EXPECT_EQ(countOf(h, kElemPicture), 2u);
+    EXPECT_EQ(countOf(h, host::kElemPolyline), 3u);
+    EXPECT_EQ(countOf(h, host::kElemText), 2u);
+    EXPECT_EQ(countOf(h, host::kElemFill), 2u);
+    EXPECT_EQ(countOf(h, host::kElemPicture), 2u);
     for (const auto& id : d.firsts) EXPECT_TRUE(exists(h, id)) << id;
     for (const auto& id : d.seconds) EXPECT_FALSE(exists(h, id)) << id;
 
     // The alerts, texts exactly.
     const auto& alerts = h.alertsShown();
     ASSERT_EQ(alerts.size(), 2u);
-    EXPECT_EQ(alerts[0].type, kAlertWarning);
+    EXPECT_EQ(alerts[0].type, host::kAlertWarning);
     EXPECT_EQ(alerts[0].largeText, "Czyszczenie duplikatow");
     EXPECT_EQ(alerts[0].smallText,
               "Usuwa zduplikowane POLILINIE i TEKSTY (ta sama geometria/tresc, pozycja i warstwa). Z kazdej grupy "
               "duplikatow zostaje jeden element, reszta jest kasowana.\n\nDziala na ZAZNACZENIU; gdy nic nie "
               "zaznaczono - na wszystkich poliliniach i tekstach aktywnego rzutu. Operacja cofalna (Undo).");
     EXPECT_EQ(alerts[0].buttons, (std::vector<std::string>{"Uruchom", "Anuluj"}));
-    EXPECT_EQ(alerts[1].type, kAlertInformation);
+    EXPECT_EQ(alerts[1].type, host::kAlertInformation);
     EXPECT_EQ(alerts[1].largeText, "Usunieto duplikaty:\n- polilinie: 3\n- teksty: 2");
     EXPECT_EQ(alerts[1].smallText, "");
     EXPECT_EQ(alerts[1].buttons, std::vector<std::string>{"OK"});
 
     // A second run finds nothing.
-    const auto again = PolylineCleaner::removeDuplicates(h);
+    const auto again = cleanup::removeDuplicates(h);
     EXPECT_EQ(again.polylinesDeleted + again.textsDeleted, 0u);
     EXPECT_EQ(h.alertsShown().back().largeText, "Nie znaleziono zduplikowanych polilinii ani tekstow.");
 }
 
 TEST(PolylineCleaner, DeletionIsOneUndoableCommandThatUndoRestores) {
-    ModelHost h;
+    model::ModelHost h;
     doubledDrawing(h);
-    const ModelState before = h.state();
+    const model::ModelState before = h.state();
     const std::size_t commandsBefore = h.committedCommands().size();
-    PolylineCleaner::removeDuplicates(h);
+    cleanup::removeDuplicates(h);
     ASSERT_EQ(h.committedCommands().size(), commandsBefore + 1);
     EXPECT_EQ(h.committedCommands().back(), "Usun duplikaty (polilinie + teksty)");
-    ASSERT_EQ(h.undoLastCommand(), kHostOk);
+    ASSERT_EQ(h.undoLastCommand(), host::kHostOk);
     EXPECT_EQ(h.state(), before);
-    EXPECT_NE(h.undoLastCommand(), kHostOk);  // nothing more to undo
+    EXPECT_NE(h.undoLastCommand(), host::kHostOk);  // nothing more to undo
     EXPECT_EQ(h.state(), before);
 }
 
 TEST(PolylineCleaner, DeclinedOrFailedConfirmationChangesNothingAndShowsNothingElse) {
-    ModelHost h;
+    model::ModelHost h;
     doubledDrawing(h);
-    const ModelState before = h.state();
+    const model::ModelState before = h.state();
     h.queueAlertAnswers({2});
-    EXPECT_EQ(PolylineCleaner::removeDuplicates(h).end, CleanupEnd::Cancelled);
+    EXPECT_EQ(cleanup::removeDuplicates(h).end, CleanupEnd::Cancelled);
     EXPECT_EQ(h.state(), before);
     EXPECT_EQ(h.alertsShown().size(), 1u);
 
     // An alert the host could not show is no confirmation either.
-    h.injectFault(HostOp::Alert, ModelHost::failAlways(kHostGeneralError));
-    EXPECT_EQ(PolylineCleaner::removeDuplicates(h).end, CleanupEnd::Cancelled);
+    h.injectFault(model::HostOp::Alert, model::ModelHost::failAlways(host::kHostGeneralError));
+    EXPECT_EQ(cleanup::removeDuplicates(h).end, CleanupEnd::Cancelled);
     EXPECT_EQ(h.state(), before);
     EXPECT_TRUE(h.committedCommands().empty());
 }
 
 TEST(PolylineCleaner, SelectionLimitsTheScope) {
-    ModelHost h;
+    model::ModelHost h;
     const DoubledDrawing d = doubledDrawing(h);
     // One polyline selected: nothing to compare it with.
-    ASSERT_EQ(h.setSelection({d.seconds[0]}), kHostOk);
-    auto outcome = PolylineCleaner::removeDuplicates(h);
+    ASSERT_EQ(h.setSelection({d.seconds[0]}), host::kHostOk);
+    auto outcome = cleanup::removeDuplicates(h);
     EXPECT_TRUE(outcome.fromSelection);
     EXPECT_EQ(outcome.polylinesChecked, 1u);
     EXPECT_EQ(outcome.polylinesDeleted + outcome.textsDeleted, 0u);
-    EXPECT_EQ(countOf(h, kElemPolyline), 6u);
+    EXPECT_EQ(countOf(h, host::kElemPolyline), 6u);
 
     // Both copies of one text (selected twice, and a fill besides): only that pair is cleaned,
     // and the copy met first in the selection survives.
-    std::vector<ElementId> fills;
-    ASSERT_EQ(h.listElements(kElemFill, 0, fills), kHostOk);
-    ASSERT_EQ(h.setSelection({d.seconds[3], fills[0], d.firsts[3]}), kHostOk);
-    outcome = PolylineCleaner::removeDuplicates(h);
+    std::vector<host::ElementId> fills;
+    ASSERT_EQ(h.listElements(host::kElemFill, 0, fills), host::kHostOk);
+    ASSERT_EQ(h.setSelection({d.seconds[3], fills[0], d.firsts[3]}), host::kHostOk);
+    outcome = cleanup::removeDuplicates(h);
     EXPECT_EQ(outcome.polylinesDeleted, 0u);
     EXPECT_EQ(outcome.textsDeleted, 1u);
     EXPECT_TRUE(exists(h, d.seconds[3]));
     EXPECT_FALSE(exists(h, d.firsts[3]));
-    EXPECT_EQ(countOf(h, kElemText), 3u);
-    EXPECT_EQ(countOf(h, kElemFill), 2u);
+    EXPECT_EQ(countOf(h, host::kElemText), 3u);
+    EXPECT_EQ(countOf(h, host::kElemFill), 2u);
 
     // A selection of only fills has no polylines or texts to check.
-    ASSERT_EQ(h.setSelection(fills), kHostOk);
-    EXPECT_EQ(PolylineCleaner::removeDuplicates(h).end, CleanupEnd::NothingToCheck);
+    ASSERT_EQ(h.setSelection(fills), host::kHostOk);
+    EXPECT_EQ(cleanup::removeDuplicates(h).end, CleanupEnd::NothingToCheck);
     EXPECT_EQ(h.alertsShown().back().largeText, "Brak polilinii i tekstow do sprawdzenia.");
     EXPECT_EQ(h.alertsShown().back().smallText, "");
 }
 
 TEST(PolylineCleaner, FailingSelectionQueryFallsBackToTheActiveStoryOnly) {
-    ModelHost h;
+    model::ModelHost h;
     doubledDrawing(h);
     h.setActiveStory(1);
     const std::int32_t layer = addLayer(h, "GIS_BUDYNKI");
     addPolyline(h, layer, {{0, 0}, {1, 1}});
     addPolyline(h, layer, {{1, 1}, {0, 0}});
-    h.injectFault(HostOp::GetSelection, ModelHost::failAlways(kHostGeneralError));
-    const auto outcome = PolylineCleaner::removeDuplicates(h);
+    h.injectFault(model::HostOp::GetSelection, model::ModelHost::failAlways(host::kHostGeneralError));
+    const auto outcome = cleanup::removeDuplicates(h);
     EXPECT_FALSE(outcome.fromSelection);
     EXPECT_EQ(outcome.polylinesChecked, 2u);  // story 0 is not looked at
     EXPECT_EQ(outcome.polylinesDeleted, 1u);
-    EXPECT_EQ(countOf(h, kElemPolyline), 7u);
+    EXPECT_EQ(countOf(h, host::kElemPolyline), 7u);
 }
 
 TEST(PolylineCleaner, LayersAndStoriesKeepEqualDrawingsApart) {
-    ModelHost h;
+    model::ModelHost h;
     const std::int32_t a = addLayer(h, "A");
     const std::int32_t b = addLayer(h, "B");
-    const ElementId onA = addPolyline(h, a, {{0, 0}, {5, 5}});
-    const ElementId onB = addPolyline(h, b, {{0, 0}, {5, 5}});
+    const host::ElementId onA = addPolyline(h, a, {{0, 0}, {5, 5}});
+    const host::ElementId onB = addPolyline(h, b, {{0, 0}, {5, 5}});
     addText(h, a, {1, 1}, "x");
     addText(h, b, {1, 1}, "x");
-    auto outcome = PolylineCleaner::removeDuplicates(h);
+    auto outcome = cleanup::removeDuplicates(h);
     EXPECT_EQ(outcome.polylinesDeleted + outcome.textsDeleted, 0u);
 
     // The same drawing on another floor, both selected: a floor is not a duplicate of another.
     h.setActiveStory(2);
-    const ElementId upstairs = addPolyline(h, a, {{0, 0}, {5, 5}});
-    ASSERT_EQ(h.setSelection({onA, upstairs, onB}), kHostOk);
-    outcome = PolylineCleaner::removeDuplicates(h);
+    const host::ElementId upstairs = addPolyline(h, a, {{0, 0}, {5, 5}});
+    ASSERT_EQ(h.setSelection({onA, upstairs, onB}), host::kHostOk);
+    outcome = cleanup::removeDuplicates(h);
     EXPECT_EQ(outcome.polylinesChecked, 3u);
     EXPECT_EQ(outcome.polylinesDeleted, 0u);
-    EXPECT_EQ(countOf(h, kElemPolyline), 3u);
+    EXPECT_EQ(countOf(h, host::kElemPolyline), 3u);
 }
 
 TEST(PolylineCleaner, LockedLayerRollsBackAndSaysSo) {
-    ModelHost h;
+    model::ModelHost h;
     const DoubledDrawing d = doubledDrawing(h);
-    ASSERT_EQ(h.setLayerLocked(d.layer, true), kHostOk);
-    const ModelState before = h.state();
-    const auto outcome = PolylineCleaner::removeDuplicates(h);
+    ASSERT_EQ(h.setLayerLocked(d.layer, true), host::kHostOk);
+    const model::ModelState before = h.state();
+    const auto outcome = cleanup::removeDuplicates(h);
     EXPECT_EQ(outcome.end, CleanupEnd::DeleteFailed);
-    EXPECT_EQ(outcome.error, kHostLockedLayer);
+    EXPECT_EQ(outcome.error, host::kHostLockedLayer);
     EXPECT_EQ(h.state(), before);
     ASSERT_EQ(h.alertsShown().size(), 2u);
     EXPECT_EQ(h.alertsShown()[1].largeText,
@@ -169,26 +169,27 @@ TEST(PolylineCleaner, LockedLayerRollsBackAndSaysSo) {
 }
 
 TEST(PolylineCleaner, UnreadableElementsAreSkippedAndNeverDeleted) {
-    ModelHost h;
+    model::ModelHost h;
     const std::int32_t layer = addLayer(h, "L");
     addPolyline(h, layer, {{0, 0}, {1, 0}});
     addPolyline(h, layer, {{0, 0}, {1, 0}});
     addPolyline(h, layer, {{0, 0}, {1, 0}});
     // Each polyline is read as header, then record: the second one's record cannot be read.
     int reads = 0;
-    h.injectFault(HostOp::ReadElement, [&](const HostCall&) { return ++reads == 4 ? kHostGeneralError : kHostOk; });
-    const auto outcome = PolylineCleaner::removeDuplicates(h);
+    h.injectFault(model::HostOp::ReadElement,
+                  [&](const model::HostCall&) { return ++reads == 4 ? host::kHostGeneralError : host::kHostOk; });
+    const auto outcome = cleanup::removeDuplicates(h);
     EXPECT_EQ(outcome.polylinesChecked, 2u);
     EXPECT_EQ(outcome.polylinesDeleted, 1u);
-    EXPECT_EQ(countOf(h, kElemPolyline), 2u);
+    EXPECT_EQ(countOf(h, host::kElemPolyline), 2u);
 }
 
 TEST(PolylineCleaner, MenuCommandWorksOnTheInstalledHost) {
-    ModelHost h;
+    model::ModelHost h;
     doubledDrawing(h);
-    installHost(&h);
-    PolylineCleaner::RunRemoveDuplicatesCommand();
-    installHost(nullptr);
-    EXPECT_EQ(countOf(h, kElemPolyline), 3u);
-    EXPECT_EQ(countOf(h, kElemText), 2u);
+    host::installHost(&h);
+    cleanup::RunRemoveDuplicatesCommand();
+    host::installHost(nullptr);
+    EXPECT_EQ(countOf(h, host::kElemPolyline), 3u);
+    EXPECT_EQ(countOf(h, host::kElemText), 2u);
 }

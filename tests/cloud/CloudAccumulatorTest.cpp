@@ -14,7 +14,7 @@ using namespace cloudui;
 
 namespace {
 // About 1 km of central Warsaw in PL-1992.
-const Bbox kWarsaw{637000.0, 486000.0, 638000.0, 487000.0};
+const geodesy::Bbox kWarsaw{637000.0, 486000.0, 638000.0, 487000.0};
 }  // namespace
 
 TEST(CloudAccumulator, CropKeepsPointsOnTheFrameEdgesOnly) {
@@ -38,7 +38,7 @@ TEST(CloudAccumulator, CropKeepsPointsOnTheFrameEdgesOnly) {
         CloudAccumulator broken(kWarsaw, spacing, 2178);
         broken.overrideOrigin(NAN, 5789000.0, 0.0);
         EXPECT_FALSE(broken.add(637500.0, 486500.0, 100, 1, 2, 3));
-        CloudAccumulator endless(Bbox{-INFINITY, 486000.0, INFINITY, 487000.0}, spacing, 2178);
+        CloudAccumulator endless(geodesy::Bbox{-INFINITY, 486000.0, INFINITY, 487000.0}, spacing, 2178);
         EXPECT_FALSE(endless.add(637500.0, 486500.0, 100, 1, 2, 3));
         CloudAccumulator remote(kWarsaw, spacing, 2178);
         remote.overrideOrigin(0.0, 0.0, -1e300);  // the height would not fit the file's floats
@@ -51,11 +51,12 @@ TEST(CloudAccumulator, LocalCoordinatesFollowTheZoneWithinAMillimetre) {
     CloudAccumulator acc(kWarsaw, 0.0, 2178);
     // Default origin: the smallest zone easting and northing of the four mapped corners, height 0.
     double minE = 1e300, minN = 1e300;
-    for (EN c : {EN{kWarsaw.minE, kWarsaw.minN}, EN{kWarsaw.maxE, kWarsaw.minN}, EN{kWarsaw.minE, kWarsaw.maxN},
-                 EN{kWarsaw.maxE, kWarsaw.maxN}}) {
-        const EN z = pl1992ToPl2000(c, 2178);
-        minE = std::min(minE, z.e);
-        minN = std::min(minN, z.n);
+    for (geodesy::PlanarPoint c :
+         {geodesy::PlanarPoint{kWarsaw.minE, kWarsaw.minN}, geodesy::PlanarPoint{kWarsaw.maxE, kWarsaw.minN},
+          geodesy::PlanarPoint{kWarsaw.minE, kWarsaw.maxN}, geodesy::PlanarPoint{kWarsaw.maxE, kWarsaw.maxN}}) {
+        const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(c, 2178);
+        minE = std::min(minE, z.x);
+        minN = std::min(minN, z.y);
     }
     EXPECT_NEAR(acc.originE(), minE, 1e-3);
     EXPECT_NEAR(acc.originN(), minN, 1e-3);
@@ -68,8 +69,8 @@ TEST(CloudAccumulator, LocalCoordinatesFollowTheZoneWithinAMillimetre) {
         const double x = e(rng), y = n(rng), z = 90.0 + i * 0.01;
         ASSERT_TRUE(acc.add(x, y, z, 0, 0, 0));
         const CloudPoint& p = acc.points().back();
-        const EN exact = pl1992ToPl2000(x, y, 2178);
-        worst = std::max({worst, std::fabs(p.x + acc.originE() - exact.e), std::fabs(p.y + acc.originN() - exact.n)});
+        const geodesy::PlanarPoint exact = geodesy::pl1992ToPl2000(x, y, 2178);
+        worst = std::max({worst, std::fabs(p.x + acc.originE() - exact.x), std::fabs(p.y + acc.originN() - exact.y)});
         EXPECT_EQ(p.z, z);
         EXPECT_GE(p.x, -1e-3);
         EXPECT_GE(p.y, -1e-3);
@@ -80,9 +81,9 @@ TEST(CloudAccumulator, LocalCoordinatesFollowTheZoneWithinAMillimetre) {
     CloudAccumulator shifted(kWarsaw, 0.0, 2178);
     shifted.overrideOrigin(7500000.0, 5789000.0, 100.0);
     ASSERT_TRUE(shifted.add(637500.0, 486500.0, 112.5, 0, 0, 0));
-    const EN exact = pl1992ToPl2000(637500.0, 486500.0, 2178);
-    EXPECT_NEAR(shifted.points()[0].x, exact.e - 7500000.0, 1e-3);
-    EXPECT_NEAR(shifted.points()[0].y, exact.n - 5789000.0, 1e-3);
+    const geodesy::PlanarPoint exact = geodesy::pl1992ToPl2000(637500.0, 486500.0, 2178);
+    EXPECT_NEAR(shifted.points()[0].x, exact.x - 7500000.0, 1e-3);
+    EXPECT_NEAR(shifted.points()[0].y, exact.y - 5789000.0, 1e-3);
     EXPECT_DOUBLE_EQ(shifted.points()[0].z, 12.5);
 
     EXPECT_THROW(CloudAccumulator(kWarsaw, 0.0, 2180), std::invalid_argument);
@@ -91,15 +92,15 @@ TEST(CloudAccumulator, LocalCoordinatesFollowTheZoneWithinAMillimetre) {
 TEST(CloudAccumulator, ThinningKeepsTheFirstPointOfEachVoxel) {
     CloudAccumulator acc(kWarsaw, 0.2, 2178);
     acc.overrideOrigin(0, 0, 0);  // voxel borders at whole multiples of 0.2 in zone coordinates
-    const EN mid = pl1992ToPl2000(637500.0, 486500.0, 2178);
-    const double e0 = std::floor(mid.e), n0 = std::floor(mid.n);
-    const EN base = pl2000ToPl1992(e0 + 0.05, n0 + 0.05, 2178);
-    const EN near = pl2000ToPl1992(e0 + 0.15, n0 + 0.12, 2178);  // same 0.2 m voxel
-    const EN next = pl2000ToPl1992(e0 + 0.25, n0 + 0.05, 2178);  // the voxel to the east
-    EXPECT_TRUE(acc.add(base.e, base.n, 100.05, 10, 10, 10));
-    EXPECT_FALSE(acc.add(near.e, near.n, 100.10, 20, 20, 20));
-    EXPECT_TRUE(acc.add(next.e, next.n, 100.05, 30, 30, 30));
-    EXPECT_TRUE(acc.add(near.e, near.n, 100.25, 40, 40, 40));  // same column, the voxel above
+    const geodesy::PlanarPoint mid = geodesy::pl1992ToPl2000(637500.0, 486500.0, 2178);
+    const double e0 = std::floor(mid.x), n0 = std::floor(mid.y);
+    const geodesy::PlanarPoint base = geodesy::pl2000ToPl1992(e0 + 0.05, n0 + 0.05, 2178);
+    const geodesy::PlanarPoint near = geodesy::pl2000ToPl1992(e0 + 0.15, n0 + 0.12, 2178);  // same 0.2 m voxel
+    const geodesy::PlanarPoint next = geodesy::pl2000ToPl1992(e0 + 0.25, n0 + 0.05, 2178);  // the voxel to the east
+    EXPECT_TRUE(acc.add(base.x, base.y, 100.05, 10, 10, 10));
+    EXPECT_FALSE(acc.add(near.x, near.y, 100.10, 20, 20, 20));
+    EXPECT_TRUE(acc.add(next.x, next.y, 100.05, 30, 30, 30));
+    EXPECT_TRUE(acc.add(near.x, near.y, 100.25, 40, 40, 40));  // same column, the voxel above
     ASSERT_EQ(acc.size(), 3u);
     EXPECT_EQ(acc.points()[0].red, 10);
     EXPECT_EQ(acc.points()[1].red, 30);
@@ -107,8 +108,8 @@ TEST(CloudAccumulator, ThinningKeepsTheFirstPointOfEachVoxel) {
 
     // Negative local coordinates floor downwards: -0.1 and +0.1 are different voxels.
     CloudAccumulator around(kWarsaw, 0.2, 2178);
-    const EN centre = pl1992ToPl2000(637500.0, 486500.0, 2178);
-    around.overrideOrigin(centre.e, centre.n, 0.0);
+    const geodesy::PlanarPoint centre = geodesy::pl1992ToPl2000(637500.0, 486500.0, 2178);
+    around.overrideOrigin(centre.x, centre.y, 0.0);
     EXPECT_TRUE(around.add(637500.0, 486500.0, -0.1, 0, 0, 0));
     EXPECT_TRUE(around.add(637500.0, 486500.0, 0.1, 0, 0, 0));
     EXPECT_FALSE(around.add(637500.0, 486500.0, 0.15, 0, 0, 0));

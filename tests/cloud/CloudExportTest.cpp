@@ -18,7 +18,7 @@ using testsupport::TempDir;
 
 namespace {
 
-const Bbox kFrame{639900.0, 485140.0, 639950.0, 485180.0};
+const geodesy::Bbox kFrame{639900.0, 485140.0, 639950.0, 485180.0};
 
 struct CommandRun {
     int code = -1;
@@ -38,7 +38,7 @@ CommandRun runGeodraft(const std::string& args, const std::string& env = "") {
     return r;
 }
 
-std::string frameArg(const Bbox& b) {
+std::string frameArg(const geodesy::Bbox& b) {
     return "--frame " + cformat("%.3f,%.3f,%.3f,%.3f", b.minE, b.minN, b.maxE, b.maxN);
 }
 
@@ -69,7 +69,7 @@ std::vector<std::array<double, 3>> rawLasPoints(const std::filesystem::path& p) 
     return pts;
 }
 
-std::vector<lastest::Point> gridAround(const Bbox& frame, double step) {
+std::vector<lastest::Point> gridAround(const geodesy::Bbox& frame, double step) {
     std::vector<lastest::Point> pts;
     for (double e = frame.minE - 5.03; e < frame.maxE + 5; e += step)
         for (double n = frame.minN - 5.03; n < frame.maxN + 5; n += step)
@@ -85,8 +85,8 @@ TEST(CloudExport, SheetsBecomeOneE57WithTheRecordedOriginAndBounds) {
     // The second sheet is in the zone and overlaps the first: its points join, thinned away where they repeat.
     std::vector<lastest::Point> zone;
     for (const auto& p : gridAround(kFrame, 0.5)) {
-        const EN z = pl1992ToPl2000(p.x + 0.01, p.y + 0.01, 2178);
-        zone.push_back({z.e, z.n, p.z + 0.01, 0, 2, 0xFF00, 0xFF00, 0xFF00});
+        const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(p.x + 0.01, p.y + 0.01, 2178);
+        zone.push_back({z.x, z.y, p.z + 0.01, 0, 2, 0xFF00, 0xFF00, 0xFF00});
     }
     lastest::writeLas(dir / "b.las", zone);
 
@@ -123,10 +123,11 @@ TEST(CloudExport, SheetsBecomeOneE57WithTheRecordedOriginAndBounds) {
     }
     // The origin is the frame's corner in the zone: the smallest easting and northing of its mapped corners.
     double offE = 1e300, offN = 1e300;
-    for (EN c : {EN{kFrame.minE, kFrame.minN}, EN{kFrame.maxE, kFrame.minN}, EN{kFrame.minE, kFrame.maxN},
-                 EN{kFrame.maxE, kFrame.maxN}}) {
-        offE = std::min(offE, pl1992ToPl2000(c, 2178).e);
-        offN = std::min(offN, pl1992ToPl2000(c, 2178).n);
+    for (geodesy::PlanarPoint c :
+         {geodesy::PlanarPoint{kFrame.minE, kFrame.minN}, geodesy::PlanarPoint{kFrame.maxE, kFrame.minN},
+          geodesy::PlanarPoint{kFrame.minE, kFrame.maxN}, geodesy::PlanarPoint{kFrame.maxE, kFrame.maxN}}) {
+        offE = std::min(offE, geodesy::pl1992ToPl2000(c, 2178).x);
+        offN = std::min(offN, geodesy::pl1992ToPl2000(c, 2178).y);
     }
     EXPECT_NEAR(r.offE, offE, 1e-3);
     EXPECT_NEAR(r.offN, offN, 1e-3);
@@ -182,7 +183,7 @@ TEST(CloudExportCommand, RealWarsawSheetEndToEnd) {
     const auto las = testsupport::realdata("laz/pdal_warsaw_small.las");
     TempDir dir;
     // A frame that cuts through the sheet, so the crop matters.
-    const Bbox frame{639920.0, 485150.0, 639940.0, 485170.0};
+    const geodesy::Bbox frame{639920.0, 485150.0, 639940.0, 485170.0};
     const CommandRun run = runGeodraft("cloud-export " + frameArg(frame) + " --zone 2178 --detail full --out '" +
                                        (dir / "w.e57").string() + "' '" + las.string() + "'");
     ASSERT_EQ(run.code, 0) << run.err;
@@ -202,15 +203,16 @@ TEST(CloudExportCommand, RealWarsawSheetEndToEnd) {
     const e57test::Scan& s = f.scans[0];
     ASSERT_EQ(s.recordCount, expected.size());
     double offE = 1e300, offN = 1e300;
-    for (EN c : {EN{frame.minE, frame.minN}, EN{frame.maxE, frame.minN}, EN{frame.minE, frame.maxN},
-                 EN{frame.maxE, frame.maxN}}) {
-        offE = std::min(offE, pl1992ToPl2000(c, 2178).e);
-        offN = std::min(offN, pl1992ToPl2000(c, 2178).n);
+    for (geodesy::PlanarPoint c :
+         {geodesy::PlanarPoint{frame.minE, frame.minN}, geodesy::PlanarPoint{frame.maxE, frame.minN},
+          geodesy::PlanarPoint{frame.minE, frame.maxN}, geodesy::PlanarPoint{frame.maxE, frame.maxN}}) {
+        offE = std::min(offE, geodesy::pl1992ToPl2000(c, 2178).x);
+        offN = std::min(offN, geodesy::pl1992ToPl2000(c, 2178).y);
     }
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        const EN z = pl1992ToPl2000(expected[i][0], expected[i][1], 2178);
-        ASSERT_NEAR(s.column("cartesianX")[i], z.e - offE, 2e-3) << i;
-        ASSERT_NEAR(s.column("cartesianY")[i], z.n - offN, 2e-3) << i;
+        const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(expected[i][0], expected[i][1], 2178);
+        ASSERT_NEAR(s.column("cartesianX")[i], z.x - offE, 2e-3) << i;
+        ASSERT_NEAR(s.column("cartesianY")[i], z.y - offN, 2e-3) << i;
         ASSERT_NEAR(s.column("cartesianZ")[i], expected[i][2], 1e-4) << i;
     }
 
@@ -231,9 +233,9 @@ TEST(CloudExportCommand, RealWarsawSheetEndToEnd) {
     e57test::File of;
     e57test::read(of, dir / "o.e57");
     ASSERT_EQ(of.error, "");
-    const EN first = pl1992ToPl2000(expected[0][0], expected[0][1], 2178);
-    EXPECT_NEAR(of.scans.at(0).column("cartesianX")[0], first.e - 7503300.0, 2e-3);
-    EXPECT_NEAR(of.scans.at(0).column("cartesianY")[0], first.n - 5786760.0, 2e-3);
+    const geodesy::PlanarPoint first = geodesy::pl1992ToPl2000(expected[0][0], expected[0][1], 2178);
+    EXPECT_NEAR(of.scans.at(0).column("cartesianX")[0], first.x - 7503300.0, 2e-3);
+    EXPECT_NEAR(of.scans.at(0).column("cartesianY")[0], first.y - 5786760.0, 2e-3);
     EXPECT_NEAR(of.scans.at(0).column("cartesianZ")[0], expected[0][2] - 80.0, 1e-4);
 }
 
@@ -284,8 +286,8 @@ TEST(CloudExportCommand, LazSheetsGiveTheSameFileAsTheirLasTwins) {
     }
     std::vector<lastest::Point> zone;
     for (const auto& p : grid) {
-        const EN z = pl1992ToPl2000(p.x + 0.05, p.y + 0.05, 2178);
-        zone.push_back({z.e, z.n, p.z + 0.5, p.intensity, 2, p.blue, p.red, p.green});
+        const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(p.x + 0.05, p.y + 0.05, 2178);
+        zone.push_back({z.x, z.y, p.z + 0.5, p.intensity, 2, p.blue, p.red, p.green});
     }
     std::string names;
     for (auto [name, format, points] : {std::tuple{"a", 3, &grid}, std::tuple{"b", 7, &zone}}) {

@@ -88,7 +88,7 @@ TEST(LasSheet, UnusableAndDamagedSheets) {
     LasSheet empty;
     EXPECT_FALSE(empty.open(dir / "empty.las"));
 
-    CloudAccumulator acc(Bbox{639000, 485000, 640000, 486000}, 0.0, 2178);
+    CloudAccumulator acc(geodesy::Bbox{639000, 485000, 640000, 486000}, 0.0, 2178);
     const SheetImport none = importSheet(dir / "empty.las", 0, acc);
     EXPECT_FALSE(none.usable);
     EXPECT_FALSE(none.error.empty());
@@ -135,15 +135,15 @@ TEST(LasSheet, UnusableAndDamagedSheets) {
 
 TEST(SheetImport, Pl2000SheetsGiveTheSamePointsAsPl1992Sheets) {
     TempDir dir;
-    const Bbox frame{639900.0, 485140.0, 639950.0, 485180.0};
+    const geodesy::Bbox frame{639900.0, 485140.0, 639950.0, 485180.0};
     std::vector<lastest::Point> in1992, in2000;
     // A grid that reaches 30 m past the frame on every side; no point lies within a millimetre of an edge.
     for (double e = frame.minE - 30.37; e < frame.maxE + 30; e += 1.1) {
         for (double n = frame.minN - 30.37; n < frame.maxN + 30; n += 1.3) {
             const auto colour = static_cast<std::uint16_t>(static_cast<int>(e * 7 + n) % 256 * 256);
             in1992.push_back({e, n, 100.0 + (e - frame.minE) * 0.01, 0, 2, colour, colour, colour});
-            const EN z = pl1992ToPl2000(e, n, 2178);
-            in2000.push_back({z.e, z.n, in1992.back().z, 0, 2, colour, colour, colour});
+            const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(e, n, 2178);
+            in2000.push_back({z.x, z.y, in1992.back().z, 0, 2, colour, colour, colour});
         }
     }
     // Far outside the frame: skipped by the zone rectangle without conversion.

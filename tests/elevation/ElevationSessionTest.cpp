@@ -37,11 +37,11 @@ struct SessionRun {
 };
 
 // The WGS84 frame [west, south, east, north] that holds a PL-1992 frame.
-Json wgs84Frame(const Bbox& b) {
-    const LatLon corners[4] = {pl1992ToWgs84(b.minE, b.minN), pl1992ToWgs84(b.maxE, b.minN),
-                               pl1992ToWgs84(b.maxE, b.maxN), pl1992ToWgs84(b.minE, b.maxN)};
+Json wgs84Frame(const geodesy::Bbox& b) {
+    const geodesy::LatLon corners[4] = {geodesy::pl1992ToWgs84(b.minE, b.minN), geodesy::pl1992ToWgs84(b.maxE, b.minN),
+                                        geodesy::pl1992ToWgs84(b.maxE, b.maxN), geodesy::pl1992ToWgs84(b.minE, b.maxN)};
     double west = 180, south = 90, east = -180, north = -90;
-    for (const LatLon& c : corners) {
+    for (const geodesy::LatLon& c : corners) {
         west = std::min(west, c.lon), east = std::max(east, c.lon);
         south = std::min(south, c.lat), north = std::max(north, c.lat);
     }
@@ -49,7 +49,7 @@ Json wgs84Frame(const Bbox& b) {
 }
 
 Json setOriginAt(const Site& site) {
-    const LatLon at = pl1992ToWgs84(site.e, site.n);
+    const geodesy::LatLon at = geodesy::pl1992ToWgs84(site.e, site.n);
     return Json{{"type", "setOrigin"}, {"lat", at.lat}, {"lon", at.lon}};
 }
 

@@ -61,7 +61,7 @@ TEST_F(TileIndexSim, YearSearchStopsAtTheNewestYearThatCovers) {
 }
 
 TEST_F(TileIndexSim, OneRequestPerYearAtMostTwentySheets) {
-    const Bbox frame = frameAround(kMosaic, 400, 400);
+    const geodesy::Bbox frame = frameAround(kMosaic, 400, 400);
     const auto tiles = findNmtTiles(client, frame);
     ASSERT_EQ(tiles.size(), 20u);
     EXPECT_EQ(tiles.front().godlo, "6.134.12.00");
@@ -177,14 +177,14 @@ TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
 
 TEST_F(TileIndexSim, HeightLookupTakesTheFirstSheetWithAHeightThere) {
     // Inside the western sheet's hole the eastern sheet answers; elsewhere the western sheet does.
-    const EN hole{kHills.e + kHoleDe, kHills.n + kHoleDn};
+    const geodesy::PlanarPoint hole{kHills.e + kHoleDe, kHills.n + kHoleDn};
     const auto inHole = lookupTerrainHeight(client, hole);
     ASSERT_TRUE(inHole.has_value());
-    EXPECT_NEAR(*inHole, hillsHeight(hole.e, hole.n), 0.05);
-    const EN west{kHills.e - 300, kHills.n + 200};
+    EXPECT_NEAR(*inHole, hillsHeight(hole.x, hole.y), 0.05);
+    const geodesy::PlanarPoint west{kHills.e - 300, kHills.n + 200};
     const auto inWest = lookupTerrainHeight(client, west);
     ASSERT_TRUE(inWest.has_value());
-    EXPECT_NEAR(*inWest, hillsHeight(west.e, west.n), 0.05);
+    EXPECT_NEAR(*inWest, hillsHeight(west.x, west.y), 0.05);
 
     EXPECT_FALSE(lookupTerrainHeight(client, {kNodata.e, kNodata.n}).has_value());
     EXPECT_FALSE(lookupTerrainHeight(client, {kBroken.e, kBroken.n}).has_value());

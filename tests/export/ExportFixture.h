@@ -10,14 +10,15 @@
 
 #include "model/ModelHost.h"
 #include "support/TestSupport.h"
+#include "support/Tetrahedron.h"
 
 namespace exporttest {
 
-inline std::int32_t addLayer(ModelHost& h, const std::string& name) {
-    Attribute layer;
-    layer.kind = kAttrLayer;
+inline std::int32_t addLayer(model::ModelHost& h, const std::string& name) {
+    host::Attribute layer;
+    layer.kind = host::kAttrLayer;
     layer.name = name;
-    EXPECT_EQ(h.createAttribute(layer), kHostOk);
+    EXPECT_EQ(h.createAttribute(layer), host::kHostOk);
     return layer.index;
 }
 
@@ -41,7 +42,7 @@ struct Sample {
 // Layers: GIS_DZIALKI (2 polylines, one with an arc, and a text), GIS_BUDYNKI (solid coloured fill
 // with a hole), GIS_POG (hatch), GIS_ORTO (a picture), GIS_TEREN (mesh), GIS_BRYLY (slab and
 // morph), PUSTA (no elements).
-inline Sample populate(ModelHost& h) {
+inline Sample populate(model::ModelHost& h) {
     Sample s;
     const auto parcels = addLayer(h, "GIS_DZIALKI");
     const auto buildings = addLayer(h, "GIS_BUDYNKI");
@@ -50,106 +51,84 @@ inline Sample populate(ModelHost& h) {
     const auto terrain = addLayer(h, "GIS_TEREN");
     const auto solids = addLayer(h, "GIS_BRYLY");
     addLayer(h, "PUSTA");
-    ElementId id;
+    host::ElementId id;
 
-    PolylineElement p;
-    EXPECT_EQ(h.defaultPolyline(p), kHostOk);
+    host::PolylineElement p;
+    EXPECT_EQ(h.defaultPolyline(p), host::kHostOk);
     p.layer = parcels;
     p.points = {{0, 0}, {40, 0}, {40, 30}, {0, 30}, {0, 0}};
-    EXPECT_EQ(h.createPolyline(p, id), kHostOk);
+    EXPECT_EQ(h.createPolyline(p, id), host::kHostOk);
     p.points = {{50, 0}, {60, 0}};
     p.arcs = {{0, 1, 3.141592653589793}};  // a half circle
-    EXPECT_EQ(h.createPolyline(p, id), kHostOk);
+    EXPECT_EQ(h.createPolyline(p, id), host::kHostOk);
 
-    TextElement t;
-    EXPECT_EQ(h.defaultText(t), kHostOk);
+    host::TextElement t;
+    EXPECT_EQ(h.defaultText(t), host::kHostOk);
     t.layer = parcels;
     t.position = {20.5, 15.25};
     t.content = "Działka 12/3";
     t.anchor = 4;
     t.size = 1.5;
-    EXPECT_EQ(h.createText(t, id), kHostOk);
+    EXPECT_EQ(h.createText(t, id), host::kHostOk);
     s.vectorEntities["GIS_DZIALKI"] = 3;
 
-    FillElement f;
-    EXPECT_EQ(h.defaultFill(f), kHostOk);
+    host::FillElement f;
+    EXPECT_EQ(h.defaultFill(f), host::kHostOk);
     f.layer = buildings;
     f.fillType = 1;  // "Pelne", solid
     f.useOwnColour = true;
     f.ownColour = {0.55, 0.48, 0.42};
     f.contours = {{{5, 5}, {15, 5}, {15, 15}, {5, 15}, {5, 5}}, {{8, 8}, {8, 10}, {10, 10}, {10, 8}, {8, 8}}};
-    EXPECT_EQ(h.createFill(f, id), kHostOk);
+    EXPECT_EQ(h.createFill(f, id), host::kHostOk);
     s.vectorEntities["GIS_BUDYNKI"] = 1;
 
     f.layer = plan;
     f.fillType = 3;  // "Kreskowanie pionowe", vectorial
     f.useOwnColour = false;
     f.contours = {{{20, 20}, {30, 20}, {30, 28}, {20, 28}}};
-    EXPECT_EQ(h.createFill(f, id), kHostOk);
+    EXPECT_EQ(h.createFill(f, id), host::kHostOk);
     s.vectorEntities["GIS_POG"] = 1;
 
-    PictureElement pic;
-    EXPECT_EQ(h.defaultPicture(pic), kHostOk);
+    host::PictureElement pic;
+    EXPECT_EQ(h.defaultPicture(pic), host::kHostOk);
     pic.layer = ortho;
     pic.boxMin = {-10, -10};
     pic.boxMax = {70, 40};
     pic.bytes = tinyPng();
-    EXPECT_EQ(h.createPicture(pic, id), kHostOk);
+    EXPECT_EQ(h.createPicture(pic, id), host::kHostOk);
 
-    MeshElement m;
-    EXPECT_EQ(h.defaultMesh(m), kHostOk);
+    host::MeshElement m;
+    EXPECT_EQ(h.defaultMesh(m), host::kHostOk);
     m.layer = terrain;
     m.level = 100.0;
     m.outline = {{0, 0, 1}, {40, 0, 2}, {40, 30, 3}, {20, 35, 2.5}, {0, 30, 1.5}};  // 5 corners: 3 triangles
-    EXPECT_EQ(h.createMesh(m, id), kHostOk);
+    EXPECT_EQ(h.createMesh(m, id), host::kHostOk);
     s.vectorEntities["GIS_TEREN"] = 3;
 
-    SlabElement slab;
-    EXPECT_EQ(h.defaultSlab(slab), kHostOk);
+    host::SlabElement slab;
+    EXPECT_EQ(h.defaultSlab(slab), host::kHostOk);
     slab.layer = solids;
     slab.level = 101.0;
     slab.thickness = 0.5;
     slab.contours = {{{5, 5}, {15, 5}, {15, 15}, {5, 15}, {5, 5}}, {{8, 8}, {8, 10}, {10, 10}, {10, 8}, {8, 8}}};
-    EXPECT_EQ(h.createSlab(slab, id), kHostOk);
+    EXPECT_EQ(h.createSlab(slab, id), host::kHostOk);
     // Top and bottom: 8 ring points need 8 triangles each; sides: 8 edges, 2 triangles each.
     std::size_t slabFaces = 8 * 2 + 8 * 2;
 
-    MorphElement morph;
-    EXPECT_EQ(h.defaultMorph(morph), kHostOk);
+    host::MorphElement morph = testsupport::tetrahedron(h, {{{30, 5, 101}, {35, 5, 101}, {30, 10, 101}, {30, 5, 106}}});
     morph.layer = solids;
-    MorphBodyId body = 0;
-    EXPECT_EQ(h.morphBodyNew(body), kHostOk);
-    std::int32_t v[4];
-    const HostPoint3 corners[4] = {{30, 5, 101}, {35, 5, 101}, {30, 10, 101}, {30, 5, 106}};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(h.morphBodyAddVertex(body, corners[i], v[i]), kHostOk);
-    std::int32_t e01, e12, e20, e03, e13, e23;
-    EXPECT_EQ(h.morphBodyAddEdge(body, v[0], v[1], e01), kHostOk);
-    EXPECT_EQ(h.morphBodyAddEdge(body, v[1], v[2], e12), kHostOk);
-    EXPECT_EQ(h.morphBodyAddEdge(body, v[2], v[0], e20), kHostOk);
-    EXPECT_EQ(h.morphBodyAddEdge(body, v[0], v[3], e03), kHostOk);
-    EXPECT_EQ(h.morphBodyAddEdge(body, v[1], v[3], e13), kHostOk);
-    EXPECT_EQ(h.morphBodyAddEdge(body, v[2], v[3], e23), kHostOk);
-    for (const auto& face : std::vector<std::vector<std::int32_t>>{
-             {-e20, -e12, -e01}, {e01, e13, -e03}, {e12, e23, -e13}, {e20, e03, -e23}}) {
-        MorphPolygon poly;
-        poly.edges = face;
-        std::int32_t n = 0;
-        EXPECT_EQ(h.morphBodyAddPolygon(body, poly, n), kHostOk);
-    }
-    EXPECT_EQ(h.morphBodyFinish(body, morph), kHostOk);
-    EXPECT_EQ(h.morphBodyDispose(body), kHostOk);
-    EXPECT_EQ(h.createMorph(morph, id), kHostOk);
+    EXPECT_EQ(h.createMorph(morph, id), host::kHostOk);
     s.vectorEntities["GIS_BRYLY"] = slabFaces + 4;
     s.triangles = 3 + slabFaces + 4;
 
-    GeoLocation g;
-    EXPECT_EQ(h.readGeoLocation(g), kHostOk);
+    host::GeoLocation g;
+    EXPECT_EQ(h.readGeoLocation(g), host::kHostOk);
     g.crsName = "EPSG:2178";
     g.surveyEasting = kSurveyE;
     g.surveyNorthing = kSurveyN;
     g.xAxisAbscissa = 1.0;
     g.xAxisOrdinate = 0.0;
-    EXPECT_EQ(h.writeGeoLocation(g), kHostOk);
+    EXPECT_EQ(h.writeGeoLocation(g), host::kHostOk);
     return s;
 }
 

@@ -11,10 +11,13 @@
 
 #include "ExportFixture.h"
 #include "exporter/DxfWriter.h"
+#include "exporter/ExportGeometry.h"
+#include "exporter/ExportedPicture.h"
 #include "exporter/ModelExport.h"
 #include "exporter/SvgWriter.h"
 #include "platform/Numbers.h"
 
+using namespace exporter;
 using namespace exporttest;
 namespace fs = std::filesystem;
 
@@ -22,13 +25,13 @@ namespace {
 
 struct Exported {
     testsupport::TempDir dir;
-    ModelHost host;
+    model::ModelHost host;
     Sample sample;
     ModelSnapshot snapshot;
     ExportResult result;
     Exported() {
         sample = populate(host);
-        EXPECT_EQ(snapshotModel(host, snapshot), kHostOk);
+        EXPECT_EQ(snapshotModel(host, snapshot), host::kHostOk);
         result = exportModel(snapshot, dir.path);
     }
 };
@@ -51,13 +54,13 @@ long long firstNumberAfter(const std::string& text, const std::string& marker) {
     return v;
 }
 
-double triangleArea(const HostPoint2& a, const HostPoint2& b, const HostPoint2& c) {
+double triangleArea(const host::HostPoint2& a, const host::HostPoint2& b, const host::HostPoint2& c) {
     return ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2.0;
 }
 
 }  // namespace
 
-TEST(ModelExport, WritesEveryFileAndCountsWhatTheDxfHolds) {
+TEST(ModelExport, WritesEveryFileWithTheStructureReadersNeed) {
     Exported e;
     ASSERT_TRUE(e.result.ok) << e.result.error;
     EXPECT_TRUE(e.result.georeferenced);
@@ -71,10 +74,7 @@ TEST(ModelExport, WritesEveryFileAndCountsWhatTheDxfHolds) {
     for (const auto& entry : fs::recursive_directory_iterator(e.dir.path)) {
         EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
     }
-}
 
-TEST(ModelExport, DxfHasTheStructureAReaderNeeds) {
-    Exported e;
     const std::string dxf = testsupport::readFile(e.dir / "model.dxf");
     // Group codes and values alternate on their own lines.
     EXPECT_NE(dxf.find("  9\n$ACADVER\n  1\nAC1015\n"), std::string::npos);
@@ -108,6 +108,46 @@ TEST(ModelExport, DxfHasTheStructureAReaderNeeds) {
         }
     }
     EXPECT_GT(handles.size(), 60u);
+
+    // The SVG plan: one colour per layer, a legend, north up.
+    pugi::xml_document doc;
+    const auto parsed = doc.load_file((e.dir / "plan.svg").c_str());
+    ASSERT_TRUE(parsed) << parsed.description();
+    const auto svg = doc.child("svg");
+    ASSERT_TRUE(svg);
+    std::map<std::string, std::string> colourOf;
+    for (const auto& g : svg.children("g")) {
+        if (std::string(g.attribute("class").value()) != "warstwa") continue;
+        colourOf[g.attribute("data-layer").value()] = g.attribute("stroke").value();
+    }
+    std::set<std::string> expectedLayers = {"GIS_DZIALKI", "GIS_BUDYNKI", "GIS_POG",
+                                            "GIS_TEREN",   "GIS_BRYLY",   "GIS_ORTO"};
+    std::set<std::string> layers, colours;
+    for (const auto& [layer, colour] : colourOf) layers.insert(layer), colours.insert(colour);
+    EXPECT_EQ(layers, expectedLayers);
+    EXPECT_EQ(colours.size(), layers.size());
+    // A layer's colour depends on its name only.
+    EXPECT_EQ(colourOf["GIS_DZIALKI"],
+              cformat("#%02x%02x%02x", static_cast<int>(std::lround(layerColour("GIS_DZIALKI").red * 255)),
+                      static_cast<int>(std::lround(layerColour("GIS_DZIALKI").green * 255)),
+                      static_cast<int>(std::lround(layerColour("GIS_DZIALKI").blue * 255))));
+    // Legend lists every drawn layer.
+    const auto legend = svg.find_child_by_attribute("g", "id", "legenda");
+    ASSERT_TRUE(legend);
+    std::set<std::string> legendNames;
+    for (const auto& t : legend.children("text")) legendNames.insert(t.text().get());
+    for (const auto& layer : expectedLayers) EXPECT_TRUE(legendNames.count(layer)) << layer;
+    // North up: the text at y = 15.25 lies below the top of the picture box at y = 40.
+    const auto text = svg.find_node([](const pugi::xml_node& n) {
+        return std::string(n.name()) == "text" && std::string(n.text().get()) == "Działka 12/3";
+    });
+    ASSERT_TRUE(text);
+    const auto image = svg.find_node([](const pugi::xml_node& n) { return std::string(n.name()) == "image"; });
+    ASSERT_TRUE(image);
+    EXPECT_EQ(std::string(image.attribute("href").value()), "images/obraz_1.png");
+    double textY = 0;
+    ASSERT_TRUE(parseDouble(text.attribute("y").value(), textY));
+    EXPECT_NEAR(textY, 20.0 + (40.0 - 15.25) * 1000.0 / 80.0, 1e-3);  // margin + flipped distance x scale
 }
 
 TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersAndCounts) {
@@ -203,16 +243,16 @@ TEST(ModelExport, GeoJsonIsInZoneCoordinatesAndGdalReadsIt) {
 }
 
 TEST(ModelExport, TurnedGridAndMissingCrsAreHandled) {
-    ModelHost h;
+    model::ModelHost h;
     populate(h);
-    GeoLocation g;
-    ASSERT_EQ(h.readGeoLocation(g), kHostOk);
+    host::GeoLocation g;
+    ASSERT_EQ(h.readGeoLocation(g), host::kHostOk);
     g.crsName = "";
     g.xAxisAbscissa = 0.0;  // project x axis points north in the zone
     g.xAxisOrdinate = 2.0;
-    ASSERT_EQ(h.writeGeoLocation(g), kHostOk);
+    ASSERT_EQ(h.writeGeoLocation(g), host::kHostOk);
     ModelSnapshot snapshot;
-    ASSERT_EQ(snapshotModel(h, snapshot), kHostOk);
+    ASSERT_EQ(snapshotModel(h, snapshot), host::kHostOk);
     testsupport::TempDir dir;
     ASSERT_TRUE(exportModel(snapshot, dir.path).ok);
     const auto doc = nlohmann::json::parse(testsupport::readFile(dir / "model.geojson"));
@@ -224,69 +264,27 @@ TEST(ModelExport, TurnedGridAndMissingCrsAreHandled) {
     }
 }
 
-TEST(ModelExport, SvgIsWellFormedWithAColourPerLayerAndALegend) {
-    Exported e;
-    pugi::xml_document doc;
-    const auto parsed = doc.load_file((e.dir / "plan.svg").c_str());
-    ASSERT_TRUE(parsed) << parsed.description();
-    const auto svg = doc.child("svg");
-    ASSERT_TRUE(svg);
-    std::map<std::string, std::string> colourOf;
-    for (const auto& g : svg.children("g")) {
-        if (std::string(g.attribute("class").value()) != "warstwa") continue;
-        colourOf[g.attribute("data-layer").value()] = g.attribute("stroke").value();
-    }
-    std::set<std::string> expectedLayers = {"GIS_DZIALKI", "GIS_BUDYNKI", "GIS_POG",
-                                            "GIS_TEREN",   "GIS_BRYLY",   "GIS_ORTO"};
-    std::set<std::string> layers, colours;
-    for (const auto& [layer, colour] : colourOf) layers.insert(layer), colours.insert(colour);
-    EXPECT_EQ(layers, expectedLayers);
-    EXPECT_EQ(colours.size(), layers.size());
-    // A layer's colour depends on its name only.
-    EXPECT_EQ(colourOf["GIS_DZIALKI"],
-              cformat("#%02x%02x%02x", static_cast<int>(std::lround(layerColour("GIS_DZIALKI").red * 255)),
-                      static_cast<int>(std::lround(layerColour("GIS_DZIALKI").green * 255)),
-                      static_cast<int>(std::lround(layerColour("GIS_DZIALKI").blue * 255))));
-    // Legend lists every drawn layer.
-    const auto legend = svg.find_child_by_attribute("g", "id", "legenda");
-    ASSERT_TRUE(legend);
-    std::set<std::string> legendNames;
-    for (const auto& t : legend.children("text")) legendNames.insert(t.text().get());
-    for (const auto& layer : expectedLayers) EXPECT_TRUE(legendNames.count(layer)) << layer;
-    // North up: the text at y = 15.25 lies below the top of the picture box at y = 40.
-    const auto text = svg.find_node([](const pugi::xml_node& n) {
-        return std::string(n.name()) == "text" && std::string(n.text().get()) == "Działka 12/3";
-    });
-    ASSERT_TRUE(text);
-    const auto image = svg.find_node([](const pugi::xml_node& n) { return std::string(n.name()) == "image"; });
-    ASSERT_TRUE(image);
-    EXPECT_EQ(std::string(image.attribute("href").value()), "images/obraz_1.png");
-    double textY = 0;
-    ASSERT_TRUE(parseDouble(text.attribute("y").value(), textY));
-    EXPECT_NEAR(textY, 20.0 + (40.0 - 15.25) * 1000.0 / 80.0, 1e-3);  // margin + flipped distance x scale
-}
-
 TEST(ModelExport, MarkupAndOddInputsStayWellFormed) {
-    ModelHost h;
+    model::ModelHost h;
     const auto layer = addLayer(h, "A&B <\"x\">");
     addLayer(h, "gis");
     addLayer(h, "GIS");
     addLayer(h, " 0 ");
-    TextElement t;
-    ASSERT_EQ(h.defaultText(t), kHostOk);
+    host::TextElement t;
+    ASSERT_EQ(h.defaultText(t), host::kHostOk);
     t.layer = layer;
     t.content = "</text><script>&\x01 {linia} 1\nlinia 2";
-    ElementId id;
-    ASSERT_EQ(h.createText(t, id), kHostOk);
-    PictureElement pic;
-    ASSERT_EQ(h.defaultPicture(pic), kHostOk);
+    host::ElementId id;
+    ASSERT_EQ(h.createText(t, id), host::kHostOk);
+    host::PictureElement pic;
+    ASSERT_EQ(h.defaultPicture(pic), host::kHostOk);
     pic.layer = layer;
     pic.boxMin = {0, 0};
     pic.boxMax = {1, 1};
     pic.bytes = {'n', 'i', 'c'};  // neither PNG nor JPEG
-    ASSERT_EQ(h.createPicture(pic, id), kHostOk);
+    ASSERT_EQ(h.createPicture(pic, id), host::kHostOk);
     ModelSnapshot snapshot;
-    ASSERT_EQ(snapshotModel(h, snapshot), kHostOk);
+    ASSERT_EQ(snapshotModel(h, snapshot), host::kHostOk);
     testsupport::TempDir dir;
     const ExportResult result = exportModel(snapshot, dir.path);
     ASSERT_TRUE(result.ok) << result.error;
@@ -306,8 +304,8 @@ TEST(ModelExport, MarkupAndOddInputsStayWellFormed) {
     EXPECT_TRUE(nlohmann::json::accept(testsupport::readFile(dir / "model.geojson")));
 
     // An empty project still gives three readable files.
-    ModelHost empty;
-    ASSERT_EQ(snapshotModel(empty, snapshot), kHostOk);
+    model::ModelHost empty;
+    ASSERT_EQ(snapshotModel(empty, snapshot), host::kHostOk);
     testsupport::TempDir dir2;
     const ExportResult bare = exportModel(snapshot, dir2.path);
     ASSERT_TRUE(bare.ok);
@@ -323,7 +321,7 @@ TEST(ModelExport, MarkupAndOddInputsStayWellFormed) {
 }
 
 TEST(ModelExport, UnwritableFolderIsReportedNotIgnored) {
-    ModelHost h;
+    model::ModelHost h;
     populate(h);
     testsupport::TempDir dir;
     testsupport::writeFile(dir / "plik", "x");  // a file where the folder should be
@@ -334,12 +332,12 @@ TEST(ModelExport, UnwritableFolderIsReportedNotIgnored) {
 
 TEST(ModelExport, TrianglesCoverConcaveOutlinesWithHolesExactly) {
     // An L-shaped outline (clockwise, with a straight extra vertex) and two holes.
-    const std::vector<std::vector<HostPoint2>> rings = {
+    const std::vector<std::vector<host::HostPoint2>> rings = {
         {{0, 0}, {0, 20}, {10, 20}, {10, 10}, {20, 10}, {30, 10}, {30, 0}, {0, 0}},
         {{2, 2}, {6, 2}, {6, 6}, {2, 6}},
         {{22, 2}, {26, 2}, {26, 7}, {22, 7}, {22, 2}},
     };
-    std::vector<HostPoint2> pts;
+    std::vector<host::HostPoint2> pts;
     const auto tri = triangulateRings(rings, pts);
     ASSERT_EQ(tri.size() % 3, 0u);
     double area = 0;
@@ -354,11 +352,11 @@ TEST(ModelExport, TrianglesCoverConcaveOutlinesWithHolesExactly) {
 }
 
 TEST(ModelExport, SlabAndMorphFacesCloseTheirSolids) {
-    ModelHost h;
+    model::ModelHost h;
     populate(h);
     const ModelSnapshot s = snapshotOf(h.state());
     for (const auto& el : s.elements) {
-        if (el.header.type != kElemSlab) continue;
+        if (el.header.type != host::kElemSlab) continue;
         const auto faces = facesOf(el);
         EXPECT_EQ(faces.size(), 32u);
         double top = 0, bottom = 0;
@@ -374,7 +372,7 @@ TEST(ModelExport, SlabAndMorphFacesCloseTheirSolids) {
 
 TEST(ModelExport, ProgramWritesTheFilesAndRefusesBadInput) {
     testsupport::TempDir dir;
-    ModelHost h;
+    model::ModelHost h;
     populate(h);
     const auto project = dir / "projekt.json";
     ASSERT_TRUE(h.saveProject(project).ok);

@@ -33,13 +33,14 @@ protected:
     }
 
     // PL-1992 frame of the given size around a place of the scenario.
-    static Bbox frameAt(const polandsim::Place& place, double width = 300, double height = 300) {
-        const EN c = polandsim::centre1992(place);
-        return {c.e - width / 2, c.n - height / 2, c.e + width / 2, c.n + height / 2};
+    static geodesy::Bbox frameAt(const polandsim::Place& place, double width = 300, double height = 300) {
+        const geodesy::PlanarPoint c = polandsim::centre1992(place);
+        return {c.x - width / 2, c.y - height / 2, c.x + width / 2, c.y + height / 2};
     }
 
     // Runs the groups for the keys with the fetch system of the place's zone; notes what was reported.
-    FetchedData fetch(const std::vector<std::string>& keys, const Bbox& frame, int fetchEpsg, int rasterScale = 1000) {
+    FetchedData fetch(const std::vector<std::string>& keys, const geodesy::Bbox& frame, int fetchEpsg,
+                      int rasterScale = 1000) {
         FetchedData result;
         FetchContext ctx(client, municipalities, result);
         ctx.frame = frame;

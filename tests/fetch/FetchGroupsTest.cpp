@@ -18,10 +18,10 @@ bool hasLabel(const std::vector<std::string>& labels, const std::string& label) 
     return std::find(labels.begin(), labels.end(), label) != labels.end();
 }
 
-bool allInside(const FetchedData& data, const Bbox& frame) {
+bool allInside(const FetchedData& data, const geodesy::Bbox& frame) {
     for (const GisFeature& f : data.features)
         for (const GisPolygon& p : f.polygons)
-            for (const GisPoint& v : p.outer)
+            for (const geodesy::PlanarPoint& v : p.outer)
                 if (v.x < frame.minE - 0.01 || v.x > frame.maxE + 0.01 || v.y < frame.minN - 0.01 ||
                     v.y > frame.maxN + 0.01)
                     return false;

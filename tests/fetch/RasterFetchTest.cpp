@@ -34,7 +34,7 @@ protected:
         });
     }
 
-    int fetchFrame(const Bbox& frame, double metresPerPixel, int epsg, DataType type = DataType::gesut) {
+    int fetchFrame(const geodesy::Bbox& frame, double metresPerPixel, int epsg, DataType type = DataType::gesut) {
         return fetchRaster(client, frame, kWmsUrl, "przewody", metresPerPixel, type, epsg, result,
                            [this](const std::string& line) { reports.push_back(line); });
     }
@@ -51,7 +51,7 @@ protected:
     }
 
     FetchedData result;
-    const EN centre = polandsim::centre1992(polandsim::kWarszawa);
+    const geodesy::PlanarPoint centre = polandsim::centre1992(polandsim::kWarszawa);
 };
 
 TEST(RasterPlan, TilesFollowTheFrameAndAreLimitedToFourPerAxis) {
@@ -101,7 +101,7 @@ TEST(RasterPlan, CountyPixelSizeFollowsTheScaleWithinItsRange) {
 }
 
 TEST_F(RasterFetch, TwoKilometreFrameIsTwoTilesWithReportLineAndNoWarning) {
-    const Bbox frame{centre.e - 1000, centre.n - 500, centre.e + 1000, centre.n + 500};
+    const geodesy::Bbox frame{centre.x - 1000, centre.y - 500, centre.x + 1000, centre.y + 500};
     ASSERT_EQ(fetchFrame(frame, 0.28, 2180), 2);
     EXPECT_EQ(result.warning, "");
     ASSERT_EQ(reports.size(), 1u);
@@ -127,7 +127,7 @@ TEST_F(RasterFetch, TwoKilometreFrameIsTwoTilesWithReportLineAndNoWarning) {
 }
 
 TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTiles) {
-    const Bbox frame{centre.e - 10000, centre.n - 150, centre.e + 10000, centre.n + 150};
+    const geodesy::Bbox frame{centre.x - 10000, centre.y - 150, centre.x + 10000, centre.y + 150};
     ASSERT_EQ(fetchFrame(frame, 0.28, 2180, DataType::rastry), 4);
     EXPECT_EQ(result.warning, "Kadr bardzo szeroki - rastry rastry ograniczone do 4 platek (ok. 1:4359).");
     ASSERT_EQ(reports.size(), 1u);
@@ -140,7 +140,7 @@ TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTiles) {
 
 TEST_F(RasterFetch, TallLimitedTilesStayWithinTheSideLimit) {
     // 300 m x 20 km: one column, four rows of 5 km; a tile as wide as the frame would be 17857 pixels tall.
-    const Bbox frame{centre.e - 150, centre.n - 10000, centre.e + 150, centre.n + 10000};
+    const geodesy::Bbox frame{centre.x - 150, centre.y - 10000, centre.x + 150, centre.y + 10000};
     ASSERT_EQ(fetchFrame(frame, 0.28, 2180), 4);
     const auto requests = getMaps();
     ASSERT_EQ(requests.size(), 4u);
@@ -155,7 +155,7 @@ TEST_F(RasterFetch, TallLimitedTilesStayWithinTheSideLimit) {
 
 TEST_F(RasterFetch, ExceptionInPlaceOfAnImageIsRetriedAtHalvedWidthsThenDropped) {
     sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
-    const Bbox frame{centre.e - 10000, centre.n - 150, centre.e + 10000, centre.n + 150};
+    const geodesy::Bbox frame{centre.x - 10000, centre.y - 150, centre.x + 10000, centre.y + 150};
     EXPECT_EQ(fetchFrame(frame, 0.28, 2180), 0);
     EXPECT_TRUE(result.rasters.empty());
     const auto requests = getMaps();
@@ -168,7 +168,7 @@ TEST_F(RasterFetch, FailedAttemptsAreRetriedAndALaterImageIsKept) {
     // An error status, then an empty 200, then the image.
     sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .statuses = {500, 500}});
     sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .emptyOk = true, .times = 1});
-    const Bbox frame{centre.e - 500, centre.n - 500, centre.e + 500, centre.n + 500};
+    const geodesy::Bbox frame{centre.x - 500, centre.y - 500, centre.x + 500, centre.y + 500};
     ASSERT_EQ(fetchFrame(frame, 0.28, 2180), 1);
     ASSERT_EQ(result.rasters.size(), 1u);
     EXPECT_TRUE(isRasterImage(result.rasters[0].image));
@@ -182,17 +182,19 @@ TEST_F(RasterFetch, FailedAttemptsAreRetriedAndALaterImageIsKept) {
 }
 
 TEST_F(RasterFetch, ZoneRequestsCarryTheTransformedBox) {
-    const Bbox frame{centre.e - 200, centre.n - 150, centre.e + 200, centre.n + 150};
+    const geodesy::Bbox frame{centre.x - 200, centre.y - 150, centre.x + 200, centre.y + 150};
     ASSERT_EQ(fetchFrame(frame, 0.25, 2178), 1);
     const RasterImage& tile = result.rasters.at(0);
     EXPECT_EQ(tile.epsg, 2178);
     // The bounding box of all four corners: the grids are turned against each other.
-    const EN sw = pl1992ToPl2000(frame.minE, frame.minN, 2178), se = pl1992ToPl2000(frame.maxE, frame.minN, 2178);
-    const EN nw = pl1992ToPl2000(frame.minE, frame.maxN, 2178), ne = pl1992ToPl2000(frame.maxE, frame.maxN, 2178);
-    EXPECT_DOUBLE_EQ(tile.box.minE, std::min(sw.e, nw.e));
-    EXPECT_DOUBLE_EQ(tile.box.minN, std::min(sw.n, se.n));
-    EXPECT_DOUBLE_EQ(tile.box.maxE, std::max(se.e, ne.e));
-    EXPECT_DOUBLE_EQ(tile.box.maxN, std::max(nw.n, ne.n));
+    const geodesy::PlanarPoint sw = geodesy::pl1992ToPl2000(frame.minE, frame.minN, 2178),
+                               se = geodesy::pl1992ToPl2000(frame.maxE, frame.minN, 2178);
+    const geodesy::PlanarPoint nw = geodesy::pl1992ToPl2000(frame.minE, frame.maxN, 2178),
+                               ne = geodesy::pl1992ToPl2000(frame.maxE, frame.maxN, 2178);
+    EXPECT_DOUBLE_EQ(tile.box.minE, std::min(sw.x, nw.x));
+    EXPECT_DOUBLE_EQ(tile.box.minN, std::min(sw.y, se.y));
+    EXPECT_DOUBLE_EQ(tile.box.maxE, std::max(se.x, ne.x));
+    EXPECT_DOUBLE_EQ(tile.box.maxN, std::max(nw.y, ne.y));
     EXPECT_GT(tile.box.minE, 7000000.0);  // zone 7 eastings carry the zone number
     const auto requests = getMaps();
     ASSERT_EQ(requests.size(), 1u);
@@ -214,7 +216,7 @@ TEST_F(RasterFetch, ZoneRequestsCarryTheTransformedBox) {
 
 TEST_F(RasterFetch, NarrowFrameIsStillFetchedOnceAtItsOwnWidth) {
     // 100 m at 0.25 m per pixel is 400 pixels: one request, no retries below the retry floor.
-    const Bbox frame{centre.e - 50, centre.n - 50, centre.e + 50, centre.n + 50};
+    const geodesy::Bbox frame{centre.x - 50, centre.y - 50, centre.x + 50, centre.y + 50};
     ASSERT_EQ(fetchFrame(frame, 0.25, 2180), 1);
     auto requests = getMaps();
     ASSERT_EQ(requests.size(), 1u);
@@ -228,10 +230,10 @@ TEST_F(RasterFetch, NarrowFrameIsStillFetchedOnceAtItsOwnWidth) {
 }
 
 TEST_F(RasterFetch, DegenerateInputsFetchNothing) {
-    const Bbox frame{centre.e - 50, centre.n - 50, centre.e + 50, centre.n + 50};
+    const geodesy::Bbox frame{centre.x - 50, centre.y - 50, centre.x + 50, centre.y + 50};
     EXPECT_EQ(fetchFrame(frame, 0.0, 2180), 0);
     EXPECT_EQ(fetchFrame(frame, std::nan(""), 2180), 0);
-    EXPECT_EQ(fetchFrame(Bbox{centre.e, centre.n, centre.e, centre.n}, 0.25, 2180), 0);
+    EXPECT_EQ(fetchFrame(geodesy::Bbox{centre.x, centre.y, centre.x, centre.y}, 0.25, 2180), 0);
     EXPECT_EQ(fetchRaster(client, frame, kWmsUrl, "", 0.25, DataType::gesut, 2180, result, nullptr), 0);
     EXPECT_TRUE(getMaps().empty());
 }

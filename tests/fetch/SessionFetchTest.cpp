@@ -154,13 +154,13 @@ TEST_F(SessionFetch, CadastreFallbacks) {
 
     // A municipality whose county has no land-register service in the registry.
     auto prg = std::make_shared<FeatureStore>();
-    const EN c = centre1992(kZamosc);
+    const geodesy::PlanarPoint c = centre1992(kZamosc);
     prg->add("ms:A03_Granice_gmin", {"A03.1",
-                                     {{{c.e - 500, c.n - 500},
-                                       {c.e + 500, c.n - 500},
-                                       {c.e + 500, c.n + 500},
-                                       {c.e - 500, c.n + 500},
-                                       {c.e - 500, c.n - 500}}},
+                                     {{{c.x - 500, c.y - 500},
+                                       {c.x + 500, c.y - 500},
+                                       {c.x + 500, c.y + 500},
+                                       {c.x - 500, c.y + 500},
+                                       {c.x - 500, c.y - 500}}},
                                      {},
                                      {},
                                      {{"JPT_KOD_JE", "3299011"}}});

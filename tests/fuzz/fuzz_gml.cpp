@@ -14,7 +14,7 @@ void require(bool condition) {
     if (!condition) std::abort();
 }
 
-bool finite(const GisPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+bool finite(const geodesy::PlanarPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
 }  // namespace
 
@@ -31,13 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (f.hasAnchor) require(finite(f.anchor));
         for (const GisPolygon& p : f.polygons) {
             require(!p.outer.empty());
-            for (const GisPoint& q : p.outer) require(finite(q));
+            for (const geodesy::PlanarPoint& q : p.outer) require(finite(q));
             for (const auto& hole : p.holes)
-                for (const GisPoint& q : hole) require(finite(q));
+                for (const geodesy::PlanarPoint& q : hole) require(finite(q));
         }
         for (const auto& line : f.lines) {
             require(line.size() >= 2);
-            for (const GisPoint& q : line) require(finite(q));
+            for (const geodesy::PlanarPoint& q : line) require(finite(q));
         }
     }
     const std::string json = featuresToGeoJson(result.features);

@@ -18,7 +18,7 @@ GmlParseResult parseReal(const std::string& relative, DataType type = DataType::
     return GmlParser::parse(testsupport::readFile(testsupport::realdata(relative)), type);
 }
 
-void expectPoint(const GisPoint& p, double e, double n) {
+void expectPoint(const geodesy::PlanarPoint& p, double e, double n) {
     EXPECT_NEAR(p.x, e, kCentimetre);
     EXPECT_NEAR(p.y, n, kCentimetre);
 }
@@ -41,7 +41,7 @@ TEST(GmlRealAnswers, Pl1992ParcelsInBothWfsVersionsComeOutEastingFirst) {
     EXPECT_EQ(f.props.count("gml_id"), 0u) << "a prefixed gml:id is not the plain id attribute";
     // The anchor is the mean of every listed vertex, the repeated closing one included.
     double sx = 0, sy = 0;
-    for (const GisPoint& p : f.polygons[0].outer) sx += p.x, sy += p.y;
+    for (const geodesy::PlanarPoint& p : f.polygons[0].outer) sx += p.x, sy += p.y;
     EXPECT_DOUBLE_EQ(f.anchor.x, sx / 21);
     EXPECT_DOUBLE_EQ(f.anchor.y, sy / 21);
 

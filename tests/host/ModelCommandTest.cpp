@@ -31,10 +31,10 @@ ProgramRun runGeodraft(const std::string& args) {
 }  // namespace
 
 TEST(ModelCommand, SummarisesElementsByKindAndLayerAndTheGeoreference) {
-    ModelHost h;
+    model::ModelHost h;
     populate(h);
-    ElementId id;
-    ASSERT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), id), kHostOk);
+    host::ElementId id;
+    ASSERT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), id), host::kHostOk);
     TempDir dir;
     ASSERT_TRUE(h.saveProject(dir / "projekt.gdp").ok);
 
@@ -67,7 +67,7 @@ TEST(ModelCommand, SummarisesElementsByKindAndLayerAndTheGeoreference) {
 }
 
 TEST(ModelCommand, NewProjectHasNoGeoreference) {
-    ModelHost h;
+    model::ModelHost h;
     TempDir dir;
     ASSERT_TRUE(h.saveProject(dir / "nowy.gdp").ok);
     const ProgramRun r = runGeodraft("model " + (dir / "nowy.gdp").string());

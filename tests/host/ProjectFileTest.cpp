@@ -12,72 +12,72 @@ using namespace hosttest;
 using testsupport::TempDir;
 
 TEST(ProjectFile, EveryElementKindRoundTripsExactly) {
-    ModelHost h;
+    model::ModelHost h;
     populate(h);
     TempDir dir;
     const auto path = dir / "projekt.gdp";
     ASSERT_TRUE(h.saveProject(path).ok);
 
-    ModelHost reloaded;
-    const ProjectFileStatus st = reloaded.loadProject(path);
+    model::ModelHost reloaded;
+    const model::ProjectFileStatus st = reloaded.loadProject(path);
     ASSERT_TRUE(st.ok) << st.error;
     EXPECT_TRUE(reloaded.state() == h.state());  // every field, doubles bit for bit
     EXPECT_EQ(reloaded.projectText(), testsupport::readFile(path));
 
     // Read-back through the interface works on the reloaded model too.
-    std::vector<ElementId> ids;
-    ASSERT_EQ(reloaded.listElements(kElemPolyline, kFilterActiveStory, ids), kHostOk);
+    std::vector<host::ElementId> ids;
+    ASSERT_EQ(reloaded.listElements(host::kElemPolyline, host::kFilterActiveStory, ids), host::kHostOk);
     ASSERT_EQ(ids.size(), 1u);
-    PolylineElement pl;
-    ASSERT_EQ(reloaded.getPolyline(ids[0], pl), kHostOk);
+    host::PolylineElement pl;
+    ASSERT_EQ(reloaded.getPolyline(ids[0], pl), host::kHostOk);
     EXPECT_EQ(pl.points[1].x, 1e-300);
     EXPECT_TRUE(std::signbit(pl.points[1].y));
     EXPECT_EQ(pl.points[2].x, 7654321.123456789);
-    ASSERT_EQ(reloaded.listElements(kElemPicture, 0, ids), kHostOk);
-    PictureElement pic;
-    ASSERT_EQ(reloaded.getPicture(ids[0], pic), kHostOk);
+    ASSERT_EQ(reloaded.listElements(host::kElemPicture, 0, ids), host::kHostOk);
+    host::PictureElement pic;
+    ASSERT_EQ(reloaded.getPicture(ids[0], pic), host::kHostOk);
     ASSERT_EQ(pic.bytes.size(), 257u);
     for (int i = 0; i < 256; ++i) ASSERT_EQ(pic.bytes[static_cast<std::size_t>(i)], i);
-    ASSERT_EQ(reloaded.listElements(kElemSlab, 0, ids), kHostOk);
+    ASSERT_EQ(reloaded.listElements(host::kElemSlab, 0, ids), host::kHostOk);
     std::string idText;
-    ASSERT_EQ(reloaded.getElementIdText(ids[0], idText), kHostOk);
+    ASSERT_EQ(reloaded.getElementIdText(ids[0], idText), host::kHostOk);
     EXPECT_EQ(idText, "PL.PZGiK.1234.BUD");
 }
 
 TEST(ProjectFile, PictureBytesOfEveryLengthRemainderRoundTrip) {
     for (std::size_t n = 1; n <= 4; ++n) {
-        ModelHost h;
-        PictureElement pic;
+        model::ModelHost h;
+        host::PictureElement pic;
         pic.boxMax = {1, 1};
         pic.mimeType = "image/jpeg";
         pic.bytes.assign(n, 0xFF);
-        ElementId id;
-        ASSERT_EQ(h.createPicture(pic, id), kHostOk);
-        ModelState back;
-        ASSERT_TRUE(projectFromText(h.projectText(), back).ok);
+        host::ElementId id;
+        ASSERT_EQ(h.createPicture(pic, id), host::kHostOk);
+        model::ModelState back;
+        ASSERT_TRUE(model::projectFromText(h.projectText(), back).ok);
         EXPECT_TRUE(back == h.state()) << n << " bytes";
     }
 }
 
 TEST(ProjectFile, SaveOfLoadOfSaveIsByteIdentical) {
-    ModelHost h;
+    model::ModelHost h;
     populate(h);
     TempDir dir;
     ASSERT_TRUE(h.saveProject(dir / "a.gdp").ok);
-    ModelHost second;
+    model::ModelHost second;
     ASSERT_TRUE(second.loadProject(dir / "a.gdp").ok);
     ASSERT_TRUE(second.saveProject(dir / "b.gdp").ok);
     EXPECT_EQ(testsupport::readFile(dir / "a.gdp"), testsupport::readFile(dir / "b.gdp"));
 }
 
 TEST(ProjectFile, FailedSaveLeavesWhatWasThereAndNoTemporaryFiles) {
-    ModelHost h;
+    model::ModelHost h;
     populate(h);
     TempDir dir;
     // A folder where the project should go: the rename cannot replace it.
     const auto blocked = dir / "projekt.gdp";
     testsupport::writeFile(blocked / "inny.txt", "zawartosc");
-    const ProjectFileStatus st = h.saveProject(blocked);
+    const model::ProjectFileStatus st = h.saveProject(blocked);
     EXPECT_FALSE(st.ok);
     EXPECT_NE(st.error.find("Nie mozna zapisac projektu"), std::string::npos) << st.error;
     EXPECT_EQ(testsupport::readFile(blocked / "inny.txt"), "zawartosc");
@@ -90,7 +90,7 @@ TEST(ProjectFile, FailedSaveLeavesWhatWasThereAndNoTemporaryFiles) {
 
     if (::geteuid() == 0) return;  // root ignores folder permissions
     const auto path = dir / "stary.gdp";
-    ModelHost empty;
+    model::ModelHost empty;
     ASSERT_TRUE(empty.saveProject(path).ok);
     const std::string old = testsupport::readFile(path);
     ::chmod(dir.path.c_str(), 0500);
@@ -100,7 +100,7 @@ TEST(ProjectFile, FailedSaveLeavesWhatWasThereAndNoTemporaryFiles) {
 }
 
 TEST(ProjectFile, SaveReplacesTheFileWholeAndLeavesNoTemporaryFiles) {
-    ModelHost h;
+    model::ModelHost h;
     TempDir dir;
     const auto path = dir / "projekt.gdp";
     ASSERT_TRUE(h.saveProject(path).ok);
@@ -117,7 +117,7 @@ TEST(ProjectFile, SaveReplacesTheFileWholeAndLeavesNoTemporaryFiles) {
 }
 
 TEST(ProjectFile, DamagedFilesAreRefusedWithThePlaceAndTheModelKept) {
-    ModelHost good;
+    model::ModelHost good;
     populate(good);
     const std::string text = good.projectText();
 
@@ -150,8 +150,8 @@ TEST(ProjectFile, DamagedFilesAreRefusedWithThePlaceAndTheModelKept) {
          "attributes"},
     };
     for (const auto& c : cases) {
-        ModelState state = good.state();
-        const ProjectFileStatus st = projectFromText(c.text, state);
+        model::ModelState state = good.state();
+        const model::ProjectFileStatus st = model::projectFromText(c.text, state);
         EXPECT_FALSE(st.ok) << c.name;
         EXPECT_NE(st.error.find("Nieprawidlowy plik projektu"), std::string::npos) << c.name << ": " << st.error;
         EXPECT_NE(st.error.find(c.where), std::string::npos) << c.name << ": " << st.error;
@@ -159,22 +159,22 @@ TEST(ProjectFile, DamagedFilesAreRefusedWithThePlaceAndTheModelKept) {
     }
 
     // Two elements with one id.
-    ModelHost twice;
-    ElementId id;
-    ASSERT_EQ(twice.createPolyline(polyline(1, {{0, 0}, {1, 1}}), id), kHostOk);
-    ASSERT_EQ(twice.createPolyline(polyline(1, {{0, 0}, {2, 2}}), id), kHostOk);
+    model::ModelHost twice;
+    host::ElementId id;
+    ASSERT_EQ(twice.createPolyline(polyline(1, {{0, 0}, {1, 1}}), id), host::kHostOk);
+    ASSERT_EQ(twice.createPolyline(polyline(1, {{0, 0}, {2, 2}}), id), host::kHostOk);
     std::string dup = twice.projectText();
     const auto first = dup.find("\"id\":\"") + 6;
     const auto second = dup.find("\"id\":\"", first) + 6;
     dup.replace(second, 36, dup.substr(first, 36));
-    ModelState state;
-    const ProjectFileStatus st = projectFromText(dup, state);
+    model::ModelState state;
+    const model::ProjectFileStatus st = model::projectFromText(dup, state);
     EXPECT_FALSE(st.ok);
     EXPECT_NE(st.error.find("elements[1].id"), std::string::npos) << st.error;
 }
 
 TEST(ProjectFile, FailedLoadKeepsTheCurrentModel) {
-    ModelHost h;
+    model::ModelHost h;
     populate(h);
     const std::string before = h.projectText();
     TempDir dir;
@@ -185,27 +185,27 @@ TEST(ProjectFile, FailedLoadKeepsTheCurrentModel) {
 }
 
 TEST(ProjectFile, InvalidUtf8IsStoredReplacedSoTheSavedProjectMatchesTheModel) {
-    ModelHost h;
-    TextElement t;
+    model::ModelHost h;
+    host::TextElement t;
     t.content =
         "dz\xc5"
         "a\xff"
         "b\xe2\x82";  // a cut two-byte sequence, a stray byte, a cut three-byte one
-    ElementId id;
-    ASSERT_EQ(h.createText(t, id), kHostOk);
-    ASSERT_EQ(h.setElementIdText(id, "\xed\xa0\x80"), kHostOk);  // an encoded surrogate
-    TextElement back;
-    ASSERT_EQ(h.getText(id, back), kHostOk);
+    host::ElementId id;
+    ASSERT_EQ(h.createText(t, id), host::kHostOk);
+    ASSERT_EQ(h.setElementIdText(id, "\xed\xa0\x80"), host::kHostOk);  // an encoded surrogate
+    host::TextElement back;
+    ASSERT_EQ(h.getText(id, back), host::kHostOk);
     EXPECT_EQ(back.content,
               "dz\xEF\xBF\xBD"
               "a\xEF\xBF\xBD"
               "b\xEF\xBF\xBD\xEF\xBF\xBD");
     std::string idText;
-    ASSERT_EQ(h.getElementIdText(id, idText), kHostOk);
+    ASSERT_EQ(h.getElementIdText(id, idText), host::kHostOk);
     EXPECT_EQ(idText, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
 
-    ModelState reloaded;
-    const ProjectFileStatus st = projectFromText(h.projectText(), reloaded);
+    model::ModelState reloaded;
+    const model::ProjectFileStatus st = model::projectFromText(h.projectText(), reloaded);
     ASSERT_TRUE(st.ok) << st.error;
     EXPECT_TRUE(reloaded == h.state());
     EXPECT_EQ(validUtf8("Lodz \xc5\x81\xc3\xb3"
@@ -215,7 +215,7 @@ TEST(ProjectFile, InvalidUtf8IsStoredReplacedSoTheSavedProjectMatchesTheModel) {
 }
 
 TEST(ProjectFile, HostileTextsAreRefusedWithoutCrashing) {
-    ModelHost good;
+    model::ModelHost good;
     populate(good);
     const std::string text = good.projectText();
     const std::vector<std::string> hostile = {
@@ -238,8 +238,8 @@ TEST(ProjectFile, HostileTextsAreRefusedWithoutCrashing) {
         }(),
     };
     for (std::size_t i = 0; i < hostile.size(); ++i) {
-        ModelState state;
-        const ProjectFileStatus st = projectFromText(hostile[i], state);
+        model::ModelState state;
+        const model::ProjectFileStatus st = model::projectFromText(hostile[i], state);
         EXPECT_FALSE(st.ok) << i;
         EXPECT_FALSE(st.error.empty()) << i;
     }

@@ -8,24 +8,24 @@ using namespace hosttest;
 namespace {
 
 // Does a bit of everything a placement does, then answers `result`.
-HostError changeEverything(ModelHost& h, HostError result) {
-    Attribute layer;
-    layer.kind = kAttrLayer;
+host::HostError changeEverything(model::ModelHost& h, host::HostError result) {
+    host::Attribute layer;
+    layer.kind = host::kAttrLayer;
     layer.name = "GIS_NOWA";
-    if (HostError e = h.createAttribute(layer)) return e;
-    Attribute fill;
-    fill.kind = kAttrFill;
+    if (host::HostError e = h.createAttribute(layer)) return e;
+    host::Attribute fill;
+    fill.kind = host::kAttrFill;
     fill.name = "Nowy wzor";
-    if (HostError e = h.createAttribute(fill)) return e;
-    ElementId id;
-    if (HostError e = h.createPolyline(polyline(layer.index, {{0, 0}, {1, 1}}), id)) return e;
-    if (HostError e = h.setElementIdText(id, "nowy")) return e;
-    std::vector<ElementId> texts;
-    h.listElements(kElemText, 0, texts);
-    if (HostError e = h.deleteElements(texts)) return e;
-    GeoLocation g;
+    if (host::HostError e = h.createAttribute(fill)) return e;
+    host::ElementId id;
+    if (host::HostError e = h.createPolyline(polyline(layer.index, {{0, 0}, {1, 1}}), id)) return e;
+    if (host::HostError e = h.setElementIdText(id, "nowy")) return e;
+    std::vector<host::ElementId> texts;
+    h.listElements(host::kElemText, 0, texts);
+    if (host::HostError e = h.deleteElements(texts)) return e;
+    host::GeoLocation g;
     g.crsName = "EPSG:2177";
-    if (HostError e = h.writeGeoLocation(g)) return e;
+    if (host::HostError e = h.writeGeoLocation(g)) return e;
     h.setSelection({});
     return result;
 }
@@ -33,19 +33,19 @@ HostError changeEverything(ModelHost& h, HostError result) {
 }  // namespace
 
 TEST(Undo, FailingOrThrowingBodyRestoresTheProjectByteForByte) {
-    ModelHost h;
+    model::ModelHost h;
     populate(h);
     const std::string before = h.projectText();
 
-    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, kHostGeneralError); }),
-              kHostGeneralError);
+    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, host::kHostGeneralError); }),
+              host::kHostGeneralError);
     EXPECT_EQ(h.projectText(), before);
-    Attribute found;
-    EXPECT_EQ(h.findAttribute(kAttrLayer, "GIS_NOWA", found), kHostNameNotFound);
+    host::Attribute found;
+    EXPECT_EQ(h.findAttribute(host::kAttrLayer, "GIS_NOWA", found), host::kHostNameNotFound);
 
     EXPECT_THROW(h.undoableCommand("Import GIS",
-                                   [&]() -> HostError {
-                                       changeEverything(h, kHostOk);
+                                   [&]() -> host::HostError {
+                                       changeEverything(h, host::kHostOk);
                                        throw std::runtime_error("awaria w trakcie");
                                    }),
                  std::runtime_error);
@@ -53,63 +53,63 @@ TEST(Undo, FailingOrThrowingBodyRestoresTheProjectByteForByte) {
     EXPECT_FALSE(h.inUndoableCommand());
 
     // The rolled-back ids are gone for every read, not only from the file.
-    std::vector<ElementId> polylines;
-    ASSERT_EQ(h.listElements(kElemPolyline, 0, polylines), kHostOk);
+    std::vector<host::ElementId> polylines;
+    ASSERT_EQ(h.listElements(host::kElemPolyline, 0, polylines), host::kHostOk);
     EXPECT_EQ(polylines.size(), 1u);
     for (const auto& id : polylines) {
-        ElementHeader header;
-        EXPECT_EQ(h.getElementHeader(id, header), kHostOk);
+        host::ElementHeader header;
+        EXPECT_EQ(h.getElementHeader(id, header), host::kHostOk);
     }
     EXPECT_TRUE(h.committedCommands().empty());
 }
 
 TEST(Undo, SuccessfulBodyKeepsEverythingAndTheNameIsRecorded) {
-    ModelHost h;
+    model::ModelHost h;
     populate(h);
     const std::string before = h.projectText();
-    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, kHostOk); }), kHostOk);
+    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, host::kHostOk); }), host::kHostOk);
     EXPECT_NE(h.projectText(), before);
-    Attribute found;
-    EXPECT_EQ(h.findAttribute(kAttrLayer, "GIS_NOWA", found), kHostOk);
-    std::vector<ElementId> texts;
-    ASSERT_EQ(h.listElements(kElemText, 0, texts), kHostOk);
+    host::Attribute found;
+    EXPECT_EQ(h.findAttribute(host::kAttrLayer, "GIS_NOWA", found), host::kHostOk);
+    std::vector<host::ElementId> texts;
+    ASSERT_EQ(h.listElements(host::kElemText, 0, texts), host::kHostOk);
     EXPECT_TRUE(texts.empty());
-    GeoLocation g;
-    ASSERT_EQ(h.readGeoLocation(g), kHostOk);
+    host::GeoLocation g;
+    ASSERT_EQ(h.readGeoLocation(g), host::kHostOk);
     EXPECT_EQ(g.crsName, "EPSG:2177");
     EXPECT_EQ(h.committedCommands(), std::vector<std::string>{"Import GIS"});
 }
 
 TEST(Undo, FailedInnerCommandUndoesOnlyItsOwnWork) {
-    ModelHost h;
-    ElementId outerId;
-    ElementId innerId;
-    HostError inner = kHostOk;
+    model::ModelHost h;
+    host::ElementId outerId;
+    host::ElementId innerId;
+    host::HostError inner = host::kHostOk;
     EXPECT_EQ(h.undoableCommand("zewnetrzne",
                                 [&] {
                                     h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), outerId);
                                     inner = h.undoableCommand("wewnetrzne", [&] {
                                         h.createPolyline(polyline(1, {{0, 0}, {2, 0}}), innerId);
-                                        return kHostGeneralError;
+                                        return host::kHostGeneralError;
                                     });
-                                    return kHostOk;
+                                    return host::kHostOk;
                                 }),
-              kHostOk);
-    EXPECT_EQ(inner, kHostGeneralError);
-    ElementHeader header;
-    EXPECT_EQ(h.getElementHeader(outerId, header), kHostOk);
-    EXPECT_EQ(h.getElementHeader(innerId, header), kHostBadId);
+              host::kHostOk);
+    EXPECT_EQ(inner, host::kHostGeneralError);
+    host::ElementHeader header;
+    EXPECT_EQ(h.getElementHeader(outerId, header), host::kHostOk);
+    EXPECT_EQ(h.getElementHeader(innerId, header), host::kHostBadId);
 }
 
 TEST(Undo, RefusedCommandDoesNotRunItsBody) {
-    ModelHost h;
-    h.injectFault(HostOp::UndoableCommand, ModelHost::failAlways(kHostGeneralError));
+    model::ModelHost h;
+    h.injectFault(model::HostOp::UndoableCommand, model::ModelHost::failAlways(host::kHostGeneralError));
     bool ran = false;
     EXPECT_EQ(h.undoableCommand("Import GIS",
                                 [&] {
                                     ran = true;
-                                    return kHostOk;
+                                    return host::kHostOk;
                                 }),
-              kHostGeneralError);
+              host::kHostGeneralError);
     EXPECT_FALSE(ran);
 }

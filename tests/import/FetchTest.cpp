@@ -26,7 +26,7 @@ RasterImage orthophoto() {
     RasterImage r;
     r.type = DataType::rastry;
     r.image = "\x89PNG\r\n\x1a\n....";
-    r.box = Bbox{0, 0, 10, 10};
+    r.box = geodesy::Bbox{0, 0, 10, 10};
     return r;
 }
 
@@ -81,14 +81,14 @@ TEST_F(Fetch, MalformedFramesAreRefusedWithoutStartingAFetch) {
 
 TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
     struct Seen {
-        Bbox frame;
+        geodesy::Bbox frame;
         std::vector<std::string> layers;
         int rasterScale = 0, terrainStep = 0, epsg = 0;
         double interval = 0;
     };
     auto seen = std::make_shared<Seen>();
     controller->setFetchFunction(
-        [this, seen](const Bbox& f, const std::vector<std::string>& l, int rs, int ts, double ci) {
+        [this, seen](const geodesy::Bbox& f, const std::vector<std::string>& l, int rs, int ts, double ci) {
             *seen = Seen{f, l, rs, ts, controller->fetchEpsg(), ci};
             return FetchedData{};
         });
@@ -108,14 +108,14 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
     // parallels bow: the lowest northing is at the south-east corner and the highest at the
     // north-west one, so a box of the south-west and north-east corners alone would cut the frame.
     for (auto [lat, lon] : {std::pair{52.0, 16.0}, {52.5, 17.0}, {52.5, 16.0}, {52.0, 17.0}}) {
-        const EN c = wgs84ToPl1992(lat, lon);
-        EXPECT_GE(c.e, seen->frame.minE - 1e-6);
-        EXPECT_LE(c.e, seen->frame.maxE + 1e-6);
-        EXPECT_GE(c.n, seen->frame.minN - 1e-6);
-        EXPECT_LE(c.n, seen->frame.maxN + 1e-6);
+        const geodesy::PlanarPoint c = geodesy::wgs84ToPl1992(lat, lon);
+        EXPECT_GE(c.x, seen->frame.minE - 1e-6);
+        EXPECT_LE(c.x, seen->frame.maxE + 1e-6);
+        EXPECT_GE(c.y, seen->frame.minN - 1e-6);
+        EXPECT_LE(c.y, seen->frame.maxN + 1e-6);
     }
-    EXPECT_DOUBLE_EQ(seen->frame.minN, wgs84ToPl1992(52.0, 17.0).n);
-    EXPECT_DOUBLE_EQ(seen->frame.maxN, wgs84ToPl1992(52.5, 16.0).n);
+    EXPECT_DOUBLE_EQ(seen->frame.minN, geodesy::wgs84ToPl1992(52.0, 17.0).y);
+    EXPECT_DOUBLE_EQ(seen->frame.maxN, geodesy::wgs84ToPl1992(52.5, 16.0).y);
 
     Json full = fetchMsg(14.5, 52.0, 15.5, 52.5);
     full["rasterScale"] = 500;
@@ -123,11 +123,11 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
     full["poziomiceCiecie"] = 0.25;
     full["poziomiceWygladz"] = true;
     full["terenChmuraKrok"] = 2;
-    GeoLocation geo;
+    host::GeoLocation geo;
     geo.crsName = "ETRS89 / Poland CS2000 zone 7 (EPSG:2178)";
     geo.surveyEasting = 7500000;
     geo.surveyNorthing = 5800000;
-    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     send(full);
     settle();
     EXPECT_EQ(seen->epsg, 2178) << "the project's own zone wins over the map position";
@@ -138,7 +138,7 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
     EXPECT_DOUBLE_EQ(controller->cloudTerrainStep(), 2.0);
 
     geo.crsName = "EPSG:2180";  // PL-1992 is not a zone: the map position decides
-    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     send(fetchMsg(14.5, 52.0, 15.5, 52.5));
     settle();
     EXPECT_EQ(seen->epsg, 2176);

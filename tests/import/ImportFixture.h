@@ -24,7 +24,7 @@ protected:
         ::setenv("XDG_STATE_HOME", (dir.path / "state").c_str(), 1);
         // Lookups started in the background (terrain height) must never leave the machine.
         ::setenv("GEODRAFT_SERVICES", "offline", 1);
-        installHost(&model);
+        host::installHost(&model);
         controller = std::make_unique<ImportController>(defaultSettings());
         palette = std::make_unique<MapPalette>([this](Bridge& b) { controller->registerHandlers(b); });
         palette->InitBrowserControl([this](const std::string& text) { sent.push_back(Json::parse(text)); });
@@ -35,7 +35,7 @@ protected:
         EXPECT_TRUE(settleWorkers(std::chrono::seconds(10)));
         palette.reset();
         controller.reset();
-        installHost(nullptr);
+        host::installHost(nullptr);
         ::unsetenv("XDG_CONFIG_HOME");
         ::unsetenv("XDG_STATE_HOME");
         ::unsetenv("GEODRAFT_SERVICES");
@@ -61,7 +61,7 @@ protected:
     static Json errorMsg(const std::string& text) { return Json{{"type", "error"}, {"msg", text}}; }
 
     testsupport::TempDir dir;
-    ModelHost model;
+    model::ModelHost model;
     std::unique_ptr<ImportController> controller;
     std::unique_ptr<MapPalette> palette;
     std::vector<Json> sent;

@@ -12,7 +12,7 @@ namespace {
 
 const Json kWarsaw{{"type", "setOrigin"}, {"lat", 52.2297}, {"lon", 21.0122}};
 
-bool hasCrsTexts(const GeoLocation& g) {
+bool hasCrsTexts(const host::GeoLocation& g) {
     return !g.crsName.empty() || !g.crsText2.empty() || !g.geodeticDatum.empty() || !g.verticalDatum.empty() ||
            !g.mapProjection.empty() || !g.mapZone.empty();
 }
@@ -24,19 +24,19 @@ using Origin = ImportFixture;
 TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
     EXPECT_TRUE(send({{"type", "getInit"}}).empty()) << "a project without georeference sends nothing";
 
-    GeoLocation before;
+    host::GeoLocation before;
     before.crsText2 = "kept";
     before.rotation = 0.25;
     before.surveyExtra1 = 3.5;
-    ASSERT_EQ(model.writeGeoLocation(before), kHostOk);
+    ASSERT_EQ(model.writeGeoLocation(before), host::kHostOk);
 
     auto replies = send(kWarsaw);
     ASSERT_EQ(replies.size(), 1u);
-    const EN expected = pl1992ToPl2000(wgs84ToPl1992(52.2297, 21.0122), 2178);
+    const geodesy::PlanarPoint expected = geodesy::pl1992ToPl2000(geodesy::wgs84ToPl1992(52.2297, 21.0122), 2178);
     EXPECT_EQ(replies[0],
-              (Json{{"type", "originSet"}, {"e", expected.e}, {"n", expected.n}, {"h", 0.0}, {"epsg", 2178}}));
+              (Json{{"type", "originSet"}, {"e", expected.x}, {"n", expected.y}, {"h", 0.0}, {"epsg", 2178}}));
 
-    const GeoLocation& geo = model.state().geoLocation;
+    const host::GeoLocation& geo = model.state().geoLocation;
     EXPECT_EQ(geo.crsName, "EPSG:2178");
     EXPECT_EQ(geo.mapZone, "7");
     EXPECT_EQ(geo.geodeticDatum, "ETRF2000 (PL-ETRF2000)");
@@ -48,8 +48,8 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
     EXPECT_EQ(geo.locationFlags, 60);
     EXPECT_DOUBLE_EQ(geo.latitude, 52.2297);
     EXPECT_DOUBLE_EQ(geo.longitude, 21.0122);
-    EXPECT_EQ(geo.surveyEasting, expected.e);
-    EXPECT_EQ(geo.surveyNorthing, expected.n);
+    EXPECT_EQ(geo.surveyEasting, expected.x);
+    EXPECT_EQ(geo.surveyNorthing, expected.y);
     EXPECT_EQ(geo.surveyHeight, 0.0);
     EXPECT_EQ(geo.xAxisAbscissa, 1.0);
     EXPECT_EQ(geo.xAxisOrdinate, 0.0);
@@ -59,7 +59,7 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
     EXPECT_EQ(model.reportLines().back(),
               cformat("TERRAVOX: ustawiono georeferencje projektu: E=%f N=%f (PL-2000, EPSG:2178) H=0.000000 m "
                       "n.p.m. (PL-EVRF2007-NH)",
-                      expected.e, expected.n));
+                      expected.x, expected.y));
     EXPECT_NE(model.reportLines().back().find("E=7"), std::string::npos);
 
     const std::string diag = testsupport::readFile(diagnosticPath(kGeoDiagFile));
@@ -67,7 +67,7 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
               "SetGeoLocation: koncowy_err=0 poziom_ktory_przeszedl=0 "
               "(0=pelny,1=bez-opisow-CRS,2=minimum,-1=wszystkie-padly)\n"
               "  lat=52.2297 lon=21.0122 zone=2178 E=" +
-                  streamNumber(expected.e) + " N=" + streamNumber(expected.n) +
+                  streamNumber(expected.x) + " N=" + streamNumber(expected.y) +
                   " H=0\n"
                   "  APIERR czeste: -2130311=BADID -2130313=BADPARS -2130315=BADINDEX -2110145=NOTSUPPORTED\n");
 
@@ -81,8 +81,8 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
 
 TEST_F(Origin, HostRefusingCrsTextsFallsBackLevelByLevel) {
     // Refuses any record that carries a CRS text.
-    model.injectFault(HostOp::WriteGeoLocation, [](const HostCall& c) {
-        return c.geoLocation && hasCrsTexts(*c.geoLocation) ? kHostBadPars : kHostOk;
+    model.injectFault(model::HostOp::WriteGeoLocation, [](const model::HostCall& c) {
+        return c.geoLocation && hasCrsTexts(*c.geoLocation) ? host::kHostBadPars : host::kHostOk;
     });
     auto replies = send(kWarsaw);
     ASSERT_EQ(replies.size(), 1u);
@@ -102,9 +102,9 @@ TEST_F(Origin, HostRefusingCrsTextsFallsBackLevelByLevel) {
 
     // A host that takes the CRS name but none of the descriptions stops at level 1.
     model.clearFaults();
-    model.injectFault(HostOp::WriteGeoLocation, [](const HostCall& c) {
-        const GeoLocation& g = *c.geoLocation;
-        return g.geodeticDatum.empty() && g.mapZone.empty() ? kHostOk : kHostNotSupported;
+    model.injectFault(model::HostOp::WriteGeoLocation, [](const model::HostCall& c) {
+        const host::GeoLocation& g = *c.geoLocation;
+        return g.geodeticDatum.empty() && g.mapZone.empty() ? host::kHostOk : host::kHostNotSupported;
     });
     ASSERT_EQ(send(kWarsaw).at(0)["type"], "originSet");
     EXPECT_NE(testsupport::readFile(diagnosticPath(kGeoDiagFile)).find("poziom_ktory_przeszedl=1 "), std::string::npos);
@@ -114,9 +114,9 @@ TEST_F(Origin, HostRefusingCrsTextsFallsBackLevelByLevel) {
 
 TEST_F(Origin, EveryLevelRefusedIsAnErrorNamingTheRealDiagnosticFile) {
     int attempts = 0;
-    model.injectFault(HostOp::WriteGeoLocation, [&](const HostCall&) {
+    model.injectFault(model::HostOp::WriteGeoLocation, [&](const model::HostCall&) {
         ++attempts;
-        return attempts < 3 ? kHostBadPars : kHostNotSupported;
+        return attempts < 3 ? host::kHostBadPars : host::kHostNotSupported;
     });
     const std::size_t reportsBefore = model.reportLines().size();
     auto replies = send(kWarsaw);
@@ -142,7 +142,7 @@ TEST_F(Origin, MissingUnreadableOrImpossibleCoordinates) {
               std::string::npos);
     EXPECT_FALSE(model.state().geoLocationSet) << "nothing written for a bad request";
 
-    model.injectFault(HostOp::ReadGeoLocation, ModelHost::failAlways(kHostBadId));
+    model.injectFault(model::HostOp::ReadGeoLocation, model::ModelHost::failAlways(host::kHostBadId));
     EXPECT_EQ(send(kWarsaw), std::vector<Json>{errorMsg("Nie mozna odczytac georeferencji projektu")});
     EXPECT_TRUE(send({{"type", "getInit"}}).empty());
     EXPECT_EQ(readProjectGeoreference().message, "Nie mozna odczytac georeferencji projektu (GeoLocation).");
@@ -155,15 +155,15 @@ TEST_F(Origin, ReadingGradesTheGeoreference) {
     EXPECT_NE(r.message.find("Projekt nie ma georeferencji."), std::string::npos);
 
     // Only the project location: approximate, in PL-1992; getInit centres on it.
-    GeoLocation geo;
+    host::GeoLocation geo;
     geo.latitude = 50.06;
     geo.longitude = 19.94;
     geo.rotation = 0.1;
-    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     r = readProjectGeoreference();
     EXPECT_EQ(r.quality, GeorefQuality::approximate);
     EXPECT_EQ(r.epsg, 2180);
-    EXPECT_EQ(r.georef.easting, wgs84ToPl1992(50.06, 19.94).e);
+    EXPECT_EQ(r.georef.easting, geodesy::wgs84ToPl1992(50.06, 19.94).x);
     EXPECT_DOUBLE_EQ(r.georef.rotation, 0.1);
     EXPECT_EQ(r.message, "Georeferencja przyblizona (z lokalizacji projektu, nie Survey Pointu).");
     auto init = send({{"type", "getInit"}});
@@ -177,7 +177,7 @@ TEST_F(Origin, ReadingGradesTheGeoreference) {
     geo.xAxisAbscissa = 0.0;
     geo.xAxisOrdinate = 1.0;
     geo.crsName = "Lokalny uklad budowy";
-    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     r = readProjectGeoreference();
     EXPECT_EQ(r.quality, GeorefQuality::exact);
     EXPECT_EQ(r.epsg, 2180);
@@ -187,7 +187,7 @@ TEST_F(Origin, ReadingGradesTheGeoreference) {
               "PL-2000/PL-1992 - sprawdz georeferencje.");
     init = send({{"type", "getInit"}});
     ASSERT_EQ(init.size(), 1u);
-    const LatLon back = pl1992ToWgs84(566000, 244000);
+    const geodesy::LatLon back = geodesy::pl1992ToWgs84(566000, 244000);
     EXPECT_NEAR(init[0]["lat"].get<double>(), back.lat, 1e-9);
 }
 
@@ -222,7 +222,7 @@ TEST_F(Origin, LayerListAndMapping) {
     EXPECT_FALSE(std::filesystem::exists(settingsPath()));
 
     // The host failing to list layers gives an empty list, not an error.
-    model.injectFault(HostOp::ListAttributes, ModelHost::failAlways(kHostBadIndex));
+    model.injectFault(model::HostOp::ListAttributes, model::ModelHost::failAlways(host::kHostBadIndex));
     replies = send({{"type", "getLayers"}});
     EXPECT_EQ(replies.at(0)["layers"], Json::array());
     EXPECT_EQ(replies.at(0)["mapping"]["dzialki"], "A");

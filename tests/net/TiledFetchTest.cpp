@@ -16,7 +16,7 @@ const std::string kHost = "mapy.geoportal.gov.pl";
 const std::string kPath = "/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki";
 const std::string kBase = "https://" + kHost + kPath;
 
-std::vector<EN> square(double e, double n, double size) {
+std::vector<geodesy::PlanarPoint> square(double e, double n, double size) {
     return {{e, n}, {e + size, n}, {e + size, n + size}, {e, n + size}, {e, n}};
 }
 

@@ -7,7 +7,8 @@
 
 namespace {
 
-GisFeature withProps(GisFeature f, std::map<std::string, std::string> props, std::optional<GisPoint> label) {
+GisFeature withProps(GisFeature f, std::map<std::string, std::string> props,
+                     std::optional<geodesy::PlanarPoint> label) {
     f.props = std::move(props);
     if (label) {
         f.anchor = *label;
@@ -21,7 +22,7 @@ GisFeature withProps(GisFeature f, std::map<std::string, std::string> props, std
 using Drawing = PlacementFixture;
 
 TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
-    const EN origin = georeferenceExact(centre());
+    const geodesy::PlanarPoint origin = georeferenceExact(centre());
     Json mapping{{"dzialki", "Moje dzialki"}, {"budynki", ""}};
     send({{"type", "settingsChanged"}, {"mapping", mapping}});
 
@@ -56,7 +57,7 @@ TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
     ASSERT_EQ(done["type"], "placeDone") << done;
     EXPECT_EQ(done["counts"], (Json{{"budynki", 1}, {"dzialki", 1}, {"gesut", 1}, {"mpzp", 1}, {"pog", 5}}));
 
-    const auto lines = elements<PolylineElement>();
+    const auto lines = elements<host::PolylineElement>();
     ASSERT_EQ(lines.size(), 5u);  // parcel outer, hole, line; downtown outline; utility
     const std::int32_t parcelLayer = layerIndex("Moje dzialki");
     ASSERT_NE(parcelLayer, 0);
@@ -75,7 +76,7 @@ TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
     EXPECT_EQ(lines[4].layer, layerIndex("GIS_GESUT"));
     expectNear(lines[4].points[2], expected(at(30, -70), origin));
 
-    const auto fills = elements<FillElement>();
+    const auto fills = elements<host::FillElement>();
     ASSERT_EQ(fills.size(), 6u);  // building, mpzp, coloured, plain, infill hatch, social hatch
     EXPECT_EQ(fills[0].layer, layerIndex("GIS_BUDYNKI")) << "an empty layer name falls back to the default";
     EXPECT_EQ(fills[0].contourPen, 6);
@@ -85,19 +86,19 @@ TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
     EXPECT_FALSE(fills[1].useOwnColour) << "local plans keep the fill's colour whatever the symbol";
     EXPECT_EQ(fills[2].contourPen, 32);
     EXPECT_TRUE(fills[2].useOwnColour);
-    EXPECT_EQ(fills[2].ownColour, (HostColour{140 / 255.0, 123 / 255.0, 107 / 255.0}));
-    Attribute fill;
-    ASSERT_EQ(model.getAttribute(kAttrFill, fills[2].fillType, fill), kHostOk);
-    EXPECT_EQ(fill.fillKind, kFillSolid);
+    EXPECT_EQ(fills[2].ownColour, (host::HostColour{140 / 255.0, 123 / 255.0, 107 / 255.0}));
+    host::Attribute fill;
+    ASSERT_EQ(model.getAttribute(host::kAttrFill, fills[2].fillType, fill), host::kHostOk);
+    EXPECT_EQ(fill.fillKind, host::kFillSolid);
     EXPECT_FALSE(fills[3].useOwnColour) << "MN is no zone code";
     EXPECT_EQ(fills[4].contourPen, 8);
-    ASSERT_EQ(model.getAttribute(kAttrFill, fills[4].fillType, fill), kHostOk);
+    ASSERT_EQ(model.getAttribute(host::kAttrFill, fills[4].fillType, fill), host::kHostOk);
     EXPECT_EQ(fill.name, "Kreskowanie pionowe");
-    EXPECT_EQ(fills[4].ownColour, (HostColour{90 / 255.0, 90 / 255.0, 90 / 255.0}));
-    ASSERT_EQ(model.getAttribute(kAttrFill, fills[5].fillType, fill), kHostOk);
+    EXPECT_EQ(fills[4].ownColour, (host::HostColour{90 / 255.0, 90 / 255.0, 90 / 255.0}));
+    ASSERT_EQ(model.getAttribute(host::kAttrFill, fills[5].fillType, fill), host::kHostOk);
     EXPECT_EQ(fill.name, "Kreskowanie ukosne");
 
-    const auto texts = elements<TextElement>();
+    const auto texts = elements<host::TextElement>();
     ASSERT_EQ(texts.size(), 3u);  // parcel, mpzp, coloured pog ("3sw"); the others have no label point or text
     EXPECT_EQ(texts[0].content, "123/4");
     EXPECT_EQ(texts[0].pen, 10);
@@ -136,31 +137,31 @@ TEST(DrawingRules, ParcelLabelsAndZoneColours) {
 
 TEST_F(Drawing, RastersArePicturesWithConvertedCornersAndTheProjectRotation) {
     const double rotation = 30.0 * std::numbers::pi / 180.0;
-    const EN origin = georeferenceExact(centre(), rotation);
-    const EN c = centre();
-    const EN zc = pl1992ToPl2000(c, 2178);
+    const geodesy::PlanarPoint origin = georeferenceExact(centre(), rotation);
+    const geodesy::PlanarPoint c = centre();
+    const geodesy::PlanarPoint zc = geodesy::pl1992ToPl2000(c, 2178);
     FetchedData data;
-    data.rasters = {raster({c.e - 100, c.n - 50, c.e + 100, c.n + 50}, 2180),
-                    raster({zc.e, zc.n, zc.e + 40, zc.n + 20}, 2178, DataType::mpzp), raster({0, 0, 0, 0}, 2178)};
+    data.rasters = {raster({c.x - 100, c.y - 50, c.x + 100, c.y + 50}, 2180),
+                    raster({zc.x, zc.y, zc.x + 40, zc.y + 20}, 2178, DataType::mpzp), raster({0, 0, 0, 0}, 2178)};
     data.rasters[2].image.clear();  // nothing to show: skipped, not counted
     // A tile of the neighbouring zone: its corners go through PL-1992, not read as PL-1992.
-    const EN z6 = pl1992ToPl2000(c, 2177);
-    data.rasters.push_back(raster({z6.e, z6.n, z6.e + 40, z6.n + 20}, 2177, DataType::gesut));
+    const geodesy::PlanarPoint z6 = geodesy::pl1992ToPl2000(c, 2177);
+    data.rasters.push_back(raster({z6.x, z6.y, z6.x + 40, z6.y + 20}, 2177, DataType::gesut));
     fetchPrepared(data, {"ortofoto"});
     const Json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
     EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}, {"mpzp (rastr)", 1}, {"rastry (rastr)", 1}}));
 
-    const auto pictures = elements<PictureElement>();
+    const auto pictures = elements<host::PictureElement>();
     ASSERT_EQ(pictures.size(), 3u);
-    ProjectTransform t{origin.e, origin.n, rotation, 0, 0};
-    auto mapped = [&](EN p1992) {
-        const EN z = pl1992ToPl2000(p1992, 2178);
-        return t.apply(z.e, z.n);
+    ProjectTransform t{origin.x, origin.y, rotation, 0, 0};
+    auto mapped = [&](geodesy::PlanarPoint p1992) {
+        const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(p1992, 2178);
+        return t.apply(z.x, z.y);
     };
     // The ortho tile in PL-1992: exact conversion of its corners, rotated with the project.
-    const HostPoint2 p0 = mapped({c.e - 100, c.n - 50}), p1 = mapped({c.e + 100, c.n - 50}),
-                     p2 = mapped({c.e - 100, c.n + 50});
+    const host::HostPoint2 p0 = mapped({c.x - 100, c.y - 50}), p1 = mapped({c.x + 100, c.y - 50}),
+                           p2 = mapped({c.x - 100, c.y + 50});
     expectNear(pictures[0].boxMin, p0, 1e-6);
     const double width = std::hypot(p1.x - p0.x, p1.y - p0.y), height = std::hypot(p2.x - p0.x, p2.y - p0.y);
     expectNear(pictures[0].boxMax, {p0.x + width, p0.y + height}, 1e-6);
@@ -194,5 +195,5 @@ TEST_F(Drawing, ALayerNameTooLongForTheHostIsCutOnceAndFoundAgain) {
     EXPECT_EQ(place()["counts"], (Json{{"dzialki", 1}})) << "the second placement finds the layer it made";
     const std::int32_t layer = layerIndex(longName.substr(0, 254));
     ASSERT_NE(layer, 0);
-    for (const auto& line : elements<PolylineElement>()) EXPECT_EQ(line.layer, layer);
+    for (const auto& line : elements<host::PolylineElement>()) EXPECT_EQ(line.layer, layer);
 }

@@ -14,35 +14,36 @@ protected:
     // The map frame of every test: a few hundred metres of central Warsaw (zone 2178).
     static constexpr double kWest = 21.000, kSouth = 52.228, kEast = 21.010, kNorth = 52.234;
 
-    Bbox frame() const { return pl1992FrameFromWgs84(kWest, kSouth, kEast, kNorth); }
-    EN centre() const { return frame().centre(); }
+    geodesy::Bbox frame() const { return pl1992FrameFromWgs84(kWest, kSouth, kEast, kNorth); }
+    geodesy::PlanarPoint centre() const { return frame().centre(); }
     // A PL-1992 point at metres (de, dn) from the frame centre.
-    GisPoint at(double de, double dn) const { return {centre().e + de, centre().n + dn}; }
+    geodesy::PlanarPoint at(double de, double dn) const { return {centre().x + de, centre().y + dn}; }
     // Where a PL-1992 point must land in a project whose survey point is `origin` (zone 2178, no rotation).
-    static HostPoint2 expected(GisPoint p, EN origin, int epsg = 2178) {
-        const EN z = pl1992ToPl2000(p.x, p.y, epsg);
-        return {z.e - origin.e, z.n - origin.n};
+    static host::HostPoint2 expected(geodesy::PlanarPoint p, geodesy::PlanarPoint origin, int epsg = 2178) {
+        const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(p.x, p.y, epsg);
+        return {z.x - origin.x, z.y - origin.y};
     }
 
     // An exact georeference: the survey point in zone 2178 at the given PL-1992 point.
-    EN georeferenceExact(EN at1992, double rotation = 0.0, const std::string& crs = "EPSG:2178") {
-        GeoLocation geo;
-        const EN z = pl1992ToPl2000(at1992, 2178);
+    geodesy::PlanarPoint georeferenceExact(geodesy::PlanarPoint at1992, double rotation = 0.0,
+                                           const std::string& crs = "EPSG:2178") {
+        host::GeoLocation geo;
+        const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(at1992, 2178);
         geo.crsName = crs;
-        geo.surveyEasting = z.e;
-        geo.surveyNorthing = z.n;
+        geo.surveyEasting = z.x;
+        geo.surveyNorthing = z.y;
         geo.xAxisAbscissa = std::cos(rotation);
         geo.xAxisOrdinate = std::sin(rotation);
-        EXPECT_EQ(model.writeGeoLocation(geo), kHostOk);
+        EXPECT_EQ(model.writeGeoLocation(geo), host::kHostOk);
         return z;
     }
     // Only a project location (latitude, longitude) at a PL-1992 point.
-    void georeferenceApproximate(EN at1992) {
-        GeoLocation geo;
-        const LatLon ll = pl1992ToWgs84(at1992);
+    void georeferenceApproximate(geodesy::PlanarPoint at1992) {
+        host::GeoLocation geo;
+        const geodesy::LatLon ll = geodesy::pl1992ToWgs84(at1992);
         geo.latitude = ll.lat;
         geo.longitude = ll.lon;
-        EXPECT_EQ(model.writeGeoLocation(geo), kHostOk);
+        EXPECT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     }
 
     // Runs a "fetch" that yields the data, and waits for its "fetchDone".
@@ -64,23 +65,24 @@ protected:
     template <class T>
     std::vector<T> elements() const {
         std::vector<T> out;
-        for (const StoredElement& e : model.state().elements)
+        for (const model::StoredElement& e : model.state().elements)
             if (const T* body = std::get_if<T>(&e.body)) out.push_back(*body);
         return out;
     }
     std::int32_t layerIndex(const std::string& name) const {
-        Attribute a;
-        return const_cast<ModelHost&>(model).findAttribute(kAttrLayer, name, a) == kHostOk ? a.index : 0;
+        host::Attribute a;
+        return const_cast<model::ModelHost&>(model).findAttribute(host::kAttrLayer, name, a) == host::kHostOk ? a.index
+                                                                                                              : 0;
     }
 
-    static GisFeature square(DataType type, GisPoint c, double side) {
+    static GisFeature square(DataType type, geodesy::PlanarPoint c, double side) {
         GisFeature f;
         f.type = type;
         f.polygons.push_back(
             GisPolygon{{{c.x, c.y}, {c.x + side, c.y}, {c.x + side, c.y + side}, {c.x, c.y + side}}, {}});
         return f;
     }
-    static RasterImage raster(Bbox box, int epsg, DataType type = DataType::rastry) {
+    static RasterImage raster(geodesy::Bbox box, int epsg, DataType type = DataType::rastry) {
         RasterImage r;
         r.type = type;
         r.image = std::string("\x89PNG\r\n\x1a\n", 8) + "pixels";
@@ -88,8 +90,8 @@ protected:
         r.box = box;
         return r;
     }
-    static TerrainPatch patch(double x0, double y0, double side, double zLow) {
-        TerrainPatch p;
+    static terrain::TerrainPatch patch(double x0, double y0, double side, double zLow) {
+        terrain::TerrainPatch p;
         p.minX = x0;
         p.minY = y0;
         p.maxX = x0 + side;
@@ -101,7 +103,7 @@ protected:
 };
 
 // Two points in project metres within a tolerance (the frame linearisation is not exact).
-inline void expectNear(HostPoint2 actual, HostPoint2 wanted, double tolerance = 0.02) {
+inline void expectNear(host::HostPoint2 actual, host::HostPoint2 wanted, double tolerance = 0.02) {
     EXPECT_NEAR(actual.x, wanted.x, tolerance);
     EXPECT_NEAR(actual.y, wanted.y, tolerance);
 }

@@ -21,41 +21,43 @@ using Placement = PlacementFixture;
 TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
     georeferenceExact(centre());
     FetchedData data;
-    const Bbox f = frame();
-    data.rasters = {raster({f.minE, f.minN, f.centre().e, f.centre().n}, 2180),
-                    raster({f.centre().e, f.centre().n, f.maxE, f.maxN}, 2180)};
+    const geodesy::Bbox f = frame();
+    data.rasters = {raster({f.minE, f.minN, f.centre().x, f.centre().y}, 2180),
+                    raster({f.centre().x, f.centre().y, f.maxE, f.maxN}, 2180)};
     data.features = {square(DataType::dzialki, at(0, 0), 20), square(DataType::budynki, at(5, 5), 8)};
-    data.terrain = {patch(centre().e - 50, centre().n - 50, 100, 95.5)};
+    data.terrain = {patch(centre().x - 50, centre().y - 50, 100, 95.5)};
     fetchPrepared(data);
     model.saveProject(dir / "before.gdp");
     const std::string before = model.projectText();
     const std::size_t commandsBefore = model.committedCommands().size();
 
     // The building layer cannot be created: rasters and parcels were already made, and a layer too.
-    model.injectFault(HostOp::CreateAttribute,
-                      [](const HostCall& call) { return call.name == "GIS_BUDYNKI" ? kHostGeneralError : kHostOk; });
+    model.injectFault(model::HostOp::CreateAttribute, [](const model::HostCall& call) {
+        return call.name == "GIS_BUDYNKI" ? host::kHostGeneralError : host::kHostOk;
+    });
     EXPECT_EQ(place(), errorMsg("Nie mozna utworzyc/odnalezc warstwy dla typu: budynki"));
     EXPECT_EQ(model.projectText(), before);
     model.clearFaults();
 
     // The host refuses the second picture.
     auto pictures = std::make_shared<int>(0);
-    model.injectFault(HostOp::CreateElement, [pictures](const HostCall& call) {
-        return call.code == kElemPicture && ++*pictures == 2 ? kHostBadPars : kHostOk;
+    model.injectFault(model::HostOp::CreateElement, [pictures](const model::HostCall& call) {
+        return call.code == host::kElemPicture && ++*pictures == 2 ? host::kHostBadPars : host::kHostOk;
     });
-    EXPECT_EQ(place(), errorMsg("Blad wstawiania rastra (kod " + std::to_string(kHostBadPars) + ") dla: rastry"));
+    EXPECT_EQ(place(), errorMsg("Blad wstawiania rastra (kod " + std::to_string(host::kHostBadPars) + ") dla: rastry"));
     EXPECT_EQ(model.projectText(), before);
     model.clearFaults();
 
     // A failed terrain mesh is fatal as well.
-    model.injectFault(HostOp::CreateElement,
-                      [](const HostCall& call) { return call.code == kElemMesh ? kHostOutOfMemory : kHostOk; });
-    EXPECT_EQ(place(), errorMsg("Blad tworzenia Siatki terenu (kod " + std::to_string(kHostOutOfMemory) + ")"));
+    model.injectFault(model::HostOp::CreateElement, [](const model::HostCall& call) {
+        return call.code == host::kElemMesh ? host::kHostOutOfMemory : host::kHostOk;
+    });
+    EXPECT_EQ(place(), errorMsg("Blad tworzenia Siatki terenu (kod " + std::to_string(host::kHostOutOfMemory) + ")"));
     EXPECT_EQ(model.projectText(), before);
     model.clearFaults();
 
     // The host refusing the command itself.
-    model.injectFault(HostOp::UndoableCommand, ModelHost::failAlways(kHostCommandRunning));
+    model.injectFault(model::HostOp::UndoableCommand, model::ModelHost::failAlways(host::kHostCommandRunning));
     EXPECT_EQ(place(), errorMsg("Import nieudany (transakcja wycofana)"));
     model.clearFaults();
 
@@ -83,20 +85,20 @@ TEST_F(Placement, GeoreferenceDistancesRefuseOrWarn) {
               "(albo ustaw Survey Point: Opcje > Preferencje projektu > Georeferencja).");
 
     // An approximate georeference 2.4 km away is refused, naming whole kilometres.
-    georeferenceApproximate({centre().e + 2400, centre().n});
+    georeferenceApproximate({centre().x + 2400, centre().y});
     const std::string before = model.projectText();
     EXPECT_EQ(place(), errorMsg("Georeferencja projektu jest przyblizona i lezy 2 km od pobranego obszaru. Kliknij "
                                 "\"Ustaw lokalizacje projektu wg mapy\" i sprobuj ponownie."));
     EXPECT_EQ(model.projectText(), before);
 
     // 1.5 km away it is good enough, and its own note is not a warning.
-    georeferenceApproximate({centre().e, centre().n - 1500});
+    georeferenceApproximate({centre().x, centre().y - 1500});
     Json done = place();
     EXPECT_EQ(done["type"], "placeDone") << done;
     EXPECT_FALSE(done.contains("warning")) << done;
 
     // An exact one 60 km away places everything and warns.
-    const EN origin = georeferenceExact({centre().e - 60000, centre().n + 300});
+    const geodesy::PlanarPoint origin = georeferenceExact({centre().x - 60000, centre().y + 300});
     done = place();
     EXPECT_EQ(done["type"], "placeDone");
     EXPECT_EQ(done["counts"], (Json{{"dzialki", 1}}));
@@ -104,26 +106,26 @@ TEST_F(Placement, GeoreferenceDistancesRefuseOrWarn) {
               "Uwaga: pobrany obszar lezy 60 km od Survey Pointu projektu - elementy beda daleko "
               "od zera projektu.");
     EXPECT_TRUE(hasLine(model.reportLines(), "TERRAVOX: " + done["warning"].get<std::string>()));
-    const auto lines = elements<PolylineElement>();
+    const auto lines = elements<host::PolylineElement>();
     ASSERT_FALSE(lines.empty());
     expectNear(lines.back().points[0], expected(at(0, 0), origin));
 }
 
 TEST_F(Placement, AProjectInPl1992IsPlacedInTheFramesZone) {
     // The survey point holds PL-1992 metres and the CRS says so; the data must still land in PL-2000.
-    GeoLocation geo;
+    host::GeoLocation geo;
     geo.crsName = "EPSG:2180";
-    geo.surveyEasting = centre().e + 100;
-    geo.surveyNorthing = centre().n + 200;
-    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    geo.surveyEasting = centre().x + 100;
+    geo.surveyNorthing = centre().y + 200;
+    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     FetchedData data;
     data.features = {square(DataType::dzialki, at(0, 0), 20)};
     fetchPrepared(data);
 
     const Json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
-    const EN origin = pl1992ToPl2000(centre().e + 100, centre().n + 200, 2178);
-    const auto lines = elements<PolylineElement>();
+    const geodesy::PlanarPoint origin = geodesy::pl1992ToPl2000(centre().x + 100, centre().y + 200, 2178);
+    const auto lines = elements<host::PolylineElement>();
     ASSERT_EQ(lines.size(), 1u);
     expectNear(lines[0].points[0], expected(at(0, 0), origin));
     expectNear(lines[0].points[2], expected(at(20, 20), origin));
@@ -133,7 +135,7 @@ TEST_F(Placement, AProjectInPl1992IsPlacedInTheFramesZone) {
 
     // A CRS text that names no zone: read as unsupported, warned about, placed in the frame's zone.
     geo.crsName = "ETRS89 / UTM 34N";
-    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     const Json again = place();
     ASSERT_EQ(again["type"], "placeDone");
     EXPECT_EQ(again["warning"],
@@ -144,7 +146,7 @@ TEST_F(Placement, AProjectInPl1992IsPlacedInTheFramesZone) {
 TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
     georeferenceExact(centre());
     FetchedData data;
-    data.terrain = {patch(centre().e - 50, centre().n - 50, 50, 95.7), patch(centre().e, centre().n, 50, 97.0)};
+    data.terrain = {patch(centre().x - 50, centre().y - 50, 50, 95.7), patch(centre().x, centre().y, 50, 97.0)};
     fetchPrepared(data, {"teren"});
 
     Json done = place();
@@ -156,7 +158,7 @@ TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
     EXPECT_EQ(model.state().geoLocation.surveyHeight, 95.7);
     const Json stored = Json::parse(testsupport::readFile(dir / "config/TERRAVOX/settings.json"));
     EXPECT_EQ(stored["zAnchor"], 95.7);
-    auto meshes = elements<MeshElement>();
+    auto meshes = elements<host::MeshElement>();
     ASSERT_EQ(meshes.size(), 2u);
     EXPECT_NEAR(meshes[0].outline[0].z, 0.0, 1e-9);  // the lowest point is project zero
     EXPECT_NEAR(meshes[1].outline[0].z, 97.0 - 95.7, 1e-9);
@@ -165,23 +167,23 @@ TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
               "ohAfterSet=95.7 terrainZOffset=95.7 terenNMT=2 terenChmura=0\n");
 
     // A second import with lower terrain into the same project keeps the project's height.
-    data.terrain = {patch(centre().e - 50, centre().n - 50, 50, 80.0)};
+    data.terrain = {patch(centre().x - 50, centre().y - 50, 50, 80.0)};
     fetchPrepared(data, {"teren"});
     done = place();
     ASSERT_EQ(done["type"], "placeDone");
     EXPECT_FALSE(done.contains("warning")) << done;
-    meshes = elements<MeshElement>();
+    meshes = elements<host::MeshElement>();
     ASSERT_EQ(meshes.size(), 3u);
     EXPECT_NEAR(meshes[2].outline[0].z, 80.0 - 95.7, 1e-9);
 
     // A new project (survey height 0) still takes the stored anchor, not its own lowest point.
-    GeoLocation geo = model.state().geoLocation;
+    host::GeoLocation geo = model.state().geoLocation;
     geo.surveyHeight = 0.0;
-    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     done = place();
     ASSERT_EQ(done["type"], "placeDone");
     EXPECT_FALSE(done.contains("warning"));
-    EXPECT_NEAR(elements<MeshElement>().back().outline[0].z, 80.0 - 95.7, 1e-9);
+    EXPECT_NEAR(elements<host::MeshElement>().back().outline[0].z, 80.0 - 95.7, 1e-9);
     EXPECT_EQ(model.state().geoLocation.surveyHeight, 0.0) << "a reused anchor is not written again";
     EXPECT_EQ(testsupport::readFile(diagnosticPath(kZDiagFile)),
               "ohZ_georef_start=0 minZ_liczony=0 zAnchor(settings)=95.7 hasZAnchor=1 SetGeoLocation_ok=0 "
@@ -189,7 +191,7 @@ TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
 }
 
 TEST_F(Placement, PlacingTwiceMakesTwoCopiesWithTheSameCountsAndReport) {
-    const EN origin = georeferenceExact(centre());
+    const geodesy::PlanarPoint origin = georeferenceExact(centre());
     FetchedData data;
     data.features = {square(DataType::dzialki, at(-10, -20), 30), square(DataType::budynki, at(0, 0), 10)};
     data.warning = "Brak uslugi GESUT dla powiatu.";
@@ -200,19 +202,20 @@ TEST_F(Placement, PlacingTwiceMakesTwoCopiesWithTheSameCountsAndReport) {
     EXPECT_EQ(first, second);
     EXPECT_EQ(first["counts"], (Json{{"budynki", 1}, {"dzialki", 1}}));
     EXPECT_EQ(first["warning"], "Brak uslugi GESUT dla powiatu.");
-    EXPECT_EQ(elements<PolylineElement>().size(), 2u);
-    EXPECT_EQ(elements<FillElement>().size(), 2u);
+    EXPECT_EQ(elements<host::PolylineElement>().size(), 2u);
+    EXPECT_EQ(elements<host::FillElement>().size(), 2u);
     EXPECT_EQ(model.committedCommands(), (std::vector<std::string>{"Import GIS", "Import GIS"}));
     // Layers are found the second time, not made again.
-    std::vector<Attribute> layers;
-    ASSERT_EQ(model.listAttributes(kAttrLayer, layers), kHostOk);
-    EXPECT_EQ(std::count_if(layers.begin(), layers.end(), [](const Attribute& a) { return a.name == "GIS_DZIALKI"; }),
-              1);
+    std::vector<host::Attribute> layers;
+    ASSERT_EQ(model.listAttributes(host::kAttrLayer, layers), host::kHostOk);
+    EXPECT_EQ(
+        std::count_if(layers.begin(), layers.end(), [](const host::Attribute& a) { return a.name == "GIS_DZIALKI"; }),
+        1);
 
     // The extent line: every drawn vertex, truncated to whole metres.
     DrawBounds bounds;
     for (const GisFeature& f : data.features)
-        for (const GisPoint& p : f.polygons[0].outer) bounds.add(expected(p, origin));
+        for (const geodesy::PlanarPoint& p : f.polygons[0].outer) bounds.add(expected(p, origin));
     auto whole = [](double v) { return cformat("%lld", static_cast<long long>(std::trunc(v))); };
     const auto& report = model.reportLines();
     EXPECT_EQ(report[report.size() - 2], "TERRAVOX: wektory w lokalnych wsp. X[" + whole(bounds.minX) + ".." +
@@ -226,48 +229,49 @@ TEST_F(Placement, FailedFeaturesAreSkippedAndCountedKindsNotYetPlacedAreNamed) {
     FetchedData data;
     data.features = {square(DataType::budynki, at(0, 0), 10), square(DataType::budynki, at(20, 0), 10),
                      square(DataType::bdot500, at(40, 0), 10)};
-    data.buildings3d = {Building3D{"b1", {{0, 0}, {1, 0}, {1, 1}}, 100, 6}};
+    data.buildings3d = {buildings::Building3D{"b1", {{0, 0}, {1, 0}, {1, 1}}, 100, 6}};
     data.buildings3dRequested = true;
     fetchPrepared(data, {"budynki", "budynki3d"});
 
-    model.injectFault(HostOp::CreateElement, ModelHost::failOnCall(1, kHostBadPars));
+    model.injectFault(model::HostOp::CreateElement, model::ModelHost::failOnCall(1, host::kHostBadPars));
     const Json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
     EXPECT_EQ(done["counts"], (Json{{"budynki", 1}, {"bdot500", 1}}));
     EXPECT_EQ(done["warning"],
               "Pominieto 1 wadliwych geometrii lub bryl. Nie wstawiono: budynki3d (wstawianie "
               "jeszcze niedostepne).");
-    EXPECT_EQ(elements<FillElement>().size(), 1u);
+    EXPECT_EQ(elements<host::FillElement>().size(), 1u);
 }
 
 TEST_F(Placement, ContoursAreDrawnAndMeshedOnlyWhenSelected) {
     georeferenceExact(centre());
     FetchedData data;
-    ContourLine index{100.0, true, {}};
-    for (int i = 0; i <= 10; ++i) index.points.push_back({centre().e - 60 + i * 12.0, centre().n + (i % 2)});
-    ContourLine plain{100.5, false, {{centre().e - 60, centre().n + 20}, {centre().e + 60, centre().n + 25}}};
+    terrain::ContourLine index{100.0, true, {}};
+    for (int i = 0; i <= 10; ++i) index.points.push_back({centre().x - 60 + i * 12.0, centre().y + (i % 2)});
+    terrain::ContourLine plain{100.5, false, {{centre().x - 60, centre().y + 20}, {centre().x + 60, centre().y + 25}}};
     data.contours = {index, plain};
 
     fetchPrepared(data, {"poziomice3d"});
     Json done = place();
     EXPECT_EQ(done["counts"], (Json{{"poziomice3d", 1}}));
-    EXPECT_TRUE(elements<PolylineElement>().empty());
-    ASSERT_EQ(elements<MeshElement>().size(), 1u);
-    EXPECT_EQ(elements<MeshElement>()[0].layer, layerIndex("GIS_POZIOMICE_3D"));
+    EXPECT_TRUE(elements<host::PolylineElement>().empty());
+    ASSERT_EQ(elements<host::MeshElement>().size(), 1u);
+    EXPECT_EQ(elements<host::MeshElement>()[0].layer, layerIndex("GIS_POZIOMICE_3D"));
 
     fetchPrepared(data, {"poziomice2d"});
     done = place();
     EXPECT_EQ(done["counts"], (Json{{"poziomice2d", 2}, {"podpisy rzednych", 2}}));
-    const auto lines = elements<PolylineElement>();
+    const auto lines = elements<host::PolylineElement>();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].pen, 2);
     EXPECT_EQ(lines[1].pen, 1);
     EXPECT_EQ(lines[0].layer, layerIndex("GIS_POZIOMICE_2D"));
-    EXPECT_EQ(elements<TextElement>().front().content, "100,00");
+    EXPECT_EQ(elements<host::TextElement>().front().content, "100,00");
 
     // A refused contour mesh is a skipped solid with its own note; the rest stays.
     fetchPrepared(data, {"poziomice2d", "poziomice3d"});
-    model.injectFault(HostOp::CreateElement, [](const HostCall& c) { return c.code == kElemMesh ? kHostBadPars : 0; });
+    model.injectFault(model::HostOp::CreateElement,
+                      [](const model::HostCall& c) { return c.code == host::kElemMesh ? host::kHostBadPars : 0; });
     done = place();
     ASSERT_EQ(done["type"], "placeDone");
     EXPECT_EQ(done["counts"], (Json{{"poziomice2d", 2}, {"podpisy rzednych", 2}}));
@@ -279,13 +283,13 @@ TEST_F(Placement, AFailedCloudMeshIsSkippedAndTheRestPlaced) {
     georeferenceExact(centre());
     FetchedData data;
     data.features = {square(DataType::dzialki, at(0, 0), 20)};
-    data.terrainCloud = {patch(centre().e - 50, centre().n - 50, 50, 101.0), patch(centre().e, centre().n, 50, 99.0)};
-    data.waterCloud = {patch(centre().e + 60, centre().n, 20, 98.5)};
+    data.terrainCloud = {patch(centre().x - 50, centre().y - 50, 50, 101.0), patch(centre().x, centre().y, 50, 99.0)};
+    data.waterCloud = {patch(centre().x + 60, centre().y, 20, 98.5)};
     fetchPrepared(data, {"dzialki", "terenchmura"});
 
     auto meshes = std::make_shared<int>(0);
-    model.injectFault(HostOp::CreateElement, [meshes](const HostCall& c) {
-        return c.code == kElemMesh && ++*meshes == 1 ? kHostBadPars : kHostOk;
+    model.injectFault(model::HostOp::CreateElement, [meshes](const model::HostCall& c) {
+        return c.code == host::kElemMesh && ++*meshes == 1 ? host::kHostBadPars : host::kHostOk;
     });
     const Json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
@@ -294,7 +298,7 @@ TEST_F(Placement, AFailedCloudMeshIsSkippedAndTheRestPlaced) {
     const std::string expectedStart =
         "Pominieto 1 wadliwych geometrii lub bryl. Rzedna projektu = najnizszy punkt terenu (99 m";
     EXPECT_EQ(warning.rfind(expectedStart, 0), 0u) << warning;
-    const auto placed = elements<MeshElement>();
+    const auto placed = elements<host::MeshElement>();
     ASSERT_EQ(placed.size(), 2u);
     EXPECT_EQ(placed[0].layer, layerIndex("GIS_TEREN_CHMURA"));
     EXPECT_NEAR(placed[0].outline[0].z, 0.0, 1e-9) << "the lowest cloud point is project zero";
@@ -305,8 +309,8 @@ TEST_F(Placement, AFailedCloudMeshIsSkippedAndTheRestPlaced) {
 TEST_F(Placement, ContourMeshHeightsFollowTheProjectHeightThenTheStoredAnchor) {
     georeferenceExact(centre());
     FetchedData data;
-    ContourLine line{120.0, false, {{centre().e - 40, centre().n}, {centre().e, centre().n + 2}}};
-    line.points.push_back({centre().e + 40, centre().n + 5});
+    terrain::ContourLine line{120.0, false, {{centre().x - 40, centre().y}, {centre().x, centre().y + 2}}};
+    line.points.push_back({centre().x + 40, centre().y + 5});
     data.contours = {line};
     data.contoursCloud = {line};
     fetchPrepared(data, {"poziomice3d"});
@@ -314,30 +318,30 @@ TEST_F(Placement, ContourMeshHeightsFollowTheProjectHeightThenTheStoredAnchor) {
     // Neither terrain, nor a project height, nor an anchor: absolute heights.
     Json done = place();
     EXPECT_EQ(done["counts"], (Json{{"poziomice3d", 1}, {"poziomicechmura3d", 1}}));
-    auto meshes = elements<MeshElement>();
+    auto meshes = elements<host::MeshElement>();
     ASSERT_EQ(meshes.size(), 2u);
     EXPECT_EQ(meshes[0].layer, layerIndex("GIS_POZIOMICE_3D"));
     EXPECT_EQ(meshes[1].layer, layerIndex("GIS_POZIOMICE_CHMURA_3D"));
     EXPECT_NEAR(meshes[0].levelLines[0][0].z, 120.0, 1e-9);
 
     // The project's own height.
-    GeoLocation geo = model.state().geoLocation;
+    host::GeoLocation geo = model.state().geoLocation;
     geo.surveyHeight = 100.0;
-    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     done = place();
-    meshes = elements<MeshElement>();
+    meshes = elements<host::MeshElement>();
     ASSERT_EQ(meshes.size(), 4u);
     EXPECT_NEAR(meshes[2].levelLines[0][0].z, 20.0, 1e-9);
     EXPECT_NEAR(meshes[3].levelLines[0][0].z, 20.0, 1e-9);
 
     // Without a project height the stored anchor is used (never written into the project).
     geo.surveyHeight = 0.0;
-    ASSERT_EQ(model.writeGeoLocation(geo), kHostOk);
+    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     send({{"type", "settingsChanged"}, {"mapping", Json::object()}});
     controller->settings().zAnchor = 110.0;
     controller->settings().hasZAnchor = true;
     done = place();
-    meshes = elements<MeshElement>();
+    meshes = elements<host::MeshElement>();
     ASSERT_EQ(meshes.size(), 6u);
     EXPECT_NEAR(meshes[4].levelLines[0][0].z, 10.0, 1e-9);
     EXPECT_EQ(model.state().geoLocation.surveyHeight, 0.0);

@@ -115,7 +115,7 @@ TEST(ActSelection, QueryBodyNamesTheMunicipalityOrNothing) {
 }
 
 TEST(PlanZones, AZoneCountsWhenItsAnchorOrAnOuterVertexLiesInTheFrame) {
-    const Bbox frame{100, 100, 200, 200};
+    const geodesy::Bbox frame{100, 100, 200, 200};
     GisFeature zone;
     zone.polygons.push_back(GisPolygon{{{0, 0}, {100, 0}, {100, 100}, {0, 100}}, {}});
     EXPECT_TRUE(planZoneInFrame(zone, frame)) << "a corner on the frame's edge";
@@ -139,7 +139,7 @@ TEST(PlanZones, AZoneCountsWhenItsAnchorOrAnOuterVertexLiesInTheFrame) {
     ring.anchor = {150, 20};
     ring.hasAnchor = true;
     EXPECT_FALSE(planZoneInFrame(ring, frame));
-    EXPECT_TRUE(planZoneInFrame(ring, Bbox{30, 100, 130, 200}));
+    EXPECT_TRUE(planZoneInFrame(ring, geodesy::Bbox{30, 100, 130, 200}));
     GisFeature away;
     away.polygons.push_back(GisPolygon{{{300, 300}, {400, 300}, {400, 400}, {300, 400}}, {}});
     away.anchor = {350, 350};

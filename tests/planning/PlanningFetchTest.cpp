@@ -50,9 +50,9 @@ protected:
     }
 
     // Fetches the layers for a square frame of 2 * half metres around a PL-1992 point and returns "fetchDone".
-    Json fetchAround(EN centre, double half, const std::vector<std::string>& layers) {
-        const LatLon sw = pl1992ToWgs84(centre.e - half, centre.n - half);
-        const LatLon ne = pl1992ToWgs84(centre.e + half, centre.n + half);
+    Json fetchAround(geodesy::PlanarPoint centre, double half, const std::vector<std::string>& layers) {
+        const geodesy::LatLon sw = geodesy::pl1992ToWgs84(centre.x - half, centre.y - half);
+        const geodesy::LatLon ne = geodesy::pl1992ToWgs84(centre.x + half, centre.y + half);
         const std::size_t before = received("fetchDone").size();
         send(Json{{"type", "fetch"},
                   {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}},
@@ -97,8 +97,8 @@ TEST_F(PlanningFetch, GeneralPlanInForceWinsOverALaterDraftAndOnlyZonesInTheFram
 TEST_F(PlanningFetch, AFrameInsideOneZoneKeepsThatZone) {
     // An 80 m frame in the middle of one 500 m zone: no vertex of the zone in it, and the zone's anchor
     // (the mean of its five listed vertices) lies 50 m short of it. The frame still sits in that zone.
-    const EN a = planningsim::municipalityCentre(planningsim::kGminaWithPlanWms);
-    const Json done = fetchAround(EN{a.e + 250, a.n + 250}, 40, {"pog"});
+    const geodesy::PlanarPoint a = planningsim::municipalityCentre(planningsim::kGminaWithPlanWms);
+    const Json done = fetchAround(geodesy::PlanarPoint{a.x + 250, a.y + 250}, 40, {"pog"});
     EXPECT_FALSE(done.contains("warning")) << done;
     ASSERT_EQ(result().features.size(), 1u);
     EXPECT_EQ(result().features[0].props.at("akt"), planningsim::kActInForce);
@@ -226,7 +226,7 @@ TEST_F(PlanningFetch, RegisterIsAskedUpToThreeTimesWithGrowingPauses) {
 }
 
 TEST_F(PlanningFetch, FrameWithoutMunicipalitySkipsBothKinds) {
-    const Json done = fetchAround(wgs84ToPl1992(52.23, 21.01), 300, {"pog", "mpzp"});
+    const Json done = fetchAround(geodesy::wgs84ToPl1992(52.23, 21.01), 300, {"pog", "mpzp"});
     EXPECT_EQ(done.value("warning", ""), "MPZP/POG pominiete: nie udalo sie ustalic gminy (TERYT) dla widoku.");
     EXPECT_TRUE(requests(kRegisterHost).empty());
 }

@@ -22,9 +22,9 @@ TEST(PlanningSession, GeneralPlanZonesAndLocalPlanDrawingReachThePage) {
     buildPlanningScenario(sim.scenario());
     ASSERT_TRUE(sim.start());
     testsupport::TempDir dir;
-    const EN c = planningsim::municipalityCentre(planningsim::kGminaWithPlanWms);
-    const LatLon sw = pl1992ToWgs84(c.e - 300, c.n - 300);
-    const LatLon ne = pl1992ToWgs84(c.e + 300, c.n + 300);
+    const geodesy::PlanarPoint c = planningsim::municipalityCentre(planningsim::kGminaWithPlanWms);
+    const geodesy::LatLon sw = geodesy::pl1992ToWgs84(c.x - 300, c.y - 300);
+    const geodesy::LatLon ne = geodesy::pl1992ToWgs84(c.x + 300, c.y + 300);
     const Json fetch{{"type", "fetch"},
                      {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}},
                      {"layers", {"pog", "mpzp"}},

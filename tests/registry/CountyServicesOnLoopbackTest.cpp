@@ -186,7 +186,7 @@ TEST_F(CountyServicesOnLoopback, WrongAxisOrderFallsThroughToTheNextRequestForm)
         return true;
     });
     WfsLayerFetcher fetcher(client);
-    const Bbox frame{260650, 382860, 260700, 382910};
+    const geodesy::Bbox frame{260650, 382860, 260700, 382910};
     auto features = fetcher.fetchCountyLayer(kCountyUrl, "ms:budynki", frame, DataType::budynki, {});
     ASSERT_EQ(features.size(), 1u);
     EXPECT_EQ(features[0].props.at("ID_BUDYNKU"), "020101_1.0009.522_BUD");
@@ -194,7 +194,7 @@ TEST_F(CountyServicesOnLoopback, WrongAxisOrderFallsThroughToTheNextRequestForm)
     EXPECT_EQ(requestsTo(kCountyHost, kCountyPath), 2u);
 
     // Within the same import the remembered form is used at once (one request per tile, no probing).
-    const Bbox next{260640, 382850, 260710, 382920};
+    const geodesy::Bbox next{260640, 382850, 260710, 382920};
     features = fetcher.fetchCountyLayer(kCountyUrl, "ms:budynki", next, DataType::budynki, {});
     EXPECT_EQ(features.size(), 1u);
     EXPECT_EQ(requestsTo(kCountyHost, kCountyPath), 3u);
@@ -234,7 +234,7 @@ TEST_F(CountyServicesOnLoopback, WholeTypeIsFetchedOnlyWhenSmall) {
         }
         return true;
     });
-    const Bbox frame{499900, 399900, 500100, 400100};
+    const geodesy::Bbox frame{499900, 399900, 500100, 400100};
     WfsLayerFetcher fetcher(client);
     EXPECT_TRUE(fetcher.fetchCountyLayer(kCountyUrl, "ms:uzbrojenie", frame, DataType::gesut, {}).empty());
     EXPECT_EQ(wholeTypeRequests, 0) << "250000 features are too many to fetch without a box";
@@ -252,7 +252,7 @@ TEST_F(CountyServicesOnLoopback, WholeTypeIsFetchedOnlyWhenSmall) {
 }
 
 TEST(FeatureTouchesBox, VerticesEdgesAndCover) {
-    const Bbox frame{0, 0, 10, 10};
+    const geodesy::Bbox frame{0, 0, 10, 10};
     GisFeature f;
     f.lines = {{{-5, 5}, {15, 5}}};  // crosses the frame without a vertex in it
     EXPECT_TRUE(featureTouchesBox(f, frame));

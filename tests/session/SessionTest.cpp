@@ -132,11 +132,11 @@ TEST_F(Session, GeoreferenceIsSavedWithTheProjectAndReadBack) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto m = r.messages();
     ASSERT_EQ(m.size(), 3u) << testing::PrintToString(r.out);
-    const EN expected = pl1992ToPl2000(wgs84ToPl1992(52.2297, 21.0122), 2178);
+    const geodesy::PlanarPoint expected = geodesy::pl1992ToPl2000(geodesy::wgs84ToPl1992(52.2297, 21.0122), 2178);
     EXPECT_EQ(m[0]["type"], "originSet");
     EXPECT_EQ(m[0]["epsg"], 2178);
-    EXPECT_DOUBLE_EQ(m[0]["e"].get<double>(), expected.e);
-    EXPECT_DOUBLE_EQ(m[0]["n"].get<double>(), expected.n);
+    EXPECT_DOUBLE_EQ(m[0]["e"].get<double>(), expected.x);
+    EXPECT_DOUBLE_EQ(m[0]["n"].get<double>(), expected.y);
     EXPECT_EQ(m[0]["h"], 0.0);
     EXPECT_EQ(m[1]["type"], "init");
     EXPECT_NEAR(m[1]["lat"].get<double>(), 52.2297, 1e-8);

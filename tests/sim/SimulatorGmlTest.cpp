@@ -7,7 +7,7 @@
 #include "formats/gml/GmlParser.h"
 
 namespace {
-std::vector<EN> square(double e, double n, double size) {
+std::vector<geodesy::PlanarPoint> square(double e, double n, double size) {
     return {{e, n}, {e + size, n}, {e + size, n + size}, {e, n + size}, {e, n}};
 }
 }  // namespace

@@ -18,7 +18,7 @@ namespace {
 const std::string kHost = "county.example.pl";
 const std::string kBase = "https://county.example.pl/iip/ows";
 
-std::vector<EN> square(double e, double n, double size) {
+std::vector<geodesy::PlanarPoint> square(double e, double n, double size) {
     return {{e, n}, {e + size, n}, {e + size, n + size}, {e, n + size}, {e, n}};
 }
 
@@ -78,8 +78,8 @@ TEST_F(Simulator, BboxFilterHonoursAxisOrderAndSystem) {
         WfsClient::buildWfsUrl(kBase, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0, true, false, 2178));
     EXPECT_EQ(count(body, "gml:id=\"p1\""), 1);
     EXPECT_NE(body.find("srsName=\"urn:ogc:def:crs:EPSG::2178\""), std::string::npos);
-    const EN corner = pl1992ToPl2000(637100, 486100, 2178);
-    EXPECT_NE(body.find(cformat("%.3f %.3f", corner.n, corner.e)), std::string::npos) << body.substr(0, 900);
+    const geodesy::PlanarPoint corner = geodesy::pl1992ToPl2000(637100, 486100, 2178);
+    EXPECT_NE(body.find(cformat("%.3f %.3f", corner.y, corner.x)), std::string::npos) << body.substr(0, 900);
     // Lines are filtered by their segments, not by their envelope corners alone.
     body =
         features(WfsClient::buildWfsUrl(kBase, "ms:przewody", 637150, 486000, 637200, 486050, 100, 0, true, false, 0));
@@ -135,12 +135,13 @@ TEST_F(Simulator, WmsRendersPngAndJpegOrAnswersAnException) {
     EXPECT_EQ(png.body.substr(0, 8), "\x89PNG\r\n\x1a\n");
     EXPECT_EQ(bigEndian32(png.body, 16), 800u);
     EXPECT_EQ(bigEndian32(png.body, 20), 400u);
-    const EN a = pl1992ToPl2000(637000, 486000, 2178), b = pl1992ToPl2000(637400, 486200, 2178);
+    const geodesy::PlanarPoint a = geodesy::pl1992ToPl2000(637000, 486000, 2178),
+                               b = geodesy::pl1992ToPl2000(637400, 486200, 2178);
     HttpResponse jpeg =
         client.get(base +
                    "?service=WMS&version=1.1.1&request=GetMap&layers=dzialki&styles=&format=image%2Fjpeg"
                    "&SRS=EPSG%3A2178&WIDTH=256&HEIGHT=128&BBOX=" +
-                   cformat("%.3f,%.3f,%.3f,%.3f", a.e, a.n, b.e, b.n));
+                   cformat("%.3f,%.3f,%.3f,%.3f", a.x, a.y, b.x, b.y));
     ASSERT_EQ(jpeg.status, 200);
     EXPECT_EQ(jpeg.body.substr(0, 2), "\xFF\xD8");
     HttpResponse unknown = client.get(WfsClient::buildWmsUrl(base, "nic", 0, 0, 1, 1, 512, 512, 2180));

@@ -72,8 +72,8 @@ double polylineLength(const nlohmann::json& coords, const Rect& r) {
 }
 
 // Nodes at the sheet's cell centres: the values gdal_contour sees.
-ContourGrid centreGrid(const ElevationGrid& e) {
-    ContourGrid g{e.x0 + e.cellsize / 2, e.y0 + e.cellsize / 2, e.cellsize, e.ncols, e.nrows, {}};
+terrain::ContourGrid centreGrid(const ElevationGrid& e) {
+    terrain::ContourGrid g{e.x0 + e.cellsize / 2, e.y0 + e.cellsize / 2, e.cellsize, e.ncols, e.nrows, {}};
     for (int r = 0; r < e.nrows; ++r)
         for (int c = 0; c < e.ncols; ++c) {
             const double v = e.values[static_cast<std::size_t>(e.nrows - 1 - r) * e.ncols + c];
@@ -98,12 +98,13 @@ TEST(ContoursCommand, WritesLinesAndLabelsAsGeoJson) {
     std::vector<ElevationGrid> grids(2);
     ASSERT_TRUE(readAsciiGridFile(grids[0], testsupport::sourceDir() / "tests/data/asc/hills.asc").ok);
     ASSERT_TRUE(readAsciiGridFile(grids[1], testsupport::sourceDir() / "tests/data/asc/hills_east.asc").ok);
-    ContourBuildResult expected = buildContours({{500000, 300000, 500059, 300039}, 1, 0.5, false}, grids, {}, {});
+    terrain::ContourBuildResult expected =
+        terrain::buildContours({{500000, 300000, 500059, 300039}, 1, 0.5, false}, grids, {}, {});
     std::size_t lineCount = 0, labelCount = 0;
     for (const auto& f : doc["features"]) {
         if (f["geometry"]["type"] == "LineString") {
             ASSERT_LT(lineCount, expected.lines.size());
-            const ContourLine& want = expected.lines[lineCount++];
+            const terrain::ContourLine& want = expected.lines[lineCount++];
             EXPECT_EQ(f["properties"]["z"].get<double>(), want.z);
             EXPECT_EQ(f["properties"]["index"].get<bool>(), want.index);
             const auto& coords = f["geometry"]["coordinates"];
@@ -195,7 +196,7 @@ TEST(ContoursCrossCheck, SameLevelsAndLengthAsGdalContour) {
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         ElevationGrid sheet;
         ASSERT_TRUE(readAsciiGridFile(sheet, path).ok);
-        const ContourGrid grid = centreGrid(sheet);
+        const terrain::ContourGrid grid = centreGrid(sheet);
         const Rect centres{grid.x0, grid.y0, grid.x0 + (grid.nx - 1) * grid.step, grid.y0 + (grid.ny - 1) * grid.step};
         const auto gdal = nlohmann::json::parse(testsupport::readFile(out));
         std::set<double> gdalLevels;
@@ -213,7 +214,8 @@ TEST(ContoursCrossCheck, SameLevelsAndLengthAsGdalContour) {
 
         std::string note;
         bool cancelled = false;
-        auto lines = traceContours(grid, interval, note, kMaxContours, kMaxContourPoints, {}, cancelled, {});
+        auto lines = terrain::traceContours(grid, interval, note, terrain::kMaxContours, terrain::kMaxContourPoints, {},
+                                            cancelled, {});
         std::set<double> levels;
         double length = 0;
         for (const auto& l : lines) {

@@ -8,9 +8,11 @@
 
 namespace {
 
-ContourLine line(double z, bool index, std::vector<ContourPoint> pts) { return {z, index, std::move(pts)}; }
+terrain::ContourLine line(double z, bool index, std::vector<geodesy::PlanarPoint> pts) {
+    return {z, index, std::move(pts)};
+}
 
-bool contains(const std::vector<ContourPoint>& pts, ContourPoint p) {
+bool contains(const std::vector<geodesy::PlanarPoint>& pts, geodesy::PlanarPoint p) {
     for (const auto& q : pts)
         if (std::fabs(q.x - p.x) < 1e-12 && std::fabs(q.y - p.y) < 1e-12) return true;
     return false;
@@ -19,7 +21,7 @@ bool contains(const std::vector<ContourPoint>& pts, ContourPoint p) {
 }  // namespace
 
 TEST(ContourSmoothing, OpenLinesKeepTheirEndsAndRingsStayClosed) {
-    std::vector<ContourLine> lines{
+    std::vector<terrain::ContourLine> lines{
         line(100, true, {{0, 0}, {10, 0}, {10, 10}, {20, 10}}),
         line(101, false, {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}),
         line(102, false, {{0, 0}, {5, 5}}),          // too short to smooth
@@ -27,11 +29,11 @@ TEST(ContourSmoothing, OpenLinesKeepTheirEndsAndRingsStayClosed) {
         line(104, false, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}),
     };
     const auto original = lines;
-    smoothContours(lines, kContourSmoothPasses, kContourSimplifyTolerance);
+    terrain::smoothContours(lines, terrain::kContourSmoothPasses, terrain::kContourSimplifyTolerance);
 
     const auto& open = lines[0].points;
-    EXPECT_EQ(open.front(), (ContourPoint{0, 0}));
-    EXPECT_EQ(open.back(), (ContourPoint{20, 10}));
+    EXPECT_EQ(open.front(), (geodesy::PlanarPoint{0, 0}));
+    EXPECT_EQ(open.back(), (geodesy::PlanarPoint{20, 10}));
     EXPECT_GT(open.size(), original[0].points.size());
     // Corners are cut: the sharp corner point itself is gone.
     EXPECT_FALSE(contains(open, {10, 0}));
@@ -50,19 +52,19 @@ TEST(ContourSmoothing, OpenLinesKeepTheirEndsAndRingsStayClosed) {
     EXPECT_EQ(lines[2].points, original[2].points);
     EXPECT_EQ(lines[3].points, original[3].points);
     // Collinear points collapse to the line's two ends.
-    EXPECT_EQ(lines[4].points, (std::vector<ContourPoint>{{0, 0}, {4, 0}}));
+    EXPECT_EQ(lines[4].points, (std::vector<geodesy::PlanarPoint>{{0, 0}, {4, 0}}));
     EXPECT_EQ(lines[0].z, 100);
     EXPECT_TRUE(lines[0].index);
 
     // A copy smoothed twice the same way gives the same result (placing twice draws the same lines).
     auto again = original;
-    smoothContours(again, kContourSmoothPasses, kContourSimplifyTolerance);
+    terrain::smoothContours(again, terrain::kContourSmoothPasses, terrain::kContourSimplifyTolerance);
     for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(again[i].points, lines[i].points);
 }
 
 TEST(ContourLabels, PositionsAnglesAndTexts) {
     // A 40 m index contour: one label at mid-length.
-    auto short40 = labelsForContour(line(100, true, {{0, 0}, {40, 0}}));
+    auto short40 = terrain::labelsForContour(line(100, true, {{0, 0}, {40, 0}}));
     ASSERT_EQ(short40.size(), 1u);
     EXPECT_EQ(short40[0].x, 20);
     EXPECT_EQ(short40[0].y, 0);
@@ -70,7 +72,7 @@ TEST(ContourLabels, PositionsAnglesAndTexts) {
     EXPECT_EQ(short40[0].text, "100,00");
 
     // 130 m over two segments: labels at 25, 75 and 125 m.
-    auto long130 = labelsForContour(line(105.5, true, {{0, 0}, {100, 0}, {100, 30}}));
+    auto long130 = terrain::labelsForContour(line(105.5, true, {{0, 0}, {100, 0}, {100, 30}}));
     ASSERT_EQ(long130.size(), 3u);
     EXPECT_EQ(long130[0].x, 25);
     EXPECT_EQ(long130[1].x, 75);
@@ -80,28 +82,28 @@ TEST(ContourLabels, PositionsAnglesAndTexts) {
     EXPECT_EQ(long130[2].text, "105,50");
 
     // Right to left and downward segments are turned by a half turn so the text stays upright.
-    auto leftward = labelsForContour(line(-2.25, true, {{40, 10}, {0, 10}}));
+    auto leftward = terrain::labelsForContour(line(-2.25, true, {{40, 10}, {0, 10}}));
     ASSERT_EQ(leftward.size(), 1u);
     EXPECT_DOUBLE_EQ(leftward[0].angle, 0.0);
     EXPECT_EQ(leftward[0].text, "-2,25");
-    auto downward = labelsForContour(line(0, true, {{0, 10}, {0, 0}}));
+    auto downward = terrain::labelsForContour(line(0, true, {{0, 10}, {0, 0}}));
     EXPECT_DOUBLE_EQ(downward[0].angle, std::numbers::pi / 2);
-    auto diagonal = labelsForContour(line(0, true, {{10, 10}, {0, 0}}));
+    auto diagonal = terrain::labelsForContour(line(0, true, {{10, 10}, {0, 0}}));
     EXPECT_DOUBLE_EQ(diagonal[0].angle, std::numbers::pi / 4);
 
     // A zero-length first segment holds no label; the label lands on the next one.
-    auto degenerate = labelsForContour(line(1, true, {{0, 0}, {0, 0}, {10, 0}}));
+    auto degenerate = terrain::labelsForContour(line(1, true, {{0, 0}, {0, 0}, {10, 0}}));
     ASSERT_EQ(degenerate.size(), 1u);
     EXPECT_EQ(degenerate[0].x, 5);
 
-    EXPECT_TRUE(labelsForContour(line(101, false, {{0, 0}, {40, 0}})).empty());
-    EXPECT_TRUE(labelsForContour(line(100, true, {{3, 3}, {3, 3}})).empty());
-    EXPECT_TRUE(labelsForContour(line(100, true, {{3, 3}})).empty());
+    EXPECT_TRUE(terrain::labelsForContour(line(101, false, {{0, 0}, {40, 0}})).empty());
+    EXPECT_TRUE(terrain::labelsForContour(line(100, true, {{3, 3}, {3, 3}})).empty());
+    EXPECT_TRUE(terrain::labelsForContour(line(100, true, {{3, 3}})).empty());
 
     for (double a : {-3 * std::numbers::pi, -std::numbers::pi / 2, 0.0, std::numbers::pi, 7.0}) {
-        const double u = uprightAngle(a);
+        const double u = terrain::uprightAngle(a);
         EXPECT_GT(u, -std::numbers::pi / 2 - 1e-12);
         EXPECT_LE(u, std::numbers::pi / 2 + 1e-12);
     }
-    EXPECT_EQ(contourLevelText(1234567.891), "1234567,89");
+    EXPECT_EQ(terrain::contourLevelText(1234567.891), "1234567,89");
 }

@@ -22,9 +22,9 @@ struct RefSeg {
 
 long long refKey(double x, double y) { return std::llround(x * 1000) * 4000000000LL + std::llround(y * 1000); }
 
-std::vector<ContourLine> referenceTrace(const ContourGrid& g, double interval, int maxContours, std::size_t maxPoints,
-                                        std::string& note) {
-    std::vector<ContourLine> out;
+std::vector<terrain::ContourLine> referenceTrace(const terrain::ContourGrid& g, double interval, int maxContours,
+                                                 std::size_t maxPoints, std::string& note) {
+    std::vector<terrain::ContourLine> out;
     double lo = INFINITY, hi = -INFINITY;
     for (double h : g.heights)
         if (!std::isnan(h)) lo = std::min(lo, h), hi = std::max(hi, h);
@@ -80,7 +80,7 @@ std::vector<ContourLine> referenceTrace(const ContourGrid& g, double interval, i
             ends.emplace(refKey(segs[s].x2, segs[s].y2), s);
         }
         std::vector<bool> used(segs.size());
-        auto grow = [&](ContourPoint end, bool atTail, std::vector<ContourPoint>& line) {
+        auto grow = [&](geodesy::PlanarPoint end, bool atTail, std::vector<geodesy::PlanarPoint>& line) {
             for (;;) {
                 const long long key = refKey(end.x, end.y);
                 auto [first, last] = ends.equal_range(key);
@@ -89,7 +89,8 @@ std::vector<ContourLine> referenceTrace(const ContourGrid& g, double interval, i
                 if (it == last) return;
                 const RefSeg& s = segs[it->second];
                 used[it->second] = true;
-                ContourPoint other = refKey(s.x1, s.y1) == key ? ContourPoint{s.x2, s.y2} : ContourPoint{s.x1, s.y1};
+                geodesy::PlanarPoint other =
+                    refKey(s.x1, s.y1) == key ? geodesy::PlanarPoint{s.x2, s.y2} : geodesy::PlanarPoint{s.x1, s.y1};
                 if (atTail) line.push_back(other);
                 else line.insert(line.begin(), other);
                 end = other;
@@ -98,7 +99,7 @@ std::vector<ContourLine> referenceTrace(const ContourGrid& g, double interval, i
         for (std::size_t s = 0; s < segs.size(); ++s) {
             if (used[s]) continue;
             used[s] = true;
-            std::vector<ContourPoint> line{{segs[s].x1, segs[s].y1}, {segs[s].x2, segs[s].y2}};
+            std::vector<geodesy::PlanarPoint> line{{segs[s].x1, segs[s].y1}, {segs[s].x2, segs[s].y2}};
             grow(line.back(), true, line);
             grow(line.front(), false, line);
             double len = 0;
@@ -123,9 +124,9 @@ std::vector<ContourLine> referenceTrace(const ContourGrid& g, double interval, i
 
 // ---- helpers ----
 
-ContourGrid gridFromSheet(const ElevationGrid& e) {
+terrain::ContourGrid gridFromSheet(const ElevationGrid& e) {
     // Nodes at the cell centres, so the grid holds the sheet's own values.
-    ContourGrid g;
+    terrain::ContourGrid g;
     g.x0 = e.x0 + e.cellsize / 2;
     g.y0 = e.y0 + e.cellsize / 2;
     g.step = e.cellsize;
@@ -149,13 +150,14 @@ ElevationGrid sheet(const std::filesystem::path& p) {
 
 std::filesystem::path ascData(const std::string& name) { return testsupport::sourceDir() / "tests/data/asc" / name; }
 
-std::vector<ContourLine> trace(const ContourGrid& g, double interval, std::string& note, int maxContours = kMaxContours,
-                               std::size_t maxPoints = kMaxContourPoints) {
+std::vector<terrain::ContourLine> trace(const terrain::ContourGrid& g, double interval, std::string& note,
+                                        int maxContours = terrain::kMaxContours,
+                                        std::size_t maxPoints = terrain::kMaxContourPoints) {
     bool cancelled = false;
-    return traceContours(g, interval, note, maxContours, maxPoints, {}, cancelled, {});
+    return terrain::traceContours(g, interval, note, maxContours, maxPoints, {}, cancelled, {});
 }
 
-void expectSameLines(const std::vector<ContourLine>& got, const std::vector<ContourLine>& want) {
+void expectSameLines(const std::vector<terrain::ContourLine>& got, const std::vector<terrain::ContourLine>& want) {
     ASSERT_EQ(got.size(), want.size());
     for (std::size_t i = 0; i < got.size(); ++i) {
         ASSERT_EQ(got[i].z, want[i].z) << "line " << i;
@@ -169,7 +171,7 @@ void expectSameLines(const std::vector<ContourLine>& got, const std::vector<Cont
 TEST(ContourTrace, SameLinesInTheSameOrderAsAPlainPerLevelTracer) {
     struct Case {
         std::string name;
-        ContourGrid grid;
+        terrain::ContourGrid grid;
     };
     std::vector<Case> cases;
     cases.push_back({"hills", gridFromSheet(sheet(ascData("hills.asc")))});
@@ -177,7 +179,7 @@ TEST(ContourTrace, SameLinesInTheSameOrderAsAPlainPerLevelTracer) {
     {
         // Whole-number heights: levels through nodes, zero-length segments, flat edges and saddles on the level.
         std::mt19937 rng(7);
-        ContourGrid g{1000.0, 2000.0, 1.0, 31, 27, {}};
+        terrain::ContourGrid g{1000.0, 2000.0, 1.0, 31, 27, {}};
         for (int i = 0; i < 31 * 27; ++i) g.heights.push_back(static_cast<double>(rng() % 5));
         g.heights[40] = kNaN;
         cases.push_back({"integer heights", g});
@@ -185,8 +187,9 @@ TEST(ContourTrace, SameLinesInTheSameOrderAsAPlainPerLevelTracer) {
     {
         // Sampled from two overlapping sheets at a step that is not the cell size, and smoothed.
         std::vector<ElevationGrid> grids{sheet(ascData("hills.asc")), sheet(ascData("hills_east.asc"))};
-        ContourGrid g = buildContourGrid({500001.3, 300000.7, 500058.0, 300039.0}, 0.7, mosaicHeightSource(grids));
-        smoothContourGrid(g, kGridSmoothSpatialSigma, kGridSmoothHeightSigma);
+        terrain::ContourGrid g = terrain::buildContourGrid({500001.3, 300000.7, 500058.0, 300039.0}, 0.7,
+                                                           terrain::mosaicHeightSource(grids));
+        terrain::smoothContourGrid(g, terrain::kGridSmoothSpatialSigma, terrain::kGridSmoothHeightSigma);
         cases.push_back({"mosaic, smoothed", g});
     }
     if (std::filesystem::exists(testsupport::realdata("asc/landlab_pre_runout_DEM.asc"))) {
@@ -200,7 +203,7 @@ TEST(ContourTrace, SameLinesInTheSameOrderAsAPlainPerLevelTracer) {
             SCOPED_TRACE(c.name + " interval " + std::to_string(interval));
             std::string note, refNote;
             auto got = trace(c.grid, interval, note);
-            auto want = referenceTrace(c.grid, interval, kMaxContours, kMaxContourPoints, refNote);
+            auto want = referenceTrace(c.grid, interval, terrain::kMaxContours, terrain::kMaxContourPoints, refNote);
             EXPECT_FALSE(want.empty());
             expectSameLines(got, want);
             EXPECT_EQ(note.empty(), refNote.empty());
@@ -217,7 +220,7 @@ TEST(ContourTrace, SameLinesInTheSameOrderAsAPlainPerLevelTracer) {
 
 TEST(ContourTrace, SaddleCellsFollowTheCentreAverage) {
     // A = (0,0) 0, B = (1,0) 0.6, C = (1,1) 0, D = (0,1) 0.6; level 0.5 crosses all four edges.
-    ContourGrid g{0.0, 0.0, 1.0, 2, 2, {0.0, 0.6, 0.6, 0.0}};
+    terrain::ContourGrid g{0.0, 0.0, 1.0, 2, 2, {0.0, 0.6, 0.6, 0.0}};
     g.heights = {0.0, 0.6, 0.6, 0.0};  // row 0: A B; row 1: D C
     std::string note;
     // Centre average 0.3 lies below the level, as A does: AB joins BC and DC joins AD.
@@ -225,8 +228,8 @@ TEST(ContourTrace, SaddleCellsFollowTheCentreAverage) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].z, 0.5);
     EXPECT_FALSE(lines[0].index);
-    EXPECT_EQ(lines[0].points, (std::vector<ContourPoint>{{0.5 / 0.6, 0.0}, {1.0, (0.5 - 0.6) / (0.0 - 0.6)}}));
-    EXPECT_EQ(lines[1].points, (std::vector<ContourPoint>{{(0.5 - 0.6) / (0.0 - 0.6), 1.0}, {0.0, 0.5 / 0.6}}));
+    EXPECT_EQ(lines[0].points, (std::vector<geodesy::PlanarPoint>{{0.5 / 0.6, 0.0}, {1.0, (0.5 - 0.6) / (0.0 - 0.6)}}));
+    EXPECT_EQ(lines[1].points, (std::vector<geodesy::PlanarPoint>{{(0.5 - 0.6) / (0.0 - 0.6), 1.0}, {0.0, 0.5 / 0.6}}));
     // Raise the low corners so the average lies above the level: AB joins AD, BC joins DC.
     g.heights = {0.45, 0.9, 0.9, 0.45};
     lines = trace(g, 0.5, note);
@@ -251,10 +254,10 @@ TEST(ContourTrace, RingsCloseAndIndexLevelsAreMarked) {
 TEST(ContourTrace, ZoneCoordinatesJoinLikeSmallOnes) {
     // PL-2000 eastings (millions of metres with the zone digit) and northings beyond 4000 km must join
     // segments exactly as coordinates near the origin do.
-    ContourGrid near = gridFromSheet(sheet(ascData("hills.asc")));
+    terrain::ContourGrid near = gridFromSheet(sheet(ascData("hills.asc")));
     near.x0 = 100.0;
     near.y0 = 200.0;
-    ContourGrid far = near;
+    terrain::ContourGrid far = near;
     far.x0 = 7500100.0;
     far.y0 = 5800200.0;
     std::string note;
@@ -269,7 +272,7 @@ TEST(ContourTrace, ZoneCoordinatesJoinLikeSmallOnes) {
 }
 
 TEST(ContourTrace, CapsCancelAndProgress) {
-    ContourGrid g = gridFromSheet(sheet(ascData("hills.asc")));
+    terrain::ContourGrid g = gridFromSheet(sheet(ascData("hills.asc")));
     std::string note = "Wczesniejsza uwaga.";
     // Line cap: exactly the cap kept, the note appended after one blank.
     auto capped = trace(g, 0.25, note, 5);
@@ -279,7 +282,7 @@ TEST(ContourTrace, CapsCancelAndProgress) {
               "ciecie albo zmniejsz kadr.");
     // Point cap: stops after the line that went past it.
     note.clear();
-    auto pointCapped = trace(g, 0.25, note, kMaxContours, 100);
+    auto pointCapped = trace(g, 0.25, note, terrain::kMaxContours, 100);
     std::size_t total = 0;
     for (const auto& l : pointCapped) total += l.points.size();
     EXPECT_GT(total, 100u);
@@ -291,9 +294,12 @@ TEST(ContourTrace, CapsCancelAndProgress) {
     int asked = 0;
     bool cancelled = false;
     note.clear();
-    auto partial = traceContours(
-        g, 0.5, note, kMaxContours, kMaxContourPoints, [&] { return ++asked > 3; }, cancelled,
-        [&](int level, int levels) { reports.emplace_back(level, levels); });
+    auto partial = terrain::traceContours(
+        g, 0.5, note, terrain::kMaxContours, terrain::kMaxContourPoints, [&] { return ++asked > 3; }, cancelled,
+        [&](int level, int levels) {
+            reports.emplace_back(level, levels);
+            return true;
+        });
     EXPECT_TRUE(cancelled);
     EXPECT_EQ(note, "Poziomice: przerwano przez uzytkownika.");
     ASSERT_EQ(reports.size(), 3u);
@@ -310,17 +316,17 @@ TEST(ContourTrace, CapsCancelAndProgress) {
 
 TEST(ContourTrace, DegenerateGridsGiveNothing) {
     std::string note;
-    EXPECT_TRUE(trace(ContourGrid{}, 1.0, note).empty());
-    ContourGrid flat{0, 0, 1, 3, 3, std::vector<double>(9, 100.0)};
+    EXPECT_TRUE(trace(terrain::ContourGrid{}, 1.0, note).empty());
+    terrain::ContourGrid flat{0, 0, 1, 3, 3, std::vector<double>(9, 100.0)};
     EXPECT_TRUE(trace(flat, 1.0, note).empty());
-    ContourGrid nodata{0, 0, 1, 3, 3, std::vector<double>(9, kNaN)};
+    terrain::ContourGrid nodata{0, 0, 1, 3, 3, std::vector<double>(9, kNaN)};
     EXPECT_TRUE(trace(nodata, 1.0, note).empty());
-    ContourGrid slope{0, 0, 1, 2, 2, {0, 10, 0, 10}};
+    terrain::ContourGrid slope{0, 0, 1, 2, 2, {0, 10, 0, 10}};
     EXPECT_TRUE(trace(slope, 0.0, note).empty());
     EXPECT_TRUE(trace(slope, -1.0, note).empty());
-    ContourGrid wrongSize{0, 0, 1, 3, 3, {0, 10, 0, 10}};
+    terrain::ContourGrid wrongSize{0, 0, 1, 3, 3, {0, 10, 0, 10}};
     EXPECT_TRUE(trace(wrongSize, 1.0, note).empty());
-    ContourGrid absurd{0, 0, 1, 2, 2, {-1e300, 1e300, 0, 5}};
+    terrain::ContourGrid absurd{0, 0, 1, 2, 2, {-1e300, 1e300, 0, 5}};
     EXPECT_TRUE(trace(absurd, 0.25, note).empty());
     EXPECT_TRUE(note.empty());
 }

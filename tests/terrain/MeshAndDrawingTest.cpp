@@ -19,17 +19,17 @@ protected:
         const char* old = std::getenv("XDG_STATE_HOME");
         if (old) oldState_ = old, hadState_ = true;
         setenv("XDG_STATE_HOME", dir_.path.c_str(), 1);
-        installHost(&model_);
+        host::installHost(&model_);
         for (const char* name : {"GIS_teren", "GIS_poziomice3d", "GIS_poziomice2d"}) {
-            Attribute layer;
-            layer.kind = kAttrLayer;
+            host::Attribute layer;
+            layer.kind = host::kAttrLayer;
             layer.name = name;
-            ASSERT_EQ(model_.createAttribute(layer), kHostOk);
+            ASSERT_EQ(model_.createAttribute(layer), host::kHostOk);
             layers_.push_back(layer.index);
         }
     }
     void TearDown() override {
-        installHost(nullptr);
+        host::installHost(nullptr);
         if (hadState_) setenv("XDG_STATE_HOME", oldState_.c_str(), 1);
         else unsetenv("XDG_STATE_HOME");
     }
@@ -45,54 +45,54 @@ protected:
         return lines;
     }
     template <class T>
-    std::vector<T> elements(std::int32_t type, HostError (Host::*get)(const ElementId&, T&)) {
-        std::vector<ElementId> ids;
-        EXPECT_EQ(model_.listElements(type, 0, ids), kHostOk);
+    std::vector<T> elements(std::int32_t type, host::HostError (host::Host::*get)(const host::ElementId&, T&)) {
+        std::vector<host::ElementId> ids;
+        EXPECT_EQ(model_.listElements(type, 0, ids), host::kHostOk);
         std::vector<T> out(ids.size());
-        for (std::size_t i = 0; i < ids.size(); ++i) EXPECT_EQ((model_.*get)(ids[i], out[i]), kHostOk);
+        for (std::size_t i = 0; i < ids.size(); ++i) EXPECT_EQ((model_.*get)(ids[i], out[i]), host::kHostOk);
         return out;
     }
 
     testsupport::TempDir dir_;
-    ModelHost model_;
+    model::ModelHost model_;
     std::string oldState_;
     bool hadState_ = false;
     std::vector<std::int32_t> layers_;  // terrain, 3D contours, 2D contours
 };
 
 // A shift as the project transform: easy to check, and the mesh must use it for every point.
-HostPoint2 shifted(double x, double y) { return {x - 1000.0, y - 2000.0}; }
+host::HostPoint2 shifted(double x, double y) { return {x - 1000.0, y - 2000.0}; }
 
-const std::array<HostPoint2, 4> kCorners{{{1000, 2000}, {1010, 2000}, {1010, 2010}, {1000, 2010}}};
+const std::array<host::HostPoint2, 4> kCorners{{{1000, 2000}, {1010, 2000}, {1010, 2010}, {1000, 2010}}};
 
 }  // namespace
 
 using TerrainMeshTest = HostFixture;
 
 TEST_F(TerrainMeshTest, CornersTakeTheNearestValidHeightAndPointsBecomeLevelPoints) {
-    TerrainPatch patch{1000, 2000, 1010, 2010, {}};
+    terrain::TerrainPatch patch{1000, 2000, 1010, 2010, {}};
     // The lower-left node is missing: that corner takes the height of the nearest node that has one.
     for (int y = 0; y <= 10; y += 5)
         for (int x = 0; x <= 10; x += 5)
             if (x || y) patch.points.push_back({1000.0 + x, 2000.0 + y, 100.0 + x + 0.1 * y});
-    ASSERT_EQ(createTerrainMesh(patch, shifted, 90.0, layers_[0], kCorners), kHostOk);
+    ASSERT_EQ(terrain::createTerrainMesh(patch, shifted, 90.0, layers_[0], kCorners), host::kHostOk);
 
-    auto meshes = elements<MeshElement>(kElemMesh, &Host::getMesh);
+    auto meshes = elements<host::MeshElement>(host::kElemMesh, &host::Host::getMesh);
     ASSERT_EQ(meshes.size(), 1u);
-    const MeshElement& m = meshes[0];
+    const host::MeshElement& m = meshes[0];
     EXPECT_EQ(m.layer, layers_[0]);
     EXPECT_EQ(m.byteSetting, 0);
     EXPECT_EQ(m.flagSetting, 0x30000);
     EXPECT_EQ(m.wideSetting, 0);
     ASSERT_EQ(m.outline.size(), 5u);
-    EXPECT_EQ(m.outline[0], (HostPoint3{0, 0, 15.0}));  // nearest to (0, 0): (5, 0) before (0, 5)
-    EXPECT_EQ(m.outline[1], (HostPoint3{10, 0, 20.0}));
-    EXPECT_EQ(m.outline[2], (HostPoint3{10, 10, 21.0}));
-    EXPECT_EQ(m.outline[3], (HostPoint3{0, 10, 11.0}));
+    EXPECT_EQ(m.outline[0], (host::HostPoint3{0, 0, 15.0}));  // nearest to (0, 0): (5, 0) before (0, 5)
+    EXPECT_EQ(m.outline[1], (host::HostPoint3{10, 0, 20.0}));
+    EXPECT_EQ(m.outline[2], (host::HostPoint3{10, 10, 21.0}));
+    EXPECT_EQ(m.outline[3], (host::HostPoint3{0, 10, 11.0}));
     EXPECT_EQ(m.outline[4], m.outline[0]);
     ASSERT_EQ(m.levelLines.size(), 8u);
-    EXPECT_EQ(m.levelLines[0], (std::vector<HostPoint3>{{5, 0, 15.0}}));
-    EXPECT_EQ(m.levelLines[7], (std::vector<HostPoint3>{{10, 10, 21.0}}));
+    EXPECT_EQ(m.levelLines[0], (std::vector<host::HostPoint3>{{5, 0, 15.0}}));
+    EXPECT_EQ(m.levelLines[7], (std::vector<host::HostPoint3>{{10, 10, 21.0}}));
 
     auto diag = diagLines();
     ASSERT_EQ(diag.size(), 1u);
@@ -101,34 +101,34 @@ TEST_F(TerrainMeshTest, CornersTakeTheNearestValidHeightAndPointsBecomeLevelPoin
               "ringZ=[15,20,21,11]");
 
     // A patch without points makes nothing and answers success; a host failure is passed on and logged.
-    EXPECT_EQ(createTerrainMesh(TerrainPatch{}, shifted, 0, layers_[0], kCorners), kHostOk);
-    model_.injectFault(HostOp::CreateElement, ModelHost::failAlways(kHostOutOfMemory));
-    EXPECT_EQ(createTerrainMesh(patch, shifted, 90.0, layers_[0], kCorners), kHostOutOfMemory);
-    EXPECT_EQ(elements<MeshElement>(kElemMesh, &Host::getMesh).size(), 1u);
+    EXPECT_EQ(terrain::createTerrainMesh(terrain::TerrainPatch{}, shifted, 0, layers_[0], kCorners), host::kHostOk);
+    model_.injectFault(model::HostOp::CreateElement, model::ModelHost::failAlways(host::kHostOutOfMemory));
+    EXPECT_EQ(terrain::createTerrainMesh(patch, shifted, 90.0, layers_[0], kCorners), host::kHostOutOfMemory);
+    EXPECT_EQ(elements<host::MeshElement>(host::kElemMesh, &host::Host::getMesh).size(), 1u);
     diag = diagLines();
     ASSERT_EQ(diag.size(), 2u);
-    EXPECT_NE(diag[1].find("err=" + std::to_string(kHostOutOfMemory)), std::string::npos);
+    EXPECT_NE(diag[1].find("err=" + std::to_string(host::kHostOutOfMemory)), std::string::npos);
 }
 
 TEST_F(TerrainMeshTest, ContourMeshSpansTheFrameWithLevelLines) {
-    std::vector<ContourLine> contours{
+    std::vector<terrain::ContourLine> contours{
         {101, false, {{1002, 2002}, {1008, 2002}, {1008, 2008}, {1002, 2008}, {1002, 2002}}},  // closed
         {100, true, {{1000, 2001}, {1010, 2001}}},                                             // open
         {102, false, {{1005, 2005}, {1005.5, 2005}}},                                          // stub
         {103, false, {{1005, 2005}}},
     };
-    ContourMeshResult r = createContourMesh(contours, shifted, 50.0, layers_[1], kCorners);
-    EXPECT_EQ(r.error, kHostOk);
+    terrain::ContourMeshResult r = terrain::createContourMesh(contours, shifted, 50.0, layers_[1], kCorners);
+    EXPECT_EQ(r.error, host::kHostOk);
     EXPECT_TRUE(r.created);
     EXPECT_EQ(r.keptLines, 2);
     EXPECT_EQ(r.rejectedStubs, 2);
-    auto meshes = elements<MeshElement>(kElemMesh, &Host::getMesh);
+    auto meshes = elements<host::MeshElement>(host::kElemMesh, &host::Host::getMesh);
     ASSERT_EQ(meshes.size(), 1u);
-    const MeshElement& m = meshes[0];
+    const host::MeshElement& m = meshes[0];
     EXPECT_EQ(m.byteSetting, 2);
     EXPECT_EQ(m.flagSetting, 0x30000);
     ASSERT_EQ(m.levelLines.size(), 2u);
-    EXPECT_EQ(m.levelLines[1], (std::vector<HostPoint3>{{0, 1, 50}, {10, 1, 50}}));
+    EXPECT_EQ(m.levelLines[1], (std::vector<host::HostPoint3>{{0, 1, 50}, {10, 1, 50}}));
     EXPECT_EQ(m.outline[0].z, 50);  // (0, 1) of the open line is nearest
     EXPECT_EQ(m.outline[2].z, 51);  // (8, 8) of the ring is nearest
     EXPECT_EQ(m.outline[4], m.outline[0]);
@@ -139,54 +139,54 @@ TEST_F(TerrainMeshTest, ContourMeshSpansTheFrameWithLevelLines) {
               "ptXY=[0..10,1..8] ramka=10x10 fkZ=[50,50,51,51] cZ=[50..51]");
 
     // Too few points, or a frame without extent: no mesh, no error.
-    ContourMeshResult few = createContourMesh({contours[2]}, shifted, 0, layers_[1], kCorners);
+    terrain::ContourMeshResult few = terrain::createContourMesh({contours[2]}, shifted, 0, layers_[1], kCorners);
     EXPECT_FALSE(few.created);
-    EXPECT_EQ(few.error, kHostOk);
-    std::array<HostPoint2, 4> flat{{{1000, 2000}, {1000, 2000}, {1010, 2010}, {1000, 2010}}};
-    EXPECT_FALSE(createContourMesh(contours, shifted, 0, layers_[1], flat).created);
-    EXPECT_EQ(elements<MeshElement>(kElemMesh, &Host::getMesh).size(), 1u);
+    EXPECT_EQ(few.error, host::kHostOk);
+    std::array<host::HostPoint2, 4> flat{{{1000, 2000}, {1000, 2000}, {1010, 2010}, {1000, 2010}}};
+    EXPECT_FALSE(terrain::createContourMesh(contours, shifted, 0, layers_[1], flat).created);
+    EXPECT_EQ(elements<host::MeshElement>(host::kElemMesh, &host::Host::getMesh).size(), 1u);
 }
 
 using ContourDrawingTest = HostFixture;
 
 TEST_F(ContourDrawingTest, PolylinesWithPensAndUprightLabels) {
-    std::vector<ContourLine> contours{
+    std::vector<terrain::ContourLine> contours{
         {100, true, {{1000, 2000}, {1130, 2000}}},  // index, 130 m: 3 labels
         {101, false, {{1000, 2010}, {1040, 2010}}},
         {102, false, {{1000, 2020}}},  // cannot be drawn
     };
     // A project rotated by a quarter turn: labels along the x axis are turned to stay upright.
     const double rotation = std::numbers::pi / 2;
-    ContourDrawResult r = drawContours2d(contours, shifted, rotation, layers_[2], false, true);
+    terrain::ContourDrawResult r = terrain::drawContours2d(contours, shifted, rotation, layers_[2], false, true);
     EXPECT_EQ(r.polylines, 2);
     EXPECT_EQ(r.labels, 3);
     EXPECT_EQ(r.failures, 1);
-    auto polylines = elements<PolylineElement>(kElemPolyline, &Host::getPolyline);
+    auto polylines = elements<host::PolylineElement>(host::kElemPolyline, &host::Host::getPolyline);
     ASSERT_EQ(polylines.size(), 2u);
     EXPECT_EQ(polylines[0].pen, 2);
     EXPECT_EQ(polylines[1].pen, 1);
     EXPECT_EQ(polylines[0].layer, layers_[2]);
-    EXPECT_EQ(polylines[0].points, (std::vector<HostPoint2>{{0, 0}, {130, 0}}));
-    auto texts = elements<TextElement>(kElemText, &Host::getText);
+    EXPECT_EQ(polylines[0].points, (std::vector<host::HostPoint2>{{0, 0}, {130, 0}}));
+    auto texts = elements<host::TextElement>(host::kElemText, &host::Host::getText);
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0].content, "100,00");
-    EXPECT_EQ(texts[0].position, (HostPoint2{25, 0}));
-    EXPECT_EQ(texts[2].position, (HostPoint2{125, 0}));
+    EXPECT_EQ(texts[0].position, (host::HostPoint2{25, 0}));
+    EXPECT_EQ(texts[2].position, (host::HostPoint2{125, 0}));
     EXPECT_EQ(texts[0].pen, 2);
     EXPECT_EQ(texts[0].size, 2.0);
     EXPECT_DOUBLE_EQ(texts[0].angle, std::numbers::pi / 2);  // 0 - pi/2 turned upright
 
     // The fetched lines are untouched by smoothing at placement; without the 2D layer nothing is drawn.
     const auto before = contours[0].points;
-    ContourDrawResult smooth = drawContours2d(contours, shifted, 0.0, layers_[2], true, true);
+    terrain::ContourDrawResult smooth = terrain::drawContours2d(contours, shifted, 0.0, layers_[2], true, true);
     EXPECT_EQ(smooth.polylines, 2);
     EXPECT_EQ(contours[0].points, before);
-    ContourDrawResult none = drawContours2d(contours, shifted, 0.0, layers_[2], false, false);
+    terrain::ContourDrawResult none = terrain::drawContours2d(contours, shifted, 0.0, layers_[2], false, false);
     EXPECT_EQ(none.polylines + none.labels + none.failures, 0);
 
     // Host refusals are counted, not hidden.
-    model_.injectFault(HostOp::CreateElement, ModelHost::failAlways(kHostLockedLayer));
-    ContourDrawResult refused = drawContours2d(contours, shifted, 0.0, layers_[2], false, true);
+    model_.injectFault(model::HostOp::CreateElement, model::ModelHost::failAlways(host::kHostLockedLayer));
+    terrain::ContourDrawResult refused = terrain::drawContours2d(contours, shifted, 0.0, layers_[2], false, true);
     EXPECT_EQ(refused.polylines, 0);
     EXPECT_EQ(refused.failures, 3);
 }

@@ -17,7 +17,7 @@ bool plane(double x, double y, double& z) {
     return true;
 }
 
-std::size_t totalPoints(const TerrainSet& set) {
+std::size_t totalPoints(const terrain::TerrainSet& set) {
     std::size_t n = 0;
     for (const auto& p : set) n += p.points.size();
     return n;
@@ -28,7 +28,7 @@ std::size_t totalPoints(const TerrainSet& set) {
 TEST(TerrainPatches, FrameIsCutIntoPatchesSharingTheirBorders) {
     std::string note = "stale";
     // nx = 501, ny = 301: px = 3, py = 2, bx = 167, by = 151.
-    TerrainSet set = buildTerrainPatches({1000, 2000, 1500, 2300}, 1, plane, note);
+    terrain::TerrainSet set = terrain::buildTerrainPatches({1000, 2000, 1500, 2300}, 1, plane, note);
     EXPECT_EQ(note, "");
     ASSERT_EQ(set.size(), 6u);
     // Row of patches first, then columns; every patch but the last on an axis takes its neighbour's first node.
@@ -63,7 +63,7 @@ TEST(TerrainPatches, FrameIsCutIntoPatchesSharingTheirBorders) {
 TEST(TerrainPatches, LimitsAndTheLimitNote) {
     std::string note;
     // 2000 m square at step 1 needs 11 patches a side: cut to 4 x 4 from the lower-left corner.
-    TerrainSet big = buildTerrainPatches({0, 0, 2000, 2000}, 1, plane, note);
+    terrain::TerrainSet big = terrain::buildTerrainPatches({0, 0, 2000, 2000}, 1, plane, note);
     EXPECT_EQ(
         note,
         "Kadr za duzy dla kroku 1 m - teren ograniczony do 4x4 platek. Zwieksz krok do >= 3 m, aby pokryc caly kadr.");
@@ -75,27 +75,28 @@ TEST(TerrainPatches, LimitsAndTheLimitNote) {
         EXPECT_LE(p.points.size(), 201u * 201u);
     }
     // The step the note asks for covers the frame without a note.
-    TerrainSet covered = buildTerrainPatches({0, 0, 2000, 2000}, 3, plane, note);
+    terrain::TerrainSet covered = terrain::buildTerrainPatches({0, 0, 2000, 2000}, 3, plane, note);
     EXPECT_EQ(note, "");
     EXPECT_EQ(covered.back().maxX, 1998);
 
     // Step 0 and negative steps behave as step 1.
-    TerrainSet zero = buildTerrainPatches({0, 0, 10, 10}, 0, plane, note);
-    TerrainSet one = buildTerrainPatches({0, 0, 10, 10}, 1, plane, note);
-    TerrainSet negative = buildTerrainPatches({0, 0, 10, 10}, -5, plane, note);
+    terrain::TerrainSet zero = terrain::buildTerrainPatches({0, 0, 10, 10}, 0, plane, note);
+    terrain::TerrainSet one = terrain::buildTerrainPatches({0, 0, 10, 10}, 1, plane, note);
+    terrain::TerrainSet negative = terrain::buildTerrainPatches({0, 0, 10, 10}, -5, plane, note);
     ASSERT_EQ(zero.size(), 1u);
     EXPECT_EQ(zero[0].points, one[0].points);
     EXPECT_EQ(negative[0].points, one[0].points);
     EXPECT_EQ(one[0].points.size(), 121u);
 
     // Frames without extent, inverted or not numbers make nothing and do not crash.
-    EXPECT_EQ(buildTerrainPatches({5, 5, 5, 5}, 1, plane, note).size(), 1u);
-    EXPECT_TRUE(buildTerrainPatches({10, 10, 0, 0}, 1, plane, note).empty());
+    EXPECT_EQ(terrain::buildTerrainPatches({5, 5, 5, 5}, 1, plane, note).size(), 1u);
+    EXPECT_TRUE(terrain::buildTerrainPatches({10, 10, 0, 0}, 1, plane, note).empty());
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_TRUE(buildTerrainPatches({nan, 0, 10, 10}, 1, plane, note).empty());
-    EXPECT_TRUE(buildTerrainPatches({0, 0, std::numeric_limits<double>::infinity(), 10}, 1, plane, note).empty());
+    EXPECT_TRUE(terrain::buildTerrainPatches({nan, 0, 10, 10}, 1, plane, note).empty());
+    EXPECT_TRUE(
+        terrain::buildTerrainPatches({0, 0, std::numeric_limits<double>::infinity(), 10}, 1, plane, note).empty());
     // A frame of a million kilometres is still cut to 16 patches, with the note.
-    TerrainSet huge = buildTerrainPatches({0, 0, 1e9, 1e9}, 1, plane, note);
+    terrain::TerrainSet huge = terrain::buildTerrainPatches({0, 0, 1e9, 1e9}, 1, plane, note);
     EXPECT_EQ(huge.size(), 16u);
     EXPECT_NE(note.find("Zwieksz krok do >= 1251565 m"), std::string::npos) << note;
 }
@@ -104,7 +105,7 @@ TEST(TerrainPatches, MissingHeightsFromRealSheets) {
     std::vector<ElevationGrid> grids(1);
     ASSERT_TRUE(readAsciiGridFile(grids[0], testsupport::sourceDir() / "tests/data/asc/hills_nodata.asc").ok);
     // Frame over the whole sheet: the nodata hole and the top strip are missing nodes, nothing else.
-    TerrainBuildResult r = buildTerrain({500000, 300000, 500040, 300040}, 1, grids);
+    terrain::TerrainBuildResult r = terrain::buildTerrain({500000, 300000, 500040, 300040}, 1, grids);
     EXPECT_TRUE(r.notes.empty());
     ASSERT_EQ(r.patches.size(), 1u);
     const auto& pts = r.patches[0].points;
@@ -120,13 +121,13 @@ TEST(TerrainPatches, MissingHeightsFromRealSheets) {
     EXPECT_LT(pts.back().y, 300040);
 
     // A frame where every sheet has nodata, or no sheet at all: the notes, no patches.
-    TerrainBuildResult empty = buildTerrain({500010, 300038, 500020, 300039}, 1, grids);
+    terrain::TerrainBuildResult empty = terrain::buildTerrain({500010, 300038, 500020, 300039}, 1, grids);
     EXPECT_TRUE(empty.patches.empty());
     EXPECT_EQ(empty.notes, std::vector<std::string>{"Teren: brak waznych punktow NMT w kadrze."});
-    TerrainBuildResult none = buildTerrain({500000, 300000, 500040, 300040}, 1, {});
+    terrain::TerrainBuildResult none = terrain::buildTerrain({500000, 300000, 500040, 300040}, 1, {});
     EXPECT_EQ(none.notes, std::vector<std::string>{"Teren: nie udalo sie pobrac/sparsowac zadnego pliku NMT."});
     // Too large a frame over real sheets: the limit note, then the patches that have heights.
-    TerrainBuildResult limited = buildTerrain({500000, 300000, 502000, 300100}, 1, grids);
+    terrain::TerrainBuildResult limited = terrain::buildTerrain({500000, 300000, 502000, 300100}, 1, grids);
     ASSERT_EQ(limited.notes.size(), 1u);
     EXPECT_EQ(limited.notes[0].rfind("Kadr za duzy dla kroku 1 m", 0), 0u);
     EXPECT_EQ(limited.patches.size(), 1u);

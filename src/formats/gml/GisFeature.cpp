@@ -20,14 +20,14 @@ const char* kindOf(DataType type) {
     }
 }
 
-Json position(const GisPoint& p) {
-    const LatLon ll = pl1992ToWgs84(p.x, p.y);
+Json position(const geodesy::PlanarPoint& p) {
+    const geodesy::LatLon ll = geodesy::pl1992ToWgs84(p.x, p.y);
     return Json::array({ll.lon, ll.lat});
 }
 
-Json pointList(const std::vector<GisPoint>& points) {
+Json pointList(const std::vector<geodesy::PlanarPoint>& points) {
     Json out = Json::array();
-    for (const GisPoint& p : points) out.push_back(position(p));
+    for (const geodesy::PlanarPoint& p : points) out.push_back(position(p));
     return out;
 }
 

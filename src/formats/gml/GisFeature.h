@@ -6,25 +6,20 @@
 #include <vector>
 
 #include "formats/DataType.h"
-
-// A planar point: x = easting, y = northing (PL-1992 metres once parsed).
-struct GisPoint {
-    double x = 0.0;
-    double y = 0.0;
-};
+#include "geodesy/PlanarPoint.h"
 
 // A polygon as received: exterior ring (not closed or reoriented) and its holes.
 struct GisPolygon {
-    std::vector<GisPoint> outer;
-    std::vector<std::vector<GisPoint>> holes;
+    std::vector<geodesy::PlanarPoint> outer;
+    std::vector<std::vector<geodesy::PlanarPoint>> holes;
 };
 
 // A parsed feature: geometry, a label anchor and its simple text properties.
 struct GisFeature {
     DataType type = DataType::dzialki;
     std::vector<GisPolygon> polygons;
-    std::vector<std::vector<GisPoint>> lines;
-    GisPoint anchor;
+    std::vector<std::vector<geodesy::PlanarPoint>> lines;
+    geodesy::PlanarPoint anchor;
     bool hasAnchor = false;
     // Simple properties plus "_typ" (feature element name) and possibly "gml_id"; byte-wise key order.
     std::map<std::string, std::string> props;

@@ -68,7 +68,7 @@ bool isGeometryName(std::string_view name) {
            name == "MultiGeometry";
 }
 
-bool isPl2000(int code) { return code >= 2176 && code <= 2179; }
+bool isPl2000(int code) { return geodesy::isPl2000Epsg(code); }
 bool isGeographic(int code) { return code == 4326 || code == 4258; }
 
 // Geographic systems written as URNs or /def/crs/ URIs list latitude first; the short and the old
@@ -86,7 +86,7 @@ Srs srsFromText(std::string_view text) {
     Srs srs;
     if (text.find("CRS84") != std::string_view::npos) return {4326, false};
     srs.code = GmlParser::parseEpsgCode(text);
-    if (srs.code == 2180 || isPl2000(srs.code)) srs.northingFirst = true;
+    if (srs.code == geodesy::kEpsgPl1992 || isPl2000(srs.code)) srs.northingFirst = true;
     else if (isGeographic(srs.code)) srs.northingFirst = latitudeFirstForm(text);
     return srs;
 }
@@ -156,7 +156,7 @@ bool inZone(double value, int zone) { return std::floor(value / 1000000.0) == st
 bool inLatitudeRange(double v) { return v >= 47.0 && v <= 56.5; }
 
 // One pair as written, converted into PL-1992; false when the conversion gives no finite point.
-bool toPl1992(double a, double b, const Srs& srs, GisPoint& out) {
+bool toPl1992(double a, double b, const Srs& srs, geodesy::PlanarPoint& out) {
     if (isPl2000(srs.code)) {
         const int zone = srs.code - 2171;
         const bool aIsEasting = inZone(a, zone);
@@ -167,8 +167,8 @@ bool toPl1992(double a, double b, const Srs& srs, GisPoint& out) {
             easting = aIsEasting ? a : b;
             northing = aIsEasting ? b : a;
         }
-        EN p = pl2000ToPl1992(easting, northing, srs.code);
-        out = {p.e, p.n};
+        geodesy::PlanarPoint p = geodesy::pl2000ToPl1992(easting, northing, srs.code);
+        out = {p.x, p.y};
     } else if (isGeographic(srs.code)) {
         // Over Poland latitudes (49..55) and longitudes (14..24.2) never overlap, so the values settle
         // the axis order whatever the server claims; the declared form decides only when they cannot.
@@ -178,18 +178,19 @@ bool toPl1992(double a, double b, const Srs& srs, GisPoint& out) {
             lat = inLatitudeRange(a) ? a : b;
             lon = inLatitudeRange(a) ? b : a;
         }
-        EN p = wgs84ToPl1992(lat, lon);
-        out = {p.e, p.n};
+        geodesy::PlanarPoint p = geodesy::wgs84ToPl1992(lat, lon);
+        out = {p.x, p.y};
     } else {
-        out = srs.northingFirst ? GisPoint{b, a} : GisPoint{a, b};
+        out = srs.northingFirst ? geodesy::PlanarPoint{b, a} : geodesy::PlanarPoint{a, b};
     }
     return std::isfinite(out.x) && std::isfinite(out.y);
 }
 
-bool appendPairs(const std::vector<double>& numbers, int dimension, const Srs& srs, std::vector<GisPoint>& out) {
+bool appendPairs(const std::vector<double>& numbers, int dimension, const Srs& srs,
+                 std::vector<geodesy::PlanarPoint>& out) {
     const std::size_t stride = static_cast<std::size_t>(dimension);
     for (std::size_t i = 0; i + stride <= numbers.size(); i += stride) {
-        GisPoint p;
+        geodesy::PlanarPoint p;
         if (!toPl1992(numbers[i], numbers[i + 1], srs, p)) return false;
         out.push_back(p);
     }
@@ -198,7 +199,7 @@ bool appendPairs(const std::vector<double>& numbers, int dimension, const Srs& s
 
 // GML 2 "coordinates": tuples separated by blanks, values by commas. GML 2 always writes x (easting or
 // longitude) first, whatever its srsName, so no declared axis order applies.
-bool readCoordinatesElement(pugi::xml_node coords, Srs srs, std::vector<GisPoint>& out, ParseContext& ctx) {
+bool readCoordinatesElement(pugi::xml_node coords, Srs srs, std::vector<geodesy::PlanarPoint>& out, ParseContext& ctx) {
     srs.northingFirst = false;
     std::string text;
     forEachText(coords, [&](std::string_view t) { text.append(t).push_back(' '); });
@@ -219,7 +220,7 @@ bool readCoordinatesElement(pugi::xml_node coords, Srs srs, std::vector<GisPoint
         ctx.numbers.clear();
         if (readNumbers(tuple, ctx.numbers) == NumbersRead::unusable) return false;
         if (ctx.numbers.size() < 2) break;
-        GisPoint p;
+        geodesy::PlanarPoint p;
         if (!toPl1992(ctx.numbers[0], ctx.numbers[1], srs, p)) return false;
         out.push_back(p);
         pos = end;
@@ -229,7 +230,7 @@ bool readCoordinatesElement(pugi::xml_node coords, Srs srs, std::vector<GisPoint
 
 // Positions of a ring or a line: its posList, else its pos elements, else GML 2 coordinates.
 // False when the list holds values that cannot be coordinates; the geometry is then dropped.
-bool readPositions(pugi::xml_node node, const Srs& srs, std::vector<GisPoint>& out, ParseContext& ctx) {
+bool readPositions(pugi::xml_node node, const Srs& srs, std::vector<geodesy::PlanarPoint>& out, ParseContext& ctx) {
     if (pugi::xml_node posList = firstNamed(node, "posList")) {
         ctx.numbers.clear();
         bool usable = true;
@@ -249,7 +250,7 @@ bool readPositions(pugi::xml_node node, const Srs& srs, std::vector<GisPoint>& o
         });
         if (!usable) return false;
         if (ctx.numbers.size() < 2) continue;
-        GisPoint p;
+        geodesy::PlanarPoint p;
         if (!toPl1992(ctx.numbers[0], ctx.numbers[1], srs, p)) return false;
         out.push_back(p);
     }
@@ -266,7 +267,7 @@ void readPolygon(pugi::xml_node polygon, GisFeature& feature, ParseContext& ctx)
         if (!nameIs(n, "LinearRing")) continue;
         const std::string_view parent = localName(n.parent().name());
         const bool exterior = parent == "exterior" || parent == "outerBoundaryIs";
-        std::vector<GisPoint> ring;
+        std::vector<geodesy::PlanarPoint> ring;
         if (!readPositions(n, srs, ring, ctx)) {
             ++ctx.skippedGeometries;
             return;
@@ -282,7 +283,7 @@ void readPolygon(pugi::xml_node polygon, GisFeature& feature, ParseContext& ctx)
 }
 
 void readLine(pugi::xml_node line, GisFeature& feature, ParseContext& ctx) {
-    std::vector<GisPoint> points;
+    std::vector<geodesy::PlanarPoint> points;
     if (!readPositions(line, srsOfNode(line, ctx), points, ctx)) {
         ++ctx.skippedGeometries;
         return;
@@ -304,7 +305,7 @@ void readPointAnchor(pugi::xml_node point, GisFeature& feature, ParseContext& ct
             return;
         }
         if (ctx.numbers.size() < 2) continue;
-        GisPoint p;
+        geodesy::PlanarPoint p;
         if (!toPl1992(ctx.numbers[0], ctx.numbers[1], srs, p)) {
             ++ctx.skippedGeometries;
             return;
@@ -314,7 +315,7 @@ void readPointAnchor(pugi::xml_node point, GisFeature& feature, ParseContext& ct
         return;
     }
     if (pugi::xml_node coords = firstNamed(point, "coordinates")) {
-        std::vector<GisPoint> points;
+        std::vector<geodesy::PlanarPoint> points;
         if (!readCoordinatesElement(coords, srs, points, ctx)) {
             ++ctx.skippedGeometries;
             return;
@@ -341,16 +342,16 @@ void readGeometry(pugi::xml_node featureElement, GisFeature& feature, ParseConte
     if (feature.polygons.empty() && feature.lines.empty() && firstPoint) readPointAnchor(firstPoint, feature, ctx);
     if (feature.hasAnchor) return;
     if (!feature.polygons.empty()) {
-        const std::vector<GisPoint>& outer = feature.polygons.front().outer;
+        const std::vector<geodesy::PlanarPoint>& outer = feature.polygons.front().outer;
         double sx = 0.0, sy = 0.0;
-        for (const GisPoint& p : outer) {
+        for (const geodesy::PlanarPoint& p : outer) {
             sx += p.x;
             sy += p.y;
         }
         feature.anchor = {sx / static_cast<double>(outer.size()), sy / static_cast<double>(outer.size())};
         feature.hasAnchor = true;
     } else if (!feature.lines.empty()) {
-        const std::vector<GisPoint>& line = feature.lines.front();
+        const std::vector<geodesy::PlanarPoint>& line = feature.lines.front();
         feature.anchor = line[line.size() / 2];
         feature.hasAnchor = true;
     }
@@ -401,7 +402,7 @@ Srs documentDefaultSrs(const pugi::xml_document& doc) {
     srs = srsFromText(attr.value());
     // A default taken from elsewhere in the document (often only a bounding box) says nothing reliable
     // about the axis order of the geometries, except for the PL-2000 zones.
-    if (srs.code == 2180) srs.northingFirst = false;
+    if (srs.code == geodesy::kEpsgPl1992) srs.northingFirst = false;
     return srs;
 }
 

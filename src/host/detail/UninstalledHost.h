@@ -2,6 +2,8 @@
 #pragma once
 #include "host/Host.h"
 
+namespace host::detail {
+
 class UninstalledHost final : public Host {
 public:
     HostError attributeCount(std::int32_t, std::int32_t&) override { return kHostNotSupplied; }
@@ -57,3 +59,5 @@ public:
     // The body does not run: without a host there is nothing to undo it against.
     HostError undoableCommand(const std::string&, const UndoableBody&) override { return kHostNotSupplied; }
 };
+
+}  // namespace host::detail

@@ -1,8 +1,10 @@
-#include "terrain/MeshDiagnostics.h"
+#include "terrain/detail/MeshDiagnostics.h"
 
 #include <cmath>
 
 #include "platform/Numbers.h"
+
+namespace terrain::detail {
 
 std::string diagnosticMetres(double v) {
     // An empty extent or a value no integer holds is written as the number itself.
@@ -11,3 +13,5 @@ std::string diagnosticMetres(double v) {
 }
 
 std::string diagnosticHeight(double v) { return streamNumber(v); }
+
+}  // namespace terrain::detail

@@ -4,7 +4,9 @@
 #include <limits>
 #include <string>
 
-#include "terrain/MeshDiagnostics.h"
+#include "terrain/detail/MeshDiagnostics.h"
+
+namespace terrain::detail {
 
 // Running extent of mapped points.
 struct MeshBounds {
@@ -29,3 +31,5 @@ struct MeshBounds {
                diagnosticMetres(maxY) + "]";
     }
 };
+
+}  // namespace terrain::detail

@@ -1,0 +1,30 @@
+// Geometry the writers share: arcs as chords, rings as triangles, 3D kinds as faces.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "host/Host.h"
+#include "model/ModelState.h"
+
+namespace exporter {
+
+// Shoelace area: positive for an anticlockwise ring.
+double signedArea(const std::vector<host::HostPoint2>& ring);
+// The ring without its repeated closing points.
+std::vector<host::HostPoint2> openRing(std::vector<host::HostPoint2> ring);
+// The points of a polyline with its arcs replaced by short chords (for formats without arcs).
+std::vector<host::HostPoint2> tessellatePolyline(const host::PolylineElement& polyline);
+// The arc angle of the segment from point i to i + 1 (negated when the arc is stored backwards), 0 if straight.
+double segmentArcAngle(const host::PolylineElement& polyline, std::size_t i);
+// Triangles (index triples into the points) covering a planar ring with holes; rings need not be closed.
+std::vector<std::size_t> triangulateRings(const std::vector<std::vector<host::HostPoint2>>& rings,
+                                          std::vector<host::HostPoint2>& points);
+// Triangles of the outer faces of 3D kinds, in project coordinates (metres).
+struct Face3 {
+    std::int32_t layer = 0;
+    host::HostPoint3 a, b, c;
+};
+std::vector<Face3> facesOf(const model::StoredElement& element);
+
+}  // namespace exporter
