@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace sim {
+
 namespace {
 void grow(Bbox& b, const EN& p) {
     b.minE = std::min(b.minE, p.e);
@@ -97,3 +99,5 @@ std::vector<const SimFeature*> FeatureStore::query(const std::string& typeName, 
         if (box == nullptr || featureMeetsBox(f, *box)) out.push_back(&f);
     return out;
 }
+
+}  // namespace sim

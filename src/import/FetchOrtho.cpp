@@ -8,7 +8,7 @@ constexpr double kOrthophotoMetresPerPixel = 0.25;
 
 void fetchOrthoGroup(FetchContext& ctx) {
     const int epsg = ctx.fetchEpsg >= 2176 && ctx.fetchEpsg <= 2180 ? ctx.fetchEpsg : 2180;
-    if (fetchRaster(ctx, serviceEndpoints().orthophotoWms(), "Raster", kOrthophotoMetresPerPixel, DataType::rastry,
+    if (fetchRaster(ctx, net::serviceEndpoints().orthophotoWms(), "Raster", kOrthophotoMetresPerPixel, DataType::rastry,
                     epsg) == 0)
         ctx.addWarning("Ortofotomapa WMS nie odpowiada - rastr pominiety.");
 }

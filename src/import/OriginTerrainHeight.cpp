@@ -28,10 +28,10 @@ void writeHeight(EN surveyPoint, double height) {
 
 }  // namespace
 
-std::optional<double> lookupTerrainHeight(WfsClient& client, EN at) {
+std::optional<double> lookupTerrainHeight(net::WfsClient& client, EN at) {
     const Bbox box{at.e - 1.0, at.n - 1.0, at.e + 1.0, at.n + 1.0};
-    for (const ElevationTile& tile : findNmtTiles(client, box)) {
-        const std::string text = client.getCachedText(tile.url, kCachedTextTimeoutMs);
+    for (const net::ElevationTile& tile : net::findNmtTiles(client, box)) {
+        const std::string text = client.getCachedText(tile.url, net::kCachedTextTimeoutMs);
         if (text.empty()) continue;
         ElevationGrid grid;
         grid.nodata = -9999.0;
@@ -43,9 +43,9 @@ std::optional<double> lookupTerrainHeight(WfsClient& client, EN at) {
     return std::nullopt;
 }
 
-void startOriginHeightLookup(const WfsClient& settingsOf, EN pl1992, EN surveyPoint) {
-    WfsClient client = clientWithSettingsOf(settingsOf);
-    applyLocalPacing(client);
+void startOriginHeightLookup(const net::WfsClient& settingsOf, EN pl1992, EN surveyPoint) {
+    net::WfsClient client = clientWithSettingsOf(settingsOf);
+    net::applyLocalPacing(client);
     try {
         startWorker([client = std::move(client), pl1992, surveyPoint]() mutable {
             std::optional<double> height;

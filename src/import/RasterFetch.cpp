@@ -5,6 +5,7 @@
 
 #include "geodesy/Crs.h"
 #include "import/FetchGroups.h"
+#include "net/Capabilities.h"
 #include "net/ServiceRegistryLayers.h"
 #include "platform/Numbers.h"
 #include "settings/DataTypes.h"
@@ -36,7 +37,7 @@ Bbox requestBox(const Bbox& frame, int epsg) {
 }
 
 // One tile with retries at halved widths; true when an image was accepted.
-bool fetchTile(WfsClient& client, const std::string& wmsUrl, const std::string& layers, const Bbox& tile,
+bool fetchTile(net::WfsClient& client, const std::string& wmsUrl, const std::string& layers, const Bbox& tile,
                double metresPerPixel, DataType type, int epsg, FetchedData& result) {
     const double tileW = tile.width(), tileH = tile.height();
     int pixels = static_cast<int>(
@@ -49,9 +50,8 @@ bool fetchTile(WfsClient& client, const std::string& wmsUrl, const std::string& 
         if (attempt > 0 && pixels < kMinRequestedTilePixels) break;
         if (pixels < 1) break;
         const int height = std::max(1, static_cast<int>(std::floor(tileH * pixels / tileW)));
-        const std::string url =
-            WfsClient::buildWmsUrl(wmsUrl, layers, tile.minE, tile.minN, tile.maxE, tile.maxN, pixels, height, epsg);
-        HttpResponse answer = client.get(url);
+        const std::string url = net::WfsClient::buildWmsUrl(wmsUrl, layers, tile, pixels, height, epsg);
+        net::HttpResponse answer = client.get(url);
         if (answer.status == 200 && isRasterImage(answer.body)) {
             result.rasters.push_back(RasterImage{type, std::move(answer.body), epsg, tile});
             return true;
@@ -71,11 +71,6 @@ std::string joinNames(const std::vector<std::string>& names) {
 }
 
 }  // namespace
-
-HttpResponse getCapabilities(WfsClient& client, const std::string& baseUrl, const std::string& service) {
-    const char* separator = baseUrl.find('?') != std::string::npos ? "&" : "?";
-    return client.get(baseUrl + separator + "service=" + service + "&request=GetCapabilities");
-}
 
 int chooseRasterEpsg(int fetchEpsg, std::string_view capabilities) {
     const std::string code = cformat("%d", fetchEpsg);
@@ -106,7 +101,7 @@ bool isRasterImage(std::string_view body) {
     return body.size() > 3 && byte(0) == 0xFF && byte(1) == 0xD8;
 }
 
-int fetchRaster(WfsClient& client, const Bbox& frame, const std::string& wmsUrl, const std::string& layers,
+int fetchRaster(net::WfsClient& client, const Bbox& frame, const std::string& wmsUrl, const std::string& layers,
                 double metresPerPixel, DataType type, int epsg, FetchedData& result,
                 const std::function<void(const std::string&)>& reportLine) {
     const double width = frame.width(), height = frame.height();
@@ -145,10 +140,10 @@ int fetchRaster(FetchContext& ctx, const std::string& wmsUrl, const std::string&
 }
 
 int fetchThematicRaster(FetchContext& ctx, const std::string& wmsUrl, DataType type) {
-    const HttpResponse caps = getCapabilities(ctx.client, wmsUrl, "WMS");
+    const net::HttpResponse caps = net::getCapabilities(ctx.client, wmsUrl, "WMS");
     if (caps.status != 200) return 0;
-    std::string layers = joinNames(selectThematicLayers(caps.body, type));
-    if (layers.empty()) layers = joinNames(filterLayerNames(caps.body));
+    std::string layers = joinNames(net::selectThematicLayers(caps.body, type));
+    if (layers.empty()) layers = joinNames(net::filterLayerNames(caps.body));
     if (layers.empty()) return 0;
     return fetchRaster(ctx, wmsUrl, layers, ctx.metresPerPixel(), type, chooseRasterEpsg(ctx.fetchEpsg, caps.body));
 }

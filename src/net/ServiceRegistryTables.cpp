@@ -6,6 +6,8 @@
 // municipal planning rows: 9.
 #include "net/ServiceRegistry.h"
 
+namespace net {
+
 const ServiceRow kCountyEgibServices[] = {
     {"0201", "", "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/0201"},
     {"0202", "", "https://geoportal.pow.dzierzoniow.pl/ggp"},
@@ -1170,3 +1172,5 @@ const ServiceRow kMunicipalPlanningServices[] = {
     {"321602", "https://mpzp.igeomap.pl/cgi-bin/321602", ""},  // listed
 };
 const std::size_t kMunicipalPlanningServicesRows = sizeof(kMunicipalPlanningServices) / sizeof(kMunicipalPlanningServices[0]);
+
+}  // namespace net
