@@ -18,16 +18,16 @@
 
 namespace {
 
-using namespace elevationsim;
+using namespace sim::elevation;
 
 const std::vector<std::string> kKeys = {"teren", "poziomice2d"};
 
 // A private cache and settings folder, and the simulator every request goes to.
 struct BenchWorld {
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "geodraft-bench-elevation";
-    SimServer sim;
-    WfsClient client;
-    MunicipalityCache municipalities;
+    sim::SimServer sim;
+    net::WfsClient client;
+    net::MunicipalityCache municipalities;
     bool ok = false;
 
     BenchWorld() {
@@ -36,14 +36,14 @@ struct BenchWorld {
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
         setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
         setenv("GEODRAFT_PACING_MS", "0", 1);
-        buildElevationScenario(sim.scenario());
+        sim::buildElevationScenario(sim.scenario());
         ok = sim.start();
-        if (ok) setenv(kServicesRoutingVariable, sim.baseUrl().c_str(), 1);
-        client.hostIntervalMs = 0;
-        client.cacheDir = dir / "cache";
+        if (ok) setenv(net::kServicesRoutingVariable, sim.baseUrl().c_str(), 1);
+        client.options.hostIntervalMs = 0;
+        client.options.cacheDir = dir / "cache";
     }
     ~BenchWorld() {
-        unsetenv(kServicesRoutingVariable);
+        unsetenv(net::kServicesRoutingVariable);
         sim.stop();
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);

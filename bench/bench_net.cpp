@@ -31,13 +31,13 @@ long residentKb() {
 
 void BM_CachedDownload(benchmark::State& state) {
     const long long size = state.range(0) * 1024 * 1024;
-    SimServer sim;
+    sim::SimServer sim;
     sim.scenario().addGeneratedFile("opendata.geoportal.gov.pl", "*", size);
     if (!sim.start()) {
         state.SkipWithError("the simulator could not start");
         return;
     }
-    setenv(kServicesRoutingVariable, sim.baseUrl().c_str(), 1);
+    setenv(net::kServicesRoutingVariable, sim.baseUrl().c_str(), 1);
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "geodraft-bench-net";
     using Clock = std::chrono::steady_clock;
     long reports = 0, peakGrowthKb = 0;
@@ -46,8 +46,8 @@ void BM_CachedDownload(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         std::filesystem::remove_all(folder);
-        WfsClient client;
-        client.cacheDir = folder;
+        net::WfsClient client;
+        client.options.cacheDir = folder;
         const long baseline = residentKb();
         reports = 0;
         long long lastDone = 0;
@@ -72,7 +72,7 @@ void BM_CachedDownload(benchmark::State& state) {
                 peakGrowthKb = std::max(peakGrowthKb, residentKb() - baseline);
                 return true;
             },
-            kPackageTimeoutMs, error);
+            net::kPackageTimeoutMs, error);
         if (path.empty()) state.SkipWithError(error.c_str());
     }
     state.SetBytesProcessed(state.iterations() * size);
@@ -82,7 +82,7 @@ void BM_CachedDownload(benchmark::State& state) {
     state.counters["min_report_gap_ms"] = minGapMs;
     state.counters["smallest_report_step_kB"] = static_cast<double>(smallestStep) / 1024.0;
     std::filesystem::remove_all(folder);
-    unsetenv(kServicesRoutingVariable);
+    unsetenv(net::kServicesRoutingVariable);
     sim.stop();
 }
 }  // namespace

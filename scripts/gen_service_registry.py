@@ -164,6 +164,8 @@ def main():
     w(f"// municipal planning rows: {len(mpzp_rows)}.")
     w('#include "net/ServiceRegistry.h"')
     w("")
+    w("namespace net {")
+    w("")
 
     def table(name, rows):
         w(f"const ServiceRow {name}[] = {{")
@@ -180,6 +182,7 @@ def main():
     table("kCountyGesutServices", gesut_rows)
     table("kCountyBdot500Services", bdot_rows)
     table("kMunicipalPlanningServices", mpzp_rows)
+    w("}  // namespace net")
 
     text = "\n".join(lines).rstrip("\n") + "\n"
     with open(OUT, "w", encoding="ascii", newline="\n") as f:

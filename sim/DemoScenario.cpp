@@ -12,6 +12,8 @@
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
 
+namespace sim {
+
 namespace {
 std::vector<geodesy::PlanarPoint> rectangle(double e0, double n0, double e1, double n1) {
     return {{e0, n0}, {e1, n0}, {e1, n1}, {e0, n1}, {e0, n0}};
@@ -72,7 +74,7 @@ std::string lidarSample() {
 }  // namespace
 
 void buildDemoScenario(Scenario& scenario) {
-    const ServiceEndpoints& ep = serviceEndpoints();
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
     const std::string geoportal = hostOf(ep.geoportal);
 
     // Administrative boundaries: the municipality, county and voivodeship around the centre.
@@ -177,3 +179,5 @@ void buildDemoScenario(Scenario& scenario) {
     scenario.addText(hostOf(ep.overpass), pathOf(ep.overpassInterpreter()),
                      "{\"version\":0.6,\"generator\":\"geodraft-sim\",\"elements\":[]}", "application/json");
 }
+
+}  // namespace sim

@@ -13,7 +13,9 @@
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
 
-namespace elevationsim {
+namespace sim {
+
+namespace elevation {
 
 const Site kHills{"Zamosc (wzgorza)", 800000.0, 326000.0};
 const Site kValley{"Zary (dolina)", 232700.0, 426600.0};
@@ -39,12 +41,12 @@ geodesy::Bbox frameAround(const Site& site, double width, double height) {
 }
 
 std::string sheetUrl(const std::string& product, const std::string& name) {
-    return serviceEndpoints().openData + "/NumDaneWys/" + product + "/sim/" + name;
+    return net::serviceEndpoints().openData + "/NumDaneWys/" + product + "/sim/" + name;
 }
 
-}  // namespace elevationsim
+}  // namespace elevation
 
-using namespace elevationsim;
+using namespace elevation;
 
 namespace {
 
@@ -230,7 +232,7 @@ void addElevationServices(Scenario& scenario) {
     addHills(scenario, idx);
     addValley(scenario, idx);
     addSmallSites(scenario, idx);
-    const ServiceEndpoints& ep = serviceEndpoints();
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
     addIndexService(scenario, ep.nmtIndexWfs(), idx.nmt);
     addIndexService(scenario, ep.nmptIndexWfs(), idx.nmpt);
     addLidarServices(scenario);
@@ -240,3 +242,5 @@ void buildElevationScenario(Scenario& scenario) {
     buildDemoScenario(scenario);
     addElevationServices(scenario);
 }
+
+}  // namespace sim

@@ -10,7 +10,9 @@
 #include "geodesy/Bbox.h"
 #include "geodesy/PlanarPoint.h"
 
-namespace elevationsim {
+namespace sim {
+
+namespace elevation {
 
 // One site: a PL-1992 centre and what the indexes hold there.
 struct Site {
@@ -54,7 +56,7 @@ geodesy::Bbox frameAround(const Site& site, double width, double height);
 // Download address of a named sheet on the open-data host.
 std::string sheetUrl(const std::string& product, const std::string& name);
 
-}  // namespace elevationsim
+}  // namespace elevation
 
 // Building blocks shared by the scenario's files: an index service that serves only its store's feature types
 // (others fall through to earlier routes), a sheet generated on its first download, and the LiDAR data.
@@ -67,3 +69,5 @@ void addLidarServices(Scenario& scenario);
 void addElevationServices(Scenario& scenario);
 // The demo scenario plus the elevation data.
 void buildElevationScenario(Scenario& scenario);
+
+}  // namespace sim

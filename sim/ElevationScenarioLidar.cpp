@@ -13,7 +13,9 @@
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
 
-using namespace elevationsim;
+namespace sim {
+
+using namespace elevation;
 
 namespace {
 
@@ -133,5 +135,7 @@ void addLidarServices(Scenario& scenario) {
         }
         return lazBytes(points);
     });
-    addIndexService(scenario, serviceEndpoints().lidarIndexWfs(), store);
+    addIndexService(scenario, net::serviceEndpoints().lidarIndexWfs(), store);
 }
+
+}  // namespace sim

@@ -1,5 +1,7 @@
 #include "FaultPlan.h"
 
+namespace sim {
+
 namespace {
 bool pathMatches(const std::string& pattern, const std::string& path) {
     if (pattern.empty()) return true;
@@ -56,3 +58,5 @@ Fault FaultPlan::fromJson(const nlohmann::json& j) {
     f.trickleMs = j.value("trickleMs", 0);
     return f;
 }
+
+}  // namespace sim

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace sim {
+
 // One fault rule. Empty host or path match any. A status of 200 in `statuses` means "answer normally".
 struct Fault {
     std::string host;
@@ -43,3 +45,5 @@ private:
     std::mutex mutex_;
     std::vector<Fault> faults_;
 };
+
+}  // namespace sim

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace sim {
+
 namespace {
 void grow(geodesy::Bbox& b, const geodesy::PlanarPoint& p) {
     b.minE = std::min(b.minE, p.x);
@@ -102,3 +104,5 @@ std::vector<const SimFeature*> FeatureStore::query(const std::string& typeName, 
         if (box == nullptr || featureMeetsBox(f, *box)) out.push_back(&f);
     return out;
 }
+
+}  // namespace sim

@@ -8,6 +8,8 @@
 #include "geodesy/Bbox.h"
 #include "geodesy/PlanarPoint.h"
 
+namespace sim {
+
 struct SimFeature {
     std::string id;                                          // gml:id
     std::vector<std::vector<geodesy::PlanarPoint>> rings;    // polygon: exterior first, then holes (PL-1992)
@@ -32,3 +34,5 @@ private:
 
 // Whether a feature's geometry meets the box (edges, vertices and containment, not just envelopes).
 bool featureMeetsBox(const SimFeature& feature, const geodesy::Bbox& box);
+
+}  // namespace sim

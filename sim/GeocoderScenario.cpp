@@ -11,9 +11,9 @@
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
 
-namespace {
+namespace sim {
 
-using Json = nlohmann::json;
+namespace {
 
 struct Place {
     const char* name;  // "" when the place is only an address
@@ -99,59 +99,60 @@ int limitOf(const SimRequest& request, int fallback) {
     return value > 50 ? 50 : static_cast<int>(value);
 }
 
-void jsonAnswer(SimResponse& response, const Json& body) {
+void jsonAnswer(SimResponse& response, const nlohmann::json& body) {
     response.status = 200;
     response.contentType = "application/json; charset=utf-8";
     response.body = body.dump();
 }
 
-Json searchAnswer(const std::string& query, int limit) {
-    Json results = Json::array();
+nlohmann::json searchAnswer(const std::string& query, int limit) {
+    nlohmann::json results = nlohmann::json::array();
     int placeId = 79702876;
     for (const Place& p : kPlaces) {
         if (static_cast<int>(results.size()) >= limit) break;
         ++placeId;
         if (!matches(p, query)) continue;
         const std::string osmType = p.osmType[0] == 'N' ? "node" : p.osmType[0] == 'W' ? "way" : "relation";
-        results.push_back(Json{{"place_id", placeId},
-                               {"licence", "Data © OpenStreetMap contributors, ODbL 1.0. http://osm.org/copyright"},
-                               {"osm_type", osmType},
-                               {"osm_id", p.osmId},
-                               {"lat", cformat("%.7f", p.lat)},
-                               {"lon", cformat("%.7f", p.lon)},
-                               {"class", p.osmKey},
-                               {"type", p.osmValue},
-                               {"place_rank", 30},
-                               {"importance", 0.4},
-                               {"addresstype", p.osmValue},
-                               {"name", *p.name != '\0' ? p.name : p.street},
-                               {"display_name", displayName(p)},
-                               {"boundingbox",
-                                {cformat("%.7f", p.lat - 0.0005), cformat("%.7f", p.lat + 0.0005),
-                                 cformat("%.7f", p.lon - 0.0008), cformat("%.7f", p.lon + 0.0008)}}});
+        results.push_back(
+            nlohmann::json{{"place_id", placeId},
+                           {"licence", "Data © OpenStreetMap contributors, ODbL 1.0. http://osm.org/copyright"},
+                           {"osm_type", osmType},
+                           {"osm_id", p.osmId},
+                           {"lat", cformat("%.7f", p.lat)},
+                           {"lon", cformat("%.7f", p.lon)},
+                           {"class", p.osmKey},
+                           {"type", p.osmValue},
+                           {"place_rank", 30},
+                           {"importance", 0.4},
+                           {"addresstype", p.osmValue},
+                           {"name", *p.name != '\0' ? p.name : p.street},
+                           {"display_name", displayName(p)},
+                           {"boundingbox",
+                            {cformat("%.7f", p.lat - 0.0005), cformat("%.7f", p.lat + 0.0005),
+                             cformat("%.7f", p.lon - 0.0008), cformat("%.7f", p.lon + 0.0008)}}});
     }
     return results;
 }
 
-Json suggestAnswer(const std::string& query, int limit) {
-    Json features = Json::array();
+nlohmann::json suggestAnswer(const std::string& query, int limit) {
+    nlohmann::json features = nlohmann::json::array();
     for (const Place& p : kPlaces) {
         if (static_cast<int>(features.size()) >= limit) break;
         if (!matches(p, query)) continue;
-        Json props{{"osm_type", p.osmType},   {"osm_id", p.osmId},      {"osm_key", p.osmKey},
-                   {"osm_value", p.osmValue}, {"country", "Polska"},    {"countrycode", "PL"},
-                   {"state", p.state},        {"postcode", p.postcode}, {"type", p.osmValue}};
+        nlohmann::json props{{"osm_type", p.osmType},   {"osm_id", p.osmId},      {"osm_key", p.osmKey},
+                             {"osm_value", p.osmValue}, {"country", "Polska"},    {"countrycode", "PL"},
+                             {"state", p.state},        {"postcode", p.postcode}, {"type", p.osmValue}};
         for (const auto& [key, value] : {std::pair{"name", p.name},
                                          {"street", p.street},
                                          {"housenumber", p.housenumber},
                                          {"city", p.city},
                                          {"county", p.county}})
             if (*value != '\0') props[key] = value;
-        features.push_back(Json{{"type", "Feature"},
-                                {"geometry", {{"type", "Point"}, {"coordinates", {p.lon, p.lat}}}},
-                                {"properties", std::move(props)}});
+        features.push_back(nlohmann::json{{"type", "Feature"},
+                                          {"geometry", {{"type", "Point"}, {"coordinates", {p.lon, p.lat}}}},
+                                          {"properties", std::move(props)}});
     }
-    return Json{{"type", "FeatureCollection"}, {"features", std::move(features)}};
+    return nlohmann::json{{"type", "FeatureCollection"}, {"features", std::move(features)}};
 }
 
 std::string hostOf(const std::string& base) { return base.substr(base.find("://") + 3); }
@@ -160,7 +161,7 @@ std::string pathOf(const std::string& url) { return url.substr(url.find('/', url
 }  // namespace
 
 void buildGeocoderScenario(Scenario& scenario) {
-    const ServiceEndpoints& ep = serviceEndpoints();
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
     scenario.addHandler(hostOf(ep.nominatim), pathOf(ep.nominatimSearch()),
                         [](const SimRequest& request, SimResponse& response) {
                             if (request.method != "GET") return false;
@@ -180,3 +181,5 @@ void buildGeocoderScenario(Scenario& scenario) {
                             return true;
                         });
 }
+
+}  // namespace sim

@@ -7,6 +7,8 @@
 
 #include <jpeglib.h>
 
+namespace sim {
+
 RgbaImage::RgbaImage(int w, int h, std::uint32_t rgba)
     : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4) {
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
@@ -76,3 +78,5 @@ std::string encodeJpeg(const RgbaImage& image, int quality) {
     std::free(buffer);
     return out;
 }
+
+}  // namespace sim

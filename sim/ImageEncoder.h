@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace sim {
+
 struct RgbaImage {
     int width = 0;
     int height = 0;
@@ -16,3 +18,5 @@ struct RgbaImage {
 // Encoded file bytes; empty on failure.
 std::string encodePng(const RgbaImage& image);
 std::string encodeJpeg(const RgbaImage& image, int quality = 85);
+
+}  // namespace sim

@@ -14,9 +14,9 @@
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
 
-namespace {
+namespace sim {
 
-using Json = nlohmann::json;
+namespace {
 
 std::string hostOf(const std::string& base) { return base.substr(base.find("://") + 3); }
 std::string pathOf(const std::string& url) { return url.substr(url.find('/', url.find("://") + 3)); }
@@ -34,9 +34,9 @@ struct Municipality {
 };
 
 const Municipality kMunicipalities[] = {
-    {planningsim::kGminaWithPlanWms, "3216024", "Polczyn-Zdroj", 53.7636, 16.0961},
-    {planningsim::kGminaWithoutPlanWms, "1201062", "Nowy Wisnicz", 49.9167, 20.4667},
-    {planningsim::kGminaWithoutActs, "1213024", "Brzeszcze", 49.9833, 19.1500},
+    {planning::kGminaWithPlanWms, "3216024", "Polczyn-Zdroj", 53.7636, 16.0961},
+    {planning::kGminaWithoutPlanWms, "1201062", "Nowy Wisnicz", 49.9167, 20.4667},
+    {planning::kGminaWithoutActs, "1213024", "Brzeszcze", 49.9833, 19.1500},
 };
 
 constexpr const char* kZoneType = "app:StrefaPlanistyczna";
@@ -66,96 +66,97 @@ void addZone(FeatureStore& store, const std::string& act, int number, double e0,
 // The zones of every act, one store per act id.
 std::map<std::string, std::shared_ptr<FeatureStore>> actZones() {
     std::map<std::string, std::shared_ptr<FeatureStore>> zones;
-    const geodesy::PlanarPoint a = planningsim::municipalityCentre(planningsim::kGminaWithPlanWms);
+    const geodesy::PlanarPoint a = planning::municipalityCentre(planning::kGminaWithPlanWms);
     auto inForce = std::make_shared<FeatureStore>();
     int number = 1;
     for (int i = -4; i < 4; ++i)
         for (int j = -4; j < 4; ++j, ++number)
-            addZone(*inForce, planningsim::kActInForce, number, a.x + i * planningsim::kZoneSize,
-                    a.y + j * planningsim::kZoneSize, planningsim::kZoneSize);
-    zones[planningsim::kActInForce] = inForce;
+            addZone(*inForce, planning::kActInForce, number, a.x + i * planning::kZoneSize,
+                    a.y + j * planning::kZoneSize, planning::kZoneSize);
+    zones[planning::kActInForce] = inForce;
 
     auto draft = std::make_shared<FeatureStore>();
-    addZone(*draft, planningsim::kActDraft, 1, a.x - 2000, a.y - 2000, 4000);
-    zones[planningsim::kActDraft] = draft;
+    addZone(*draft, planning::kActDraft, 1, a.x - 2000, a.y - 2000, 4000);
+    zones[planning::kActDraft] = draft;
 
-    const geodesy::PlanarPoint b = planningsim::municipalityCentre(planningsim::kGminaWithoutPlanWms);
+    const geodesy::PlanarPoint b = planning::municipalityCentre(planning::kGminaWithoutPlanWms);
     auto away = std::make_shared<FeatureStore>();
     number = 1;
     for (int i = 0; i < 2; ++i)
         for (int j = 0; j < 2; ++j, ++number)
-            addZone(*away, planningsim::kActAway, number, b.x + 3000 + i * 1000.0, b.y + 3000 + j * 1000.0, 1000);
-    zones[planningsim::kActAway] = away;
+            addZone(*away, planning::kActAway, number, b.x + 3000 + i * 1000.0, b.y + 3000 + j * 1000.0, 1000);
+    zones[planning::kActAway] = away;
     return zones;
 }
 
-Json act(const char* id, const char* type, const char* description, const char* title, const char* status,
-         const char* published, const char* commune, const char* district, const char* terc) {
+nlohmann::json act(const char* id, const char* type, const char* description, const char* title, const char* status,
+                   const char* published, const char* commune, const char* district, const char* terc) {
     long long number = 0;
     parseInt(id, number);
-    return Json{{"publishedActId", number},
-                {"planType", type},
-                {"planTypeDescription", description},
-                {"title", title},
-                {"spatialPlanningActStatus", status},
-                {"publishDate", published},
-                {"validFrom", published},
-                {"validTo", nullptr},
-                {"commune", commune},
-                {"district", district},
-                {"tercCode", terc}};
+    return nlohmann::json{{"publishedActId", number},
+                          {"planType", type},
+                          {"planTypeDescription", description},
+                          {"title", title},
+                          {"spatialPlanningActStatus", status},
+                          {"publishDate", published},
+                          {"validFrom", published},
+                          {"validTo", nullptr},
+                          {"commune", commune},
+                          {"district", district},
+                          {"tercCode", terc}};
 }
 
 // The register's acts per 6-digit municipality code, newest first (the query sorts by publishDate).
-Json actsOf(const std::string& code) {
-    Json acts = Json::array();
-    if (code == planningsim::kGminaWithPlanWms) {
-        acts.push_back(act(planningsim::kActLocalPlan, "LOCAL_SPATIAL_DEVELOPMENT_PLAN",
+nlohmann::json actsOf(const std::string& code) {
+    nlohmann::json acts = nlohmann::json::array();
+    if (code == planning::kGminaWithPlanWms) {
+        acts.push_back(act(planning::kActLocalPlan, "LOCAL_SPATIAL_DEVELOPMENT_PLAN",
                            "Miejscowy plan zagospodarowania przestrzennego",
                            "Uchwała nr LI/402/2026 w sprawie miejscowego planu zagospodarowania przestrzennego "
                            "terenu przy ulicy Kołobrzeskiej",
                            "prawnie wiążący lub realizowany", "2026-10-01", "Połczyn-Zdrój", "świdwiński", "3216024"));
-        acts.push_back(act(planningsim::kActDraft, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
+        acts.push_back(act(planning::kActDraft, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
                            "Projekt zmiany planu ogólnego gminy Połczyn-Zdrój", "w opracowaniu", "2026-09-03",
                            "Połczyn-Zdrój", "świdwiński", "3216024"));
-        acts.push_back(act(planningsim::kActInForce, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
+        acts.push_back(act(planning::kActInForce, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
                            "Uchwała nr XLII/310/2025 Rady Miejskiej w Połczynie-Zdroju w sprawie planu ogólnego "
                            "gminy Połczyn-Zdrój",
                            "prawnie wiążący lub realizowany", "2025-11-14", "Połczyn-Zdrój", "świdwiński", "3216024"));
-    } else if (code == planningsim::kGminaWithoutPlanWms) {
-        acts.push_back(act(planningsim::kActAway, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
+    } else if (code == planning::kGminaWithoutPlanWms) {
+        acts.push_back(act(planning::kActAway, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
                            "Uchwała nr XXX/212/2026 Rady Gminy Nowy Wiśnicz w sprawie planu ogólnego gminy",
                            "prawnie wiążący lub realizowany", "2026-05-20", "Nowy Wiśnicz", "bocheński", "1201062"));
     }
     return acts;
 }
 
-void jsonAnswer(SimResponse& response, int status, const Json& body) {
+void jsonAnswer(SimResponse& response, int status, const nlohmann::json& body) {
     response.status = status;
     response.contentType = "application/json";
     response.body = body.dump();
 }
 
 void addRegister(Scenario& scenario) {
-    const ServiceEndpoints& ep = serviceEndpoints();
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
     const std::string host = hostOf(ep.planningRegister);
     scenario.addHandler(host, pathOf(ep.planningQuery()), [](const SimRequest& request, SimResponse& response) {
         if (request.method != "POST") return false;
-        const Json body = Json::parse(request.body, nullptr, false);
+        const nlohmann::json body = nlohmann::json::parse(request.body, nullptr, false);
         if (!body.is_object() || !body.contains("criteria") || !body["criteria"].is_object()) {
-            jsonAnswer(response, 400, Json{{"status", 400}, {"error", "Bad Request"}});
+            jsonAnswer(response, 400, nlohmann::json{{"status", 400}, {"error", "Bad Request"}});
             return true;
         }
-        const Json& codes = body["criteria"].value("tercCodeList", Json());
-        Json acts = Json::array();
+        const nlohmann::json& codes = body["criteria"].value("tercCodeList", nlohmann::json());
+        nlohmann::json acts = nlohmann::json::array();
         if (codes.is_array())
-            for (const Json& code : codes)
+            for (const nlohmann::json& code : codes)
                 if (code.is_string())
-                    for (const Json& a : actsOf(code.get<std::string>())) acts.push_back(a);
+                    for (const nlohmann::json& a : actsOf(code.get<std::string>())) acts.push_back(a);
         const auto count = acts.size();
-        jsonAnswer(response, 200,
-                   Json{{"publishedActs", std::move(acts)},
-                        {"page", {{"number", 1}, {"size", 10}, {"totalElements", count}, {"totalPages", 1}}}});
+        jsonAnswer(
+            response, 200,
+            nlohmann::json{{"publishedActs", std::move(acts)},
+                           {"page", {{"number", 1}, {"size", 10}, {"totalElements", count}, {"totalPages", 1}}}});
         return true;
     });
 
@@ -170,7 +171,7 @@ void addRegister(Scenario& scenario) {
             return false;
         const auto found = zones->find(rest.substr(0, rest.size() - suffix.size()));
         if (found == zones->end()) {
-            jsonAnswer(response, 404, Json{{"status", 404}, {"error", "Not Found"}});
+            jsonAnswer(response, 404, nlohmann::json{{"status", 404}, {"error", "Not Found"}});
             return true;
         }
         // The act's GML: a GML 3.2 collection of its zones in PL-1992.
@@ -189,7 +190,7 @@ std::shared_ptr<FeatureStore> planOutlines() {
     auto store = std::make_shared<FeatureStore>();
     int number = 1;
     for (const Municipality& m : kMunicipalities) {
-        const geodesy::PlanarPoint c = planningsim::municipalityCentre(m.code6);
+        const geodesy::PlanarPoint c = planning::municipalityCentre(m.code6);
         for (int k = 0; k < 3; ++k, ++number)
             store->add("plany", {"plan." + cformat("%d", number),
                                  {square(c.x - 900 + k * 600.0, c.y - 400, c.x - 450 + k * 600.0, c.y + 400)},
@@ -212,23 +213,23 @@ std::shared_ptr<WmsService> municipalPlanWms(bool withDrawing) {
 
 }  // namespace
 
-geodesy::PlanarPoint planningsim::municipalityCentre(const std::string& code6) {
+geodesy::PlanarPoint planning::municipalityCentre(const std::string& code6) {
     for (const Municipality& m : kMunicipalities)
         if (code6 == m.code6) return geodesy::wgs84ToPl1992(m.lat, m.lon);
     return {};
 }
 
 void addPlanWmsWithoutDrawingLayer(Scenario& scenario) {
-    scenario.addWms(planningsim::kPlanWmsHost, planningsim::kPlanWmsPath, municipalPlanWms(false));
+    scenario.addWms(planning::kPlanWmsHost, planning::kPlanWmsPath, municipalPlanWms(false));
 }
 
 void buildPlanningScenario(Scenario& scenario) {
-    const ServiceEndpoints& ep = serviceEndpoints();
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
     const std::string geoportal = hostOf(ep.geoportal);
 
     auto prg = std::make_shared<FeatureStore>();
     for (const Municipality& m : kMunicipalities) {
-        const geodesy::PlanarPoint c = planningsim::municipalityCentre(m.code6);
+        const geodesy::PlanarPoint c = planning::municipalityCentre(m.code6);
         prg->add("ms:A03_Granice_gmin", {std::string("A03.") + m.code7,
                                          {square(c.x - 6000, c.y - 6000, c.x + 6000, c.y + 6000)},
                                          {},
@@ -238,7 +239,7 @@ void buildPlanningScenario(Scenario& scenario) {
     scenario.addWfs(geoportal, pathOf(ep.prgWfs()), std::make_shared<WfsService>(prg));
 
     addRegister(scenario);
-    scenario.addWms(planningsim::kPlanWmsHost, planningsim::kPlanWmsPath, municipalPlanWms(true));
+    scenario.addWms(planning::kPlanWmsHost, planning::kPlanWmsPath, municipalPlanWms(true));
 
     auto national = std::make_shared<WmsService>();
     const auto outlines = planOutlines();
@@ -247,3 +248,5 @@ void buildPlanningScenario(Scenario& scenario) {
         national->addLayer({layer, layer, 0x7030A0FF, outlines, "plany"});
     scenario.addWms(geoportal, pathOf(ep.localPlansCoverageWms()), national);
 }
+
+}  // namespace sim

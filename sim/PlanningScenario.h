@@ -6,7 +6,9 @@
 #include "Scenario.h"
 #include "geodesy/PlanarPoint.h"
 
-namespace planningsim {
+namespace sim {
+
+namespace planning {
 
 // Municipality with its own local-plan WMS (listed in the municipal table) and two general-plan acts.
 inline constexpr const char* kGminaWithPlanWms = "321602";
@@ -31,7 +33,9 @@ geodesy::PlanarPoint municipalityCentre(const std::string& code6);
 // Size of one general-plan zone of kActInForce (squares on a grid centred on the municipality centre).
 inline constexpr double kZoneSize = 500.0;
 
-}  // namespace planningsim
+}  // namespace planning
 
 // Replaces the municipal local-plan WMS by one that lists a plan boundary and plan content but no drawing layer.
 void addPlanWmsWithoutDrawingLayer(Scenario& scenario);
+
+}  // namespace sim

@@ -12,7 +12,9 @@
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
 
-namespace polandsim {
+namespace sim {
+
+namespace poland {
 
 const Place kWarszawa{"Warszawa", "1465011", 52.2297, 21.0122, 2178};
 const Place kZamosc{"Zamosc", "0664011", 50.7231, 23.2520, 2179};
@@ -107,14 +109,14 @@ void addPipes(FeatureStore& store, const std::string& typeName, geodesy::PlanarP
     }
 }
 
-}  // namespace polandsim
+}  // namespace poland
 
-using namespace polandsim;
+using namespace poland;
 
 namespace {
 
 void addBoundaries(Scenario& scenario) {
-    const ServiceEndpoints& ep = serviceEndpoints();
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
     auto prg = std::make_shared<FeatureStore>();
     int id = 1;
     for (const Place* place : places()) {
@@ -146,7 +148,7 @@ void addBoundaries(Scenario& scenario) {
 }
 
 void addNewBuildings(Scenario& scenario) {
-    const ServiceEndpoints& ep = serviceEndpoints();
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
     auto bdot = std::make_shared<FeatureStore>();
     for (const Place* place : {&kWarszawa, &kZabrze, &kWroclaw}) {
         const geodesy::PlanarPoint c = centre1992(*place);
@@ -169,7 +171,7 @@ void addNewBuildings(Scenario& scenario) {
 
 // The national utility integration draws every county's networks; here those of Warsaw and Zabrze.
 void addUtilityIntegration(Scenario& scenario) {
-    const ServiceEndpoints& ep = serviceEndpoints();
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
     auto pipes = std::make_shared<FeatureStore>();
     for (const Place* place : {&kWarszawa, &kZabrze}) {
         addPipes(*pipes, "kiut:wodociag", centre1992(*place), 3.0, "PE");
@@ -187,7 +189,7 @@ void addUtilityIntegration(Scenario& scenario) {
 }
 
 void addOrthophoto(Scenario& scenario) {
-    const ServiceEndpoints& ep = serviceEndpoints();
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
     auto ortho = std::make_shared<WmsService>();
     ortho->addLayer({"Raster", "Ortofotomapa (StandardResolution)", 0x5A7848FF, nullptr, ""});
     scenario.addWms(hostOf(ep.orthophotoWms()), pathOf(ep.orthophotoWms()), ortho);
@@ -204,3 +206,5 @@ void buildPolandScenario(Scenario& scenario) {
     addOrthophoto(scenario);
     addPolandCountyServices(scenario);
 }
+
+}  // namespace sim

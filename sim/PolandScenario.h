@@ -11,7 +11,9 @@
 #include "Scenario.h"
 #include "geodesy/PlanarPoint.h"
 
-namespace polandsim {
+namespace sim {
+
+namespace poland {
 
 // One place of the scenario: its municipality and where the test frames go.
 struct Place {
@@ -71,9 +73,11 @@ inline constexpr int kPipesPerLayer = 5;
 std::string hostOf(const std::string& url);
 std::string pathOf(const std::string& url);
 
-}  // namespace polandsim
+}  // namespace poland
 
 // County services of the scenario (land registers, utilities, base maps).
 void addPolandCountyServices(Scenario& scenario);
 // The scenario: demo services plus the places above.
 void buildPolandScenario(Scenario& scenario);
+
+}  // namespace sim

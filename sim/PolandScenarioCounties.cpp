@@ -9,7 +9,9 @@
 #include "WmsService.h"
 #include "net/ServiceRegistry.h"
 
-using namespace polandsim;
+namespace sim {
+
+using namespace poland;
 
 namespace {
 
@@ -84,7 +86,7 @@ SimHandler geoportal2Wfs(std::shared_ptr<WfsService> service) {
 }
 
 void addWarszawa(Scenario& scenario) {
-    const std::string url = findCountyEgibWfs(kWarszawa.teryt7);
+    const std::string url = net::findCountyEgibWfs(kWarszawa.teryt7);
     auto service = std::make_shared<WfsService>(parcelStore(kWarszawa, "egib:dzialki", "egib:budynki", "0105"),
                                                 BboxAxisOrder::NorthingFirst);
     service->title = "EGiB m.st. Warszawy (symulator)";
@@ -94,7 +96,7 @@ void addWarszawa(Scenario& scenario) {
 void addZamosc(Scenario& scenario) {
     auto egib = std::make_shared<WfsService>(parcelStore(kZamosc, "ewns:dzialki", "ewns:budynki", "0007"),
                                              BboxAxisOrder::EastingFirst);
-    const std::string egibUrl = findCountyEgibWfs(kZamosc.teryt7);
+    const std::string egibUrl = net::findCountyEgibWfs(kZamosc.teryt7);
     scenario.addHandler(hostOf(egibUrl), pathOf(egibUrl), geoportal2Wfs(egib));
 
     auto pipes = std::make_shared<FeatureStore>();
@@ -103,7 +105,7 @@ void addZamosc(Scenario& scenario) {
     addPipes(*pipes, "ewns:przewod_kanalizacyjny", c, 0.0, "PVC");
     addPipes(*pipes, "ewns:przewod_gazowy", c, -3.0, "stal");
     pipes->add("ewns:urzadzenia_techniczne", {"urzadzenia.1", {}, {}, {{c.x + 10, c.y + 10}}, {{"RODZAJ", "hydrant"}}});
-    const ServiceUrls gesut = findCountyGesut(kZamosc.teryt7);
+    const net::ServiceUrls gesut = net::findCountyGesut(kZamosc.teryt7);
     scenario.addHandler(hostOf(gesut.wfsUrl), pathOf(gesut.wfsUrl), geoportal2Wfs(std::make_shared<WfsService>(pipes)));
     auto gesutWms = std::make_shared<WmsService>();
     gesutWms->addLayer({"gesut_przewody", "Przewody", 0x0050FFFF, pipes, "ewns:przewod_wodociagowy"});
@@ -111,7 +113,7 @@ void addZamosc(Scenario& scenario) {
     gesutWms->addLayer({"obreby", "Obreby", 0x000000FF, nullptr, ""});
     scenario.addWms(hostOf(gesut.wmsUrl), pathOf(gesut.wmsUrl), gesutWms);
 
-    const ServiceUrls bdot500 = findCountyBdot500(kZamosc.teryt7);
+    const net::ServiceUrls bdot500 = net::findCountyBdot500(kZamosc.teryt7);
     auto bdotWms = std::make_shared<WmsService>();
     bdotWms->addLayer({"bdot500_budowle", "Budowle", 0x606060FF, nullptr, ""});
     bdotWms->addLayer({"bdot500_komunikacja", "Komunikacja", 0xA0A0A0FF, nullptr, ""});
@@ -122,7 +124,7 @@ void addZamosc(Scenario& scenario) {
 void addZary(Scenario& scenario) {
     // The register answers only requests made in a PL-2000 zone with SRSNAME; other forms get an empty answer.
     auto egib = std::make_shared<WfsService>(parcelStore(kZary, "ewns:dzialki", "ewns:budynki", "0003"));
-    const std::string url = findCountyEgibWfs(kZary.teryt7);
+    const std::string url = net::findCountyEgibWfs(kZary.teryt7);
     const SimHandler shaped = geoportal2Wfs(egib);
     scenario.addHandler(hostOf(url), pathOf(url), [shaped](const SimRequest& request, SimResponse& response) {
         if (equalsNoCase(request.param("request"), "GetFeature")) {
@@ -140,7 +142,7 @@ void addZary(Scenario& scenario) {
     const geodesy::PlanarPoint c = centre1992(kZary);
     objects->add("ewns:obiekty_sieci", {"obiekty.1", {}, {}, {{c.x, c.y}}, {{"RODZAJ", "studnia"}}});
     objects->add("ewns:urzadzenia", {"urzadzenia.1", {}, {}, {{c.x + 20, c.y}}, {{"RODZAJ", "zasuwa"}}});
-    const ServiceUrls gesut = findCountyGesut(kZary.teryt7);
+    const net::ServiceUrls gesut = net::findCountyGesut(kZary.teryt7);
     addWfsAt(scenario, gesut.wfsUrl, std::make_shared<WfsService>(objects));
     auto pipes = std::make_shared<FeatureStore>();
     addPipes(*pipes, "gesut:siec", c, 0.0, "PE");
@@ -150,7 +152,7 @@ void addZary(Scenario& scenario) {
     gesutWms->addLayer({"dzialki", "Dzialki", 0x000000FF, nullptr, ""});
     scenario.addWms(hostOf(gesut.wmsUrl), pathOf(gesut.wmsUrl), gesutWms);
 
-    const ServiceUrls bdot500 = findCountyBdot500(kZary.teryt7);
+    const net::ServiceUrls bdot500 = net::findCountyBdot500(kZary.teryt7);
     auto bdotWms = std::make_shared<WmsService>();
     bdotWms->addLayer({"bdot500_ogrodzenia", "Ogrodzenia", 0x606060FF, nullptr, ""});
     bdotWms->addLayer({"bdot500_sytuacja", "Sytuacja", 0xA0A0A0FF, nullptr, ""});
@@ -164,7 +166,7 @@ void addZabrze(Scenario& scenario) {
     away.x += 4000;
     addParcelBlock(*store, "", "ms:budynki", "247801", "0044", away, 3, 2);
     auto egib = std::make_shared<WfsService>(store);
-    const std::string url = findCountyEgibWfs(kZabrze.teryt7);
+    const std::string url = net::findCountyEgibWfs(kZabrze.teryt7);
     scenario.addHandler(hostOf(url), pathOf(url), [egib](const SimRequest& request, SimResponse& response) {
         const std::string type = request.param("typenames") + request.param("typename");
         if (equalsNoCase(request.param("request"), "GetFeature") && type.find("budynki") != std::string::npos) {
@@ -177,7 +179,7 @@ void addZabrze(Scenario& scenario) {
 }
 
 void addWroclaw(Scenario& scenario) {
-    const std::string url = findCountyEgibWfs(kWroclaw.teryt7);
+    const std::string url = net::findCountyEgibWfs(kWroclaw.teryt7);
     scenario.addHandler(hostOf(url), pathOf(url), [](const SimRequest&, SimResponse& response) {
         response.status = 503;
         response.contentType = "text/html";
@@ -195,3 +197,5 @@ void addPolandCountyServices(Scenario& scenario) {
     addZabrze(scenario);
     addWroclaw(scenario);
 }
+
+}  // namespace sim

@@ -2,6 +2,8 @@
 
 #include "SimHttp.h"
 
+namespace sim {
+
 std::string LoggedRequest::header(const std::string& name) const {
     for (const auto& [key, value] : headers)
         if (equalsNoCase(key, name)) return value;
@@ -66,3 +68,5 @@ nlohmann::json RequestLog::toJson() const {
     }
     return list;
 }
+
+}  // namespace sim

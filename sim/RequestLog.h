@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace sim {
+
 struct LoggedRequest {
     std::int64_t startMs = 0;  // steady-clock milliseconds when the request arrived (same clock as the client's)
     std::string method;
@@ -38,3 +40,5 @@ private:
     mutable std::mutex mutex_;
     std::vector<LoggedRequest> entries_;
 };
+
+}  // namespace sim

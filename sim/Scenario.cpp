@@ -5,6 +5,8 @@
 #include "WfsService.h"
 #include "WmsService.h"
 
+namespace sim {
+
 namespace {
 bool matchesPattern(const std::string& pattern, const std::string& value) {
     if (pattern.empty() || pattern == "*") return true;
@@ -73,3 +75,5 @@ bool Scenario::handle(const SimRequest& request, SimResponse& response) const {
     }
     return false;
 }
+
+}  // namespace sim

@@ -8,6 +8,8 @@
 
 #include "SimHttp.h"
 
+namespace sim {
+
 class WfsService;
 class WmsService;
 
@@ -47,3 +49,5 @@ private:
 
 // The byte at `offset` of a generated file (so a test can check what arrived).
 char generatedByte(long long offset);
+
+}  // namespace sim

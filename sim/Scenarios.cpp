@@ -1,5 +1,7 @@
 #include "Scenarios.h"
 
+namespace sim {
+
 const std::vector<ScenarioEntry>& scenarioTable() {
     static const std::vector<ScenarioEntry> table = {
         {"demo", "Warszawa: granice, dzialki i budynki, ortofotomapa, geokodery, rejestr planow", buildDemoScenario},
@@ -24,3 +26,5 @@ bool buildScenario(const std::string& name, Scenario& scenario) {
     }
     return false;
 }
+
+}  // namespace sim

@@ -6,6 +6,8 @@
 
 #include "Scenario.h"
 
+namespace sim {
+
 struct ScenarioEntry {
     std::string name;
     std::string description;
@@ -27,3 +29,5 @@ void buildGeocoderScenario(Scenario& scenario);
 void buildPolandScenario(Scenario& scenario);
 // Elevation: tile indexes of several years and generated sheets over a few sites (ElevationScenario.h).
 void buildElevationScenario(Scenario& scenario);
+
+}  // namespace sim

@@ -3,8 +3,8 @@
 #include "FaultPlan.h"     // Fault, FaultAction, FaultPlan: injected statuses, cuts, delays, exceptions, empty answers
 #include "FeatureStore.h"  // SimFeature, FeatureStore, featureMeetsBox: PL-1992 features by type name
 #include "ImageEncoder.h"  // RgbaImage, encodePng, encodeJpeg
-#include "PlanningScenario.h"  // planningsim municipalities and acts, addPlanWmsWithoutDrawingLayer
-#include "PolandScenario.h"    // polandsim places (zones 5 to 8) with county services of several behaviours
+#include "PlanningScenario.h"  // sim::planning municipalities and acts, addPlanWmsWithoutDrawingLayer
+#include "PolandScenario.h"    // sim::poland places (zones 5 to 8) with county services of several behaviours
 #include "RequestLog.h"        // LoggedRequest, RequestLog: every request received
 #include "Scenario.h"          // Scenario (routes of data sets), SimHandler, generatedByte
 #include "Scenarios.h"         // ScenarioEntry, scenarioTable, buildScenario, buildDemoScenario

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace sim {
+
 namespace {
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -70,3 +72,5 @@ std::string SimRequest::header(const std::string& name) const {
         if (equalsNoCase(key, name)) return value;
     return {};
 }
+
+}  // namespace sim

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace sim {
+
 struct SimRequest {
     std::string method;
     std::string scheme;                                        // "https" or "http": the scheme of the original URL
@@ -42,3 +44,5 @@ std::string percentDecode(const std::string& text);
 std::vector<std::pair<std::string, std::string>> parseQuery(const std::string& query);
 // Case-insensitive ASCII comparison.
 bool equalsNoCase(const std::string& a, const std::string& b);
+
+}  // namespace sim

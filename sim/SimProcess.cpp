@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace sim {
+
 namespace {
 // One line from the pipe, giving up after `timeoutMs` without data.
 std::string readLine(int fd, int timeoutMs) {
@@ -65,3 +67,5 @@ int SimProcess::stop() {
     output_ = -1;
     return status;
 }
+
+}  // namespace sim

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace sim {
+
 class SimProcess {
 public:
     SimProcess() = default;
@@ -24,3 +26,5 @@ private:
     int output_ = -1;
     std::string baseUrl_;
 };
+
+}  // namespace sim

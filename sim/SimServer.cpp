@@ -9,6 +9,8 @@
 #include "WmsService.h"
 #include "platform/Numbers.h"
 
+namespace sim {
+
 namespace {
 std::int64_t monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -214,3 +216,5 @@ void SimServer::installRoutes() {
     s.Options(any, routed);
     s.Patch(any, routed);
 }
+
+}  // namespace sim

@@ -15,6 +15,8 @@ namespace httplib {
 class Server;
 }
 
+namespace sim {
+
 class SimServer {
 public:
     explicit SimServer(std::shared_ptr<Scenario> scenario = std::make_shared<Scenario>());
@@ -48,3 +50,5 @@ private:
     std::condition_variable stopSignal_;
     bool stopping_ = false;
 };
+
+}  // namespace sim

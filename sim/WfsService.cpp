@@ -9,6 +9,8 @@
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
 
+namespace sim {
+
 namespace {
 bool isSupportedSystem(int code) { return code == 2180 || (code >= 2176 && code <= 2179) || code == 4326; }
 
@@ -276,3 +278,5 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
     response.contentType = wfs110 ? "text/xml; subtype=gml/3.1.1" : "application/gml+xml; version=3.2";
     response.body = xml;
 }
+
+}  // namespace sim

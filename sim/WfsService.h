@@ -6,6 +6,8 @@
 #include "FeatureStore.h"
 #include "SimHttp.h"
 
+namespace sim {
+
 // How the service reads the BBOX numbers.
 enum class BboxAxisOrder {
     Standard,       // URN and OGC-URL systems in their authority order (northing first), "EPSG:n" easting first
@@ -37,3 +39,5 @@ std::string owsExceptionReport(const std::string& code, const std::string& locat
 std::string xmlEscape(const std::string& text);
 // EPSG code named by a system text ("EPSG:2180", "urn:ogc:def:crs:EPSG::2180", ".../EPSG/0/2180"); 0 when none.
 int epsgOfSystemText(const std::string& text);
+
+}  // namespace sim

@@ -8,6 +8,8 @@
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
 
+namespace sim {
+
 namespace {
 void serviceException(SimResponse& response, const std::string& code, const std::string& text) {
     response.status = 200;
@@ -163,3 +165,5 @@ void WmsService::getMap(const SimRequest& request, SimResponse& response) const 
     response.contentType = jpeg ? "image/jpeg" : "image/png";
     response.body = jpeg ? encodeJpeg(image) : encodePng(image);
 }
+
+}  // namespace sim

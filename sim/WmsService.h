@@ -9,6 +9,8 @@
 #include "FeatureStore.h"
 #include "SimHttp.h"
 
+namespace sim {
+
 class WmsService {
 public:
     // A layer: a tint and, optionally, features drawn as outlines from a store's type.
@@ -35,3 +37,5 @@ private:
 
 // A WMS service exception report (status 200, as servers send it in place of an image).
 std::string wmsExceptionReport(const std::string& code, const std::string& text);
+
+}  // namespace sim

@@ -9,6 +9,11 @@
 #include "SimServer.h"
 #include "platform/Numbers.h"
 
+using sim::buildScenario;
+using sim::Scenario;
+using sim::scenarioTable;
+using sim::SimServer;
+
 namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }

@@ -45,11 +45,12 @@ Json noPlace() { return Json{{"type", "addressResults"}}; }
 }  // namespace
 
 std::string addressSearchUrl(const std::string& query) {
-    return serviceEndpoints().nominatimSearch() + "?format=json&limit=1&countrycodes=pl&q=" + urlEncode(query);
+    return net::serviceEndpoints().nominatimSearch() +
+           "?format=json&limit=1&countrycodes=pl&q=" + net::urlEncode(query);
 }
 
 std::string addressSuggestUrl(const std::string& query, int limit) {
-    return serviceEndpoints().photonApi() + "?q=" + urlEncode(query) + "&limit=" + cformat("%d", limit) +
+    return net::serviceEndpoints().photonApi() + "?q=" + net::urlEncode(query) + "&limit=" + cformat("%d", limit) +
            "&bbox=" + kPolandBox;
 }
 
@@ -99,23 +100,12 @@ Json parseAddressSuggestions(const std::string& body) {
     return items;
 }
 
-WfsClient clientWithSettingsOf(const WfsClient& other) {
-    WfsClient client;
-    client.accessToken = other.accessToken;
-    client.userAgent = other.userAgent;
-    client.hostIntervalMs = other.hostIntervalMs;
-    client.retryDelayMs = other.retryDelayMs;
-    client.defaultReceiveTimeoutMs = other.defaultReceiveTimeoutMs;
-    client.connectTimeoutMs = other.connectTimeoutMs;
-    client.tileSizeMetres = other.tileSizeMetres;
-    client.cacheDir = other.cacheDir;
-    return client;
-}
+net::WfsClient clientWithSettingsOf(const net::WfsClient& other) { return net::WfsClient(other.options); }
 
-Json searchAddress(WfsClient& client, const Json& msg) {
+Json searchAddress(net::WfsClient& client, const Json& msg) {
     const std::string query = msg.value("query", std::string());
     if (query.empty()) return noPlace();
-    const HttpResponse response = client.get(addressSearchUrl(query));
+    const net::HttpResponse response = client.get(addressSearchUrl(query));
     if (response.status != 200)
         return Json{{"type", "error"}, {"msg", "Wyszukiwarka adresow nie odpowiada (Nominatim)"}};
     const Json answer = Json::parse(response.body, nullptr, false);
@@ -131,9 +121,9 @@ Json searchAddress(WfsClient& client, const Json& msg) {
 }
 
 Json fetchAddressSuggestions(const std::string& query) {
-    WfsClient client;
-    const HttpResponse response =
-        client.getWithTimeout(addressSuggestUrl(query, kAddressSuggestionLimit), kSuggestTimeoutMs);
+    net::WfsClient client;
+    const net::HttpResponse response =
+        client.getWithTimeout(addressSuggestUrl(query, kAddressSuggestionLimit), net::kSuggestTimeoutMs);
     if (response.status != 200) return Json::array();
     return parseAddressSuggestions(response.body);
 }

@@ -22,9 +22,9 @@ Json parseAddressSuggestions(const std::string& body);
 
 // A new client with the settings of another (token, agent, pacing, time-outs, cache) but no request history,
 // for a request made while another thread owns that client.
-WfsClient clientWithSettingsOf(const WfsClient& other);
+net::WfsClient clientWithSettingsOf(const net::WfsClient& other);
 // "searchAddress": one blocking search with the given client; "addressResults" (with or without a place) or "error".
-Json searchAddress(WfsClient& client, const Json& msg);
+Json searchAddress(net::WfsClient& client, const Json& msg);
 // "searchAddressSuggest": starts a suggestion worker for queries of 3 bytes or more; always null.
 // The worker pushes "addressSuggestions" with the query as received and its items.
 Json startAddressSuggestions(const Json& msg);

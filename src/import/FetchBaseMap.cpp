@@ -3,7 +3,7 @@
 #include "net/ServiceRegistry.h"
 
 void fetchBaseMapGroup(FetchContext& ctx) {
-    const ServiceUrls county = findCountyBdot500(ctx.gminaCode());
+    const net::ServiceUrls county = net::findCountyBdot500(ctx.gminaCode());
     if (county.wmsUrl.empty()) {
         ctx.addWarning("BDOT500: powiat nie publikuje uslugi w EZiU.");
         return;

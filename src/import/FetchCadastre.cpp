@@ -15,8 +15,8 @@ constexpr const char* kBdot10kBuildingType = "ms:bud_2025";
 std::vector<GisFeature> fetchBdot10kBuildings(FetchContext& ctx) {
     const geodesy::Bbox& f = ctx.frame;
     const std::string gml =
-        ctx.client.fetchWfsTiled(serviceEndpoints().bdot10kNewBuildingsWfs(), kBdot10kBuildingType, f.minE, f.minN,
-                                 f.maxE, f.maxN, ctx.progress("Import: budynki (BDOT10k)"), true, false, 0);
+        ctx.client.fetchWfsTiled(net::serviceEndpoints().bdot10kNewBuildingsWfs(), kBdot10kBuildingType, f,
+                                 ctx.progress("Import: budynki (BDOT10k)"), true, false, 0);
     return GmlParser::parseFeatureCollection(gml, DataType::budynki);
 }
 
@@ -28,13 +28,13 @@ void fetchCadastreGroup(FetchContext& ctx) {
     std::vector<GisFeature> parcels, buildings;
 
     const std::string code = ctx.gminaCode();
-    const std::string countyWfs = findCountyEgibWfs(code);
+    const std::string countyWfs = net::findCountyEgibWfs(code);
     if (countyWfs.empty()) {
         if (code.empty()) ctx.addWarning("Nie udalo sie ustalic powiatu dla widoku.");
         else ctx.addWarning("Powiat (TERYT " + code.substr(0, 4) + ") nie publikuje WFS EGiB w EZiU.");
     } else {
         std::string parcelType, buildingType;
-        WfsLayerFetcher& fetcher = *ctx.layerFetcher;
+        net::WfsLayerFetcher& fetcher = *ctx.layerFetcher;
         if (!fetcher.discoverTypeNames(countyWfs, parcelType, buildingType)) {
             ctx.addWarning("Powiatowa usluga WFS EGiB nie odpowiada.");
         } else {

@@ -6,15 +6,15 @@
 namespace {
 
 // The sheets of the elevation-model index and their texts through the cache.
-terrain::ElevationSheetSource nmtSheets(WfsClient& client) {
+terrain::ElevationSheetSource nmtSheets(net::WfsClient& client) {
     terrain::ElevationSheetSource source;
     source.findSheets = [&client](const geodesy::Bbox& frame) {
         std::vector<std::string> urls;
-        for (ElevationTile& tile : findNmtTiles(client, frame)) urls.push_back(std::move(tile.url));
+        for (net::ElevationTile& tile : net::findNmtTiles(client, frame)) urls.push_back(std::move(tile.url));
         return urls;
     };
     source.download = [&client](const std::string& url) -> std::optional<std::string> {
-        std::string text = client.getCachedText(url, kCachedTextTimeoutMs);
+        std::string text = client.getCachedText(url, net::kCachedTextTimeoutMs);
         if (text.empty()) return std::nullopt;
         return text;
     };

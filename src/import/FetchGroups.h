@@ -11,13 +11,15 @@
 #include "net/MunicipalityLookup.h"
 #include "net/WfsClient.h"
 
+namespace net {
 class WfsLayerFetcher;
+}
 
 // Everything a group needs from the request and the controller, plus the record being filled.
 struct FetchContext {
     using ProgressFunction = std::function<void(int done, int total)>;
 
-    FetchContext(WfsClient& webClient, MunicipalityCache& cache, FetchedData& filled)
+    FetchContext(net::WfsClient& webClient, net::MunicipalityCache& cache, FetchedData& filled)
         : client(webClient), municipalities(cache), result(filled) {}
 
     geodesy::Bbox frame;                   // PL-1992 metres
@@ -29,9 +31,9 @@ struct FetchContext {
     bool smoothContours = false;
     double cloudTerrainStep = 1.0;
 
-    WfsClient& client;
-    MunicipalityCache& municipalities;
-    WfsLayerFetcher* layerFetcher = nullptr;  // created for one fetch by the orchestration
+    net::WfsClient& client;
+    net::MunicipalityCache& municipalities;
+    net::WfsLayerFetcher* layerFetcher = nullptr;  // created for one fetch by the orchestration
 
     std::function<bool()> cancelRequested;                                  // polled by long phases only
     std::function<ProgressFunction(const std::string& label)> progressFor;  // progress bound to a label

@@ -26,7 +26,7 @@ FetchContext::ProgressFunction FetchContext::progress(const std::string& label) 
 
 const std::string& FetchContext::gminaCode() {
     if (!gminaAsked_) {
-        gmina_ = findGminaTeryt(client, municipalities, frame);
+        gmina_ = net::findGminaTeryt(client, municipalities, frame);
         gminaAsked_ = true;
     }
     return gmina_;
@@ -38,7 +38,7 @@ double FetchContext::metresPerPixel() const {
 }
 
 void runFetchGroups(FetchContext& ctx) {
-    WfsLayerFetcher fetcher(ctx.client);
+    net::WfsLayerFetcher fetcher(ctx.client);
     ctx.layerFetcher = &fetcher;
     ctx.result.buildings3dRequested = ctx.wants("budynki3d");
 
@@ -62,7 +62,7 @@ void runFetchGroups(FetchContext& ctx) {
 
 FetchedData ImportController::fetchForImport(const geodesy::Bbox& frame, const std::vector<std::string>& layers,
                                              int rasterScale, int terrainStep, double contourInterval) {
-    applyLocalPacing(webClient_);
+    net::applyLocalPacing(webClient_);
     FetchedData result;
     FetchContext ctx(webClient_, municipalityCache_, result);
     ctx.frame = frame;

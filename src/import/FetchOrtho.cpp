@@ -11,7 +11,7 @@ void fetchOrthoGroup(FetchContext& ctx) {
     const int epsg = ctx.fetchEpsg >= geodesy::kEpsgPl2000Zone5 && ctx.fetchEpsg <= geodesy::kEpsgPl1992
                          ? ctx.fetchEpsg
                          : geodesy::kEpsgPl1992;
-    if (fetchRaster(ctx, serviceEndpoints().orthophotoWms(), "Raster", kOrthophotoMetresPerPixel, DataType::rastry,
+    if (fetchRaster(ctx, net::serviceEndpoints().orthophotoWms(), "Raster", kOrthophotoMetresPerPixel, DataType::rastry,
                     epsg) == 0)
         ctx.addWarning("Ortofotomapa WMS nie odpowiada - rastr pominiety.");
 }

@@ -4,6 +4,7 @@
 #include "formats/gml/GmlParser.h"
 #include "import/FetchGroups.h"
 #include "import/RasterFetch.h"
+#include "net/Capabilities.h"
 #include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"
 #include "net/ServiceRegistryLayers.h"
@@ -12,12 +13,11 @@ namespace {
 
 // Pipe layers of the county WFS, each tagged with its layer name; false when the capabilities failed.
 bool fetchPipesFromWfs(FetchContext& ctx, const std::string& wfsUrl, std::vector<GisFeature>& out) {
-    const HttpResponse caps = getCapabilities(ctx.client, wfsUrl, "WFS");
+    const net::HttpResponse caps = net::getCapabilities(ctx.client, wfsUrl, "WFS");
     if (caps.status != 200) return false;
     const geodesy::Bbox& f = ctx.frame;
-    for (const std::string& layer : selectPipeLayers(caps.body)) {
-        const std::string gml = ctx.client.fetchWfsTiled(wfsUrl, layer, f.minE, f.minN, f.maxE, f.maxN,
-                                                         ctx.progress("GESUT (WFS)"), true, false, 0);
+    for (const std::string& layer : net::selectPipeLayers(caps.body)) {
+        const std::string gml = ctx.client.fetchWfsTiled(wfsUrl, layer, f, ctx.progress("GESUT (WFS)"), true, false, 0);
         for (GisFeature& feature : GmlParser::parseFeatureCollection(gml, DataType::gesut)) {
             feature.props["rodzajSieci"] = layer;
             out.push_back(std::move(feature));
@@ -29,7 +29,7 @@ bool fetchPipesFromWfs(FetchContext& ctx, const std::string& wfsUrl, std::vector
 }  // namespace
 
 void fetchUtilitiesGroup(FetchContext& ctx) {
-    const ServiceUrls county = findCountyGesut(ctx.gminaCode());
+    const net::ServiceUrls county = net::findCountyGesut(ctx.gminaCode());
 
     bool wfsAnswered = false;
     if (!county.wfsUrl.empty()) {
@@ -52,7 +52,7 @@ void fetchUtilitiesGroup(FetchContext& ctx) {
         }
         ctx.addWarning("GESUT: powiat nie publikuje uslugi w EZiU.");
         // Most counties publish nothing of their own; the national integration service draws their networks.
-        if (fetchThematicRaster(ctx, serviceEndpoints().utilityIntegrationWms(), DataType::gesut) > 0)
+        if (fetchThematicRaster(ctx, net::serviceEndpoints().utilityIntegrationWms(), DataType::gesut) > 0)
             ctx.addWarning("GESUT z krajowej integracji (KIUT) jako rastr.");
         return;
     }

@@ -14,6 +14,6 @@
 #include "import/PlacementChecks.h"      // checkPlacementGeoreference, HeightAnchor: georeference checks, height anchor
 #include "import/PlanningActs.h"         // PlanningAct, queryActs, selectAct, downloadActFeatures: land-use plans
 #include "import/ProjectTransform.h"     // ProjectTransform: working zone to project coordinates
-#include "import/RasterFetch.h"          // getCapabilities, chooseRasterEpsg, fetchRaster: WMS rasters
+#include "import/RasterFetch.h"          // chooseRasterEpsg, fetchRaster: WMS rasters
 #include "import/RasterImage.h"          // RasterImage: one fetched WMS tile
 #include "import/RasterPlacement.h"      // placeRasterPicture: a fetched tile as a picture element

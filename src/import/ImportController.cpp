@@ -71,7 +71,7 @@ bool plausibleLongitude(double v) { return std::isfinite(v) && v >= -180.0 && v 
 }  // namespace
 
 ImportController::ImportController(Settings settings) : settings_(std::move(settings)) {
-    if (!settings_.upgToken.empty()) webClient_.accessToken = settings_.upgToken;
+    if (!settings_.upgToken.empty()) webClient_.options.accessToken = settings_.upgToken;
 }
 
 ImportController& ImportController::instance() {
@@ -240,7 +240,7 @@ Json ImportController::onSearchAddress(const Json& msg) {
     // During a fetch the worker owns the controller's client (its pacing table is not shared
     // between threads); the search then goes through a client with the same settings.
     if (busy_) {
-        WfsClient own = clientWithSettingsOf(webClient_);
+        net::WfsClient own = clientWithSettingsOf(webClient_);
         return searchAddress(own, msg);
     }
     return searchAddress(webClient_, msg);

@@ -66,7 +66,7 @@ public:
     static void postReportLine(const std::string& line);
 
     // State read by the fetch, placement and georeference code.
-    WfsClient& webClient() { return webClient_; }
+    net::WfsClient& webClient() { return webClient_; }
     const Settings& settings() const { return settings_; }
     Settings& settings() { return settings_; }
     bool cancelRequested() const { return cancelRequested_.load() != 0; }
@@ -78,10 +78,10 @@ public:
     int fetchEpsg() const { return fetchEpsg_; }
     bool smoothContours() const { return smoothContours_; }
     double cloudTerrainStep() const { return cloudTerrainStep_; }
-    MunicipalityCache& municipalityCache() { return municipalityCache_; }
+    net::MunicipalityCache& municipalityCache() { return municipalityCache_; }
 
 private:
-    WfsClient webClient_;
+    net::WfsClient webClient_;
     Settings settings_;
     std::atomic<std::uint8_t> cancelRequested_{0};
     std::uint8_t busy_ = 0;
@@ -92,7 +92,7 @@ private:
     int fetchEpsg_ = geodesy::kEpsgPl1992;
     bool smoothContours_ = false;
     double cloudTerrainStep_ = 1.0;
-    MunicipalityCache municipalityCache_;  // municipality of the last frames, kept between fetches
+    net::MunicipalityCache municipalityCache_;  // municipality of the last frames, kept between fetches
 
     FetchFunction fetchFunction_;
 };

@@ -28,10 +28,10 @@ void writeHeight(geodesy::PlanarPoint surveyPoint, double height) {
 
 }  // namespace
 
-std::optional<double> lookupTerrainHeight(WfsClient& client, geodesy::PlanarPoint at) {
+std::optional<double> lookupTerrainHeight(net::WfsClient& client, geodesy::PlanarPoint at) {
     const geodesy::Bbox box{at.x - 1.0, at.y - 1.0, at.x + 1.0, at.y + 1.0};
-    for (const ElevationTile& tile : findNmtTiles(client, box)) {
-        const std::string text = client.getCachedText(tile.url, kCachedTextTimeoutMs);
+    for (const net::ElevationTile& tile : net::findNmtTiles(client, box)) {
+        const std::string text = client.getCachedText(tile.url, net::kCachedTextTimeoutMs);
         if (text.empty()) continue;
         ElevationGrid grid;
         grid.nodata = -9999.0;
@@ -43,10 +43,10 @@ std::optional<double> lookupTerrainHeight(WfsClient& client, geodesy::PlanarPoin
     return std::nullopt;
 }
 
-void startOriginHeightLookup(const WfsClient& settingsOf, geodesy::PlanarPoint pl1992,
+void startOriginHeightLookup(const net::WfsClient& settingsOf, geodesy::PlanarPoint pl1992,
                              geodesy::PlanarPoint surveyPoint) {
-    WfsClient client = clientWithSettingsOf(settingsOf);
-    applyLocalPacing(client);
+    net::WfsClient client = clientWithSettingsOf(settingsOf);
+    net::applyLocalPacing(client);
     try {
         startWorker([client = std::move(client), pl1992, surveyPoint]() mutable {
             std::optional<double> height;

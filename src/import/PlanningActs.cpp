@@ -8,6 +8,7 @@
 #include "formats/gml/GmlParser.h"
 #include "import/FetchGroups.h"
 #include "import/RasterFetch.h"
+#include "net/Capabilities.h"
 #include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"
 #include "net/ServiceRegistryLayers.h"
@@ -58,13 +59,13 @@ struct ActDownload {
     std::vector<GisFeature> features;
 };
 
-ActDownload downloadAct(WfsClient& client, const std::string& actId, DataType type) {
+ActDownload downloadAct(net::WfsClient& client, const std::string& actId, DataType type) {
     ActDownload out;
     // The id comes from the register's answer; encoded, it can only ever name one path segment.
-    const std::string url = serviceEndpoints().planningDownload(urlEncode(actId));
+    const std::string url = net::serviceEndpoints().planningDownload(net::urlEncode(actId));
     for (int attempt = 0; attempt < kRegisterAttempts; ++attempt) {
         if (attempt > 0) waitBeforeAttempt(attempt);
-        const HttpResponse response = client.get(url);
+        const net::HttpResponse response = client.get(url);
         if (isSuccess(response.status) && !response.body.empty()) {
             GmlParseResult parsed = GmlParser::parse(response.body, type);
             out.readable = parsed.ok;
@@ -123,12 +124,12 @@ std::vector<PlanningAct> parsePublishedActs(std::string_view body) {
     return acts;
 }
 
-std::vector<PlanningAct> queryActs(WfsClient& client, const std::string& municipalityCode) {
-    const std::string url = serviceEndpoints().planningQuery();
+std::vector<PlanningAct> queryActs(net::WfsClient& client, const std::string& municipalityCode) {
+    const std::string url = net::serviceEndpoints().planningQuery();
     const std::string body = buildActQuery("", municipalityCode);
     for (int attempt = 0; attempt < kRegisterAttempts; ++attempt) {
         if (attempt > 0) waitBeforeAttempt(attempt);
-        const HttpResponse response = client.postJson(url, body);
+        const net::HttpResponse response = client.postJson(url, body);
         if (isSuccess(response.status) && response.body.size() >= 15 && contains(response.body, "\"publishedActs\""))
             return parsePublishedActs(response.body);
     }
@@ -150,7 +151,7 @@ std::optional<PlanningAct> selectAct(const std::vector<PlanningAct>& acts, const
     return std::nullopt;
 }
 
-std::vector<GisFeature> downloadActFeatures(WfsClient& client, const std::string& actId, DataType type) {
+std::vector<GisFeature> downloadActFeatures(net::WfsClient& client, const std::string& actId, DataType type) {
     return downloadAct(client, actId, type).features;
 }
 
@@ -163,7 +164,7 @@ bool planZoneInFrame(const GisFeature& feature, const geodesy::Bbox& frame) {
     // vertices outside, still lies in it; dropping it would report "no zone in the frame" for the very
     // zone the frame sits in.
     for (const GisPolygon& polygon : feature.polygons)
-        if (polygonMeetsBox(polygon, frame)) return true;
+        if (net::polygonMeetsBox(polygon, frame)) return true;
     return false;
 }
 
@@ -173,9 +174,9 @@ std::string chooseLocalPlanLayers(std::string_view capabilities) {
         if (!list.empty()) list += ',';
         list += name;
     };
-    for (const std::string& name : filterLayerNames(capabilities)) {
+    for (const std::string& name : net::filterLayerNames(capabilities)) {
         // Names are matched in lower case but requested as written: some servers compare them exactly.
-        const std::string lower = lowerName(name);
+        const std::string lower = net::lowerName(name);
         append(all, name);
         if (contains(lower, "rysun")) append(drawing, name);
         bool outline = false;
@@ -213,16 +214,16 @@ void fetchGeneralPlan(FetchContext& ctx, const std::string& code) {
 
 void fetchLocalPlans(FetchContext& ctx, const std::string& code) {
     const std::string failed = "MPZP gminy " + code + ": usluga WMS nie odpowiada albo nie ma rysunku planu.";
-    const ServiceUrls services = findMunicipalPlanning(code);
+    const net::ServiceUrls services = net::findMunicipalPlanning(code);
     if (services.wmsUrl.empty()) {
         ctx.addWarning("Brak MPZP dla gminy " + code + ": brak uslugi WMS w EZiU.");
         // The national integration service carries the drawings of many municipalities without their own.
-        const int tiles = fetchRaster(ctx, serviceEndpoints().localPlansCoverageWms(), kNationalPlanDrawingLayer,
+        const int tiles = fetchRaster(ctx, net::serviceEndpoints().localPlansCoverageWms(), kNationalPlanDrawingLayer,
                                       ctx.metresPerPixel(), DataType::mpzp, ctx.fetchEpsg);
         if (tiles > 0) ctx.addWarning("MPZP z krajowej integracji (KIMPZP) jako rastr.");
         return;
     }
-    const HttpResponse capabilities = getCapabilities(ctx.client, services.wmsUrl, "WMS");
+    const net::HttpResponse capabilities = net::getCapabilities(ctx.client, services.wmsUrl, "WMS");
     const std::string layers = capabilities.status == 200 ? chooseLocalPlanLayers(capabilities.body) : std::string();
     if (!layers.empty()) {
         const int epsg = chooseRasterEpsg(ctx.fetchEpsg, capabilities.body);

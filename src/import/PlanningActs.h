@@ -42,12 +42,12 @@ std::string buildActQuery(const std::string& parcelIdentifier, const std::string
 // The acts of a register answer ("publishedActs"); empty when the text is not such an answer.
 std::vector<PlanningAct> parsePublishedActs(std::string_view body);
 // The municipality's acts from the register, up to three attempts; empty on failure.
-std::vector<PlanningAct> queryActs(WfsClient& client, const std::string& municipalityCode);
+std::vector<PlanningAct> queryActs(net::WfsClient& client, const std::string& municipalityCode);
 // The act of the type to import (all types when planType is empty): in force before being adopted
 // before being drafted before any other, the latest publishDate within a group; none when no act fits.
 std::optional<PlanningAct> selectAct(const std::vector<PlanningAct>& acts, const std::string& planType);
 // Features of an act's GML from the register, up to three attempts; empty on failure.
-std::vector<GisFeature> downloadActFeatures(WfsClient& client, const std::string& actId, DataType type);
+std::vector<GisFeature> downloadActFeatures(net::WfsClient& client, const std::string& actId, DataType type);
 // True when the feature's anchor or an outer-ring vertex lies in the frame, or else part of a polygon's area
 // does (a zone covering or crossing the frame); edges included, lines not tested.
 bool planZoneInFrame(const GisFeature& feature, const geodesy::Bbox& frame);

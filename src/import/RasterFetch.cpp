@@ -5,6 +5,7 @@
 
 #include "geodesy/Crs.h"
 #include "import/FetchGroups.h"
+#include "net/Capabilities.h"
 #include "net/ServiceRegistryLayers.h"
 #include "platform/Numbers.h"
 #include "settings/DataTypes.h"
@@ -37,7 +38,7 @@ geodesy::Bbox requestBox(const geodesy::Bbox& frame, int epsg) {
 }
 
 // One tile with retries at halved widths; true when an image was accepted.
-bool fetchTile(WfsClient& client, const std::string& wmsUrl, const std::string& layers, const geodesy::Bbox& tile,
+bool fetchTile(net::WfsClient& client, const std::string& wmsUrl, const std::string& layers, const geodesy::Bbox& tile,
                double metresPerPixel, DataType type, int epsg, FetchedData& result) {
     const double tileW = tile.width(), tileH = tile.height();
     int pixels = static_cast<int>(
@@ -50,9 +51,8 @@ bool fetchTile(WfsClient& client, const std::string& wmsUrl, const std::string& 
         if (attempt > 0 && pixels < kMinRequestedTilePixels) break;
         if (pixels < 1) break;
         const int height = std::max(1, static_cast<int>(std::floor(tileH * pixels / tileW)));
-        const std::string url =
-            WfsClient::buildWmsUrl(wmsUrl, layers, tile.minE, tile.minN, tile.maxE, tile.maxN, pixels, height, epsg);
-        HttpResponse answer = client.get(url);
+        const std::string url = net::WfsClient::buildWmsUrl(wmsUrl, layers, tile, pixels, height, epsg);
+        net::HttpResponse answer = client.get(url);
         if (answer.status == 200 && isRasterImage(answer.body)) {
             result.rasters.push_back(RasterImage{type, std::move(answer.body), epsg, tile});
             return true;
@@ -72,11 +72,6 @@ std::string joinNames(const std::vector<std::string>& names) {
 }
 
 }  // namespace
-
-HttpResponse getCapabilities(WfsClient& client, const std::string& baseUrl, const std::string& service) {
-    const char* separator = baseUrl.find('?') != std::string::npos ? "&" : "?";
-    return client.get(baseUrl + separator + "service=" + service + "&request=GetCapabilities");
-}
 
 int chooseRasterEpsg(int fetchEpsg, std::string_view capabilities) {
     const std::string code = cformat("%d", fetchEpsg);
@@ -107,8 +102,8 @@ bool isRasterImage(std::string_view body) {
     return body.size() > 3 && byte(0) == 0xFF && byte(1) == 0xD8;
 }
 
-int fetchRaster(WfsClient& client, const geodesy::Bbox& frame, const std::string& wmsUrl, const std::string& layers,
-                double metresPerPixel, DataType type, int epsg, FetchedData& result,
+int fetchRaster(net::WfsClient& client, const geodesy::Bbox& frame, const std::string& wmsUrl,
+                const std::string& layers, double metresPerPixel, DataType type, int epsg, FetchedData& result,
                 const std::function<void(const std::string&)>& reportLine) {
     const double width = frame.width(), height = frame.height();
     if (!(metresPerPixel > 0.0) || !std::isfinite(metresPerPixel) || !(width > 0.0) || !(height > 0.0) ||
@@ -146,10 +141,10 @@ int fetchRaster(FetchContext& ctx, const std::string& wmsUrl, const std::string&
 }
 
 int fetchThematicRaster(FetchContext& ctx, const std::string& wmsUrl, DataType type) {
-    const HttpResponse caps = getCapabilities(ctx.client, wmsUrl, "WMS");
+    const net::HttpResponse caps = net::getCapabilities(ctx.client, wmsUrl, "WMS");
     if (caps.status != 200) return 0;
-    std::string layers = joinNames(selectThematicLayers(caps.body, type));
-    if (layers.empty()) layers = joinNames(filterLayerNames(caps.body));
+    std::string layers = joinNames(net::selectThematicLayers(caps.body, type));
+    if (layers.empty()) layers = joinNames(net::filterLayerNames(caps.body));
     if (layers.empty()) return 0;
     return fetchRaster(ctx, wmsUrl, layers, ctx.metresPerPixel(), type, chooseRasterEpsg(ctx.fetchEpsg, caps.body));
 }

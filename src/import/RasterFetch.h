@@ -28,8 +28,6 @@ struct RasterTilePlan {
     long long coarserScale = 0;  // the scale actually reached when limited
 };
 
-// Capabilities of a WMS or WFS (service "WMS" or "WFS") through the web client.
-HttpResponse getCapabilities(WfsClient& client, const std::string& baseUrl, const std::string& service);
 // The fetch system when the capabilities offer it, else 2180.
 int chooseRasterEpsg(int fetchEpsg, std::string_view capabilities);
 // Tile grid for a frame (metres) at the given metres per pixel.
@@ -40,8 +38,8 @@ bool isRasterImage(std::string_view body);
 // Fetches the layers for the frame (PL-1992) as tiles in `epsg`; appends the accepted tiles to
 // result.rasters, a warning when the tile count was limited, and sends one report line.
 // Returns the number of tiles fetched (0 = failure).
-int fetchRaster(WfsClient& client, const geodesy::Bbox& frame, const std::string& wmsUrl, const std::string& layers,
-                double metresPerPixel, DataType type, int epsg, FetchedData& result,
+int fetchRaster(net::WfsClient& client, const geodesy::Bbox& frame, const std::string& wmsUrl,
+                const std::string& layers, double metresPerPixel, DataType type, int epsg, FetchedData& result,
                 const std::function<void(const std::string&)>& reportLine);
 // Capabilities of a county or national WMS, its thematic layers for the type (else every named layer) and one
 // raster of them in the system the capabilities allow; the number of tiles fetched (0 = failure).

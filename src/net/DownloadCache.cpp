@@ -12,6 +12,8 @@
 #include "platform/Numbers.h"
 #include "platform/Paths.h"
 
+namespace net {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -106,3 +108,5 @@ bool isOgcExceptionDocument(const std::string& body) {
     if (colon != std::string_view::npos) name.remove_prefix(colon + 1);
     return asciiEqualNoCase(name, "ExceptionReport") || asciiEqualNoCase(name, "ServiceExceptionReport");
 }
+
+}  // namespace net

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+namespace net {
+
 // Age after which a cached file is removed at the next process start.
 constexpr long long kCacheMaxAgeSeconds = 2592000;
 
@@ -16,3 +18,5 @@ bool cacheCleanupDone();
 std::string sha1Hex(const std::string& bytes);
 // Whether an answer body is an OGC exception document (such an answer is never cached).
 bool isOgcExceptionDocument(const std::string& body);
+
+}  // namespace net

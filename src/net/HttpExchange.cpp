@@ -16,6 +16,8 @@
 #include "net/UrlText.h"
 #include "platform/Numbers.h"
 
+namespace net {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -363,3 +365,5 @@ HttpStreamResult performDownload(const std::string& url, int connectTimeoutMs, i
     if (t.failure) std::rethrow_exception(t.failure);
     return result;
 }
+
+}  // namespace net

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+namespace net {
+
 // Result of performRequest: the whole answer, whatever its status.
 struct HttpResult {
     long long status = 0;  // HTTP status, 0 when none arrived
@@ -34,3 +36,5 @@ HttpResult performRequest(const std::string& method, const std::string& url, con
 // Sends a GET and hands the 2xx body to `onChunk` as it arrives; checks the announced length.
 HttpStreamResult performDownload(const std::string& url, int connectTimeoutMs, int receiveTimeoutMs,
                                  const std::string& userAgent, const ChunkCallback& onChunk);
+
+}  // namespace net

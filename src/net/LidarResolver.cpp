@@ -2,6 +2,8 @@
 
 #include "net/WfsClient.h"
 
+namespace net {
+
 namespace {
 bool hasLidarSheets(const std::string& body) { return !scanLidarIndex(body).empty(); }
 }  // namespace
@@ -11,10 +13,11 @@ std::vector<LidarTile> LidarResolver::findTiles(const geodesy::Bbox& frame) cons
     return scanLidarIndex(searchIndexYears(*client_, lidarIndexProduct(), frame, hasLidarSheets));
 }
 
-std::string LidarResolver::download(const LidarTile& tile, Progress progress) const {
+std::string LidarResolver::download(const LidarTile& tile, platform::ProgressCallback progress) const {
     if (client_ == nullptr || tile.url.empty()) return {};
     if (!progress) progress = [](std::int64_t, std::int64_t) { return true; };
-    const ProgressCallback relay = [&progress](long long done, long long total) { return progress(done, total); };
     std::string error;  // the callers word their own message for a sheet that did not come
-    return client_->getCachedFile(tile.url, relay, kLidarTimeoutMs, error);
+    return client_->getCachedFile(tile.url, progress, kLidarTimeoutMs, error);
 }
+
+}  // namespace net

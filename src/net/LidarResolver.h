@@ -1,27 +1,28 @@
 // LiDAR sheets of a frame from the national index, and their download through the cache.
 #pragma once
-#include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "geodesy/Bbox.h"
 #include "net/TileIndex.h"
+#include "platform/Progress.h"
+
+namespace net {
 
 class WfsClient;
 
 class LidarResolver {
 public:
-    // Bytes done and bytes total (0 when unknown); false cancels the download.
-    using Progress = std::function<bool(std::int64_t done, std::int64_t total)>;
-
     explicit LidarResolver(WfsClient* client) : client_(client) {}
 
     // Sheets of the newest year that covers the frame (PL-1992 metres), in answer order.
     std::vector<LidarTile> findTiles(const geodesy::Bbox& frame) const;
-    // Local path of the sheet's file in the download cache, or an empty text on failure or cancel.
-    std::string download(const LidarTile& tile, Progress progress = {}) const;
+    // Local path of the sheet's file in the download cache, or an empty text on failure or cancel;
+    // progress gets bytes done and total (0 when unknown) and cancels with false.
+    std::string download(const LidarTile& tile, platform::ProgressCallback progress = {}) const;
 
 private:
     WfsClient* client_;
 };
+
+}  // namespace net

@@ -5,6 +5,8 @@
 #include "net/ServiceRegistryLayers.h"
 #include "net/WfsClient.h"
 
+namespace net {
+
 namespace {
 
 constexpr double kReuseDistanceSquared = 1e8;  // (10 km)^2
@@ -42,8 +44,8 @@ std::string bestMunicipalityTypeName(const std::string& caps) {
 }  // namespace
 
 std::string terytAtPoint(WfsClient& client, const std::string& typeName, double x, double y) {
-    const std::string url = WfsClient::buildWfsUrl(nationalServiceUrl(NationalService::prgBoundaries), typeName, x - 1,
-                                                   y - 1, x + 1, y + 1, 5, 0, true, false, 0);
+    const std::string url = WfsClient::buildWfsUrl(nationalServiceUrl(NationalService::prgBoundaries), typeName,
+                                                   geodesy::Bbox{x - 1, y - 1, x + 1, y + 1}, 5, 0, true, false, 0);
     const HttpResponse response = client.get(url);
     if (response.status != 200) return {};
     for (const GisFeature& f : GmlParser::parseFeatureCollection(response.body, DataType::dzialki)) {
@@ -89,3 +91,5 @@ std::string findGminaTeryt(WfsClient& client, MunicipalityCache& cache, const ge
     }
     return {};
 }
+
+}  // namespace net

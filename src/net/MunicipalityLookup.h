@@ -4,6 +4,8 @@
 
 #include "geodesy/Bbox.h"
 
+namespace net {
+
 class WfsClient;
 
 // What the import controller remembers between fetches, so nearby frames need no new query.
@@ -21,3 +23,5 @@ struct MunicipalityCache {
 std::string findGminaTeryt(WfsClient& client, MunicipalityCache& cache, const geodesy::Bbox& frame);
 // The 6-digit code at one PL-1992 point with the given type name, or "".
 std::string terytAtPoint(WfsClient& client, const std::string& typeName, double x, double y);
+
+}  // namespace net

@@ -6,6 +6,8 @@
 #include "net/WfsClient.h"
 #include "platform/Numbers.h"
 
+namespace net {
+
 namespace {
 bool isDigits(const std::string& text, std::size_t count) {
     if (text.size() != count) return false;
@@ -133,6 +135,8 @@ void applyLocalPacing(WfsClient& client) {
     const char* value = std::getenv("GEODRAFT_PACING_MS");
     long long ms = 0;
     if (value == nullptr || !parseInt(value, ms) || ms < 0 || ms > 60000) return;
-    client.hostIntervalMs = static_cast<int>(ms);
-    client.retryDelayMs = static_cast<int>(ms);
+    client.options.hostIntervalMs = static_cast<int>(ms);
+    client.options.retryDelayMs = static_cast<int>(ms);
 }
+
+}  // namespace net

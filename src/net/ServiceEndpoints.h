@@ -2,6 +2,8 @@
 #pragma once
 #include <string>
 
+namespace net {
+
 // Base addresses (scheme and host, no trailing slash) of the public services.
 struct ServiceEndpoints {
     std::string geoportal = "https://mapy.geoportal.gov.pl";      // national geoportal: WFS, WMS, tile indexes
@@ -59,3 +61,5 @@ class WfsClient;
 // Against the local simulator (routing on) GEODRAFT_PACING_MS shortens a client's per-host pacing and retry
 // pause, so tests run fast; real services always get the production pacing.
 void applyLocalPacing(WfsClient& client);
+
+}  // namespace net

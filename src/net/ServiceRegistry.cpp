@@ -2,6 +2,8 @@
 
 #include "net/ServiceEndpoints.h"
 
+namespace net {
+
 ServiceUrls lookupServiceTable(const ServiceRow* table, std::size_t rows, std::string_view teryt,
                                std::size_t keyLength) {
     if (teryt.size() < keyLength) return {};
@@ -40,3 +42,5 @@ std::string nationalServiceUrl(NationalService service) {
     }
     return {};
 }
+
+}  // namespace net

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace net {
+
 // Base URLs of one service pair; either may be empty (unknown).
 struct ServiceUrls {
     std::string wmsUrl;
@@ -55,3 +57,5 @@ ServiceUrls findCountyBdot500(std::string_view teryt);
 ServiceUrls findCountyGesut(std::string_view teryt);
 // Municipal local-plan services (first 6 characters as key).
 ServiceUrls findMunicipalPlanning(std::string_view teryt);
+
+}  // namespace net

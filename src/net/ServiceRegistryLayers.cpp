@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+namespace net {
+
 namespace {
 
 bool containsAny(const std::string& text, std::initializer_list<const char*> words) {
@@ -86,3 +88,5 @@ std::vector<std::string> selectPipeLayers(std::string_view caps) {
         if (lowerName(n).find("przewod") != std::string::npos) addUnique(out, n);
     return out;
 }
+
+}  // namespace net

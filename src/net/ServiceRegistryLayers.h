@@ -6,6 +6,8 @@
 
 #include "formats/DataType.h"
 
+namespace net {
+
 // Text of every <Name> element (not self-closing) up to the next "</Name"; empty ones and ones spanning
 // lines are skipped; repeats are kept.
 std::vector<std::string> extractCapabilityNames(std::string_view capabilities);
@@ -17,3 +19,5 @@ std::vector<std::string> selectThematicLayers(std::string_view capabilities, Dat
 std::vector<std::string> selectPipeLayers(std::string_view capabilities);
 // ASCII lower case; the Polish capital L with stroke (UTF-8) is lowered too, as names like "DZIAŁKI" occur.
 std::string lowerName(std::string_view name);
+
+}  // namespace net

@@ -6,6 +6,8 @@
 #include "net/ServiceEndpoints.h"
 #include "net/WfsClient.h"
 
+namespace net {
+
 TileIndexProduct nmtIndexProduct() { return {serviceEndpoints().nmtIndexWfs(), "gugik:SkorowidzNMT", 2018}; }
 TileIndexProduct nmptIndexProduct() { return {serviceEndpoints().nmptIndexWfs(), "gugik:SkorowidzNMPT", 2019}; }
 TileIndexProduct lidarIndexProduct() {
@@ -21,8 +23,8 @@ int firstIndexYear() {
 }
 
 std::string tileIndexUrl(const TileIndexProduct& product, int year, const geodesy::Bbox& frame) {
-    return WfsClient::buildWfsUrl(product.serviceUrl, product.typePrefix + std::to_string(year), frame.minE, frame.minN,
-                                  frame.maxE, frame.maxN, kTileIndexCount, 0, true, false, 0);
+    return WfsClient::buildWfsUrl(product.serviceUrl, product.typePrefix + std::to_string(year), frame, kTileIndexCount,
+                                  0, true, false, 0);
 }
 
 std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product, const geodesy::Bbox& frame,
@@ -59,3 +61,5 @@ std::vector<ElevationTile> findNmtTiles(WfsClient& client, const geodesy::Bbox& 
 std::vector<ElevationTile> findNmptTiles(WfsClient& client, const geodesy::Bbox& frame) {
     return findElevationTiles(client, nmptIndexProduct(), frame);
 }
+
+}  // namespace net

@@ -7,6 +7,8 @@
 
 #include "geodesy/Bbox.h"
 
+namespace net {
+
 class WfsClient;
 
 // One elevation-model or surface-model sheet of an index.
@@ -62,3 +64,5 @@ double decodeDensity(std::string_view text);
 std::vector<ElevationTile> findNmtTiles(WfsClient& client, const geodesy::Bbox& frame);
 // Sheets of the surface model (NMPT) covering the frame.
 std::vector<ElevationTile> findNmptTiles(WfsClient& client, const geodesy::Bbox& frame);
+
+}  // namespace net

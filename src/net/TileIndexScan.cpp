@@ -6,6 +6,8 @@
 #include "net/TileIndex.h"
 #include "platform/Numbers.h"
 
+namespace net {
+
 namespace {
 
 constexpr std::string_view kUrlTag = "gugik:url_do_pobrania>";
@@ -159,3 +161,5 @@ std::vector<LidarTile> scanLidarIndex(std::string_view body) {
     });
     return tiles;
 }
+
+}  // namespace net

@@ -2,6 +2,8 @@
 
 #include "platform/Numbers.h"
 
+namespace net {
+
 std::string hostOfUrl(const std::string& url) {
     if (url.size() < 3) return url;
     const auto schemeEnd = url.find("://");
@@ -42,3 +44,5 @@ std::string formatByteSize(long long bytes) {
         if (c == '.') c = ',';
     return text;
 }
+
+}  // namespace net

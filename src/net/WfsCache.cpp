@@ -15,6 +15,8 @@
 #include "net/WfsClient.h"
 #include "platform/Numbers.h"
 
+namespace net {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -83,23 +85,23 @@ void mergeMembers(std::string& result, const std::string& answer) {
 }  // namespace
 
 fs::path WfsClient::cacheFolder() {
-    if (cacheDir.empty()) return cacheDirectory();
+    if (options.cacheDir.empty()) return cacheDirectory();
     std::error_code ec;
-    fs::create_directories(cacheDir, ec);
-    return cacheDir;
+    fs::create_directories(options.cacheDir, ec);
+    return options.cacheDir;
 }
 
 std::string WfsClient::cachePathFor(const std::string& url, const std::string& extension) {
     return (cacheFolder() / (sha1Hex(url) + "." + (extension.empty() ? std::string("bin") : extension))).string();
 }
 
-std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::string& typeName, double minX, double minY,
-                                     double maxX, double maxY, const TileProgressCallback& progress, bool northingFirst,
-                                     bool wfs110, int epsg) {
+std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::string& typeName, const geodesy::Bbox& box,
+                                     const TileProgressCallback& progress, bool northingFirst, bool wfs110, int epsg) {
+    const double minX = box.minE, minY = box.minN, maxX = box.maxE, maxY = box.maxN;
     std::string result;
     // A box that is not finite would never end the grid walk.
     if (!std::isfinite(minX) || !std::isfinite(minY) || !std::isfinite(maxX) || !std::isfinite(maxY)) return result;
-    const double step = tileSizeMetres;
+    const double step = options.tileSizeMetres;
     // Counted in doubles so that an absurd box cannot overflow the tile count.
     const double columns = std::max(std::ceil((maxX - minX) / step), 1.0);
     const double rows = std::max(std::ceil((maxY - minY) / step), 1.0);
@@ -114,8 +116,9 @@ std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::stri
         for (double row = 0; row < rows; ++row) {
             const double y = minY + row * step;
             if (!(y < maxY)) break;
-            const std::string url = buildWfsUrl(baseUrl, typeName, x, y, std::min(x + step, maxX),
-                                                std::min(y + step, maxY), 1000, 0, northingFirst, wfs110, epsg);
+            const std::string url =
+                buildWfsUrl(baseUrl, typeName, geodesy::Bbox{x, y, std::min(x + step, maxX), std::min(y + step, maxY)},
+                            1000, 0, northingFirst, wfs110, epsg);
             const std::string path = cachePathFor(url, "gml");
             std::string answer;
             if (!readWholeFile(path, answer)) {
@@ -189,7 +192,7 @@ std::string WfsClient::getCachedFile(const std::string& url, const ProgressCallb
     };
     HttpStreamResult download;
     try {
-        download = performDownload(url, connectTimeoutMs, receiveTimeoutMs, userAgent, onChunk);
+        download = performDownload(url, options.connectTimeoutMs, receiveTimeoutMs, options.userAgent, onChunk);
         if (download.ok && progress && lastReported < written) progress(written, written);
     } catch (...) {
         // A progress callback that throws leaves no partial file behind.
@@ -230,3 +233,5 @@ std::string WfsClient::getCachedFile(const std::string& url, const ProgressCallb
     error = !download.error.empty() ? download.error : "Serwer zwrocil status " + cformat("%lld", download.status);
     return {};
 }
+
+}  // namespace net

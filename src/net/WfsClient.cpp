@@ -8,6 +8,8 @@
 #include "net/UrlText.h"
 #include "platform/Numbers.h"
 
+namespace net {
+
 namespace {
 std::int64_t monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -23,12 +25,10 @@ std::string headerValue(const std::string& value) {
 }
 }  // namespace
 
-WfsClient::WfsClient() : userAgent("TERRAVOX/0.1 (archicad-addon)") {}
-
 void WfsClient::waitForHost(const std::string& host) {
     const auto found = lastRequestByHost.find(host);
     if (found != lastRequestByHost.end()) {
-        const std::int64_t wait = found->second + hostIntervalMs - monotonicMs();
+        const std::int64_t wait = found->second + options.hostIntervalMs - monotonicMs();
         if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
     }
     lastRequestByHost[host] = monotonicMs();
@@ -41,8 +41,9 @@ HttpResponse WfsClient::request(const std::string& method, const std::string& ur
         std::fputs(("[http] " + method + " " + url.substr(0, 120) + "\n").c_str(), stderr);
     std::string headers;
     if (!contentType.empty()) headers += "Content-Type: " + headerValue(contentType) + "\r\n";
-    if (!accessToken.empty()) headers += "Authorization: Bearer " + headerValue(accessToken) + "\r\n";
-    HttpResult result = performRequest(method, url, headers, body, connectTimeoutMs, receiveTimeoutMs, userAgent);
+    if (!options.accessToken.empty()) headers += "Authorization: Bearer " + headerValue(options.accessToken) + "\r\n";
+    HttpResult result =
+        performRequest(method, url, headers, body, options.connectTimeoutMs, receiveTimeoutMs, options.userAgent);
     HttpResponse response;
     response.status = static_cast<int>(result.status);
     response.body = std::move(result.body);
@@ -51,10 +52,10 @@ HttpResponse WfsClient::request(const std::string& method, const std::string& ur
 }
 
 HttpResponse WfsClient::get(const std::string& url) {
-    HttpResponse first = request("GET", url, {}, {}, defaultReceiveTimeoutMs);
+    HttpResponse first = request("GET", url, {}, {}, options.defaultReceiveTimeoutMs);
     if ((first.status >= 200 && first.status <= 299) || (first.status >= 400 && first.status <= 499)) return first;
-    std::this_thread::sleep_for(std::chrono::milliseconds(retryDelayMs));
-    return request("GET", url, {}, {}, defaultReceiveTimeoutMs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(options.retryDelayMs));
+    return request("GET", url, {}, {}, options.defaultReceiveTimeoutMs);
 }
 
 HttpResponse WfsClient::getWithTimeout(const std::string& url, int receiveTimeoutMs) {
@@ -62,5 +63,7 @@ HttpResponse WfsClient::getWithTimeout(const std::string& url, int receiveTimeou
 }
 
 HttpResponse WfsClient::postJson(const std::string& url, const std::string& jsonBody) {
-    return request("POST", url, jsonBody, "application/json", defaultReceiveTimeoutMs);
+    return request("POST", url, jsonBody, "application/json", options.defaultReceiveTimeoutMs);
 }
+
+}  // namespace net

@@ -1,4 +1,7 @@
-// The add-on's web client: user agent, bearer token, per-host pacing, OGC request URLs and the download cache.
+// The paced, cached HTTP client every service request of the add-on goes through (WFS, WMS, tile indexes,
+// planning register, address search, downloads). The name is historical: it is not limited to WFS.
+// It adds the user agent and bearer token, spaces request starts to one host, retries a failed GET once,
+// builds OGC request URLs, and keeps answers and downloads in the download cache.
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -6,35 +9,38 @@
 #include <map>
 #include <string>
 
+#include "geodesy/Bbox.h"
 #include "net/HttpExchange.h"
+#include "net/HttpResponse.h"
+#include "platform/Progress.h"
 
-// Answer of a WfsClient request.
-struct HttpResponse {
-    int status = 0;     // HTTP status, 0 when none arrived
-    std::string body;   // the whole body, also for non-2xx answers
-    std::string error;  // empty when the exchange itself worked
-};
+namespace net {
 
 // Progress of a streamed download: (bytes done, bytes total or 0); false cancels.
-using ProgressCallback = std::function<bool(long long done, long long total)>;
+using ProgressCallback = platform::ProgressCallback;
 // Progress of a tiled WFS fetch: (tiles done, tiles total).
 using TileProgressCallback = std::function<void(int done, int total)>;
 
 class WfsClient {
 public:
-    WfsClient();
+    // Everything that configures a client; a copy of it makes a client that behaves the same.
+    // The defaults are the production values, tests shorten them.
+    struct Options {
+        std::string accessToken;  // sent as "Authorization: Bearer ..." when non-empty
+        std::string userAgent = "TERRAVOX/0.1 (archicad-addon)";
+        int hostIntervalMs = 1000;            // minimum spacing of request starts to one host
+        int retryDelayMs = 500;               // pause before get's single retry
+        int defaultReceiveTimeoutMs = 15000;  // receive time-out of get and postJson
+        int connectTimeoutMs = kConnectTimeoutMs;
+        int tileSizeMetres = 500;        // edge of one fetchWfsTiled tile
+        std::filesystem::path cacheDir;  // empty: the per-user cache folder (cacheDirectory())
+    };
 
-    std::string accessToken;                                // sent as "Authorization: Bearer ..." when non-empty
-    std::string userAgent;                                  // "TERRAVOX/0.1 (archicad-addon)"
+    WfsClient() = default;
+    explicit WfsClient(Options settings) : options(std::move(settings)) {}
+
+    Options options;
     std::map<std::string, std::int64_t> lastRequestByHost;  // monotonic ms of the last request start per host
-
-    // Tunables; the defaults are the production values, tests shorten them.
-    int hostIntervalMs = 1000;            // minimum spacing of request starts to one host
-    int retryDelayMs = 500;               // pause before get's single retry
-    int defaultReceiveTimeoutMs = 15000;  // receive time-out of get and postJson
-    int connectTimeoutMs = kConnectTimeoutMs;
-    int tileSizeMetres = 500;        // edge of one fetchWfsTiled tile
-    std::filesystem::path cacheDir;  // empty: the per-user cache folder (cacheDirectory())
 
     // One paced request with optional body and content type.
     HttpResponse request(const std::string& method, const std::string& url, const std::string& body,
@@ -49,17 +55,15 @@ public:
     void waitForHost(const std::string& host);
 
     // WFS GetFeature URL (box in PL-1992 metres; transformed when epsg is a PL-2000 zone).
-    static std::string buildWfsUrl(const std::string& baseUrl, const std::string& typeName, double minX, double minY,
-                                   double maxX, double maxY, int count, int startIndex, bool northingFirst, bool wfs110,
-                                   int epsg);
+    static std::string buildWfsUrl(const std::string& baseUrl, const std::string& typeName, const geodesy::Bbox& box,
+                                   int count, int startIndex, bool northingFirst, bool wfs110, int epsg);
     // WMS 1.1.1 GetMap URL for a PNG (box already in the target system).
-    static std::string buildWmsUrl(const std::string& baseUrl, const std::string& layers, double minX, double minY,
-                                   double maxX, double maxY, int width, int height, int epsg);
+    static std::string buildWmsUrl(const std::string& baseUrl, const std::string& layers, const geodesy::Bbox& box,
+                                   int width, int height, int epsg);
 
     // Fetches a WFS layer over a grid of tiles (each cached) and merges their members into one collection.
-    std::string fetchWfsTiled(const std::string& baseUrl, const std::string& typeName, double minX, double minY,
-                              double maxX, double maxY, const TileProgressCallback& progress, bool northingFirst,
-                              bool wfs110, int epsg);
+    std::string fetchWfsTiled(const std::string& baseUrl, const std::string& typeName, const geodesy::Bbox& box,
+                              const TileProgressCallback& progress, bool northingFirst, bool wfs110, int epsg);
     // A text answer served from the cache or fetched once and cached; empty when nothing came.
     std::string getCachedText(const std::string& url, int receiveTimeoutMs);
     // A downloaded file in the cache (streamed through a ".part" file); empty path with `error` set on failure.
@@ -67,7 +71,7 @@ public:
                               std::string& error);
     // Cache file of a URL: 40 hex digits of its SHA-1 plus "." and the extension ("bin" when empty).
     std::string cachePathFor(const std::string& url, const std::string& extension = "bin");
-    // The cache folder in use (cacheDir, or the per-user folder).
+    // The cache folder in use (options.cacheDir, or the per-user folder).
     std::filesystem::path cacheFolder();
 };
 
@@ -78,3 +82,5 @@ constexpr int kSuggestTimeoutMs = 4000;
 constexpr int kCachedTextTimeoutMs = 240000;
 constexpr int kLidarTimeoutMs = 240000;
 constexpr int kPackageTimeoutMs = 600000;
+
+}  // namespace net

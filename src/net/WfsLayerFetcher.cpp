@@ -8,6 +8,8 @@
 #include "net/UrlText.h"
 #include "platform/Numbers.h"
 
+namespace net {
+
 namespace {
 
 constexpr long long kMaxWholeTypeFeatures = 200000;
@@ -159,8 +161,7 @@ std::vector<GisFeature> WfsLayerFetcher::fetchVariant(int variant, const std::st
         const geodesy::LatLon centre = geodesy::pl1992ToWgs84(frame.centre());
         epsg = geodesy::pl2000ZoneForLongitude(centre.lon);
     }
-    const std::string gml = client_.fetchWfsTiled(wfsUrl, typeName, frame.minE, frame.minN, frame.maxE, frame.maxN,
-                                                  progress, northingFirst, wfs110, epsg);
+    const std::string gml = client_.fetchWfsTiled(wfsUrl, typeName, frame, progress, northingFirst, wfs110, epsg);
     return GmlParser::parseFeatureCollection(gml, type);
 }
 
@@ -204,3 +205,5 @@ std::vector<GisFeature> WfsLayerFetcher::fetchWholeTypeWhenSmall(const std::stri
     if (progress) progress(1, 1);
     return features;
 }
+
+}  // namespace net

@@ -10,6 +10,8 @@
 #include "geodesy/Bbox.h"
 #include "net/WfsClient.h"
 
+namespace net {
+
 // True when the feature lies on the frame (edges included): its anchor or a vertex lies inside, an edge
 // crosses it, or the frame lies inside one of its polygons.
 bool featureTouchesBox(const GisFeature& feature, const geodesy::Bbox& frame);
@@ -47,3 +49,5 @@ private:
     std::map<std::string, std::pair<std::string, std::string>> typeNames_;  // URL -> (parcel, building)
     std::map<std::string, int> variants_;                                   // URL + "|" + type -> 1..4
 };
+
+}  // namespace net

@@ -7,14 +7,16 @@
 #include "net/WfsClient.h"
 #include "platform/Numbers.h"
 
+namespace net {
+
 namespace {
 std::string separatorFor(const std::string& baseUrl) { return baseUrl.find('?') != std::string::npos ? "&" : "?"; }
 std::string number10(double value) { return cformat("%.10g", value); }
 }  // namespace
 
-std::string WfsClient::buildWfsUrl(const std::string& baseUrl, const std::string& typeName, double minX, double minY,
-                                   double maxX, double maxY, int count, int startIndex, bool northingFirst, bool wfs110,
-                                   int epsg) {
+std::string WfsClient::buildWfsUrl(const std::string& baseUrl, const std::string& typeName, const geodesy::Bbox& box,
+                                   int count, int startIndex, bool northingFirst, bool wfs110, int epsg) {
+    double minX = box.minE, minY = box.minN, maxX = box.maxE, maxY = box.maxN;
     std::string url = baseUrl + separatorFor(baseUrl);
     if (wfs110) {
         url += "service=WFS&version=1.1.0&request=GetFeature";
@@ -37,22 +39,25 @@ std::string WfsClient::buildWfsUrl(const std::string& baseUrl, const std::string
         url += "&SRSNAME=" + urlEncode("EPSG:" + cformat("%d", epsg));
         boxEpsg = epsg;
     }
-    std::string box = northingFirst
-                          ? number10(minY) + "," + number10(minX) + "," + number10(maxY) + "," + number10(maxX)
-                          : number10(minX) + "," + number10(minY) + "," + number10(maxX) + "," + number10(maxY);
-    box += ",urn:ogc:def:crs:EPSG::" + cformat("%d", boxEpsg);
-    url += "&BBOX=" + urlEncode(box);
+    std::string boxText = northingFirst
+                              ? number10(minY) + "," + number10(minX) + "," + number10(maxY) + "," + number10(maxX)
+                              : number10(minX) + "," + number10(minY) + "," + number10(maxX) + "," + number10(maxY);
+    boxText += ",urn:ogc:def:crs:EPSG::" + cformat("%d", boxEpsg);
+    url += "&BBOX=" + urlEncode(boxText);
     return url;
 }
 
-std::string WfsClient::buildWmsUrl(const std::string& baseUrl, const std::string& layers, double minX, double minY,
-                                   double maxX, double maxY, int width, int height, int epsg) {
+std::string WfsClient::buildWmsUrl(const std::string& baseUrl, const std::string& layers, const geodesy::Bbox& box,
+                                   int width, int height, int epsg) {
     std::string url = baseUrl + separatorFor(baseUrl);
     url += "service=WMS&version=1.1.1&request=GetMap";
     url += "&layers=" + urlEncode(layers);
     url += "&styles=&format=" + urlEncode("image/png");
     url += "&transparent=true&SRS=" + urlEncode("EPSG:" + cformat("%d", epsg));
     url += "&WIDTH=" + cformat("%d", width) + "&HEIGHT=" + cformat("%d", height);
-    url += "&BBOX=" + urlEncode(number10(minX) + "," + number10(minY) + "," + number10(maxX) + "," + number10(maxY));
+    url += "&BBOX=" + urlEncode(number10(box.minE) + "," + number10(box.minN) + "," + number10(box.maxE) + "," +
+                                number10(box.maxN));
     return url;
 }
+
+}  // namespace net

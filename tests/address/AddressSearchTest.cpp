@@ -18,7 +18,7 @@ class AddressSearch : public PaletteOnSim {
 protected:
     void SetUp() override {
         PaletteOnSim::SetUp();
-        buildGeocoderScenario(sim.scenario());
+        sim::buildGeocoderScenario(sim.scenario());
     }
     // Serves `body` as the search answer from now on.
     void answerSearchWith(const std::string& body, const std::string& contentType = "application/json") {
@@ -69,15 +69,15 @@ TEST_F(AddressSearch, NothingFoundAndEmptyQueriesAnswerWithoutCoordinates) {
 
 TEST_F(AddressSearch, FailingServiceIsNamedInTheError) {
     const Json unavailable{{"type", "error"}, {"msg", "Wyszukiwarka adresow nie odpowiada (Nominatim)"}};
-    sim.faults().add(Fault{.host = kSearchHost, .statuses = {503, 503}});
+    sim.faults().add(sim::Fault{.host = kSearchHost, .statuses = {503, 503}});
     EXPECT_EQ(reply("Sukiennice"), unavailable);
     EXPECT_EQ(requests(kSearchHost).size(), 2u) << "a server error is tried once more";
 
-    sim.faults().add(Fault{.host = kSearchHost, .statuses = {429}});
+    sim.faults().add(sim::Fault{.host = kSearchHost, .statuses = {429}});
     EXPECT_EQ(reply("Sukiennice"), unavailable);
 
     // Answers with another 2xx status are not search results either.
-    sim.faults().add(Fault{.host = kSearchHost, .statuses = {204}});
+    sim.faults().add(sim::Fault{.host = kSearchHost, .statuses = {204}});
     EXPECT_EQ(reply("Sukiennice"), unavailable);
 
     // The service is back.

@@ -15,8 +15,8 @@
 using Json = nlohmann::json;
 
 TEST(AddressSession, SearchAndSuggestionsInTheHeadlessPalette) {
-    SimServer sim;
-    buildGeocoderScenario(sim.scenario());
+    sim::SimServer sim;
+    sim::buildGeocoderScenario(sim.scenario());
     ASSERT_TRUE(sim.start());
     testsupport::TempDir dir;
     testsupport::writeFile(dir / "input.txt",

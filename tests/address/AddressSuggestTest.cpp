@@ -22,7 +22,7 @@ class AddressSuggest : public PaletteOnSim {
 protected:
     void SetUp() override {
         PaletteOnSim::SetUp();
-        buildGeocoderScenario(sim.scenario());
+        sim::buildGeocoderScenario(sim.scenario());
     }
     void answerWith(const std::string& body) {
         sim.scenario().addText(kSuggestHost, "/api/", body, "application/json");
@@ -85,12 +85,12 @@ TEST_F(AddressSuggest, SeveralQueriesInFlightEachGetTheirOwnEvent) {
 }
 
 TEST_F(AddressSuggest, FailuresStillAnswerWithAnEmptyList) {
-    sim.faults().add(Fault{.host = kSuggestHost, .statuses = {503}});
+    sim.faults().add(sim::Fault{.host = kSuggestHost, .statuses = {503}});
     EXPECT_EQ(itemsFor("Brzeszcze"), Json::array());
     EXPECT_EQ(requests(kSuggestHost).size(), 1u) << "suggestions are not retried";
 
     // A connection cut in the middle of the answer.
-    sim.faults().add(Fault{.host = kSuggestHost, .truncateAfter = 10, .times = 1});
+    sim.faults().add(sim::Fault{.host = kSuggestHost, .truncateAfter = 10, .times = 1});
     EXPECT_EQ(itemsFor("Brzeszcze"), Json::array());
 
     // Nothing listens any more.

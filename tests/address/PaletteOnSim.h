@@ -9,30 +9,29 @@
 #include <string>
 #include <vector>
 
-#include "SimServer.h"
 #include "bridge/Bridge.h"
 #include "import/ImportController.h"
 #include "model/ModelHost.h"
-#include "net/ServiceEndpoints.h"
 #include "palette/MapPalette.h"
 #include "platform/Workers.h"
 #include "settings/Settings.h"
-#include "support/TestSupport.h"
+#include "support/SimulatorFixture.h"
 
-class PaletteOnSim : public ::testing::Test {
+// The controller has a web client of its own; the fixture's client stays unused.
+class PaletteOnSim : public SimulatorFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(sim.start()) << "the simulator could not bind a loopback port";
-        ::setenv(kServicesRoutingVariable, sim.baseUrl().c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (dir.path / "config").c_str(), 1);
-        ::setenv("XDG_STATE_HOME", (dir.path / "state").c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", (dir.path / "cache").c_str(), 1);
+        SimulatorFixture::SetUp();
+        if (HasFatalFailure()) return;
+        ::setenv("XDG_CONFIG_HOME", (temp.path / "config").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (temp.path / "state").c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", (temp.path / "cache").c_str(), 1);
         host::installHost(&model);
         controller = std::make_unique<ImportController>(defaultSettings());
-        WfsClient& client = controller->webClient();
-        client.hostIntervalMs = 0;
-        client.retryDelayMs = 20;
-        client.defaultReceiveTimeoutMs = 5000;
+        net::WfsClient::Options& web = controller->webClient().options;
+        web.hostIntervalMs = 0;
+        web.retryDelayMs = 20;
+        web.defaultReceiveTimeoutMs = 5000;
         palette = std::make_unique<MapPalette>([this](Bridge& b) { controller->registerHandlers(b); });
         palette->InitBrowserControl([this](const std::string& text) {
             raw.push_back(text);
@@ -46,9 +45,8 @@ protected:
         palette.reset();
         controller.reset();
         host::installHost(nullptr);
-        for (const char* name : {kServicesRoutingVariable, "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
-            ::unsetenv(name);
-        sim.stop();
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) ::unsetenv(name);
+        SimulatorFixture::TearDown();
     }
 
     // Sends one page message and returns what the page received in answer at once.
@@ -69,12 +67,10 @@ protected:
     }
 
     // Requests the simulator received for a host (and path).
-    std::vector<LoggedRequest> requests(const std::string& host, const std::string& path = {}) {
+    std::vector<sim::LoggedRequest> requests(const std::string& host, const std::string& path = {}) {
         return sim.log().matching(host, path);
     }
 
-    testsupport::TempDir dir;
-    SimServer sim;
     model::ModelHost model;
     std::unique_ptr<ImportController> controller;
     std::unique_ptr<MapPalette> palette;

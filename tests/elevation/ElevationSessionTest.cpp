@@ -13,31 +13,30 @@
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
 
-using Json = nlohmann::json;
-using namespace elevationsim;
+using namespace sim::elevation;
 
 namespace {
 
 struct SessionRun {
     int exitCode = -1;
-    std::vector<Json> messages;
+    std::vector<nlohmann::json> messages;
     std::string err;
 
-    Json last(const std::string& type) const {
-        Json found;
-        for (const Json& m : messages)
+    nlohmann::json last(const std::string& type) const {
+        nlohmann::json found;
+        for (const nlohmann::json& m : messages)
             if (m.value("type", "") == type) found = m;
         return found;
     }
     bool hasLabel(const std::string& label) const {
-        for (const Json& m : messages)
+        for (const nlohmann::json& m : messages)
             if (m.value("type", "") == "progress" && m.value("label", "") == label) return true;
         return false;
     }
 };
 
 // The WGS84 frame [west, south, east, north] that holds a PL-1992 frame.
-Json wgs84Frame(const geodesy::Bbox& b) {
+nlohmann::json wgs84Frame(const geodesy::Bbox& b) {
     const geodesy::LatLon corners[4] = {geodesy::pl1992ToWgs84(b.minE, b.minN), geodesy::pl1992ToWgs84(b.maxE, b.minN),
                                         geodesy::pl1992ToWgs84(b.maxE, b.maxN), geodesy::pl1992ToWgs84(b.minE, b.maxN)};
     double west = 180, south = 90, east = -180, north = -90;
@@ -45,12 +44,12 @@ Json wgs84Frame(const geodesy::Bbox& b) {
         west = std::min(west, c.lon), east = std::max(east, c.lon);
         south = std::min(south, c.lat), north = std::max(north, c.lat);
     }
-    return Json::array({west, south, east, north});
+    return nlohmann::json::array({west, south, east, north});
 }
 
-Json setOriginAt(const Site& site) {
+nlohmann::json setOriginAt(const Site& site) {
     const geodesy::LatLon at = geodesy::pl1992ToWgs84(site.e, site.n);
-    return Json{{"type", "setOrigin"}, {"lat", at.lat}, {"lon", at.lon}};
+    return nlohmann::json{{"type", "setOrigin"}, {"lat", at.lat}, {"lon", at.lon}};
 }
 
 // One "key: value" line of `geodraft model` as a number.
@@ -79,16 +78,16 @@ protected:
         SessionRun r;
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         std::istringstream out(testsupport::readFile(dir / "out.txt"));
-        for (std::string line; std::getline(out, line);) r.messages.push_back(Json::parse(line));
+        for (std::string line; std::getline(out, line);) r.messages.push_back(nlohmann::json::parse(line));
         r.err = testsupport::readFile(dir / "err.txt");
         return r;
     }
     SessionRun fetch(const Site& site, double size, const std::vector<std::string>& layers) {
-        const Json message{{"type", "fetch"},
-                           {"bboxWgs84", wgs84Frame(frameAround(site, size, size))},
-                           {"layers", layers},
-                           {"terrainStep", 1},
-                           {"poziomiceCiecie", 1.0}};
+        const nlohmann::json message{{"type", "fetch"},
+                                     {"bboxWgs84", wgs84Frame(frameAround(site, size, size))},
+                                     {"layers", layers},
+                                     {"terrainStep", 1},
+                                     {"poziomiceCiecie", 1.0}};
         return run({message.dump(), "#wait"});
     }
     std::string model(const std::string& project) {
@@ -109,12 +108,12 @@ const std::vector<std::string> kAllElevation = {"teren", "poziomice2d", "poziomi
 TEST_F(ElevationSession, TerrainAndContoursOverTwoOverlappingSheets) {
     const SessionRun r = fetch(kHills, 300, kAllElevation);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Json done = r.last("fetchDone");
+    const nlohmann::json done = r.last("fetchDone");
     ASSERT_TRUE(done.is_object()) << r.err;
     ASSERT_TRUE(done["counts"].contains("poziomice (warstwice)")) << done.dump();
     const long long contours = done["counts"]["poziomice (warstwice)"].get<long long>();
     EXPECT_GT(contours, 10);
-    EXPECT_EQ(done["counts"], (Json{{"teren (Siatka)", 4}, {"poziomice (warstwice)", contours}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"teren (Siatka)", 4}, {"poziomice (warstwice)", contours}}));
     // The hole of the western sheet is filled from the eastern one, so nothing is missing and nothing to say.
     EXPECT_EQ(done["warning"], "Poziomice: " + std::to_string(contours) + " warstwic, ciecie 1,00 m");
     EXPECT_TRUE(r.hasLabel("Pobieranie NMT"));
@@ -128,19 +127,19 @@ TEST_F(ElevationSession, TerrainAndContoursOverTwoOverlappingSheets) {
 TEST_F(ElevationSession, NotesForFramesWithoutUsableSheets) {
     struct Case {
         const Site* site;
-        Json counts;
+        nlohmann::json counts;
         std::string warning;
     };
     const std::vector<Case> cases = {
-        {&kUncovered, Json::object(),
+        {&kUncovered, nlohmann::json::object(),
          "Teren: brak kafli NMT dla tego obszaru w skorowidzu. Poziomice: brak kafli NMT dla tego obszaru w "
          "skorowidzu."},
-        {&kBroken, Json::object(),
+        {&kBroken, nlohmann::json::object(),
          "Teren: nie udalo sie pobrac/sparsowac zadnego pliku NMT. Poziomice: nie udalo sie pobrac zadnego pliku NMT."},
-        {&kNodata, Json::object(),
+        {&kNodata, nlohmann::json::object(),
          "Teren: brak waznych punktow NMT w kadrze. Poziomice: caly probkowany obszar to NODATA (brak danych NMT dla "
          "tego kadru). Poziomice: 0 warstwic, ciecie 1,00 m"},
-        {&kFlat, Json{{"teren (Siatka)", 1}},
+        {&kFlat, nlohmann::json{{"teren (Siatka)", 1}},
          "Poziomice: brak deniwelacji wiekszej niz ciecie 1,00 m w tym kadrze - teren zbyt plaski dla wybranego "
          "ciecia. Poziomice: 0 warstwic, ciecie 1,00 m"},
     };
@@ -148,7 +147,7 @@ TEST_F(ElevationSession, NotesForFramesWithoutUsableSheets) {
         SCOPED_TRACE(c.site->name);
         const SessionRun r = fetch(*c.site, 150, kAllElevation);
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        const Json done = r.last("fetchDone");
+        const nlohmann::json done = r.last("fetchDone");
         ASSERT_TRUE(done.is_object()) << r.err;
         EXPECT_EQ(done["counts"], c.counts);
         EXPECT_EQ(done["warning"], c.warning);
@@ -171,7 +170,7 @@ TEST_F(ElevationSession, SetOriginWritesTheTerrainHeightLater) {
 
     // A second "setOrigin" moves the point; only the height of the new point is written, even when the first
     // lookup finishes last (its sheet is slow to come).
-    Fault slow;
+    sim::Fault slow;
     slow.host = "opendata.geoportal.gov.pl";
     slow.path = "/NumDaneWys/NMT/sim/7.111.23.11.asc";
     slow.delayMs = 1500;
@@ -194,7 +193,7 @@ TEST_F(ElevationSession, FailedHeightLookupLeavesZeroSilently) {
     EXPECT_EQ(modelNumber(listing, "surveyHeight"), 0.0) << listing;
     EXPECT_EQ(modelNumber(listing, "altitude"), 0.0);
 
-    Fault down;
+    sim::Fault down;
     down.host = "opendata.geoportal.gov.pl";
     down.path = "/NumDaneWys/NMT/*";
     down.statuses = {500, 500, 500, 500};

@@ -22,7 +22,7 @@ std::string collection(const std::string& members) {
 
 TEST(TileIndexScan, RealLidarAnswers) {
     GD_REQUIRE_REALDATA("gml/gugik_skorowidz_lidar/w2_EVRF2007_2023_PL1992.xml");
-    const auto tiles = scanLidarIndex(
+    const auto tiles = net::scanLidarIndex(
         testsupport::readFile(testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2023_PL1992.xml")));
     ASSERT_EQ(tiles.size(), 1u);
     EXPECT_EQ(tiles[0].godlo, "N-34-139-A-c-1-1-3-4");
@@ -31,37 +31,37 @@ TEST(TileIndexScan, RealLidarAnswers) {
         "https://opendata.geoportal.gov.pl/NumDaneWys/DanePomiaroweLAZ/78044/78044_1403296_N-34-139-A-c-1-1-3-4.laz");
     EXPECT_DOUBLE_EQ(tiles[0].density, 12.0);
     EXPECT_EQ(tiles[0].epsg, 2180);
-    EXPECT_EQ(scanElevationIndex(
+    EXPECT_EQ(net::scanElevationIndex(
                   testsupport::readFile(testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2023_PL1992.xml")))
                   .size(),
               1u);
 
     GD_REQUIRE_REALDATA("gml/gugik_skorowidz_lidar/w2_EVRF2007_2024_empty.xml");
-    EXPECT_TRUE(scanLidarIndex(testsupport::readFile(
-                                   testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2024_empty.xml")))
+    EXPECT_TRUE(net::scanLidarIndex(testsupport::readFile(
+                                        testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2024_empty.xml")))
                     .empty());
 }
 
 TEST(TileIndexScan, UkladXyTexts) {
-    EXPECT_EQ(decodeUkladXy("PL-1992"), 2180);
-    EXPECT_EQ(decodeUkladXy("PL-2000:S7"), 2178);
-    EXPECT_EQ(decodeUkladXy("PL-2000 strefa S5"), 2176);
-    EXPECT_EQ(decodeUkladXy("PL-2000, S8"), 2179);
-    EXPECT_EQ(decodeUkladXy("S6 / PL-2000"), 2177) << "the first capital S anywhere in the text";
-    EXPECT_EQ(decodeUkladXy("PL-2000"), 0);
-    EXPECT_EQ(decodeUkladXy("PL-2000:S9"), 0);
-    EXPECT_EQ(decodeUkladXy("PL-2000:S"), 0);
-    EXPECT_EQ(decodeUkladXy("PL-2000 Strefa 7"), 0) << "the first S is followed by a letter";
-    EXPECT_EQ(decodeUkladXy("UTM 34N"), 0);
-    EXPECT_EQ(decodeUkladXy(""), 0);
-    EXPECT_EQ(decodeUkladXy("pl-1992"), 0);
+    EXPECT_EQ(net::decodeUkladXy("PL-1992"), 2180);
+    EXPECT_EQ(net::decodeUkladXy("PL-2000:S7"), 2178);
+    EXPECT_EQ(net::decodeUkladXy("PL-2000 strefa S5"), 2176);
+    EXPECT_EQ(net::decodeUkladXy("PL-2000, S8"), 2179);
+    EXPECT_EQ(net::decodeUkladXy("S6 / PL-2000"), 2177) << "the first capital S anywhere in the text";
+    EXPECT_EQ(net::decodeUkladXy("PL-2000"), 0);
+    EXPECT_EQ(net::decodeUkladXy("PL-2000:S9"), 0);
+    EXPECT_EQ(net::decodeUkladXy("PL-2000:S"), 0);
+    EXPECT_EQ(net::decodeUkladXy("PL-2000 Strefa 7"), 0) << "the first S is followed by a letter";
+    EXPECT_EQ(net::decodeUkladXy("UTM 34N"), 0);
+    EXPECT_EQ(net::decodeUkladXy(""), 0);
+    EXPECT_EQ(net::decodeUkladXy("pl-1992"), 0);
 
-    EXPECT_DOUBLE_EQ(decodeDensity("12 p/m2"), 12.0);
-    EXPECT_DOUBLE_EQ(decodeDensity(" 4.5pkt/m2"), 4.5);
-    EXPECT_DOUBLE_EQ(decodeDensity("1e"), 1.0);
-    EXPECT_DOUBLE_EQ(decodeDensity("okolo 6"), 0.0);
-    EXPECT_DOUBLE_EQ(decodeDensity(""), 0.0);
-    EXPECT_DOUBLE_EQ(decodeDensity("1e999 p/m2"), 0.0) << "an overflowing number is no density";
+    EXPECT_DOUBLE_EQ(net::decodeDensity("12 p/m2"), 12.0);
+    EXPECT_DOUBLE_EQ(net::decodeDensity(" 4.5pkt/m2"), 4.5);
+    EXPECT_DOUBLE_EQ(net::decodeDensity("1e"), 1.0);
+    EXPECT_DOUBLE_EQ(net::decodeDensity("okolo 6"), 0.0);
+    EXPECT_DOUBLE_EQ(net::decodeDensity(""), 0.0);
+    EXPECT_DOUBLE_EQ(net::decodeDensity("1e999 p/m2"), 0.0) << "an overflowing number is no density";
 }
 
 TEST(TileIndexScan, MembersAndElementsEdgeCases) {
@@ -74,7 +74,7 @@ TEST(TileIndexScan, MembersAndElementsEdgeCases) {
                element("url_do_pobrania", "https://host/d.asc?a=1&amp;b=2")) +
         member(element("godlo", "E") + "<gugik:url_do_pobrania xsi:nil=\"true\"/>") +
         member(element("godlo", "F") + element("url_do_pobrania", "http://host/f.asc")));
-    const auto tiles = scanLidarIndex(body);
+    const auto tiles = net::scanLidarIndex(body);
     ASSERT_EQ(tiles.size(), 3u);
     EXPECT_EQ(tiles[0].godlo, "");
     EXPECT_EQ(tiles[0].url, "https://host/c.asc");
@@ -85,7 +85,7 @@ TEST(TileIndexScan, MembersAndElementsEdgeCases) {
     EXPECT_DOUBLE_EQ(tiles[1].density, 7.0);
     EXPECT_EQ(tiles[2].godlo, "F");
 
-    const auto plain = scanElevationIndex(body);
+    const auto plain = net::scanElevationIndex(body);
     ASSERT_EQ(plain.size(), 3u);
     EXPECT_EQ(plain[2].url, "http://host/f.asc");
 
@@ -94,11 +94,11 @@ TEST(TileIndexScan, MembersAndElementsEdgeCases) {
                             "</gml:featureMember><gml:featureMember>" + element("url_do_pobrania", "https://h/h") +
                             "</gml:featureMember><wfs:member>" + element("godlo", "I") +
                             "<gugik:url_do_pobrania>https://h/i";
-    const auto oldTiles = scanElevationIndex(old);
+    const auto oldTiles = net::scanElevationIndex(old);
     ASSERT_EQ(oldTiles.size(), 2u);
     EXPECT_EQ(oldTiles[0].godlo, "G");
     EXPECT_EQ(oldTiles[1].godlo, "");
-    EXPECT_TRUE(scanElevationIndex("").empty());
-    EXPECT_TRUE(scanElevationIndex("gugik:url_do_pobrania>").empty());
-    EXPECT_TRUE(scanElevationIndex("</gugik:url_do_pobrania>http://x</gugik:a>").empty());
+    EXPECT_TRUE(net::scanElevationIndex("").empty());
+    EXPECT_TRUE(net::scanElevationIndex("gugik:url_do_pobrania>").empty());
+    EXPECT_TRUE(net::scanElevationIndex("</gugik:url_do_pobrania>http://x</gugik:a>").empty());
 }

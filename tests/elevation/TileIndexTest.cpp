@@ -7,13 +7,14 @@
 #include "import/OriginTerrainHeight.h"
 #include "net/LidarResolver.h"
 #include "net/TileIndex.h"
+#include "net/UrlText.h"
 #include "platform/Numbers.h"
 
-using namespace elevationsim;
+using namespace sim::elevation;
 
 namespace {
 
-std::vector<std::string> emblems(const std::vector<ElevationTile>& tiles) {
+std::vector<std::string> emblems(const std::vector<net::ElevationTile>& tiles) {
     std::vector<std::string> out;
     for (const auto& t : tiles) out.push_back(t.godlo);
     return out;
@@ -25,56 +26,54 @@ std::vector<std::string> yearsFrom(int first, int last, const std::string& prefi
     return out;
 }
 
-std::string hostOf(const std::string& url) {
-    const auto start = url.find("://") + 3;
-    return url.substr(start, url.find('/', start) - start);
-}
-
 }  // namespace
 
 using TileIndexSim = ElevationSim;
 
 TEST_F(TileIndexSim, YearSearchStopsAtTheNewestYearThatCovers) {
     // Only 2019 covers the valley: every newer year is asked, answers nothing, and no older year is asked.
-    const auto valley = findNmtTiles(client, frameAround(kValley, 200, 200));
+    const auto valley = net::findNmtTiles(client, frameAround(kValley, 200, 200));
     ASSERT_EQ(valley.size(), 1u);
     EXPECT_EQ(valley[0].godlo, "6.113.14.21") << "emblem written across lines comes back trimmed";
     EXPECT_EQ(valley[0].url, sheetUrl("NMT", "6.113.14.21.asc"));
-    EXPECT_EQ(typesAsked(serviceEndpoints().nmtIndexWfs()), yearsFrom(firstIndexYear(), 2019, "gugik:SkorowidzNMT"));
+    EXPECT_EQ(typesAsked(net::serviceEndpoints().nmtIndexWfs()),
+              yearsFrom(net::firstIndexYear(), 2019, "gugik:SkorowidzNMT"));
 
     // The hills are covered by 2025: both overlapping sheets, in answer order.
     sim.log().clear();
-    EXPECT_EQ(emblems(findNmtTiles(client, frameAround(kHills, 300, 300))),
+    EXPECT_EQ(emblems(net::findNmtTiles(client, frameAround(kHills, 300, 300))),
               (std::vector<std::string>{"7.111.23.11", "7.111.23.12"}));
-    EXPECT_EQ(typesAsked(serviceEndpoints().nmtIndexWfs()), yearsFrom(firstIndexYear(), 2025, "gugik:SkorowidzNMT"));
+    EXPECT_EQ(typesAsked(net::serviceEndpoints().nmtIndexWfs()),
+              yearsFrom(net::firstIndexYear(), 2025, "gugik:SkorowidzNMT"));
 
     // Warsaw's 2023 sheet comes from the demo service behind the elevation scenario's own years.
-    EXPECT_EQ(emblems(findNmtTiles(client, {637300, 486700, 637400, 486800})),
+    EXPECT_EQ(emblems(net::findNmtTiles(client, {637300, 486700, 637400, 486800})),
               (std::vector<std::string>{"N-34-139-A-c-1-1"}));
 
     // The surface model has its own index and oldest year.
-    EXPECT_EQ(emblems(findNmptTiles(client, frameAround(kValley, 100, 100))),
+    EXPECT_EQ(emblems(net::findNmptTiles(client, frameAround(kValley, 100, 100))),
               (std::vector<std::string>{"6.113.14.21"}));
     sim.log().clear();
-    EXPECT_TRUE(findNmptTiles(client, frameAround(kUncovered, 100, 100)).empty());
-    EXPECT_EQ(typesAsked(serviceEndpoints().nmptIndexWfs()), yearsFrom(firstIndexYear(), 2019, "gugik:SkorowidzNMPT"));
+    EXPECT_TRUE(net::findNmptTiles(client, frameAround(kUncovered, 100, 100)).empty());
+    EXPECT_EQ(typesAsked(net::serviceEndpoints().nmptIndexWfs()),
+              yearsFrom(net::firstIndexYear(), 2019, "gugik:SkorowidzNMPT"));
 }
 
 TEST_F(TileIndexSim, OneRequestPerYearAtMostTwentySheets) {
     const geodesy::Bbox frame = frameAround(kMosaic, 400, 400);
-    const auto tiles = findNmtTiles(client, frame);
+    const auto tiles = net::findNmtTiles(client, frame);
     ASSERT_EQ(tiles.size(), 20u);
     EXPECT_EQ(tiles.front().godlo, "6.134.12.00");
     EXPECT_EQ(tiles.back().godlo, "6.134.12.34");
     // The request is the WFS 2.0.0 form with the box northing first in the PL-1992 URN.
-    const std::string url = tileIndexUrl(nmtIndexProduct(), 2022, frame);
+    const std::string url = net::tileIndexUrl(net::nmtIndexProduct(), 2022, frame);
     EXPECT_NE(
         url.find("service=WFS&version=2.0.0&request=GetFeature&typenames=gugik%3ASkorowidzNMT2022&COUNT=20&BBOX="),
         std::string::npos)
         << url;
     EXPECT_EQ(url.find("STARTINDEX"), std::string::npos);
     EXPECT_EQ(url.find("SRSNAME"), std::string::npos);
-    const std::string box = percentDecode(url.substr(url.find("&BBOX=") + 6));
+    const std::string box = sim::percentDecode(url.substr(url.find("&BBOX=") + 6));
     std::vector<double> numbers;
     std::size_t start = 0;
     for (int i = 0; i < 4; ++i) {
@@ -93,35 +92,28 @@ TEST_F(TileIndexSim, OneRequestPerYearAtMostTwentySheets) {
 
 TEST_F(TileIndexSim, FailedYearsAreSkippedAndAnUnreachableServiceEndsTheSearch) {
     // A year that answers with an error status counts as a year without sheets.
-    const std::string service = serviceEndpoints().nmtIndexWfs();
+    const std::string service = net::serviceEndpoints().nmtIndexWfs();
     const std::string host = service.substr(8, service.find('/', 8) - 8), path = service.substr(service.find('/', 8));
-    Fault busy;
-    busy.host = host;
-    busy.path = path;
-    busy.statuses = {503, 503};  // the first year and its one retry
-    sim.faults().add(busy);
-    const auto valley = findNmtTiles(client, frameAround(kValley, 200, 200));
+    sim.faults().add(sim::Fault{.host = host, .path = path, .statuses = {503, 503}});  // the first year and its retry
+    const auto valley = net::findNmtTiles(client, frameAround(kValley, 200, 200));
     EXPECT_EQ(emblems(valley), (std::vector<std::string>{"6.113.14.21"}));
-    auto expected = yearsFrom(firstIndexYear(), 2019, "gugik:SkorowidzNMT");
+    auto expected = yearsFrom(net::firstIndexYear(), 2019, "gugik:SkorowidzNMT");
     expected.insert(expected.begin(), expected.front());
     EXPECT_EQ(typesAsked(service), expected);
 
     // A service that does not answer at all is not asked again for every older year.
     sim.faults().clear();
     sim.log().clear();
-    Fault silent;
-    silent.host = host;
-    silent.path = path;
-    silent.delayMs = 2000;
-    sim.faults().add(silent);
-    client.defaultReceiveTimeoutMs = 300;
-    EXPECT_TRUE(findNmtTiles(client, frameAround(kValley, 200, 200)).empty());
-    EXPECT_EQ(typesAsked(service), std::vector<std::string>(2, "gugik:SkorowidzNMT" + std::to_string(firstIndexYear())))
+    sim.faults().add(sim::Fault{.host = host, .path = path, .delayMs = 2000});
+    client.options.defaultReceiveTimeoutMs = 300;
+    EXPECT_TRUE(net::findNmtTiles(client, frameAround(kValley, 200, 200)).empty());
+    EXPECT_EQ(typesAsked(service),
+              std::vector<std::string>(2, "gugik:SkorowidzNMT" + std::to_string(net::firstIndexYear())))
         << "the first year and its one retry only";
 }
 
 TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
-    LidarResolver resolver(&client);
+    net::LidarResolver resolver(&client);
     const auto tiles = resolver.findTiles(frameAround(kHills, 100, 100));
     ASSERT_EQ(tiles.size(), 5u) << "the member without an address is dropped";
     const std::vector<int> epsg = {2180, 2179, 0, 0, 0};
@@ -155,9 +147,9 @@ TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
     EXPECT_EQ(total, kLidarPoints);
     EXPECT_GT(ground, kLidarPoints / 2);
     EXPECT_LT(ground, kLidarPoints);
-    const std::size_t served = sim.log().matching(hostOf(tiles[0].url)).size();
+    const std::size_t served = sim.log().matching(net::hostOfUrl(tiles[0].url)).size();
     EXPECT_EQ(resolver.download(tiles[0]), path) << "the second download comes from the cache";
-    EXPECT_EQ(sim.log().matching(hostOf(tiles[0].url)).size(), served);
+    EXPECT_EQ(sim.log().matching(net::hostOfUrl(tiles[0].url)).size(), served);
 
     // The zone-8 sheet really lies in zone 8; a cancelled download leaves nothing.
     EXPECT_TRUE(resolver.download(tiles[1], [](std::int64_t, std::int64_t) { return false; }).empty());
@@ -168,7 +160,7 @@ TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
     EXPECT_EQ(cloudui::LasSheet::epsgFromExtent(zoneSheet.header()), 2179);
 
     // A sheet the download host does not have gives an empty path, not an error text.
-    EXPECT_TRUE(resolver.download(LidarTile{"x", sheetUrl("DanePomiaroweLAZ", "brak.laz"), 0, 2180}).empty());
+    EXPECT_TRUE(resolver.download(net::LidarTile{"x", sheetUrl("DanePomiaroweLAZ", "brak.laz"), 0, 2180}).empty());
     // The valley has only its 2019 campaign.
     const auto older = resolver.findTiles(frameAround(kValley, 50, 50));
     ASSERT_EQ(older.size(), 1u);

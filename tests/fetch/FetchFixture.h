@@ -1,40 +1,24 @@
 // The Polish simulator scenario on a real loopback socket, every request routed to it, and a fetch context
 // over a fresh client, cache and municipality cache for one test.
 #pragma once
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "PolandScenario.h"
 #include "Scenarios.h"
-#include "SimServer.h"
 #include "geodesy/Crs.h"
 #include "import/FetchGroups.h"
-#include "net/ServiceEndpoints.h"
-#include "net/WfsClient.h"
-#include "support/TestSupport.h"
+#include "support/SimulatorFixture.h"
 
-class FetchSim : public ::testing::Test {
+class FetchSim : public SimulatorFixture {
 protected:
-    void SetUp() override {
-        buildPolandScenario(sim.scenario());
-        ASSERT_TRUE(sim.start()) << "the simulator could not bind a loopback port";
-        setenv(kServicesRoutingVariable, sim.baseUrl().c_str(), 1);
-        client.hostIntervalMs = 0;
-        client.retryDelayMs = 10;
-        client.defaultReceiveTimeoutMs = 5000;
-        client.cacheDir = temp.path / "cache";
-    }
-    void TearDown() override {
-        unsetenv(kServicesRoutingVariable);
-        sim.stop();
-    }
+    FetchSim()
+        : SimulatorFixture({.hostIntervalMs = 0, .retryDelayMs = 10, .defaultReceiveTimeoutMs = 5000},
+                           sim::buildPolandScenario) {}
 
     // PL-1992 frame of the given size around a place of the scenario.
-    static geodesy::Bbox frameAt(const polandsim::Place& place, double width = 300, double height = 300) {
-        const geodesy::PlanarPoint c = polandsim::centre1992(place);
+    static geodesy::Bbox frameAt(const sim::poland::Place& place, double width = 300, double height = 300) {
+        const geodesy::PlanarPoint c = sim::poland::centre1992(place);
         return {c.x - width / 2, c.y - height / 2, c.x + width / 2, c.y + height / 2};
     }
 
@@ -55,13 +39,13 @@ protected:
         runFetchGroups(ctx);
         return result;
     }
-    FetchedData fetchAt(const polandsim::Place& place, const std::vector<std::string>& keys) {
+    FetchedData fetchAt(const sim::poland::Place& place, const std::vector<std::string>& keys) {
         return fetch(keys, frameAt(place), place.zoneEpsg);
     }
 
     // Requests the simulator received for one service URL's host and path.
-    std::vector<LoggedRequest> requestsTo(const std::string& url) {
-        return sim.log().matching(polandsim::hostOf(url), polandsim::pathOf(url));
+    std::vector<sim::LoggedRequest> requestsTo(const std::string& url) {
+        return sim.log().matching(sim::poland::hostOf(url), sim::poland::pathOf(url));
     }
 
     static int countOfType(const FetchedData& data, DataType type) {
@@ -70,10 +54,7 @@ protected:
         return n;
     }
 
-    SimServer sim;
-    WfsClient client;
-    MunicipalityCache municipalities;
-    testsupport::TempDir temp;
+    net::MunicipalityCache municipalities;
     std::vector<std::string> labels;
     std::vector<std::string> reports;
 };

@@ -10,7 +10,7 @@
 #include "import/RasterFetch.h"
 #include "net/ServiceRegistry.h"
 
-using namespace polandsim;
+using namespace sim::poland;
 
 namespace {
 
@@ -33,7 +33,7 @@ using Cadastre = FetchSim;
 TEST_F(Cadastre, CountiesOfEveryRequestFormGiveTheWholeBlock) {
     for (const Place* place : {&kWarszawa, &kZamosc, &kZary}) {
         SCOPED_TRACE(place->name);
-        municipalities = MunicipalityCache{};
+        municipalities = net::MunicipalityCache{};
         reports.clear();
         const FetchedData data = fetchAt(*place, {"dzialki", "budynki"});
         EXPECT_EQ(data.warning, "");
@@ -46,9 +46,9 @@ TEST_F(Cadastre, CountiesOfEveryRequestFormGiveTheWholeBlock) {
         EXPECT_TRUE(allInside(data, frameAt(*place)));
         ASSERT_EQ(reports.size(), 1u);
         const std::string code = std::string(place->teryt7).substr(0, 6);
-        EXPECT_EQ(
-            reports[0].rfind("TERRAVOX EGiB [TERYT " + code + "] " + findCountyEgibWfs(code) + " | tn.dzialki='", 0),
-            0u)
+        EXPECT_EQ(reports[0].rfind(
+                      "TERRAVOX EGiB [TERYT " + code + "] " + net::findCountyEgibWfs(code) + " | tn.dzialki='", 0),
+                  0u)
             << reports[0];
         EXPECT_NE(reports[0].find("' -> 48 | tn.budynki='"), std::string::npos) << reports[0];
         EXPECT_EQ(reports[0].substr(reports[0].size() - 7), "' -> 44");
@@ -83,7 +83,7 @@ TEST_F(Utilities, WfsWithoutPipeLayersEndsAsTheCountyRaster) {
     EXPECT_EQ(data.rasters[0].type, DataType::gesut);
     EXPECT_EQ(data.rasters[0].epsg, kZary.zoneEpsg);
     EXPECT_EQ(data.warning, "GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
-    const auto maps = requestsTo(findCountyGesut(kZary.teryt7).wmsUrl);
+    const auto maps = requestsTo(net::findCountyGesut(kZary.teryt7).wmsUrl);
     ASSERT_FALSE(maps.empty());
     // Network layers only: the parcel layer of the same service is left out.
     EXPECT_NE(maps.back().query.find("layers=siec_wodociagowa%2Csiec_gazowa&"), std::string::npos) << maps.back().query;
@@ -95,28 +95,29 @@ TEST_F(Utilities, CountyWithoutServiceUsesTheNationalIntegration) {
     EXPECT_EQ(data.rasters[0].type, DataType::gesut);
     EXPECT_EQ(data.warning,
               "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.");
-    const auto kiut = requestsTo(serviceEndpoints().utilityIntegrationWms());
+    const auto kiut = requestsTo(net::serviceEndpoints().utilityIntegrationWms());
     ASSERT_EQ(kiut.size(), 2u);  // capabilities, one tile
     EXPECT_NE(kiut[1].query.find("layers=przewod_wodociagowy%2Cprzewod_kanalizacyjny%2C"), std::string::npos);
 }
 
 TEST_F(Utilities, FailingNationalIntegrationLeavesTheCountyNoteAlone) {
-    const std::string kiut = serviceEndpoints().utilityIntegrationWms();
-    sim.faults().add(Fault{.host = hostOf(kiut), .path = pathOf(kiut), .exceptionDocument = true});
+    const std::string kiut = net::serviceEndpoints().utilityIntegrationWms();
+    sim.faults().add(sim::Fault{.host = hostOf(kiut), .path = pathOf(kiut), .exceptionDocument = true});
     const FetchedData data = fetchAt(kWarszawa, {"gesut"});
     EXPECT_TRUE(data.rasters.empty());
     EXPECT_EQ(data.warning, "GESUT: powiat nie publikuje uslugi w EZiU.");
 }
 
 TEST_F(Utilities, CountyWmsAnsweringExceptionsIsReportedAsNotAnswering) {
-    const ServiceUrls gesut = findCountyGesut(kZary.teryt7);
+    const net::ServiceUrls gesut = net::findCountyGesut(kZary.teryt7);
     // Capabilities pass; every map request gets an exception document.
-    sim.scenario().addHandler(hostOf(gesut.wmsUrl), pathOf(gesut.wmsUrl), [](const SimRequest& r, SimResponse& out) {
-        if (r.param("request") != "GetMap") return false;
-        out.contentType = "application/vnd.ogc.se_xml";
-        out.body = wmsExceptionReport("InvalidDimensionValue", "Zbyt duzy obraz");
-        return true;
-    });
+    sim.scenario().addHandler(hostOf(gesut.wmsUrl), pathOf(gesut.wmsUrl),
+                              [](const sim::SimRequest& r, sim::SimResponse& out) {
+                                  if (r.param("request") != "GetMap") return false;
+                                  out.contentType = "application/vnd.ogc.se_xml";
+                                  out.body = sim::wmsExceptionReport("InvalidDimensionValue", "Zbyt duzy obraz");
+                                  return true;
+                              });
     const FetchedData data = fetchAt(kZary, {"gesut"});
     EXPECT_TRUE(data.rasters.empty());
     EXPECT_EQ(data.warning, "GESUT: powiatowa usluga nie odpowiada.");
@@ -130,7 +131,7 @@ TEST_F(BaseMapAndOrtho, CountyBaseMapIsOneRasterOfItsThematicLayers) {
     ASSERT_EQ(data.rasters.size(), 1u);
     EXPECT_EQ(data.rasters[0].type, DataType::bdot500);
     EXPECT_EQ(data.rasters[0].epsg, 2179);
-    const auto maps = requestsTo(findCountyBdot500(kZamosc.teryt7).wmsUrl);
+    const auto maps = requestsTo(net::findCountyBdot500(kZamosc.teryt7).wmsUrl);
     ASSERT_EQ(maps.size(), 2u);
     EXPECT_NE(maps[1].query.find("layers=bdot500_budowle%2Cbdot500_komunikacja&"), std::string::npos);
     ASSERT_EQ(reports.size(), 1u);
@@ -139,8 +140,8 @@ TEST_F(BaseMapAndOrtho, CountyBaseMapIsOneRasterOfItsThematicLayers) {
 
 TEST_F(BaseMapAndOrtho, BaseMapNotesForMissingAndFailingServices) {
     EXPECT_EQ(fetchAt(kWarszawa, {"bdot500"}).warning, "BDOT500: powiat nie publikuje uslugi w EZiU.");
-    const std::string wms = findCountyBdot500(kZamosc.teryt7).wmsUrl;
-    sim.faults().add(Fault{.host = hostOf(wms), .path = pathOf(wms), .statuses = {503, 503}});
+    const std::string wms = net::findCountyBdot500(kZamosc.teryt7).wmsUrl;
+    sim.faults().add(sim::Fault{.host = hostOf(wms), .path = pathOf(wms), .statuses = {503, 503}});
     const FetchedData data = fetchAt(kZamosc, {"bdot500"});
     EXPECT_TRUE(data.rasters.empty());
     EXPECT_EQ(data.warning, "BDOT500: usluga WMS nie odpowiada.");
@@ -154,15 +155,15 @@ TEST_F(BaseMapAndOrtho, OrthophotoUsesQuarterMetrePixelsInTheFetchZone) {
     EXPECT_EQ(data.rasters[0].epsg, 2178);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("gestosc 0.25 m/px (1:892)"), std::string::npos) << reports[0];
-    const auto maps = requestsTo(serviceEndpoints().orthophotoWms());
+    const auto maps = requestsTo(net::serviceEndpoints().orthophotoWms());
     ASSERT_EQ(maps.size(), 1u);
     EXPECT_NE(maps[0].query.find("layers=Raster&"), std::string::npos);
     EXPECT_NE(maps[0].query.find("SRS=EPSG%3A2178"), std::string::npos);
 }
 
 TEST_F(BaseMapAndOrtho, OrthophotoFailureIsOneNote) {
-    const std::string wms = serviceEndpoints().orthophotoWms();
-    sim.faults().add(Fault{.host = hostOf(wms), .path = pathOf(wms), .exceptionDocument = true});
+    const std::string wms = net::serviceEndpoints().orthophotoWms();
+    sim.faults().add(sim::Fault{.host = hostOf(wms), .path = pathOf(wms), .exceptionDocument = true});
     const FetchedData data = fetchAt(kWarszawa, {"rastr"});
     EXPECT_TRUE(data.rasters.empty());
     EXPECT_EQ(data.warning, "Ortofotomapa WMS nie odpowiada - rastr pominiety.");
@@ -171,23 +172,23 @@ TEST_F(BaseMapAndOrtho, OrthophotoFailureIsOneNote) {
 using Orchestration = FetchSim;
 
 TEST_F(Orchestration, BrokenCountyAnswersNeverStopTheLaterGroups) {
-    const std::string egib = findCountyEgibWfs(kZamosc.teryt7);
+    const std::string egib = net::findCountyEgibWfs(kZamosc.teryt7);
     struct Case {
         const char* name;
-        Fault fault;
+        sim::Fault fault;
     };
     const std::vector<Case> cases = {
-        {"cut off", Fault{.host = hostOf(egib), .path = pathOf(egib), .truncateAfter = 300}},
-        {"exception", Fault{.host = hostOf(egib), .path = pathOf(egib), .exceptionDocument = true}},
-        {"empty", Fault{.host = hostOf(egib), .path = pathOf(egib), .emptyOk = true}},
-        {"server error", Fault{.host = hostOf(egib), .path = pathOf(egib), .statuses = std::vector<int>(20, 500)}},
+        {"cut off", sim::Fault{.host = hostOf(egib), .path = pathOf(egib), .truncateAfter = 300}},
+        {"exception", sim::Fault{.host = hostOf(egib), .path = pathOf(egib), .exceptionDocument = true}},
+        {"empty", sim::Fault{.host = hostOf(egib), .path = pathOf(egib), .emptyOk = true}},
+        {"server error", sim::Fault{.host = hostOf(egib), .path = pathOf(egib), .statuses = std::vector<int>(20, 500)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         sim.faults().clear();
         sim.faults().add(c.fault);
-        municipalities = MunicipalityCache{};
-        client.cacheDir = temp.path / c.name;
+        municipalities = net::MunicipalityCache{};
+        client.options.cacheDir = temp.path / c.name;
         const FetchedData data = fetchAt(kZamosc, {"dzialki", "budynki", "bdot500"});
         EXPECT_EQ(countOfType(data, DataType::dzialki), 0);
         EXPECT_EQ(data.rasters.size(), 1u);
@@ -197,7 +198,7 @@ TEST_F(Orchestration, BrokenCountyAnswersNeverStopTheLaterGroups) {
 }
 
 TEST_F(Orchestration, HostileGmlFromTheCountyIsSurvived) {
-    const std::string egib = findCountyEgibWfs(kZamosc.teryt7);
+    const std::string egib = net::findCountyEgibWfs(kZamosc.teryt7);
     const std::vector<std::string> bodies = {
         std::string("\0\xff\xfe<wfs:FeatureCollection", 26),
         "<wfs:FeatureCollection><wfs:member><ewns:dzialki><ewns:geom><gml:Polygon><gml:exterior><gml:LinearRing>"
@@ -207,15 +208,15 @@ TEST_F(Orchestration, HostileGmlFromTheCountyIsSurvived) {
     };
     for (std::size_t i = 0; i < bodies.size(); ++i) {
         SCOPED_TRACE(i);
-        Scenario& s = sim.scenario();
+        sim::Scenario& s = sim.scenario();
         const std::string body = bodies[i];
-        s.addHandler(hostOf(egib), pathOf(egib), [body](const SimRequest& r, SimResponse& out) {
+        s.addHandler(hostOf(egib), pathOf(egib), [body](const sim::SimRequest& r, sim::SimResponse& out) {
             if (r.param("request") != "GetFeature") return false;
             out.contentType = "application/gml+xml";
             out.body = body;
             return true;
         });
-        client.cacheDir = temp.path / ("hostile" + std::to_string(i));
+        client.options.cacheDir = temp.path / ("hostile" + std::to_string(i));
         const FetchedData data = fetchAt(kZamosc, {"dzialki", "gesut"});
         EXPECT_EQ(countOfType(data, DataType::gesut), kPipeLayers * kPipesPerLayer);
     }

@@ -20,13 +20,13 @@ class RasterFetch : public FetchSim {
 protected:
     void SetUp() override {
         FetchSim::SetUp();
-        auto wms = std::make_shared<WmsService>();
+        auto wms = std::make_shared<sim::WmsService>();
         wms->addLayer({"przewody", "Przewody", 0x0050FFFF, nullptr, ""});
         sim.scenario().addWms(kWmsHost, kWmsPath, wms);
         // Map answers are a small fixed picture: these tests look at the requests, and drawing 4096 pixel
         // images would only cost time.
-        const std::string png = encodePng(RgbaImage(4, 4, 0x0050FFFF));
-        sim.scenario().addHandler(kWmsHost, kWmsPath, [png](const SimRequest& r, SimResponse& out) {
+        const std::string png = sim::encodePng(sim::RgbaImage(4, 4, 0x0050FFFF));
+        sim.scenario().addHandler(kWmsHost, kWmsPath, [png](const sim::SimRequest& r, sim::SimResponse& out) {
             if (r.param("request") != "GetMap") return false;
             out.contentType = "image/png";
             out.body = png;
@@ -38,20 +38,20 @@ protected:
         return fetchRaster(client, frame, kWmsUrl, "przewody", metresPerPixel, type, epsg, result,
                            [this](const std::string& line) { reports.push_back(line); });
     }
-    std::vector<LoggedRequest> getMaps() {
-        std::vector<LoggedRequest> out;
-        for (const LoggedRequest& r : sim.log().matching(kWmsHost, kWmsPath))
+    std::vector<sim::LoggedRequest> getMaps() {
+        std::vector<sim::LoggedRequest> out;
+        for (const sim::LoggedRequest& r : sim.log().matching(kWmsHost, kWmsPath))
             if (r.query.find("request=GetMap") != std::string::npos) out.push_back(r);
         return out;
     }
-    static std::string param(const LoggedRequest& r, const std::string& name) {
-        for (const auto& [key, value] : parseQuery(r.query))
+    static std::string param(const sim::LoggedRequest& r, const std::string& name) {
+        for (const auto& [key, value] : sim::parseQuery(r.query))
             if (key == name) return value;
         return {};
     }
 
     FetchedData result;
-    const geodesy::PlanarPoint centre = polandsim::centre1992(polandsim::kWarszawa);
+    const geodesy::PlanarPoint centre = sim::poland::centre1992(sim::poland::kWarszawa);
 };
 
 TEST(RasterPlan, TilesFollowTheFrameAndAreLimitedToFourPerAxis) {
@@ -89,8 +89,8 @@ TEST(RasterPlan, RequestSystemIsTheFetchZoneOnlyWhenOffered) {
 }
 
 TEST(RasterPlan, CountyPixelSizeFollowsTheScaleWithinItsRange) {
-    WfsClient client;
-    MunicipalityCache cache;
+    net::WfsClient client;
+    net::MunicipalityCache cache;
     FetchedData data;
     FetchContext ctx(client, cache, data);
     for (const auto& [scale, expected] : std::vector<std::pair<int, double>>{
@@ -109,7 +109,7 @@ TEST_F(RasterFetch, TwoKilometreFrameIsTwoTilesWithReportLineAndNoWarning) {
 
     const auto requests = getMaps();
     ASSERT_EQ(requests.size(), 2u);
-    for (const LoggedRequest& r : requests) {
+    for (const sim::LoggedRequest& r : requests) {
         EXPECT_EQ(param(r, "WIDTH"), "3571");
         EXPECT_EQ(param(r, "HEIGHT"), "3571");
         EXPECT_EQ(param(r, "SRS"), "EPSG:2180");
@@ -132,7 +132,7 @@ TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTiles) {
     EXPECT_EQ(result.warning, "Kadr bardzo szeroki - rastry rastry ograniczone do 4 platek (ok. 1:4359).");
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0], "TERRAVOX: rastr rastry: kadr 20000x300 m, gestosc 0.28 m/px (1:1000), platki 4x1");
-    for (const LoggedRequest& r : getMaps()) {
+    for (const sim::LoggedRequest& r : getMaps()) {
         EXPECT_EQ(param(r, "WIDTH"), "4096");
         EXPECT_EQ(param(r, "HEIGHT"), "245");
     }
@@ -144,7 +144,7 @@ TEST_F(RasterFetch, TallLimitedTilesStayWithinTheSideLimit) {
     ASSERT_EQ(fetchFrame(frame, 0.28, 2180), 4);
     const auto requests = getMaps();
     ASSERT_EQ(requests.size(), 4u);
-    for (const LoggedRequest& r : requests) {
+    for (const sim::LoggedRequest& r : requests) {
         EXPECT_EQ(param(r, "WIDTH"), "245");
         long long height = 0;
         ASSERT_TRUE(parseInt(param(r, "HEIGHT"), height));
@@ -154,7 +154,7 @@ TEST_F(RasterFetch, TallLimitedTilesStayWithinTheSideLimit) {
 }
 
 TEST_F(RasterFetch, ExceptionInPlaceOfAnImageIsRetriedAtHalvedWidthsThenDropped) {
-    sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
+    sim.faults().add(sim::Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
     const geodesy::Bbox frame{centre.x - 10000, centre.y - 150, centre.x + 10000, centre.y + 150};
     EXPECT_EQ(fetchFrame(frame, 0.28, 2180), 0);
     EXPECT_TRUE(result.rasters.empty());
@@ -166,8 +166,8 @@ TEST_F(RasterFetch, ExceptionInPlaceOfAnImageIsRetriedAtHalvedWidthsThenDropped)
 
 TEST_F(RasterFetch, FailedAttemptsAreRetriedAndALaterImageIsKept) {
     // An error status, then an empty 200, then the image.
-    sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .statuses = {500, 500}});
-    sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .emptyOk = true, .times = 1});
+    sim.faults().add(sim::Fault{.host = kWmsHost, .path = kWmsPath, .statuses = {500, 500}});
+    sim.faults().add(sim::Fault{.host = kWmsHost, .path = kWmsPath, .emptyOk = true, .times = 1});
     const geodesy::Bbox frame{centre.x - 500, centre.y - 500, centre.x + 500, centre.y + 500};
     ASSERT_EQ(fetchFrame(frame, 0.28, 2180), 1);
     ASSERT_EQ(result.rasters.size(), 1u);
@@ -224,7 +224,7 @@ TEST_F(RasterFetch, NarrowFrameIsStillFetchedOnceAtItsOwnWidth) {
 
     sim.log().clear();
     result = FetchedData{};
-    sim.faults().add(Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
+    sim.faults().add(sim::Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
     EXPECT_EQ(fetchFrame(frame, 0.25, 2180), 0);
     EXPECT_EQ(getMaps().size(), 1u);
 }

@@ -14,7 +14,7 @@
 #include "platform/Numbers.h"
 
 using Json = nlohmann::json;
-using namespace polandsim;
+using namespace sim::poland;
 
 namespace {
 
@@ -153,7 +153,7 @@ TEST_F(SessionFetch, CadastreFallbacks) {
     EXPECT_EQ(done["warning"], "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
 
     // A municipality whose county has no land-register service in the registry.
-    auto prg = std::make_shared<FeatureStore>();
+    auto prg = std::make_shared<sim::FeatureStore>();
     const geodesy::PlanarPoint c = centre1992(kZamosc);
     prg->add("ms:A03_Granice_gmin", {"A03.1",
                                      {{{c.x - 500, c.y - 500},
@@ -164,8 +164,8 @@ TEST_F(SessionFetch, CadastreFallbacks) {
                                      {},
                                      {},
                                      {{"JPT_KOD_JE", "3299011"}}});
-    const std::string prgUrl = serviceEndpoints().prgWfs();
-    sim.scenario().addWfs(hostOf(prgUrl), pathOf(prgUrl), std::make_shared<WfsService>(prg));
+    const std::string prgUrl = net::serviceEndpoints().prgWfs();
+    sim.scenario().addWfs(hostOf(prgUrl), pathOf(prgUrl), std::make_shared<sim::WfsService>(prg));
     r = fetchAt(kZamosc, {"dzialki"});
     done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
@@ -191,10 +191,10 @@ TEST_F(SessionFetch, UtilityRasterFallbacks) {
 TEST_F(SessionFetch, BrokenAnswersEndAsNotesAndTheOtherLayersArrive) {
     // The boundary service cuts its answers off, the orthophoto answers with exceptions: the county layers
     // cannot be found, but the fetch ends normally with every note in order.
-    const std::string prg = serviceEndpoints().prgWfs();
-    sim.faults().add(Fault{.host = hostOf(prg), .path = pathOf(prg), .truncateAfter = 120});
-    const std::string ortho = serviceEndpoints().orthophotoWms();
-    sim.faults().add(Fault{.host = hostOf(ortho), .path = pathOf(ortho), .exceptionDocument = true});
+    const std::string prg = net::serviceEndpoints().prgWfs();
+    sim.faults().add(sim::Fault{.host = hostOf(prg), .path = pathOf(prg), .truncateAfter = 120});
+    const std::string ortho = net::serviceEndpoints().orthophotoWms();
+    sim.faults().add(sim::Fault{.host = hostOf(ortho), .path = pathOf(ortho), .exceptionDocument = true});
     const FetchRun r = fetchAt(kZamosc, {"dzialki", "budynki", "gesut", "bdot500", "rastr"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const Json done = r.done();
@@ -218,7 +218,7 @@ TEST_F(SessionFetch, SecondFetchNearbyReusesTheMunicipality) {
     }
     EXPECT_EQ(dones, 2);
     std::size_t lookups = 0;
-    for (const LoggedRequest& q : requestsTo(serviceEndpoints().prgWfs()))
+    for (const sim::LoggedRequest& q : requestsTo(net::serviceEndpoints().prgWfs()))
         lookups += q.query.find("GetFeature") != std::string::npos ? 1 : 0;
     EXPECT_EQ(lookups, 1u);
 }

@@ -44,10 +44,10 @@ TEST_F(DownloadCache, FileIsDownloadedOnceAndNamedBySha1) {
         },
         5000, error);
     ASSERT_FALSE(path.empty()) << error;
-    EXPECT_EQ(fs::path(path).filename().string(), sha1Hex(url) + ".zip");
+    EXPECT_EQ(fs::path(path).filename().string(), net::sha1Hex(url) + ".zip");
     EXPECT_EQ(fs::file_size(path), 300000u);
     const std::string bytes = testsupport::readFile(path);
-    EXPECT_EQ(bytes[123456], generatedByte(123456));
+    EXPECT_EQ(bytes[123456], sim::generatedByte(123456));
     EXPECT_EQ(lastDone, 300000);
     EXPECT_EQ(lastTotal, 300000);
     EXPECT_LE(reports, 102) << "at most one report per 1 % (plus the first and the last)";
@@ -100,11 +100,11 @@ TEST_F(DownloadCache, FailuresAreReportedAndNothingIsCached) {
 }
 
 TEST_F(DownloadCache, UnwritableCacheIsReportedWithThePath) {
-    client.cacheDir = cache.path / "file-not-folder";
-    testsupport::writeFile(client.cacheDir, "x");
+    client.options.cacheDir = temp.path / "file-not-folder";
+    testsupport::writeFile(client.options.cacheDir, "x");
     std::string error;
     EXPECT_EQ(client.getCachedFile("https://h.pl/a.zip", nullptr, 5000, error), "");
-    EXPECT_EQ(error.rfind("Nie mozna zapisac do pamieci podrecznej: " + (cache.path / "file-not-folder").string(), 0),
+    EXPECT_EQ(error.rfind("Nie mozna zapisac do pamieci podrecznej: " + (temp.path / "file-not-folder").string(), 0),
               0u)
         << error;
     EXPECT_EQ(sim.log().size(), 0u);
@@ -142,16 +142,16 @@ TEST(DownloadCacheCleanup, RemovesPartFilesAndFilesOlderThan30Days) {
     age(dir / "old.gml", 31);
     age(dir / "recent.gml", 29);
     age(dir / "sub" / "old-in-subfolder.gml", 40);
-    cleanupCache(dir.path);
+    net::cleanupCache(dir.path);
     EXPECT_FALSE(fs::exists(dir / "old.gml"));
     EXPECT_TRUE(fs::exists(dir / "recent.gml"));
     EXPECT_FALSE(fs::exists(dir / "fresh.zip.part.123.0"));
     EXPECT_TRUE(fs::exists(dir / "sub" / "old-in-subfolder.gml")) << "only files directly inside are touched";
-    cleanupCache(dir / "absent");  // no folder: nothing happens
+    net::cleanupCache(dir / "absent");  // no folder: nothing happens
 }
 
 TEST(DownloadCacheCleanup, FirstUseInAProcessCleansThePerUserFolder) {
-    if (cacheCleanupDone()) GTEST_SKIP() << "the per-user cache was already used in this process";
+    if (net::cacheCleanupDone()) GTEST_SKIP() << "the per-user cache was already used in this process";
     testsupport::TempDir home;
     const char* previous = std::getenv("XDG_CACHE_HOME");
     const std::string saved = previous ? previous : "";
@@ -160,10 +160,10 @@ TEST(DownloadCacheCleanup, FirstUseInAProcessCleansThePerUserFolder) {
     testsupport::writeFile(folder / "old.gml", "a");
     testsupport::writeFile(folder / "x.zip.part.1.2", "b");
     age(folder / "old.gml", 31);
-    EXPECT_EQ(cacheDirectory(), folder);
+    EXPECT_EQ(net::cacheDirectory(), folder);
     EXPECT_TRUE(filesIn(folder).empty());
     testsupport::writeFile(folder / "x.zip.part.1.3", "b");
-    cacheDirectory();
+    net::cacheDirectory();
     EXPECT_TRUE(fs::exists(folder / "x.zip.part.1.3")) << "cleanup runs once per process";
     if (previous) setenv("XDG_CACHE_HOME", saved.c_str(), 1);
     else unsetenv("XDG_CACHE_HOME");
@@ -176,8 +176,8 @@ TEST_F(DownloadCache, ThreadsDownloadingTheSameFileEndWithOneCompleteCopy) {
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i) {
         threads.emplace_back([&, i] {
-            WfsClient own;  // one client per thread, as workers do
-            own.cacheDir = client.cacheDir;
+            net::WfsClient own;  // one client per thread, as workers do
+            own.options.cacheDir = client.options.cacheDir;
             paths[i] = own.getCachedFile(url, nullptr, 5000, errors[i]);
         });
     }

@@ -19,7 +19,7 @@ class HttpClient : public SimFixture {};
 
 TEST_F(HttpClient, RequestArrivesAsSentWithUserAgentAndNoOptionalHeaders) {
     sim.scenario().addText("mapy.geoportal.gov.pl", "/wss/x", "hello", "text/plain");
-    const HttpResponse r = client.get("https://mapy.geoportal.gov.pl/wss/x?a=1&b=%C5%BC");
+    const net::HttpResponse r = client.get("https://mapy.geoportal.gov.pl/wss/x?a=1&b=%C5%BC");
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, "hello");
     EXPECT_EQ(r.error, "");
@@ -43,7 +43,7 @@ TEST_F(HttpClient, TokenAndContentTypeOnlyWhenSet) {
     sim.scenario().addText("*", "*", "{}", "application/json");
     client.postJson("https://rejestr-urbanistyczny.gov.pl/api/public/published/query", "{\"a\":1}");
     client.request("POST", "https://other.pl/p", "raw", "", 2000);
-    client.accessToken = "abc\r\nX-Evil: 1";
+    client.options.accessToken = "abc\r\nX-Evil: 1";
     client.get("https://third.pl/g");
     const auto log = sim.log().all();
     ASSERT_EQ(log.size(), 3u);
@@ -60,7 +60,7 @@ TEST_F(HttpClient, TokenAndContentTypeOnlyWhenSet) {
 }
 
 TEST_F(HttpClient, PacingSpacesRequestsToOneHostButNotToOthers) {
-    client.hostIntervalMs = 400;
+    client.options.hostIntervalMs = 400;
     sim.scenario().addText("*", "*", "ok", "text/plain");
     client.get("https://a.pl/1");
     client.get("https://b.pl/1");
@@ -77,10 +77,10 @@ TEST_F(HttpClient, PacingSpacesRequestsToOneHostButNotToOthers) {
 TEST_F(HttpClient, GetRetriesOnceAfter5xxButNotAfter4xx) {
     sim.scenario().addText("*", "*", "data", "text/plain");
     sim.faults().add({"a.pl", "/x", {503, 503, 200}});
-    const HttpResponse second = client.get("https://a.pl/x");
+    const net::HttpResponse second = client.get("https://a.pl/x");
     EXPECT_EQ(second.status, 503) << "one retry only, whatever it gives";
     EXPECT_EQ(sim.log().matching("a.pl", "/x").size(), 2u);
-    const HttpResponse third = client.get("https://a.pl/x");
+    const net::HttpResponse third = client.get("https://a.pl/x");
     EXPECT_EQ(third.status, 200);
     EXPECT_EQ(third.body, "data");
 
@@ -91,31 +91,31 @@ TEST_F(HttpClient, GetRetriesOnceAfter5xxButNotAfter4xx) {
     sim.faults().add({"c.pl", "/z", {500}});
     const auto t0 = Clock::now();
     EXPECT_EQ(client.get("https://c.pl/z").status, 200);
-    EXPECT_GE(msSince(t0), client.retryDelayMs);
+    EXPECT_GE(msSince(t0), client.options.retryDelayMs);
     const auto c = sim.log().matching("c.pl");
     ASSERT_EQ(c.size(), 2u);
-    EXPECT_GE(c[1].startMs - c[0].startMs, client.hostIntervalMs - 5);
+    EXPECT_GE(c[1].startMs - c[0].startMs, client.options.hostIntervalMs - 5);
 }
 
 TEST_F(HttpClient, NoConnectionGivesStatusZeroAndIsRetried) {
-    SimServer closed;
+    sim::SimServer closed;
     ASSERT_TRUE(closed.start());
     const std::string deadBase = closed.baseUrl();
     closed.stop();  // nothing listens on that port now
-    setenv(kServicesRoutingVariable, deadBase.c_str(), 1);
-    client.hostIntervalMs = 0;
-    client.retryDelayMs = 300;
+    setenv(net::kServicesRoutingVariable, deadBase.c_str(), 1);
+    client.options.hostIntervalMs = 0;
+    client.options.retryDelayMs = 300;
     const auto t0 = Clock::now();
-    const HttpResponse r = client.get("https://mapy.geoportal.gov.pl/x");
+    const net::HttpResponse r = client.get("https://mapy.geoportal.gov.pl/x");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.error, "Brak polaczenia z mapy.geoportal.gov.pl");
-    EXPECT_GE(msSince(t0), client.retryDelayMs) << "status 0 is retried once, after the pause";
+    EXPECT_GE(msSince(t0), client.options.retryDelayMs) << "status 0 is retried once, after the pause";
 }
 
 TEST_F(HttpClient, MalformedUrlFailsBeforeAnyTraffic) {
     for (const std::string url :
          {"mapy.geoportal.gov.pl/x", "ftp://h/x", "https:///x", "https://h/a b", "https://h/a\r\nX: 1"}) {
-        const HttpResponse r = client.getWithTimeout(url, 1000);
+        const net::HttpResponse r = client.getWithTimeout(url, 1000);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.error, "Nieprawidlowy URL: " + url);
     }
@@ -126,7 +126,7 @@ TEST_F(HttpClient, ReceiveTimeOutEndsASilentServer) {
     sim.scenario().addText("*", "*", "late", "text/plain");
     sim.faults().add({"slow.pl", "", {}, -1, 5000});
     const auto t0 = Clock::now();
-    const HttpResponse r = client.getWithTimeout("https://slow.pl/x", 300);
+    const net::HttpResponse r = client.getWithTimeout("https://slow.pl/x", 300);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.error, "Brak odpowiedzi serwera");
     EXPECT_LT(msSince(t0), 1200);
@@ -134,11 +134,11 @@ TEST_F(HttpClient, ReceiveTimeOutEndsASilentServer) {
 
 TEST_F(HttpClient, ReceiveTimeOutIsPerWaitNotForTheWholeTransfer) {
     sim.scenario().addText("*", "*", std::string(6 * 1024, 'd'), "application/octet-stream");
-    Fault trickle;
+    sim::Fault trickle;
     trickle.host = "steady.pl";
     trickle.trickleMs = 120;  // six pieces: about 600 ms in all, never 300 ms without data
     sim.faults().add(trickle);
-    const HttpResponse r = client.getWithTimeout("https://steady.pl/x", 300);
+    const net::HttpResponse r = client.getWithTimeout("https://steady.pl/x", 300);
     EXPECT_EQ(r.error, "");
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body.size(), 6u * 1024);
@@ -146,17 +146,17 @@ TEST_F(HttpClient, ReceiveTimeOutIsPerWaitNotForTheWholeTransfer) {
 
 TEST_F(HttpClient, ABodyThatStallsIsCutAndSaysSo) {
     sim.scenario().addText("*", "*", std::string(6 * 1024, 'd'), "application/octet-stream");
-    Fault stall;
+    sim::Fault stall;
     stall.trickleMs = 20000;  // the first 1 KB, then silence
     sim.faults().add(stall);
     const auto t0 = Clock::now();
-    const HttpResponse r = client.getWithTimeout("https://stall.pl/x", 300);
+    const net::HttpResponse r = client.getWithTimeout("https://stall.pl/x", 300);
     EXPECT_LT(msSince(t0), 1500);
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.error, "Pobieranie przerwane (1,0 KB z 6,0 KB).");
     long long seen = 0;
-    const HttpStreamResult d =
-        performDownload("https://stall.pl/y", 2000, 300, "t", [&](const char*, std::size_t n, long long) {
+    const net::HttpStreamResult d =
+        net::performDownload("https://stall.pl/y", 2000, 300, "t", [&](const char*, std::size_t n, long long) {
             seen += static_cast<long long>(n);
             return true;
         });
@@ -169,8 +169,8 @@ TEST_F(HttpClient, TruncatedAnswersAreNeverWhole) {
     sim.scenario().addText("*", "/cut", std::string(1000, 'x'), "application/octet-stream");
     sim.faults().add({"a.pl", "/cut", {}, 600});
     long long seen = 0;
-    const HttpStreamResult d =
-        performDownload("https://a.pl/cut", 2000, 2000, "t", [&](const char*, std::size_t n, long long total) {
+    const net::HttpStreamResult d =
+        net::performDownload("https://a.pl/cut", 2000, 2000, "t", [&](const char*, std::size_t n, long long total) {
             EXPECT_EQ(total, 1000);
             seen += static_cast<long long>(n);
             return true;
@@ -180,7 +180,7 @@ TEST_F(HttpClient, TruncatedAnswersAreNeverWhole) {
     EXPECT_EQ(d.error, "Pobieranie przerwane (600 B z 1000 B).");
     EXPECT_EQ(seen, 600);
     // A whole-body request that is cut short is not reported as a success either.
-    const HttpResult r = performRequest("GET", "https://a.pl/cut", {}, {}, 2000, 2000, "t");
+    const net::HttpResult r = net::performRequest("GET", "https://a.pl/cut", {}, {}, 2000, 2000, "t");
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, "Pobieranie przerwane (600 B z 1000 B).");
 }
@@ -189,8 +189,8 @@ TEST_F(HttpClient, DownloadsWithoutLengthOrWithErrorsStatus) {
     sim.scenario().addGeneratedFile("*", "/chunked", -5000);
     sim.scenario().addText("*", "/missing-here", "nope", "text/plain");
     long long seen = 0, announced = -1;
-    const HttpStreamResult d =
-        performDownload("https://a.pl/chunked", 2000, 2000, "t", [&](const char*, std::size_t n, long long total) {
+    const net::HttpStreamResult d =
+        net::performDownload("https://a.pl/chunked", 2000, 2000, "t", [&](const char*, std::size_t n, long long total) {
             announced = total;
             seen += static_cast<long long>(n);
             return true;
@@ -200,8 +200,8 @@ TEST_F(HttpClient, DownloadsWithoutLengthOrWithErrorsStatus) {
     EXPECT_EQ(announced, 0);
 
     bool called = false;
-    const HttpStreamResult notFound =
-        performDownload("https://a.pl/absent", 2000, 2000, "t", [&](const char*, std::size_t, long long) {
+    const net::HttpStreamResult notFound =
+        net::performDownload("https://a.pl/absent", 2000, 2000, "t", [&](const char*, std::size_t, long long) {
             called = true;
             return true;
         });
@@ -210,20 +210,20 @@ TEST_F(HttpClient, DownloadsWithoutLengthOrWithErrorsStatus) {
     EXPECT_EQ(notFound.error, "");
     EXPECT_FALSE(called) << "a non-2xx body is not handed on";
 
-    const HttpStreamResult cancelled = performDownload("https://a.pl/chunked", 2000, 2000, "t",
-                                                       [](const char*, std::size_t, long long) { return false; });
+    const net::HttpStreamResult cancelled = net::performDownload(
+        "https://a.pl/chunked", 2000, 2000, "t", [](const char*, std::size_t, long long) { return false; });
     EXPECT_FALSE(cancelled.ok);
     EXPECT_EQ(cancelled.error, "Pobieranie anulowane.");
 }
 
 TEST_F(HttpClient, RoutingNeverLetsARedirectLeaveTheMachine) {
-    sim.scenario().addHandler("*", "/moved", [](const SimRequest&, SimResponse& r) {
+    sim.scenario().addHandler("*", "/moved", [](const sim::SimRequest&, sim::SimResponse& r) {
         r.status = 302;
         r.headers.emplace_back("Location", "http://192.0.2.1/elsewhere");
         return true;
     });
     const auto t0 = Clock::now();
-    const HttpResponse r = client.getWithTimeout("https://a.pl/moved", 2000);
+    const net::HttpResponse r = client.getWithTimeout("https://a.pl/moved", 2000);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.error, "Brak polaczenia z a.pl");
     EXPECT_LT(msSince(t0), 2000) << "refused at once, not by a connect time-out";
@@ -231,12 +231,12 @@ TEST_F(HttpClient, RoutingNeverLetsARedirectLeaveTheMachine) {
     // A redirect to a name is not even looked up: it reaches the local server (a ".invalid" name never resolves).
     const std::string port = sim.baseUrl().substr(sim.baseUrl().rfind(':') + 1);
     sim.scenario().addText("b.pl", "/target", "arrived", "text/plain");
-    sim.scenario().addHandler("*", "/named", [port](const SimRequest&, SimResponse& answer) {
+    sim.scenario().addHandler("*", "/named", [port](const sim::SimRequest&, sim::SimResponse& answer) {
         answer.status = 302;
         answer.headers.emplace_back("Location", "http://geodraft-probe.invalid:" + port + "/https/b.pl/target");
         return true;
     });
-    const HttpResponse named = client.getWithTimeout("https://a.pl/named", 2000);
+    const net::HttpResponse named = client.getWithTimeout("https://a.pl/named", 2000);
     EXPECT_EQ(named.error, "");
     EXPECT_EQ(named.body, "arrived");
     EXPECT_EQ(sim.log().matching("b.pl", "/target").size(), 1u);

@@ -27,9 +27,9 @@ int count(const std::string& text, const std::string& what) {
 }
 
 // The box of a logged GetFeature as (min e, min n, max e, max n), read northing first.
-std::tuple<double, double, double, double> boxOf(const LoggedRequest& r) {
-    SimRequest parsed;
-    parsed.params = parseQuery(r.query);
+std::tuple<double, double, double, double> boxOf(const sim::LoggedRequest& r) {
+    sim::SimRequest parsed;
+    parsed.params = sim::parseQuery(r.query);
     const std::string box = parsed.param("BBOX");
     double v[4] = {0, 0, 0, 0};
     std::size_t pos = 0;
@@ -46,7 +46,7 @@ class TiledFetch : public SimFixture {
 protected:
     void SetUp() override {
         SimFixture::SetUp();
-        auto store = std::make_shared<FeatureStore>();
+        auto store = std::make_shared<sim::FeatureStore>();
         // One building inside each of the six tiles, and one across the edge between the first two columns.
         int id = 0;
         for (double e : {637100.0, 637600.0, 638100.0})
@@ -55,12 +55,12 @@ protected:
                            {"b" + cformat("%d", ++id), {square(e, n, 20)}, {}, {}, {{"NR", cformat("%d", id)}}});
         store->add("ms:bud_2025", {"edge", {square(637490, 486200, 20)}, {}, {}, {{"NR", "edge"}}});
         store->add("ms:bud_2025", {"outside", {square(640000, 490000, 20)}, {}, {}, {}});
-        sim.scenario().addWfs(kHost, kPath, std::make_shared<WfsService>(store));
+        sim.scenario().addWfs(kHost, kPath, std::make_shared<sim::WfsService>(store));
     }
 
     std::string fetch(std::vector<std::pair<int, int>>* progress = nullptr) {
         return client.fetchWfsTiled(
-            kBase, "ms:bud_2025", 637000, 486000, 638200, 486700,
+            kBase, "ms:bud_2025", geodesy::Bbox{637000, 486000, 638200, 486700},
             [progress](int done, int total) {
                 if (progress) progress->emplace_back(done, total);
             },
@@ -69,7 +69,7 @@ protected:
 };
 
 TEST_F(TiledFetch, BoxOf1200By700MetresIsSixTilesMergedIntoOneCollection) {
-    client.hostIntervalMs = 0;
+    client.options.hostIntervalMs = 0;
     std::vector<std::pair<int, int>> progress;
     const std::string merged = fetch(&progress);
     const auto log = sim.log().all();
@@ -96,7 +96,7 @@ TEST_F(TiledFetch, BoxOf1200By700MetresIsSixTilesMergedIntoOneCollection) {
 }
 
 TEST_F(TiledFetch, AFailingTileIsNeitherCachedNorMergedAndIsAskedAgainNextTime) {
-    client.hostIntervalMs = 0;
+    client.options.hostIntervalMs = 0;
     sim.faults().add({kHost, kPath, {}, -1, 0, true, false, 1});  // the first tile answers an exception (status 200)
     sim.faults().add({kHost, kPath, {}, -1, 0, false, true, 1});  // the second an empty 200
     const std::string first = fetch();
@@ -113,8 +113,8 @@ TEST_F(TiledFetch, AFailingTileIsNeitherCachedNorMergedAndIsAskedAgainNextTime) 
 }
 
 TEST_F(TiledFetch, ServerErrorsGiveAnEmptyResultAndCacheNothing) {
-    client.hostIntervalMs = 0;
-    client.retryDelayMs = 0;
+    client.options.hostIntervalMs = 0;
+    client.options.retryDelayMs = 0;
     sim.faults().add({kHost, kPath, std::vector<int>(12, 503)});
     EXPECT_EQ(fetch(), "");
     EXPECT_EQ(sim.log().size(), 12u) << "each tile tries twice";
@@ -124,12 +124,15 @@ TEST_F(TiledFetch, ServerErrorsGiveAnEmptyResultAndCacheNothing) {
 TEST_F(TiledFetch, DegenerateBoxesAskNothing) {
     std::vector<std::pair<int, int>> progress;
     EXPECT_EQ(client.fetchWfsTiled(
-                  kBase, "ms:bud_2025", 637000, 486000, 637000, 486500,
+                  kBase, "ms:bud_2025", geodesy::Bbox{637000, 486000, 637000, 486500},
                   [&](int d, int t) { progress.emplace_back(d, t); }, true, false, 0),
               "");
     const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", 637000, 486000, inf, 486500, nullptr, true, false, 0), "");
-    EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", 637000, 486000, std::nan(""), 486500, nullptr, true, false, 0),
+    EXPECT_EQ(
+        client.fetchWfsTiled(kBase, "ms:bud_2025", geodesy::Bbox{637000, 486000, inf, 486500}, nullptr, true, false, 0),
+        "");
+    EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", geodesy::Bbox{637000, 486000, std::nan(""), 486500}, nullptr,
+                                   true, false, 0),
               "");
     EXPECT_TRUE(progress.empty());
     EXPECT_EQ(sim.log().size(), 0u);
@@ -137,12 +140,12 @@ TEST_F(TiledFetch, DegenerateBoxesAskNothing) {
 
 TEST_F(TiledFetch, ABoxFarFromTheOriginStillEnds) {
     // At 2^62 m one step of 500 m is lost in rounding; the grid must still end after its columns.
-    client.hostIntervalMs = 0;
+    client.options.hostIntervalMs = 0;
     const double far = 4611686018427387904.0;
     std::vector<std::pair<int, int>> progress;
     client.fetchWfsTiled(
-        kBase, "ms:bud_2025", far, 486000, far + 2048, 486500, [&](int d, int t) { progress.emplace_back(d, t); }, true,
-        false, 0);
+        kBase, "ms:bud_2025", geodesy::Bbox{far, 486000, far + 2048, 486500},
+        [&](int d, int t) { progress.emplace_back(d, t); }, true, false, 0);
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back().second, 5);
     EXPECT_LE(progress.back().first, 5);

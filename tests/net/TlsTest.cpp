@@ -39,7 +39,7 @@ struct SelfSigned {
 }  // namespace
 
 TEST(Tls, UntrustedCertificateIsRefused) {
-    unsetenv(kServicesRoutingVariable);
+    unsetenv(net::kServicesRoutingVariable);
     SelfSigned identity;
     httplib::SSLServer server(identity.cert, identity.key);
     ASSERT_TRUE(server.is_valid());
@@ -56,8 +56,8 @@ TEST(Tls, UntrustedCertificateIsRefused) {
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->body, "secret");
     // ...but the add-on's client never accepts it.
-    const HttpResult r =
-        performRequest("GET", "https://127.0.0.1:" + cformat("%d", port) + "/x", {}, {}, 3000, 3000, "t");
+    const net::HttpResult r =
+        net::performRequest("GET", "https://127.0.0.1:" + cformat("%d", port) + "/x", {}, {}, 3000, 3000, "t");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.body, "");
     EXPECT_EQ(r.error, "Wyslanie zapytania nieudane (timeout?)");

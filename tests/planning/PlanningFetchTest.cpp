@@ -19,16 +19,16 @@ const std::string kNationalPlansPath = "/wss/ext/KrajowaIntegracjaMiejscowychPla
 std::string downloadPath(const std::string& act) { return "/api/public/published/" + act + "/download"; }
 
 // Value of one query parameter of a logged request ("" when absent).
-std::string param(const LoggedRequest& r, const std::string& name) {
-    for (const auto& [key, value] : parseQuery(r.query))
-        if (equalsNoCase(key, name)) return value;
+std::string param(const sim::LoggedRequest& r, const std::string& name) {
+    for (const auto& [key, value] : sim::parseQuery(r.query))
+        if (sim::equalsNoCase(key, name)) return value;
     return {};
 }
 
-std::vector<LoggedRequest> getMaps(const std::vector<LoggedRequest>& log) {
-    std::vector<LoggedRequest> out;
+std::vector<sim::LoggedRequest> getMaps(const std::vector<sim::LoggedRequest>& log) {
+    std::vector<sim::LoggedRequest> out;
     for (const auto& r : log)
-        if (equalsNoCase(param(r, "request"), "GetMap")) out.push_back(r);
+        if (sim::equalsNoCase(param(r, "request"), "GetMap")) out.push_back(r);
     return out;
 }
 
@@ -38,7 +38,7 @@ class PlanningFetch : public PaletteOnSim {
 protected:
     void SetUp() override {
         PaletteOnSim::SetUp();
-        buildPlanningScenario(sim.scenario());
+        sim::buildPlanningScenario(sim.scenario());
         // The register's pauses keep their proportions but not their length.
         planningRetryWaits().afterFirstMs = 60;
         planningRetryWaits().afterSecondMs = 150;
@@ -64,19 +64,19 @@ protected:
         return done.empty() ? Json() : done.back();
     }
     Json fetchGmina(const std::string& code, const std::vector<std::string>& layers) {
-        return fetchAround(planningsim::municipalityCentre(code), 300, layers);
+        return fetchAround(sim::planning::municipalityCentre(code), 300, layers);
     }
     const FetchedData& result() const { return controller->lastResult(); }
 };
 
 TEST_F(PlanningFetch, GeneralPlanInForceWinsOverALaterDraftAndOnlyZonesInTheFrameAreKept) {
-    const Json done = fetchGmina(planningsim::kGminaWithPlanWms, {"pog"});
+    const Json done = fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"});
     EXPECT_FALSE(done.contains("warning")) << done;
     // The 500 m zones meet at the municipality centre: four of them reach into the 600 m frame.
     ASSERT_EQ(result().features.size(), 4u);
     for (const GisFeature& f : result().features) {
         EXPECT_EQ(f.type, DataType::pog);
-        EXPECT_EQ(f.props.at("akt"), planningsim::kActInForce);
+        EXPECT_EQ(f.props.at("akt"), sim::planning::kActInForce);
     }
     EXPECT_TRUE(result().rasters.empty());
 
@@ -90,23 +90,23 @@ TEST_F(PlanningFetch, GeneralPlanInForceWinsOverALaterDraftAndOnlyZonesInTheFram
               R"j("publishDateFrom":null,"publishDateTo":null,"publishedActVersions":"CURRENT","query":null,)j"
               R"j("statusList":[],"tercCodeList":["321602"]},"page":{"number":1,"size":10,)j"
               R"j("sort":{"direction":"desc","sortBy":"publishDate"}}})j");
-    EXPECT_EQ(requests(kRegisterHost, downloadPath(planningsim::kActInForce)).size(), 1u);
+    EXPECT_EQ(requests(kRegisterHost, downloadPath(sim::planning::kActInForce)).size(), 1u);
     EXPECT_EQ(requests(kRegisterHost).size(), 2u) << "neither the draft nor the local plan is downloaded";
 }
 
 TEST_F(PlanningFetch, AFrameInsideOneZoneKeepsThatZone) {
     // An 80 m frame in the middle of one 500 m zone: no vertex of the zone in it, and the zone's anchor
     // (the mean of its five listed vertices) lies 50 m short of it. The frame still sits in that zone.
-    const geodesy::PlanarPoint a = planningsim::municipalityCentre(planningsim::kGminaWithPlanWms);
+    const geodesy::PlanarPoint a = sim::planning::municipalityCentre(sim::planning::kGminaWithPlanWms);
     const Json done = fetchAround(geodesy::PlanarPoint{a.x + 250, a.y + 250}, 40, {"pog"});
     EXPECT_FALSE(done.contains("warning")) << done;
     ASSERT_EQ(result().features.size(), 1u);
-    EXPECT_EQ(result().features[0].props.at("akt"), planningsim::kActInForce);
+    EXPECT_EQ(result().features[0].props.at("akt"), sim::planning::kActInForce);
     EXPECT_EQ(result().features[0].props.at("oznaczenie"), "37SJ");
 }
 
 TEST_F(PlanningFetch, ZonesAwayFromTheFrameWarnAndTheNationalServiceDrawsMissingLocalPlans) {
-    const Json done = fetchGmina(planningsim::kGminaWithoutPlanWms, {"pog", "mpzp"});
+    const Json done = fetchGmina(sim::planning::kGminaWithoutPlanWms, {"pog", "mpzp"});
     EXPECT_EQ(done.value("warning", ""),
               "POG gminy 120106: akt jest, ale zadna strefa nie wpada w kadr. "
               "Brak MPZP dla gminy 120106: brak uslugi WMS w EZiU. MPZP z krajowej integracji (KIMPZP) jako rastr.");
@@ -117,13 +117,13 @@ TEST_F(PlanningFetch, ZonesAwayFromTheFrameWarnAndTheNationalServiceDrawsMissing
     const auto maps = getMaps(requests(kGeoportalHost, kNationalPlansPath));
     ASSERT_FALSE(maps.empty());
     for (const auto& m : maps) EXPECT_EQ(param(m, "layers"), "raster");
-    EXPECT_EQ(requests(kRegisterHost, downloadPath(planningsim::kActAway)).size(), 1u);
+    EXPECT_EQ(requests(kRegisterHost, downloadPath(sim::planning::kActAway)).size(), 1u);
 }
 
 TEST_F(PlanningFetch, NoActAndNoNationalDrawingLeaveOnlyTheirOwnWarnings) {
     // The national service answers every request with an exception document instead of a picture.
-    sim.faults().add(Fault{.host = kGeoportalHost, .path = kNationalPlansPath, .exceptionDocument = true});
-    const Json done = fetchGmina(planningsim::kGminaWithoutActs, {"mpzp", "pog"});
+    sim.faults().add(sim::Fault{.host = kGeoportalHost, .path = kNationalPlansPath, .exceptionDocument = true});
+    const Json done = fetchGmina(sim::planning::kGminaWithoutActs, {"mpzp", "pog"});
     EXPECT_EQ(done.value("warning", ""),
               "Brak POG dla gminy 121302 (Plan Ogolny jeszcze nieuchwalony w Rejestrze Urbanistycznym). "
               "Brak MPZP dla gminy 121302: brak uslugi WMS w EZiU.");
@@ -133,14 +133,14 @@ TEST_F(PlanningFetch, NoActAndNoNationalDrawingLeaveOnlyTheirOwnWarnings) {
 }
 
 TEST_F(PlanningFetch, MunicipalServiceDrawsItsDrawingLayerElseItsContentLayers) {
-    Json done = fetchGmina(planningsim::kGminaWithPlanWms, {"mpzp"});
+    Json done = fetchGmina(sim::planning::kGminaWithPlanWms, {"mpzp"});
     EXPECT_EQ(done.value("warning", ""), "MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla 321602.");
     ASSERT_FALSE(result().rasters.empty());
     for (const RasterImage& r : result().rasters) {
         EXPECT_EQ(r.type, DataType::mpzp);
         EXPECT_EQ(r.epsg, 2176) << "the service offers the frame's zone";
     }
-    auto maps = getMaps(requests(planningsim::kPlanWmsHost, planningsim::kPlanWmsPath));
+    auto maps = getMaps(requests(sim::planning::kPlanWmsHost, sim::planning::kPlanWmsPath));
     ASSERT_FALSE(maps.empty());
     for (const auto& m : maps) {
         EXPECT_EQ(param(m, "layers"), "Rysunek_planu") << "only the drawing, its name as the service writes it";
@@ -149,11 +149,11 @@ TEST_F(PlanningFetch, MunicipalServiceDrawsItsDrawingLayerElseItsContentLayers) 
     EXPECT_TRUE(requests(kGeoportalHost, kNationalPlansPath).empty());
 
     // The same municipality whose service has no drawing layer: the content layer, not the outlines.
-    addPlanWmsWithoutDrawingLayer(sim.scenario());
+    sim::addPlanWmsWithoutDrawingLayer(sim.scenario());
     sim.log().clear();
-    done = fetchGmina(planningsim::kGminaWithPlanWms, {"mpzp"});
+    done = fetchGmina(sim::planning::kGminaWithPlanWms, {"mpzp"});
     EXPECT_EQ(done.value("warning", ""), "MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla 321602.");
-    maps = getMaps(requests(planningsim::kPlanWmsHost, planningsim::kPlanWmsPath));
+    maps = getMaps(requests(sim::planning::kPlanWmsHost, sim::planning::kPlanWmsPath));
     ASSERT_FALSE(maps.empty());
     for (const auto& m : maps) EXPECT_EQ(param(m, "layers"), "przeznaczenie_terenu");
 }
@@ -161,17 +161,17 @@ TEST_F(PlanningFetch, MunicipalServiceDrawsItsDrawingLayerElseItsContentLayers) 
 TEST_F(PlanningFetch, FailingMunicipalServiceIsReported) {
     const std::string failed = "MPZP gminy 321602: usluga WMS nie odpowiada albo nie ma rysunku planu.";
     // Capabilities that are an exception document name no layers.
-    sim.faults().add(Fault{.host = planningsim::kPlanWmsHost, .exceptionDocument = true, .times = 1});
-    EXPECT_EQ(fetchGmina(planningsim::kGminaWithPlanWms, {"mpzp"}).value("warning", ""), failed);
-    EXPECT_TRUE(getMaps(requests(planningsim::kPlanWmsHost)).empty());
+    sim.faults().add(sim::Fault{.host = sim::planning::kPlanWmsHost, .exceptionDocument = true, .times = 1});
+    EXPECT_EQ(fetchGmina(sim::planning::kGminaWithPlanWms, {"mpzp"}).value("warning", ""), failed);
+    EXPECT_TRUE(getMaps(requests(sim::planning::kPlanWmsHost)).empty());
 
     // Capabilities arrive but every picture fails.
     sim.log().clear();
     sim.faults().clear();
     sim.faults().add(
-        Fault{.host = planningsim::kPlanWmsHost, .statuses = {200, 500, 500, 500, 500, 500, 500, 500, 500}});
-    EXPECT_EQ(fetchGmina(planningsim::kGminaWithPlanWms, {"mpzp"}).value("warning", ""), failed);
-    EXPECT_FALSE(getMaps(requests(planningsim::kPlanWmsHost)).empty());
+        sim::Fault{.host = sim::planning::kPlanWmsHost, .statuses = {200, 500, 500, 500, 500, 500, 500, 500, 500}});
+    EXPECT_EQ(fetchGmina(sim::planning::kGminaWithPlanWms, {"mpzp"}).value("warning", ""), failed);
+    EXPECT_FALSE(getMaps(requests(sim::planning::kPlanWmsHost)).empty());
     EXPECT_TRUE(result().rasters.empty());
     EXPECT_TRUE(requests(kGeoportalHost, kNationalPlansPath).empty()) << "the national service only stands in for a "
                                                                          "municipality without its own";
@@ -184,8 +184,8 @@ TEST_F(PlanningFetch, RegisterIsAskedUpToThreeTimesWithGrowingPauses) {
         EXPECT_EQ(production.afterFirstMs.load(), 350);
         EXPECT_EQ(production.afterSecondMs.load(), 900);
     }
-    sim.faults().add(Fault{.host = kRegisterHost, .path = kQueryPath, .statuses = {503, 503}});
-    EXPECT_FALSE(fetchGmina(planningsim::kGminaWithPlanWms, {"pog"}).contains("warning"));
+    sim.faults().add(sim::Fault{.host = kRegisterHost, .path = kQueryPath, .statuses = {503, 503}});
+    EXPECT_FALSE(fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"}).contains("warning"));
     EXPECT_EQ(result().features.size(), 4u);
     auto queries = requests(kRegisterHost, kQueryPath);
     ASSERT_EQ(queries.size(), 3u);
@@ -194,8 +194,8 @@ TEST_F(PlanningFetch, RegisterIsAskedUpToThreeTimesWithGrowingPauses) {
 
     // Three failures: no act, and a fourth query is never sent.
     sim.log().clear();
-    sim.faults().add(Fault{.host = kRegisterHost, .path = kQueryPath, .statuses = {500, 502, 503, 200}});
-    EXPECT_EQ(fetchGmina(planningsim::kGminaWithPlanWms, {"pog"}).value("warning", ""),
+    sim.faults().add(sim::Fault{.host = kRegisterHost, .path = kQueryPath, .statuses = {500, 502, 503, 200}});
+    EXPECT_EQ(fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"}).value("warning", ""),
               "Brak POG dla gminy 321602 (Plan Ogolny jeszcze nieuchwalony w Rejestrze Urbanistycznym).");
     EXPECT_EQ(requests(kRegisterHost, kQueryPath).size(), 3u);
     EXPECT_TRUE(result().features.empty());
@@ -203,26 +203,26 @@ TEST_F(PlanningFetch, RegisterIsAskedUpToThreeTimesWithGrowingPauses) {
 
     // An empty success is no answer either.
     sim.log().clear();
-    sim.faults().add(Fault{.host = kRegisterHost, .path = kQueryPath, .emptyOk = true, .times = 2});
-    EXPECT_FALSE(fetchGmina(planningsim::kGminaWithPlanWms, {"pog"}).contains("warning"));
+    sim.faults().add(sim::Fault{.host = kRegisterHost, .path = kQueryPath, .emptyOk = true, .times = 2});
+    EXPECT_FALSE(fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"}).contains("warning"));
     EXPECT_EQ(requests(kRegisterHost, kQueryPath).size(), 3u);
 
     // The act download is tried three times too (each try is one request and the client's one retry).
     sim.log().clear();
-    sim.faults().add(Fault{.host = kRegisterHost,
-                           .path = downloadPath(planningsim::kActInForce),
-                           .statuses = {503, 503, 503, 503, 503, 503}});
-    EXPECT_EQ(fetchGmina(planningsim::kGminaWithPlanWms, {"pog"}).value("warning", ""),
+    sim.faults().add(sim::Fault{.host = kRegisterHost,
+                                .path = downloadPath(sim::planning::kActInForce),
+                                .statuses = {503, 503, 503, 503, 503, 503}});
+    EXPECT_EQ(fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"}).value("warning", ""),
               "POG gminy 321602: nie udalo sie pobrac aktu z Rejestru Urbanistycznego - strefy pominiete.");
-    EXPECT_EQ(requests(kRegisterHost, downloadPath(planningsim::kActInForce)).size(), 6u);
+    EXPECT_EQ(requests(kRegisterHost, downloadPath(sim::planning::kActInForce)).size(), 6u);
 
     // An act that arrives as something else than GML is no act either; it is not asked for again.
     sim.log().clear();
-    sim.scenario().addText(kRegisterHost, downloadPath(planningsim::kActInForce),
+    sim.scenario().addText(kRegisterHost, downloadPath(sim::planning::kActInForce),
                            "{\"status\":500,\"error\":\"Internal Server Error\"}", "application/json");
-    EXPECT_EQ(fetchGmina(planningsim::kGminaWithPlanWms, {"pog"}).value("warning", ""),
+    EXPECT_EQ(fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"}).value("warning", ""),
               "POG gminy 321602: nie udalo sie pobrac aktu z Rejestru Urbanistycznego - strefy pominiete.");
-    EXPECT_EQ(requests(kRegisterHost, downloadPath(planningsim::kActInForce)).size(), 1u);
+    EXPECT_EQ(requests(kRegisterHost, downloadPath(sim::planning::kActInForce)).size(), 1u);
 }
 
 TEST_F(PlanningFetch, FrameWithoutMunicipalitySkipsBothKinds) {
@@ -243,7 +243,7 @@ TEST_F(PlanningFetch, HostileRegisterAnswersNeverCrash) {
     };
     for (const char* answer : answers) {
         sim.scenario().addText(kRegisterHost, kQueryPath, answer, "application/json", "POST");
-        const Json done = fetchGmina(planningsim::kGminaWithPlanWms, {"pog"});
+        const Json done = fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"});
         const std::string warning = done.value("warning", "");
         EXPECT_EQ(warning.rfind("Brak POG dla gminy 321602", 0) == 0 || warning.rfind("POG gminy 321602", 0) == 0, true)
             << answer << " -> " << warning;

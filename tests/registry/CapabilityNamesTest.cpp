@@ -27,7 +27,7 @@ linijkowa</Name></Layer>
 }  // namespace
 
 TEST(CapabilityNames, ExtractAndFilter) {
-    const auto names = extractCapabilityNames(kWmsCaps);
+    const auto names = net::extractCapabilityNames(kWmsCaps);
     const std::vector<std::string> expected = {"WMS",
                                                "default",
                                                "gesut_przewod_wodociagowy",
@@ -50,18 +50,18 @@ TEST(CapabilityNames, ExtractAndFilter) {
                                                "bdot500_budowle_strefa",
                                                "OT_Ogrodzenia",
                                                "dzialki"};
-    EXPECT_EQ(filterLayerNames(kWmsCaps), filtered);
-    EXPECT_TRUE(extractCapabilityNames("<Name>cut off").empty());
-    EXPECT_TRUE(extractCapabilityNames("").empty());
+    EXPECT_EQ(net::filterLayerNames(kWmsCaps), filtered);
+    EXPECT_TRUE(net::extractCapabilityNames("<Name>cut off").empty());
+    EXPECT_TRUE(net::extractCapabilityNames("").empty());
 }
 
 TEST(CapabilityNames, ThematicAndPipeSelection) {
     const std::vector<std::string> gesut = {"gesut_przewod_wodociagowy", "GESUT_PRZEWOD_GAZOWY",
                                             "przewod_elektroenergetyczny"};
-    EXPECT_EQ(selectThematicLayers(kWmsCaps, DataType::gesut), gesut) << "strefa layers are dropped";
+    EXPECT_EQ(net::selectThematicLayers(kWmsCaps, DataType::gesut), gesut) << "strefa layers are dropped";
     const std::vector<std::string> bdot = {"OT_Budowle", "OT_Ogrodzenia"};
-    EXPECT_EQ(selectThematicLayers(kWmsCaps, DataType::bdot500), bdot);
-    EXPECT_EQ(selectThematicLayers(kWmsCaps, DataType::mpzp), filterLayerNames(kWmsCaps));
-    EXPECT_EQ(selectPipeLayers(kWmsCaps), gesut) << "no repeats";
-    EXPECT_EQ(lowerName("DZIA\xC5\x81KI"), "dzia\xC5\x82ki");
+    EXPECT_EQ(net::selectThematicLayers(kWmsCaps, DataType::bdot500), bdot);
+    EXPECT_EQ(net::selectThematicLayers(kWmsCaps, DataType::mpzp), net::filterLayerNames(kWmsCaps));
+    EXPECT_EQ(net::selectPipeLayers(kWmsCaps), gesut) << "no repeats";
+    EXPECT_EQ(net::lowerName("DZIA\xC5\x81KI"), "dzia\xC5\x82ki");
 }

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "SimServer.h"
+#include "SimHttp.h"
 #include "formats/gml/GmlParser.h"
 #include "net/MunicipalityLookup.h"
 #include "net/ServiceEndpoints.h"
@@ -13,7 +13,7 @@
 #include "net/WfsClient.h"
 #include "net/WfsLayerFetcher.h"
 #include "platform/Numbers.h"
-#include "support/TestSupport.h"
+#include "support/SimulatorFixture.h"
 
 namespace {
 
@@ -43,34 +43,20 @@ std::string squareMember(const std::string& type, double e, double n, double h, 
            props + "</ms:" + type + "></wfs:member>";
 }
 
-class CountyServicesOnLoopback : public ::testing::Test {
+class CountyServicesOnLoopback : public SimulatorFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(sim.start());
-        setenv(kServicesRoutingVariable, sim.baseUrl().c_str(), 1);
-        client.hostIntervalMs = 0;
-        client.retryDelayMs = 10;
-        client.defaultReceiveTimeoutMs = 3000;
-        client.cacheDir = cache.path / "cache";
-    }
-    void TearDown() override {
-        unsetenv(kServicesRoutingVariable);
-        sim.stop();
-    }
+    CountyServicesOnLoopback()
+        : SimulatorFixture({.hostIntervalMs = 0, .retryDelayMs = 10, .defaultReceiveTimeoutMs = 3000}) {}
     std::size_t requestsTo(const std::string& host, const std::string& path) {
         return sim.log().matching(host, path).size();
     }
-
-    SimServer sim;
-    WfsClient client;
-    testsupport::TempDir cache;
 };
 
 }  // namespace
 
 TEST_F(CountyServicesOnLoopback, MunicipalityCodeIsCachedWithinTenKilometres) {
     std::string lastTypeName;
-    sim.scenario().addHandler(kPrgHost, kPrgPath, [&](const SimRequest& r, SimResponse& out) {
+    sim.scenario().addHandler(kPrgHost, kPrgPath, [&](const sim::SimRequest& r, sim::SimResponse& out) {
         lastTypeName = r.param("typenames");
         out.contentType = "text/xml";
         out.body =
@@ -78,8 +64,8 @@ TEST_F(CountyServicesOnLoopback, MunicipalityCodeIsCachedWithinTenKilometres) {
                                     "<ms:JPT_KOD_JE>1465011</ms:JPT_KOD_JE><ms:JPT_NAZWA_>Warszawa</ms:JPT_NAZWA_>"));
         return true;
     });
-    MunicipalityCache memo;
-    EXPECT_EQ(findGminaTeryt(client, memo, {499900, 399900, 500100, 400100}), "146501");
+    net::MunicipalityCache memo;
+    EXPECT_EQ(net::findGminaTeryt(client, memo, {499900, 399900, 500100, 400100}), "146501");
     EXPECT_EQ(lastTypeName, "ms:A03_Granice_gmin");
     EXPECT_EQ(requestsTo(kPrgHost, kPrgPath), 1u);
     // The request asks for a 2 m box around the centre, northing first, in EPSG 2180.
@@ -88,15 +74,15 @@ TEST_F(CountyServicesOnLoopback, MunicipalityCodeIsCachedWithinTenKilometres) {
               std::string::npos)
         << bbox;
 
-    EXPECT_EQ(findGminaTeryt(client, memo, {508900, 399900, 509100, 400100}), "146501");  // 9 km away: cached
+    EXPECT_EQ(net::findGminaTeryt(client, memo, {508900, 399900, 509100, 400100}), "146501");  // 9 km away: cached
     EXPECT_EQ(requestsTo(kPrgHost, kPrgPath), 1u);
-    EXPECT_EQ(findGminaTeryt(client, memo, {510900, 399900, 511100, 400100}), "146501");  // 11 km: asked again
+    EXPECT_EQ(net::findGminaTeryt(client, memo, {510900, 399900, 511100, 400100}), "146501");  // 11 km: asked again
     EXPECT_EQ(requestsTo(kPrgHost, kPrgPath), 2u);
 }
 
 TEST_F(CountyServicesOnLoopback, MunicipalityTypeNameIsLearntFromCapabilitiesOnce) {
     int capabilityRequests = 0;
-    sim.scenario().addHandler(kPrgHost, kPrgPath, [&](const SimRequest& r, SimResponse& out) {
+    sim.scenario().addHandler(kPrgHost, kPrgPath, [&](const sim::SimRequest& r, sim::SimResponse& out) {
         out.contentType = "text/xml";
         if (r.param("request") == "GetCapabilities") {
             ++capabilityRequests;
@@ -115,23 +101,23 @@ TEST_F(CountyServicesOnLoopback, MunicipalityTypeNameIsLearntFromCapabilitiesOnc
         }
         return true;
     });
-    MunicipalityCache memo;
-    EXPECT_EQ(findGminaTeryt(client, memo, {499900, 399900, 500100, 400100}), "020101");
+    net::MunicipalityCache memo;
+    EXPECT_EQ(net::findGminaTeryt(client, memo, {499900, 399900, 500100, 400100}), "020101");
     EXPECT_EQ(memo.typeName, "ms:A03_Granice_gmin_2025");
     EXPECT_EQ(capabilityRequests, 1);
 
     // Far away and nothing there: no second look at the capabilities, and the old code stays cached.
-    MunicipalityCache empty;
+    net::MunicipalityCache empty;
     empty.typeName = "ms:nic";
     empty.capabilitiesChecked = true;
-    EXPECT_EQ(findGminaTeryt(client, empty, {0, 0, 10, 10}), "");
+    EXPECT_EQ(net::findGminaTeryt(client, empty, {0, 0, 10, 10}), "");
     EXPECT_EQ(capabilityRequests, 1);
 }
 
 TEST_F(CountyServicesOnLoopback, TypeNamesPreferCurrentLayersAndAreRemembered) {
     std::string caps;
     int status = 200;
-    sim.scenario().addHandler(kCountyHost, kCountyPath, [&](const SimRequest&, SimResponse& out) {
+    sim.scenario().addHandler(kCountyHost, kCountyPath, [&](const sim::SimRequest&, sim::SimResponse& out) {
         out.status = status;
         out.contentType = "text/xml";
         out.body = caps;
@@ -145,14 +131,14 @@ TEST_F(CountyServicesOnLoopback, TypeNamesPreferCurrentLayersAndAreRemembered) {
         "<FeatureType><Name>ewns:dzialki_archiwalne</Name></FeatureType><FeatureType><wfs:Name> ewns:dzialki\r\n"
         "</wfs:Name></FeatureType><FeatureType><Name>ewns:budynki</Name></FeatureType>"
         "<FeatureType><Name>ewns:budynki historyczne</Name></FeatureType>");
-    WfsLayerFetcher fetcher(client);
+    net::WfsLayerFetcher fetcher(client);
     std::string parcel, building;
     ASSERT_TRUE(fetcher.discoverTypeNames(kCountyUrl, parcel, building));
     EXPECT_EQ(parcel, "ewns:dzialki");
     EXPECT_EQ(building, "ewns:budynki");
 
     // The other order gives the same; a name holding both words fills only the parcel slot.
-    WfsLayerFetcher other(client);
+    net::WfsLayerFetcher other(client);
     caps = document("<Name>ms:dzialki</Name><Name>ms:dzialki_archiwum</Name><Name>ms:dzialki_budynki</Name>");
     const std::string url2 = kCountyUrl + "?map=2";
     ASSERT_TRUE(other.discoverTypeNames(url2, parcel, building));
@@ -167,7 +153,7 @@ TEST_F(CountyServicesOnLoopback, TypeNamesPreferCurrentLayersAndAreRemembered) {
 
     // A failed request is not remembered.
     status = 503;
-    WfsLayerFetcher third(client);
+    net::WfsLayerFetcher third(client);
     EXPECT_FALSE(third.discoverTypeNames(kCountyUrl + "?map=3", parcel, building));
     status = 200;
     EXPECT_TRUE(third.discoverTypeNames(kCountyUrl + "?map=3", parcel, building));
@@ -179,13 +165,13 @@ TEST_F(CountyServicesOnLoopback, WrongAxisOrderFallsThroughToTheNextRequestForm)
         testsupport::readFile(testsupport::realdata("gml/egib_wfs_praszuk/geoportal__gml_building_2180_crs.xml"));
     // This service reads the box easting first whatever the order: a northing-first box (first number
     // about 382 km) lands elsewhere and returns a building far away; an easting-first box returns the real one.
-    sim.scenario().addHandler(kCountyHost, kCountyPath, [&](const SimRequest& r, SimResponse& out) {
+    sim.scenario().addHandler(kCountyHost, kCountyPath, [&](const sim::SimRequest& r, sim::SimResponse& out) {
         out.contentType = "text/xml";
         out.body =
             r.param("BBOX").rfind("38", 0) == 0 ? collection(squareMember("budynki", 100000, 100000, 5, "")) : real;
         return true;
     });
-    WfsLayerFetcher fetcher(client);
+    net::WfsLayerFetcher fetcher(client);
     const geodesy::Bbox frame{260650, 382860, 260700, 382910};
     auto features = fetcher.fetchCountyLayer(kCountyUrl, "ms:budynki", frame, DataType::budynki, {});
     ASSERT_EQ(features.size(), 1u);
@@ -204,12 +190,12 @@ TEST_F(CountyServicesOnLoopback, WrongAxisOrderFallsThroughToTheNextRequestForm)
 TEST_F(CountyServicesOnLoopback, FrameInsideOneLargeParcelAcceptsTheFirstForm) {
     // A 40 m frame in the middle of a 400 m parcel: no vertex of the parcel lies in the frame, yet the
     // parcel covers it, so the first request form is right and nothing else is tried.
-    sim.scenario().addHandler(kCountyHost, kCountyPath, [&](const SimRequest&, SimResponse& out) {
+    sim.scenario().addHandler(kCountyHost, kCountyPath, [&](const sim::SimRequest&, sim::SimResponse& out) {
         out.contentType = "text/xml";
         out.body = collection(squareMember("dzialki", 500000, 400000, 200, "<ms:NUMER>7</ms:NUMER>"));
         return true;
     });
-    WfsLayerFetcher fetcher(client);
+    net::WfsLayerFetcher fetcher(client);
     auto features =
         fetcher.fetchCountyLayer(kCountyUrl, "ms:dzialki", {499980, 399980, 500020, 400020}, DataType::dzialki, {});
     ASSERT_EQ(features.size(), 1u);
@@ -220,7 +206,7 @@ TEST_F(CountyServicesOnLoopback, FrameInsideOneLargeParcelAcceptsTheFirstForm) {
 TEST_F(CountyServicesOnLoopback, WholeTypeIsFetchedOnlyWhenSmall) {
     std::string matched = "250000";
     int wholeTypeRequests = 0;
-    sim.scenario().addHandler(kCountyHost, kCountyPath, [&](const SimRequest& r, SimResponse& out) {
+    sim.scenario().addHandler(kCountyHost, kCountyPath, [&](const sim::SimRequest& r, sim::SimResponse& out) {
         out.contentType = "text/xml";
         if (r.param("resultType") == "hits") {
             out.body =
@@ -235,7 +221,7 @@ TEST_F(CountyServicesOnLoopback, WholeTypeIsFetchedOnlyWhenSmall) {
         return true;
     });
     const geodesy::Bbox frame{499900, 399900, 500100, 400100};
-    WfsLayerFetcher fetcher(client);
+    net::WfsLayerFetcher fetcher(client);
     EXPECT_TRUE(fetcher.fetchCountyLayer(kCountyUrl, "ms:uzbrojenie", frame, DataType::gesut, {}).empty());
     EXPECT_EQ(wholeTypeRequests, 0) << "250000 features are too many to fetch without a box";
 
@@ -255,18 +241,18 @@ TEST(FeatureTouchesBox, VerticesEdgesAndCover) {
     const geodesy::Bbox frame{0, 0, 10, 10};
     GisFeature f;
     f.lines = {{{-5, 5}, {15, 5}}};  // crosses the frame without a vertex in it
-    EXPECT_TRUE(featureTouchesBox(f, frame));
+    EXPECT_TRUE(net::featureTouchesBox(f, frame));
     f.lines = {{{-5, 20}, {15, 20}}};
-    EXPECT_FALSE(featureTouchesBox(f, frame));
+    EXPECT_FALSE(net::featureTouchesBox(f, frame));
     f.lines.clear();
     f.polygons = {{{{10, 10}, {20, 10}, {20, 20}}, {}}};  // a corner on the edge counts
-    EXPECT_TRUE(featureTouchesBox(f, frame));
+    EXPECT_TRUE(net::featureTouchesBox(f, frame));
     f.polygons = {{{{-100, -100}, {100, -100}, {100, 100}, {-100, 100}}, {}}};
-    EXPECT_TRUE(featureTouchesBox(f, frame));
+    EXPECT_TRUE(net::featureTouchesBox(f, frame));
     f.polygons = {{{{20, 20}, {30, 20}, {30, 30}}, {}}};
     f.anchor = {5, 5};
     f.hasAnchor = true;
-    EXPECT_TRUE(featureTouchesBox(f, frame));
+    EXPECT_TRUE(net::featureTouchesBox(f, frame));
     f.hasAnchor = false;
-    EXPECT_FALSE(featureTouchesBox(f, frame));
+    EXPECT_FALSE(net::featureTouchesBox(f, frame));
 }

@@ -45,16 +45,16 @@ std::map<std::string, std::vector<std::string>> readCsv(const std::string& relat
 
 struct Table {
     const char* name;
-    const ServiceRow* rows;
+    const net::ServiceRow* rows;
     std::size_t count;
     std::size_t keyLength;
 };
 
 const Table kTables[] = {
-    {"EGiB", kCountyEgibServices, kCountyEgibServicesRows, 4},
-    {"GESUT", kCountyGesutServices, kCountyGesutServicesRows, 4},
-    {"BDOT500", kCountyBdot500Services, kCountyBdot500ServicesRows, 4},
-    {"MPZP", kMunicipalPlanningServices, kMunicipalPlanningServicesRows, 6},
+    {"EGiB", net::kCountyEgibServices, net::kCountyEgibServicesRows, 4},
+    {"GESUT", net::kCountyGesutServices, net::kCountyGesutServicesRows, 4},
+    {"BDOT500", net::kCountyBdot500Services, net::kCountyBdot500ServicesRows, 4},
+    {"MPZP", net::kMunicipalPlanningServices, net::kMunicipalPlanningServicesRows, 6},
 };
 
 const std::regex kGeoportal2(R"(^(https?://[a-z0-9.-]+\.geoportal2\.pl(:\d+)?)/map/geoportal/[a-z]+\.php$)");
@@ -78,15 +78,15 @@ TEST(ServiceRegistryTables, EveryTableIsSortedUniqueAndWellFormed) {
             }
         }
     }
-    EXPECT_EQ(kCountyEgibServicesRows, 380u);
-    EXPECT_EQ(kCountyGesutServicesRows, 380u);
-    EXPECT_EQ(kCountyBdot500ServicesRows, 380u);
-    EXPECT_EQ(std::string(kCountyEgibServices[0].key), "0201");
-    EXPECT_EQ(std::string(kCountyEgibServices[379].key), "3263");
+    EXPECT_EQ(net::kCountyEgibServicesRows, 380u);
+    EXPECT_EQ(net::kCountyGesutServicesRows, 380u);
+    EXPECT_EQ(net::kCountyBdot500ServicesRows, 380u);
+    EXPECT_EQ(std::string(net::kCountyEgibServices[0].key), "0201");
+    EXPECT_EQ(std::string(net::kCountyEgibServices[379].key), "3263");
     for (std::size_t i = 0; i < 380; ++i) {
-        EXPECT_STREQ(kCountyEgibServices[i].key, kCountyGesutServices[i].key);
-        EXPECT_STREQ(kCountyEgibServices[i].key, kCountyBdot500Services[i].key);
-        EXPECT_NE(*kCountyEgibServices[i].wfs, '\0') << "every county has its land-register WFS";
+        EXPECT_STREQ(net::kCountyEgibServices[i].key, net::kCountyGesutServices[i].key);
+        EXPECT_STREQ(net::kCountyEgibServices[i].key, net::kCountyBdot500Services[i].key);
+        EXPECT_NE(*net::kCountyEgibServices[i].wfs, '\0') << "every county has its land-register WFS";
     }
 }
 
@@ -97,8 +97,8 @@ TEST(ServiceRegistryTables, CountiesAndAddressesAgreeWithThePublishedLists) {
     const auto egib = readCsv("registry/egib.csv");
     ASSERT_EQ(counties.size(), 380u);
     std::set<std::string> keys;
-    for (std::size_t i = 0; i < kCountyEgibServicesRows; ++i) {
-        const ServiceRow& r = kCountyEgibServices[i];
+    for (std::size_t i = 0; i < net::kCountyEgibServicesRows; ++i) {
+        const net::ServiceRow& r = net::kCountyEgibServices[i];
         keys.insert(r.key);
         ASSERT_TRUE(egib.count(r.key)) << r.key;
         EXPECT_EQ(std::string(r.wfs), egib.at(r.key)[2]) << r.key;
@@ -107,9 +107,9 @@ TEST(ServiceRegistryTables, CountiesAndAddressesAgreeWithThePublishedLists) {
     for (const auto& [key, row] : counties) EXPECT_TRUE(keys.count(key)) << "county " << key << " missing";
 
     const auto mpzp = readCsv("registry/mpzp.csv");
-    ASSERT_EQ(kMunicipalPlanningServicesRows, mpzp.size());
+    ASSERT_EQ(net::kMunicipalPlanningServicesRows, mpzp.size());
     for (const auto& [key, row] : mpzp) {
-        const ServiceUrls u = findMunicipalPlanning(key);
+        const net::ServiceUrls u = net::findMunicipalPlanning(key);
         EXPECT_EQ(u.wmsUrl, row[1]) << key;
         EXPECT_EQ(u.wfsUrl, row[2]) << key;
     }
@@ -120,12 +120,12 @@ TEST(ServiceRegistryTables, DerivedRowsFollowTheGeoportal2Convention) {
     const auto gesutListed = readCsv("registry/gesut.csv");
     const auto bdotListed = readCsv("registry/bdot500.csv");
     std::size_t derived = 0;
-    for (std::size_t i = 0; i < kCountyEgibServicesRows; ++i) {
-        const std::string key = kCountyEgibServices[i].key;
-        const ServiceRow& gesut = kCountyGesutServices[i];
-        const ServiceRow& bdot = kCountyBdot500Services[i];
+    for (std::size_t i = 0; i < net::kCountyEgibServicesRows; ++i) {
+        const std::string key = net::kCountyEgibServices[i].key;
+        const net::ServiceRow& gesut = net::kCountyGesutServices[i];
+        const net::ServiceRow& bdot = net::kCountyBdot500Services[i];
         std::smatch m;
-        const std::string egibWfs = kCountyEgibServices[i].wfs;
+        const std::string egibWfs = net::kCountyEgibServices[i].wfs;
         const bool onGeoportal2 = std::regex_match(egibWfs, m, kGeoportal2);
         const std::string host = onGeoportal2 ? m[1].str() : "";
         const bool gesutFact = gesutListed.count(key) > 0;
@@ -163,51 +163,54 @@ TEST(ServiceRegistryTables, GeneratedSourceIsUpToDate) {
 }
 
 TEST(ServiceRegistryLookup, CountyAndMunicipalKeys) {
-    EXPECT_EQ(findCountyEgibWfs("0203"), "https://glogow.geoportal2.pl/map/geoportal/wfs.php");
-    EXPECT_EQ(findCountyEgibWfs("3261"), "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/3261");
-    EXPECT_EQ(findCountyEgibWfs("020301"), findCountyEgibWfs("0203")) << "a municipality code finds its county";
-    EXPECT_EQ(findCountyEgibWfs("9999"), "");
-    EXPECT_EQ(findCountyEgibWfs("020"), "");
-    EXPECT_EQ(findCountyEgibWfs(""), "");
-    EXPECT_EQ(findCountyEgibWfs("02a3"), "");
+    EXPECT_EQ(net::findCountyEgibWfs("0203"), "https://glogow.geoportal2.pl/map/geoportal/wfs.php");
+    EXPECT_EQ(net::findCountyEgibWfs("3261"),
+              "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/3261");
+    EXPECT_EQ(net::findCountyEgibWfs("020301"), net::findCountyEgibWfs("0203"))
+        << "a municipality code finds its county";
+    EXPECT_EQ(net::findCountyEgibWfs("9999"), "");
+    EXPECT_EQ(net::findCountyEgibWfs("020"), "");
+    EXPECT_EQ(net::findCountyEgibWfs(""), "");
+    EXPECT_EQ(net::findCountyEgibWfs("02a3"), "");
 
-    ServiceUrls g = findCountyGesut("0203");
+    net::ServiceUrls g = net::findCountyGesut("0203");
     EXPECT_EQ(g.wmsUrl, "https://glogow.geoportal2.pl/map/geoportal/wmsg.php");
     EXPECT_EQ(g.wfsUrl, "https://glogow.geoportal2.pl/map/geoportal/wfsg.php");
-    EXPECT_EQ(findCountyGesut("1816").wmsUrl, "https://powiatrzeszowski.geoportal2.pl/map/geoportal/wmsg.php");
-    g = findCountyGesut("9999");
+    EXPECT_EQ(net::findCountyGesut("1816").wmsUrl, "https://powiatrzeszowski.geoportal2.pl/map/geoportal/wmsg.php");
+    g = net::findCountyGesut("9999");
     EXPECT_TRUE(g.wmsUrl.empty() && g.wfsUrl.empty());
-    EXPECT_EQ(findCountyBdot500("0663").wmsUrl, "https://gis.lublin.eu/integracja/bdot500/");
-    EXPECT_EQ(findCountyBdot500("066301").wmsUrl, "https://gis.lublin.eu/integracja/bdot500/");
-    EXPECT_EQ(findCountyBdot500("0203").wmsUrl, "https://glogow.geoportal2.pl/map/geoportal/wmsb.php");
+    EXPECT_EQ(net::findCountyBdot500("0663").wmsUrl, "https://gis.lublin.eu/integracja/bdot500/");
+    EXPECT_EQ(net::findCountyBdot500("066301").wmsUrl, "https://gis.lublin.eu/integracja/bdot500/");
+    EXPECT_EQ(net::findCountyBdot500("0203").wmsUrl, "https://glogow.geoportal2.pl/map/geoportal/wmsb.php");
 
     // A 6-digit municipal key also serves as a county key through its first 4 characters; the 7-digit
     // form with the municipality-type digit finds the same municipality.
-    EXPECT_EQ(findMunicipalPlanning("246901").wfsUrl,
+    EXPECT_EQ(net::findMunicipalPlanning("246901").wfsUrl,
               "https://emapa.katowice.eu/arcgis/services/MPZP/MapServer/WFSServer");
-    EXPECT_EQ(findMunicipalPlanning("2469011").wfsUrl, findMunicipalPlanning("246901").wfsUrl);
-    EXPECT_FALSE(findCountyEgibWfs("246901").empty());
-    EXPECT_TRUE(findMunicipalPlanning("2469").wfsUrl.empty());
-    EXPECT_TRUE(findMunicipalPlanning("999999").wfsUrl.empty());
-    EXPECT_EQ(findMunicipalPlanning("321602").wmsUrl, "https://mpzp.igeomap.pl/cgi-bin/321602");
+    EXPECT_EQ(net::findMunicipalPlanning("2469011").wfsUrl, net::findMunicipalPlanning("246901").wfsUrl);
+    EXPECT_FALSE(net::findCountyEgibWfs("246901").empty());
+    EXPECT_TRUE(net::findMunicipalPlanning("2469").wfsUrl.empty());
+    EXPECT_TRUE(net::findMunicipalPlanning("999999").wfsUrl.empty());
+    EXPECT_EQ(net::findMunicipalPlanning("321602").wmsUrl, "https://mpzp.igeomap.pl/cgi-bin/321602");
 }
 
 TEST(ServiceRegistryLookup, NationalServices) {
-    const std::string prg = nationalServiceUrl(NationalService::prgBoundaries);
+    const std::string prg = net::nationalServiceUrl(net::NationalService::prgBoundaries);
     EXPECT_EQ(prg.substr(prg.find("/wss/")), "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
-    EXPECT_EQ(std::string(nationalServiceUrl(NationalService::countyEgibOnGeoportal)) + "3261",
-              findCountyEgibWfs("3261"));
-    EXPECT_STREQ(kDefaultMunicipalityTypeName, "ms:A03_Granice_gmin");
-    for (NationalService s : {NationalService::kieg, NationalService::kiut, NationalService::kimpzp,
-                              NationalService::lidarIndex, NationalService::planningRegister})
-        EXPECT_EQ(std::string(nationalServiceUrl(s)).rfind("https://", 0), 0u);
+    EXPECT_EQ(std::string(net::nationalServiceUrl(net::NationalService::countyEgibOnGeoportal)) + "3261",
+              net::findCountyEgibWfs("3261"));
+    EXPECT_STREQ(net::kDefaultMunicipalityTypeName, "ms:A03_Granice_gmin");
+    for (net::NationalService s : {net::NationalService::kieg, net::NationalService::kiut, net::NationalService::kimpzp,
+                                   net::NationalService::lidarIndex, net::NationalService::planningRegister})
+        EXPECT_EQ(std::string(net::nationalServiceUrl(s)).rfind("https://", 0), 0u);
     // The national addresses are the ones of the single list of public services.
-    const ServiceEndpoints& ep = serviceEndpoints();
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
     EXPECT_EQ(prg, ep.prgWfs());
-    EXPECT_EQ(nationalServiceUrl(NationalService::kieg), ep.cadastreIntegrationWms());
-    EXPECT_EQ(nationalServiceUrl(NationalService::kiut), ep.utilityIntegrationWms());
-    EXPECT_EQ(nationalServiceUrl(NationalService::kimpzp), ep.localPlansCoverageWms());
-    EXPECT_EQ(nationalServiceUrl(NationalService::lidarIndex), ep.lidarIndexWfs());
-    EXPECT_EQ(nationalServiceUrl(NationalService::countyEgibOnGeoportal) + "3261", ep.countyEgibOnGeoportal("3261"));
-    EXPECT_EQ(nationalServiceUrl(NationalService::planningRegister) + "/query", ep.planningQuery());
+    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::kieg), ep.cadastreIntegrationWms());
+    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::kiut), ep.utilityIntegrationWms());
+    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::kimpzp), ep.localPlansCoverageWms());
+    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::lidarIndex), ep.lidarIndexWfs());
+    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::countyEgibOnGeoportal) + "3261",
+              ep.countyEgibOnGeoportal("3261"));
+    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::planningRegister) + "/query", ep.planningQuery());
 }

@@ -16,11 +16,11 @@ class SimulatorGml : public SimFixture {
 protected:
     void SetUp() override {
         SimFixture::SetUp();
-        client.hostIntervalMs = 0;
-        auto store = std::make_shared<FeatureStore>();
+        client.options.hostIntervalMs = 0;
+        auto store = std::make_shared<sim::FeatureStore>();
         store->add("ms:dzialki", {"d1", {square(637100, 486100, 30)}, {}, {}, {{"ID_DZIALKI", "146501_1.0001.1"}}});
         store->add("ms:dzialki", {"d2", {square(637650, 486550, 30)}, {}, {}, {{"ID_DZIALKI", "146501_1.0001.2"}}});
-        sim.scenario().addWfs("county.example.pl", "/ows", std::make_shared<WfsService>(store));
+        sim.scenario().addWfs("county.example.pl", "/ows", std::make_shared<sim::WfsService>(store));
     }
     const std::string base = "https://county.example.pl/ows";
 };
@@ -30,8 +30,8 @@ TEST_F(SimulatorGml, CoordinatesSurviveEverySystemAndVersion) {
     // themselves drift by centimetres.
     for (int epsg : {0, 2177, 2178, 2179}) {
         for (bool wfs110 : {false, true}) {
-            const HttpResponse r = client.get(
-                WfsClient::buildWfsUrl(base, "ms:dzialki", 637090, 486090, 637140, 486140, 100, 0, true, wfs110, epsg));
+            const net::HttpResponse r = client.get(net::WfsClient::buildWfsUrl(
+                base, "ms:dzialki", geodesy::Bbox{637090, 486090, 637140, 486140}, 100, 0, true, wfs110, epsg));
             ASSERT_EQ(r.status, 200);
             const auto features = GmlParser::parseFeatureCollection(r.body, DataType::dzialki);
             ASSERT_EQ(features.size(), 1u) << "EPSG " << epsg << (wfs110 ? " WFS 1.1.0" : " WFS 2.0.0");
@@ -48,8 +48,8 @@ TEST_F(SimulatorGml, CoordinatesSurviveEverySystemAndVersion) {
 }
 
 TEST_F(SimulatorGml, MergedTilesParseAsOneCollection) {
-    const std::string merged =
-        client.fetchWfsTiled(base, "ms:dzialki", 637000, 486000, 638000, 487000, nullptr, true, false, 0);
+    const std::string merged = client.fetchWfsTiled(base, "ms:dzialki", geodesy::Bbox{637000, 486000, 638000, 487000},
+                                                    nullptr, true, false, 0);
     const auto features = GmlParser::parseFeatureCollection(merged, DataType::dzialki);
     ASSERT_EQ(features.size(), 2u);
     EXPECT_EQ(features[0].props.at("ID_DZIALKI"), "146501_1.0001.1");
