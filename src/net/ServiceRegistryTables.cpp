@@ -395,12 +395,9 @@ const std::size_t kCountyEgibServicesRows = sizeof(kCountyEgibServices) / sizeof
 const ServiceRow kCountyGesutServices[] = {
     {"0201", "", ""},
     {"0202", "", ""},
-    {"0203", "https://glogow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://glogow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0204", "https://gora.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://gora.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0205", "https://jawor.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://jawor.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0203", "https://glogow.geoportal2.pl/map/geoportal/wmsg.php", "https://glogow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0204", "https://gora.geoportal2.pl/map/geoportal/wmsg.php", "https://gora.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0205", "https://jawor.geoportal2.pl/map/geoportal/wmsg.php", "https://jawor.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"0206", "", ""},
     {"0207", "", ""},
     {"0208", "", ""},
@@ -433,153 +430,99 @@ const ServiceRow kCountyGesutServices[] = {
     {"0405", "", ""},
     {"0406", "", ""},
     {"0407", "", ""},
-    {"0408", "https://lipno.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://lipno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0408", "https://lipno.geoportal2.pl/map/geoportal/wmsg.php", "https://lipno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"0409", "", ""},
     {"0410", "", ""},
-    {"0411", "https://radziejow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://radziejow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0412", "https://rypin.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://rypin.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0411", "https://radziejow.geoportal2.pl/map/geoportal/wmsg.php", "https://radziejow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0412", "https://rypin.geoportal2.pl/map/geoportal/wmsg.php", "https://rypin.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"0413", "", ""},
     {"0414", "", ""},
     {"0415", "", ""},
     {"0416", "", ""},
-    {"0417", "https://wabrzezno.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://wabrzezno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0418", "https://wloclawek.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://wloclawek.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0417", "https://wabrzezno.geoportal2.pl/map/geoportal/wmsg.php", "https://wabrzezno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0418", "https://wloclawek.geoportal2.pl/map/geoportal/wmsg.php", "https://wloclawek.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"0419", "", ""},
     {"0461", "", ""},
     {"0462", "", ""},
     {"0463", "", ""},
     {"0464", "", ""},
-    {"0601", "https://powiatbialski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatbialski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0602", "https://bilgorajski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://bilgorajski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0601", "https://powiatbialski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatbialski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0602", "https://bilgorajski.geoportal2.pl/map/geoportal/wmsg.php", "https://bilgorajski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"0603", "", ""},
-    {"0604", "https://hrubieszow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://hrubieszow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0605", "https://janow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://janow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0606", "https://powiatkrasnostawski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatkrasnostawski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0604", "https://hrubieszow.geoportal2.pl/map/geoportal/wmsg.php", "https://hrubieszow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0605", "https://janow.geoportal2.pl/map/geoportal/wmsg.php", "https://janow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0606", "https://powiatkrasnostawski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatkrasnostawski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"0607", "", ""},
-    {"0608", "https://powiatlubartowski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatlubartowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0609", "https://powiatlubelski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatlubelski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0610", "https://leczna.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://leczna.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0611", "https://powiatlukowski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatlukowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0612", "https://opolelubelskie.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://opolelubelskie.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0613", "http://parczew.geoportal2.pl/map/geoportal/wmsg.php",
-     "http://parczew.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0614", "https://pulawy.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://pulawy.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0615", "https://powiatradzynski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatradzynski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0616", "https://ryki.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://ryki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0617", "https://powiatswidnik.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatswidnik.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0618", "http://tomaszowlubelski.geoportal2.pl/map/geoportal/wms.php",
-     "https://tomaszowlubelski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS listed, WFS derived
+    {"0608", "https://powiatlubartowski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatlubartowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0609", "https://powiatlubelski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatlubelski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0610", "https://leczna.geoportal2.pl/map/geoportal/wmsg.php", "https://leczna.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0611", "https://powiatlukowski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatlukowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0612", "https://opolelubelskie.geoportal2.pl/map/geoportal/wmsg.php", "https://opolelubelskie.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0613", "http://parczew.geoportal2.pl/map/geoportal/wmsg.php", "http://parczew.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0614", "https://pulawy.geoportal2.pl/map/geoportal/wmsg.php", "https://pulawy.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0615", "https://powiatradzynski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatradzynski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0616", "https://ryki.geoportal2.pl/map/geoportal/wmsg.php", "https://ryki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0617", "https://powiatswidnik.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatswidnik.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0618", "http://tomaszowlubelski.geoportal2.pl/map/geoportal/wms.php", "https://tomaszowlubelski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS listed, WFS derived
     {"0619", "", ""},
-    {"0620", "https://powiatzamojski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatzamojski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0661", "https://bialapodlaska.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://bialapodlaska.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0620", "https://powiatzamojski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatzamojski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0661", "https://bialapodlaska.geoportal2.pl/map/geoportal/wmsg.php", "https://bialapodlaska.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"0662", "", ""},
     {"0663", "", ""},
-    {"0664", "https://zamosc.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://zamosc.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0801", "https://powiatgorzowski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatgorzowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0664", "https://zamosc.geoportal2.pl/map/geoportal/wmsg.php", "https://zamosc.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0801", "https://powiatgorzowski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatgorzowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"0802", "", ""},
-    {"0803", "https://powiat-miedzyrzecki.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-miedzyrzecki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0803", "https://powiat-miedzyrzecki.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-miedzyrzecki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"0804", "", ""},
-    {"0805", "https://slubice.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://slubice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0806", "https://fsd.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://fsd.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0807", "https://sulecin.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://sulecin.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0805", "https://slubice.geoportal2.pl/map/geoportal/wmsg.php", "https://slubice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0806", "https://fsd.geoportal2.pl/map/geoportal/wmsg.php", "https://fsd.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0807", "https://sulecin.geoportal2.pl/map/geoportal/wmsg.php", "https://sulecin.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"0808", "", ""},
     {"0809", "", ""},
     {"0810", "", ""},
-    {"0811", "https://zary.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://zary.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"0812", "https://wschowa.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://wschowa.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0811", "https://zary.geoportal2.pl/map/geoportal/wmsg.php", "https://zary.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"0812", "https://wschowa.geoportal2.pl/map/geoportal/wmsg.php", "https://wschowa.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"0861", "", ""},
     {"0862", "", ""},
-    {"1001", "http://belchatow.geoportal2.pl/map/geoportal/wmsg.php",
-     "http://belchatow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1002", "https://powiatkutno.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatkutno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1003", "https://lask.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://lask.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1004", "https://leczycki.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://leczycki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1005", "https://lowicz.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://lowicz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1006", "https://lodzkiwschodni.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://lodzkiwschodni.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1007", "https://opoczno.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://opoczno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1008", "https://pabianice.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://pabianice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1009", "https://pajeczno.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://pajeczno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1010", "https://piotrkow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://piotrkow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1011", "https://poddebice.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://poddebice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1012", "https://radomszczanski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://radomszczanski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1001", "http://belchatow.geoportal2.pl/map/geoportal/wmsg.php", "http://belchatow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1002", "https://powiatkutno.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatkutno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1003", "https://lask.geoportal2.pl/map/geoportal/wmsg.php", "https://lask.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1004", "https://leczycki.geoportal2.pl/map/geoportal/wmsg.php", "https://leczycki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1005", "https://lowicz.geoportal2.pl/map/geoportal/wmsg.php", "https://lowicz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1006", "https://lodzkiwschodni.geoportal2.pl/map/geoportal/wmsg.php", "https://lodzkiwschodni.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1007", "https://opoczno.geoportal2.pl/map/geoportal/wmsg.php", "https://opoczno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1008", "https://pabianice.geoportal2.pl/map/geoportal/wmsg.php", "https://pabianice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1009", "https://pajeczno.geoportal2.pl/map/geoportal/wmsg.php", "https://pajeczno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1010", "https://piotrkow.geoportal2.pl/map/geoportal/wmsg.php", "https://piotrkow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1011", "https://poddebice.geoportal2.pl/map/geoportal/wmsg.php", "https://poddebice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1012", "https://radomszczanski.geoportal2.pl/map/geoportal/wmsg.php", "https://radomszczanski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1013", "", ""},
-    {"1014", "https://sieradz.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://sieradz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1015", "https://powiat-skierniewice.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-skierniewice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1016", "https://powiat-tomaszowski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-tomaszowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1017", "https://wielun.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://wielun.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1018", "https://wieruszow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://wieruszow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1014", "https://sieradz.geoportal2.pl/map/geoportal/wmsg.php", "https://sieradz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1015", "https://powiat-skierniewice.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-skierniewice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1016", "https://powiat-tomaszowski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-tomaszowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1017", "https://wielun.geoportal2.pl/map/geoportal/wmsg.php", "https://wielun.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1018", "https://wieruszow.geoportal2.pl/map/geoportal/wmsg.php", "https://wieruszow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1019", "", ""},
     {"1020", "", ""},
-    {"1021", "https://brzeziny.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://brzeziny.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1021", "https://brzeziny.geoportal2.pl/map/geoportal/wmsg.php", "https://brzeziny.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1061", "", ""},
     {"1062", "", ""},
-    {"1063", "https://skierniewice.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://skierniewice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1063", "https://skierniewice.geoportal2.pl/map/geoportal/wmsg.php", "https://skierniewice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1201", "", ""},
-    {"1202", "https://brzesko.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://brzesko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1202", "https://brzesko.geoportal2.pl/map/geoportal/wmsg.php", "https://brzesko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1203", "", ""},
     {"1204", "", ""},
     {"1205", "", ""},
     {"1206", "", ""},
     {"1207", "", ""},
-    {"1208", "https://miechow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://miechow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1208", "https://miechow.geoportal2.pl/map/geoportal/wmsg.php", "https://miechow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1209", "", ""},
     {"1210", "", ""},
-    {"1211", "https://nowotarski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://nowotarski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1211", "https://nowotarski.geoportal2.pl/map/geoportal/wmsg.php", "https://nowotarski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1212", "", ""},
     {"1213", "", ""},
     {"1214", "", ""},
-    {"1215", "https://powiatsuski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatsuski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1215", "https://powiatsuski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatsuski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1216", "", ""},
     {"1217", "", ""},
     {"1218", "", ""},
@@ -587,78 +530,47 @@ const ServiceRow kCountyGesutServices[] = {
     {"1261", "", ""},
     {"1262", "", ""},
     {"1263", "", ""},
-    {"1401", "https://bialobrzegi.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://bialobrzegi.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1402", "https://ciechanow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://ciechanow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1401", "https://bialobrzegi.geoportal2.pl/map/geoportal/wmsg.php", "https://bialobrzegi.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1402", "https://ciechanow.geoportal2.pl/map/geoportal/wmsg.php", "https://ciechanow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1403", "", ""},
-    {"1404", "https://gostynin.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://gostynin.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1405", "https://grodzisk.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://grodzisk.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1406", "https://grojec.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://grojec.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1407", "https://kozienicepowiat.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://kozienicepowiat.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1408", "https://powiat-legionowski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-legionowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1409", "https://powiatlipsko.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatlipsko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1410", "https://losice.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://losice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1411", "https://makow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://makow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1404", "https://gostynin.geoportal2.pl/map/geoportal/wmsg.php", "https://gostynin.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1405", "https://grodzisk.geoportal2.pl/map/geoportal/wmsg.php", "https://grodzisk.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1406", "https://grojec.geoportal2.pl/map/geoportal/wmsg.php", "https://grojec.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1407", "https://kozienicepowiat.geoportal2.pl/map/geoportal/wmsg.php", "https://kozienicepowiat.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1408", "https://powiat-legionowski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-legionowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1409", "https://powiatlipsko.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatlipsko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1410", "https://losice.geoportal2.pl/map/geoportal/wmsg.php", "https://losice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1411", "https://makow.geoportal2.pl/map/geoportal/wmsg.php", "https://makow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1412", "", ""},
-    {"1413", "https://powiatmlawski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatmlawski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1414", "https://nowodworski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://nowodworski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1415", "https://powiatostrolecki.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatostrolecki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1416", "https://ostrowmaz.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://ostrowmaz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1417", "https://powiat-otwocki.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-otwocki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1413", "https://powiatmlawski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatmlawski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1414", "https://nowodworski.geoportal2.pl/map/geoportal/wmsg.php", "https://nowodworski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1415", "https://powiatostrolecki.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatostrolecki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1416", "https://ostrowmaz.geoportal2.pl/map/geoportal/wmsg.php", "https://ostrowmaz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1417", "https://powiat-otwocki.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-otwocki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1418", "", ""},
-    {"1419", "https://powiat-plock.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-plock.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1420", "https://plonski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://plonski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1419", "https://powiat-plock.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-plock.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1420", "https://plonski.geoportal2.pl/map/geoportal/wmsg.php", "https://plonski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1421", "", ""},
-    {"1422", "https://przasnysz.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://przasnysz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1423", "https://przysucha.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://przysucha.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1424", "https://powiatpultuski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatpultuski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1425", "https://radom.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://radom.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1426", "https://powiatsiedlecki.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatsiedlecki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1427", "https://sierpc.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://sierpc.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1428", "https://sochaczew.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://sochaczew.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1429", "https://powiat-sokolowski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-sokolowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1430", "https://szydlowiecpowiat.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://szydlowiecpowiat.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1422", "https://przasnysz.geoportal2.pl/map/geoportal/wmsg.php", "https://przasnysz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1423", "https://przysucha.geoportal2.pl/map/geoportal/wmsg.php", "https://przysucha.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1424", "https://powiatpultuski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatpultuski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1425", "https://radom.geoportal2.pl/map/geoportal/wmsg.php", "https://radom.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1426", "https://powiatsiedlecki.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatsiedlecki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1427", "https://sierpc.geoportal2.pl/map/geoportal/wmsg.php", "https://sierpc.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1428", "https://sochaczew.geoportal2.pl/map/geoportal/wmsg.php", "https://sochaczew.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1429", "https://powiat-sokolowski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-sokolowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1430", "https://szydlowiecpowiat.geoportal2.pl/map/geoportal/wmsg.php", "https://szydlowiecpowiat.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1432", "", ""},
     {"1433", "", ""},
     {"1434", "", ""},
-    {"1435", "https://powiat-wyszkowski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-wyszkowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1436", "https://zwolenpowiat.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://zwolenpowiat.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1437", "http://zuromin-powiat.geoportal2.pl/map/geoportal/wmsg.php",
-     "http://zuromin-powiat.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1435", "https://powiat-wyszkowski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-wyszkowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1436", "https://zwolenpowiat.geoportal2.pl/map/geoportal/wmsg.php", "https://zwolenpowiat.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1437", "http://zuromin-powiat.geoportal2.pl/map/geoportal/wmsg.php", "http://zuromin-powiat.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1438", "", ""},
-    {"1461", "https://ostroleka.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://ostroleka.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1461", "https://ostroleka.geoportal2.pl/map/geoportal/wmsg.php", "https://ostroleka.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1462", "", ""},
     {"1463", "", ""},
-    {"1464", "https://siedlce.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://siedlce.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1464", "https://siedlce.geoportal2.pl/map/geoportal/wmsg.php", "https://siedlce.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1465", "", ""},
     {"1601", "", ""},
     {"1602", "", ""},
@@ -674,68 +586,43 @@ const ServiceRow kCountyGesutServices[] = {
     {"1661", "", ""},
     {"1801", "", ""},
     {"1802", "", ""},
-    {"1803", "https://debica.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://debica.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1803", "https://debica.geoportal2.pl/map/geoportal/wmsg.php", "https://debica.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1804", "", ""},
     {"1805", "", ""},
-    {"1806", "https://kolbuszowa.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://kolbuszowa.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1806", "https://kolbuszowa.geoportal2.pl/map/geoportal/wmsg.php", "https://kolbuszowa.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1807", "", ""},
-    {"1808", "https://lezajsk.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://lezajsk.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1809", "https://lubaczow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://lubaczow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1810", "https://lancut.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://lancut.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1811", "https://mielec.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://mielec.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1812", "https://powiat-nisko.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-nisko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1813", "https://powiat-przemysl.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-przemysl.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1808", "https://lezajsk.geoportal2.pl/map/geoportal/wmsg.php", "https://lezajsk.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1809", "https://lubaczow.geoportal2.pl/map/geoportal/wmsg.php", "https://lubaczow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1810", "https://lancut.geoportal2.pl/map/geoportal/wmsg.php", "https://lancut.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1811", "https://mielec.geoportal2.pl/map/geoportal/wmsg.php", "https://mielec.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1812", "https://powiat-nisko.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-nisko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1813", "https://powiat-przemysl.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-przemysl.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1814", "", ""},
-    {"1815", "https://spropczyce.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://spropczyce.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1816", "https://powiatrzeszowski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatrzeszowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS listed, WFS derived
+    {"1815", "https://spropczyce.geoportal2.pl/map/geoportal/wmsg.php", "https://spropczyce.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1816", "https://powiatrzeszowski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatrzeszowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS listed, WFS derived
     {"1817", "", ""},
-    {"1818", "https://stalowawola.geoportal2.pl/map/geoportal/wms.php?typ=g",
-     "https://stalowawola.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS listed, WFS derived
-    {"1819", "https://strzyzowski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://strzyzowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1820", "https://tarnobrzeski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://tarnobrzeski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"1821", "https://lesko.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://lesko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1818", "https://stalowawola.geoportal2.pl/map/geoportal/wms.php?typ=g", "https://stalowawola.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS listed, WFS derived
+    {"1819", "https://strzyzowski.geoportal2.pl/map/geoportal/wmsg.php", "https://strzyzowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1820", "https://tarnobrzeski.geoportal2.pl/map/geoportal/wmsg.php", "https://tarnobrzeski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1821", "https://lesko.geoportal2.pl/map/geoportal/wmsg.php", "https://lesko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1861", "", ""},
-    {"1862", "https://przemysl.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://przemysl.geoportal2.pl/map/geoportal/wfsg.php"},           // WMS derived, WFS derived
+    {"1862", "https://przemysl.geoportal2.pl/map/geoportal/wmsg.php", "https://przemysl.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"1863", "https://osrodek.erzeszow.pl/map/geoportal/wmsg.php", ""},  // WMS listed
-    {"1864", "https://tarnobrzeg.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://tarnobrzeg.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"1864", "https://tarnobrzeg.geoportal2.pl/map/geoportal/wmsg.php", "https://tarnobrzeg.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2001", "", ""},
-    {"2002", "https://bialystok.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://bialystok.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2003", "https://powiatbielski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatbielski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2004", "https://starostwograjewo.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://starostwograjewo.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2005", "https://hajnowka.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://hajnowka.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2002", "https://bialystok.geoportal2.pl/map/geoportal/wmsg.php", "https://bialystok.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2003", "https://powiatbielski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatbielski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2004", "https://starostwograjewo.geoportal2.pl/map/geoportal/wmsg.php", "https://starostwograjewo.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2005", "https://hajnowka.geoportal2.pl/map/geoportal/wmsg.php", "https://hajnowka.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2006", "", ""},
     {"2007", "", ""},
-    {"2008", "https://monki.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://monki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2009", "https://sejny.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://sejny.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2008", "https://monki.geoportal2.pl/map/geoportal/wmsg.php", "https://monki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2009", "https://sejny.geoportal2.pl/map/geoportal/wmsg.php", "https://sejny.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2010", "", ""},
-    {"2011", "https://powiatsokolski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatsokolski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2011", "https://powiatsokolski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatsokolski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2012", "", ""},
-    {"2013", "https://wysokomazowiecki.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://wysokomazowiecki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2014", "https://powiatzambrowski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatzambrowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2013", "https://wysokomazowiecki.geoportal2.pl/map/geoportal/wmsg.php", "https://wysokomazowiecki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2014", "https://powiatzambrowski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatzambrowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2061", "", ""},
     {"2062", "", ""},
     {"2063", "", ""},
@@ -761,20 +648,16 @@ const ServiceRow kCountyGesutServices[] = {
     {"2264", "", ""},
     {"2401", "", ""},
     {"2402", "", ""},
-    {"2403", "https://cieszyn.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://cieszyn.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2404", "https://czestochowa.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://czestochowa.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2403", "https://cieszyn.geoportal2.pl/map/geoportal/wmsg.php", "https://cieszyn.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2404", "https://czestochowa.geoportal2.pl/map/geoportal/wmsg.php", "https://czestochowa.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2405", "", ""},
     {"2406", "", ""},
     {"2407", "", ""},
     {"2408", "", ""},
     {"2409", "", ""},
     {"2410", "", ""},
-    {"2411", "https://raciborz.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://raciborz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2412", "https://rybnik.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://rybnik.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2411", "https://raciborz.geoportal2.pl/map/geoportal/wmsg.php", "https://raciborz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2412", "https://rybnik.geoportal2.pl/map/geoportal/wmsg.php", "https://rybnik.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2413", "", ""},
     {"2414", "", ""},
     {"2415", "", ""},
@@ -786,81 +669,51 @@ const ServiceRow kCountyGesutServices[] = {
     {"2464", "", ""},
     {"2465", "", ""},
     {"2466", "", ""},
-    {"2467", "https://jastrzebie.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://jastrzebie.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2467", "https://jastrzebie.geoportal2.pl/map/geoportal/wmsg.php", "https://jastrzebie.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2468", "", ""},
     {"2469", "", ""},
     {"2470", "", ""},
     {"2471", "", ""},
-    {"2472", "https://rudaslaska.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://rudaslaska.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2472", "https://rudaslaska.geoportal2.pl/map/geoportal/wmsg.php", "https://rudaslaska.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2473", "", ""},
-    {"2474", "https://siemianowice.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://siemianowice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2474", "https://siemianowice.geoportal2.pl/map/geoportal/wmsg.php", "https://siemianowice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2475", "", ""},
-    {"2476", "https://swietochlowice.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://swietochlowice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2476", "https://swietochlowice.geoportal2.pl/map/geoportal/wmsg.php", "https://swietochlowice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2477", "", ""},
     {"2478", "", ""},
     {"2479", "", ""},
     {"2601", "", ""},
-    {"2602", "https://jedrzejow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://jedrzejow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2603", "https://kazimierzaw.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://kazimierzaw.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2602", "https://jedrzejow.geoportal2.pl/map/geoportal/wmsg.php", "https://jedrzejow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2603", "https://kazimierzaw.geoportal2.pl/map/geoportal/wmsg.php", "https://kazimierzaw.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2604", "", ""},
-    {"2605", "https://konskie.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://konskie.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2606", "https://opatow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://opatow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2607", "https://ostrowiec.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://ostrowiec.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2608", "https://pinczow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://pinczow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2609", "https://sandomierz.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://sandomierz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2610", "http://skarzysko.geoportal2.pl/map/geoportal/wmsg.php",
-     "http://skarzysko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2611", "https://starachowice.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://starachowice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2612", "https://staszow.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://staszow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2613", "https://wloszczowa.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://wloszczowa.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2605", "https://konskie.geoportal2.pl/map/geoportal/wmsg.php", "https://konskie.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2606", "https://opatow.geoportal2.pl/map/geoportal/wmsg.php", "https://opatow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2607", "https://ostrowiec.geoportal2.pl/map/geoportal/wmsg.php", "https://ostrowiec.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2608", "https://pinczow.geoportal2.pl/map/geoportal/wmsg.php", "https://pinczow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2609", "https://sandomierz.geoportal2.pl/map/geoportal/wmsg.php", "https://sandomierz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2610", "http://skarzysko.geoportal2.pl/map/geoportal/wmsg.php", "http://skarzysko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2611", "https://starachowice.geoportal2.pl/map/geoportal/wmsg.php", "https://starachowice.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2612", "https://staszow.geoportal2.pl/map/geoportal/wmsg.php", "https://staszow.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2613", "https://wloszczowa.geoportal2.pl/map/geoportal/wmsg.php", "https://wloszczowa.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2661", "", ""},
-    {"2801", "https://powiatbartoszyce.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatbartoszyce.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2802", "https://powiat-braniewo.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-braniewo.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2803", "https://powiatdzialdowski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatdzialdowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2801", "https://powiatbartoszyce.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatbartoszyce.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2802", "https://powiat-braniewo.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-braniewo.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2803", "https://powiatdzialdowski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatdzialdowski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2804", "", ""},
-    {"2805", "https://powiatelk.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatelk.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2805", "https://powiatelk.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatelk.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2806", "", ""},
-    {"2807", "https://ilawa.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://ilawa.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2808", "https://powiatketrzynski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatketrzynski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2809", "https://powiatlidzbarski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatlidzbarski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2807", "https://ilawa.geoportal2.pl/map/geoportal/wmsg.php", "https://ilawa.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2808", "https://powiatketrzynski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatketrzynski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2809", "https://powiatlidzbarski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatlidzbarski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2810", "", ""},
-    {"2811", "https://powiatnidzicki.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatnidzicki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2812", "https://powiat-nowomiejski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiat-nowomiejski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2813", "https://olecko.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://olecko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2814", "https://powiatolsztynski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatolsztynski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2815", "https://ostroda.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://ostroda.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2816", "https://powiatpiski.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatpiski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2817", "http://szczytno.geoportal2.pl/map/geoportal/wmsg.php",
-     "http://szczytno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
-    {"2818", "https://powiatgoldap.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://powiatgoldap.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2811", "https://powiatnidzicki.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatnidzicki.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2812", "https://powiat-nowomiejski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiat-nowomiejski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2813", "https://olecko.geoportal2.pl/map/geoportal/wmsg.php", "https://olecko.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2814", "https://powiatolsztynski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatolsztynski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2815", "https://ostroda.geoportal2.pl/map/geoportal/wmsg.php", "https://ostroda.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2816", "https://powiatpiski.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatpiski.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2817", "http://szczytno.geoportal2.pl/map/geoportal/wmsg.php", "http://szczytno.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"2818", "https://powiatgoldap.geoportal2.pl/map/geoportal/wmsg.php", "https://powiatgoldap.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"2819", "", ""},
     {"2861", "", ""},
     {"2862", "", ""},
@@ -870,12 +723,10 @@ const ServiceRow kCountyGesutServices[] = {
     {"3004", "", ""},
     {"3005", "", ""},
     {"3006", "", ""},
-    {"3007", "https://kalisz.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://kalisz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"3007", "https://kalisz.geoportal2.pl/map/geoportal/wmsg.php", "https://kalisz.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"3008", "", ""},
     {"3009", "", ""},
-    {"3010", "https://konin.geoportal2.pl/map/geoportal/wmsg.php",
-     "https://konin.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
+    {"3010", "https://konin.geoportal2.pl/map/geoportal/wmsg.php", "https://konin.geoportal2.pl/map/geoportal/wfsg.php"},  // WMS derived, WFS derived
     {"3011", "", ""},
     {"3012", "", ""},
     {"3013", "", ""},
@@ -929,8 +780,8 @@ const ServiceRow kCountyBdot500Services[] = {
     {"0201", "", ""},
     {"0202", "", ""},
     {"0203", "https://glogow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"0204", "https://gora.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
-    {"0205", "https://jawor.geoportal2.pl/map/geoportal/wmsb.php", ""},   // WMS derived
+    {"0204", "https://gora.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"0205", "https://jawor.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0206", "", ""},
     {"0207", "", ""},
     {"0208", "", ""},
@@ -967,7 +818,7 @@ const ServiceRow kCountyBdot500Services[] = {
     {"0409", "", ""},
     {"0410", "", ""},
     {"0411", "https://radziejow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"0412", "https://rypin.geoportal2.pl/map/geoportal/wmsb.php", ""},      // WMS derived
+    {"0412", "https://rypin.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0413", "", ""},
     {"0414", "", ""},
     {"0415", "", ""},
@@ -980,61 +831,61 @@ const ServiceRow kCountyBdot500Services[] = {
     {"0463", "", ""},
     {"0464", "", ""},
     {"0601", "https://powiatbialski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"0602", "https://bilgorajski.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
+    {"0602", "https://bilgorajski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0603", "", ""},
-    {"0604", "https://hrubieszow.geoportal2.pl/map/geoportal/wmsb.php", ""},           // WMS derived
-    {"0605", "https://janow.geoportal2.pl/map/geoportal/wmsb.php", ""},                // WMS derived
+    {"0604", "https://hrubieszow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"0605", "https://janow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0606", "https://powiatkrasnostawski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0607", "", ""},
     {"0608", "https://powiatlubartowski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"0609", "https://powiatlubelski.geoportal2.pl/map/geoportal/wmsb.php", ""},     // WMS derived
-    {"0610", "https://leczna.geoportal2.pl/map/geoportal/wmsb.php", ""},             // WMS derived
-    {"0611", "https://powiatlukowski.geoportal2.pl/map/geoportal/wmsb.php", ""},     // WMS derived
-    {"0612", "https://opolelubelskie.geoportal2.pl/map/geoportal/wmsb.php", ""},     // WMS derived
-    {"0613", "http://parczew.geoportal2.pl/map/geoportal/wmsb.php", ""},             // WMS derived
-    {"0614", "https://pulawy.geoportal2.pl/map/geoportal/wmsb.php", ""},             // WMS derived
-    {"0615", "https://powiatradzynski.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
-    {"0616", "https://ryki.geoportal2.pl/map/geoportal/wmsb.php", ""},               // WMS derived
-    {"0617", "https://powiatswidnik.geoportal2.pl/map/geoportal/wmsb.php", ""},      // WMS derived
-    {"0618", "https://tomaszowlubelski.geoportal2.pl/map/geoportal/wmsb.php", ""},   // WMS derived
+    {"0609", "https://powiatlubelski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"0610", "https://leczna.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"0611", "https://powiatlukowski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"0612", "https://opolelubelskie.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"0613", "http://parczew.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"0614", "https://pulawy.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"0615", "https://powiatradzynski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"0616", "https://ryki.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"0617", "https://powiatswidnik.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"0618", "https://tomaszowlubelski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0619", "", ""},
     {"0620", "https://powiatzamojski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"0661", "https://bialapodlaska.geoportal2.pl/map/geoportal/wmsb.php", ""},   // WMS derived
+    {"0661", "https://bialapodlaska.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0662", "", ""},
-    {"0663", "https://gis.lublin.eu/integracja/bdot500/", ""},                     // WMS listed
-    {"0664", "https://zamosc.geoportal2.pl/map/geoportal/wmsb.php", ""},           // WMS derived
+    {"0663", "https://gis.lublin.eu/integracja/bdot500/", ""},  // WMS listed
+    {"0664", "https://zamosc.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0801", "https://powiatgorzowski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0802", "", ""},
     {"0803", "https://powiat-miedzyrzecki.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0804", "", ""},
     {"0805", "https://slubice.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"0806", "https://fsd.geoportal2.pl/map/geoportal/wmsb.php", ""},      // WMS derived
+    {"0806", "https://fsd.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0807", "https://sulecin.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0808", "", ""},
     {"0809", "", ""},
     {"0810", "", ""},
-    {"0811", "https://zary.geoportal2.pl/map/geoportal/wmsb.php", ""},     // WMS derived
+    {"0811", "https://zary.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0812", "https://wschowa.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"0861", "", ""},
     {"0862", "", ""},
-    {"1001", "http://belchatow.geoportal2.pl/map/geoportal/wmsb.php", ""},        // WMS derived
-    {"1002", "https://powiatkutno.geoportal2.pl/map/geoportal/wmsb.php", ""},     // WMS derived
-    {"1003", "https://lask.geoportal2.pl/map/geoportal/wmsb.php", ""},            // WMS derived
-    {"1004", "https://leczycki.geoportal2.pl/map/geoportal/wmsb.php", ""},        // WMS derived
-    {"1005", "https://lowicz.geoportal2.pl/map/geoportal/wmsb.php", ""},          // WMS derived
+    {"1001", "http://belchatow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1002", "https://powiatkutno.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1003", "https://lask.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1004", "https://leczycki.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1005", "https://lowicz.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1006", "https://lodzkiwschodni.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"1007", "https://opoczno.geoportal2.pl/map/geoportal/wmsb.php", ""},         // WMS derived
-    {"1008", "https://pabianice.geoportal2.pl/map/geoportal/wmsb.php", ""},       // WMS derived
-    {"1009", "https://pajeczno.geoportal2.pl/map/geoportal/wmsb.php", ""},        // WMS derived
-    {"1010", "https://piotrkow.geoportal2.pl/map/geoportal/wmsb.php", ""},        // WMS derived
-    {"1011", "https://poddebice.geoportal2.pl/map/geoportal/wmsb.php", ""},       // WMS derived
+    {"1007", "https://opoczno.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1008", "https://pabianice.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1009", "https://pajeczno.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1010", "https://piotrkow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1011", "https://poddebice.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1012", "https://radomszczanski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1013", "", ""},
-    {"1014", "https://sieradz.geoportal2.pl/map/geoportal/wmsb.php", ""},              // WMS derived
+    {"1014", "https://sieradz.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1015", "https://powiat-skierniewice.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"1016", "https://powiat-tomaszowski.geoportal2.pl/map/geoportal/wmsb.php", ""},   // WMS derived
-    {"1017", "https://wielun.geoportal2.pl/map/geoportal/wmsb.php", ""},               // WMS derived
-    {"1018", "https://wieruszow.geoportal2.pl/map/geoportal/wmsb.php", ""},            // WMS derived
+    {"1016", "https://powiat-tomaszowski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1017", "https://wielun.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1018", "https://wieruszow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1019", "", ""},
     {"1020", "", ""},
     {"1021", "https://brzeziny.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
@@ -1064,41 +915,41 @@ const ServiceRow kCountyBdot500Services[] = {
     {"1262", "", ""},
     {"1263", "", ""},
     {"1401", "https://bialobrzegi.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"1402", "https://ciechanow.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
+    {"1402", "https://ciechanow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1403", "", ""},
-    {"1404", "https://gostynin.geoportal2.pl/map/geoportal/wmsb.php", ""},            // WMS derived
-    {"1405", "https://grodzisk.geoportal2.pl/map/geoportal/wmsb.php", ""},            // WMS derived
-    {"1406", "https://grojec.geoportal2.pl/map/geoportal/wmsb.php", ""},              // WMS derived
-    {"1407", "https://kozienicepowiat.geoportal2.pl/map/geoportal/wmsb.php", ""},     // WMS derived
+    {"1404", "https://gostynin.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1405", "https://grodzisk.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1406", "https://grojec.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1407", "https://kozienicepowiat.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1408", "https://powiat-legionowski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"1409", "https://powiatlipsko.geoportal2.pl/map/geoportal/wmsb.php", ""},        // WMS derived
-    {"1410", "https://losice.geoportal2.pl/map/geoportal/wmsb.php", ""},              // WMS derived
-    {"1411", "https://makow.geoportal2.pl/map/geoportal/wmsb.php", ""},               // WMS derived
+    {"1409", "https://powiatlipsko.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1410", "https://losice.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1411", "https://makow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1412", "", ""},
-    {"1413", "https://powiatmlawski.geoportal2.pl/map/geoportal/wmsb.php", ""},     // WMS derived
-    {"1414", "https://nowodworski.geoportal2.pl/map/geoportal/wmsb.php", ""},       // WMS derived
+    {"1413", "https://powiatmlawski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1414", "https://nowodworski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1415", "https://powiatostrolecki.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"1416", "https://ostrowmaz.geoportal2.pl/map/geoportal/wmsb.php", ""},         // WMS derived
-    {"1417", "https://powiat-otwocki.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
+    {"1416", "https://ostrowmaz.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1417", "https://powiat-otwocki.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1418", "", ""},
     {"1419", "https://powiat-plock.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"1420", "https://plonski.geoportal2.pl/map/geoportal/wmsb.php", ""},       // WMS derived
+    {"1420", "https://plonski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1421", "", ""},
-    {"1422", "https://przasnysz.geoportal2.pl/map/geoportal/wmsb.php", ""},          // WMS derived
-    {"1423", "https://przysucha.geoportal2.pl/map/geoportal/wmsb.php", ""},          // WMS derived
-    {"1424", "https://powiatpultuski.geoportal2.pl/map/geoportal/wmsb.php", ""},     // WMS derived
-    {"1425", "https://radom.geoportal2.pl/map/geoportal/wmsb.php", ""},              // WMS derived
-    {"1426", "https://powiatsiedlecki.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
-    {"1427", "https://sierpc.geoportal2.pl/map/geoportal/wmsb.php", ""},             // WMS derived
-    {"1428", "https://sochaczew.geoportal2.pl/map/geoportal/wmsb.php", ""},          // WMS derived
+    {"1422", "https://przasnysz.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1423", "https://przysucha.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1424", "https://powiatpultuski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1425", "https://radom.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1426", "https://powiatsiedlecki.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1427", "https://sierpc.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1428", "https://sochaczew.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1429", "https://powiat-sokolowski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"1430", "https://szydlowiecpowiat.geoportal2.pl/map/geoportal/wmsb.php", ""},   // WMS derived
+    {"1430", "https://szydlowiecpowiat.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1432", "", ""},
     {"1433", "", ""},
     {"1434", "", ""},
     {"1435", "https://powiat-wyszkowski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"1436", "https://zwolenpowiat.geoportal2.pl/map/geoportal/wmsb.php", ""},       // WMS derived
-    {"1437", "http://zuromin-powiat.geoportal2.pl/map/geoportal/wmsb.php", ""},      // WMS derived
+    {"1436", "https://zwolenpowiat.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1437", "http://zuromin-powiat.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1438", "", ""},
     {"1461", "https://ostroleka.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1462", "", ""},
@@ -1124,29 +975,29 @@ const ServiceRow kCountyBdot500Services[] = {
     {"1805", "", ""},
     {"1806", "https://kolbuszowa.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1807", "", ""},
-    {"1808", "https://lezajsk.geoportal2.pl/map/geoportal/wmsb.php", ""},          // WMS derived
-    {"1809", "https://lubaczow.geoportal2.pl/map/geoportal/wmsb.php", ""},         // WMS derived
-    {"1810", "https://lancut.geoportal2.pl/map/geoportal/wmsb.php", ""},           // WMS derived
-    {"1811", "https://mielec.geoportal2.pl/map/geoportal/wmsb.php", ""},           // WMS derived
-    {"1812", "https://powiat-nisko.geoportal2.pl/map/geoportal/wmsb.php", ""},     // WMS derived
+    {"1808", "https://lezajsk.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1809", "https://lubaczow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1810", "https://lancut.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1811", "https://mielec.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1812", "https://powiat-nisko.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1813", "https://powiat-przemysl.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1814", "", ""},
-    {"1815", "https://spropczyce.geoportal2.pl/map/geoportal/wmsb.php", ""},        // WMS derived
+    {"1815", "https://spropczyce.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1816", "https://powiatrzeszowski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1817", "", ""},
-    {"1818", "https://stalowawola.geoportal2.pl/map/geoportal/wmsb.php", ""},   // WMS derived
-    {"1819", "https://strzyzowski.geoportal2.pl/map/geoportal/wmsb.php", ""},   // WMS derived
+    {"1818", "https://stalowawola.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"1819", "https://strzyzowski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1820", "https://tarnobrzeski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"1821", "https://lesko.geoportal2.pl/map/geoportal/wmsb.php", ""},         // WMS derived
+    {"1821", "https://lesko.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1861", "", ""},
     {"1862", "https://przemysl.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"1863", "", ""},
     {"1864", "https://tarnobrzeg.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2001", "", ""},
-    {"2002", "https://bialystok.geoportal2.pl/map/geoportal/wmsb.php", ""},         // WMS derived
-    {"2003", "https://powiatbielski.geoportal2.pl/map/geoportal/wmsb.php", ""},     // WMS derived
+    {"2002", "https://bialystok.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2003", "https://powiatbielski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2004", "https://starostwograjewo.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"2005", "https://hajnowka.geoportal2.pl/map/geoportal/wmsb.php", ""},          // WMS derived
+    {"2005", "https://hajnowka.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2006", "", ""},
     {"2007", "", ""},
     {"2008", "https://monki.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
@@ -1181,7 +1032,7 @@ const ServiceRow kCountyBdot500Services[] = {
     {"2264", "", ""},
     {"2401", "", ""},
     {"2402", "", ""},
-    {"2403", "https://cieszyn.geoportal2.pl/map/geoportal/wmsb.php", ""},      // WMS derived
+    {"2403", "https://cieszyn.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2404", "https://czestochowa.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2405", "", ""},
     {"2406", "", ""},
@@ -1190,7 +1041,7 @@ const ServiceRow kCountyBdot500Services[] = {
     {"2409", "", ""},
     {"2410", "", ""},
     {"2411", "https://raciborz.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"2412", "https://rybnik.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
+    {"2412", "https://rybnik.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2413", "", ""},
     {"2414", "", ""},
     {"2415", "", ""},
@@ -1216,37 +1067,37 @@ const ServiceRow kCountyBdot500Services[] = {
     {"2478", "", ""},
     {"2479", "", ""},
     {"2601", "", ""},
-    {"2602", "https://jedrzejow.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
+    {"2602", "https://jedrzejow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2603", "https://kazimierzaw.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2604", "", ""},
-    {"2605", "https://konskie.geoportal2.pl/map/geoportal/wmsb.php", ""},       // WMS derived
-    {"2606", "https://opatow.geoportal2.pl/map/geoportal/wmsb.php", ""},        // WMS derived
-    {"2607", "https://ostrowiec.geoportal2.pl/map/geoportal/wmsb.php", ""},     // WMS derived
-    {"2608", "https://pinczow.geoportal2.pl/map/geoportal/wmsb.php", ""},       // WMS derived
-    {"2609", "https://sandomierz.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
-    {"2610", "http://skarzysko.geoportal2.pl/map/geoportal/wmsb.php", ""},      // WMS derived
+    {"2605", "https://konskie.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2606", "https://opatow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2607", "https://ostrowiec.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2608", "https://pinczow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2609", "https://sandomierz.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2610", "http://skarzysko.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2611", "https://starachowice.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"2612", "https://staszow.geoportal2.pl/map/geoportal/wmsb.php", ""},       // WMS derived
-    {"2613", "https://wloszczowa.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
+    {"2612", "https://staszow.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2613", "https://wloszczowa.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2661", "", ""},
-    {"2801", "https://powiatbartoszyce.geoportal2.pl/map/geoportal/wmsb.php", ""},   // WMS derived
-    {"2802", "https://powiat-braniewo.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
+    {"2801", "https://powiatbartoszyce.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2802", "https://powiat-braniewo.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2803", "https://powiatdzialdowski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2804", "", ""},
     {"2805", "https://powiatelk.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2806", "", ""},
-    {"2807", "https://ilawa.geoportal2.pl/map/geoportal/wmsb.php", ""},             // WMS derived
+    {"2807", "https://ilawa.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2808", "https://powiatketrzynski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2809", "https://powiatlidzbarski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2810", "", ""},
-    {"2811", "https://powiatnidzicki.geoportal2.pl/map/geoportal/wmsb.php", ""},      // WMS derived
+    {"2811", "https://powiatnidzicki.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2812", "https://powiat-nowomiejski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
-    {"2813", "https://olecko.geoportal2.pl/map/geoportal/wmsb.php", ""},              // WMS derived
-    {"2814", "https://powiatolsztynski.geoportal2.pl/map/geoportal/wmsb.php", ""},    // WMS derived
-    {"2815", "https://ostroda.geoportal2.pl/map/geoportal/wmsb.php", ""},             // WMS derived
-    {"2816", "https://powiatpiski.geoportal2.pl/map/geoportal/wmsb.php", ""},         // WMS derived
-    {"2817", "http://szczytno.geoportal2.pl/map/geoportal/wmsb.php", ""},             // WMS derived
-    {"2818", "https://powiatgoldap.geoportal2.pl/map/geoportal/wmsb.php", ""},        // WMS derived
+    {"2813", "https://olecko.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2814", "https://powiatolsztynski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2815", "https://ostroda.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2816", "https://powiatpiski.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2817", "http://szczytno.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
+    {"2818", "https://powiatgoldap.geoportal2.pl/map/geoportal/wmsb.php", ""},  // WMS derived
     {"2819", "", ""},
     {"2861", "", ""},
     {"2862", "", ""},
@@ -1310,17 +1161,16 @@ const ServiceRow kCountyBdot500Services[] = {
 const std::size_t kCountyBdot500ServicesRows = sizeof(kCountyBdot500Services) / sizeof(kCountyBdot500Services[0]);
 
 const ServiceRow kMunicipalPlanningServices[] = {
-    {"120106", "", "https://vmpzp.igeomap.pl/cgi-bin/plany/120106"},                       // listed
-    {"121302", "", "https://vmpzp.igeomap.pl/cgi-bin/plany/121302"},                       // listed
-    {"121306", "", "https://vmpzp.igeomap.pl/cgi-bin/plany/121306"},                       // listed
-    {"121905", "", "https://mpzp.igeomap.pl/cgi-bin/121905"},                              // listed
-    {"240803", "", "https://vmpzp.igeomap.pl/cgi-bin/plany/240803"},                       // listed
-    {"241608", "", "https://mapa.inspire-hub.pl/ows/gmina_szczekociny"},                   // listed
-    {"246601", "", "https://geoportal.gliwice.eu/isdp/gs/ows/wfs-mpzp"},                   // listed
+    {"120106", "", "https://vmpzp.igeomap.pl/cgi-bin/plany/120106"},  // listed
+    {"121302", "", "https://vmpzp.igeomap.pl/cgi-bin/plany/121302"},  // listed
+    {"121306", "", "https://vmpzp.igeomap.pl/cgi-bin/plany/121306"},  // listed
+    {"121905", "", "https://mpzp.igeomap.pl/cgi-bin/121905"},  // listed
+    {"240803", "", "https://vmpzp.igeomap.pl/cgi-bin/plany/240803"},  // listed
+    {"241608", "", "https://mapa.inspire-hub.pl/ows/gmina_szczekociny"},  // listed
+    {"246601", "", "https://geoportal.gliwice.eu/isdp/gs/ows/wfs-mpzp"},  // listed
     {"246901", "", "https://emapa.katowice.eu/arcgis/services/MPZP/MapServer/WFSServer"},  // listed
-    {"321602", "https://mpzp.igeomap.pl/cgi-bin/321602", ""},                              // listed
+    {"321602", "https://mpzp.igeomap.pl/cgi-bin/321602", ""},  // listed
 };
-const std::size_t kMunicipalPlanningServicesRows =
-    sizeof(kMunicipalPlanningServices) / sizeof(kMunicipalPlanningServices[0]);
+const std::size_t kMunicipalPlanningServicesRows = sizeof(kMunicipalPlanningServices) / sizeof(kMunicipalPlanningServices[0]);
 
 }  // namespace net
