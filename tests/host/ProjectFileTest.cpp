@@ -208,8 +208,8 @@ TEST(ProjectFile, InvalidUtf8IsStoredReplacedSoTheSavedProjectMatchesTheModel) {
     const model::ProjectFileStatus st = model::projectFromText(h.projectText(), reloaded);
     ASSERT_TRUE(st.ok) << st.error;
     EXPECT_TRUE(reloaded == h.state());
-    EXPECT_EQ(validUtf8("Lodz \xc5\x81\xc3\xb3"
-                        "d\xc5\xba \xf0\x9f\x97\xba"),
+    EXPECT_EQ(model::validUtf8("Lodz \xc5\x81\xc3\xb3"
+                               "d\xc5\xba \xf0\x9f\x97\xba"),
               "Lodz \xc5\x81\xc3\xb3"
               "d\xc5\xba \xf0\x9f\x97\xba");
 }
