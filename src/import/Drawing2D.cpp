@@ -5,6 +5,8 @@
 
 #include "settings/DataTypes.h"
 
+namespace importer {
+
 void DrawBounds::add(const HostPoint2& p) {
     if (!valid) {
         minX = maxX = p.x;
@@ -193,7 +195,7 @@ FeatureDrawResult drawFeatures(const std::vector<GisFeature>& features, const Pr
                                LayerMapping& layers) {
     FeatureDrawResult result;
     for (const GisFeature& f : features) {
-        const char* key = dataTypeKey(f.type);
+        const char* key = settings::dataTypeKey(f.type);
         if (!knownType(f.type)) {
             ++result.counts[key];
             continue;
@@ -212,3 +214,5 @@ FeatureDrawResult drawFeatures(const std::vector<GisFeature>& features, const Pr
     }
     return result;
 }
+
+}  // namespace importer

@@ -5,6 +5,8 @@
 
 #include "import/Drawing2D.h"
 
+namespace importer {
+
 namespace {
 
 // Fill types are looked up once per host: the answers stay valid while the same host is installed.
@@ -135,3 +137,5 @@ HostError makeText(const HostPoint2& position, const std::string& text, std::int
     ElementId id;
     return host().createText(t, id);
 }
+
+}  // namespace importer

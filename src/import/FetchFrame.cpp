@@ -4,6 +4,8 @@
 
 #include "geodesy/Crs.h"
 
+namespace importer {
+
 Bbox pl1992FrameFromWgs84(double west, double south, double east, double north) {
     const EN corners[4] = {wgs84ToPl1992(south, west), wgs84ToPl1992(north, east), wgs84ToPl1992(north, west),
                            wgs84ToPl1992(south, east)};
@@ -22,3 +24,5 @@ int chooseFetchEpsg(double centreLongitude, const std::string& projectCrsName) {
     if (projectEpsg >= kEpsgPl2000Zone5 && projectEpsg <= kEpsgPl2000Zone8) return projectEpsg;
     return pl2000ZoneForLongitude(centreLongitude);
 }
+
+}  // namespace importer

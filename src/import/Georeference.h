@@ -2,6 +2,8 @@
 #pragma once
 #include <string>
 
+namespace importer {
+
 // The project georeference as the import uses it.
 struct Georef {
     double easting = 0.0;  // metres (PL-2000 of `epsg`, or PL-1992 for an approximate one)
@@ -29,3 +31,5 @@ struct GeorefReading {
 
 // Reads the project's geolocation record through the host and grades it.
 GeorefReading readProjectGeoreference();
+
+}  // namespace importer

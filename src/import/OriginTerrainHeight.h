@@ -5,6 +5,8 @@
 #include "geodesy/Coordinates.h"
 #include "net/WfsClient.h"
 
+namespace importer {
+
 // Height of the elevation model at a PL-1992 point: the index sheets covering a 2 m box around it, in index
 // order, the first that has a height there answers. Nothing when no sheet does (worker thread).
 std::optional<double> lookupTerrainHeight(WfsClient& client, EN pl1992);
@@ -13,3 +15,5 @@ std::optional<double> lookupTerrainHeight(WfsClient& client, EN pl1992);
 // and, only when it found one, posts the write of the project's altitude and survey-point height. The write is
 // skipped when the project's survey point is no longer `surveyPoint` (a later "setOrigin" moved it).
 void startOriginHeightLookup(const WfsClient& settingsOf, EN pl1992, EN surveyPoint);
+
+}  // namespace importer

@@ -5,13 +5,17 @@
 #include <exception>
 
 #include "geodesy/Crs.h"
-#include "import/ImportController.h"
+#include "import/LayerMapping.h"
 #include "import/PlacementChecks.h"
+#include "import/PlacementContext.h"
+#include "import/PlacementSteps.h"
 #include "platform/Numbers.h"
+
+namespace importer {
 
 namespace {
 
-Json errorReply(const std::string& msg) { return Json{{"type", "error"}, {"msg", validUtf8(msg)}}; }
+nlohmann::json errorReply(const std::string& msg) { return nlohmann::json{{"type", "error"}, {"msg", validUtf8(msg)}}; }
 
 void addNote(std::string& text, const std::string& note) {
     if (note.empty()) return;
@@ -37,7 +41,7 @@ std::set<std::string> lod2Identifiers(const std::vector<BuildingLod2>& buildings
 
 // Heights of buildings and contour meshes: the terrain's offset when terrain came with the data,
 // else the project's own height, else the stored anchor.
-double buildingOffset(const FetchedData& data, const HeightAnchor& anchor, const Settings& settings) {
+double buildingOffset(const FetchedData& data, const HeightAnchor& anchor, const settings::Settings& settings) {
     if (!data.terrain.empty() || !data.terrainCloud.empty()) return anchor.offset;
     GeoLocation geo;
     if (host().readGeoLocation(geo) == kHostOk && std::isfinite(geo.surveyHeight) && geo.surveyHeight != 0.0)
@@ -56,11 +60,11 @@ double cloudContourOffset(const FetchedData& data, const HeightAnchor& anchor) {
 
 }  // namespace
 
-Json runPlacement(ImportController& controller) {
-    const FetchedData& data = controller.lastResult();
-    Settings& settings = controller.settings();
+nlohmann::json runPlacement(const PlacementRequest& request) {
+    const FetchedData& data = request.data;
+    settings::Settings& settings = request.settings;
 
-    const PlacementGeoref georef = checkPlacementGeoreference(controller.lastFrame(), controller.fetchEpsg());
+    const PlacementGeoref georef = checkPlacementGeoreference(request.frame, request.fetchEpsg);
     if (!georef.error.empty()) return errorReply(georef.error);
 
     const HeightAnchor anchor = chooseHeightAnchor(data, settings);
@@ -68,11 +72,11 @@ Json runPlacement(ImportController& controller) {
     PlacementResult result;
     LayerMapping layers(settings);
     PlacementContext context{data,
-                             controller.lastLayers(),
-                             controller.smoothContours(),
-                             controller.lastFrame(),
+                             request.layerKeys,
+                             request.smoothContours,
+                             request.frame,
                              georef.workingEpsg,
-                             localAffinePl1992ToPl2000(controller.lastFrame(), georef.workingEpsg),
+                             localAffinePl1992ToPl2000(request.frame, georef.workingEpsg),
                              georef.transform,
                              anchor.offset,
                              anchor.offset,
@@ -113,10 +117,12 @@ Json runPlacement(ImportController& controller) {
     addNote(warnings, result.warnings);
     warnings = validUtf8(warnings);
 
-    Json reply{{"type", "placeDone"}, {"counts", result.counts}};
+    nlohmann::json reply{{"type", "placeDone"}, {"counts", result.counts}};
     if (!warnings.empty()) {
         reply["warning"] = warnings;
         host().reportLine("TERRAVOX: " + warnings);
     }
     return reply;
 }
+
+}  // namespace importer

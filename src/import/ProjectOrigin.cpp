@@ -1,17 +1,19 @@
-// "setOrigin": writes the project's georeference from the centre of the map.
+#include "import/ProjectOrigin.h"
+
 #include <cmath>
 #include <string>
 
 #include "geodesy/Crs.h"
 #include "host/Host.h"
-#include "import/ImportController.h"
 #include "import/OriginTerrainHeight.h"
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
 
+namespace importer {
+
 namespace {
 
-Json errorReply(const std::string& msg) { return Json{{"type", "error"}, {"msg", msg}}; }
+nlohmann::json errorReply(const std::string& msg) { return nlohmann::json{{"type", "error"}, {"msg", msg}}; }
 
 // The record as the map centre defines it; fields the add-on does not own stay as read.
 GeoLocation filledRecord(GeoLocation geo, double lat, double lon, int zone, EN at) {
@@ -74,7 +76,7 @@ std::string diagnosticText(const WriteOutcome& w, double lat, double lon, int zo
 
 }  // namespace
 
-Json ImportController::onSetOrigin(const Json& msg) {
+nlohmann::json setProjectOrigin(const nlohmann::json& msg, const WfsClient& webClient) {
     if (!msg.contains("lat") || !msg.contains("lon")) return errorReply("Brak wspolrzednych srodka mapy");
     const double lat = msg["lat"].get<double>();
     const double lon = msg["lon"].get<double>();
@@ -89,10 +91,10 @@ Json ImportController::onSetOrigin(const Json& msg) {
     if (host().readGeoLocation(geo) != kHostOk) return errorReply("Nie mozna odczytac georeferencji projektu");
 
     const WriteOutcome written = writeWithFallbacks(filledRecord(geo, lat, lon, zone, at));
-    writeDiagnosticFile(kGeoDiagFile, diagnosticText(written, lat, lon, zone, at));
+    settings::writeDiagnosticFile(settings::kGeoDiagFile, diagnosticText(written, lat, lon, zone, at));
     if (written.code != kHostOk) {
         return errorReply("Nie udalo sie zapisac georeferencji projektu (kod " + std::to_string(written.code) +
-                          "). Szczegoly: " + diagnosticPath(kGeoDiagFile).string() +
+                          "). Szczegoly: " + settings::diagnosticPath(settings::kGeoDiagFile).string() +
                           ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.");
     }
 
@@ -101,6 +103,8 @@ Json ImportController::onSetOrigin(const Json& msg) {
                 "n.p.m. (PL-EVRF2007-NH)",
                 at.e, at.n, zone, 0.0));
     // The terrain height arrives later, from the elevation model, when it can be found.
-    startOriginHeightLookup(webClient_, wgs84ToPl1992(lat, lon), at);
-    return Json{{"type", "originSet"}, {"e", at.e}, {"n", at.n}, {"h", 0.0}, {"epsg", zone}};
+    startOriginHeightLookup(webClient, wgs84ToPl1992(lat, lon), at);
+    return nlohmann::json{{"type", "originSet"}, {"e", at.e}, {"n", at.n}, {"h", 0.0}, {"epsg", zone}};
 }
+
+}  // namespace importer

@@ -4,10 +4,12 @@
 #include <cmath>
 
 #include "geodesy/Crs.h"
-#include "import/FetchGroups.h"
+#include "import/FetchContext.h"
 #include "net/ServiceRegistryLayers.h"
 #include "platform/Numbers.h"
 #include "settings/DataTypes.h"
+
+namespace importer {
 
 namespace {
 
@@ -113,7 +115,7 @@ int fetchRaster(WfsClient& client, const Bbox& frame, const std::string& wmsUrl,
     if (!(metresPerPixel > 0.0) || !std::isfinite(metresPerPixel) || !(width > 0.0) || !(height > 0.0) ||
         !std::isfinite(width) || !std::isfinite(height) || wmsUrl.empty() || layers.empty())
         return 0;
-    const std::string key = dataTypeKey(type);
+    const std::string key = settings::dataTypeKey(type);
     const RasterTilePlan plan = planRasterTiles(width, height, metresPerPixel);
     if (plan.limited)
         result.addWarning("Kadr bardzo szeroki - rastry " + key + " ograniczone do " +
@@ -152,3 +154,5 @@ int fetchThematicRaster(FetchContext& ctx, const std::string& wmsUrl, DataType t
     if (layers.empty()) return 0;
     return fetchRaster(ctx, wmsUrl, layers, ctx.metresPerPixel(), type, chooseRasterEpsg(ctx.fetchEpsg, caps.body));
 }
+
+}  // namespace importer

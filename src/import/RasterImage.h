@@ -5,6 +5,8 @@
 #include "formats/DataType.h"
 #include "geodesy/Bbox.h"
 
+namespace importer {
+
 // One fetched WMS tile, kept until placement turns it into a picture element.
 struct RasterImage {
     DataType type = DataType::rastry;
@@ -15,3 +17,5 @@ struct RasterImage {
     // The tile's minimum easting, minimum northing, maximum easting, maximum northing in `epsg`.
     Bbox box;
 };
+
+}  // namespace importer

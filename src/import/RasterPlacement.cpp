@@ -6,6 +6,8 @@
 
 #include "geodesy/Crs.h"
 
+namespace importer {
+
 namespace {
 
 bool isPl2000Zone(int epsg) { return epsg >= kEpsgPl2000Zone5 && epsg <= kEpsgPl2000Zone8; }
@@ -52,3 +54,5 @@ HostError placeRasterPicture(const RasterImage& raster, int workingEpsg, const P
     ElementId id;
     return host().createPicture(picture, id);
 }
+
+}  // namespace importer

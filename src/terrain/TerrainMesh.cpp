@@ -49,11 +49,12 @@ HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& map, dou
     ElementId id;
     const HostError err = host().createMesh(mesh, id);
 
-    appendDiagnosticLine(kTerenDiagFile, "createMesh nPts=" + std::to_string(patch.points.size()) +
-                                             " err=" + std::to_string(err) + " ptXY=" + points.planarText() +
-                                             " ringXY=" + ring.planarText() + " ptZ=[" + diagnosticHeight(points.minZ) +
-                                             ".." + diagnosticHeight(points.maxZ) + "] ringZ=[" +
-                                             diagnosticHeight(cornerZ[0]) + "," + diagnosticHeight(cornerZ[1]) + "," +
-                                             diagnosticHeight(cornerZ[2]) + "," + diagnosticHeight(cornerZ[3]) + "]");
+    settings::appendDiagnosticLine(
+        settings::kTerenDiagFile, "createMesh nPts=" + std::to_string(patch.points.size()) +
+                                      " err=" + std::to_string(err) + " ptXY=" + points.planarText() +
+                                      " ringXY=" + ring.planarText() + " ptZ=[" + diagnosticHeight(points.minZ) + ".." +
+                                      diagnosticHeight(points.maxZ) + "] ringZ=[" + diagnosticHeight(cornerZ[0]) + "," +
+                                      diagnosticHeight(cornerZ[1]) + "," + diagnosticHeight(cornerZ[2]) + "," +
+                                      diagnosticHeight(cornerZ[3]) + "]");
     return err;
 }

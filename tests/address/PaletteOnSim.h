@@ -28,15 +28,15 @@ protected:
         ::setenv("XDG_STATE_HOME", (dir.path / "state").c_str(), 1);
         ::setenv("XDG_CACHE_HOME", (dir.path / "cache").c_str(), 1);
         installHost(&model);
-        controller = std::make_unique<ImportController>(defaultSettings());
+        controller = std::make_unique<importer::ImportController>(settings::defaultSettings());
         WfsClient& client = controller->webClient();
         client.hostIntervalMs = 0;
         client.retryDelayMs = 20;
         client.defaultReceiveTimeoutMs = 5000;
-        palette = std::make_unique<MapPalette>([this](Bridge& b) { controller->registerHandlers(b); });
+        palette = std::make_unique<palette::MapPalette>([this](bridge::Bridge& b) { controller->registerHandlers(b); });
         palette->InitBrowserControl([this](const std::string& text) {
             raw.push_back(text);
-            sent.push_back(Json::parse(text));
+            sent.push_back(nlohmann::json::parse(text));
         });
     }
 
@@ -52,7 +52,7 @@ protected:
     }
 
     // Sends one page message and returns what the page received in answer at once.
-    std::vector<Json> send(const Json& msg) {
+    std::vector<nlohmann::json> send(const nlohmann::json& msg) {
         const std::size_t before = sent.size();
         palette->bridge().dispatch(msg.dump());
         return {sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()};
@@ -61,9 +61,9 @@ protected:
     void settle() { ASSERT_TRUE(settleWorkers(std::chrono::seconds(20))); }
 
     // Messages of one type received so far.
-    std::vector<Json> received(const std::string& type) const {
-        std::vector<Json> out;
-        for (const Json& m : sent)
+    std::vector<nlohmann::json> received(const std::string& type) const {
+        std::vector<nlohmann::json> out;
+        for (const nlohmann::json& m : sent)
             if (m.value("type", "") == type) out.push_back(m);
         return out;
     }
@@ -76,8 +76,8 @@ protected:
     testsupport::TempDir dir;
     SimServer sim;
     ModelHost model;
-    std::unique_ptr<ImportController> controller;
-    std::unique_ptr<MapPalette> palette;
-    std::vector<Json> sent;
+    std::unique_ptr<importer::ImportController> controller;
+    std::unique_ptr<palette::MapPalette> palette;
+    std::vector<nlohmann::json> sent;
     std::vector<std::string> raw;  // the texts as the page received them
 };

@@ -11,6 +11,7 @@
 #include "Scenarios.h"
 #include "SimServer.h"
 #include "geodesy/Crs.h"
+#include "import/FetchContext.h"
 #include "import/FetchGroups.h"
 #include "net/ServiceEndpoints.h"
 #include "net/WfsClient.h"
@@ -39,22 +40,23 @@ protected:
     }
 
     // Runs the groups for the keys with the fetch system of the place's zone; notes what was reported.
-    FetchedData fetch(const std::vector<std::string>& keys, const Bbox& frame, int fetchEpsg, int rasterScale = 1000) {
-        FetchedData result;
-        FetchContext ctx(client, municipalities, result);
+    importer::FetchedData fetch(const std::vector<std::string>& keys, const Bbox& frame, int fetchEpsg,
+                                int rasterScale = 1000) {
+        importer::FetchedData result;
+        importer::FetchContext ctx(client, municipalities, result);
         ctx.frame = frame;
         ctx.keys = keys;
         ctx.rasterScale = rasterScale;
         ctx.fetchEpsg = fetchEpsg;
         ctx.progressFor = [this](const std::string& label) {
             labels.push_back(label);
-            return [](int, int) {};
+            return [](std::int64_t, std::int64_t) { return true; };
         };
         ctx.reportLine = [this](const std::string& line) { reports.push_back(line); };
-        runFetchGroups(ctx);
+        importer::runFetchGroups(ctx);
         return result;
     }
-    FetchedData fetchAt(const polandsim::Place& place, const std::vector<std::string>& keys) {
+    importer::FetchedData fetchAt(const polandsim::Place& place, const std::vector<std::string>& keys) {
         return fetch(keys, frameAt(place), place.zoneEpsg);
     }
 
@@ -63,7 +65,7 @@ protected:
         return sim.log().matching(polandsim::hostOf(url), polandsim::pathOf(url));
     }
 
-    static int countOfType(const FetchedData& data, DataType type) {
+    static int countOfType(const importer::FetchedData& data, DataType type) {
         int n = 0;
         for (const GisFeature& f : data.features) n += f.type == type ? 1 : 0;
         return n;

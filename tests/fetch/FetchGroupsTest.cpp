@@ -10,6 +10,8 @@
 #include "import/RasterFetch.h"
 #include "net/ServiceRegistry.h"
 
+namespace importer {
+
 using namespace polandsim;
 
 namespace {
@@ -222,3 +224,5 @@ TEST_F(Orchestration, HostileGmlFromTheCountyIsSurvived) {
 }
 
 }  // namespace
+
+}  // namespace importer

@@ -13,26 +13,27 @@
 #include "net/ServiceRegistry.h"
 #include "platform/Numbers.h"
 
-using Json = nlohmann::json;
+namespace importer {
+
 using namespace polandsim;
 
 namespace {
 
 struct FetchRun {
     int exitCode = -1;
-    std::vector<Json> messages;  // every line the page received
-    std::string err;             // report lines ("report: ...") and diagnostics
+    std::vector<nlohmann::json> messages;  // every line the page received
+    std::string err;                       // report lines ("report: ...") and diagnostics
 
     // The one "fetchDone" message (null when there is none).
-    Json done() const {
-        Json found;
-        for (const Json& m : messages)
+    nlohmann::json done() const {
+        nlohmann::json found;
+        for (const nlohmann::json& m : messages)
             if (m.value("type", "") == "fetchDone") found = m;
         return found;
     }
     std::vector<std::string> labels() const {
         std::vector<std::string> out;
-        for (const Json& m : messages)
+        for (const nlohmann::json& m : messages)
             if (m.value("type", "") == "progress") out.push_back(m.value("label", ""));
         return out;
     }
@@ -46,7 +47,8 @@ class SessionFetch : public FetchSim {
 protected:
     // One fetch message for the place's frame, then the session's end (which waits for the worker).
     FetchRun fetchIn(const std::vector<double>& frame, const std::vector<std::string>& layers, int rasterScale = 1000) {
-        const Json fetch{{"type", "fetch"}, {"bboxWgs84", frame}, {"layers", layers}, {"rasterScale", rasterScale}};
+        const nlohmann::json fetch{
+            {"type", "fetch"}, {"bboxWgs84", frame}, {"layers", layers}, {"rasterScale", rasterScale}};
         return run({fetch.dump(), "#wait"});
     }
     FetchRun fetchAt(const Place& place, const std::vector<std::string>& layers) {
@@ -68,7 +70,7 @@ protected:
         FetchRun r;
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         std::istringstream out(testsupport::readFile(dir / "out.txt"));
-        for (std::string line; std::getline(out, line);) r.messages.push_back(Json::parse(line));
+        for (std::string line; std::getline(out, line);) r.messages.push_back(nlohmann::json::parse(line));
         r.err = testsupport::readFile(dir / "err.txt");
         return r;
     }
@@ -79,15 +81,16 @@ protected:
 TEST_F(SessionFetch, AllTwoDimensionalLayersAtOnceInWarsaw) {
     const FetchRun r = fetchAt(kWarszawa, {"dzialki", "budynki", "gesut", "bdot500", "rastr"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Json done = r.done();
+    const nlohmann::json done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
     EXPECT_EQ(
         done["counts"],
-        (Json{{"dzialki", kBlockParcels}, {"budynki", kBlockBuildings}, {"gesut (rastr)", 1}, {"rastry (rastr)", 1}}));
+        (nlohmann::json{
+            {"dzialki", kBlockParcels}, {"budynki", kBlockBuildings}, {"gesut (rastr)", 1}, {"rastry (rastr)", 1}}));
     EXPECT_EQ(done["warning"],
               "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako "
               "rastr. BDOT500: powiat nie publikuje uslugi w EZiU.");
-    const Json preview = Json::parse(done["geojson"].get<std::string>());
+    const nlohmann::json preview = nlohmann::json::parse(done["geojson"].get<std::string>());
     EXPECT_EQ(preview["features"].size(), std::size_t(kBlockParcels + kBlockBuildings));
 
     EXPECT_TRUE(r.hasLabel("Import: dzialki"));
@@ -105,20 +108,20 @@ TEST_F(SessionFetch, AllTwoDimensionalLayersAtOnceInWarsaw) {
 TEST_F(SessionFetch, EachLayerAloneInZamosc) {
     struct Case {
         const char* key;
-        Json counts;
+        nlohmann::json counts;
     };
     const std::vector<Case> cases = {
-        {"dzialki", Json{{"dzialki", kBlockParcels}}},
-        {"budynki", Json{{"budynki", kBlockBuildings}}},
-        {"gesut", Json{{"gesut", kPipeLayers * kPipesPerLayer}}},
-        {"bdot500", Json{{"bdot500 (rastr)", 1}}},
-        {"rastr", Json{{"rastry (rastr)", 1}}},
+        {"dzialki", nlohmann::json{{"dzialki", kBlockParcels}}},
+        {"budynki", nlohmann::json{{"budynki", kBlockBuildings}}},
+        {"gesut", nlohmann::json{{"gesut", kPipeLayers * kPipesPerLayer}}},
+        {"bdot500", nlohmann::json{{"bdot500 (rastr)", 1}}},
+        {"rastr", nlohmann::json{{"rastry (rastr)", 1}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         const FetchRun r = fetchAt(kZamosc, {c.key});
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        const Json done = r.done();
+        const nlohmann::json done = r.done();
         ASSERT_TRUE(done.is_object()) << r.err;
         EXPECT_EQ(done["counts"], c.counts);
         EXPECT_FALSE(done.contains("warning")) << done.dump();
@@ -128,9 +131,9 @@ TEST_F(SessionFetch, EachLayerAloneInZamosc) {
 
 TEST_F(SessionFetch, CadastreFallbacks) {
     FetchRun r = fetchAt(kZabrze, {"dzialki", "budynki"});
-    Json done = r.done();
+    nlohmann::json done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (Json{{"dzialki", kBlockParcels}, {"budynki", kNewBuildingsPerPlace}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"dzialki", kBlockParcels}, {"budynki", kNewBuildingsPerPlace}}));
     EXPECT_EQ(done["warning"],
               "Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad "
               "konfiguracji serwera powiatu - np. Zabrze). Budynki z BDOT10k NoweBudynki (fallback - "
@@ -140,7 +143,7 @@ TEST_F(SessionFetch, CadastreFallbacks) {
     r = fetchAt(kWroclaw, {"budynki"});
     done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (Json{{"budynki", kNewBuildingsPerPlace}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"budynki", kNewBuildingsPerPlace}}));
     EXPECT_EQ(
         done["warning"],
         "Powiatowa usluga WFS EGiB nie odpowiada. Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
@@ -149,7 +152,7 @@ TEST_F(SessionFetch, CadastreFallbacks) {
     r = fetchIn({12.0, 51.0, 12.004, 51.003}, {"dzialki"});
     done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], Json::object());
+    EXPECT_EQ(done["counts"], nlohmann::json::object());
     EXPECT_EQ(done["warning"], "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
 
     // A municipality whose county has no land-register service in the registry.
@@ -174,16 +177,16 @@ TEST_F(SessionFetch, CadastreFallbacks) {
 
 TEST_F(SessionFetch, UtilityRasterFallbacks) {
     FetchRun r = fetchAt(kZary, {"gesut"});
-    Json done = r.done();
+    nlohmann::json done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"gesut (rastr)", 1}}));
     EXPECT_EQ(done["warning"], "GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
     EXPECT_FALSE(r.hasLabel("GESUT (WFS)"));  // the WFS has no pipe layer to fetch
 
     r = fetchAt(kZabrze, {"gesut"});
     done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"gesut (rastr)", 1}}));
     EXPECT_EQ(done["warning"],
               "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.");
 }
@@ -197,9 +200,9 @@ TEST_F(SessionFetch, BrokenAnswersEndAsNotesAndTheOtherLayersArrive) {
     sim.faults().add(Fault{.host = hostOf(ortho), .path = pathOf(ortho), .exceptionDocument = true});
     const FetchRun r = fetchAt(kZamosc, {"dzialki", "budynki", "gesut", "bdot500", "rastr"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Json done = r.done();
+    const nlohmann::json done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"gesut (rastr)", 1}}));
     EXPECT_EQ(done["warning"],
               "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru. GESUT: powiat nie publikuje "
               "uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr. BDOT500: powiat nie publikuje uslugi w "
@@ -207,14 +210,15 @@ TEST_F(SessionFetch, BrokenAnswersEndAsNotesAndTheOtherLayersArrive) {
 }
 
 TEST_F(SessionFetch, SecondFetchNearbyReusesTheMunicipality) {
-    const Json fetch{{"type", "fetch"}, {"bboxWgs84", frameWgs84(kZamosc, 300, 300)}, {"layers", {"dzialki"}}};
+    const nlohmann::json fetch{
+        {"type", "fetch"}, {"bboxWgs84", frameWgs84(kZamosc, 300, 300)}, {"layers", {"dzialki"}}};
     const FetchRun r = run({fetch.dump(), "#wait", fetch.dump(), "#wait"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     int dones = 0;
-    for (const Json& m : r.messages) {
+    for (const nlohmann::json& m : r.messages) {
         if (m.value("type", "") != "fetchDone") continue;
         ++dones;
-        EXPECT_EQ(m["counts"], (Json{{"dzialki", kBlockParcels}}));
+        EXPECT_EQ(m["counts"], (nlohmann::json{{"dzialki", kBlockParcels}}));
     }
     EXPECT_EQ(dones, 2);
     std::size_t lookups = 0;
@@ -224,3 +228,5 @@ TEST_F(SessionFetch, SecondFetchNearbyReusesTheMunicipality) {
 }
 
 }  // namespace
+
+}  // namespace importer

@@ -15,7 +15,7 @@
 #include "platform/Numbers.h"
 #include "support/TestSupport.h"
 
-using Json = nlohmann::json;
+namespace importer {
 
 TEST(PlanningSession, GeneralPlanZonesAndLocalPlanDrawingReachThePage) {
     SimServer sim;
@@ -25,10 +25,10 @@ TEST(PlanningSession, GeneralPlanZonesAndLocalPlanDrawingReachThePage) {
     const EN c = planningsim::municipalityCentre(planningsim::kGminaWithPlanWms);
     const LatLon sw = pl1992ToWgs84(c.e - 300, c.n - 300);
     const LatLon ne = pl1992ToWgs84(c.e + 300, c.n + 300);
-    const Json fetch{{"type", "fetch"},
-                     {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}},
-                     {"layers", {"pog", "mpzp"}},
-                     {"rasterScale", 2500}};
+    const nlohmann::json fetch{{"type", "fetch"},
+                               {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}},
+                               {"layers", {"pog", "mpzp"}},
+                               {"rasterScale", 2500}};
     testsupport::writeFile(dir / "input.txt", fetch.dump() + "\n#wait\n");
     const std::string command = "env GEODRAFT_SERVICES='" + sim.baseUrl() + "' GEODRAFT_PACING_MS=0 XDG_CONFIG_HOME='" +
                                 (dir / "config").string() + "' XDG_STATE_HOME='" + (dir / "state").string() +
@@ -40,10 +40,10 @@ TEST(PlanningSession, GeneralPlanZonesAndLocalPlanDrawingReachThePage) {
     ASSERT_TRUE(WIFEXITED(status)) << status;
     ASSERT_EQ(WEXITSTATUS(status), 0) << testsupport::readFile(dir / "err.txt");
 
-    Json done;
+    nlohmann::json done;
     std::istringstream lines(testsupport::readFile(dir / "out.txt"));
     for (std::string line; std::getline(lines, line);) {
-        const Json m = Json::parse(line);
+        const nlohmann::json m = nlohmann::json::parse(line);
         if (m.value("type", "") == "fetchDone") done = m;
     }
     ASSERT_TRUE(done.is_object()) << testsupport::readFile(dir / "out.txt");
@@ -51,7 +51,7 @@ TEST(PlanningSession, GeneralPlanZonesAndLocalPlanDrawingReachThePage) {
     EXPECT_GE(done["counts"]["mpzp (rastr)"].get<int>(), 1);
     EXPECT_EQ(done["warning"], "MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla 321602.");
     ASSERT_TRUE(done["geojson"].is_string());
-    const Json preview = Json::parse(done["geojson"].get<std::string>());
+    const nlohmann::json preview = nlohmann::json::parse(done["geojson"].get<std::string>());
     EXPECT_EQ(preview["features"].size(), 4u);
 
     // The user's report window names the raster fetch and the note.
@@ -59,3 +59,5 @@ TEST(PlanningSession, GeneralPlanZonesAndLocalPlanDrawingReachThePage) {
     EXPECT_NE(err.find("TERRAVOX: rastr mpzp: kadr"), std::string::npos) << err;
     EXPECT_NE(err.find("TERRAVOX: MPZP: pobrano rysunek planu"), std::string::npos) << err;
 }
+
+}  // namespace importer
