@@ -8,10 +8,6 @@ bool FetchContext::wants(const std::string& key) const {
     return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
 
-bool FetchContext::wantsAny(std::initializer_list<const char*> anyOf) const {
-    return std::any_of(anyOf.begin(), anyOf.end(), [this](const char* key) { return wants(key); });
-}
-
 void FetchContext::report(const std::string& line) const {
     if (reportLine) reportLine(line);
 }

@@ -1,7 +1,6 @@
 // What the groups of one fetch share: the request, the services, the sinks and the record being filled.
 #pragma once
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -41,8 +40,6 @@ struct FetchContext {
 
     // True when the key is among the requested layers.
     bool wants(const std::string& key) const;
-    // True when any of the keys is requested.
-    bool wantsAny(std::initializer_list<const char*> anyOf) const;
     // Appends a note to the warning, separated from an earlier one by a single space.
     void addWarning(const std::string& note) { result.addWarning(note); }
     // Sends a report line when a sink is set.
