@@ -56,14 +56,16 @@ void writeToPage(const std::string& text) {
 // The point-cloud palette's page channel; its controller joins it later.
 class CloudSessionPalette {
 public:
-    explicit CloudSessionPalette(Bridge::Sender toPage) {
-        bridge_.on("ping", [](const Json&) { return Json{{"type", "pong"}, {"build", buildStamp()}}; });
+    explicit CloudSessionPalette(bridge::Bridge::Sender toPage) {
+        bridge_.on("ping", [](const nlohmann::json&) {
+            return nlohmann::json{{"type", "pong"}, {"build", palette::buildStamp()}};
+        });
         bridge_.setSender(std::move(toPage));
     }
-    Bridge& bridge() { return bridge_; }
+    bridge::Bridge& bridge() { return bridge_; }
 
 private:
-    Bridge bridge_;
+    bridge::Bridge bridge_;
 };
 
 // Input lines handed from the reader thread; touched only on the main thread.
@@ -105,7 +107,7 @@ void waitForWorkers() {
     while (!settled) guarded([&] { settled = settleWorkers(std::chrono::milliseconds(1000)); });
 }
 
-void handleLine(const std::string& rawLine, Bridge& bridge) {
+void handleLine(const std::string& rawLine, bridge::Bridge& bridge) {
     std::string line = rawLine;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) return;
@@ -128,13 +130,13 @@ std::thread startReader(InputQueue& queue) {
     return std::thread([&queue]() {
         std::string line;
         while (std::getline(std::cin, line)) {
-            runOnMainThread([&queue, line]() { queue.lines.push_back(line); });
+            bridge::runOnMainThread([&queue, line]() { queue.lines.push_back(line); });
         }
-        runOnMainThread([&queue]() { queue.ended = true; });
+        bridge::runOnMainThread([&queue]() { queue.ended = true; });
     });
 }
 
-void runSession(Bridge& bridge) {
+void runSession(bridge::Bridge& bridge) {
     InputQueue queue;
     std::thread reader = startReader(queue);
     auto& loop = MessageLoop::main();
@@ -179,7 +181,8 @@ int cmdSession(int argc, char** argv) {
         CloudSessionPalette palette(writeToPage);
         runSession(palette.bridge());
     } else {
-        MapPalette palette([](Bridge& bridge) { ImportController::instance().registerHandlers(bridge); });
+        palette::MapPalette palette(
+            [](bridge::Bridge& bridge) { importer::ImportController::instance().registerHandlers(bridge); });
         palette.InitBrowserControl(writeToPage);
         runSession(palette.bridge());
     }

@@ -8,6 +8,7 @@
 #include "ElevationScenario.h"
 #include "SimServer.h"
 #include "geodesy/Crs.h"
+#include "import/FetchContext.h"
 #include "import/FetchGroups.h"
 #include "import/ImportController.h"
 #include "import/Placement.h"
@@ -49,14 +50,14 @@ struct BenchWorld {
         std::filesystem::remove_all(dir, ignored);
     }
 
-    FetchedData fetch(const geodesy::Bbox& frame) {
-        FetchedData result;
-        FetchContext ctx(client, municipalities, result);
+    importer::FetchedData fetch(const geodesy::Bbox& frame) {
+        importer::FetchedData result;
+        importer::FetchContext ctx(client, municipalities, result);
         ctx.frame = frame;
         ctx.keys = kKeys;
         ctx.terrainStep = 1;
         ctx.poziomiceCiecie = 1.0;
-        runFetchGroups(ctx);
+        importer::runFetchGroups(ctx);
         return result;
     }
 };
@@ -71,7 +72,7 @@ void BM_TerrainAndContoursFromCache(benchmark::State& state) {
     world.fetch(frame);  // fills the cache
     std::size_t points = 0, contours = 0;
     for (auto _ : state) {
-        FetchedData data = world.fetch(frame);
+        importer::FetchedData data = world.fetch(frame);
         points = 0;
         for (const auto& patch : data.terrain) points += patch.points.size();
         contours = data.contours.size();
@@ -96,13 +97,13 @@ void BM_TerrainAndContoursFetchedAndPlaced(benchmark::State& state) {
         state.PauseTiming();
         model::ModelHost model;
         host::installHost(&model);
-        ImportController controller(defaultSettings());
-        controller.onSetOrigin(Json{{"lat", centre.lat}, {"lon", centre.lon}});
+        importer::ImportController controller(settings::defaultSettings());
+        controller.onSetOrigin(nlohmann::json{{"lat", centre.lat}, {"lon", centre.lon}});
         settleWorkers(std::chrono::seconds(30));
         state.ResumeTiming();
 
         controller.onFetchDone(frame, kKeys, world.fetch(frame));
-        const Json reply = runPlacement(controller);
+        const nlohmann::json reply = importer::runPlacement(controller.placementRequest());
         elements = model.state().elements.size();
         if (reply.value("type", "") != "placeDone") state.SkipWithError(reply.dump().c_str());
 

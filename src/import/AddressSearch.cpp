@@ -4,12 +4,15 @@
 #include <stdexcept>
 #include <utility>
 
+#include "bridge/Bridge.h"
 #include "formats/gml/GisFeature.h"
 #include "net/ServiceEndpoints.h"
 #include "net/UrlText.h"
 #include "palette/MapPalette.h"
 #include "platform/Numbers.h"
 #include "platform/Workers.h"
+
+namespace importer {
 
 namespace {
 
@@ -21,7 +24,7 @@ bool plausibleDegrees(double lat, double lon) {
 }
 
 // A string member, or empty when it is missing or not a string.
-std::string textOf(const Json& object, const char* key) {
+std::string textOf(const nlohmann::json& object, const char* key) {
     if (!object.is_object()) return {};
     const auto it = object.find(key);
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
@@ -30,7 +33,7 @@ std::string textOf(const Json& object, const char* key) {
 // One coordinate of a search result. Geocoders send degrees as text ("52.2189474"); a number is
 // taken as well. Text that is not a number fails the way the standard conversion does, so the
 // user sees an error rather than a map moved to a made-up place.
-double searchCoordinate(const Json& value) {
+double searchCoordinate(const nlohmann::json& value) {
     double out = 0.0;
     if (value.is_number()) {
         out = value.get<double>();
@@ -40,7 +43,7 @@ double searchCoordinate(const Json& value) {
     return out;
 }
 
-Json noPlace() { return Json{{"type", "addressResults"}}; }
+nlohmann::json noPlace() { return nlohmann::json{{"type", "addressResults"}}; }
 
 }  // namespace
 
@@ -54,7 +57,7 @@ std::string addressSuggestUrl(const std::string& query, int limit) {
            "&bbox=" + kPolandBox;
 }
 
-std::string addressSuggestionLabel(const Json& properties) {
+std::string addressSuggestionLabel(const nlohmann::json& properties) {
     std::vector<std::string> parts;
     const std::string name = textOf(properties, "name");
     const std::string street = textOf(properties, "street");
@@ -74,74 +77,77 @@ std::string addressSuggestionLabel(const Json& properties) {
     return label;
 }
 
-Json parseAddressSuggestions(const std::string& body) {
-    Json items = Json::array();
-    const Json answer = Json::parse(body, nullptr, false);
+nlohmann::json parseAddressSuggestions(const std::string& body) {
+    nlohmann::json items = nlohmann::json::array();
+    const nlohmann::json answer = nlohmann::json::parse(body, nullptr, false);
     if (!answer.is_object()) return items;
     const auto features = answer.find("features");
     if (features == answer.end() || !features->is_array()) return items;
-    for (const Json& feature : *features) {
+    for (const nlohmann::json& feature : *features) {
         if (!feature.is_object()) continue;
         const auto geometry = feature.find("geometry");
         if (geometry == feature.end() || !geometry->is_object()) continue;
         const auto coordinates = geometry->find("coordinates");
         if (coordinates == geometry->end() || !coordinates->is_array() || coordinates->size() < 2) continue;
-        const Json& lonValue = (*coordinates)[0];
-        const Json& latValue = (*coordinates)[1];
+        const nlohmann::json& lonValue = (*coordinates)[0];
+        const nlohmann::json& latValue = (*coordinates)[1];
         if (!lonValue.is_number() || !latValue.is_number()) continue;
         const double lon = lonValue.get<double>();
         const double lat = latValue.get<double>();
         if (!plausibleDegrees(lat, lon)) continue;
         const auto properties = feature.find("properties");
-        const std::string label = addressSuggestionLabel(properties != feature.end() ? *properties : Json::object());
+        const std::string label =
+            addressSuggestionLabel(properties != feature.end() ? *properties : nlohmann::json::object());
         if (label.empty()) continue;
-        items.push_back(Json{{"lat", lat}, {"lon", lon}, {"label", validUtf8(label)}});
+        items.push_back(nlohmann::json{{"lat", lat}, {"lon", lon}, {"label", validUtf8(label)}});
     }
     return items;
 }
 
 net::WfsClient clientWithSettingsOf(const net::WfsClient& other) { return net::WfsClient(other.options); }
 
-Json searchAddress(net::WfsClient& client, const Json& msg) {
+nlohmann::json searchAddress(net::WfsClient& client, const nlohmann::json& msg) {
     const std::string query = msg.value("query", std::string());
     if (query.empty()) return noPlace();
     const net::HttpResponse response = client.get(addressSearchUrl(query));
     if (response.status != 200)
-        return Json{{"type", "error"}, {"msg", "Wyszukiwarka adresow nie odpowiada (Nominatim)"}};
-    const Json answer = Json::parse(response.body, nullptr, false);
+        return nlohmann::json{{"type", "error"}, {"msg", "Wyszukiwarka adresow nie odpowiada (Nominatim)"}};
+    const nlohmann::json answer = nlohmann::json::parse(response.body, nullptr, false);
     if (!answer.is_array() || answer.empty() || !answer[0].is_object()) return noPlace();
-    const Json& first = answer[0];
+    const nlohmann::json& first = answer[0];
     // A result without a position is no place to move to.
     if (!first.contains("lat") || !first.contains("lon")) return noPlace();
     const double lat = searchCoordinate(first["lat"]);
     const double lon = searchCoordinate(first["lon"]);
     if (!plausibleDegrees(lat, lon)) throw std::invalid_argument("stod");
-    return Json{
+    return nlohmann::json{
         {"type", "addressResults"}, {"lat", lat}, {"lon", lon}, {"label", validUtf8(textOf(first, "display_name"))}};
 }
 
-Json fetchAddressSuggestions(const std::string& query) {
+nlohmann::json fetchAddressSuggestions(const std::string& query) {
     net::WfsClient client;
     const net::HttpResponse response =
         client.getWithTimeout(addressSuggestUrl(query, kAddressSuggestionLimit), net::kSuggestTimeoutMs);
-    if (response.status != 200) return Json::array();
+    if (response.status != 200) return nlohmann::json::array();
     return parseAddressSuggestions(response.body);
 }
 
-Json startAddressSuggestions(const Json& msg) {
+nlohmann::json startAddressSuggestions(const nlohmann::json& msg) {
     std::string query = msg.value("query", std::string());
     if (query.size() < kMinSuggestQueryBytes) return nullptr;
     startWorker([query = std::move(query)]() {
-        Json items = Json::array();
+        nlohmann::json items = nlohmann::json::array();
         try {
             items = fetchAddressSuggestions(query);
         } catch (const std::exception&) {
             // The page waits for an answer to this query; an empty list ends its waiting.
-            items = Json::array();
+            items = nlohmann::json::array();
         }
-        runOnMainThread([query, items = std::move(items)]() {
-            MapPalette::sendToPage("addressSuggestions", Json{{"query", query}, {"items", items}});
+        bridge::runOnMainThread([query, items = std::move(items)]() {
+            palette::MapPalette::sendToPage("addressSuggestions", nlohmann::json{{"query", query}, {"items", items}});
         });
     });
     return nullptr;
 }
+
+}  // namespace importer

@@ -3,8 +3,10 @@
 #pragma once
 #include <string>
 
-#include "bridge/Bridge.h"
+#include <nlohmann/json.hpp>
 #include "net/WfsClient.h"
+
+namespace importer {
 
 // Number of suggestions asked for.
 inline constexpr int kAddressSuggestionLimit = 5;
@@ -16,17 +18,19 @@ std::string addressSearchUrl(const std::string& query);
 // Suggestion URL of a query with the given limit, restricted to a box around Poland.
 std::string addressSuggestUrl(const std::string& query, int limit);
 // The label of a suggestion from its properties: name, street with number, city, county joined by ", ".
-std::string addressSuggestionLabel(const Json& properties);
+std::string addressSuggestionLabel(const nlohmann::json& properties);
 // The suggestion items ({"label","lat","lon"}) of a suggestion answer; empty for anything else.
-Json parseAddressSuggestions(const std::string& body);
+nlohmann::json parseAddressSuggestions(const std::string& body);
 
 // A new client with the settings of another (token, agent, pacing, time-outs, cache) but no request history,
 // for a request made while another thread owns that client.
 net::WfsClient clientWithSettingsOf(const net::WfsClient& other);
 // "searchAddress": one blocking search with the given client; "addressResults" (with or without a place) or "error".
-Json searchAddress(net::WfsClient& client, const Json& msg);
+nlohmann::json searchAddress(net::WfsClient& client, const nlohmann::json& msg);
 // "searchAddressSuggest": starts a suggestion worker for queries of 3 bytes or more; always null.
 // The worker pushes "addressSuggestions" with the query as received and its items.
-Json startAddressSuggestions(const Json& msg);
+nlohmann::json startAddressSuggestions(const nlohmann::json& msg);
 // What the worker does: one request (own client, 4 s receive time-out) and its items, empty on any failure.
-Json fetchAddressSuggestions(const std::string& query);
+nlohmann::json fetchAddressSuggestions(const std::string& query);
+
+}  // namespace importer

@@ -5,6 +5,8 @@
 
 #include "settings/DataTypes.h"
 
+namespace importer {
+
 void DrawBounds::add(const host::HostPoint2& p) {
     if (!valid) {
         minX = maxX = p.x;
@@ -70,13 +72,13 @@ public:
             case DataType::dzialki: return drawParcel(f, layer);
             case DataType::budynki:
                 for (const GisPolygon& p : f.polygons)
-                    keep([&] { return makeFill(rings(p, true), layer, kBuildingPen, std::nullopt); });
+                    keep([&] { return importer::makeFill(rings(p, true), layer, kBuildingPen, std::nullopt); });
                 return error_;
             case DataType::mpzp:
             case DataType::pog: return drawZone(f, layer);
             case DataType::gesut:
                 for (const auto& line : f.lines)
-                    keep([&] { return makePolyline(mapped(line, false), layer, kUtilityPen); });
+                    keep([&] { return importer::makePolyline(mapped(line, false), layer, kUtilityPen); });
                 return error_;
             default: return host::kHostOk;  // base maps come as rasters; 3D kinds are placed by their own steps
         }
@@ -110,11 +112,14 @@ private:
 
     host::HostError drawParcel(const GisFeature& f, std::int32_t layer) {
         for (const GisPolygon& p : f.polygons) {
-            keep([&] { return makePolyline(mapped(p.outer, true), layer, kParcelPen); });
-            for (const auto& hole : p.holes) keep([&] { return makePolyline(mapped(hole, true), layer, kParcelPen); });
+            keep([&] { return importer::makePolyline(mapped(p.outer, true), layer, kParcelPen); });
+            for (const auto& hole : p.holes)
+                keep([&] { return importer::makePolyline(mapped(hole, true), layer, kParcelPen); });
         }
-        for (const auto& line : f.lines) keep([&] { return makePolyline(mapped(line, false), layer, kParcelPen); });
-        if (f.hasAnchor) keep([&] { return makeText(map(f.anchor), parcelLabel(f.props), layer, kParcelPen, 1.5); });
+        for (const auto& line : f.lines)
+            keep([&] { return importer::makePolyline(mapped(line, false), layer, kParcelPen); });
+        if (f.hasAnchor)
+            keep([&] { return importer::makeText(map(f.anchor), parcelLabel(f.props), layer, kParcelPen, 1.5); });
         return error_;
     }
 
@@ -130,15 +135,19 @@ private:
         const std::int16_t pen = pog ? kPogPen : kMpzpPen;
         for (const GisPolygon& p : f.polygons) {
             if (pog && kind == kInfillZone)
-                keep([&] { return makeHatch(rings(p, true), layer, kSpecialZonePen, "pion", kSpecialZoneHatch); });
+                keep([&] {
+                    return importer::makeHatch(rings(p, true), layer, kSpecialZonePen, "pion", kSpecialZoneHatch);
+                });
             else if (pog && kind == kSocialInfrastructureZone)
-                keep([&] { return makeHatch(rings(p, true), layer, kSpecialZonePen, "ukos", kSpecialZoneHatch); });
+                keep([&] {
+                    return importer::makeHatch(rings(p, true), layer, kSpecialZonePen, "ukos", kSpecialZoneHatch);
+                });
             else if (pog && kind == kDowntownZone)
-                keep([&] { return makePolyline(mapped(p.outer, true), layer, kSpecialZonePen); });
-            else keep([&] { return makeFill(rings(p, true), layer, pen, colour); });
+                keep([&] { return importer::makePolyline(mapped(p.outer, true), layer, kSpecialZonePen); });
+            else keep([&] { return importer::makeFill(rings(p, true), layer, pen, colour); });
         }
         if (f.hasAnchor && !designation.empty())
-            keep([&] { return makeText(map(f.anchor), designation, layer, pen, 2.5); });
+            keep([&] { return importer::makeText(map(f.anchor), designation, layer, pen, 2.5); });
         return error_;
     }
 
@@ -193,7 +202,7 @@ FeatureDrawResult drawFeatures(const std::vector<GisFeature>& features, const Pr
                                LayerMapping& layers) {
     FeatureDrawResult result;
     for (const GisFeature& f : features) {
-        const char* key = dataTypeKey(f.type);
+        const char* key = settings::dataTypeKey(f.type);
         if (!knownType(f.type)) {
             ++result.counts[key];
             continue;
@@ -212,3 +221,5 @@ FeatureDrawResult drawFeatures(const std::vector<GisFeature>& features, const Pr
     }
     return result;
 }
+
+}  // namespace importer

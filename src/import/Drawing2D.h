@@ -11,6 +11,8 @@
 #include "import/LayerMapping.h"
 #include "import/ProjectTransform.h"
 
+namespace importer {
+
 // Extent of everything drawn, in project coordinates.
 struct DrawBounds {
     bool valid = false;
@@ -59,3 +61,5 @@ host::HostError makeHatch(const std::vector<std::vector<host::HostPoint2>>& ring
                           std::int16_t contourPen, const std::string& fillNameFragment, Rgb colour);
 host::HostError makeText(const host::HostPoint2& position, const std::string& text, std::int32_t layer,
                          std::int16_t pen, double size, std::optional<double> angle = std::nullopt);
+
+}  // namespace importer

@@ -5,6 +5,8 @@
 
 #include "import/Drawing2D.h"
 
+namespace importer {
+
 namespace {
 
 // Fill types are looked up once per host: the answers stay valid while the same host is installed.
@@ -136,3 +138,5 @@ host::HostError makeText(const host::HostPoint2& position, const std::string& te
     host::ElementId id;
     return host::host().createText(t, id);
 }
+
+}  // namespace importer

@@ -1,11 +1,15 @@
+#include "import/FetchCadastre.h"
+
 #include <vector>
 
 #include "formats/gml/GmlParser.h"
-#include "import/FetchGroups.h"
+#include "import/FetchContext.h"
 #include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"
 #include "net/WfsLayerFetcher.h"
 #include "platform/Numbers.h"
+
+namespace importer {
 
 namespace {
 
@@ -65,3 +69,5 @@ void fetchCadastreGroup(FetchContext& ctx) {
     features.insert(features.end(), std::make_move_iterator(buildings.begin()),
                     std::make_move_iterator(buildings.end()));
 }
+
+}  // namespace importer

@@ -1,46 +1,40 @@
 #include "import/FetchCounts.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 
+#include "import/LayerTable.h"
 #include "settings/DataTypes.h"
+
+namespace importer {
 
 namespace {
 
-void addCount(Json& counts, const std::string& name, std::size_t n) {
-    if (n == 0) return;
-    counts[name] = static_cast<long long>(n);
-}
-
-void increment(Json& counts, const std::string& name) {
+void increment(nlohmann::json& counts, const std::string& name) {
     if (!counts.contains(name)) counts[name] = 0;
     counts[name] = counts[name].get<long long>() + 1;
 }
 
 }  // namespace
 
-Json countFetchedData(const FetchedData& data) {
-    Json counts = Json::object();
-    for (const GisFeature& f : data.features) increment(counts, dataTypeKey(f.type));
-    for (const RasterImage& r : data.rasters) increment(counts, std::string(dataTypeKey(r.type)) + " (rastr)");
-    addCount(counts, "teren (Siatka)", data.terrain.size());
-    addCount(counts, "teren z chmury (Siatka)", data.terrainCloud.size());
-    addCount(counts, "woda z chmury (Siatka)", data.waterCloud.size());
-    addCount(counts, "budynki3d", data.buildings3d.size());
-    addCount(counts, "budynkilod2", data.buildingsLod2.size());
-    addCount(counts, "dachychmura", data.roofsCloud.size());
-    addCount(counts, "budynkindsm", data.buildingsNdsm.size());
-    addCount(counts, "budynkirekon", data.buildingsRekon.size());
-    addCount(counts, "mosty", data.bridges.size());
-    addCount(counts, "drogi", data.roads.size());
-    addCount(counts, "poziomice (warstwice)", data.contours.size());
-    addCount(counts, "poziomice z chmury (warstwice)", data.contoursCloud.size());
+nlohmann::json countFetchedData(const FetchedData& data) {
+    nlohmann::json counts = nlohmann::json::object();
+    for (const GisFeature& f : data.features) increment(counts, settings::dataTypeKey(f.type));
+    for (const RasterImage& r : data.rasters)
+        increment(counts, std::string(settings::dataTypeKey(r.type)) + " (rastr)");
+    // Layers sharing a list (2D and 3D contours) share its label and its number.
+    for (const PageLayer& layer : pageLayers()) {
+        if (layer.countLabel == nullptr) continue;
+        if (const std::size_t n = layer.count(data)) counts[layer.countLabel] = static_cast<long long>(n);
+    }
     return counts;
 }
 
 bool fetchedNothing(const FetchedData& d) {
-    return d.features.empty() && d.rasters.empty() && d.terrain.empty() && d.terrainCloud.empty() &&
-           d.waterCloud.empty() && d.buildings3d.empty() && d.buildingsLod2.empty() && d.roofsCloud.empty() &&
-           d.buildingsNdsm.empty() && d.buildingsRekon.empty() && d.bridges.empty() && d.roads.empty() &&
-           d.contours.empty() && d.contoursCloud.empty();
+    return d.features.empty() && d.rasters.empty() &&
+           std::none_of(pageLayers().begin(), pageLayers().end(),
+                        [&](const PageLayer& layer) { return layer.count != nullptr && layer.count(d) > 0; });
 }
+
+}  // namespace importer

@@ -1,7 +1,11 @@
 // Terrain and contours from the elevation model: sheets from the national index through the download cache.
-#include "import/FetchGroups.h"
+#include "import/FetchElevation.h"
+
+#include "import/FetchContext.h"
 #include "net/TileIndex.h"
 #include "terrain/ElevationFetch.h"
+
+namespace importer {
 
 namespace {
 
@@ -49,3 +53,5 @@ void fetchContoursGroup(FetchContext& ctx) {
     for (const std::string& note : built.notes) ctx.addWarning(note);
     ctx.addWarning(built.summary);
 }
+
+}  // namespace importer

@@ -4,6 +4,8 @@
 
 #include "geodesy/Crs.h"
 
+namespace importer {
+
 geodesy::Bbox pl1992FrameFromWgs84(double west, double south, double east, double north) {
     const geodesy::PlanarPoint corners[4] = {geodesy::wgs84ToPl1992(south, west), geodesy::wgs84ToPl1992(north, east),
                                              geodesy::wgs84ToPl1992(north, west), geodesy::wgs84ToPl1992(south, east)};
@@ -22,3 +24,5 @@ int chooseFetchEpsg(double centreLongitude, const std::string& projectCrsName) {
     if (geodesy::isPl2000Epsg(projectEpsg)) return projectEpsg;
     return geodesy::pl2000ZoneForLongitude(centreLongitude);
 }
+
+}  // namespace importer

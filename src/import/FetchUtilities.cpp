@@ -1,13 +1,17 @@
+#include "import/FetchUtilities.h"
+
 #include <string>
 #include <vector>
 
 #include "formats/gml/GmlParser.h"
-#include "import/FetchGroups.h"
+#include "import/FetchContext.h"
 #include "import/RasterFetch.h"
 #include "net/Capabilities.h"
 #include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"
 #include "net/ServiceRegistryLayers.h"
+
+namespace importer {
 
 namespace {
 
@@ -61,3 +65,5 @@ void fetchUtilitiesGroup(FetchContext& ctx) {
         ctx.addWarning("GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
     else ctx.addWarning("GESUT: powiatowa usluga nie odpowiada.");
 }
+
+}  // namespace importer

@@ -9,6 +9,8 @@
 #include "terrain/ContourLine.h"
 #include "terrain/TerrainPatch.h"
 
+namespace importer {
+
 // The result of one fetch, in PL-1992 metres and heights above sea level.
 struct FetchedData {
     std::vector<GisFeature> features;                 // parcels, buildings, plan zones, utilities, in fetch order
@@ -37,3 +39,5 @@ struct FetchedData {
         warning += note;
     }
 };
+
+}  // namespace importer

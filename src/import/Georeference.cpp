@@ -5,6 +5,8 @@
 #include "geodesy/Crs.h"
 #include "host/Host.h"
 
+namespace importer {
+
 namespace {
 
 // A survey point written without CRS texts (hosts that refuse them) still says its zone: a
@@ -58,3 +60,5 @@ GeorefReading readProjectGeoreference() {
     }
     return r;
 }
+
+}  // namespace importer

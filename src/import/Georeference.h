@@ -4,6 +4,8 @@
 
 #include "geodesy/Epsg.h"
 
+namespace importer {
+
 // The project georeference as the import uses it.
 struct Georef {
     double easting = 0.0;  // metres (PL-2000 of `epsg`, or PL-1992 for an approximate one)
@@ -31,3 +33,5 @@ struct GeorefReading {
 
 // Reads the project's geolocation record through the host and grades it.
 GeorefReading readProjectGeoreference();
+
+}  // namespace importer

@@ -11,32 +11,37 @@
 #include "geodesy/Crs.h"
 #include "host/Host.h"
 #include "import/AddressSearch.h"
+#include "import/FetchContext.h"
 #include "import/FetchCounts.h"
 #include "import/FetchFrame.h"
+#include "import/FetchGroups.h"
 #include "import/Georeference.h"
-#include "import/Placement.h"
+#include "import/ProjectOrigin.h"
+#include "net/ServiceEndpoints.h"
 #include "palette/MapPalette.h"
 #include "platform/Workers.h"
 #include "settings/DataTypes.h"
+
+namespace importer {
 
 namespace {
 
 constexpr const char* kBusyMessage = "Trwa pobieranie danych - sprobuj za chwile";
 constexpr const char* kBadFrameMessage = "Nieprawidlowy bbox";
 
-Json errorReply(const std::string& msg) { return Json{{"type", "error"}, {"msg", msg}}; }
+nlohmann::json errorReply(const std::string& msg) { return nlohmann::json{{"type", "error"}, {"msg", msg}}; }
 
 // Texts that came from servers or files may hold broken UTF-8; the page channel refuses such
 // text, so broken sequences are replaced (U+FFFD) rather than losing the whole message.
 std::string validUtf8(const std::string& text) {
-    const std::string quoted = Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
-    return Json::parse(quoted).get<std::string>();
+    const std::string quoted = nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return nlohmann::json::parse(quoted).get<std::string>();
 }
 
 // The target layer of a type: the stored name, or the type's default layer.
-std::string layerNameFor(const Settings& settings, DataType type) {
+std::string layerNameFor(const settings::Settings& settings, DataType type) {
     const auto it = settings.layers.find(type);
-    return it != settings.layers.end() ? it->second : defaultLayerName(type);
+    return it != settings.layers.end() ? it->second : settings::defaultLayerName(type);
 }
 
 // The map preview of the features. Properties come from servers and may hold broken UTF-8,
@@ -57,7 +62,7 @@ std::string previewGeoJson(const std::vector<GisFeature>& features) {
 
 // An integer member with its default. A number beyond the integer range (the page never sends
 // one) is clamped instead of overflowing; a value that is not a number raises the JSON type error.
-int intMember(const Json& msg, const char* key, int fallback) {
+int intMember(const nlohmann::json& msg, const char* key, int fallback) {
     if (!msg.contains(key)) return fallback;
     const double d = msg[key].get<double>();
     const double limit = static_cast<double>(std::numeric_limits<int>::max());
@@ -70,30 +75,30 @@ bool plausibleLongitude(double v) { return std::isfinite(v) && v >= -180.0 && v 
 
 }  // namespace
 
-ImportController::ImportController(Settings settings) : settings_(std::move(settings)) {
+ImportController::ImportController(settings::Settings settings) : settings_(std::move(settings)) {
     if (!settings_.upgToken.empty()) webClient_.options.accessToken = settings_.upgToken;
 }
 
 ImportController& ImportController::instance() {
-    static ImportController controller(loadSettings());
+    static ImportController controller(settings::loadSettings());
     return controller;
 }
 
-void ImportController::registerHandlers(Bridge& bridge) {
-    bridge.on("searchAddress", [this](const Json& m) { return onSearchAddress(m); });
-    bridge.on("searchAddressSuggest", [this](const Json& m) { return onSearchAddressSuggest(m); });
-    bridge.on("fetch", [this](const Json& m) { return onFetch(m); });
-    bridge.on("place", [this](const Json& m) { return onPlace(m); });
-    bridge.on("setOrigin", [this](const Json& m) { return onSetOrigin(m); });
-    bridge.on("getLayers", [this](const Json& m) { return onGetLayers(m); });
-    bridge.on("settingsChanged", [this](const Json& m) { return onSettingsChanged(m); });
-    bridge.on("getInit", [this](const Json& m) { return onGetInit(m); });
-    bridge.on("cancel", [this](const Json& m) { return onCancel(m); });
+void ImportController::registerHandlers(bridge::Bridge& bridge) {
+    bridge.on("searchAddress", [this](const nlohmann::json& m) { return onSearchAddress(m); });
+    bridge.on("searchAddressSuggest", [this](const nlohmann::json& m) { return onSearchAddressSuggest(m); });
+    bridge.on("fetch", [this](const nlohmann::json& m) { return onFetch(m); });
+    bridge.on("place", [this](const nlohmann::json& m) { return onPlace(m); });
+    bridge.on("setOrigin", [this](const nlohmann::json& m) { return onSetOrigin(m); });
+    bridge.on("getLayers", [this](const nlohmann::json& m) { return onGetLayers(m); });
+    bridge.on("settingsChanged", [this](const nlohmann::json& m) { return onSettingsChanged(m); });
+    bridge.on("getInit", [this](const nlohmann::json& m) { return onGetInit(m); });
+    bridge.on("cancel", [this](const nlohmann::json& m) { return onCancel(m); });
 }
 
-Json ImportController::onFetch(const Json& msg) {
+nlohmann::json ImportController::onFetch(const nlohmann::json& msg) {
     if (!msg.contains("bboxWgs84")) return errorReply(kBadFrameMessage);
-    const Json& frameWgs = msg["bboxWgs84"];
+    const nlohmann::json& frameWgs = msg["bboxWgs84"];
     if (!frameWgs.is_array() || frameWgs.size() != 4) return errorReply(kBadFrameMessage);
     if (busy_) return errorReply(kBusyMessage);
 
@@ -142,7 +147,8 @@ void ImportController::startFetch(const geodesy::Bbox& frame, const std::vector<
                                   int terrainStep, double contourInterval) {
     busy_ = 1;
     cancelRequested_.exchange(0);
-    MapPalette::sendToPage("progress", Json{{"done", 0}, {"total", 1}, {"label", "Pobieranie warstw"}});
+    palette::MapPalette::sendToPage("progress",
+                                    nlohmann::json{{"done", 0}, {"total", 1}, {"label", "Pobieranie warstw"}});
     try {
         startWorker([this, frame, layers, rasterScale, terrainStep, contourInterval]() {
             auto result = std::make_shared<FetchedData>();
@@ -157,7 +163,7 @@ void ImportController::startFetch(const geodesy::Bbox& frame, const std::vector<
                 *result = FetchedData{};
                 result->warning = "Blad pobierania: nieznany blad";
             }
-            runOnMainThread(
+            bridge::runOnMainThread(
                 [this, frame, layers, result]() mutable { onFetchDone(frame, std::move(layers), std::move(*result)); });
         });
     } catch (...) {
@@ -167,16 +173,36 @@ void ImportController::startFetch(const geodesy::Bbox& frame, const std::vector<
     }
 }
 
+FetchedData ImportController::fetchForImport(const geodesy::Bbox& frame, const std::vector<std::string>& layers,
+                                             int rasterScale, int terrainStep, double contourInterval) {
+    applyLocalPacing(webClient_);
+    FetchedData result;
+    FetchContext ctx(webClient_, municipalityCache_, result);
+    ctx.frame = frame;
+    ctx.keys = layers;
+    ctx.rasterScale = rasterScale;
+    ctx.terrainStep = terrainStep;
+    ctx.poziomiceCiecie = contourInterval;
+    ctx.fetchEpsg = fetchEpsg_;
+    ctx.smoothContours = smoothContours_;
+    ctx.cloudTerrainStep = cloudTerrainStep_;
+    ctx.cancelRequested = [this]() { return cancelRequested(); };
+    ctx.progressFor = [](const std::string& label) { return progressFor(label); };
+    ctx.reportLine = [](const std::string& line) { postReportLine(line); };
+    runFetchGroups(ctx);
+    return result;
+}
+
 void ImportController::onFetchDone(const geodesy::Bbox& frame, std::vector<std::string> layers, FetchedData result) {
     busy_ = 0;
-    const Json counts = countFetchedData(result);
+    const nlohmann::json counts = countFetchedData(result);
     const bool nothing = fetchedNothing(result);
     lastResult_ = std::move(result);
     lastFrame_ = frame;
     lastLayers_ = std::move(layers);
     hasData_ = !nothing;
 
-    Json message{{"counts", counts}};
+    nlohmann::json message{{"counts", counts}};
     if (!lastResult_.features.empty()) message["geojson"] = previewGeoJson(lastResult_.features);
     const std::string warning = validUtf8(lastResult_.warning);
     if (!warning.empty()) {
@@ -184,59 +210,65 @@ void ImportController::onFetchDone(const geodesy::Bbox& frame, std::vector<std::
         host::host().reportLine("TERRAVOX: " + warning);
     }
     if (nothing) message["warning"] = warning.empty() ? std::string("Nic nie pobrano dla tego obszaru.") : warning;
-    MapPalette::sendToPage("fetchDone", message);
+    palette::MapPalette::sendToPage("fetchDone", message);
 }
 
-Json ImportController::onPlace(const Json&) {
+nlohmann::json ImportController::onPlace(const nlohmann::json&) {
     if (!hasData_) return errorReply("Najpierw kliknij \"1. Pobierz elementy\".");
     if (busy_) return errorReply(kBusyMessage);
-    return runPlacement(*this);
+    return runPlacement(placementRequest());
 }
 
-Json ImportController::onGetInit(const Json&) {
+PlacementRequest ImportController::placementRequest() {
+    return {lastResult_, lastLayers_, lastFrame_, fetchEpsg_, smoothContours_, settings_};
+}
+
+nlohmann::json ImportController::onSetOrigin(const nlohmann::json& msg) { return setProjectOrigin(msg, webClient_); }
+
+nlohmann::json ImportController::onGetInit(const nlohmann::json&) {
     const GeorefReading reading = readProjectGeoreference();
     if (reading.quality == GeorefQuality::none) return nullptr;
     const geodesy::LatLon at =
-        geodesy::isPl2000Epsg(reading.epsg)
+        (reading.epsg >= geodesy::kEpsgPl2000Zone5 && reading.epsg <= geodesy::kEpsgPl2000Zone8)
             ? geodesy::pl2000ToWgs84(reading.georef.easting, reading.georef.northing, reading.epsg)
             : geodesy::pl1992ToWgs84(reading.georef.easting, reading.georef.northing);
-    return Json{{"type", "init"}, {"lat", at.lat}, {"lon", at.lon}, {"zoom", 17}};
+    return nlohmann::json{{"type", "init"}, {"lat", at.lat}, {"lon", at.lon}, {"zoom", 17}};
 }
 
-Json ImportController::onGetLayers(const Json&) {
-    Json names = Json::array();
+nlohmann::json ImportController::onGetLayers(const nlohmann::json&) {
+    nlohmann::json names = nlohmann::json::array();
     std::vector<host::Attribute> layers;
     if (host::host().listAttributes(host::kAttrLayer, layers) == host::kHostOk) {
         for (const host::Attribute& a : layers) names.push_back(validUtf8(a.name));
     }
-    Json mapping = Json::object();
-    for (DataType code : Settings::wszystkieTypy())
-        mapping[dataTypeKey(code)] = validUtf8(layerNameFor(settings_, code));
-    return Json{{"type", "layerList"}, {"layers", names}, {"mapping", mapping}};
+    nlohmann::json mapping = nlohmann::json::object();
+    for (DataType code : settings::Settings::wszystkieTypy())
+        mapping[settings::dataTypeKey(code)] = validUtf8(layerNameFor(settings_, code));
+    return nlohmann::json{{"type", "layerList"}, {"layers", names}, {"mapping", mapping}};
 }
 
-Json ImportController::onSettingsChanged(const Json& msg) {
+nlohmann::json ImportController::onSettingsChanged(const nlohmann::json& msg) {
     if (!msg.contains("mapping")) return nullptr;
-    const Json& mapping = msg["mapping"];
+    const nlohmann::json& mapping = msg["mapping"];
     // All names are read first: a wrong value anywhere changes nothing at all.
     std::vector<std::pair<DataType, std::string>> changes;
     if (mapping.is_object()) {
-        for (DataType code : Settings::wszystkieTypy()) {
-            const char* key = dataTypeKey(code);
+        for (DataType code : settings::Settings::wszystkieTypy()) {
+            const char* key = settings::dataTypeKey(code);
             if (mapping.contains(key)) changes.emplace_back(code, mapping[key].get<std::string>());
         }
     }
     for (auto& [code, name] : changes) settings_.layers[code] = std::move(name);
-    saveSettings(settings_);
+    settings::saveSettings(settings_);
     return nullptr;
 }
 
-Json ImportController::onCancel(const Json&) {
+nlohmann::json ImportController::onCancel(const nlohmann::json&) {
     cancelRequested_.exchange(1);
-    return Json{{"type", "cancelled"}};
+    return nlohmann::json{{"type", "cancelled"}};
 }
 
-Json ImportController::onSearchAddress(const Json& msg) {
+nlohmann::json ImportController::onSearchAddress(const nlohmann::json& msg) {
     // During a fetch the worker owns the controller's client (its pacing table is not shared
     // between threads); the search then goes through a client with the same settings.
     if (busy_) {
@@ -246,20 +278,27 @@ Json ImportController::onSearchAddress(const Json& msg) {
     return searchAddress(webClient_, msg);
 }
 
-Json ImportController::onSearchAddressSuggest(const Json& msg) { return startAddressSuggestions(msg); }
+nlohmann::json ImportController::onSearchAddressSuggest(const nlohmann::json& msg) {
+    return startAddressSuggestions(msg);
+}
 
 void ImportController::postProgress(const std::string& label, int done, int total, bool cancellable) {
-    runOnMainThread([label, done, total, cancellable]() {
-        Json event{{"done", done}, {"total", total}, {"label", validUtf8(label)}};
+    bridge::runOnMainThread([label, done, total, cancellable]() {
+        nlohmann::json event{{"done", done}, {"total", total}, {"label", validUtf8(label)}};
         if (cancellable) event["cancellable"] = true;
-        MapPalette::sendToPage("progress", event);
+        palette::MapPalette::sendToPage("progress", event);
     });
 }
 
-ImportController::ProgressFunction ImportController::progressFor(const std::string& label, bool cancellable) {
-    return [label, cancellable](int done, int total) { postProgress(label, done, total, cancellable); };
+platform::ProgressCallback ImportController::progressFor(const std::string& label, bool cancellable) {
+    return [label, cancellable](std::int64_t done, std::int64_t total) {
+        postProgress(label, static_cast<int>(done), static_cast<int>(total), cancellable);
+        return true;
+    };
 }
 
 void ImportController::postReportLine(const std::string& line) {
-    runOnMainThread([line]() { host::host().reportLine(line); });
+    bridge::runOnMainThread([line]() { host::host().reportLine(line); });
 }
+
+}  // namespace importer

@@ -7,24 +7,28 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "bridge/Bridge.h"
 #include "geodesy/Bbox.h"
 #include "geodesy/Epsg.h"
 #include "import/FetchedData.h"
+#include "import/Placement.h"
 #include "net/MunicipalityLookup.h"
 #include "net/WfsClient.h"
+#include "platform/Progress.h"
 #include "settings/Settings.h"
+
+namespace importer {
 
 class ImportController {
 public:
     // What one fetch needs: frame (PL-1992), layer keys, rasterScale, terrainStep, contour interval.
     using FetchFunction = std::function<FetchedData(const geodesy::Bbox& frame, const std::vector<std::string>& layers,
                                                     int rasterScale, int terrainStep, double contourInterval)>;
-    // Worker-side progress of one labelled phase: done, total.
-    using ProgressFunction = std::function<void(int done, int total)>;
 
     // A controller working with the given settings (the process one loads them from the file).
-    explicit ImportController(Settings settings);
+    explicit ImportController(settings::Settings settings);
     ImportController(const ImportController&) = delete;
     ImportController& operator=(const ImportController&) = delete;
 
@@ -32,18 +36,18 @@ public:
     static ImportController& instance();
 
     // Registers the palette's request handlers on the bridge.
-    void registerHandlers(Bridge& bridge);
+    void registerHandlers(bridge::Bridge& bridge);
 
     // Handlers: each takes the whole message and returns the reply or null.
-    Json onFetch(const Json& msg);
-    Json onPlace(const Json& msg);
-    Json onSetOrigin(const Json& msg);
-    Json onGetLayers(const Json& msg);
-    Json onSettingsChanged(const Json& msg);
-    Json onGetInit(const Json& msg);
-    Json onCancel(const Json& msg);
-    Json onSearchAddress(const Json& msg);
-    Json onSearchAddressSuggest(const Json& msg);
+    nlohmann::json onFetch(const nlohmann::json& msg);
+    nlohmann::json onPlace(const nlohmann::json& msg);
+    nlohmann::json onSetOrigin(const nlohmann::json& msg);
+    nlohmann::json onGetLayers(const nlohmann::json& msg);
+    nlohmann::json onSettingsChanged(const nlohmann::json& msg);
+    nlohmann::json onGetInit(const nlohmann::json& msg);
+    nlohmann::json onCancel(const nlohmann::json& msg);
+    nlohmann::json onSearchAddress(const nlohmann::json& msg);
+    nlohmann::json onSearchAddressSuggest(const nlohmann::json& msg);
 
     // Marks the controller busy, announces the fetch and starts its worker (main thread).
     // Throws std::system_error when no thread can be started; the controller is then idle again.
@@ -61,17 +65,19 @@ public:
     // Posts a "progress" event for the page from any thread.
     static void postProgress(const std::string& label, int done, int total, bool cancellable = false);
     // A progress callback bound to a label, for the worker's phases.
-    static ProgressFunction progressFor(const std::string& label, bool cancellable = false);
+    static platform::ProgressCallback progressFor(const std::string& label, bool cancellable = false);
     // Posts a line for the host's report window from any thread.
     static void postReportLine(const std::string& line);
 
     // State read by the fetch, placement and georeference code.
     net::WfsClient& webClient() { return webClient_; }
-    const Settings& settings() const { return settings_; }
-    Settings& settings() { return settings_; }
+    const settings::Settings& settings() const { return settings_; }
+    settings::Settings& settings() { return settings_; }
     bool cancelRequested() const { return cancelRequested_.load() != 0; }
     bool busy() const { return busy_ != 0; }
     const FetchedData& lastResult() const { return lastResult_; }
+    // What placing the stored result works from (read by "place").
+    PlacementRequest placementRequest();
     const geodesy::Bbox& lastFrame() const { return lastFrame_; }
     const std::vector<std::string>& lastLayers() const { return lastLayers_; }
     bool hasData() const { return hasData_; }
@@ -82,7 +88,7 @@ public:
 
 private:
     net::WfsClient webClient_;
-    Settings settings_;
+    settings::Settings settings_;
     std::atomic<std::uint8_t> cancelRequested_{0};
     std::uint8_t busy_ = 0;
     FetchedData lastResult_;
@@ -96,3 +102,5 @@ private:
 
     FetchFunction fetchFunction_;
 };
+
+}  // namespace importer

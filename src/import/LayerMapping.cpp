@@ -6,10 +6,12 @@
 #include "host/Host.h"
 #include "settings/DataTypes.h"
 
+namespace importer {
+
 std::string LayerMapping::layerNameFor(DataType type) const {
     const auto it = settings_.layers.find(type);
     if (it != settings_.layers.end() && !it->second.empty()) return it->second;
-    return defaultLayerName(type);
+    return settings::defaultLayerName(type);
 }
 
 std::int32_t LayerMapping::layerFor(DataType type) {
@@ -56,3 +58,5 @@ std::int32_t LayerMapping::layerNamed(const std::string& wanted) {
     if (index != 0) byName_[name] = index;
     return index;
 }
+
+}  // namespace importer

@@ -6,10 +6,12 @@
 #include "formats/DataType.h"
 #include "settings/Settings.h"
 
+namespace importer {
+
 // Layer lookup for one placement call; the cache never outlives the call's host state.
 class LayerMapping {
 public:
-    explicit LayerMapping(const Settings& settings) : settings_(settings) {}
+    explicit LayerMapping(const settings::Settings& settings) : settings_(settings) {}
 
     // The wanted layer name of a type: the user's name, else the default one; empty when the type
     // has neither (a code outside the table).
@@ -20,7 +22,9 @@ public:
     std::int32_t layerNamed(const std::string& name);
 
 private:
-    const Settings& settings_;
+    const settings::Settings& settings_;
     std::map<DataType, std::int32_t> byType_;
     std::map<std::string, std::int32_t> byName_;
 };
+
+}  // namespace importer

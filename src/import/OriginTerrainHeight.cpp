@@ -12,6 +12,8 @@
 #include "platform/Numbers.h"
 #include "platform/Workers.h"
 
+namespace importer {
+
 namespace {
 
 // Writes the height into the project when the survey point is still the one the lookup was started for.
@@ -57,9 +59,11 @@ void startOriginHeightLookup(const net::WfsClient& settingsOf, geodesy::PlanarPo
             }
             if (!height) return;
             const double z = *height;
-            runOnMainThread([surveyPoint, z]() { writeHeight(surveyPoint, z); });
+            bridge::runOnMainThread([surveyPoint, z]() { writeHeight(surveyPoint, z); });
         });
     } catch (const std::exception&) {
         // No thread to spare: the height simply stays 0.
     }
 }
+
+}  // namespace importer

@@ -5,6 +5,8 @@
 #include "geodesy/PlanarPoint.h"
 #include "net/WfsClient.h"
 
+namespace importer {
+
 // Height of the elevation model at a PL-1992 point: the index sheets covering a 2 m box around it, in index
 // order, the first that has a height there answers. Nothing when no sheet does (worker thread).
 std::optional<double> lookupTerrainHeight(net::WfsClient& client, geodesy::PlanarPoint pl1992);
@@ -14,3 +16,5 @@ std::optional<double> lookupTerrainHeight(net::WfsClient& client, geodesy::Plana
 // skipped when the project's survey point is no longer `surveyPoint` (a later "setOrigin" moved it).
 void startOriginHeightLookup(const net::WfsClient& settingsOf, geodesy::PlanarPoint pl1992,
                              geodesy::PlanarPoint surveyPoint);
+
+}  // namespace importer

@@ -5,13 +5,17 @@
 #include <exception>
 
 #include "geodesy/Crs.h"
-#include "import/ImportController.h"
+#include "import/LayerMapping.h"
 #include "import/PlacementChecks.h"
+#include "import/PlacementContext.h"
+#include "import/PlacementSteps.h"
 #include "platform/Numbers.h"
+
+namespace importer {
 
 namespace {
 
-Json errorReply(const std::string& msg) { return Json{{"type", "error"}, {"msg", validUtf8(msg)}}; }
+nlohmann::json errorReply(const std::string& msg) { return nlohmann::json{{"type", "error"}, {"msg", validUtf8(msg)}}; }
 
 void addNote(std::string& text, const std::string& note) {
     if (note.empty()) return;
@@ -37,7 +41,7 @@ std::set<std::string> lod2Identifiers(const std::vector<buildings::BuildingLod2>
 
 // Heights of buildings and contour meshes: the terrain's offset when terrain came with the data,
 // else the project's own height, else the stored anchor.
-double buildingOffset(const FetchedData& data, const HeightAnchor& anchor, const Settings& settings) {
+double buildingOffset(const FetchedData& data, const HeightAnchor& anchor, const settings::Settings& settings) {
     if (!data.terrain.empty() || !data.terrainCloud.empty()) return anchor.offset;
     host::GeoLocation geo;
     if (host::host().readGeoLocation(geo) == host::kHostOk && std::isfinite(geo.surveyHeight) &&
@@ -58,11 +62,11 @@ double cloudContourOffset(const FetchedData& data, const HeightAnchor& anchor) {
 
 }  // namespace
 
-Json runPlacement(ImportController& controller) {
-    const FetchedData& data = controller.lastResult();
-    Settings& settings = controller.settings();
+nlohmann::json runPlacement(const PlacementRequest& request) {
+    const FetchedData& data = request.data;
+    settings::Settings& settings = request.settings;
 
-    const PlacementGeoref georef = checkPlacementGeoreference(controller.lastFrame(), controller.fetchEpsg());
+    const PlacementGeoref georef = checkPlacementGeoreference(request.frame, request.fetchEpsg);
     if (!georef.error.empty()) return errorReply(georef.error);
 
     const HeightAnchor anchor = chooseHeightAnchor(data, settings);
@@ -70,11 +74,11 @@ Json runPlacement(ImportController& controller) {
     PlacementResult result;
     LayerMapping layers(settings);
     PlacementContext context{data,
-                             controller.lastLayers(),
-                             controller.smoothContours(),
-                             controller.lastFrame(),
+                             request.layerKeys,
+                             request.smoothContours,
+                             request.frame,
                              georef.workingEpsg,
-                             geodesy::localAffinePl1992ToPl2000(controller.lastFrame(), georef.workingEpsg),
+                             geodesy::localAffinePl1992ToPl2000(request.frame, georef.workingEpsg),
                              georef.transform,
                              anchor.offset,
                              anchor.offset,
@@ -89,7 +93,7 @@ Json runPlacement(ImportController& controller) {
         // Nothing may escape into the host: an unexpected failure undoes the command like any other.
         try {
             anchorWrite = writeHeightAnchor(anchor);
-            return runPlacementSteps(context);
+            return importer::runPlacementSteps(context);
         } catch (const std::exception& e) {
             return context.abort(std::string("Blad wewnetrzny: ") + e.what());
         } catch (...) {
@@ -115,10 +119,12 @@ Json runPlacement(ImportController& controller) {
     addNote(warnings, result.warnings);
     warnings = validUtf8(warnings);
 
-    Json reply{{"type", "placeDone"}, {"counts", result.counts}};
+    nlohmann::json reply{{"type", "placeDone"}, {"counts", result.counts}};
     if (!warnings.empty()) {
         reply["warning"] = warnings;
         host::host().reportLine("TERRAVOX: " + warnings);
     }
     return reply;
 }
+
+}  // namespace importer

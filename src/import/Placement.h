@@ -1,72 +1,31 @@
 // Placement: the stored fetch result turned into host elements in one undoable command.
 #pragma once
-#include <cstdint>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "bridge/Bridge.h"
-#include "geodesy/Bbox.h"
-#include "geodesy/LocalAffine.h"
-#include "host/Host.h"
-#include "import/Drawing2D.h"
-#include "import/FetchedData.h"
-#include "import/LayerMapping.h"
-#include "import/ProjectTransform.h"
+#include <nlohmann/json.hpp>
 
-class ImportController;
+#include "geodesy/Bbox.h"
+#include "import/FetchedData.h"
+#include "settings/Settings.h"
+
+namespace importer {
 
 // Name of the undoable command that holds one placement.
 inline constexpr const char* kPlacementCommandName = "Import GIS";
 
-// What one placement made.
-struct PlacementResult {
-    std::map<std::string, int> counts;  // count key -> elements or features made
-    int failures = 0;                   // skipped geometries and solids
-    std::string error;                  // non-empty: the command is undone
-    DrawBounds bounds;                  // extent of the 2D drawing, project coordinates
-    std::string warnings;               // notes of the steps, joined by single blanks
-};
-
-// Everything a step's maker reads, and the result it adds to.
-struct PlacementContext {
-    const FetchedData& data;                    // as fetched: PL-1992, heights above sea level
-    const std::vector<std::string>& layerKeys;  // the layer keys the user selected
+// What one placement works from: the stored fetch and the settings it reads layer names and the height
+// anchor from, and writes a new anchor back to.
+struct PlacementRequest {
+    const FetchedData& data;                    // the last fetch's result
+    const std::vector<std::string>& layerKeys;  // the layer keys of that fetch
+    geodesy::Bbox frame;                        // its frame, PL-1992
+    int fetchEpsg = 2180;                       // its PL-2000 zone
     bool smoothContours = false;
-    geodesy::Bbox frame;                 // the fetch frame, PL-1992
-    int workingEpsg = 0;                 // PL-2000 zone of the placement
-    geodesy::LocalAffine linearization;  // PL-1992 -> working zone near the frame
-    ProjectTransform transform;          // working zone -> project coordinates
-    double terrainOffset = 0.0;          // heights of elevation-model terrain
-    double cloudTerrainOffset = 0.0;     // heights of point-cloud terrain and water
-    double buildingOffset = 0.0;         // heights of buildings, structures and contour meshes
-    double cloudContourOffset = 0.0;     // heights of the contour mesh from the point cloud
-    std::set<std::string> lod2Ids;       // upper-case identifiers of LOD2 buildings with a surface
-    LayerMapping& layers;
-    PlacementResult& result;
-
-    // Whether the user selected the layer key.
-    bool selected(const std::string& key) const;
-    // Stops the placement: records the message and answers the code that undoes the command.
-    host::HostError abort(const std::string& message);
-    // Adds a note for the user.
-    void note(const std::string& text);
+    settings::Settings& settings;
 };
-
-// One kind of element, in the fixed placement order. A step without a maker is a kind whose
-// placement does not exist yet: its data are reported as not placed.
-struct PlacementStep {
-    int number = 0;
-    const char* what = "";  // the kind, for the user
-    bool (*hasData)(const FetchedData&) = nullptr;
-    host::HostError (*make)(PlacementContext&) = nullptr;  // 0, or the code of an abort
-};
-
-// The steps in placement order.
-const std::vector<PlacementStep>& placementSteps();
-// Runs every step that has data, in order; stops at an abort and answers its code.
-host::HostError runPlacementSteps(PlacementContext& context);
 
 // "place" after its two preconditions: checks, anchor, the command, counts and the reply.
-Json runPlacement(ImportController& controller);
+nlohmann::json runPlacement(const PlacementRequest& request);
+
+}  // namespace importer

@@ -8,6 +8,8 @@
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
 
+namespace importer {
+
 namespace {
 
 bool isPl2000Zone(int epsg) { return geodesy::isPl2000Epsg(epsg); }
@@ -69,7 +71,7 @@ PlacementGeoref checkPlacementGeoreference(const geodesy::Bbox& frame, int fetch
     return out;
 }
 
-HeightAnchor chooseHeightAnchor(const FetchedData& data, const Settings& settings) {
+HeightAnchor chooseHeightAnchor(const FetchedData& data, const settings::Settings& settings) {
     HeightAnchor a;
     a.terrainSets = static_cast<int>(data.terrain.size());
     a.cloudTerrainSets = static_cast<int>(data.terrainCloud.size());
@@ -107,14 +109,14 @@ AnchorWrite writeHeightAnchor(const HeightAnchor& anchor) {
     return w;
 }
 
-void storeHeightAnchor(const HeightAnchor& anchor, Settings& settings) {
+void storeHeightAnchor(const HeightAnchor& anchor, settings::Settings& settings) {
     if (!anchor.newAnchor) return;
     settings.zAnchor = anchor.offset;
     settings.hasZAnchor = true;
-    saveSettings(settings);
+    settings::saveSettings(settings);
 }
 
-void writeHeightDiagnostics(const HeightAnchor& anchor, const Settings& settings, const AnchorWrite& write) {
+void writeHeightDiagnostics(const HeightAnchor& anchor, const settings::Settings& settings, const AnchorWrite& write) {
     const std::string line =
         "ohZ_georef_start=" + streamNumber(anchor.surveyHeightAtStart) +
         " minZ_liczony=" + streamNumber(anchor.lowestTerrain) +
@@ -123,5 +125,7 @@ void writeHeightDiagnostics(const HeightAnchor& anchor, const Settings& settings
         " ohAfterSet=" + streamNumber(write.heightAfter) + " terrainZOffset=" + streamNumber(anchor.offset) +
         " terenNMT=" + std::to_string(anchor.terrainSets) + " terenChmura=" + std::to_string(anchor.cloudTerrainSets) +
         "\n";
-    writeDiagnosticFile(kZDiagFile, line);
+    settings::writeDiagnosticFile(settings::kZDiagFile, line);
 }
+
+}  // namespace importer

@@ -9,6 +9,8 @@
 #include "import/ProjectTransform.h"
 #include "settings/Settings.h"
 
+namespace importer {
+
 // Distances beyond which an approximate georeference is refused and an exact one warned about.
 inline constexpr double kApproximateGeorefLimitKm = 2.0;
 inline constexpr double kExactGeorefWarningKm = 50.0;
@@ -40,7 +42,7 @@ struct HeightAnchor {
 
 // Chooses the anchor: the survey point's height when set, else the stored one, else the lowest
 // point of the fetched terrain (a new anchor), else 0. Changes nothing.
-HeightAnchor chooseHeightAnchor(const FetchedData& data, const Settings& settings);
+HeightAnchor chooseHeightAnchor(const FetchedData& data, const settings::Settings& settings);
 
 // What writing a new anchor into the project did.
 struct AnchorWrite {
@@ -52,6 +54,8 @@ struct AnchorWrite {
 // for an anchor that is not new it only reads the height back.
 AnchorWrite writeHeightAnchor(const HeightAnchor& anchor);
 // Stores a new anchor in the settings and saves them (after a successful placement).
-void storeHeightAnchor(const HeightAnchor& anchor, Settings& settings);
+void storeHeightAnchor(const HeightAnchor& anchor, settings::Settings& settings);
 // Replaces the height diagnostics file with this placement's line.
-void writeHeightDiagnostics(const HeightAnchor& anchor, const Settings& settings, const AnchorWrite& write);
+void writeHeightDiagnostics(const HeightAnchor& anchor, const settings::Settings& settings, const AnchorWrite& write);
+
+}  // namespace importer

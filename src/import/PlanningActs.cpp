@@ -4,9 +4,9 @@
 #include <cmath>
 #include <thread>
 
-#include "bridge/Bridge.h"
+#include <nlohmann/json.hpp>
 #include "formats/gml/GmlParser.h"
-#include "import/FetchGroups.h"
+#include "import/FetchContext.h"
 #include "import/RasterFetch.h"
 #include "net/Capabilities.h"
 #include "net/ServiceEndpoints.h"
@@ -15,6 +15,8 @@
 #include "net/UrlText.h"
 #include "net/WfsLayerFetcher.h"
 #include "platform/Numbers.h"
+
+namespace importer {
 
 namespace {
 
@@ -29,7 +31,7 @@ void waitBeforeAttempt(int attemptsMade) {
 }
 
 // A text member; anything that is not a string (absent, null, a number) reads as empty.
-std::string textMember(const Json& object, const char* key) {
+std::string textMember(const nlohmann::json& object, const char* key) {
     const auto it = object.find(key);
     if (it == object.end() || !it->is_string()) return {};
     return it->get<std::string>();
@@ -37,7 +39,7 @@ std::string textMember(const Json& object, const char* key) {
 
 // The act id as the register's download path needs it. Integers are written as they are, fractions
 // truncated; magnitudes beyond 64 bits keep every digit of the double instead of overflowing.
-std::string actIdText(const Json& object) {
+std::string actIdText(const nlohmann::json& object) {
     const auto it = object.find("publishedActId");
     if (it == object.end()) return {};
     if (it->is_string()) return it->get<std::string>();
@@ -84,10 +86,11 @@ PlanningRetryWaits& planningRetryWaits() {
 }
 
 std::string buildActQuery(const std::string& parcelIdentifier, const std::string& municipalityCode) {
-    Json criteria = Json::object();
+    nlohmann::json criteria = nlohmann::json::object();
     criteria["levelList"] = nullptr;
-    criteria["parcelIdentifier"] = parcelIdentifier.empty() ? Json(nullptr) : Json(parcelIdentifier);
-    criteria["planTypeList"] = Json::array({kGeneralPlanType, kLocalPlanType});
+    criteria["parcelIdentifier"] =
+        parcelIdentifier.empty() ? nlohmann::json(nullptr) : nlohmann::json(parcelIdentifier);
+    criteria["planTypeList"] = nlohmann::json::array({kGeneralPlanType, kLocalPlanType});
     criteria["planValidFrom"] = nullptr;
     criteria["planValidTo"] = nullptr;
     criteria["plansGroup"] = "ALL";
@@ -95,22 +98,24 @@ std::string buildActQuery(const std::string& parcelIdentifier, const std::string
     criteria["publishDateTo"] = nullptr;
     criteria["publishedActVersions"] = "CURRENT";
     criteria["query"] = nullptr;
-    criteria["statusList"] = Json::array();
-    criteria["tercCodeList"] = municipalityCode.empty() ? Json(nullptr) : Json::array({municipalityCode});
-    Json body = Json::object();
+    criteria["statusList"] = nlohmann::json::array();
+    criteria["tercCodeList"] =
+        municipalityCode.empty() ? nlohmann::json(nullptr) : nlohmann::json::array({municipalityCode});
+    nlohmann::json body = nlohmann::json::object();
     body["criteria"] = std::move(criteria);
-    body["page"] = Json{{"number", 1}, {"size", 10}, {"sort", {{"direction", "desc"}, {"sortBy", "publishDate"}}}};
+    body["page"] =
+        nlohmann::json{{"number", 1}, {"size", 10}, {"sort", {{"direction", "desc"}, {"sortBy", "publishDate"}}}};
     // The code comes from a server answer; a broken byte must not stop the query from being written.
-    return body.dump(-1, ' ', false, Json::error_handler_t::replace);
+    return body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::vector<PlanningAct> parsePublishedActs(std::string_view body) {
     std::vector<PlanningAct> acts;
-    const Json answer = Json::parse(body.begin(), body.end(), nullptr, false);
+    const nlohmann::json answer = nlohmann::json::parse(body.begin(), body.end(), nullptr, false);
     if (!answer.is_object()) return acts;
     const auto list = answer.find("publishedActs");
     if (list == answer.end() || !list->is_array()) return acts;
-    for (const Json& element : *list) {
+    for (const nlohmann::json& element : *list) {
         if (!element.is_object()) continue;
         PlanningAct act;
         act.publishedActId = actIdText(element);
@@ -234,3 +239,5 @@ void fetchLocalPlans(FetchContext& ctx, const std::string& code) {
     }
     ctx.addWarning(failed);
 }
+
+}  // namespace importer

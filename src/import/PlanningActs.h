@@ -11,6 +11,8 @@
 #include "geodesy/Bbox.h"
 #include "net/WfsClient.h"
 
+namespace importer {
+
 struct FetchContext;
 
 // One published act of the planning register (every field as the register's text).
@@ -58,3 +60,5 @@ std::string chooseLocalPlanLayers(std::string_view capabilities);
 void fetchGeneralPlan(FetchContext& ctx, const std::string& municipalityCode);
 // Local-plan drawing of the municipality as a raster, or a warning.
 void fetchLocalPlans(FetchContext& ctx, const std::string& municipalityCode);
+
+}  // namespace importer

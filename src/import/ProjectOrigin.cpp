@@ -1,17 +1,19 @@
-// "setOrigin": writes the project's georeference from the centre of the map.
+#include "import/ProjectOrigin.h"
+
 #include <cmath>
 #include <string>
 
 #include "geodesy/Crs.h"
 #include "host/Host.h"
-#include "import/ImportController.h"
 #include "import/OriginTerrainHeight.h"
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
 
+namespace importer {
+
 namespace {
 
-Json errorReply(const std::string& msg) { return Json{{"type", "error"}, {"msg", msg}}; }
+nlohmann::json errorReply(const std::string& msg) { return nlohmann::json{{"type", "error"}, {"msg", msg}}; }
 
 // The record as the map centre defines it; fields the add-on does not own stay as read.
 host::GeoLocation filledRecord(host::GeoLocation geo, double lat, double lon, int zone, geodesy::PlanarPoint at) {
@@ -74,7 +76,7 @@ std::string diagnosticText(const WriteOutcome& w, double lat, double lon, int zo
 
 }  // namespace
 
-Json ImportController::onSetOrigin(const Json& msg) {
+nlohmann::json setProjectOrigin(const nlohmann::json& msg, const net::WfsClient& webClient) {
     if (!msg.contains("lat") || !msg.contains("lon")) return errorReply("Brak wspolrzednych srodka mapy");
     const double lat = msg["lat"].get<double>();
     const double lon = msg["lon"].get<double>();
@@ -90,10 +92,10 @@ Json ImportController::onSetOrigin(const Json& msg) {
         return errorReply("Nie mozna odczytac georeferencji projektu");
 
     const WriteOutcome written = writeWithFallbacks(filledRecord(geo, lat, lon, zone, at));
-    writeDiagnosticFile(kGeoDiagFile, diagnosticText(written, lat, lon, zone, at));
+    settings::writeDiagnosticFile(settings::kGeoDiagFile, diagnosticText(written, lat, lon, zone, at));
     if (written.code != host::kHostOk) {
         return errorReply("Nie udalo sie zapisac georeferencji projektu (kod " + std::to_string(written.code) +
-                          "). Szczegoly: " + diagnosticPath(kGeoDiagFile).string() +
+                          "). Szczegoly: " + settings::diagnosticPath(settings::kGeoDiagFile).string() +
                           ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.");
     }
 
@@ -102,6 +104,8 @@ Json ImportController::onSetOrigin(const Json& msg) {
                 "n.p.m. (PL-EVRF2007-NH)",
                 at.x, at.y, zone, 0.0));
     // The terrain height arrives later, from the elevation model, when it can be found.
-    startOriginHeightLookup(webClient_, geodesy::wgs84ToPl1992(lat, lon), at);
-    return Json{{"type", "originSet"}, {"e", at.x}, {"n", at.y}, {"h", 0.0}, {"epsg", zone}};
+    startOriginHeightLookup(webClient, geodesy::wgs84ToPl1992(lat, lon), at);
+    return nlohmann::json{{"type", "originSet"}, {"e", at.x}, {"n", at.y}, {"h", 0.0}, {"epsg", zone}};
 }
+
+}  // namespace importer

@@ -6,6 +6,8 @@
 #include "host/Host.h"
 #include "terrain/PlanarMap.h"
 
+namespace importer {
+
 // Origin (x0, y0) of the zone, the project's rotation angle a and the project point (ox, oy) that
 // the origin lands on: x' = ox + cos a (x - x0) + sin a (y - y0), y' = oy - sin a (x - x0) + cos a (y - y0).
 struct ProjectTransform {
@@ -26,3 +28,5 @@ struct ProjectTransform {
         return [t](double x, double y) { return t.apply(x, y); };
     }
 };
+
+}  // namespace importer

@@ -4,11 +4,13 @@
 #include <cmath>
 
 #include "geodesy/Crs.h"
-#include "import/FetchGroups.h"
+#include "import/FetchContext.h"
 #include "net/Capabilities.h"
 #include "net/ServiceRegistryLayers.h"
 #include "platform/Numbers.h"
 #include "settings/DataTypes.h"
+
+namespace importer {
 
 namespace {
 
@@ -109,7 +111,7 @@ int fetchRaster(net::WfsClient& client, const geodesy::Bbox& frame, const std::s
     if (!(metresPerPixel > 0.0) || !std::isfinite(metresPerPixel) || !(width > 0.0) || !(height > 0.0) ||
         !std::isfinite(width) || !std::isfinite(height) || wmsUrl.empty() || layers.empty())
         return 0;
-    const std::string key = dataTypeKey(type);
+    const std::string key = settings::dataTypeKey(type);
     const RasterTilePlan plan = planRasterTiles(width, height, metresPerPixel);
     if (plan.limited)
         result.addWarning("Kadr bardzo szeroki - rastry " + key + " ograniczone do " +
@@ -148,3 +150,5 @@ int fetchThematicRaster(FetchContext& ctx, const std::string& wmsUrl, DataType t
     if (layers.empty()) return 0;
     return fetchRaster(ctx, wmsUrl, layers, ctx.metresPerPixel(), type, chooseRasterEpsg(ctx.fetchEpsg, caps.body));
 }
+
+}  // namespace importer

@@ -9,6 +9,8 @@
 #include "import/FetchedData.h"
 #include "net/WfsClient.h"
 
+namespace importer {
+
 struct FetchContext;
 
 // Nominal pixel size linking metres per pixel to a map scale.
@@ -47,3 +49,5 @@ int fetchThematicRaster(FetchContext& ctx, const std::string& wmsUrl, DataType t
 // The same for a group of the fetch orchestration (its client, frame, result and report sink).
 int fetchRaster(FetchContext& ctx, const std::string& wmsUrl, const std::string& layers, double metresPerPixel,
                 DataType type, int epsg);
+
+}  // namespace importer

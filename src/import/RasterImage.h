@@ -6,6 +6,8 @@
 #include "geodesy/Bbox.h"
 #include "geodesy/Epsg.h"
 
+namespace importer {
+
 // One fetched WMS tile, kept until placement turns it into a picture element.
 struct RasterImage {
     DataType type = DataType::rastry;
@@ -16,3 +18,5 @@ struct RasterImage {
     // The tile's minimum easting, minimum northing, maximum easting, maximum northing in `epsg`.
     geodesy::Bbox box;
 };
+
+}  // namespace importer

@@ -6,6 +6,8 @@
 
 #include "geodesy/Crs.h"
 
+namespace importer {
+
 namespace {
 
 bool isPl2000Zone(int epsg) { return geodesy::isPl2000Epsg(epsg); }
@@ -52,3 +54,5 @@ host::HostError placeRasterPicture(const RasterImage& raster, int workingEpsg, c
     host::ElementId id;
     return host::host().createPicture(picture, id);
 }
+
+}  // namespace importer

@@ -2,6 +2,8 @@
 
 #include "platform/Desktop.h"
 
+namespace palette {
+
 namespace {
 MapPalette* g_palette = nullptr;
 MapPalette::UrlOpener& urlOpener() {
@@ -20,29 +22,31 @@ MapPalette::~MapPalette() {
     if (g_palette == this) g_palette = nullptr;
 }
 
-void MapPalette::InitBrowserControl(Bridge::Sender toPage) {
+void MapPalette::InitBrowserControl(bridge::Bridge::Sender toPage) {
     RegisterBridgeHandlers();
     if (registerController_) registerController_(bridge_);
     bridge_.setSender(std::move(toPage));
 }
 
 void MapPalette::RegisterBridgeHandlers() {
-    bridge_.on("ping", [](const Json&) {
-        return Json{{"type", "pong"}, {"wersja", kVersion}, {"build", buildStamp()}};
+    bridge_.on("ping", [](const nlohmann::json&) {
+        return nlohmann::json{{"type", "pong"}, {"wersja", kVersion}, {"build", buildStamp()}};
     });
-    bridge_.on("openExternal", [](const Json& msg) {
+    bridge_.on("openExternal", [](const nlohmann::json& msg) {
         if (msg.is_object() && msg.contains("url")) {
             const std::string url = msg["url"].get<std::string>();
             if (url.rfind("https://", 0) == 0 || url.rfind("http://", 0) == 0) urlOpener()(url);
         }
-        return Json{{"type", "noop"}};
+        return nlohmann::json{{"type", "noop"}};
     });
 }
 
-void MapPalette::sendToPage(const std::string& type, const Json& payload) {
+void MapPalette::sendToPage(const std::string& type, const nlohmann::json& payload) {
     if (g_palette) g_palette->bridge_.send(type, payload);
 }
 
 MapPalette* MapPalette::instance() { return g_palette; }
 
 void MapPalette::setUrlOpener(UrlOpener opener) { urlOpener() = std::move(opener); }
+
+}  // namespace palette

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace settings {
+
 namespace {
 
 struct TypeRow {
@@ -59,3 +61,5 @@ bool dataTypeFromKey(std::string_view key, DataType& out) {
     }
     return false;
 }
+
+}  // namespace settings

@@ -5,9 +5,13 @@
 
 #include "formats/DataType.h"
 
+namespace settings {
+
 // The key of a type ("dzialki" .. "wodachmura"), or "inne" for a code outside 0..19. Static text.
 const char* dataTypeKey(DataType type);
 // The default layer name ("GIS_..."), or an empty text for a code outside 0..19.
 std::string defaultLayerName(DataType type);
 // The type whose key is `key`; false for "inne" and any unknown text.
 bool dataTypeFromKey(std::string_view key, DataType& out);
+
+}  // namespace settings

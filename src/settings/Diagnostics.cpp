@@ -4,6 +4,8 @@
 
 #include "platform/Paths.h"
 
+namespace settings {
+
 namespace fs = std::filesystem;
 
 fs::path diagnosticPath(std::string_view fileName) {
@@ -24,3 +26,5 @@ bool appendDiagnosticLine(std::string_view fileName, std::string_view line) {
 }
 
 bool webDiagnosticLine(std::string_view line) { return appendDiagnosticLine(kWebDiagFile, line); }
+
+}  // namespace settings

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace settings {
+
 // File names of the diagnostics.
 inline constexpr const char* kWebDiagFile = "velmora_web_diag.txt";
 inline constexpr const char* kGeoDiagFile = "velmora_geo_diag.txt";
@@ -24,3 +26,5 @@ bool writeDiagnosticFile(std::string_view fileName, std::string_view text);
 bool appendDiagnosticLine(std::string_view fileName, std::string_view line);
 // Appends one line to the web diagnostics ("velmora_web_diag.txt").
 bool webDiagnosticLine(std::string_view line);
+
+}  // namespace settings

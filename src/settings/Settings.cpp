@@ -10,6 +10,8 @@
 #include "platform/Paths.h"
 #include "settings/DataTypes.h"
 
+namespace settings {
+
 namespace fs = std::filesystem;
 
 const std::vector<DataType>& Settings::wszystkieTypy() {
@@ -90,3 +92,5 @@ bool saveSettings(const Settings& settings) {
     // The file may hold a bearer token: a new one is readable by its owner only.
     return writeFileAtomically(settingsPath(), settingsToJsonText(settings), 0600);
 }
+
+}  // namespace settings

@@ -8,6 +8,8 @@
 
 #include "formats/DataType.h"
 
+namespace settings {
+
 // Target layer per data type, the web services' bearer token, the base-map key and the project height anchor.
 struct Settings {
     std::map<DataType, std::string> layers;  // UTF-8 layer name per type
@@ -34,3 +36,5 @@ bool saveSettings(const Settings& settings);
 Settings settingsFromJsonText(std::string_view text);
 // The file content: indented by 2, raw UTF-8, members in name order, "zAnchor" only with an anchor.
 std::string settingsToJsonText(const Settings& settings);
+
+}  // namespace settings

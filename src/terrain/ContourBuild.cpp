@@ -19,8 +19,8 @@ bool anyHeight(const ContourGrid& grid) {
 }  // namespace
 
 std::string contourIntervalNote(double interval) {
-    if (allowedContourInterval(interval)) return {};
-    return "Poziomice: ciecie " + formatNumber(interval) +
+    if (settings::allowedContourInterval(interval)) return {};
+    return "Poziomice: ciecie " + settings::formatNumber(interval) +
            " m nie jest dozwolona wartoscia (dozwolone: 0,25 / 0,5 / 1,0 / 2,0 m) - poziomice pominiete.";
 }
 
@@ -53,20 +53,20 @@ ContourBuildResult buildContours(const ContourRequest& request, const std::vecto
 
     if (out.lines.empty()) {
         if (anyHeight(grid))
-            out.notes.push_back("Poziomice: brak deniwelacji wiekszej niz ciecie " + formatNumber(interval) +
+            out.notes.push_back("Poziomice: brak deniwelacji wiekszej niz ciecie " + settings::formatNumber(interval) +
                                 " m w tym kadrze - teren zbyt plaski dla wybranego ciecia.");
         else out.notes.push_back("Poziomice: caly probkowany obszar to NODATA (brak danych NMT dla tego kadru).");
     }
     if (out.step * 0.2 > interval) {
         out.notes.push_back(
-            "Poziomice: ciecie " + formatNumber(interval) + " m jest drobne wzgledem kroku probkowania " +
-            formatNumber(out.step) + " m - warstwice beda kanciaste. " +
+            "Poziomice: ciecie " + settings::formatNumber(interval) + " m jest drobne wzgledem kroku probkowania " +
+            settings::formatNumber(out.step) + " m - warstwice beda kanciaste. " +
             (enlarged ? "Krok zostal zgrubiony przez limit gestosci dla tego kadru - zmniejsz kadr albo "
                         "wybierz wieksze ciecie."
                       : "Zmniejsz krok terenu."));
     }
-    out.summary = "Poziomice: " + std::to_string(out.lines.size()) + " warstwic, ciecie " + formatNumber(interval) +
-                  " m" + (request.smooth ? ", wygladzone" : "");
+    out.summary = "Poziomice: " + std::to_string(out.lines.size()) + " warstwic, ciecie " +
+                  settings::formatNumber(interval) + " m" + (request.smooth ? ", wygladzone" : "");
     return out;
 }
 

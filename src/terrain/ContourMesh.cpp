@@ -98,8 +98,8 @@ ContourMeshResult createContourMesh(const std::vector<ContourLine>& contours, co
     result.error = host::host().createMesh(mesh, id);
     result.created = result.error == host::kHostOk;
 
-    appendDiagnosticLine(
-        kTerenDiagFile,
+    settings::appendDiagnosticLine(
+        settings::kTerenDiagFile,
         "createMeshFromContours nPts=" + std::to_string(total) + " nSub=" + std::to_string(result.keptLines) +
             " (zamk=" + std::to_string(closed) + " otw=" + std::to_string(result.keptLines - closed) +
             " stubOdrzuc=" + std::to_string(result.rejectedStubs) + " lenMin=" + diagnosticMetres(lenMin) +

@@ -172,8 +172,8 @@ double contourStep(const geodesy::Bbox& frame, int terrainStep, std::string& not
     const double limit = kContourNodesPerAxis - 1;
     if (std::floor(w / s) > limit || std::floor(h / s) > limit) {
         const double step = std::max(s, std::max(w, h) / limit);
-        note = "Poziomice: kadr za duzy dla kroku " + formatNumber(s) + " m - siatka NMT ograniczona do " +
-               std::to_string(kContourNodesPerAxis) + " wezlow na os. Uzyto kroku " + formatNumber(step) +
+        note = "Poziomice: kadr za duzy dla kroku " + settings::formatNumber(s) + " m - siatka NMT ograniczona do " +
+               std::to_string(kContourNodesPerAxis) + " wezlow na os. Uzyto kroku " + settings::formatNumber(step) +
                " m, aby zmiescic caly obszar.";
         return step;
     }

@@ -54,12 +54,13 @@ host::HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& ma
     host::ElementId id;
     const host::HostError err = host::host().createMesh(mesh, id);
 
-    appendDiagnosticLine(kTerenDiagFile, "createMesh nPts=" + std::to_string(patch.points.size()) +
-                                             " err=" + std::to_string(err) + " ptXY=" + points.planarText() +
-                                             " ringXY=" + ring.planarText() + " ptZ=[" + diagnosticHeight(points.minZ) +
-                                             ".." + diagnosticHeight(points.maxZ) + "] ringZ=[" +
-                                             diagnosticHeight(cornerZ[0]) + "," + diagnosticHeight(cornerZ[1]) + "," +
-                                             diagnosticHeight(cornerZ[2]) + "," + diagnosticHeight(cornerZ[3]) + "]");
+    settings::appendDiagnosticLine(
+        settings::kTerenDiagFile, "createMesh nPts=" + std::to_string(patch.points.size()) +
+                                      " err=" + std::to_string(err) + " ptXY=" + points.planarText() +
+                                      " ringXY=" + ring.planarText() + " ptZ=[" + diagnosticHeight(points.minZ) + ".." +
+                                      diagnosticHeight(points.maxZ) + "] ringZ=[" + diagnosticHeight(cornerZ[0]) + "," +
+                                      diagnosticHeight(cornerZ[1]) + "," + diagnosticHeight(cornerZ[2]) + "," +
+                                      diagnosticHeight(cornerZ[3]) + "]");
     return err;
 }
 

@@ -6,11 +6,13 @@
 #include "Scenarios.h"
 #include "address/PaletteOnSim.h"
 
+namespace importer {
+
 namespace {
 
 const std::string kSearchHost = "nominatim.openstreetmap.org";
 
-Json search(const std::string& query) { return Json{{"type", "searchAddress"}, {"query", query}}; }
+nlohmann::json search(const std::string& query) { return nlohmann::json{{"type", "searchAddress"}, {"query", query}}; }
 
 }  // namespace
 
@@ -25,15 +27,15 @@ protected:
         sim.scenario().addText(kSearchHost, "/search", body, contentType);
     }
     // The one reply to a search for `query`.
-    Json reply(const std::string& query) {
+    nlohmann::json reply(const std::string& query) {
         const auto replies = send(search(query));
         EXPECT_EQ(replies.size(), 1u) << query;
-        return replies.empty() ? Json() : replies[0];
+        return replies.empty() ? nlohmann::json() : replies[0];
     }
 };
 
 TEST_F(AddressSearch, FoundPlaceMovesTheMapAndTheRequestAsksForOnePolishPlace) {
-    const Json r = reply("Nowowiejska 15/19 Warszawa");
+    const nlohmann::json r = reply("Nowowiejska 15/19 Warszawa");
     EXPECT_EQ(r["type"], "addressResults");
     EXPECT_NEAR(r["lat"].get<double>(), 52.2189474, 1e-9);
     EXPECT_NEAR(r["lon"].get<double>(), 21.0121468, 1e-9);
@@ -51,24 +53,25 @@ TEST_F(AddressSearch, FoundPlaceMovesTheMapAndTheRequestAsksForOnePolishPlace) {
 }
 
 TEST_F(AddressSearch, NothingFoundAndEmptyQueriesAnswerWithoutCoordinates) {
-    EXPECT_EQ(reply("Ulica Ktorej Nie Ma 999"), (Json{{"type", "addressResults"}}));
+    EXPECT_EQ(reply("Ulica Ktorej Nie Ma 999"), (nlohmann::json{{"type", "addressResults"}}));
     EXPECT_EQ(requests(kSearchHost).size(), 1u);
 
     // An empty or missing query is answered without asking anyone.
     sim.log().clear();
-    EXPECT_EQ(reply(""), (Json{{"type", "addressResults"}}));
-    EXPECT_EQ(send(Json{{"type", "searchAddress"}}), (std::vector<Json>{Json{{"type", "addressResults"}}}));
+    EXPECT_EQ(reply(""), (nlohmann::json{{"type", "addressResults"}}));
+    EXPECT_EQ(send(nlohmann::json{{"type", "searchAddress"}}),
+              (std::vector<nlohmann::json>{nlohmann::json{{"type", "addressResults"}}}));
     EXPECT_TRUE(requests(kSearchHost).empty());
 
     // A query that is not text is a malformed message.
-    const auto replies = send(Json{{"type", "searchAddress"}, {"query", 12}});
+    const auto replies = send(nlohmann::json{{"type", "searchAddress"}, {"query", 12}});
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0]["type"], "error");
     EXPECT_EQ(replies[0]["msg"].get<std::string>().rfind("Blad wewnetrzny: ", 0), 0u);
 }
 
 TEST_F(AddressSearch, FailingServiceIsNamedInTheError) {
-    const Json unavailable{{"type", "error"}, {"msg", "Wyszukiwarka adresow nie odpowiada (Nominatim)"}};
+    const nlohmann::json unavailable{{"type", "error"}, {"msg", "Wyszukiwarka adresow nie odpowiada (Nominatim)"}};
     sim.faults().add(sim::Fault{.host = kSearchHost, .statuses = {503, 503}});
     EXPECT_EQ(reply("Sukiennice"), unavailable);
     EXPECT_EQ(requests(kSearchHost).size(), 2u) << "a server error is tried once more";
@@ -87,10 +90,10 @@ TEST_F(AddressSearch, FailingServiceIsNamedInTheError) {
 }
 
 TEST_F(AddressSearch, HostileAnswersNeverCrashAndNeverInventAPlace) {
-    const Json none{{"type", "addressResults"}};
+    const nlohmann::json none{{"type", "addressResults"}};
     const struct {
         const char* body;
-        Json expected;
+        nlohmann::json expected;
     } cases[] = {
         {"<html><body>Service Unavailable</body></html>", none},
         {"", none},
@@ -104,9 +107,9 @@ TEST_F(AddressSearch, HostileAnswersNeverCrashAndNeverInventAPlace) {
         {"[{\"lat\":\"52.25\",\"lon\":\"21.0\"", none},  // cut off
         // Numbers in place of texts are still positions; a missing or odd label is empty.
         {"[{\"lat\":52.5,\"lon\":16.25,\"display_name\":7}]",
-         Json{{"type", "addressResults"}, {"lat", 52.5}, {"lon", 16.25}, {"label", ""}}},
+         nlohmann::json{{"type", "addressResults"}, {"lat", 52.5}, {"lon", 16.25}, {"label", ""}}},
         {"[{\"lat\":\" 50.06 \",\"lon\":\"19.94\",\"display_name\":\"Krakow\"}]",
-         Json{{"type", "addressResults"}, {"lat", 50.06}, {"lon", 19.94}, {"label", "Krakow"}}},
+         nlohmann::json{{"type", "addressResults"}, {"lat", 50.06}, {"lon", 19.94}, {"label", "Krakow"}}},
     };
     for (const auto& c : cases) {
         answerSearchWith(c.body);
@@ -119,7 +122,7 @@ TEST_F(AddressSearch, HostileAnswersNeverCrashAndNeverInventAPlace) {
                              "[{\"lat\":1e300,\"lon\":21}]", "[{\"lat\":\"95\",\"lon\":\"21\"}]",
                              "[{\"lat\":\"nan\",\"lon\":\"21\"}]", "[{\"lat\":true,\"lon\":\"21\"}]"}) {
         answerSearchWith(body);
-        EXPECT_EQ(reply("Krakow"), (Json{{"type", "error"}, {"msg", "Blad wewnetrzny: stod"}})) << body;
+        EXPECT_EQ(reply("Krakow"), (nlohmann::json{{"type", "error"}, {"msg", "Blad wewnetrzny: stod"}})) << body;
     }
 
     // An answer in another encoding than UTF-8 is no JSON: nothing found, and the page channel stays usable.
@@ -131,14 +134,15 @@ TEST_F(AddressSearch, HostileAnswersNeverCrashAndNeverInventAPlace) {
     for (int i = 0; i < 20000; ++i) many += "{\"lat\":\"49.5\",\"lon\":\"22.5\",\"display_name\":\"Miejsce\"},";
     many.back() = ']';
     answerSearchWith(many);
-    EXPECT_EQ(reply("Krakow"), (Json{{"type", "addressResults"}, {"lat", 49.5}, {"lon", 22.5}, {"label", "Miejsce"}}));
+    EXPECT_EQ(reply("Krakow"),
+              (nlohmann::json{{"type", "addressResults"}, {"lat", 49.5}, {"lon", 22.5}, {"label", "Miejsce"}}));
 }
 
 TEST_F(AddressSearch, RecordedGeocoderAnswerGivesItsPlace) {
     GD_REQUIRE_REALDATA("json/nominatim_search_warszawa_nowowiejska_old_format.json");
     answerSearchWith(
         testsupport::readFile(testsupport::realdata("json/nominatim_search_warszawa_nowowiejska_old_format.json")));
-    const Json r = reply("Nowowiejska 15/19");
+    const nlohmann::json r = reply("Nowowiejska 15/19");
     EXPECT_EQ(r["type"], "addressResults");
     EXPECT_DOUBLE_EQ(r["lat"].get<double>(), 52.2189474);
     EXPECT_DOUBLE_EQ(r["lon"].get<double>(), 21.012146755762);
@@ -147,7 +151,7 @@ TEST_F(AddressSearch, RecordedGeocoderAnswerGivesItsPlace) {
 
     GD_REQUIRE_REALDATA("json/nominatim_search_hisarya_addressdetails.json");
     answerSearchWith(testsupport::readFile(testsupport::realdata("json/nominatim_search_hisarya_addressdetails.json")));
-    const Json h = reply("Hisarya");
+    const nlohmann::json h = reply("Hisarya");
     EXPECT_DOUBLE_EQ(h["lat"].get<double>(), 42.5132789);
     EXPECT_EQ(h["label"], "Hisarya, Hisaria, Plovdiv, 4180, Bulgaria");
 }
@@ -159,7 +163,7 @@ TEST_F(AddressSearch, SearchDuringAFetchLeavesTheFetchItsClient) {
         released.wait();
         return FetchedData{};
     });
-    send(Json{{"type", "fetch"}, {"bboxWgs84", {19.93, 50.06, 19.94, 50.07}}, {"layers", {"dzialki"}}});
+    send(nlohmann::json{{"type", "fetch"}, {"bboxWgs84", {19.93, 50.06, 19.94, 50.07}}, {"layers", {"dzialki"}}});
     ASSERT_TRUE(controller->busy());
 
     // The fetch worker owns the controller's client: the search must not touch its request history.
@@ -172,3 +176,5 @@ TEST_F(AddressSearch, SearchDuringAFetchLeavesTheFetchItsClient) {
     EXPECT_EQ(reply("Sukiennice").value("label", "").rfind("Sukiennice, 1/3", 0), 0u);
     EXPECT_EQ(controller->webClient().lastRequestByHost.count(kSearchHost), 1u);
 }
+
+}  // namespace importer

@@ -12,7 +12,7 @@
 #include "SimServer.h"
 #include "support/TestSupport.h"
 
-using Json = nlohmann::json;
+namespace importer {
 
 TEST(AddressSession, SearchAndSuggestionsInTheHeadlessPalette) {
     sim::SimServer sim;
@@ -34,16 +34,19 @@ TEST(AddressSession, SearchAndSuggestionsInTheHeadlessPalette) {
     ASSERT_TRUE(WIFEXITED(status)) << status;
     ASSERT_EQ(WEXITSTATUS(status), 0) << testsupport::readFile(dir / "err.txt");
 
-    std::vector<Json> out;
+    std::vector<nlohmann::json> out;
     std::istringstream lines(testsupport::readFile(dir / "out.txt"));
-    for (std::string line; std::getline(lines, line);) out.push_back(Json::parse(line));
+    for (std::string line; std::getline(lines, line);) out.push_back(nlohmann::json::parse(line));
     ASSERT_EQ(out.size(), 3u) << testsupport::readFile(dir / "out.txt");
     EXPECT_EQ(out[0]["type"], "addressResults");
     EXPECT_EQ(out[0]["label"], "Sukiennice, 1/3, Rynek Główny, Kraków, województwo małopolskie, 31-042, Polska");
-    EXPECT_EQ(out[1],
-              (Json{{"type", "addressSuggestions"},
-                    {"query", "Brzeszcze"},
-                    {"items", {{{"label", "Brzeszcze, powiat oświęcimski"}, {"lat", 49.9833}, {"lon", 19.15}}}}}));
-    EXPECT_EQ(out[2], (Json{{"type", "addressResults"}}));
+    EXPECT_EQ(
+        out[1],
+        (nlohmann::json{{"type", "addressSuggestions"},
+                        {"query", "Brzeszcze"},
+                        {"items", {{{"label", "Brzeszcze, powiat oświęcimski"}, {"lat", 49.9833}, {"lon", 19.15}}}}}));
+    EXPECT_EQ(out[2], (nlohmann::json{{"type", "addressResults"}}));
     EXPECT_EQ(sim.log().matching("photon.komoot.io").size(), 1u) << "the two-letter query asked nobody";
 }
+
+}  // namespace importer

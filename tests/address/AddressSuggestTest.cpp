@@ -6,14 +6,18 @@
 #include "address/PaletteOnSim.h"
 #include "import/AddressSearch.h"
 
+namespace importer {
+
 namespace {
 
 const std::string kSuggestHost = "photon.komoot.io";
 
-Json suggest(const std::string& query) { return Json{{"type", "searchAddressSuggest"}, {"query", query}}; }
+nlohmann::json suggest(const std::string& query) {
+    return nlohmann::json{{"type", "searchAddressSuggest"}, {"query", query}};
+}
 
-Json item(double lat, double lon, const std::string& label) {
-    return Json{{"lat", lat}, {"lon", lon}, {"label", label}};
+nlohmann::json item(double lat, double lon, const std::string& label) {
+    return nlohmann::json{{"lat", lat}, {"lon", lon}, {"label", label}};
 }
 
 }  // namespace
@@ -28,21 +32,21 @@ protected:
         sim.scenario().addText(kSuggestHost, "/api/", body, "application/json");
     }
     // The items pushed for one query (the handler itself answers nothing).
-    Json itemsFor(const std::string& query) {
+    nlohmann::json itemsFor(const std::string& query) {
         const std::size_t before = received("addressSuggestions").size();
         EXPECT_TRUE(send(suggest(query)).empty()) << query;
         settle();
         const auto events = received("addressSuggestions");
         EXPECT_EQ(events.size(), before + 1) << query;
-        if (events.size() != before + 1) return Json();
+        if (events.size() != before + 1) return nlohmann::json();
         EXPECT_EQ(events.back()["query"], query);
         return events.back()["items"];
     }
 };
 
 TEST_F(AddressSuggest, SuggestionsArriveAsAnEventWithLabelsFromTheAddressParts) {
-    const Json items = itemsFor("Połczyn");
-    EXPECT_EQ(items, Json::array({
+    const nlohmann::json items = itemsFor("Połczyn");
+    EXPECT_EQ(items, nlohmann::json::array({
                          item(53.7636, 16.0961, "Połczyn-Zdrój, powiat świdwiński"),
                          item(53.766012, 16.089035, "Kołobrzeska, Połczyn-Zdrój, powiat świdwiński"),
                      }));
@@ -51,23 +55,25 @@ TEST_F(AddressSuggest, SuggestionsArriveAsAnEventWithLabelsFromTheAddressParts) 
     EXPECT_EQ(log[0].query, "q=Po%C5%82czyn&limit=5&bbox=14.1,49.0,24.2,54.9");
 
     // A house number without a street stands alone; a place with only city and county joins the two.
-    EXPECT_EQ(itemsFor("32-720 Nowy"), Json::array({item(49.916723, 20.466781, "12, Nowy Wiśnicz, powiat bocheński"),
-                                                    item(49.9158, 20.4659, "Nowy Wiśnicz, powiat bocheński")}));
-    EXPECT_EQ(itemsFor("Nowowiejska 15"),
-              Json::array({item(52.2189474, 21.0121468,
-                                "Wydział Elektroniki i Technik Informacyjnych, Nowowiejska 15/19, Warszawa")}));
-    EXPECT_EQ(itemsFor("Nieznane miejsce"), Json::array());
+    EXPECT_EQ(itemsFor("32-720 Nowy"),
+              nlohmann::json::array({item(49.916723, 20.466781, "12, Nowy Wiśnicz, powiat bocheński"),
+                                     item(49.9158, 20.4659, "Nowy Wiśnicz, powiat bocheński")}));
+    EXPECT_EQ(
+        itemsFor("Nowowiejska 15"),
+        nlohmann::json::array({item(52.2189474, 21.0121468,
+                                    "Wydział Elektroniki i Technik Informacyjnych, Nowowiejska 15/19, Warszawa")}));
+    EXPECT_EQ(itemsFor("Nieznane miejsce"), nlohmann::json::array());
 }
 
 TEST_F(AddressSuggest, ShortQueriesAskNobodyAndBytesCountNotLetters) {
     EXPECT_TRUE(send(suggest("Wa")).empty());
-    EXPECT_TRUE(send(Json{{"type", "searchAddressSuggest"}}).empty());
+    EXPECT_TRUE(send(nlohmann::json{{"type", "searchAddressSuggest"}}).empty());
     settle();
     EXPECT_TRUE(received("addressSuggestions").empty());
     EXPECT_TRUE(requests(kSuggestHost).empty());
 
     // Two Polish letters are four bytes: asked.
-    EXPECT_EQ(itemsFor("Łó"), Json::array());
+    EXPECT_EQ(itemsFor("Łó"), nlohmann::json::array());
     EXPECT_EQ(requests(kSuggestHost).size(), 1u);
 }
 
@@ -77,7 +83,7 @@ TEST_F(AddressSuggest, SeveralQueriesInFlightEachGetTheirOwnEvent) {
     const auto events = received("addressSuggestions");
     ASSERT_EQ(events.size(), 4u);
     std::set<std::string> queries;
-    for (const Json& e : events) {
+    for (const nlohmann::json& e : events) {
         queries.insert(e["query"].get<std::string>());
         EXPECT_EQ(e["items"].size(), 1u) << e;
     }
@@ -86,17 +92,17 @@ TEST_F(AddressSuggest, SeveralQueriesInFlightEachGetTheirOwnEvent) {
 
 TEST_F(AddressSuggest, FailuresStillAnswerWithAnEmptyList) {
     sim.faults().add(sim::Fault{.host = kSuggestHost, .statuses = {503}});
-    EXPECT_EQ(itemsFor("Brzeszcze"), Json::array());
+    EXPECT_EQ(itemsFor("Brzeszcze"), nlohmann::json::array());
     EXPECT_EQ(requests(kSuggestHost).size(), 1u) << "suggestions are not retried";
 
     // A connection cut in the middle of the answer.
     sim.faults().add(sim::Fault{.host = kSuggestHost, .truncateAfter = 10, .times = 1});
-    EXPECT_EQ(itemsFor("Brzeszcze"), Json::array());
+    EXPECT_EQ(itemsFor("Brzeszcze"), nlohmann::json::array());
 
     // Nothing listens any more.
     answerWith("{}");
     sim.stop();
-    EXPECT_EQ(itemsFor("Brzeszcze"), Json::array());
+    EXPECT_EQ(itemsFor("Brzeszcze"), nlohmann::json::array());
 }
 
 TEST_F(AddressSuggest, HostileFeaturesAreLeftOutWithoutAffectingTheOthers) {
@@ -115,36 +121,39 @@ TEST_F(AddressSuggest, HostileFeaturesAreLeftOutWithoutAffectingTheOthers) {
         {"geometry":{"type":"Point","coordinates":[18,54]},"properties":{"name":"Gdynia","housenumber":"","street":""}}
     ]})j");
     EXPECT_EQ(itemsFor("cokolwiek"),
-              Json::array({item(53.7, 16.1, "powiat"), item(53.7, 16.1, "Dluga"), item(54, 18, "Gdynia")}));
+              nlohmann::json::array({item(53.7, 16.1, "powiat"), item(53.7, 16.1, "Dluga"), item(54, 18, "Gdynia")}));
 
     for (const char* body : {"", "not json", "[]", "{\"features\":{}}", "{\"features\":null}", "{\"type\":\"x\"}",
                              "{\"features\":[{\"geometry\":{\"coordinates\":[1,2]},\"properties\":{\"name\":\"cut"}) {
         answerWith(body);
-        EXPECT_EQ(itemsFor("cokolwiek"), Json::array()) << body;
+        EXPECT_EQ(itemsFor("cokolwiek"), nlohmann::json::array()) << body;
     }
 }
 
 TEST_F(AddressSuggest, RecordedSuggestionAnswerGivesLabelsOfItsFeatures) {
     GD_REQUIRE_REALDATA("json/photon_readme_example_berlin.json");
     answerWith(testsupport::readFile(testsupport::realdata("json/photon_readme_example_berlin.json")));
-    EXPECT_EQ(itemsFor("Berlin"),
-              Json::array({item(52.5170365, 13.3888599, "Berlin"),
-                           item(52.51467945, 13.239514674078611, "Berlin Olympic Stadium, Olympischer Platz 3")}));
+    EXPECT_EQ(
+        itemsFor("Berlin"),
+        nlohmann::json::array({item(52.5170365, 13.3888599, "Berlin"),
+                               item(52.51467945, 13.239514674078611, "Berlin Olympic Stadium, Olympischer Platz 3")}));
 }
 
 TEST(AddressLabel, PartsJoinInTheirOrder) {
-    EXPECT_EQ(addressSuggestionLabel(Json{{"city", "Gniezno"}, {"county", "powiat gnieźnieński"}}),
+    EXPECT_EQ(addressSuggestionLabel(nlohmann::json{{"city", "Gniezno"}, {"county", "powiat gnieźnieński"}}),
               "Gniezno, powiat gnieźnieński");
-    EXPECT_EQ(addressSuggestionLabel(Json{{"street", "Długa"}, {"city", "Gdańsk"}}), "Długa, Gdańsk");
-    EXPECT_EQ(addressSuggestionLabel(Json{{"housenumber", "7a"}, {"city", "Gdańsk"}}), "7a, Gdańsk");
-    EXPECT_EQ(addressSuggestionLabel(Json{{"name", "Dwór Artusa"},
-                                          {"street", "Długi Targ"},
-                                          {"housenumber", "43"},
-                                          {"city", "Gdańsk"},
-                                          {"county", ""},
-                                          {"state", "pomorskie"}}),
+    EXPECT_EQ(addressSuggestionLabel(nlohmann::json{{"street", "Długa"}, {"city", "Gdańsk"}}), "Długa, Gdańsk");
+    EXPECT_EQ(addressSuggestionLabel(nlohmann::json{{"housenumber", "7a"}, {"city", "Gdańsk"}}), "7a, Gdańsk");
+    EXPECT_EQ(addressSuggestionLabel(nlohmann::json{{"name", "Dwór Artusa"},
+                                                    {"street", "Długi Targ"},
+                                                    {"housenumber", "43"},
+                                                    {"city", "Gdańsk"},
+                                                    {"county", ""},
+                                                    {"state", "pomorskie"}}),
               "Dwór Artusa, Długi Targ 43, Gdańsk");
-    EXPECT_EQ(addressSuggestionLabel(Json{{"state", "pomorskie"}, {"country", "Polska"}}), "");
-    EXPECT_EQ(addressSuggestionLabel(Json::array()), "");
-    EXPECT_EQ(addressSuggestionLabel(Json()), "");
+    EXPECT_EQ(addressSuggestionLabel(nlohmann::json{{"state", "pomorskie"}, {"country", "Polska"}}), "");
+    EXPECT_EQ(addressSuggestionLabel(nlohmann::json::array()), "");
+    EXPECT_EQ(addressSuggestionLabel(nlohmann::json()), "");
 }
+
+}  // namespace importer

@@ -27,15 +27,15 @@ protected:
         ::setenv("XDG_STATE_HOME", (temp.path / "state").c_str(), 1);
         ::setenv("XDG_CACHE_HOME", (temp.path / "cache").c_str(), 1);
         host::installHost(&model);
-        controller = std::make_unique<ImportController>(defaultSettings());
+        controller = std::make_unique<importer::ImportController>(settings::defaultSettings());
         net::WfsClient::Options& web = controller->webClient().options;
         web.hostIntervalMs = 0;
         web.retryDelayMs = 20;
         web.defaultReceiveTimeoutMs = 5000;
-        palette = std::make_unique<MapPalette>([this](Bridge& b) { controller->registerHandlers(b); });
+        palette = std::make_unique<palette::MapPalette>([this](bridge::Bridge& b) { controller->registerHandlers(b); });
         palette->InitBrowserControl([this](const std::string& text) {
             raw.push_back(text);
-            sent.push_back(Json::parse(text));
+            sent.push_back(nlohmann::json::parse(text));
         });
     }
 
@@ -50,7 +50,7 @@ protected:
     }
 
     // Sends one page message and returns what the page received in answer at once.
-    std::vector<Json> send(const Json& msg) {
+    std::vector<nlohmann::json> send(const nlohmann::json& msg) {
         const std::size_t before = sent.size();
         palette->bridge().dispatch(msg.dump());
         return {sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()};
@@ -59,9 +59,9 @@ protected:
     void settle() { ASSERT_TRUE(settleWorkers(std::chrono::seconds(20))); }
 
     // Messages of one type received so far.
-    std::vector<Json> received(const std::string& type) const {
-        std::vector<Json> out;
-        for (const Json& m : sent)
+    std::vector<nlohmann::json> received(const std::string& type) const {
+        std::vector<nlohmann::json> out;
+        for (const nlohmann::json& m : sent)
             if (m.value("type", "") == type) out.push_back(m);
         return out;
     }
@@ -72,8 +72,8 @@ protected:
     }
 
     model::ModelHost model;
-    std::unique_ptr<ImportController> controller;
-    std::unique_ptr<MapPalette> palette;
-    std::vector<Json> sent;
+    std::unique_ptr<importer::ImportController> controller;
+    std::unique_ptr<palette::MapPalette> palette;
+    std::vector<nlohmann::json> sent;
     std::vector<std::string> raw;  // the texts as the page received them
 };

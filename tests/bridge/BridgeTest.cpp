@@ -11,13 +11,13 @@ namespace {
 
 struct Recorder {
     std::vector<std::string> sent;
-    Bridge::Sender sender() {
+    bridge::Bridge::Sender sender() {
         return [this](const std::string& text) { sent.push_back(text); };
     }
 };
 
 TEST(Bridge, InvalidMessagesGetTheInvalidMessageError) {
-    Bridge bridge;
+    bridge::Bridge bridge;
     Recorder rec;
     bridge.setSender(rec.sender());
     for (const char* raw : {"{}", "[1,2]", "not json", "{\"type\":5}", "{\"type\":\"ping\" /* c */}", ""}) {
@@ -28,7 +28,7 @@ TEST(Bridge, InvalidMessagesGetTheInvalidMessageError) {
 }
 
 TEST(Bridge, UnknownTypeNamesTheType) {
-    Bridge bridge;
+    bridge::Bridge bridge;
     Recorder rec;
     bridge.setSender(rec.sender());
     bridge.dispatch(R"({"type":"zzz"})");
@@ -37,11 +37,11 @@ TEST(Bridge, UnknownTypeNamesTheType) {
 }
 
 TEST(Bridge, NullReplySendsNothingAndMissingTypeGetsResultSuffix) {
-    Bridge bridge;
+    bridge::Bridge bridge;
     Recorder rec;
     bridge.setSender(rec.sender());
-    bridge.on("quiet", [](const Json&) { return Json(); });
-    bridge.on("x", [](const Json&) { return Json{{"b", 1}, {"a", "z"}}; });
+    bridge.on("quiet", [](const nlohmann::json&) { return nlohmann::json(); });
+    bridge.on("x", [](const nlohmann::json&) { return nlohmann::json{{"b", 1}, {"a", "z"}}; });
     bridge.dispatch(R"({"type":"quiet"})");
     EXPECT_TRUE(rec.sent.empty());
     bridge.dispatch(R"({"type":"x"})");
@@ -50,21 +50,23 @@ TEST(Bridge, NullReplySendsNothingAndMissingTypeGetsResultSuffix) {
 }
 
 TEST(Bridge, LaterRegistrationReplacesEarlier) {
-    Bridge bridge;
+    bridge::Bridge bridge;
     Recorder rec;
     bridge.setSender(rec.sender());
-    bridge.on("x", [](const Json&) { return Json{{"type", "one"}}; });
-    bridge.on("x", [](const Json&) { return Json{{"type", "two"}}; });
+    bridge.on("x", [](const nlohmann::json&) { return nlohmann::json{{"type", "one"}}; });
+    bridge.on("x", [](const nlohmann::json&) { return nlohmann::json{{"type", "two"}}; });
     bridge.dispatch(R"({"type":"x"})");
     ASSERT_EQ(rec.sent.size(), 1u);
     EXPECT_EQ(rec.sent[0], R"({"type":"two"})");
 }
 
 TEST(Bridge, HandlerExceptionsBecomeInternalErrorsAndBridgeKeepsWorking) {
-    Bridge bridge;
+    bridge::Bridge bridge;
     Recorder rec;
     bridge.setSender(rec.sender());
-    bridge.on("str", [](const Json& m) { return Json{{"type", "ok"}, {"v", m.at("v").get<std::string>()}}; });
+    bridge.on("str", [](const nlohmann::json& m) {
+        return nlohmann::json{{"type", "ok"}, {"v", m.at("v").get<std::string>()}};
+    });
     bridge.dispatch(R"({"type":"str","v":5})");
     ASSERT_EQ(rec.sent.size(), 1u);
     EXPECT_NE(rec.sent[0].find(
@@ -76,47 +78,49 @@ TEST(Bridge, HandlerExceptionsBecomeInternalErrorsAndBridgeKeepsWorking) {
 }
 
 TEST(Bridge, InvalidUtf8InReplyIsAnInternalError) {
-    Bridge bridge;
+    bridge::Bridge bridge;
     Recorder rec;
     bridge.setSender(rec.sender());
-    bridge.on("bad", [](const Json&) { return Json{{"type", "r"}, {"s", std::string("\xff\xfe")}}; });
+    bridge.on("bad", [](const nlohmann::json&) {
+        return nlohmann::json{{"type", "r"}, {"s", std::string("\xff\xfe")}};
+    });
     bridge.dispatch(R"({"type":"bad"})");
     ASSERT_EQ(rec.sent.size(), 1u);
     EXPECT_NE(rec.sent[0].find("Blad wewnetrzny: [json.exception.type_error.316]"), std::string::npos) << rec.sent[0];
 }
 
 TEST(Bridge, SendEscapesNonAsciiAndOverwritesType) {
-    Bridge bridge;
+    bridge::Bridge bridge;
     Recorder rec;
     bridge.setSender(rec.sender());
-    bridge.send("t", Json{{"type", "old"},
-                          {"s",
-                           "\xc5\x82\xc3\xb3"
-                           "d"
-                           "\xc5\xba"},
-                          {"A", 1}});
+    bridge.send("t", nlohmann::json{{"type", "old"},
+                                    {"s",
+                                     "\xc5\x82\xc3\xb3"
+                                     "d"
+                                     "\xc5\xba"},
+                                    {"A", 1}});
     ASSERT_EQ(rec.sent.size(), 1u);
     EXPECT_EQ(rec.sent[0], R"({"A":1,"s":"\u0142\u00f3d\u017a","type":"t"})");
-    Bridge silent;
-    silent.send("t", Json::object());  // no sender: nothing happens
+    bridge::Bridge silent;
+    silent.send("t", nlohmann::json::object());  // no sender: nothing happens
 }
 
 TEST(MapPalette, PingOpenExternalAndStaticSend) {
     std::vector<std::string> opened;
-    MapPalette::setUrlOpener([&](const std::string& u) { opened.push_back(u); });
-    MapPalette::sendToPage("x", Json::object());  // no palette: dropped
+    palette::MapPalette::setUrlOpener([&](const std::string& u) { opened.push_back(u); });
+    palette::MapPalette::sendToPage("x", nlohmann::json::object());  // no palette: dropped
     Recorder rec;
     {
-        MapPalette palette;
+        palette::MapPalette palette;
         palette.InitBrowserControl(rec.sender());
         palette.bridge().dispatch(R"({"type":"ping"})");
         ASSERT_EQ(rec.sent.size(), 1u);
-        auto pong = Json::parse(rec.sent[0]);
+        auto pong = nlohmann::json::parse(rec.sent[0]);
         EXPECT_EQ(pong["type"], "pong");
         EXPECT_EQ(pong["wersja"], "1.8.0");
-        EXPECT_EQ(pong["build"], buildStamp());
+        EXPECT_EQ(pong["build"], palette::buildStamp());
         for (const char* u : {"https://a.pl/x", "http://b.pl", "HTTPS://c.pl", "ftp://d", "mailto:e"}) {
-            palette.bridge().dispatch(Json{{"type", "openExternal"}, {"url", u}}.dump());
+            palette.bridge().dispatch(nlohmann::json{{"type", "openExternal"}, {"url", u}}.dump());
         }
         palette.bridge().dispatch(R"({"type":"openExternal"})");
         palette.bridge().dispatch(R"({"type":"openExternal","url":7})");
@@ -124,18 +128,18 @@ TEST(MapPalette, PingOpenExternalAndStaticSend) {
         ASSERT_EQ(rec.sent.size(), 8u);
         for (int i = 1; i < 7; ++i) EXPECT_EQ(rec.sent[i], R"({"type":"noop"})");
         EXPECT_NE(rec.sent[7].find("type must be string, but is number"), std::string::npos);
-        MapPalette::sendToPage("progress", Json{{"done", 1}});
+        palette::MapPalette::sendToPage("progress", nlohmann::json{{"done", 1}});
         EXPECT_EQ(rec.sent.back(), R"({"done":1,"type":"progress"})");
     }
     const auto before = rec.sent.size();
-    MapPalette::sendToPage("progress", Json{{"done", 2}});  // palette gone: dropped
+    palette::MapPalette::sendToPage("progress", nlohmann::json{{"done", 2}});  // palette gone: dropped
     EXPECT_EQ(rec.sent.size(), before);
-    MapPalette::setUrlOpener(nullptr);
+    palette::MapPalette::setUrlOpener(nullptr);
 }
 
 TEST(MessageLoop, WorkerClosuresRunInPostedOrderOnThePumpingThread) {
     std::vector<int> seen;
-    for (int i = 0; i < 5; ++i) runOnMainThread([&seen, i] { seen.push_back(i); });
+    for (int i = 0; i < 5; ++i) bridge::runOnMainThread([&seen, i] { seen.push_back(i); });
     EXPECT_EQ(MessageLoop::main().pump(), 5u);
     EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 4}));
 }

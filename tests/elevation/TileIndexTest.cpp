@@ -170,16 +170,16 @@ TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
 TEST_F(TileIndexSim, HeightLookupTakesTheFirstSheetWithAHeightThere) {
     // Inside the western sheet's hole the eastern sheet answers; elsewhere the western sheet does.
     const geodesy::PlanarPoint hole{kHills.e + kHoleDe, kHills.n + kHoleDn};
-    const auto inHole = lookupTerrainHeight(client, hole);
+    const auto inHole = importer::lookupTerrainHeight(client, hole);
     ASSERT_TRUE(inHole.has_value());
     EXPECT_NEAR(*inHole, hillsHeight(hole.x, hole.y), 0.05);
     const geodesy::PlanarPoint west{kHills.e - 300, kHills.n + 200};
-    const auto inWest = lookupTerrainHeight(client, west);
+    const auto inWest = importer::lookupTerrainHeight(client, west);
     ASSERT_TRUE(inWest.has_value());
     EXPECT_NEAR(*inWest, hillsHeight(west.x, west.y), 0.05);
 
-    EXPECT_FALSE(lookupTerrainHeight(client, {kNodata.e, kNodata.n}).has_value());
-    EXPECT_FALSE(lookupTerrainHeight(client, {kBroken.e, kBroken.n}).has_value());
-    EXPECT_FALSE(lookupTerrainHeight(client, {kUncovered.e, kUncovered.n}).has_value());
-    EXPECT_DOUBLE_EQ(lookupTerrainHeight(client, {kFlat.e, kFlat.n}).value_or(0), kFlatHeight);
+    EXPECT_FALSE(importer::lookupTerrainHeight(client, {kNodata.e, kNodata.n}).has_value());
+    EXPECT_FALSE(importer::lookupTerrainHeight(client, {kBroken.e, kBroken.n}).has_value());
+    EXPECT_FALSE(importer::lookupTerrainHeight(client, {kUncovered.e, kUncovered.n}).has_value());
+    EXPECT_DOUBLE_EQ(importer::lookupTerrainHeight(client, {kFlat.e, kFlat.n}).value_or(0), kFlatHeight);
 }

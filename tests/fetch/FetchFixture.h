@@ -7,6 +7,7 @@
 #include "PolandScenario.h"
 #include "Scenarios.h"
 #include "geodesy/Crs.h"
+#include "import/FetchContext.h"
 #include "import/FetchGroups.h"
 #include "support/SimulatorFixture.h"
 
@@ -23,23 +24,23 @@ protected:
     }
 
     // Runs the groups for the keys with the fetch system of the place's zone; notes what was reported.
-    FetchedData fetch(const std::vector<std::string>& keys, const geodesy::Bbox& frame, int fetchEpsg,
-                      int rasterScale = 1000) {
-        FetchedData result;
-        FetchContext ctx(client, municipalities, result);
+    importer::FetchedData fetch(const std::vector<std::string>& keys, const geodesy::Bbox& frame, int fetchEpsg,
+                                int rasterScale = 1000) {
+        importer::FetchedData result;
+        importer::FetchContext ctx(client, municipalities, result);
         ctx.frame = frame;
         ctx.keys = keys;
         ctx.rasterScale = rasterScale;
         ctx.fetchEpsg = fetchEpsg;
         ctx.progressFor = [this](const std::string& label) {
             labels.push_back(label);
-            return [](int, int) {};
+            return [](std::int64_t, std::int64_t) { return true; };
         };
         ctx.reportLine = [this](const std::string& line) { reports.push_back(line); };
-        runFetchGroups(ctx);
+        importer::runFetchGroups(ctx);
         return result;
     }
-    FetchedData fetchAt(const sim::poland::Place& place, const std::vector<std::string>& keys) {
+    importer::FetchedData fetchAt(const sim::poland::Place& place, const std::vector<std::string>& keys) {
         return fetch(keys, frameAt(place), place.zoneEpsg);
     }
 
@@ -48,7 +49,7 @@ protected:
         return sim.log().matching(sim::poland::hostOf(url), sim::poland::pathOf(url));
     }
 
-    static int countOfType(const FetchedData& data, DataType type) {
+    static int countOfType(const importer::FetchedData& data, DataType type) {
         int n = 0;
         for (const GisFeature& f : data.features) n += f.type == type ? 1 : 0;
         return n;

@@ -10,6 +10,8 @@
 #include "import/RasterFetch.h"
 #include "platform/Numbers.h"
 
+namespace importer {
+
 namespace {
 
 constexpr const char* kWmsHost = "wms.powiat.example.pl";
@@ -239,3 +241,5 @@ TEST_F(RasterFetch, DegenerateInputsFetchNothing) {
 }
 
 }  // namespace
+
+}  // namespace importer

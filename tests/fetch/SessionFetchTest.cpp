@@ -13,26 +13,27 @@
 #include "net/ServiceRegistry.h"
 #include "platform/Numbers.h"
 
-using Json = nlohmann::json;
+namespace importer {
+
 using namespace sim::poland;
 
 namespace {
 
 struct FetchRun {
     int exitCode = -1;
-    std::vector<Json> messages;  // every line the page received
-    std::string err;             // report lines ("report: ...") and diagnostics
+    std::vector<nlohmann::json> messages;  // every line the page received
+    std::string err;                       // report lines ("report: ...") and diagnostics
 
     // The one "fetchDone" message (null when there is none).
-    Json done() const {
-        Json found;
-        for (const Json& m : messages)
+    nlohmann::json done() const {
+        nlohmann::json found;
+        for (const nlohmann::json& m : messages)
             if (m.value("type", "") == "fetchDone") found = m;
         return found;
     }
     std::vector<std::string> labels() const {
         std::vector<std::string> out;
-        for (const Json& m : messages)
+        for (const nlohmann::json& m : messages)
             if (m.value("type", "") == "progress") out.push_back(m.value("label", ""));
         return out;
     }
@@ -46,11 +47,12 @@ class SessionFetch : public FetchSim {
 protected:
     // One fetch message for the place's frame, then the session's end (which waits for the worker).
     FetchRun fetchIn(const std::vector<double>& frame, const std::vector<std::string>& layers, int rasterScale = 1000) {
-        const Json fetch{{"type", "fetch"}, {"bboxWgs84", frame}, {"layers", layers}, {"rasterScale", rasterScale}};
+        const nlohmann::json fetch{
+            {"type", "fetch"}, {"bboxWgs84", frame}, {"layers", layers}, {"rasterScale", rasterScale}};
         return run({fetch.dump(), "#wait"});
     }
-    FetchRun fetchAt(const Place& place, const std::vector<std::string>& layers) {
-        return fetchIn(frameWgs84(place, 300, 300), layers);
+    FetchRun fetchAt(const sim::poland::Place& place, const std::vector<std::string>& layers) {
+        return fetchIn(sim::poland::frameWgs84(place, 300, 300), layers);
     }
 
     FetchRun run(const std::vector<std::string>& input) {
@@ -68,7 +70,7 @@ protected:
         FetchRun r;
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         std::istringstream out(testsupport::readFile(dir / "out.txt"));
-        for (std::string line; std::getline(out, line);) r.messages.push_back(Json::parse(line));
+        for (std::string line; std::getline(out, line);) r.messages.push_back(nlohmann::json::parse(line));
         r.err = testsupport::readFile(dir / "err.txt");
         return r;
     }
@@ -79,16 +81,17 @@ protected:
 TEST_F(SessionFetch, AllTwoDimensionalLayersAtOnceInWarsaw) {
     const FetchRun r = fetchAt(kWarszawa, {"dzialki", "budynki", "gesut", "bdot500", "rastr"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Json done = r.done();
+    const nlohmann::json done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(
-        done["counts"],
-        (Json{{"dzialki", kBlockParcels}, {"budynki", kBlockBuildings}, {"gesut (rastr)", 1}, {"rastry (rastr)", 1}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"dzialki", sim::poland::kBlockParcels},
+                                              {"budynki", sim::poland::kBlockBuildings},
+                                              {"gesut (rastr)", 1},
+                                              {"rastry (rastr)", 1}}));
     EXPECT_EQ(done["warning"],
               "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako "
               "rastr. BDOT500: powiat nie publikuje uslugi w EZiU.");
-    const Json preview = Json::parse(done["geojson"].get<std::string>());
-    EXPECT_EQ(preview["features"].size(), std::size_t(kBlockParcels + kBlockBuildings));
+    const nlohmann::json preview = nlohmann::json::parse(done["geojson"].get<std::string>());
+    EXPECT_EQ(preview["features"].size(), std::size_t(sim::poland::kBlockParcels + sim::poland::kBlockBuildings));
 
     EXPECT_TRUE(r.hasLabel("Import: dzialki"));
     EXPECT_TRUE(r.hasLabel("Import: budynki"));
@@ -105,20 +108,20 @@ TEST_F(SessionFetch, AllTwoDimensionalLayersAtOnceInWarsaw) {
 TEST_F(SessionFetch, EachLayerAloneInZamosc) {
     struct Case {
         const char* key;
-        Json counts;
+        nlohmann::json counts;
     };
     const std::vector<Case> cases = {
-        {"dzialki", Json{{"dzialki", kBlockParcels}}},
-        {"budynki", Json{{"budynki", kBlockBuildings}}},
-        {"gesut", Json{{"gesut", kPipeLayers * kPipesPerLayer}}},
-        {"bdot500", Json{{"bdot500 (rastr)", 1}}},
-        {"rastr", Json{{"rastry (rastr)", 1}}},
+        {"dzialki", nlohmann::json{{"dzialki", sim::poland::kBlockParcels}}},
+        {"budynki", nlohmann::json{{"budynki", sim::poland::kBlockBuildings}}},
+        {"gesut", nlohmann::json{{"gesut", sim::poland::kPipeLayers * sim::poland::kPipesPerLayer}}},
+        {"bdot500", nlohmann::json{{"bdot500 (rastr)", 1}}},
+        {"rastr", nlohmann::json{{"rastry (rastr)", 1}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         const FetchRun r = fetchAt(kZamosc, {c.key});
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        const Json done = r.done();
+        const nlohmann::json done = r.done();
         ASSERT_TRUE(done.is_object()) << r.err;
         EXPECT_EQ(done["counts"], c.counts);
         EXPECT_FALSE(done.contains("warning")) << done.dump();
@@ -128,9 +131,10 @@ TEST_F(SessionFetch, EachLayerAloneInZamosc) {
 
 TEST_F(SessionFetch, CadastreFallbacks) {
     FetchRun r = fetchAt(kZabrze, {"dzialki", "budynki"});
-    Json done = r.done();
+    nlohmann::json done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (Json{{"dzialki", kBlockParcels}, {"budynki", kNewBuildingsPerPlace}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"dzialki", sim::poland::kBlockParcels},
+                                              {"budynki", sim::poland::kNewBuildingsPerPlace}}));
     EXPECT_EQ(done["warning"],
               "Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad "
               "konfiguracji serwera powiatu - np. Zabrze). Budynki z BDOT10k NoweBudynki (fallback - "
@@ -140,7 +144,7 @@ TEST_F(SessionFetch, CadastreFallbacks) {
     r = fetchAt(kWroclaw, {"budynki"});
     done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (Json{{"budynki", kNewBuildingsPerPlace}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"budynki", sim::poland::kNewBuildingsPerPlace}}));
     EXPECT_EQ(
         done["warning"],
         "Powiatowa usluga WFS EGiB nie odpowiada. Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
@@ -149,12 +153,12 @@ TEST_F(SessionFetch, CadastreFallbacks) {
     r = fetchIn({12.0, 51.0, 12.004, 51.003}, {"dzialki"});
     done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], Json::object());
+    EXPECT_EQ(done["counts"], nlohmann::json::object());
     EXPECT_EQ(done["warning"], "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
 
     // A municipality whose county has no land-register service in the registry.
     auto prg = std::make_shared<sim::FeatureStore>();
-    const geodesy::PlanarPoint c = centre1992(kZamosc);
+    const geodesy::PlanarPoint c = sim::poland::centre1992(kZamosc);
     prg->add("ms:A03_Granice_gmin", {"A03.1",
                                      {{{c.x - 500, c.y - 500},
                                        {c.x + 500, c.y - 500},
@@ -165,7 +169,8 @@ TEST_F(SessionFetch, CadastreFallbacks) {
                                      {},
                                      {{"JPT_KOD_JE", "3299011"}}});
     const std::string prgUrl = net::serviceEndpoints().prgWfs();
-    sim.scenario().addWfs(hostOf(prgUrl), pathOf(prgUrl), std::make_shared<sim::WfsService>(prg));
+    sim.scenario().addWfs(sim::poland::hostOf(prgUrl), sim::poland::pathOf(prgUrl),
+                          std::make_shared<sim::WfsService>(prg));
     r = fetchAt(kZamosc, {"dzialki"});
     done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
@@ -174,16 +179,16 @@ TEST_F(SessionFetch, CadastreFallbacks) {
 
 TEST_F(SessionFetch, UtilityRasterFallbacks) {
     FetchRun r = fetchAt(kZary, {"gesut"});
-    Json done = r.done();
+    nlohmann::json done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"gesut (rastr)", 1}}));
     EXPECT_EQ(done["warning"], "GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
     EXPECT_FALSE(r.hasLabel("GESUT (WFS)"));  // the WFS has no pipe layer to fetch
 
     r = fetchAt(kZabrze, {"gesut"});
     done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"gesut (rastr)", 1}}));
     EXPECT_EQ(done["warning"],
               "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.");
 }
@@ -192,14 +197,16 @@ TEST_F(SessionFetch, BrokenAnswersEndAsNotesAndTheOtherLayersArrive) {
     // The boundary service cuts its answers off, the orthophoto answers with exceptions: the county layers
     // cannot be found, but the fetch ends normally with every note in order.
     const std::string prg = net::serviceEndpoints().prgWfs();
-    sim.faults().add(sim::Fault{.host = hostOf(prg), .path = pathOf(prg), .truncateAfter = 120});
+    sim.faults().add(
+        sim::Fault{.host = sim::poland::hostOf(prg), .path = sim::poland::pathOf(prg), .truncateAfter = 120});
     const std::string ortho = net::serviceEndpoints().orthophotoWms();
-    sim.faults().add(sim::Fault{.host = hostOf(ortho), .path = pathOf(ortho), .exceptionDocument = true});
+    sim.faults().add(
+        sim::Fault{.host = sim::poland::hostOf(ortho), .path = sim::poland::pathOf(ortho), .exceptionDocument = true});
     const FetchRun r = fetchAt(kZamosc, {"dzialki", "budynki", "gesut", "bdot500", "rastr"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Json done = r.done();
+    const nlohmann::json done = r.done();
     ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"gesut (rastr)", 1}}));
     EXPECT_EQ(done["warning"],
               "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru. GESUT: powiat nie publikuje "
               "uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr. BDOT500: powiat nie publikuje uslugi w "
@@ -207,14 +214,15 @@ TEST_F(SessionFetch, BrokenAnswersEndAsNotesAndTheOtherLayersArrive) {
 }
 
 TEST_F(SessionFetch, SecondFetchNearbyReusesTheMunicipality) {
-    const Json fetch{{"type", "fetch"}, {"bboxWgs84", frameWgs84(kZamosc, 300, 300)}, {"layers", {"dzialki"}}};
+    const nlohmann::json fetch{
+        {"type", "fetch"}, {"bboxWgs84", sim::poland::frameWgs84(kZamosc, 300, 300)}, {"layers", {"dzialki"}}};
     const FetchRun r = run({fetch.dump(), "#wait", fetch.dump(), "#wait"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     int dones = 0;
-    for (const Json& m : r.messages) {
+    for (const nlohmann::json& m : r.messages) {
         if (m.value("type", "") != "fetchDone") continue;
         ++dones;
-        EXPECT_EQ(m["counts"], (Json{{"dzialki", kBlockParcels}}));
+        EXPECT_EQ(m["counts"], (nlohmann::json{{"dzialki", sim::poland::kBlockParcels}}));
     }
     EXPECT_EQ(dones, 2);
     std::size_t lookups = 0;
@@ -224,3 +232,5 @@ TEST_F(SessionFetch, SecondFetchNearbyReusesTheMunicipality) {
 }
 
 }  // namespace
+
+}  // namespace importer

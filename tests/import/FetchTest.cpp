@@ -8,10 +8,12 @@
 #include "geodesy/Crs.h"
 #include "import/ImportFixture.h"
 
+namespace importer {
+
 namespace {
 
-Json fetchMsg(double west, double south, double east, double north) {
-    return Json{{"type", "fetch"}, {"bboxWgs84", {west, south, east, north}}, {"layers", {"dzialki"}}};
+nlohmann::json fetchMsg(double west, double south, double east, double north) {
+    return nlohmann::json{{"type", "fetch"}, {"bboxWgs84", {west, south, east, north}}, {"layers", {"dzialki"}}};
 }
 
 GisFeature parcel(double x, double y) {
@@ -40,15 +42,15 @@ TEST_F(Fetch, MalformedFramesAreRefusedWithoutStartingAFetch) {
         ++calls;
         return FetchedData{};
     });
-    const Json bad = errorMsg("Nieprawidlowy bbox");
-    EXPECT_EQ(send({{"type", "fetch"}, {"bboxWgs84", {20.0, 52.0, 21.0}}}), std::vector<Json>{bad});
-    EXPECT_EQ(send({{"type", "fetch"}}), std::vector<Json>{bad});
-    EXPECT_EQ(send({{"type", "fetch"}, {"bboxWgs84", 5}}), std::vector<Json>{bad});
+    const nlohmann::json bad = errorMsg("Nieprawidlowy bbox");
+    EXPECT_EQ(send({{"type", "fetch"}, {"bboxWgs84", {20.0, 52.0, 21.0}}}), std::vector<nlohmann::json>{bad});
+    EXPECT_EQ(send({{"type", "fetch"}}), std::vector<nlohmann::json>{bad});
+    EXPECT_EQ(send({{"type", "fetch"}, {"bboxWgs84", 5}}), std::vector<nlohmann::json>{bad});
     // Values no map can produce would turn into a nonsense frame.
-    EXPECT_EQ(send(fetchMsg(20.0, 52.0, 21.0, 95.0)), std::vector<Json>{bad});
-    EXPECT_EQ(send(fetchMsg(20.0, 52.0, 1e300, 53.0)), std::vector<Json>{bad});
+    EXPECT_EQ(send(fetchMsg(20.0, 52.0, 21.0, 95.0)), std::vector<nlohmann::json>{bad});
+    EXPECT_EQ(send(fetchMsg(20.0, 52.0, 1e300, 53.0)), std::vector<nlohmann::json>{bad});
 
-    auto typeError = [&](Json msg, const std::string& expected) {
+    auto typeError = [&](nlohmann::json msg, const std::string& expected) {
         auto replies = send(msg);
         ASSERT_EQ(replies.size(), 1u) << msg;
         EXPECT_EQ(replies[0]["type"], "error");
@@ -57,13 +59,13 @@ TEST_F(Fetch, MalformedFramesAreRefusedWithoutStartingAFetch) {
         EXPECT_NE(text.find(expected), std::string::npos) << text;
     };
     typeError({{"type", "fetch"}, {"bboxWgs84", {"20", "52", "21", "53"}}}, "type must be number, but is string");
-    Json layers = fetchMsg(20, 52, 20.01, 52.01);
+    nlohmann::json layers = fetchMsg(20, 52, 20.01, 52.01);
     layers["layers"] = {"dzialki", 7};
     typeError(layers, "type must be string, but is number");
-    Json scale = fetchMsg(20, 52, 20.01, 52.01);
+    nlohmann::json scale = fetchMsg(20, 52, 20.01, 52.01);
     scale["rasterScale"] = "1000";
     typeError(scale, "type must be number, but is string");
-    Json smooth = fetchMsg(20, 52, 20.01, 52.01);
+    nlohmann::json smooth = fetchMsg(20, 52, 20.01, 52.01);
     smooth["poziomiceWygladz"] = 1;
     typeError(smooth, "type must be boolean, but is number");
 
@@ -94,7 +96,8 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
         });
     auto replies = send(fetchMsg(16.0, 52.0, 17.0, 52.5));
     ASSERT_EQ(replies.size(), 1u);
-    EXPECT_EQ(replies[0], (Json{{"type", "progress"}, {"done", 0}, {"total", 1}, {"label", "Pobieranie warstw"}}));
+    EXPECT_EQ(replies[0],
+              (nlohmann::json{{"type", "progress"}, {"done", 0}, {"total", 1}, {"label", "Pobieranie warstw"}}));
     settle();
     EXPECT_EQ(seen->epsg, 2177) << "centre longitude 16.5 belongs to the eastern zone";
     EXPECT_EQ(seen->layers, std::vector<std::string>{"dzialki"});
@@ -117,7 +120,7 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
     EXPECT_DOUBLE_EQ(seen->frame.minN, geodesy::wgs84ToPl1992(52.0, 17.0).y);
     EXPECT_DOUBLE_EQ(seen->frame.maxN, geodesy::wgs84ToPl1992(52.5, 16.0).y);
 
-    Json full = fetchMsg(14.5, 52.0, 15.5, 52.5);
+    nlohmann::json full = fetchMsg(14.5, 52.0, 15.5, 52.5);
     full["rasterScale"] = 500;
     full["terrainStep"] = 5;
     full["poziomiceCiecie"] = 0.25;
@@ -144,7 +147,7 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
     EXPECT_EQ(seen->epsg, 2176);
 
     // Numbers beyond the integer range are clamped, not overflowed.
-    Json huge = fetchMsg(20, 52, 20.01, 52.01);
+    nlohmann::json huge = fetchMsg(20, 52, 20.01, 52.01);
     huge["rasterScale"] = 1e300;
     huge["terrainStep"] = -1e300;
     send(huge);
@@ -164,9 +167,9 @@ TEST_F(Fetch, FetchDoneCountsPreviewAndWarnings) {
     settle();
     auto done = received("fetchDone");
     ASSERT_EQ(done.size(), 1u);
-    EXPECT_EQ(done[0]["counts"], (Json{{"dzialki", 3}, {"rastry (rastr)", 1}}));
+    EXPECT_EQ(done[0]["counts"], (nlohmann::json{{"dzialki", 3}, {"rastry (rastr)", 1}}));
     ASSERT_TRUE(done[0]["geojson"].is_string()) << "the preview travels as text";
-    const Json preview = Json::parse(done[0]["geojson"].get<std::string>());
+    const nlohmann::json preview = nlohmann::json::parse(done[0]["geojson"].get<std::string>());
     EXPECT_EQ(preview["type"], "FeatureCollection");
     EXPECT_EQ(preview["features"].size(), 3u);
     EXPECT_FALSE(done[0].contains("warning"));
@@ -189,8 +192,9 @@ TEST_F(Fetch, FetchDoneCountsPreviewAndWarnings) {
     settle();
     done = received("fetchDone");
     ASSERT_EQ(done.size(), 2u);
-    EXPECT_EQ(done[1]["counts"],
-              (Json{{"teren (Siatka)", 2}, {"budynki3d", 4}, {"poziomice z chmury (warstwice)", 7}, {"drogi", 1}}));
+    EXPECT_EQ(
+        done[1]["counts"],
+        (nlohmann::json{{"teren (Siatka)", 2}, {"budynki3d", 4}, {"poziomice z chmury (warstwice)", 7}, {"drogi", 1}}));
     EXPECT_FALSE(done[1].contains("geojson"));
     EXPECT_EQ(done[1]["warning"], "Brak dzialek dla tego obszaru.");
     ASSERT_FALSE(model.reportLines().empty());
@@ -198,17 +202,19 @@ TEST_F(Fetch, FetchDoneCountsPreviewAndWarnings) {
 }
 
 TEST_F(Fetch, EmptyOrFailedFetchLeavesNothingToPlace) {
-    EXPECT_EQ(send({{"type", "place"}}), std::vector<Json>{errorMsg("Najpierw kliknij \"1. Pobierz elementy\".")});
+    EXPECT_EQ(send({{"type", "place"}}),
+              std::vector<nlohmann::json>{errorMsg("Najpierw kliknij \"1. Pobierz elementy\".")});
 
     controller->setFetchFunction([](auto&&...) { return FetchedData{}; });
     send(fetchMsg(20, 52, 20.01, 52.01));
     settle();
     auto done = received("fetchDone");
     ASSERT_EQ(done.size(), 1u);
-    EXPECT_EQ(
-        done[0],
-        (Json{{"type", "fetchDone"}, {"counts", Json::object()}, {"warning", "Nic nie pobrano dla tego obszaru."}}));
-    EXPECT_EQ(send({{"type", "place"}}), std::vector<Json>{errorMsg("Najpierw kliknij \"1. Pobierz elementy\".")});
+    EXPECT_EQ(done[0], (nlohmann::json{{"type", "fetchDone"},
+                                       {"counts", nlohmann::json::object()},
+                                       {"warning", "Nic nie pobrano dla tego obszaru."}}));
+    EXPECT_EQ(send({{"type", "place"}}),
+              std::vector<nlohmann::json>{errorMsg("Najpierw kliknij \"1. Pobierz elementy\".")});
 
     // A fetch that only brought notes says them instead of the generic text.
     controller->setFetchFunction([](auto&&...) {
@@ -224,9 +230,9 @@ TEST_F(Fetch, EmptyOrFailedFetchLeavesNothingToPlace) {
     controller->setFetchFunction([](auto&&...) -> FetchedData { throw std::runtime_error("serwer zamilkl"); });
     send(fetchMsg(20, 52, 20.01, 52.01));
     settle();
-    EXPECT_EQ(
-        received("fetchDone").back(),
-        (Json{{"type", "fetchDone"}, {"counts", Json::object()}, {"warning", "Blad pobierania: serwer zamilkl"}}));
+    EXPECT_EQ(received("fetchDone").back(), (nlohmann::json{{"type", "fetchDone"},
+                                                            {"counts", nlohmann::json::object()},
+                                                            {"warning", "Blad pobierania: serwer zamilkl"}}));
     EXPECT_EQ(model.reportLines().back(), "TERRAVOX: Blad pobierania: serwer zamilkl");
     EXPECT_FALSE(controller->busy());
 
@@ -251,8 +257,8 @@ TEST_F(Fetch, BrokenTextFromAServerStillReachesThePage) {
     settle();
     auto done = received("fetchDone");
     ASSERT_EQ(done.size(), 1u);
-    EXPECT_EQ(done[0]["counts"], (Json{{"dzialki", 1}}));
-    const Json preview = Json::parse(done[0]["geojson"].get<std::string>());
+    EXPECT_EQ(done[0]["counts"], (nlohmann::json{{"dzialki", 1}}));
+    const nlohmann::json preview = nlohmann::json::parse(done[0]["geojson"].get<std::string>());
     EXPECT_NE(preview.dump().find("ul. \xC5\x81"), std::string::npos) << "valid letters are kept";
     EXPECT_EQ(done[0]["warning"], "Uwaga: \xEF\xBF\xBD");
     EXPECT_TRUE(controller->hasData());
@@ -280,13 +286,13 @@ TEST_F(Fetch, SecondFetchWhileBusyIsRefusedAndKeepsStoredData) {
     });
     send(fetchMsg(21, 52, 21.01, 52.01));
     EXPECT_TRUE(controller->busy());
-    const Json busy = errorMsg("Trwa pobieranie danych - sprobuj za chwile");
-    EXPECT_EQ(send(fetchMsg(23, 52, 23.01, 52.01)), std::vector<Json>{busy});
-    EXPECT_EQ(send({{"type", "place"}}), std::vector<Json>{busy});
+    const nlohmann::json busy = errorMsg("Trwa pobieranie danych - sprobuj za chwile");
+    EXPECT_EQ(send(fetchMsg(23, 52, 23.01, 52.01)), std::vector<nlohmann::json>{busy});
+    EXPECT_EQ(send({{"type", "place"}}), std::vector<nlohmann::json>{busy});
     EXPECT_EQ(controller->lastResult().features.size(), 1u);
     EXPECT_EQ(controller->fetchEpsg(), 2178) << "the refused request did not change the zone";
 
-    EXPECT_EQ(send({{"type", "cancel"}}), (std::vector<Json>{Json{{"type", "cancelled"}}}));
+    EXPECT_EQ(send({{"type", "cancel"}}), (std::vector<nlohmann::json>{nlohmann::json{{"type", "cancelled"}}}));
     release.set_value();
     settle();
     EXPECT_TRUE(sawCancel.load());
@@ -302,7 +308,7 @@ TEST_F(Fetch, SecondFetchWhileBusyIsRefusedAndKeepsStoredData) {
     send(fetchMsg(20, 52, 20.01, 52.01));
     settle();
     EXPECT_FALSE(sawCancel.load());
-    EXPECT_EQ(send({{"type", "cancel"}}), (std::vector<Json>{Json{{"type", "cancelled"}}}));
+    EXPECT_EQ(send({{"type", "cancel"}}), (std::vector<nlohmann::json>{nlohmann::json{{"type", "cancelled"}}}));
 }
 
 TEST_F(Fetch, WorkerProgressArrivesInOrderBeforeTheResult) {
@@ -317,14 +323,14 @@ TEST_F(Fetch, WorkerProgressArrivesInOrderBeforeTheResult) {
     send(fetchMsg(20, 52, 20.01, 52.01));
     settle();
     std::vector<std::string> types;
-    for (const Json& m : sent) types.push_back(m["type"]);
+    for (const nlohmann::json& m : sent) types.push_back(m["type"]);
     EXPECT_EQ(types, (std::vector<std::string>{"progress", "progress", "progress", "progress", "fetchDone"}));
-    EXPECT_EQ(sent[1], (Json{{"type", "progress"}, {"done", 1}, {"total", 3}, {"label", "Import: dzialki"}}));
-    EXPECT_EQ(sent[3], (Json{{"type", "progress"},
-                             {"done", 2},
-                             {"total", 10},
-                             {"label", "Poziomice: liczenie warstwic"},
-                             {"cancellable", true}}));
+    EXPECT_EQ(sent[1], (nlohmann::json{{"type", "progress"}, {"done", 1}, {"total", 3}, {"label", "Import: dzialki"}}));
+    EXPECT_EQ(sent[3], (nlohmann::json{{"type", "progress"},
+                                       {"done", 2},
+                                       {"total", 10},
+                                       {"label", "Poziomice: liczenie warstwic"},
+                                       {"cancellable", true}}));
     EXPECT_EQ(model.reportLines().front(), "TERRAVOX EGiB [TERYT 1465011] x");
 }
 
@@ -345,3 +351,5 @@ TEST_F(Fetch, EventsAfterThePaletteClosedAreDroppedButTheResultIsKept) {
     EXPECT_TRUE(controller->hasData());
     EXPECT_FALSE(controller->busy());
 }
+
+}  // namespace importer

@@ -17,6 +17,8 @@
 #include "settings/Settings.h"
 #include "support/TestSupport.h"
 
+namespace importer {
+
 class ImportFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -24,10 +26,10 @@ protected:
         ::setenv("XDG_STATE_HOME", (dir.path / "state").c_str(), 1);
         // Lookups started in the background (terrain height) must never leave the machine.
         ::setenv("GEODRAFT_SERVICES", "offline", 1);
-        host::installHost(&model);
-        controller = std::make_unique<ImportController>(defaultSettings());
-        palette = std::make_unique<MapPalette>([this](Bridge& b) { controller->registerHandlers(b); });
-        palette->InitBrowserControl([this](const std::string& text) { sent.push_back(Json::parse(text)); });
+        installHost(&model);
+        controller = std::make_unique<ImportController>(settings::defaultSettings());
+        palette = std::make_unique<palette::MapPalette>([this](bridge::Bridge& b) { controller->registerHandlers(b); });
+        palette->InitBrowserControl([this](const std::string& text) { sent.push_back(nlohmann::json::parse(text)); });
     }
 
     void TearDown() override {
@@ -42,7 +44,7 @@ protected:
     }
 
     // Sends one page message and returns what the page received in answer at once.
-    std::vector<Json> send(const Json& msg) {
+    std::vector<nlohmann::json> send(const nlohmann::json& msg) {
         const std::size_t before = sent.size();
         palette->bridge().dispatch(msg.dump());
         return {sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()};
@@ -51,18 +53,20 @@ protected:
     void settle() { ASSERT_TRUE(settleWorkers(std::chrono::seconds(10))); }
 
     // Messages of one type received so far.
-    std::vector<Json> received(const std::string& type) const {
-        std::vector<Json> out;
-        for (const Json& m : sent)
+    std::vector<nlohmann::json> received(const std::string& type) const {
+        std::vector<nlohmann::json> out;
+        for (const nlohmann::json& m : sent)
             if (m.value("type", "") == type) out.push_back(m);
         return out;
     }
 
-    static Json errorMsg(const std::string& text) { return Json{{"type", "error"}, {"msg", text}}; }
+    static nlohmann::json errorMsg(const std::string& text) { return nlohmann::json{{"type", "error"}, {"msg", text}}; }
 
     testsupport::TempDir dir;
     model::ModelHost model;
     std::unique_ptr<ImportController> controller;
-    std::unique_ptr<MapPalette> palette;
-    std::vector<Json> sent;
+    std::unique_ptr<palette::MapPalette> palette;
+    std::vector<nlohmann::json> sent;
 };
+
+}  // namespace importer

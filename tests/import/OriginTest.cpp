@@ -8,9 +8,11 @@
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
 
+namespace importer {
+
 namespace {
 
-const Json kWarsaw{{"type", "setOrigin"}, {"lat", 52.2297}, {"lon", 21.0122}};
+const nlohmann::json kWarsaw{{"type", "setOrigin"}, {"lat", 52.2297}, {"lon", 21.0122}};
 
 bool hasCrsTexts(const host::GeoLocation& g) {
     return !g.crsName.empty() || !g.crsText2.empty() || !g.geodeticDatum.empty() || !g.verticalDatum.empty() ||
@@ -33,8 +35,9 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
     auto replies = send(kWarsaw);
     ASSERT_EQ(replies.size(), 1u);
     const geodesy::PlanarPoint expected = geodesy::pl1992ToPl2000(geodesy::wgs84ToPl1992(52.2297, 21.0122), 2178);
-    EXPECT_EQ(replies[0],
-              (Json{{"type", "originSet"}, {"e", expected.x}, {"n", expected.y}, {"h", 0.0}, {"epsg", 2178}}));
+    EXPECT_EQ(
+        replies[0],
+        (nlohmann::json{{"type", "originSet"}, {"e", expected.x}, {"n", expected.y}, {"h", 0.0}, {"epsg", 2178}}));
 
     const host::GeoLocation& geo = model.state().geoLocation;
     EXPECT_EQ(geo.crsName, "EPSG:2178");
@@ -62,7 +65,7 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
                       expected.x, expected.y));
     EXPECT_NE(model.reportLines().back().find("E=7"), std::string::npos);
 
-    const std::string diag = testsupport::readFile(diagnosticPath(kGeoDiagFile));
+    const std::string diag = testsupport::readFile(settings::diagnosticPath(settings::kGeoDiagFile));
     EXPECT_EQ(diag,
               "SetGeoLocation: koncowy_err=0 poziom_ktory_przeszedl=0 "
               "(0=pelny,1=bez-opisow-CRS,2=minimum,-1=wszystkie-padly)\n"
@@ -88,7 +91,7 @@ TEST_F(Origin, HostRefusingCrsTextsFallsBackLevelByLevel) {
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0]["type"], "originSet");
     EXPECT_EQ(replies[0]["epsg"], 2178);
-    const std::string diag = testsupport::readFile(diagnosticPath(kGeoDiagFile));
+    const std::string diag = testsupport::readFile(settings::diagnosticPath(settings::kGeoDiagFile));
     EXPECT_EQ(diag.rfind("SetGeoLocation: koncowy_err=0 poziom_ktory_przeszedl=2 ", 0), 0u) << diag;
     EXPECT_EQ(model.state().geoLocation.crsName, "");
     // Without a CRS name the zone still follows from the easting: the map centres on the point.
@@ -107,7 +110,8 @@ TEST_F(Origin, HostRefusingCrsTextsFallsBackLevelByLevel) {
         return g.geodeticDatum.empty() && g.mapZone.empty() ? host::kHostOk : host::kHostNotSupported;
     });
     ASSERT_EQ(send(kWarsaw).at(0)["type"], "originSet");
-    EXPECT_NE(testsupport::readFile(diagnosticPath(kGeoDiagFile)).find("poziom_ktory_przeszedl=1 "), std::string::npos);
+    EXPECT_NE(testsupport::readFile(settings::diagnosticPath(settings::kGeoDiagFile)).find("poziom_ktory_przeszedl=1 "),
+              std::string::npos);
     EXPECT_EQ(model.state().geoLocation.crsName, "EPSG:2178");
     EXPECT_EQ(model.state().geoLocation.mapZone, "");
 }
@@ -121,8 +125,8 @@ TEST_F(Origin, EveryLevelRefusedIsAnErrorNamingTheRealDiagnosticFile) {
     const std::size_t reportsBefore = model.reportLines().size();
     auto replies = send(kWarsaw);
     EXPECT_EQ(attempts, 3);
-    const std::string path = diagnosticPath(kGeoDiagFile).string();
-    EXPECT_EQ(replies, std::vector<Json>{
+    const std::string path = settings::diagnosticPath(settings::kGeoDiagFile).string();
+    EXPECT_EQ(replies, std::vector<nlohmann::json>{
                            errorMsg("Nie udalo sie zapisac georeferencji projektu (kod -2110145). Szczegoly: " + path +
                                     ". Ustaw lokalizacje recznie: Opcje > Preferencje projektu > Georeferencja.")});
     EXPECT_EQ(testsupport::readFile(path).rfind("SetGeoLocation: koncowy_err=-2110145 poziom_ktory_przeszedl=-1 ", 0),
@@ -133,9 +137,9 @@ TEST_F(Origin, EveryLevelRefusedIsAnErrorNamingTheRealDiagnosticFile) {
 
 TEST_F(Origin, MissingUnreadableOrImpossibleCoordinates) {
     EXPECT_EQ(send({{"type", "setOrigin"}, {"lat", 52.0}}),
-              std::vector<Json>{errorMsg("Brak wspolrzednych srodka mapy")});
+              std::vector<nlohmann::json>{errorMsg("Brak wspolrzednych srodka mapy")});
     EXPECT_EQ(send({{"type", "setOrigin"}, {"lat", 520.0}, {"lon", 21.0}}),
-              std::vector<Json>{errorMsg("Nieprawidlowe wspolrzedne srodka mapy")});
+              std::vector<nlohmann::json>{errorMsg("Nieprawidlowe wspolrzedne srodka mapy")});
     auto replies = send({{"type", "setOrigin"}, {"lat", "52"}, {"lon", 21.0}});
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_NE(replies[0]["msg"].get<std::string>().find("Blad wewnetrzny: [json.exception.type_error.302]"),
@@ -143,7 +147,7 @@ TEST_F(Origin, MissingUnreadableOrImpossibleCoordinates) {
     EXPECT_FALSE(model.state().geoLocationSet) << "nothing written for a bad request";
 
     model.injectFault(model::HostOp::ReadGeoLocation, model::ModelHost::failAlways(host::kHostBadId));
-    EXPECT_EQ(send(kWarsaw), std::vector<Json>{errorMsg("Nie mozna odczytac georeferencji projektu")});
+    EXPECT_EQ(send(kWarsaw), std::vector<nlohmann::json>{errorMsg("Nie mozna odczytac georeferencji projektu")});
     EXPECT_TRUE(send({{"type", "getInit"}}).empty());
     EXPECT_EQ(readProjectGeoreference().message, "Nie mozna odczytac georeferencji projektu (GeoLocation).");
 }
@@ -195,8 +199,8 @@ TEST_F(Origin, LayerListAndMapping) {
     auto replies = send({{"type", "getLayers"}});
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0]["type"], "layerList");
-    EXPECT_EQ(replies[0]["layers"], (Json{"Warstwa podstawowa"}));
-    const Json& mapping = replies[0]["mapping"];
+    EXPECT_EQ(replies[0]["layers"], (nlohmann::json{"Warstwa podstawowa"}));
+    const nlohmann::json& mapping = replies[0]["mapping"];
     EXPECT_EQ(mapping.size(), 20u);
     EXPECT_EQ(mapping["dzialki"], "GIS_DZIALKI");
     EXPECT_EQ(mapping["wodachmura"], "GIS_WODA_CHMURA");
@@ -207,24 +211,24 @@ TEST_F(Origin, LayerListAndMapping) {
     EXPECT_EQ(replies.at(0)["mapping"]["dzialki"], "A");
     EXPECT_EQ(replies.at(0)["mapping"]["budynki"], "GIS_BUDYNKI");
     EXPECT_FALSE(replies.at(0)["mapping"].contains("xyz"));
-    EXPECT_EQ(loadSettings().layers.at(DataType::dzialki), "A");
+    EXPECT_EQ(settings::loadSettings().layers.at(DataType::dzialki), "A");
 
     // A wrong value anywhere changes nothing, also not the keys before it.
     replies = send({{"type", "settingsChanged"}, {"mapping", {{"budynki", "X"}, {"dzialki", 7}}}});
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0]["msg"], "Blad wewnetrzny: [json.exception.type_error.302] type must be string, but is number");
     EXPECT_EQ(send({{"type", "getLayers"}}).at(0)["mapping"]["budynki"], "GIS_BUDYNKI");
-    EXPECT_EQ(loadSettings().layers.at(DataType::budynki), "GIS_BUDYNKI");
+    EXPECT_EQ(settings::loadSettings().layers.at(DataType::budynki), "GIS_BUDYNKI");
 
     // No mapping: no answer and nothing saved.
-    std::filesystem::remove(settingsPath());
+    std::filesystem::remove(settings::settingsPath());
     EXPECT_TRUE(send({{"type", "settingsChanged"}}).empty());
-    EXPECT_FALSE(std::filesystem::exists(settingsPath()));
+    EXPECT_FALSE(std::filesystem::exists(settings::settingsPath()));
 
     // The host failing to list layers gives an empty list, not an error.
     model.injectFault(model::HostOp::ListAttributes, model::ModelHost::failAlways(host::kHostBadIndex));
     replies = send({{"type", "getLayers"}});
-    EXPECT_EQ(replies.at(0)["layers"], Json::array());
+    EXPECT_EQ(replies.at(0)["layers"], nlohmann::json::array());
     EXPECT_EQ(replies.at(0)["mapping"]["dzialki"], "A");
 }
 
@@ -233,8 +237,10 @@ TEST_F(Origin, PlaceholdersAnswerWithClearErrors) {
     // Every handler is registered: none answers "Brak obslugi wiadomosci".
     for (const char* type :
          {"searchAddressSuggest", "fetch", "place", "setOrigin", "getLayers", "settingsChanged", "getInit", "cancel"}) {
-        for (const Json& m : send({{"type", type}})) {
+        for (const nlohmann::json& m : send({{"type", type}})) {
             EXPECT_EQ(m.value("msg", "").find("Brak obslugi"), std::string::npos) << type;
         }
     }
 }
+
+}  // namespace importer

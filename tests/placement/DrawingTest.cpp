@@ -5,6 +5,8 @@
 #include "PlacementFixture.h"
 #include "import/Drawing2D.h"
 
+namespace importer {
+
 namespace {
 
 GisFeature withProps(GisFeature f, std::map<std::string, std::string> props,
@@ -23,7 +25,7 @@ using Drawing = PlacementFixture;
 
 TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
     const geodesy::PlanarPoint origin = georeferenceExact(centre());
-    Json mapping{{"dzialki", "Moje dzialki"}, {"budynki", ""}};
+    nlohmann::json mapping{{"dzialki", "Moje dzialki"}, {"budynki", ""}};
     send({{"type", "settingsChanged"}, {"mapping", mapping}});
 
     GisFeature parcel = square(DataType::dzialki, at(0, 0), 40);
@@ -53,9 +55,9 @@ TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
     FetchedData data;
     data.features = {parcel, building, mpzp, pogColoured, pogPlain, pogInfill, pogSocial, pogDowntown, utility};
     fetchPrepared(data, {"dzialki", "budynki", "mpzp", "pog", "gesut"});
-    const Json done = place();
+    const nlohmann::json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
-    EXPECT_EQ(done["counts"], (Json{{"budynki", 1}, {"dzialki", 1}, {"gesut", 1}, {"mpzp", 1}, {"pog", 5}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"budynki", 1}, {"dzialki", 1}, {"gesut", 1}, {"mpzp", 1}, {"pog", 5}}));
 
     const auto lines = elements<host::PolylineElement>();
     ASSERT_EQ(lines.size(), 5u);  // parcel outer, hole, line; downtown outline; utility
@@ -148,9 +150,9 @@ TEST_F(Drawing, RastersArePicturesWithConvertedCornersAndTheProjectRotation) {
     const geodesy::PlanarPoint z6 = geodesy::pl1992ToPl2000(c, 2177);
     data.rasters.push_back(raster({z6.x, z6.y, z6.x + 40, z6.y + 20}, 2177, DataType::gesut));
     fetchPrepared(data, {"ortofoto"});
-    const Json done = place();
+    const nlohmann::json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
-    EXPECT_EQ(done["counts"], (Json{{"gesut (rastr)", 1}, {"mpzp (rastr)", 1}, {"rastry (rastr)", 1}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"gesut (rastr)", 1}, {"mpzp (rastr)", 1}, {"rastry (rastr)", 1}}));
 
     const auto pictures = elements<host::PictureElement>();
     ASSERT_EQ(pictures.size(), 3u);
@@ -191,9 +193,11 @@ TEST_F(Drawing, ALayerNameTooLongForTheHostIsCutOnceAndFoundAgain) {
     data.features = {square(DataType::dzialki, at(0, 0), 10)};
     fetchPrepared(data);
 
-    EXPECT_EQ(place()["counts"], (Json{{"dzialki", 1}}));
-    EXPECT_EQ(place()["counts"], (Json{{"dzialki", 1}})) << "the second placement finds the layer it made";
+    EXPECT_EQ(place()["counts"], (nlohmann::json{{"dzialki", 1}}));
+    EXPECT_EQ(place()["counts"], (nlohmann::json{{"dzialki", 1}})) << "the second placement finds the layer it made";
     const std::int32_t layer = layerIndex(longName.substr(0, 254));
     ASSERT_NE(layer, 0);
     for (const auto& line : elements<host::PolylineElement>()) EXPECT_EQ(line.layer, layer);
 }
+
+}  // namespace importer

@@ -9,6 +9,8 @@
 #include "import/ImportFixture.h"
 #include "settings/DataTypes.h"
 
+namespace importer {
+
 class PlacementFixture : public ImportFixture {
 protected:
     // The map frame of every test: a few hundred metres of central Warsaw (zone 2178).
@@ -50,15 +52,15 @@ protected:
     void fetchPrepared(const FetchedData& data, std::vector<std::string> layers = {"dzialki"}) {
         controller->setFetchFunction([data](auto&&...) { return data; });
         const auto replies =
-            send(Json{{"type", "fetch"}, {"bboxWgs84", {kWest, kSouth, kEast, kNorth}}, {"layers", layers}});
+            send(nlohmann::json{{"type", "fetch"}, {"bboxWgs84", {kWest, kSouth, kEast, kNorth}}, {"layers", layers}});
         ASSERT_TRUE(replies.empty() || replies[0].value("type", "") == "progress") << replies[0];
         settle();
         ASSERT_TRUE(controller->hasData());
     }
-    Json place() {
+    nlohmann::json place() {
         const auto replies = send({{"type", "place"}});
         EXPECT_EQ(replies.size(), 1u);
-        return replies.empty() ? Json() : replies[0];
+        return replies.empty() ? nlohmann::json() : replies[0];
     }
 
     // Elements of one kind, in creation order.
@@ -107,3 +109,5 @@ inline void expectNear(host::HostPoint2 actual, host::HostPoint2 wanted, double 
     EXPECT_NEAR(actual.x, wanted.x, tolerance);
     EXPECT_NEAR(actual.y, wanted.y, tolerance);
 }
+
+}  // namespace importer

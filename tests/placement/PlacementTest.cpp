@@ -8,6 +8,8 @@
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
 
+namespace importer {
+
 namespace {
 
 bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
@@ -68,9 +70,10 @@ TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
     EXPECT_FALSE(std::filesystem::exists(dir / "config/TERRAVOX/settings.json"));
 
     // The same data place once the host behaves.
-    const Json done = place();
+    const nlohmann::json done = place();
     EXPECT_EQ(done["type"], "placeDone") << done;
-    EXPECT_EQ(done["counts"], (Json{{"rastry (rastr)", 2}, {"dzialki", 1}, {"budynki", 1}, {"teren (Siatka)", 1}}));
+    EXPECT_EQ(done["counts"],
+              (nlohmann::json{{"rastry (rastr)", 2}, {"dzialki", 1}, {"budynki", 1}, {"teren (Siatka)", 1}}));
     EXPECT_EQ(model.committedCommands().back(), "Import GIS");
 }
 
@@ -93,7 +96,7 @@ TEST_F(Placement, GeoreferenceDistancesRefuseOrWarn) {
 
     // 1.5 km away it is good enough, and its own note is not a warning.
     georeferenceApproximate({centre().x, centre().y - 1500});
-    Json done = place();
+    nlohmann::json done = place();
     EXPECT_EQ(done["type"], "placeDone") << done;
     EXPECT_FALSE(done.contains("warning")) << done;
 
@@ -101,7 +104,7 @@ TEST_F(Placement, GeoreferenceDistancesRefuseOrWarn) {
     const geodesy::PlanarPoint origin = georeferenceExact({centre().x - 60000, centre().y + 300});
     done = place();
     EXPECT_EQ(done["type"], "placeDone");
-    EXPECT_EQ(done["counts"], (Json{{"dzialki", 1}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"dzialki", 1}}));
     EXPECT_EQ(done["warning"],
               "Uwaga: pobrany obszar lezy 60 km od Survey Pointu projektu - elementy beda daleko "
               "od zera projektu.");
@@ -122,7 +125,7 @@ TEST_F(Placement, AProjectInPl1992IsPlacedInTheFramesZone) {
     data.features = {square(DataType::dzialki, at(0, 0), 20)};
     fetchPrepared(data);
 
-    const Json done = place();
+    const nlohmann::json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
     const geodesy::PlanarPoint origin = geodesy::pl1992ToPl2000(centre().x + 100, centre().y + 200, 2178);
     const auto lines = elements<host::PolylineElement>();
@@ -136,7 +139,7 @@ TEST_F(Placement, AProjectInPl1992IsPlacedInTheFramesZone) {
     // A CRS text that names no zone: read as unsupported, warned about, placed in the frame's zone.
     geo.crsName = "ETRS89 / UTM 34N";
     ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
-    const Json again = place();
+    const nlohmann::json again = place();
     ASSERT_EQ(again["type"], "placeDone");
     EXPECT_EQ(again["warning"],
               "Uwaga: nieobslugiwany CRS projektu \"ETRS89 / UTM 34N\". Import zaklada uklad "
@@ -149,20 +152,20 @@ TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
     data.terrain = {patch(centre().x - 50, centre().y - 50, 50, 95.7), patch(centre().x, centre().y, 50, 97.0)};
     fetchPrepared(data, {"teren"});
 
-    Json done = place();
+    nlohmann::json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
-    EXPECT_EQ(done["counts"], (Json{{"teren (Siatka)", 2}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"teren (Siatka)", 2}}));
     EXPECT_EQ(done["warning"],
               "Rzedna projektu = najnizszy punkt terenu (95 m npm) = 0 projektu; zapisana w "
               "ustawieniach. Kolejne importy spojne Z.");
     EXPECT_EQ(model.state().geoLocation.surveyHeight, 95.7);
-    const Json stored = Json::parse(testsupport::readFile(dir / "config/TERRAVOX/settings.json"));
+    const nlohmann::json stored = nlohmann::json::parse(testsupport::readFile(dir / "config/TERRAVOX/settings.json"));
     EXPECT_EQ(stored["zAnchor"], 95.7);
     auto meshes = elements<host::MeshElement>();
     ASSERT_EQ(meshes.size(), 2u);
     EXPECT_NEAR(meshes[0].outline[0].z, 0.0, 1e-9);  // the lowest point is project zero
     EXPECT_NEAR(meshes[1].outline[0].z, 97.0 - 95.7, 1e-9);
-    EXPECT_EQ(testsupport::readFile(diagnosticPath(kZDiagFile)),
+    EXPECT_EQ(testsupport::readFile(settings::diagnosticPath(settings::kZDiagFile)),
               "ohZ_georef_start=0 minZ_liczony=95.7 zAnchor(settings)=95.7 hasZAnchor=1 SetGeoLocation_ok=1 "
               "ohAfterSet=95.7 terrainZOffset=95.7 terenNMT=2 terenChmura=0\n");
 
@@ -185,7 +188,7 @@ TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
     EXPECT_FALSE(done.contains("warning"));
     EXPECT_NEAR(elements<host::MeshElement>().back().outline[0].z, 80.0 - 95.7, 1e-9);
     EXPECT_EQ(model.state().geoLocation.surveyHeight, 0.0) << "a reused anchor is not written again";
-    EXPECT_EQ(testsupport::readFile(diagnosticPath(kZDiagFile)),
+    EXPECT_EQ(testsupport::readFile(settings::diagnosticPath(settings::kZDiagFile)),
               "ohZ_georef_start=0 minZ_liczony=0 zAnchor(settings)=95.7 hasZAnchor=1 SetGeoLocation_ok=0 "
               "ohAfterSet=0 terrainZOffset=95.7 terenNMT=1 terenChmura=0\n");
 }
@@ -197,10 +200,10 @@ TEST_F(Placement, PlacingTwiceMakesTwoCopiesWithTheSameCountsAndReport) {
     data.warning = "Brak uslugi GESUT dla powiatu.";
     fetchPrepared(data, {"dzialki", "budynki", "gesut"});
 
-    const Json first = place();
-    const Json second = place();
+    const nlohmann::json first = place();
+    const nlohmann::json second = place();
     EXPECT_EQ(first, second);
-    EXPECT_EQ(first["counts"], (Json{{"budynki", 1}, {"dzialki", 1}}));
+    EXPECT_EQ(first["counts"], (nlohmann::json{{"budynki", 1}, {"dzialki", 1}}));
     EXPECT_EQ(first["warning"], "Brak uslugi GESUT dla powiatu.");
     EXPECT_EQ(elements<host::PolylineElement>().size(), 2u);
     EXPECT_EQ(elements<host::FillElement>().size(), 2u);
@@ -234,9 +237,9 @@ TEST_F(Placement, FailedFeaturesAreSkippedAndCountedKindsNotYetPlacedAreNamed) {
     fetchPrepared(data, {"budynki", "budynki3d"});
 
     model.injectFault(model::HostOp::CreateElement, model::ModelHost::failOnCall(1, host::kHostBadPars));
-    const Json done = place();
+    const nlohmann::json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
-    EXPECT_EQ(done["counts"], (Json{{"budynki", 1}, {"bdot500", 1}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"budynki", 1}, {"bdot500", 1}}));
     EXPECT_EQ(done["warning"],
               "Pominieto 1 wadliwych geometrii lub bryl. Nie wstawiono: budynki3d (wstawianie "
               "jeszcze niedostepne).");
@@ -252,15 +255,15 @@ TEST_F(Placement, ContoursAreDrawnAndMeshedOnlyWhenSelected) {
     data.contours = {index, plain};
 
     fetchPrepared(data, {"poziomice3d"});
-    Json done = place();
-    EXPECT_EQ(done["counts"], (Json{{"poziomice3d", 1}}));
+    nlohmann::json done = place();
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"poziomice3d", 1}}));
     EXPECT_TRUE(elements<host::PolylineElement>().empty());
     ASSERT_EQ(elements<host::MeshElement>().size(), 1u);
     EXPECT_EQ(elements<host::MeshElement>()[0].layer, layerIndex("GIS_POZIOMICE_3D"));
 
     fetchPrepared(data, {"poziomice2d"});
     done = place();
-    EXPECT_EQ(done["counts"], (Json{{"poziomice2d", 2}, {"podpisy rzednych", 2}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"poziomice2d", 2}, {"podpisy rzednych", 2}}));
     const auto lines = elements<host::PolylineElement>();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].pen, 2);
@@ -274,7 +277,7 @@ TEST_F(Placement, ContoursAreDrawnAndMeshedOnlyWhenSelected) {
                       [](const model::HostCall& c) { return c.code == host::kElemMesh ? host::kHostBadPars : 0; });
     done = place();
     ASSERT_EQ(done["type"], "placeDone");
-    EXPECT_EQ(done["counts"], (Json{{"poziomice2d", 2}, {"podpisy rzednych", 2}}));
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"poziomice2d", 2}, {"podpisy rzednych", 2}}));
     EXPECT_EQ(done["warning"],
               "Pominieto 1 wadliwych geometrii lub bryl. Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic.");
 }
@@ -291,9 +294,10 @@ TEST_F(Placement, AFailedCloudMeshIsSkippedAndTheRestPlaced) {
     model.injectFault(model::HostOp::CreateElement, [meshes](const model::HostCall& c) {
         return c.code == host::kElemMesh && ++*meshes == 1 ? host::kHostBadPars : host::kHostOk;
     });
-    const Json done = place();
+    const nlohmann::json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
-    EXPECT_EQ(done["counts"], (Json{{"dzialki", 1}, {"teren z chmury (Siatka)", 1}, {"woda z chmury (Siatka)", 1}}));
+    EXPECT_EQ(done["counts"],
+              (nlohmann::json{{"dzialki", 1}, {"teren z chmury (Siatka)", 1}, {"woda z chmury (Siatka)", 1}}));
     const std::string warning = done["warning"];
     const std::string expectedStart =
         "Pominieto 1 wadliwych geometrii lub bryl. Rzedna projektu = najnizszy punkt terenu (99 m";
@@ -316,8 +320,8 @@ TEST_F(Placement, ContourMeshHeightsFollowTheProjectHeightThenTheStoredAnchor) {
     fetchPrepared(data, {"poziomice3d"});
 
     // Neither terrain, nor a project height, nor an anchor: absolute heights.
-    Json done = place();
-    EXPECT_EQ(done["counts"], (Json{{"poziomice3d", 1}, {"poziomicechmura3d", 1}}));
+    nlohmann::json done = place();
+    EXPECT_EQ(done["counts"], (nlohmann::json{{"poziomice3d", 1}, {"poziomicechmura3d", 1}}));
     auto meshes = elements<host::MeshElement>();
     ASSERT_EQ(meshes.size(), 2u);
     EXPECT_EQ(meshes[0].layer, layerIndex("GIS_POZIOMICE_3D"));
@@ -337,7 +341,7 @@ TEST_F(Placement, ContourMeshHeightsFollowTheProjectHeightThenTheStoredAnchor) {
     // Without a project height the stored anchor is used (never written into the project).
     geo.surveyHeight = 0.0;
     ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
-    send({{"type", "settingsChanged"}, {"mapping", Json::object()}});
+    send({{"type", "settingsChanged"}, {"mapping", nlohmann::json::object()}});
     controller->settings().zAnchor = 110.0;
     controller->settings().hasZAnchor = true;
     done = place();
@@ -346,3 +350,5 @@ TEST_F(Placement, ContourMeshHeightsFollowTheProjectHeightThenTheStoredAnchor) {
     EXPECT_NEAR(meshes[4].levelLines[0][0].z, 10.0, 1e-9);
     EXPECT_EQ(model.state().geoLocation.surveyHeight, 0.0);
 }
+
+}  // namespace importer

@@ -6,6 +6,8 @@
 
 #include "import/PlanningActs.h"
 
+namespace importer {
+
 namespace {
 
 PlanningAct act(const std::string& id, const std::string& type, const std::string& status, const std::string& date) {
@@ -167,3 +169,5 @@ TEST(LocalPlanLayers, DrawingLayersElseContentLayersElseAll) {
     EXPECT_EQ(chooseLocalPlanLayers(capabilities({})), "");
     EXPECT_EQ(chooseLocalPlanLayers("<ServiceExceptionReport><ServiceException>blad</ServiceException>"), "");
 }
+
+}  // namespace importer

@@ -9,6 +9,8 @@
 #include "geodesy/Crs.h"
 #include "import/PlanningActs.h"
 
+namespace importer {
+
 namespace {
 
 const std::string kRegisterHost = "rejestr-urbanistyczny.gov.pl";
@@ -50,27 +52,27 @@ protected:
     }
 
     // Fetches the layers for a square frame of 2 * half metres around a PL-1992 point and returns "fetchDone".
-    Json fetchAround(geodesy::PlanarPoint centre, double half, const std::vector<std::string>& layers) {
+    nlohmann::json fetchAround(geodesy::PlanarPoint centre, double half, const std::vector<std::string>& layers) {
         const geodesy::LatLon sw = geodesy::pl1992ToWgs84(centre.x - half, centre.y - half);
         const geodesy::LatLon ne = geodesy::pl1992ToWgs84(centre.x + half, centre.y + half);
         const std::size_t before = received("fetchDone").size();
-        send(Json{{"type", "fetch"},
-                  {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}},
-                  {"layers", layers},
-                  {"rasterScale", 2500}});
+        send(nlohmann::json{{"type", "fetch"},
+                            {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}},
+                            {"layers", layers},
+                            {"rasterScale", 2500}});
         settle();
         const auto done = received("fetchDone");
         EXPECT_EQ(done.size(), before + 1);
-        return done.empty() ? Json() : done.back();
+        return done.empty() ? nlohmann::json() : done.back();
     }
-    Json fetchGmina(const std::string& code, const std::vector<std::string>& layers) {
+    nlohmann::json fetchGmina(const std::string& code, const std::vector<std::string>& layers) {
         return fetchAround(sim::planning::municipalityCentre(code), 300, layers);
     }
     const FetchedData& result() const { return controller->lastResult(); }
 };
 
 TEST_F(PlanningFetch, GeneralPlanInForceWinsOverALaterDraftAndOnlyZonesInTheFrameAreKept) {
-    const Json done = fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"});
+    const nlohmann::json done = fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"});
     EXPECT_FALSE(done.contains("warning")) << done;
     // The 500 m zones meet at the municipality centre: four of them reach into the 600 m frame.
     ASSERT_EQ(result().features.size(), 4u);
@@ -98,7 +100,7 @@ TEST_F(PlanningFetch, AFrameInsideOneZoneKeepsThatZone) {
     // An 80 m frame in the middle of one 500 m zone: no vertex of the zone in it, and the zone's anchor
     // (the mean of its five listed vertices) lies 50 m short of it. The frame still sits in that zone.
     const geodesy::PlanarPoint a = sim::planning::municipalityCentre(sim::planning::kGminaWithPlanWms);
-    const Json done = fetchAround(geodesy::PlanarPoint{a.x + 250, a.y + 250}, 40, {"pog"});
+    const nlohmann::json done = fetchAround(geodesy::PlanarPoint{a.x + 250, a.y + 250}, 40, {"pog"});
     EXPECT_FALSE(done.contains("warning")) << done;
     ASSERT_EQ(result().features.size(), 1u);
     EXPECT_EQ(result().features[0].props.at("akt"), sim::planning::kActInForce);
@@ -106,7 +108,7 @@ TEST_F(PlanningFetch, AFrameInsideOneZoneKeepsThatZone) {
 }
 
 TEST_F(PlanningFetch, ZonesAwayFromTheFrameWarnAndTheNationalServiceDrawsMissingLocalPlans) {
-    const Json done = fetchGmina(sim::planning::kGminaWithoutPlanWms, {"pog", "mpzp"});
+    const nlohmann::json done = fetchGmina(sim::planning::kGminaWithoutPlanWms, {"pog", "mpzp"});
     EXPECT_EQ(done.value("warning", ""),
               "POG gminy 120106: akt jest, ale zadna strefa nie wpada w kadr. "
               "Brak MPZP dla gminy 120106: brak uslugi WMS w EZiU. MPZP z krajowej integracji (KIMPZP) jako rastr.");
@@ -123,7 +125,7 @@ TEST_F(PlanningFetch, ZonesAwayFromTheFrameWarnAndTheNationalServiceDrawsMissing
 TEST_F(PlanningFetch, NoActAndNoNationalDrawingLeaveOnlyTheirOwnWarnings) {
     // The national service answers every request with an exception document instead of a picture.
     sim.faults().add(sim::Fault{.host = kGeoportalHost, .path = kNationalPlansPath, .exceptionDocument = true});
-    const Json done = fetchGmina(sim::planning::kGminaWithoutActs, {"mpzp", "pog"});
+    const nlohmann::json done = fetchGmina(sim::planning::kGminaWithoutActs, {"mpzp", "pog"});
     EXPECT_EQ(done.value("warning", ""),
               "Brak POG dla gminy 121302 (Plan Ogolny jeszcze nieuchwalony w Rejestrze Urbanistycznym). "
               "Brak MPZP dla gminy 121302: brak uslugi WMS w EZiU.");
@@ -133,7 +135,7 @@ TEST_F(PlanningFetch, NoActAndNoNationalDrawingLeaveOnlyTheirOwnWarnings) {
 }
 
 TEST_F(PlanningFetch, MunicipalServiceDrawsItsDrawingLayerElseItsContentLayers) {
-    Json done = fetchGmina(sim::planning::kGminaWithPlanWms, {"mpzp"});
+    nlohmann::json done = fetchGmina(sim::planning::kGminaWithPlanWms, {"mpzp"});
     EXPECT_EQ(done.value("warning", ""), "MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla 321602.");
     ASSERT_FALSE(result().rasters.empty());
     for (const RasterImage& r : result().rasters) {
@@ -226,7 +228,7 @@ TEST_F(PlanningFetch, RegisterIsAskedUpToThreeTimesWithGrowingPauses) {
 }
 
 TEST_F(PlanningFetch, FrameWithoutMunicipalitySkipsBothKinds) {
-    const Json done = fetchAround(geodesy::wgs84ToPl1992(52.23, 21.01), 300, {"pog", "mpzp"});
+    const nlohmann::json done = fetchAround(geodesy::wgs84ToPl1992(52.23, 21.01), 300, {"pog", "mpzp"});
     EXPECT_EQ(done.value("warning", ""), "MPZP/POG pominiete: nie udalo sie ustalic gminy (TERYT) dla widoku.");
     EXPECT_TRUE(requests(kRegisterHost).empty());
 }
@@ -243,10 +245,12 @@ TEST_F(PlanningFetch, HostileRegisterAnswersNeverCrash) {
     };
     for (const char* answer : answers) {
         sim.scenario().addText(kRegisterHost, kQueryPath, answer, "application/json", "POST");
-        const Json done = fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"});
+        const nlohmann::json done = fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"});
         const std::string warning = done.value("warning", "");
         EXPECT_EQ(warning.rfind("Brak POG dla gminy 321602", 0) == 0 || warning.rfind("POG gminy 321602", 0) == 0, true)
             << answer << " -> " << warning;
         EXPECT_TRUE(result().features.empty()) << answer;
     }
 }
+
+}  // namespace importer

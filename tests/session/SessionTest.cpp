@@ -14,8 +14,6 @@
 #include "geodesy/Crs.h"
 #include "support/TestSupport.h"
 
-using Json = nlohmann::json;
-
 namespace {
 
 struct SessionRun {
@@ -23,9 +21,9 @@ struct SessionRun {
     std::vector<std::string> out;  // standard output, line by line
     std::string err;
 
-    std::vector<Json> messages() const {
-        std::vector<Json> m;
-        for (const auto& line : out) m.push_back(Json::parse(line));
+    std::vector<nlohmann::json> messages() const {
+        std::vector<nlohmann::json> m;
+        for (const auto& line : out) m.push_back(nlohmann::json::parse(line));
         return m;
     }
 };
@@ -93,7 +91,7 @@ TEST_F(Session, ImportPaletteAnswersEachLineInOrder) {
     EXPECT_EQ(r.out[7], R"j({"type":"noop"})j");
 
     // The mapping was saved in the user's settings file.
-    const Json settings = Json::parse(testsupport::readFile(dir / "config/TERRAVOX/settings.json"));
+    const nlohmann::json settings = nlohmann::json::parse(testsupport::readFile(dir / "config/TERRAVOX/settings.json"));
     EXPECT_EQ(settings["layers"]["dzialki"], "A");
 }
 

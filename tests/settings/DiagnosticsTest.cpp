@@ -17,6 +17,8 @@
 #include "settings/SettingsAndDiagnostics.h"
 #include "support/TestSupport.h"
 
+namespace settings {
+
 namespace fs = std::filesystem;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -159,3 +161,5 @@ TEST(NumberTexts, AllowedContourIntervals) {
                        std::numeric_limits<double>::infinity()})
         EXPECT_FALSE(allowedContourInterval(bad)) << bad;
 }
+
+}  // namespace settings

@@ -12,6 +12,8 @@
 #include "settings/SettingsAndDiagnostics.h"
 #include "support/TestSupport.h"
 
+namespace settings {
+
 namespace fs = std::filesystem;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -185,3 +187,5 @@ TEST(SettingsText, InvalidUtf8IsReplacedNotFatal) {
     EXPECT_EQ(back.layers.at(DataType::pog), "GIS_\xEF\xBF\xBD");
     EXPECT_EQ(back.layers.at(DataType::dzialki), "GIS_DZIALKI");
 }
+
+}  // namespace settings

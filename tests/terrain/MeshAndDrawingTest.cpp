@@ -35,7 +35,7 @@ protected:
     }
     std::vector<std::string> diagLines() {
         std::vector<std::string> lines;
-        const auto path = diagnosticPath(kTerenDiagFile);
+        const auto path = settings::diagnosticPath(settings::kTerenDiagFile);
         if (!std::filesystem::exists(path)) return lines;
         std::string text = testsupport::readFile(path), line;
         for (char c : text) {

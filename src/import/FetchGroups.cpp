@@ -1,0 +1,72 @@
+#include "import/FetchGroups.h"
+
+#include <algorithm>
+
+#include "import/FetchContext.h"
+#include "import/LayerTable.h"
+#include "import/PlanningActs.h"
+#include "import/RasterFetch.h"
+#include "net/ServiceEndpoints.h"
+#include "net/ServiceRegistry.h"
+#include "net/WfsLayerFetcher.h"
+
+namespace importer {
+
+namespace {
+
+constexpr double kOrthophotoMetresPerPixel = 0.25;
+
+bool groupWanted(const FetchContext& ctx, FetchGroup group) {
+    return std::any_of(pageLayers().begin(), pageLayers().end(), [&](const PageLayer& layer) {
+        return ctx.wants(layer.key) && std::find(layer.groups.begin(), layer.groups.end(), group) != layer.groups.end();
+    });
+}
+
+}  // namespace
+
+void runFetchGroups(FetchContext& ctx) {
+    net::WfsLayerFetcher fetcher(ctx.client);
+    ctx.layerFetcher = &fetcher;
+    ctx.result.buildings3dRequested = ctx.wants("budynki3d");
+    for (FetchGroup group : fetchGroupOrder())
+        if (groupWanted(ctx, group)) group(ctx);
+    ctx.layerFetcher = nullptr;
+}
+
+void fetchPlanningGroup(FetchContext& ctx) {
+    const std::string code = ctx.gminaCode();
+    if (code.empty()) {
+        ctx.addWarning("MPZP/POG pominiete: nie udalo sie ustalic gminy (TERYT) dla widoku.");
+        return;
+    }
+    if (ctx.wants("pog")) fetchGeneralPlan(ctx, code);
+    if (ctx.wants("mpzp")) fetchLocalPlans(ctx, code);
+}
+
+void fetchBaseMapGroup(FetchContext& ctx) {
+    const net::ServiceUrls county = net::findCountyBdot500(ctx.gminaCode());
+    if (county.wmsUrl.empty()) {
+        ctx.addWarning("BDOT500: powiat nie publikuje uslugi w EZiU.");
+        return;
+    }
+    if (fetchThematicRaster(ctx, county.wmsUrl, DataType::bdot500) == 0)
+        ctx.addWarning("BDOT500: usluga WMS nie odpowiada.");
+}
+
+void fetchOrthoGroup(FetchContext& ctx) {
+    const int epsg = ctx.fetchEpsg >= 2176 && ctx.fetchEpsg <= 2180 ? ctx.fetchEpsg : 2180;
+    if (fetchRaster(ctx, net::serviceEndpoints().orthophotoWms(), "Raster", kOrthophotoMetresPerPixel, DataType::rastry,
+                    epsg) == 0)
+        ctx.addWarning("Ortofotomapa WMS nie odpowiada - rastr pominiety.");
+}
+
+// The point-cloud, building-model and surface-model branches are not wired in yet.
+void fetchCloudTerrainGroup(FetchContext&) {}
+void fetchBuildings3dGroup(FetchContext&) {}
+void fetchNdsmBuildingsGroup(FetchContext&) {}
+void fetchBridgesRoadsGroup(FetchContext&) {}
+void fetchBuildingsLod2Group(FetchContext&) {}
+void fetchCloudRoofsGroup(FetchContext&) {}
+void fetchReconstructionGroup(FetchContext&) {}
+
+}  // namespace importer
