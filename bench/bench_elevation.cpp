@@ -16,6 +16,8 @@
 #include "platform/Workers.h"
 #include "settings/Settings.h"
 
+using platform::settleWorkers;
+
 namespace {
 
 using namespace elevationsim;

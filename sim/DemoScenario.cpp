@@ -12,6 +12,8 @@
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 std::vector<EN> rectangle(double e0, double n0, double e1, double n1) {
     return {{e0, n0}, {e1, n0}, {e1, n1}, {e0, n1}, {e0, n0}};

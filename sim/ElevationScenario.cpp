@@ -13,6 +13,8 @@
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace elevationsim {
 
 const Site kHills{"Zamosc (wzgorza)", 800000.0, 326000.0};

@@ -11,7 +11,11 @@
 #include "formats/las/LazWriter.h"
 #include "geodesy/Crs.h"
 #include "net/ServiceEndpoints.h"
+#include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
+
+using las::LasHeader, las::LazWriteOptions, las::LazWriter;
+using platform::cformat;
 
 using namespace elevationsim;
 
@@ -21,8 +25,8 @@ std::vector<EN> rectangle(const Bbox& b) {
     return {{b.minE, b.minN}, {b.maxE, b.minN}, {b.maxE, b.maxN}, {b.minE, b.maxN}, {b.minE, b.minN}};
 }
 
-void putInt32(char* at, std::int32_t v) { std::memcpy(at, &v, 4); }
-void putUint16(char* at, std::uint16_t v) { std::memcpy(at, &v, 2); }
+void putInt32(char* at, std::int32_t v) { platform::writeLittleEndian(at, v); }
+void putUint16(char* at, std::uint16_t v) { platform::writeLittleEndian(at, v); }
 
 // One generated point: planar position in the sheet's system, height, LAS class.
 struct SheetPoint {

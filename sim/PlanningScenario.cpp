@@ -14,6 +14,8 @@
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
 
+using platform::cformat, platform::parseInt;
+
 namespace {
 
 using Json = nlohmann::json;

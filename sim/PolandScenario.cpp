@@ -12,6 +12,8 @@
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace polandsim {
 
 const Place kWarszawa{"Warszawa", "1465011", 52.2297, 21.0122, 2178};

@@ -9,6 +9,8 @@
 #include "WmsService.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 std::int64_t monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())

@@ -9,6 +9,8 @@
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
 
+using platform::cformat, platform::parseDouble, platform::parseInt;
+
 namespace {
 bool isSupportedSystem(int code) { return code == 2180 || (code >= 2176 && code <= 2179) || code == 4326; }
 

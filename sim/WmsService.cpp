@@ -8,6 +8,8 @@
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
 
+using platform::cformat, platform::parseDouble, platform::parseInt;
+
 namespace {
 void serviceException(SimResponse& response, const std::string& code, const std::string& text) {
     response.status = 200;

@@ -9,6 +9,8 @@
 #include "SimServer.h"
 #include "platform/Numbers.h"
 
+using platform::parseInt;
+
 namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }

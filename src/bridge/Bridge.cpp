@@ -4,6 +4,8 @@
 
 #include "platform/MessageLoop.h"
 
+using platform::MessageLoop;
+
 void Bridge::on(const std::string& type, Handler handler) { handlers_[type] = std::move(handler); }
 
 void Bridge::setSender(Sender sender) { sender_ = std::move(sender); }

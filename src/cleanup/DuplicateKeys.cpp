@@ -4,6 +4,8 @@
 
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 
 // The number texts of one segment, in both walking directions.

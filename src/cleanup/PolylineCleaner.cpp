@@ -9,6 +9,8 @@
 #include "cleanup/DuplicateKeys.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace PolylineCleaner {
 namespace {
 

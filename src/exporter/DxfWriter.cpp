@@ -12,6 +12,8 @@
 
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 
 constexpr double kDegrees = 180.0 / std::numbers::pi;

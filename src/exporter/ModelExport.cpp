@@ -12,7 +12,9 @@
 #include "exporter/DxfWriter.h"
 #include "exporter/SvgWriter.h"
 #include "geodesy/Crs.h"
+#include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
+#include "platform/Paths.h"
 
 namespace fs = std::filesystem;
 
@@ -203,32 +205,6 @@ void addPrismFaces(std::int32_t layer, const std::vector<std::vector<HostPoint2>
             out.push_back({layer, {p.x, p.y, bottom}, {q.x, q.y, top}, {p.x, p.y, top}});
         }
     }
-}
-
-// ---- Files ----
-
-bool writeAtomically(const fs::path& path, const std::string& bytes, std::string& error) {
-    fs::path temp = path;
-    temp += ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temp, ec);
-            error = "Nie mozna zapisac pliku: " + path.string();
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        error = "Nie mozna zapisac pliku: " + path.string();
-        return false;
-    }
-    return true;
 }
 
 // ---- GeoJSON ----
@@ -465,12 +441,8 @@ std::vector<Face3> facesOf(const StoredElement& element) {
 }
 
 bool imagePixelSize(const std::vector<std::uint8_t>& b, std::int32_t& width, std::int32_t& height) {
-    auto be16 = [&](std::size_t i) { return (static_cast<std::int32_t>(b[i]) << 8) | b[i + 1]; };
-    auto be32 = [&](std::size_t i) {
-        return static_cast<std::int64_t>((static_cast<std::uint32_t>(b[i]) << 24) |
-                                         (static_cast<std::uint32_t>(b[i + 1]) << 16) |
-                                         (static_cast<std::uint32_t>(b[i + 2]) << 8) | b[i + 3]);
-    };
+    auto be16 = [&](std::size_t i) { return static_cast<std::int32_t>(platform::readBigEndian16(&b[i])); };
+    auto be32 = [&](std::size_t i) { return static_cast<std::int64_t>(platform::readBigEndian32(&b[i])); };
     if (imageExtension(b) == "png") {
         if (b.size() < 24) return false;
         const auto w = be32(16), h = be32(20);
@@ -536,16 +508,16 @@ ExportResult exportModel(const ModelSnapshot& model, const fs::path& dir) {
         out.relativePath = "images/obraz_" + std::to_string(pictures.size() + 1) + "." + ext;
         imagePixelSize(picture->bytes, out.pixelWidth, out.pixelHeight);
         const std::string bytes(picture->bytes.begin(), picture->bytes.end());
-        if (!writeAtomically(dir / out.relativePath, bytes, result.error)) return result;
+        if (!platform::writeFileAtomically(dir / out.relativePath, bytes, result.error)) return result;
         pictures.push_back(std::move(out));
     }
     const DxfDocument dxf = writeDxf(model, pictures);
-    if (!writeAtomically(dir / "model.dxf", dxf.text, result.error)) return result;
+    if (!platform::writeFileAtomically(dir / "model.dxf", dxf.text, result.error)) return result;
     result.dxfEntitiesByLayer = dxf.entitiesByLayer;
     result.dxfImages = dxf.images;
-    if (!writeAtomically(dir / "model.geojson", geoJsonText(model, result.geoJsonFeatures), result.error))
+    if (!platform::writeFileAtomically(dir / "model.geojson", geoJsonText(model, result.geoJsonFeatures), result.error))
         return result;
-    if (!writeAtomically(dir / "plan.svg", writeSvg(model, pictures), result.error)) return result;
+    if (!platform::writeFileAtomically(dir / "plan.svg", writeSvg(model, pictures), result.error)) return result;
     const GeoLocation& g = model.geoLocation;
     result.georeferenced = g.surveyEasting != 0.0 || g.surveyNorthing != 0.0 || epsgFromCrsText(g.crsName) != 0;
     result.ok = true;

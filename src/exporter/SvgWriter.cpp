@@ -8,6 +8,8 @@
 
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 
 constexpr double kPlanSize = 1000.0;  // longer side of the plan, in SVG units

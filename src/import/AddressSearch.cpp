@@ -11,6 +11,9 @@
 #include "platform/Numbers.h"
 #include "platform/Workers.h"
 
+using gml::validUtf8;
+using platform::cformat, platform::parseDouble, platform::startWorker;
+
 namespace {
 
 // West, south, east, north around Poland: suggestions from abroad are of no use.

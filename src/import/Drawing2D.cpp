@@ -5,6 +5,9 @@
 
 #include "settings/DataTypes.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GisPoint, gml::GisPolygon;
+
 void DrawBounds::add(const HostPoint2& p) {
     if (!valid) {
         minX = maxX = p.x;

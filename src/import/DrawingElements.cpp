@@ -5,6 +5,8 @@
 
 #include "import/Drawing2D.h"
 
+using gml::validUtf8;
+
 namespace {
 
 // Fill types are looked up once per host: the answers stay valid while the same host is installed.

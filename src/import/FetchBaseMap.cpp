@@ -2,6 +2,8 @@
 #include "import/RasterFetch.h"
 #include "net/ServiceRegistry.h"
 
+using formats::DataType;
+
 void fetchBaseMapGroup(FetchContext& ctx) {
     const ServiceUrls county = findCountyBdot500(ctx.gminaCode());
     if (county.wmsUrl.empty()) {

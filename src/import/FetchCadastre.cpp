@@ -7,6 +7,10 @@
 #include "net/WfsLayerFetcher.h"
 #include "platform/Numbers.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GmlParser;
+using platform::cformat;
+
 namespace {
 
 constexpr const char* kBdot10kBuildingType = "ms:bud_2025";

@@ -5,6 +5,8 @@
 
 #include "settings/DataTypes.h"
 
+using gml::GisFeature;
+
 namespace {
 
 void addCount(Json& counts, const std::string& name, std::size_t n) {

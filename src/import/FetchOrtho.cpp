@@ -2,6 +2,8 @@
 #include "import/RasterFetch.h"
 #include "net/ServiceEndpoints.h"
 
+using formats::DataType;
+
 namespace {
 constexpr double kOrthophotoMetresPerPixel = 0.25;
 }

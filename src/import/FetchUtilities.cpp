@@ -8,6 +8,9 @@
 #include "net/ServiceRegistry.h"
 #include "net/ServiceRegistryLayers.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GmlParser;
+
 namespace {
 
 // Pipe layers of the county WFS, each tagged with its layer name; false when the capabilities failed.

@@ -19,6 +19,10 @@
 #include "platform/Workers.h"
 #include "settings/DataTypes.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::featuresToGeoJson, gml::validUtf8;
+using platform::startWorker;
+
 namespace {
 
 constexpr const char* kBusyMessage = "Trwa pobieranie danych - sprobuj za chwile";

@@ -6,6 +6,8 @@
 #include "host/Host.h"
 #include "settings/DataTypes.h"
 
+using formats::DataType;
+
 std::string LayerMapping::layerNameFor(DataType type) const {
     const auto it = settings_.layers.find(type);
     if (it != settings_.layers.end() && !it->second.empty()) return it->second;

@@ -12,6 +12,9 @@
 #include "platform/Numbers.h"
 #include "platform/Workers.h"
 
+using grid::ElevationGrid, grid::parseAsciiGrid, grid::sampleGrid;
+using platform::startWorker;
+
 namespace {
 
 // Writes the height into the project when the survey point is still the one the lookup was started for.

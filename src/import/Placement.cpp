@@ -9,6 +9,9 @@
 #include "import/PlacementChecks.h"
 #include "platform/Numbers.h"
 
+using gml::validUtf8;
+using platform::cformat;
+
 namespace {
 
 Json errorReply(const std::string& msg) { return Json{{"type", "error"}, {"msg", validUtf8(msg)}}; }

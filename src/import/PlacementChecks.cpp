@@ -8,6 +8,8 @@
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
 
+using platform::cformat, platform::streamNumber;
+
 namespace {
 
 bool isPl2000Zone(int epsg) { return epsg >= kEpsgPl2000Zone5 && epsg <= kEpsgPl2000Zone8; }

@@ -10,6 +10,9 @@
 #include "terrain/ContourMesh.h"
 #include "terrain/TerrainMesh.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GisPoint, gml::GisPolygon;
+
 namespace {
 
 // ---- Conversion of fetched sets into the working zone ------------------------------------------

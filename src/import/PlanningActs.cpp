@@ -15,6 +15,10 @@
 #include "net/WfsLayerFetcher.h"
 #include "platform/Numbers.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GisPoint, gml::GisPolygon, gml::GmlParseResult, gml::GmlParser;
+using platform::cformat;
+
 namespace {
 
 constexpr int kRegisterAttempts = 3;

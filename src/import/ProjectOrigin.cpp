@@ -9,6 +9,8 @@
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
 
+using platform::cformat, platform::streamNumber;
+
 namespace {
 
 Json errorReply(const std::string& msg) { return Json{{"type", "error"}, {"msg", msg}}; }

@@ -9,6 +9,9 @@
 #include "platform/Numbers.h"
 #include "settings/DataTypes.h"
 
+using formats::DataType;
+using platform::cformat;
+
 namespace {
 
 // Whole part of a ratio that is meant to be exact (0.28 / 0.00028 must give 1000, not 999).

@@ -12,6 +12,8 @@
 #include "platform/Numbers.h"
 #include "platform/Paths.h"
 
+using platform::cacheDir, platform::cformat;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -16,6 +16,8 @@
 #include "net/UrlText.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -5,6 +5,9 @@
 #include "net/ServiceRegistryLayers.h"
 #include "net/WfsClient.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GmlParser;
+
 namespace {
 
 constexpr double kReuseDistanceSquared = 1e8;  // (10 km)^2

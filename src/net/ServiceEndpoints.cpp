@@ -6,6 +6,8 @@
 #include "net/WfsClient.h"
 #include "platform/Numbers.h"
 
+using platform::cformat, platform::parseInt;
+
 namespace {
 bool isDigits(const std::string& text, std::size_t count) {
     if (text.size() != count) return false;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+using formats::DataType;
+
 namespace {
 
 bool containsAny(const std::string& text, std::initializer_list<const char*> words) {

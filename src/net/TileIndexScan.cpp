@@ -5,6 +5,8 @@
 #include "net/TileIndex.h"
 #include "platform/Numbers.h"
 
+using platform::parseDouble, platform::parseInt;
+
 namespace {
 
 constexpr std::string_view kUrlTag = "gugik:url_do_pobrania>";

@@ -2,6 +2,8 @@
 
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 std::string hostOfUrl(const std::string& url) {
     if (url.size() < 3) return url;
     const auto schemeEnd = url.find("://");

@@ -8,6 +8,10 @@
 #include "net/UrlText.h"
 #include "platform/Numbers.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GisPoint, gml::GisPolygon, gml::GmlParser;
+using platform::parseInt;
+
 namespace {
 
 constexpr long long kMaxWholeTypeFeatures = 200000;

@@ -7,6 +7,8 @@
 #include "net/WfsClient.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 std::string separatorFor(const std::string& baseUrl) { return baseUrl.find('?') != std::string::npos ? "&" : "?"; }
 std::string number10(double value) { return cformat("%.10g", value); }

@@ -2,6 +2,8 @@
 
 #include "platform/Desktop.h"
 
+using platform::openUrlExternally;
+
 namespace {
 MapPalette* g_palette = nullptr;
 MapPalette::UrlOpener& urlOpener() {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+using formats::DataType;
+
 namespace {
 
 struct TypeRow {

@@ -4,6 +4,8 @@
 
 #include "platform/Paths.h"
 
+using platform::appendToFile, platform::diagnosticsDir, platform::writeFileAtomically;
+
 namespace fs = std::filesystem;
 
 fs::path diagnosticPath(std::string_view fileName) {

@@ -5,6 +5,8 @@
 
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 std::string formatNumber(double value) {
     std::string text = std::fabs(value) < 1000000.0 ? cformat("%.2f", value) : cformat("%.4g", value);
     std::replace(text.begin(), text.end(), '.', ',');

@@ -10,6 +10,9 @@
 #include "platform/Paths.h"
 #include "settings/DataTypes.h"
 
+using formats::DataType;
+using platform::configDir, platform::writeFileAtomically;
+
 namespace fs = std::filesystem;
 
 const std::vector<DataType>& Settings::wszystkieTypy() {

@@ -5,6 +5,8 @@
 #include "settings/NumberText.h"
 #include "terrain/HeightSource.h"
 
+using grid::ElevationGrid;
+
 namespace {
 
 bool anyHeight(const ContourGrid& grid) {

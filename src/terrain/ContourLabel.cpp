@@ -5,6 +5,8 @@
 
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 constexpr double kShortLine = 50.0;
 constexpr double kFirstLabelAt = 25.0;

@@ -2,6 +2,8 @@
 
 #include "formats/grid/AsciiGrid.h"
 
+using grid::ElevationGrid, grid::parseAsciiGrid;
+
 namespace {
 
 const char* const kCancelledNote = "Poziomice: przerwano przez uzytkownika.";

@@ -4,6 +4,8 @@
 
 #include "platform/Numbers.h"
 
+using platform::streamNumber;
+
 std::string diagnosticMetres(double v) {
     // An empty extent or a value no integer holds is written as the number itself.
     if (!std::isfinite(v) || std::fabs(v) >= 9e18) return streamNumber(v);

@@ -3,6 +3,8 @@
 #include "terrain/HeightSource.h"
 #include "terrain/TerrainPatchBuilder.h"
 
+using grid::ElevationGrid;
+
 TerrainBuildResult buildTerrain(const Bbox& frame, int step, const std::vector<ElevationGrid>& grids) {
     TerrainBuildResult out;
     if (grids.empty()) {

@@ -14,4 +14,4 @@ struct TerrainBuildResult {
 };
 
 // Builds the patches over the sheets read for the frame (mosaic in list order).
-TerrainBuildResult buildTerrain(const Bbox& frame, int step, const std::vector<ElevationGrid>& grids);
+TerrainBuildResult buildTerrain(const Bbox& frame, int step, const std::vector<grid::ElevationGrid>& grids);

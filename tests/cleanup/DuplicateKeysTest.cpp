@@ -8,6 +8,8 @@
 #include "cleanup/DuplicateKeys.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 
 PolylineRecord record(std::vector<HostPoint2> pts, std::vector<PolylineArc> arcs = {}) {

@@ -13,6 +13,8 @@
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
 
+using platform::cformat, platform::parseDouble;
+
 using Json = nlohmann::json;
 using namespace elevationsim;
 

@@ -9,6 +9,9 @@
 #include "net/TileIndex.h"
 #include "platform/Numbers.h"
 
+using formats::CloudPoint;
+using platform::parseDouble;
+
 using namespace elevationsim;
 
 namespace {

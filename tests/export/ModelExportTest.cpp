@@ -15,6 +15,8 @@
 #include "exporter/SvgWriter.h"
 #include "platform/Numbers.h"
 
+using platform::cformat, platform::parseDouble, platform::parseInt;
+
 using namespace exporttest;
 namespace fs = std::filesystem;
 

@@ -63,9 +63,9 @@ protected:
         return sim.log().matching(polandsim::hostOf(url), polandsim::pathOf(url));
     }
 
-    static int countOfType(const FetchedData& data, DataType type) {
+    static int countOfType(const FetchedData& data, formats::DataType type) {
         int n = 0;
-        for (const GisFeature& f : data.features) n += f.type == type ? 1 : 0;
+        for (const gml::GisFeature& f : data.features) n += f.type == type ? 1 : 0;
         return n;
     }
 

@@ -10,6 +10,9 @@
 #include "import/RasterFetch.h"
 #include "net/ServiceRegistry.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GisPoint, gml::GisPolygon;
+
 using namespace polandsim;
 
 namespace {

@@ -10,6 +10,9 @@
 #include "import/RasterFetch.h"
 #include "platform/Numbers.h"
 
+using formats::DataType;
+using platform::parseDouble, platform::parseInt;
+
 namespace {
 
 constexpr const char* kWmsHost = "wms.powiat.example.pl";

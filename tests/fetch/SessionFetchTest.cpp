@@ -13,6 +13,8 @@
 #include "net/ServiceRegistry.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 using Json = nlohmann::json;
 using namespace polandsim;
 

@@ -8,6 +8,9 @@
 #include "geodesy/Crs.h"
 #include "import/ImportFixture.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GisPolygon;
+
 namespace {
 
 Json fetchMsg(double west, double south, double east, double north) {

@@ -8,6 +8,9 @@
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
 
+using formats::DataType;
+using platform::cformat, platform::streamNumber;
+
 namespace {
 
 const Json kWarsaw{{"type", "setOrigin"}, {"lat", 52.2297}, {"lon", 21.0122}};

@@ -5,6 +5,9 @@
 #include "PlacementFixture.h"
 #include "import/Drawing2D.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GisPoint;
+
 namespace {
 
 GisFeature withProps(GisFeature f, std::map<std::string, std::string> props, std::optional<GisPoint> label) {

@@ -17,9 +17,9 @@ protected:
     Bbox frame() const { return pl1992FrameFromWgs84(kWest, kSouth, kEast, kNorth); }
     EN centre() const { return frame().centre(); }
     // A PL-1992 point at metres (de, dn) from the frame centre.
-    GisPoint at(double de, double dn) const { return {centre().e + de, centre().n + dn}; }
+    gml::GisPoint at(double de, double dn) const { return {centre().e + de, centre().n + dn}; }
     // Where a PL-1992 point must land in a project whose survey point is `origin` (zone 2178, no rotation).
-    static HostPoint2 expected(GisPoint p, EN origin, int epsg = 2178) {
+    static HostPoint2 expected(gml::GisPoint p, EN origin, int epsg = 2178) {
         const EN z = pl1992ToPl2000(p.x, p.y, epsg);
         return {z.e - origin.e, z.n - origin.n};
     }
@@ -73,14 +73,14 @@ protected:
         return const_cast<ModelHost&>(model).findAttribute(kAttrLayer, name, a) == kHostOk ? a.index : 0;
     }
 
-    static GisFeature square(DataType type, GisPoint c, double side) {
-        GisFeature f;
+    static gml::GisFeature square(formats::DataType type, gml::GisPoint c, double side) {
+        gml::GisFeature f;
         f.type = type;
         f.polygons.push_back(
-            GisPolygon{{{c.x, c.y}, {c.x + side, c.y}, {c.x + side, c.y + side}, {c.x, c.y + side}}, {}});
+            gml::GisPolygon{{{c.x, c.y}, {c.x + side, c.y}, {c.x + side, c.y + side}, {c.x, c.y + side}}, {}});
         return f;
     }
-    static RasterImage raster(Bbox box, int epsg, DataType type = DataType::rastry) {
+    static RasterImage raster(Bbox box, int epsg, formats::DataType type = formats::DataType::rastry) {
         RasterImage r;
         r.type = type;
         r.image = std::string("\x89PNG\r\n\x1a\n", 8) + "pixels";

@@ -8,6 +8,10 @@
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GisPoint;
+using platform::cformat;
+
 namespace {
 
 bool hasLine(const std::vector<std::string>& lines, const std::string& line) {

@@ -6,6 +6,8 @@
 
 #include "import/PlanningActs.h"
 
+using gml::GisFeature, gml::GisPolygon;
+
 namespace {
 
 PlanningAct act(const std::string& id, const std::string& type, const std::string& status, const std::string& date) {

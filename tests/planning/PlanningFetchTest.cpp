@@ -9,6 +9,9 @@
 #include "geodesy/Crs.h"
 #include "import/PlanningActs.h"
 
+using formats::DataType;
+using gml::GisFeature;
+
 namespace {
 
 const std::string kRegisterHost = "rejestr-urbanistyczny.gov.pl";

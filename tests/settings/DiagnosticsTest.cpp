@@ -17,6 +17,9 @@
 #include "settings/SettingsAndDiagnostics.h"
 #include "support/TestSupport.h"
 
+using platform::cacheDir, platform::configDir, platform::diagnosticsDir, platform::stateDir, platform::tempDir,
+    platform::writeFileAtomically;
+
 namespace fs = std::filesystem;
 using testsupport::readFile;
 using testsupport::writeFile;

@@ -12,6 +12,8 @@
 #include "settings/SettingsAndDiagnostics.h"
 #include "support/TestSupport.h"
 
+using formats::DataType;
+
 namespace fs = std::filesystem;
 using testsupport::readFile;
 using testsupport::writeFile;

@@ -7,6 +7,8 @@
 
 #include "formats/DataType.h"
 
+namespace gml {
+
 // A planar point: x = easting, y = northing (PL-1992 metres once parsed).
 struct GisPoint {
     double x = 0.0;
@@ -21,7 +23,7 @@ struct GisPolygon {
 
 // A parsed feature: geometry, a label anchor and its simple text properties.
 struct GisFeature {
-    DataType type = DataType::dzialki;
+    formats::DataType type = formats::DataType::dzialki;
     std::vector<GisPolygon> polygons;
     std::vector<std::vector<GisPoint>> lines;
     GisPoint anchor;
@@ -39,3 +41,5 @@ std::string featuresToGeoJson(const std::vector<GisFeature>& features);
 // The text with every byte sequence that is not valid UTF-8 replaced by U+FFFD (server texts may be
 // in another encoding than declared; nothing downstream should fail on them).
 std::string validUtf8(std::string_view text);
+
+}  // namespace gml
