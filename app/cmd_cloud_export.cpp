@@ -13,6 +13,8 @@
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
 
+using platform::cformat, platform::parseDouble, platform::parseInt, platform::streamNumber;
+
 namespace {
 
 const char* const kUsage =

@@ -11,7 +11,11 @@
 #include "Commands.h"
 #include "formats/grid/AsciiGrid.h"
 #include "platform/Numbers.h"
+#include "platform/Paths.h"
 #include "terrain/Terrain.h"
+
+using grid::AsciiGridStatus, grid::ElevationGrid, grid::readAsciiGridFile;
+using platform::parseDouble, platform::parseInt;
 
 namespace {
 
@@ -173,20 +177,7 @@ int cmdContours(int argc, char** argv) {
     nlohmann::json doc = {
         {"type", "FeatureCollection"}, {"features", std::move(features)}, {"notes", std::move(notes)}};
 
-    const std::string tmp = args.out + ".part";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out << doc.dump();
-        out.close();
-        if (!out) {
-            std::remove(tmp.c_str());
-            return fail("nie mozna zapisac pliku " + args.out);
-        }
-    }
-    if (std::rename(tmp.c_str(), args.out.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return fail("nie mozna zapisac pliku " + args.out);
-    }
+    if (!platform::writeFileAtomically(args.out, doc.dump())) return fail("nie mozna zapisac pliku " + args.out);
 
     for (const auto& n : result.notes) std::printf("%s\n", n.c_str());
     if (!result.summary.empty()) std::printf("%s\n", result.summary.c_str());

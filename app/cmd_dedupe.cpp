@@ -11,6 +11,8 @@
 #include "model/ModelHost.h"
 #include "platform/Numbers.h"
 
+using platform::parseInt;
+
 namespace {
 
 void printAlert(const host::AlertRequest& request) {

@@ -10,6 +10,9 @@
 #include "formats/las/LasReader.h"
 #include "platform/Numbers.h"
 
+using las::LasHeader, las::LasReadOptions, las::LasReader, las::LasStatus;
+using platform::cformat, platform::parseInt;
+
 namespace {
 
 int lasInfoUsage() {

@@ -19,6 +19,8 @@
 #include "platform/Numbers.h"
 #include "platform/Workers.h"
 
+using platform::MessageLoop, platform::parseInt, platform::settleWorkers;
+
 namespace {
 
 struct SessionOptions {

@@ -18,6 +18,11 @@
 #include "formats/las/LazWriter.h"
 #include "platform/Numbers.h"
 
+using e57::writeE57;
+using formats::CloudPoint;
+using las::LasHeader, las::LasStatus, las::LasWriter, las::LazWriter;
+using platform::parseInt;
+
 namespace {
 
 constexpr std::size_t kLargest = 8000000;
@@ -69,7 +74,7 @@ void BM_Crc32cPages(benchmark::State& state) {
     std::vector<unsigned char> data(1020 * 1024, 0x5A);
     for (auto _ : state) {
         std::uint32_t c = 0;
-        for (std::size_t at = 0; at < data.size(); at += 1020) c ^= crc32c(data.data() + at, 1020);
+        for (std::size_t at = 0; at < data.size(); at += 1020) c ^= e57::detail::crc32c(data.data() + at, 1020);
         benchmark::DoNotOptimize(c);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(data.size()));

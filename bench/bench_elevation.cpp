@@ -17,6 +17,8 @@
 #include "platform/Workers.h"
 #include "settings/Settings.h"
 
+using platform::settleWorkers;
+
 namespace {
 
 using namespace sim::elevation;

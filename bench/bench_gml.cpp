@@ -16,6 +16,9 @@
 
 #include "formats/gml/GmlParser.h"
 
+using formats::DataType;
+using gml::GmlParser, gml::featuresToGeoJson;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -12,6 +12,8 @@
 #include "formats/las/LasWriter.h"
 #include "formats/las/LazWriter.h"
 
+using las::LasHeader, las::LasReadOptions, las::LasReader, las::LasWriter, las::LazWriter;
+
 namespace {
 
 constexpr std::size_t kPoints = 3'000'000;

@@ -8,6 +8,9 @@
 #include "platform/Numbers.h"
 #include "terrain/Terrain.h"
 
+using grid::AsciiGridStatus, grid::ElevationGrid, grid::parseAsciiGrid;
+using platform::cformat;
+
 namespace {
 
 // Rolling terrain with about 60 m of relief, written as a 1 m national sheet would be (2 decimals).

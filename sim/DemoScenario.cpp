@@ -31,15 +31,15 @@ constexpr double kCentreN = 486757.0;
 
 // An elevation sheet as an ESRI ASCII grid: a gentle slope with a low hill, 5 m cells, heights in metres.
 std::string elevationSheet(double e0, double n0, int cells, double extra) {
-    std::string text = "ncols " + cformat("%d", cells) + "\nnrows " + cformat("%d", cells) + "\nxllcorner " +
-                       cformat("%.1f", e0) + "\nyllcorner " + cformat("%.1f", n0) +
+    std::string text = "ncols " + platform::cformat("%d", cells) + "\nnrows " + platform::cformat("%d", cells) +
+                       "\nxllcorner " + platform::cformat("%.1f", e0) + "\nyllcorner " + platform::cformat("%.1f", n0) +
                        "\ncellsize 5\nnodata_value -9999\n";
     for (int row = cells - 1; row >= 0; --row) {  // the first row written is the northernmost
         for (int col = 0; col < cells; ++col) {
             const double e = e0 + (col + 0.5) * 5, n = n0 + (row + 0.5) * 5;
             const double dx = e - kCentreE, dy = n - kCentreN;
             const double z = 100.0 + 0.01 * dx + 0.005 * dy + 6.0 * std::exp(-(dx * dx + dy * dy) / 40000.0) + extra;
-            text += cformat(col == 0 ? "%.2f" : " %.2f", z);
+            text += platform::cformat(col == 0 ? "%.2f" : " %.2f", z);
         }
         text += "\n";
     }
@@ -92,16 +92,16 @@ void buildDemoScenario(Scenario& scenario) {
     for (int i = 0; i < 20; ++i) {
         for (int j = 0; j < 20; ++j, ++number) {
             const double e0 = kCentreE - 300 + i * 30.0, n0 = kCentreN - 300 + j * 30.0;
-            const std::string parcelId = "146501_1.0001." + cformat("%d", number);
-            egib->add("ms:dzialki", {"dzialki." + cformat("%d", number),
+            const std::string parcelId = "146501_1.0001." + platform::cformat("%d", number);
+            egib->add("ms:dzialki", {"dzialki." + platform::cformat("%d", number),
                                      {rectangle(e0, n0, e0 + 30, n0 + 30)},
                                      {},
                                      {},
                                      {{"ID_DZIALKI", parcelId},
-                                      {"NUMER_DZIALKI", cformat("%d", number)},
+                                      {"NUMER_DZIALKI", platform::cformat("%d", number)},
                                       {"NAZWA_OBREBU", "Srodmiescie"}}});
             if ((i + j) % 2 == 0)
-                egib->add("ms:budynki", {"budynki." + cformat("%d", number),
+                egib->add("ms:budynki", {"budynki." + platform::cformat("%d", number),
                                          {rectangle(e0 + 5, n0 + 5, e0 + 22, n0 + 20)},
                                          {},
                                          {},
@@ -116,7 +116,7 @@ void buildDemoScenario(Scenario& scenario) {
     auto bdot = std::make_shared<FeatureStore>();
     for (int k = 0; k < 5; ++k) {
         const double e0 = kCentreE - 200 + k * 80.0, n0 = kCentreN + 350;
-        bdot->add("ms:bud_2025", {"bud." + cformat("%d", k),
+        bdot->add("ms:bud_2025", {"bud." + platform::cformat("%d", k),
                                   {rectangle(e0, n0, e0 + 25, n0 + 18)},
                                   {},
                                   {},
@@ -137,14 +137,15 @@ void buildDemoScenario(Scenario& scenario) {
     // Geocoders.
     const geodesy::LatLon centre = geodesy::pl1992ToWgs84(kCentreE, kCentreN);
     scenario.addText(hostOf(ep.nominatim), "/search",
-                     "[{\"lat\":\"" + cformat("%.7f", centre.lat) + "\",\"lon\":\"" + cformat("%.7f", centre.lon) +
+                     "[{\"lat\":\"" + platform::cformat("%.7f", centre.lat) + "\",\"lon\":\"" +
+                         platform::cformat("%.7f", centre.lon) +
                          "\",\"display_name\":\"Warszawa, Srodmiescie, wojewodztwo mazowieckie, Polska\"}]",
                      "application/json");
     scenario.addText(
         hostOf(ep.photon), "/api/",
         "{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\","
         "\"coordinates\":[" +
-            cformat("%.7f", centre.lon) + "," + cformat("%.7f", centre.lat) +
+            platform::cformat("%.7f", centre.lon) + "," + platform::cformat("%.7f", centre.lat) +
             "]},\"properties\":{\"name\":\"Warszawa\",\"city\":\"Warszawa\",\"country\":\"Polska\"}}]}",
         "application/json");
 

@@ -67,15 +67,16 @@ using HeightAt = std::function<std::optional<double>(double e, double n)>;
 std::string asciiGrid(const geodesy::Bbox& box, const HeightAt& height) {
     const int cols = static_cast<int>(std::lround(box.width() / kSheetCell));
     const int rows = static_cast<int>(std::lround(box.height() / kSheetCell));
-    std::string text = "ncols " + cformat("%d", cols) + "\nnrows " + cformat("%d", rows) + "\nxllcorner " +
-                       cformat("%.1f", box.minE) + "\nyllcorner " + cformat("%.1f", box.minN) + "\ncellsize " +
-                       cformat("%.1f", kSheetCell) + "\nnodata_value -9999\n";
+    std::string text = "ncols " + platform::cformat("%d", cols) + "\nnrows " + platform::cformat("%d", rows) +
+                       "\nxllcorner " + platform::cformat("%.1f", box.minE) + "\nyllcorner " +
+                       platform::cformat("%.1f", box.minN) + "\ncellsize " + platform::cformat("%.1f", kSheetCell) +
+                       "\nnodata_value -9999\n";
     text.reserve(text.size() + static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows) * 8);
     for (int row = rows - 1; row >= 0; --row) {
         for (int col = 0; col < cols; ++col) {
             const auto z = height(box.minE + (col + 0.5) * kSheetCell, box.minN + (row + 0.5) * kSheetCell);
             if (col > 0) text += ' ';
-            text += z ? cformat("%.2f", *z) : std::string("-9999");
+            text += z ? platform::cformat("%.2f", *z) : std::string("-9999");
         }
         text += '\n';
     }
@@ -201,9 +202,10 @@ void addSmallSites(Scenario& scenario, ElevationIndexes& idx) {
         for (int col = 0; col < 5; ++col) {
             const geodesy::Bbox cell{kMosaic.e - 250 + col * 100.0, kMosaic.n - 250 + row * 100.0,
                                      kMosaic.e - 150 + col * 100.0, kMosaic.n - 150 + row * 100.0};
-            const std::string emblem = "6.134.12." + cformat("%d%d", row, col);
+            const std::string emblem = "6.134.12." + platform::cformat("%d%d", row, col);
             const std::string url = sheetUrl("NMT", emblem + ".asc");
-            idx.nmt->add(type, indexMember("nmt.mosaic." + cformat("%d%d", row, col), cell, emblem, url, "2022"));
+            idx.nmt->add(type,
+                         indexMember("nmt.mosaic." + platform::cformat("%d%d", row, col), cell, emblem, url, "2022"));
             const double z = 60.0 + row * 5 + col;
             addLazySheet(scenario, url, [cell, z]() {
                 return asciiGrid(cell, [z](double, double) -> std::optional<double> { return z; });

@@ -11,6 +11,7 @@
 #include "formats/las/LazWriter.h"
 #include "geodesy/Crs.h"
 #include "net/ServiceEndpoints.h"
+#include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
 
 namespace sim {
@@ -23,8 +24,8 @@ std::vector<geodesy::PlanarPoint> rectangle(const geodesy::Bbox& b) {
     return {{b.minE, b.minN}, {b.maxE, b.minN}, {b.maxE, b.maxN}, {b.minE, b.maxN}, {b.minE, b.minN}};
 }
 
-void putInt32(char* at, std::int32_t v) { std::memcpy(at, &v, 4); }
-void putUint16(char* at, std::uint16_t v) { std::memcpy(at, &v, 2); }
+void putInt32(char* at, std::int32_t v) { platform::writeLittleEndian(at, v); }
+void putUint16(char* at, std::uint16_t v) { platform::writeLittleEndian(at, v); }
 
 // One generated point: planar position in the sheet's system, height, LAS class.
 struct SheetPoint {
@@ -55,8 +56,8 @@ std::vector<SheetPoint> hillsPoints(int epsg) {
 std::string lazBytes(const std::vector<SheetPoint>& points) {
     static std::atomic<int> sequence{0};
     const auto path = std::filesystem::temp_directory_path() /
-                      ("geodraft-sim-" + cformat("%d-%d", static_cast<int>(getpid()), sequence++) + ".laz");
-    LasHeader header;
+                      ("geodraft-sim-" + platform::cformat("%d-%d", static_cast<int>(getpid()), sequence++) + ".laz");
+    las::LasHeader header;
     header.pointFormat = 0;
     header.pointRecordLength = 20;
     header.scaleX = header.scaleY = header.scaleZ = 0.01;
@@ -73,8 +74,8 @@ std::string lazBytes(const std::vector<SheetPoint>& points) {
     header.pointCount = points.size();
     header.pointsByReturn[0] = points.size();
     header.generatingSoftware = "geodraft-sim";
-    LazWriter writer;
-    if (!writer.open(path, header, LazWriteOptions{1000}).ok) return {};
+    las::LazWriter writer;
+    if (!writer.open(path, header, las::LazWriteOptions{1000}).ok) return {};
     char record[20];
     for (const SheetPoint& p : points) {
         std::memset(record, 0, sizeof record);

@@ -95,7 +95,7 @@ std::string displayName(const Place& p) {
 
 int limitOf(const SimRequest& request, int fallback) {
     long long value = 0;
-    if (!parseInt(request.param("limit"), value) || value < 1) return fallback;
+    if (!platform::parseInt(request.param("limit"), value) || value < 1) return fallback;
     return value > 50 ? 50 : static_cast<int>(value);
 }
 
@@ -118,8 +118,8 @@ nlohmann::json searchAnswer(const std::string& query, int limit) {
                            {"licence", "Data © OpenStreetMap contributors, ODbL 1.0. http://osm.org/copyright"},
                            {"osm_type", osmType},
                            {"osm_id", p.osmId},
-                           {"lat", cformat("%.7f", p.lat)},
-                           {"lon", cformat("%.7f", p.lon)},
+                           {"lat", platform::cformat("%.7f", p.lat)},
+                           {"lon", platform::cformat("%.7f", p.lon)},
                            {"class", p.osmKey},
                            {"type", p.osmValue},
                            {"place_rank", 30},
@@ -128,8 +128,8 @@ nlohmann::json searchAnswer(const std::string& query, int limit) {
                            {"name", *p.name != '\0' ? p.name : p.street},
                            {"display_name", displayName(p)},
                            {"boundingbox",
-                            {cformat("%.7f", p.lat - 0.0005), cformat("%.7f", p.lat + 0.0005),
-                             cformat("%.7f", p.lon - 0.0008), cformat("%.7f", p.lon + 0.0008)}}});
+                            {platform::cformat("%.7f", p.lat - 0.0005), platform::cformat("%.7f", p.lat + 0.0005),
+                             platform::cformat("%.7f", p.lon - 0.0008), platform::cformat("%.7f", p.lon + 0.0008)}}});
     }
     return results;
 }

@@ -53,12 +53,12 @@ const char* const kZoneSymbols[][2] = {
 
 void addZone(FeatureStore& store, const std::string& act, int number, double e0, double n0, double size) {
     const auto& symbol = kZoneSymbols[number % 6];
-    store.add(kZoneType, {"PL.ZIPPZP." + act + "-" + cformat("%d", number),
+    store.add(kZoneType, {"PL.ZIPPZP." + act + "-" + platform::cformat("%d", number),
                           {square(e0, n0, e0 + size, n0 + size)},
                           {},
                           {},
                           {{"akt", act},
-                           {"oznaczenie", cformat("%d", number) + symbol[0]},
+                           {"oznaczenie", platform::cformat("%d", number) + symbol[0]},
                            {"symbol", symbol[0]},
                            {"nazwa", symbol[1]}}});
 }
@@ -92,7 +92,7 @@ std::map<std::string, std::shared_ptr<FeatureStore>> actZones() {
 nlohmann::json act(const char* id, const char* type, const char* description, const char* title, const char* status,
                    const char* published, const char* commune, const char* district, const char* terc) {
     long long number = 0;
-    parseInt(id, number);
+    platform::parseInt(id, number);
     return nlohmann::json{{"publishedActId", number},
                           {"planType", type},
                           {"planTypeDescription", description},
@@ -192,7 +192,7 @@ std::shared_ptr<FeatureStore> planOutlines() {
     for (const Municipality& m : kMunicipalities) {
         const geodesy::PlanarPoint c = planning::municipalityCentre(m.code6);
         for (int k = 0; k < 3; ++k, ++number)
-            store->add("plany", {"plan." + cformat("%d", number),
+            store->add("plany", {"plan." + platform::cformat("%d", number),
                                  {square(c.x - 900 + k * 600.0, c.y - 400, c.x - 450 + k * 600.0, c.y + 400)},
                                  {},
                                  {},

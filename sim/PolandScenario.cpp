@@ -67,11 +67,11 @@ void addParcelBlock(FeatureStore& store, const std::string& parcelType, const st
     for (int i = 0; i < columns; ++i) {
         for (int j = 0; j < rows; ++j) {
             // Numbers like a precinct after divisions: base number, then the part after the slash.
-            const std::string number = cformat("%d/%d", 120 + i, j + 1);
+            const std::string number = platform::cformat("%d/%d", 120 + i, j + 1);
             const std::string id = teryt6 + "_1." + precinct + "." + number;
             const double pe = e0 + i * width, pn = n0 + j * depth;
             if (!parcelType.empty())
-                store.add(parcelType, {"dzialki." + teryt6 + "." + cformat("%d", i * rows + j + 1),
+                store.add(parcelType, {"dzialki." + teryt6 + "." + platform::cformat("%d", i * rows + j + 1),
                                        {rectangle(pe, pn, pe + width, pn + depth)},
                                        {},
                                        {},
@@ -79,16 +79,16 @@ void addParcelBlock(FeatureStore& store, const std::string& parcelType, const st
                                         {"NUMER_DZIALKI", number},
                                         {"NUMER_OBREBU", precinct},
                                         {"NAZWA_OBREBU", "Obreb " + precinct},
-                                        {"POLE_EWIDENCYJNE", cformat("%.4f", width * depth / 10000.0)}}});
+                                        {"POLE_EWIDENCYJNE", platform::cformat("%.4f", width * depth / 10000.0)}}});
             const bool corner = (i == 0 || i == columns - 1) && (j == 0 || j == rows - 1);
             if (corner || buildingType.empty()) continue;
-            store.add(buildingType, {"budynki." + teryt6 + "." + cformat("%d", i * rows + j + 1),
+            store.add(buildingType, {"budynki." + teryt6 + "." + platform::cformat("%d", i * rows + j + 1),
                                      {rectangle(pe + 5, pn + 6, pe + 24, pn + 30)},
                                      {},
                                      {},
                                      {{"ID_BUDYNKU", id + ".1_BUD"},
                                       {"RODZAJ", (i + j) % 3 == 0 ? "b" : "m"},
-                                      {"KONDYGNACJE_NADZIEMNE", cformat("%d", 2 + (i + j) % 4)},
+                                      {"KONDYGNACJE_NADZIEMNE", platform::cformat("%d", 2 + (i + j) % 4)},
                                       {"KONDYGNACJE_PODZIEMNE", (i + j) % 2 == 0 ? "1" : "0"}}});
         }
     }
@@ -100,12 +100,13 @@ void addPipes(FeatureStore& store, const std::string& typeName, geodesy::PlanarP
     const double e0 = centre.x - kBlockWidth / 2 - 20, e1 = centre.x + kBlockWidth / 2 + 20;
     for (int k = 1; k <= kPipesPerLayer; ++k) {
         const double n = centre.y - kBlockHeight / 2 + k * 40.0 + offset;
-        store.add(typeName,
-                  {typeName.substr(typeName.find(':') + 1) + "." + cformat("%d", k),
-                   {},
-                   {{e0, n}, {centre.x, n + 0.5}, {e1, n}},
-                   {},
-                   {{"MATERIAL", material}, {"SREDNICA", cformat("%d", 100 + 50 * k)}, {"STATUS", "istniejacy"}}});
+        store.add(
+            typeName,
+            {typeName.substr(typeName.find(':') + 1) + "." + platform::cformat("%d", k),
+             {},
+             {{e0, n}, {centre.x, n + 0.5}, {e1, n}},
+             {},
+             {{"MATERIAL", material}, {"SREDNICA", platform::cformat("%d", 100 + 50 * k)}, {"STATUS", "istniejacy"}}});
     }
 }
 
@@ -126,7 +127,7 @@ void addBoundaries(Scenario& scenario) {
                                                           {c.x + 5000, c.y + 5000},
                                                           {c.x - 5000, c.y + 5000},
                                                           {c.x - 5000, c.y - 5000}};
-        const std::string suffix = cformat("%d", id++);
+        const std::string suffix = platform::cformat("%d", id++);
         prg->add("ms:A03_Granice_gmin",
                  {"A03." + suffix,
                   {square},
@@ -154,14 +155,14 @@ void addNewBuildings(Scenario& scenario) {
         const geodesy::PlanarPoint c = centre1992(*place);
         for (int k = 0; k < kNewBuildingsPerPlace; ++k) {
             const double e0 = c.x - 90 + k * 70.0, n0 = c.y + 25;
-            bdot->add("ms:bud_2025", {"bud_2025." + std::string(place->teryt7) + "." + cformat("%d", k),
+            bdot->add("ms:bud_2025", {"bud_2025." + std::string(place->teryt7) + "." + platform::cformat("%d", k),
                                       {{{e0, n0}, {e0 + 22, n0}, {e0 + 22, n0 + 14}, {e0, n0 + 14}, {e0, n0}}},
                                       {},
                                       {},
-                                      {{"LOKALNYID", cformat("9f1c2e7a-%04d-4b1e-8c55-", k) + place->teryt7},
+                                      {{"LOKALNYID", platform::cformat("9f1c2e7a-%04d-4b1e-8c55-", k) + place->teryt7},
                                        {"X_KOD", "BUBD01"},
                                        {"FUNOGBUD", "budynki mieszkalne"},
-                                       {"LICZBAKOND", cformat("%d", 2 + k)},
+                                       {"LICZBAKOND", platform::cformat("%d", 2 + k)},
                                        {"X_AKTUALNOSCG", "2025-03-14"}}});
         }
     }

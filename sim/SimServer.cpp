@@ -90,7 +90,7 @@ SimServer::SimServer(std::shared_ptr<Scenario> scenario) : scenario_(std::move(s
 
 SimServer::~SimServer() { stop(); }
 
-std::string SimServer::baseUrl() const { return "http://127.0.0.1:" + cformat("%d", port_); }
+std::string SimServer::baseUrl() const { return "http://127.0.0.1:" + platform::cformat("%d", port_); }
 
 void SimServer::pause(int ms) {
     std::unique_lock lock(stopMutex_);
@@ -191,7 +191,7 @@ void SimServer::installRoutes() {
         SimResponse answer;
         if (fault && fault->status != 0) {
             answer.status = fault->status;
-            answer.body = "Symulowany blad " + cformat("%d", fault->status);
+            answer.body = "Symulowany blad " + platform::cformat("%d", fault->status);
         } else if (fault && fault->emptyOk) {
             answer.status = 200;
         } else if (fault && fault->exceptionDocument) {

@@ -69,17 +69,17 @@ std::string positions(int code, const std::vector<geodesy::PlanarPoint>& points,
     for (std::size_t i = 0; i < points.size(); ++i) {
         const auto [first, second] = fromPl1992Written(code, points[i]);
         if (i > 0) out += ' ';
-        out += cformat(format, first, second);
+        out += platform::cformat(format, first, second);
     }
     if (closeRing && !points.empty() && !(points.front() == points.back())) {
         const auto [first, second] = fromPl1992Written(code, points.front());
-        out += ' ' + cformat(format, first, second);
+        out += ' ' + platform::cformat(format, first, second);
     }
     return out;
 }
 
 std::string geometryXml(const SimFeature& f, int code, bool gml32, const std::string& idBase) {
-    const std::string srs = "urn:ogc:def:crs:EPSG::" + cformat("%d", code);
+    const std::string srs = "urn:ogc:def:crs:EPSG::" + platform::cformat("%d", code);
     const std::string idAttr = gml32 ? " gml:id=\"" + xmlEscape(idBase) + ".g\"" : "";
     std::string xml;
     if (!f.rings.empty()) {
@@ -130,7 +130,8 @@ int epsgOfSystemText(const std::string& text) {
     std::size_t start = end;
     while (start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1]))) --start;
     long long code = 0;
-    if (start == end || end - start > 6 || !parseInt(std::string_view(text).substr(start, end - start), code)) return 0;
+    if (start == end || end - start > 6 || !platform::parseInt(std::string_view(text).substr(start, end - start), code))
+        return 0;
     return static_cast<int>(code);
 }
 
@@ -164,7 +165,7 @@ void WfsService::capabilities(const SimRequest&, SimResponse& response) const {
         xml += "    <FeatureType><Name>" + xmlEscape(name) + "</Name><Title>" + xmlEscape(localName(name)) +
                "</Title><DefaultCRS>urn:ogc:def:crs:EPSG::2180</DefaultCRS>";
         for (int code = 2176; code <= 2179; ++code)
-            xml += "<OtherCRS>urn:ogc:def:crs:EPSG::" + cformat("%d", code) + "</OtherCRS>";
+            xml += "<OtherCRS>urn:ogc:def:crs:EPSG::" + platform::cformat("%d", code) + "</OtherCRS>";
         xml += "</FeatureType>\n";
     }
     xml += "  </FeatureTypeList>\n</wfs:WFS_Capabilities>\n";
@@ -201,7 +202,8 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
         const auto parts = splitComma(request.param("bbox"));
         double v[4];
         bool numbersOk = parts.size() == 4 || parts.size() == 5;
-        for (int i = 0; numbersOk && i < 4; ++i) numbersOk = parseDouble(parts[i], v[i]) && std::isfinite(v[i]);
+        for (int i = 0; numbersOk && i < 4; ++i)
+            numbersOk = platform::parseDouble(parts[i], v[i]) && std::isfinite(v[i]);
         const std::string systemText = parts.size() == 5 ? parts[4] : request.param("srsname");
         const int boxCode = systemText.empty() ? 2180 : epsgOfSystemText(systemText);
         if (!numbersOk || !isSupportedSystem(boxCode)) {
@@ -239,8 +241,8 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
     long long count = -1;
     long long start = 0;
     const std::string countText = request.param(wfs110 ? "maxFeatures" : "count");
-    if (!countText.empty() && !parseInt(countText, count)) count = -1;
-    if (!request.param("startindex").empty() && !parseInt(request.param("startindex"), start)) start = 0;
+    if (!countText.empty() && !platform::parseInt(countText, count)) count = -1;
+    if (!request.param("startindex").empty() && !platform::parseInt(request.param("startindex"), start)) start = 0;
     start = std::max(0LL, start);
     const bool hitsOnly = equalsNoCase(request.param("resultType"), "hits");
 
@@ -265,14 +267,14 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
         xml +=
             "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs\" xmlns:gml=\"http://www.opengis.net/gml\"" +
             ns + " numberOfFeatures=\"" +
-            cformat("%lld", hitsOnly ? static_cast<long long>(matched.size()) : returned) + "\">\n" + members +
-            "</wfs:FeatureCollection>\n";
+            platform::cformat("%lld", hitsOnly ? static_cast<long long>(matched.size()) : returned) + "\">\n" +
+            members + "</wfs:FeatureCollection>\n";
     } else {
         xml +=
             "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
             "xmlns:gml=\"http://www.opengis.net/gml/3.2\"" +
-            ns + " numberMatched=\"" + cformat("%zu", matched.size()) + "\" numberReturned=\"" +
-            cformat("%lld", returned) + "\" timeStamp=\"2026-01-01T00:00:00Z\">\n" + members +
+            ns + " numberMatched=\"" + platform::cformat("%zu", matched.size()) + "\" numberReturned=\"" +
+            platform::cformat("%lld", returned) + "\" timeStamp=\"2026-01-01T00:00:00Z\">\n" + members +
             "</wfs:FeatureCollection>\n";
     }
     response.contentType = wfs110 ? "text/xml; subtype=gml/3.1.1" : "application/gml+xml; version=3.2";

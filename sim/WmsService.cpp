@@ -75,7 +75,7 @@ void WmsService::capabilities(const SimRequest& request, SimResponse& response) 
     const bool v111 = request.param("version") == "1.1.1";
     const std::string tag = v111 ? "SRS" : "CRS";
     std::string systemsXml;
-    for (int code : systems) systemsXml += "<" + tag + ">EPSG:" + cformat("%d", code) + "</" + tag + ">";
+    for (int code : systems) systemsXml += "<" + tag + ">EPSG:" + platform::cformat("%d", code) + "</" + tag + ">";
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     xml += v111 ? "<WMT_MS_Capabilities version=\"1.1.1\">\n"
                 : "<WMS_Capabilities version=\"1.3.0\" xmlns=\"http://www.opengis.net/wms\">\n";
@@ -106,8 +106,8 @@ void WmsService::getMap(const SimRequest& request, SimResponse& response) const 
         chosen.push_back(&*found);
     }
     long long width = 0, height = 0;
-    if (!parseInt(request.param("width"), width) || !parseInt(request.param("height"), height) || width < 1 ||
-        height < 1 || width > maxSize || height > maxSize) {
+    if (!platform::parseInt(request.param("width"), width) || !platform::parseInt(request.param("height"), height) ||
+        width < 1 || height < 1 || width > maxSize || height > maxSize) {
         serviceException(response, "InvalidDimensionValue", "Nieprawidlowy rozmiar obrazu");
         return;
     }
@@ -125,7 +125,7 @@ void WmsService::getMap(const SimRequest& request, SimResponse& response) const 
     const auto parts = splitList(request.param("bbox"));
     double v[4];
     bool ok = parts.size() == 4;
-    for (int i = 0; ok && i < 4; ++i) ok = parseDouble(parts[i], v[i]) && std::isfinite(v[i]);
+    for (int i = 0; ok && i < 4; ++i) ok = platform::parseDouble(parts[i], v[i]) && std::isfinite(v[i]);
     if (v130 && ok) {
         // WMS 1.3.0 follows the system's own axis order: northing first for the Polish grids.
         std::swap(v[0], v[1]);

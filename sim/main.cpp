@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         long long value = 0;
-        if (arg == "--port" && i + 1 < argc && parseInt(argv[i + 1], value) && value >= 0 && value <= 65535) {
+        if (arg == "--port" && i + 1 < argc && platform::parseInt(argv[i + 1], value) && value >= 0 && value <= 65535) {
             port = static_cast<int>(value);
             ++i;
         } else if (arg == "--scenario" && i + 1 < argc) {

@@ -43,6 +43,6 @@ void Bridge::dispatch(const std::string& raw) {
     }
 }
 
-void runOnMainThread(std::function<void()> closure) { MessageLoop::main().post(std::move(closure)); }
+void runOnMainThread(std::function<void()> closure) { platform::MessageLoop::main().post(std::move(closure)); }
 
 }  // namespace bridge

@@ -77,7 +77,7 @@ private:
 std::string roundedKeyNumber(double v) {
     double r = std::floor(v * 1000.0 + 0.5) / 1000.0;
     if (r == 0.0) r = 0.0;  // -0 prints as "-0"; a rounded zero is one key
-    return cformat("%.17g|", r);
+    return platform::cformat("%.17g|", r);
 }
 
 bool isClosedPolyline(const std::vector<host::HostPoint2>& points) {

@@ -160,8 +160,8 @@ CleanupOutcome removeDuplicates(host::Host& h) {
     if (doomedIds.empty()) {
         showInformation(h, kNoDuplicates);
     } else {
-        showInformation(h, cformat("Usunieto duplikaty:\n- polilinie: %zu\n- teksty: %zu", outcome.polylinesDeleted,
-                                   outcome.textsDeleted));
+        showInformation(h, platform::cformat("Usunieto duplikaty:\n- polilinie: %zu\n- teksty: %zu",
+                                             outcome.polylinesDeleted, outcome.textsDeleted));
     }
     return outcome;
 }

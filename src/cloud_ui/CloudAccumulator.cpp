@@ -6,6 +6,8 @@
 
 #include "geodesy/Crs.h"
 
+using formats::CloudPoint;
+
 namespace cloudui {
 
 namespace {

@@ -38,7 +38,7 @@ public:
     double originZ() const { return offZ_; }
     std::size_t size() const { return points_.size(); }
     // The kept points in local coordinates (zone coordinates minus the origin), in the order they were added.
-    const std::vector<CloudPoint>& points() const { return points_; }
+    const std::vector<formats::CloudPoint>& points() const { return points_; }
 
 private:
     geodesy::Bbox frame_;
@@ -48,7 +48,7 @@ private:
     double offE_ = 0.0, offN_ = 0.0, offZ_ = 0.0;
     std::size_t limit_ = kCloudPointLimit;
     VoxelSet voxels_;
-    std::vector<CloudPoint> points_;
+    std::vector<formats::CloudPoint> points_;
 };
 
 }  // namespace cloudui

@@ -7,6 +7,9 @@
 #include "formats/e57/E57Writer.h"
 #include "platform/Numbers.h"
 
+using e57::writeE57;
+using formats::CloudPoint;
+
 namespace cloudui {
 
 namespace {

@@ -4,6 +4,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/ByteOrder.h"
+
+using formats::CloudPoint;
+using las::LasHeader, las::LasStatus;
+
 namespace cloudui {
 
 namespace {
@@ -14,9 +19,7 @@ constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
 constexpr int kMinRecordLength = 20;
 
 std::int32_t int32At(const char* record, int offset) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(record[offset + i]);
-    return static_cast<std::int32_t>(v);
+    return platform::readLittleEndian<std::int32_t>(record + offset);
 }
 
 }  // namespace

@@ -15,13 +15,13 @@ public:
     // Opens the sheet. False, with error(), when it cannot be read or holds nothing usable
     // (records shorter than 20 bytes, no points).
     bool open(const std::filesystem::path& path);
-    const LasHeader& header() const { return reader_.header(); }
+    const las::LasHeader& header() const { return reader_.header(); }
 
     // The next point in file order: scaled coordinates, colour from the record's 16-bit channels (their high
     // bytes) or, for formats without colour, grey from the intensity's high byte; the LAS class (without the
     // flag bits that formats 0..5 keep in the same byte).
     // False at the end of the points or when a record cannot be read (then failed() is true).
-    bool next(CloudPoint& point);
+    bool next(formats::CloudPoint& point);
 
     std::uint64_t pointsRead() const { return delivered_; }
     bool failed() const { return failed_; }
@@ -33,12 +33,12 @@ public:
     static int classOffset(int pointFormat, int recordLength);
     // The grid of a sheet judged from its extent: a PL-2000 zone (2176..2179) when every easting lies in one
     // zone's million (5..8 million), else 0 (PL-1992 or unknown, read without conversion).
-    static int epsgFromExtent(const LasHeader& header);
+    static int epsgFromExtent(const las::LasHeader& header);
 
 private:
     bool refill();
 
-    LasReader reader_;
+    las::LasReader reader_;
     int colourOffset_ = -1;
     int classOffset_ = -1;
     std::vector<char> batch_;

@@ -5,6 +5,8 @@
 #include "cloud_ui/LasSheet.h"
 #include "geodesy/Crs.h"
 
+using formats::CloudPoint;
+
 namespace cloudui {
 
 namespace {

@@ -64,17 +64,17 @@ const std::uint16_t kCp1250High[128] = {
     0x0151, 0x00F6, 0x00F7, 0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
-std::string hex(unsigned h) { return cformat("%X", h); }
+std::string hex(unsigned h) { return platform::cformat("%X", h); }
 
 class DxfOut {
 public:
     void group(int code, const std::string& value) {
-        text_ += cformat("%3d\n", code);
+        text_ += platform::cformat("%3d\n", code);
         text_ += value;
         text_ += '\n';
     }
-    void number(int code, double v) { group(code, cformat("%.6f", v)); }
-    void integer(int code, long long v) { group(code, cformat("%lld", v)); }
+    void number(int code, double v) { group(code, platform::cformat("%.6f", v)); }
+    void integer(int code, long long v) { group(code, platform::cformat("%lld", v)); }
     void handle(int code, unsigned h) { group(code, hex(h)); }
     void point(int code, double x, double y) {
         number(code, x);
@@ -587,7 +587,7 @@ std::string dxfString(const std::string& utf8) {
             out += static_cast<char>(0x80 + (byte - std::begin(kCp1250High)));
         } else {
             // Outside the code page: AutoCAD's escape (four hex digits; beyond them a '?').
-            out += cp <= 0xFFFF ? cformat("\\U+%04X", static_cast<unsigned>(cp)) : std::string("?");
+            out += cp <= 0xFFFF ? platform::cformat("\\U+%04X", static_cast<unsigned>(cp)) : std::string("?");
         }
     }
     return out;

@@ -1,14 +1,12 @@
 #include "exporter/ExportedPicture.h"
 
+#include "platform/ByteOrder.h"
+
 namespace exporter {
 
 bool imagePixelSize(const std::vector<std::uint8_t>& b, std::int32_t& width, std::int32_t& height) {
-    auto be16 = [&](std::size_t i) { return (static_cast<std::int32_t>(b[i]) << 8) | b[i + 1]; };
-    auto be32 = [&](std::size_t i) {
-        return static_cast<std::int64_t>((static_cast<std::uint32_t>(b[i]) << 24) |
-                                         (static_cast<std::uint32_t>(b[i + 1]) << 16) |
-                                         (static_cast<std::uint32_t>(b[i + 2]) << 8) | b[i + 3]);
-    };
+    auto be16 = [&](std::size_t i) { return static_cast<std::int32_t>(platform::readBigEndian16(&b[i])); };
+    auto be32 = [&](std::size_t i) { return static_cast<std::int64_t>(platform::readBigEndian32(&b[i])); };
     if (imageExtension(b) == "png") {
         if (b.size() < 24) return false;
         const auto w = be32(16), h = be32(20);

@@ -15,38 +15,13 @@
 #include "exporter/SvgWriter.h"
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
+#include "platform/Paths.h"
 
 namespace fs = std::filesystem;
 
 namespace exporter {
 
 namespace {
-
-// ---- Files ----
-
-bool writeAtomically(const fs::path& path, const std::string& bytes, std::string& error) {
-    fs::path temp = path;
-    temp += ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temp, ec);
-            error = "Nie mozna zapisac pliku: " + path.string();
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        error = "Nie mozna zapisac pliku: " + path.string();
-        return false;
-    }
-    return true;
-}
 
 // ---- GeoJSON ----
 
@@ -145,16 +120,16 @@ ExportResult exportModel(const ModelSnapshot& model, const fs::path& dir) {
         out.relativePath = "images/obraz_" + std::to_string(pictures.size() + 1) + "." + ext;
         imagePixelSize(picture->bytes, out.pixelWidth, out.pixelHeight);
         const std::string bytes(picture->bytes.begin(), picture->bytes.end());
-        if (!writeAtomically(dir / out.relativePath, bytes, result.error)) return result;
+        if (!platform::writeFileAtomically(dir / out.relativePath, bytes, result.error)) return result;
         pictures.push_back(std::move(out));
     }
     const DxfDocument dxf = writeDxf(model, pictures);
-    if (!writeAtomically(dir / "model.dxf", dxf.text, result.error)) return result;
+    if (!platform::writeFileAtomically(dir / "model.dxf", dxf.text, result.error)) return result;
     result.dxfEntitiesByLayer = dxf.entitiesByLayer;
     result.dxfImages = dxf.images;
-    if (!writeAtomically(dir / "model.geojson", geoJsonText(model, result.geoJsonFeatures), result.error))
+    if (!platform::writeFileAtomically(dir / "model.geojson", geoJsonText(model, result.geoJsonFeatures), result.error))
         return result;
-    if (!writeAtomically(dir / "plan.svg", writeSvg(model, pictures), result.error)) return result;
+    if (!platform::writeFileAtomically(dir / "plan.svg", writeSvg(model, pictures), result.error)) return result;
     const host::GeoLocation& g = model.geoLocation;
     result.georeferenced =
         g.surveyEasting != 0.0 || g.surveyNorthing != 0.0 || geodesy::epsgFromCrsText(g.crsName) != 0;

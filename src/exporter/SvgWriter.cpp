@@ -20,7 +20,7 @@ constexpr double kLegendRow = 18.0;
 
 std::string colourText(const host::HostColour& c) {
     auto channel = [](double v) { return static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); };
-    return cformat("#%02x%02x%02x", channel(c.red), channel(c.green), channel(c.blue));
+    return platform::cformat("#%02x%02x%02x", channel(c.red), channel(c.green), channel(c.blue));
 }
 
 struct Extent {
@@ -38,7 +38,7 @@ struct View {
     double minX = 0, maxY = 0, scale = 1;
     double x(double v) const { return kMargin + (v - minX) * scale; }
     double y(double v) const { return kMargin + (maxY - v) * scale; }
-    std::string point(const host::HostPoint2& p) const { return cformat("%.3f,%.3f", x(p.x), y(p.y)); }
+    std::string point(const host::HostPoint2& p) const { return platform::cformat("%.3f,%.3f", x(p.x), y(p.y)); }
 };
 
 std::vector<host::HostPoint2> pictureCorners(const host::PictureElement& p) {
@@ -117,7 +117,7 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
     const double stroke = 1.0;
 
     std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    s += cformat(
+    s += platform::cformat(
         "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
         "width=\"%.0f\" height=\"%.0f\" viewBox=\"0 0 %.3f %.3f\">\n",
         std::ceil(width), std::ceil(height), width, height);
@@ -139,7 +139,7 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
         if (nextPicture >= pictures.size() || pictures[nextPicture].element != i) continue;
         const double w = (pic->boxMax.x - pic->boxMin.x) * view.scale;
         const double h = (pic->boxMax.y - pic->boxMin.y) * view.scale;
-        picturesText += cformat(
+        picturesText += platform::cformat(
             "<image x=\"0\" y=\"%.3f\" width=\"%.3f\" height=\"%.3f\" "
             "transform=\"translate(%.3f %.3f) rotate(%.6f)\" preserveAspectRatio=\"none\" href=\"",
             -h, w, h, view.x(pic->boxMin.x), view.y(pic->boxMin.y), -pic->angle * 180.0 / std::numbers::pi);
@@ -151,7 +151,7 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
     for (const auto& layerName : layerOrder) {
         const std::string colour = colourText(layerColour(layerName));
         s += "<g class=\"warstwa\" data-layer=\"" + xmlEscape(layerName) + "\" stroke=\"" + colour +
-             "\" fill=\"none\"" + cformat(" stroke-width=\"%.2f\">\n", stroke);
+             "\" fill=\"none\"" + platform::cformat(" stroke-width=\"%.2f\">\n", stroke);
         for (const auto& el : model.elements) {
             if (exportLayerName(model, el.header.layer) != layerName) continue;
             if (const auto* p = std::get_if<host::PolylineElement>(&el.body)) {
@@ -164,12 +164,13 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
             } else if (const auto* t = std::get_if<host::TextElement>(&el.body)) {
                 // True to scale, but always legible and never larger than a twentieth of the plan.
                 const double size = std::clamp(t->size * view.scale, 6.0, kPlanSize / 20.0);
-                s += cformat("<text x=\"%.3f\" y=\"%.3f\" font-size=\"%.2f\" stroke=\"none\" fill=\"%s\"",
-                             view.x(t->position.x), view.y(t->position.y), size, colour.c_str());
+                s += platform::cformat("<text x=\"%.3f\" y=\"%.3f\" font-size=\"%.2f\" stroke=\"none\" fill=\"%s\"",
+                                       view.x(t->position.x), view.y(t->position.y), size, colour.c_str());
                 if (t->anchor == 4) s += " text-anchor=\"middle\" dominant-baseline=\"central\"";
                 if (t->angle != 0.0)
-                    s += cformat(" transform=\"rotate(%.6f %.3f %.3f)\"", -t->angle * 180.0 / std::numbers::pi,
-                                 view.x(t->position.x), view.y(t->position.y));
+                    s +=
+                        platform::cformat(" transform=\"rotate(%.6f %.3f %.3f)\"", -t->angle * 180.0 / std::numbers::pi,
+                                          view.x(t->position.x), view.y(t->position.y));
                 s += ">" + xmlEscape(t->content) + "</text>\n";
             } else if (!std::holds_alternative<host::PictureElement>(el.body)) {
                 for (const auto& face : facesOf(el)) {
@@ -185,12 +186,13 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
     // Legend: a swatch and the name of every layer drawn.
     const double lx = planWidth + 2 * kMargin;
     s += "<g id=\"legenda\" font-size=\"12\" font-family=\"sans-serif\">\n";
-    s += cformat("<text x=\"%.1f\" y=\"%.1f\" font-weight=\"bold\">Warstwy</text>\n", lx, kMargin + 12.0);
+    s += platform::cformat("<text x=\"%.1f\" y=\"%.1f\" font-weight=\"bold\">Warstwy</text>\n", lx, kMargin + 12.0);
     for (std::size_t i = 0; i < layerOrder.size(); ++i) {
         const double y = kMargin + kLegendRow * static_cast<double>(i + 1);
-        s += cformat("<rect x=\"%.1f\" y=\"%.1f\" width=\"14\" height=\"12\" fill=\"%s\"/>", lx, y + 2.0,
-                     colourText(layerColour(layerOrder[i])).c_str());
-        s += cformat("<text x=\"%.1f\" y=\"%.1f\">", lx + 20.0, y + 12.0) + xmlEscape(layerOrder[i]) + "</text>\n";
+        s += platform::cformat("<rect x=\"%.1f\" y=\"%.1f\" width=\"14\" height=\"12\" fill=\"%s\"/>", lx, y + 2.0,
+                               colourText(layerColour(layerOrder[i])).c_str());
+        s += platform::cformat("<text x=\"%.1f\" y=\"%.1f\">", lx + 20.0, y + 12.0) + xmlEscape(layerOrder[i]) +
+             "</text>\n";
     }
     s += "</g>\n</svg>\n";
     return s;

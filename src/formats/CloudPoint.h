@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+namespace formats {
+
 struct CloudPoint {
     double x = 0.0;  // easting, metres
     double y = 0.0;  // northing, metres
@@ -11,3 +13,5 @@ struct CloudPoint {
     std::uint8_t blue = 0;
     std::uint8_t classification = 0;  // LAS class byte; never written to E57
 };
+
+}  // namespace formats

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+namespace formats {
+
 // Code of one kind of imported data. Values outside 0..19 may occur and have the key "inne";
 // the key and default layer name of each code live with the settings.
 enum class DataType : std::int32_t {
@@ -26,3 +28,5 @@ enum class DataType : std::int32_t {
     budynkirekon = 18,
     wodachmura = 19,
 };
+
+}  // namespace formats

@@ -37,7 +37,7 @@ double searchCoordinate(const nlohmann::json& value) {
     double out = 0.0;
     if (value.is_number()) {
         out = value.get<double>();
-    } else if (!value.is_string() || !parseDouble(value.get<std::string>(), out)) {
+    } else if (!value.is_string() || !platform::parseDouble(value.get<std::string>(), out)) {
         throw std::invalid_argument("stod");
     }
     return out;
@@ -53,8 +53,8 @@ std::string addressSearchUrl(const std::string& query) {
 }
 
 std::string addressSuggestUrl(const std::string& query, int limit) {
-    return net::serviceEndpoints().photonApi() + "?q=" + net::urlEncode(query) + "&limit=" + cformat("%d", limit) +
-           "&bbox=" + kPolandBox;
+    return net::serviceEndpoints().photonApi() + "?q=" + net::urlEncode(query) +
+           "&limit=" + platform::cformat("%d", limit) + "&bbox=" + kPolandBox;
 }
 
 std::string addressSuggestionLabel(const nlohmann::json& properties) {
@@ -99,7 +99,7 @@ nlohmann::json parseAddressSuggestions(const std::string& body) {
         const std::string label =
             addressSuggestionLabel(properties != feature.end() ? *properties : nlohmann::json::object());
         if (label.empty()) continue;
-        items.push_back(nlohmann::json{{"lat", lat}, {"lon", lon}, {"label", validUtf8(label)}});
+        items.push_back(nlohmann::json{{"lat", lat}, {"lon", lon}, {"label", gml::validUtf8(label)}});
     }
     return items;
 }
@@ -120,8 +120,10 @@ nlohmann::json searchAddress(net::WfsClient& client, const nlohmann::json& msg) 
     const double lat = searchCoordinate(first["lat"]);
     const double lon = searchCoordinate(first["lon"]);
     if (!plausibleDegrees(lat, lon)) throw std::invalid_argument("stod");
-    return nlohmann::json{
-        {"type", "addressResults"}, {"lat", lat}, {"lon", lon}, {"label", validUtf8(textOf(first, "display_name"))}};
+    return nlohmann::json{{"type", "addressResults"},
+                          {"lat", lat},
+                          {"lon", lon},
+                          {"label", gml::validUtf8(textOf(first, "display_name"))}};
 }
 
 nlohmann::json fetchAddressSuggestions(const std::string& query) {
@@ -135,7 +137,7 @@ nlohmann::json fetchAddressSuggestions(const std::string& query) {
 nlohmann::json startAddressSuggestions(const nlohmann::json& msg) {
     std::string query = msg.value("query", std::string());
     if (query.size() < kMinSuggestQueryBytes) return nullptr;
-    startWorker([query = std::move(query)]() {
+    platform::startWorker([query = std::move(query)]() {
         nlohmann::json items = nlohmann::json::array();
         try {
             items = fetchAddressSuggestions(query);

@@ -67,16 +67,16 @@ class FeatureDrawer {
 public:
     FeatureDrawer(const ProjectTransform& transform, DrawBounds& bounds) : transform_(transform), bounds_(bounds) {}
 
-    host::HostError draw(const GisFeature& f, std::int32_t layer) {
+    host::HostError draw(const gml::GisFeature& f, std::int32_t layer) {
         switch (f.type) {
-            case DataType::dzialki: return drawParcel(f, layer);
-            case DataType::budynki:
-                for (const GisPolygon& p : f.polygons)
+            case formats::DataType::dzialki: return drawParcel(f, layer);
+            case formats::DataType::budynki:
+                for (const gml::GisPolygon& p : f.polygons)
                     keep([&] { return importer::makeFill(rings(p, true), layer, kBuildingPen, std::nullopt); });
                 return error_;
-            case DataType::mpzp:
-            case DataType::pog: return drawZone(f, layer);
-            case DataType::gesut:
+            case formats::DataType::mpzp:
+            case formats::DataType::pog: return drawZone(f, layer);
+            case formats::DataType::gesut:
                 for (const auto& line : f.lines)
                     keep([&] { return importer::makePolyline(mapped(line, false), layer, kUtilityPen); });
                 return error_;
@@ -98,7 +98,7 @@ private:
             out.push_back(out.front());
         return out;
     }
-    std::vector<std::vector<host::HostPoint2>> rings(const GisPolygon& p, bool withHoles) {
+    std::vector<std::vector<host::HostPoint2>> rings(const gml::GisPolygon& p, bool withHoles) {
         std::vector<std::vector<host::HostPoint2>> out{mapped(p.outer, true)};
         if (withHoles)
             for (const auto& hole : p.holes) out.push_back(mapped(hole, true));
@@ -110,8 +110,8 @@ private:
         if (error_ == host::kHostOk) error_ = make();
     }
 
-    host::HostError drawParcel(const GisFeature& f, std::int32_t layer) {
-        for (const GisPolygon& p : f.polygons) {
+    host::HostError drawParcel(const gml::GisFeature& f, std::int32_t layer) {
+        for (const gml::GisPolygon& p : f.polygons) {
             keep([&] { return importer::makePolyline(mapped(p.outer, true), layer, kParcelPen); });
             for (const auto& hole : p.holes)
                 keep([&] { return importer::makePolyline(mapped(hole, true), layer, kParcelPen); });
@@ -123,8 +123,8 @@ private:
         return error_;
     }
 
-    host::HostError drawZone(const GisFeature& f, std::int32_t layer) {
-        const bool pog = f.type == DataType::pog;
+    host::HostError drawZone(const gml::GisFeature& f, std::int32_t layer) {
+        const bool pog = f.type == formats::DataType::pog;
         std::string symbol = propOr(f.props, "symbol", "");
         const std::string designation = propOr(f.props, "oznaczenie", symbol);
         if (symbol.empty()) symbol = designation;
@@ -133,7 +133,7 @@ private:
         const std::optional<Rgb> colour =
             pog && !special && !symbol.empty() ? pogZoneColour(symbol) : std::optional<Rgb>{};
         const std::int16_t pen = pog ? kPogPen : kMpzpPen;
-        for (const GisPolygon& p : f.polygons) {
+        for (const gml::GisPolygon& p : f.polygons) {
             if (pog && kind == kInfillZone)
                 keep([&] {
                     return importer::makeHatch(rings(p, true), layer, kSpecialZonePen, "pion", kSpecialZoneHatch);
@@ -157,7 +157,7 @@ private:
 };
 
 // Types the drawing knows; any other code draws nothing and needs no layer.
-bool knownType(DataType type) {
+bool knownType(formats::DataType type) {
     const auto code = static_cast<std::int32_t>(type);
     return code >= 0 && code <= 19;
 }
@@ -198,10 +198,10 @@ std::optional<Rgb> pogZoneColour(const std::string& symbol) {
     return std::nullopt;
 }
 
-FeatureDrawResult drawFeatures(const std::vector<GisFeature>& features, const ProjectTransform& transform,
+FeatureDrawResult drawFeatures(const std::vector<gml::GisFeature>& features, const ProjectTransform& transform,
                                LayerMapping& layers) {
     FeatureDrawResult result;
-    for (const GisFeature& f : features) {
+    for (const gml::GisFeature& f : features) {
         const char* key = settings::dataTypeKey(f.type);
         if (!knownType(f.type)) {
             ++result.counts[key];

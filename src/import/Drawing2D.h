@@ -44,7 +44,7 @@ inline constexpr std::int16_t kSpecialZonePen = 8;
 
 // Draws the features (working-zone metres) in list order through the transform; stops at the first
 // type whose layer can be neither found nor created.
-FeatureDrawResult drawFeatures(const std::vector<GisFeature>& features, const ProjectTransform& transform,
+FeatureDrawResult drawFeatures(const std::vector<gml::GisFeature>& features, const ProjectTransform& transform,
                                LayerMapping& layers);
 
 // The label of a parcel from its attributes (empty: no label).

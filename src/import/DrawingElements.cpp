@@ -134,7 +134,7 @@ host::HostError makeText(const host::HostPoint2& position, const std::string& te
     t.widthFactor = 100.0;
     t.styleSetting1 = 1;
     t.styleSetting2 = 1;
-    t.content = validUtf8(text);  // server texts may hold broken UTF-8
+    t.content = gml::validUtf8(text);  // server texts may hold broken UTF-8
     host::ElementId id;
     return host::host().createText(t, id);
 }

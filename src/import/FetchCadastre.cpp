@@ -16,12 +16,12 @@ namespace {
 constexpr const char* kBdot10kBuildingType = "ms:bud_2025";
 
 // National new-buildings layer: the only building source left when the county gives none.
-std::vector<GisFeature> fetchBdot10kBuildings(FetchContext& ctx) {
+std::vector<gml::GisFeature> fetchBdot10kBuildings(FetchContext& ctx) {
     const geodesy::Bbox& f = ctx.frame;
     const std::string gml =
         ctx.client.fetchWfsTiled(net::serviceEndpoints().bdot10kNewBuildingsWfs(), kBdot10kBuildingType, f,
                                  ctx.progress("Import: budynki (BDOT10k)"), true, false, 0);
-    return GmlParser::parseFeatureCollection(gml, DataType::budynki);
+    return gml::GmlParser::parseFeatureCollection(gml, formats::DataType::budynki);
 }
 
 }  // namespace
@@ -29,7 +29,7 @@ std::vector<GisFeature> fetchBdot10kBuildings(FetchContext& ctx) {
 void fetchCadastreGroup(FetchContext& ctx) {
     const bool wantParcels = ctx.wants("dzialki");
     const bool wantBuildings = ctx.wants("budynki");
-    std::vector<GisFeature> parcels, buildings;
+    std::vector<gml::GisFeature> parcels, buildings;
 
     const std::string code = ctx.gminaCode();
     const std::string countyWfs = net::findCountyEgibWfs(code);
@@ -43,14 +43,14 @@ void fetchCadastreGroup(FetchContext& ctx) {
             ctx.addWarning("Powiatowa usluga WFS EGiB nie odpowiada.");
         } else {
             if (wantParcels)
-                parcels = fetcher.fetchCountyLayer(countyWfs, parcelType, ctx.frame, DataType::dzialki,
+                parcels = fetcher.fetchCountyLayer(countyWfs, parcelType, ctx.frame, formats::DataType::dzialki,
                                                    ctx.progress("Import: dzialki"));
             if (wantBuildings)
-                buildings = fetcher.fetchCountyLayer(countyWfs, buildingType, ctx.frame, DataType::budynki,
+                buildings = fetcher.fetchCountyLayer(countyWfs, buildingType, ctx.frame, formats::DataType::budynki,
                                                      ctx.progress("Import: budynki"));
             ctx.report("TERRAVOX EGiB [TERYT " + code + "] " + countyWfs + " | tn.dzialki='" + parcelType + "' -> " +
-                       cformat("%zu", parcels.size()) + " | tn.budynki='" + buildingType + "' -> " +
-                       cformat("%zu", buildings.size()));
+                       platform::cformat("%zu", parcels.size()) + " | tn.budynki='" + buildingType + "' -> " +
+                       platform::cformat("%zu", buildings.size()));
         }
     }
 

@@ -20,7 +20,7 @@ void increment(nlohmann::json& counts, const std::string& name) {
 
 nlohmann::json countFetchedData(const FetchedData& data) {
     nlohmann::json counts = nlohmann::json::object();
-    for (const GisFeature& f : data.features) increment(counts, settings::dataTypeKey(f.type));
+    for (const gml::GisFeature& f : data.features) increment(counts, settings::dataTypeKey(f.type));
     for (const RasterImage& r : data.rasters)
         increment(counts, std::string(settings::dataTypeKey(r.type)) + " (rastr)");
     // Layers sharing a list (2D and 3D contours) share its label and its number.

@@ -49,14 +49,14 @@ void fetchBaseMapGroup(FetchContext& ctx) {
         ctx.addWarning("BDOT500: powiat nie publikuje uslugi w EZiU.");
         return;
     }
-    if (fetchThematicRaster(ctx, county.wmsUrl, DataType::bdot500) == 0)
+    if (fetchThematicRaster(ctx, county.wmsUrl, formats::DataType::bdot500) == 0)
         ctx.addWarning("BDOT500: usluga WMS nie odpowiada.");
 }
 
 void fetchOrthoGroup(FetchContext& ctx) {
     const int epsg = ctx.fetchEpsg >= 2176 && ctx.fetchEpsg <= 2180 ? ctx.fetchEpsg : 2180;
-    if (fetchRaster(ctx, net::serviceEndpoints().orthophotoWms(), "Raster", kOrthophotoMetresPerPixel, DataType::rastry,
-                    epsg) == 0)
+    if (fetchRaster(ctx, net::serviceEndpoints().orthophotoWms(), "Raster", kOrthophotoMetresPerPixel,
+                    formats::DataType::rastry, epsg) == 0)
         ctx.addWarning("Ortofotomapa WMS nie odpowiada - rastr pominiety.");
 }
 

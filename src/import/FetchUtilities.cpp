@@ -16,13 +16,13 @@ namespace importer {
 namespace {
 
 // Pipe layers of the county WFS, each tagged with its layer name; false when the capabilities failed.
-bool fetchPipesFromWfs(FetchContext& ctx, const std::string& wfsUrl, std::vector<GisFeature>& out) {
+bool fetchPipesFromWfs(FetchContext& ctx, const std::string& wfsUrl, std::vector<gml::GisFeature>& out) {
     const net::HttpResponse caps = net::getCapabilities(ctx.client, wfsUrl, "WFS");
     if (caps.status != 200) return false;
     const geodesy::Bbox& f = ctx.frame;
     for (const std::string& layer : net::selectPipeLayers(caps.body)) {
         const std::string gml = ctx.client.fetchWfsTiled(wfsUrl, layer, f, ctx.progress("GESUT (WFS)"), true, false, 0);
-        for (GisFeature& feature : GmlParser::parseFeatureCollection(gml, DataType::gesut)) {
+        for (gml::GisFeature& feature : gml::GmlParser::parseFeatureCollection(gml, formats::DataType::gesut)) {
             feature.props["rodzajSieci"] = layer;
             out.push_back(std::move(feature));
         }
@@ -37,7 +37,7 @@ void fetchUtilitiesGroup(FetchContext& ctx) {
 
     bool wfsAnswered = false;
     if (!county.wfsUrl.empty()) {
-        std::vector<GisFeature> pipes;
+        std::vector<gml::GisFeature> pipes;
         wfsAnswered = fetchPipesFromWfs(ctx, county.wfsUrl, pipes);
         if (!pipes.empty()) {
             auto& features = ctx.result.features;
@@ -56,12 +56,12 @@ void fetchUtilitiesGroup(FetchContext& ctx) {
         }
         ctx.addWarning("GESUT: powiat nie publikuje uslugi w EZiU.");
         // Most counties publish nothing of their own; the national integration service draws their networks.
-        if (fetchThematicRaster(ctx, net::serviceEndpoints().utilityIntegrationWms(), DataType::gesut) > 0)
+        if (fetchThematicRaster(ctx, net::serviceEndpoints().utilityIntegrationWms(), formats::DataType::gesut) > 0)
             ctx.addWarning("GESUT z krajowej integracji (KIUT) jako rastr.");
         return;
     }
 
-    if (fetchThematicRaster(ctx, county.wmsUrl, DataType::gesut) > 0)
+    if (fetchThematicRaster(ctx, county.wmsUrl, formats::DataType::gesut) > 0)
         ctx.addWarning("GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
     else ctx.addWarning("GESUT: powiatowa usluga nie odpowiada.");
 }

@@ -13,7 +13,7 @@ namespace importer {
 
 // The result of one fetch, in PL-1992 metres and heights above sea level.
 struct FetchedData {
-    std::vector<GisFeature> features;                 // parcels, buildings, plan zones, utilities, in fetch order
+    std::vector<gml::GisFeature> features;            // parcels, buildings, plan zones, utilities, in fetch order
     std::vector<RasterImage> rasters;                 // WMS tiles
     std::vector<terrain::TerrainPatch> terrain;       // terrain from the elevation model
     std::vector<terrain::TerrainPatch> terrainCloud;  // terrain from the point cloud

@@ -39,24 +39,24 @@ std::string validUtf8(const std::string& text) {
 }
 
 // The target layer of a type: the stored name, or the type's default layer.
-std::string layerNameFor(const settings::Settings& settings, DataType type) {
+std::string layerNameFor(const settings::Settings& settings, formats::DataType type) {
     const auto it = settings.layers.find(type);
     return it != settings.layers.end() ? it->second : settings::defaultLayerName(type);
 }
 
 // The map preview of the features. Properties come from servers and may hold broken UTF-8,
 // which the GeoJSON writer may refuse; then the preview is built from cleaned copies.
-std::string previewGeoJson(const std::vector<GisFeature>& features) {
+std::string previewGeoJson(const std::vector<gml::GisFeature>& features) {
     try {
-        return validUtf8(featuresToGeoJson(features));
+        return validUtf8(gml::featuresToGeoJson(features));
     } catch (const std::exception&) {
-        std::vector<GisFeature> cleaned = features;
-        for (GisFeature& f : cleaned) {
+        std::vector<gml::GisFeature> cleaned = features;
+        for (gml::GisFeature& f : cleaned) {
             std::map<std::string, std::string> props;
             for (const auto& [key, value] : f.props) props[validUtf8(key)] = validUtf8(value);
             f.props = std::move(props);
         }
-        return validUtf8(featuresToGeoJson(cleaned));
+        return validUtf8(gml::featuresToGeoJson(cleaned));
     }
 }
 
@@ -150,7 +150,7 @@ void ImportController::startFetch(const geodesy::Bbox& frame, const std::vector<
     palette::MapPalette::sendToPage("progress",
                                     nlohmann::json{{"done", 0}, {"total", 1}, {"label", "Pobieranie warstw"}});
     try {
-        startWorker([this, frame, layers, rasterScale, terrainStep, contourInterval]() {
+        platform::startWorker([this, frame, layers, rasterScale, terrainStep, contourInterval]() {
             auto result = std::make_shared<FetchedData>();
             try {
                 *result = fetchFunction_ ? fetchFunction_(frame, layers, rasterScale, terrainStep, contourInterval)
@@ -242,7 +242,7 @@ nlohmann::json ImportController::onGetLayers(const nlohmann::json&) {
         for (const host::Attribute& a : layers) names.push_back(validUtf8(a.name));
     }
     nlohmann::json mapping = nlohmann::json::object();
-    for (DataType code : settings::Settings::wszystkieTypy())
+    for (formats::DataType code : settings::Settings::wszystkieTypy())
         mapping[settings::dataTypeKey(code)] = validUtf8(layerNameFor(settings_, code));
     return nlohmann::json{{"type", "layerList"}, {"layers", names}, {"mapping", mapping}};
 }
@@ -251,9 +251,9 @@ nlohmann::json ImportController::onSettingsChanged(const nlohmann::json& msg) {
     if (!msg.contains("mapping")) return nullptr;
     const nlohmann::json& mapping = msg["mapping"];
     // All names are read first: a wrong value anywhere changes nothing at all.
-    std::vector<std::pair<DataType, std::string>> changes;
+    std::vector<std::pair<formats::DataType, std::string>> changes;
     if (mapping.is_object()) {
-        for (DataType code : settings::Settings::wszystkieTypy()) {
+        for (formats::DataType code : settings::Settings::wszystkieTypy()) {
             const char* key = settings::dataTypeKey(code);
             if (mapping.contains(key)) changes.emplace_back(code, mapping[key].get<std::string>());
         }

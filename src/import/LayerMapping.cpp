@@ -8,13 +8,13 @@
 
 namespace importer {
 
-std::string LayerMapping::layerNameFor(DataType type) const {
+std::string LayerMapping::layerNameFor(formats::DataType type) const {
     const auto it = settings_.layers.find(type);
     if (it != settings_.layers.end() && !it->second.empty()) return it->second;
     return settings::defaultLayerName(type);
 }
 
-std::int32_t LayerMapping::layerFor(DataType type) {
+std::int32_t LayerMapping::layerFor(formats::DataType type) {
     if (const auto it = byType_.find(type); it != byType_.end()) return it->second;
     const std::string name = layerNameFor(type);
     const std::int32_t index = name.empty() ? 0 : layerNamed(name);

@@ -15,15 +15,15 @@ public:
 
     // The wanted layer name of a type: the user's name, else the default one; empty when the type
     // has neither (a code outside the table).
-    std::string layerNameFor(DataType type) const;
+    std::string layerNameFor(formats::DataType type) const;
     // Host index of the type's layer (found by exact name or created); 0 when it can be neither.
-    std::int32_t layerFor(DataType type);
+    std::int32_t layerFor(formats::DataType type);
     // Host index of a layer of that exact name (found or created); 0 when it can be neither.
     std::int32_t layerNamed(const std::string& name);
 
 private:
     const settings::Settings& settings_;
-    std::map<DataType, std::int32_t> byType_;
+    std::map<formats::DataType, std::int32_t> byType_;
     std::map<std::string, std::int32_t> byName_;
 };
 

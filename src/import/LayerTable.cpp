@@ -38,7 +38,7 @@ const std::vector<FetchGroup>& fetchGroupOrder() {
 
 const std::vector<PageLayer>& pageLayers() {
     using D = FetchedData;
-    using T = DataType;
+    using T = formats::DataType;
     static const std::vector<PageLayer> layers = {
         {"dzialki", {T::dzialki}, {fetchCadastreGroup}},
         {"budynki", {T::budynki}, {fetchCadastreGroup}},

@@ -21,7 +21,7 @@ using FetchGroup = void (*)(FetchContext&);
 // they are counted per data type and placed by the rasters and 2D objects steps.
 struct PageLayer {
     const char* key;                                       // as the page sends it
-    std::vector<DataType> types;                           // the data types it yields
+    std::vector<formats::DataType> types;                  // the data types it yields
     std::vector<FetchGroup> groups;                        // the groups that fetch it
     const char* countLabel = nullptr;                      // its key in the page's counts
     std::size_t (*count)(const FetchedData&) = nullptr;    // items of its list

@@ -35,12 +35,12 @@ std::optional<double> lookupTerrainHeight(net::WfsClient& client, geodesy::Plana
     for (const net::ElevationTile& tile : net::findNmtTiles(client, box)) {
         const std::string text = client.getCachedText(tile.url, net::kCachedTextTimeoutMs);
         if (text.empty()) continue;
-        ElevationGrid grid;
+        grid::ElevationGrid grid;
         grid.nodata = -9999.0;
-        if (!parseAsciiGrid(grid, text)) continue;
+        if (!grid::parseAsciiGrid(grid, text)) continue;
         double z = 0.0;
         // A sheet with a hole at the point gives way to an overlapping one that has a height there.
-        if (sampleGrid(grid, at.x, at.y, z) && std::isfinite(z)) return z;
+        if (grid::sampleGrid(grid, at.x, at.y, z) && std::isfinite(z)) return z;
     }
     return std::nullopt;
 }
@@ -50,7 +50,7 @@ void startOriginHeightLookup(const net::WfsClient& settingsOf, geodesy::PlanarPo
     net::WfsClient client = clientWithSettingsOf(settingsOf);
     net::applyLocalPacing(client);
     try {
-        startWorker([client = std::move(client), pl1992, surveyPoint]() mutable {
+        platform::startWorker([client = std::move(client), pl1992, surveyPoint]() mutable {
             std::optional<double> height;
             try {
                 height = lookupTerrainHeight(client, pl1992);

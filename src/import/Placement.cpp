@@ -15,7 +15,9 @@ namespace importer {
 
 namespace {
 
-nlohmann::json errorReply(const std::string& msg) { return nlohmann::json{{"type", "error"}, {"msg", validUtf8(msg)}}; }
+nlohmann::json errorReply(const std::string& msg) {
+    return nlohmann::json{{"type", "error"}, {"msg", gml::validUtf8(msg)}};
+}
 
 void addNote(std::string& text, const std::string& note) {
     if (note.empty()) return;
@@ -23,7 +25,7 @@ void addNote(std::string& text, const std::string& note) {
     text += note;
 }
 
-std::string wholeMetres(double value) { return cformat("%lld", static_cast<long long>(std::trunc(value))); }
+std::string wholeMetres(double value) { return platform::cformat("%lld", static_cast<long long>(std::trunc(value))); }
 
 std::set<std::string> lod2Identifiers(const std::vector<buildings::BuildingLod2>& buildings) {
     std::set<std::string> ids;
@@ -117,7 +119,7 @@ nlohmann::json runPlacement(const PlacementRequest& request) {
     addNote(warnings, anchor.note);
     addNote(warnings, data.warning);
     addNote(warnings, result.warnings);
-    warnings = validUtf8(warnings);
+    warnings = gml::validUtf8(warnings);
 
     nlohmann::json reply{{"type", "placeDone"}, {"counts", result.counts}};
     if (!warnings.empty()) {

@@ -20,7 +20,7 @@ void addNote(std::string& text, const std::string& note) {
     text += note;
 }
 
-std::string wholeNumber(double value) { return cformat("%lld", static_cast<long long>(std::trunc(value))); }
+std::string wholeNumber(double value) { return platform::cformat("%lld", static_cast<long long>(std::trunc(value))); }
 
 // The survey point's orthogonal height now; 0 when the record cannot be read.
 double surveyHeightNow() {
@@ -118,13 +118,13 @@ void storeHeightAnchor(const HeightAnchor& anchor, settings::Settings& settings)
 
 void writeHeightDiagnostics(const HeightAnchor& anchor, const settings::Settings& settings, const AnchorWrite& write) {
     const std::string line =
-        "ohZ_georef_start=" + streamNumber(anchor.surveyHeightAtStart) +
-        " minZ_liczony=" + streamNumber(anchor.lowestTerrain) +
-        " zAnchor(settings)=" + streamNumber(settings.hasZAnchor ? settings.zAnchor : 0.0) +
+        "ohZ_georef_start=" + platform::streamNumber(anchor.surveyHeightAtStart) +
+        " minZ_liczony=" + platform::streamNumber(anchor.lowestTerrain) +
+        " zAnchor(settings)=" + platform::streamNumber(settings.hasZAnchor ? settings.zAnchor : 0.0) +
         " hasZAnchor=" + (settings.hasZAnchor ? "1" : "0") + " SetGeoLocation_ok=" + (write.written ? "1" : "0") +
-        " ohAfterSet=" + streamNumber(write.heightAfter) + " terrainZOffset=" + streamNumber(anchor.offset) +
-        " terenNMT=" + std::to_string(anchor.terrainSets) + " terenChmura=" + std::to_string(anchor.cloudTerrainSets) +
-        "\n";
+        " ohAfterSet=" + platform::streamNumber(write.heightAfter) +
+        " terrainZOffset=" + platform::streamNumber(anchor.offset) + " terenNMT=" + std::to_string(anchor.terrainSets) +
+        " terenChmura=" + std::to_string(anchor.cloudTerrainSets) + "\n";
     settings::writeDiagnosticFile(settings::kZDiagFile, line);
 }
 

@@ -30,10 +30,10 @@ std::vector<geodesy::PlanarPoint> converted(const PlacementContext& c,
     return out;
 }
 
-std::vector<GisFeature> converted(const PlacementContext& c, const std::vector<GisFeature>& features) {
-    std::vector<GisFeature> out = features;
-    for (GisFeature& f : out) {
-        for (GisPolygon& p : f.polygons) {
+std::vector<gml::GisFeature> converted(const PlacementContext& c, const std::vector<gml::GisFeature>& features) {
+    std::vector<gml::GisFeature> out = features;
+    for (gml::GisFeature& f : out) {
+        for (gml::GisPolygon& p : f.polygons) {
             p.outer = converted(c, p.outer);
             for (auto& hole : p.holes) hole = converted(c, hole);
         }
@@ -108,7 +108,7 @@ host::HostError placeFeatures(PlacementContext& c) {
 }
 
 host::HostError placeTerrain(PlacementContext& c) {
-    const std::int32_t layer = c.layers.layerFor(DataType::teren);
+    const std::int32_t layer = c.layers.layerFor(formats::DataType::teren);
     const terrain::PlanarMap map = c.transform.planarMap();
     for (const terrain::TerrainPatch& patch : c.data.terrain) {
         const auto corners = convertedCorners(c, patch.minX, patch.minY, patch.maxX, patch.maxY);
@@ -122,7 +122,7 @@ host::HostError placeTerrain(PlacementContext& c) {
 namespace {
 
 // Terrain and water from the point cloud: a failed patch is skipped, the rest goes on.
-host::HostError placeCloudPatches(PlacementContext& c, const terrain::TerrainSet& patches, DataType type,
+host::HostError placeCloudPatches(PlacementContext& c, const terrain::TerrainSet& patches, formats::DataType type,
                                   const char* countKey) {
     const std::int32_t layer = c.layers.layerFor(type);
     const terrain::PlanarMap map = c.transform.planarMap();
@@ -138,28 +138,28 @@ host::HostError placeCloudPatches(PlacementContext& c, const terrain::TerrainSet
 }  // namespace
 
 host::HostError placeCloudTerrain(PlacementContext& c) {
-    return placeCloudPatches(c, c.data.terrainCloud, DataType::terenchmura, "teren z chmury (Siatka)");
+    return placeCloudPatches(c, c.data.terrainCloud, formats::DataType::terenchmura, "teren z chmury (Siatka)");
 }
 
 host::HostError placeCloudWater(PlacementContext& c) {
-    return placeCloudPatches(c, c.data.waterCloud, DataType::wodachmura, "woda z chmury (Siatka)");
+    return placeCloudPatches(c, c.data.waterCloud, formats::DataType::wodachmura, "woda z chmury (Siatka)");
 }
 
 host::HostError placeContours2d(PlacementContext& c) {
     // Without the 2D selection nothing is drawn (labels belong to their lines), so no layer is made.
-    if (!c.selected(settings::dataTypeKey(DataType::poziomice2d))) return host::kHostOk;
-    const std::int32_t layer = c.layers.layerFor(DataType::poziomice2d);
+    if (!c.selected(settings::dataTypeKey(formats::DataType::poziomice2d))) return host::kHostOk;
+    const std::int32_t layer = c.layers.layerFor(formats::DataType::poziomice2d);
     const terrain::ContourDrawResult drawn = drawContours2d(converted(c, c.data.contours), c.transform.planarMap(),
                                                             c.transform.angle, layer, c.smoothContours, true);
-    if (drawn.polylines > 0) c.result.counts[settings::dataTypeKey(DataType::poziomice2d)] = drawn.polylines;
+    if (drawn.polylines > 0) c.result.counts[settings::dataTypeKey(formats::DataType::poziomice2d)] = drawn.polylines;
     if (drawn.labels > 0) c.result.counts["podpisy rzednych"] = drawn.labels;
     c.result.failures += drawn.failures;
     return host::kHostOk;
 }
 
 host::HostError placeContourMesh(PlacementContext& c) {
-    if (!c.selected(settings::dataTypeKey(DataType::poziomice3d))) return host::kHostOk;
-    const std::int32_t layer = c.layers.layerFor(DataType::poziomice3d);
+    if (!c.selected(settings::dataTypeKey(formats::DataType::poziomice3d))) return host::kHostOk;
+    const std::int32_t layer = c.layers.layerFor(formats::DataType::poziomice3d);
     const auto corners = convertedCorners(c, c.frame.minE, c.frame.minN, c.frame.maxE, c.frame.maxN);
     const terrain::ContourMeshResult mesh =
         createContourMesh(converted(c, c.data.contours), c.transform.planarMap(), c.buildingOffset, layer, corners);
@@ -167,13 +167,13 @@ host::HostError placeContourMesh(PlacementContext& c) {
         ++c.result.failures;
         c.note("Poziomice: nie udalo sie utworzyc Siatki 3D z warstwic.");
     } else if (mesh.created) {
-        c.result.counts[settings::dataTypeKey(DataType::poziomice3d)] = 1;
+        c.result.counts[settings::dataTypeKey(formats::DataType::poziomice3d)] = 1;
     }
     return host::kHostOk;
 }
 
 host::HostError placeCloudContourMesh(PlacementContext& c) {
-    const std::int32_t layer = c.layers.layerFor(DataType::poziomicechmura3d);
+    const std::int32_t layer = c.layers.layerFor(formats::DataType::poziomicechmura3d);
     const auto corners = convertedCorners(c, c.frame.minE, c.frame.minN, c.frame.maxE, c.frame.maxN);
     const terrain::ContourMeshResult mesh = createContourMesh(
         converted(c, c.data.contoursCloud), c.transform.planarMap(), c.cloudContourOffset, layer, corners);
@@ -181,7 +181,7 @@ host::HostError placeCloudContourMesh(PlacementContext& c) {
         ++c.result.failures;
         c.note("Poziomice z chmury: nie udalo sie utworzyc Siatki 3D.");
     } else if (mesh.created) {
-        c.result.counts[settings::dataTypeKey(DataType::poziomicechmura3d)] = 1;
+        c.result.counts[settings::dataTypeKey(formats::DataType::poziomicechmura3d)] = 1;
     }
     return host::kHostOk;
 }

@@ -8,6 +8,9 @@
 
 namespace importer {
 
+using formats::DataType;
+using gml::GisFeature, gml::GisPolygon;
+
 namespace {
 
 template <auto Member>

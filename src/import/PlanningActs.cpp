@@ -43,12 +43,13 @@ std::string actIdText(const nlohmann::json& object) {
     const auto it = object.find("publishedActId");
     if (it == object.end()) return {};
     if (it->is_string()) return it->get<std::string>();
-    if (it->is_number_unsigned()) return cformat("%llu", static_cast<unsigned long long>(it->get<std::uint64_t>()));
-    if (it->is_number_integer()) return cformat("%lld", static_cast<long long>(it->get<std::int64_t>()));
+    if (it->is_number_unsigned())
+        return platform::cformat("%llu", static_cast<unsigned long long>(it->get<std::uint64_t>()));
+    if (it->is_number_integer()) return platform::cformat("%lld", static_cast<long long>(it->get<std::int64_t>()));
     if (it->is_number_float()) {
         const double value = std::trunc(it->get<double>());
         if (!std::isfinite(value)) return {};
-        return cformat("%.0f", value == 0.0 ? 0.0 : value);
+        return platform::cformat("%.0f", value == 0.0 ? 0.0 : value);
     }
     return {};
 }
@@ -58,10 +59,10 @@ bool contains(const std::string& text, const char* part) { return text.find(part
 // The act's download: whether the register handed over a readable act, and the features it held.
 struct ActDownload {
     bool readable = false;
-    std::vector<GisFeature> features;
+    std::vector<gml::GisFeature> features;
 };
 
-ActDownload downloadAct(net::WfsClient& client, const std::string& actId, DataType type) {
+ActDownload downloadAct(net::WfsClient& client, const std::string& actId, formats::DataType type) {
     ActDownload out;
     // The id comes from the register's answer; encoded, it can only ever name one path segment.
     const std::string url = net::serviceEndpoints().planningDownload(net::urlEncode(actId));
@@ -69,7 +70,7 @@ ActDownload downloadAct(net::WfsClient& client, const std::string& actId, DataTy
         if (attempt > 0) waitBeforeAttempt(attempt);
         const net::HttpResponse response = client.get(url);
         if (isSuccess(response.status) && !response.body.empty()) {
-            GmlParseResult parsed = GmlParser::parse(response.body, type);
+            gml::GmlParseResult parsed = gml::GmlParser::parse(response.body, type);
             out.readable = parsed.ok;
             out.features = std::move(parsed.features);
             return out;
@@ -156,19 +157,20 @@ std::optional<PlanningAct> selectAct(const std::vector<PlanningAct>& acts, const
     return std::nullopt;
 }
 
-std::vector<GisFeature> downloadActFeatures(net::WfsClient& client, const std::string& actId, DataType type) {
+std::vector<gml::GisFeature> downloadActFeatures(net::WfsClient& client, const std::string& actId,
+                                                 formats::DataType type) {
     return downloadAct(client, actId, type).features;
 }
 
-bool planZoneInFrame(const GisFeature& feature, const geodesy::Bbox& frame) {
+bool planZoneInFrame(const gml::GisFeature& feature, const geodesy::Bbox& frame) {
     if (feature.hasAnchor && frame.contains(geodesy::PlanarPoint{feature.anchor.x, feature.anchor.y})) return true;
-    for (const GisPolygon& polygon : feature.polygons)
+    for (const gml::GisPolygon& polygon : feature.polygons)
         for (const geodesy::PlanarPoint& p : polygon.outer)
             if (frame.contains(geodesy::PlanarPoint{p.x, p.y})) return true;
     // Zones are often far larger than the frame: one that covers the frame, or crosses it between two
     // vertices outside, still lies in it; dropping it would report "no zone in the frame" for the very
     // zone the frame sits in.
-    for (const GisPolygon& polygon : feature.polygons)
+    for (const gml::GisPolygon& polygon : feature.polygons)
         if (net::polygonMeetsBox(polygon, frame)) return true;
     return false;
 }
@@ -201,7 +203,7 @@ void fetchGeneralPlan(FetchContext& ctx, const std::string& code) {
                        " (Plan Ogolny jeszcze nieuchwalony w Rejestrze Urbanistycznym).");
         return;
     }
-    ActDownload download = downloadAct(ctx.client, act->publishedActId, DataType::pog);
+    ActDownload download = downloadAct(ctx.client, act->publishedActId, formats::DataType::pog);
     if (!download.readable) {
         // Saying that no zone lies in the frame would be wrong when the act itself never arrived.
         ctx.addWarning("POG gminy " + code +
@@ -209,7 +211,7 @@ void fetchGeneralPlan(FetchContext& ctx, const std::string& code) {
         return;
     }
     std::size_t kept = 0;
-    for (GisFeature& feature : download.features) {
+    for (gml::GisFeature& feature : download.features) {
         if (!planZoneInFrame(feature, ctx.frame)) continue;
         ctx.result.features.push_back(std::move(feature));
         ++kept;
@@ -224,7 +226,7 @@ void fetchLocalPlans(FetchContext& ctx, const std::string& code) {
         ctx.addWarning("Brak MPZP dla gminy " + code + ": brak uslugi WMS w EZiU.");
         // The national integration service carries the drawings of many municipalities without their own.
         const int tiles = fetchRaster(ctx, net::serviceEndpoints().localPlansCoverageWms(), kNationalPlanDrawingLayer,
-                                      ctx.metresPerPixel(), DataType::mpzp, ctx.fetchEpsg);
+                                      ctx.metresPerPixel(), formats::DataType::mpzp, ctx.fetchEpsg);
         if (tiles > 0) ctx.addWarning("MPZP z krajowej integracji (KIMPZP) jako rastr.");
         return;
     }
@@ -232,7 +234,7 @@ void fetchLocalPlans(FetchContext& ctx, const std::string& code) {
     const std::string layers = capabilities.status == 200 ? chooseLocalPlanLayers(capabilities.body) : std::string();
     if (!layers.empty()) {
         const int epsg = chooseRasterEpsg(ctx.fetchEpsg, capabilities.body);
-        if (fetchRaster(ctx, services.wmsUrl, layers, ctx.metresPerPixel(), DataType::mpzp, epsg) > 0) {
+        if (fetchRaster(ctx, services.wmsUrl, layers, ctx.metresPerPixel(), formats::DataType::mpzp, epsg) > 0) {
             ctx.addWarning("MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla " + code + ".");
             return;
         }

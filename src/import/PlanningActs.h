@@ -49,10 +49,11 @@ std::vector<PlanningAct> queryActs(net::WfsClient& client, const std::string& mu
 // before being drafted before any other, the latest publishDate within a group; none when no act fits.
 std::optional<PlanningAct> selectAct(const std::vector<PlanningAct>& acts, const std::string& planType);
 // Features of an act's GML from the register, up to three attempts; empty on failure.
-std::vector<GisFeature> downloadActFeatures(net::WfsClient& client, const std::string& actId, DataType type);
+std::vector<gml::GisFeature> downloadActFeatures(net::WfsClient& client, const std::string& actId,
+                                                 formats::DataType type);
 // True when the feature's anchor or an outer-ring vertex lies in the frame, or else part of a polygon's area
 // does (a zone covering or crossing the frame); edges included, lines not tested.
-bool planZoneInFrame(const GisFeature& feature, const geodesy::Bbox& frame);
+bool planZoneInFrame(const gml::GisFeature& feature, const geodesy::Bbox& frame);
 // The WMS layers to draw for local plans, comma-joined: drawing layers, else content layers, else all.
 std::string chooseLocalPlanLayers(std::string_view capabilities);
 

@@ -68,9 +68,10 @@ WriteOutcome writeWithFallbacks(const host::GeoLocation& full) {
 std::string diagnosticText(const WriteOutcome& w, double lat, double lon, int zone, geodesy::PlanarPoint at) {
     return "SetGeoLocation: koncowy_err=" + std::to_string(w.code) +
            " poziom_ktory_przeszedl=" + std::to_string(w.level) +
-           " (0=pelny,1=bez-opisow-CRS,2=minimum,-1=wszystkie-padly)\n" + "  lat=" + streamNumber(lat) +
-           " lon=" + streamNumber(lon) + " zone=" + std::to_string(zone) + " E=" + streamNumber(at.x) +
-           " N=" + streamNumber(at.y) + " H=" + streamNumber(0.0) + "\n" +
+           " (0=pelny,1=bez-opisow-CRS,2=minimum,-1=wszystkie-padly)\n" + "  lat=" + platform::streamNumber(lat) +
+           " lon=" + platform::streamNumber(lon) + " zone=" + std::to_string(zone) +
+           " E=" + platform::streamNumber(at.x) + " N=" + platform::streamNumber(at.y) +
+           " H=" + platform::streamNumber(0.0) + "\n" +
            "  APIERR czeste: -2130311=BADID -2130313=BADPARS -2130315=BADINDEX -2110145=NOTSUPPORTED\n";
 }
 
@@ -100,9 +101,9 @@ nlohmann::json setProjectOrigin(const nlohmann::json& msg, const net::WfsClient&
     }
 
     host::host().reportLine(
-        cformat("TERRAVOX: ustawiono georeferencje projektu: E=%f N=%f (PL-2000, EPSG:%d) H=%f m "
-                "n.p.m. (PL-EVRF2007-NH)",
-                at.x, at.y, zone, 0.0));
+        platform::cformat("TERRAVOX: ustawiono georeferencje projektu: E=%f N=%f (PL-2000, EPSG:%d) H=%f m "
+                          "n.p.m. (PL-EVRF2007-NH)",
+                          at.x, at.y, zone, 0.0));
     // The terrain height arrives later, from the elevation model, when it can be found.
     startOriginHeightLookup(webClient, geodesy::wgs84ToPl1992(lat, lon), at);
     return nlohmann::json{{"type", "originSet"}, {"e", at.x}, {"n", at.y}, {"h", 0.0}, {"epsg", zone}};

@@ -41,7 +41,7 @@ geodesy::Bbox requestBox(const geodesy::Bbox& frame, int epsg) {
 
 // One tile with retries at halved widths; true when an image was accepted.
 bool fetchTile(net::WfsClient& client, const std::string& wmsUrl, const std::string& layers, const geodesy::Bbox& tile,
-               double metresPerPixel, DataType type, int epsg, FetchedData& result) {
+               double metresPerPixel, formats::DataType type, int epsg, FetchedData& result) {
     const double tileW = tile.width(), tileH = tile.height();
     int pixels = static_cast<int>(
         std::min<double>(kMaxRasterTilePixels, std::max<double>(kMinRasterTilePixels, tileW / metresPerPixel)));
@@ -76,7 +76,7 @@ std::string joinNames(const std::vector<std::string>& names) {
 }  // namespace
 
 int chooseRasterEpsg(int fetchEpsg, std::string_view capabilities) {
-    const std::string code = cformat("%d", fetchEpsg);
+    const std::string code = platform::cformat("%d", fetchEpsg);
     if (capabilities.find("EPSG:" + code) != std::string_view::npos ||
         capabilities.find(":" + code) != std::string_view::npos)
         return fetchEpsg;
@@ -105,7 +105,7 @@ bool isRasterImage(std::string_view body) {
 }
 
 int fetchRaster(net::WfsClient& client, const geodesy::Bbox& frame, const std::string& wmsUrl,
-                const std::string& layers, double metresPerPixel, DataType type, int epsg, FetchedData& result,
+                const std::string& layers, double metresPerPixel, formats::DataType type, int epsg, FetchedData& result,
                 const std::function<void(const std::string&)>& reportLine) {
     const double width = frame.width(), height = frame.height();
     if (!(metresPerPixel > 0.0) || !std::isfinite(metresPerPixel) || !(width > 0.0) || !(height > 0.0) ||
@@ -115,13 +115,14 @@ int fetchRaster(net::WfsClient& client, const geodesy::Bbox& frame, const std::s
     const RasterTilePlan plan = planRasterTiles(width, height, metresPerPixel);
     if (plan.limited)
         result.addWarning("Kadr bardzo szeroki - rastry " + key + " ograniczone do " +
-                          cformat("%d", plan.columns * plan.rows) +
-                          " platek (ok. 1:" + cformat("%lld", plan.coarserScale) + ").");
+                          platform::cformat("%d", plan.columns * plan.rows) +
+                          " platek (ok. 1:" + platform::cformat("%lld", plan.coarserScale) + ").");
     if (reportLine)
-        reportLine("TERRAVOX: rastr " + key + ": kadr " + cformat("%lld", wholePart(width)) + "x" +
-                   cformat("%lld", wholePart(height)) + " m, gestosc " + cformat("%f", metresPerPixel).substr(0, 4) +
-                   " m/px (1:" + cformat("%lld", wholePart(metresPerPixel / kNominalPixelMetres)) + "), platki " +
-                   cformat("%d", plan.columns) + "x" + cformat("%d", plan.rows));
+        reportLine("TERRAVOX: rastr " + key + ": kadr " + platform::cformat("%lld", wholePart(width)) + "x" +
+                   platform::cformat("%lld", wholePart(height)) + " m, gestosc " +
+                   platform::cformat("%f", metresPerPixel).substr(0, 4) +
+                   " m/px (1:" + platform::cformat("%lld", wholePart(metresPerPixel / kNominalPixelMetres)) +
+                   "), platki " + platform::cformat("%d", plan.columns) + "x" + platform::cformat("%d", plan.rows));
 
     const geodesy::Bbox box = requestBox(frame, epsg);
     const double tileW = box.width() / plan.columns, tileH = box.height() / plan.rows;
@@ -138,11 +139,11 @@ int fetchRaster(net::WfsClient& client, const geodesy::Bbox& frame, const std::s
 }
 
 int fetchRaster(FetchContext& ctx, const std::string& wmsUrl, const std::string& layers, double metresPerPixel,
-                DataType type, int epsg) {
+                formats::DataType type, int epsg) {
     return fetchRaster(ctx.client, ctx.frame, wmsUrl, layers, metresPerPixel, type, epsg, ctx.result, ctx.reportLine);
 }
 
-int fetchThematicRaster(FetchContext& ctx, const std::string& wmsUrl, DataType type) {
+int fetchThematicRaster(FetchContext& ctx, const std::string& wmsUrl, formats::DataType type) {
     const net::HttpResponse caps = net::getCapabilities(ctx.client, wmsUrl, "WMS");
     if (caps.status != 200) return 0;
     std::string layers = joinNames(net::selectThematicLayers(caps.body, type));

@@ -41,13 +41,13 @@ bool isRasterImage(std::string_view body);
 // result.rasters, a warning when the tile count was limited, and sends one report line.
 // Returns the number of tiles fetched (0 = failure).
 int fetchRaster(net::WfsClient& client, const geodesy::Bbox& frame, const std::string& wmsUrl,
-                const std::string& layers, double metresPerPixel, DataType type, int epsg, FetchedData& result,
+                const std::string& layers, double metresPerPixel, formats::DataType type, int epsg, FetchedData& result,
                 const std::function<void(const std::string&)>& reportLine);
 // Capabilities of a county or national WMS, its thematic layers for the type (else every named layer) and one
 // raster of them in the system the capabilities allow; the number of tiles fetched (0 = failure).
-int fetchThematicRaster(FetchContext& ctx, const std::string& wmsUrl, DataType type);
+int fetchThematicRaster(FetchContext& ctx, const std::string& wmsUrl, formats::DataType type);
 // The same for a group of the fetch orchestration (its client, frame, result and report sink).
 int fetchRaster(FetchContext& ctx, const std::string& wmsUrl, const std::string& layers, double metresPerPixel,
-                DataType type, int epsg);
+                formats::DataType type, int epsg);
 
 }  // namespace importer

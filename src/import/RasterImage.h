@@ -10,7 +10,7 @@ namespace importer {
 
 // One fetched WMS tile, kept until placement turns it into a picture element.
 struct RasterImage {
-    DataType type = DataType::rastry;
+    formats::DataType type = formats::DataType::rastry;
     // The WMS answer as received: the bytes of a PNG or JPEG file.
     std::string image;
     // System of `box`: a PL-2000 zone 2176..2179, or 2180.

@@ -8,6 +8,8 @@
 
 #include "platform/Paths.h"
 
+using platform::writeFileAtomically;
+
 using nlohmann::json;
 
 namespace model {

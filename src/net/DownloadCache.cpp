@@ -20,7 +20,7 @@ namespace {
 std::atomic<bool> cleanupDone{false};
 
 // The add-on's per-user data folder (local application data); the cache lives inside it.
-fs::path addonDataFolder() { return cacheDir() / "TERRAVOX"; }
+fs::path addonDataFolder() { return platform::cacheDir() / "TERRAVOX"; }
 
 bool asciiEqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -73,7 +73,7 @@ std::string sha1Hex(const std::string& bytes) {
     if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha1(), nullptr) != 1) return {};
     std::string hex;
     hex.reserve(length * 2);
-    for (unsigned int i = 0; i < length; ++i) hex += cformat("%02x", digest[i]);
+    for (unsigned int i = 0; i < length; ++i) hex += platform::cformat("%02x", digest[i]);
     return hex;
 }
 

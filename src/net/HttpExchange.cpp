@@ -182,7 +182,7 @@ Outcome finishTransfer(Transfer& t, CURLcode code, const std::string& originalUr
         (code != CURLE_COULDNT_RESOLVE_HOST && code != CURLE_COULDNT_CONNECT && code != CURLE_COULDNT_RESOLVE_PROXY &&
          code != CURLE_SEND_ERROR && code != CURLE_SSL_CONNECT_ERROR && code != CURLE_PEER_FAILED_VERIFICATION &&
          !(code == CURLE_OPERATION_TIMEDOUT && !t.timedOut));
-    trace(cformat("[http] SendRequest=%d err=%lu\n", sent ? 1 : 0, static_cast<unsigned long>(code)));
+    trace(platform::cformat("[http] SendRequest=%d err=%lu\n", sent ? 1 : 0, static_cast<unsigned long>(code)));
     if (t.cancelled) {
         out.error = "Pobieranie anulowane.";
         return out;
@@ -204,7 +204,7 @@ Outcome finishTransfer(Transfer& t, CURLcode code, const std::string& originalUr
             case CURLE_COULDNT_CONNECT: out.error = "Brak polaczenia z " + hostOfUrl(originalUrl); break;
             default:
                 if (sent) {
-                    trace(cformat("[http] ReceiveResponse FAIL err=%lu\n", static_cast<unsigned long>(code)));
+                    trace(platform::cformat("[http] ReceiveResponse FAIL err=%lu\n", static_cast<unsigned long>(code)));
                     out.error = "Brak odpowiedzi serwera";
                 } else {
                     out.error = "Wyslanie zapytania nieudane (timeout?)";

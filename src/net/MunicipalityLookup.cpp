@@ -48,7 +48,7 @@ std::string terytAtPoint(WfsClient& client, const std::string& typeName, double 
                                                    geodesy::Bbox{x - 1, y - 1, x + 1, y + 1}, 5, 0, true, false, 0);
     const HttpResponse response = client.get(url);
     if (response.status != 200) return {};
-    for (const GisFeature& f : GmlParser::parseFeatureCollection(response.body, DataType::dzialki)) {
+    for (const gml::GisFeature& f : gml::GmlParser::parseFeatureCollection(response.body, formats::DataType::dzialki)) {
         for (const auto& [key, value] : f.props) {
             const std::string lower = lowerName(key);
             if (lower.find("teryt") == std::string::npos && lower.find("kod") == std::string::npos) continue;

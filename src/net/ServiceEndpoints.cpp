@@ -24,8 +24,8 @@ std::string loopbackBase(std::string value) {
         if (value.rfind(p, 0) != 0) continue;
         const std::string port = value.substr(p.size());
         long long number = 0;
-        if (port.empty() || port.size() > 5 || !isDigits(port, port.size()) || !parseInt(port, number) || number < 1 ||
-            number > 65535)
+        if (port.empty() || port.size() > 5 || !isDigits(port, port.size()) || !platform::parseInt(port, number) ||
+            number < 1 || number > 65535)
             return {};
         return value;
     }
@@ -74,8 +74,8 @@ std::string ServiceEndpoints::planningDownload(const std::string& actId) const {
 }
 std::string ServiceEndpoints::buildings3dLod1(int year, const std::string& teryt4) const {
     if (!isDigits(teryt4, 4)) return {};
-    return openData + "/InneDane/Budynki3D/LOD1/" + cformat("%d", year) + "/" + teryt4.substr(0, 2) + "/" + teryt4 +
-           ".zip";
+    return openData + "/InneDane/Budynki3D/LOD1/" + platform::cformat("%d", year) + "/" + teryt4.substr(0, 2) + "/" +
+           teryt4 + ".zip";
 }
 std::string ServiceEndpoints::buildings3dLod2(const std::string& teryt4) const {
     if (!isDigits(teryt4, 4)) return {};
@@ -134,7 +134,7 @@ void applyLocalPacing(WfsClient& client) {
     if (!routingEnabled()) return;
     const char* value = std::getenv("GEODRAFT_PACING_MS");
     long long ms = 0;
-    if (value == nullptr || !parseInt(value, ms) || ms < 0 || ms > 60000) return;
+    if (value == nullptr || !platform::parseInt(value, ms) || ms < 0 || ms > 60000) return;
     client.options.hostIntervalMs = static_cast<int>(ms);
     client.options.retryDelayMs = static_cast<int>(ms);
 }

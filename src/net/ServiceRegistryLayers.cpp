@@ -67,13 +67,13 @@ std::vector<std::string> filterLayerNames(std::string_view caps) {
     return out;
 }
 
-std::vector<std::string> selectThematicLayers(std::string_view caps, DataType type) {
-    if (type != DataType::gesut && type != DataType::bdot500) return filterLayerNames(caps);
+std::vector<std::string> selectThematicLayers(std::string_view caps, formats::DataType type) {
+    if (type != formats::DataType::gesut && type != formats::DataType::bdot500) return filterLayerNames(caps);
     std::vector<std::string> out;
     for (const std::string& n : filterLayerNames(caps)) {
         const std::string lower = lowerName(n);
         if (lower.find("strefa") != std::string::npos) continue;
-        const bool wanted = type == DataType::gesut
+        const bool wanted = type == formats::DataType::gesut
                                 ? containsAny(lower, {"gesut", "siec", "przewod", "uzbroj", "urzadzen"})
                                 : containsAny(lower, {"bdot", "_ot", "budowl", "ogrodz", "komunikac", "zagospodar",
                                                       "sport", "wody", "rzezb", "sytuac", "nmz"});

@@ -40,7 +40,7 @@ std::string decodeEntities(std::string_view text) {
         else if (name == "apos") decoded = '\'';
         else if (name.size() >= 2 && name.size() <= 4 && name[0] == '#') {
             long long code = 0;
-            if (parseInt(name.substr(1), code) && code >= 32 && code < 127) decoded = static_cast<char>(code);
+            if (platform::parseInt(name.substr(1), code) && code >= 32 && code < 127) decoded = static_cast<char>(code);
         }
         if (decoded == 0) {
             out += '&';
@@ -141,7 +141,7 @@ double decodeDensity(std::string_view text) {
         if (digitsEnd > exponent) end = digitsEnd;
     }
     double value = 0.0;
-    if (!parseDouble(text.substr(0, end), value) || !std::isfinite(value)) return 0.0;
+    if (!platform::parseDouble(text.substr(0, end), value) || !std::isfinite(value)) return 0.0;
     return value;
 }
 

@@ -34,11 +34,11 @@ std::string urlEncode(const std::string& text) {
 std::string formatByteSize(long long bytes) {
     std::string text;
     if (bytes < 1024) {
-        text = cformat("%lld B", bytes);
+        text = platform::cformat("%lld B", bytes);
     } else if (bytes < 1048576) {
-        text = cformat("%.1f KB", static_cast<double>(bytes) / 1024.0);
+        text = platform::cformat("%.1f KB", static_cast<double>(bytes) / 1024.0);
     } else {
-        text = cformat("%.1f MB", static_cast<double>(bytes) / 1048576.0);
+        text = platform::cformat("%.1f MB", static_cast<double>(bytes) / 1048576.0);
     }
     for (char& c : text)
         if (c == '.') c = ',';

@@ -1,6 +1,4 @@
 // Tiled WFS fetches and the download cache of WfsClient.
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -14,6 +12,10 @@
 #include "net/UrlText.h"
 #include "net/WfsClient.h"
 #include "platform/Numbers.h"
+#include "platform/Paths.h"
+#include "platform/ThreadId.h"
+
+using platform::cformat;
 
 namespace net {
 
@@ -29,37 +31,6 @@ bool readWholeFile(const std::string& path, std::string& out) {
     ss << in.rdbuf();
     out = std::move(ss).str();
     return true;
-}
-
-// Writes through a temporary file and a rename, so a cut-off write never looks like a complete cache entry.
-void writeCacheFile(const std::string& path, const std::string& bytes) {
-    static std::atomic<long long> sequence{0};
-    const std::string temporary = path + ".part.w" + cformat("%lld", sequence++) + "." + cformat("%d", getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temporary, ec);
-            return;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temporary, path, ec);
-    if (ec) fs::remove(temporary, ec);
-}
-
-// 64-bit FNV-1a over the thread identifier's four bytes, lowest byte first.
-unsigned long long threadHash() {
-    const auto id = static_cast<std::uint32_t>(syscall(SYS_gettid));
-    unsigned long long hash = 14695981039346656037ull;
-    for (int i = 0; i < 4; ++i) {
-        hash ^= (id >> (8 * i)) & 0xFFu;
-        hash *= 1099511628211ull;
-    }
-    return hash;
 }
 
 // A usable tile answer: a 2xx status, a whole body, and no service exception in place of data.
@@ -125,7 +96,7 @@ std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::stri
                 const HttpResponse response = get(url);
                 if (isUsableAnswer(response)) {
                     answer = response.body;
-                    writeCacheFile(path, answer);
+                    platform::writeFileAtomically(path, answer);
                 }
             } else if (isOgcExceptionDocument(answer)) {
                 answer.clear();
@@ -144,7 +115,7 @@ std::string WfsClient::getCachedText(const std::string& url, int receiveTimeoutM
     if (readWholeFile(path, cached)) return cached;
     const HttpResponse response = getWithTimeout(url, receiveTimeoutMs);
     if (response.status < 200 || response.status > 299 || !response.error.empty() || response.body.empty()) return {};
-    if (!isOgcExceptionDocument(response.body)) writeCacheFile(path, response.body);
+    if (!isOgcExceptionDocument(response.body)) platform::writeFileAtomically(path, response.body);
     return response.body;
 }
 
@@ -153,8 +124,9 @@ std::string WfsClient::getCachedFile(const std::string& url, const ProgressCallb
     const std::string path = cachePathFor(url, "zip");
     if (std::ifstream(path, std::ios::binary)) return path;
     waitForHost(hostOfUrl(url));
-    const std::string temporary =
-        path + ".part." + cformat("%llu", threadHash()) + "." + cformat("%lld", downloadSequence++);
+    const std::string temporary = path + ".part." +
+                                  cformat("%llu", static_cast<unsigned long long>(platform::currentThreadHash())) +
+                                  "." + cformat("%lld", downloadSequence++);
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) {
         error = "Nie mozna zapisac do pamieci podrecznej: " + temporary;

@@ -99,9 +99,9 @@ void offerCandidate(std::string& slot, const std::string& candidate) {
 
 }  // namespace
 
-bool featureTouchesBox(const GisFeature& f, const geodesy::Bbox& frame) {
+bool featureTouchesBox(const gml::GisFeature& f, const geodesy::Bbox& frame) {
     if (f.hasAnchor && inside(f.anchor, frame)) return true;
-    for (const GisPolygon& p : f.polygons) {
+    for (const gml::GisPolygon& p : f.polygons) {
         if (pathMeetsBox(p.outer, frame, true)) return true;
         // A frame drawn inside a large parcel has no vertex of it: the parcel still covers the frame.
         const geodesy::PlanarPoint c = frame.centre();
@@ -112,7 +112,7 @@ bool featureTouchesBox(const GisFeature& f, const geodesy::Bbox& frame) {
     return false;
 }
 
-bool polygonMeetsBox(const GisPolygon& polygon, const geodesy::Bbox& frame) {
+bool polygonMeetsBox(const gml::GisPolygon& polygon, const geodesy::Bbox& frame) {
     if (pathMeetsBox(polygon.outer, frame, true)) return true;
     for (const auto& hole : polygon.holes)
         if (pathMeetsBox(hole, frame, true)) return true;
@@ -150,9 +150,10 @@ int WfsLayerFetcher::rememberedVariant(const std::string& wfsUrl, const std::str
     return it == variants_.end() ? 0 : it->second;
 }
 
-std::vector<GisFeature> WfsLayerFetcher::fetchVariant(int variant, const std::string& wfsUrl,
-                                                      const std::string& typeName, const geodesy::Bbox& frame,
-                                                      DataType type, const TileProgressCallback& progress) {
+std::vector<gml::GisFeature> WfsLayerFetcher::fetchVariant(int variant, const std::string& wfsUrl,
+                                                           const std::string& typeName, const geodesy::Bbox& frame,
+                                                           formats::DataType type,
+                                                           const TileProgressCallback& progress) {
     bool northingFirst = true, wfs110 = false;
     int epsg = 0;
     if (variant == 2) northingFirst = false;
@@ -162,19 +163,19 @@ std::vector<GisFeature> WfsLayerFetcher::fetchVariant(int variant, const std::st
         epsg = geodesy::pl2000ZoneForLongitude(centre.lon);
     }
     const std::string gml = client_.fetchWfsTiled(wfsUrl, typeName, frame, progress, northingFirst, wfs110, epsg);
-    return GmlParser::parseFeatureCollection(gml, type);
+    return gml::GmlParser::parseFeatureCollection(gml, type);
 }
 
-std::vector<GisFeature> WfsLayerFetcher::fetchCountyLayer(const std::string& wfsUrl, const std::string& typeName,
-                                                          const geodesy::Bbox& frame, DataType type,
-                                                          const TileProgressCallback& progress) {
+std::vector<gml::GisFeature> WfsLayerFetcher::fetchCountyLayer(const std::string& wfsUrl, const std::string& typeName,
+                                                               const geodesy::Bbox& frame, formats::DataType type,
+                                                               const TileProgressCallback& progress) {
     if (typeName.empty()) return {};
     const int remembered = rememberedVariant(wfsUrl, typeName);
     if (remembered != 0) return fetchVariant(remembered, wfsUrl, typeName, frame, type, progress);
     for (int variant : {1, 2, 4, 3}) {
-        std::vector<GisFeature> features = fetchVariant(variant, wfsUrl, typeName, frame, type, progress);
+        std::vector<gml::GisFeature> features = fetchVariant(variant, wfsUrl, typeName, frame, type, progress);
         const bool onFrame = std::any_of(features.begin(), features.end(),
-                                         [&](const GisFeature& f) { return featureTouchesBox(f, frame); });
+                                         [&](const gml::GisFeature& f) { return featureTouchesBox(f, frame); });
         if (onFrame) {
             variants_[wfsUrl + "|" + typeName] = variant;
             return features;
@@ -183,9 +184,11 @@ std::vector<GisFeature> WfsLayerFetcher::fetchCountyLayer(const std::string& wfs
     return fetchWholeTypeWhenSmall(wfsUrl, typeName, frame, type, progress);
 }
 
-std::vector<GisFeature> WfsLayerFetcher::fetchWholeTypeWhenSmall(const std::string& wfsUrl, const std::string& typeName,
-                                                                 const geodesy::Bbox& frame, DataType type,
-                                                                 const TileProgressCallback& progress) {
+std::vector<gml::GisFeature> WfsLayerFetcher::fetchWholeTypeWhenSmall(const std::string& wfsUrl,
+                                                                      const std::string& typeName,
+                                                                      const geodesy::Bbox& frame,
+                                                                      formats::DataType type,
+                                                                      const TileProgressCallback& progress) {
     const std::string request =
         wfsUrl + separatorFor(wfsUrl) + "service=WFS&version=2.0.0&request=GetFeature&typenames=" + urlEncode(typeName);
     const HttpResponse hits = client_.get(request + "&resultType=hits");
@@ -194,14 +197,15 @@ std::vector<GisFeature> WfsLayerFetcher::fetchWholeTypeWhenSmall(const std::stri
     const std::size_t start = at + 15;
     const std::size_t end = hits.body.find('"', start);
     long long matched = 0;
-    if (end == std::string::npos || !parseInt(std::string_view(hits.body).substr(start, end - start), matched))
+    if (end == std::string::npos ||
+        !platform::parseInt(std::string_view(hits.body).substr(start, end - start), matched))
         return {};
     if (matched < 1 || matched > kMaxWholeTypeFeatures) return {};
     if (progress) progress(0, 1);
     const std::string gml = client_.getCachedText(request, kCachedTextTimeoutMs);
     if (gml.empty()) return {};
-    std::vector<GisFeature> features = GmlParser::parseFeatureCollection(gml, type);
-    std::erase_if(features, [&](const GisFeature& f) { return !featureTouchesBox(f, frame); });
+    std::vector<gml::GisFeature> features = gml::GmlParser::parseFeatureCollection(gml, type);
+    std::erase_if(features, [&](const gml::GisFeature& f) { return !featureTouchesBox(f, frame); });
     if (progress) progress(1, 1);
     return features;
 }

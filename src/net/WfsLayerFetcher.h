@@ -14,10 +14,10 @@ namespace net {
 
 // True when the feature lies on the frame (edges included): its anchor or a vertex lies inside, an edge
 // crosses it, or the frame lies inside one of its polygons.
-bool featureTouchesBox(const GisFeature& feature, const geodesy::Bbox& frame);
+bool featureTouchesBox(const gml::GisFeature& feature, const geodesy::Bbox& frame);
 // True when part of the polygon's area lies in the frame (edges included): a vertex of any ring lies
 // inside, an edge of any ring crosses it, or the frame's centre lies inside the outer ring and no hole.
-bool polygonMeetsBox(const GisPolygon& polygon, const geodesy::Bbox& frame);
+bool polygonMeetsBox(const gml::GisPolygon& polygon, const geodesy::Bbox& frame);
 
 class WfsLayerFetcher {
 public:
@@ -30,20 +30,20 @@ public:
     // Features of one type inside the frame (PL-1992). Without a remembered request form the forms are tried
     // in turn (northing-first 2.0, easting-first 2.0, PL-2000 zone 2.0, northing-first 1.1) and the first
     // whose features lie on the frame wins; as a last resort the whole type is fetched when it is small.
-    std::vector<GisFeature> fetchCountyLayer(const std::string& wfsUrl, const std::string& typeName,
-                                             const geodesy::Bbox& frame, DataType type,
-                                             const TileProgressCallback& progress);
+    std::vector<gml::GisFeature> fetchCountyLayer(const std::string& wfsUrl, const std::string& typeName,
+                                                  const geodesy::Bbox& frame, formats::DataType type,
+                                                  const TileProgressCallback& progress);
 
     // The request form (1..4) remembered for a service and type name, 0 when none has worked yet.
     int rememberedVariant(const std::string& wfsUrl, const std::string& typeName) const;
 
 private:
-    std::vector<GisFeature> fetchVariant(int variant, const std::string& wfsUrl, const std::string& typeName,
-                                         const geodesy::Bbox& frame, DataType type,
-                                         const TileProgressCallback& progress);
-    std::vector<GisFeature> fetchWholeTypeWhenSmall(const std::string& wfsUrl, const std::string& typeName,
-                                                    const geodesy::Bbox& frame, DataType type,
-                                                    const TileProgressCallback& progress);
+    std::vector<gml::GisFeature> fetchVariant(int variant, const std::string& wfsUrl, const std::string& typeName,
+                                              const geodesy::Bbox& frame, formats::DataType type,
+                                              const TileProgressCallback& progress);
+    std::vector<gml::GisFeature> fetchWholeTypeWhenSmall(const std::string& wfsUrl, const std::string& typeName,
+                                                         const geodesy::Bbox& frame, formats::DataType type,
+                                                         const TileProgressCallback& progress);
 
     WfsClient& client_;
     std::map<std::string, std::pair<std::string, std::string>> typeNames_;  // URL -> (parcel, building)

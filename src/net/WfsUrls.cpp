@@ -11,7 +11,7 @@ namespace net {
 
 namespace {
 std::string separatorFor(const std::string& baseUrl) { return baseUrl.find('?') != std::string::npos ? "&" : "?"; }
-std::string number10(double value) { return cformat("%.10g", value); }
+std::string number10(double value) { return platform::cformat("%.10g", value); }
 }  // namespace
 
 std::string WfsClient::buildWfsUrl(const std::string& baseUrl, const std::string& typeName, const geodesy::Bbox& box,
@@ -21,12 +21,12 @@ std::string WfsClient::buildWfsUrl(const std::string& baseUrl, const std::string
     if (wfs110) {
         url += "service=WFS&version=1.1.0&request=GetFeature";
         url += "&typename=" + urlEncode(typeName);
-        url += "&maxFeatures=" + cformat("%d", count);
+        url += "&maxFeatures=" + platform::cformat("%d", count);
     } else {
         url += "service=WFS&version=2.0.0&request=GetFeature";
         url += "&typenames=" + urlEncode(typeName);
-        url += "&COUNT=" + cformat("%d", count);
-        if (startIndex > 0) url += "&STARTINDEX=" + cformat("%d", startIndex);
+        url += "&COUNT=" + platform::cformat("%d", count);
+        if (startIndex > 0) url += "&STARTINDEX=" + platform::cformat("%d", startIndex);
     }
     int boxEpsg = geodesy::kEpsgPl1992;
     if (geodesy::isPl2000Epsg(epsg)) {
@@ -36,13 +36,13 @@ std::string WfsClient::buildWfsUrl(const std::string& baseUrl, const std::string
         maxX = std::max(a.x, b.x);
         minY = std::min(a.y, b.y);
         maxY = std::max(a.y, b.y);
-        url += "&SRSNAME=" + urlEncode("EPSG:" + cformat("%d", epsg));
+        url += "&SRSNAME=" + urlEncode("EPSG:" + platform::cformat("%d", epsg));
         boxEpsg = epsg;
     }
     std::string boxText = northingFirst
                               ? number10(minY) + "," + number10(minX) + "," + number10(maxY) + "," + number10(maxX)
                               : number10(minX) + "," + number10(minY) + "," + number10(maxX) + "," + number10(maxY);
-    boxText += ",urn:ogc:def:crs:EPSG::" + cformat("%d", boxEpsg);
+    boxText += ",urn:ogc:def:crs:EPSG::" + platform::cformat("%d", boxEpsg);
     url += "&BBOX=" + urlEncode(boxText);
     return url;
 }
@@ -53,8 +53,8 @@ std::string WfsClient::buildWmsUrl(const std::string& baseUrl, const std::string
     url += "service=WMS&version=1.1.1&request=GetMap";
     url += "&layers=" + urlEncode(layers);
     url += "&styles=&format=" + urlEncode("image/png");
-    url += "&transparent=true&SRS=" + urlEncode("EPSG:" + cformat("%d", epsg));
-    url += "&WIDTH=" + cformat("%d", width) + "&HEIGHT=" + cformat("%d", height);
+    url += "&transparent=true&SRS=" + urlEncode("EPSG:" + platform::cformat("%d", epsg));
+    url += "&WIDTH=" + platform::cformat("%d", width) + "&HEIGHT=" + platform::cformat("%d", height);
     url += "&BBOX=" + urlEncode(number10(box.minE) + "," + number10(box.minN) + "," + number10(box.maxE) + "," +
                                 number10(box.maxN));
     return url;

@@ -7,7 +7,7 @@ namespace palette {
 namespace {
 MapPalette* g_palette = nullptr;
 MapPalette::UrlOpener& urlOpener() {
-    static MapPalette::UrlOpener opener = [](const std::string& url) { openUrlExternally(url); };
+    static MapPalette::UrlOpener opener = [](const std::string& url) { platform::openUrlExternally(url); };
     return opener;
 }
 }  // namespace

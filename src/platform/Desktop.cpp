@@ -5,6 +5,8 @@
 
 extern char** environ;
 
+namespace platform {
+
 void openUrlExternally(const std::string& url) {
     // The URL goes as one argument to the opener: no shell ever sees it.
     pid_t pid = 0;
@@ -15,3 +17,5 @@ void openUrlExternally(const std::string& url) {
         waitpid(pid, &status, 0);
     }
 }
+
+}  // namespace platform

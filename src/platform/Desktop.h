@@ -2,5 +2,9 @@
 #pragma once
 #include <string>
 
+namespace platform {
+
 // Opens the URL with the desktop's default opener (xdg-open), without a shell; failures are ignored.
 void openUrlExternally(const std::string& url);
+
+}  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/MessageLoop.h"
 
+namespace platform {
+
 MessageLoop& MessageLoop::main() {
     static MessageLoop loop;
     return loop;
@@ -69,3 +71,5 @@ std::size_t MessageLoop::pending() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return queue_.size();
 }
+
+}  // namespace platform

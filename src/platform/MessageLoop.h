@@ -7,6 +7,8 @@
 #include <functional>
 #include <mutex>
 
+namespace platform {
+
 class MessageLoop {
 public:
     using Task = std::function<void()>;
@@ -33,3 +35,5 @@ private:
     std::deque<Task> queue_;
     bool quit_ = false;
 };
+
+}  // namespace platform

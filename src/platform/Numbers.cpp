@@ -8,6 +8,8 @@
 #include <locale>
 #include <sstream>
 
+namespace platform {
+
 namespace {
 locale_t classicLocale() {
     static locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
@@ -68,3 +70,5 @@ bool parseInt(std::string_view text, long long& out) {
     auto res = std::from_chars(text.data(), text.data() + text.size(), out);
     return res.ec == std::errc() && res.ptr == text.data() + text.size();
 }
+
+}  // namespace platform

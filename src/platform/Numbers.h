@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace platform {
+
 // printf-style formatting in the classic "C" locale, whatever the process locale is.
 std::string cformat(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // The value as the default C++ stream prints it (six significant digits), classic locale.
@@ -11,3 +13,5 @@ std::string streamNumber(double value);
 bool parseDouble(std::string_view text, double& out);
 // Parses a whole text as a 64-bit integer; false when it is not one.
 bool parseInt(std::string_view text, long long& out);
+
+}  // namespace platform

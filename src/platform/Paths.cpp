@@ -13,6 +13,8 @@
 #include <system_error>
 #include <vector>
 
+namespace platform {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -141,6 +143,12 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes, unsigne
     return true;
 }
 
+bool writeFileAtomically(const fs::path& target, std::string_view bytes, std::string& error, unsigned newFileMode) {
+    if (writeFileAtomically(target, bytes, newFileMode)) return true;
+    error = "Nie mozna zapisac pliku: " + target.string();
+    return false;
+}
+
 bool appendToFile(const fs::path& target, std::string_view bytes) {
     int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
@@ -148,3 +156,5 @@ bool appendToFile(const fs::path& target, std::string_view bytes) {
     if (::close(fd) != 0) ok = false;
     return ok;
 }
+
+}  // namespace platform

@@ -1,7 +1,10 @@
 // Per-user folders (XDG) standing in for the Windows known folders, and a crash-safe file write.
 #pragma once
 #include <filesystem>
+#include <string>
 #include <string_view>
+
+namespace platform {
 
 // Roaming application data: $XDG_CONFIG_HOME, else ~/.config ("." when no home folder is known).
 std::filesystem::path configDir();
@@ -21,6 +24,11 @@ bool writeFileAtomically(const std::filesystem::path& target, std::string_view b
 // The same, creating a new file with the given permission bits (still narrowed by the umask), e.g. 0600
 // for a file holding a secret.
 bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, unsigned newFileMode);
+// The same, with `error` set to "Nie mozna zapisac pliku: <target>" on failure.
+bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, std::string& error,
+                         unsigned newFileMode = 0666);
 
 // Appends bytes to a file (created with mode 0600), refusing to follow a symbolic link. False on failure.
 bool appendToFile(const std::filesystem::path& target, std::string_view bytes);
+
+}  // namespace platform

@@ -5,6 +5,8 @@
 
 #include "platform/MessageLoop.h"
 
+namespace platform {
+
 namespace {
 std::atomic<int> g_active{0};
 }
@@ -40,3 +42,5 @@ bool settleWorkers(std::chrono::milliseconds timeout) {
         loop.runOne(std::chrono::milliseconds(10));
     }
 }
+
+}  // namespace platform

@@ -35,27 +35,27 @@ constexpr TypeRow kTypes[] = {
 };
 constexpr std::int32_t kTypeCount = static_cast<std::int32_t>(sizeof kTypes / sizeof kTypes[0]);
 
-const TypeRow* rowOf(DataType type) {
+const TypeRow* rowOf(formats::DataType type) {
     const auto code = static_cast<std::int32_t>(type);
     return code >= 0 && code < kTypeCount ? &kTypes[code] : nullptr;
 }
 
 }  // namespace
 
-const char* dataTypeKey(DataType type) {
+const char* dataTypeKey(formats::DataType type) {
     const TypeRow* row = rowOf(type);
     return row != nullptr ? row->key : "inne";
 }
 
-std::string defaultLayerName(DataType type) {
+std::string defaultLayerName(formats::DataType type) {
     const TypeRow* row = rowOf(type);
     return row != nullptr ? row->defaultLayer : "";
 }
 
-bool dataTypeFromKey(std::string_view key, DataType& out) {
+bool dataTypeFromKey(std::string_view key, formats::DataType& out) {
     for (std::int32_t code = 0; code < kTypeCount; ++code) {
         if (key == kTypes[code].key) {
-            out = static_cast<DataType>(code);
+            out = static_cast<formats::DataType>(code);
             return true;
         }
     }

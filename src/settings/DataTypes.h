@@ -8,10 +8,10 @@
 namespace settings {
 
 // The key of a type ("dzialki" .. "wodachmura"), or "inne" for a code outside 0..19. Static text.
-const char* dataTypeKey(DataType type);
+const char* dataTypeKey(formats::DataType type);
 // The default layer name ("GIS_..."), or an empty text for a code outside 0..19.
-std::string defaultLayerName(DataType type);
+std::string defaultLayerName(formats::DataType type);
 // The type whose key is `key`; false for "inne" and any unknown text.
-bool dataTypeFromKey(std::string_view key, DataType& out);
+bool dataTypeFromKey(std::string_view key, formats::DataType& out);
 
 }  // namespace settings

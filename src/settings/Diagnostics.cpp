@@ -12,17 +12,17 @@ fs::path diagnosticPath(std::string_view fileName) {
     // Only the last component: a name can never reach outside the diagnostics folder.
     fs::path name = fs::path(std::string(fileName)).filename();
     if (name.empty() || name == "." || name == "..") name = "velmora_diag.txt";
-    return diagnosticsDir() / name;
+    return platform::diagnosticsDir() / name;
 }
 
 bool writeDiagnosticFile(std::string_view fileName, std::string_view text) {
-    return writeFileAtomically(diagnosticPath(fileName), text);
+    return platform::writeFileAtomically(diagnosticPath(fileName), text);
 }
 
 bool appendDiagnosticLine(std::string_view fileName, std::string_view line) {
     std::string withNewline(line);
     withNewline += '\n';
-    return appendToFile(diagnosticPath(fileName), withNewline);
+    return platform::appendToFile(diagnosticPath(fileName), withNewline);
 }
 
 bool webDiagnosticLine(std::string_view line) { return appendDiagnosticLine(kWebDiagFile, line); }

@@ -8,7 +8,8 @@
 namespace settings {
 
 std::string formatNumber(double value) {
-    std::string text = std::fabs(value) < 1000000.0 ? cformat("%.2f", value) : cformat("%.4g", value);
+    std::string text =
+        std::fabs(value) < 1000000.0 ? platform::cformat("%.2f", value) : platform::cformat("%.4g", value);
     std::replace(text.begin(), text.end(), '.', ',');
     return text;
 }

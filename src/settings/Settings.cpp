@@ -14,10 +14,10 @@ namespace settings {
 
 namespace fs = std::filesystem;
 
-const std::vector<DataType>& Settings::wszystkieTypy() {
-    static const std::vector<DataType> all = [] {
-        std::vector<DataType> v;
-        for (std::int32_t code = 0; code < 20; ++code) v.push_back(static_cast<DataType>(code));
+const std::vector<formats::DataType>& Settings::wszystkieTypy() {
+    static const std::vector<formats::DataType> all = [] {
+        std::vector<formats::DataType> v;
+        for (std::int32_t code = 0; code < 20; ++code) v.push_back(static_cast<formats::DataType>(code));
         return v;
     }();
     return all;
@@ -25,12 +25,12 @@ const std::vector<DataType>& Settings::wszystkieTypy() {
 
 Settings defaultSettings() {
     Settings s;
-    for (DataType t : Settings::wszystkieTypy()) s.layers[t] = defaultLayerName(t);
+    for (formats::DataType t : Settings::wszystkieTypy()) s.layers[t] = defaultLayerName(t);
     return s;
 }
 
 fs::path settingsPath() {
-    const fs::path folder = configDir() / "TERRAVOX";
+    const fs::path folder = platform::configDir() / "TERRAVOX";
     std::error_code ec;
     fs::create_directories(folder, ec);
     return folder / "settings.json";
@@ -42,7 +42,7 @@ Settings settingsFromJsonText(std::string_view text) {
     if (!j.is_object()) return s;
 
     if (auto it = j.find("layers"); it != j.end() && it->is_object()) {
-        for (DataType t : Settings::wszystkieTypy()) {
+        for (formats::DataType t : Settings::wszystkieTypy()) {
             auto member = it->find(dataTypeKey(t));
             if (member != it->end() && member->is_string()) s.layers[t] = member->get<std::string>();
         }
@@ -90,7 +90,7 @@ Settings loadSettings() {
 
 bool saveSettings(const Settings& settings) {
     // The file may hold a bearer token: a new one is readable by its owner only.
-    return writeFileAtomically(settingsPath(), settingsToJsonText(settings), 0600);
+    return platform::writeFileAtomically(settingsPath(), settingsToJsonText(settings), 0600);
 }
 
 }  // namespace settings

@@ -12,14 +12,14 @@ namespace settings {
 
 // Target layer per data type, the web services' bearer token, the base-map key and the project height anchor.
 struct Settings {
-    std::map<DataType, std::string> layers;  // UTF-8 layer name per type
-    std::string upgToken;                    // bearer token for the data services; empty: none
-    std::string basemap = "osm";             // kept for the page, read and written unchanged
-    double zAnchor = 0.0;                    // height above sea level that maps to project height 0
+    std::map<formats::DataType, std::string> layers;  // UTF-8 layer name per type
+    std::string upgToken;                             // bearer token for the data services; empty: none
+    std::string basemap = "osm";                      // kept for the page, read and written unchanged
+    double zAnchor = 0.0;                             // height above sea level that maps to project height 0
     bool hasZAnchor = false;
 
     // All 20 data types (codes 0..19 ascending), built once and shared.
-    static const std::vector<DataType>& wszystkieTypy();
+    static const std::vector<formats::DataType>& wszystkieTypy();
     bool operator==(const Settings&) const = default;
 };
 

@@ -24,7 +24,7 @@ std::string contourIntervalNote(double interval) {
            " m nie jest dozwolona wartoscia (dozwolone: 0,25 / 0,5 / 1,0 / 2,0 m) - poziomice pominiete.";
 }
 
-ContourBuildResult buildContours(const ContourRequest& request, const std::vector<ElevationGrid>& grids,
+ContourBuildResult buildContours(const ContourRequest& request, const std::vector<grid::ElevationGrid>& grids,
                                  const CancelQuery& cancel, const platform::ProgressCallback& progress) {
     ContourBuildResult out;
     if (std::string refused = contourIntervalNote(request.interval); !refused.empty()) {

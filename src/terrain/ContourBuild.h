@@ -23,7 +23,7 @@ struct ContourBuildResult {
 std::string contourIntervalNote(double interval);
 
 // Runs the whole contour computation over the sheets read for the frame (mosaic in list order).
-ContourBuildResult buildContours(const ContourRequest& request, const std::vector<ElevationGrid>& grids,
+ContourBuildResult buildContours(const ContourRequest& request, const std::vector<grid::ElevationGrid>& grids,
                                  const CancelQuery& cancel, const platform::ProgressCallback& progress);
 
 }  // namespace terrain

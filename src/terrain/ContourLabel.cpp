@@ -14,7 +14,7 @@ constexpr double kLabelSpacing = 50.0;
 }  // namespace
 
 std::string contourLevelText(double z) {
-    std::string text = cformat("%.2f", z);
+    std::string text = platform::cformat("%.2f", z);
     for (char& c : text) {
         if (c == '.') c = ',';
     }

@@ -11,7 +11,7 @@ const char* const kCancelledNote = "Poziomice: przerwano przez uzytkownika.";
 // Downloads and parses every sheet in index order; unreadable sheets are skipped.
 // False when the cancel query stopped it.
 bool readSheets(const std::vector<std::string>& urls, const ElevationSheetSource& source, const std::string& phase,
-                const FetchProgress& progress, const CancelQuery& cancel, std::vector<ElevationGrid>& grids) {
+                const FetchProgress& progress, const CancelQuery& cancel, std::vector<grid::ElevationGrid>& grids) {
     const int count = static_cast<int>(urls.size());
     for (int i = 0; i < count; ++i) {
         if (cancel && cancel()) return false;
@@ -19,8 +19,8 @@ bool readSheets(const std::vector<std::string>& urls, const ElevationSheetSource
         std::optional<std::string> text =
             source.download ? source.download(urls[static_cast<std::size_t>(i)]) : std::nullopt;
         if (!text) continue;
-        ElevationGrid grid;
-        if (parseAsciiGrid(grid, *text)) grids.push_back(std::move(grid));
+        grid::ElevationGrid grid;
+        if (grid::parseAsciiGrid(grid, *text)) grids.push_back(std::move(grid));
     }
     return true;
 }
@@ -35,7 +35,7 @@ TerrainBuildResult fetchTerrain(const geodesy::Bbox& frame, int step, const Elev
         none.notes.push_back("Teren: brak kafli NMT dla tego obszaru w skorowidzu.");
         return none;
     }
-    std::vector<ElevationGrid> grids;
+    std::vector<grid::ElevationGrid> grids;
     readSheets(urls, source, "Pobieranie NMT", progress, {}, grids);
     return buildTerrain(frame, step, grids);
 }
@@ -53,7 +53,7 @@ ContourBuildResult fetchContours(const ContourRequest& request, const ElevationS
         out.notes.push_back("Poziomice: brak kafli NMT dla tego obszaru w skorowidzu.");
         return out;
     }
-    std::vector<ElevationGrid> grids;
+    std::vector<grid::ElevationGrid> grids;
     if (!readSheets(urls, source, "Poziomice: NMT", progress, cancel, grids)) {
         out.cancelled = true;
         out.notes.push_back(kCancelledNote);

@@ -4,8 +4,8 @@
 
 namespace terrain {
 
-HeightSource mosaicHeightSource(const std::vector<ElevationGrid>& grids) {
-    return [&grids](double x, double y, double& z) { return mosaicSample(grids, x, y, z); };
+HeightSource mosaicHeightSource(const std::vector<grid::ElevationGrid>& grids) {
+    return [&grids](double x, double y, double& z) { return grid::mosaicSample(grids, x, y, z); };
 }
 
 }  // namespace terrain

@@ -11,6 +11,6 @@ namespace terrain {
 using HeightSource = std::function<bool(double x, double y, double& z)>;
 
 // The mosaic of sheets as a height source; the grids must outlive it.
-HeightSource mosaicHeightSource(const std::vector<ElevationGrid>& grids);
+HeightSource mosaicHeightSource(const std::vector<grid::ElevationGrid>& grids);
 
 }  // namespace terrain

@@ -5,7 +5,7 @@
 
 namespace terrain {
 
-TerrainBuildResult buildTerrain(const geodesy::Bbox& frame, int step, const std::vector<ElevationGrid>& grids) {
+TerrainBuildResult buildTerrain(const geodesy::Bbox& frame, int step, const std::vector<grid::ElevationGrid>& grids) {
     TerrainBuildResult out;
     if (grids.empty()) {
         out.notes.push_back("Teren: nie udalo sie pobrac/sparsowac zadnego pliku NMT.");

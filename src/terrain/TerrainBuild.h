@@ -16,6 +16,6 @@ struct TerrainBuildResult {
 };
 
 // Builds the patches over the sheets read for the frame (mosaic in list order).
-TerrainBuildResult buildTerrain(const geodesy::Bbox& frame, int step, const std::vector<ElevationGrid>& grids);
+TerrainBuildResult buildTerrain(const geodesy::Bbox& frame, int step, const std::vector<grid::ElevationGrid>& grids);
 
 }  // namespace terrain

@@ -7,6 +7,8 @@
 #include "palette/MapPalette.h"
 #include "platform/MessageLoop.h"
 
+using platform::MessageLoop;
+
 namespace {
 
 struct Recorder {

@@ -8,6 +8,8 @@
 #include "cleanup/DuplicateKeys.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 
 cleanup::PolylineRecord record(std::vector<host::HostPoint2> pts, std::vector<host::PolylineArc> arcs = {}) {

@@ -10,6 +10,8 @@
 #include "cloud_ui/Detail.h"
 #include "geodesy/Crs.h"
 
+using formats::CloudPoint;
+
 using namespace cloudui;
 
 namespace {

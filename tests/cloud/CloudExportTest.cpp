@@ -13,6 +13,9 @@
 #include "platform/Numbers.h"
 #include "support/TestSupport.h"
 
+using las::LasHeader, las::LazWriteOptions, las::LazWriter;
+using platform::cformat;
+
 using namespace cloudui;
 using testsupport::TempDir;
 

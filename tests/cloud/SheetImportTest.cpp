@@ -11,6 +11,8 @@
 #include "geodesy/Crs.h"
 #include "support/TestSupport.h"
 
+using formats::CloudPoint;
+
 using namespace cloudui;
 using testsupport::TempDir;
 

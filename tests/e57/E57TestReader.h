@@ -18,12 +18,12 @@ namespace e57test {
 // The number in an element's text or an attribute; pugixml's own conversion follows the process locale.
 inline double number(const pugi::xml_text& t) {
     double v = NAN;
-    parseDouble(t.get(), v);
+    platform::parseDouble(t.get(), v);
     return v;
 }
 inline double number(const pugi::xml_attribute& a) {
     double v = NAN;
-    parseDouble(a.value(), v);
+    platform::parseDouble(a.value(), v);
     return v;
 }
 

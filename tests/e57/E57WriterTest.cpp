@@ -13,6 +13,10 @@
 #include "platform/Numbers.h"
 #include "support/TestSupport.h"
 
+using e57::writeE57;
+using formats::CloudPoint;
+using platform::parseDouble;
+
 namespace {
 
 using testsupport::TempDir;
@@ -80,13 +84,13 @@ TEST(E57Reader, UnderstandsFilesOfAnotherWriter) {
 
 TEST(E57Writer, PageChecksumIsCastagnoli) {
     // The published check value of CRC-32C, and agreement with the bit-by-bit form at every tail length.
-    EXPECT_EQ(crc32c("123456789", 9), 0xE3069283u);
-    EXPECT_EQ(crc32c("", 0), 0u);
+    EXPECT_EQ(e57::detail::crc32c("123456789", 9), 0xE3069283u);
+    EXPECT_EQ(e57::detail::crc32c("", 0), 0u);
     std::string bytes;
     for (int i = 0; i < 1027; ++i) bytes.push_back(static_cast<char>(i * 37 + 11));
     const auto* from = reinterpret_cast<const unsigned char*>(bytes.data()) + 1;  // not word-aligned
     for (std::size_t n : {1u, 2u, 3u, 4u, 5u, 7u, 1020u, 1026u})
-        EXPECT_EQ(crc32c(from, n), e57test::crc32cBitwise(from, n)) << n;
+        EXPECT_EQ(e57::detail::crc32c(from, n), e57test::crc32cBitwise(from, n)) << n;
 }
 
 TEST(E57Writer, OnePointFileHasTheSmallestLayout) {

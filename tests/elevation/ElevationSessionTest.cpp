@@ -58,14 +58,14 @@ double modelNumber(const std::string& listing, const std::string& key) {
     if (at == std::string::npos) return NAN;
     const auto start = at + key.size() + 4;
     double v = NAN;
-    parseDouble(listing.substr(start, listing.find('\n', start) - start), v);
+    platform::parseDouble(listing.substr(start, listing.find('\n', start) - start), v);
     return v;
 }
 
 class ElevationSession : public ElevationSim {
 protected:
     SessionRun run(const std::vector<std::string>& input, const std::string& arguments = {}) {
-        const auto dir = temp.path / cformat("run%d", runs++);
+        const auto dir = temp.path / platform::cformat("run%d", runs++);
         std::string text;
         for (const auto& line : input) text += line + "\n";
         testsupport::writeFile(dir / "input.txt", text);

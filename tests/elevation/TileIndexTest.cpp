@@ -79,7 +79,7 @@ TEST_F(TileIndexSim, OneRequestPerYearAtMostTwentySheets) {
     for (int i = 0; i < 4; ++i) {
         const std::size_t comma = box.find(',', start);
         double v = 0;
-        ASSERT_TRUE(parseDouble(box.substr(start, comma - start), v)) << box;
+        ASSERT_TRUE(platform::parseDouble(box.substr(start, comma - start), v)) << box;
         numbers.push_back(v);
         start = comma + 1;
     }
@@ -137,7 +137,7 @@ TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
     EXPECT_EQ(lastDone, lastTotal);
     cloudui::LasSheet sheet;
     ASSERT_TRUE(sheet.open(path)) << sheet.error();
-    CloudPoint p;
+    formats::CloudPoint p;
     int ground = 0, total = 0;
     while (sheet.next(p)) {
         ++total;

@@ -50,7 +50,7 @@ long long firstNumberAfter(const std::string& text, const std::string& marker) {
     long long v = -1;
     std::size_t end = at + marker.size();
     while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
-    parseInt(std::string_view(text).substr(at + marker.size(), end - at - marker.size()), v);
+    platform::parseInt(std::string_view(text).substr(at + marker.size(), end - at - marker.size()), v);
     return v;
 }
 
@@ -128,9 +128,9 @@ TEST(ModelExport, WritesEveryFileWithTheStructureReadersNeed) {
     EXPECT_EQ(colours.size(), layers.size());
     // A layer's colour depends on its name only.
     EXPECT_EQ(colourOf["GIS_DZIALKI"],
-              cformat("#%02x%02x%02x", static_cast<int>(std::lround(layerColour("GIS_DZIALKI").red * 255)),
-                      static_cast<int>(std::lround(layerColour("GIS_DZIALKI").green * 255)),
-                      static_cast<int>(std::lround(layerColour("GIS_DZIALKI").blue * 255))));
+              platform::cformat("#%02x%02x%02x", static_cast<int>(std::lround(layerColour("GIS_DZIALKI").red * 255)),
+                                static_cast<int>(std::lround(layerColour("GIS_DZIALKI").green * 255)),
+                                static_cast<int>(std::lround(layerColour("GIS_DZIALKI").blue * 255))));
     // Legend lists every drawn layer.
     const auto legend = svg.find_child_by_attribute("g", "id", "legenda");
     ASSERT_TRUE(legend);
@@ -146,7 +146,7 @@ TEST(ModelExport, WritesEveryFileWithTheStructureReadersNeed) {
     ASSERT_TRUE(image);
     EXPECT_EQ(std::string(image.attribute("href").value()), "images/obraz_1.png");
     double textY = 0;
-    ASSERT_TRUE(parseDouble(text.attribute("y").value(), textY));
+    ASSERT_TRUE(platform::parseDouble(text.attribute("y").value(), textY));
     EXPECT_NEAR(textY, 20.0 + (40.0 - 15.25) * 1000.0 / 80.0, 1e-3);  // margin + flipped distance x scale
 }
 
@@ -183,7 +183,7 @@ TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersAndCounts) {
     double a = 0;
     const auto at = area.find("a (Real) = ");
     ASSERT_NE(at, std::string::npos) << area;
-    ASSERT_TRUE(parseDouble(area.substr(at + 11, area.find('\n', at) - at - 11), a)) << area;
+    ASSERT_TRUE(platform::parseDouble(area.substr(at + 11, area.find('\n', at) - at - 11), a)) << area;
     EXPECT_NEAR(a, 96.0, 1e-6);
     // GDAL draws the bulge on the same side as the GeoJSON arc.
     const std::string low = ogrinfo(e,
@@ -193,7 +193,7 @@ TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersAndCounts) {
     double y = 0;
     const auto yAt = low.find("y (Real) = ");
     ASSERT_NE(yAt, std::string::npos) << low;
-    ASSERT_TRUE(parseDouble(low.substr(yAt + 11, low.find('\n', yAt) - yAt - 11), y)) << low;
+    ASSERT_TRUE(platform::parseDouble(low.substr(yAt + 11, low.find('\n', yAt) - yAt - 11), y)) << low;
     EXPECT_NEAR(y, -5.0, 0.05);
     const std::string text = ogrinfo(e,
                                      "-q -sql \"SELECT Text FROM entities WHERE Layer = 'GIS_DZIALKI' AND "

@@ -49,9 +49,9 @@ protected:
         return sim.log().matching(sim::poland::hostOf(url), sim::poland::pathOf(url));
     }
 
-    static int countOfType(const importer::FetchedData& data, DataType type) {
+    static int countOfType(const importer::FetchedData& data, formats::DataType type) {
         int n = 0;
-        for (const GisFeature& f : data.features) n += f.type == type ? 1 : 0;
+        for (const gml::GisFeature& f : data.features) n += f.type == type ? 1 : 0;
         return n;
     }
 

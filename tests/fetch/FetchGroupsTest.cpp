@@ -21,8 +21,8 @@ bool hasLabel(const std::vector<std::string>& labels, const std::string& label) 
 }
 
 bool allInside(const FetchedData& data, const geodesy::Bbox& frame) {
-    for (const GisFeature& f : data.features)
-        for (const GisPolygon& p : f.polygons)
+    for (const gml::GisFeature& f : data.features)
+        for (const gml::GisPolygon& p : f.polygons)
             for (const geodesy::PlanarPoint& v : p.outer)
                 if (v.x < frame.minE - 0.01 || v.x > frame.maxE + 0.01 || v.y < frame.minN - 0.01 ||
                     v.y > frame.maxN + 0.01)
@@ -39,12 +39,12 @@ TEST_F(Cadastre, CountiesOfEveryRequestFormGiveTheWholeBlock) {
         reports.clear();
         const FetchedData data = fetchAt(*place, {"dzialki", "budynki"});
         EXPECT_EQ(data.warning, "");
-        EXPECT_EQ(countOfType(data, DataType::dzialki), sim::poland::kBlockParcels);
-        EXPECT_EQ(countOfType(data, DataType::budynki), sim::poland::kBlockBuildings);
+        EXPECT_EQ(countOfType(data, formats::DataType::dzialki), sim::poland::kBlockParcels);
+        EXPECT_EQ(countOfType(data, formats::DataType::budynki), sim::poland::kBlockBuildings);
         // Parcels first, then buildings; all in PL-1992 on the frame whatever system the county answered in.
         ASSERT_FALSE(data.features.empty());
-        EXPECT_EQ(data.features.front().type, DataType::dzialki);
-        EXPECT_EQ(data.features.back().type, DataType::budynki);
+        EXPECT_EQ(data.features.front().type, formats::DataType::dzialki);
+        EXPECT_EQ(data.features.back().type, formats::DataType::budynki);
         EXPECT_TRUE(allInside(data, frameAt(*place)));
         ASSERT_EQ(reports.size(), 1u);
         const std::string code = std::string(place->teryt7).substr(0, 6);
@@ -66,9 +66,9 @@ TEST_F(Utilities, PipeLayersOfTheCountyWfsBecomeFeaturesTaggedWithTheirLayer) {
     const FetchedData data = fetchAt(kZamosc, {"gesut"});
     EXPECT_EQ(data.warning, "");
     EXPECT_TRUE(data.rasters.empty());
-    ASSERT_EQ(countOfType(data, DataType::gesut), sim::poland::kPipeLayers * sim::poland::kPipesPerLayer);
+    ASSERT_EQ(countOfType(data, formats::DataType::gesut), sim::poland::kPipeLayers * sim::poland::kPipesPerLayer);
     std::map<std::string, int> perLayer;
-    for (const GisFeature& f : data.features) {
+    for (const gml::GisFeature& f : data.features) {
         ++perLayer[f.props.at("rodzajSieci")];
         EXPECT_EQ(f.lines.size(), 1u);
     }
@@ -80,9 +80,9 @@ TEST_F(Utilities, PipeLayersOfTheCountyWfsBecomeFeaturesTaggedWithTheirLayer) {
 
 TEST_F(Utilities, WfsWithoutPipeLayersEndsAsTheCountyRaster) {
     const FetchedData data = fetchAt(kZary, {"gesut"});
-    EXPECT_EQ(countOfType(data, DataType::gesut), 0);
+    EXPECT_EQ(countOfType(data, formats::DataType::gesut), 0);
     ASSERT_EQ(data.rasters.size(), 1u);
-    EXPECT_EQ(data.rasters[0].type, DataType::gesut);
+    EXPECT_EQ(data.rasters[0].type, formats::DataType::gesut);
     EXPECT_EQ(data.rasters[0].epsg, kZary.zoneEpsg);
     EXPECT_EQ(data.warning, "GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
     const auto maps = requestsTo(net::findCountyGesut(kZary.teryt7).wmsUrl);
@@ -94,7 +94,7 @@ TEST_F(Utilities, WfsWithoutPipeLayersEndsAsTheCountyRaster) {
 TEST_F(Utilities, CountyWithoutServiceUsesTheNationalIntegration) {
     const FetchedData data = fetchAt(kWarszawa, {"gesut"});
     ASSERT_EQ(data.rasters.size(), 1u);
-    EXPECT_EQ(data.rasters[0].type, DataType::gesut);
+    EXPECT_EQ(data.rasters[0].type, formats::DataType::gesut);
     EXPECT_EQ(data.warning,
               "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.");
     const auto kiut = requestsTo(net::serviceEndpoints().utilityIntegrationWms());
@@ -132,7 +132,7 @@ TEST_F(BaseMapAndOrtho, CountyBaseMapIsOneRasterOfItsThematicLayers) {
     const FetchedData data = fetchAt(kZamosc, {"bdot500"});
     EXPECT_EQ(data.warning, "");
     ASSERT_EQ(data.rasters.size(), 1u);
-    EXPECT_EQ(data.rasters[0].type, DataType::bdot500);
+    EXPECT_EQ(data.rasters[0].type, formats::DataType::bdot500);
     EXPECT_EQ(data.rasters[0].epsg, 2179);
     const auto maps = requestsTo(net::findCountyBdot500(kZamosc.teryt7).wmsUrl);
     ASSERT_EQ(maps.size(), 2u);
@@ -155,7 +155,7 @@ TEST_F(BaseMapAndOrtho, OrthophotoUsesQuarterMetrePixelsInTheFetchZone) {
     const FetchedData data = fetch({"rastr"}, frameAt(kWarszawa), 2178, 20000);
     EXPECT_EQ(data.warning, "");
     ASSERT_EQ(data.rasters.size(), 1u);
-    EXPECT_EQ(data.rasters[0].type, DataType::rastry);
+    EXPECT_EQ(data.rasters[0].type, formats::DataType::rastry);
     EXPECT_EQ(data.rasters[0].epsg, 2178);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("gestosc 0.25 m/px (1:892)"), std::string::npos) << reports[0];
@@ -199,7 +199,7 @@ TEST_F(Orchestration, BrokenCountyAnswersNeverStopTheLaterGroups) {
         municipalities = net::MunicipalityCache{};
         client.options.cacheDir = temp.path / c.name;
         const FetchedData data = fetchAt(kZamosc, {"dzialki", "budynki", "bdot500"});
-        EXPECT_EQ(countOfType(data, DataType::dzialki), 0);
+        EXPECT_EQ(countOfType(data, formats::DataType::dzialki), 0);
         EXPECT_EQ(data.rasters.size(), 1u);
         EXPECT_NE(data.warning.find("Brak dzialek dla tego obszaru."), std::string::npos) << data.warning;
         EXPECT_EQ(data.warning.find("  "), std::string::npos);
@@ -228,7 +228,7 @@ TEST_F(Orchestration, HostileGmlFromTheCountyIsSurvived) {
                      });
         client.options.cacheDir = temp.path / ("hostile" + std::to_string(i));
         const FetchedData data = fetchAt(kZamosc, {"dzialki", "gesut"});
-        EXPECT_EQ(countOfType(data, DataType::gesut), sim::poland::kPipeLayers * sim::poland::kPipesPerLayer);
+        EXPECT_EQ(countOfType(data, formats::DataType::gesut), sim::poland::kPipeLayers * sim::poland::kPipesPerLayer);
     }
 }
 

@@ -36,7 +36,8 @@ protected:
         });
     }
 
-    int fetchFrame(const geodesy::Bbox& frame, double metresPerPixel, int epsg, DataType type = DataType::gesut) {
+    int fetchFrame(const geodesy::Bbox& frame, double metresPerPixel, int epsg,
+                   formats::DataType type = formats::DataType::gesut) {
         return fetchRaster(client, frame, kWmsUrl, "przewody", metresPerPixel, type, epsg, result,
                            [this](const std::string& line) { reports.push_back(line); });
     }
@@ -118,7 +119,7 @@ TEST_F(RasterFetch, TwoKilometreFrameIsTwoTilesWithReportLineAndNoWarning) {
         EXPECT_EQ(param(r, "layers"), "przewody");
     }
     ASSERT_EQ(result.rasters.size(), 2u);
-    EXPECT_EQ(result.rasters[0].type, DataType::gesut);
+    EXPECT_EQ(result.rasters[0].type, formats::DataType::gesut);
     EXPECT_EQ(result.rasters[0].epsg, 2180);
     EXPECT_TRUE(isRasterImage(result.rasters[0].image));
     // The tiles split the frame without gap or overlap.
@@ -130,7 +131,7 @@ TEST_F(RasterFetch, TwoKilometreFrameIsTwoTilesWithReportLineAndNoWarning) {
 
 TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTiles) {
     const geodesy::Bbox frame{centre.x - 10000, centre.y - 150, centre.x + 10000, centre.y + 150};
-    ASSERT_EQ(fetchFrame(frame, 0.28, 2180, DataType::rastry), 4);
+    ASSERT_EQ(fetchFrame(frame, 0.28, 2180, formats::DataType::rastry), 4);
     EXPECT_EQ(result.warning, "Kadr bardzo szeroki - rastry rastry ograniczone do 4 platek (ok. 1:4359).");
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0], "TERRAVOX: rastr rastry: kadr 20000x300 m, gestosc 0.28 m/px (1:1000), platki 4x1");
@@ -149,7 +150,7 @@ TEST_F(RasterFetch, TallLimitedTilesStayWithinTheSideLimit) {
     for (const sim::LoggedRequest& r : requests) {
         EXPECT_EQ(param(r, "WIDTH"), "245");
         long long height = 0;
-        ASSERT_TRUE(parseInt(param(r, "HEIGHT"), height));
+        ASSERT_TRUE(platform::parseInt(param(r, "HEIGHT"), height));
         EXPECT_LE(height, 4096);
         EXPECT_GE(height, 4000);
     }
@@ -211,7 +212,7 @@ TEST_F(RasterFetch, ZoneRequestsCarryTheTransformedBox) {
         at = comma + 1;
     }
     ASSERT_EQ(parts.size(), 4u);
-    for (int i = 0; i < 4; ++i) ASSERT_TRUE(parseDouble(parts[i], v[i]));
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(platform::parseDouble(parts[i], v[i]));
     EXPECT_NEAR(v[0], tile.box.minE, 0.01);
     EXPECT_NEAR(v[3], tile.box.maxN, 0.01);
 }
@@ -236,7 +237,7 @@ TEST_F(RasterFetch, DegenerateInputsFetchNothing) {
     EXPECT_EQ(fetchFrame(frame, 0.0, 2180), 0);
     EXPECT_EQ(fetchFrame(frame, std::nan(""), 2180), 0);
     EXPECT_EQ(fetchFrame(geodesy::Bbox{centre.x, centre.y, centre.x, centre.y}, 0.25, 2180), 0);
-    EXPECT_EQ(fetchRaster(client, frame, kWmsUrl, "", 0.25, DataType::gesut, 2180, result, nullptr), 0);
+    EXPECT_EQ(fetchRaster(client, frame, kWmsUrl, "", 0.25, formats::DataType::gesut, 2180, result, nullptr), 0);
     EXPECT_TRUE(getMaps().empty());
 }
 

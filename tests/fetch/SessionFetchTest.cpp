@@ -56,7 +56,7 @@ protected:
     }
 
     FetchRun run(const std::vector<std::string>& input) {
-        const auto dir = temp.path / cformat("run%d", runs++);
+        const auto dir = temp.path / platform::cformat("run%d", runs++);
         std::string text;
         for (const auto& line : input) text += line + "\n";
         testsupport::writeFile(dir / "input.txt", text);

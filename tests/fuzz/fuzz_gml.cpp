@@ -8,6 +8,9 @@
 
 #include "formats/gml/GmlParser.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GisPolygon, gml::GmlParseResult, gml::GmlParser, gml::featuresToGeoJson;
+
 namespace {
 
 void require(bool condition) {

@@ -6,6 +6,8 @@
 
 #include "formats/las/LasReader.h"
 
+using las::LasReader;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     LasReader reader;
     if (!reader.openBytes(std::string(reinterpret_cast<const char*>(data), size))) return 0;

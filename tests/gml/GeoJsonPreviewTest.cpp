@@ -5,6 +5,9 @@
 #include "formats/gml/GmlParser.h"
 #include "support/TestSupport.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GisPolygon, gml::GmlParser, gml::featuresToGeoJson;
+
 namespace {
 
 GisFeature feature(DataType type) {

@@ -6,6 +6,9 @@
 #include "formats/gml/GmlParser.h"
 #include "support/TestSupport.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GmlParser;
+
 namespace {
 
 constexpr double kCentimetre = 0.01;

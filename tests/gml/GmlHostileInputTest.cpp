@@ -8,6 +8,9 @@
 #include "formats/gml/GmlParser.h"
 #include "support/TestSupport.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GmlParseResult, gml::GmlParser, gml::featuresToGeoJson;
+
 namespace {
 
 const std::string kHead =

@@ -10,6 +10,9 @@
 #include "formats/gml/GmlParser.h"
 #include "support/TestSupport.h"
 
+using formats::DataType;
+using gml::GisFeature, gml::GmlParseResult, gml::GmlParser;
+
 namespace {
 
 constexpr double kCentimetre = 0.01;

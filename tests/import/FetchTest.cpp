@@ -16,17 +16,17 @@ nlohmann::json fetchMsg(double west, double south, double east, double north) {
     return nlohmann::json{{"type", "fetch"}, {"bboxWgs84", {west, south, east, north}}, {"layers", {"dzialki"}}};
 }
 
-GisFeature parcel(double x, double y) {
-    GisFeature f;
-    f.type = DataType::dzialki;
-    f.polygons.push_back(GisPolygon{{{x, y}, {x + 10, y}, {x + 10, y + 10}}, {}});
+gml::GisFeature parcel(double x, double y) {
+    gml::GisFeature f;
+    f.type = formats::DataType::dzialki;
+    f.polygons.push_back(gml::GisPolygon{{{x, y}, {x + 10, y}, {x + 10, y + 10}}, {}});
     f.props["numer"] = "12/3";
     return f;
 }
 
 RasterImage orthophoto() {
     RasterImage r;
-    r.type = DataType::rastry;
+    r.type = formats::DataType::rastry;
     r.image = "\x89PNG\r\n\x1a\n....";
     r.box = geodesy::Bbox{0, 0, 10, 10};
     return r;
@@ -247,7 +247,7 @@ TEST_F(Fetch, EmptyOrFailedFetchLeavesNothingToPlace) {
 TEST_F(Fetch, BrokenTextFromAServerStillReachesThePage) {
     controller->setFetchFunction([](auto&&...) {
         FetchedData d;
-        GisFeature f = parcel(1, 1);
+        gml::GisFeature f = parcel(1, 1);
         f.props["opis"] = "ul. \xC5\x81\xF0\x28 zla";  // a valid letter, then a broken sequence
         d.features = {f};
         d.warning = "Uwaga: \xFF";

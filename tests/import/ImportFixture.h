@@ -34,7 +34,7 @@ protected:
 
     void TearDown() override {
         // Workers hold the controller; none may outlive it.
-        EXPECT_TRUE(settleWorkers(std::chrono::seconds(10)));
+        EXPECT_TRUE(platform::settleWorkers(std::chrono::seconds(10)));
         palette.reset();
         controller.reset();
         host::installHost(nullptr);
@@ -50,7 +50,7 @@ protected:
         return {sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()};
     }
     // Lets workers finish and delivers what they posted.
-    void settle() { ASSERT_TRUE(settleWorkers(std::chrono::seconds(10))); }
+    void settle() { ASSERT_TRUE(platform::settleWorkers(std::chrono::seconds(10))); }
 
     // Messages of one type received so far.
     std::vector<nlohmann::json> received(const std::string& type) const {

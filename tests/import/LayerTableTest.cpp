@@ -19,10 +19,10 @@ TEST(LayerTable, EveryDataTypeHasExactlyOneLayerKeyAndEveryKeyAGroup) {
     std::map<int, std::vector<std::string>> owners;
     for (const PageLayer& layer : pageLayers()) {
         EXPECT_FALSE(layer.groups.empty()) << layer.key;
-        for (DataType type : layer.types) owners[static_cast<int>(type)].push_back(layer.key);
+        for (formats::DataType type : layer.types) owners[static_cast<int>(type)].push_back(layer.key);
     }
     for (int code = 0; code < 20; ++code) {
-        SCOPED_TRACE(settings::dataTypeKey(static_cast<DataType>(code)));
+        SCOPED_TRACE(settings::dataTypeKey(static_cast<formats::DataType>(code)));
         EXPECT_EQ(owners[code].size(), 1u);
     }
 }

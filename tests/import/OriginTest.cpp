@@ -59,10 +59,11 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
     EXPECT_EQ(geo.scale, 1.0);
 
     ASSERT_FALSE(model.reportLines().empty());
-    EXPECT_EQ(model.reportLines().back(),
-              cformat("TERRAVOX: ustawiono georeferencje projektu: E=%f N=%f (PL-2000, EPSG:2178) H=0.000000 m "
-                      "n.p.m. (PL-EVRF2007-NH)",
-                      expected.x, expected.y));
+    EXPECT_EQ(
+        model.reportLines().back(),
+        platform::cformat("TERRAVOX: ustawiono georeferencje projektu: E=%f N=%f (PL-2000, EPSG:2178) H=0.000000 m "
+                          "n.p.m. (PL-EVRF2007-NH)",
+                          expected.x, expected.y));
     EXPECT_NE(model.reportLines().back().find("E=7"), std::string::npos);
 
     const std::string diag = testsupport::readFile(settings::diagnosticPath(settings::kGeoDiagFile));
@@ -70,7 +71,7 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
               "SetGeoLocation: koncowy_err=0 poziom_ktory_przeszedl=0 "
               "(0=pelny,1=bez-opisow-CRS,2=minimum,-1=wszystkie-padly)\n"
               "  lat=52.2297 lon=21.0122 zone=2178 E=" +
-                  streamNumber(expected.x) + " N=" + streamNumber(expected.y) +
+                  platform::streamNumber(expected.x) + " N=" + platform::streamNumber(expected.y) +
                   " H=0\n"
                   "  APIERR czeste: -2130311=BADID -2130313=BADPARS -2130315=BADINDEX -2110145=NOTSUPPORTED\n");
 
@@ -211,14 +212,14 @@ TEST_F(Origin, LayerListAndMapping) {
     EXPECT_EQ(replies.at(0)["mapping"]["dzialki"], "A");
     EXPECT_EQ(replies.at(0)["mapping"]["budynki"], "GIS_BUDYNKI");
     EXPECT_FALSE(replies.at(0)["mapping"].contains("xyz"));
-    EXPECT_EQ(settings::loadSettings().layers.at(DataType::dzialki), "A");
+    EXPECT_EQ(settings::loadSettings().layers.at(formats::DataType::dzialki), "A");
 
     // A wrong value anywhere changes nothing, also not the keys before it.
     replies = send({{"type", "settingsChanged"}, {"mapping", {{"budynki", "X"}, {"dzialki", 7}}}});
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0]["msg"], "Blad wewnetrzny: [json.exception.type_error.302] type must be string, but is number");
     EXPECT_EQ(send({{"type", "getLayers"}}).at(0)["mapping"]["budynki"], "GIS_BUDYNKI");
-    EXPECT_EQ(settings::loadSettings().layers.at(DataType::budynki), "GIS_BUDYNKI");
+    EXPECT_EQ(settings::loadSettings().layers.at(formats::DataType::budynki), "GIS_BUDYNKI");
 
     // No mapping: no answer and nothing saved.
     std::filesystem::remove(settings::settingsPath());

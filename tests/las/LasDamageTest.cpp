@@ -10,6 +10,8 @@
 #include "formats/las/LazWriter.h"
 #include "support/TestSupport.h"
 
+using las::LasReadOptions, las::LasReader, las::LasStatus, las::LasWriter, las::LazWriteOptions, las::LazWriter;
+
 using lastest::headerFor;
 using lastest::lifelikeRecords;
 

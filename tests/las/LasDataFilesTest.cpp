@@ -11,6 +11,9 @@
 #include "platform/Numbers.h"
 #include "support/TestSupport.h"
 
+using las::LasWriter, las::LazWriteOptions, las::LazWriter;
+using platform::cformat;
+
 namespace {
 
 struct DataFile {

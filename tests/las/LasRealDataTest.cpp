@@ -11,6 +11,8 @@
 #include "formats/las/LasReader.h"
 #include "support/TestSupport.h"
 
+using las::LasReader, las::LasStatus;
+
 using lastest::readAll;
 
 namespace {

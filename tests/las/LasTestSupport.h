@@ -13,17 +13,17 @@
 namespace lastest {
 
 struct Records {
-    LasStatus openStatus;
-    LasStatus readStatus;
-    LasHeader header;
+    las::LasStatus openStatus;
+    las::LasStatus readStatus;
+    las::LasHeader header;
     std::vector<char> bytes;  // every record, back to back, in file order
     std::uint64_t count = 0;
 };
 
 inline Records readAll(const std::filesystem::path& path, unsigned threads = 1) {
     Records r;
-    LasReader reader;
-    r.openStatus = reader.open(path, LasReadOptions{threads});
+    las::LasReader reader;
+    r.openStatus = reader.open(path, las::LasReadOptions{threads});
     if (!r.openStatus) return r;
     r.header = reader.header();
     const std::size_t len = r.header.pointRecordLength;
@@ -47,8 +47,8 @@ inline std::uint64_t fnv1a(const std::vector<char>& bytes) {
     return h;
 }
 
-inline LasHeader headerFor(std::uint8_t format, std::uint16_t recordLength) {
-    LasHeader h;
+inline las::LasHeader headerFor(std::uint8_t format, std::uint16_t recordLength) {
+    las::LasHeader h;
     h.pointFormat = format;
     h.pointRecordLength = recordLength;
     h.versionMinor = format >= 6 ? 4 : 2;

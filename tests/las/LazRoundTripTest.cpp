@@ -11,6 +11,10 @@
 #include "platform/Numbers.h"
 #include "support/TestSupport.h"
 
+using las::LasHeader, las::LasReadOptions, las::LasReader, las::LasStatus, las::LasWriter, las::LazWriteOptions,
+    las::LazWriter;
+using platform::cformat;
+
 using lastest::headerFor;
 using lastest::lifelikeRecords;
 using lastest::readAll;

@@ -11,6 +11,8 @@
 #include "WfsService.h"
 #include "platform/Numbers.h"
 
+using platform::cformat, platform::parseDouble;
+
 namespace {
 const std::string kHost = "mapy.geoportal.gov.pl";
 const std::string kPath = "/wss/service/PZGIK/BDOT10k/WFS/NoweBudynki";

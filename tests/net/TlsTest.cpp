@@ -12,6 +12,8 @@
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 // A self-signed certificate for 127.0.0.1, trusted by nobody.
 struct SelfSigned {

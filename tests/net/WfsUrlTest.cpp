@@ -7,6 +7,8 @@
 #include "net/WfsClient.h"
 #include "platform/Numbers.h"
 
+using platform::parseDouble;
+
 namespace {
 std::string bboxOf(const std::string& url) {
     const auto at = url.find("&BBOX=");

@@ -9,8 +9,8 @@ namespace importer {
 
 namespace {
 
-GisFeature withProps(GisFeature f, std::map<std::string, std::string> props,
-                     std::optional<geodesy::PlanarPoint> label) {
+gml::GisFeature withProps(gml::GisFeature f, std::map<std::string, std::string> props,
+                          std::optional<geodesy::PlanarPoint> label) {
     f.props = std::move(props);
     if (label) {
         f.anchor = *label;
@@ -28,29 +28,30 @@ TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
     nlohmann::json mapping{{"dzialki", "Moje dzialki"}, {"budynki", ""}};
     send({{"type", "settingsChanged"}, {"mapping", mapping}});
 
-    GisFeature parcel = square(DataType::dzialki, at(0, 0), 40);
+    gml::GisFeature parcel = square(formats::DataType::dzialki, at(0, 0), 40);
     parcel.polygons[0].holes.push_back({at(10, 10), at(20, 10), at(20, 20), at(10, 10)});  // already closed
     parcel.lines.push_back({at(0, 50), at(40, 50)});
     parcel = withProps(parcel, {{"numer_obrebu", "0005"}, {"numer", "146101_1.0001.123/4"}}, at(20, 30));
-    const GisFeature building = square(DataType::budynki, at(50, 0), 10);
-    const GisFeature mpzp =
-        withProps(square(DataType::mpzp, at(0, -50), 30), {{"symbol", "SW"}, {"oznaczenie", "1MN"}}, at(15, -35));
-    const GisFeature pogColoured = withProps(square(DataType::pog, at(-50, 0), 20),
-                                             {{"symbol", "3sw"}, {"_typ", "StrefaPlanistyczna"}}, at(-40, 10));
-    const GisFeature pogPlain = withProps(square(DataType::pog, at(-50, 30), 20), {{"symbol", "MN"}}, std::nullopt);
-    const GisFeature pogInfill =
-        withProps(square(DataType::pog, at(-50, 60), 20), {{"_typ", "ObszarUzupelnieniaZabudowy"}}, at(-40, 70));
-    const GisFeature pogSocial =
-        withProps(square(DataType::pog, at(-80, 60), 20),
+    const gml::GisFeature building = square(formats::DataType::budynki, at(50, 0), 10);
+    const gml::GisFeature mpzp = withProps(square(formats::DataType::mpzp, at(0, -50), 30),
+                                           {{"symbol", "SW"}, {"oznaczenie", "1MN"}}, at(15, -35));
+    const gml::GisFeature pogColoured = withProps(square(formats::DataType::pog, at(-50, 0), 20),
+                                                  {{"symbol", "3sw"}, {"_typ", "StrefaPlanistyczna"}}, at(-40, 10));
+    const gml::GisFeature pogPlain =
+        withProps(square(formats::DataType::pog, at(-50, 30), 20), {{"symbol", "MN"}}, std::nullopt);
+    const gml::GisFeature pogInfill = withProps(square(formats::DataType::pog, at(-50, 60), 20),
+                                                {{"_typ", "ObszarUzupelnieniaZabudowy"}}, at(-40, 70));
+    const gml::GisFeature pogSocial =
+        withProps(square(formats::DataType::pog, at(-80, 60), 20),
                   {{"_typ", "ObszarStandardowDostepnosciInfrastrukturySpolecznej"}}, std::nullopt);
-    GisFeature pogDowntown =
-        withProps(square(DataType::pog, at(-80, 0), 20),
+    gml::GisFeature pogDowntown =
+        withProps(square(formats::DataType::pog, at(-80, 0), 20),
                   {{"_typ", "ObszarZabudowySrodmiejskiej"}, {"oznaczenie", ""}, {"symbol", "SC"}}, at(-70, 10));
     pogDowntown.polygons[0].holes.push_back({at(-75, 5), at(-70, 5), at(-70, 10)});
-    GisFeature utility;
-    utility.type = DataType::gesut;
+    gml::GisFeature utility;
+    utility.type = formats::DataType::gesut;
     utility.lines = {{at(0, -60), at(30, -60), at(30, -70)}};
-    utility.polygons = square(DataType::gesut, at(0, -90), 5).polygons;  // ignored
+    utility.polygons = square(formats::DataType::gesut, at(0, -90), 5).polygons;  // ignored
 
     FetchedData data;
     data.features = {parcel, building, mpzp, pogColoured, pogPlain, pogInfill, pogSocial, pogDowntown, utility};
@@ -144,11 +145,12 @@ TEST_F(Drawing, RastersArePicturesWithConvertedCornersAndTheProjectRotation) {
     const geodesy::PlanarPoint zc = geodesy::pl1992ToPl2000(c, 2178);
     FetchedData data;
     data.rasters = {raster({c.x - 100, c.y - 50, c.x + 100, c.y + 50}, 2180),
-                    raster({zc.x, zc.y, zc.x + 40, zc.y + 20}, 2178, DataType::mpzp), raster({0, 0, 0, 0}, 2178)};
+                    raster({zc.x, zc.y, zc.x + 40, zc.y + 20}, 2178, formats::DataType::mpzp),
+                    raster({0, 0, 0, 0}, 2178)};
     data.rasters[2].image.clear();  // nothing to show: skipped, not counted
     // A tile of the neighbouring zone: its corners go through PL-1992, not read as PL-1992.
     const geodesy::PlanarPoint z6 = geodesy::pl1992ToPl2000(c, 2177);
-    data.rasters.push_back(raster({z6.x, z6.y, z6.x + 40, z6.y + 20}, 2177, DataType::gesut));
+    data.rasters.push_back(raster({z6.x, z6.y, z6.x + 40, z6.y + 20}, 2177, formats::DataType::gesut));
     fetchPrepared(data, {"ortofoto"});
     const nlohmann::json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
@@ -190,7 +192,7 @@ TEST_F(Drawing, ALayerNameTooLongForTheHostIsCutOnceAndFoundAgain) {
     for (int i = 0; i < 150; ++i) longName += "\xC5\xBC";  // 300 bytes of "z with dot"
     send({{"type", "settingsChanged"}, {"mapping", {{"dzialki", longName}}}});
     FetchedData data;
-    data.features = {square(DataType::dzialki, at(0, 0), 10)};
+    data.features = {square(formats::DataType::dzialki, at(0, 0), 10)};
     fetchPrepared(data);
 
     EXPECT_EQ(place()["counts"], (nlohmann::json{{"dzialki", 1}}));

@@ -77,14 +77,14 @@ protected:
                                                                                                               : 0;
     }
 
-    static GisFeature square(DataType type, geodesy::PlanarPoint c, double side) {
-        GisFeature f;
+    static gml::GisFeature square(formats::DataType type, geodesy::PlanarPoint c, double side) {
+        gml::GisFeature f;
         f.type = type;
         f.polygons.push_back(
-            GisPolygon{{{c.x, c.y}, {c.x + side, c.y}, {c.x + side, c.y + side}, {c.x, c.y + side}}, {}});
+            gml::GisPolygon{{{c.x, c.y}, {c.x + side, c.y}, {c.x + side, c.y + side}, {c.x, c.y + side}}, {}});
         return f;
     }
-    static RasterImage raster(geodesy::Bbox box, int epsg, DataType type = DataType::rastry) {
+    static RasterImage raster(geodesy::Bbox box, int epsg, formats::DataType type = formats::DataType::rastry) {
         RasterImage r;
         r.type = type;
         r.image = std::string("\x89PNG\r\n\x1a\n", 8) + "pixels";

@@ -26,7 +26,7 @@ TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
     const geodesy::Bbox f = frame();
     data.rasters = {raster({f.minE, f.minN, f.centre().x, f.centre().y}, 2180),
                     raster({f.centre().x, f.centre().y, f.maxE, f.maxN}, 2180)};
-    data.features = {square(DataType::dzialki, at(0, 0), 20), square(DataType::budynki, at(5, 5), 8)};
+    data.features = {square(formats::DataType::dzialki, at(0, 0), 20), square(formats::DataType::budynki, at(5, 5), 8)};
     data.terrain = {patch(centre().x - 50, centre().y - 50, 100, 95.5)};
     fetchPrepared(data);
     model.saveProject(dir / "before.gdp");
@@ -79,7 +79,7 @@ TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
 
 TEST_F(Placement, GeoreferenceDistancesRefuseOrWarn) {
     FetchedData data;
-    data.features = {square(DataType::dzialki, at(0, 0), 20)};
+    data.features = {square(formats::DataType::dzialki, at(0, 0), 20)};
     fetchPrepared(data);
 
     // Nothing set at all.
@@ -122,7 +122,7 @@ TEST_F(Placement, AProjectInPl1992IsPlacedInTheFramesZone) {
     geo.surveyNorthing = centre().y + 200;
     ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     FetchedData data;
-    data.features = {square(DataType::dzialki, at(0, 0), 20)};
+    data.features = {square(formats::DataType::dzialki, at(0, 0), 20)};
     fetchPrepared(data);
 
     const nlohmann::json done = place();
@@ -196,7 +196,8 @@ TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
 TEST_F(Placement, PlacingTwiceMakesTwoCopiesWithTheSameCountsAndReport) {
     const geodesy::PlanarPoint origin = georeferenceExact(centre());
     FetchedData data;
-    data.features = {square(DataType::dzialki, at(-10, -20), 30), square(DataType::budynki, at(0, 0), 10)};
+    data.features = {square(formats::DataType::dzialki, at(-10, -20), 30),
+                     square(formats::DataType::budynki, at(0, 0), 10)};
     data.warning = "Brak uslugi GESUT dla powiatu.";
     fetchPrepared(data, {"dzialki", "budynki", "gesut"});
 
@@ -217,9 +218,9 @@ TEST_F(Placement, PlacingTwiceMakesTwoCopiesWithTheSameCountsAndReport) {
 
     // The extent line: every drawn vertex, truncated to whole metres.
     DrawBounds bounds;
-    for (const GisFeature& f : data.features)
+    for (const gml::GisFeature& f : data.features)
         for (const geodesy::PlanarPoint& p : f.polygons[0].outer) bounds.add(expected(p, origin));
-    auto whole = [](double v) { return cformat("%lld", static_cast<long long>(std::trunc(v))); };
+    auto whole = [](double v) { return platform::cformat("%lld", static_cast<long long>(std::trunc(v))); };
     const auto& report = model.reportLines();
     EXPECT_EQ(report[report.size() - 2], "TERRAVOX: wektory w lokalnych wsp. X[" + whole(bounds.minX) + ".." +
                                              whole(bounds.maxX) + "] Y[" + whole(bounds.minY) + ".." +
@@ -230,8 +231,9 @@ TEST_F(Placement, PlacingTwiceMakesTwoCopiesWithTheSameCountsAndReport) {
 TEST_F(Placement, FailedFeaturesAreSkippedAndCountedKindsNotYetPlacedAreNamed) {
     georeferenceExact(centre());
     FetchedData data;
-    data.features = {square(DataType::budynki, at(0, 0), 10), square(DataType::budynki, at(20, 0), 10),
-                     square(DataType::bdot500, at(40, 0), 10)};
+    data.features = {square(formats::DataType::budynki, at(0, 0), 10),
+                     square(formats::DataType::budynki, at(20, 0), 10),
+                     square(formats::DataType::bdot500, at(40, 0), 10)};
     data.buildings3d = {buildings::Building3D{"b1", {{0, 0}, {1, 0}, {1, 1}}, 100, 6}};
     data.buildings3dRequested = true;
     fetchPrepared(data, {"budynki", "budynki3d"});
@@ -285,7 +287,7 @@ TEST_F(Placement, ContoursAreDrawnAndMeshedOnlyWhenSelected) {
 TEST_F(Placement, AFailedCloudMeshIsSkippedAndTheRestPlaced) {
     georeferenceExact(centre());
     FetchedData data;
-    data.features = {square(DataType::dzialki, at(0, 0), 20)};
+    data.features = {square(formats::DataType::dzialki, at(0, 0), 20)};
     data.terrainCloud = {patch(centre().x - 50, centre().y - 50, 50, 101.0), patch(centre().x, centre().y, 50, 99.0)};
     data.waterCloud = {patch(centre().x + 60, centre().y, 20, 98.5)};
     fetchPrepared(data, {"dzialki", "terenchmura"});

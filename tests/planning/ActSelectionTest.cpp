@@ -118,40 +118,40 @@ TEST(ActSelection, QueryBodyNamesTheMunicipalityOrNothing) {
 
 TEST(PlanZones, AZoneCountsWhenItsAnchorOrAnOuterVertexLiesInTheFrame) {
     const geodesy::Bbox frame{100, 100, 200, 200};
-    GisFeature zone;
-    zone.polygons.push_back(GisPolygon{{{0, 0}, {100, 0}, {100, 100}, {0, 100}}, {}});
+    gml::GisFeature zone;
+    zone.polygons.push_back(gml::GisPolygon{{{0, 0}, {100, 0}, {100, 100}, {0, 100}}, {}});
     EXPECT_TRUE(planZoneInFrame(zone, frame)) << "a corner on the frame's edge";
 
     // Zones larger than the frame: no vertex inside and the anchor elsewhere, yet the frame lies in them.
-    GisFeature around;
-    around.polygons.push_back(GisPolygon{{{0, 0}, {300, 0}, {300, 300}, {0, 300}}, {}});
+    gml::GisFeature around;
+    around.polygons.push_back(gml::GisPolygon{{{0, 0}, {300, 0}, {300, 300}, {0, 300}}, {}});
     around.anchor = {250, 250};
     around.hasAnchor = true;
     EXPECT_TRUE(planZoneInFrame(around, frame)) << "a zone covering the whole frame";
-    GisFeature strip;  // crosses the frame between vertices outside it
-    strip.polygons.push_back(GisPolygon{{{0, 140}, {300, 140}, {300, 160}, {0, 160}}, {}});
+    gml::GisFeature strip;  // crosses the frame between vertices outside it
+    strip.polygons.push_back(gml::GisPolygon{{{0, 140}, {300, 140}, {300, 160}, {0, 160}}, {}});
     strip.anchor = {0, 150};
     strip.hasAnchor = true;
     EXPECT_TRUE(planZoneInFrame(strip, frame));
 
     // A frame wholly inside a zone's hole is not in the zone; one reaching across the hole's edge is.
-    GisFeature ring;
+    gml::GisFeature ring;
     ring.polygons.push_back(
-        GisPolygon{{{0, 0}, {300, 0}, {300, 300}, {0, 300}}, {{{50, 50}, {250, 50}, {250, 250}, {50, 250}}}});
+        gml::GisPolygon{{{0, 0}, {300, 0}, {300, 300}, {0, 300}}, {{{50, 50}, {250, 50}, {250, 250}, {50, 250}}}});
     ring.anchor = {150, 20};
     ring.hasAnchor = true;
     EXPECT_FALSE(planZoneInFrame(ring, frame));
     EXPECT_TRUE(planZoneInFrame(ring, geodesy::Bbox{30, 100, 130, 200}));
-    GisFeature away;
-    away.polygons.push_back(GisPolygon{{{300, 300}, {400, 300}, {400, 400}, {300, 400}}, {}});
+    gml::GisFeature away;
+    away.polygons.push_back(gml::GisPolygon{{{300, 300}, {400, 300}, {400, 400}, {300, 400}}, {}});
     away.anchor = {350, 350};
     away.hasAnchor = true;
     EXPECT_FALSE(planZoneInFrame(away, frame));
 
-    GisFeature line;
+    gml::GisFeature line;
     line.lines.push_back({{150, 150}, {160, 160}});
     EXPECT_FALSE(planZoneInFrame(line, frame)) << "lines are not tested";
-    GisFeature noAnchor;
+    gml::GisFeature noAnchor;
     noAnchor.anchor = {150, 150};  // an anchor never set is no position
     EXPECT_FALSE(planZoneInFrame(noAnchor, frame));
 }

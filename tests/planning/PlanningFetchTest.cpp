@@ -76,8 +76,8 @@ TEST_F(PlanningFetch, GeneralPlanInForceWinsOverALaterDraftAndOnlyZonesInTheFram
     EXPECT_FALSE(done.contains("warning")) << done;
     // The 500 m zones meet at the municipality centre: four of them reach into the 600 m frame.
     ASSERT_EQ(result().features.size(), 4u);
-    for (const GisFeature& f : result().features) {
-        EXPECT_EQ(f.type, DataType::pog);
+    for (const gml::GisFeature& f : result().features) {
+        EXPECT_EQ(f.type, formats::DataType::pog);
         EXPECT_EQ(f.props.at("akt"), sim::planning::kActInForce);
     }
     EXPECT_TRUE(result().rasters.empty());
@@ -114,7 +114,7 @@ TEST_F(PlanningFetch, ZonesAwayFromTheFrameWarnAndTheNationalServiceDrawsMissing
               "Brak MPZP dla gminy 120106: brak uslugi WMS w EZiU. MPZP z krajowej integracji (KIMPZP) jako rastr.");
     EXPECT_TRUE(result().features.empty());
     ASSERT_FALSE(result().rasters.empty());
-    for (const RasterImage& r : result().rasters) EXPECT_EQ(r.type, DataType::mpzp);
+    for (const RasterImage& r : result().rasters) EXPECT_EQ(r.type, formats::DataType::mpzp);
 
     const auto maps = getMaps(requests(kGeoportalHost, kNationalPlansPath));
     ASSERT_FALSE(maps.empty());
@@ -139,7 +139,7 @@ TEST_F(PlanningFetch, MunicipalServiceDrawsItsDrawingLayerElseItsContentLayers) 
     EXPECT_EQ(done.value("warning", ""), "MPZP: pobrano rysunek planu (rastr) z uslugi gminnej dla 321602.");
     ASSERT_FALSE(result().rasters.empty());
     for (const RasterImage& r : result().rasters) {
-        EXPECT_EQ(r.type, DataType::mpzp);
+        EXPECT_EQ(r.type, formats::DataType::mpzp);
         EXPECT_EQ(r.epsg, 2176) << "the service offers the frame's zone";
     }
     auto maps = getMaps(requests(sim::planning::kPlanWmsHost, sim::planning::kPlanWmsPath));

@@ -2,6 +2,8 @@
 
 #include "platform/Numbers.h"
 
+using platform::cformat, platform::parseDouble, platform::parseInt, platform::streamNumber;
+
 TEST(Numbers, PrintingAndParsingIgnoreTheProcessLocale) {
     EXPECT_EQ(cformat("%.2f|%f|%.4g", 1234.5, 0.25, 12345678.0), "1234.50|0.250000|1.235e+07");
     EXPECT_EQ(streamNumber(637382.2049), "637382");

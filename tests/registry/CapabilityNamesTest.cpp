@@ -3,6 +3,8 @@
 
 #include "net/ServiceRegistryLayers.h"
 
+using formats::DataType;
+
 namespace {
 
 const char* kWmsCaps = R"(<?xml version="1.0"?>

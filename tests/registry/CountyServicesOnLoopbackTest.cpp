@@ -15,6 +15,10 @@
 #include "platform/Numbers.h"
 #include "support/SimulatorFixture.h"
 
+using formats::DataType;
+using gml::GisFeature;
+using platform::cformat;
+
 namespace {
 
 const std::string kPrgHost = "mapy.geoportal.gov.pl";

@@ -38,49 +38,49 @@ TEST(UserFolders, EnvironmentRedirectsAndDefaults) {
     {
         EnvOverride c("XDG_CONFIG_HOME", "/x/config"), k("XDG_CACHE_HOME", "/x/cache"), s("XDG_STATE_HOME", "/x/state"),
             t("TMPDIR", "/x/tmp");
-        EXPECT_EQ(configDir(), fs::path("/x/config"));
-        EXPECT_EQ(cacheDir(), fs::path("/x/cache"));
-        EXPECT_EQ(stateDir(), fs::path("/x/state"));
-        EXPECT_EQ(tempDir(), fs::path("/x/tmp"));
+        EXPECT_EQ(platform::configDir(), fs::path("/x/config"));
+        EXPECT_EQ(platform::cacheDir(), fs::path("/x/cache"));
+        EXPECT_EQ(platform::stateDir(), fs::path("/x/state"));
+        EXPECT_EQ(platform::tempDir(), fs::path("/x/tmp"));
     }
     {
         // Unset, empty or relative values fall back to the home folder (relative ones are invalid for XDG).
         EnvOverride c("XDG_CONFIG_HOME", std::nullopt), k("XDG_CACHE_HOME", ""), s("XDG_STATE_HOME", "rel/state"),
             t("TMPDIR", std::nullopt);
-        EXPECT_EQ(configDir(), tmp.path / ".config");
-        EXPECT_EQ(cacheDir(), tmp.path / ".cache");
-        EXPECT_EQ(stateDir(), tmp.path / ".local/state");
-        EXPECT_EQ(tempDir(), fs::path("/tmp"));
+        EXPECT_EQ(platform::configDir(), tmp.path / ".config");
+        EXPECT_EQ(platform::cacheDir(), tmp.path / ".cache");
+        EXPECT_EQ(platform::stateDir(), tmp.path / ".local/state");
+        EXPECT_EQ(platform::tempDir(), fs::path("/tmp"));
     }
 }
 
 TEST(UserFolders, DiagnosticsFolderIsPrivate) {
     testsupport::TempDir tmp;
     EnvOverride state("XDG_STATE_HOME", (tmp.path / "state").string());
-    const fs::path dir = diagnosticsDir();
+    const fs::path dir = platform::diagnosticsDir();
     EXPECT_EQ(dir, tmp.path / "state" / "TERRAVOX");
     EXPECT_TRUE(fs::is_directory(dir));
     EXPECT_EQ(modeOf(dir), 0700u);
 
     ::chmod(dir.c_str(), 0777);
-    diagnosticsDir();
+    platform::diagnosticsDir();
     EXPECT_EQ(modeOf(dir), 0700u) << "an existing folder with wide rights is narrowed";
 }
 
 TEST(AtomicWrite, ReplacesWholeFileOrNothing) {
     testsupport::TempDir tmp;
     const fs::path target = tmp / "data.txt";
-    ASSERT_TRUE(writeFileAtomically(target, "first"));
-    ASSERT_TRUE(writeFileAtomically(target, "second, longer content"));
-    ASSERT_TRUE(writeFileAtomically(target, "3"));
+    ASSERT_TRUE(platform::writeFileAtomically(target, "first"));
+    ASSERT_TRUE(platform::writeFileAtomically(target, "second, longer content"));
+    ASSERT_TRUE(platform::writeFileAtomically(target, "3"));
     EXPECT_EQ(readFile(target), "3");
-    ASSERT_TRUE(writeFileAtomically(target, ""));
+    ASSERT_TRUE(platform::writeFileAtomically(target, ""));
     EXPECT_EQ(readFile(target), "");
 
-    EXPECT_FALSE(writeFileAtomically(tmp / "missing" / "data.txt", "x"));
+    EXPECT_FALSE(platform::writeFileAtomically(tmp / "missing" / "data.txt", "x"));
     EXPECT_FALSE(fs::exists(tmp / "missing"));
     fs::create_directories(tmp / "folder");
-    EXPECT_FALSE(writeFileAtomically(tmp / "folder", "x"));
+    EXPECT_FALSE(platform::writeFileAtomically(tmp / "folder", "x"));
     EXPECT_TRUE(fs::is_directory(tmp / "folder"));
 
     // Concurrent writers: every reader sees one complete version, never a mixture.
@@ -89,7 +89,7 @@ TEST(AtomicWrite, ReplacesWholeFileOrNothing) {
     std::vector<std::thread> writers;
     for (int w = 0; w < 4; ++w)
         writers.emplace_back([&, w] {
-            for (int i = 0; i < 20; ++i) EXPECT_TRUE(writeFileAtomically(target, (w + i) % 2 ? a : b));
+            for (int i = 0; i < 20; ++i) EXPECT_TRUE(platform::writeFileAtomically(target, (w + i) % 2 ? a : b));
         });
     for (int i = 0; i < 50; ++i) {
         const std::string seen = readFile(target);

@@ -39,22 +39,22 @@ TEST(DataTypes, TableKeysAndDefaultLayers) {
         EXPECT_EQ(static_cast<int>(all[i]), static_cast<int>(i));
         const std::string key = dataTypeKey(all[i]);
         EXPECT_TRUE(keys.insert(key).second) << "duplicate key " << key;
-        DataType back{};
+        formats::DataType back{};
         ASSERT_TRUE(dataTypeFromKey(key, back)) << key;
         EXPECT_EQ(back, all[i]);
         EXPECT_EQ(defaultLayerName(all[i]).rfind("GIS_", 0), 0u) << key;
     }
-    EXPECT_STREQ(dataTypeKey(DataType::dzialki), "dzialki");
-    EXPECT_STREQ(dataTypeKey(DataType::budynkindsm), "budynkindsm");
-    EXPECT_EQ(defaultLayerName(DataType::budynkindsm), "GIS_BUDYNKI_NMPT");
-    EXPECT_EQ(defaultLayerName(DataType::budynkirekon), "GIS_BUDYNKI_LOD2_REKON");
-    EXPECT_EQ(defaultLayerName(DataType::wodachmura), "GIS_WODA_CHMURA");
+    EXPECT_STREQ(dataTypeKey(formats::DataType::dzialki), "dzialki");
+    EXPECT_STREQ(dataTypeKey(formats::DataType::budynkindsm), "budynkindsm");
+    EXPECT_EQ(defaultLayerName(formats::DataType::budynkindsm), "GIS_BUDYNKI_NMPT");
+    EXPECT_EQ(defaultLayerName(formats::DataType::budynkirekon), "GIS_BUDYNKI_LOD2_REKON");
+    EXPECT_EQ(defaultLayerName(formats::DataType::wodachmura), "GIS_WODA_CHMURA");
 
     for (int other : {20, -1, 1000}) {
-        EXPECT_STREQ(dataTypeKey(static_cast<DataType>(other)), "inne");
-        EXPECT_EQ(defaultLayerName(static_cast<DataType>(other)), "");
+        EXPECT_STREQ(dataTypeKey(static_cast<formats::DataType>(other)), "inne");
+        EXPECT_EQ(defaultLayerName(static_cast<formats::DataType>(other)), "");
     }
-    DataType unused{};
+    formats::DataType unused{};
     EXPECT_FALSE(dataTypeFromKey("inne", unused));
     EXPECT_FALSE(dataTypeFromKey("", unused));
 }
@@ -83,9 +83,9 @@ TEST_F(SettingsFile, WrongTypesKeepOnlyThatKeysDefault) {
     store(
         R"({"layers":{"dzialki":"A","budynki":7,"nieznany":"X","mpzp":null},"upgToken":5,"basemap":"sat","zAnchor":"123"})");
     Settings s = loadSettings();
-    EXPECT_EQ(s.layers[DataType::dzialki], "A");
-    EXPECT_EQ(s.layers[DataType::budynki], "GIS_BUDYNKI");
-    EXPECT_EQ(s.layers[DataType::mpzp], "GIS_MPZP");
+    EXPECT_EQ(s.layers[formats::DataType::dzialki], "A");
+    EXPECT_EQ(s.layers[formats::DataType::budynki], "GIS_BUDYNKI");
+    EXPECT_EQ(s.layers[formats::DataType::mpzp], "GIS_MPZP");
     EXPECT_EQ(s.layers.size(), 20u);
     EXPECT_EQ(s.upgToken, "");
     EXPECT_EQ(s.basemap, "sat");
@@ -109,7 +109,7 @@ TEST_F(SettingsFile, WrongTypesKeepOnlyThatKeysDefault) {
 
 TEST_F(SettingsFile, SavedTextHasNameOrderIndentAndRawUtf8) {
     Settings s = defaultSettings();
-    s.layers = {{DataType::dzialki, "Działki ewidencyjne"}, {DataType::wodachmura, "GIS_WODA"}};
+    s.layers = {{formats::DataType::dzialki, "Działki ewidencyjne"}, {formats::DataType::wodachmura, "GIS_WODA"}};
     s.upgToken = "tok";
     ASSERT_TRUE(saveSettings(s));
     EXPECT_EQ(readFile(file()),
@@ -131,8 +131,8 @@ TEST_F(SettingsFile, SavedTextHasNameOrderIndentAndRawUtf8) {
 
 TEST_F(SettingsFile, RoundTripSurvivesRestart) {
     Settings s = defaultSettings();
-    s.layers[DataType::budynki] = "Budynki – żółć";
-    s.layers[DataType::poziomicechmura3d] = "GIS_3D";
+    s.layers[formats::DataType::budynki] = "Budynki – żółć";
+    s.layers[formats::DataType::poziomicechmura3d] = "GIS_3D";
     s.basemap = "ortho";
     s.upgToken = "Bearer-ą";
     s.hasZAnchor = true;
@@ -180,12 +180,12 @@ TEST_F(SettingsFile, FileRightsAndUnwritableLocations) {
 
 TEST(SettingsText, InvalidUtf8IsReplacedNotFatal) {
     Settings s = defaultSettings();
-    s.layers[DataType::pog] = "GIS_\xff";
+    s.layers[formats::DataType::pog] = "GIS_\xff";
     std::string text;
     ASSERT_NO_THROW(text = settingsToJsonText(s));
     const Settings back = settingsFromJsonText(text);
-    EXPECT_EQ(back.layers.at(DataType::pog), "GIS_\xEF\xBF\xBD");
-    EXPECT_EQ(back.layers.at(DataType::dzialki), "GIS_DZIALKI");
+    EXPECT_EQ(back.layers.at(formats::DataType::pog), "GIS_\xEF\xBF\xBD");
+    EXPECT_EQ(back.layers.at(formats::DataType::dzialki), "GIS_DZIALKI");
 }
 
 }  // namespace settings

@@ -6,6 +6,9 @@
 #include "WfsService.h"
 #include "formats/gml/GmlParser.h"
 
+using formats::DataType;
+using gml::GmlParser;
+
 namespace {
 std::vector<geodesy::PlanarPoint> square(double e, double n, double size) {
     return {{e, n}, {e + size, n}, {e + size, n + size}, {e, n + size}, {e, n}};

@@ -14,6 +14,8 @@
 #include "net/HttpExchange.h"
 #include "platform/Numbers.h"
 
+using platform::cformat;
+
 namespace {
 const std::string kHost = "county.example.pl";
 const std::string kBase = "https://county.example.pl/iip/ows";

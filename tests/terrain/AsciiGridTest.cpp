@@ -9,6 +9,9 @@
 #include "formats/grid/AsciiGrid.h"
 #include "support/TestSupport.h"
 
+using grid::AsciiGridStatus, grid::ElevationGrid, grid::mosaicSample, grid::parseAsciiGrid, grid::readAsciiGridFile,
+    grid::sampleGrid;
+
 namespace {
 
 using testsupport::readFile;

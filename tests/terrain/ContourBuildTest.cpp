@@ -7,6 +7,8 @@
 #include "support/TestSupport.h"
 #include "terrain/Terrain.h"
 
+using grid::ElevationGrid, grid::readAsciiGridFile;
+
 namespace {
 
 // A sheet with a whole-number cell size over the frame, heights from a function (nullopt-like NaN = nodata).

@@ -14,6 +14,9 @@
 #include "support/TestSupport.h"
 #include "terrain/Terrain.h"
 
+using grid::ElevationGrid, grid::readAsciiGridFile;
+using platform::cformat;
+
 namespace {
 
 using testsupport::TempDir;

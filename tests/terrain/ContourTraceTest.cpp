@@ -10,6 +10,8 @@
 #include "support/TestSupport.h"
 #include "terrain/Terrain.h"
 
+using grid::AsciiGridStatus, grid::ElevationGrid, grid::readAsciiGridFile;
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();

@@ -7,6 +7,8 @@
 #include "support/TestSupport.h"
 #include "terrain/Terrain.h"
 
+using grid::ElevationGrid, grid::readAsciiGridFile;
+
 namespace {
 
 // An index answering with the given addresses; each address downloads one test sheet (or fails).

@@ -9,6 +9,8 @@
 #include "support/TestSupport.h"
 #include "terrain/Terrain.h"
 
+using grid::ElevationGrid, grid::mosaicSample, grid::readAsciiGridFile;
+
 namespace {
 
 // Height is a plane, so every node's answer is known.

@@ -8,7 +8,12 @@
 #include <system_error>
 
 #include "formats/e57/detail/Crc32c.h"
+#include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
+
+namespace e57 {
+
+using detail::crc32c;
 
 namespace {
 
@@ -32,36 +37,17 @@ std::uint64_t sectionLength(std::size_t count) {
     return kSectionHeaderBytes + full * packetLength(kPacketMaxPoints) + (rest ? packetLength(rest) : 0);
 }
 
-void putU16(unsigned char* p, std::uint16_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-void putU32(unsigned char* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void putU64(unsigned char* p, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void putFloat(unsigned char* p, float f) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    putU32(p, bits);
-}
-
 struct FloatBounds {
     float minX = 0, maxX = 0, minY = 0, maxY = 0, minZ = 0, maxZ = 0;
 };
 
 // Bounds of the coordinates as they will be stored, so a reader finds every value inside them.
-FloatBounds storedBounds(const std::vector<CloudPoint>& points) {
+FloatBounds storedBounds(const std::vector<formats::CloudPoint>& points) {
     FloatBounds b;
     b.minX = b.maxX = static_cast<float>(points.front().x);
     b.minY = b.maxY = static_cast<float>(points.front().y);
     b.minZ = b.maxZ = static_cast<float>(points.front().z);
-    for (const CloudPoint& p : points) {
+    for (const formats::CloudPoint& p : points) {
         const float x = static_cast<float>(p.x), y = static_cast<float>(p.y), z = static_cast<float>(p.z);
         if (x < b.minX) b.minX = x;
         if (x > b.maxX) b.maxX = x;
@@ -73,7 +59,7 @@ FloatBounds storedBounds(const std::vector<CloudPoint>& points) {
     return b;
 }
 
-std::string numberText(double v) { return cformat("%.17g", v); }
+std::string numberText(double v) { return platform::cformat("%.17g", v); }
 
 pugi::xml_node typedChild(pugi::xml_node parent, const char* name, const char* type) {
     pugi::xml_node n = parent.append_child(name);
@@ -229,10 +215,7 @@ public:
 private:
     void flushPage() {
         const std::uint32_t crc = crc32c(page_, kPageDataBytes);
-        page_[1020] = static_cast<unsigned char>(crc >> 24);
-        page_[1021] = static_cast<unsigned char>(crc >> 16);
-        page_[1022] = static_cast<unsigned char>(crc >> 8);
-        page_[1023] = static_cast<unsigned char>(crc);
+        platform::writeBigEndian32(page_ + 1020, crc);
         if (ok_ && std::fwrite(page_, 1, kPageBytes, file_) != kPageBytes) ok_ = false;
         fill_ = 0;
     }
@@ -243,22 +226,22 @@ private:
     bool ok_ = true;
 };
 
-void writePacket(PageWriter& out, const CloudPoint* pts, std::size_t n, std::vector<unsigned char>& buf) {
+void writePacket(PageWriter& out, const formats::CloudPoint* pts, std::size_t n, std::vector<unsigned char>& buf) {
     const std::uint64_t length = packetLength(n);
     buf.assign(length, 0);
     unsigned char* p = buf.data();
     p[0] = 1;  // data packet
     p[1] = 0;
-    putU16(p + 2, static_cast<std::uint16_t>(length - 1));
-    putU16(p + 4, 6);
+    platform::writeLittleEndian<std::uint16_t>(p + 2, static_cast<std::uint16_t>(length - 1));
+    platform::writeLittleEndian<std::uint16_t>(p + 4, 6);
     const auto floatStream = static_cast<std::uint16_t>(4 * n);
     const auto byteStream = static_cast<std::uint16_t>(n);
-    putU16(p + 6, floatStream);
-    putU16(p + 8, floatStream);
-    putU16(p + 10, floatStream);
-    putU16(p + 12, byteStream);
-    putU16(p + 14, byteStream);
-    putU16(p + 16, byteStream);
+    platform::writeLittleEndian<std::uint16_t>(p + 6, floatStream);
+    platform::writeLittleEndian<std::uint16_t>(p + 8, floatStream);
+    platform::writeLittleEndian<std::uint16_t>(p + 10, floatStream);
+    platform::writeLittleEndian<std::uint16_t>(p + 12, byteStream);
+    platform::writeLittleEndian<std::uint16_t>(p + 14, byteStream);
+    platform::writeLittleEndian<std::uint16_t>(p + 16, byteStream);
     unsigned char* xs = p + kPacketHeaderBytes;
     unsigned char* ys = xs + 4 * n;
     unsigned char* zs = ys + 4 * n;
@@ -266,9 +249,9 @@ void writePacket(PageWriter& out, const CloudPoint* pts, std::size_t n, std::vec
     unsigned char* gs = rs + n;
     unsigned char* bs = gs + n;
     for (std::size_t i = 0; i < n; ++i) {
-        putFloat(xs + 4 * i, static_cast<float>(pts[i].x));
-        putFloat(ys + 4 * i, static_cast<float>(pts[i].y));
-        putFloat(zs + 4 * i, static_cast<float>(pts[i].z));
+        platform::writeLittleEndian<float>(xs + 4 * i, static_cast<float>(pts[i].x));
+        platform::writeLittleEndian<float>(ys + 4 * i, static_cast<float>(pts[i].y));
+        platform::writeLittleEndian<float>(zs + 4 * i, static_cast<float>(pts[i].z));
         rs[i] = pts[i].red;
         gs[i] = pts[i].green;
         bs[i] = pts[i].blue;
@@ -278,7 +261,7 @@ void writePacket(PageWriter& out, const CloudPoint* pts, std::size_t n, std::vec
 
 }  // namespace
 
-bool writeE57(const std::filesystem::path& path, const std::vector<CloudPoint>& points, std::string& error) {
+bool writeE57(const std::filesystem::path& path, const std::vector<formats::CloudPoint>& points, std::string& error) {
     if (points.empty()) {
         error = "Brak punktow do zapisu.";
         return false;
@@ -301,19 +284,20 @@ bool writeE57(const std::filesystem::path& path, const std::vector<CloudPoint>& 
 
     unsigned char header[kHeaderBytes] = {};
     std::memcpy(header, "ASTM-E57", 8);
-    putU32(header + 8, 1);
-    putU32(header + 12, 0);
-    putU64(header + 16, pageCount * kPageBytes);
-    putU64(header + 24, xmlLogical + (xmlLogical / kPageDataBytes) * 4);
-    putU64(header + 32, xml.size());
-    putU64(header + 40, kPageBytes);
+    platform::writeLittleEndian<std::uint32_t>(header + 8, 1);
+    platform::writeLittleEndian<std::uint32_t>(header + 12, 0);
+    platform::writeLittleEndian<std::uint64_t>(header + 16, pageCount * kPageBytes);
+    platform::writeLittleEndian<std::uint64_t>(header + 24, xmlLogical + (xmlLogical / kPageDataBytes) * 4);
+    platform::writeLittleEndian<std::uint64_t>(header + 32, xml.size());
+    platform::writeLittleEndian<std::uint64_t>(header + 40, kPageBytes);
     out.put(header, sizeof header);
 
     unsigned char sectionHeader[kSectionHeaderBytes] = {};
     sectionHeader[0] = 1;  // compressed-vector section
-    putU64(sectionHeader + 8, section);
-    putU64(sectionHeader + 16, kHeaderBytes + kSectionHeaderBytes);  // data packets follow directly
-    putU64(sectionHeader + 24, 0);                                   // no index packets
+    platform::writeLittleEndian<std::uint64_t>(sectionHeader + 8, section);
+    platform::writeLittleEndian<std::uint64_t>(sectionHeader + 16,
+                                               kHeaderBytes + kSectionHeaderBytes);  // data packets follow directly
+    platform::writeLittleEndian<std::uint64_t>(sectionHeader + 24, 0);               // no index packets
     out.put(sectionHeader, sizeof sectionHeader);
 
     std::vector<unsigned char> packet;
@@ -335,3 +319,5 @@ bool writeE57(const std::filesystem::path& path, const std::vector<CloudPoint>& 
     }
     return true;
 }
+
+}  // namespace e57

@@ -4,11 +4,11 @@
 
 #include "geodesy/Crs.h"
 
+namespace gml {
+
 namespace {
 
-using Json = nlohmann::json;
-
-const char* kindOf(DataType type) {
+const char* kindOf(formats::DataType type) {
     switch (static_cast<std::int32_t>(type)) {
         case 0: return "dzialka";
         case 1: return "budynek";
@@ -20,34 +20,34 @@ const char* kindOf(DataType type) {
     }
 }
 
-Json position(const geodesy::PlanarPoint& p) {
+nlohmann::json position(const geodesy::PlanarPoint& p) {
     const geodesy::LatLon ll = geodesy::pl1992ToWgs84(p.x, p.y);
-    return Json::array({ll.lon, ll.lat});
+    return nlohmann::json::array({ll.lon, ll.lat});
 }
 
-Json pointList(const std::vector<geodesy::PlanarPoint>& points) {
-    Json out = Json::array();
+nlohmann::json pointList(const std::vector<geodesy::PlanarPoint>& points) {
+    nlohmann::json out = nlohmann::json::array();
     for (const geodesy::PlanarPoint& p : points) out.push_back(position(p));
     return out;
 }
 
-Json polygonRings(const GisPolygon& polygon) {
-    Json rings = Json::array();
+nlohmann::json polygonRings(const GisPolygon& polygon) {
+    nlohmann::json rings = nlohmann::json::array();
     rings.push_back(pointList(polygon.outer));
     for (const auto& hole : polygon.holes) rings.push_back(pointList(hole));
     return rings;
 }
 
-Json geometryOf(const GisFeature& f) {
+nlohmann::json geometryOf(const GisFeature& f) {
     if (f.polygons.size() == 1) return {{"type", "Polygon"}, {"coordinates", polygonRings(f.polygons.front())}};
     if (f.polygons.size() > 1) {
-        Json all = Json::array();
+        nlohmann::json all = nlohmann::json::array();
         for (const GisPolygon& p : f.polygons) all.push_back(polygonRings(p));
         return {{"type", "MultiPolygon"}, {"coordinates", all}};
     }
     if (f.lines.size() == 1) return {{"type", "LineString"}, {"coordinates", pointList(f.lines.front())}};
     if (f.lines.size() > 1) {
-        Json all = Json::array();
+        nlohmann::json all = nlohmann::json::array();
         for (const auto& line : f.lines) all.push_back(pointList(line));
         return {{"type", "MultiLineString"}, {"coordinates", all}};
     }
@@ -97,16 +97,18 @@ std::string validUtf8(std::string_view text) {
 }
 
 std::string featuresToGeoJson(const std::vector<GisFeature>& features) {
-    Json list = Json::array();
+    nlohmann::json list = nlohmann::json::array();
     for (const GisFeature& f : features) {
         if (!f.hasGeometry()) continue;
-        Json properties = Json::object();
+        nlohmann::json properties = nlohmann::json::object();
         for (const auto& [key, value] : f.props) properties[key] = value;
         properties["_kind"] = kindOf(f.type);
         list.push_back({{"type", "Feature"}, {"properties", std::move(properties)}, {"geometry", geometryOf(f)}});
     }
-    const Json collection = {{"type", "FeatureCollection"}, {"features", std::move(list)}};
+    const nlohmann::json collection = {{"type", "FeatureCollection"}, {"features", std::move(list)}};
     // Texts that reached the record without passing the parser may still hold invalid UTF-8;
     // they are replaced rather than failing the whole preview.
-    return collection.dump(-1, ' ', false, Json::error_handler_t::replace);
+    return collection.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
+
+}  // namespace gml

@@ -8,6 +8,8 @@
 #include "formats/DataType.h"
 #include "geodesy/PlanarPoint.h"
 
+namespace gml {
+
 // A polygon as received: exterior ring (not closed or reoriented) and its holes.
 struct GisPolygon {
     std::vector<geodesy::PlanarPoint> outer;
@@ -16,7 +18,7 @@ struct GisPolygon {
 
 // A parsed feature: geometry, a label anchor and its simple text properties.
 struct GisFeature {
-    DataType type = DataType::dzialki;
+    formats::DataType type = formats::DataType::dzialki;
     std::vector<GisPolygon> polygons;
     std::vector<std::vector<geodesy::PlanarPoint>> lines;
     geodesy::PlanarPoint anchor;
@@ -34,3 +36,5 @@ std::string featuresToGeoJson(const std::vector<GisFeature>& features);
 // The text with every byte sequence that is not valid UTF-8 replaced by U+FFFD (server texts may be
 // in another encoding than declared; nothing downstream should fail on them).
 std::string validUtf8(std::string_view text);
+
+}  // namespace gml

@@ -9,6 +9,8 @@
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
 
+namespace gml {
+
 namespace {
 
 // Real answers nest about fifteen levels; anything far deeper is hostile and is refused before any walk.
@@ -92,7 +94,7 @@ Srs srsFromText(std::string_view text) {
 }
 
 struct ParseContext {
-    DataType type = DataType::dzialki;
+    formats::DataType type = formats::DataType::dzialki;
     Srs documentDefault;  // from the first srsName of the document; flag only for PL-2000 zones
     std::size_t skippedGeometries = 0;
     std::vector<double> numbers;  // scratch buffer reused for every position list
@@ -112,7 +114,7 @@ int dimensionOf(pugi::xml_node node) {
         if (!isElement(n)) continue;
         if (pugi::xml_attribute a = n.attribute("srsDimension")) {
             long long d = 0;
-            if (parseInt(a.value(), d) && d >= 2 && d <= 4) return static_cast<int>(d);
+            if (platform::parseInt(a.value(), d) && d >= 2 && d <= 4) return static_cast<int>(d);
             return 2;
         }
     }
@@ -466,14 +468,14 @@ int GmlParser::parseEpsgCode(std::string_view srsName) {
         while (end < srsName.size() && srsName[end] >= '0' && srsName[end] <= '9') ++end;
         long long value = 0;
         // A run too long for an integer is no EPSG code; it is skipped like any other non-code text.
-        if (parseInt(srsName.substr(i, end - i), value) && value > 0 && value <= 2147483647)
+        if (platform::parseInt(srsName.substr(i, end - i), value) && value > 0 && value <= 2147483647)
             result = static_cast<int>(value);
         i = end;
     }
     return result;
 }
 
-GmlParseResult GmlParser::parse(std::string_view gml, DataType type) {
+GmlParseResult GmlParser::parse(std::string_view gml, formats::DataType type) {
     GmlParseResult result;
     if (gml.find_first_not_of(" \t\r\n") == std::string_view::npos) {
         result.ok = false;
@@ -490,12 +492,12 @@ GmlParseResult GmlParser::parse(std::string_view gml, DataType type) {
                             (xml.status == pugi::status_end_element_mismatch && result.errorOffset + 16 >= gml.size());
         result.error =
             std::string(cutOff ? "Odpowiedz serwera jest ucieta" : "Odpowiedz serwera nie jest poprawnym XML") +
-            cformat(" (bajt %zu, wiersz %zu)", result.errorOffset, result.errorLine);
+            platform::cformat(" (bajt %zu, wiersz %zu)", result.errorOffset, result.errorLine);
         return result;
     }
     if (maxDepth(doc) > kMaxDepth) {
         result.ok = false;
-        result.error = cformat("Odpowiedz GML jest zagniezdzona glebiej niz %zu poziomow", kMaxDepth);
+        result.error = platform::cformat("Odpowiedz GML jest zagniezdzona glebiej niz %zu poziomow", kMaxDepth);
         return result;
     }
     if (readExceptionReport(doc, result)) return result;
@@ -534,6 +536,8 @@ GmlParseResult GmlParser::parse(std::string_view gml, DataType type) {
     return result;
 }
 
-std::vector<GisFeature> GmlParser::parseFeatureCollection(std::string_view gml, DataType type) {
+std::vector<GisFeature> GmlParser::parseFeatureCollection(std::string_view gml, formats::DataType type) {
     return parse(gml, type).features;
 }
+
+}  // namespace gml

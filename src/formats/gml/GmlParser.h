@@ -7,6 +7,8 @@
 
 #include "formats/gml/GisFeature.h"
 
+namespace gml {
+
 // What one parse produced and, when it failed, where and why.
 struct GmlParseResult {
     std::vector<GisFeature> features;   // kept features in document order
@@ -22,9 +24,11 @@ struct GmlParseResult {
 class GmlParser {
 public:
     // Features of a GetFeature answer in document order; an empty list when the text is not XML.
-    static std::vector<GisFeature> parseFeatureCollection(std::string_view gml, DataType type);
+    static std::vector<GisFeature> parseFeatureCollection(std::string_view gml, formats::DataType type);
     // The same parse with its status: XML errors with their offset, server exception documents, counters.
-    static GmlParseResult parse(std::string_view gml, DataType type);
+    static GmlParseResult parse(std::string_view gml, formats::DataType type);
     // The EPSG code named by a CRS text: the last positive digit run after the first "EPSG", or 0.
     static int parseEpsgCode(std::string_view srsName);
 };
+
+}  // namespace gml

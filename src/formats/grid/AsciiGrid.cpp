@@ -8,6 +8,8 @@
 #include <fstream>
 #include <limits>
 
+namespace grid {
+
 namespace {
 
 constexpr std::array<bool, 256> makeSpaceTable() {
@@ -233,3 +235,5 @@ bool mosaicSample(const std::vector<ElevationGrid>& grids, double x, double y, d
     }
     return false;
 }
+
+}  // namespace grid

@@ -7,6 +7,8 @@
 #include "formats/grid/AsciiGridStatus.h"
 #include "formats/grid/ElevationGrid.h"
 
+namespace grid {
+
 // Parses the whole text (six header pairs, then nrows x ncols values; text after them is ignored).
 // On failure the grid's content is unspecified and the caller drops it.
 AsciiGridStatus parseAsciiGrid(ElevationGrid& grid, std::string_view text);
@@ -20,3 +22,5 @@ bool sampleGrid(const ElevationGrid& grid, double x, double y, double& z);
 
 // Asks the grids in list order and answers with the first that has a height.
 bool mosaicSample(const std::vector<ElevationGrid>& grids, double x, double y, double& z);
+
+}  // namespace grid

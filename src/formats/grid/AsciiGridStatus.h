@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+namespace grid {
+
 struct AsciiGridStatus {
     bool ok = false;
     std::string message;         // Polish text for the user; empty on success
@@ -12,3 +14,5 @@ struct AsciiGridStatus {
 
     explicit operator bool() const { return ok; }
 };
+
+}  // namespace grid

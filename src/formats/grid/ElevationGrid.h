@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace grid {
+
 // Heights of one sheet in the sheet's own coordinates (no reprojection).
 // Values are row-major in file order: the first stored row is the northernmost.
 struct ElevationGrid {
@@ -14,3 +16,5 @@ struct ElevationGrid {
     double nodata = -9999.0;
     std::vector<double> values;
 };
+
+}  // namespace grid

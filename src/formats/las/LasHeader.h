@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace las {
+
 struct LasHeader {
     std::uint8_t versionMajor = 1;
     std::uint8_t versionMinor = 2;
@@ -41,3 +43,5 @@ struct LasHeader {
     // Points per chunk; 0xFFFFFFFF means variable chunks (sizes in the chunk table).
     std::uint32_t lazChunkSize = 0;
 };
+
+}  // namespace las

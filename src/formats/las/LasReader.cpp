@@ -1,10 +1,5 @@
 #include "formats/las/LasReader.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -19,7 +14,18 @@
 #include "formats/las/detail/LazLayeredCodec.h"
 #include "formats/las/detail/LazPointwiseCodec.h"
 #include "formats/las/detail/LazVlr.h"
+#include "platform/ByteOrder.h"
+#include "platform/MappedFile.h"
 #include "platform/Numbers.h"
+
+namespace las {
+
+using detail::ArithmeticDecoder;
+using detail::LazIntegerCodec;
+using detail::LazLayeredCodec;
+using detail::LazPointwiseCodec;
+using detail::LazVlr;
+using detail::parseLazVlr;
 
 namespace {
 
@@ -33,15 +39,8 @@ constexpr std::uint32_t kBatch = 4096;
 // Chunks whose records take more memory than this are decoded piece by piece on the calling thread.
 constexpr std::uint64_t kMaxThreadedChunkBytes = 64u << 20;
 
-template <typename T>
-T readLe(const std::uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
 std::string chunkWhere(std::size_t index, std::uint64_t offset) {
-    return cformat("chunk %zu (bajt %llu)", index, static_cast<unsigned long long>(offset));
+    return platform::cformat("chunk %zu (bajt %llu)", index, static_cast<unsigned long long>(offset));
 }
 
 // One LAZ decoder of either kind.
@@ -90,8 +89,7 @@ struct LasReader::Impl {
     bool isOpen = false;
 
     std::string owned;
-    void* map = nullptr;
-    std::size_t mapSize = 0;
+    platform::MappedFile file;
     const std::uint8_t* data = nullptr;
     std::uint64_t size = 0;
 
@@ -123,9 +121,7 @@ struct LasReader::Impl {
 
     void release() {
         stopWorkers();
-        if (map) munmap(map, mapSize);
-        map = nullptr;
-        mapSize = 0;
+        file.close();
         owned.clear();
         data = nullptr;
         size = 0;
@@ -198,16 +194,16 @@ LasStatus LasReader::Impl::readLazDescription() {
     for (std::uint32_t i = 0; i < header.vlrCount; ++i) {
         if (pos + kVlrHeaderSize > end) break;
         const std::uint8_t* vlrHead = data + pos;
-        const std::uint16_t recordId = readLe<std::uint16_t>(vlrHead + 18);
-        const std::uint16_t length = readLe<std::uint16_t>(vlrHead + 20);
+        const std::uint16_t recordId = platform::readLittleEndian<std::uint16_t>(vlrHead + 18);
+        const std::uint16_t length = platform::readLittleEndian<std::uint16_t>(vlrHead + 20);
         if (pos + kVlrHeaderSize + length > end)
-            return fail("Uszkodzony plik LAZ: rekord VLR wychodzi poza naglowek", cformat("VLR %u", i));
+            return fail("Uszkodzony plik LAZ: rekord VLR wychodzi poza naglowek", platform::cformat("VLR %u", i));
         const bool isLaszip =
             std::memcmp(vlrHead + 2, "laszip encoded", 14) == 0 && vlrHead[16] == 0 && recordId == kLazVlrRecordId;
         if (isLaszip) {
             LasStatus st =
                 parseLazVlr(vlrHead + kVlrHeaderSize, length, header.pointFormat, header.pointRecordLength, vlr);
-            if (!st) return fail(st.message, cformat("VLR %u", i));
+            if (!st) return fail(st.message, platform::cformat("VLR %u", i));
             header.lazCompressor = vlr.compressor;
             header.lazChunkSize = vlr.chunkSize;
             return status;
@@ -231,25 +227,25 @@ LasStatus LasReader::Impl::readChunkTable() {
     if (header.pointCount == 0) return status;
     if (pointData + 8 > size) return LasStatus::failure("Uszkodzony plik LAZ: brak danych punktow", "tablica chunkow");
     const std::uint64_t firstChunk = pointData + 8;
-    std::int64_t tableOffset = readLe<std::int64_t>(data + pointData);
+    std::int64_t tableOffset = platform::readLittleEndian<std::int64_t>(data + pointData);
     if (tableOffset == -1 || tableOffset == 0) {
         // Written by a streaming writer: the real offset is the file's last eight bytes.
         if (size < firstChunk + 8)
             return LasStatus::failure("Uszkodzony plik LAZ: brak tablicy chunkow", "tablica chunkow");
-        tableOffset = readLe<std::int64_t>(data + size - 8);
+        tableOffset = platform::readLittleEndian<std::int64_t>(data + size - 8);
     }
     if (tableOffset < static_cast<std::int64_t>(firstChunk) || static_cast<std::uint64_t>(tableOffset) + 8 > size)
         return LasStatus::failure("Uszkodzony plik LAZ: tablica chunkow poza plikiem (plik urwany?)",
                                   "tablica chunkow");
     const auto table = static_cast<std::uint64_t>(tableOffset);
-    const std::uint32_t version = readLe<std::uint32_t>(data + table);
-    const std::uint32_t count = readLe<std::uint32_t>(data + table + 4);
+    const std::uint32_t version = platform::readLittleEndian<std::uint32_t>(data + table);
+    const std::uint32_t count = platform::readLittleEndian<std::uint32_t>(data + table + 4);
     if (version != 0)
-        return LasStatus::failure(cformat("Uszkodzony plik LAZ: wersja tablicy chunkow %u", version),
+        return LasStatus::failure(platform::cformat("Uszkodzony plik LAZ: wersja tablicy chunkow %u", version),
                                   "tablica chunkow");
     const std::uint64_t dataBytes = table - firstChunk;
     if (count == 0 || count > dataBytes / header.pointRecordLength + 1)
-        return LasStatus::failure(cformat("Uszkodzony plik LAZ: niewiarygodna liczba chunkow %u", count),
+        return LasStatus::failure(platform::cformat("Uszkodzony plik LAZ: niewiarygodna liczba chunkow %u", count),
                                   "tablica chunkow");
 
     const bool variable = vlr.chunkSize == LazVlr::kVariableChunkSize;
@@ -341,8 +337,9 @@ std::uint64_t LasReader::Impl::read(char* out, std::uint64_t maxCount) {
                     static_cast<std::size_t>(n * header.pointRecordLength));
         pointsRead += n;
         if (n < maxCount)
-            fail(cformat("Plik LAS urwany: zawiera %llu z %llu punktow", static_cast<unsigned long long>(recordsInFile),
-                         static_cast<unsigned long long>(header.pointCount)),
+            fail(platform::cformat("Plik LAS urwany: zawiera %llu z %llu punktow",
+                                   static_cast<unsigned long long>(recordsInFile),
+                                   static_cast<unsigned long long>(header.pointCount)),
                  "dane punktow");
         return n;
     }
@@ -451,36 +448,15 @@ LasReader& LasReader::operator=(LasReader&&) noexcept = default;
 LasStatus LasReader::open(const std::filesystem::path& path, LasReadOptions options) {
     impl_ = std::make_unique<Impl>();
     impl_->options = options;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return impl_->fail("Nie mozna otworzyc pliku: " + path.string(), "plik");
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return impl_->fail("To nie jest zwykly plik: " + path.string(), "plik");
+    switch (impl_->file.open(path)) {
+        case platform::MappedFile::OpenResult::cannotOpen:
+            return impl_->fail("Nie mozna otworzyc pliku: " + path.string(), "plik");
+        case platform::MappedFile::OpenResult::notRegularFile:
+            return impl_->fail("To nie jest zwykly plik: " + path.string(), "plik");
+        case platform::MappedFile::OpenResult::ok: break;
     }
-    impl_->size = static_cast<std::uint64_t>(st.st_size);
-    if (impl_->size > 0) {
-        void* m = mmap(nullptr, static_cast<std::size_t>(impl_->size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (m != MAP_FAILED) {
-            impl_->map = m;
-            impl_->mapSize = static_cast<std::size_t>(impl_->size);
-            impl_->data = static_cast<const std::uint8_t*>(m);
-        }
-    }
-    if (!impl_->map) {
-        impl_->owned.resize(static_cast<std::size_t>(impl_->size));
-        std::size_t got = 0;
-        while (got < impl_->owned.size()) {
-            const ssize_t r =
-                ::pread(fd, impl_->owned.data() + got, impl_->owned.size() - got, static_cast<off_t>(got));
-            if (r <= 0) break;
-            got += static_cast<std::size_t>(r);
-        }
-        impl_->owned.resize(got);
-        impl_->size = got;
-        impl_->data = reinterpret_cast<const std::uint8_t*>(impl_->owned.data());
-    }
-    ::close(fd);
+    impl_->data = impl_->file.data();
+    impl_->size = impl_->file.size();
     return impl_->openData();
 }
 
@@ -504,3 +480,5 @@ std::uint64_t LasReader::readPoints(char* records, std::uint64_t maxCount) { ret
 
 std::uint64_t LasReader::pointsRead() const { return impl_->pointsRead; }
 const LasStatus& LasReader::status() const { return impl_->status; }
+
+}  // namespace las

@@ -8,6 +8,8 @@
 #include "formats/las/LasHeader.h"
 #include "formats/las/LasStatus.h"
 
+namespace las {
+
 struct LasReadOptions {
     // Worker threads decoding LAZ chunks ahead of the reader (0 or 1: decode on the calling thread).
     unsigned threads = 1;
@@ -53,3 +55,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+}  // namespace las

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace las {
+
 LasRecordTally::LasRecordTally(const LasHeader& h)
     : extended_(h.pointFormat >= 6), scale_{h.scaleX, h.scaleY, h.scaleZ}, offset_{h.offsetX, h.offsetY, h.offsetZ} {}
 
@@ -30,3 +32,5 @@ void LasRecordTally::applyTo(LasHeader& h) const {
         *maxs[i] = a < b ? b : a;
     }
 }
+
+}  // namespace las

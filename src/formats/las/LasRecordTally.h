@@ -5,6 +5,8 @@
 
 #include "formats/las/LasHeader.h"
 
+namespace las {
+
 class LasRecordTally {
 public:
     explicit LasRecordTally(const LasHeader& header);
@@ -20,3 +22,5 @@ private:
     std::array<std::uint64_t, 15> byReturn_{};
     std::int32_t min_[3] = {0, 0, 0}, max_[3] = {0, 0, 0};
 };
+
+}  // namespace las

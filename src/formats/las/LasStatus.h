@@ -2,6 +2,8 @@
 #pragma once
 #include <string>
 
+namespace las {
+
 struct LasStatus {
     bool ok = true;
     // Polish text for the user when !ok ("Uszkodzony plik LAZ: ..."); empty when ok.
@@ -13,3 +15,5 @@ struct LasStatus {
     static LasStatus failure(std::string msg, std::string at = {}) { return {false, std::move(msg), std::move(at)}; }
     explicit operator bool() const { return ok; }
 };
+
+}  // namespace las

@@ -7,6 +7,8 @@
 #include "formats/las/LasRecordTally.h"
 #include "platform/Numbers.h"
 
+namespace las {
+
 struct LasWriter::Impl {
     std::FILE* file = nullptr;
     std::filesystem::path path;
@@ -33,9 +35,9 @@ LasStatus LasWriter::open(const std::filesystem::path& path, const LasHeader& he
     LasHeader h = header;
     const std::uint16_t core = lasCoreRecordSize(h.pointFormat);
     if (core == 0 || h.pointRecordLength < core)
-        return LasStatus::failure(cformat("Nie mozna zapisac LAS: format punktu %u z rekordem %u bajtow",
-                                          static_cast<unsigned>(h.pointFormat),
-                                          static_cast<unsigned>(h.pointRecordLength)));
+        return LasStatus::failure(platform::cformat("Nie mozna zapisac LAS: format punktu %u z rekordem %u bajtow",
+                                                    static_cast<unsigned>(h.pointFormat),
+                                                    static_cast<unsigned>(h.pointRecordLength)));
     h.versionMajor = 1;
     if (h.versionMinor > 4) h.versionMinor = 4;
     if (h.pointFormat >= 6) h.versionMinor = 4;  // the new point formats exist only in LAS 1.4
@@ -81,3 +83,5 @@ LasStatus LasWriter::close() {
     if (!ok) return impl_->abandon("Blad zapisu pliku LAS");
     return LasStatus::success();
 }
+
+}  // namespace las

@@ -7,6 +7,8 @@
 #include "formats/las/LasHeader.h"
 #include "formats/las/LasStatus.h"
 
+namespace las {
+
 // Usage: open(path, header); writePoint for each record; close(). Version, point format, record length,
 // scales, offsets and identification come from the caller's header; point counts, counts by return and
 // bounds are computed from the records written. LAS 1.0 to 1.4, point formats 0..10.
@@ -29,3 +31,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+}  // namespace las

@@ -14,6 +14,16 @@
 #include "formats/las/detail/LazVlr.h"
 #include "platform/Numbers.h"
 
+namespace las {
+
+using detail::ArithmeticEncoder;
+using detail::encodeLazVlr;
+using detail::LazIntegerCodec;
+using detail::LazLayeredCodec;
+using detail::LazPointwiseCodec;
+using detail::LazVlr;
+using detail::lazVlrForFormat;
+
 namespace {
 
 constexpr std::size_t kVlrHeaderSize = 54;
@@ -85,9 +95,9 @@ LasStatus LazWriter::open(const std::filesystem::path& path, const LasHeader& he
     if (options.chunkSize == 0 || options.chunkSize == LazVlr::kVariableChunkSize)
         return LasStatus::failure("Nie mozna zapisac LAZ: nieprawidlowy rozmiar chunku");
     if (!lazVlrForFormat(h.pointFormat, h.pointRecordLength, options.chunkSize, impl_->vlr))
-        return LasStatus::failure(cformat("Nie mozna zapisac LAZ dla formatu punktu %u z rekordem %u bajtow",
-                                          static_cast<unsigned>(h.pointFormat),
-                                          static_cast<unsigned>(h.pointRecordLength)));
+        return LasStatus::failure(platform::cformat("Nie mozna zapisac LAZ dla formatu punktu %u z rekordem %u bajtow",
+                                                    static_cast<unsigned>(h.pointFormat),
+                                                    static_cast<unsigned>(h.pointRecordLength)));
     h.versionMajor = 1;
     if (h.versionMinor > 4) h.versionMinor = 4;
     if (h.pointFormat >= 6) h.versionMinor = 4;
@@ -168,3 +178,5 @@ LasStatus LazWriter::close() {
     if (!ok) return w.abandon("Blad zapisu pliku LAZ");
     return LasStatus::success();
 }
+
+}  // namespace las

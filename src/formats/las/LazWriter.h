@@ -7,6 +7,8 @@
 #include "formats/las/LasHeader.h"
 #include "formats/las/LasStatus.h"
 
+namespace las {
+
 struct LazWriteOptions {
     // Points per chunk; every chunk is compressed on its own and listed in the chunk table.
     std::uint32_t chunkSize = 50000;
@@ -32,3 +34,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+}  // namespace las

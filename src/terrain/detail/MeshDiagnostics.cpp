@@ -4,6 +4,8 @@
 
 #include "platform/Numbers.h"
 
+using platform::streamNumber;
+
 namespace terrain::detail {
 
 std::string diagnosticMetres(double v) {

@@ -2,6 +2,10 @@
 
 #include <array>
 
+#include "platform/ByteOrder.h"
+
+namespace e57::detail {
+
 namespace {
 
 // Four tables let the loop take four bytes per step; table 0 is the classic byte-wise one.
@@ -27,8 +31,7 @@ std::uint32_t crc32c(const void* data, std::size_t size) {
     const auto* p = static_cast<const unsigned char*>(data);
     std::uint32_t c = 0xFFFFFFFFu;
     while (size >= 4) {
-        c ^= static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-             (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+        c ^= platform::readLittleEndian<std::uint32_t>(p);
         c = kTables[3][c & 0xFFu] ^ kTables[2][(c >> 8) & 0xFFu] ^ kTables[1][(c >> 16) & 0xFFu] ^ kTables[0][c >> 24];
         p += 4;
         size -= 4;
@@ -36,3 +39,5 @@ std::uint32_t crc32c(const void* data, std::size_t size) {
     while (size-- > 0) c = kTables[0][(c ^ *p++) & 0xFFu] ^ (c >> 8);
     return ~c;
 }
+
+}  // namespace e57::detail

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+namespace las::detail {
+
 class ArithmeticBitModel {
 public:
     static constexpr unsigned kLengthShift = 13;
@@ -33,3 +35,5 @@ public:
 
     std::uint32_t bit0Count, bitCount, bit0Prob, updateCycle, bitsUntilUpdate;
 };
+
+}  // namespace las::detail

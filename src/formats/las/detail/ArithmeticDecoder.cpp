@@ -1,5 +1,7 @@
 #include "formats/las/detail/ArithmeticDecoder.h"
 
+namespace las::detail {
+
 void ArithmeticDecoder::init(const std::uint8_t* data, std::size_t size) {
     begin_ = cur_ = data;
     end_ = data + size;
@@ -15,3 +17,5 @@ void ArithmeticDecoder::init(const std::uint8_t* data, std::size_t size) {
         damaged_ = true;
     }
 }
+
+}  // namespace las::detail

@@ -6,6 +6,8 @@
 #include "formats/las/detail/ArithmeticBitModel.h"
 #include "formats/las/detail/ArithmeticModel.h"
 
+namespace las::detail {
+
 // Reading past the end of its bytes yields zeros and is counted, so damaged data can never
 // make it touch memory outside the range; overrun() tells the caller the data was short.
 class ArithmeticDecoder {
@@ -120,3 +122,5 @@ private:
     std::size_t overrun_ = 0;
     bool damaged_ = false;
 };
+
+}  // namespace las::detail

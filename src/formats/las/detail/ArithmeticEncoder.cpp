@@ -1,5 +1,7 @@
 #include "formats/las/detail/ArithmeticEncoder.h"
 
+namespace las::detail {
+
 void ArithmeticEncoder::init() {
     out_.clear();
     base_ = 0;
@@ -91,3 +93,5 @@ void ArithmeticEncoder::renormalize() {
         base_ <<= 8;
     } while ((length_ <<= 8) < kMinLength);
 }
+
+}  // namespace las::detail

@@ -6,6 +6,8 @@
 #include "formats/las/detail/ArithmeticBitModel.h"
 #include "formats/las/detail/ArithmeticModel.h"
 
+namespace las::detail {
+
 class ArithmeticEncoder {
 public:
     static constexpr std::uint32_t kMinLength = 0x01000000u;
@@ -39,3 +41,5 @@ private:
     std::uint32_t base_ = 0;
     std::uint32_t length_ = kMaxLength;
 };
+
+}  // namespace las::detail

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+namespace las::detail {
+
 ArithmeticModel::ArithmeticModel(std::uint32_t n, bool forDecoding) : symbols(n), lastSymbol(n - 1) {
     if (n < 2 || n > 2048) throw std::invalid_argument("ArithmeticModel: symbol count out of range");
     distribution.resize(n);
@@ -52,3 +54,5 @@ void ArithmeticModel::update() {
     if (updateCycle > maxCycle) updateCycle = maxCycle;
     symbolsUntilUpdate = updateCycle;
 }
+
+}  // namespace las::detail

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace las::detail {
+
 class ArithmeticModel {
 public:
     static constexpr unsigned kLengthShift = 15;
@@ -28,3 +30,5 @@ public:
     // Empty for encoding; tableSize + 2 entries for decoding.
     std::vector<std::uint32_t> decoderTable;
 };
+
+}  // namespace las::detail

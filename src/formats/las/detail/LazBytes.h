@@ -1,27 +1,14 @@
-// Small helpers the LAZ codecs share: unaligned little-endian access and two's-complement arithmetic.
+// Small helpers the LAZ codecs share: the overrun tolerance and two's-complement arithmetic.
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
-namespace lazbytes {
+namespace las::detail {
 
 // A complete chunk never makes the decoder read past its bytes (encoders pad their code), so any
 // overrun means a cut or damaged chunk, and the point just decoded is not handed out.
 inline constexpr std::size_t kOverrunTolerance = 0;
 
-// Reads a value of type T from unaligned memory.
-template <typename T>
-T get(const std::uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-// Writes a value of type T to unaligned memory.
-template <typename T>
-void put(std::uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
 // Addition that wraps around as the format's integer predictions do.
 inline std::int32_t wrapAdd(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
@@ -31,4 +18,4 @@ inline std::int32_t wrapSub(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
 }
 
-}  // namespace lazbytes
+}  // namespace las::detail

@@ -1,5 +1,7 @@
 #include "formats/las/detail/LazGpsTimeCodec.h"
 
+namespace las::detail {
+
 namespace {
 
 constexpr std::int32_t kMulti = 500;
@@ -208,3 +210,5 @@ void LazGpsTimeCodec::encode(ArithmeticEncoder& enc, std::uint64_t time) {
         return;
     }
 }
+
+}  // namespace las::detail

@@ -7,6 +7,8 @@
 #include "formats/las/detail/ArithmeticModel.h"
 #include "formats/las/detail/LazIntegerCodec.h"
 
+namespace las::detail {
+
 // Two dialects share the scheme: the legacy item (pointwise chunks) can say "unchanged" itself,
 // the extended point says it in its own change flags, so its symbol tables are one shorter.
 class LazGpsTimeCodec {
@@ -29,3 +31,5 @@ private:
     std::int32_t lastDiff_[4] = {0, 0, 0, 0};
     std::int32_t extremeCounter_[4] = {0, 0, 0, 0};
 };
+
+}  // namespace las::detail

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+namespace las::detail {
+
 LazIntegerCodec::LazIntegerCodec(unsigned bits, unsigned contexts, bool forDecoding, unsigned bitsHigh)
     : bits_(bits), bitsHigh_(bitsHigh) {
     if (bits > 0 && bits < 32) {
@@ -88,3 +90,5 @@ void LazIntegerCodec::writeCorrector(ArithmeticEncoder& enc, std::int32_t c, Ari
         enc.writeBits(k1, low);
     }
 }
+
+}  // namespace las::detail

@@ -8,6 +8,8 @@
 #include "formats/las/detail/ArithmeticEncoder.h"
 #include "formats/las/detail/ArithmeticModel.h"
 
+namespace las::detail {
+
 // The correction is coded as its bit length k (one model per context), then its exact value
 // within that length; values wrap modulo 2^bits.
 class LazIntegerCodec {
@@ -34,3 +36,5 @@ private:
     ArithmeticBitModel corrector0_;
     std::vector<ArithmeticModel> correctors_;  // index k-1 for k = 1..corrBits
 };
+
+}  // namespace las::detail

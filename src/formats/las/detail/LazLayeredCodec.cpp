@@ -12,15 +12,12 @@
 #include "formats/las/detail/LazModelArray.h"
 #include "formats/las/detail/LazRgbCodec.h"
 #include "formats/las/detail/LazTables.h"
+#include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
 
-namespace {
+namespace las::detail {
 
-using lazbytes::get;
-using lazbytes::kOverrunTolerance;
-using lazbytes::put;
-using lazbytes::wrapAdd;
-using lazbytes::wrapSub;
+namespace {
 
 // The 30-byte core of a point of format 6..10, unpacked.
 struct Point14 {
@@ -46,10 +43,10 @@ struct Point14 {
 
 Point14 unpack(const std::uint8_t* p) {
     Point14 q;
-    q.x = get<std::int32_t>(p);
-    q.y = get<std::int32_t>(p + 4);
-    q.z = get<std::int32_t>(p + 8);
-    q.intensity = get<std::uint16_t>(p + 12);
+    q.x = platform::readLittleEndian<std::int32_t>(p);
+    q.y = platform::readLittleEndian<std::int32_t>(p + 4);
+    q.z = platform::readLittleEndian<std::int32_t>(p + 8);
+    q.intensity = platform::readLittleEndian<std::uint16_t>(p + 12);
     q.returnNumber = p[14] & 0x0F;
     q.numberOfReturns = p[14] >> 4;
     q.classFlags = p[15] & 0x0F;
@@ -58,24 +55,24 @@ Point14 unpack(const std::uint8_t* p) {
     q.edge = (p[15] >> 7) & 1;
     q.classification = p[16];
     q.userData = p[17];
-    q.scanAngle = get<std::int16_t>(p + 18);
-    q.pointSource = get<std::uint16_t>(p + 20);
-    q.gpsTime = get<std::uint64_t>(p + 22);
+    q.scanAngle = platform::readLittleEndian<std::int16_t>(p + 18);
+    q.pointSource = platform::readLittleEndian<std::uint16_t>(p + 20);
+    q.gpsTime = platform::readLittleEndian<std::uint64_t>(p + 22);
     return q;
 }
 
 void pack(const Point14& q, std::uint8_t* p) {
-    put(p, q.x);
-    put(p + 4, q.y);
-    put(p + 8, q.z);
-    put(p + 12, q.intensity);
+    platform::writeLittleEndian(p, q.x);
+    platform::writeLittleEndian(p + 4, q.y);
+    platform::writeLittleEndian(p + 8, q.z);
+    platform::writeLittleEndian(p + 12, q.intensity);
     p[14] = static_cast<std::uint8_t>(q.returnNumber | (q.numberOfReturns << 4));
     p[15] = static_cast<std::uint8_t>(q.classFlags | (q.scannerChannel << 4) | (q.scanDirection << 6) | (q.edge << 7));
     p[16] = q.classification;
     p[17] = q.userData;
-    put(p + 18, q.scanAngle);
-    put(p + 20, q.pointSource);
-    put(p + 22, q.gpsTime);
+    platform::writeLittleEndian(p + 18, q.scanAngle);
+    platform::writeLittleEndian(p + 20, q.pointSource);
+    platform::writeLittleEndian(p + 22, q.gpsTime);
 }
 
 enum Layer { XY, Z, Classification, Flags, Intensity, ScanAngle, UserData, PointSource, GpsTime, kPointLayers };
@@ -380,7 +377,7 @@ public:
                 std::uint32_t lo = prev[3] & 0xFFu, hi = prev[3] >> 8;
                 if (sym & 1) lo = (dec[1].decodeSymbol(ch.nirDiff[0]) + lo) & 0xFFu;
                 if (sym & 2) hi = (dec[1].decodeSymbol(ch.nirDiff[1]) + hi) & 0xFFu;
-                put<std::uint16_t>(last + 6, static_cast<std::uint16_t>(lo | (hi << 8)));
+                platform::writeLittleEndian<std::uint16_t>(last + 6, static_cast<std::uint16_t>(lo | (hi << 8)));
             }
             std::memcpy(out + 6, last + 6, 2);
         }
@@ -467,14 +464,15 @@ std::size_t LazLayeredCodec::bytesUsed() const {
     std::size_t pos = recordLength_ + 4;
     if (s.size < pos + 4 * layerTotal) return 0;
     std::uint64_t total = pos + 4 * layerTotal;
-    for (std::size_t i = 0; i < layerTotal; ++i) total += get<std::uint32_t>(s.data + pos + 4 * i);
+    for (std::size_t i = 0; i < layerTotal; ++i)
+        total += platform::readLittleEndian<std::uint32_t>(s.data + pos + 4 * i);
     return total <= s.size ? static_cast<std::size_t>(total) : 0;
 }
 
 std::uint64_t LazLayeredCodec::chunkPointCount() const {
     const State& s = *state_;
     if (s.size < recordLength_ + 4u) return 0;
-    return get<std::uint32_t>(s.data + recordLength_);
+    return platform::readLittleEndian<std::uint32_t>(s.data + recordLength_);
 }
 
 void LazLayeredCodec::beginChunk(const std::uint8_t* data, std::size_t size) {
@@ -501,14 +499,15 @@ LasStatus LazLayeredCodec::decode(char* out, std::uint32_t count) {
         }
         if (!s.point->decode(s.dec.data(), s.used.get(), dst))
             return LasStatus::failure("Uszkodzony plik LAZ: bledny zapis czasu GPS",
-                                      cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
+                                      platform::cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
         for (std::size_t e = 0; e < s.extras.size(); ++e)
             s.extras[e]->decode(s.dec.data() + s.extraLayer[e], s.used.get() + s.extraLayer[e], s.point->context(),
                                 dst + s.extraOffset[e]);
         for (const auto& d : s.dec) {
             if (d.overrun() > kOverrunTolerance || d.damaged())
-                return LasStatus::failure("Uszkodzony plik LAZ: dane warstwy skonczyly sie przed koncem punktow",
-                                          cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
+                return LasStatus::failure(
+                    "Uszkodzony plik LAZ: dane warstwy skonczyly sie przed koncem punktow",
+                    platform::cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
         }
         ++s.done;
     }
@@ -525,7 +524,7 @@ LasStatus LazLayeredCodec::startLayers() {
     std::vector<std::uint32_t> layerSize(layerTotal);
     std::uint64_t sum = 0;
     for (std::size_t i = 0; i < layerTotal; ++i) {
-        layerSize[i] = get<std::uint32_t>(s.data + pos + 4 * i);
+        layerSize[i] = platform::readLittleEndian<std::uint32_t>(s.data + pos + 4 * i);
         sum += layerSize[i];
     }
     pos += 4 * layerTotal;
@@ -584,16 +583,15 @@ void LazLayeredCodec::encodeChunk(const char* records, std::uint32_t count, std:
                               rec + extraOffset[e]);
     }
     changed[XY] = true;
-    char word[4];
-    std::memcpy(word, &count, 4);
-    out.append(word, 4);
+    platform::appendLittleEndian(out, count);
     for (std::size_t i = 0; i < layerTotal; ++i) {
         enc[i].done();
         const std::uint32_t bytes = changed[i] ? static_cast<std::uint32_t>(enc[i].bytes().size()) : 0;
-        std::memcpy(word, &bytes, 4);
-        out.append(word, 4);
+        platform::appendLittleEndian(out, bytes);
     }
     for (std::size_t i = 0; i < layerTotal; ++i) {
         if (changed[i]) out.append(reinterpret_cast<const char*>(enc[i].bytes().data()), enc[i].bytes().size());
     }
 }
+
+}  // namespace las::detail

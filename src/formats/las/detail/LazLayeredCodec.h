@@ -10,6 +10,8 @@
 #include "formats/las/LasStatus.h"
 #include "formats/las/detail/LazVlr.h"
 
+namespace las::detail {
+
 class LazLayeredCodec {
 public:
     // items: a checked list of Point14, then Rgb14 or RgbNir14, then Byte14; version 3 or 4.
@@ -40,3 +42,5 @@ private:
     std::uint16_t recordLength_ = 0;
     std::unique_ptr<State> state_;
 };
+
+}  // namespace las::detail

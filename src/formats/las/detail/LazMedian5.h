@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+namespace las::detail {
+
 // Not a true median: an insertion scheme that alternates between dropping the highest and the
 // lowest value. The coded stream depends on its exact output, so it is reproduced faithfully.
 class LazMedian5 {
@@ -61,3 +63,5 @@ private:
     std::int32_t values_[5] = {0, 0, 0, 0, 0};
     bool high_ = true;
 };
+
+}  // namespace las::detail

@@ -6,6 +6,8 @@
 
 #include "formats/las/detail/ArithmeticModel.h"
 
+namespace las::detail {
+
 // N lazily created models sharing one symbol count.
 template <std::size_t N>
 class LazyModelArray {
@@ -21,3 +23,5 @@ private:
     bool forDecoding_;
     std::unique_ptr<ArithmeticModel> models_[N];
 };
+
+}  // namespace las::detail

@@ -14,15 +14,12 @@
 #include "formats/las/detail/LazModelArray.h"
 #include "formats/las/detail/LazRgbCodec.h"
 #include "formats/las/detail/LazTables.h"
+#include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
 
-namespace {
+namespace las::detail {
 
-using lazbytes::get;
-using lazbytes::kOverrunTolerance;
-using lazbytes::put;
-using lazbytes::wrapAdd;
-using lazbytes::wrapSub;
+namespace {
 
 // Models created on first use, one per value of a context byte.
 using LazyModels = LazyModelArray<256>;
@@ -65,9 +62,9 @@ public:
             if (changed & 16) {
                 const auto v = static_cast<std::uint16_t>(intensity_.decompress(dec, lastIntensity_[m], m < 3 ? m : 3));
                 lastIntensity_[m] = v;
-                put<std::uint16_t>(last_ + 12, v);
+                platform::writeLittleEndian<std::uint16_t>(last_ + 12, v);
             } else {
-                put<std::uint16_t>(last_ + 12, lastIntensity_[m]);
+                platform::writeLittleEndian<std::uint16_t>(last_ + 12, lastIntensity_[m]);
             }
             if (changed & 8) last_[15] = static_cast<std::uint8_t>(dec.decodeSymbol(classification_[last_[15]]));
             if (changed & 4) {
@@ -76,8 +73,9 @@ public:
             }
             if (changed & 2) last_[17] = static_cast<std::uint8_t>(dec.decodeSymbol(userData_[last_[17]]));
             if (changed & 1)
-                put<std::uint16_t>(last_ + 18, static_cast<std::uint16_t>(
-                                                   pointSource_.decompress(dec, get<std::uint16_t>(last_ + 18))));
+                platform::writeLittleEndian<std::uint16_t>(
+                    last_ + 18, static_cast<std::uint16_t>(pointSource_.decompress(
+                                    dec, platform::readLittleEndian<std::uint16_t>(last_ + 18))));
         } else {
             r = last_[14] & 7;
             n = (last_[14] >> 3) & 7;
@@ -85,17 +83,19 @@ public:
             l = laztables::kReturnLevel[n][r];
         }
         std::int32_t diff = dx_.decompress(dec, lastXDiff_[m].get(), n == 1);
-        put<std::int32_t>(last_, wrapAdd(get<std::int32_t>(last_), diff));
+        platform::writeLittleEndian<std::int32_t>(last_,
+                                                  wrapAdd(platform::readLittleEndian<std::int32_t>(last_), diff));
         lastXDiff_[m].add(diff);
 
         unsigned k = dx_.k();
         diff = dy_.decompress(dec, lastYDiff_[m].get(), (n == 1) + (k < 20 ? (k & ~1u) : 20));
-        put<std::int32_t>(last_ + 4, wrapAdd(get<std::int32_t>(last_ + 4), diff));
+        platform::writeLittleEndian<std::int32_t>(last_ + 4,
+                                                  wrapAdd(platform::readLittleEndian<std::int32_t>(last_ + 4), diff));
         lastYDiff_[m].add(diff);
 
         k = (dx_.k() + dy_.k()) / 2;
         const std::int32_t z = z_.decompress(dec, lastHeight_[l], (n == 1) + (k < 18 ? (k & ~1u) : 18));
-        put<std::int32_t>(last_ + 8, z);
+        platform::writeLittleEndian<std::int32_t>(last_ + 8, z);
         lastHeight_[l] = z;
         std::memcpy(item, last_, 20);
         return true;
@@ -106,14 +106,15 @@ public:
         const unsigned n = (item[14] >> 3) & 7;
         const unsigned m = laztables::kReturnMap[n][r];
         const unsigned l = laztables::kReturnLevel[n][r];
-        const auto intensity = get<std::uint16_t>(item + 12);
-        const auto pointSource = get<std::uint16_t>(item + 18);
-        const std::uint32_t changed = (static_cast<std::uint32_t>(last_[14] != item[14]) << 5) |
-                                      (static_cast<std::uint32_t>(lastIntensity_[m] != intensity) << 4) |
-                                      (static_cast<std::uint32_t>(last_[15] != item[15]) << 3) |
-                                      (static_cast<std::uint32_t>(last_[16] != item[16]) << 2) |
-                                      (static_cast<std::uint32_t>(last_[17] != item[17]) << 1) |
-                                      static_cast<std::uint32_t>(get<std::uint16_t>(last_ + 18) != pointSource);
+        const auto intensity = platform::readLittleEndian<std::uint16_t>(item + 12);
+        const auto pointSource = platform::readLittleEndian<std::uint16_t>(item + 18);
+        const std::uint32_t changed =
+            (static_cast<std::uint32_t>(last_[14] != item[14]) << 5) |
+            (static_cast<std::uint32_t>(lastIntensity_[m] != intensity) << 4) |
+            (static_cast<std::uint32_t>(last_[15] != item[15]) << 3) |
+            (static_cast<std::uint32_t>(last_[16] != item[16]) << 2) |
+            (static_cast<std::uint32_t>(last_[17] != item[17]) << 1) |
+            static_cast<std::uint32_t>(platform::readLittleEndian<std::uint16_t>(last_ + 18) != pointSource);
         enc.encodeSymbol(changedValues_, changed);
         if (changed & 32) enc.encodeSymbol(bitByte_[last_[14]], item[14]);
         if (changed & 16) {
@@ -124,19 +125,21 @@ public:
         if (changed & 4)
             enc.encodeSymbol(scanAngleRank_[(item[14] >> 6) & 1], static_cast<std::uint8_t>(item[16] - last_[16]));
         if (changed & 2) enc.encodeSymbol(userData_[last_[17]], item[17]);
-        if (changed & 1) pointSource_.compress(enc, get<std::uint16_t>(last_ + 18), pointSource);
+        if (changed & 1) pointSource_.compress(enc, platform::readLittleEndian<std::uint16_t>(last_ + 18), pointSource);
 
-        std::int32_t diff = wrapSub(get<std::int32_t>(item), get<std::int32_t>(last_));
+        std::int32_t diff =
+            wrapSub(platform::readLittleEndian<std::int32_t>(item), platform::readLittleEndian<std::int32_t>(last_));
         dx_.compress(enc, lastXDiff_[m].get(), diff, n == 1);
         lastXDiff_[m].add(diff);
 
         unsigned k = dx_.k();
-        diff = wrapSub(get<std::int32_t>(item + 4), get<std::int32_t>(last_ + 4));
+        diff = wrapSub(platform::readLittleEndian<std::int32_t>(item + 4),
+                       platform::readLittleEndian<std::int32_t>(last_ + 4));
         dy_.compress(enc, lastYDiff_[m].get(), diff, (n == 1) + (k < 20 ? (k & ~1u) : 20));
         lastYDiff_[m].add(diff);
 
         k = (dx_.k() + dy_.k()) / 2;
-        const auto z = get<std::int32_t>(item + 8);
+        const auto z = platform::readLittleEndian<std::int32_t>(item + 8);
         z_.compress(enc, lastHeight_[l], z, (n == 1) + (k < 18 ? (k & ~1u) : 18));
         lastHeight_[l] = z;
         std::memcpy(last_, item, 20);
@@ -162,15 +165,16 @@ private:
 
 class GpsTime11Codec final : public ItemCodec {
 public:
-    GpsTime11Codec(bool forDecoding, const std::uint8_t* first) : gps_(true, forDecoding, get<std::uint64_t>(first)) {}
+    GpsTime11Codec(bool forDecoding, const std::uint8_t* first)
+        : gps_(true, forDecoding, platform::readLittleEndian<std::uint64_t>(first)) {}
     bool decode(ArithmeticDecoder& dec, std::uint8_t* item) override {
         std::uint64_t t = 0;
         const bool ok = gps_.decode(dec, t);
-        put<std::uint64_t>(item, t);
+        platform::writeLittleEndian<std::uint64_t>(item, t);
         return ok;
     }
     void encode(ArithmeticEncoder& enc, const std::uint8_t* item) override {
-        gps_.encode(enc, get<std::uint64_t>(item));
+        gps_.encode(enc, platform::readLittleEndian<std::uint64_t>(item));
     }
 
 private:
@@ -244,24 +248,28 @@ public:
         std::uint8_t cur[20];
         std::memcpy(cur, last_, 20);
         const std::int32_t xDiff = dx_.decompress(dec, median3(lastXDiff_), 0);
-        put<std::int32_t>(cur, wrapAdd(get<std::int32_t>(cur), xDiff));
+        platform::writeLittleEndian<std::int32_t>(cur, wrapAdd(platform::readLittleEndian<std::int32_t>(cur), xDiff));
         unsigned k = dx_.k();
         const std::int32_t yDiff = dy_.decompress(dec, median3(lastYDiff_), k < 19 ? k : 19);
-        put<std::int32_t>(cur + 4, wrapAdd(get<std::int32_t>(cur + 4), yDiff));
+        platform::writeLittleEndian<std::int32_t>(cur + 4,
+                                                  wrapAdd(platform::readLittleEndian<std::int32_t>(cur + 4), yDiff));
         k = (k + dy_.k()) / 2;
-        put<std::int32_t>(cur + 8, z_.decompress(dec, get<std::int32_t>(last_ + 8), k < 19 ? k : 19));
+        platform::writeLittleEndian<std::int32_t>(
+            cur + 8, z_.decompress(dec, platform::readLittleEndian<std::int32_t>(last_ + 8), k < 19 ? k : 19));
 
         const std::uint32_t changed = dec.decodeSymbol(changedValues_);
         if (changed & 32)
-            put<std::uint16_t>(cur + 12,
-                               static_cast<std::uint16_t>(intensity_.decompress(dec, get<std::uint16_t>(last_ + 12))));
+            platform::writeLittleEndian<std::uint16_t>(
+                cur + 12, static_cast<std::uint16_t>(
+                              intensity_.decompress(dec, platform::readLittleEndian<std::uint16_t>(last_ + 12))));
         if (changed & 16) cur[14] = static_cast<std::uint8_t>(dec.decodeSymbol(bitByte_[last_[14]]));
         if (changed & 8) cur[15] = static_cast<std::uint8_t>(dec.decodeSymbol(classification_[last_[15]]));
         if (changed & 4) cur[16] = static_cast<std::uint8_t>(scanAngleRank_.decompress(dec, last_[16], k < 3));
         if (changed & 2) cur[17] = static_cast<std::uint8_t>(dec.decodeSymbol(userData_[last_[17]]));
         if (changed & 1)
-            put<std::uint16_t>(
-                cur + 18, static_cast<std::uint16_t>(pointSource_.decompress(dec, get<std::uint16_t>(last_ + 18))));
+            platform::writeLittleEndian<std::uint16_t>(
+                cur + 18, static_cast<std::uint16_t>(
+                              pointSource_.decompress(dec, platform::readLittleEndian<std::uint16_t>(last_ + 18))));
         lastXDiff_[next_] = xDiff;
         lastYDiff_[next_] = yDiff;
         next_ = (next_ + 1) % 3;
@@ -296,7 +304,7 @@ public:
         : multi_(kMultiMax, forDecoding),
           zeroDiff_(3, forDecoding),
           ic_(32, 6, forDecoding),
-          last_(get<std::int64_t>(first)) {}
+          last_(platform::readLittleEndian<std::int64_t>(first)) {}
 
     bool decode(ArithmeticDecoder& dec, std::uint8_t* item) override {
         if (lastDiff_ == 0) {
@@ -336,7 +344,7 @@ public:
                 last_ = readInt64(dec);
             }
         }
-        put<std::int64_t>(item, last_);
+        platform::writeLittleEndian<std::int64_t>(item, last_);
         return true;
     }
     void encode(ArithmeticEncoder&, const std::uint8_t*) override {
@@ -469,13 +477,14 @@ LasStatus LazPointwiseCodec::decode(char* out, std::uint32_t count) {
         std::uint8_t* item = dst;
         for (std::size_t j = 0; j < s.codecs.size(); ++j) {
             if (!s.codecs[j]->decode(s.dec, item))
-                return LasStatus::failure("Uszkodzony plik LAZ: bledny zapis czasu GPS",
-                                          cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
+                return LasStatus::failure(
+                    "Uszkodzony plik LAZ: bledny zapis czasu GPS",
+                    platform::cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
             item += items_[j].size;
         }
         if (s.dec.overrun() > kOverrunTolerance || s.dec.damaged())
             return LasStatus::failure("Uszkodzony plik LAZ: dane chunku skonczyly sie przed koncem punktow",
-                                      cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
+                                      platform::cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
         ++s.done;
     }
     return LasStatus::success();
@@ -497,3 +506,5 @@ void LazPointwiseCodec::encodeChunk(const char* records, std::uint32_t count, st
     enc.done();
     out.append(reinterpret_cast<const char*>(enc.bytes().data()), enc.bytes().size());
 }
+
+}  // namespace las::detail

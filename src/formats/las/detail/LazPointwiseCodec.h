@@ -9,6 +9,8 @@
 #include "formats/las/LasStatus.h"
 #include "formats/las/detail/LazVlr.h"
 
+namespace las::detail {
+
 // A chunk is decoded in pieces: beginChunk, then decode until its points are used up. The chunk's
 // bytes must stay in place meanwhile. One object decodes one chunk at a time.
 class LazPointwiseCodec {
@@ -37,3 +39,5 @@ private:
     std::uint16_t recordLength_ = 0;
     std::unique_ptr<State> state_;
 };
+
+}  // namespace las::detail

@@ -1,5 +1,7 @@
 #include "formats/las/detail/LazRgbCodec.h"
 
+namespace las::detail {
+
 namespace {
 
 std::uint32_t lo(std::uint16_t v) { return v & 0xFFu; }
@@ -91,3 +93,5 @@ void LazRgbCodec::encode(ArithmeticEncoder& enc, const std::uint16_t last[3], co
                                         clamp8(diff + static_cast<std::int32_t>(hi(last[2])))));
     }
 }
+
+}  // namespace las::detail

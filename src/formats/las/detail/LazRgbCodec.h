@@ -7,6 +7,8 @@
 #include "formats/las/detail/ArithmeticEncoder.h"
 #include "formats/las/detail/ArithmeticModel.h"
 
+namespace las::detail {
+
 class LazRgbCodec {
 public:
     explicit LazRgbCodec(bool forDecoding);
@@ -18,3 +20,5 @@ private:
     ArithmeticModel byteUsed_;
     ArithmeticModel diff_[6];
 };
+
+}  // namespace las::detail

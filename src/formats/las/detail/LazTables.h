@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+namespace las::detail {
+
 namespace laztables {
 
 // Legacy points (3-bit r and n): context of the coordinate predictors.
@@ -36,3 +38,5 @@ inline constexpr std::uint8_t kReturnLevel8[16][16] = {
     {7, 7, 7, 7, 7, 7, 7, 7, 6, 5, 4, 3, 2, 1, 0, 1}, {7, 7, 7, 7, 7, 7, 7, 7, 7, 6, 5, 4, 3, 2, 1, 0}};
 
 }  // namespace laztables
+
+}  // namespace las::detail

@@ -2,22 +2,12 @@
 
 #include <cstring>
 
+#include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
 
-namespace {
+namespace las::detail {
 
-template <typename T>
-T readLe(const std::uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-template <typename T>
-void appendLe(std::string& out, T v) {
-    char b[sizeof v];
-    std::memcpy(b, &v, sizeof v);
-    out.append(b, sizeof v);
-}
+namespace {
 
 // Size of the core record (without extra bytes) of a point format.
 std::uint16_t coreSize(std::uint8_t format) {
@@ -53,37 +43,40 @@ LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t p
                       LazVlr& out) {
     if (size < 34) return bad("za krotki rekord");
     LazVlr v;
-    v.compressor = readLe<std::uint16_t>(data);
-    v.coder = readLe<std::uint16_t>(data + 2);
+    v.compressor = platform::readLittleEndian<std::uint16_t>(data);
+    v.coder = platform::readLittleEndian<std::uint16_t>(data + 2);
     v.versionMajor = data[4];
     v.versionMinor = data[5];
-    v.versionRevision = readLe<std::uint16_t>(data + 6);
-    v.options = readLe<std::uint32_t>(data + 8);
-    v.chunkSize = readLe<std::uint32_t>(data + 12);
-    v.specialEvlrCount = readLe<std::int64_t>(data + 16);
-    v.specialEvlrOffset = readLe<std::int64_t>(data + 24);
-    const std::uint16_t itemCount = readLe<std::uint16_t>(data + 32);
+    v.versionRevision = platform::readLittleEndian<std::uint16_t>(data + 6);
+    v.options = platform::readLittleEndian<std::uint32_t>(data + 8);
+    v.chunkSize = platform::readLittleEndian<std::uint32_t>(data + 12);
+    v.specialEvlrCount = platform::readLittleEndian<std::int64_t>(data + 16);
+    v.specialEvlrOffset = platform::readLittleEndian<std::int64_t>(data + 24);
+    const std::uint16_t itemCount = platform::readLittleEndian<std::uint16_t>(data + 32);
     if (size < 34 + 6u * itemCount) return bad("lista pol dluzsza niz rekord");
     if (itemCount == 0) return bad("brak pol punktu");
-    if (v.coder != 0) return bad(cformat("koder %u", static_cast<unsigned>(v.coder)));
-    if (v.compressor < 1 || v.compressor > 3) return bad(cformat("kompresor %u", static_cast<unsigned>(v.compressor)));
+    if (v.coder != 0) return bad(platform::cformat("koder %u", static_cast<unsigned>(v.coder)));
+    if (v.compressor < 1 || v.compressor > 3)
+        return bad(platform::cformat("kompresor %u", static_cast<unsigned>(v.compressor)));
     std::uint32_t total = 0;
     for (std::uint16_t i = 0; i < itemCount; ++i) {
         LazItem it;
-        it.type = readLe<std::uint16_t>(data + 34 + 6 * i);
-        it.size = readLe<std::uint16_t>(data + 36 + 6 * i);
-        it.version = readLe<std::uint16_t>(data + 38 + 6 * i);
+        it.type = platform::readLittleEndian<std::uint16_t>(data + 34 + 6 * i);
+        it.size = platform::readLittleEndian<std::uint16_t>(data + 36 + 6 * i);
+        it.version = platform::readLittleEndian<std::uint16_t>(data + 38 + 6 * i);
         std::uint16_t expected = 0;
-        if (!expectedSize(it.type, expected)) return bad(cformat("typ pola %u", static_cast<unsigned>(it.type)));
+        if (!expectedSize(it.type, expected))
+            return bad(platform::cformat("typ pola %u", static_cast<unsigned>(it.type)));
         // Each extra byte gets its own models in every chunk; real files carry a few dozen at most.
         if ((expected != 0 && it.size != expected) || it.size == 0 || it.size > kMaxExtraBytes)
-            return bad(
-                cformat("rozmiar pola typu %u: %u", static_cast<unsigned>(it.type), static_cast<unsigned>(it.size)));
+            return bad(platform::cformat("rozmiar pola typu %u: %u", static_cast<unsigned>(it.type),
+                                         static_cast<unsigned>(it.size)));
         total += it.size;
         v.items.push_back(it);
     }
     if (total != recordLength)
-        return bad(cformat("pola maja %u bajtow, rekord punktu %u", total, static_cast<unsigned>(recordLength)));
+        return bad(
+            platform::cformat("pola maja %u bajtow, rekord punktu %u", total, static_cast<unsigned>(recordLength)));
 
     // The item list must describe the point format in the order the record stores it.
     const bool layered = pointFormat >= 6;
@@ -103,7 +96,8 @@ LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t p
     std::size_t i = 0;
     for (; i < core.size(); ++i) {
         if (i >= v.items.size() || v.items[i].type != core[i])
-            return bad(cformat("pola nie odpowiadaja formatowi punktu %u", static_cast<unsigned>(pointFormat)));
+            return bad(
+                platform::cformat("pola nie odpowiadaja formatowi punktu %u", static_cast<unsigned>(pointFormat)));
     }
     if (i < v.items.size()) {
         if (i + 1 != v.items.size() || v.items[i].type != (layered ? LazItem::Byte14 : LazItem::Byte))
@@ -116,9 +110,9 @@ LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t p
             return bad("punkty z falami (wavepacket) nie sa obslugiwane");
         if (layered) {
             if (it.version != 3 && it.version != 4)
-                return bad(cformat("wersja pola %u", static_cast<unsigned>(it.version)));
+                return bad(platform::cformat("wersja pola %u", static_cast<unsigned>(it.version)));
         } else if (it.version != 1 && it.version != 2) {
-            return bad(cformat("wersja pola %u (obslugiwane sa 1 i 2)", static_cast<unsigned>(it.version)));
+            return bad(platform::cformat("wersja pola %u (obslugiwane sa 1 i 2)", static_cast<unsigned>(it.version)));
         }
     }
     if (layered && v.compressor != 3) return bad("punkty LAS 1.4 wymagaja kompresji warstwowej (3)");
@@ -130,20 +124,20 @@ LasStatus parseLazVlr(const std::uint8_t* data, std::size_t size, std::uint8_t p
 
 std::string encodeLazVlr(const LazVlr& vlr) {
     std::string out;
-    appendLe<std::uint16_t>(out, vlr.compressor);
-    appendLe<std::uint16_t>(out, vlr.coder);
-    appendLe<std::uint8_t>(out, vlr.versionMajor);
-    appendLe<std::uint8_t>(out, vlr.versionMinor);
-    appendLe<std::uint16_t>(out, vlr.versionRevision);
-    appendLe<std::uint32_t>(out, vlr.options);
-    appendLe<std::uint32_t>(out, vlr.chunkSize);
-    appendLe<std::int64_t>(out, vlr.specialEvlrCount);
-    appendLe<std::int64_t>(out, vlr.specialEvlrOffset);
-    appendLe<std::uint16_t>(out, static_cast<std::uint16_t>(vlr.items.size()));
+    platform::appendLittleEndian<std::uint16_t>(out, vlr.compressor);
+    platform::appendLittleEndian<std::uint16_t>(out, vlr.coder);
+    platform::appendLittleEndian<std::uint8_t>(out, vlr.versionMajor);
+    platform::appendLittleEndian<std::uint8_t>(out, vlr.versionMinor);
+    platform::appendLittleEndian<std::uint16_t>(out, vlr.versionRevision);
+    platform::appendLittleEndian<std::uint32_t>(out, vlr.options);
+    platform::appendLittleEndian<std::uint32_t>(out, vlr.chunkSize);
+    platform::appendLittleEndian<std::int64_t>(out, vlr.specialEvlrCount);
+    platform::appendLittleEndian<std::int64_t>(out, vlr.specialEvlrOffset);
+    platform::appendLittleEndian<std::uint16_t>(out, static_cast<std::uint16_t>(vlr.items.size()));
     for (const auto& it : vlr.items) {
-        appendLe<std::uint16_t>(out, it.type);
-        appendLe<std::uint16_t>(out, it.size);
-        appendLe<std::uint16_t>(out, it.version);
+        platform::appendLittleEndian<std::uint16_t>(out, it.type);
+        platform::appendLittleEndian<std::uint16_t>(out, it.size);
+        platform::appendLittleEndian<std::uint16_t>(out, it.version);
     }
     return out;
 }
@@ -171,3 +165,5 @@ bool lazVlrForFormat(std::uint8_t pointFormat, std::uint16_t recordLength, std::
     out = std::move(v);
     return true;
 }
+
+}  // namespace las::detail

@@ -7,6 +7,8 @@
 
 #include "formats/las/LasStatus.h"
 
+namespace las::detail {
+
 // One field group of a point record as LASzip codes it.
 struct LazItem {
     enum Type : std::uint16_t {
@@ -49,3 +51,5 @@ std::string encodeLazVlr(const LazVlr& vlr);
 // The description this project writes for a point format (0..3 pointwise, 6..8 layered) and record
 // length; false when the format cannot be written compressed.
 bool lazVlrForFormat(std::uint8_t pointFormat, std::uint16_t recordLength, std::uint32_t chunkSize, LazVlr& out);
+
+}  // namespace las::detail
