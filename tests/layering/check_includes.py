@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Fails when a file includes a folder its layer may not use (see allowed.txt beside this file).
+"""Fails when a file includes a folder its layer may not use (see allowed.txt beside this file), or
+when a library's CMake DEPS differ from the project libraries its files include (the build graph is
+the include graph).
 
 Usage: check_includes.py SOURCE_DIR [FILE...]; with files, only those are checked (for a quick run
 on a change). Prints one line per forbidden include and exits 1 when there is any.
@@ -73,6 +75,42 @@ def check_file(table, source_dir, rel):
     return problems
 
 
+def library_name(folder):
+    return "gd_" + folder.split("/")[-1]
+
+
+def check_link_deps(table, source_dir):
+    """Each src library's gd_ DEPS must be exactly the project libraries its files include."""
+    problems = []
+    for d, _, names in os.walk(os.path.join(source_dir, "src")):
+        if "CMakeLists.txt" not in names:
+            continue
+        text = open(os.path.join(d, "CMakeLists.txt"), encoding="utf-8").read()
+        m = re.search(r"gd_add_library\((\w+)([^)]*)\)", text)
+        if not m:
+            continue
+        folder = os.path.relpath(d, os.path.join(source_dir, "src")).replace(os.sep, "/")
+        declared = set(re.findall(r"\bgd_\w+", m.group(2)))
+        included = set()
+        for sub, dirs, files in os.walk(d):
+            # nested libraries (a folder with a CMakeLists.txt of its own) are checked on their own
+            dirs[:] = [x for x in dirs if not os.path.exists(os.path.join(sub, x, "CMakeLists.txt"))]
+            for n in files:
+                if not n.endswith((".h", ".cpp")):
+                    continue
+                for path in re.findall(r'^\s*#\s*include\s*"([^"]+)"', open(os.path.join(sub, n), encoding="utf-8",
+                                       errors="replace").read(), re.M):
+                    if os.path.exists(os.path.join(source_dir, "src", path)):
+                        owner = library_of(table, path)
+                        if owner != folder:
+                            included.add(library_name(owner))
+        for extra in sorted(declared - included):
+            problems.append(f"src/{folder}/CMakeLists.txt: links {extra} but includes nothing of it")
+        for missing in sorted(included - declared):
+            problems.append(f"src/{folder}/CMakeLists.txt: includes {missing} but does not link it")
+    return problems
+
+
 def main():
     source_dir = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", ".."))
     table = read_table()
@@ -83,7 +121,7 @@ def main():
                 if "node_modules" in d or "/build" in d:
                     continue
                 files += [os.path.join(d, n) for n in names if n.endswith((".h", ".cpp"))]
-    problems = []
+    problems = [] if sys.argv[2:] else check_link_deps(table, source_dir)
     for f in files:
         problems += check_file(table, source_dir, os.path.relpath(os.path.abspath(f), source_dir))
     for p in problems:
