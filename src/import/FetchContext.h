@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geodesy/Bbox.h"
+#include "geodesy/Epsg.h"
 #include "import/FetchedData.h"
 #include "net/MunicipalityLookup.h"
 #include "net/WfsClient.h"
@@ -21,12 +22,12 @@ struct FetchContext {
     FetchContext(net::WfsClient& webClient, net::MunicipalityCache& cache, FetchedData& filled)
         : client(webClient), municipalities(cache), result(filled) {}
 
-    geodesy::Bbox frame;            // PL-1992 metres
-    std::vector<std::string> keys;  // layer keys of the request
-    int rasterScale = 1000;         // scale denominator for county rasters
-    int terrainStep = 1;            // metres
-    double poziomiceCiecie = 1.0;   // contour interval in metres
-    int fetchEpsg = 2180;           // the controller's fetch system
+    geodesy::Bbox frame;                   // PL-1992 metres
+    std::vector<std::string> keys;         // layer keys of the request
+    int rasterScale = 1000;                // scale denominator for county rasters
+    int terrainStep = 1;                   // metres
+    double poziomiceCiecie = 1.0;          // contour interval in metres
+    int fetchEpsg = geodesy::kEpsgPl1992;  // the controller's fetch system
     bool smoothContours = false;
     double cloudTerrainStep = 1.0;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "geodesy/Epsg.h"
 #include "import/FetchContext.h"
 #include "import/LayerTable.h"
 #include "import/PlanningActs.h"
@@ -54,7 +55,9 @@ void fetchBaseMapGroup(FetchContext& ctx) {
 }
 
 void fetchOrthoGroup(FetchContext& ctx) {
-    const int epsg = ctx.fetchEpsg >= 2176 && ctx.fetchEpsg <= 2180 ? ctx.fetchEpsg : 2180;
+    const int epsg = ctx.fetchEpsg >= geodesy::kEpsgPl2000Zone5 && ctx.fetchEpsg <= geodesy::kEpsgPl1992
+                         ? ctx.fetchEpsg
+                         : geodesy::kEpsgPl1992;
     if (fetchRaster(ctx, net::serviceEndpoints().orthophotoWms(), "Raster", kOrthophotoMetresPerPixel,
                     formats::DataType::rastry, epsg) == 0)
         ctx.addWarning("Ortofotomapa WMS nie odpowiada - rastr pominiety.");

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "geodesy/Bbox.h"
+#include "geodesy/Epsg.h"
 #include "import/FetchedData.h"
 #include "settings/Settings.h"
 
@@ -20,7 +21,7 @@ struct PlacementRequest {
     const FetchedData& data;                    // the last fetch's result
     const std::vector<std::string>& layerKeys;  // the layer keys of that fetch
     geodesy::Bbox frame;                        // its frame, PL-1992
-    int fetchEpsg = 2180;                       // its PL-2000 zone
+    int fetchEpsg = geodesy::kEpsgPl1992;       // its PL-2000 zone
     bool smoothContours = false;
     settings::Settings& settings;
 };
