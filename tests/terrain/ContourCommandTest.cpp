@@ -73,9 +73,9 @@ double polylineLength(const nlohmann::json& coords, const Rect& r) {
 TEST(ContoursCommand, WritesLinesAndLabelsAsGeoJson) {
     TempDir dir;
     const std::string out = (dir / "out.geojson").string();
-    CommandRun r = runCommand("contours --frame 500000,300000,500059,300039 --step 1 --interval 0.5 --out '" + out +
-                                  "' " + asc("hills.asc") + " " + asc("hills_east.asc"),
-                              dir);
+    const std::string args = " --frame 500000,300000,500059,300039 --step 1 --interval 0.5 " + asc("hills.asc") + " " +
+                             asc("hills_east.asc") + " --out ";
+    CommandRun r = runCommand("contours" + args + "'" + out + "'", dir);
     ASSERT_EQ(r.code, 0) << r.err;
     const auto doc = nlohmann::json::parse(testsupport::readFile(out));
     EXPECT_EQ(doc["type"], "FeatureCollection");
@@ -107,9 +107,7 @@ TEST(ContoursCommand, WritesLinesAndLabelsAsGeoJson) {
 
     // Smoothing changes the lines but keeps their number.
     const std::string smooth = (dir / "smooth.geojson").string();
-    CommandRun s = runCommand("contours --smooth --frame 500000,300000,500059,300039 --step 1 --interval 0.5 --out '" +
-                                  smooth + "' " + asc("hills.asc") + " " + asc("hills_east.asc"),
-                              dir);
+    CommandRun s = runCommand("contours --smooth" + args + "'" + smooth + "'", dir);
     ASSERT_EQ(s.code, 0) << s.err;
     EXPECT_NE(s.out.find(", wygladzone"), std::string::npos);
     EXPECT_NE(nlohmann::json::parse(testsupport::readFile(smooth)), doc);

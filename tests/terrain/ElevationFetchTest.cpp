@@ -17,6 +17,10 @@ struct FakeSheets {
     std::vector<geodesy::Bbox> framesAsked;
     std::vector<std::string> downloaded;
 
+    FakeSheets(std::initializer_list<std::pair<std::string, std::string>> sheets = {}) {
+        for (const auto& [url, file] : sheets) urls.push_back(url), files[url] = file;
+    }
+
     ElevationSheetSource source() {
         return {[this](const geodesy::Bbox& f) {
                     framesAsked.push_back(f);
@@ -45,9 +49,10 @@ struct ProgressLog {
 }  // namespace
 
 TEST(TerrainFetch, SheetsInIndexOrderWithUnreadableOnesSkipped) {
-    FakeSheets sheets;
-    sheets.urls = {"https://x/cut", "https://x/a", "https://x/gone", "https://x/b"};
-    sheets.files = {{"https://x/cut", "cut_off.asc"}, {"https://x/a", "hills.asc"}, {"https://x/b", "hills_east.asc"}};
+    FakeSheets sheets{{"https://x/cut", "cut_off.asc"},
+                      {"https://x/a", "hills.asc"},
+                      {"https://x/gone", ""},
+                      {"https://x/b", "hills_east.asc"}};
     ProgressLog log;
     TerrainBuildResult r = fetchTerrain(kFrame, 1, sheets.source(), log.fn());
     EXPECT_TRUE(r.notes.empty());
@@ -69,25 +74,20 @@ TEST(TerrainFetch, EveryStopLeavesItsNote) {
     EXPECT_EQ(r.notes, std::vector<std::string>{"Teren: brak kafli NMT dla tego obszaru w skorowidzu."});
     EXPECT_TRUE(none.downloaded.empty());
 
-    FakeSheets broken;
-    broken.urls = {"https://x/cut", "https://x/comma", "https://x/gone"};
-    broken.files = {{"https://x/cut", "cut_off.asc"}, {"https://x/comma", "decimal_comma.asc"}};
+    FakeSheets broken(
+        {{"https://x/cut", "cut_off.asc"}, {"https://x/comma", "decimal_comma.asc"}, {"https://x/gone", ""}});
     r = fetchTerrain(kFrame, 1, broken.source(), {});
     EXPECT_EQ(r.notes, std::vector<std::string>{"Teren: nie udalo sie pobrac/sparsowac zadnego pliku NMT."});
     EXPECT_TRUE(r.patches.empty());
 
-    FakeSheets away;
-    away.urls = {"https://x/a"};
-    away.files = {{"https://x/a", "hills.asc"}};
+    FakeSheets away{{"https://x/a", "hills.asc"}};
     r = fetchTerrain({600000, 300000, 600100, 300100}, 1, away.source(), {});
     EXPECT_EQ(r.notes, std::vector<std::string>{"Teren: brak waznych punktow NMT w kadrze."});
 }
 
 TEST(ContourFetch, NotesProgressAndCancel) {
     // A refused interval stops before the index is asked.
-    FakeSheets sheets;
-    sheets.urls = {"https://x/gone", "https://x/a"};
-    sheets.files = {{"https://x/a", "hills.asc"}};
+    FakeSheets sheets{{"https://x/gone", ""}, {"https://x/a", "hills.asc"}};
     ContourBuildResult refused = fetchContours({kFrame, 1, 0.3, false}, sheets.source(), {}, {});
     EXPECT_EQ(refused.notes.size(), 1u);
     EXPECT_TRUE(sheets.framesAsked.empty());
@@ -105,16 +105,12 @@ TEST(ContourFetch, NotesProgressAndCancel) {
     FakeSheets none;
     EXPECT_EQ(fetchContours({kFrame, 1, 1.0, false}, none.source(), {}, {}).notes,
               std::vector<std::string>{"Poziomice: brak kafli NMT dla tego obszaru w skorowidzu."});
-    FakeSheets unreadable;
-    unreadable.urls = {"https://x/cut"};
-    unreadable.files = {{"https://x/cut", "cut_off.asc"}};
+    FakeSheets unreadable{{"https://x/cut", "cut_off.asc"}};
     EXPECT_EQ(fetchContours({kFrame, 1, 1.0, false}, unreadable.source(), {}, {}).notes,
               std::vector<std::string>{"Poziomice: nie udalo sie pobrac zadnego pliku NMT."});
 
     // Cancel between sheet downloads: the second sheet is never fetched.
-    FakeSheets slow;
-    slow.urls = {"https://x/a", "https://x/b"};
-    slow.files = {{"https://x/a", "hills.asc"}, {"https://x/b", "hills_east.asc"}};
+    FakeSheets slow{{"https://x/a", "hills.asc"}, {"https://x/b", "hills_east.asc"}};
     int asked = 0;
     ContourBuildResult cancelled =
         fetchContours({kFrame, 1, 1.0, false}, slow.source(), [&] { return ++asked > 1; }, {});
