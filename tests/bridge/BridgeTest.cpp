@@ -1,3 +1,4 @@
+// The UI message bridge, the map palette on top of it and the main-thread message loop.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,91 +19,67 @@ struct Recorder {
     }
 };
 
-TEST(Bridge, InvalidMessagesGetTheInvalidMessageError) {
+// A bridge whose replies are recorded.
+class Bridge : public testing::Test {
+protected:
+    void SetUp() override { bridge.setSender(rec.sender()); }
     bridge::Bridge bridge;
     Recorder rec;
-    bridge.setSender(rec.sender());
-    for (const char* raw : {"{}", "[1,2]", "not json", "{\"type\":5}", "{\"type\":\"ping\" /* c */}", ""}) {
+};
+
+TEST_F(Bridge, BadMessagesGetOneErrorEach) {
+    const std::string invalid = R"j({"msg":"Nieprawidlowa wiadomosc z UI (JSON)","type":"error"})j";
+    for (auto [raw, reply] : {std::pair<std::string, std::string>{"{}", invalid},
+                              {"[1,2]", invalid},
+                              {"not json", invalid},
+                              {"{\"type\":5}", invalid},
+                              {"{\"type\":\"ping\" /* c */}", invalid},
+                              {"", invalid},
+                              {R"({"type":"zzz"})", R"({"msg":"Brak obslugi wiadomosci: zzz","type":"error"})"}}) {
+        SCOPED_TRACE(raw);
+        rec.sent.clear();
         bridge.dispatch(raw);
+        EXPECT_EQ(rec.sent, std::vector<std::string>{reply});
     }
-    ASSERT_EQ(rec.sent.size(), 6u);
-    for (const auto& s : rec.sent) EXPECT_EQ(s, R"j({"msg":"Nieprawidlowa wiadomosc z UI (JSON)","type":"error"})j");
 }
 
-TEST(Bridge, UnknownTypeNamesTheType) {
-    bridge::Bridge bridge;
-    Recorder rec;
-    bridge.setSender(rec.sender());
-    bridge.dispatch(R"({"type":"zzz"})");
-    ASSERT_EQ(rec.sent.size(), 1u);
-    EXPECT_EQ(rec.sent[0], R"({"msg":"Brak obslugi wiadomosci: zzz","type":"error"})");
-}
-
-TEST(Bridge, NullReplySendsNothingAndMissingTypeGetsResultSuffix) {
-    bridge::Bridge bridge;
-    Recorder rec;
-    bridge.setSender(rec.sender());
+TEST_F(Bridge, NullReplySendsNothingMissingTypeGetsResultSuffixAndLaterRegistrationWins) {
     bridge.on("quiet", [](const nlohmann::json&) { return nlohmann::json(); });
+    bridge.on("x", [](const nlohmann::json&) { return nlohmann::json{{"type", "one"}}; });
     bridge.on("x", [](const nlohmann::json&) { return nlohmann::json{{"b", 1}, {"a", "z"}}; });
     bridge.dispatch(R"({"type":"quiet"})");
     EXPECT_TRUE(rec.sent.empty());
     bridge.dispatch(R"({"type":"x"})");
-    ASSERT_EQ(rec.sent.size(), 1u);
-    EXPECT_EQ(rec.sent[0], R"({"a":"z","b":1,"type":"xResult"})");
+    EXPECT_EQ(rec.sent, std::vector<std::string>{R"({"a":"z","b":1,"type":"xResult"})"});
 }
 
-TEST(Bridge, LaterRegistrationReplacesEarlier) {
-    bridge::Bridge bridge;
-    Recorder rec;
-    bridge.setSender(rec.sender());
-    bridge.on("x", [](const nlohmann::json&) { return nlohmann::json{{"type", "one"}}; });
-    bridge.on("x", [](const nlohmann::json&) { return nlohmann::json{{"type", "two"}}; });
-    bridge.dispatch(R"({"type":"x"})");
-    ASSERT_EQ(rec.sent.size(), 1u);
-    EXPECT_EQ(rec.sent[0], R"({"type":"two"})");
-}
-
-TEST(Bridge, HandlerExceptionsBecomeInternalErrorsAndBridgeKeepsWorking) {
-    bridge::Bridge bridge;
-    Recorder rec;
-    bridge.setSender(rec.sender());
+TEST_F(Bridge, HandlerExceptionsAndInvalidUtf8BecomeInternalErrorsAndBridgeKeepsWorking) {
     bridge.on("str", [](const nlohmann::json& m) {
         return nlohmann::json{{"type", "ok"}, {"v", m.at("v").get<std::string>()}};
     });
+    bridge.on("bad", [](const nlohmann::json&) {
+        return nlohmann::json{{"type", "r"}, {"s", std::string("\xff\xfe")}};
+    });
     bridge.dispatch(R"({"type":"str","v":5})");
-    ASSERT_EQ(rec.sent.size(), 1u);
+    bridge.dispatch(R"({"type":"bad"})");
+    bridge.dispatch(R"({"type":"str","v":"a"})");
+    ASSERT_EQ(rec.sent.size(), 3u);
     EXPECT_NE(rec.sent[0].find(
                   R"("msg":"Blad wewnetrzny: [json.exception.type_error.302] type must be string, but is number")"),
               std::string::npos)
         << rec.sent[0];
-    bridge.dispatch(R"({"type":"str","v":"a"})");
-    EXPECT_EQ(rec.sent.back(), R"({"type":"ok","v":"a"})");
+    EXPECT_NE(rec.sent[1].find("Blad wewnetrzny: [json.exception.type_error.316]"), std::string::npos) << rec.sent[1];
+    EXPECT_EQ(rec.sent[2], R"({"type":"ok","v":"a"})");
 }
 
-TEST(Bridge, InvalidUtf8InReplyIsAnInternalError) {
-    bridge::Bridge bridge;
-    Recorder rec;
-    bridge.setSender(rec.sender());
-    bridge.on("bad", [](const nlohmann::json&) {
-        return nlohmann::json{{"type", "r"}, {"s", std::string("\xff\xfe")}};
-    });
-    bridge.dispatch(R"({"type":"bad"})");
-    ASSERT_EQ(rec.sent.size(), 1u);
-    EXPECT_NE(rec.sent[0].find("Blad wewnetrzny: [json.exception.type_error.316]"), std::string::npos) << rec.sent[0];
-}
-
-TEST(Bridge, SendEscapesNonAsciiAndOverwritesType) {
-    bridge::Bridge bridge;
-    Recorder rec;
-    bridge.setSender(rec.sender());
+TEST_F(Bridge, SendEscapesNonAsciiAndOverwritesType) {
     bridge.send("t", nlohmann::json{{"type", "old"},
                                     {"s",
                                      "\xc5\x82\xc3\xb3"
                                      "d"
                                      "\xc5\xba"},
                                     {"A", 1}});
-    ASSERT_EQ(rec.sent.size(), 1u);
-    EXPECT_EQ(rec.sent[0], R"({"A":1,"s":"\u0142\u00f3d\u017a","type":"t"})");
+    EXPECT_EQ(rec.sent, std::vector<std::string>{R"({"A":1,"s":"\u0142\u00f3d\u017a","type":"t"})"});
     bridge::Bridge silent;
     silent.send("t", nlohmann::json::object());  // no sender: nothing happens
 }

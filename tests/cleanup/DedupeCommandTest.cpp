@@ -54,10 +54,8 @@ TEST(DedupeCommand, YesDeletesTheDuplicatesAndSavesTheProject) {
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Czyszczenie duplikatow"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Usunieto duplikaty:\n- polilinie: 3\n- teksty: 2"), std::string::npos) << run.output;
-    EXPECT_EQ(countInFile(project, host::kElemPolyline), 3u);
-    EXPECT_EQ(countInFile(project, host::kElemText), 2u);
-    EXPECT_EQ(countInFile(project, host::kElemFill), 2u);
-    EXPECT_EQ(countInFile(project, host::kElemPicture), 2u);
+    for (auto type : {host::kElemPolyline, host::kElemText, host::kElemFill, host::kElemPicture})
+        EXPECT_EQ(countInFile(project, type), type == host::kElemPolyline ? 3u : 2u) << type;
     EXPECT_FALSE(std::filesystem::exists(project + ".tmp"));
 }
 
@@ -93,7 +91,7 @@ TEST(DedupeCommand, TerminalAnswersPickTheButtons) {
     EXPECT_EQ(std::filesystem::last_write_time(project), written);
 }
 
-TEST(DedupeCommand, BadProjectOrArgumentsFail) {
+TEST(DedupeCommand, BadProjectArgumentsOrLockedLayerFailAndKeepTheFile) {
     testsupport::TempDir dir;
     testsupport::writeFile(dir / "zly.json", "{ nie json");
     ProgramRun run = runDedupe(dir, "'" + (dir / "zly.json").string() + "' --yes", "");
@@ -103,17 +101,13 @@ TEST(DedupeCommand, BadProjectOrArgumentsFail) {
     run = runDedupe(dir, "", "");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.output.find("uzycie"), std::string::npos);
-}
 
-TEST(DedupeCommand, LockedLayerFailsAndKeepsTheFile) {
-    testsupport::TempDir dir;
     model::ModelHost h;
-    const DoubledDrawing d = doubledDrawing(h);
-    ASSERT_EQ(h.setLayerLocked(d.layer, true), host::kHostOk);
+    ASSERT_EQ(h.setLayerLocked(doubledDrawing(h).layer, true), host::kHostOk);
     const auto project = (dir / "projekt.json").string();
     ASSERT_TRUE(h.saveProject(project).ok);
     const std::string original = testsupport::readFile(project);
-    const ProgramRun run = runDedupe(dir, "'" + project + "' --yes", "");
+    run = runDedupe(dir, "'" + project + "' --yes", "");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.output.find("Nie udalo sie usunac duplikatow"), std::string::npos) << run.output;
     EXPECT_EQ(testsupport::readFile(project), original);

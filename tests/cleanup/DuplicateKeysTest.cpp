@@ -53,29 +53,27 @@ std::string referenceKey(const cleanup::PolylineRecord& r) {
 }  // namespace
 
 TEST(DuplicateKeys, NumbersAreRoundedToTheMillimetreAndPrintedWithABar) {
-    EXPECT_EQ(cleanup::roundedKeyNumber(1.0), "1|");
-    EXPECT_EQ(cleanup::roundedKeyNumber(0.0004), "0|");
-    EXPECT_EQ(cleanup::roundedKeyNumber(-0.0004), "0|");  // never "-0|"
-    EXPECT_EQ(cleanup::roundedKeyNumber(-0.0), "0|");
-    EXPECT_EQ(cleanup::roundedKeyNumber(2.0006), cleanup::roundedKeyNumber(2.001));
-    EXPECT_EQ(cleanup::roundedKeyNumber(5543210.1234), cformat("%.17g|", 5543210.123));
+    for (auto [value, text] : {std::pair<double, std::string>{1.0, "1|"},
+                               {0.0004, "0|"},
+                               {-0.0004, "0|"},  // never "-0|"
+                               {-0.0, "0|"},
+                               {2.0006, cleanup::roundedKeyNumber(2.001)},
+                               {5543210.1234, cformat("%.17g|", 5543210.123)}})
+        EXPECT_EQ(cleanup::roundedKeyNumber(value), text) << value;
     EXPECT_NE(cleanup::roundedKeyNumber(2.0004), cleanup::roundedKeyNumber(2.0006));
 }
 
-TEST(DuplicateKeys, RingFromAnyVertexInEitherDirectionHasOneKey) {
-    const std::vector<host::HostPoint2> ring = {{0, 0}, {10, 0}, {10, 5}, {0, 5}, {0, 0}};
-    const std::string k = key(ring);
-    EXPECT_EQ(k.rfind("closed:", 0), 0u);
-    EXPECT_EQ(key({{10, 5}, {0, 5}, {0, 0}, {10, 0}, {10, 5}}), k);  // another start vertex
-    EXPECT_EQ(key({{0, 0}, {0, 5}, {10, 5}, {10, 0}, {0, 0}}), k);   // opposite direction
-    EXPECT_EQ(key({{0, 5}, {0, 0}, {10, 0}, {10, 5}, {0, 5}}), k);   // both
-    EXPECT_NE(key({{0, 0}, {10, 0}, {10, 6}, {0, 5}, {0, 0}}), k);   // one corner moved
-}
+TEST(DuplicateKeys, RingsFromAnyVertexEitherWayAndOpenLinesBackwardsHaveOneKey) {
+    const std::string ring = key({{0, 0}, {10, 0}, {10, 5}, {0, 5}, {0, 0}});
+    EXPECT_EQ(ring.rfind("closed:", 0), 0u);
+    EXPECT_EQ(key({{10, 5}, {0, 5}, {0, 0}, {10, 0}, {10, 5}}), ring);  // another start vertex
+    EXPECT_EQ(key({{0, 0}, {0, 5}, {10, 5}, {10, 0}, {0, 0}}), ring);   // opposite direction
+    EXPECT_EQ(key({{0, 5}, {0, 0}, {10, 0}, {10, 5}, {0, 5}}), ring);   // both
+    EXPECT_NE(key({{0, 0}, {10, 0}, {10, 6}, {0, 5}, {0, 0}}), ring);   // one corner moved
 
-TEST(DuplicateKeys, OpenPolylineBackwardsIsTheSameButNotARing) {
-    const std::string forward = key({{0, 0}, {3, 4}, {7, 1}});
-    EXPECT_EQ(forward.rfind("open:", 0), 0u);
-    EXPECT_EQ(key({{7, 1}, {3, 4}, {0, 0}}), forward);
+    const std::string open = key({{0, 0}, {3, 4}, {7, 1}});
+    EXPECT_EQ(open.rfind("open:", 0), 0u);
+    EXPECT_EQ(key({{7, 1}, {3, 4}, {0, 0}}), open);
     // Same points as a ring but not closed: differs from the closed polyline.
     EXPECT_NE(key({{0, 0}, {3, 4}, {7, 1}, {0, 0}}), key({{0, 0}, {3, 4}, {7, 1}, {0, 0.0001}}));
     EXPECT_EQ(key({{0, 0}, {3, 4}, {7, 1}, {0, 0.0001}}).rfind("open:", 0), 0u);
@@ -104,11 +102,8 @@ TEST(DuplicateKeys, SubMillimetreNoiseMergesAndArcsSeparate) {
 }
 
 TEST(DuplicateKeys, TextKeyIsRoundedPositionThenContentBytes) {
-    cleanup::TextRecord a;
-    a.position = {10.0001, 20.0};
-    a.content = "dz. 123/4";
-    cleanup::TextRecord b = a;
-    b.position = {10.0, 19.9996};
+    const cleanup::TextRecord a{.position = {10.0001, 20.0}, .content = "dz. 123/4"};
+    cleanup::TextRecord b{.position = {10.0, 19.9996}, .content = "dz. 123/4"};
     EXPECT_EQ(cleanup::textKey(a), cleanup::textKey(b));
     EXPECT_EQ(cleanup::textKey(a), "10|20|dz. 123/4");
     b.content = "dz. 123/5";

@@ -18,10 +18,14 @@ bool exists(const model::ModelHost& h, const host::ElementId& id) {
 
 }  // namespace
 
-TEST(PolylineCleaner, WholeStoryKeepsTheFirstOfEveryPolylineAndTextButLeavesFillsAndPictures) {
+TEST(PolylineCleaner, WholeStoryKeepsFirstCopiesLeavesFillsAndPicturesInOneUndoableCommand) {
     model::ModelHost h;
     const DoubledDrawing d = doubledDrawing(h);
+    const model::ModelState before = h.state();
+    const std::size_t commandsBefore = h.committedCommands().size();
     const auto outcome = cleanup::removeDuplicates(h);
+    ASSERT_EQ(h.committedCommands().size(), commandsBefore + 1);
+    EXPECT_EQ(h.committedCommands().back(), "Usun duplikaty (polilinie + teksty)");
 
     EXPECT_EQ(outcome.end, CleanupEnd::Done);
     EXPECT_FALSE(outcome.fromSelection);
@@ -49,20 +53,10 @@ TEST(PolylineCleaner, WholeStoryKeepsTheFirstOfEveryPolylineAndTextButLeavesFill
     EXPECT_EQ(alerts[1].smallText, "");
     EXPECT_EQ(alerts[1].buttons, std::vector<std::string>{"OK"});
 
-    // A second run finds nothing.
+    // A second run finds nothing; one undo brings everything back.
     const auto again = cleanup::removeDuplicates(h);
     EXPECT_EQ(again.polylinesDeleted + again.textsDeleted, 0u);
     EXPECT_EQ(h.alertsShown().back().largeText, "Nie znaleziono zduplikowanych polilinii ani tekstow.");
-}
-
-TEST(PolylineCleaner, DeletionIsOneUndoableCommandThatUndoRestores) {
-    model::ModelHost h;
-    doubledDrawing(h);
-    const model::ModelState before = h.state();
-    const std::size_t commandsBefore = h.committedCommands().size();
-    cleanup::removeDuplicates(h);
-    ASSERT_EQ(h.committedCommands().size(), commandsBefore + 1);
-    EXPECT_EQ(h.committedCommands().back(), "Usun duplikaty (polilinie + teksty)");
     ASSERT_EQ(h.undoLastCommand(), host::kHostOk);
     EXPECT_EQ(h.state(), before);
     EXPECT_NE(h.undoLastCommand(), host::kHostOk);  // nothing more to undo

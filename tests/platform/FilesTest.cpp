@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/ByteOrder.h"
@@ -22,26 +21,6 @@ std::vector<std::string> namesIn(const fs::path& folder) {
 }
 
 }  // namespace
-
-// Writers racing on one target each use a temporary of their own: every write succeeds, the target
-// holds one writer's whole content, and no temporary is left behind.
-TEST(WriteFileAtomically, ConcurrentWritersNeverShareATemporary) {
-    testsupport::TempDir dir;
-    const fs::path target = dir / "shared.json";
-    const std::string a(50000, 'a'), b(70000, 'b');
-    std::vector<std::thread> writers;
-    for (int w = 0; w < 4; ++w)
-        writers.emplace_back([&, w] {
-            for (int i = 0; i < 25; ++i) {
-                std::string error;
-                EXPECT_TRUE(platform::writeFileAtomically(target, (w + i) % 2 ? a : b, error)) << error;
-            }
-        });
-    for (auto& t : writers) t.join();
-    const std::string content = testsupport::readFile(target);
-    EXPECT_TRUE(content == a || content == b);
-    EXPECT_EQ(namesIn(dir.path), std::vector<std::string>{"shared.json"});
-}
 
 TEST(WriteFileAtomically, FailureNamesTheTargetAndLeavesNoTemporary) {
     testsupport::TempDir dir;

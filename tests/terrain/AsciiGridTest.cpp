@@ -6,19 +6,16 @@
 #include <random>
 #include <sstream>
 
-#include "formats/grid/AsciiGrid.h"
-#include "support/TestSupport.h"
+#include "TerrainTestUtil.h"
 
 using grid::AsciiGridStatus, grid::ElevationGrid, grid::mosaicSample, grid::parseAsciiGrid, grid::readAsciiGridFile,
     grid::sampleGrid;
 
 namespace {
 
+using terrain_test::ascData;
 using testsupport::readFile;
 using testsupport::realdata;
-using testsupport::sourceDir;
-
-std::filesystem::path ascData(const std::string& name) { return sourceDir() / "tests/data/asc" / name; }
 
 ElevationGrid parseOk(const std::string& text) {
     ElevationGrid g;
@@ -224,9 +221,8 @@ TEST(AsciiGridSample, BilinearEdgesAndNodata) {
 }
 
 TEST(AsciiGridSample, MosaicAsksSheetsInOrder) {
-    ElevationGrid west, east;
-    ASSERT_TRUE(readAsciiGridFile(west, ascData("hills_nodata.asc")).ok);
-    ASSERT_TRUE(readAsciiGridFile(east, ascData("hills_east.asc")).ok);
+    const ElevationGrid west = terrain_test::loadSheet(ascData("hills_nodata.asc"));
+    const ElevationGrid east = terrain_test::loadSheet(ascData("hills_east.asc"));
     const std::vector<ElevationGrid> both{west, east};
     double zw = 0, ze = 0, z = 0;
     // In the overlap the first sheet answers; the second one only where the first has nothing.

@@ -3,11 +3,11 @@
 
 #include <cmath>
 
-#include "formats/grid/AsciiGrid.h"
-#include "support/TestSupport.h"
-#include "terrain/Terrain.h"
+#include "TerrainTestUtil.h"
 
-using grid::ElevationGrid, grid::readAsciiGridFile;
+using grid::ElevationGrid;
+using namespace terrain;
+using namespace terrain_test;
 
 namespace {
 
@@ -28,14 +28,10 @@ ElevationGrid makeSheet(double x0, double y0, double cell, int ncols, int nrows,
     return g;
 }
 
-ElevationGrid hills() {
-    ElevationGrid g;
-    EXPECT_TRUE(readAsciiGridFile(g, testsupport::sourceDir() / "tests/data/asc/hills.asc").ok);
-    return g;
-}
+ElevationGrid hills() { return loadSheet(ascData("hills.asc")); }
 
-terrain::ContourBuildResult run(const terrain::ContourRequest& request, const std::vector<ElevationGrid>& grids) {
-    return terrain::buildContours(request, grids, {}, {});
+ContourBuildResult run(const ContourRequest& request, const std::vector<ElevationGrid>& grids) {
+    return buildContours(request, grids, {}, {});
 }
 
 const geodesy::Bbox kHillsFrame{500000, 300000, 500039, 300039};
@@ -43,13 +39,13 @@ const geodesy::Bbox kHillsFrame{500000, 300000, 500039, 300039};
 }  // namespace
 
 TEST(ContourBuild, IntervalsOutsideTheAllowedOnesAreRefused) {
-    terrain::ContourBuildResult r = run({kHillsFrame, 1, 0.3, false}, {hills()});
+    ContourBuildResult r = run({kHillsFrame, 1, 0.3, false}, {hills()});
     EXPECT_TRUE(r.lines.empty());
     EXPECT_EQ(r.notes,
               std::vector<std::string>{"Poziomice: ciecie 0,30 m nie jest dozwolona wartoscia (dozwolone: 0,25 / "
                                        "0,5 / 1,0 / 2,0 m) - poziomice pominiete."});
     EXPECT_EQ(r.summary, "");
-    terrain::ContourBuildResult near = run({kHillsFrame, 1, 0.2500001, false}, {hills()});
+    ContourBuildResult near = run({kHillsFrame, 1, 0.2500001, false}, {hills()});
     EXPECT_FALSE(near.lines.empty());
     EXPECT_EQ(near.summary, "Poziomice: " + std::to_string(near.lines.size()) + " warstwic, ciecie 0,25 m");
     EXPECT_FALSE(run({kHillsFrame, 1, 0.0, false}, {hills()}).notes.empty());
@@ -61,17 +57,17 @@ TEST(ContourBuild, FrameTooLargeForTheStepAndCoarseStepNotes) {
     // 6 km x 2 km at step 1: the step becomes 6000 / 2999 and at interval 0.25 the lines will be angular.
     std::string stepNote;
     const geodesy::Bbox frame{400000, 500000, 406000, 502000};
-    EXPECT_DOUBLE_EQ(terrain::contourStep(frame, 1, stepNote), 6000.0 / 2999.0);
+    EXPECT_DOUBLE_EQ(contourStep(frame, 1, stepNote), 6000.0 / 2999.0);
     EXPECT_EQ(stepNote,
               "Poziomice: kadr za duzy dla kroku 1,00 m - siatka NMT ograniczona do 3000 wezlow na os. Uzyto "
               "kroku 2,00 m, aby zmiescic caly obszar.");
-    EXPECT_EQ(terrain::contourStep({0, 0, 2999, 2999}, 1, stepNote), 1.0);
+    EXPECT_EQ(contourStep({0, 0, 2999, 2999}, 1, stepNote), 1.0);
     EXPECT_EQ(stepNote, "");
-    EXPECT_EQ(terrain::contourStep({0, 0, 3000, 10}, 0, stepNote), 3000.0 / 2999.0);
+    EXPECT_EQ(contourStep({0, 0, 3000, 10}, 0, stepNote), 3000.0 / 2999.0);
 
     ElevationGrid slope =
         makeSheet(400000, 500000, 100, 60, 20, [](double x, double) { return 100 + (x - 400000) / 1000; });
-    terrain::ContourBuildResult r = run({frame, 1, 0.25, false}, {slope});
+    ContourBuildResult r = run({frame, 1, 0.25, false}, {slope});
     ASSERT_EQ(r.notes.size(), 2u);
     EXPECT_EQ(r.notes[0],
               "Poziomice: kadr za duzy dla kroku 1,00 m - siatka NMT ograniczona do 3000 wezlow na os. "
@@ -85,7 +81,7 @@ TEST(ContourBuild, FrameTooLargeForTheStepAndCoarseStepNotes) {
     EXPECT_EQ(r.step, 6000.0 / 2999.0);
 
     // A coarse step the user chose: the hint is to lower the step.
-    terrain::ContourBuildResult coarse = run({kHillsFrame, 5, 0.5, false}, {hills()});
+    ContourBuildResult coarse = run({kHillsFrame, 5, 0.5, false}, {hills()});
     ASSERT_EQ(coarse.notes.size(), 1u);
     EXPECT_EQ(coarse.notes[0],
               "Poziomice: ciecie 0,50 m jest drobne wzgledem kroku probkowania 5,00 m - warstwice beda "
@@ -95,7 +91,7 @@ TEST(ContourBuild, FrameTooLargeForTheStepAndCoarseStepNotes) {
 
 TEST(ContourBuild, FlatTerrainAndNodataAreTold) {
     ElevationGrid flat = makeSheet(0, 0, 1, 20, 20, [](double, double) { return 123.4; });
-    terrain::ContourBuildResult r = run({{0, 0, 19, 19}, 1, 1.0, false}, {flat});
+    ContourBuildResult r = run({{0, 0, 19, 19}, 1, 1.0, false}, {flat});
     EXPECT_TRUE(r.lines.empty());
     EXPECT_EQ(r.notes, std::vector<std::string>{"Poziomice: brak deniwelacji wiekszej niz ciecie 1,00 m w tym kadrze - "
                                                 "teren zbyt plaski dla wybranego ciecia."});
@@ -112,9 +108,7 @@ TEST(ContourBuild, FlatTerrainAndNodataAreTold) {
 }
 
 TEST(ContourBuild, MixedValidAndNodataSheet) {
-    ElevationGrid sheet;
-    ASSERT_TRUE(readAsciiGridFile(sheet, testsupport::sourceDir() / "tests/data/asc/hills_nodata.asc").ok);
-    terrain::ContourBuildResult r = run({kHillsFrame, 1, 0.5, false}, {sheet});
+    ContourBuildResult r = run({kHillsFrame, 1, 0.5, false}, {loadSheet(ascData("hills_nodata.asc"))});
     ASSERT_FALSE(r.lines.empty());
     EXPECT_TRUE(r.notes.empty());
     // No vertex lies inside the nodata hole or the nodata strip.
@@ -128,8 +122,7 @@ TEST(ContourBuild, MixedValidAndNodataSheet) {
 
 TEST(ContourBuild, CancelEndsTheBranchWithItsNote) {
     int asked = 0;
-    terrain::ContourBuildResult r =
-        terrain::buildContours({kHillsFrame, 1, 0.25, true}, {hills()}, [&] { return ++asked > 5; }, {});
+    ContourBuildResult r = buildContours({kHillsFrame, 1, 0.25, true}, {hills()}, [&] { return ++asked > 5; }, {});
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(r.notes, std::vector<std::string>{"Poziomice: przerwano przez uzytkownika."});
     EXPECT_EQ(r.summary, "");
@@ -137,12 +130,12 @@ TEST(ContourBuild, CancelEndsTheBranchWithItsNote) {
 
 TEST(ContourGridSmoothing, LargeGridsGiveExactlyThePlainFilter) {
     // Large enough to be smoothed in bands of rows on several threads.
-    terrain::ContourGrid g{0, 0, 2, 700, 500, {}};
+    ContourGrid g{0, 0, 2, 700, 500, {}};
     for (int r = 0; r < g.ny; ++r)
         for (int c = 0; c < g.nx; ++c)
             g.heights.push_back((c * 7 + r * 13) % 50 == 0 ? NAN : 100 + std::sin(c * 0.05) * 3 + 0.1 * ((c + r) % 3));
-    const terrain::ContourGrid old = g;
-    terrain::smoothContourGrid(g, terrain::kGridSmoothSpatialSigma, terrain::kGridSmoothHeightSigma);
+    const ContourGrid old = g;
+    smoothContourGrid(g, kGridSmoothSpatialSigma, kGridSmoothHeightSigma);
     const int R = 2;  // ceil(2 * 1.5 / 2)
     for (int r = 0; r < g.ny; r += 7) {
         for (int c = 0; c < g.nx; ++c) {
@@ -168,12 +161,12 @@ TEST(ContourGridSmoothing, LargeGridsGiveExactlyThePlainFilter) {
 }
 
 TEST(ContourGridSmoothing, BilateralFilterKeepsBreaksAndGaps) {
-    terrain::ContourGrid g{0, 0, 1, 12, 12, {}};
+    ContourGrid g{0, 0, 1, 12, 12, {}};
     for (int r = 0; r < 12; ++r)
         for (int c = 0; c < 12; ++c) g.heights.push_back((c < 6 ? 100.0 : 105.0) + ((r + c) % 2 ? 0.02 : -0.02));
     g.heights[5 * 12 + 3] = NAN;
-    terrain::ContourGrid before = g;
-    terrain::smoothContourGrid(g, terrain::kGridSmoothSpatialSigma, terrain::kGridSmoothHeightSigma);
+    ContourGrid before = g;
+    smoothContourGrid(g, kGridSmoothSpatialSigma, kGridSmoothHeightSigma);
     EXPECT_TRUE(std::isnan(g.heights[5 * 12 + 3]));
     for (std::size_t k = 0; k < g.heights.size(); ++k) {
         if (std::isnan(before.heights[k])) continue;
@@ -182,11 +175,11 @@ TEST(ContourGridSmoothing, BilateralFilterKeepsBreaksAndGaps) {
         EXPECT_NEAR(g.heights[k], base, 0.015) << k;
     }
     // Small grids and zero sigmas leave the grid alone.
-    terrain::ContourGrid small{0, 0, 1, 2, 5, std::vector<double>(10, 1.0)};
+    ContourGrid small{0, 0, 1, 2, 5, std::vector<double>(10, 1.0)};
     small.heights[3] = 7;
-    terrain::ContourGrid copy = small;
-    terrain::smoothContourGrid(small, 1.5, 0.2);
+    ContourGrid copy = small;
+    smoothContourGrid(small, 1.5, 0.2);
     EXPECT_EQ(small.heights, copy.heights);
-    terrain::smoothContourGrid(before, 0.0, 0.2);
+    smoothContourGrid(before, 0.0, 0.2);
     EXPECT_EQ(before.heights[0], 100.0 - 0.02);
 }

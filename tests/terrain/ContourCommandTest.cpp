@@ -3,23 +3,19 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <map>
 #include <set>
 
 #include <nlohmann/json.hpp>
 
-#include "formats/grid/AsciiGrid.h"
+#include "TerrainTestUtil.h"
 #include "platform/Numbers.h"
-#include "support/TestSupport.h"
-#include "terrain/Terrain.h"
 
-using grid::ElevationGrid, grid::readAsciiGridFile;
+using namespace terrain;
+using namespace terrain_test;
 using platform::cformat;
+using testsupport::TempDir;
 
 namespace {
-
-using testsupport::TempDir;
 
 struct CommandRun {
     int code = -1;
@@ -38,9 +34,7 @@ CommandRun runCommand(const std::string& args, const TempDir& dir) {
     return r;
 }
 
-std::string asc(const std::string& name) {
-    return "'" + (testsupport::sourceDir() / "tests/data/asc" / name).string() + "'";
-}
+std::string asc(const std::string& name) { return "'" + ascData(name).string() + "'"; }
 
 struct Rect {
     double minX, minY, maxX, maxY;
@@ -74,40 +68,27 @@ double polylineLength(const nlohmann::json& coords, const Rect& r) {
     return len;
 }
 
-// Nodes at the sheet's cell centres: the values gdal_contour sees.
-terrain::ContourGrid centreGrid(const ElevationGrid& e) {
-    terrain::ContourGrid g{e.x0 + e.cellsize / 2, e.y0 + e.cellsize / 2, e.cellsize, e.ncols, e.nrows, {}};
-    for (int r = 0; r < e.nrows; ++r)
-        for (int c = 0; c < e.ncols; ++c) {
-            const double v = e.values[static_cast<std::size_t>(e.nrows - 1 - r) * e.ncols + c];
-            g.heights.push_back(v == e.nodata ? NAN : v);
-        }
-    return g;
-}
-
 }  // namespace
 
 TEST(ContoursCommand, WritesLinesAndLabelsAsGeoJson) {
     TempDir dir;
     const std::string out = (dir / "out.geojson").string();
-    CommandRun r = runCommand("contours --frame 500000,300000,500059,300039 --step 1 --interval 0.5 --out '" + out +
-                                  "' " + asc("hills.asc") + " " + asc("hills_east.asc"),
-                              dir);
+    const std::string args = " --frame 500000,300000,500059,300039 --step 1 --interval 0.5 " + asc("hills.asc") + " " +
+                             asc("hills_east.asc") + " --out ";
+    CommandRun r = runCommand("contours" + args + "'" + out + "'", dir);
     ASSERT_EQ(r.code, 0) << r.err;
     const auto doc = nlohmann::json::parse(testsupport::readFile(out));
     EXPECT_EQ(doc["type"], "FeatureCollection");
 
     // The same computation as the fetch, over the same mosaic.
-    std::vector<ElevationGrid> grids(2);
-    ASSERT_TRUE(readAsciiGridFile(grids[0], testsupport::sourceDir() / "tests/data/asc/hills.asc").ok);
-    ASSERT_TRUE(readAsciiGridFile(grids[1], testsupport::sourceDir() / "tests/data/asc/hills_east.asc").ok);
-    terrain::ContourBuildResult expected =
-        terrain::buildContours({{500000, 300000, 500059, 300039}, 1, 0.5, false}, grids, {}, {});
+    ContourBuildResult expected =
+        buildContours({{500000, 300000, 500059, 300039}, 1, 0.5, false},
+                      {loadSheet(ascData("hills.asc")), loadSheet(ascData("hills_east.asc"))}, {}, {});
     std::size_t lineCount = 0, labelCount = 0;
     for (const auto& f : doc["features"]) {
         if (f["geometry"]["type"] == "LineString") {
             ASSERT_LT(lineCount, expected.lines.size());
-            const terrain::ContourLine& want = expected.lines[lineCount++];
+            const ContourLine& want = expected.lines[lineCount++];
             EXPECT_EQ(f["properties"]["z"].get<double>(), want.z);
             EXPECT_EQ(f["properties"]["index"].get<bool>(), want.index);
             const auto& coords = f["geometry"]["coordinates"];
@@ -126,9 +107,7 @@ TEST(ContoursCommand, WritesLinesAndLabelsAsGeoJson) {
 
     // Smoothing changes the lines but keeps their number.
     const std::string smooth = (dir / "smooth.geojson").string();
-    CommandRun s = runCommand("contours --smooth --frame 500000,300000,500059,300039 --step 1 --interval 0.5 --out '" +
-                                  smooth + "' " + asc("hills.asc") + " " + asc("hills_east.asc"),
-                              dir);
+    CommandRun s = runCommand("contours --smooth" + args + "'" + smooth + "'", dir);
     ASSERT_EQ(s.code, 0) << s.err;
     EXPECT_NE(s.out.find(", wygladzone"), std::string::npos);
     EXPECT_NE(nlohmann::json::parse(testsupport::readFile(smooth)), doc);
@@ -141,6 +120,7 @@ TEST(ContoursCommand, BadInputGetsAPolishErrorAndNoOutput) {
     struct Case {
         std::string args, message;
     };
+    const std::string frame = "contours --frame 0,0,10,10 --interval 1 --step 1 --out '" + out + "' ";
     const std::vector<Case> cases{
         {"contours --interval 1" + good, "brak ramki --frame"},
         {"contours --frame 1,2,3 --interval 1" + good, "nieprawidlowa ramka"},
@@ -150,14 +130,11 @@ TEST(ContoursCommand, BadInputGetsAPolishErrorAndNoOutput) {
         {"contours --frame 0,0,10,10 --interval 1,5" + good, "nieprawidlowe ciecie"},
         {"contours --frame 0,0,10,10 --interval 1 --step 0 --out '" + out + "' " + asc("hills.asc"),
          "nieprawidlowy krok"},
-        {"contours --frame 0,0,10,10 --interval 1 --step 1 --out '" + out + "'", "brak plikow siatki ASC"},
+        {frame, "brak plikow siatki ASC"},
         {"contours --frame 0,0,10,10 --interval 1 --bogus" + good, "nieznana opcja --bogus"},
-        {"contours --frame 0,0,10,10 --interval 1 --step 1 --out '" + out + "' " + asc("cut_off.asc"),
-         "plik urwany - odczytano 8 z 12 wartosci"},
-        {"contours --frame 0,0,10,10 --interval 1 --step 1 --out '" + out + "' " + asc("decimal_comma.asc"),
-         "nieprawidlowa wartosc '3,5'"},
-        {"contours --frame 0,0,10,10 --interval 1 --step 1 --out '" + out + "' " + asc("missing.asc"),
-         "nie mozna odczytac"},
+        {frame + asc("cut_off.asc"), "plik urwany - odczytano 8 z 12 wartosci"},
+        {frame + asc("decimal_comma.asc"), "nieprawidlowa wartosc '3,5'"},
+        {frame + asc("missing.asc"), "nie mozna odczytac"},
         {"contours --frame 500000,300000,500039,300039 --interval 1 --step 1 --out '" +
              (dir / "no/such/dir.geojson").string() + "' " + asc("hills.asc"),
          "nie mozna zapisac pliku"},
@@ -180,8 +157,7 @@ TEST(ContoursCrossCheck, SameLevelsAndLengthAsGdalContour) {
     };
     // Without nodata the lengths agree closely. Next to nodata gdal_contour also draws the half cell
     // reaching into the gap, so sheets with holes agree less closely.
-    std::vector<Case> cases{{testsupport::sourceDir() / "tests/data/asc/hills.asc", 0.25, 0.003},
-                            {testsupport::sourceDir() / "tests/data/asc/hills.asc", 1.0, 0.003}};
+    std::vector<Case> cases{{ascData("hills.asc"), 0.25, 0.003}, {ascData("hills.asc"), 1.0, 0.003}};
     if (std::filesystem::exists(testsupport::realdata("asc/landlab_DEM-kootenai_37x50_1x1.asc"))) {
         cases.push_back({testsupport::realdata("asc/landlab_DEM-kootenai_37x50_1x1.asc"), 0.25, 0.003});
         cases.push_back({testsupport::realdata("asc/landlab_DEM-kootenai_37x50_1x1.asc"), 1.0, 0.003});
@@ -197,9 +173,7 @@ TEST(ContoursCrossCheck, SameLevelsAndLengthAsGdalContour) {
         const std::string cmd = "gdal_contour -q -a elev -i " + cformat("%g", interval) + " -f GeoJSON '" +
                                 path.string() + "' '" + out.string() + "' >/dev/null 2>&1";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
-        ElevationGrid sheet;
-        ASSERT_TRUE(readAsciiGridFile(sheet, path).ok);
-        const terrain::ContourGrid grid = centreGrid(sheet);
+        const ContourGrid grid = centreGrid(loadSheet(path));
         const Rect centres{grid.x0, grid.y0, grid.x0 + (grid.nx - 1) * grid.step, grid.y0 + (grid.ny - 1) * grid.step};
         const auto gdal = nlohmann::json::parse(testsupport::readFile(out));
         std::set<double> gdalLevels;
@@ -216,9 +190,7 @@ TEST(ContoursCrossCheck, SameLevelsAndLengthAsGdalContour) {
         }
 
         std::string note;
-        bool cancelled = false;
-        auto lines = terrain::traceContours(grid, interval, note, terrain::kMaxContours, terrain::kMaxContourPoints, {},
-                                            cancelled, {});
+        auto lines = trace(grid, interval, note);
         std::set<double> levels;
         double length = 0;
         for (const auto& l : lines) {

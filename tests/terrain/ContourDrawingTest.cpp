@@ -63,39 +63,36 @@ TEST(ContourSmoothing, OpenLinesKeepTheirEndsAndRingsStayClosed) {
 }
 
 TEST(ContourLabels, PositionsAnglesAndTexts) {
-    // A 40 m index contour: one label at mid-length.
-    auto short40 = terrain::labelsForContour(line(100, true, {{0, 0}, {40, 0}}));
-    ASSERT_EQ(short40.size(), 1u);
-    EXPECT_EQ(short40[0].x, 20);
-    EXPECT_EQ(short40[0].y, 0);
-    EXPECT_EQ(short40[0].angle, 0);
-    EXPECT_EQ(short40[0].text, "100,00");
-
-    // 130 m over two segments: labels at 25, 75 and 125 m.
-    auto long130 = terrain::labelsForContour(line(105.5, true, {{0, 0}, {100, 0}, {100, 30}}));
-    ASSERT_EQ(long130.size(), 3u);
-    EXPECT_EQ(long130[0].x, 25);
-    EXPECT_EQ(long130[1].x, 75);
-    EXPECT_EQ(long130[2].x, 100);
-    EXPECT_DOUBLE_EQ(long130[2].y, 25);
-    EXPECT_DOUBLE_EQ(long130[2].angle, std::numbers::pi / 2);
-    EXPECT_EQ(long130[2].text, "105,50");
-
-    // Right to left and downward segments are turned by a half turn so the text stays upright.
-    auto leftward = terrain::labelsForContour(line(-2.25, true, {{40, 10}, {0, 10}}));
-    ASSERT_EQ(leftward.size(), 1u);
-    EXPECT_DOUBLE_EQ(leftward[0].angle, 0.0);
-    EXPECT_EQ(leftward[0].text, "-2,25");
-    auto downward = terrain::labelsForContour(line(0, true, {{0, 10}, {0, 0}}));
-    EXPECT_DOUBLE_EQ(downward[0].angle, std::numbers::pi / 2);
-    auto diagonal = terrain::labelsForContour(line(0, true, {{10, 10}, {0, 0}}));
-    EXPECT_DOUBLE_EQ(diagonal[0].angle, std::numbers::pi / 4);
-
-    // A zero-length first segment holds no label; the label lands on the next one.
-    auto degenerate = terrain::labelsForContour(line(1, true, {{0, 0}, {0, 0}, {10, 0}}));
-    ASSERT_EQ(degenerate.size(), 1u);
-    EXPECT_EQ(degenerate[0].x, 5);
-
+    constexpr double pi = std::numbers::pi;
+    struct Case {
+        const char* name;
+        terrain::ContourLine line;
+        std::size_t count, at;
+        double x, y, angle;
+        const char* text;
+    };
+    const terrain::ContourLine long130 = line(105.5, true, {{0, 0}, {100, 0}, {100, 30}});
+    const std::vector<Case> cases{
+        {"40 m index contour: one label at mid-length", line(100, true, {{0, 0}, {40, 0}}), 1, 0, 20, 0, 0, "100,00"},
+        {"130 m over two segments: at 25 m", long130, 3, 0, 25, 0, 0, "105,50"},
+        {"130 m over two segments: at 75 m", long130, 3, 1, 75, 0, 0, "105,50"},
+        {"130 m over two segments: at 125 m", long130, 3, 2, 100, 25, pi / 2, "105,50"},
+        // Right to left and downward segments are turned by a half turn so the text stays upright.
+        {"leftward", line(-2.25, true, {{40, 10}, {0, 10}}), 1, 0, 20, 10, 0.0, "-2,25"},
+        {"downward", line(0, true, {{0, 10}, {0, 0}}), 1, 0, 0, 5, pi / 2, "0,00"},
+        {"diagonal", line(0, true, {{10, 10}, {0, 0}}), 1, 0, 5, 5, pi / 4, "0,00"},
+        // A zero-length first segment holds no label; the label lands on the next one.
+        {"zero-length first segment", line(1, true, {{0, 0}, {0, 0}, {10, 0}}), 1, 0, 5, 0, 0, "1,00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto labels = terrain::labelsForContour(c.line);
+        ASSERT_EQ(labels.size(), c.count);
+        EXPECT_EQ(labels[c.at].x, c.x);
+        EXPECT_DOUBLE_EQ(labels[c.at].y, c.y);
+        EXPECT_DOUBLE_EQ(labels[c.at].angle, c.angle);
+        EXPECT_EQ(labels[c.at].text, c.text);
+    }
     EXPECT_TRUE(terrain::labelsForContour(line(101, false, {{0, 0}, {40, 0}})).empty());
     EXPECT_TRUE(terrain::labelsForContour(line(100, true, {{3, 3}, {3, 3}})).empty());
     EXPECT_TRUE(terrain::labelsForContour(line(100, true, {{3, 3}})).empty());

@@ -3,11 +3,10 @@
 
 #include <map>
 
-#include "formats/grid/AsciiGrid.h"
-#include "support/TestSupport.h"
-#include "terrain/Terrain.h"
+#include "TerrainTestUtil.h"
 
-using grid::ElevationGrid, grid::readAsciiGridFile;
+using namespace terrain;
+using namespace terrain_test;
 
 namespace {
 
@@ -18,7 +17,11 @@ struct FakeSheets {
     std::vector<geodesy::Bbox> framesAsked;
     std::vector<std::string> downloaded;
 
-    terrain::ElevationSheetSource source() {
+    FakeSheets(std::initializer_list<std::pair<std::string, std::string>> sheets = {}) {
+        for (const auto& [url, file] : sheets) urls.push_back(url), files[url] = file;
+    }
+
+    ElevationSheetSource source() {
         return {[this](const geodesy::Bbox& f) {
                     framesAsked.push_back(f);
                     return urls;
@@ -27,7 +30,7 @@ struct FakeSheets {
                     downloaded.push_back(url);
                     const std::string& file = files[url];
                     if (file.empty()) return std::nullopt;
-                    return testsupport::readFile(testsupport::sourceDir() / "tests/data/asc" / file);
+                    return testsupport::readFile(ascData(file));
                 }};
     }
 };
@@ -36,7 +39,7 @@ const geodesy::Bbox kFrame{500000, 300000, 500059, 300039};
 
 struct ProgressLog {
     std::vector<std::string> entries;
-    terrain::FetchProgress fn() {
+    FetchProgress fn() {
         return [this](const std::string& phase, int done, int total) {
             entries.push_back(phase + " " + std::to_string(done) + "/" + std::to_string(total));
         };
@@ -46,11 +49,12 @@ struct ProgressLog {
 }  // namespace
 
 TEST(TerrainFetch, SheetsInIndexOrderWithUnreadableOnesSkipped) {
-    FakeSheets sheets;
-    sheets.urls = {"https://x/cut", "https://x/a", "https://x/gone", "https://x/b"};
-    sheets.files = {{"https://x/cut", "cut_off.asc"}, {"https://x/a", "hills.asc"}, {"https://x/b", "hills_east.asc"}};
+    FakeSheets sheets{{"https://x/cut", "cut_off.asc"},
+                      {"https://x/a", "hills.asc"},
+                      {"https://x/gone", ""},
+                      {"https://x/b", "hills_east.asc"}};
     ProgressLog log;
-    terrain::TerrainBuildResult r = terrain::fetchTerrain(kFrame, 1, sheets.source(), log.fn());
+    TerrainBuildResult r = fetchTerrain(kFrame, 1, sheets.source(), log.fn());
     EXPECT_TRUE(r.notes.empty());
     ASSERT_EQ(r.patches.size(), 1u);
     EXPECT_EQ(sheets.framesAsked, std::vector<geodesy::Bbox>{kFrame});
@@ -58,45 +62,38 @@ TEST(TerrainFetch, SheetsInIndexOrderWithUnreadableOnesSkipped) {
     EXPECT_EQ(log.entries, (std::vector<std::string>{"Pobieranie NMT 1/4", "Pobieranie NMT 2/4", "Pobieranie NMT 3/4",
                                                      "Pobieranie NMT 4/4"}));
     // Both readable sheets answer, the first one where they overlap.
-    std::vector<ElevationGrid> grids(2);
-    ASSERT_TRUE(readAsciiGridFile(grids[0], testsupport::sourceDir() / "tests/data/asc/hills.asc").ok);
-    ASSERT_TRUE(readAsciiGridFile(grids[1], testsupport::sourceDir() / "tests/data/asc/hills_east.asc").ok);
+    const std::vector<grid::ElevationGrid> grids{loadSheet(ascData("hills.asc")), loadSheet(ascData("hills_east.asc"))};
     std::string note;
-    terrain::TerrainSet expected = terrain::buildTerrainPatches(kFrame, 1, terrain::mosaicHeightSource(grids), note);
+    TerrainSet expected = buildTerrainPatches(kFrame, 1, mosaicHeightSource(grids), note);
     EXPECT_EQ(r.patches[0].points, expected[0].points);
 }
 
 TEST(TerrainFetch, EveryStopLeavesItsNote) {
     FakeSheets none;
-    terrain::TerrainBuildResult r = terrain::fetchTerrain(kFrame, 1, none.source(), {});
+    TerrainBuildResult r = fetchTerrain(kFrame, 1, none.source(), {});
     EXPECT_EQ(r.notes, std::vector<std::string>{"Teren: brak kafli NMT dla tego obszaru w skorowidzu."});
     EXPECT_TRUE(none.downloaded.empty());
 
-    FakeSheets broken;
-    broken.urls = {"https://x/cut", "https://x/comma", "https://x/gone"};
-    broken.files = {{"https://x/cut", "cut_off.asc"}, {"https://x/comma", "decimal_comma.asc"}};
-    r = terrain::fetchTerrain(kFrame, 1, broken.source(), {});
+    FakeSheets broken(
+        {{"https://x/cut", "cut_off.asc"}, {"https://x/comma", "decimal_comma.asc"}, {"https://x/gone", ""}});
+    r = fetchTerrain(kFrame, 1, broken.source(), {});
     EXPECT_EQ(r.notes, std::vector<std::string>{"Teren: nie udalo sie pobrac/sparsowac zadnego pliku NMT."});
     EXPECT_TRUE(r.patches.empty());
 
-    FakeSheets away;
-    away.urls = {"https://x/a"};
-    away.files = {{"https://x/a", "hills.asc"}};
-    r = terrain::fetchTerrain({600000, 300000, 600100, 300100}, 1, away.source(), {});
+    FakeSheets away{{"https://x/a", "hills.asc"}};
+    r = fetchTerrain({600000, 300000, 600100, 300100}, 1, away.source(), {});
     EXPECT_EQ(r.notes, std::vector<std::string>{"Teren: brak waznych punktow NMT w kadrze."});
 }
 
 TEST(ContourFetch, NotesProgressAndCancel) {
     // A refused interval stops before the index is asked.
-    FakeSheets sheets;
-    sheets.urls = {"https://x/gone", "https://x/a"};
-    sheets.files = {{"https://x/a", "hills.asc"}};
-    terrain::ContourBuildResult refused = terrain::fetchContours({kFrame, 1, 0.3, false}, sheets.source(), {}, {});
+    FakeSheets sheets{{"https://x/gone", ""}, {"https://x/a", "hills.asc"}};
+    ContourBuildResult refused = fetchContours({kFrame, 1, 0.3, false}, sheets.source(), {}, {});
     EXPECT_EQ(refused.notes.size(), 1u);
     EXPECT_TRUE(sheets.framesAsked.empty());
 
     ProgressLog log;
-    terrain::ContourBuildResult r = terrain::fetchContours({kFrame, 1, 1.0, true}, sheets.source(), {}, log.fn());
+    ContourBuildResult r = fetchContours({kFrame, 1, 1.0, true}, sheets.source(), {}, log.fn());
     EXPECT_FALSE(r.lines.empty());
     EXPECT_TRUE(r.notes.empty());
     EXPECT_EQ(r.summary, "Poziomice: " + std::to_string(r.lines.size()) + " warstwic, ciecie 1,00 m, wygladzone");
@@ -106,21 +103,17 @@ TEST(ContourFetch, NotesProgressAndCancel) {
     EXPECT_EQ(log.entries[2].rfind("Poziomice 1/", 0), 0u);
 
     FakeSheets none;
-    EXPECT_EQ(terrain::fetchContours({kFrame, 1, 1.0, false}, none.source(), {}, {}).notes,
+    EXPECT_EQ(fetchContours({kFrame, 1, 1.0, false}, none.source(), {}, {}).notes,
               std::vector<std::string>{"Poziomice: brak kafli NMT dla tego obszaru w skorowidzu."});
-    FakeSheets unreadable;
-    unreadable.urls = {"https://x/cut"};
-    unreadable.files = {{"https://x/cut", "cut_off.asc"}};
-    EXPECT_EQ(terrain::fetchContours({kFrame, 1, 1.0, false}, unreadable.source(), {}, {}).notes,
+    FakeSheets unreadable{{"https://x/cut", "cut_off.asc"}};
+    EXPECT_EQ(fetchContours({kFrame, 1, 1.0, false}, unreadable.source(), {}, {}).notes,
               std::vector<std::string>{"Poziomice: nie udalo sie pobrac zadnego pliku NMT."});
 
     // Cancel between sheet downloads: the second sheet is never fetched.
-    FakeSheets slow;
-    slow.urls = {"https://x/a", "https://x/b"};
-    slow.files = {{"https://x/a", "hills.asc"}, {"https://x/b", "hills_east.asc"}};
+    FakeSheets slow{{"https://x/a", "hills.asc"}, {"https://x/b", "hills_east.asc"}};
     int asked = 0;
-    terrain::ContourBuildResult cancelled =
-        terrain::fetchContours({kFrame, 1, 1.0, false}, slow.source(), [&] { return ++asked > 1; }, {});
+    ContourBuildResult cancelled =
+        fetchContours({kFrame, 1, 1.0, false}, slow.source(), [&] { return ++asked > 1; }, {});
     EXPECT_TRUE(cancelled.cancelled);
     EXPECT_EQ(cancelled.notes, std::vector<std::string>{"Poziomice: przerwano przez uzytkownika."});
     EXPECT_EQ(slow.downloaded, std::vector<std::string>{"https://x/a"});

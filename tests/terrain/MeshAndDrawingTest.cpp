@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
+#include <optional>
 
 #include "model/ModelHost.h"
 #include "settings/Diagnostics.h"
@@ -16,32 +17,28 @@ namespace {
 class HostFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* old = std::getenv("XDG_STATE_HOME");
-        if (old) oldState_ = old, hadState_ = true;
+        if (const char* old = std::getenv("XDG_STATE_HOME")) oldState_ = old;
         setenv("XDG_STATE_HOME", dir_.path.c_str(), 1);
         host::installHost(&model_);
         for (const char* name : {"GIS_teren", "GIS_poziomice3d", "GIS_poziomice2d"}) {
-            host::Attribute layer;
-            layer.kind = host::kAttrLayer;
-            layer.name = name;
+            host::Attribute layer{.kind = host::kAttrLayer, .name = name};
             ASSERT_EQ(model_.createAttribute(layer), host::kHostOk);
             layers_.push_back(layer.index);
         }
     }
     void TearDown() override {
         host::installHost(nullptr);
-        if (hadState_) setenv("XDG_STATE_HOME", oldState_.c_str(), 1);
+        if (oldState_) setenv("XDG_STATE_HOME", oldState_->c_str(), 1);
         else unsetenv("XDG_STATE_HOME");
     }
+    // Complete lines of the terrain diagnostic file.
     std::vector<std::string> diagLines() {
-        std::vector<std::string> lines;
         const auto path = settings::diagnosticPath(settings::kTerenDiagFile);
-        if (!std::filesystem::exists(path)) return lines;
-        std::string text = testsupport::readFile(path), line;
-        for (char c : text) {
-            if (c == '\n') lines.push_back(line), line.clear();
+        std::vector<std::string> lines;
+        std::string line;
+        for (char c : std::filesystem::exists(path) ? testsupport::readFile(path) : std::string())
+            if (c == '\n') lines.push_back(std::exchange(line, {}));
             else line += c;
-        }
         return lines;
     }
     template <class T>
@@ -55,8 +52,7 @@ protected:
 
     testsupport::TempDir dir_;
     model::ModelHost model_;
-    std::string oldState_;
-    bool hadState_ = false;
+    std::optional<std::string> oldState_;
     std::vector<std::int32_t> layers_;  // terrain, 3D contours, 2D contours
 };
 

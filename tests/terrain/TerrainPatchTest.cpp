@@ -5,11 +5,10 @@
 #include <limits>
 #include <set>
 
-#include "formats/grid/AsciiGrid.h"
-#include "support/TestSupport.h"
-#include "terrain/Terrain.h"
+#include "TerrainTestUtil.h"
 
-using grid::ElevationGrid, grid::mosaicSample, grid::readAsciiGridFile;
+using grid::mosaicSample;
+using namespace terrain;
 
 namespace {
 
@@ -19,7 +18,7 @@ bool plane(double x, double y, double& z) {
     return true;
 }
 
-std::size_t totalPoints(const terrain::TerrainSet& set) {
+std::size_t totalPoints(const TerrainSet& set) {
     std::size_t n = 0;
     for (const auto& p : set) n += p.points.size();
     return n;
@@ -30,20 +29,18 @@ std::size_t totalPoints(const terrain::TerrainSet& set) {
 TEST(TerrainPatches, FrameIsCutIntoPatchesSharingTheirBorders) {
     std::string note = "stale";
     // nx = 501, ny = 301: px = 3, py = 2, bx = 167, by = 151.
-    terrain::TerrainSet set = terrain::buildTerrainPatches({1000, 2000, 1500, 2300}, 1, plane, note);
+    TerrainSet set = buildTerrainPatches({1000, 2000, 1500, 2300}, 1, plane, note);
     EXPECT_EQ(note, "");
     ASSERT_EQ(set.size(), 6u);
     // Row of patches first, then columns; every patch but the last on an axis takes its neighbour's first node.
-    EXPECT_EQ(set[0].minX, 1000);
-    EXPECT_EQ(set[0].maxX, 1167);
-    EXPECT_EQ(set[1].minX, 1167);
-    EXPECT_EQ(set[1].maxX, 1334);
-    EXPECT_EQ(set[2].minX, 1334);
-    EXPECT_EQ(set[2].maxX, 1500);
-    EXPECT_EQ(set[0].minY, 2000);
-    EXPECT_EQ(set[0].maxY, 2151);
-    EXPECT_EQ(set[3].minY, 2151);
-    EXPECT_EQ(set[3].maxY, 2300);
+    const double xs[] = {1000, 1167, 1334, 1500}, ys[] = {2000, 2151, 2300};
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(set[i].minX, xs[i % 3]);
+        EXPECT_EQ(set[i].maxX, xs[i % 3 + 1]);
+        EXPECT_EQ(set[i].minY, ys[i / 3]);
+        EXPECT_EQ(set[i].maxY, ys[i / 3 + 1]);
+    }
     EXPECT_EQ(set[0].points.size(), 168u * 152u);
     EXPECT_EQ(set[5].points.size(), 167u * 150u);
     // Row order: rows of increasing y, each of increasing x; heights are the source's.
@@ -65,7 +62,7 @@ TEST(TerrainPatches, FrameIsCutIntoPatchesSharingTheirBorders) {
 TEST(TerrainPatches, LimitsAndTheLimitNote) {
     std::string note;
     // 2000 m square at step 1 needs 11 patches a side: cut to 4 x 4 from the lower-left corner.
-    terrain::TerrainSet big = terrain::buildTerrainPatches({0, 0, 2000, 2000}, 1, plane, note);
+    TerrainSet big = buildTerrainPatches({0, 0, 2000, 2000}, 1, plane, note);
     EXPECT_EQ(
         note,
         "Kadr za duzy dla kroku 1 m - teren ograniczony do 4x4 platek. Zwieksz krok do >= 3 m, aby pokryc caly kadr.");
@@ -77,37 +74,35 @@ TEST(TerrainPatches, LimitsAndTheLimitNote) {
         EXPECT_LE(p.points.size(), 201u * 201u);
     }
     // The step the note asks for covers the frame without a note.
-    terrain::TerrainSet covered = terrain::buildTerrainPatches({0, 0, 2000, 2000}, 3, plane, note);
+    TerrainSet covered = buildTerrainPatches({0, 0, 2000, 2000}, 3, plane, note);
     EXPECT_EQ(note, "");
     EXPECT_EQ(covered.back().maxX, 1998);
 
     // Step 0 and negative steps behave as step 1.
-    terrain::TerrainSet zero = terrain::buildTerrainPatches({0, 0, 10, 10}, 0, plane, note);
-    terrain::TerrainSet one = terrain::buildTerrainPatches({0, 0, 10, 10}, 1, plane, note);
-    terrain::TerrainSet negative = terrain::buildTerrainPatches({0, 0, 10, 10}, -5, plane, note);
-    ASSERT_EQ(zero.size(), 1u);
-    EXPECT_EQ(zero[0].points, one[0].points);
-    EXPECT_EQ(negative[0].points, one[0].points);
+    const TerrainSet one = buildTerrainPatches({0, 0, 10, 10}, 1, plane, note);
     EXPECT_EQ(one[0].points.size(), 121u);
+    for (double step : {0.0, -5.0}) {
+        TerrainSet other = buildTerrainPatches({0, 0, 10, 10}, step, plane, note);
+        ASSERT_EQ(other.size(), 1u);
+        EXPECT_EQ(other[0].points, one[0].points);
+    }
 
     // Frames without extent, inverted or not numbers make nothing and do not crash.
-    EXPECT_EQ(terrain::buildTerrainPatches({5, 5, 5, 5}, 1, plane, note).size(), 1u);
-    EXPECT_TRUE(terrain::buildTerrainPatches({10, 10, 0, 0}, 1, plane, note).empty());
+    EXPECT_EQ(buildTerrainPatches({5, 5, 5, 5}, 1, plane, note).size(), 1u);
+    EXPECT_TRUE(buildTerrainPatches({10, 10, 0, 0}, 1, plane, note).empty());
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_TRUE(terrain::buildTerrainPatches({nan, 0, 10, 10}, 1, plane, note).empty());
-    EXPECT_TRUE(
-        terrain::buildTerrainPatches({0, 0, std::numeric_limits<double>::infinity(), 10}, 1, plane, note).empty());
+    EXPECT_TRUE(buildTerrainPatches({nan, 0, 10, 10}, 1, plane, note).empty());
+    EXPECT_TRUE(buildTerrainPatches({0, 0, std::numeric_limits<double>::infinity(), 10}, 1, plane, note).empty());
     // A frame of a million kilometres is still cut to 16 patches, with the note.
-    terrain::TerrainSet huge = terrain::buildTerrainPatches({0, 0, 1e9, 1e9}, 1, plane, note);
+    TerrainSet huge = buildTerrainPatches({0, 0, 1e9, 1e9}, 1, plane, note);
     EXPECT_EQ(huge.size(), 16u);
     EXPECT_NE(note.find("Zwieksz krok do >= 1251565 m"), std::string::npos) << note;
 }
 
 TEST(TerrainPatches, MissingHeightsFromRealSheets) {
-    std::vector<ElevationGrid> grids(1);
-    ASSERT_TRUE(readAsciiGridFile(grids[0], testsupport::sourceDir() / "tests/data/asc/hills_nodata.asc").ok);
+    const std::vector<grid::ElevationGrid> grids{terrain_test::loadSheet(terrain_test::ascData("hills_nodata.asc"))};
     // Frame over the whole sheet: the nodata hole and the top strip are missing nodes, nothing else.
-    terrain::TerrainBuildResult r = terrain::buildTerrain({500000, 300000, 500040, 300040}, 1, grids);
+    TerrainBuildResult r = buildTerrain({500000, 300000, 500040, 300040}, 1, grids);
     EXPECT_TRUE(r.notes.empty());
     ASSERT_EQ(r.patches.size(), 1u);
     const auto& pts = r.patches[0].points;
@@ -123,13 +118,13 @@ TEST(TerrainPatches, MissingHeightsFromRealSheets) {
     EXPECT_LT(pts.back().y, 300040);
 
     // A frame where every sheet has nodata, or no sheet at all: the notes, no patches.
-    terrain::TerrainBuildResult empty = terrain::buildTerrain({500010, 300038, 500020, 300039}, 1, grids);
+    TerrainBuildResult empty = buildTerrain({500010, 300038, 500020, 300039}, 1, grids);
     EXPECT_TRUE(empty.patches.empty());
     EXPECT_EQ(empty.notes, std::vector<std::string>{"Teren: brak waznych punktow NMT w kadrze."});
-    terrain::TerrainBuildResult none = terrain::buildTerrain({500000, 300000, 500040, 300040}, 1, {});
+    TerrainBuildResult none = buildTerrain({500000, 300000, 500040, 300040}, 1, {});
     EXPECT_EQ(none.notes, std::vector<std::string>{"Teren: nie udalo sie pobrac/sparsowac zadnego pliku NMT."});
     // Too large a frame over real sheets: the limit note, then the patches that have heights.
-    terrain::TerrainBuildResult limited = terrain::buildTerrain({500000, 300000, 502000, 300100}, 1, grids);
+    TerrainBuildResult limited = buildTerrain({500000, 300000, 502000, 300100}, 1, grids);
     ASSERT_EQ(limited.notes.size(), 1u);
     EXPECT_EQ(limited.notes[0].rfind("Kadr za duzy dla kroku 1 m", 0), 0u);
     EXPECT_EQ(limited.patches.size(), 1u);
