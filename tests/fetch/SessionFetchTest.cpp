@@ -177,9 +177,9 @@ TEST_F(SessionFetch, BrokenAnswersEndAsNotesAndTheOtherLayersArrive) {
     // The boundary service cuts its answers off, the orthophoto answers with exceptions: the county layers
     // cannot be found, but the fetch ends normally with every note in order.
     const std::string prg = net::serviceEndpoints().prgWfs();
-    sim.faults().add(sim::Fault{.host = hostOf(prg), .path = pathOf(prg), .truncateAfter = 120});
+    sim.faults().add(faultOn(prg, {.truncateAfter = 120}));
     const std::string ortho = net::serviceEndpoints().orthophotoWms();
-    sim.faults().add(sim::Fault{.host = hostOf(ortho), .path = pathOf(ortho), .exceptionDocument = true});
+    sim.faults().add(faultOn(ortho, {.exceptionDocument = true}));
     const FetchRun r = fetchAt(kZamosc, {"dzialki", "budynki", "gesut", "bdot500", "rastr"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const nlohmann::json done = r.done();
