@@ -136,7 +136,7 @@ TEST_F(RasterFetch, TwoKilometreFrameIsTwoTilesWithReportLineAndNoWarning) {
     EXPECT_DOUBLE_EQ(result.rasters[1].box.maxN, frame.maxN);
 }
 
-TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTiles) {
+TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTilesHalvedOnExceptions) {
     const geodesy::Bbox frame{centre.x - 10000, centre.y - 150, centre.x + 10000, centre.y + 150};
     ASSERT_EQ(fetchFrame(frame, 0.28, 2180, formats::DataType::rastry), 4);
     EXPECT_EQ(result.warning, "Kadr bardzo szeroki - rastry rastry ograniczone do 4 platek (ok. 1:4359).");
@@ -146,6 +146,16 @@ TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTiles) {
         EXPECT_EQ(param(r, "WIDTH"), "4096");
         EXPECT_EQ(param(r, "HEIGHT"), "245");
     }
+
+    // An exception in place of an image is retried at halved widths, then dropped.
+    sim.log().clear();
+    result = FetchedData{};
+    sim.faults().add(sim::Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
+    EXPECT_EQ(fetchFrame(frame, 0.28, 2180), 0);
+    EXPECT_TRUE(result.rasters.empty());
+    std::vector<std::string> halved;
+    for (int tile = 0; tile < 4; ++tile) halved.insert(halved.end(), {"4096", "2048", "1024", "512"});
+    EXPECT_EQ(widths(), halved);
 }
 
 TEST_F(RasterFetch, TallLimitedTilesStayWithinTheSideLimit) {
@@ -161,16 +171,6 @@ TEST_F(RasterFetch, TallLimitedTilesStayWithinTheSideLimit) {
         EXPECT_LE(height, 4096);
         EXPECT_GE(height, 4000);
     }
-}
-
-TEST_F(RasterFetch, ExceptionInPlaceOfAnImageIsRetriedAtHalvedWidthsThenDropped) {
-    sim.faults().add(sim::Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
-    const geodesy::Bbox frame{centre.x - 10000, centre.y - 150, centre.x + 10000, centre.y + 150};
-    EXPECT_EQ(fetchFrame(frame, 0.28, 2180), 0);
-    EXPECT_TRUE(result.rasters.empty());
-    std::vector<std::string> halved;
-    for (int tile = 0; tile < 4; ++tile) halved.insert(halved.end(), {"4096", "2048", "1024", "512"});
-    EXPECT_EQ(widths(), halved);
 }
 
 TEST_F(RasterFetch, FailedAttemptsAreRetriedAndALaterImageIsKept) {
