@@ -21,11 +21,12 @@ long long msSince(Clock::time_point t) {
 struct Streamed {
     HttpStreamResult result;
     long long seen = 0, announced = -1;
-    bool called = false;
+    bool called = false, totalChanged = false;
 };
 Streamed download(const std::string& url, int receiveMs = 2000, bool keep = true) {
     Streamed s;
     s.result = performDownload(url, 2000, receiveMs, "t", [&](const char*, std::size_t n, long long total) {
+        s.totalChanged = s.totalChanged || (s.called && total != s.announced);
         s.called = true;
         s.announced = total;
         s.seen += static_cast<long long>(n);
@@ -174,6 +175,7 @@ TEST_F(HttpClient, TruncatedAnswersAreNeverWhole) {
     sim.faults().add({"a.pl", "/cut", {}, 600});
     const Streamed d = download("https://a.pl/cut");
     EXPECT_EQ(d.announced, 1000);
+    EXPECT_FALSE(d.totalChanged) << "every piece announces the same total";
     EXPECT_FALSE(d.result.ok);
     EXPECT_EQ(d.result.status, 200);
     EXPECT_EQ(d.result.error, "Pobieranie przerwane (600 B z 1000 B).");
