@@ -170,12 +170,10 @@ TEST_F(ElevationSession, SetOriginWritesTheTerrainHeightLater) {
 
     // A second "setOrigin" moves the point; only the height of the new point is written, even when the first
     // lookup finishes last (its sheet is slow to come).
-    sim::Fault slow;
-    slow.host = "opendata.geoportal.gov.pl";
-    slow.path = "/NumDaneWys/NMT/sim/7.111.23.11.asc";
-    slow.delayMs = 1500;
-    slow.times = 1;
-    sim.faults().add(slow);
+    sim.faults().add({.host = "opendata.geoportal.gov.pl",
+                      .path = "/NumDaneWys/NMT/sim/7.111.23.11.asc",
+                      .delayMs = 1500,
+                      .times = 1});
     const SessionRun moved =
         run({setOriginAt(kHills).dump(), setOriginAt(kValley).dump(), "#wait"}, "--project '" + project + "'");
     ASSERT_EQ(moved.exitCode, 0) << moved.err;
@@ -193,11 +191,8 @@ TEST_F(ElevationSession, FailedHeightLookupLeavesZeroSilently) {
     EXPECT_EQ(modelNumber(listing, "surveyHeight"), 0.0) << listing;
     EXPECT_EQ(modelNumber(listing, "altitude"), 0.0);
 
-    sim::Fault down;
-    down.host = "opendata.geoportal.gov.pl";
-    down.path = "/NumDaneWys/NMT/*";
-    down.statuses = {500, 500, 500, 500};
-    sim.faults().add(down);
+    sim.faults().add(
+        {.host = "opendata.geoportal.gov.pl", .path = "/NumDaneWys/NMT/*", .statuses = {500, 500, 500, 500}});
     r = run({setOriginAt(kHills).dump(), "#wait"}, "--project '" + project + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     ASSERT_EQ(r.messages.size(), 1u);

@@ -2,8 +2,13 @@
 // a careless scan.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "net/TileIndex.h"
 #include "support/TestSupport.h"
+
+using namespace net;
 
 namespace {
 
@@ -21,9 +26,10 @@ std::string collection(const std::string& members) {
 }  // namespace
 
 TEST(TileIndexScan, RealLidarAnswers) {
-    GD_REQUIRE_REALDATA("gml/gugik_skorowidz_lidar/w2_EVRF2007_2023_PL1992.xml");
-    const auto tiles = net::scanLidarIndex(
-        testsupport::readFile(testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2023_PL1992.xml")));
+    const std::string folder = "gml/gugik_skorowidz_lidar/";
+    GD_REQUIRE_REALDATA(folder + "w2_EVRF2007_2023_PL1992.xml");
+    const std::string answer = testsupport::readFile(testsupport::realdata(folder + "w2_EVRF2007_2023_PL1992.xml"));
+    const auto tiles = scanLidarIndex(answer);
     ASSERT_EQ(tiles.size(), 1u);
     EXPECT_EQ(tiles[0].godlo, "N-34-139-A-c-1-1-3-4");
     EXPECT_EQ(
@@ -31,37 +37,26 @@ TEST(TileIndexScan, RealLidarAnswers) {
         "https://opendata.geoportal.gov.pl/NumDaneWys/DanePomiaroweLAZ/78044/78044_1403296_N-34-139-A-c-1-1-3-4.laz");
     EXPECT_DOUBLE_EQ(tiles[0].density, 12.0);
     EXPECT_EQ(tiles[0].epsg, 2180);
-    EXPECT_EQ(net::scanElevationIndex(
-                  testsupport::readFile(testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2023_PL1992.xml")))
-                  .size(),
-              1u);
+    EXPECT_EQ(scanElevationIndex(answer).size(), 1u);
 
-    GD_REQUIRE_REALDATA("gml/gugik_skorowidz_lidar/w2_EVRF2007_2024_empty.xml");
-    EXPECT_TRUE(net::scanLidarIndex(testsupport::readFile(
-                                        testsupport::realdata("gml/gugik_skorowidz_lidar/w2_EVRF2007_2024_empty.xml")))
-                    .empty());
+    GD_REQUIRE_REALDATA(folder + "w2_EVRF2007_2024_empty.xml");
+    EXPECT_TRUE(
+        scanLidarIndex(testsupport::readFile(testsupport::realdata(folder + "w2_EVRF2007_2024_empty.xml"))).empty());
 }
 
-TEST(TileIndexScan, UkladXyTexts) {
-    EXPECT_EQ(net::decodeUkladXy("PL-1992"), 2180);
-    EXPECT_EQ(net::decodeUkladXy("PL-2000:S7"), 2178);
-    EXPECT_EQ(net::decodeUkladXy("PL-2000 strefa S5"), 2176);
-    EXPECT_EQ(net::decodeUkladXy("PL-2000, S8"), 2179);
-    EXPECT_EQ(net::decodeUkladXy("S6 / PL-2000"), 2177) << "the first capital S anywhere in the text";
-    EXPECT_EQ(net::decodeUkladXy("PL-2000"), 0);
-    EXPECT_EQ(net::decodeUkladXy("PL-2000:S9"), 0);
-    EXPECT_EQ(net::decodeUkladXy("PL-2000:S"), 0);
-    EXPECT_EQ(net::decodeUkladXy("PL-2000 Strefa 7"), 0) << "the first S is followed by a letter";
-    EXPECT_EQ(net::decodeUkladXy("UTM 34N"), 0);
-    EXPECT_EQ(net::decodeUkladXy(""), 0);
-    EXPECT_EQ(net::decodeUkladXy("pl-1992"), 0);
-
-    EXPECT_DOUBLE_EQ(net::decodeDensity("12 p/m2"), 12.0);
-    EXPECT_DOUBLE_EQ(net::decodeDensity(" 4.5pkt/m2"), 4.5);
-    EXPECT_DOUBLE_EQ(net::decodeDensity("1e"), 1.0);
-    EXPECT_DOUBLE_EQ(net::decodeDensity("okolo 6"), 0.0);
-    EXPECT_DOUBLE_EQ(net::decodeDensity(""), 0.0);
-    EXPECT_DOUBLE_EQ(net::decodeDensity("1e999 p/m2"), 0.0) << "an overflowing number is no density";
+TEST(TileIndexScan, UkladXyAndDensityTexts) {
+    EXPECT_EQ(decodeUkladXy("PL-1992"), 2180);
+    EXPECT_EQ(decodeUkladXy("PL-2000:S7"), 2178);
+    EXPECT_EQ(decodeUkladXy("PL-2000 strefa S5"), 2176);
+    EXPECT_EQ(decodeUkladXy("PL-2000, S8"), 2179);
+    EXPECT_EQ(decodeUkladXy("S6 / PL-2000"), 2177) << "the first capital S anywhere in the text";
+    EXPECT_EQ(decodeUkladXy("PL-2000 Strefa 7"), 0) << "the first S is followed by a letter";
+    for (const char* none : {"PL-2000", "PL-2000:S9", "PL-2000:S", "UTM 34N", "", "pl-1992"})
+        EXPECT_EQ(decodeUkladXy(none), 0) << none;
+    // An overflowing number is no density.
+    for (const auto& [text, density] : std::vector<std::pair<std::string, double>>{
+             {"12 p/m2", 12.0}, {" 4.5pkt/m2", 4.5}, {"1e", 1.0}, {"okolo 6", 0.0}, {"", 0.0}, {"1e999 p/m2", 0.0}})
+        EXPECT_DOUBLE_EQ(decodeDensity(text), density) << text;
 }
 
 TEST(TileIndexScan, MembersAndElementsEdgeCases) {
@@ -74,7 +69,7 @@ TEST(TileIndexScan, MembersAndElementsEdgeCases) {
                element("url_do_pobrania", "https://host/d.asc?a=1&amp;b=2")) +
         member(element("godlo", "E") + "<gugik:url_do_pobrania xsi:nil=\"true\"/>") +
         member(element("godlo", "F") + element("url_do_pobrania", "http://host/f.asc")));
-    const auto tiles = net::scanLidarIndex(body);
+    const auto tiles = scanLidarIndex(body);
     ASSERT_EQ(tiles.size(), 3u);
     EXPECT_EQ(tiles[0].godlo, "");
     EXPECT_EQ(tiles[0].url, "https://host/c.asc");
@@ -85,7 +80,7 @@ TEST(TileIndexScan, MembersAndElementsEdgeCases) {
     EXPECT_DOUBLE_EQ(tiles[1].density, 7.0);
     EXPECT_EQ(tiles[2].godlo, "F");
 
-    const auto plain = net::scanElevationIndex(body);
+    const auto plain = scanElevationIndex(body);
     ASSERT_EQ(plain.size(), 3u);
     EXPECT_EQ(plain[2].url, "http://host/f.asc");
 
@@ -94,11 +89,11 @@ TEST(TileIndexScan, MembersAndElementsEdgeCases) {
                             "</gml:featureMember><gml:featureMember>" + element("url_do_pobrania", "https://h/h") +
                             "</gml:featureMember><wfs:member>" + element("godlo", "I") +
                             "<gugik:url_do_pobrania>https://h/i";
-    const auto oldTiles = net::scanElevationIndex(old);
+    const auto oldTiles = scanElevationIndex(old);
     ASSERT_EQ(oldTiles.size(), 2u);
     EXPECT_EQ(oldTiles[0].godlo, "G");
     EXPECT_EQ(oldTiles[1].godlo, "");
-    EXPECT_TRUE(net::scanElevationIndex("").empty());
-    EXPECT_TRUE(net::scanElevationIndex("gugik:url_do_pobrania>").empty());
-    EXPECT_TRUE(net::scanElevationIndex("</gugik:url_do_pobrania>http://x</gugik:a>").empty());
+    EXPECT_TRUE(scanElevationIndex("").empty());
+    EXPECT_TRUE(scanElevationIndex("gugik:url_do_pobrania>").empty());
+    EXPECT_TRUE(scanElevationIndex("</gugik:url_do_pobrania>http://x</gugik:a>").empty());
 }

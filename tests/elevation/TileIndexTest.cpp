@@ -10,11 +10,12 @@
 #include "net/UrlText.h"
 #include "platform/Numbers.h"
 
+using namespace net;
 using namespace sim::elevation;
 
 namespace {
 
-std::vector<std::string> emblems(const std::vector<net::ElevationTile>& tiles) {
+std::vector<std::string> emblems(const std::vector<ElevationTile>& tiles) {
     std::vector<std::string> out;
     for (const auto& t : tiles) out.push_back(t.godlo);
     return out;
@@ -32,41 +33,38 @@ using TileIndexSim = ElevationSim;
 
 TEST_F(TileIndexSim, YearSearchStopsAtTheNewestYearThatCovers) {
     // Only 2019 covers the valley: every newer year is asked, answers nothing, and no older year is asked.
-    const auto valley = net::findNmtTiles(client, frameAround(kValley, 200, 200));
+    const auto valley = findNmtTiles(client, frameAround(kValley, 200, 200));
     ASSERT_EQ(valley.size(), 1u);
     EXPECT_EQ(valley[0].godlo, "6.113.14.21") << "emblem written across lines comes back trimmed";
     EXPECT_EQ(valley[0].url, sheetUrl("NMT", "6.113.14.21.asc"));
-    EXPECT_EQ(typesAsked(net::serviceEndpoints().nmtIndexWfs()),
-              yearsFrom(net::firstIndexYear(), 2019, "gugik:SkorowidzNMT"));
+    EXPECT_EQ(typesAsked(serviceEndpoints().nmtIndexWfs()), yearsFrom(firstIndexYear(), 2019, "gugik:SkorowidzNMT"));
 
     // The hills are covered by 2025: both overlapping sheets, in answer order.
     sim.log().clear();
-    EXPECT_EQ(emblems(net::findNmtTiles(client, frameAround(kHills, 300, 300))),
+    EXPECT_EQ(emblems(findNmtTiles(client, frameAround(kHills, 300, 300))),
               (std::vector<std::string>{"7.111.23.11", "7.111.23.12"}));
-    EXPECT_EQ(typesAsked(net::serviceEndpoints().nmtIndexWfs()),
-              yearsFrom(net::firstIndexYear(), 2025, "gugik:SkorowidzNMT"));
+    EXPECT_EQ(typesAsked(serviceEndpoints().nmtIndexWfs()), yearsFrom(firstIndexYear(), 2025, "gugik:SkorowidzNMT"));
 
     // Warsaw's 2023 sheet comes from the demo service behind the elevation scenario's own years.
-    EXPECT_EQ(emblems(net::findNmtTiles(client, {637300, 486700, 637400, 486800})),
+    EXPECT_EQ(emblems(findNmtTiles(client, {637300, 486700, 637400, 486800})),
               (std::vector<std::string>{"N-34-139-A-c-1-1"}));
 
     // The surface model has its own index and oldest year.
-    EXPECT_EQ(emblems(net::findNmptTiles(client, frameAround(kValley, 100, 100))),
+    EXPECT_EQ(emblems(findNmptTiles(client, frameAround(kValley, 100, 100))),
               (std::vector<std::string>{"6.113.14.21"}));
     sim.log().clear();
-    EXPECT_TRUE(net::findNmptTiles(client, frameAround(kUncovered, 100, 100)).empty());
-    EXPECT_EQ(typesAsked(net::serviceEndpoints().nmptIndexWfs()),
-              yearsFrom(net::firstIndexYear(), 2019, "gugik:SkorowidzNMPT"));
+    EXPECT_TRUE(findNmptTiles(client, frameAround(kUncovered, 100, 100)).empty());
+    EXPECT_EQ(typesAsked(serviceEndpoints().nmptIndexWfs()), yearsFrom(firstIndexYear(), 2019, "gugik:SkorowidzNMPT"));
 }
 
 TEST_F(TileIndexSim, OneRequestPerYearAtMostTwentySheets) {
     const geodesy::Bbox frame = frameAround(kMosaic, 400, 400);
-    const auto tiles = net::findNmtTiles(client, frame);
+    const auto tiles = findNmtTiles(client, frame);
     ASSERT_EQ(tiles.size(), 20u);
     EXPECT_EQ(tiles.front().godlo, "6.134.12.00");
     EXPECT_EQ(tiles.back().godlo, "6.134.12.34");
     // The request is the WFS 2.0.0 form with the box northing first in the PL-1992 URN.
-    const std::string url = net::tileIndexUrl(net::nmtIndexProduct(), 2022, frame);
+    const std::string url = tileIndexUrl(nmtIndexProduct(), 2022, frame);
     EXPECT_NE(
         url.find("service=WFS&version=2.0.0&request=GetFeature&typenames=gugik%3ASkorowidzNMT2022&COUNT=20&BBOX="),
         std::string::npos)
@@ -74,30 +72,25 @@ TEST_F(TileIndexSim, OneRequestPerYearAtMostTwentySheets) {
     EXPECT_EQ(url.find("STARTINDEX"), std::string::npos);
     EXPECT_EQ(url.find("SRSNAME"), std::string::npos);
     const std::string box = sim::percentDecode(url.substr(url.find("&BBOX=") + 6));
-    std::vector<double> numbers;
     std::size_t start = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (double expected : {frame.minN, frame.minE, frame.maxN, frame.maxE}) {
         const std::size_t comma = box.find(',', start);
         double v = 0;
         ASSERT_TRUE(platform::parseDouble(box.substr(start, comma - start), v)) << box;
-        numbers.push_back(v);
+        EXPECT_NEAR(v, expected, 1e-6);
         start = comma + 1;
     }
     EXPECT_EQ(box.substr(start), "urn:ogc:def:crs:EPSG::2180");
-    EXPECT_NEAR(numbers[0], frame.minN, 1e-6);
-    EXPECT_NEAR(numbers[1], frame.minE, 1e-6);
-    EXPECT_NEAR(numbers[2], frame.maxN, 1e-6);
-    EXPECT_NEAR(numbers[3], frame.maxE, 1e-6);
 }
 
 TEST_F(TileIndexSim, FailedYearsAreSkippedAndAnUnreachableServiceEndsTheSearch) {
     // A year that answers with an error status counts as a year without sheets.
-    const std::string service = net::serviceEndpoints().nmtIndexWfs();
+    const std::string service = serviceEndpoints().nmtIndexWfs();
     const std::string host = service.substr(8, service.find('/', 8) - 8), path = service.substr(service.find('/', 8));
     sim.faults().add(sim::Fault{.host = host, .path = path, .statuses = {503, 503}});  // the first year and its retry
-    const auto valley = net::findNmtTiles(client, frameAround(kValley, 200, 200));
+    const auto valley = findNmtTiles(client, frameAround(kValley, 200, 200));
     EXPECT_EQ(emblems(valley), (std::vector<std::string>{"6.113.14.21"}));
-    auto expected = yearsFrom(net::firstIndexYear(), 2019, "gugik:SkorowidzNMT");
+    auto expected = yearsFrom(firstIndexYear(), 2019, "gugik:SkorowidzNMT");
     expected.insert(expected.begin(), expected.front());
     EXPECT_EQ(typesAsked(service), expected);
 
@@ -106,14 +99,13 @@ TEST_F(TileIndexSim, FailedYearsAreSkippedAndAnUnreachableServiceEndsTheSearch) 
     sim.log().clear();
     sim.faults().add(sim::Fault{.host = host, .path = path, .delayMs = 2000});
     client.options.defaultReceiveTimeoutMs = 300;
-    EXPECT_TRUE(net::findNmtTiles(client, frameAround(kValley, 200, 200)).empty());
-    EXPECT_EQ(typesAsked(service),
-              std::vector<std::string>(2, "gugik:SkorowidzNMT" + std::to_string(net::firstIndexYear())))
+    EXPECT_TRUE(findNmtTiles(client, frameAround(kValley, 200, 200)).empty());
+    EXPECT_EQ(typesAsked(service), std::vector<std::string>(2, "gugik:SkorowidzNMT" + std::to_string(firstIndexYear())))
         << "the first year and its one retry only";
 }
 
 TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
-    net::LidarResolver resolver(&client);
+    LidarResolver resolver(&client);
     const auto tiles = resolver.findTiles(frameAround(kHills, 100, 100));
     ASSERT_EQ(tiles.size(), 5u) << "the member without an address is dropped";
     const std::vector<int> epsg = {2180, 2179, 0, 0, 0};
@@ -147,9 +139,9 @@ TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
     EXPECT_EQ(total, kLidarPoints);
     EXPECT_GT(ground, kLidarPoints / 2);
     EXPECT_LT(ground, kLidarPoints);
-    const std::size_t served = sim.log().matching(net::hostOfUrl(tiles[0].url)).size();
+    const std::size_t served = sim.log().matching(hostOfUrl(tiles[0].url)).size();
     EXPECT_EQ(resolver.download(tiles[0]), path) << "the second download comes from the cache";
-    EXPECT_EQ(sim.log().matching(net::hostOfUrl(tiles[0].url)).size(), served);
+    EXPECT_EQ(sim.log().matching(hostOfUrl(tiles[0].url)).size(), served);
 
     // The zone-8 sheet really lies in zone 8; a cancelled download leaves nothing.
     EXPECT_TRUE(resolver.download(tiles[1], [](std::int64_t, std::int64_t) { return false; }).empty());
@@ -160,7 +152,7 @@ TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
     EXPECT_EQ(cloudui::LasSheet::epsgFromExtent(zoneSheet.header()), 2179);
 
     // A sheet the download host does not have gives an empty path, not an error text.
-    EXPECT_TRUE(resolver.download(net::LidarTile{"x", sheetUrl("DanePomiaroweLAZ", "brak.laz"), 0, 2180}).empty());
+    EXPECT_TRUE(resolver.download(LidarTile{"x", sheetUrl("DanePomiaroweLAZ", "brak.laz"), 0, 2180}).empty());
     // The valley has only its 2019 campaign.
     const auto older = resolver.findTiles(frameAround(kValley, 50, 50));
     ASSERT_EQ(older.size(), 1u);
@@ -170,16 +162,14 @@ TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
 TEST_F(TileIndexSim, HeightLookupTakesTheFirstSheetWithAHeightThere) {
     // Inside the western sheet's hole the eastern sheet answers; elsewhere the western sheet does.
     const geodesy::PlanarPoint hole{kHills.e + kHoleDe, kHills.n + kHoleDn};
-    const auto inHole = importer::lookupTerrainHeight(client, hole);
-    ASSERT_TRUE(inHole.has_value());
-    EXPECT_NEAR(*inHole, hillsHeight(hole.x, hole.y), 0.05);
     const geodesy::PlanarPoint west{kHills.e - 300, kHills.n + 200};
-    const auto inWest = importer::lookupTerrainHeight(client, west);
-    ASSERT_TRUE(inWest.has_value());
-    EXPECT_NEAR(*inWest, hillsHeight(west.x, west.y), 0.05);
+    for (const geodesy::PlanarPoint& at : {hole, west}) {
+        const auto height = importer::lookupTerrainHeight(client, at);
+        ASSERT_TRUE(height.has_value());
+        EXPECT_NEAR(*height, hillsHeight(at.x, at.y), 0.05);
+    }
 
-    EXPECT_FALSE(importer::lookupTerrainHeight(client, {kNodata.e, kNodata.n}).has_value());
-    EXPECT_FALSE(importer::lookupTerrainHeight(client, {kBroken.e, kBroken.n}).has_value());
-    EXPECT_FALSE(importer::lookupTerrainHeight(client, {kUncovered.e, kUncovered.n}).has_value());
+    for (const Site* site : {&kNodata, &kBroken, &kUncovered})
+        EXPECT_FALSE(importer::lookupTerrainHeight(client, {site->e, site->n}).has_value()) << site->name;
     EXPECT_DOUBLE_EQ(importer::lookupTerrainHeight(client, {kFlat.e, kFlat.n}).value_or(0), kFlatHeight);
 }

@@ -49,6 +49,13 @@ protected:
         return sim.log().matching(sim::poland::hostOf(url), sim::poland::pathOf(url));
     }
 
+    // The fault `f` on one service URL's host and path.
+    static sim::Fault faultOn(const std::string& url, sim::Fault f) {
+        f.host = sim::poland::hostOf(url);
+        f.path = sim::poland::pathOf(url);
+        return f;
+    }
+
     static int countOfType(const importer::FetchedData& data, formats::DataType type) {
         int n = 0;
         for (const gml::GisFeature& f : data.features) n += f.type == type ? 1 : 0;

@@ -33,14 +33,14 @@ bool allInside(const FetchedData& data, const geodesy::Bbox& frame) {
 using Cadastre = FetchSim;
 
 TEST_F(Cadastre, CountiesOfEveryRequestFormGiveTheWholeBlock) {
-    for (const sim::poland::Place* place : {&kWarszawa, &kZamosc, &kZary}) {
+    for (const Place* place : {&kWarszawa, &kZamosc, &kZary}) {
         SCOPED_TRACE(place->name);
         municipalities = net::MunicipalityCache{};
         reports.clear();
         const FetchedData data = fetchAt(*place, {"dzialki", "budynki"});
         EXPECT_EQ(data.warning, "");
-        EXPECT_EQ(countOfType(data, formats::DataType::dzialki), sim::poland::kBlockParcels);
-        EXPECT_EQ(countOfType(data, formats::DataType::budynki), sim::poland::kBlockBuildings);
+        EXPECT_EQ(countOfType(data, formats::DataType::dzialki), kBlockParcels);
+        EXPECT_EQ(countOfType(data, formats::DataType::budynki), kBlockBuildings);
         // Parcels first, then buildings; all in PL-1992 on the frame whatever system the county answered in.
         ASSERT_FALSE(data.features.empty());
         EXPECT_EQ(data.features.front().type, formats::DataType::dzialki);
@@ -66,15 +66,15 @@ TEST_F(Utilities, PipeLayersOfTheCountyWfsBecomeFeaturesTaggedWithTheirLayer) {
     const FetchedData data = fetchAt(kZamosc, {"gesut"});
     EXPECT_EQ(data.warning, "");
     EXPECT_TRUE(data.rasters.empty());
-    ASSERT_EQ(countOfType(data, formats::DataType::gesut), sim::poland::kPipeLayers * sim::poland::kPipesPerLayer);
+    ASSERT_EQ(countOfType(data, formats::DataType::gesut), kPipeLayers * kPipesPerLayer);
     std::map<std::string, int> perLayer;
     for (const gml::GisFeature& f : data.features) {
         ++perLayer[f.props.at("rodzajSieci")];
         EXPECT_EQ(f.lines.size(), 1u);
     }
-    EXPECT_EQ(perLayer, (std::map<std::string, int>{{"ewns:przewod_gazowy", sim::poland::kPipesPerLayer},
-                                                    {"ewns:przewod_kanalizacyjny", sim::poland::kPipesPerLayer},
-                                                    {"ewns:przewod_wodociagowy", sim::poland::kPipesPerLayer}}));
+    EXPECT_EQ(perLayer, (std::map<std::string, int>{{"ewns:przewod_gazowy", kPipesPerLayer},
+                                                    {"ewns:przewod_kanalizacyjny", kPipesPerLayer},
+                                                    {"ewns:przewod_wodociagowy", kPipesPerLayer}}));
     EXPECT_TRUE(hasLabel(labels, "GESUT (WFS)"));
 }
 
@@ -104,8 +104,7 @@ TEST_F(Utilities, CountyWithoutServiceUsesTheNationalIntegration) {
 
 TEST_F(Utilities, FailingNationalIntegrationLeavesTheCountyNoteAlone) {
     const std::string kiut = net::serviceEndpoints().utilityIntegrationWms();
-    sim.faults().add(
-        sim::Fault{.host = sim::poland::hostOf(kiut), .path = sim::poland::pathOf(kiut), .exceptionDocument = true});
+    sim.faults().add(faultOn(kiut, {.exceptionDocument = true}));
     const FetchedData data = fetchAt(kWarszawa, {"gesut"});
     EXPECT_TRUE(data.rasters.empty());
     EXPECT_EQ(data.warning, "GESUT: powiat nie publikuje uslugi w EZiU.");
@@ -114,7 +113,7 @@ TEST_F(Utilities, FailingNationalIntegrationLeavesTheCountyNoteAlone) {
 TEST_F(Utilities, CountyWmsAnsweringExceptionsIsReportedAsNotAnswering) {
     const net::ServiceUrls gesut = net::findCountyGesut(kZary.teryt7);
     // Capabilities pass; every map request gets an exception document.
-    sim.scenario().addHandler(sim::poland::hostOf(gesut.wmsUrl), sim::poland::pathOf(gesut.wmsUrl),
+    sim.scenario().addHandler(hostOf(gesut.wmsUrl), pathOf(gesut.wmsUrl),
                               [](const sim::SimRequest& r, sim::SimResponse& out) {
                                   if (r.param("request") != "GetMap") return false;
                                   out.contentType = "application/vnd.ogc.se_xml";
@@ -144,8 +143,7 @@ TEST_F(BaseMapAndOrtho, CountyBaseMapIsOneRasterOfItsThematicLayers) {
 TEST_F(BaseMapAndOrtho, BaseMapNotesForMissingAndFailingServices) {
     EXPECT_EQ(fetchAt(kWarszawa, {"bdot500"}).warning, "BDOT500: powiat nie publikuje uslugi w EZiU.");
     const std::string wms = net::findCountyBdot500(kZamosc.teryt7).wmsUrl;
-    sim.faults().add(
-        sim::Fault{.host = sim::poland::hostOf(wms), .path = sim::poland::pathOf(wms), .statuses = {503, 503}});
+    sim.faults().add(faultOn(wms, {.statuses = {503, 503}}));
     const FetchedData data = fetchAt(kZamosc, {"bdot500"});
     EXPECT_TRUE(data.rasters.empty());
     EXPECT_EQ(data.warning, "BDOT500: usluga WMS nie odpowiada.");
@@ -167,8 +165,7 @@ TEST_F(BaseMapAndOrtho, OrthophotoUsesQuarterMetrePixelsInTheFetchZone) {
 
 TEST_F(BaseMapAndOrtho, OrthophotoFailureIsOneNote) {
     const std::string wms = net::serviceEndpoints().orthophotoWms();
-    sim.faults().add(
-        sim::Fault{.host = sim::poland::hostOf(wms), .path = sim::poland::pathOf(wms), .exceptionDocument = true});
+    sim.faults().add(faultOn(wms, {.exceptionDocument = true}));
     const FetchedData data = fetchAt(kWarszawa, {"rastr"});
     EXPECT_TRUE(data.rasters.empty());
     EXPECT_EQ(data.warning, "Ortofotomapa WMS nie odpowiada - rastr pominiety.");
@@ -183,14 +180,10 @@ TEST_F(Orchestration, BrokenCountyAnswersNeverStopTheLaterGroups) {
         sim::Fault fault;
     };
     const std::vector<Case> cases = {
-        {"cut off",
-         sim::Fault{.host = sim::poland::hostOf(egib), .path = sim::poland::pathOf(egib), .truncateAfter = 300}},
-        {"exception",
-         sim::Fault{.host = sim::poland::hostOf(egib), .path = sim::poland::pathOf(egib), .exceptionDocument = true}},
-        {"empty", sim::Fault{.host = sim::poland::hostOf(egib), .path = sim::poland::pathOf(egib), .emptyOk = true}},
-        {"server error", sim::Fault{.host = sim::poland::hostOf(egib),
-                                    .path = sim::poland::pathOf(egib),
-                                    .statuses = std::vector<int>(20, 500)}},
+        {"cut off", faultOn(egib, {.truncateAfter = 300})},
+        {"exception", faultOn(egib, {.exceptionDocument = true})},
+        {"empty", faultOn(egib, {.emptyOk = true})},
+        {"server error", faultOn(egib, {.statuses = std::vector<int>(20, 500)})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -219,16 +212,15 @@ TEST_F(Orchestration, HostileGmlFromTheCountyIsSurvived) {
         SCOPED_TRACE(i);
         sim::Scenario& s = sim.scenario();
         const std::string body = bodies[i];
-        s.addHandler(sim::poland::hostOf(egib), sim::poland::pathOf(egib),
-                     [body](const sim::SimRequest& r, sim::SimResponse& out) {
-                         if (r.param("request") != "GetFeature") return false;
-                         out.contentType = "application/gml+xml";
-                         out.body = body;
-                         return true;
-                     });
+        s.addHandler(hostOf(egib), pathOf(egib), [body](const sim::SimRequest& r, sim::SimResponse& out) {
+            if (r.param("request") != "GetFeature") return false;
+            out.contentType = "application/gml+xml";
+            out.body = body;
+            return true;
+        });
         client.options.cacheDir = temp.path / ("hostile" + std::to_string(i));
         const FetchedData data = fetchAt(kZamosc, {"dzialki", "gesut"});
-        EXPECT_EQ(countOfType(data, formats::DataType::gesut), sim::poland::kPipeLayers * sim::poland::kPipesPerLayer);
+        EXPECT_EQ(countOfType(data, formats::DataType::gesut), kPipeLayers * kPipesPerLayer);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 
 #include "FetchFixture.h"
 #include "ImageEncoder.h"
@@ -47,6 +48,12 @@ protected:
             if (r.query.find("request=GetMap") != std::string::npos) out.push_back(r);
         return out;
     }
+    // The WIDTH of every map request, in order.
+    std::vector<std::string> widths() {
+        std::vector<std::string> out;
+        for (const sim::LoggedRequest& r : getMaps()) out.push_back(param(r, "WIDTH"));
+        return out;
+    }
     static std::string param(const sim::LoggedRequest& r, const std::string& name) {
         for (const auto& [key, value] : sim::parseQuery(r.query))
             if (key == name) return value;
@@ -76,12 +83,12 @@ TEST(RasterPlan, TilesFollowTheFrameAndAreLimitedToFourPerAxis) {
 }
 
 TEST(RasterPlan, ImagesAreRecognisedByTheirSignatureOnly) {
-    EXPECT_TRUE(isRasterImage(std::string("\x89PNG\r\n\x1a\n\0", 9)));
-    EXPECT_FALSE(isRasterImage(std::string("\x89PNG\r\n\x1a\n", 8)));  // a bare signature is no image
-    EXPECT_TRUE(isRasterImage("\xFF\xD8\xFF\xE0"));
-    EXPECT_FALSE(isRasterImage("\xFF\xD8\xFF"));
-    EXPECT_FALSE(isRasterImage("<?xml version=\"1.0\"?><ServiceExceptionReport/>"));
-    EXPECT_FALSE(isRasterImage(""));
+    for (const std::string& image : {std::string("\x89PNG\r\n\x1a\n\0", 9), std::string("\xFF\xD8\xFF\xE0")})
+        EXPECT_TRUE(isRasterImage(image)) << image;
+    // A bare signature is no image.
+    for (const std::string& other : {std::string("\x89PNG\r\n\x1a\n", 8), std::string("\xFF\xD8\xFF"),
+                                     std::string("<?xml version=\"1.0\"?><ServiceExceptionReport/>"), std::string()})
+        EXPECT_FALSE(isRasterImage(other)) << other;
 }
 
 TEST(RasterPlan, RequestSystemIsTheFetchZoneOnlyWhenOffered) {
@@ -129,7 +136,7 @@ TEST_F(RasterFetch, TwoKilometreFrameIsTwoTilesWithReportLineAndNoWarning) {
     EXPECT_DOUBLE_EQ(result.rasters[1].box.maxN, frame.maxN);
 }
 
-TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTiles) {
+TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTilesHalvedOnExceptions) {
     const geodesy::Bbox frame{centre.x - 10000, centre.y - 150, centre.x + 10000, centre.y + 150};
     ASSERT_EQ(fetchFrame(frame, 0.28, 2180, formats::DataType::rastry), 4);
     EXPECT_EQ(result.warning, "Kadr bardzo szeroki - rastry rastry ograniczone do 4 platek (ok. 1:4359).");
@@ -139,6 +146,16 @@ TEST_F(RasterFetch, WideFrameIsLimitedWithAWarningAndFullWidthTiles) {
         EXPECT_EQ(param(r, "WIDTH"), "4096");
         EXPECT_EQ(param(r, "HEIGHT"), "245");
     }
+
+    // An exception in place of an image is retried at halved widths, then dropped.
+    sim.log().clear();
+    result = FetchedData{};
+    sim.faults().add(sim::Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
+    EXPECT_EQ(fetchFrame(frame, 0.28, 2180), 0);
+    EXPECT_TRUE(result.rasters.empty());
+    std::vector<std::string> halved;
+    for (int tile = 0; tile < 4; ++tile) halved.insert(halved.end(), {"4096", "2048", "1024", "512"});
+    EXPECT_EQ(widths(), halved);
 }
 
 TEST_F(RasterFetch, TallLimitedTilesStayWithinTheSideLimit) {
@@ -156,17 +173,6 @@ TEST_F(RasterFetch, TallLimitedTilesStayWithinTheSideLimit) {
     }
 }
 
-TEST_F(RasterFetch, ExceptionInPlaceOfAnImageIsRetriedAtHalvedWidthsThenDropped) {
-    sim.faults().add(sim::Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
-    const geodesy::Bbox frame{centre.x - 10000, centre.y - 150, centre.x + 10000, centre.y + 150};
-    EXPECT_EQ(fetchFrame(frame, 0.28, 2180), 0);
-    EXPECT_TRUE(result.rasters.empty());
-    const auto requests = getMaps();
-    ASSERT_EQ(requests.size(), 16u);
-    const char* widths[] = {"4096", "2048", "1024", "512"};
-    for (std::size_t i = 0; i < requests.size(); ++i) EXPECT_EQ(param(requests[i], "WIDTH"), widths[i % 4]) << i;
-}
-
 TEST_F(RasterFetch, FailedAttemptsAreRetriedAndALaterImageIsKept) {
     // An error status, then an empty 200, then the image.
     sim.faults().add(sim::Fault{.host = kWmsHost, .path = kWmsPath, .statuses = {500, 500}});
@@ -176,12 +182,7 @@ TEST_F(RasterFetch, FailedAttemptsAreRetriedAndALaterImageIsKept) {
     ASSERT_EQ(result.rasters.size(), 1u);
     EXPECT_TRUE(isRasterImage(result.rasters[0].image));
     // The client's own retry repeats a 500 at the same width; the empty answer halves it.
-    const auto requests = getMaps();
-    ASSERT_EQ(requests.size(), 4u);
-    EXPECT_EQ(param(requests[0], "WIDTH"), "3571");
-    EXPECT_EQ(param(requests[1], "WIDTH"), "3571");
-    EXPECT_EQ(param(requests[2], "WIDTH"), "1785");
-    EXPECT_EQ(param(requests[3], "WIDTH"), "892");
+    EXPECT_EQ(widths(), (std::vector<std::string>{"3571", "3571", "1785", "892"}));
 }
 
 TEST_F(RasterFetch, ZoneRequestsCarryTheTransformedBox) {
@@ -202,43 +203,30 @@ TEST_F(RasterFetch, ZoneRequestsCarryTheTransformedBox) {
     const auto requests = getMaps();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(param(requests[0], "SRS"), "EPSG:2178");
-    double v[4];
-    const std::string box = param(requests[0], "BBOX");
-    std::vector<std::string> parts;
-    for (std::size_t at = 0;;) {
-        const auto comma = box.find(',', at);
-        parts.push_back(box.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
-        if (comma == std::string::npos) break;
-        at = comma + 1;
-    }
-    ASSERT_EQ(parts.size(), 4u);
-    for (int i = 0; i < 4; ++i) ASSERT_TRUE(platform::parseDouble(parts[i], v[i]));
+    std::vector<double> v;
+    std::istringstream box(param(requests[0], "BBOX"));
+    for (std::string part; std::getline(box, part, ',');) ASSERT_TRUE(platform::parseDouble(part, v.emplace_back()));
+    ASSERT_EQ(v.size(), 4u);
     EXPECT_NEAR(v[0], tile.box.minE, 0.01);
     EXPECT_NEAR(v[3], tile.box.maxN, 0.01);
 }
 
-TEST_F(RasterFetch, NarrowFrameIsStillFetchedOnceAtItsOwnWidth) {
-    // 100 m at 0.25 m per pixel is 400 pixels: one request, no retries below the retry floor.
-    const geodesy::Bbox frame{centre.x - 50, centre.y - 50, centre.x + 50, centre.y + 50};
-    ASSERT_EQ(fetchFrame(frame, 0.25, 2180), 1);
-    auto requests = getMaps();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(param(requests[0], "WIDTH"), "400");
-
-    sim.log().clear();
-    result = FetchedData{};
-    sim.faults().add(sim::Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
-    EXPECT_EQ(fetchFrame(frame, 0.25, 2180), 0);
-    EXPECT_EQ(getMaps().size(), 1u);
-}
-
-TEST_F(RasterFetch, DegenerateInputsFetchNothing) {
+TEST_F(RasterFetch, NarrowFrameIsStillFetchedOnceAtItsOwnWidthAndDegenerateInputsFetchNothing) {
     const geodesy::Bbox frame{centre.x - 50, centre.y - 50, centre.x + 50, centre.y + 50};
     EXPECT_EQ(fetchFrame(frame, 0.0, 2180), 0);
     EXPECT_EQ(fetchFrame(frame, std::nan(""), 2180), 0);
     EXPECT_EQ(fetchFrame(geodesy::Bbox{centre.x, centre.y, centre.x, centre.y}, 0.25, 2180), 0);
     EXPECT_EQ(fetchRaster(client, frame, kWmsUrl, "", 0.25, formats::DataType::gesut, 2180, result, nullptr), 0);
     EXPECT_TRUE(getMaps().empty());
+
+    // 100 m at 0.25 m per pixel is 400 pixels: one request, no retries below the retry floor.
+    ASSERT_EQ(fetchFrame(frame, 0.25, 2180), 1);
+    EXPECT_EQ(widths(), std::vector<std::string>{"400"});
+    sim.log().clear();
+    result = FetchedData{};
+    sim.faults().add(sim::Fault{.host = kWmsHost, .path = kWmsPath, .exceptionDocument = true});
+    EXPECT_EQ(fetchFrame(frame, 0.25, 2180), 0);
+    EXPECT_EQ(getMaps().size(), 1u);
 }
 
 }  // namespace

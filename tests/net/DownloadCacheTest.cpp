@@ -86,6 +86,15 @@ TEST_F(DownloadCache, FailuresAreReportedAndNothingIsCached) {
     sim.scenario().addGeneratedFile("*", "/ok.zip", 1000);
     sim.faults().add({"h.pl", "/cut.zip", {}, 600});
     std::string error;
+    // An unwritable cache is reported with its path before any request.
+    const fs::path cacheDir = client.options.cacheDir, notFolder = temp.path / "file-not-folder";
+    client.options.cacheDir = notFolder;
+    testsupport::writeFile(notFolder, "x");
+    EXPECT_EQ(client.getCachedFile("https://h.pl/a.zip", nullptr, 5000, error), "");
+    EXPECT_EQ(error.rfind("Nie mozna zapisac do pamieci podrecznej: " + notFolder.string(), 0), 0u) << error;
+    EXPECT_EQ(sim.log().size(), 0u);
+    client.options.cacheDir = cacheDir;
+
     EXPECT_EQ(client.getCachedFile("https://h.pl/cut.zip", nullptr, 5000, error), "");
     EXPECT_EQ(error, "Pobieranie przerwane (600 B z 1000 B).");
     EXPECT_EQ(client.getCachedFile("https://h.pl/none.zip", nullptr, 5000, error), "");
@@ -97,17 +106,6 @@ TEST_F(DownloadCache, FailuresAreReportedAndNothingIsCached) {
     EXPECT_TRUE(filesIn(client.cacheFolder()).empty());
     // The next attempt downloads it properly.
     EXPECT_NE(client.getCachedFile("https://h.pl/ok.zip", nullptr, 5000, error), "");
-}
-
-TEST_F(DownloadCache, UnwritableCacheIsReportedWithThePath) {
-    client.options.cacheDir = temp.path / "file-not-folder";
-    testsupport::writeFile(client.options.cacheDir, "x");
-    std::string error;
-    EXPECT_EQ(client.getCachedFile("https://h.pl/a.zip", nullptr, 5000, error), "");
-    EXPECT_EQ(error.rfind("Nie mozna zapisac do pamieci podrecznej: " + (temp.path / "file-not-folder").string(), 0),
-              0u)
-        << error;
-    EXPECT_EQ(sim.log().size(), 0u);
 }
 
 TEST_F(DownloadCache, CachedTextKeepsOnlyWholeDataAnswers) {

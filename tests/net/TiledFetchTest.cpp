@@ -60,9 +60,10 @@ protected:
         sim.scenario().addWfs(kHost, kPath, std::make_shared<sim::WfsService>(store));
     }
 
-    std::string fetch(std::vector<std::pair<int, int>>* progress = nullptr) {
+    std::string fetch(std::vector<std::pair<int, int>>* progress = nullptr,
+                      const geodesy::Bbox& box = {637000, 486000, 638200, 486700}) {
         return client.fetchWfsTiled(
-            kBase, "ms:bud_2025", geodesy::Bbox{637000, 486000, 638200, 486700},
+            kBase, "ms:bud_2025", box,
             [progress](int done, int total) {
                 if (progress) progress->emplace_back(done, total);
             },
@@ -125,17 +126,11 @@ TEST_F(TiledFetch, ServerErrorsGiveAnEmptyResultAndCacheNothing) {
 
 TEST_F(TiledFetch, DegenerateBoxesAskNothing) {
     std::vector<std::pair<int, int>> progress;
-    EXPECT_EQ(client.fetchWfsTiled(
-                  kBase, "ms:bud_2025", geodesy::Bbox{637000, 486000, 637000, 486500},
-                  [&](int d, int t) { progress.emplace_back(d, t); }, true, false, 0),
-              "");
     const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(
-        client.fetchWfsTiled(kBase, "ms:bud_2025", geodesy::Bbox{637000, 486000, inf, 486500}, nullptr, true, false, 0),
-        "");
-    EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", geodesy::Bbox{637000, 486000, std::nan(""), 486500}, nullptr,
-                                   true, false, 0),
-              "");
+    for (const geodesy::Bbox& box :
+         {geodesy::Bbox{637000, 486000, 637000, 486500}, geodesy::Bbox{637000, 486000, inf, 486500},
+          geodesy::Bbox{637000, 486000, std::nan(""), 486500}})
+        EXPECT_EQ(fetch(&progress, box), "");
     EXPECT_TRUE(progress.empty());
     EXPECT_EQ(sim.log().size(), 0u);
 }
@@ -145,9 +140,7 @@ TEST_F(TiledFetch, ABoxFarFromTheOriginStillEnds) {
     client.options.hostIntervalMs = 0;
     const double far = 4611686018427387904.0;
     std::vector<std::pair<int, int>> progress;
-    client.fetchWfsTiled(
-        kBase, "ms:bud_2025", geodesy::Bbox{far, 486000, far + 2048, 486500},
-        [&](int d, int t) { progress.emplace_back(d, t); }, true, false, 0);
+    fetch(&progress, {far, 486000, far + 2048, 486500});
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back().second, 5);
     EXPECT_LE(progress.back().first, 5);

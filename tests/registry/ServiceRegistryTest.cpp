@@ -162,55 +162,52 @@ TEST(ServiceRegistryTables, GeneratedSourceIsUpToDate) {
         << "regenerate with scripts/gen_service_registry.py";
 }
 
-TEST(ServiceRegistryLookup, CountyAndMunicipalKeys) {
-    EXPECT_EQ(net::findCountyEgibWfs("0203"), "https://glogow.geoportal2.pl/map/geoportal/wfs.php");
-    EXPECT_EQ(net::findCountyEgibWfs("3261"),
-              "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/3261");
-    EXPECT_EQ(net::findCountyEgibWfs("020301"), net::findCountyEgibWfs("0203"))
-        << "a municipality code finds its county";
-    EXPECT_EQ(net::findCountyEgibWfs("9999"), "");
-    EXPECT_EQ(net::findCountyEgibWfs("020"), "");
-    EXPECT_EQ(net::findCountyEgibWfs(""), "");
-    EXPECT_EQ(net::findCountyEgibWfs("02a3"), "");
+using namespace net;
 
-    net::ServiceUrls g = net::findCountyGesut("0203");
+TEST(ServiceRegistryLookup, CountyAndMunicipalKeys) {
+    EXPECT_EQ(findCountyEgibWfs("0203"), "https://glogow.geoportal2.pl/map/geoportal/wfs.php");
+    EXPECT_EQ(findCountyEgibWfs("3261"), "https://mapy.geoportal.gov.pl/wss/ext/PowiatoweBazyEwidencjiGruntow/3261");
+    EXPECT_EQ(findCountyEgibWfs("020301"), findCountyEgibWfs("0203")) << "a municipality code finds its county";
+    for (const char* none : {"9999", "020", "", "02a3"}) EXPECT_EQ(findCountyEgibWfs(none), "") << none;
+
+    ServiceUrls g = findCountyGesut("0203");
     EXPECT_EQ(g.wmsUrl, "https://glogow.geoportal2.pl/map/geoportal/wmsg.php");
     EXPECT_EQ(g.wfsUrl, "https://glogow.geoportal2.pl/map/geoportal/wfsg.php");
-    EXPECT_EQ(net::findCountyGesut("1816").wmsUrl, "https://powiatrzeszowski.geoportal2.pl/map/geoportal/wmsg.php");
-    g = net::findCountyGesut("9999");
+    EXPECT_EQ(findCountyGesut("1816").wmsUrl, "https://powiatrzeszowski.geoportal2.pl/map/geoportal/wmsg.php");
+    g = findCountyGesut("9999");
     EXPECT_TRUE(g.wmsUrl.empty() && g.wfsUrl.empty());
-    EXPECT_EQ(net::findCountyBdot500("0663").wmsUrl, "https://gis.lublin.eu/integracja/bdot500/");
-    EXPECT_EQ(net::findCountyBdot500("066301").wmsUrl, "https://gis.lublin.eu/integracja/bdot500/");
-    EXPECT_EQ(net::findCountyBdot500("0203").wmsUrl, "https://glogow.geoportal2.pl/map/geoportal/wmsb.php");
+    for (const char* lublin : {"0663", "066301"})
+        EXPECT_EQ(findCountyBdot500(lublin).wmsUrl, "https://gis.lublin.eu/integracja/bdot500/") << lublin;
+    EXPECT_EQ(findCountyBdot500("0203").wmsUrl, "https://glogow.geoportal2.pl/map/geoportal/wmsb.php");
 
     // A 6-digit municipal key also serves as a county key through its first 4 characters; the 7-digit
     // form with the municipality-type digit finds the same municipality.
-    EXPECT_EQ(net::findMunicipalPlanning("246901").wfsUrl,
+    EXPECT_EQ(findMunicipalPlanning("246901").wfsUrl,
               "https://emapa.katowice.eu/arcgis/services/MPZP/MapServer/WFSServer");
-    EXPECT_EQ(net::findMunicipalPlanning("2469011").wfsUrl, net::findMunicipalPlanning("246901").wfsUrl);
-    EXPECT_FALSE(net::findCountyEgibWfs("246901").empty());
-    EXPECT_TRUE(net::findMunicipalPlanning("2469").wfsUrl.empty());
-    EXPECT_TRUE(net::findMunicipalPlanning("999999").wfsUrl.empty());
-    EXPECT_EQ(net::findMunicipalPlanning("321602").wmsUrl, "https://mpzp.igeomap.pl/cgi-bin/321602");
+    EXPECT_EQ(findMunicipalPlanning("2469011").wfsUrl, findMunicipalPlanning("246901").wfsUrl);
+    EXPECT_FALSE(findCountyEgibWfs("246901").empty());
+    EXPECT_TRUE(findMunicipalPlanning("2469").wfsUrl.empty());
+    EXPECT_TRUE(findMunicipalPlanning("999999").wfsUrl.empty());
+    EXPECT_EQ(findMunicipalPlanning("321602").wmsUrl, "https://mpzp.igeomap.pl/cgi-bin/321602");
 }
 
 TEST(ServiceRegistryLookup, NationalServices) {
-    const std::string prg = net::nationalServiceUrl(net::NationalService::prgBoundaries);
+    const std::string prg = nationalServiceUrl(NationalService::prgBoundaries);
     EXPECT_EQ(prg.substr(prg.find("/wss/")), "/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
-    EXPECT_EQ(std::string(net::nationalServiceUrl(net::NationalService::countyEgibOnGeoportal)) + "3261",
-              net::findCountyEgibWfs("3261"));
-    EXPECT_STREQ(net::kDefaultMunicipalityTypeName, "ms:A03_Granice_gmin");
-    for (net::NationalService s : {net::NationalService::kieg, net::NationalService::kiut, net::NationalService::kimpzp,
-                                   net::NationalService::lidarIndex, net::NationalService::planningRegister})
-        EXPECT_EQ(std::string(net::nationalServiceUrl(s)).rfind("https://", 0), 0u);
+    EXPECT_EQ(std::string(nationalServiceUrl(NationalService::countyEgibOnGeoportal)) + "3261",
+              findCountyEgibWfs("3261"));
+    EXPECT_STREQ(kDefaultMunicipalityTypeName, "ms:A03_Granice_gmin");
+    for (NationalService s : {NationalService::kieg, NationalService::kiut, NationalService::kimpzp,
+                              NationalService::lidarIndex, NationalService::planningRegister})
+        EXPECT_EQ(std::string(nationalServiceUrl(s)).rfind("https://", 0), 0u);
     // The national addresses are the ones of the single list of public services.
-    const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    const ServiceEndpoints& ep = serviceEndpoints();
     EXPECT_EQ(prg, ep.prgWfs());
-    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::kieg), ep.cadastreIntegrationWms());
-    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::kiut), ep.utilityIntegrationWms());
-    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::kimpzp), ep.localPlansCoverageWms());
-    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::lidarIndex), ep.lidarIndexWfs());
-    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::countyEgibOnGeoportal) + "3261",
-              ep.countyEgibOnGeoportal("3261"));
-    EXPECT_EQ(net::nationalServiceUrl(net::NationalService::planningRegister) + "/query", ep.planningQuery());
+    for (const auto& [service, url] : {std::pair{NationalService::kieg, ep.cadastreIntegrationWms()},
+                                       std::pair{NationalService::kiut, ep.utilityIntegrationWms()},
+                                       std::pair{NationalService::kimpzp, ep.localPlansCoverageWms()},
+                                       std::pair{NationalService::lidarIndex, ep.lidarIndexWfs()}})
+        EXPECT_EQ(nationalServiceUrl(service), url);
+    EXPECT_EQ(nationalServiceUrl(NationalService::countyEgibOnGeoportal) + "3261", ep.countyEgibOnGeoportal("3261"));
+    EXPECT_EQ(nationalServiceUrl(NationalService::planningRegister) + "/query", ep.planningQuery());
 }
