@@ -44,39 +44,31 @@ TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
     const std::string before = model.projectText();
     const std::size_t commandsBefore = model.committedCommands().size();
 
-    struct Fault {
-        const char* name;
-        model::HostOp op;
-        model::FaultRule rule;
-        std::string error;
-    };
-    auto pictures = std::make_shared<int>(0);
-    const std::vector<Fault> faults{
-        // Rasters and parcels were already made, and a layer too, when the building layer fails.
-        {"layer", model::HostOp::CreateAttribute,
-         [](const model::HostCall& call) {
-             return call.name == "GIS_BUDYNKI" ? host::kHostGeneralError : host::kHostOk;
-         },
-         "Nie mozna utworzyc/odnalezc warstwy dla typu: budynki"},
-        {"second picture", model::HostOp::CreateElement,
-         [pictures](const model::HostCall& call) {
-             return call.code == host::kElemPicture && ++*pictures == 2 ? host::kHostBadPars : host::kHostOk;
-         },
-         "Blad wstawiania rastra (kod " + std::to_string(host::kHostBadPars) + ") dla: rastry"},
-        {"terrain mesh", model::HostOp::CreateElement,
-         [](const model::HostCall& call) {
-             return call.code == host::kElemMesh ? host::kHostOutOfMemory : host::kHostOk;
-         },
-         "Blad tworzenia Siatki terenu (kod " + std::to_string(host::kHostOutOfMemory) + ")"},
-        {"command", model::HostOp::UndoableCommand, model::ModelHost::failAlways(host::kHostCommandRunning),
-         "Import nieudany (transakcja wycofana)"}};
-    for (const Fault& fault : faults) {
-        SCOPED_TRACE(fault.name);
-        model.injectFault(fault.op, fault.rule);
-        EXPECT_EQ(place(), errorMsg(fault.error));
+    auto refused = [&](model::HostOp op, model::FaultRule rule, const std::string& error) {
+        model.injectFault(op, std::move(rule));
+        EXPECT_EQ(place(), errorMsg(error));
         EXPECT_EQ(model.projectText(), before);
         model.clearFaults();
-    }
+    };
+    using model::HostCall;
+    // Rasters and parcels were already made, and a layer too, when the building layer fails.
+    refused(
+        model::HostOp::CreateAttribute,
+        [](const HostCall& c) { return c.name == "GIS_BUDYNKI" ? host::kHostGeneralError : host::kHostOk; },
+        "Nie mozna utworzyc/odnalezc warstwy dla typu: budynki");
+    auto pictures = std::make_shared<int>(0);
+    refused(
+        model::HostOp::CreateElement,
+        [pictures](const HostCall& c) {
+            return c.code == host::kElemPicture && ++*pictures == 2 ? host::kHostBadPars : host::kHostOk;
+        },
+        "Blad wstawiania rastra (kod " + std::to_string(host::kHostBadPars) + ") dla: rastry");
+    refused(
+        model::HostOp::CreateElement,
+        [](const HostCall& c) { return c.code == host::kElemMesh ? host::kHostOutOfMemory : host::kHostOk; },
+        "Blad tworzenia Siatki terenu (kod " + std::to_string(host::kHostOutOfMemory) + ")");
+    refused(model::HostOp::UndoableCommand, model::ModelHost::failAlways(host::kHostCommandRunning),
+            "Import nieudany (transakcja wycofana)");
 
     EXPECT_EQ(model.committedCommands().size(), commandsBefore);
     // Nothing of the refused placements was kept: no anchor in the settings, none in the project.
