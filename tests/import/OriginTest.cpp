@@ -235,15 +235,4 @@ TEST_F(Origin, LayerListAndMapping) {
     EXPECT_EQ(replies.at(0)["mapping"]["dzialki"], "A");
 }
 
-TEST_F(Origin, PlaceholdersAnswerWithClearErrors) {
-    // Address search has its own tests against the simulated geocoders (tests/address).
-    // Every handler is registered: none answers "Brak obslugi wiadomosci".
-    for (const char* type :
-         {"searchAddressSuggest", "fetch", "place", "setOrigin", "getLayers", "settingsChanged", "getInit", "cancel"}) {
-        for (const nlohmann::json& m : send({{"type", type}})) {
-            EXPECT_EQ(m.value("msg", "").find("Brak obslugi"), std::string::npos) << type;
-        }
-    }
-}
-
 }  // namespace importer
