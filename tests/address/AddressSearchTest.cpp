@@ -91,30 +91,21 @@ TEST_F(AddressSearch, FailingServiceIsNamedInTheError) {
 
 TEST_F(AddressSearch, HostileAnswersNeverCrashAndNeverInventAPlace) {
     const nlohmann::json none{{"type", "addressResults"}};
-    const struct {
-        const char* body;
-        nlohmann::json expected;
-    } cases[] = {
-        {"<html><body>Service Unavailable</body></html>", none},
-        {"", none},
-        {"{\"lat\":\"52\",\"lon\":\"21\"}", none},  // an object, not a list
-        {"[]", none},
-        {"[1,2,3]", none},
-        {"[null]", none},
-        {"[[\"52\",\"21\"]]", none},
-        {"[{\"display_name\":\"Bez wspolrzednych\"}]", none},
-        {"[{\"lat\":\"52.1\",\"display_name\":\"Bez dlugosci\"}]", none},
-        {"[{\"lat\":\"52.25\",\"lon\":\"21.0\"", none},  // cut off
-        // Numbers in place of texts are still positions; a missing or odd label is empty.
-        {"[{\"lat\":52.5,\"lon\":16.25,\"display_name\":7}]",
-         nlohmann::json{{"type", "addressResults"}, {"lat", 52.5}, {"lon", 16.25}, {"label", ""}}},
-        {"[{\"lat\":\" 50.06 \",\"lon\":\"19.94\",\"display_name\":\"Krakow\"}]",
-         nlohmann::json{{"type", "addressResults"}, {"lat", 50.06}, {"lon", 19.94}, {"label", "Krakow"}}},
-    };
-    for (const auto& c : cases) {
-        answerSearchWith(c.body);
-        EXPECT_EQ(reply("Krakow"), c.expected) << c.body;
+    for (const char* body :
+         {"<html><body>Service Unavailable</body></html>", "", "{\"lat\":\"52\",\"lon\":\"21\"}" /* not a list */, "[]",
+          "[1,2,3]", "[null]", "[[\"52\",\"21\"]]", "[{\"display_name\":\"Bez wspolrzednych\"}]",
+          "[{\"lat\":\"52.1\",\"display_name\":\"Bez dlugosci\"}]",
+          "[{\"lat\":\"52.25\",\"lon\":\"21.0\"" /* cut off */}) {
+        answerSearchWith(body);
+        EXPECT_EQ(reply("Krakow"), none) << body;
     }
+    // Numbers in place of texts are still positions; a missing or odd label is empty.
+    answerSearchWith("[{\"lat\":52.5,\"lon\":16.25,\"display_name\":7}]");
+    EXPECT_EQ(reply("Krakow"),
+              (nlohmann::json{{"type", "addressResults"}, {"lat", 52.5}, {"lon", 16.25}, {"label", ""}}));
+    answerSearchWith("[{\"lat\":\" 50.06 \",\"lon\":\"19.94\",\"display_name\":\"Krakow\"}]");
+    EXPECT_EQ(reply("Krakow"),
+              (nlohmann::json{{"type", "addressResults"}, {"lat", 50.06}, {"lon", 19.94}, {"label", "Krakow"}}));
 
     // Coordinates that are no numbers, or no place on Earth, fail as an error instead of moving the map.
     for (const char* body : {"[{\"lat\":\"abc\",\"lon\":\"21\"}]", "[{\"lat\":\"52,25\",\"lon\":\"21\"}]",

@@ -140,20 +140,21 @@ TEST_F(AddressSuggest, RecordedSuggestionAnswerGivesLabelsOfItsFeatures) {
 }
 
 TEST(AddressLabel, PartsJoinInTheirOrder) {
-    EXPECT_EQ(addressSuggestionLabel(nlohmann::json{{"city", "Gniezno"}, {"county", "powiat gnieźnieński"}}),
-              "Gniezno, powiat gnieźnieński");
-    EXPECT_EQ(addressSuggestionLabel(nlohmann::json{{"street", "Długa"}, {"city", "Gdańsk"}}), "Długa, Gdańsk");
-    EXPECT_EQ(addressSuggestionLabel(nlohmann::json{{"housenumber", "7a"}, {"city", "Gdańsk"}}), "7a, Gdańsk");
-    EXPECT_EQ(addressSuggestionLabel(nlohmann::json{{"name", "Dwór Artusa"},
-                                                    {"street", "Długi Targ"},
-                                                    {"housenumber", "43"},
-                                                    {"city", "Gdańsk"},
-                                                    {"county", ""},
-                                                    {"state", "pomorskie"}}),
-              "Dwór Artusa, Długi Targ 43, Gdańsk");
-    EXPECT_EQ(addressSuggestionLabel(nlohmann::json{{"state", "pomorskie"}, {"country", "Polska"}}), "");
-    EXPECT_EQ(addressSuggestionLabel(nlohmann::json::array()), "");
-    EXPECT_EQ(addressSuggestionLabel(nlohmann::json()), "");
+    const std::vector<std::pair<nlohmann::json, std::string>> rows{
+        {{{"city", "Gniezno"}, {"county", "powiat gnieźnieński"}}, "Gniezno, powiat gnieźnieński"},
+        {{{"street", "Długa"}, {"city", "Gdańsk"}}, "Długa, Gdańsk"},
+        {{{"housenumber", "7a"}, {"city", "Gdańsk"}}, "7a, Gdańsk"},
+        {{{"name", "Dwór Artusa"},
+          {"street", "Długi Targ"},
+          {"housenumber", "43"},
+          {"city", "Gdańsk"},
+          {"county", ""},
+          {"state", "pomorskie"}},
+         "Dwór Artusa, Długi Targ 43, Gdańsk"},
+        {{{"state", "pomorskie"}, {"country", "Polska"}}, ""},
+        {nlohmann::json::array(), ""},
+        {nlohmann::json(), ""}};
+    for (const auto& [parts, label] : rows) EXPECT_EQ(addressSuggestionLabel(parts), label) << parts;
 }
 
 }  // namespace importer

@@ -119,12 +119,10 @@ TEST(E57Writer, OnePointFileHasTheSmallestLayout) {
     EXPECT_EQ(text(scan.child("indexBounds").child("rowMaximum")), "0");
     const float x = 12.34f, y = -5.678f, z = 101.1f;
     pugi::xml_node b = scan.child("cartesianBounds");
-    EXPECT_EQ(e57test::number(b.child("xMinimum").text()), double(x));
-    EXPECT_EQ(e57test::number(b.child("xMaximum").text()), double(x));
-    EXPECT_EQ(e57test::number(b.child("yMinimum").text()), double(y));
-    EXPECT_EQ(e57test::number(b.child("yMaximum").text()), double(y));
-    EXPECT_EQ(e57test::number(b.child("zMinimum").text()), double(z));
-    EXPECT_EQ(e57test::number(b.child("zMaximum").text()), double(z));
+    for (const auto& [axis, v] : {std::pair{"x", x}, {"y", y}, {"z", z}}) {
+        EXPECT_EQ(e57test::number(b.child((axis + std::string("Minimum")).c_str()).text()), double(v)) << axis;
+        EXPECT_EQ(e57test::number(b.child((axis + std::string("Maximum")).c_str()).text()), double(v)) << axis;
+    }
     pugi::xml_node proto = scan.child("points").child("prototype");
     EXPECT_EQ(e57test::number(proto.child("cartesianX").text()), double(x));
     EXPECT_EQ(e57test::number(proto.child("cartesianY").attribute("minimum")), double(y));
@@ -135,52 +133,21 @@ TEST(E57Writer, OnePointFileHasTheSmallestLayout) {
     EXPECT_EQ(s.column("colorBlue"), std::vector<double>{30});
 }
 
-TEST(E57Writer, XmlTreeIsCompleteAndRaw) {
+// Element order, names and fixed values are covered by the exact text of a one-point file below; what
+// changes with the point count is checked here.
+TEST(E57Writer, XmlTreeFollowsThePointCount) {
     TempDir dir;
     e57test::File f;
     writeAndRead(pointsAt(3, 1.0, 2.0, 3.0), dir / "tree.e57", f);
-    EXPECT_EQ(f.xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?><e57Root", 0), 0u) << f.xml.substr(0, 80);
-    EXPECT_EQ(f.xml.find('\n'), std::string::npos);
-    EXPECT_NE(f.xml.find("<guid type=\"String\"><![CDATA[{aaaaaaaa-0000-0000-0000-000000000001}]]></guid>"),
-              std::string::npos);
-
-    pugi::xml_node root = f.doc.child("e57Root");
-    EXPECT_STREQ(root.attribute("type").value(), "Structure");
-    EXPECT_STREQ(root.attribute("xmlns").value(), "http://www.astm.org/COMMIT/E57/2010-e57-v1.0");
-    std::vector<std::string> top;
-    for (pugi::xml_node c : root.children()) top.push_back(c.name());
-    EXPECT_EQ(top, (std::vector<std::string>{"formatName", "guid", "versionMajor", "versionMinor", "e57LibraryVersion",
-                                             "coordinateMetadata", "creationDateTime", "data3D", "images2D"}));
-    EXPECT_EQ(text(root.child("formatName")), "ASTM E57 3D Imaging Data File");
-    EXPECT_EQ(text(root.child("versionMajor")), "1");
-    EXPECT_EQ(text(root.child("e57LibraryVersion")), "velmora-e57-0.1");
-    EXPECT_TRUE(root.child("versionMinor").empty() == false && !root.child("versionMinor").first_child());
-    EXPECT_STREQ(root.child("data3D").attribute("allowHeterogeneousChildren").value(), "1");
-
-    pugi::xml_node scan = root.child("data3D").child("vectorChild");
-    std::vector<std::string> names;
-    for (pugi::xml_node c : scan.children()) names.push_back(c.name());
-    EXPECT_EQ(names, (std::vector<std::string>{"guid", "name", "temperature", "relativeHumidity", "atmosphericPressure",
-                                               "description", "indexBounds", "colorLimits", "cartesianBounds", "pose",
-                                               "acquisitionStart", "acquisitionEnd", "points"}));
-    EXPECT_EQ(text(scan.child("guid")), "{aaaaaaaa-0000-0000-0000-000000000002}");
-    EXPECT_EQ(text(scan.child("name")), "velmora_cloud");
+    pugi::xml_node scan = f.doc.child("e57Root").child("data3D").child("vectorChild");
     EXPECT_EQ(text(scan.child("indexBounds").child("rowMaximum")), "2");
-    EXPECT_EQ(text(scan.child("colorLimits").child("colorGreenMaximum")), "255");
-    EXPECT_EQ(text(scan.child("pose").child("rotation").child("w")), "1");
-    EXPECT_STREQ(scan.child("pose").child("translation").child("x").attribute("type").value(), "Float");
-
     pugi::xml_node points = scan.child("points");
-    EXPECT_STREQ(points.attribute("type").value(), "CompressedVector");
     EXPECT_STREQ(points.attribute("recordCount").value(), "3");
     pugi::xml_node x = points.child("prototype").child("cartesianX");
     EXPECT_STREQ(x.attribute("precision").value(), "single");
     EXPECT_STREQ(x.attribute("minimum").value(), "1");
     EXPECT_STREQ(x.attribute("maximum").value(), "1.5");
     EXPECT_EQ(text(x), "1.25");
-    EXPECT_STREQ(points.child("prototype").child("colorBlue").attribute("maximum").value(), "255");
-    EXPECT_STREQ(points.child("codecs").attribute("type").value(), "Vector");
-    EXPECT_FALSE(points.child("codecs").first_child());
 }
 
 // The whole XML text of a one-point file, character by character: element and attribute order, empty
@@ -278,9 +245,6 @@ TEST(E57Writer, PacketsHoldAtMost1057PointsAndRoundTrip) {
             total += s.packets[k].length;
         }
         EXPECT_EQ(s.sectionLength, 32 + total);
-        if (n == 1058) {
-            EXPECT_EQ(s.packets[1].streamLengths[0], 4u);
-        }
         if (n == 1057) {
             EXPECT_EQ(s.packets[0].length, 15876u);
         }
@@ -299,14 +263,7 @@ TEST(E57Writer, PacketsHoldAtMost1057PointsAndRoundTrip) {
         pugi::xml_node b = f.doc.child("e57Root").child("data3D").child("vectorChild").child("cartesianBounds");
         EXPECT_EQ(e57test::number(b.child("xMinimum").text()), double(minX));
         EXPECT_EQ(e57test::number(b.child("xMaximum").text()), double(maxX));
-        EXPECT_EQ(f.doc.child("e57Root")
-                      .child("data3D")
-                      .child("vectorChild")
-                      .child("indexBounds")
-                      .child("rowMaximum")
-                      .text()
-                      .as_ullong(),
-                  n - 1);
+        EXPECT_EQ(b.parent().child("indexBounds").child("rowMaximum").text().as_ullong(), n - 1);
     }
 }
 

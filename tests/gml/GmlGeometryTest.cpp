@@ -1,6 +1,7 @@
 // Geometry, reference systems, axis order, dimensions and properties of parsed features.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "formats/gml/GmlParser.h"
@@ -39,21 +40,6 @@ std::string interior(const std::string& positions) {
 
 std::vector<GisFeature> parse(const std::string& gml, DataType type = DataType::dzialki) {
     return GmlParser::parseFeatureCollection(gml, type);
-}
-
-// The words of a text, as texts (no number parsing involved).
-std::vector<std::string> words(const std::string& text) {
-    std::vector<std::string> out;
-    std::string current;
-    for (char c : text) {
-        if (c == ' ' || c == '\n' || c == '\t' || c == '\r') {
-            if (!current.empty()) out.push_back(current), current.clear();
-        } else {
-            current.push_back(c);
-        }
-    }
-    if (!current.empty()) out.push_back(current);
-    return out;
 }
 
 }  // namespace
@@ -124,7 +110,9 @@ TEST(GmlDimensions, ThreeDimensionalListsAreReadAsTriples) {
     const std::string open = "<gml:posList srsDimension=\"2\">";
     const std::size_t start = original.find(open) + open.size();
     const std::size_t end = original.find("</gml:posList>", start);
-    const std::vector<std::string> numbers = words(original.substr(start, end - start));
+    std::vector<std::string> numbers;  // kept as written, not parsed
+    std::istringstream list(original.substr(start, end - start));
+    for (std::string word; list >> word;) numbers.push_back(word);
     ASSERT_EQ(numbers.size(), 42u);
     std::string triples;
     for (std::size_t i = 0; i < numbers.size(); i += 2) triples += numbers[i] + " " + numbers[i + 1] + " 187.25 ";

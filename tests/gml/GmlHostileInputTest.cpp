@@ -26,22 +26,18 @@ std::string lineMember(const std::string& posList, const std::string& extra = ""
 }  // namespace
 
 TEST(GmlHostileInput, TextsThatAreNoFeatureCollection) {
-    GmlParseResult empty = GmlParser::parse("", DataType::dzialki);
-    EXPECT_FALSE(empty.ok);
-    EXPECT_NE(empty.error.find("Pusta"), std::string::npos);
-    EXPECT_FALSE(GmlParser::parse(" \r\n\t", DataType::dzialki).ok);
-
-    GmlParseResult garbage = GmlParser::parse("HTTP 502 Bad Gateway <<<>>>", DataType::dzialki);
-    EXPECT_FALSE(garbage.ok);
-    EXPECT_TRUE(garbage.features.empty());
-    EXPECT_NE(garbage.error.find("bajt"), std::string::npos) << garbage.error;
-
-    GmlParseResult html = GmlParser::parse("<html><body><p>Serwis niedostepny</p></body></html>", DataType::dzialki);
-    EXPECT_FALSE(html.ok);
-    EXPECT_NE(html.error.find("html"), std::string::npos) << html.error;
-
-    GmlParseResult binary = GmlParser::parse(std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), DataType::dzialki);
-    EXPECT_FALSE(binary.ok);
+    const std::vector<std::pair<std::string, std::string>> rows{
+        {"", "Pusta"},
+        {" \r\n\t", ""},
+        {"HTTP 502 Bad Gateway <<<>>>", "bajt"},
+        {"<html><body><p>Serwis niedostepny</p></body></html>", "html"},
+        {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), ""}};
+    for (const auto& [text, reason] : rows) {
+        const GmlParseResult r = GmlParser::parse(text, DataType::dzialki);
+        EXPECT_FALSE(r.ok) << text;
+        EXPECT_TRUE(r.features.empty()) << text;
+        EXPECT_NE(r.error.find(reason), std::string::npos) << r.error;
+    }
 
     // An entity declaration is not expanded into anything dangerous.
     GmlParseResult entities =

@@ -34,7 +34,17 @@ RasterImage orthophoto() {
 
 }  // namespace
 
-using Fetch = ImportFixture;
+class Fetch : public ImportFixture {
+protected:
+    void answer(FetchedData d) {
+        controller->setFetchFunction([d](auto&&...) { return d; });
+    }
+    // A fetch of a small frame near Warsaw, with its worker finished.
+    void fetchSmall() {
+        send(fetchMsg(20, 52, 20.01, 52.01));
+        settle();
+    }
+};
 
 TEST_F(Fetch, MalformedFramesAreRefusedWithoutStartingAFetch) {
     std::atomic<int> calls{0};
@@ -42,32 +52,34 @@ TEST_F(Fetch, MalformedFramesAreRefusedWithoutStartingAFetch) {
         ++calls;
         return FetchedData{};
     });
+    // Short, missing or not-a-list frames, and values no map can produce.
     const nlohmann::json bad = errorMsg("Nieprawidlowy bbox");
-    EXPECT_EQ(send({{"type", "fetch"}, {"bboxWgs84", {20.0, 52.0, 21.0}}}), std::vector<nlohmann::json>{bad});
-    EXPECT_EQ(send({{"type", "fetch"}}), std::vector<nlohmann::json>{bad});
-    EXPECT_EQ(send({{"type", "fetch"}, {"bboxWgs84", 5}}), std::vector<nlohmann::json>{bad});
-    // Values no map can produce would turn into a nonsense frame.
-    EXPECT_EQ(send(fetchMsg(20.0, 52.0, 21.0, 95.0)), std::vector<nlohmann::json>{bad});
-    EXPECT_EQ(send(fetchMsg(20.0, 52.0, 1e300, 53.0)), std::vector<nlohmann::json>{bad});
+    for (const nlohmann::json& msg :
+         {nlohmann::json{{"type", "fetch"}, {"bboxWgs84", {20.0, 52.0, 21.0}}}, nlohmann::json{{"type", "fetch"}},
+          nlohmann::json{{"type", "fetch"}, {"bboxWgs84", 5}}, fetchMsg(20.0, 52.0, 21.0, 95.0),
+          fetchMsg(20.0, 52.0, 1e300, 53.0)})
+        EXPECT_EQ(send(msg), std::vector<nlohmann::json>{bad}) << msg;
 
-    auto typeError = [&](nlohmann::json msg, const std::string& expected) {
+    struct Row {
+        const char* key;
+        nlohmann::json value;
+        const char* expected;
+    };
+    for (const Row& row :
+         std::vector<Row>{{"bboxWgs84", {"20", "52", "21", "53"}, "type must be number, but is string"},
+                          {"layers", {"dzialki", 7}, "type must be string, but is number"},
+                          {"rasterScale", "1000", "type must be number, but is string"},
+                          {"poziomiceWygladz", 1, "type must be boolean, but is number"}}) {
+        SCOPED_TRACE(row.key);
+        nlohmann::json msg = fetchMsg(20, 52, 20.01, 52.01);
+        msg[row.key] = row.value;
         auto replies = send(msg);
         ASSERT_EQ(replies.size(), 1u) << msg;
         EXPECT_EQ(replies[0]["type"], "error");
         const std::string text = replies[0]["msg"];
         EXPECT_EQ(text.rfind("Blad wewnetrzny: [json.exception.type_error.302] ", 0), 0u) << text;
-        EXPECT_NE(text.find(expected), std::string::npos) << text;
-    };
-    typeError({{"type", "fetch"}, {"bboxWgs84", {"20", "52", "21", "53"}}}, "type must be number, but is string");
-    nlohmann::json layers = fetchMsg(20, 52, 20.01, 52.01);
-    layers["layers"] = {"dzialki", 7};
-    typeError(layers, "type must be string, but is number");
-    nlohmann::json scale = fetchMsg(20, 52, 20.01, 52.01);
-    scale["rasterScale"] = "1000";
-    typeError(scale, "type must be number, but is string");
-    nlohmann::json smooth = fetchMsg(20, 52, 20.01, 52.01);
-    smooth["poziomiceWygladz"] = 1;
-    typeError(smooth, "type must be boolean, but is number");
+        EXPECT_NE(text.find(row.expected), std::string::npos) << text;
+    }
 
     settle();
     EXPECT_EQ(calls.load(), 0);
@@ -157,14 +169,11 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
 }
 
 TEST_F(Fetch, FetchDoneCountsPreviewAndWarnings) {
-    controller->setFetchFunction([](auto&&...) {
-        FetchedData d;
-        d.features = {parcel(1, 1), parcel(2, 2), parcel(3, 3)};
-        d.rasters = {orthophoto()};
-        return d;
-    });
-    send(fetchMsg(20, 52, 20.01, 52.01));
-    settle();
+    FetchedData d;
+    d.features = {parcel(1, 1), parcel(2, 2), parcel(3, 3)};
+    d.rasters = {orthophoto()};
+    answer(d);
+    fetchSmall();
     auto done = received("fetchDone");
     ASSERT_EQ(done.size(), 1u);
     EXPECT_EQ(done[0]["counts"], (nlohmann::json{{"dzialki", 3}, {"rastry (rastr)", 1}}));
@@ -179,17 +188,14 @@ TEST_F(Fetch, FetchDoneCountsPreviewAndWarnings) {
 
     // 3D lists count under their own names; a raster-only result has no preview; the
     // warning reaches the page and the report window.
-    controller->setFetchFunction([](auto&&...) {
-        FetchedData d;
-        d.terrain.resize(2);
-        d.buildings3d.resize(4);
-        d.contoursCloud.resize(7);
-        d.roads.resize(1);
-        d.warning = "Brak dzialek dla tego obszaru.";
-        return d;
-    });
-    send(fetchMsg(20, 52, 20.01, 52.01));
-    settle();
+    d = FetchedData{};
+    d.terrain.resize(2);
+    d.buildings3d.resize(4);
+    d.contoursCloud.resize(7);
+    d.roads.resize(1);
+    d.warning = "Brak dzialek dla tego obszaru.";
+    answer(d);
+    fetchSmall();
     done = received("fetchDone");
     ASSERT_EQ(done.size(), 2u);
     EXPECT_EQ(
@@ -199,37 +205,41 @@ TEST_F(Fetch, FetchDoneCountsPreviewAndWarnings) {
     EXPECT_EQ(done[1]["warning"], "Brak dzialek dla tego obszaru.");
     ASSERT_FALSE(model.reportLines().empty());
     EXPECT_EQ(model.reportLines().back(), "TERRAVOX: Brak dzialek dla tego obszaru.");
+
+    // Broken text from a server still reaches the page, its valid letters kept.
+    d = FetchedData{};
+    d.features = {parcel(1, 1)};
+    d.features[0].props["opis"] = "ul. \xC5\x81\xF0\x28 zla";  // a valid letter, then a broken sequence
+    d.warning = "Uwaga: \xFF";
+    answer(d);
+    fetchSmall();
+    done = received("fetchDone");
+    ASSERT_EQ(done.size(), 3u);
+    EXPECT_EQ(done[2]["counts"], (nlohmann::json{{"dzialki", 1}}));
+    EXPECT_NE(nlohmann::json::parse(done[2]["geojson"].get<std::string>()).dump().find("ul. \xC5\x81"),
+              std::string::npos);
+    EXPECT_EQ(done[2]["warning"], "Uwaga: \xEF\xBF\xBD");
 }
 
 TEST_F(Fetch, EmptyOrFailedFetchLeavesNothingToPlace) {
-    EXPECT_EQ(send({{"type", "place"}}),
-              std::vector<nlohmann::json>{errorMsg("Najpierw kliknij \"1. Pobierz elementy\".")});
-
-    controller->setFetchFunction([](auto&&...) { return FetchedData{}; });
-    send(fetchMsg(20, 52, 20.01, 52.01));
-    settle();
-    auto done = received("fetchDone");
-    ASSERT_EQ(done.size(), 1u);
-    EXPECT_EQ(done[0], (nlohmann::json{{"type", "fetchDone"},
-                                       {"counts", nlohmann::json::object()},
-                                       {"warning", "Nic nie pobrano dla tego obszaru."}}));
-    EXPECT_EQ(send({{"type", "place"}}),
-              std::vector<nlohmann::json>{errorMsg("Najpierw kliknij \"1. Pobierz elementy\".")});
+    const std::vector<nlohmann::json> noData{errorMsg("Najpierw kliknij \"1. Pobierz elementy\".")};
+    EXPECT_EQ(send({{"type", "place"}}), noData);
+    answer({});
+    fetchSmall();
+    const nlohmann::json nothing{
+        {"type", "fetchDone"}, {"counts", nlohmann::json::object()}, {"warning", "Nic nie pobrano dla tego obszaru."}};
+    EXPECT_EQ(received("fetchDone"), std::vector<nlohmann::json>{nothing});
+    EXPECT_EQ(send({{"type", "place"}}), noData);
 
     // A fetch that only brought notes says them instead of the generic text.
-    controller->setFetchFunction([](auto&&...) {
-        FetchedData d;
-        d.warning = "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.";
-        return d;
-    });
-    send(fetchMsg(20, 52, 20.01, 52.01));
-    settle();
-    EXPECT_EQ(received("fetchDone").back()["warning"],
-              "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.");
+    FetchedData notes;
+    notes.warning = "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.";
+    answer(notes);
+    fetchSmall();
+    EXPECT_EQ(received("fetchDone").back()["warning"], notes.warning);
 
     controller->setFetchFunction([](auto&&...) -> FetchedData { throw std::runtime_error("serwer zamilkl"); });
-    send(fetchMsg(20, 52, 20.01, 52.01));
-    settle();
+    fetchSmall();
     EXPECT_EQ(received("fetchDone").back(), (nlohmann::json{{"type", "fetchDone"},
                                                             {"counts", nlohmann::json::object()},
                                                             {"warning", "Blad pobierania: serwer zamilkl"}}));
@@ -238,40 +248,16 @@ TEST_F(Fetch, EmptyOrFailedFetchLeavesNothingToPlace) {
 
     // Even something that is not a std::exception must not leave the controller busy for good.
     controller->setFetchFunction([](auto&&...) -> FetchedData { throw 42; });
-    send(fetchMsg(20, 52, 20.01, 52.01));
-    settle();
+    fetchSmall();
     EXPECT_FALSE(controller->busy());
     EXPECT_EQ(received("fetchDone").size(), 4u);
 }
 
-TEST_F(Fetch, BrokenTextFromAServerStillReachesThePage) {
-    controller->setFetchFunction([](auto&&...) {
-        FetchedData d;
-        gml::GisFeature f = parcel(1, 1);
-        f.props["opis"] = "ul. \xC5\x81\xF0\x28 zla";  // a valid letter, then a broken sequence
-        d.features = {f};
-        d.warning = "Uwaga: \xFF";
-        return d;
-    });
-    send(fetchMsg(20, 52, 20.01, 52.01));
-    settle();
-    auto done = received("fetchDone");
-    ASSERT_EQ(done.size(), 1u);
-    EXPECT_EQ(done[0]["counts"], (nlohmann::json{{"dzialki", 1}}));
-    const nlohmann::json preview = nlohmann::json::parse(done[0]["geojson"].get<std::string>());
-    EXPECT_NE(preview.dump().find("ul. \xC5\x81"), std::string::npos) << "valid letters are kept";
-    EXPECT_EQ(done[0]["warning"], "Uwaga: \xEF\xBF\xBD");
-    EXPECT_TRUE(controller->hasData());
-}
-
 TEST_F(Fetch, SecondFetchWhileBusyIsRefusedAndKeepsStoredData) {
-    controller->setFetchFunction([](auto&&...) {
-        FetchedData d;
-        d.features = {parcel(1, 1)};
-        return d;
-    });
-    send(fetchMsg(20, 52, 20.01, 52.01));
-    settle();
+    FetchedData one;
+    one.features = {parcel(1, 1)};
+    answer(one);
+    fetchSmall();
     ASSERT_TRUE(controller->hasData());
 
     std::promise<void> release;
@@ -286,13 +272,14 @@ TEST_F(Fetch, SecondFetchWhileBusyIsRefusedAndKeepsStoredData) {
     });
     send(fetchMsg(21, 52, 21.01, 52.01));
     EXPECT_TRUE(controller->busy());
-    const nlohmann::json busy = errorMsg("Trwa pobieranie danych - sprobuj za chwile");
-    EXPECT_EQ(send(fetchMsg(23, 52, 23.01, 52.01)), std::vector<nlohmann::json>{busy});
-    EXPECT_EQ(send({{"type", "place"}}), std::vector<nlohmann::json>{busy});
+    const std::vector<nlohmann::json> busy{errorMsg("Trwa pobieranie danych - sprobuj za chwile")};
+    EXPECT_EQ(send(fetchMsg(23, 52, 23.01, 52.01)), busy);
+    EXPECT_EQ(send({{"type", "place"}}), busy);
     EXPECT_EQ(controller->lastResult().features.size(), 1u);
     EXPECT_EQ(controller->fetchEpsg(), 2178) << "the refused request did not change the zone";
 
-    EXPECT_EQ(send({{"type", "cancel"}}), (std::vector<nlohmann::json>{nlohmann::json{{"type", "cancelled"}}}));
+    const std::vector<nlohmann::json> cancelled{nlohmann::json{{"type", "cancelled"}}};
+    EXPECT_EQ(send({{"type", "cancel"}}), cancelled);
     release.set_value();
     settle();
     EXPECT_TRUE(sawCancel.load());
@@ -305,10 +292,9 @@ TEST_F(Fetch, SecondFetchWhileBusyIsRefusedAndKeepsStoredData) {
         sawCancel = controller->cancelRequested();
         return FetchedData{};
     });
-    send(fetchMsg(20, 52, 20.01, 52.01));
-    settle();
+    fetchSmall();
     EXPECT_FALSE(sawCancel.load());
-    EXPECT_EQ(send({{"type", "cancel"}}), (std::vector<nlohmann::json>{nlohmann::json{{"type", "cancelled"}}}));
+    EXPECT_EQ(send({{"type", "cancel"}}), cancelled);
 }
 
 TEST_F(Fetch, WorkerProgressArrivesInOrderBeforeTheResult) {
@@ -320,8 +306,7 @@ TEST_F(Fetch, WorkerProgressArrivesInOrderBeforeTheResult) {
         ImportController::postReportLine("TERRAVOX EGiB [TERYT 1465011] x");
         return FetchedData{};
     });
-    send(fetchMsg(20, 52, 20.01, 52.01));
-    settle();
+    fetchSmall();
     std::vector<std::string> types;
     for (const nlohmann::json& m : sent) types.push_back(m["type"]);
     EXPECT_EQ(types, (std::vector<std::string>{"progress", "progress", "progress", "progress", "fetchDone"}));

@@ -21,7 +21,16 @@ bool hasCrsTexts(const host::GeoLocation& g) {
 
 }  // namespace
 
-using Origin = ImportFixture;
+class Origin : public ImportFixture {
+protected:
+    static std::string geoDiag() { return testsupport::readFile(settings::diagnosticPath(settings::kGeoDiagFile)); }
+    // The one "init" answer to "getInit".
+    nlohmann::json init() {
+        auto replies = send({{"type", "getInit"}});
+        EXPECT_EQ(replies.size(), 1u);
+        return replies.empty() ? nlohmann::json::object() : replies[0];
+    }
+};
 
 TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
     EXPECT_TRUE(send({{"type", "getInit"}}).empty()) << "a project without georeference sends nothing";
@@ -66,7 +75,7 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
                           expected.x, expected.y));
     EXPECT_NE(model.reportLines().back().find("E=7"), std::string::npos);
 
-    const std::string diag = testsupport::readFile(settings::diagnosticPath(settings::kGeoDiagFile));
+    const std::string diag = geoDiag();
     EXPECT_EQ(diag,
               "SetGeoLocation: koncowy_err=0 poziom_ktory_przeszedl=0 "
               "(0=pelny,1=bez-opisow-CRS,2=minimum,-1=wszystkie-padly)\n"
@@ -75,12 +84,11 @@ TEST_F(Origin, SetOriginWritesTheFullRecordAndGetInitAnswersThePointBack) {
                   " H=0\n"
                   "  APIERR czeste: -2130311=BADID -2130313=BADPARS -2130315=BADINDEX -2110145=NOTSUPPORTED\n");
 
-    replies = send({{"type", "getInit"}});
-    ASSERT_EQ(replies.size(), 1u);
-    EXPECT_EQ(replies[0]["type"], "init");
-    EXPECT_NEAR(replies[0]["lat"].get<double>(), 52.2297, 1e-8);
-    EXPECT_NEAR(replies[0]["lon"].get<double>(), 21.0122, 1e-8);
-    EXPECT_EQ(replies[0]["zoom"], 17);
+    const nlohmann::json answer = init();
+    EXPECT_EQ(answer["type"], "init");
+    EXPECT_NEAR(answer["lat"].get<double>(), 52.2297, 1e-8);
+    EXPECT_NEAR(answer["lon"].get<double>(), 21.0122, 1e-8);
+    EXPECT_EQ(answer["zoom"], 17);
 }
 
 TEST_F(Origin, HostRefusingCrsTextsFallsBackLevelByLevel) {
@@ -92,17 +100,16 @@ TEST_F(Origin, HostRefusingCrsTextsFallsBackLevelByLevel) {
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0]["type"], "originSet");
     EXPECT_EQ(replies[0]["epsg"], 2178);
-    const std::string diag = testsupport::readFile(settings::diagnosticPath(settings::kGeoDiagFile));
+    const std::string diag = geoDiag();
     EXPECT_EQ(diag.rfind("SetGeoLocation: koncowy_err=0 poziom_ktory_przeszedl=2 ", 0), 0u) << diag;
     EXPECT_EQ(model.state().geoLocation.crsName, "");
     // Without a CRS name the zone still follows from the easting: the map centres on the point.
     const GeorefReading reading = readProjectGeoreference();
     EXPECT_EQ(reading.epsg, 2178);
     EXPECT_EQ(reading.message, "");
-    auto init = send({{"type", "getInit"}});
-    ASSERT_EQ(init.size(), 1u);
-    EXPECT_NEAR(init[0]["lat"].get<double>(), 52.2297, 1e-8);
-    EXPECT_NEAR(init[0]["lon"].get<double>(), 21.0122, 1e-8);
+    const nlohmann::json answer = init();
+    EXPECT_NEAR(answer["lat"].get<double>(), 52.2297, 1e-8);
+    EXPECT_NEAR(answer["lon"].get<double>(), 21.0122, 1e-8);
 
     // A host that takes the CRS name but none of the descriptions stops at level 1.
     model.clearFaults();
@@ -111,8 +118,7 @@ TEST_F(Origin, HostRefusingCrsTextsFallsBackLevelByLevel) {
         return g.geodeticDatum.empty() && g.mapZone.empty() ? host::kHostOk : host::kHostNotSupported;
     });
     ASSERT_EQ(send(kWarsaw).at(0)["type"], "originSet");
-    EXPECT_NE(testsupport::readFile(settings::diagnosticPath(settings::kGeoDiagFile)).find("poziom_ktory_przeszedl=1 "),
-              std::string::npos);
+    EXPECT_NE(geoDiag().find("poziom_ktory_przeszedl=1 "), std::string::npos);
     EXPECT_EQ(model.state().geoLocation.crsName, "EPSG:2178");
     EXPECT_EQ(model.state().geoLocation.mapZone, "");
 }
@@ -171,10 +177,9 @@ TEST_F(Origin, ReadingGradesTheGeoreference) {
     EXPECT_EQ(r.georef.easting, geodesy::wgs84ToPl1992(50.06, 19.94).x);
     EXPECT_DOUBLE_EQ(r.georef.rotation, 0.1);
     EXPECT_EQ(r.message, "Georeferencja przyblizona (z lokalizacji projektu, nie Survey Pointu).");
-    auto init = send({{"type", "getInit"}});
-    ASSERT_EQ(init.size(), 1u);
-    EXPECT_NEAR(init[0]["lat"].get<double>(), 50.06, 1e-8);
-    EXPECT_NEAR(init[0]["lon"].get<double>(), 19.94, 1e-8);
+    const nlohmann::json approximate = init();
+    EXPECT_NEAR(approximate["lat"].get<double>(), 50.06, 1e-8);
+    EXPECT_NEAR(approximate["lon"].get<double>(), 19.94, 1e-8);
 
     // A survey point with a CRS that names no zone: exact, PL-1992 assumed, with a warning.
     geo.surveyEasting = 566000;
@@ -190,10 +195,7 @@ TEST_F(Origin, ReadingGradesTheGeoreference) {
     EXPECT_EQ(r.message,
               "Uwaga: nieobslugiwany CRS projektu \"Lokalny uklad budowy\". Import zaklada uklad "
               "PL-2000/PL-1992 - sprawdz georeferencje.");
-    init = send({{"type", "getInit"}});
-    ASSERT_EQ(init.size(), 1u);
-    const geodesy::LatLon back = geodesy::pl1992ToWgs84(566000, 244000);
-    EXPECT_NEAR(init[0]["lat"].get<double>(), back.lat, 1e-9);
+    EXPECT_NEAR(init()["lat"].get<double>(), geodesy::pl1992ToWgs84(566000, 244000).lat, 1e-9);
 }
 
 TEST_F(Origin, LayerListAndMapping) {
@@ -231,17 +233,6 @@ TEST_F(Origin, LayerListAndMapping) {
     replies = send({{"type", "getLayers"}});
     EXPECT_EQ(replies.at(0)["layers"], nlohmann::json::array());
     EXPECT_EQ(replies.at(0)["mapping"]["dzialki"], "A");
-}
-
-TEST_F(Origin, PlaceholdersAnswerWithClearErrors) {
-    // Address search has its own tests against the simulated geocoders (tests/address).
-    // Every handler is registered: none answers "Brak obslugi wiadomosci".
-    for (const char* type :
-         {"searchAddressSuggest", "fetch", "place", "setOrigin", "getLayers", "settingsChanged", "getInit", "cancel"}) {
-        for (const nlohmann::json& m : send({{"type", type}})) {
-            EXPECT_EQ(m.value("msg", "").find("Brak obslugi"), std::string::npos) << type;
-        }
-    }
 }
 
 }  // namespace importer

@@ -7,6 +7,8 @@
 
 namespace importer {
 
+using formats::DataType;
+
 namespace {
 
 gml::GisFeature withProps(gml::GisFeature f, std::map<std::string, std::string> props,
@@ -28,30 +30,30 @@ TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
     nlohmann::json mapping{{"dzialki", "Moje dzialki"}, {"budynki", ""}};
     send({{"type", "settingsChanged"}, {"mapping", mapping}});
 
-    gml::GisFeature parcel = square(formats::DataType::dzialki, at(0, 0), 40);
+    gml::GisFeature parcel = square(DataType::dzialki, at(0, 0), 40);
     parcel.polygons[0].holes.push_back({at(10, 10), at(20, 10), at(20, 20), at(10, 10)});  // already closed
     parcel.lines.push_back({at(0, 50), at(40, 50)});
     parcel = withProps(parcel, {{"numer_obrebu", "0005"}, {"numer", "146101_1.0001.123/4"}}, at(20, 30));
-    const gml::GisFeature building = square(formats::DataType::budynki, at(50, 0), 10);
-    const gml::GisFeature mpzp = withProps(square(formats::DataType::mpzp, at(0, -50), 30),
-                                           {{"symbol", "SW"}, {"oznaczenie", "1MN"}}, at(15, -35));
-    const gml::GisFeature pogColoured = withProps(square(formats::DataType::pog, at(-50, 0), 20),
+    const gml::GisFeature building = square(DataType::budynki, at(50, 0), 10);
+    const gml::GisFeature mpzp =
+        withProps(square(DataType::mpzp, at(0, -50), 30), {{"symbol", "SW"}, {"oznaczenie", "1MN"}}, at(15, -35));
+    const gml::GisFeature pogColoured = withProps(square(DataType::pog, at(-50, 0), 20),
                                                   {{"symbol", "3sw"}, {"_typ", "StrefaPlanistyczna"}}, at(-40, 10));
     const gml::GisFeature pogPlain =
-        withProps(square(formats::DataType::pog, at(-50, 30), 20), {{"symbol", "MN"}}, std::nullopt);
-    const gml::GisFeature pogInfill = withProps(square(formats::DataType::pog, at(-50, 60), 20),
-                                                {{"_typ", "ObszarUzupelnieniaZabudowy"}}, at(-40, 70));
+        withProps(square(DataType::pog, at(-50, 30), 20), {{"symbol", "MN"}}, std::nullopt);
+    const gml::GisFeature pogInfill =
+        withProps(square(DataType::pog, at(-50, 60), 20), {{"_typ", "ObszarUzupelnieniaZabudowy"}}, at(-40, 70));
     const gml::GisFeature pogSocial =
-        withProps(square(formats::DataType::pog, at(-80, 60), 20),
+        withProps(square(DataType::pog, at(-80, 60), 20),
                   {{"_typ", "ObszarStandardowDostepnosciInfrastrukturySpolecznej"}}, std::nullopt);
     gml::GisFeature pogDowntown =
-        withProps(square(formats::DataType::pog, at(-80, 0), 20),
+        withProps(square(DataType::pog, at(-80, 0), 20),
                   {{"_typ", "ObszarZabudowySrodmiejskiej"}, {"oznaczenie", ""}, {"symbol", "SC"}}, at(-70, 10));
     pogDowntown.polygons[0].holes.push_back({at(-75, 5), at(-70, 5), at(-70, 10)});
     gml::GisFeature utility;
-    utility.type = formats::DataType::gesut;
+    utility.type = DataType::gesut;
     utility.lines = {{at(0, -60), at(30, -60), at(30, -70)}};
-    utility.polygons = square(formats::DataType::gesut, at(0, -90), 5).polygons;  // ignored
+    utility.polygons = square(DataType::gesut, at(0, -90), 5).polygons;  // ignored
 
     FetchedData data;
     data.features = {parcel, building, mpzp, pogColoured, pogPlain, pogInfill, pogSocial, pogDowntown, utility};
@@ -120,22 +122,19 @@ TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
 
 TEST(DrawingRules, ParcelLabelsAndZoneColours) {
     using Props = std::map<std::string, std::string>;
-    EXPECT_EQ(parcelLabel(Props{{"numer", "146101_1.0001.123/4"}}), "123/4");
-    EXPECT_EQ(parcelLabel(Props{{"numer", "123/4."}}), "123/4.") << "a value ending in a dot stays whole";
-    EXPECT_EQ(parcelLabel(Props{{"numer_obrebu", "0005"}, {"numer", "7"}}), "7");
-    EXPECT_EQ(parcelLabel(Props{{"arkusz_numer", "2"}, {"jednostka_numer", "3"}}), "");
-    EXPECT_EQ(parcelLabel(Props{{"ID_DZIALKI", "146101_1.0001.55"}, {"numer", "9"}}), "55");
-    EXPECT_EQ(parcelLabel(Props{{"Nr_Dzialki", "12/1"}, {"idDzialki", "x.13"}}), "12/1");
-    EXPECT_EQ(parcelLabel(Props{{"nr_dzialki", ""}, {"identyfikator", "a.b.8"}}), "8");
+    const std::vector<std::pair<Props, std::string>> labels{
+        {{{"numer", "146101_1.0001.123/4"}}, "123/4"},
+        {{{"numer", "123/4."}}, "123/4."},  // a value ending in a dot stays whole
+        {{{"numer_obrebu", "0005"}, {"numer", "7"}}, "7"},
+        {{{"arkusz_numer", "2"}, {"jednostka_numer", "3"}}, ""},
+        {{{"ID_DZIALKI", "146101_1.0001.55"}, {"numer", "9"}}, "55"},
+        {{{"Nr_Dzialki", "12/1"}, {"idDzialki", "x.13"}}, "12/1"},
+        {{{"nr_dzialki", ""}, {"identyfikator", "a.b.8"}}, "8"}};
+    for (const auto& [props, label] : labels) EXPECT_EQ(parcelLabel(props), label) << props.begin()->second;
 
-    EXPECT_EQ(pogZoneColour("3SW"), (Rgb{140, 123, 107}));
-    EXPECT_EQ(pogZoneColour("sw"), (Rgb{140, 123, 107}));
-    EXPECT_EQ(pogZoneColour("SWX"), std::nullopt);
-    EXPECT_EQ(pogZoneColour("XSW"), std::nullopt);
-    EXPECT_EQ(pogZoneColour("MN"), std::nullopt);
+    for (const char* code : {"3SW", "sw"}) EXPECT_EQ(pogZoneColour(code), (Rgb{140, 123, 107})) << code;
+    for (const char* code : {"SWX", "XSW", "MN", "SWSK", ""}) EXPECT_EQ(pogZoneColour(code), std::nullopt) << code;
     EXPECT_EQ(pogZoneColour("1SK/SC"), (Rgb{169, 198, 174})) << "rows are tried in table order";
-    EXPECT_EQ(pogZoneColour("SWSK"), std::nullopt);
-    EXPECT_EQ(pogZoneColour(""), std::nullopt);
 }
 
 TEST_F(Drawing, RastersArePicturesWithConvertedCornersAndTheProjectRotation) {
@@ -145,12 +144,11 @@ TEST_F(Drawing, RastersArePicturesWithConvertedCornersAndTheProjectRotation) {
     const geodesy::PlanarPoint zc = geodesy::pl1992ToPl2000(c, 2178);
     FetchedData data;
     data.rasters = {raster({c.x - 100, c.y - 50, c.x + 100, c.y + 50}, 2180),
-                    raster({zc.x, zc.y, zc.x + 40, zc.y + 20}, 2178, formats::DataType::mpzp),
-                    raster({0, 0, 0, 0}, 2178)};
+                    raster({zc.x, zc.y, zc.x + 40, zc.y + 20}, 2178, DataType::mpzp), raster({0, 0, 0, 0}, 2178)};
     data.rasters[2].image.clear();  // nothing to show: skipped, not counted
     // A tile of the neighbouring zone: its corners go through PL-1992, not read as PL-1992.
     const geodesy::PlanarPoint z6 = geodesy::pl1992ToPl2000(c, 2177);
-    data.rasters.push_back(raster({z6.x, z6.y, z6.x + 40, z6.y + 20}, 2177, formats::DataType::gesut));
+    data.rasters.push_back(raster({z6.x, z6.y, z6.x + 40, z6.y + 20}, 2177, DataType::gesut));
     fetchPrepared(data, {"ortofoto"});
     const nlohmann::json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
@@ -192,7 +190,7 @@ TEST_F(Drawing, ALayerNameTooLongForTheHostIsCutOnceAndFoundAgain) {
     for (int i = 0; i < 150; ++i) longName += "\xC5\xBC";  // 300 bytes of "z with dot"
     send({{"type", "settingsChanged"}, {"mapping", {{"dzialki", longName}}}});
     FetchedData data;
-    data.features = {square(formats::DataType::dzialki, at(0, 0), 10)};
+    data.features = {square(DataType::dzialki, at(0, 0), 10)};
     fetchPrepared(data);
 
     EXPECT_EQ(place()["counts"], (nlohmann::json{{"dzialki", 1}}));

@@ -10,7 +10,11 @@
 
 namespace importer {
 
+using formats::DataType;
+
 namespace {
+
+std::string zDiag() { return testsupport::readFile(settings::diagnosticPath(settings::kZDiagFile)); }
 
 bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
@@ -18,7 +22,14 @@ bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
 
 }  // namespace
 
-using Placement = PlacementFixture;
+class Placement : public PlacementFixture {
+protected:
+    void setSurveyHeight(double h) {
+        host::GeoLocation geo = model.state().geoLocation;
+        geo.surveyHeight = h;
+        ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
+    }
+};
 
 TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
     georeferenceExact(centre());
@@ -26,44 +37,39 @@ TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
     const geodesy::Bbox f = frame();
     data.rasters = {raster({f.minE, f.minN, f.centre().x, f.centre().y}, 2180),
                     raster({f.centre().x, f.centre().y, f.maxE, f.maxN}, 2180)};
-    data.features = {square(formats::DataType::dzialki, at(0, 0), 20), square(formats::DataType::budynki, at(5, 5), 8)};
+    data.features = {square(DataType::dzialki, at(0, 0), 20), square(DataType::budynki, at(5, 5), 8)};
     data.terrain = {patch(centre().x - 50, centre().y - 50, 100, 95.5)};
     fetchPrepared(data);
     model.saveProject(dir / "before.gdp");
     const std::string before = model.projectText();
     const std::size_t commandsBefore = model.committedCommands().size();
 
-    // The building layer cannot be created: rasters and parcels were already made, and a layer too.
-    model.injectFault(model::HostOp::CreateAttribute, [](const model::HostCall& call) {
-        return call.name == "GIS_BUDYNKI" ? host::kHostGeneralError : host::kHostOk;
-    });
-    EXPECT_EQ(place(), errorMsg("Nie mozna utworzyc/odnalezc warstwy dla typu: budynki"));
-    EXPECT_EQ(model.projectText(), before);
-    model.clearFaults();
-
-    // The host refuses the second picture.
+    auto refused = [&](model::HostOp op, model::FaultRule rule, const std::string& error) {
+        model.injectFault(op, std::move(rule));
+        EXPECT_EQ(place(), errorMsg(error));
+        EXPECT_EQ(model.projectText(), before);
+        model.clearFaults();
+    };
+    using model::HostCall;
+    // Rasters and parcels were already made, and a layer too, when the building layer fails.
+    refused(
+        model::HostOp::CreateAttribute,
+        [](const HostCall& c) { return c.name == "GIS_BUDYNKI" ? host::kHostGeneralError : host::kHostOk; },
+        "Nie mozna utworzyc/odnalezc warstwy dla typu: budynki");
     auto pictures = std::make_shared<int>(0);
-    model.injectFault(model::HostOp::CreateElement, [pictures](const model::HostCall& call) {
-        return call.code == host::kElemPicture && ++*pictures == 2 ? host::kHostBadPars : host::kHostOk;
-    });
-    EXPECT_EQ(place(), errorMsg("Blad wstawiania rastra (kod " + std::to_string(host::kHostBadPars) + ") dla: rastry"));
-    EXPECT_EQ(model.projectText(), before);
-    model.clearFaults();
+    refused(
+        model::HostOp::CreateElement,
+        [pictures](const HostCall& c) {
+            return c.code == host::kElemPicture && ++*pictures == 2 ? host::kHostBadPars : host::kHostOk;
+        },
+        "Blad wstawiania rastra (kod " + std::to_string(host::kHostBadPars) + ") dla: rastry");
+    refused(
+        model::HostOp::CreateElement,
+        [](const HostCall& c) { return c.code == host::kElemMesh ? host::kHostOutOfMemory : host::kHostOk; },
+        "Blad tworzenia Siatki terenu (kod " + std::to_string(host::kHostOutOfMemory) + ")");
+    refused(model::HostOp::UndoableCommand, model::ModelHost::failAlways(host::kHostCommandRunning),
+            "Import nieudany (transakcja wycofana)");
 
-    // A failed terrain mesh is fatal as well.
-    model.injectFault(model::HostOp::CreateElement, [](const model::HostCall& call) {
-        return call.code == host::kElemMesh ? host::kHostOutOfMemory : host::kHostOk;
-    });
-    EXPECT_EQ(place(), errorMsg("Blad tworzenia Siatki terenu (kod " + std::to_string(host::kHostOutOfMemory) + ")"));
-    EXPECT_EQ(model.projectText(), before);
-    model.clearFaults();
-
-    // The host refusing the command itself.
-    model.injectFault(model::HostOp::UndoableCommand, model::ModelHost::failAlways(host::kHostCommandRunning));
-    EXPECT_EQ(place(), errorMsg("Import nieudany (transakcja wycofana)"));
-    model.clearFaults();
-
-    EXPECT_EQ(model.projectText(), before);
     EXPECT_EQ(model.committedCommands().size(), commandsBefore);
     // Nothing of the refused placements was kept: no anchor in the settings, none in the project.
     EXPECT_FALSE(controller->settings().hasZAnchor);
@@ -79,7 +85,7 @@ TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
 
 TEST_F(Placement, GeoreferenceDistancesRefuseOrWarn) {
     FetchedData data;
-    data.features = {square(formats::DataType::dzialki, at(0, 0), 20)};
+    data.features = {square(DataType::dzialki, at(0, 0), 20)};
     fetchPrepared(data);
 
     // Nothing set at all.
@@ -122,7 +128,7 @@ TEST_F(Placement, AProjectInPl1992IsPlacedInTheFramesZone) {
     geo.surveyNorthing = centre().y + 200;
     ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
     FetchedData data;
-    data.features = {square(formats::DataType::dzialki, at(0, 0), 20)};
+    data.features = {square(DataType::dzialki, at(0, 0), 20)};
     fetchPrepared(data);
 
     const nlohmann::json done = place();
@@ -165,7 +171,7 @@ TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
     ASSERT_EQ(meshes.size(), 2u);
     EXPECT_NEAR(meshes[0].outline[0].z, 0.0, 1e-9);  // the lowest point is project zero
     EXPECT_NEAR(meshes[1].outline[0].z, 97.0 - 95.7, 1e-9);
-    EXPECT_EQ(testsupport::readFile(settings::diagnosticPath(settings::kZDiagFile)),
+    EXPECT_EQ(zDiag(),
               "ohZ_georef_start=0 minZ_liczony=95.7 zAnchor(settings)=95.7 hasZAnchor=1 SetGeoLocation_ok=1 "
               "ohAfterSet=95.7 terrainZOffset=95.7 terenNMT=2 terenChmura=0\n");
 
@@ -180,15 +186,13 @@ TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
     EXPECT_NEAR(meshes[2].outline[0].z, 80.0 - 95.7, 1e-9);
 
     // A new project (survey height 0) still takes the stored anchor, not its own lowest point.
-    host::GeoLocation geo = model.state().geoLocation;
-    geo.surveyHeight = 0.0;
-    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
+    setSurveyHeight(0.0);
     done = place();
     ASSERT_EQ(done["type"], "placeDone");
     EXPECT_FALSE(done.contains("warning"));
     EXPECT_NEAR(elements<host::MeshElement>().back().outline[0].z, 80.0 - 95.7, 1e-9);
     EXPECT_EQ(model.state().geoLocation.surveyHeight, 0.0) << "a reused anchor is not written again";
-    EXPECT_EQ(testsupport::readFile(settings::diagnosticPath(settings::kZDiagFile)),
+    EXPECT_EQ(zDiag(),
               "ohZ_georef_start=0 minZ_liczony=0 zAnchor(settings)=95.7 hasZAnchor=1 SetGeoLocation_ok=0 "
               "ohAfterSet=0 terrainZOffset=95.7 terenNMT=1 terenChmura=0\n");
 }
@@ -196,8 +200,7 @@ TEST_F(Placement, TheHeightAnchorIsStoredOnceAndReused) {
 TEST_F(Placement, PlacingTwiceMakesTwoCopiesWithTheSameCountsAndReport) {
     const geodesy::PlanarPoint origin = georeferenceExact(centre());
     FetchedData data;
-    data.features = {square(formats::DataType::dzialki, at(-10, -20), 30),
-                     square(formats::DataType::budynki, at(0, 0), 10)};
+    data.features = {square(DataType::dzialki, at(-10, -20), 30), square(DataType::budynki, at(0, 0), 10)};
     data.warning = "Brak uslugi GESUT dla powiatu.";
     fetchPrepared(data, {"dzialki", "budynki", "gesut"});
 
@@ -231,9 +234,8 @@ TEST_F(Placement, PlacingTwiceMakesTwoCopiesWithTheSameCountsAndReport) {
 TEST_F(Placement, FailedFeaturesAreSkippedAndCountedKindsNotYetPlacedAreNamed) {
     georeferenceExact(centre());
     FetchedData data;
-    data.features = {square(formats::DataType::budynki, at(0, 0), 10),
-                     square(formats::DataType::budynki, at(20, 0), 10),
-                     square(formats::DataType::bdot500, at(40, 0), 10)};
+    data.features = {square(DataType::budynki, at(0, 0), 10), square(DataType::budynki, at(20, 0), 10),
+                     square(DataType::bdot500, at(40, 0), 10)};
     data.buildings3d = {buildings::Building3D{"b1", {{0, 0}, {1, 0}, {1, 1}}, 100, 6}};
     data.buildings3dRequested = true;
     fetchPrepared(data, {"budynki", "budynki3d"});
@@ -287,7 +289,7 @@ TEST_F(Placement, ContoursAreDrawnAndMeshedOnlyWhenSelected) {
 TEST_F(Placement, AFailedCloudMeshIsSkippedAndTheRestPlaced) {
     georeferenceExact(centre());
     FetchedData data;
-    data.features = {square(formats::DataType::dzialki, at(0, 0), 20)};
+    data.features = {square(DataType::dzialki, at(0, 0), 20)};
     data.terrainCloud = {patch(centre().x - 50, centre().y - 50, 50, 101.0), patch(centre().x, centre().y, 50, 99.0)};
     data.waterCloud = {patch(centre().x + 60, centre().y, 20, 98.5)};
     fetchPrepared(data, {"dzialki", "terenchmura"});
@@ -331,9 +333,7 @@ TEST_F(Placement, ContourMeshHeightsFollowTheProjectHeightThenTheStoredAnchor) {
     EXPECT_NEAR(meshes[0].levelLines[0][0].z, 120.0, 1e-9);
 
     // The project's own height.
-    host::GeoLocation geo = model.state().geoLocation;
-    geo.surveyHeight = 100.0;
-    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
+    setSurveyHeight(100.0);
     done = place();
     meshes = elements<host::MeshElement>();
     ASSERT_EQ(meshes.size(), 4u);
@@ -341,8 +341,7 @@ TEST_F(Placement, ContourMeshHeightsFollowTheProjectHeightThenTheStoredAnchor) {
     EXPECT_NEAR(meshes[3].levelLines[0][0].z, 20.0, 1e-9);
 
     // Without a project height the stored anchor is used (never written into the project).
-    geo.surveyHeight = 0.0;
-    ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
+    setSurveyHeight(0.0);
     send({{"type", "settingsChanged"}, {"mapping", nlohmann::json::object()}});
     controller->settings().zAnchor = 110.0;
     controller->settings().hasZAnchor = true;

@@ -2,6 +2,7 @@
 // the frame test of plan zones and the choice of local-plan layers from capabilities.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "import/PlanningActs.h"
@@ -117,36 +118,30 @@ TEST(ActSelection, QueryBodyNamesTheMunicipalityOrNothing) {
 }
 
 TEST(PlanZones, AZoneCountsWhenItsAnchorOrAnOuterVertexLiesInTheFrame) {
+    using Ring = decltype(gml::GisPolygon::outer);
+    auto zone = [](Ring outer, std::optional<geodesy::PlanarPoint> anchor, std::vector<Ring> holes = {}) {
+        gml::GisFeature f;
+        f.polygons.push_back(gml::GisPolygon{std::move(outer), std::move(holes)});
+        if (anchor) f.anchor = *anchor, f.hasAnchor = true;
+        return f;
+    };
     const geodesy::Bbox frame{100, 100, 200, 200};
-    gml::GisFeature zone;
-    zone.polygons.push_back(gml::GisPolygon{{{0, 0}, {100, 0}, {100, 100}, {0, 100}}, {}});
-    EXPECT_TRUE(planZoneInFrame(zone, frame)) << "a corner on the frame's edge";
-
+    EXPECT_TRUE(planZoneInFrame(zone({{0, 0}, {100, 0}, {100, 100}, {0, 100}}, std::nullopt), frame))
+        << "a corner on the frame's edge";
     // Zones larger than the frame: no vertex inside and the anchor elsewhere, yet the frame lies in them.
-    gml::GisFeature around;
-    around.polygons.push_back(gml::GisPolygon{{{0, 0}, {300, 0}, {300, 300}, {0, 300}}, {}});
-    around.anchor = {250, 250};
-    around.hasAnchor = true;
-    EXPECT_TRUE(planZoneInFrame(around, frame)) << "a zone covering the whole frame";
-    gml::GisFeature strip;  // crosses the frame between vertices outside it
-    strip.polygons.push_back(gml::GisPolygon{{{0, 140}, {300, 140}, {300, 160}, {0, 160}}, {}});
-    strip.anchor = {0, 150};
-    strip.hasAnchor = true;
-    EXPECT_TRUE(planZoneInFrame(strip, frame));
+    const Ring big{{0, 0}, {300, 0}, {300, 300}, {0, 300}};
+    EXPECT_TRUE(planZoneInFrame(zone(big, geodesy::PlanarPoint{250, 250}), frame)) << "a zone covering the whole frame";
+    EXPECT_TRUE(
+        planZoneInFrame(zone({{0, 140}, {300, 140}, {300, 160}, {0, 160}}, geodesy::PlanarPoint{0, 150}), frame))
+        << "crossing the frame between vertices outside it";
 
     // A frame wholly inside a zone's hole is not in the zone; one reaching across the hole's edge is.
-    gml::GisFeature ring;
-    ring.polygons.push_back(
-        gml::GisPolygon{{{0, 0}, {300, 0}, {300, 300}, {0, 300}}, {{{50, 50}, {250, 50}, {250, 250}, {50, 250}}}});
-    ring.anchor = {150, 20};
-    ring.hasAnchor = true;
+    const gml::GisFeature ring =
+        zone(big, geodesy::PlanarPoint{150, 20}, {{{50, 50}, {250, 50}, {250, 250}, {50, 250}}});
     EXPECT_FALSE(planZoneInFrame(ring, frame));
     EXPECT_TRUE(planZoneInFrame(ring, geodesy::Bbox{30, 100, 130, 200}));
-    gml::GisFeature away;
-    away.polygons.push_back(gml::GisPolygon{{{300, 300}, {400, 300}, {400, 400}, {300, 400}}, {}});
-    away.anchor = {350, 350};
-    away.hasAnchor = true;
-    EXPECT_FALSE(planZoneInFrame(away, frame));
+    EXPECT_FALSE(
+        planZoneInFrame(zone({{300, 300}, {400, 300}, {400, 400}, {300, 400}}, geodesy::PlanarPoint{350, 350}), frame));
 
     gml::GisFeature line;
     line.lines.push_back({{150, 150}, {160, 160}});

@@ -180,12 +180,6 @@ TEST_F(PlanningFetch, FailingMunicipalServiceIsReported) {
 }
 
 TEST_F(PlanningFetch, RegisterIsAskedUpToThreeTimesWithGrowingPauses) {
-    {
-        // Production pauses: 350 ms, then 900 ms.
-        const PlanningRetryWaits production;
-        EXPECT_EQ(production.afterFirstMs.load(), 350);
-        EXPECT_EQ(production.afterSecondMs.load(), 900);
-    }
     sim.faults().add(sim::Fault{.host = kRegisterHost, .path = kQueryPath, .statuses = {503, 503}});
     EXPECT_FALSE(fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"}).contains("warning"));
     EXPECT_EQ(result().features.size(), 4u);
