@@ -54,6 +54,17 @@ long long firstNumberAfter(const std::string& text, const std::string& marker) {
     return v;
 }
 
+// The first real number after MARKER in ogrinfo's output, or NaN.
+double realAfter(const std::string& text, const std::string& marker) {
+    double v = std::nan("");
+    const auto at = text.find(marker);
+    if (at != std::string::npos) {
+        const auto from = at + marker.size();
+        platform::parseDouble(text.substr(from, text.find('\n', from) - from), v);
+    }
+    return v;
+}
+
 double triangleArea(const host::HostPoint2& a, const host::HostPoint2& b, const host::HostPoint2& c) {
     return ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2.0;
 }
@@ -71,9 +82,8 @@ TEST(ModelExport, WritesEveryFileWithTheStructureReadersNeed) {
     EXPECT_EQ(e.result.geoJsonFeatures, 5u);
     const auto png = tinyPng();
     EXPECT_EQ(testsupport::readFile(e.dir / "images/obraz_1.png"), std::string(png.begin(), png.end()));
-    for (const auto& entry : fs::recursive_directory_iterator(e.dir.path)) {
+    for (const auto& entry : fs::recursive_directory_iterator(e.dir.path))
         EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
-    }
 
     const std::string dxf = testsupport::readFile(e.dir / "model.dxf");
     // Group codes and values alternate on their own lines.
@@ -103,9 +113,7 @@ TEST(ModelExport, WritesEveryFileWithTheStructureReadersNeed) {
     std::istringstream lines(dxf);
     std::string code, value;
     while (std::getline(lines, code) && std::getline(lines, value)) {
-        if (code == "  5" || code == "105") {
-            EXPECT_TRUE(handles.insert(value).second) << "handle " << value;
-        }
+        if (code == "  5" || code == "105") EXPECT_TRUE(handles.insert(value).second) << "handle " << value;
     }
     EXPECT_GT(handles.size(), 60u);
 
@@ -180,21 +188,13 @@ TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersAndCounts) {
                                      "-q -dialect SQLite -sql \"SELECT ST_Area(GEOMETRY) AS a FROM entities WHERE "
                                      "Layer = 'GIS_BUDYNKI'\" " +
                                          file);
-    double a = 0;
-    const auto at = area.find("a (Real) = ");
-    ASSERT_NE(at, std::string::npos) << area;
-    ASSERT_TRUE(platform::parseDouble(area.substr(at + 11, area.find('\n', at) - at - 11), a)) << area;
-    EXPECT_NEAR(a, 96.0, 1e-6);
+    EXPECT_NEAR(realAfter(area, "a (Real) = "), 96.0, 1e-6) << area;
     // GDAL draws the bulge on the same side as the GeoJSON arc.
     const std::string low = ogrinfo(e,
                                     "-q -dialect SQLite -sql \"SELECT MIN(ST_MinY(GEOMETRY)) AS y FROM entities "
                                     "WHERE Layer = 'GIS_DZIALKI'\" " +
                                         file);
-    double y = 0;
-    const auto yAt = low.find("y (Real) = ");
-    ASSERT_NE(yAt, std::string::npos) << low;
-    ASSERT_TRUE(platform::parseDouble(low.substr(yAt + 11, low.find('\n', yAt) - yAt - 11), y)) << low;
-    EXPECT_NEAR(y, -5.0, 0.05);
+    EXPECT_NEAR(realAfter(low, "y (Real) = "), -5.0, 0.05) << low;
     const std::string text = ogrinfo(e,
                                      "-q -sql \"SELECT Text FROM entities WHERE Layer = 'GIS_DZIALKI' AND "
                                      "Text IS NOT NULL\" " +
@@ -242,7 +242,7 @@ TEST(ModelExport, GeoJsonIsInZoneCoordinatesAndGdalReadsIt) {
     EXPECT_NE(out.find("2178"), std::string::npos) << out;
 }
 
-TEST(ModelExport, TurnedGridAndMissingCrsAreHandled) {
+TEST(ModelExport, TurnedGridMissingCrsAndUnwritableFolderAreHandled) {
     model::ModelHost h;
     populate(h);
     host::GeoLocation g;
@@ -254,6 +254,10 @@ TEST(ModelExport, TurnedGridAndMissingCrsAreHandled) {
     ModelSnapshot snapshot;
     ASSERT_EQ(snapshotModel(h, snapshot), host::kHostOk);
     testsupport::TempDir dir;
+    testsupport::writeFile(dir / "plik", "x");  // a file where the folder should be
+    const ExportResult refused = exportModel(snapshot, dir / "plik");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.error.find("Nie mozna"), std::string::npos) << refused.error;
     ASSERT_TRUE(exportModel(snapshot, dir.path).ok);
     const auto doc = nlohmann::json::parse(testsupport::readFile(dir / "model.geojson"));
     EXPECT_FALSE(doc.contains("crs"));
@@ -320,17 +324,7 @@ TEST(ModelExport, MarkupAndOddInputsStayWellFormed) {
     }
 }
 
-TEST(ModelExport, UnwritableFolderIsReportedNotIgnored) {
-    model::ModelHost h;
-    populate(h);
-    testsupport::TempDir dir;
-    testsupport::writeFile(dir / "plik", "x");  // a file where the folder should be
-    const ExportResult result = exportModel(snapshotOf(h.state()), dir / "plik");
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("Nie mozna"), std::string::npos) << result.error;
-}
-
-TEST(ModelExport, TrianglesCoverConcaveOutlinesWithHolesExactly) {
+TEST(ModelExport, TrianglesCoverConcaveOutlinesWithHolesAndSlabFacesExactly) {
     // An L-shaped outline (clockwise, with a straight extra vertex) and two holes.
     const std::vector<std::vector<host::HostPoint2>> rings = {
         {{0, 0}, {0, 20}, {10, 20}, {10, 10}, {20, 10}, {30, 10}, {30, 0}, {0, 0}},
@@ -349,9 +343,8 @@ TEST(ModelExport, TrianglesCoverConcaveOutlinesWithHolesExactly) {
     EXPECT_NEAR(area, 400.0 - 16.0 - 20.0, 1e-9);
     // A ring of fewer than 3 points gives nothing.
     EXPECT_TRUE(triangulateRings({{{0, 0}, {1, 1}}}, pts).empty());
-}
 
-TEST(ModelExport, SlabAndMorphFacesCloseTheirSolids) {
+    // The slab's top and bottom cover its outline with the hole, facing up and down.
     model::ModelHost h;
     populate(h);
     const ModelSnapshot s = snapshotOf(h.state());
@@ -426,24 +419,20 @@ TEST(ModelExport, StrictDxfAuditFindsNoErrors) {
 TEST(ModelExport, PixelSizesComeFromPngAndJpegHeadersAndDamageIsRefused) {
     std::int32_t w = 0, h = 0;
     EXPECT_TRUE(imagePixelSize(tinyPng(), w, h));
-    EXPECT_EQ(w, 1);
-    EXPECT_EQ(h, 1);
+    EXPECT_EQ(std::pair(w, h), std::pair(1, 1));
     // SOI, an APP0 segment, then a baseline frame header of 64 x 32 pixels.
     const std::vector<std::uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x06, 'J',  'F',  'I',  'F',
                                             0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x20, 0x00, 0x40, 0x03};
     EXPECT_EQ(imageExtension(jpeg), "jpg");
     EXPECT_TRUE(imagePixelSize(jpeg, w, h));
-    EXPECT_EQ(w, 64);
-    EXPECT_EQ(h, 32);
+    EXPECT_EQ(std::pair(w, h), std::pair(64, 32));
     // Every cut of either header is refused or read, never read past its end.
     const std::vector<std::uint8_t> png = tinyPng();
     for (const std::vector<std::uint8_t>* full : {&jpeg, &png}) {
         for (std::size_t n = 0; n < full->size(); ++n) {
             std::vector<std::uint8_t> cut(full->begin(), full->begin() + static_cast<std::ptrdiff_t>(n));
             std::int32_t cw = 0, ch = 0;
-            if (imagePixelSize(cut, cw, ch)) {
-                EXPECT_TRUE(cw > 0 && ch > 0);
-            }
+            if (imagePixelSize(cut, cw, ch)) EXPECT_TRUE(cw > 0 && ch > 0);
         }
     }
     std::vector<std::uint8_t> zeroLength = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x00, 0xFF, 0xC0};
