@@ -67,42 +67,26 @@ TEST(ModelHostElements, InvalidGeometryAndSettingsAreRefused) {
     arcOut.arcs = {{0, 2, 0.3}};
     EXPECT_EQ(h.createPolyline(arcOut, id), kHostBadPars);
 
-    FillElement fill;
-    fill.contours = {{{0, 0}, {1, 0}, {0, 0}}};  // two distinct points
-    EXPECT_EQ(h.createFill(fill, id), kHostBadPars);
-    fill.contours = {square(0, 0, 1)};
-    fill.fillType = 99;
-    EXPECT_EQ(h.createFill(fill, id), kHostBadIndex);
-    fill.fillType = 1;
-    fill.ownColour = {1.5, 0, 0};
-    EXPECT_EQ(h.createFill(fill, id), kHostBadPars);
-
-    SlabElement slab;
-    slab.contours = {square(0, 0, 1)};
-    slab.thickness = 0.0;
-    EXPECT_EQ(h.createSlab(slab, id), kHostBadPars);
-    slab.thickness = 1.0;
-    slab.buildingMaterial = 99;
-    EXPECT_EQ(h.createSlab(slab, id), kHostBadIndex);
-
-    TextElement text;
-    text.size = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(h.createText(text, id), kHostBadPars);
-
-    PictureElement pic;
-    pic.boxMax = {1, 1};
-    EXPECT_EQ(h.createPicture(pic, id), kHostBadPars);  // no bytes
-
-    MeshElement mesh;
-    mesh.outline = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}};
-    mesh.material = 42;
-    EXPECT_EQ(h.createMesh(mesh, id), kHostBadIndex);
+    // Two distinct points only; an unknown fill; a colour past 1.
+    EXPECT_EQ(h.createFill({.contours = {{{0, 0}, {1, 0}, {0, 0}}}}, id), kHostBadPars);
+    EXPECT_EQ(h.createFill({.fillType = 99, .contours = {square(0, 0, 1)}}, id), kHostBadIndex);
+    EXPECT_EQ(h.createFill({.fillType = 1, .ownColour = {1.5, 0, 0}, .contours = {square(0, 0, 1)}}, id), kHostBadPars);
+    EXPECT_EQ(h.createSlab({.thickness = 0.0, .contours = {square(0, 0, 1)}}, id), kHostBadPars);
+    EXPECT_EQ(h.createSlab({.thickness = 1.0, .buildingMaterial = 99, .contours = {square(0, 0, 1)}}, id),
+              kHostBadIndex);
+    EXPECT_EQ(h.createText({.size = std::numeric_limits<double>::infinity()}, id), kHostBadPars);
+    EXPECT_EQ(h.createPicture({.boxMax = {1, 1}}, id), kHostBadPars);  // no bytes
+    EXPECT_EQ(h.createMesh({.material = 42, .outline = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, id), kHostBadIndex);
 
     EXPECT_TRUE(h.state().elements.empty());
 }
 
-TEST(ModelHostElements, ReadBackListsByTypeAndStory) {
+TEST(ModelHostElements, ReadBackListsByTypeAndStoryAndSelection) {
     model::ModelHost h;
+    Selection sel;
+    ASSERT_EQ(h.getSelection(sel), kHostOk);
+    EXPECT_EQ(sel.kind, kSelectionNone);
+    EXPECT_TRUE(sel.ids.empty());
     ElementId a, b, c, t;
     ASSERT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), a), kHostOk);
     h.setActiveStory(1);
@@ -131,6 +115,12 @@ TEST(ModelHostElements, ReadBackListsByTypeAndStory) {
     EXPECT_EQ(text.content, "x");
     EXPECT_NE(a, b);
     EXPECT_EQ(a.size(), 36u);
+
+    // Unknown ids are refused; duplicates are kept once, in first-seen order.
+    EXPECT_EQ(h.setSelection({b, "nope"}), kHostBadId);
+    ASSERT_EQ(h.setSelection({b, a, b}), kHostOk);
+    ASSERT_EQ(h.getSelection(sel), kHostOk);
+    EXPECT_EQ(sel.ids, (std::vector<ElementId>{b, a}));
 }
 
 TEST(ModelHostElements, DeletionIsAllOrNothingAndRespectsLockedLayers) {
@@ -157,21 +147,6 @@ TEST(ModelHostElements, DeletionIsAllOrNothingAndRespectsLockedLayers) {
     EXPECT_EQ(sel.ids, std::vector<ElementId>{free2});
     EXPECT_EQ(sel.kind, kSelectionElements);
     EXPECT_EQ(h.setElementIdText(free1, "x"), kHostBadId);
-}
-
-TEST(ModelHostSelection, EmptyUnknownAndDuplicateIds) {
-    model::ModelHost h;
-    Selection sel;
-    ASSERT_EQ(h.getSelection(sel), kHostOk);
-    EXPECT_EQ(sel.kind, kSelectionNone);
-    EXPECT_TRUE(sel.ids.empty());
-    ElementId a, b;
-    ASSERT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), a), kHostOk);
-    ASSERT_EQ(h.createPolyline(polyline(1, {{0, 0}, {2, 0}}), b), kHostOk);
-    EXPECT_EQ(h.setSelection({b, "nope"}), kHostBadId);
-    ASSERT_EQ(h.setSelection({b, a, b}), kHostOk);
-    ASSERT_EQ(h.getSelection(sel), kHostOk);
-    EXPECT_EQ(sel.ids, (std::vector<ElementId>{b, a}));
 }
 
 TEST(ModelHostGeoLocation, NewProjectReadsAsNoGeoreferenceAndBadRecordsAreRefused) {
