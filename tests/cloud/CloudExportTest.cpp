@@ -82,10 +82,7 @@ TEST(CloudExport, SheetsBecomeOneE57WithTheRecordedOriginAndBounds) {
     }
     lastest::writeLas(dir / "b.las", zone);
 
-    CloudJob job;
-    job.frame = kFrame;
-    job.detail = Detail::Standard;
-    job.zone = 2178;
+    const CloudJob job{.frame = kFrame, .detail = Detail::Standard, .zone = 2178};
     std::vector<std::pair<std::string, double>> progress;
     const CloudResult r = exportCloud(job, {{dir / "a.las", 0}, {dir / "b.las", 2178}}, dir / "out.e57",
                                       [&](const std::string& label, double pct) {
@@ -121,9 +118,7 @@ TEST(CloudExport, SheetsBecomeOneE57WithTheRecordedOriginAndBounds) {
 
 TEST(CloudExport, FailuresNameTheCauseAndLeaveNoFile) {
     TempDir dir;
-    CloudJob job;
-    job.frame = kFrame;
-    job.zone = 2178;
+    CloudJob job{.frame = kFrame, .zone = 2178};
     lastest::writeLas(dir / "far.las", {{100.0, 100.0, 1.0, 0, 2, 0, 0, 0}});
     lastest::writeLas(dir / "a.las", gridAround(kFrame, 2.0));
     testsupport::writeFile(dir / "junk.laz", "not a point cloud");
@@ -265,15 +260,12 @@ TEST(CloudExportCommand, LazSheetsGiveTheSameFileAsTheirLasTwins) {
     }
     std::string names;
     for (auto [name, format, points] : {std::tuple{"a", 3, &grid}, std::tuple{"b", 7, &zone}}) {
-        lastest::Options o;
-        o.format = format;
-        o.offsetX = format == 7 ? 7500000 : 0;
-        o.offsetY = format == 7 ? 5700000 : 0;
+        const lastest::Options o{
+            .format = format, .offsetX = format == 7 ? 7500000.0 : 0.0, .offsetY = format == 7 ? 5700000.0 : 0.0};
         const std::string bytes = lastest::lasBytes(*points, o);
         testsupport::writeFile(dir / (std::string(name) + ".las"), bytes);
 
         LasHeader h;
-        h.versionMajor = 1;
         h.versionMinor = format == 7 ? 4 : 2;
         h.pointFormat = static_cast<std::uint8_t>(format);
         h.pointRecordLength = static_cast<std::uint16_t>(lastest::coreLength(format));
