@@ -63,9 +63,7 @@ TEST(ModelHostElements, InvalidGeometryAndSettingsAreRefused) {
     EXPECT_EQ(h.createPolyline(polyline(5, {{0, 0}, {1, 1}}), id), kHostBadIndex);
     EXPECT_EQ(h.createPolyline(polyline(1, {{0, 0}}), id), kHostBadPars);
     EXPECT_EQ(h.createPolyline(polyline(1, {{0, 0}, {nan, 1}}), id), kHostBadPars);
-    PolylineElement arcOut = polyline(1, {{0, 0}, {1, 1}});
-    arcOut.arcs = {{0, 2, 0.3}};
-    EXPECT_EQ(h.createPolyline(arcOut, id), kHostBadPars);
+    EXPECT_EQ(h.createPolyline({.points = {{0, 0}, {1, 1}}, .arcs = {{0, 2, 0.3}}}, id), kHostBadPars);
 
     // Two distinct points only; an unknown fill; a colour past 1.
     EXPECT_EQ(h.createFill({.contours = {{{0, 0}, {1, 0}, {0, 0}}}}, id), kHostBadPars);
@@ -91,8 +89,7 @@ TEST(ModelHostElements, ReadBackListsByTypeAndStoryAndSelection) {
     ASSERT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), a), kHostOk);
     h.setActiveStory(1);
     ASSERT_EQ(h.createPolyline(polyline(1, {{0, 0}, {2, 0}}), b), kHostOk);
-    TextElement text;
-    text.content = "x";
+    TextElement text{.content = "x"};
     ASSERT_EQ(h.createText(text, t), kHostOk);
     ASSERT_EQ(h.createPolyline(polyline(1, {{0, 0}, {3, 0}}), c), kHostOk);
 

@@ -59,12 +59,9 @@ TEST(ProjectFile, EveryElementKindRoundTripsExactlyAndResavesByteIdentical) {
 TEST(ProjectFile, PictureBytesOfEveryLengthRemainderRoundTrip) {
     for (std::size_t n = 1; n <= 4; ++n) {
         model::ModelHost h;
-        PictureElement pic;
-        pic.boxMax = {1, 1};
-        pic.mimeType = "image/jpeg";
-        pic.bytes.assign(n, 0xFF);
         ElementId id;
-        ASSERT_EQ(h.createPicture(pic, id), kHostOk);
+        const std::vector<std::uint8_t> bytes(n, 0xFF);
+        ASSERT_EQ(h.createPicture({.boxMax = {1, 1}, .mimeType = "image/jpeg", .bytes = bytes}, id), kHostOk);
         model::ModelState back;
         ASSERT_TRUE(model::projectFromText(h.projectText(), back).ok);
         EXPECT_TRUE(back == h.state()) << n << " bytes";
