@@ -212,12 +212,10 @@ TEST(ModelHostAlerts, QueuedAnswersThenPolicyThenFirstButtonAndReportLinesKeptAn
     EXPECT_EQ(button, 1);
     h.queueAlertAnswers({2, 1});
     h.setAlertPolicy([](const AlertRequest& r) { return static_cast<std::int32_t>(r.buttons.size()); });
-    ASSERT_EQ(h.alert(ask, button), kHostOk);
-    EXPECT_EQ(button, 2);
-    ASSERT_EQ(h.alert(ask, button), kHostOk);
-    EXPECT_EQ(button, 1);
-    ASSERT_EQ(h.alert(ask, button), kHostOk);
-    EXPECT_EQ(button, 2);  // the policy
+    for (std::int32_t want : {2, 1, 2}) {  // the queued answers, then the policy
+        ASSERT_EQ(h.alert(ask, button), kHostOk);
+        EXPECT_EQ(button, want);
+    }
     EXPECT_EQ(h.alert({kAlertInformation, "", "bez przyciskow", "", {}}, button), kHostBadPars);
     ASSERT_EQ(h.alertsShown().size(), 4u);
     EXPECT_EQ(h.alertsShown()[0].largeText, "Czyszczenie duplikatow");
@@ -249,12 +247,9 @@ TEST(ModelHostFaults, RulesRefuseChosenCallsWithChosenCodes) {
     h.injectFault(model::HostOp::CreateElement,
                   [](const model::HostCall& c) { return c.code == kElemMesh ? kHostNotSupported : kHostOk; });
     ElementId id;
-    EXPECT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), id), kHostOk);
-    EXPECT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), id), kHostOutOfMemory);
-    EXPECT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), id), kHostOk);
-    MeshElement mesh;
-    mesh.outline = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}};
-    EXPECT_EQ(h.createMesh(mesh, id), kHostNotSupported);
+    for (HostError want : {kHostOk, kHostOutOfMemory, kHostOk})
+        EXPECT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), id), want);
+    EXPECT_EQ(h.createMesh({.outline = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, id), kHostNotSupported);
     EXPECT_EQ(h.state().elements.size(), 2u);
 
     h.injectFault(model::HostOp::ListAttributes, model::ModelHost::failAlways(kHostGeneralError));
