@@ -6,6 +6,7 @@
 #include <set>
 #include <tuple>
 
+#include "TestLas.h"
 #include "cloud_ui/CloudAccumulator.h"
 #include "cloud_ui/Detail.h"
 #include "geodesy/Crs.h"
@@ -21,18 +22,17 @@ const geodesy::Bbox kWarsaw{637000.0, 486000.0, 638000.0, 487000.0};
 
 TEST(CloudAccumulator, CropKeepsPointsOnTheFrameEdgesOnly) {
     CloudAccumulator acc(kWarsaw, 0.0, 2178);
-    EXPECT_TRUE(acc.add(kWarsaw.minE, kWarsaw.minN, 100, 1, 2, 3));
-    EXPECT_TRUE(acc.add(kWarsaw.maxE, kWarsaw.maxN, 100, 1, 2, 3));
-    EXPECT_TRUE(acc.add(kWarsaw.minE, kWarsaw.maxN, 100, 1, 2, 3));
-    EXPECT_TRUE(acc.add(kWarsaw.maxE, kWarsaw.minN, 100, 1, 2, 3));
+    for (auto [e, n] : {std::pair{kWarsaw.minE, kWarsaw.minN}, std::pair{kWarsaw.maxE, kWarsaw.maxN},
+                        std::pair{kWarsaw.minE, kWarsaw.maxN}, std::pair{kWarsaw.maxE, kWarsaw.minN}})
+        EXPECT_TRUE(acc.add(e, n, 100, 1, 2, 3));
     EXPECT_FALSE(acc.add(std::nextafter(kWarsaw.minE, 0.0), kWarsaw.minN, 100, 1, 2, 3));
     EXPECT_FALSE(acc.add(kWarsaw.maxE, std::nextafter(kWarsaw.maxN, 1e9), 100, 1, 2, 3));
     EXPECT_FALSE(acc.add(639000.0, 486500.0, 100, 1, 2, 3));
     // Values a damaged sheet can hold are dropped, not stored.
-    EXPECT_FALSE(acc.add(NAN, 486500.0, 100, 1, 2, 3));
-    EXPECT_FALSE(acc.add(637500.0, NAN, 100, 1, 2, 3));
-    EXPECT_FALSE(acc.add(637500.0, 486500.0, NAN, 1, 2, 3));
-    EXPECT_FALSE(acc.add(637500.0, 486500.0, INFINITY, 1, 2, 3));
+    const double nan = NAN, inf = INFINITY;
+    for (auto [e, n, z] : {std::tuple{nan, 486500.0, 100.0}, std::tuple{637500.0, nan, 100.0},
+                           std::tuple{637500.0, 486500.0, nan}, std::tuple{637500.0, 486500.0, inf}})
+        EXPECT_FALSE(acc.add(e, n, z, 1, 2, 3)) << e << " " << n << " " << z;
     EXPECT_EQ(acc.size(), 4u);
     EXPECT_EQ(acc.points()[0].classification, 0);
     // A broken origin or a frame too large to map must not fill the cloud with NaN, thinned or not.
@@ -51,17 +51,10 @@ TEST(CloudAccumulator, CropKeepsPointsOnTheFrameEdgesOnly) {
 
 TEST(CloudAccumulator, LocalCoordinatesFollowTheZoneWithinAMillimetre) {
     CloudAccumulator acc(kWarsaw, 0.0, 2178);
-    // Default origin: the smallest zone easting and northing of the four mapped corners, height 0.
-    double minE = 1e300, minN = 1e300;
-    for (geodesy::PlanarPoint c :
-         {geodesy::PlanarPoint{kWarsaw.minE, kWarsaw.minN}, geodesy::PlanarPoint{kWarsaw.maxE, kWarsaw.minN},
-          geodesy::PlanarPoint{kWarsaw.minE, kWarsaw.maxN}, geodesy::PlanarPoint{kWarsaw.maxE, kWarsaw.maxN}}) {
-        const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(c, 2178);
-        minE = std::min(minE, z.x);
-        minN = std::min(minN, z.y);
-    }
-    EXPECT_NEAR(acc.originE(), minE, 1e-3);
-    EXPECT_NEAR(acc.originN(), minN, 1e-3);
+    // Default origin: the frame's zone origin, height 0.
+    const geodesy::PlanarPoint origin = lastest::zoneOrigin(kWarsaw, 2178);
+    EXPECT_NEAR(acc.originE(), origin.x, 1e-3);
+    EXPECT_NEAR(acc.originN(), origin.y, 1e-3);
     EXPECT_EQ(acc.originZ(), 0.0);
 
     std::mt19937 rng(7);

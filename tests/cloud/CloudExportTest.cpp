@@ -48,21 +48,10 @@ std::string frameArg(const geodesy::Bbox& b) {
 // Points of a LAS 1.2 format-3 file, parsed here from the raw bytes.
 std::vector<std::array<double, 3>> rawLasPoints(const std::filesystem::path& p) {
     const std::string s = testsupport::readFile(p);
-    auto f64 = [&](std::size_t at) {
-        double v;
-        std::memcpy(&v, &s[at], 8);
-        return v;
-    };
-    auto i32 = [&](std::size_t at) {
-        std::int32_t v;
-        std::memcpy(&v, &s[at], 4);
-        return v;
-    };
-    std::uint32_t offset, count;
-    std::uint16_t length;
-    std::memcpy(&offset, &s[96], 4);
-    std::memcpy(&length, &s[105], 2);
-    std::memcpy(&count, &s[107], 4);
+    auto f64 = [&](std::size_t at) { return lastest::get<double>(s, at); };
+    auto i32 = [&](std::size_t at) { return lastest::get<std::int32_t>(s, at); };
+    const auto offset = lastest::get<std::uint32_t>(s, 96), count = lastest::get<std::uint32_t>(s, 107);
+    const auto length = lastest::get<std::uint16_t>(s, 105);
     std::vector<std::array<double, 3>> pts;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::size_t r = offset + std::size_t{i} * length;
@@ -93,10 +82,7 @@ TEST(CloudExport, SheetsBecomeOneE57WithTheRecordedOriginAndBounds) {
     }
     lastest::writeLas(dir / "b.las", zone);
 
-    CloudJob job;
-    job.frame = kFrame;
-    job.detail = Detail::Standard;
-    job.zone = 2178;
+    const CloudJob job{.frame = kFrame, .detail = Detail::Standard, .zone = 2178};
     std::vector<std::pair<std::string, double>> progress;
     const CloudResult r = exportCloud(job, {{dir / "a.las", 0}, {dir / "b.las", 2178}}, dir / "out.e57",
                                       [&](const std::string& label, double pct) {
@@ -124,24 +110,15 @@ TEST(CloudExport, SheetsBecomeOneE57WithTheRecordedOriginAndBounds) {
         EXPECT_GE(x, float(r.minX));
         EXPECT_LE(x, float(r.maxX));
     }
-    // The origin is the frame's corner in the zone: the smallest easting and northing of its mapped corners.
-    double offE = 1e300, offN = 1e300;
-    for (geodesy::PlanarPoint c :
-         {geodesy::PlanarPoint{kFrame.minE, kFrame.minN}, geodesy::PlanarPoint{kFrame.maxE, kFrame.minN},
-          geodesy::PlanarPoint{kFrame.minE, kFrame.maxN}, geodesy::PlanarPoint{kFrame.maxE, kFrame.maxN}}) {
-        offE = std::min(offE, geodesy::pl1992ToPl2000(c, 2178).x);
-        offN = std::min(offN, geodesy::pl1992ToPl2000(c, 2178).y);
-    }
-    EXPECT_NEAR(r.offE, offE, 1e-3);
-    EXPECT_NEAR(r.offN, offN, 1e-3);
+    // The origin is the frame's corner in the zone.
+    EXPECT_NEAR(r.offE, lastest::zoneOrigin(kFrame, 2178).x, 1e-3);
+    EXPECT_NEAR(r.offN, lastest::zoneOrigin(kFrame, 2178).y, 1e-3);
     EXPECT_EQ(r.zone, 2178);
 }
 
 TEST(CloudExport, FailuresNameTheCauseAndLeaveNoFile) {
     TempDir dir;
-    CloudJob job;
-    job.frame = kFrame;
-    job.zone = 2178;
+    CloudJob job{.frame = kFrame, .zone = 2178};
     lastest::writeLas(dir / "far.las", {{100.0, 100.0, 1.0, 0, 2, 0, 0, 0}});
     lastest::writeLas(dir / "a.las", gridAround(kFrame, 2.0));
     testsupport::writeFile(dir / "junk.laz", "not a point cloud");
@@ -187,8 +164,18 @@ TEST(CloudExportCommand, RealWarsawSheetEndToEnd) {
     TempDir dir;
     // A frame that cuts through the sheet, so the crop matters.
     const geodesy::Bbox frame{639920.0, 485150.0, 639940.0, 485170.0};
-    const CommandRun run = runGeodraft("cloud-export " + frameArg(frame) + " --zone 2178 --detail full --out '" +
-                                       (dir / "w.e57").string() + "' '" + las.string() + "'");
+    // Runs the export into NAME and reads the E57 back.
+    auto exportTo = [&](const std::string& name, const std::string& options, CommandRun& run) {
+        run = runGeodraft("cloud-export " + frameArg(frame) + " --zone 2178 " + options + " --out '" +
+                          (dir / name).string() + "' '" + las.string() + "'");
+        e57test::File f;
+        EXPECT_EQ(run.code, 0) << run.err;
+        if (run.code == 0) e57test::read(f, dir / name);
+        EXPECT_EQ(f.error, "");
+        return f;
+    };
+    CommandRun run;
+    const e57test::File f = exportTo("w.e57", "--detail full", run);
     ASSERT_EQ(run.code, 0) << run.err;
 
     // The expected points, computed here from the raw records with the exact grid conversion.
@@ -199,19 +186,10 @@ TEST(CloudExportCommand, RealWarsawSheetEndToEnd) {
     ASSERT_LT(expected.size(), 3000u);
     EXPECT_NE(run.out.find("punktow=" + std::to_string(expected.size())), std::string::npos) << run.out;
 
-    e57test::File f;
-    e57test::read(f, dir / "w.e57");
-    ASSERT_EQ(f.error, "");
     ASSERT_EQ(f.scans.size(), 1u);
     const e57test::Scan& s = f.scans[0];
     ASSERT_EQ(s.recordCount, expected.size());
-    double offE = 1e300, offN = 1e300;
-    for (geodesy::PlanarPoint c :
-         {geodesy::PlanarPoint{frame.minE, frame.minN}, geodesy::PlanarPoint{frame.maxE, frame.minN},
-          geodesy::PlanarPoint{frame.minE, frame.maxN}, geodesy::PlanarPoint{frame.maxE, frame.maxN}}) {
-        offE = std::min(offE, geodesy::pl1992ToPl2000(c, 2178).x);
-        offN = std::min(offN, geodesy::pl1992ToPl2000(c, 2178).y);
-    }
+    const auto [offE, offN] = lastest::zoneOrigin(frame, 2178);
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(expected[i][0], expected[i][1], 2178);
         ASSERT_NEAR(s.column("cartesianX")[i], z.x - offE, 2e-3) << i;
@@ -220,22 +198,10 @@ TEST(CloudExportCommand, RealWarsawSheetEndToEnd) {
     }
 
     // Thinning only ever removes points.
-    const CommandRun light = runGeodraft("cloud-export " + frameArg(frame) + " --zone 2178 --detail lekki --out '" +
-                                         (dir / "l.e57").string() + "' '" + las.string() + "'");
-    ASSERT_EQ(light.code, 0) << light.err;
-    e57test::File lf;
-    e57test::read(lf, dir / "l.e57");
-    ASSERT_EQ(lf.error, "");
-    EXPECT_LT(lf.scans.at(0).recordCount, expected.size());
+    EXPECT_LT(exportTo("l.e57", "--detail lekki", run).scans.at(0).recordCount, expected.size());
 
     // With an origin given (the project's survey point) the same points are relative to it, height included.
-    const CommandRun shifted = runGeodraft("cloud-export " + frameArg(frame) +
-                                           " --zone 2178 --detail full --origin 7503300,5786760,80 --out '" +
-                                           (dir / "o.e57").string() + "' '" + las.string() + "'");
-    ASSERT_EQ(shifted.code, 0) << shifted.err;
-    e57test::File of;
-    e57test::read(of, dir / "o.e57");
-    ASSERT_EQ(of.error, "");
+    const e57test::File of = exportTo("o.e57", "--detail full --origin 7503300,5786760,80", run);
     const geodesy::PlanarPoint first = geodesy::pl1992ToPl2000(expected[0][0], expected[0][1], 2178);
     EXPECT_NEAR(of.scans.at(0).column("cartesianX")[0], first.x - 7503300.0, 2e-3);
     EXPECT_NEAR(of.scans.at(0).column("cartesianY")[0], first.y - 5786760.0, 2e-3);
@@ -248,31 +214,31 @@ TEST(CloudExportCommand, BadInputIsRefusedInPolishWithAFailureCode) {
     const std::string sheet = " '" + (dir / "a.las").string() + "'";
     const std::string out = " --out '" + (dir / "o.e57").string() + "'";
 
-    CommandRun r =
-        runGeodraft("cloud-export --frame 639950,485140,639900,485180 --zone 2178 --detail full" + out + sheet);
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("Nieprawidlowy bbox"), std::string::npos);
-    r = runGeodraft("cloud-export --frame -inf,485140,inf,485180 --zone 2178 --detail full" + out + sheet);
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("Nieprawidlowy bbox"), std::string::npos);
-    r = runGeodraft("cloud-export " + frameArg(kFrame) + " --origin nan,0,0 --zone 2178 --detail full" + out + sheet);
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("Nieprawidlowy poczatek ukladu"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(dir / "o.e57"));
-    r = runGeodraft("cloud-export " + frameArg(kFrame) + " --zone 2180 --detail full" + out + sheet);
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("Nieobslugiwany EPSG PL-2000"), std::string::npos);
-    r = runGeodraft("cloud-export " + frameArg(kFrame) + " --zone 2178 --detail ful" + out + sheet);
-    EXPECT_EQ(r.code, 2);
-    r = runGeodraft("cloud-export " + frameArg(kFrame) + " --zone 2178 --detail full" + out);
-    EXPECT_EQ(r.code, 2);
-    r = runGeodraft("cloud-export --frame 0,0,10,10 --zone 2178 --detail full" + out + sheet);
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("Brak punktow w wybranym obszarze (po przycieciu do kadru)."), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(dir / "o.e57"));
+    const std::string full = " --zone 2178 --detail full";
+    const struct {
+        std::string args;
+        int code;
+        std::string message;
+    } rows[] = {
+        {"--frame 639950,485140,639900,485180" + full + out + sheet, 2, "Nieprawidlowy bbox"},
+        {"--frame -inf,485140,inf,485180" + full + out + sheet, 2, "Nieprawidlowy bbox"},
+        {frameArg(kFrame) + " --origin nan,0,0" + full + out + sheet, 2, "Nieprawidlowy poczatek ukladu"},
+        {frameArg(kFrame) + " --zone 2180 --detail full" + out + sheet, 2, "Nieobslugiwany EPSG PL-2000"},
+        {frameArg(kFrame) + " --zone 2178 --detail ful" + out + sheet, 2, ""},
+        {frameArg(kFrame) + full + out, 2, ""},
+        {"--frame 0,0,10,10" + full + out + sheet, 1, "Brak punktow w wybranym obszarze (po przycieciu do kadru)."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args);
+        const CommandRun r = runGeodraft("cloud-export " + row.args);
+        EXPECT_EQ(r.code, row.code);
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir / "o.e57"));
+    }
 
     // Under a decimal-comma locale the frame still reads with points and the report prints them.
-    r = runGeodraft("cloud-export --frame 639900.5,485140.5,639950.5,485180.5 --zone 2178 --detail lekki" + out + sheet,
+    const CommandRun r =
+        runGeodraft("cloud-export --frame 639900.5,485140.5,639950.5,485180.5 --zone 2178 --detail lekki" + out + sheet,
                     "LC_ALL=pl_PL.UTF-8");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("offE=75"), std::string::npos);
@@ -294,15 +260,12 @@ TEST(CloudExportCommand, LazSheetsGiveTheSameFileAsTheirLasTwins) {
     }
     std::string names;
     for (auto [name, format, points] : {std::tuple{"a", 3, &grid}, std::tuple{"b", 7, &zone}}) {
-        lastest::Options o;
-        o.format = format;
-        o.offsetX = format == 7 ? 7500000 : 0;
-        o.offsetY = format == 7 ? 5700000 : 0;
+        const lastest::Options o{
+            .format = format, .offsetX = format == 7 ? 7500000.0 : 0.0, .offsetY = format == 7 ? 5700000.0 : 0.0};
         const std::string bytes = lastest::lasBytes(*points, o);
         testsupport::writeFile(dir / (std::string(name) + ".las"), bytes);
 
         LasHeader h;
-        h.versionMajor = 1;
         h.versionMinor = format == 7 ? 4 : 2;
         h.pointFormat = static_cast<std::uint8_t>(format);
         h.pointRecordLength = static_cast<std::uint16_t>(lastest::coreLength(format));

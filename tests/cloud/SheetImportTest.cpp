@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <array>
 #include <map>
 
 #include "TestLas.h"
@@ -34,10 +35,8 @@ TEST(LasSheet, ColourComesFromTheRecordOrFromTheIntensity) {
     lastest::Point b{639901.0, 485151.0, 99.0, 0x00FF, 2, 0xFF00, 0x00FF, 0x8000};
     for (int format : {0, 1, 2, 3, 6, 7, 8}) {
         SCOPED_TRACE(format);
-        lastest::Options o;
-        o.format = format;
-        o.extraBytes = format == 3 ? 7 : 0;  // extra bytes after the core record change nothing
-        lastest::writeLas(dir / "s.las", {a, b}, o);
+        // Extra bytes after the core record change nothing.
+        lastest::writeLas(dir / "s.las", {a, b}, {.format = format, .extraBytes = format == 3 ? 7 : 0});
         LasSheet sheet;
         const auto pts = readAll(dir / "s.las", sheet);
         ASSERT_EQ(pts.size(), 2u) << sheet.error();
@@ -48,26 +47,15 @@ TEST(LasSheet, ColourComesFromTheRecordOrFromTheIntensity) {
         EXPECT_EQ(pts[0].classification, 5);
         EXPECT_EQ(pts[1].classification, 2);
         const bool rgb = format == 2 || format == 3 || format == 7 || format == 8;
-        if (rgb) {
-            EXPECT_EQ(pts[0].red, 0x12);
-            EXPECT_EQ(pts[0].green, 0x56);
-            EXPECT_EQ(pts[0].blue, 0x9A);
-            EXPECT_EQ(pts[1].red, 0xFF);
-            EXPECT_EQ(pts[1].green, 0x00);
-            EXPECT_EQ(pts[1].blue, 0x80);
-        } else {
-            EXPECT_EQ(pts[0].red, 0xAB);
-            EXPECT_EQ(pts[0].green, 0xAB);
-            EXPECT_EQ(pts[0].blue, 0xAB);
-            EXPECT_EQ(pts[1].red, 0x00);
-        }
+        auto rgbOf = [](const CloudPoint& p) { return std::array<int, 3>{p.red, p.green, p.blue}; };
+        EXPECT_EQ(rgbOf(pts[0]), (rgb ? std::array{0x12, 0x56, 0x9A} : std::array{0xAB, 0xAB, 0xAB}));
+        if (rgb) EXPECT_EQ(rgbOf(pts[1]), (std::array{0xFF, 0x00, 0x80}));
+        if (!rgb) EXPECT_EQ(pts[1].red, 0x00);
     }
     // Formats 0..5 share the class byte with three flag bits: a synthetic ground point is still ground.
     lastest::Point flagged{639900.0, 485150.0, 100.0, 0, 0xA2, 0, 0, 0};
     for (int format : {1, 6}) {
-        lastest::Options o;
-        o.format = format;
-        lastest::writeLas(dir / "f.las", {flagged}, o);
+        lastest::writeLas(dir / "f.las", {flagged}, {.format = format});
         LasSheet sheet;
         const auto pts = readAll(dir / "f.las", sheet);
         ASSERT_EQ(pts.size(), 1u);
@@ -98,10 +86,7 @@ TEST(LasSheet, UnusableAndDamagedSheets) {
     // A download cut off in the middle of the points: what was read is kept, the rest is reported.
     std::vector<lastest::Point> pts;
     for (int i = 0; i < 100; ++i) pts.push_back({639500.0 + i, 485500.0, 100.0, 0, 2, 0, 0, 0});
-    lastest::Options o;
-    o.format = 1;
-    o.cutAfter = 227 + 28 * 40 + 10;
-    lastest::writeLas(dir / "cut.las", pts, o);
+    lastest::writeLas(dir / "cut.las", pts, {.format = 1, .cutAfter = 227 + 28 * 40 + 10});
     const SheetImport cut = importSheet(dir / "cut.las", 0, acc);
     EXPECT_TRUE(cut.usable);
     EXPECT_FALSE(cut.complete);
@@ -111,10 +96,8 @@ TEST(LasSheet, UnusableAndDamagedSheets) {
     EXPECT_EQ(acc.size(), cut.pointsKept);
 
     // Records of the longest length a header can give: read whole, without a buffer of thousands of them.
-    lastest::Options wide;
-    wide.extraBytes = 65535 - lastest::coreLength(3);
     std::vector<lastest::Point> few(pts.begin(), pts.begin() + 3);
-    std::string bytes = lastest::lasBytes(few, wide);
+    std::string bytes = lastest::lasBytes(few, {.extraBytes = 65535 - lastest::coreLength(3)});
     lastest::put<std::uint32_t>(bytes, 107, 100000);  // announces far more than the download holds
     testsupport::writeFile(dir / "wide.las", bytes);
     LasSheet sheet;
@@ -150,12 +133,8 @@ TEST(SheetImport, Pl2000SheetsGiveTheSamePointsAsPl1992Sheets) {
     }
     // Far outside the frame: skipped by the zone rectangle without conversion.
     in2000.push_back({7000000.0, 5000000.0, 0.0, 0, 2, 0, 0, 0});
-    lastest::Options o;
-    o.format = 3;
-    lastest::writeLas(dir / "pl1992.las", in1992, o);
-    o.offsetX = 7500000;
-    o.offsetY = 5700000;
-    lastest::writeLas(dir / "pl2000.las", in2000, o);
+    lastest::writeLas(dir / "pl1992.las", in1992);
+    lastest::writeLas(dir / "pl2000.las", in2000, {.offsetX = 7500000, .offsetY = 5700000});
 
     LasSheet probe1992, probe2000;
     ASSERT_TRUE(probe1992.open(dir / "pl1992.las"));

@@ -1,5 +1,6 @@
 // Writes small uncompressed LAS files for the cloud tests, byte by byte, independent of the project's codec.
 #pragma once
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "geodesy/Crs.h"
 #include "support/TestSupport.h"
 
 namespace lastest {
@@ -97,6 +99,24 @@ inline std::string lasBytes(const std::vector<Point>& pts, const Options& o) {
     if (o.cutAfter >= 0 && static_cast<std::size_t>(o.cutAfter) < s.size())
         s.resize(static_cast<std::size_t>(o.cutAfter));
     return s;
+}
+
+template <typename T>
+T get(const std::string& s, std::size_t at) {
+    T v;
+    std::memcpy(&v, &s[at], sizeof v);
+    return v;
+}
+
+// The zone origin of a PL-1992 frame: the smallest easting and northing of its four mapped corners.
+inline geodesy::PlanarPoint zoneOrigin(const geodesy::Bbox& b, int zone) {
+    geodesy::PlanarPoint o{1e300, 1e300};
+    for (geodesy::PlanarPoint c : {geodesy::PlanarPoint{b.minE, b.minN}, geodesy::PlanarPoint{b.maxE, b.minN},
+                                   geodesy::PlanarPoint{b.minE, b.maxN}, geodesy::PlanarPoint{b.maxE, b.maxN}}) {
+        const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(c, zone);
+        o = {std::min(o.x, z.x), std::min(o.y, z.y)};
+    }
+    return o;
 }
 
 inline void writeLas(const std::filesystem::path& path, const std::vector<Point>& pts, const Options& o = {}) {

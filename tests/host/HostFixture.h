@@ -25,14 +25,9 @@ inline host::MorphElement tetrahedron(model::ModelHost& h, std::int32_t material
 
 // Fills h with a new layer, a material, one element of each kind and a georeference.
 inline void populate(model::ModelHost& h) {
-    host::Attribute layer;
-    layer.kind = host::kAttrLayer;
-    layer.name = "GIS_DZIALKI";
+    host::Attribute layer{.kind = host::kAttrLayer, .name = "GIS_DZIALKI"};
     ASSERT_EQ(h.createAttribute(layer), host::kHostOk);
-    host::Attribute material;
-    material.kind = host::kAttrMaterial;
-    material.name = "GIS Dach";
-    material.colour = {0.1, 0.2, 0.3};
+    host::Attribute material{.kind = host::kAttrMaterial, .name = "GIS Dach", .colour = {0.1, 0.2, 0.3}};
     ASSERT_EQ(h.createAttribute(material), host::kHostOk);
 
     host::ElementId id;
@@ -96,19 +91,18 @@ inline void populate(model::ModelHost& h) {
     ASSERT_EQ(h.createPicture(pic, id), host::kHostOk);
     ASSERT_EQ(h.setSelection({id}), host::kHostOk);
 
-    host::GeoLocation g;
-    g.crsName = "EPSG:2178";
-    g.geodeticDatum = "ETRF2000 (PL-ETRF2000)";
-    g.verticalDatum = "PL-EVRF2007-NH";
-    g.mapProjection = "PL-2000";
-    g.mapZone = "7";
-    g.longitude = 21.0122287;
-    g.latitude = 52.2296756;
-    g.locationFlags = 60;
-    g.surveyEasting = 7500123.456;
-    g.surveyNorthing = 5789012.345;
-    g.surveyHeight = 112.3;
-    g.surveyExtra1 = 0.1;
+    const host::GeoLocation g{.crsName = "EPSG:2178",
+                              .geodeticDatum = "ETRF2000 (PL-ETRF2000)",
+                              .verticalDatum = "PL-EVRF2007-NH",
+                              .mapProjection = "PL-2000",
+                              .mapZone = "7",
+                              .longitude = 21.0122287,
+                              .latitude = 52.2296756,
+                              .locationFlags = 60,
+                              .surveyEasting = 7500123.456,
+                              .surveyNorthing = 5789012.345,
+                              .surveyHeight = 112.3,
+                              .surveyExtra1 = 0.1};
     ASSERT_EQ(h.writeGeoLocation(g), host::kHostOk);
 }
 

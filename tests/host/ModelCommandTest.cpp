@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 using namespace hosttest;
+using namespace host;
 using testsupport::TempDir;
 
 namespace {
@@ -30,17 +31,28 @@ ProgramRun runGeodraft(const std::string& args) {
 
 }  // namespace
 
-TEST(ModelCommand, SummarisesElementsByKindAndLayerAndTheGeoreference) {
+TEST(ModelCommand, SummarisesProjectsAndRefusesMissingDamagedOrNone) {
+    TempDir dir;
     model::ModelHost h;
     populate(h);
-    host::ElementId id;
-    ASSERT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), id), host::kHostOk);
-    TempDir dir;
+    ElementId id;
+    ASSERT_EQ(h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), id), kHostOk);
     ASSERT_TRUE(h.saveProject(dir / "projekt.gdp").ok);
+    ASSERT_TRUE(model::ModelHost().saveProject(dir / "nowy.gdp").ok);
+    testsupport::writeFile(dir / "zly.gdp", "{\"format\":\"geodraft-project\",\"version\":1}");
 
-    const ProgramRun r = runGeodraft("model " + (dir / "projekt.gdp").string());
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    for (const char* expected : {
+    struct Row {
+        const char* name;
+        std::string args;
+        int exitCode;
+        std::vector<std::string> present;
+        std::string absent;
+    };
+    const std::vector<Row> rows = {
+        {"populated",
+         "model " + (dir / "projekt.gdp").string(),
+         0,
+         {
              "Warstwy: 2\n",
              "Elementy: 8\n",
              "  polilinie: 2\n    Warstwa podstawowa: 1\n    GIS_DZIALKI: 1\n",
@@ -61,34 +73,19 @@ TEST(ModelCommand, SummarisesElementsByKindAndLayerAndTheGeoreference) {
              "  scale: 1\n",
              "  surveyExtra1: 0.1\n",
              "Zaznaczone elementy: 1\n",
-         }) {
-        EXPECT_NE(r.output.find(expected), std::string::npos) << "missing: " << expected << "\n" << r.output;
+         },
+         ""},
+        {"new", "model " + (dir / "nowy.gdp").string(), 0, {"Elementy: 0\n", "Georeferencja: brak\n"}, ""},
+        {"missing", "model " + (dir / "brak.gdp").string(), 1, {"Nie mozna otworzyc projektu"}, ""},
+        {"damaged", "model " + (dir / "zly.gdp").string(), 1, {"Nieprawidlowy plik projektu"}, "Projekt:"},
+        {"no project", "model", 2, {"uzycie"}, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const ProgramRun r = runGeodraft(row.args);
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.output;
+        for (const std::string& expected : row.present)
+            EXPECT_NE(r.output.find(expected), std::string::npos) << "missing: " << expected << "\n" << r.output;
+        if (!row.absent.empty()) EXPECT_EQ(r.output.find(row.absent), std::string::npos) << r.output;
     }
-}
-
-TEST(ModelCommand, NewProjectHasNoGeoreference) {
-    model::ModelHost h;
-    TempDir dir;
-    ASSERT_TRUE(h.saveProject(dir / "nowy.gdp").ok);
-    const ProgramRun r = runGeodraft("model " + (dir / "nowy.gdp").string());
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_NE(r.output.find("Elementy: 0\n"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("Georeferencja: brak\n"), std::string::npos) << r.output;
-}
-
-TEST(ModelCommand, MissingDamagedOrNoProjectFails) {
-    TempDir dir;
-    ProgramRun r = runGeodraft("model " + (dir / "brak.gdp").string());
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.output.find("Nie mozna otworzyc projektu"), std::string::npos) << r.output;
-
-    testsupport::writeFile(dir / "zly.gdp", "{\"format\":\"geodraft-project\",\"version\":1}");
-    r = runGeodraft("model " + (dir / "zly.gdp").string());
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.output.find("Nieprawidlowy plik projektu"), std::string::npos) << r.output;
-    EXPECT_EQ(r.output.find("Projekt:"), std::string::npos) << r.output;
-
-    r = runGeodraft("model");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.output.find("uzycie"), std::string::npos) << r.output;
 }

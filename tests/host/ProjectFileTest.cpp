@@ -9,9 +9,17 @@
 #include "support/TestSupport.h"
 
 using namespace hosttest;
+using namespace host;
 using testsupport::TempDir;
 
-TEST(ProjectFile, EveryElementKindRoundTripsExactly) {
+namespace {
+std::size_t fileCount(const TempDir& dir) {
+    const std::filesystem::directory_iterator it(dir.path);
+    return static_cast<std::size_t>(std::distance(begin(it), end(it)));
+}
+}  // namespace
+
+TEST(ProjectFile, EveryElementKindRoundTripsExactlyAndResavesByteIdentical) {
     model::ModelHost h;
     populate(h);
     TempDir dir;
@@ -25,55 +33,54 @@ TEST(ProjectFile, EveryElementKindRoundTripsExactly) {
     EXPECT_EQ(reloaded.projectText(), testsupport::readFile(path));
 
     // Read-back through the interface works on the reloaded model too.
-    std::vector<host::ElementId> ids;
-    ASSERT_EQ(reloaded.listElements(host::kElemPolyline, host::kFilterActiveStory, ids), host::kHostOk);
+    std::vector<ElementId> ids;
+    ASSERT_EQ(reloaded.listElements(kElemPolyline, kFilterActiveStory, ids), kHostOk);
     ASSERT_EQ(ids.size(), 1u);
-    host::PolylineElement pl;
-    ASSERT_EQ(reloaded.getPolyline(ids[0], pl), host::kHostOk);
+    PolylineElement pl;
+    ASSERT_EQ(reloaded.getPolyline(ids[0], pl), kHostOk);
     EXPECT_EQ(pl.points[1].x, 1e-300);
     EXPECT_TRUE(std::signbit(pl.points[1].y));
     EXPECT_EQ(pl.points[2].x, 7654321.123456789);
-    ASSERT_EQ(reloaded.listElements(host::kElemPicture, 0, ids), host::kHostOk);
-    host::PictureElement pic;
-    ASSERT_EQ(reloaded.getPicture(ids[0], pic), host::kHostOk);
+    ASSERT_EQ(reloaded.listElements(kElemPicture, 0, ids), kHostOk);
+    PictureElement pic;
+    ASSERT_EQ(reloaded.getPicture(ids[0], pic), kHostOk);
     ASSERT_EQ(pic.bytes.size(), 257u);
     for (int i = 0; i < 256; ++i) ASSERT_EQ(pic.bytes[static_cast<std::size_t>(i)], i);
-    ASSERT_EQ(reloaded.listElements(host::kElemSlab, 0, ids), host::kHostOk);
+    ASSERT_EQ(reloaded.listElements(kElemSlab, 0, ids), kHostOk);
     std::string idText;
-    ASSERT_EQ(reloaded.getElementIdText(ids[0], idText), host::kHostOk);
+    ASSERT_EQ(reloaded.getElementIdText(ids[0], idText), kHostOk);
     EXPECT_EQ(idText, "PL.PZGiK.1234.BUD");
+
+    // Saving the reloaded model gives the same bytes.
+    ASSERT_TRUE(reloaded.saveProject(dir / "b.gdp").ok);
+    EXPECT_EQ(testsupport::readFile(path), testsupport::readFile(dir / "b.gdp"));
 }
 
 TEST(ProjectFile, PictureBytesOfEveryLengthRemainderRoundTrip) {
     for (std::size_t n = 1; n <= 4; ++n) {
         model::ModelHost h;
-        host::PictureElement pic;
-        pic.boxMax = {1, 1};
-        pic.mimeType = "image/jpeg";
-        pic.bytes.assign(n, 0xFF);
-        host::ElementId id;
-        ASSERT_EQ(h.createPicture(pic, id), host::kHostOk);
+        ElementId id;
+        const std::vector<std::uint8_t> bytes(n, 0xFF);
+        ASSERT_EQ(h.createPicture({.boxMax = {1, 1}, .mimeType = "image/jpeg", .bytes = bytes}, id), kHostOk);
         model::ModelState back;
         ASSERT_TRUE(model::projectFromText(h.projectText(), back).ok);
         EXPECT_TRUE(back == h.state()) << n << " bytes";
     }
 }
 
-TEST(ProjectFile, SaveOfLoadOfSaveIsByteIdentical) {
+TEST(ProjectFile, SaveReplacesWholeAndFailedSaveLeavesWhatWasThereAndNoTemporaryFiles) {
     model::ModelHost h;
-    populate(h);
     TempDir dir;
-    ASSERT_TRUE(h.saveProject(dir / "a.gdp").ok);
-    model::ModelHost second;
-    ASSERT_TRUE(second.loadProject(dir / "a.gdp").ok);
-    ASSERT_TRUE(second.saveProject(dir / "b.gdp").ok);
-    EXPECT_EQ(testsupport::readFile(dir / "a.gdp"), testsupport::readFile(dir / "b.gdp"));
-}
-
-TEST(ProjectFile, FailedSaveLeavesWhatWasThereAndNoTemporaryFiles) {
-    model::ModelHost h;
-    populate(h);
-    TempDir dir;
+    {
+        TempDir replaceDir;
+        const auto path = replaceDir / "projekt.gdp";
+        ASSERT_TRUE(h.saveProject(path).ok);
+        populate(h);
+        ASSERT_TRUE(h.saveProject(path).ok);
+        EXPECT_EQ(testsupport::readFile(path), h.projectText());
+        EXPECT_EQ(fileCount(replaceDir), 1u);
+        EXPECT_FALSE(h.saveProject(replaceDir / "brak" / "projekt.gdp").ok);
+    }
     // A folder where the project should go: the rename cannot replace it.
     const auto blocked = dir / "projekt.gdp";
     testsupport::writeFile(blocked / "inny.txt", "zawartosc");
@@ -81,12 +88,7 @@ TEST(ProjectFile, FailedSaveLeavesWhatWasThereAndNoTemporaryFiles) {
     EXPECT_FALSE(st.ok);
     EXPECT_NE(st.error.find("Nie mozna zapisac projektu"), std::string::npos) << st.error;
     EXPECT_EQ(testsupport::readFile(blocked / "inny.txt"), "zawartosc");
-    std::size_t entries = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path)) {
-        (void)e;
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1u);
+    EXPECT_EQ(fileCount(dir), 1u);
 
     if (::geteuid() == 0) return;  // root ignores folder permissions
     const auto path = dir / "stary.gdp";
@@ -99,24 +101,7 @@ TEST(ProjectFile, FailedSaveLeavesWhatWasThereAndNoTemporaryFiles) {
     EXPECT_EQ(testsupport::readFile(path), old);
 }
 
-TEST(ProjectFile, SaveReplacesTheFileWholeAndLeavesNoTemporaryFiles) {
-    model::ModelHost h;
-    TempDir dir;
-    const auto path = dir / "projekt.gdp";
-    ASSERT_TRUE(h.saveProject(path).ok);
-    populate(h);
-    ASSERT_TRUE(h.saveProject(path).ok);
-    EXPECT_EQ(testsupport::readFile(path), h.projectText());
-    std::size_t files = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path)) {
-        (void)e;
-        ++files;
-    }
-    EXPECT_EQ(files, 1u);
-    EXPECT_FALSE(h.saveProject(dir / "brak" / "projekt.gdp").ok);
-}
-
-TEST(ProjectFile, DamagedFilesAreRefusedWithThePlaceAndTheModelKept) {
+TEST(ProjectFile, DamagedAndHostileFilesAreRefusedWithThePlaceAndTheModelKept) {
     model::ModelHost good;
     populate(good);
     const std::string text = good.projectText();
@@ -158,11 +143,26 @@ TEST(ProjectFile, DamagedFilesAreRefusedWithThePlaceAndTheModelKept) {
         EXPECT_TRUE(state == good.state()) << c.name;
     }
 
+    // Texts that must not crash the reader; only a refusal is asked of them.
+    const std::vector<std::string> hostile = {
+        std::string(200000, '[') + std::string(200000, ']'),
+        std::string("{\"format\":\"geodraft-project\"\0}", 30),
+        replaced("[0.1,0.2]", "[1e400,0.2]"),               // a coordinate too large for a double
+        replaced("\"pen\":10", "\"pen\":10.5"),             // a pen written as a fraction
+        replaced("\"edges\":[[1,2]", "\"edges\":[[1,99]"),  // a morph edge past the vertices
+    };
+    for (std::size_t i = 0; i < hostile.size(); ++i) {
+        model::ModelState state;
+        const model::ProjectFileStatus st = model::projectFromText(hostile[i], state);
+        EXPECT_FALSE(st.ok) << i;
+        EXPECT_FALSE(st.error.empty()) << i;
+    }
+
     // Two elements with one id.
     model::ModelHost twice;
-    host::ElementId id;
-    ASSERT_EQ(twice.createPolyline(polyline(1, {{0, 0}, {1, 1}}), id), host::kHostOk);
-    ASSERT_EQ(twice.createPolyline(polyline(1, {{0, 0}, {2, 2}}), id), host::kHostOk);
+    ElementId id;
+    ASSERT_EQ(twice.createPolyline(polyline(1, {{0, 0}, {1, 1}}), id), kHostOk);
+    ASSERT_EQ(twice.createPolyline(polyline(1, {{0, 0}, {2, 2}}), id), kHostOk);
     std::string dup = twice.projectText();
     const auto first = dup.find("\"id\":\"") + 6;
     const auto second = dup.find("\"id\":\"", first) + 6;
@@ -171,37 +171,33 @@ TEST(ProjectFile, DamagedFilesAreRefusedWithThePlaceAndTheModelKept) {
     const model::ProjectFileStatus st = model::projectFromText(dup, state);
     EXPECT_FALSE(st.ok);
     EXPECT_NE(st.error.find("elements[1].id"), std::string::npos) << st.error;
-}
 
-TEST(ProjectFile, FailedLoadKeepsTheCurrentModel) {
-    model::ModelHost h;
-    populate(h);
-    const std::string before = h.projectText();
+    // Loading a damaged or missing file keeps the current model.
     TempDir dir;
     testsupport::writeFile(dir / "zly.gdp", "{\"format\":");
-    EXPECT_FALSE(h.loadProject(dir / "zly.gdp").ok);
-    EXPECT_FALSE(h.loadProject(dir / "brak.gdp").ok);
-    EXPECT_EQ(h.projectText(), before);
+    EXPECT_FALSE(good.loadProject(dir / "zly.gdp").ok);
+    EXPECT_FALSE(good.loadProject(dir / "brak.gdp").ok);
+    EXPECT_EQ(good.projectText(), text);
 }
 
 TEST(ProjectFile, InvalidUtf8IsStoredReplacedSoTheSavedProjectMatchesTheModel) {
     model::ModelHost h;
-    host::TextElement t;
+    TextElement t;
     t.content =
         "dz\xc5"
         "a\xff"
         "b\xe2\x82";  // a cut two-byte sequence, a stray byte, a cut three-byte one
-    host::ElementId id;
-    ASSERT_EQ(h.createText(t, id), host::kHostOk);
-    ASSERT_EQ(h.setElementIdText(id, "\xed\xa0\x80"), host::kHostOk);  // an encoded surrogate
-    host::TextElement back;
-    ASSERT_EQ(h.getText(id, back), host::kHostOk);
+    ElementId id;
+    ASSERT_EQ(h.createText(t, id), kHostOk);
+    ASSERT_EQ(h.setElementIdText(id, "\xed\xa0\x80"), kHostOk);  // an encoded surrogate
+    TextElement back;
+    ASSERT_EQ(h.getText(id, back), kHostOk);
     EXPECT_EQ(back.content,
               "dz\xEF\xBF\xBD"
               "a\xEF\xBF\xBD"
               "b\xEF\xBF\xBD\xEF\xBF\xBD");
     std::string idText;
-    ASSERT_EQ(h.getElementIdText(id, idText), host::kHostOk);
+    ASSERT_EQ(h.getElementIdText(id, idText), kHostOk);
     EXPECT_EQ(idText, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
 
     model::ModelState reloaded;
@@ -212,35 +208,4 @@ TEST(ProjectFile, InvalidUtf8IsStoredReplacedSoTheSavedProjectMatchesTheModel) {
                                "d\xc5\xba \xf0\x9f\x97\xba"),
               "Lodz \xc5\x81\xc3\xb3"
               "d\xc5\xba \xf0\x9f\x97\xba");
-}
-
-TEST(ProjectFile, HostileTextsAreRefusedWithoutCrashing) {
-    model::ModelHost good;
-    populate(good);
-    const std::string text = good.projectText();
-    const std::vector<std::string> hostile = {
-        std::string(200000, '[') + std::string(200000, ']'),
-        std::string("{\"format\":\"geodraft-project\"\0}", 30),
-        [&] {  // a coordinate too large for a double
-            std::string t = text;
-            t.replace(t.find("[0.1,0.2]"), 9, "[1e400,0.2]");
-            return t;
-        }(),
-        [&] {  // a pen written as a fraction
-            std::string t = text;
-            t.replace(t.find("\"pen\":10"), 8, "\"pen\":10.5");
-            return t;
-        }(),
-        [&] {  // a morph edge pointing past the vertices
-            std::string t = text;
-            t.replace(t.find("\"edges\":[[1,2]"), 14, "\"edges\":[[1,99]");
-            return t;
-        }(),
-    };
-    for (std::size_t i = 0; i < hostile.size(); ++i) {
-        model::ModelState state;
-        const model::ProjectFileStatus st = model::projectFromText(hostile[i], state);
-        EXPECT_FALSE(st.ok) << i;
-        EXPECT_FALSE(st.error.empty()) << i;
-    }
 }

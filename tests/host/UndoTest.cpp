@@ -4,48 +4,43 @@
 #include "HostFixture.h"
 
 using namespace hosttest;
+using namespace host;
 
 namespace {
 
 // Does a bit of everything a placement does, then answers `result`.
-host::HostError changeEverything(model::ModelHost& h, host::HostError result) {
-    host::Attribute layer;
-    layer.kind = host::kAttrLayer;
-    layer.name = "GIS_NOWA";
-    if (host::HostError e = h.createAttribute(layer)) return e;
-    host::Attribute fill;
-    fill.kind = host::kAttrFill;
-    fill.name = "Nowy wzor";
-    if (host::HostError e = h.createAttribute(fill)) return e;
-    host::ElementId id;
-    if (host::HostError e = h.createPolyline(polyline(layer.index, {{0, 0}, {1, 1}}), id)) return e;
-    if (host::HostError e = h.setElementIdText(id, "nowy")) return e;
-    std::vector<host::ElementId> texts;
-    h.listElements(host::kElemText, 0, texts);
-    if (host::HostError e = h.deleteElements(texts)) return e;
-    host::GeoLocation g;
-    g.crsName = "EPSG:2177";
-    if (host::HostError e = h.writeGeoLocation(g)) return e;
+HostError changeEverything(model::ModelHost& h, HostError result) {
+    Attribute layer{.kind = kAttrLayer, .name = "GIS_NOWA"};
+    if (HostError e = h.createAttribute(layer)) return e;
+    Attribute fill{.kind = kAttrFill, .name = "Nowy wzor"};
+    if (HostError e = h.createAttribute(fill)) return e;
+    ElementId id;
+    if (HostError e = h.createPolyline(polyline(layer.index, {{0, 0}, {1, 1}}), id)) return e;
+    if (HostError e = h.setElementIdText(id, "nowy")) return e;
+    std::vector<ElementId> texts;
+    h.listElements(kElemText, 0, texts);
+    if (HostError e = h.deleteElements(texts)) return e;
+    if (HostError e = h.writeGeoLocation({.crsName = "EPSG:2177"})) return e;
     h.setSelection({});
     return result;
 }
 
 }  // namespace
 
-TEST(Undo, FailingOrThrowingBodyRestoresTheProjectByteForByte) {
+TEST(Undo, FailingOrThrowingBodyRestoresTheProjectByteForByteAndSuccessKeepsIt) {
     model::ModelHost h;
     populate(h);
     const std::string before = h.projectText();
 
-    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, host::kHostGeneralError); }),
-              host::kHostGeneralError);
+    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, kHostGeneralError); }),
+              kHostGeneralError);
     EXPECT_EQ(h.projectText(), before);
-    host::Attribute found;
-    EXPECT_EQ(h.findAttribute(host::kAttrLayer, "GIS_NOWA", found), host::kHostNameNotFound);
+    Attribute found;
+    EXPECT_EQ(h.findAttribute(kAttrLayer, "GIS_NOWA", found), kHostNameNotFound);
 
     EXPECT_THROW(h.undoableCommand("Import GIS",
-                                   [&]() -> host::HostError {
-                                       changeEverything(h, host::kHostOk);
+                                   [&]() -> HostError {
+                                       changeEverything(h, kHostOk);
                                        throw std::runtime_error("awaria w trakcie");
                                    }),
                  std::runtime_error);
@@ -53,63 +48,56 @@ TEST(Undo, FailingOrThrowingBodyRestoresTheProjectByteForByte) {
     EXPECT_FALSE(h.inUndoableCommand());
 
     // The rolled-back ids are gone for every read, not only from the file.
-    std::vector<host::ElementId> polylines;
-    ASSERT_EQ(h.listElements(host::kElemPolyline, 0, polylines), host::kHostOk);
+    std::vector<ElementId> polylines;
+    ASSERT_EQ(h.listElements(kElemPolyline, 0, polylines), kHostOk);
     EXPECT_EQ(polylines.size(), 1u);
     for (const auto& id : polylines) {
-        host::ElementHeader header;
-        EXPECT_EQ(h.getElementHeader(id, header), host::kHostOk);
+        ElementHeader header;
+        EXPECT_EQ(h.getElementHeader(id, header), kHostOk);
     }
     EXPECT_TRUE(h.committedCommands().empty());
-}
 
-TEST(Undo, SuccessfulBodyKeepsEverythingAndTheNameIsRecorded) {
-    model::ModelHost h;
-    populate(h);
-    const std::string before = h.projectText();
-    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, host::kHostOk); }), host::kHostOk);
+    // The same body succeeding keeps everything and records the name.
+    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, kHostOk); }), kHostOk);
     EXPECT_NE(h.projectText(), before);
-    host::Attribute found;
-    EXPECT_EQ(h.findAttribute(host::kAttrLayer, "GIS_NOWA", found), host::kHostOk);
-    std::vector<host::ElementId> texts;
-    ASSERT_EQ(h.listElements(host::kElemText, 0, texts), host::kHostOk);
+    EXPECT_EQ(h.findAttribute(kAttrLayer, "GIS_NOWA", found), kHostOk);
+    std::vector<ElementId> texts;
+    ASSERT_EQ(h.listElements(kElemText, 0, texts), kHostOk);
     EXPECT_TRUE(texts.empty());
-    host::GeoLocation g;
-    ASSERT_EQ(h.readGeoLocation(g), host::kHostOk);
+    GeoLocation g;
+    ASSERT_EQ(h.readGeoLocation(g), kHostOk);
     EXPECT_EQ(g.crsName, "EPSG:2177");
     EXPECT_EQ(h.committedCommands(), std::vector<std::string>{"Import GIS"});
 }
 
-TEST(Undo, FailedInnerCommandUndoesOnlyItsOwnWork) {
+TEST(Undo, FailedInnerCommandUndoesOnlyItsOwnWorkAndRefusedCommandRunsNothing) {
     model::ModelHost h;
-    host::ElementId outerId;
-    host::ElementId innerId;
-    host::HostError inner = host::kHostOk;
+    ElementId outerId;
+    ElementId innerId;
+    HostError inner = kHostOk;
     EXPECT_EQ(h.undoableCommand("zewnetrzne",
                                 [&] {
                                     h.createPolyline(polyline(1, {{0, 0}, {1, 0}}), outerId);
                                     inner = h.undoableCommand("wewnetrzne", [&] {
                                         h.createPolyline(polyline(1, {{0, 0}, {2, 0}}), innerId);
-                                        return host::kHostGeneralError;
+                                        return kHostGeneralError;
                                     });
-                                    return host::kHostOk;
+                                    return kHostOk;
                                 }),
-              host::kHostOk);
-    EXPECT_EQ(inner, host::kHostGeneralError);
-    host::ElementHeader header;
-    EXPECT_EQ(h.getElementHeader(outerId, header), host::kHostOk);
-    EXPECT_EQ(h.getElementHeader(innerId, header), host::kHostBadId);
-}
+              kHostOk);
+    EXPECT_EQ(inner, kHostGeneralError);
+    ElementHeader header;
+    EXPECT_EQ(h.getElementHeader(outerId, header), kHostOk);
+    EXPECT_EQ(h.getElementHeader(innerId, header), kHostBadId);
 
-TEST(Undo, RefusedCommandDoesNotRunItsBody) {
-    model::ModelHost h;
-    h.injectFault(model::HostOp::UndoableCommand, model::ModelHost::failAlways(host::kHostGeneralError));
+    // A refused command does not run its body.
+    h.injectFault(model::HostOp::UndoableCommand, model::ModelHost::failAlways(kHostGeneralError));
     bool ran = false;
     EXPECT_EQ(h.undoableCommand("Import GIS",
                                 [&] {
                                     ran = true;
-                                    return host::kHostOk;
+                                    return kHostOk;
                                 }),
-              host::kHostGeneralError);
+              kHostGeneralError);
     EXPECT_FALSE(ran);
 }

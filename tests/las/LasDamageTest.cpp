@@ -6,14 +6,10 @@
 #include <random>
 
 #include "LasTestSupport.h"
-#include "formats/las/LasWriter.h"
-#include "formats/las/LazWriter.h"
 #include "support/TestSupport.h"
 
-using las::LasReadOptions, las::LasReader, las::LasStatus, las::LasWriter, las::LazWriteOptions, las::LazWriter;
-
-using lastest::headerFor;
-using lastest::lifelikeRecords;
+using las::LasReadOptions, las::LasReader, las::LasStatus;
+using lastest::Case, lastest::lifelikeRecords;
 
 namespace {
 
@@ -38,40 +34,29 @@ std::uint64_t drain(const std::string& bytes, LasStatus& open, LasStatus& read, 
     return total;
 }
 
-std::string lazBytes(std::uint8_t format, std::uint16_t length, std::size_t count, std::uint32_t chunk) {
+std::string lazBytes(const Case& c, std::size_t count, std::uint32_t chunk) {
     testsupport::TempDir dir;
-    LazWriter w;
-    EXPECT_TRUE(w.open(dir / "d.laz", headerFor(format, length), LazWriteOptions{chunk}));
-    const auto records = lifelikeRecords(format, length, count, 4242, format >= 6);
-    EXPECT_TRUE(w.writePoints(records.data(), count));
-    EXPECT_TRUE(w.close());
-    return testsupport::readFile(dir / "d.laz");
+    const auto records = lifelikeRecords(c.format, c.recordLength, count, 4242, c.format >= 6);
+    return testsupport::readFile(lastest::writeLaz(dir / "d.laz", c, records, chunk));
 }
 
 }  // namespace
 
 TEST(LasDamage, CutFilesReportWhereTheyEndAndKeepTheGoodPoints) {
-    for (const auto& [format, length] : {std::pair<int, int>{3, 34}, std::pair<int, int>{8, 40}}) {
-        const std::string whole =
-            lazBytes(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 3000, 700);
+    for (const Case c : {Case{3, 34}, Case{8, 40}}) {
+        const std::string whole = lazBytes(c, 3000, 700);
         // Every cut from inside the header to just before the end.
         for (std::size_t cut = 0; cut < whole.size(); cut += (cut < 1500 ? 7 : 97)) {
             LasStatus open, read;
             drain(whole.substr(0, cut), open, read);
             EXPECT_FALSE(open.ok && read.ok) << "cut at " << cut << " of " << whole.size() << " went unnoticed";
-            if (!open.ok) {
-                EXPECT_FALSE(open.message.empty());
-            }
+            if (!open.ok) EXPECT_FALSE(open.message.empty());
         }
     }
     // A plain LAS cut inside its points hands out every whole record, then says it is cut.
     testsupport::TempDir dir;
-    const auto records = lifelikeRecords(1, 28, 100, 1);
-    LasWriter w;
-    ASSERT_TRUE(w.open(dir / "c.las", headerFor(1, 28)));
-    ASSERT_TRUE(w.writePoints(records.data(), 100));
-    ASSERT_TRUE(w.close());
-    const std::string las = testsupport::readFile(dir / "c.las");
+    const std::string las =
+        testsupport::readFile(lastest::writeLas(dir / "c.las", Case{1, 28}, lifelikeRecords(1, 28, 100, 1)));
     LasStatus open, read;
     EXPECT_EQ(drain(las.substr(0, las.size() - 28 * 40 - 5), open, read), 59u);
     EXPECT_TRUE(open.ok);
@@ -82,18 +67,11 @@ TEST(LasDamage, CutFilesReportWhereTheyEndAndKeepTheGoodPoints) {
 // A download cut short loses its chunk table; the chunks before the cut are still found one after
 // another and handed out, and reading ends with an error at the cut.
 TEST(LasDamage, CutLazStillYieldsItsCompleteChunks) {
-    for (const auto& [format, length] : {std::pair<int, int>{3, 34}, std::pair<int, int>{7, 36}}) {
-        SCOPED_TRACE("format " + std::to_string(format));
+    for (const Case c : {Case{3, 34}, Case{7, 36}}) {
+        SCOPED_TRACE("format " + std::to_string(c.format));
+        const auto records = lifelikeRecords(c.format, c.recordLength, 3000, 8);
         testsupport::TempDir dir;
-        const auto records =
-            lifelikeRecords(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 3000, 8);
-        LazWriter w;
-        ASSERT_TRUE(w.open(dir / "w.laz",
-                           headerFor(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length)),
-                           LazWriteOptions{700}));
-        ASSERT_TRUE(w.writePoints(records.data(), 3000));
-        ASSERT_TRUE(w.close());
-        const std::string whole = testsupport::readFile(dir / "w.laz");
+        const std::string whole = testsupport::readFile(lastest::writeLaz(dir / "w.laz", c, records, 700));
 
         LasStatus open, read;
         LasReader reader;
@@ -102,7 +80,8 @@ TEST(LasDamage, CutLazStillYieldsItsCompleteChunks) {
         const std::uint64_t n = reader.readPoints(got.data(), 3000);
         EXPECT_GE(n, 1400u);  // at least the two chunks wholly before the cut
         EXPECT_LT(n, 3000u);
-        EXPECT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n * length), records.begin()));
+        EXPECT_TRUE(
+            std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n * c.recordLength), records.begin()));
         EXPECT_FALSE(reader.status().ok);
         EXPECT_NE(reader.status().where.find("chunk"), std::string::npos) << reader.status().where;
 
@@ -118,9 +97,10 @@ TEST(LasDamage, CutLazStillYieldsItsCompleteChunks) {
 // Damage inside one chunk: the chunks before it come out whole, the reader stops in that chunk,
 // and decoding ahead on threads hands out exactly what reading on one thread does.
 TEST(LasDamage, DamageInsideAChunkStopsThereAlikeWithAndWithoutThreads) {
-    for (const auto& [format, length] : {std::pair<int, int>{1, 28}, std::pair<int, int>{8, 38}}) {
-        SCOPED_TRACE("format " + std::to_string(format));
-        std::string bytes = lazBytes(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 1500, 600);
+    for (const Case c : {Case{1, 28}, Case{8, 38}}) {
+        SCOPED_TRACE("format " + std::to_string(c.format));
+        const std::size_t length = c.recordLength;
+        std::string bytes = lazBytes(c, 1500, 600);
         // Zero a run of bytes in the middle of the third chunk (the file ends with the table).
         const std::size_t at = bytes.size() - bytes.size() / 5;
         std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + 40),
@@ -147,11 +127,8 @@ TEST(LasDamage, DamageInsideAChunkStopsThereAlikeWithAndWithoutThreads) {
 
 TEST(LasDamage, FlippedBytesNeverCrashOrOverrun) {
     std::mt19937 rng(20261206);
-    for (const auto& [format, length] :
-         {std::pair<int, int>{1, 28}, std::pair<int, int>{3, 37}, std::pair<int, int>{6, 30},
-          std::pair<int, int>{7, 36}, std::pair<int, int>{8, 41}}) {
-        const std::string whole =
-            lazBytes(static_cast<std::uint8_t>(format), static_cast<std::uint16_t>(length), 1500, 600);
+    for (const Case c : {Case{1, 28}, Case{3, 37}, Case{6, 30}, Case{7, 36}, Case{8, 41}}) {
+        const std::string whole = lazBytes(c, 1500, 600);
         for (int trial = 0; trial < 300; ++trial) {
             std::string bytes = whole;
             const int flips = 1 + trial % 4;
@@ -168,7 +145,7 @@ TEST(LasDamage, FlippedBytesNeverCrashOrOverrun) {
 }
 
 TEST(LasDamage, HostileHeadersAreRefusedBeforeAnyAllocation) {
-    const std::string good = lazBytes(7, 36, 200, 100);
+    const std::string good = lazBytes(Case{7, 36}, 200, 100);
     auto patched = [&](std::size_t at, const void* v, std::size_t n) {
         std::string b = good;
         std::memcpy(b.data() + at, v, n);

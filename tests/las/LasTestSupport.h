@@ -1,5 +1,7 @@
 // Helpers of the LAS/LAZ tests: whole record streams, their hash, and random but lifelike points.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +11,9 @@
 
 #include "formats/las/LasHeader.h"
 #include "formats/las/LasReader.h"
+#include "formats/las/LasWriter.h"
+#include "formats/las/LazWriter.h"
+#include "support/TestSupport.h"
 
 namespace lastest {
 
@@ -38,6 +43,12 @@ inline Records readAll(const std::filesystem::path& path, unsigned threads = 1) 
     return r;
 }
 
+// A point format with the record length used for it.
+struct Case {
+    std::uint8_t format;
+    std::uint16_t recordLength;
+};
+
 inline std::uint64_t fnv1a(const std::vector<char>& bytes) {
     std::uint64_t h = 0xcbf29ce484222325ull;
     for (char c : bytes) {
@@ -59,6 +70,27 @@ inline las::LasHeader headerFor(std::uint8_t format, std::uint16_t recordLength)
     h.systemIdentifier = "Geodraft test";
     h.generatingSoftware = "Geodraft";
     return h;
+}
+
+inline std::filesystem::path writeLaz(const std::filesystem::path& path, const Case& c,
+                                      const std::vector<char>& records, std::uint32_t chunkSize) {
+    las::LazWriter writer;
+    las::LasStatus st = writer.open(path, headerFor(c.format, c.recordLength), las::LazWriteOptions{chunkSize});
+    EXPECT_TRUE(st) << st.message;
+    st = writer.writePoints(records.data(), records.size() / c.recordLength);
+    EXPECT_TRUE(st) << st.message;
+    st = writer.close();
+    EXPECT_TRUE(st) << st.message;
+    return path;
+}
+
+inline std::filesystem::path writeLas(const std::filesystem::path& path, const Case& c,
+                                      const std::vector<char>& records) {
+    las::LasWriter writer;
+    EXPECT_TRUE(writer.open(path, headerFor(c.format, c.recordLength)));
+    EXPECT_TRUE(writer.writePoints(records.data(), records.size() / c.recordLength));
+    EXPECT_TRUE(writer.close());
+    return path;
 }
 
 // Points that behave like a scan: coordinates wander, returns come in pulses, GPS time grows with
