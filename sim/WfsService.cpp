@@ -226,15 +226,8 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
             std::swap(a0, b0);
             std::swap(a1, b1);
         }
-        const geodesy::PlanarPoint corners[4] = {toPl1992(boxCode, a0, b0), toPl1992(boxCode, a1, b0),
-                                                 toPl1992(boxCode, a1, b1), toPl1992(boxCode, a0, b1)};
-        box1992 = {corners[0].x, corners[0].y, corners[0].x, corners[0].y};
-        for (const geodesy::PlanarPoint& c : corners) {
-            box1992.minE = std::min(box1992.minE, c.x);
-            box1992.minN = std::min(box1992.minN, c.y);
-            box1992.maxE = std::max(box1992.maxE, c.x);
-            box1992.maxN = std::max(box1992.maxN, c.y);
-        }
+        box1992 = geodesy::boundsOf({toPl1992(boxCode, a0, b0), toPl1992(boxCode, a1, b0), toPl1992(boxCode, a1, b1),
+                                     toPl1992(boxCode, a0, b1)});
         hasBox = true;
     }
     const auto matched = store_->query(typeName, hasBox ? &box1992 : nullptr);

@@ -18,16 +18,7 @@ bool isPl2000(int epsg) { return geodesy::isPl2000Epsg(epsg); }
 
 // The frame's rectangle in the sheet's zone, a little wider than the mapped corners.
 geodesy::Bbox zonePrefilter(const geodesy::Bbox& frame, int epsg) {
-    const geodesy::PlanarPoint corners[] = {
-        geodesy::pl1992ToPl2000(frame.minE, frame.minN, epsg), geodesy::pl1992ToPl2000(frame.maxE, frame.minN, epsg),
-        geodesy::pl1992ToPl2000(frame.minE, frame.maxN, epsg), geodesy::pl1992ToPl2000(frame.maxE, frame.maxN, epsg)};
-    geodesy::Bbox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
-    for (const geodesy::PlanarPoint& c : corners) {
-        box.minE = std::min(box.minE, c.x);
-        box.minN = std::min(box.minN, c.y);
-        box.maxE = std::max(box.maxE, c.x);
-        box.maxN = std::max(box.maxN, c.y);
-    }
+    const geodesy::Bbox box = geodesy::pl1992FrameToPl2000(frame, epsg);
     return {box.minE - kPrefilterMargin, box.minN - kPrefilterMargin, box.maxE + kPrefilterMargin,
             box.maxN + kPrefilterMargin};
 }

@@ -28,6 +28,11 @@ inline LatLon pl1992ToWgs84(PlanarPoint p) { return pl1992ToWgs84(p.x, p.y); }
 // PL-1992 to the PL-2000 zone `epsg`; std::invalid_argument("Nieobslugiwany EPSG PL-2000") outside 2176..2179.
 PlanarPoint pl1992ToPl2000(double easting, double northing, int epsg);
 inline PlanarPoint pl1992ToPl2000(PlanarPoint p, int epsg) { return pl1992ToPl2000(p.x, p.y, epsg); }
+// The frame around a PL-1992 frame's four corners mapped into a PL-2000 zone.
+inline Bbox pl1992FrameToPl2000(const Bbox& frame, int epsg) {
+    return boundsOf({pl1992ToPl2000(frame.minE, frame.minN, epsg), pl1992ToPl2000(frame.maxE, frame.minN, epsg),
+                     pl1992ToPl2000(frame.minE, frame.maxN, epsg), pl1992ToPl2000(frame.maxE, frame.maxN, epsg)});
+}
 // PL-2000 zone `epsg` to WGS84 degrees; same error.
 LatLon pl2000ToWgs84(double easting, double northing, int epsg);
 inline LatLon pl2000ToWgs84(PlanarPoint p, int epsg) { return pl2000ToWgs84(p.x, p.y, epsg); }

@@ -7,16 +7,8 @@
 namespace importer {
 
 geodesy::Bbox pl1992FrameFromWgs84(double west, double south, double east, double north) {
-    const geodesy::PlanarPoint corners[4] = {geodesy::wgs84ToPl1992(south, west), geodesy::wgs84ToPl1992(north, east),
-                                             geodesy::wgs84ToPl1992(north, west), geodesy::wgs84ToPl1992(south, east)};
-    geodesy::Bbox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
-    for (const geodesy::PlanarPoint& c : corners) {
-        box.minE = std::min(box.minE, c.x);
-        box.minN = std::min(box.minN, c.y);
-        box.maxE = std::max(box.maxE, c.x);
-        box.maxN = std::max(box.maxN, c.y);
-    }
-    return box;
+    return geodesy::boundsOf({geodesy::wgs84ToPl1992(south, west), geodesy::wgs84ToPl1992(north, east),
+                              geodesy::wgs84ToPl1992(north, west), geodesy::wgs84ToPl1992(south, east)});
 }
 
 int chooseFetchEpsg(double centreLongitude, const std::string& projectCrsName) {

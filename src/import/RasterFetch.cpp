@@ -26,17 +26,7 @@ int tilesFor(double metres, double metresPerPixel) {
 // The frame in the request system: a PL-2000 zone gets the bounding box of the transformed corners.
 geodesy::Bbox requestBox(const geodesy::Bbox& frame, int epsg) {
     if (!geodesy::isPl2000Epsg(epsg)) return frame;
-    const geodesy::PlanarPoint corners[4] = {
-        geodesy::pl1992ToPl2000(frame.minE, frame.minN, epsg), geodesy::pl1992ToPl2000(frame.maxE, frame.minN, epsg),
-        geodesy::pl1992ToPl2000(frame.minE, frame.maxN, epsg), geodesy::pl1992ToPl2000(frame.maxE, frame.maxN, epsg)};
-    geodesy::Bbox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
-    for (const geodesy::PlanarPoint& c : corners) {
-        box.minE = std::min(box.minE, c.x);
-        box.minN = std::min(box.minN, c.y);
-        box.maxE = std::max(box.maxE, c.x);
-        box.maxN = std::max(box.maxN, c.y);
-    }
-    return box;
+    return geodesy::pl1992FrameToPl2000(frame, epsg);
 }
 
 // One tile with retries at halved widths; true when an image was accepted.

@@ -81,12 +81,15 @@ TEST_F(HttpClient, PacingSpacesRequestsToOneHostButNotToOthers) {
     client.options.hostIntervalMs = 400;
     sim.scenario().addText("*", "*", "ok", "text/plain");
     client.get("https://a.pl/1");
+    // The interval counts from the client's start of the previous request (same clock as the log); the
+    // arrival of the first request may lag that start by a connection's set-up on a loaded machine.
+    const std::int64_t firstStart = client.lastRequestByHost.at("a.pl");
     client.get("https://b.pl/1");
     client.get("https://a.pl/2");
     const auto log = sim.log().all();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_LT(log[1].startMs - log[0].startMs, 300) << "another host must not wait";
-    EXPECT_GE(log[2].startMs - log[0].startMs, 400 - 5) << "the same host waits for the interval";
+    EXPECT_GE(log[2].startMs - firstStart, 400) << "the same host waits for the interval";
     // The table remembers one start per host, under the original host names.
     EXPECT_EQ(client.lastRequestByHost.size(), 2u);
     EXPECT_TRUE(client.lastRequestByHost.count("a.pl"));
