@@ -12,6 +12,8 @@ const std::vector<ScenarioEntry>& scenarioTable() {
          buildPolandScenario},
         {"wysokosci", "Warszawa (demo) oraz NMT, NMPT i LiDAR: wzgorza, dolina, plasko, NODATA, uszkodzone arkusze",
          buildElevationScenario},
+        {"chmura", "wysokosci oraz LiDAR: Radom (4 arkusze, jeden w PL-2000), Siedlce (5 arkuszy), Hel (wybrzeze)",
+         buildCloudScenario},
         {"empty", "bez danych (tylko odpowiedzi z testow)", [](Scenario&) {}},
     };
     return table;

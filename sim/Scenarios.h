@@ -29,5 +29,7 @@ void buildGeocoderScenario(Scenario& scenario);
 void buildPolandScenario(Scenario& scenario);
 // Elevation: tile indexes of several years and generated sheets over a few sites (ElevationScenario.h).
 void buildElevationScenario(Scenario& scenario);
+// LiDAR: the elevation scenario plus sheets for the point-cloud palette and the terrain from LiDAR (CloudScenario.h).
+void buildCloudScenario(Scenario& scenario);
 
 }  // namespace sim
