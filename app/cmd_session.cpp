@@ -12,6 +12,7 @@
 
 #include "Commands.h"
 #include "bridge/Bridge.h"
+#include "cloud_ui/CloudController.h"
 #include "import/ImportController.h"
 #include "model/ModelHost.h"
 #include "palette/MapPalette.h"
@@ -55,7 +56,7 @@ void writeToPage(const std::string& text) {
     std::fflush(stdout);
 }
 
-// The point-cloud palette's page channel; its controller joins it later.
+// The point-cloud palette's page channel; its controller registers on it.
 class CloudSessionPalette {
 public:
     explicit CloudSessionPalette(bridge::Bridge::Sender toPage) {
@@ -181,6 +182,7 @@ int cmdSession(int argc, char** argv) {
 
     if (options.palette == "cloud") {
         CloudSessionPalette palette(writeToPage);
+        cloudui::CloudController::instance().registerHandlers(palette.bridge());
         runSession(palette.bridge());
     } else {
         palette::MapPalette palette(

@@ -61,7 +61,7 @@ CloudResult writeCloud(const CloudAccumulator& accumulator, const std::filesyste
 }
 
 CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& sheets, const std::filesystem::path& out,
-                        const CloudProgressFn& progress, const std::atomic<bool>* cancel) {
+                        const CloudProgressFn& progress, const std::atomic<bool>* cancel, unsigned threads) {
     std::vector<std::string> notes;
     std::size_t processed = 0;
     CloudResult result;
@@ -81,7 +81,7 @@ CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& shee
                 }
                 return !cancelled(cancel);
             };
-            const SheetImport sheet = importSheet(sheets[i].path, sheets[i].epsg, acc, onPoints);
+            const SheetImport sheet = importSheet(sheets[i].path, sheets[i].epsg, acc, onPoints, threads);
             if (sheet.cancelled) return failure(kCancelled);
             const std::string name = sheets[i].path.filename().string();
             if (!sheet.usable) {

@@ -25,8 +25,9 @@ CloudAccumulator makeAccumulator(const CloudJob& job);
 CloudResult writeCloud(const CloudAccumulator& accumulator, const std::filesystem::path& out);
 
 // The whole export from local sheets, in order; failures come back as the result's message, never thrown.
-// `cancel` (may be null) is polled before each sheet and while reading.
+// `cancel` (may be null) is polled before each sheet and while reading; `threads` decode each LAZ sheet.
 CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& sheets, const std::filesystem::path& out,
-                        const CloudProgressFn& progress = {}, const std::atomic<bool>* cancel = nullptr);
+                        const CloudProgressFn& progress = {}, const std::atomic<bool>* cancel = nullptr,
+                        unsigned threads = 1);
 
 }  // namespace cloudui

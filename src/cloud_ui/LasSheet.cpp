@@ -50,8 +50,8 @@ int LasSheet::epsgFromExtent(const LasHeader& h) {
     return 2171 + million;
 }
 
-bool LasSheet::open(const std::filesystem::path& path) {
-    const LasStatus status = reader_.open(path);
+bool LasSheet::open(const std::filesystem::path& path, unsigned threads) {
+    const LasStatus status = reader_.open(path, las::LasReadOptions{threads});
     if (!status.ok) {
         error_ = status.message.empty() ? "Nie mozna odczytac pliku LAS/LAZ." : status.message;
         return false;

@@ -13,8 +13,8 @@ namespace cloudui {
 class LasSheet {
 public:
     // Opens the sheet. False, with error(), when it cannot be read or holds nothing usable
-    // (records shorter than 20 bytes, no points).
-    bool open(const std::filesystem::path& path);
+    // (records shorter than 20 bytes, no points). `threads` above 1 decode LAZ chunks on that many threads.
+    bool open(const std::filesystem::path& path, unsigned threads = 1);
     const las::LasHeader& header() const { return reader_.header(); }
 
     // The next point in file order: scaled coordinates, colour from the record's 16-bit channels (their high

@@ -26,10 +26,10 @@ geodesy::Bbox zonePrefilter(const geodesy::Bbox& frame, int epsg) {
 }  // namespace
 
 SheetImport importSheet(const std::filesystem::path& path, int sheetEpsg, CloudAccumulator& accumulator,
-                        const platform::ProgressCallback& progress) {
+                        const platform::ProgressCallback& progress, unsigned threads) {
     SheetImport result;
     LasSheet sheet;
-    if (!sheet.open(path)) {
+    if (!sheet.open(path, threads)) {
         result.error = sheet.error();
         return result;
     }

@@ -25,7 +25,8 @@ struct SheetImport {
 // read so far and the sheet's point count (false stops the sheet). sheetEpsg 2176..2179 marks a PL-2000
 // sheet: points outside the frame's zone rectangle (widened by 2 m) are skipped unconverted, the rest are
 // converted to PL-1992. Any other code is read as PL-1992. HardLimitExceeded passes through.
+// `threads` above 1 decode a LAZ sheet's chunks on that many threads ahead of the reading.
 SheetImport importSheet(const std::filesystem::path& path, int sheetEpsg, CloudAccumulator& accumulator,
-                        const platform::ProgressCallback& progress = {});
+                        const platform::ProgressCallback& progress = {}, unsigned threads = 1);
 
 }  // namespace cloudui
