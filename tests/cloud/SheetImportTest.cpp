@@ -49,8 +49,11 @@ TEST(LasSheet, ColourComesFromTheRecordOrFromTheIntensity) {
         const bool rgb = format == 2 || format == 3 || format == 7 || format == 8;
         auto rgbOf = [](const CloudPoint& p) { return std::array<int, 3>{p.red, p.green, p.blue}; };
         EXPECT_EQ(rgbOf(pts[0]), (rgb ? std::array{0x12, 0x56, 0x9A} : std::array{0xAB, 0xAB, 0xAB}));
-        if (rgb) EXPECT_EQ(rgbOf(pts[1]), (std::array{0xFF, 0x00, 0x80}));
-        if (!rgb) EXPECT_EQ(pts[1].red, 0x00);
+        if (rgb) {
+            EXPECT_EQ(rgbOf(pts[1]), (std::array{0xFF, 0x00, 0x80}));
+        } else {
+            EXPECT_EQ(pts[1].red, 0x00);
+        }
     }
     // Formats 0..5 share the class byte with three flag bits: a synthetic ground point is still ground.
     lastest::Point flagged{639900.0, 485150.0, 100.0, 0, 0xA2, 0, 0, 0};

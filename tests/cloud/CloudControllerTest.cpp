@@ -1,0 +1,221 @@
+// The point-cloud palette's controller against the simulator's LiDAR places: page messages in, pushed messages,
+// files and the project's georeference out; and `geodraft session --palette cloud` read back independently.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+
+#include "CloudScenario.h"
+#include "cloud_ui/CloudController.h"
+#include "geodesy/Crs.h"
+#include "model/ModelHost.h"
+#include "platform/Workers.h"
+#include "support/SimulatorFixture.h"
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A page frame (west, south, east, north) whose PL-1992 box holds the given box, and that box.
+struct PageFrame {
+    json wgs;
+    geodesy::Bbox box;
+};
+
+PageFrame pageFrame(const geodesy::Bbox& b) {
+    const geodesy::LatLon sw = geodesy::pl1992ToWgs84(b.minE, b.minN), ne = geodesy::pl1992ToWgs84(b.maxE, b.maxN);
+    return {json::array({sw.lon, sw.lat, ne.lon, ne.lat}),
+            geodesy::boundsOf({geodesy::wgs84ToPl1992(sw.lat, sw.lon), geodesy::wgs84ToPl1992(sw.lat, ne.lon),
+                               geodesy::wgs84ToPl1992(ne.lat, sw.lon), geodesy::wgs84ToPl1992(ne.lat, ne.lon)})};
+}
+
+std::string pathOf(const std::string& url) { return url.substr(url.find("/NumDaneWys")); }
+
+const geodesy::Bbox kRadomInner{649420.0, 394720.0, 649580.0, 394880.0};  // across all four sheets
+
+class CloudPage : public SimulatorFixture {
+protected:
+    CloudPage() : SimulatorFixture({}, sim::buildCloudScenario) {}
+
+    void SetUp() override {
+        SimulatorFixture::SetUp();
+        ::setenv("XDG_CONFIG_HOME", (temp.path / "config").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (temp.path / "state").c_str(), 1);
+        fs::create_directories(temp.path / "tmp");  // the in-process simulator writes its sheets there too
+        ::setenv("TMPDIR", (temp.path / "tmp").c_str(), 1);
+        ::setenv("GEODRAFT_PACING_MS", "0", 1);
+        host::installHost(&model);
+        controller.webClient().options = client.options;
+        controller.registerHandlers(bridge);
+        bridge.setSender([this](const std::string& text) {
+            sent.push_back(json::parse(text));
+            const json copy = sent.back();  // a handler called from here may add to the list
+            if (onSent) onSent(copy);
+        });
+    }
+    void TearDown() override {
+        EXPECT_TRUE(platform::settleWorkers(std::chrono::seconds(60)));
+        host::installHost(nullptr);
+        for (const char* v : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "TMPDIR", "GEODRAFT_PACING_MS"}) ::unsetenv(v);
+        SimulatorFixture::TearDown();
+    }
+
+    std::vector<json> send(const json& msg) {
+        const std::size_t before = sent.size();
+        bridge.dispatch(msg.dump());
+        return {sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()};
+    }
+    json downloadDone(const json& msg) {
+        send(msg);
+        EXPECT_TRUE(platform::settleWorkers(std::chrono::seconds(60)));
+        return sent.empty() ? json() : sent.back();
+    }
+    fs::path handedOver() const { return temp.path / "config" / "Velmora_Cloud" / "ostatnia_chmura.e57"; }
+    bool temporaryLeft() const { return fs::exists(temp.path / "tmp" / "Velmora_Cloud" / "import.e57"); }
+
+    model::ModelHost model;
+    cloudui::CloudController controller;
+    bridge::Bridge bridge;
+    std::vector<json> sent;
+    std::function<void(const json&)> onSent;
+};
+
+TEST_F(CloudPage, HandlersAnswerAsThePageExpects) {
+    const json radom = pageFrame(kRadomInner).wgs;
+    const struct {
+        json msg;
+        json reply;
+    } cases[] = {
+        {{{"type", "frameEstimate"}, {"bboxWgs84", {21.0, 51.0, 21.1}}},
+         {{"type", "error"}, {"msg", "Nieprawidlowy bbox"}}},
+        {{{"type", "download"}}, {{"type", "error"}, {"msg", "Nieprawidlowy bbox"}}},
+        {{{"type", "setOrigin"}, {"lat", 51.4}}, {{"type", "error"}, {"msg", "Brak wspolrzednych srodka mapy"}}},
+        {{{"type", "cancel"}}, {{"type", "cancelled"}}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(send(c.msg), std::vector<json>{c.reply}) << c.msg;
+    EXPECT_TRUE(send({{"type", "getInit"}}).empty());  // no georeference yet
+
+    // The first answer uses 12 points/m2; the refinement with the index's largest density (6) follows.
+    const auto first = send({{"type", "frameEstimate"}, {"bboxWgs84", radom}, {"detail", "full"}});
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0]["density"], 12.0);
+    platform::settleWorkers(std::chrono::seconds(30));
+    ASSERT_EQ(sent.back()["type"], "estimateDone");
+    EXPECT_EQ(sent.back()["density"], 6.0);
+    EXPECT_NEAR(sent.back()["points"].get<double>(), first[0]["points"].get<double>() / 2, 1.0);
+
+    // Two estimates in a row: only the newer frame's refinement reaches the page (the coast: 2 points/m2).
+    const std::size_t before = sent.size();
+    send({{"type", "frameEstimate"}, {"bboxWgs84", radom}});
+    send({{"type", "frameEstimate"}, {"bboxWgs84", pageFrame(sim::cloud::kHelCoast).wgs}});
+    platform::settleWorkers(std::chrono::seconds(30));
+    ASSERT_EQ(sent.size(), before + 3);
+    EXPECT_EQ(sent.back()["density"], 2.0);
+
+    // The origin from the map centre lands in the project; the page's start follows it.
+    const auto set = send({{"type", "setOrigin"}, {"lat", 51.4}, {"lon", 21.15}});
+    ASSERT_EQ(set.size(), 1u);
+    host::GeoLocation geo;
+    ASSERT_EQ(model.readGeoLocation(geo), host::kHostOk);
+    EXPECT_EQ(geo.crsName, "EPSG:2178");
+    EXPECT_EQ(geo.mapProjection, "PL-2000");
+    EXPECT_EQ(set[0]["e"], geo.surveyEasting);
+    EXPECT_EQ(model.reportLines().back().rfind("Velmora Cloud: ustawiono georeferencje projektu: E=", 0), 0u);
+    const auto init = send({{"type", "getInit"}});
+    ASSERT_EQ(init.size(), 1u);
+    EXPECT_NEAR(init[0]["lat"].get<double>(), 51.4, 1e-7);
+    EXPECT_NEAR(init[0]["lon"].get<double>(), 21.15, 1e-7);
+}
+
+TEST_F(CloudPage, CancelDuringTheThirdOfFiveSheetsWritesNothing) {
+    const sim::cloud::LidarSheet& third = sim::cloud::lidarSheets()[6];
+    const std::string host = "opendata.geoportal.gov.pl";
+    sim::Fault slow;  // the third sheet comes slowly, so the cancel arrives while it downloads
+    slow.host = host;
+    slow.path = pathOf(third.url);
+    slow.trickleMs = 40;
+    sim.faults().add(slow);
+    onSent = [this](const json& m) {
+        if (m["type"] == "progress" && m.value("label", "").rfind("Kafel 3/5", 0) == 0) send({{"type", "cancel"}});
+    };
+    const json done = downloadDone({{"type", "download"}, {"bboxWgs84", pageFrame(sim::cloud::kSiedlceRow).wgs}});
+    EXPECT_EQ(done, (json{{"type", "downloadDone"}, {"ok", false}, {"msg", "Anulowano."}}));
+    EXPECT_TRUE(sim.log().matching(host, pathOf(sim::cloud::lidarSheets()[8].url)).empty());
+    EXPECT_FALSE(fs::exists(handedOver()));
+    EXPECT_FALSE(temporaryLeft());
+    // The controller is free again.
+    EXPECT_FALSE(controller.busy());
+}
+
+TEST_F(CloudPage, TooManyPointsEndWithTheLimitMessage) {
+    controller.downloadOptions().pointLimit = 1000;
+    const json done = downloadDone({{"type", "download"}, {"bboxWgs84", pageFrame(kRadomInner).wgs}});
+    EXPECT_EQ(done["msg"], "Za duzo punktow - zmniejsz kadr lub obniz jakosc.");
+    EXPECT_EQ(done["ok"], false);
+    EXPECT_FALSE(fs::exists(handedOver()));
+    EXPECT_FALSE(temporaryLeft());
+}
+
+// The session as a process against the simulator; the file it hands over is read by the independent reader.
+TEST_F(CloudPage, SessionWritesTheSheetsPointsRelativeToTheFrameCorner) {
+    const fs::path tool = testsupport::sourceDir() / "tests" / "e57" / "independent";
+    if (!fs::exists(tool / "node_modules" / "web-e57") || std::system("node --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "independent E57 reader not installed (scripts/install-deps.sh installs it in " << tool << ")";
+    const PageFrame frame = pageFrame(kRadomInner);
+    testsupport::writeFile(temp / "in.txt",
+                           json{{"type", "download"}, {"bboxWgs84", frame.wgs}, {"detail", "full"}}.dump() + "\n");
+    const std::string env = "env XDG_CONFIG_HOME='" + (temp.path / "config").string() + "' XDG_STATE_HOME='" +
+                            (temp.path / "state").string() + "' XDG_CACHE_HOME='" + (temp.path / "cache").string() +
+                            "' TMPDIR='" + (temp.path / "tmp").string() +
+                            "' GEODRAFT_PACING_MS=0 GEODRAFT_SERVICES=" + sim.baseUrl() + " ";
+    const std::string cmd = env + "'" + (testsupport::binaryDir() / "app/geodraft").string() +
+                            "' session --palette cloud <'" + (temp / "in.txt").string() + "' >'" +
+                            (temp / "out.txt").string() + "' 2>'" + (temp / "err.txt").string() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << testsupport::readFile(temp / "err.txt");
+    std::istringstream out(testsupport::readFile(temp / "out.txt"));
+    std::string line, last;
+    while (std::getline(out, line)) last = line;
+    const json done = json::parse(last);
+    EXPECT_EQ(done["ok"], true) << last;
+    EXPECT_EQ(done["msg"], "Chmura zapisana: " + handedOver().string() +
+                               " - zaimportuj: Plik > Interoperacyjnosc > Chmura punktow.");
+    const std::string diag = testsupport::readFile(temp.path / "state" / "TERRAVOX" / "velmora_cloud_diag.txt");
+    EXPECT_EQ(diag.rfind("=== Velmora Cloud \xE2\x80\x94 diagnostyka zgrania ===\n", 0), 0u) << diag;
+
+    // Expected: every point of the four sheets inside the frame, in sheet and file order, in zone 7 relative to
+    // the frame's corner there.
+    const int zone = 2178;
+    const geodesy::Bbox corner = geodesy::pl1992FrameToPl2000(frame.box, zone);
+    std::vector<std::array<double, 4>> expected;
+    for (std::size_t s = 0; s < 4; ++s) {
+        const sim::cloud::LidarSheet& sheet = sim::cloud::lidarSheets()[s];
+        for (const sim::cloud::LidarPoint& p : sim::cloud::sheetPoints(sheet)) {
+            const geodesy::PlanarPoint q =
+                sheet.epsg == 2180 ? geodesy::PlanarPoint{p.x, p.y} : geodesy::pl2000ToPl1992(p.x, p.y, sheet.epsg);
+            if (!frame.box.contains(q)) continue;
+            const geodesy::PlanarPoint z = geodesy::pl1992ToPl2000(q, zone);
+            expected.push_back({z.x - corner.minE, z.y - corner.minN, p.z, static_cast<double>(p.red)});
+        }
+    }
+    const std::string read = "cd '" + tool.string() + "' && node --experimental-wasm-modules check.mjs '" +
+                             handedOver().string() + "' >'" + (temp / "xyz").string() + "' 2>'" +
+                             (temp / "nerr").string() + "'";
+    ASSERT_EQ(std::system(read.c_str()), 0) << testsupport::readFile(temp / "nerr");
+    std::istringstream xyz(testsupport::readFile(temp / "xyz"));
+    std::size_t i = 0, far = 0;
+    for (double x, y, z, r, g, b; xyz >> x >> y >> z >> r >> g >> b; ++i) {
+        if (i >= expected.size()) continue;
+        const auto& e = expected[i];
+        if (std::fabs(x - e[0]) > 0.01 || std::fabs(y - e[1]) > 0.01 || std::fabs(z - e[2]) > 0.001 || r != e[3]) ++far;
+    }
+    EXPECT_EQ(i, expected.size());
+    EXPECT_GT(expected.size(), 100000u);
+    EXPECT_EQ(far, 0u);
+}
+
+}  // namespace
