@@ -63,8 +63,7 @@ void fetchOrthoGroup(FetchContext& ctx) {
         ctx.addWarning("Ortofotomapa WMS nie odpowiada - rastr pominiety.");
 }
 
-// The point-cloud, building-model and surface-model branches are not wired in yet.
-void fetchCloudTerrainGroup(FetchContext&) {}
+// The building-model and surface-model branches are not wired in yet.
 void fetchBuildings3dGroup(FetchContext&) {}
 void fetchNdsmBuildingsGroup(FetchContext&) {}
 void fetchBridgesRoadsGroup(FetchContext&) {}
