@@ -1,11 +1,13 @@
 // geodraft cloud-export: LiDAR sheets on disk to one E57 file, cropped, thinned and offset exactly as the
 // point-cloud palette does it after downloading.
 #include <unistd.h>
+#include <algorithm>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Commands.h"
@@ -149,8 +151,9 @@ int cmdCloudExport(int argc, char** argv) {
 
     ProgressBar bar;
     bar.show("Przetwarzanie kafli LiDAR", 0);
-    const cloudui::CloudResult r =
-        cloudui::exportCloud(job, sheets, out, [&](const std::string& label, double pct) { bar.show(label, pct); });
+    const cloudui::CloudResult r = cloudui::exportCloud(
+        job, sheets, out, [&](const std::string& label, double pct) { bar.show(label, pct); }, nullptr,
+        std::max(1u, std::thread::hardware_concurrency()));
     bar.done();
     for (const std::string& note : r.notes) std::fprintf(stderr, "uwaga: %s\n", note.c_str());
     if (!r.ok) {

@@ -1,6 +1,8 @@
 // Point-cloud export: quality levels, the accumulator and the steps from LiDAR sheets to an E57 file.
 #pragma once
 #include "cloud_ui/CloudAccumulator.h"   // CloudAccumulator: crop, map into the zone, offset, voxel thinning
+#include "cloud_ui/CloudController.h"    // CloudController: the point-cloud palette's handlers and workers
+#include "cloud_ui/CloudDownload.h"      // downloadCloud: LiDAR index, sheets through the cache, E57
 #include "cloud_ui/CloudExport.h"        // makeAccumulator, writeCloud, exportCloud: sheets on disk to E57
 #include "cloud_ui/CloudJob.h"           // CloudJob: frame, level, zone and origin override of one export
 #include "cloud_ui/CloudResult.h"        // CloudResult: file, origin, local bounds and count of an export
