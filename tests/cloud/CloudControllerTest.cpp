@@ -13,6 +13,7 @@
 #include "cloud_ui/CloudController.h"
 #include "geodesy/Crs.h"
 #include "model/ModelHost.h"
+#include "platform/Numbers.h"
 #include "platform/Workers.h"
 #include "support/SimulatorFixture.h"
 
@@ -130,6 +131,21 @@ TEST_F(CloudPage, HandlersAnswerAsThePageExpects) {
     ASSERT_EQ(init.size(), 1u);
     EXPECT_NEAR(init[0]["lat"].get<double>(), 51.4, 1e-7);
     EXPECT_NEAR(init[0]["lon"].get<double>(), 21.15, 1e-7);
+
+    // With the survey point in the frame's zone the cloud is written relative to it, and handed over.
+    const json done = downloadDone({{"type", "download"}, {"bboxWgs84", radom}, {"detail", "lekki"}});
+    EXPECT_EQ(done["ok"], true) << done;
+    const std::string diag = testsupport::readFile(temp.path / "state" / "TERRAVOX" / "velmora_cloud_diag.txt");
+    EXPECT_NE(diag.find("offE=" + platform::cformat("%.3f", geo.surveyEasting) +
+                        " offN=" + platform::cformat("%.3f", geo.surveyNorthing)),
+              std::string::npos)
+        << diag;
+    EXPECT_TRUE(fs::exists(handedOver()));
+    EXPECT_FALSE(temporaryLeft());
+    ASSERT_FALSE(model.alertsShown().empty());
+    EXPECT_EQ(model.alertsShown().back().largeText, "Chmura punktow gotowa i zgrana z projektem.");
+    EXPECT_EQ(model.alertsShown().back().smallText,
+              "Zaimportuj ja: Plik > Interoperacyjnosc > Chmura punktow -> wskaz plik:\n" + handedOver().string());
 }
 
 TEST_F(CloudPage, CancelDuringTheThirdOfFiveSheetsWritesNothing) {
@@ -143,7 +159,12 @@ TEST_F(CloudPage, CancelDuringTheThirdOfFiveSheetsWritesNothing) {
     onSent = [this](const json& m) {
         if (m["type"] == "progress" && m.value("label", "").rfind("Kafel 3/5", 0) == 0) send({{"type", "cancel"}});
     };
-    const json done = downloadDone({{"type", "download"}, {"bboxWgs84", pageFrame(sim::cloud::kSiedlceRow).wgs}});
+    const json request{{"type", "download"}, {"bboxWgs84", pageFrame(sim::cloud::kSiedlceRow).wgs}};
+    send(request);
+    EXPECT_EQ(send(request),
+              std::vector<json>{(json{{"type", "error"}, {"msg", "Trwa pobieranie danych - sprobuj za chwile"}})});
+    ASSERT_TRUE(platform::settleWorkers(std::chrono::seconds(60)));
+    const json done = sent.back();
     EXPECT_EQ(done, (json{{"type", "downloadDone"}, {"ok", false}, {"msg", "Anulowano."}}));
     EXPECT_TRUE(sim.log().matching(host, pathOf(sim::cloud::lidarSheets()[8].url)).empty());
     EXPECT_FALSE(fs::exists(handedOver()));
