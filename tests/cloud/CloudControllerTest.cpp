@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <locale>
 #include <sstream>
 
 #include "CloudScenario.h"
@@ -228,6 +229,7 @@ TEST_F(CloudPage, SessionWritesTheSheetsPointsRelativeToTheFrameCorner) {
                              (temp / "nerr").string() + "'";
     ASSERT_EQ(std::system(read.c_str()), 0) << testsupport::readFile(temp / "nerr");
     std::istringstream xyz(testsupport::readFile(temp / "xyz"));
+    xyz.imbue(std::locale::classic());  // the reader prints decimal points whatever the process locale is
     std::size_t i = 0, far = 0;
     for (double x, y, z, r, g, b; xyz >> x >> y >> z >> r >> g >> b; ++i) {
         if (i >= expected.size()) continue;
