@@ -209,6 +209,19 @@ TEST_F(SessionFetch, SecondFetchNearbyReusesTheMunicipality) {
     EXPECT_EQ(lookups, 1u);
 }
 
+TEST_F(SessionFetch, LayersNotAvailableYetSayEachSoInsteadOfNothingFetched) {
+    const std::vector<std::string> pending = {"budynki3d",  "budynkilod2",    "budynkindsm",  "mosty",
+                                              "drogi",      "dachychmura",    "budynkirekon", "terenchmura",
+                                              "wodachmura", "poziomicechmura"};
+    const FetchRun r = fetchAt(kZamosc, pending);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string warning = r.done().value("warning", "");
+    EXPECT_EQ(warning.find("Nic nie pobrano"), std::string::npos) << warning;
+    for (const std::string& key : pending)
+        EXPECT_NE(warning.find("Warstwa \"" + key + "\" nie jest jeszcze dostepna - pominieto."), std::string::npos)
+            << key << ": " << warning;
+}
+
 }  // namespace
 
 }  // namespace importer
