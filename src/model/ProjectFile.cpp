@@ -544,9 +544,13 @@ ModelState readState(const json& root, std::vector<StoredElement> taken) {
 
 }  // namespace
 
-std::string projectToText(const ModelState& state) {
-    // Written member by member in the order a JSON object of the whole model would have (by name), one element
-    // at a time: a document of the whole model costs many times the project's size in memory.
+namespace {
+
+// Writes the document member by member in the order a JSON object of the whole model would have (by name), one
+// element at a time: a tree of the whole model costs many times the project's size in memory. False once the
+// sink refused a piece.
+bool writeProject(const ModelState& state, const platform::ByteSink& sink) {
+    // Invalid UTF-8 from a text is replaced rather than making the project unsavable.
     auto text = [](const json& j) { return j.dump(-1, ' ', false, json::error_handler_t::replace); };
     json attrs = json::array();
     for (const auto& [kind, list] : state.attributes) {
@@ -560,8 +564,8 @@ std::string projectToText(const ModelState& state) {
                              {"colour", colour(a.colour)}});
         }
     }
-    std::string out = "{\"activeStory\":" + text(state.activeStory) + ",\"attributes\":" + text(attrs);
-    out += ",\"elements\":[";
+    if (!sink("{\"activeStory\":" + text(state.activeStory) + ",\"attributes\":" + text(attrs) + ",\"elements\":["))
+        return false;
     bool first = true;
     for (const auto& el : state.elements) {
         json j;
@@ -571,14 +575,22 @@ std::string projectToText(const ModelState& state) {
         j["story"] = el.header.story;
         j["idText"] = el.idText;
         std::visit([&](const auto& b) { writeBody(j, b); }, el.body);
-        if (!first) out += ',';
+        if (!sink((first ? "" : ",") + text(j))) return false;
         first = false;
-        // Invalid UTF-8 from a text is replaced rather than making the project unsavable.
-        out += text(j);
     }
-    out += "],\"format\":" + text(kFormatName);
-    out += ",\"geoLocation\":" + text(state.geoLocationSet ? geoLocationJson(state.geoLocation) : json(nullptr));
-    out += ",\"selection\":" + text(state.selection) + ",\"version\":" + text(kFormatVersion) + "}\n";
+    return sink("],\"format\":" + text(kFormatName) +
+                ",\"geoLocation\":" + text(state.geoLocationSet ? geoLocationJson(state.geoLocation) : json(nullptr)) +
+                ",\"selection\":" + text(state.selection) + ",\"version\":" + text(kFormatVersion) + "}\n");
+}
+
+}  // namespace
+
+std::string projectToText(const ModelState& state) {
+    std::string out;
+    writeProject(state, [&out](std::string_view piece) {
+        out += piece;
+        return true;
+    });
     return out;
 }
 
@@ -616,8 +628,19 @@ ProjectFileStatus parseProject(Input&& input, ModelState& state) {
 ProjectFileStatus projectFromText(const std::string& text, ModelState& state) { return parseProject(text, state); }
 
 ProjectFileStatus saveProjectFile(const std::filesystem::path& path, const ModelState& state) {
-    if (!writeFileAtomically(path, projectToText(state)))
-        return {false, "Nie mozna zapisac projektu: " + path.string()};
+    // Straight into the file, in pieces of about a megabyte: the whole text need not be held besides the model.
+    const bool written = writeFileAtomically(path, [&state](const platform::ByteSink& file) {
+        std::string buffer;
+        const bool ok = writeProject(state, [&](std::string_view piece) {
+            buffer += piece;
+            if (buffer.size() < (1u << 20)) return true;
+            const bool taken = file(buffer);
+            buffer.clear();
+            return taken;
+        });
+        return ok && file(buffer);
+    });
+    if (!written) return {false, "Nie mozna zapisac projektu: " + path.string()};
     return {true, {}};
 }
 

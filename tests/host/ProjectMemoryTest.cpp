@@ -43,21 +43,21 @@ TEST(ProjectMemory, OpeningEditingAndSavingATerrainProjectStaysNearItsSize) {
     // Thirteen placements of terrain, about 100,000 level points each.
     model::ModelHost h;
     for (int placement = 0; placement < 13; ++placement) {
-        ASSERT_EQ(
-            h.undoableCommand(
-                "Import GIS",
-                [&] {
-                    host::MeshElement mesh;
-                    h.defaultMesh(mesh);
-                    const double x0 = placement * 320.0;
-                    mesh.outline = {{x0, 0, 0}, {x0 + 316, 0, 0}, {x0 + 316, 316, 0}, {x0, 316, 0}};
-                    for (int i = 0; i < 316; ++i)
-                        for (int j = 0; j < 316; ++j)
-                            mesh.levelLines.push_back({{x0 + i + 0.25, j + 0.75, 101.25 + 0.001 * (i * j % 997)}});
-                    host::ElementId id;
-                    return h.createMesh(mesh, id);
-                }),
-            host::kHostOk);
+        ASSERT_EQ(h.undoableCommand("Import GIS",
+                                    [&] {
+                                        host::MeshElement mesh;
+                                        h.defaultMesh(mesh);
+                                        const double x0 = placement * 320.0;
+                                        mesh.outline = {{x0, 0, 0}, {x0 + 316, 0, 0}, {x0 + 316, 316, 0}, {x0, 316, 0}};
+                                        for (int i = 0; i < 316; ++i)
+                                            for (int j = 0; j < 316; ++j)
+                                                mesh.levelLines.push_back(
+                                                    {{x0 + i * 1.0000001 + 0.1234567, j * 1.0000001 + 0.7654321,
+                                                      101.25 + 0.0011 * (i * j % 997)}});
+                                        host::ElementId id;
+                                        return h.createMesh(mesh, id);
+                                    }),
+                  host::kHostOk);
     }
     testsupport::TempDir dir;
     const std::filesystem::path project = dir / "projekt.json";
