@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -49,8 +50,15 @@ bool parseOptions(int argc, char** argv, SessionOptions& out) {
     return true;
 }
 
+// How many messages of each type the page has received, and how many "#until" lines asked for each; main thread.
+std::map<std::string, long long> sentByType;
+std::map<std::string, long long> awaitedByType;
+
 // One message line for standard output, flushed so that a reading process sees it at once.
 void writeToPage(const std::string& text) {
+    const nlohmann::json message = nlohmann::json::parse(text, nullptr, false);
+    if (message.is_object() && message.contains("type") && message["type"].is_string())
+        ++sentByType[message["type"].get<std::string>()];
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
@@ -104,6 +112,24 @@ void pumpFor(std::chrono::milliseconds duration) {
     }
 }
 
+// Waits until the page has received the n-th message of a type, for the n-th "#until" of that type; a script
+// can then go on exactly when an answer came, however long the worker took.
+void waitForMessage(const std::string& type) {
+    auto& loop = MessageLoop::main();
+    const long long wanted = ++awaitedByType[type];
+    while (sentByType[type] < wanted) {
+        guarded([&] { loop.pump(); });
+        if (sentByType[type] >= wanted) return;
+        // Every worker ended and nothing is left to handle: the message will never come.
+        bool settled = false;
+        guarded([&] { settled = settleWorkers(std::chrono::milliseconds(50)); });
+        if (settled && sentByType[type] < wanted) {
+            std::fprintf(stderr, "session: brak wiadomosci \"%s\"\n", type.c_str());
+            return;
+        }
+    }
+}
+
 // Waits until every worker has ended and everything they posted has been handled.
 void waitForWorkers() {
     bool settled = false;
@@ -120,6 +146,8 @@ void handleLine(const std::string& rawLine, bridge::Bridge& bridge) {
     }
     if (line == "#wait") {
         waitForWorkers();
+    } else if (line.rfind("#until ", 0) == 0) {
+        waitForMessage(line.substr(7));
     } else if (line.rfind("#sleep ", 0) == 0) {
         long long ms = 0;
         if (parseInt(line.substr(7), ms) && ms >= 0) pumpFor(std::chrono::milliseconds(ms));

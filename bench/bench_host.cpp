@@ -2,6 +2,11 @@
 // 201 x 201 level points, about 650,000 points).
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include "model/ModelHost.h"
 
 namespace {
@@ -56,6 +61,59 @@ void BM_UndoableCommandOnTerrainProject(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_UndoableCommandOnTerrainProject)->Unit(benchmark::kMillisecond);
+
+// Peak resident memory of this process so far (bytes), and a reset of it, from /proc.
+long long peakRss() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+    return -1;
+}
+void resetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// A session of thirteen terrain placements (each an undoable command adding 4 patches, about 160,000 level
+// points), saved, then opened again: peak memory against the project's size on disk.
+void BM_SessionOfThirteenTerrainPlacements(benchmark::State& state) {
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "geodraft_bench_host_project.json";
+    long long size = 0, sessionPeak = 0, openPeak = 0;
+    for (auto _ : state) {
+        resetPeakRss();
+        {
+            model::ModelHost h;
+            for (int placement = 0; placement < 13; ++placement) {
+                h.undoableCommand("Import GIS", [&] {
+                    for (int patch = 0; patch < 4; ++patch) {
+                        host::MeshElement mesh;
+                        h.defaultMesh(mesh);
+                        const double x0 = placement * 900.0 + patch * 210.0;
+                        mesh.outline = {{x0, 0, 0}, {x0 + 200, 0, 0}, {x0 + 200, 200, 0}, {x0, 200, 0}, {x0, 0, 0}};
+                        for (int i = 0; i <= 200; ++i)
+                            for (int j = 0; j <= 200; ++j)
+                                mesh.levelLines.push_back(
+                                    {{x0 + i + 0.123, j + 0.456, 101.25 + 0.001 * (i * j % 997)}});
+                        host::ElementId id;
+                        if (const host::HostError e = h.createMesh(mesh, id)) return e;
+                    }
+                    return host::kHostOk;
+                });
+            }
+            h.saveProject(file);
+        }
+        sessionPeak = peakRss();
+        size = static_cast<long long>(std::filesystem::file_size(file));
+        resetPeakRss();
+        {
+            model::ModelHost opened;
+            benchmark::DoNotOptimize(opened.loadProject(file).ok);
+        }
+        openPeak = peakRss();
+    }
+    std::filesystem::remove(file);
+    state.counters["project_MB"] = static_cast<double>(size) / 1e6;
+    state.counters["session_peak_rss_MB"] = static_cast<double>(sessionPeak) / 1e6;
+    state.counters["open_peak_rss_MB"] = static_cast<double>(openPeak) / 1e6;
+}
+BENCHMARK(BM_SessionOfThirteenTerrainPlacements)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

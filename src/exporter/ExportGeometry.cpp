@@ -5,6 +5,8 @@
 #include <limits>
 #include <numbers>
 
+#include "exporter/MeshSurface.h"
+
 namespace exporter {
 
 namespace {
@@ -239,10 +241,11 @@ std::vector<std::size_t> triangulateRings(const std::vector<std::vector<host::Ho
 std::vector<Face3> facesOf(const model::StoredElement& element) {
     std::vector<Face3> out;
     if (const auto* mesh = std::get_if<host::MeshElement>(&element.body)) {
-        std::vector<host::HostPoint3> loop;
-        for (const auto& p : mesh->outline) loop.push_back({p.x, p.y, mesh->level + p.z});
-        while (loop.size() >= 2 && loop.front() == loop.back()) loop.pop_back();
-        addPlanarFaces(mesh->layer, loop, out);
+        const MeshSurface surface = meshSurface(*mesh);
+        out.reserve(surface.triangles.size() / 3);
+        for (std::size_t i = 0; i + 2 < surface.triangles.size(); i += 3)
+            out.push_back({mesh->layer, surface.points[surface.triangles[i]], surface.points[surface.triangles[i + 1]],
+                           surface.points[surface.triangles[i + 2]]});
     } else if (const auto* slab = std::get_if<host::SlabElement>(&element.body)) {
         addPrismFaces(slab->layer, slab->contours, slab->level, slab->level + slab->thickness, out);
     } else if (const auto* morph = std::get_if<host::MorphElement>(&element.body)) {

@@ -60,6 +60,8 @@ Extent extentOf(const ModelSnapshot& model) {
             e.add(t->position);
         } else if (const auto* pic = std::get_if<host::PictureElement>(&el.body)) {
             for (const auto& q : pictureCorners(*pic)) e.add(q);
+        } else if (const auto* mesh = std::get_if<host::MeshElement>(&el.body)) {
+            for (const auto& q : mesh->outline) e.add({q.x, q.y});
         } else {
             for (const auto& tri : facesOf(el)) {
                 e.add({tri.a.x, tri.a.y});
@@ -172,6 +174,18 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
                         platform::cformat(" transform=\"rotate(%.6f %.3f %.3f)\"", -t->angle * 180.0 / std::numbers::pi,
                                           view.x(t->position.x), view.y(t->position.y));
                 s += ">" + xmlEscape(t->content) + "</text>\n";
+            } else if (const auto* mesh = std::get_if<host::MeshElement>(&el.body)) {
+                // A plan shows a mesh as its outline and level lines; the triangles between its level points
+                // would only cover it with diagonals.
+                std::vector<host::HostPoint2> outline;
+                for (const auto& q : mesh->outline) outline.push_back({q.x, q.y});
+                if (outline.size() >= 3) s += "<path d=\"" + pathOf({outline}, view, true) + "\"/>\n";
+                for (const auto& line : mesh->levelLines) {
+                    if (line.size() < 2) continue;
+                    std::vector<host::HostPoint2> flat;
+                    for (const auto& q : line) flat.push_back({q.x, q.y});
+                    s += "<path stroke-opacity=\"0.5\" d=\"" + pathOf({flat}, view, false) + "\"/>\n";
+                }
             } else if (!std::holds_alternative<host::PictureElement>(el.body)) {
                 for (const auto& face : facesOf(el)) {
                     s += "<path stroke-opacity=\"0.5\" d=\"" +

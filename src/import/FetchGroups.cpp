@@ -19,7 +19,8 @@ constexpr double kOrthophotoMetresPerPixel = 0.25;
 
 bool groupWanted(const FetchContext& ctx, FetchGroup group) {
     return std::any_of(pageLayers().begin(), pageLayers().end(), [&](const PageLayer& layer) {
-        return ctx.wants(layer.key) && std::find(layer.groups.begin(), layer.groups.end(), group) != layer.groups.end();
+        return !layer.notYetAvailable && ctx.wants(layer.key) &&
+               std::find(layer.groups.begin(), layer.groups.end(), group) != layer.groups.end();
     });
 }
 
@@ -32,6 +33,9 @@ void runFetchGroups(FetchContext& ctx) {
     for (FetchGroup group : fetchGroupOrder())
         if (groupWanted(ctx, group)) group(ctx);
     ctx.layerFetcher = nullptr;
+    // A ticked layer without its processing says so, rather than ending in an empty result without a word.
+    for (const PageLayer& layer : pageLayers())
+        if (layer.notYetAvailable && ctx.wants(layer.key)) ctx.addWarning(notYetAvailableNote(layer));
 }
 
 void fetchPlanningGroup(FetchContext& ctx) {

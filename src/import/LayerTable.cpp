@@ -78,7 +78,8 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildings3d>,
          "budynki3d",
          hasRequestedLod1,
-         nullptr},
+         nullptr,
+         kNotYetAvailable},
         {"budynkilod2",
          {T::budynkilod2},
          {fetchBuildingsLod2Group},
@@ -86,7 +87,8 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildingsLod2>,
          "budynkilod2",
          hasEntries<&D::buildingsLod2>,
-         nullptr},
+         nullptr,
+         kNotYetAvailable},
         {"dachychmura",
          {},
          {fetchBuildings3dGroup, fetchCloudRoofsGroup},
@@ -94,7 +96,8 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::roofsCloud>,
          "dachychmura",
          hasEntries<&D::roofsCloud>,
-         nullptr},
+         nullptr,
+         kNotYetAvailable},
         {"budynkindsm",
          {T::budynkindsm},
          {fetchBuildings3dGroup, fetchNdsmBuildingsGroup},
@@ -102,7 +105,8 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildingsNdsm>,
          "budynkindsm",
          hasEntries<&D::buildingsNdsm>,
-         nullptr},
+         nullptr,
+         kNotYetAvailable},
         {"budynkirekon",
          {T::budynkirekon},
          {fetchBuildings3dGroup, fetchReconstructionGroup},
@@ -110,7 +114,8 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildingsRekon>,
          "budynkirekon",
          hasEntries<&D::buildingsRekon>,
-         nullptr},
+         nullptr,
+         kNotYetAvailable},
         {"mosty",
          {T::mosty},
          {fetchBridgesRoadsGroup},
@@ -118,7 +123,8 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::bridges>,
          "mosty",
          hasEntries<&D::bridges>,
-         nullptr},
+         nullptr,
+         kNotYetAvailable},
         {"drogi",
          {T::drogi},
          {fetchBridgesRoadsGroup},
@@ -126,7 +132,8 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::roads>,
          "drogi",
          hasEntries<&D::roads>,
-         nullptr},
+         nullptr,
+         kNotYetAvailable},
         {"poziomice2d",
          {T::poziomice2d},
          {fetchContoursGroup},
@@ -153,6 +160,10 @@ const std::vector<PageLayer>& pageLayers() {
          importer::placeCloudContourMesh},
     };
     return layers;
+}
+
+std::string notYetAvailableNote(const PageLayer& layer) {
+    return std::string("Warstwa \"") + layer.key + "\" nie jest jeszcze dostepna - pominieto.";
 }
 
 }  // namespace importer

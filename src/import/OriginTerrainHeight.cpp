@@ -7,6 +7,7 @@
 #include "formats/grid/AsciiGrid.h"
 #include "host/Host.h"
 #include "import/AddressSearch.h"
+#include "import/PlacementChecks.h"
 #include "net/ServiceEndpoints.h"
 #include "net/TileIndex.h"
 #include "platform/Numbers.h"
@@ -16,10 +17,14 @@ namespace importer {
 
 namespace {
 
-// Writes the height into the project when the survey point is still the one the lookup was started for.
-void writeHeight(geodesy::PlanarPoint surveyPoint, double height) {
+// Writes the height into the project when the survey point is still the one the lookup was started for and
+// no placement has anchored heights since: a placement made meanwhile placed its elements against the height
+// the project had then, and overwriting it would shift every later import of the same area.
+void writeHeight(geodesy::PlanarPoint surveyPoint, double height, unsigned long placementsAtStart) {
+    if (placementsAnchored() != placementsAtStart) return;
     host::GeoLocation geo;
     if (host::host().readGeoLocation(geo) != host::kHostOk) return;
+    if (geo.surveyHeight != 0.0) return;  // someone set the project's height meanwhile; it is theirs
     // A host may keep the coordinates with less precision than it was given; a millimetre is the same point.
     if (!(std::fabs(geo.surveyEasting - surveyPoint.x) < 1e-3 && std::fabs(geo.surveyNorthing - surveyPoint.y) < 1e-3))
         return;
@@ -50,7 +55,8 @@ void startOriginHeightLookup(const net::WfsClient& settingsOf, geodesy::PlanarPo
     net::WfsClient client = clientWithSettingsOf(settingsOf);
     net::applyLocalPacing(client);
     try {
-        platform::startWorker([client = std::move(client), pl1992, surveyPoint]() mutable {
+        const unsigned long placementsAtStart = placementsAnchored();
+        platform::startWorker([client = std::move(client), pl1992, surveyPoint, placementsAtStart]() mutable {
             std::optional<double> height;
             try {
                 height = lookupTerrainHeight(client, pl1992);
@@ -59,7 +65,8 @@ void startOriginHeightLookup(const net::WfsClient& settingsOf, geodesy::PlanarPo
             }
             if (!height) return;
             const double z = *height;
-            bridge::runOnMainThread([surveyPoint, z]() { writeHeight(surveyPoint, z); });
+            bridge::runOnMainThread(
+                [surveyPoint, z, placementsAtStart]() { writeHeight(surveyPoint, z, placementsAtStart); });
         });
     } catch (const std::exception&) {
         // No thread to spare: the height simply stays 0.

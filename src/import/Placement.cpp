@@ -104,7 +104,12 @@ nlohmann::json runPlacement(const PlacementRequest& request) {
     });
     const bool placed = code == host::kHostOk && result.error.empty();
     // A refused placement leaves no anchor behind: the next one computes it again.
-    if (placed) storeHeightAnchor(anchor, settings);
+    if (placed) {
+        storeHeightAnchor(anchor, settings);
+        notePlacementAnchored();
+    }
+    // A rolled-back command took the anchor's write with it: the diagnostics say what the project holds now.
+    if (!placed) anchorWrite = AnchorWrite{false, projectSurveyHeight()};
     writeHeightDiagnostics(anchor, settings, anchorWrite);
     if (!placed) return errorReply(result.error.empty() ? "Import nieudany (transakcja wycofana)" : result.error);
 

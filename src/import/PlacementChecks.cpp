@@ -22,12 +22,6 @@ void addNote(std::string& text, const std::string& note) {
 
 std::string wholeNumber(double value) { return platform::cformat("%lld", static_cast<long long>(std::trunc(value))); }
 
-// The survey point's orthogonal height now; 0 when the record cannot be read.
-double surveyHeightNow() {
-    host::GeoLocation geo;
-    return host::host().readGeoLocation(geo) == host::kHostOk ? geo.surveyHeight : 0.0;
-}
-
 }  // namespace
 
 PlacementGeoref checkPlacementGeoreference(const geodesy::Bbox& frame, int fetchEpsg) {
@@ -75,7 +69,7 @@ HeightAnchor chooseHeightAnchor(const FetchedData& data, const settings::Setting
     HeightAnchor a;
     a.terrainSets = static_cast<int>(data.terrain.size());
     a.cloudTerrainSets = static_cast<int>(data.terrainCloud.size());
-    a.surveyHeightAtStart = surveyHeightNow();
+    a.surveyHeightAtStart = projectSurveyHeight();
     if (a.surveyHeightAtStart != 0.0) {
         a.offset = a.surveyHeightAtStart;
         return a;
@@ -98,6 +92,18 @@ HeightAnchor chooseHeightAnchor(const FetchedData& data, const settings::Setting
     return a;
 }
 
+namespace {
+unsigned long g_placementsAnchored = 0;
+}  // namespace
+
+unsigned long placementsAnchored() { return g_placementsAnchored; }
+void notePlacementAnchored() { ++g_placementsAnchored; }
+
+double projectSurveyHeight() {
+    host::GeoLocation geo;
+    return host::host().readGeoLocation(geo) == host::kHostOk ? geo.surveyHeight : 0.0;
+}
+
 AnchorWrite writeHeightAnchor(const HeightAnchor& anchor) {
     AnchorWrite w;
     host::GeoLocation geo;
@@ -105,7 +111,7 @@ AnchorWrite writeHeightAnchor(const HeightAnchor& anchor) {
         geo.surveyHeight = anchor.offset;
         w.written = host::host().writeGeoLocation(geo) == host::kHostOk;
     }
-    w.heightAfter = surveyHeightNow();
+    w.heightAfter = projectSurveyHeight();
     return w;
 }
 

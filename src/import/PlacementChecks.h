@@ -53,6 +53,12 @@ struct AnchorWrite {
 // Writes a new anchor as the survey point's height (part of the placement's undoable command);
 // for an anchor that is not new it only reads the height back.
 AnchorWrite writeHeightAnchor(const HeightAnchor& anchor);
+// Placements that anchored heights so far in this process (main thread): a height looked up before one of them
+// must not be written afterwards, or later imports would no longer line up with it.
+unsigned long placementsAnchored();
+void notePlacementAnchored();
+// The survey point's orthogonal height the project holds now; 0 when the record cannot be read.
+double projectSurveyHeight();
 // Stores a new anchor in the settings and saves them (after a successful placement).
 void storeHeightAnchor(const HeightAnchor& anchor, settings::Settings& settings);
 // Replaces the height diagnostics file with this placement's line.

@@ -386,6 +386,7 @@ host::HostError ModelHost::deleteElements(const std::vector<host::ElementId>& id
         if (layer >= 1 && layer <= layers.size() && layers[layer - 1].locked) return host::kHostLockedLayer;
         doomed.insert(id);
     }
+    keepElementsForUndo();
     std::erase_if(state_.elements, [&](const StoredElement& el) { return doomed.count(el.header.id) > 0; });
     std::erase_if(state_.selection, [&](const host::ElementId& id) { return doomed.count(id) > 0; });
     rebuildIndex();
@@ -396,6 +397,7 @@ host::HostError ModelHost::setElementIdText(const host::ElementId& id, const std
     if (host::HostError e = fault(HostOp::SetElementIdText, 0, text)) return e;
     auto it = index_.find(id);
     if (it == index_.end()) return host::kHostBadId;
+    keepElementsForUndo();
     state_.elements[it->second].idText = validUtf8(text);
     return host::kHostOk;
 }
@@ -479,14 +481,50 @@ host::HostError ModelHost::alert(const host::AlertRequest& request, std::int32_t
 
 // ---- Undoable commands -----------------------------------------------------------------------
 
+ModelHost::UndoPoint ModelHost::undoPoint() const {
+    UndoPoint p;
+    p.rest.attributes = state_.attributes;
+    p.rest.geoLocationSet = state_.geoLocationSet;
+    p.rest.geoLocation = state_.geoLocation;
+    p.rest.activeStory = state_.activeStory;
+    p.rest.selection = state_.selection;
+    p.elementCount = state_.elements.size();
+    return p;
+}
+
+void ModelHost::restore(UndoPoint point) {
+    if (point.elementsKept) {
+        state_.elements = std::move(point.rest.elements);
+    } else {
+        state_.elements.resize(std::min(point.elementCount, state_.elements.size()));
+    }
+    state_.attributes = std::move(point.rest.attributes);
+    state_.geoLocationSet = point.rest.geoLocationSet;
+    state_.geoLocation = point.rest.geoLocation;
+    state_.activeStory = point.rest.activeStory;
+    state_.selection = std::move(point.rest.selection);
+    rebuildIndex();
+}
+
+void ModelHost::keepElementsForUndo() {
+    auto keep = [this](UndoPoint& p) {
+        if (p.elementsKept) return;
+        p.rest.elements.assign(state_.elements.begin(),
+                               state_.elements.begin() + static_cast<std::ptrdiff_t>(p.elementCount));
+        p.elementsKept = true;
+    };
+    for (UndoPoint& p : undoSnapshots_) keep(p);
+    for (UndoPoint& p : undoHistory_) keep(p);
+}
+
 host::HostError ModelHost::undoableCommand(const std::string& name, const host::UndoableBody& body) {
     if (host::HostError e = fault(HostOp::UndoableCommand, 0, name)) return e;
     if (!body) return host::kHostBadPars;
-    undoSnapshots_.push_back(state_);
+    undoSnapshots_.push_back(undoPoint());
     auto rollBack = [this] {
-        state_ = std::move(undoSnapshots_.back());
+        UndoPoint point = std::move(undoSnapshots_.back());
         undoSnapshots_.pop_back();
-        rebuildIndex();
+        restore(std::move(point));
     };
     host::HostError result = host::kHostOk;
     try {
@@ -500,8 +538,7 @@ host::HostError ModelHost::undoableCommand(const std::string& name, const host::
         return result;
     }
     if (undoSnapshots_.size() == 1) {
-        // Only the last command: every remembered step is a whole copy of the model, and a
-        // placement's terrain alone can be tens of megabytes.
+        // Only the last command is remembered, as the user's Undo of the host offers it here.
         constexpr std::size_t kUndoDepth = 1;
         undoHistory_.push_back(std::move(undoSnapshots_.back()));
         if (undoHistory_.size() > kUndoDepth) undoHistory_.pop_front();
@@ -513,9 +550,9 @@ host::HostError ModelHost::undoableCommand(const std::string& name, const host::
 
 host::HostError ModelHost::undoLastCommand() {
     if (!onOwnerThread() || inUndoableCommand() || undoHistory_.empty()) return host::kHostGeneralError;
-    state_ = std::move(undoHistory_.back());
+    UndoPoint point = std::move(undoHistory_.back());
     undoHistory_.pop_back();
-    rebuildIndex();
+    restore(std::move(point));
     return host::kHostOk;
 }
 

@@ -171,10 +171,23 @@ private:
     const StoredElement* findElement(const host::ElementId& id) const;
     void rebuildIndex();
     host::ElementId newElementId();
+    // What a command would go back to: everything but the elements, the number of elements, and the elements
+    // themselves only once an existing one is about to change (commands mostly add, and a copy of a project's
+    // terrain per command would cost more than the project).
+    struct UndoPoint {
+        ModelState rest;  // elements empty unless `elementsKept`
+        std::size_t elementCount = 0;
+        bool elementsKept = false;
+    };
+    UndoPoint undoPoint() const;
+    void restore(UndoPoint point);
+    // Called before an existing element changes or goes: every undo point still relying on the elements being
+    // only appended to takes its copy now.
+    void keepElementsForUndo();
 
     ModelState state_;
     std::unordered_map<host::ElementId, std::size_t> index_;  // id -> position in state_.elements
-    std::vector<ModelState> undoSnapshots_;                   // one per running (nested) command
+    std::vector<UndoPoint> undoSnapshots_;                    // one per running (nested) command
     std::map<host::MorphBodyId, host::MorphElement> bodies_;
     host::MorphBodyId nextBody_ = 1;
     std::vector<std::string> reportLines_;
@@ -185,7 +198,7 @@ private:
     std::map<HostOp, std::vector<FaultRule>> faults_;
     std::map<HostOp, int> callCounts_;
     std::vector<std::string> committedCommands_;
-    std::deque<ModelState> undoHistory_;  // state before each recent outermost command
+    std::deque<UndoPoint> undoHistory_;  // state before each recent outermost command
     std::uint64_t idState_;
     std::thread::id owner_;
     std::atomic<int> offThreadCalls_{0};

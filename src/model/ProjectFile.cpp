@@ -465,7 +465,21 @@ host::GeoLocation readGeoLocation(const json& j, const std::string& w) {
     return g;
 }
 
-ModelState readState(const json& root) {
+// One element of the document, not yet checked against the project (its attributes may come later).
+StoredElement readElement(const json& j, std::size_t i) {
+    const std::string ew = at("projekt.elements", i);
+    StoredElement el;
+    readString(j, "id", el.header.id, ew);
+    readInt(j, "type", el.header.type, ew);
+    readInt(j, "layer", el.header.layer, ew);
+    readInt(j, "story", el.header.story, ew);
+    readString(j, "idText", el.idText, ew);
+    el.body = readBody(el.header.type, j, ew);
+    std::visit([&](auto& b) { b.layer = el.header.layer; }, el.body);
+    return el;
+}
+
+ModelState readState(const json& root, std::vector<StoredElement> taken) {
     const std::string w = "projekt";
     std::string format;
     readString(root, "format", format, w);
@@ -506,24 +520,17 @@ ModelState readState(const json& root) {
     }
 
     std::set<host::ElementId> ids;
+    // Elements the streaming reader took out of the document come first, then any left in it.
     const json& elements = array(root, "elements", w);
-    s.elements.reserve(elements.size());
-    for (std::size_t i = 0; i < elements.size(); ++i) {
+    for (std::size_t i = 0; i < elements.size(); ++i) taken.push_back(readElement(elements[i], taken.size()));
+    for (std::size_t i = 0; i < taken.size(); ++i) {
         const std::string ew = at(w + ".elements", i);
-        const json& j = elements[i];
-        StoredElement el;
-        readString(j, "id", el.header.id, ew);
-        readInt(j, "type", el.header.type, ew);
-        readInt(j, "layer", el.header.layer, ew);
-        readInt(j, "story", el.header.story, ew);
-        readString(j, "idText", el.idText, ew);
+        StoredElement& el = taken[i];
         if (el.header.id.empty() || !ids.insert(el.header.id).second)
             fail(ew + ".id", "pusty lub powtorzony identyfikator");
-        el.body = readBody(el.header.type, j, ew);
-        std::visit([&](auto& b) { b.layer = el.header.layer; }, el.body);
         if (checkElement(el.body, s) != host::kHostOk) fail(ew, "niepoprawna geometria lub ustawienia elementu");
-        s.elements.push_back(std::move(el));
     }
+    s.elements = std::move(taken);
 
     const json& selection = array(root, "selection", w);
     for (std::size_t i = 0; i < selection.size(); ++i) {
@@ -537,11 +544,14 @@ ModelState readState(const json& root) {
 
 }  // namespace
 
-std::string projectToText(const ModelState& state) {
-    json root;
-    root["format"] = kFormatName;
-    root["version"] = kFormatVersion;
-    root["activeStory"] = state.activeStory;
+namespace {
+
+// Writes the document member by member in the order a JSON object of the whole model would have (by name), one
+// element at a time: a tree of the whole model costs many times the project's size in memory. False once the
+// sink refused a piece.
+bool writeProject(const ModelState& state, const platform::ByteSink& sink) {
+    // Invalid UTF-8 from a text is replaced rather than making the project unsavable.
+    auto text = [](const json& j) { return j.dump(-1, ' ', false, json::error_handler_t::replace); };
     json attrs = json::array();
     for (const auto& [kind, list] : state.attributes) {
         for (const auto& a : list) {
@@ -554,9 +564,9 @@ std::string projectToText(const ModelState& state) {
                              {"colour", colour(a.colour)}});
         }
     }
-    root["attributes"] = attrs;
-    root["geoLocation"] = state.geoLocationSet ? geoLocationJson(state.geoLocation) : json(nullptr);
-    json elements = json::array();
+    if (!sink("{\"activeStory\":" + text(state.activeStory) + ",\"attributes\":" + text(attrs) + ",\"elements\":["))
+        return false;
+    bool first = true;
     for (const auto& el : state.elements) {
         json j;
         j["id"] = el.header.id;
@@ -565,19 +575,45 @@ std::string projectToText(const ModelState& state) {
         j["story"] = el.header.story;
         j["idText"] = el.idText;
         std::visit([&](const auto& b) { writeBody(j, b); }, el.body);
-        elements.push_back(std::move(j));
+        if (!sink((first ? "" : ",") + text(j))) return false;
+        first = false;
     }
-    root["elements"] = elements;
-    root["selection"] = state.selection;
-    // Invalid UTF-8 from a text is replaced rather than making the project unsavable.
-    return root.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+    return sink("],\"format\":" + text(kFormatName) +
+                ",\"geoLocation\":" + text(state.geoLocationSet ? geoLocationJson(state.geoLocation) : json(nullptr)) +
+                ",\"selection\":" + text(state.selection) + ",\"version\":" + text(kFormatVersion) + "}\n");
 }
 
-ProjectFileStatus projectFromText(const std::string& text, ModelState& state) {
-    json root = json::parse(text, nullptr, false);
-    if (root.is_discarded()) return {false, "Nieprawidlowy plik projektu: to nie jest poprawny JSON"};
+}  // namespace
+
+std::string projectToText(const ModelState& state) {
+    std::string out;
+    writeProject(state, [&out](std::string_view piece) {
+        out += piece;
+        return true;
+    });
+    return out;
+}
+
+namespace {
+
+// Parses a document, handing each element of the top-level "elements" array to `readElement` as soon as it is
+// complete and dropping it from the document, so that only one element's tree is held at a time.
+template <class Input>
+ProjectFileStatus parseProject(Input&& input, ModelState& state) {
+    std::vector<StoredElement> taken;
+    bool inElements = false;
     try {
-        ModelState loaded = readState(root);
+        const json::parser_callback_t take = [&](int depth, json::parse_event_t event, json& parsed) {
+            if (depth == 1 && event == json::parse_event_t::key) inElements = parsed == "elements";
+            if (depth == 2 && inElements && event == json::parse_event_t::object_end) {
+                taken.push_back(readElement(parsed, taken.size()));
+                return false;
+            }
+            return true;
+        };
+        json root = json::parse(std::forward<Input>(input), take, false);
+        if (root.is_discarded()) return {false, "Nieprawidlowy plik projektu: to nie jest poprawny JSON"};
+        ModelState loaded = readState(root, std::move(taken));
         state = std::move(loaded);
         return {true, {}};
     } catch (const FileError& e) {
@@ -587,23 +623,38 @@ ProjectFileStatus projectFromText(const std::string& text, ModelState& state) {
     }
 }
 
+}  // namespace
+
+ProjectFileStatus projectFromText(const std::string& text, ModelState& state) { return parseProject(text, state); }
+
 ProjectFileStatus saveProjectFile(const std::filesystem::path& path, const ModelState& state) {
-    if (!writeFileAtomically(path, projectToText(state)))
-        return {false, "Nie mozna zapisac projektu: " + path.string()};
+    // Straight into the file, in pieces of about a megabyte: the whole text need not be held besides the model.
+    const bool written = writeFileAtomically(path, [&state](const platform::ByteSink& file) {
+        std::string buffer;
+        const bool ok = writeProject(state, [&](std::string_view piece) {
+            buffer += piece;
+            if (buffer.size() < (1u << 20)) return true;
+            const bool taken = file(buffer);
+            buffer.clear();
+            return taken;
+        });
+        return ok && file(buffer);
+    });
+    if (!written) return {false, "Nie mozna zapisac projektu: " + path.string()};
     return {true, {}};
 }
 
 ProjectFileStatus loadProjectFile(const std::filesystem::path& path, ModelState& state) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return {false, "Nie mozna otworzyc projektu: " + path.string()};
-    std::string text;
-    char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    // Read straight from the file: the text of a large project need not be held besides the model.
+    ModelState loaded;
+    ProjectFileStatus status = parseProject(f, loaded);
     const bool readError = std::ferror(f) != 0;
     std::fclose(f);
     if (readError) return {false, "Nie mozna odczytac projektu: " + path.string()};
-    return projectFromText(text, state);
+    if (status.ok) state = std::move(loaded);
+    return status;
 }
 
 }  // namespace model

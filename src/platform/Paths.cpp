@@ -108,7 +108,26 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes) {
     return writeFileAtomically(target, bytes, 0666);
 }
 
+namespace {
+
+bool writeProducedAtomically(const fs::path& target, const std::function<bool(const ByteSink&)>& produce,
+                             unsigned newFileMode);
+
+}  // namespace
+
+bool writeFileAtomically(const fs::path& target, const std::function<bool(const ByteSink&)>& produce) {
+    return writeProducedAtomically(target, produce, 0666);
+}
+
 bool writeFileAtomically(const fs::path& target, std::string_view bytes, unsigned newFileMode) {
+    return writeProducedAtomically(
+        target, [bytes](const ByteSink& sink) { return sink(bytes); }, newFileMode);
+}
+
+namespace {
+
+bool writeProducedAtomically(const fs::path& target, const std::function<bool(const ByteSink&)>& produce,
+                             unsigned newFileMode) {
     if (target.filename().empty()) return false;
     const fs::path folder = target.parent_path();
     mode_t mode = static_cast<mode_t>(newFileMode & 07777);  // a new file: narrowed by the umask at creation
@@ -130,7 +149,7 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes, unsigne
     }
     if (fd < 0) return false;
 
-    bool ok = writeAll(fd, bytes);
+    bool ok = produce([fd](std::string_view bytes) { return writeAll(fd, bytes); });
     if (ok && keepMode) ok = ::fchmod(fd, mode) == 0;
     if (ok) ok = ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
@@ -142,6 +161,8 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes, unsigne
     syncFolder(folder);
     return true;
 }
+
+}  // namespace
 
 bool writeFileAtomically(const fs::path& target, std::string_view bytes, std::string& error, unsigned newFileMode) {
     if (writeFileAtomically(target, bytes, newFileMode)) return true;

@@ -1,6 +1,7 @@
 // Per-user folders (XDG) standing in for the Windows known folders, and a crash-safe file write.
 #pragma once
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,10 @@ std::filesystem::path diagnosticsDir();
 // writes a temporary file in the same folder, flushes it to disk and renames it over the target.
 // An existing target keeps its permission bits. False (target untouched) on any failure.
 bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+// The same with the content produced piece by piece: `produce` hands every piece to the sink it is given (which
+// answers false once writing failed) and answers false to give up. For contents too large to hold at once.
+using ByteSink = std::function<bool(std::string_view)>;
+bool writeFileAtomically(const std::filesystem::path& target, const std::function<bool(const ByteSink&)>& produce);
 // The same, creating a new file with the given permission bits (still narrowed by the umask), e.g. 0600
 // for a file holding a secret.
 bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, unsigned newFileMode);

@@ -11,6 +11,7 @@
 #include "ElevationSimFixture.h"
 #include "formats/grid/AsciiGrid.h"
 #include "geodesy/Crs.h"
+#include "host/Host.h"
 #include "platform/Numbers.h"
 
 using namespace sim::elevation;
@@ -178,6 +179,36 @@ TEST_F(ElevationSession, SetOriginWritesTheTerrainHeightLater) {
         run({setOriginAt(kHills).dump(), setOriginAt(kValley).dump(), "#wait"}, "--project '" + project + "'");
     ASSERT_EQ(moved.exitCode, 0) << moved.err;
     EXPECT_NEAR(modelNumber(model(project), "surveyHeight"), valleyHeight(kValley.e, kValley.n), 0.05);
+}
+
+TEST_F(ElevationSession, AHeightArrivingAfterAPlacementLeavesItsAnchorAlone) {
+    // The origin lies on the eastern hills sheet only, the fetched frame on the western one; the eastern sheet is
+    // slow, so the origin's height arrives after the terrain was placed and anchored.
+    const Site origin{"wschod", kHills.e + 400, kHills.n}, fetched{"zachod", kHills.e - 400, kHills.n};
+    sim.faults().add(
+        {.host = "opendata.geoportal.gov.pl", .path = "/NumDaneWys/NMT/sim/7.111.23.12.asc", .delayMs = 4000});
+    const nlohmann::json fetch{{"type", "fetch"},
+                               {"bboxWgs84", wgs84Frame(frameAround(fetched, 40, 40))},
+                               {"layers", {"teren"}},
+                               {"terrainStep", 1}};
+    const std::string project = (temp.path / "projekt.json").string();
+    const std::string place = nlohmann::json{{"type", "place"}}.dump();
+    SessionRun r =
+        run({setOriginAt(origin).dump(), fetch.dump(), "#until fetchDone", place}, "--project '" + project + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(r.last("placeDone")["counts"], (nlohmann::json{{"teren (Siatka)", 1}})) << r.err;
+
+    // The same area imported again into the project comes out at the same heights.
+    r = run({fetch.dump(), "#until fetchDone", place}, "--project '" + project + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(r.last("placeDone").is_object()) << r.err;
+    std::vector<double> heights;
+    const nlohmann::json saved = nlohmann::json::parse(testsupport::readFile(project));
+    for (const nlohmann::json& el : saved["elements"])
+        if (el["type"] == host::kElemMesh) heights.push_back(el["outline"][0][2].get<double>());
+    ASSERT_EQ(heights.size(), 2u);
+    EXPECT_EQ(heights[0], heights[1]);
+    EXPECT_NE(modelNumber(model(project), "surveyHeight"), hillsHeight(origin.e, origin.n));
 }
 
 TEST_F(ElevationSession, FailedHeightLookupLeavesZeroSilently) {

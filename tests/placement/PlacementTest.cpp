@@ -48,6 +48,8 @@ TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
         model.injectFault(op, std::move(rule));
         EXPECT_EQ(place(), errorMsg(error));
         EXPECT_EQ(model.projectText(), before);
+        // The anchor's write went with the rest; the diagnostics must not claim it.
+        EXPECT_NE(zDiag().find(" SetGeoLocation_ok=0 ohAfterSet=0 "), std::string::npos) << zDiag();
         model.clearFaults();
     };
     using model::HostCall;

@@ -108,10 +108,16 @@ TEST(ServiceRegistryTables, CountiesAndAddressesAgreeWithThePublishedLists) {
 
     const auto mpzp = readCsv("registry/mpzp.csv");
     ASSERT_EQ(net::kMunicipalPlanningServicesRows, mpzp.size());
+    // A row whose address a list wrote out by its stated rule (an address pattern with a <placeholder>) says so.
+    const std::string source = testsupport::readFile(testsupport::sourceDir() / "src/net/ServiceRegistryTables.cpp");
+    const std::regex rule("https?://\\S*<[A-Za-z_]+>");
     for (const auto& [key, row] : mpzp) {
         const net::ServiceUrls u = net::findMunicipalPlanning(key);
         EXPECT_EQ(u.wmsUrl, row[1]) << key;
         EXPECT_EQ(u.wfsUrl, row[2]) << key;
+        const bool byRule = std::regex_search(row[3], rule);
+        const std::string line = "{\"" + key + "\", \"" + row[1] + "\", \"" + row[2] + "\"},  // ";
+        EXPECT_NE(source.find(line + (byRule ? "rule\n" : "listed\n")), std::string::npos) << key;
     }
 }
 
