@@ -16,7 +16,7 @@ inline constexpr std::size_t kScanPrefixBytes = 8192;
 
 // Inflations of package entries in this process, for support and tests.
 struct PackageInflations {
-    std::atomic<std::int64_t> prefixes{0};  // the scan's first 8192 bytes of an entry
+    std::atomic<std::int64_t> prefixes{0};    // the scan's first 8192 bytes of an entry
     std::atomic<std::int64_t> wholeScans{0};  // the scan's whole entries (extent not in the prefix)
     std::atomic<std::int64_t> sheetReads{0};  // whole entries read for their buildings
 };

@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <string>
 #include <limits>
+#include <string>
 
 #include "buildings/PackageSheet.h"
 #include "buildings/detail/CityGmlXml.h"
@@ -154,7 +154,8 @@ bool sheetExtent(std::string_view text, geodesy::Bbox& extent) {
     if (text.empty()) return false;
     pugi::xml_document doc;
     // A prefix of a sheet is a cut-off document: whatever was read before the cut still counts.
-    const bool whole = static_cast<bool>(doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto));
+    const bool whole =
+        static_cast<bool>(doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto));
     // In a cut-off text the corners count only when the upper one was closed before the cut, so that no number
     // is taken half read.
     if (!whole && !closesElement(text, "upperCorner")) return false;

@@ -26,8 +26,8 @@ public:
 
     host::HostError vertex(const Point3& p, std::int32_t& number) {
         if (weld_) {
-            const auto key = std::make_tuple(std::llround(p.x * 1000.0), std::llround(p.y * 1000.0),
-                                             std::llround(p.z * 1000.0));
+            const auto key =
+                std::make_tuple(std::llround(p.x * 1000.0), std::llround(p.y * 1000.0), std::llround(p.z * 1000.0));
             if (const auto it = vertices_.find(key); it != vertices_.end()) {
                 number = it->second;
                 return host::kHostOk;
@@ -141,8 +141,7 @@ host::HostError buildBody(host::Host& h, host::MorphBodyId body, const std::vect
             if (stats) ++stats->counts[kind == detail::FaceKind::PlanarConcave ? kPlanarConcave : kNonPlanar];
         }
         for (const Triangle& t : triangulate(points, stats)) {
-            const std::int32_t a = numbers[static_cast<std::size_t>(t[0])],
-                               b = numbers[static_cast<std::size_t>(t[1])],
+            const std::int32_t a = numbers[static_cast<std::size_t>(t[0])], b = numbers[static_cast<std::size_t>(t[1])],
                                c = numbers[static_cast<std::size_t>(t[2])];
             if (a == b || b == c || a == c) continue;
             if (const host::HostError e = builder.polygon({a, b, c})) return e;
@@ -174,8 +173,7 @@ host::HostError makeMorph(const std::vector<MorphFace>& faces, std::int32_t laye
     return host::kHostOk;
 }
 
-host::HostError makeMorphWithRetries(const std::vector<MorphFace>& faces, std::int32_t layer,
-                                     std::int32_t material) {
+host::HostError makeMorphWithRetries(const std::vector<MorphFace>& faces, std::int32_t layer, std::int32_t material) {
     host::HostError e = makeMorph(faces, layer, false, true, material, nullptr, nullptr);
     if (e != host::kHostOk) e = makeMorph(faces, layer, true, true, material, nullptr, nullptr);
     if (e != host::kHostOk) e = makeMorph(faces, layer, true, false, material, nullptr, nullptr);

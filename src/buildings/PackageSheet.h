@@ -7,7 +7,7 @@
 namespace buildings {
 
 struct PackageSheet {
-    std::string entry;    // zip entry name
+    std::string entry;     // zip entry name
     geodesy::Bbox extent;  // package coordinates (PL-1992 metres)
     bool operator==(const PackageSheet&) const = default;
 };

@@ -133,15 +133,16 @@ TEST(CityGmlSheet, Lod1FootprintsAndHeights) {
 }
 
 TEST(CityGmlSheet, Lod2RoofTypeAndPosElements) {
-    const std::string rings = "<gml:LinearRing><gml:pos>0 0 1</gml:pos><gml:pos>1 0 1</gml:pos><gml:pos>1 1 2</gml:pos>"
-                              "</gml:LinearRing>";
+    const std::string rings =
+        "<gml:LinearRing><gml:pos>0 0 1</gml:pos><gml:pos>1 0 1</gml:pos><gml:pos>1 1 2</gml:pos>"
+        "</gml:LinearRing>";
     auto b = buildings::parseLod2Sheet(sheet("<bldg:Building>" + rings + "</bldg:Building>"), kEverywhere);
     ASSERT_EQ(b.size(), 1u);
     EXPECT_EQ(b[0].roofType, 0);
     EXPECT_TRUE(b[0].id.empty());
     EXPECT_EQ(b[0].surfaces[0].z, (std::vector<double>{1, 1, 2}));
-    b = buildings::parseLod2Sheet(sheet("<bldg:Building><bldg:roofType>3100</bldg:roofType>" + rings + "</bldg:Building>"),
-                                  {2, 2, 3, 3});
+    b = buildings::parseLod2Sheet(
+        sheet("<bldg:Building><bldg:roofType>3100</bldg:roofType>" + rings + "</bldg:Building>"), {2, 2, 3, 3});
     EXPECT_TRUE(b.empty());
 }
 

@@ -57,8 +57,7 @@ void orientAnticlockwise(Triangle& t, const std::vector<Point2>& p) {
 
 // Positive when d lies inside the circumcircle of the anticlockwise triangle (a, b, c).
 double inCircle(const Point2& a, const Point2& b, const Point2& c, const Point2& d) {
-    const double adx = a.x - d.x, ady = a.y - d.y, bdx = b.x - d.x, bdy = b.y - d.y, cdx = c.x - d.x,
-                 cdy = c.y - d.y;
+    const double adx = a.x - d.x, ady = a.y - d.y, bdx = b.x - d.x, bdy = b.y - d.y, cdx = c.x - d.x, cdy = c.y - d.y;
     const double ad = adx * adx + ady * ady, bd = bdx * bdx + bdy * bdy, cd = cdx * cdx + cdy * cdy;
     return adx * (bdy * cd - bd * cdy) - ady * (bdx * cd - bd * cdx) + ad * (bdx * cdy - bdy * cdx);
 }
