@@ -5,6 +5,7 @@
 #include "import/FetchGroups.h"
 #include "import/FetchUtilities.h"
 #include "import/FetchedData.h"
+#include "import/PlacementBuildings.h"
 #include "import/PlacementMakers.h"
 
 namespace importer {
@@ -78,7 +79,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildings3d>,
          "budynki3d",
          hasRequestedLod1,
-         nullptr},
+         importer::placeLod1Buildings},
         {"budynkilod2",
          {T::budynkilod2},
          {fetchBuildingsLod2Group},
@@ -86,7 +87,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildingsLod2>,
          "budynkilod2",
          hasEntries<&D::buildingsLod2>,
-         nullptr},
+         importer::placeLod2Buildings},
         {"dachychmura",
          {},
          {fetchBuildings3dGroup, fetchCloudRoofsGroup},

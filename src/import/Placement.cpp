@@ -10,6 +10,7 @@
 #include "import/PlacementContext.h"
 #include "import/PlacementSteps.h"
 #include "platform/Numbers.h"
+#include "settings/Diagnostics.h"
 
 namespace importer {
 
@@ -106,6 +107,8 @@ nlohmann::json runPlacement(const PlacementRequest& request) {
     // A refused placement leaves no anchor behind: the next one computes it again.
     if (placed) storeHeightAnchor(anchor, settings);
     writeHeightDiagnostics(anchor, settings, anchorWrite);
+    if (!result.heightDiagnostics.empty())
+        settings::appendDiagnosticLine(settings::kZDiagFile, result.heightDiagnostics);
     if (!placed) return errorReply(result.error.empty() ? "Import nieudany (transakcja wycofana)" : result.error);
 
     std::string warnings = georef.warnings;
