@@ -59,6 +59,7 @@ int download(FetchContext& ctx, const PackageKind& kind, const std::vector<std::
         if (urls[k].empty()) continue;
         path = ctx.client.getCachedFile(urls[k], downloadProgress(ctx, kind), net::kPackageTimeoutMs, error);
         if (!path.empty()) return static_cast<int>(k);
+        if (ctx.cancelled()) break;  // a cancelled download asks no further year
     }
     ctx.addWarning(std::string(kind.prefix) + (error.empty() ? "brak paczki dla powiatu " + county + "." : error));
     return -1;

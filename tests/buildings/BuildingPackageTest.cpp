@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "ZipWriter.h"
 #include "buildings/BuildingPackage.h"
 #include "buildings/CityGmlSheet.h"
 #include "buildings/SheetIndex.h"
@@ -82,6 +83,34 @@ TEST(BuildingPackage, IndexOfAnotherFormatIsRebuiltAndDamagedPackagesFail) {
     std::filesystem::remove(buildings::sheetIndexPath(zip));
     EXPECT_TRUE(buildings::loadOrBuildSheetIndex(zip, error).empty());
     EXPECT_FALSE(error.empty());
+}
+
+TEST(BuildingPackage, ScanSkipsFoldersAndOtherFilesAndLooksFurtherWhenTheEnvelopeIsLate) {
+    testsupport::TempDir temp;
+    const std::string envelope =
+        "<gml:Envelope><gml:lowerCorner>1 2 3</gml:lowerCorner>"
+        "<gml:upperCorner>4 5 6</gml:upperCorner></gml:Envelope>";
+    sim::ZipWriter zip;
+    zip.add("arkusze/", "");
+    zip.add("arkusze/a.gml", "<CityModel>" + envelope + "</CityModel>");
+    zip.add("arkusze/late.gml", "<CityModel><!--" + std::string(9000, ' ') + "-->" + envelope + "</CityModel>");
+    zip.add("czytaj.txt", "no sheet here");
+    testsupport::writeFile(temp / "p.zip", zip.finish());
+    auto& counts = buildings::packageInflations();
+    const auto prefixes = counts.prefixes.load(), whole = counts.wholeScans.load();
+    std::string error;
+    const auto sheets = buildings::scanPackage(temp / "p.zip", error);
+    ASSERT_EQ(sheets.size(), 2u) << error;
+    EXPECT_EQ(sheets[1], (buildings::PackageSheet{"arkusze/late.gml", {1, 2, 4, 5}}));
+    EXPECT_EQ(counts.prefixes - prefixes, 3);
+    EXPECT_EQ(counts.wholeScans - whole, 1);
+
+    sim::ZipWriter none;
+    none.add("czytaj.txt", "no sheet here");
+    testsupport::writeFile(temp / "none.zip", none.finish());
+    EXPECT_TRUE(buildings::loadOrBuildSheetIndex(temp / "none.zip", error).empty());
+    EXPECT_EQ(error, "Paczka modeli 3D nie zawiera czytelnych arkuszy.");
+    EXPECT_FALSE(std::filesystem::exists(buildings::sheetIndexPath(temp / "none.zip")));
 }
 
 }  // namespace
