@@ -1,6 +1,7 @@
 #include "buildings/BuildingPackage.h"
 
 #include <memory>
+#include <system_error>
 
 #include <zip.h>
 
@@ -97,7 +98,13 @@ std::vector<PackageSheet> scanPackage(const std::filesystem::path& zip, std::str
 }
 
 std::vector<PackageSheet> loadOrBuildSheetIndex(const std::filesystem::path& zip, std::string& error) {
-    std::vector<PackageSheet> sheets = readSheetIndex(zip);
+    // An index older than its package belongs to an earlier download of it (the cache expires the package
+    // first), whose sheets may differ: it is rebuilt.
+    std::error_code ec, ec2;
+    const auto indexTime = std::filesystem::last_write_time(sheetIndexPath(zip), ec);
+    const auto packageTime = std::filesystem::last_write_time(zip, ec2);
+    std::vector<PackageSheet> sheets;
+    if (!ec && !ec2 && indexTime >= packageTime) sheets = readSheetIndex(zip);
     if (!sheets.empty()) return sheets;
     sheets = scanPackage(zip, error);
     // An index that cannot be written only costs the next fetch another scan.

@@ -1,6 +1,7 @@
 // County packages on disk: the scan of the real four-sheet package, the side index and its rebuilding.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "ZipWriter.h"
@@ -74,6 +75,11 @@ TEST(BuildingPackage, IndexOfAnotherFormatIsRebuiltAndDamagedPackagesFail) {
     std::string error;
     EXPECT_EQ(buildings::loadOrBuildSheetIndex(zip, error).size(), 4u);
     EXPECT_EQ(testsupport::readFile(buildings::sheetIndexPath(zip)).substr(0, 8), "B3DIDX1\n");
+    // An index left from an earlier download of the package is not trusted.
+    testsupport::writeFile(buildings::sheetIndexPath(zip), "B3DIDX1\nx.gml\t0\t0\t1\t1\n");
+    std::filesystem::last_write_time(
+        zip, std::filesystem::last_write_time(buildings::sheetIndexPath(zip)) + std::chrono::seconds(5));
+    EXPECT_EQ(buildings::loadOrBuildSheetIndex(zip, error).size(), 4u);
 
     const std::string bytes = testsupport::readFile(zip);
     testsupport::writeFile(zip, bytes.substr(0, bytes.size() / 2));
