@@ -117,6 +117,7 @@ TEST(CityGmlSheet, Lod1FootprintsAndHeights) {
         {"flat building without height dropped", ground, 0, 0, 0},
         {"courtyard ring at ground level loses to the larger ring", yard + ground + roof, 1, 6, 400},
         {"two-point ring dropped", ring("0 0 1 1 1 1"), 0, 0, 0},
+        {"list cut at a word that is no number", ring("0 0 10 20 0 10 nan 20 10 0 20 10") + roof, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

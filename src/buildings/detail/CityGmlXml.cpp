@@ -1,6 +1,7 @@
 #include "buildings/detail/CityGmlXml.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace buildings::detail {
@@ -37,7 +38,8 @@ void appendNumbers(std::string_view text, std::vector<double>& out) {
         if (*p == '+') ++p;  // from_chars takes no plus sign
         double value = 0.0;
         const auto [next, ec] = std::from_chars(p, end, value);
-        if (ec != std::errc() || (next < end && !std::strchr(" \t\r\n", *next))) return;
+        // "nan" and "inf" are no coordinates: the list ends there as at any other word.
+        if (ec != std::errc() || !std::isfinite(value) || (next < end && !std::strchr(" \t\r\n", *next))) return;
         out.push_back(value);
         p = next;
     }
