@@ -75,22 +75,6 @@ TEST(CityGmlSheet, RealSheetsGiveWhatTheirFilesHold) {
     }
 }
 
-TEST(CityGmlSheet, RealSheetKeepsOnlyBuildingsTouchingTheFrame) {
-    const char* file = "citygml/lod1_nrw/LoD1_475_5752_1_NW.gml";
-    GD_REQUIRE_REALDATA(file);
-    const std::string text = testsupport::readFile(testsupport::realdata(file));
-    const auto all = buildings::parseLod1Sheet(text, kEverywhere);
-    ASSERT_FALSE(all.empty());
-    EXPECT_EQ(all[0].id, "DENW14AL0000Jouk");
-    EXPECT_NEAR(all[0].height, 10.791, 1e-9);
-    // A frame whose corner is the footprint's lowest-left vertex still touches it.
-    double minX = 1e18, minY = 1e18;
-    for (const auto& p : all[0].footprint) minX = std::min(minX, p.x), minY = std::min(minY, p.y);
-    const auto touching = buildings::parseLod1Sheet(text, {minX - 10, minY - 10, minX, minY});
-    ASSERT_EQ(touching.size(), 1u);
-    EXPECT_EQ(touching[0].id, all[0].id);
-}
-
 std::string ring(const std::string& posList) {
     return "<gml:LinearRing><gml:posList>" + posList + "</gml:posList></gml:LinearRing>";
 }

@@ -7,7 +7,6 @@
 #include <map>
 
 #include "buildings/CityGmlSheet.h"
-#include "buildings/Lod1Solid.h"
 #include "buildings/MorphMaker.h"
 #include "model/ModelHost.h"
 #include "support/TestSupport.h"
@@ -133,23 +132,6 @@ TEST_F(MorphMakerTest, WeldingSharesEdgesAndTheLastAttemptDoesNot) {
     });
     ASSERT_EQ(buildings::makeMorphWithRetries(cube, 1, 1), host::kHostOk);
     EXPECT_EQ(lastMorph().vertices.size(), 24u);
-}
-
-TEST_F(MorphMakerTest, Lod1SlabClosesItsOutline) {
-    ASSERT_EQ(buildings::makeLod1Solid({{0, 0}, {5, 0}, {5, 4}}, 2.5, 9, 1, "L1"), host::kHostOk);
-    EXPECT_EQ(buildings::makeLod1Solid({{0, 0}, {5, 0}, {5, 4}}, 2.5, 0, 1, "L2"), host::kHostOk);
-    std::vector<host::ElementId> ids;
-    ASSERT_EQ(model.listElements(host::kElemSlab, 0, ids), host::kHostOk);
-    ASSERT_EQ(ids.size(), 1u);
-    host::SlabElement slab;
-    ASSERT_EQ(model.getSlab(ids[0], slab), host::kHostOk);
-    EXPECT_EQ(slab.contours[0].size(), 4u);
-    EXPECT_EQ(slab.level, 2.5);
-    EXPECT_EQ(slab.thickness, 9);
-    EXPECT_EQ(slab.referenceCode, 3);
-    std::string text;
-    EXPECT_EQ(model.getElementIdText(ids[0], text), host::kHostOk);
-    EXPECT_EQ(text, "L1");
 }
 
 // The four open bodies of the Berlin sheet are open in the file itself (gaps of 3 to 53 mm between walls and
