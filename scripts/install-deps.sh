@@ -31,8 +31,8 @@ if [ -f web/package.json ] && [ ! -d web/node_modules ]; then
   fi
   (cd web && npm ci --no-audit --no-fund --loglevel=error)
 fi
-# The E57 and LAZ tests read our files with independent readers, also from the npm registry.
-for dir in tests/e57/independent tests/las/independent; do
+# The E57, LAZ and glTF tests read our files with independent readers, also from the npm registry.
+for dir in tests/e57/independent tests/las/independent tests/export/independent; do
   if [ ! -d "$dir/node_modules" ]; then
     if ! command -v npm >/dev/null; then
       $SUDO apt-get update -qq; DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq npm >/dev/null

@@ -5,6 +5,7 @@
 #include <memory>
 #include <sstream>
 
+#include "BuildingPackages.h"
 #include "Scenarios.h"
 #include "WfsService.h"
 #include "WmsService.h"
@@ -123,6 +124,9 @@ void buildDemoScenario(Scenario& scenario) {
                                   {{"X_KOD", "BUBD01"}, {"FUNOGBUD", "budynki mieszkalne"}}});
     }
     scenario.addWfs(geoportal, pathOf(ep.bdot10kNewBuildingsWfs()), std::make_shared<WfsService>(bdot));
+
+    // County packages of LOD1 and LOD2 building models over the land register's buildings.
+    addBuildingPackages(scenario);
 
     // Orthophoto and overlay WMS services.
     auto ortho = std::make_shared<WmsService>();

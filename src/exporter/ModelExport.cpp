@@ -12,6 +12,7 @@
 #include "exporter/DxfWriter.h"
 #include "exporter/ExportGeometry.h"
 #include "exporter/ExportedPicture.h"
+#include "exporter/GlbWriter.h"
 #include "exporter/SvgWriter.h"
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
@@ -130,6 +131,8 @@ ExportResult exportModel(const ModelSnapshot& model, const fs::path& dir) {
     if (!platform::writeFileAtomically(dir / "model.geojson", geoJsonText(model, result.geoJsonFeatures), result.error))
         return result;
     if (!platform::writeFileAtomically(dir / "plan.svg", writeSvg(model, pictures), result.error)) return result;
+    if (!platform::writeFileAtomically(dir / "model.glb", writeGlb(model, result.glbNodes), result.error))
+        return result;
     const host::GeoLocation& g = model.geoLocation;
     result.georeferenced =
         g.surveyEasting != 0.0 || g.surveyNorthing != 0.0 || geodesy::epsgFromCrsText(g.crsName) != 0;

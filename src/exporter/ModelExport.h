@@ -1,4 +1,5 @@
-// Export of a project's drawing: AutoCAD DXF, GeoJSON in the project's PL-2000 zone and an SVG plan.
+// Export of a project's drawing: AutoCAD DXF, GeoJSON in the project's PL-2000 zone, an SVG plan and the 3D
+// elements as binary glTF.
 #pragma once
 #include <cstddef>
 #include <filesystem>
@@ -17,10 +18,11 @@ struct ExportResult {
     std::size_t dxfImages = 0;
     std::size_t geoJsonFeatures = 0;
     std::size_t picturesSkipped = 0;  // picture data neither PNG nor JPEG
+    std::size_t glbNodes = 0;         // 3D elements in model.glb
     bool georeferenced = false;       // a survey point or a known CRS places the GeoJSON in a zone
 };
 
-// Writes dir/model.dxf, dir/images/*, dir/model.geojson and dir/plan.svg (each file atomically).
+// Writes dir/model.dxf, dir/images/*, dir/model.geojson, dir/plan.svg and dir/model.glb (each file atomically).
 ExportResult exportModel(const ModelSnapshot& model, const std::filesystem::path& dir);
 
 }  // namespace exporter

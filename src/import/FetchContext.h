@@ -38,6 +38,9 @@ struct FetchContext {
     std::function<bool()> cancelRequested;                                            // polled by long phases only
     std::function<platform::ProgressCallback(const std::string& label)> progressFor;  // progress bound to a label
     std::function<void(const std::string& line)> reportLine;                          // a line for the report window
+    // One progress event with its own label each time (downloads whose label carries the sizes).
+    std::function<void(const std::string& label, int done, int total, bool cancellable)> progressEvent =
+        [](const std::string&, int, int, bool) {};
 
     FetchedData& result;
 

@@ -67,11 +67,9 @@ void fetchOrthoGroup(FetchContext& ctx) {
         ctx.addWarning("Ortofotomapa WMS nie odpowiada - rastr pominiety.");
 }
 
-// The building-model and surface-model branches are not wired in yet.
-void fetchBuildings3dGroup(FetchContext&) {}
+// The surface-model branches are not wired in yet.
 void fetchNdsmBuildingsGroup(FetchContext&) {}
 void fetchBridgesRoadsGroup(FetchContext&) {}
-void fetchBuildingsLod2Group(FetchContext&) {}
 void fetchCloudRoofsGroup(FetchContext&) {}
 void fetchReconstructionGroup(FetchContext&) {}
 

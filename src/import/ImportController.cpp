@@ -189,6 +189,9 @@ FetchedData ImportController::fetchForImport(const geodesy::Bbox& frame, const s
     ctx.cancelRequested = [this]() { return cancelRequested(); };
     ctx.progressFor = [](const std::string& label) { return progressFor(label); };
     ctx.reportLine = [](const std::string& line) { postReportLine(line); };
+    ctx.progressEvent = [](const std::string& label, int done, int total, bool cancellable) {
+        postProgress(label, done, total, cancellable);
+    };
     runFetchGroups(ctx);
     return result;
 }

@@ -5,6 +5,7 @@
 #include "import/FetchGroups.h"
 #include "import/FetchUtilities.h"
 #include "import/FetchedData.h"
+#include "import/PlacementBuildings.h"
 #include "import/PlacementMakers.h"
 
 namespace importer {
@@ -78,8 +79,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildings3d>,
          "budynki3d",
          hasRequestedLod1,
-         nullptr,
-         kNotYetAvailable},
+         importer::placeLod1Buildings},
         {"budynkilod2",
          {T::budynkilod2},
          {fetchBuildingsLod2Group},
@@ -87,8 +87,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildingsLod2>,
          "budynkilod2",
          hasEntries<&D::buildingsLod2>,
-         nullptr,
-         kNotYetAvailable},
+         importer::placeLod2Buildings},
         {"dachychmura",
          {},
          {fetchBuildings3dGroup, fetchCloudRoofsGroup},

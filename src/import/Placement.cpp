@@ -10,6 +10,7 @@
 #include "import/PlacementContext.h"
 #include "import/PlacementSteps.h"
 #include "platform/Numbers.h"
+#include "settings/Diagnostics.h"
 
 namespace importer {
 
@@ -111,6 +112,8 @@ nlohmann::json runPlacement(const PlacementRequest& request) {
     // A rolled-back command took the anchor's write with it: the diagnostics say what the project holds now.
     if (!placed) anchorWrite = AnchorWrite{false, projectSurveyHeight()};
     writeHeightDiagnostics(anchor, settings, anchorWrite);
+    if (!result.heightDiagnostics.empty())
+        settings::appendDiagnosticLine(settings::kZDiagFile, result.heightDiagnostics);
     if (!placed) return errorReply(result.error.empty() ? "Import nieudany (transakcja wycofana)" : result.error);
 
     std::string warnings = georef.warnings;

@@ -22,6 +22,7 @@ struct PlacementResult {
     std::string error;                  // non-empty: the command is undone
     DrawBounds bounds;                  // extent of the 2D drawing, project coordinates
     std::string warnings;               // notes of the steps, joined by single blanks
+    std::string heightDiagnostics;      // lines the steps add to the height diagnostics after its first line
 };
 
 // Everything a step's maker reads, and the result it adds to.

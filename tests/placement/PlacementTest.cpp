@@ -238,16 +238,15 @@ TEST_F(Placement, FailedFeaturesAreSkippedAndCountedKindsNotYetPlacedAreNamed) {
     FetchedData data;
     data.features = {square(DataType::budynki, at(0, 0), 10), square(DataType::budynki, at(20, 0), 10),
                      square(DataType::bdot500, at(40, 0), 10)};
-    data.buildings3d = {buildings::Building3D{"b1", {{0, 0}, {1, 0}, {1, 1}}, 100, 6}};
-    data.buildings3dRequested = true;
-    fetchPrepared(data, {"budynki", "budynki3d"});
+    data.buildingsNdsm = {buildings::StructureResult{}};
+    fetchPrepared(data, {"budynki", "budynkindsm"});
 
     model.injectFault(model::HostOp::CreateElement, model::ModelHost::failOnCall(1, host::kHostBadPars));
     const nlohmann::json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
     EXPECT_EQ(done["counts"], (nlohmann::json{{"budynki", 1}, {"bdot500", 1}}));
     EXPECT_EQ(done["warning"],
-              "Pominieto 1 wadliwych geometrii lub bryl. Nie wstawiono: budynki3d (wstawianie "
+              "Pominieto 1 wadliwych geometrii lub bryl. Nie wstawiono: budynkindsm (wstawianie "
               "jeszcze niedostepne).");
     EXPECT_EQ(elements<host::FillElement>().size(), 1u);
 }

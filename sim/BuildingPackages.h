@@ -1,0 +1,44 @@
+// County packages of CityGML building models on the open-data portal: LOD1 blocks and LOD2 models whose
+// footprints are the buildings of the demo county's land register, in sheets built like the published ones.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "Scenario.h"
+
+namespace sim {
+
+// One building of a package: its footprint box, ground height and height to the eaves (roof above them).
+struct PackageBuilding {
+    std::string id;  // gml:id
+    double minE = 0, minN = 0, maxE = 0, maxN = 0;
+    double ground = 0;
+    double height = 0;
+    bool flatRoof = false;  // LOD2: a flat roof instead of a gable roof
+};
+
+namespace packages {
+
+// The demo county's code and the year of its LOD1 package (the newer years are missing).
+inline constexpr const char* kDemoCounty = "1465";
+inline constexpr int kDemoLod1Year = 2022;
+// Edge of one sheet in metres; the demo's land register falls into four sheets, a fifth lies far away.
+inline constexpr double kSheetSize = 300.0;
+// Buildings of the demo packages: LOD1 has every building of the land register, LOD2 those of the western
+// half (with identifiers that differ from LOD1's only in letter case).
+inline constexpr int kDemoLod1Buildings = 200 + 1;
+inline constexpr int kDemoLod2Buildings = 100 + 1;
+
+// The buildings of the demo county's LOD1 (lod2 false) or LOD2 package.
+std::vector<PackageBuilding> demoBuildings(bool lod2);
+// One CityGML sheet of the buildings with its envelope.
+std::string sheetText(const std::vector<PackageBuilding>& buildings, bool lod2);
+// A zip package: the buildings in square sheets of kSheetSize metres, entries named after the sheets' corners.
+std::string packageBytes(const std::vector<PackageBuilding>& buildings, bool lod2, const std::string& county);
+
+}  // namespace packages
+
+// The demo county's LOD1 and LOD2 packages at the open-data portal's addresses (built on first download).
+void addBuildingPackages(Scenario& scenario);
+
+}  // namespace sim

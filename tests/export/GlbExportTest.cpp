@@ -1,0 +1,90 @@
+// The 3D elements as binary glTF: read back chunk by chunk, and checked by the Khronos validator.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <nlohmann/json.hpp>
+
+#include "ExportFixture.h"
+#include "exporter/ModelExport.h"
+
+namespace {
+
+using namespace exporttest;
+
+std::uint32_t le32(const std::string& b, std::size_t at) {
+    std::uint32_t v = 0;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
+}
+
+// The JSON chunk and the binary chunk of a .glb file.
+nlohmann::json glbJson(const std::string& bytes, std::string& bin) {
+    EXPECT_EQ(bytes.substr(0, 4), "glTF");
+    EXPECT_EQ(le32(bytes, 4), 2u);
+    EXPECT_EQ(le32(bytes, 8), bytes.size());
+    const std::uint32_t jsonLength = le32(bytes, 12);
+    EXPECT_EQ(jsonLength % 4, 0u);
+    const auto json = nlohmann::json::parse(bytes.substr(20, jsonLength));
+    if (20 + jsonLength < bytes.size()) bin = bytes.substr(20 + jsonLength + 8, le32(bytes, 20 + jsonLength));
+    return json;
+}
+
+TEST(GlbExport, OneNodePerThreeDElementInProjectMetres) {
+    testsupport::TempDir dir;
+    model::ModelHost h;
+    const Sample sample = populate(h);
+    exporter::ModelSnapshot snapshot;
+    ASSERT_EQ(exporter::snapshotModel(h, snapshot), host::kHostOk);
+    const exporter::ExportResult result = exporter::exportModel(snapshot, dir.path);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.glbNodes, 3u);  // the mesh, the slab and the morph
+
+    std::string bin;
+    const nlohmann::json gltf = glbJson(testsupport::readFile(dir / "model.glb"), bin);
+    ASSERT_EQ(gltf["nodes"].size(), 3u);
+    std::size_t vertices = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+        const std::string name = gltf["nodes"][k]["name"];
+        EXPECT_EQ(name.rfind(k == 0 ? "GIS_TEREN " : "GIS_BRYLY ", 0), 0u) << name;
+        EXPECT_EQ(name.size(), std::string("GIS_BRYLY ").size() + snapshot.elements.back().header.id.size());
+        vertices += gltf["accessors"][2 * k]["count"].get<std::size_t>();
+    }
+    EXPECT_EQ(vertices, 3 * sample.triangles);
+    // The tetrahedron's apex (30, 5, 106): glTF's y is up and its z points south.
+    EXPECT_EQ(gltf["accessors"][4]["max"], (nlohmann::json{35.0, 106.0, -5.0}));
+    EXPECT_EQ(bin.size(), vertices * 24);
+
+    // An empty project still gives a valid, empty scene.
+    model::ModelHost empty;
+    exporter::ModelSnapshot none;
+    ASSERT_EQ(exporter::snapshotModel(empty, none), host::kHostOk);
+    ASSERT_TRUE(exporter::exportModel(none, dir / "empty").ok);
+    EXPECT_FALSE(glbJson(testsupport::readFile(dir / "empty" / "model.glb"), bin).contains("nodes"));
+}
+
+// The Khronos validator (installed by scripts/install-deps.sh from the npm registry) finds no error.
+TEST(GlbExport, KhronosValidatorFindsNoErrors) {
+    const auto tool = testsupport::sourceDir() / "tests" / "export" / "independent";
+    if (!std::filesystem::exists(tool / "node_modules" / "gltf-validator") ||
+        std::system("node --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "glTF validator not installed (scripts/install-deps.sh installs node and " << tool << ")";
+    testsupport::TempDir dir;
+    model::ModelHost h;
+    populate(h);
+    exporter::ModelSnapshot snapshot;
+    ASSERT_EQ(exporter::snapshotModel(h, snapshot), host::kHostOk);
+    ASSERT_TRUE(exporter::exportModel(snapshot, dir.path).ok);
+    model::ModelHost empty;
+    ASSERT_EQ(exporter::snapshotModel(empty, snapshot), host::kHostOk);
+    ASSERT_TRUE(exporter::exportModel(snapshot, dir / "empty").ok);
+    for (const auto& file : {dir / "model.glb", dir / "empty" / "model.glb"}) {
+        const ProgramRun run =
+            runCommand("cd '" + tool.string() + "' && node check.mjs '" + file.string() + "'", dir / "report.json");
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+        const auto report = nlohmann::json::parse(run.output);
+        EXPECT_EQ(report["issues"]["numErrors"], 0) << report["issues"].dump(1);
+        EXPECT_EQ(report["issues"]["numWarnings"], 0) << report["issues"].dump(1);
+    }
+}
+
+}  // namespace
