@@ -164,6 +164,12 @@ void appendNote(std::string& note, const std::string& text) {
 
 }  // namespace
 
+double snapContourInterval(double interval) {
+    for (double allowed : {0.25, 0.5, 1.0, 2.0})
+        if (std::fabs(interval - allowed) <= 1e-6) return allowed;
+    return interval;
+}
+
 double contourStep(const geodesy::Bbox& frame, int terrainStep, std::string& note) {
     note.clear();
     const double s = terrainStep <= 0 ? 1.0 : terrainStep;
@@ -269,6 +275,7 @@ std::vector<ContourLine> traceContours(const ContourGrid& grid, double interval,
                                        std::size_t maxPoints, const CancelQuery& cancel, bool& cancelled,
                                        const platform::ProgressCallback& progress) {
     cancelled = false;
+    interval = snapContourInterval(interval);
     std::vector<ContourLine> result;
     if (grid.nx < 2 || grid.ny < 2 || !(interval > 0.0) ||
         grid.heights.size() != static_cast<std::size_t>(grid.nx) * static_cast<std::size_t>(grid.ny))

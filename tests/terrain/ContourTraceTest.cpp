@@ -142,7 +142,9 @@ TEST(ContourTrace, SameLinesInTheSameOrderAsAPlainPerLevelTracer) {
             std::string note, refNote;
             auto got = trace(grid, interval, note, maxLines, maxPoints);
             auto want = referenceTrace(grid, interval, maxLines, maxPoints, refNote);
-            if (maxLines == kMaxContours) EXPECT_FALSE(want.empty());
+            if (maxLines == kMaxContours) {
+                EXPECT_FALSE(want.empty());
+            }
             expectSameLines(got, want);
             EXPECT_EQ(note.empty(), refNote.empty());
         }
