@@ -275,10 +275,10 @@ std::vector<ContourLine> traceContours(const ContourGrid& grid, double interval,
         grid.heights.size() != static_cast<std::size_t>(grid.nx) * static_cast<std::size_t>(grid.ny))
         return result;
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    // NaN compares false both ways, so missing heights leave the range as it is.
     for (double h : grid.heights) {
-        if (std::isnan(h)) continue;
-        lo = std::min(lo, h);
-        hi = std::max(hi, h);
+        lo = h < lo ? h : lo;
+        hi = hi < h ? h : hi;
     }
     if (!(lo <= hi)) return result;
     const double kFirst = std::ceil(lo / interval);

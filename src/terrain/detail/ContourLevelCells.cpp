@@ -11,15 +11,39 @@ constexpr std::size_t kMinBudget = 1u << 20;
 }  // namespace
 
 ContourLevelCells::ContourLevelCells(const ContourGrid& grid, double interval, std::int64_t k0, int levels)
-    : grid_(grid), interval_(interval), k0_(k0), levels_(levels), cellCols_(grid.nx - 1), cellRows_(grid.ny - 1) {
+    : grid_(grid),
+      interval_(interval),
+      inverse_(1.0 / interval),
+      k0_(k0),
+      levels_(levels),
+      cellCols_(grid.nx - 1),
+      cellRows_(grid.ny - 1) {
     const std::size_t cellCount = static_cast<std::size_t>(cellCols_) * static_cast<std::size_t>(cellRows_);
     budget_ = std::max(cellCount, kMinBudget);
 }
 
-bool ContourLevelCells::levelRange(double lo, double hi, std::int64_t& from, std::int64_t& to) const {
+namespace {
+
+// floor for |q| < 2^62, without a library call.
+inline double floorOf(double q) {
+    const double t = static_cast<double>(static_cast<std::int64_t>(q));
+    return t > q ? t - 1.0 : t;
+}
+
+}  // namespace
+
+inline bool ContourLevelCells::levelRange(double lo, double hi, std::int64_t& from, std::int64_t& to) const {
+    const double qLo = lo * inverse_, qHi = hi * inverse_;
+    const double fLo = floorOf(qLo), fHi = floorOf(qHi);
+    // Most cells lie between two levels, well clear of both: no level can pass the exact tests below. The
+    // margin dwarfs every rounding of the quotients and of the levels.
+    if (fLo == fHi) {
+        const double margin = 1e-9 * (1.0 + std::fabs(qLo) + std::fabs(qHi));
+        if (qLo - fLo > margin && fHi + 1.0 - qHi > margin) return false;
+    }
     // Candidates widened by one on each side against rounding; the exact tests decide.
-    from = std::max<std::int64_t>(0, static_cast<std::int64_t>(std::floor(lo / interval_)) - k0_ - 1);
-    to = std::min<std::int64_t>(levels_ - 1, static_cast<std::int64_t>(std::floor(hi / interval_)) - k0_ + 1);
+    from = std::max<std::int64_t>(0, static_cast<std::int64_t>(fLo) - k0_ - 1);
+    to = std::min<std::int64_t>(levels_ - 1, static_cast<std::int64_t>(fHi) - k0_ + 1);
     while (from <= to && !(levelZ(from) > lo)) ++from;
     while (to >= from && !(levelZ(to) <= hi)) --to;
     return from <= to;
@@ -80,7 +104,11 @@ void ContourLevelCells::fillRun(int first) {
         offsets_.push_back(total);
         ++runEnd_;
     }
-    cells_.resize(total);
+    // Every entry is written below, so the list is not cleared first.
+    if (total > cellsCapacity_) {
+        cells_.reset(new std::uint32_t[total]);
+        cellsCapacity_ = total;
+    }
     std::vector<std::size_t> fill(offsets_.begin(), offsets_.end() - 1);
     if (total == 0) return;
     for (int r = 0; r < cellRows_; ++r) {
@@ -105,7 +133,7 @@ void ContourLevelCells::fillRun(int first) {
 std::span<const std::uint32_t> ContourLevelCells::cellsOf(int level) {
     if (level < runFirst_ || level >= runEnd_) fillRun(level);
     const std::size_t k = static_cast<std::size_t>(level - runFirst_);
-    return {cells_.data() + offsets_[k], offsets_[k + 1] - offsets_[k]};
+    return {cells_.get() + offsets_[k], offsets_[k + 1] - offsets_[k]};
 }
 
 }  // namespace terrain::detail

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -25,7 +26,7 @@ public:
 
 private:
     // Levels [from, to] crossing a cell with the given lowest and highest corner; false when none.
-    bool levelRange(double lo, double hi, std::int64_t& from, std::int64_t& to) const;
+    [[gnu::always_inline]] inline bool levelRange(double lo, double hi, std::int64_t& from, std::int64_t& to) const;
     // Counts the cells of every level in [first, first + window) and the row ranges on the first call.
     void countWindow(int first);
     // Fills the lists of the run of levels starting at `first`.
@@ -33,6 +34,7 @@ private:
 
     const ContourGrid& grid_;
     double interval_;
+    double inverse_;
     std::int64_t k0_;
     int levels_;
     int cellCols_, cellRows_;
@@ -45,7 +47,8 @@ private:
     // The current run [runFirst_, runEnd_): level i's cells are cells_[offsets_[i - runFirst_] ...].
     int runFirst_ = 0, runEnd_ = 0;
     std::vector<std::size_t> offsets_;
-    std::vector<std::uint32_t> cells_;
+    std::unique_ptr<std::uint32_t[]> cells_;
+    std::size_t cellsCapacity_ = 0;
 };
 
 }  // namespace terrain::detail

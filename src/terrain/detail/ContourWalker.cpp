@@ -29,7 +29,10 @@ bool axis(double origin, double step, std::int32_t n, std::vector<double>& at, s
 
 ContourWalker::ContourWalker(const ContourGrid& grid) : grid_(grid), cellCols_(grid.nx - 1), cellRows_(grid.ny - 1) {
     usable_ = axis(grid.x0, grid.step, grid.nx, xs_, colKey_) && axis(grid.y0, grid.step, grid.ny, ys_, rowKey_);
-    if (usable_) used_.assign(static_cast<std::size_t>(cellCols_) * static_cast<std::size_t>(cellRows_), 0);
+    if (usable_)
+        used_.reset(static_cast<std::uint8_t*>(
+            std::calloc(static_cast<std::size_t>(cellCols_) * static_cast<std::size_t>(cellRows_), 1)));
+    if (!used_) usable_ = false;
 }
 
 bool ContourWalker::cut(std::int32_t c, std::int32_t r, Cut& out) const {

@@ -1,6 +1,8 @@
 // Joins one level's marching-squares segments into lines by walking from cell to cell.
 #pragma once
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -60,8 +62,9 @@ private:
     double z_ = 0.0;
     std::vector<double> xs_, ys_;
     std::vector<std::int64_t> colKey_, rowKey_;
-    std::vector<std::uint8_t> used_;  // per cell: bit s set when segment s is in a line
-    std::vector<geodesy::PlanarPoint> head_;
+    // Per cell: bit s set when segment s is in a line. Zeroed pages from calloc, touched only where crossed.
+    std::unique_ptr<std::uint8_t[], void (*)(void*)> used_{nullptr, std::free};
+    std::vector<geodesy::PlanarPoint> head_, tail_;
 };
 
 template <class Emit>
@@ -80,15 +83,19 @@ bool ContourWalker::walkLevel(double z, std::span<const std::uint32_t> cells, Em
             markUsed(k, s);
             const geodesy::PlanarPoint a = point(k, k.edge[s][0]);
             const geodesy::PlanarPoint b = point(k, k.edge[s][1]);
-            std::vector<geodesy::PlanarPoint> line{a, b};
+            tail_.assign({a, b});
             End at{k, s, 1};
             geodesy::PlanarPoint p = b;
-            while (next(at, p)) line.push_back(p);
+            while (next(at, p)) tail_.push_back(p);
             head_.clear();
             at = End{k, s, 0};
             p = a;
             while (next(at, p)) head_.push_back(p);
-            if (!head_.empty()) line.insert(line.begin(), head_.rbegin(), head_.rend());
+            // Grown in reused buffers, kept at its exact size.
+            std::vector<geodesy::PlanarPoint> line;
+            line.reserve(head_.size() + tail_.size());
+            line.insert(line.end(), head_.rbegin(), head_.rend());
+            line.insert(line.end(), tail_.begin(), tail_.end());
             going = emit(std::move(line));
         }
     }
