@@ -123,33 +123,36 @@ int dimensionOf(pugi::xml_node node) {
     return 2;
 }
 
-// A token of at most 15 digits with an optional minus and decimal point, as coordinates are written:
-// digits / 10^fraction is then one correctly rounded division of exact values, the same double
-// from_chars gives. False for anything else, which from_chars reads.
-inline bool plainDecimal(const char* p, const char* end, double& out) {
+inline bool isListSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Reads a token of at most 15 digits with an optional minus and decimal point, as coordinates are written,
+// ending at a blank or the end: digits / 10^fraction is then one correctly rounded division of exact
+// values, the same double from_chars gives. Returns the token's end, or nullptr for anything else
+// (from_chars reads those).
+inline const char* plainDecimal(const char* p, const char* end, double& out) {
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
     std::uint64_t mantissa = 0;
     int digits = 0, fraction = -1;
-    for (; p < end; ++p) {
+    for (; p < end && !isListSpace(*p); ++p) {
         const unsigned d = static_cast<unsigned char>(*p) - '0';
         if (d < 10) {
             mantissa = mantissa * 10 + d;
             ++digits;
-            if (fraction >= 0) ++fraction;
+            fraction += fraction >= 0;
         } else if (*p == '.' && fraction < 0) {
             fraction = 0;
         } else {
-            return false;
+            return nullptr;
         }
     }
-    if (digits == 0 || digits > 15) return false;
+    if (digits == 0 || digits > 15) return nullptr;
     static constexpr double kPowers[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     double value = static_cast<double>(mantissa);
     if (fraction > 0) value /= kPowers[fraction];
     out = negative ? -value : value;
-    return true;
+    return p;
 }
 
 enum class NumbersRead { ok, unusable };
@@ -160,14 +163,14 @@ NumbersRead readNumbers(std::string_view text, std::vector<double>& out, std::si
     const char* p = text.data();
     const char* end = p + text.size();
     while (p < end && out.size() < limit) {
-        while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')) ++p;
+        while (p < end && isListSpace(*p)) ++p;
         if (p == end) break;
-        const char* tokenEnd = p;
-        while (tokenEnd < end && !(*tokenEnd == ' ' || *tokenEnd == '\t' || *tokenEnd == '\n' || *tokenEnd == '\r'))
-            ++tokenEnd;
         const char* start = (*p == '+') ? p + 1 : p;
         double value = 0.0;
-        if (!plainDecimal(start, tokenEnd, value)) {
+        const char* tokenEnd = plainDecimal(start, end, value);
+        if (!tokenEnd) {
+            tokenEnd = p;
+            while (tokenEnd < end && !isListSpace(*tokenEnd)) ++tokenEnd;
             auto [ptr, ec] = std::from_chars(start, tokenEnd, value);
             if (ec == std::errc::result_out_of_range) return NumbersRead::unusable;
             if (ec != std::errc() || ptr != tokenEnd) break;
