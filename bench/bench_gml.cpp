@@ -292,7 +292,7 @@ struct FileBytes {
             if (fd >= 0) close(fd);
             return;
         }
-        mapped = static_cast<std::size_t>(st.st_size);
+        mapped = static_cast<std::size_t>(st.st_size) + 1;  // the parser's closing NUL (the mapping is zeroed)
         void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) {
             close(fd);
@@ -301,8 +301,8 @@ struct FileBytes {
         }
         madvise(p, mapped, MADV_HUGEPAGE);
         data = static_cast<char*>(p);
-        while (size < mapped) {
-            const ssize_t n = read(fd, data + size, mapped - size);
+        while (size + 1 < mapped) {
+            const ssize_t n = read(fd, data + size, mapped - 1 - size);
             if (n <= 0) break;
             size += static_cast<std::size_t>(n);
         }
@@ -317,7 +317,7 @@ struct FileBytes {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--parse-file") == 0) {
         FileBytes file(argv[2]);
-        const gml::GmlParseResult result = GmlParser::parseInPlace({file.data, file.size}, DataType::budynki);
+        const gml::GmlParseResult result = GmlParser::parseInPlace({file.data, file.size + 1}, DataType::budynki);
         std::printf("%zu\n", result.features.size());
         return result.ok && !result.features.empty() ? 0 : 1;
     }

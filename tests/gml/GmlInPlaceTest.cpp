@@ -34,7 +34,8 @@ TEST(GmlInPlace, SameResultAsTheCopyingParseOnRealAndBrokenAnswers) {
     std::vector<std::pair<std::string, std::string>> texts{
         {"cut inside a tag across CRLF lines", "<a>\r\n<b\r\n x='1'>\r\n<c>\r\n</b>\r\n<d"},
         {"mismatched end tag after a multi-line name", "<wfs:FeatureCollection\n>\n<x\n>\n</y>\n"},
-        {"not XML", "HTTP 502 Bad Gateway <<<>>>"}};
+        {"not XML", "HTTP 502 Bad Gateway <<<>>>"},
+        {"plain text ending in a line break", "no markup here.\n"}};
     const std::filesystem::path dir = testsupport::realdata("gml");
     if (std::filesystem::exists(dir))
         for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
@@ -43,7 +44,8 @@ TEST(GmlInPlace, SameResultAsTheCopyingParseOnRealAndBrokenAnswers) {
         SCOPED_TRACE(name);
         const GmlParseResult copied = GmlParser::parse(text, DataType::budynki);
         std::string buffer = text;
-        const GmlParseResult inPlace = GmlParser::parseInPlace(buffer, DataType::budynki);
+        // The string's own terminator is the closing NUL.
+        const GmlParseResult inPlace = GmlParser::parseInPlace({buffer.data(), buffer.size() + 1}, DataType::budynki);
         EXPECT_EQ(inPlace.ok, copied.ok);
         EXPECT_EQ(inPlace.error, copied.error);
         EXPECT_EQ(inPlace.errorOffset, copied.errorOffset);

@@ -514,7 +514,7 @@ int GmlParser::parseEpsgCode(std::string_view srsName) {
 
 namespace {
 
-// The parse of `gml`, loaded by pugixml from a copy, or from `writable` (the same bytes) in place.
+// The parse of `gml`, loaded by pugixml from a copy, or in place from `writable` (the same bytes and a NUL).
 GmlParseResult parseText(std::string_view gml, char* writable, formats::DataType type) {
     GmlParseResult result;
     if (gml.find_first_not_of(" \t\r\n") == std::string_view::npos) {
@@ -533,7 +533,7 @@ GmlParseResult parseText(std::string_view gml, char* writable, formats::DataType
             newlines.push_back(static_cast<std::size_t>(p - gml.data()));
     }
     pugi::xml_parse_result xml =
-        writable ? doc.load_buffer_inplace(writable, gml.size()) : doc.load_buffer(gml.data(), gml.size());
+        writable ? doc.load_buffer_inplace(writable, gml.size() + 1) : doc.load_buffer(gml.data(), gml.size());
     if (!xml) {
         result.ok = false;
         result.errorOffset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, xml.offset));
@@ -595,7 +595,9 @@ GmlParseResult parseText(std::string_view gml, char* writable, formats::DataType
 GmlParseResult GmlParser::parse(std::string_view gml, formats::DataType type) { return parseText(gml, nullptr, type); }
 
 GmlParseResult GmlParser::parseInPlace(std::span<char> gml, formats::DataType type) {
-    return parseText(std::string_view(gml.data(), gml.size()), gml.data(), type);
+    // The closing NUL stands where the copying parse puts one after its copy, so both parse the same bytes.
+    if (gml.empty() || gml.back() != '\0') return parse(std::string_view(gml.data(), gml.size()), type);
+    return parseText(std::string_view(gml.data(), gml.size() - 1), gml.data(), type);
 }
 
 std::vector<GisFeature> GmlParser::parseFeatureCollection(std::string_view gml, formats::DataType type) {

@@ -28,8 +28,9 @@ public:
     static std::vector<GisFeature> parseFeatureCollection(std::string_view gml, formats::DataType type);
     // The same parse with its status: XML errors with their offset, server exception documents, counters.
     static GmlParseResult parse(std::string_view gml, formats::DataType type);
-    // The same parse without copying the answer: its bytes are the parser's buffer and are overwritten.
-    // For large answers, whose copy would double the memory a parse needs.
+    // The same parse without copying the answer: `gml` holds the answer followed by one NUL byte, and is
+    // the parser's buffer, overwritten. For large answers, whose copy would double the memory a parse needs.
+    // Without the closing NUL the answer is copied after all.
     static GmlParseResult parseInPlace(std::span<char> gml, formats::DataType type);
     // The EPSG code named by a CRS text: the last positive digit run after the first "EPSG", or 0.
     static int parseEpsgCode(std::string_view srsName);
