@@ -264,26 +264,26 @@ TEST(ContourTrace, DegenerateGridsGiveNothing) {
     }
 }
 
+// The heaviest grid the contours command accepts: 3000 x 3000 nodes, every cell a saddle at every level,
+// traced with the command's caps inside half a gigabyte of address space beyond what the process holds.
+[[noreturn]] static void traceCheckerboardInLimitedSpace() {
+    ContourGrid g{0.0, 0.0, 1.0, 3000, 3000, std::vector<double>(std::size_t{3000} * 3000)};
+    for (int r = 0; r < 3000; ++r)
+        for (int c = 0; c < 3000; ++c) g.heights[std::size_t(r) * 3000 + c] = (r + c) % 2 ? 100.0 : 0.0;
+    std::size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = pages * 4096 + (rlim_t{512} << 20);
+    const rlimit cap{limit, limit};
+    setrlimit(RLIMIT_AS, &cap);
+    std::string note;
+    const auto lines = trace(g, 0.25, note);
+    std::exit(lines.size() == static_cast<std::size_t>(kMaxContours) && !note.empty() ? 0 : 1);
+}
+
 TEST(ContourTrace, MemoryStaysAFixedMultipleOfTheGrid) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "address space limits do not apply under AddressSanitizer";
 #else
-    // The heaviest grid the contours command accepts: 3000 x 3000 nodes, every cell a saddle at every level.
-    // Traced with the command's caps inside half a gigabyte of address space beyond what the process holds.
-    EXPECT_EXIT(
-        {
-            ContourGrid g{0.0, 0.0, 1.0, 3000, 3000, std::vector<double>(std::size_t{3000} * 3000)};
-            for (int r = 0; r < 3000; ++r)
-                for (int c = 0; c < 3000; ++c) g.heights[std::size_t(r) * 3000 + c] = (r + c) % 2 ? 100.0 : 0.0;
-            std::size_t pages = 0;
-            std::ifstream("/proc/self/statm") >> pages;
-            const rlim_t limit = pages * 4096 + (rlim_t{512} << 20);
-            const rlimit cap{limit, limit};
-            setrlimit(RLIMIT_AS, &cap);
-            std::string note;
-            const auto lines = trace(g, 0.25, note);
-            std::exit(lines.size() == static_cast<std::size_t>(kMaxContours) && !note.empty() ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(traceCheckerboardInLimitedSpace(), ::testing::ExitedWithCode(0), "");
 #endif
 }
