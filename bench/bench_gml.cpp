@@ -3,12 +3,23 @@
 // The answers are built by repeating real members: the land-register building of county 0201 (EPSG 2180,
 // 80 vertices; one feature type, as a county answer to one type name) and the general-plan zones
 // (PL-2000 zone 5, every vertex converted). The files are written to the temporary folder so the GDAL tools can read them too;
-// the GDAL benchmarks run only when ogrinfo/ogr2ogr are installed.
+// the GDAL benchmarks run only when ogrinfo/ogr2ogr are installed. The "Process" benchmarks compare whole
+// processes: this program started again to read and parse the file once, against the GDAL tool, each with its
+// wall time, CPU time and peak resident memory.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -124,15 +135,97 @@ void BM_ParseAndGeoJsonCountyAnswer(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * a.text.size()));
 }
 
+bool haveTool(const char* tool) {
+    return std::system((std::string("command -v ") + tool + " > /dev/null 2>&1").c_str()) == 0;
+}
+
+struct ProcessRun {
+    double wallMs = 0.0;
+    double cpuMs = 0.0;
+    double peakMB = 0.0;
+    bool ok = false;
+};
+
+// Runs a program with its arguments (no shell) and measures it as one process. The peak comes from GNU time:
+// a child started from this large process would report this process's size.
+ProcessRun runProcess(const std::vector<std::string>& args) {
+    ProcessRun run;
+    const fs::path peakFile = fs::temp_directory_path() / "geodraft_bench_peak.txt";
+    std::vector<std::string> timed{"/usr/bin/time", "-f", "%M", "-o", peakFile.string()};
+    timed.insert(timed.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (const std::string& a : timed) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (spawned != 0) return run;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return run;
+    run.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    run.cpuMs = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    double kb = 0.0;
+    std::ifstream(peakFile) >> kb;
+    run.peakMB = kb * 1024.0 / 1e6;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+std::string selfPath() {
+    char buf[4096];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
+// Whole processes, timed by hand: wall time per run, with CPU time and peak memory as counters.
+void processBench(benchmark::State& state, const Answer& a, const std::vector<std::string>& argsBeforePath) {
+    if (a.text.empty() || !fs::exists("/usr/bin/time")) {
+        state.SkipWithError("real data or GNU time not available");
+        return;
+    }
+    fs::path gfs = a.path;
+    gfs.replace_extension(".gfs");
+    std::vector<std::string> args = argsBeforePath;
+    args.push_back(a.path.string());
+    double cpuMs = 0.0, peakMB = 0.0;
+    for (auto _ : state) {
+        fs::remove(gfs);
+        const ProcessRun run = runProcess(args);
+        if (!run.ok) {
+            state.SkipWithError(("failed: " + args.front()).c_str());
+            return;
+        }
+        state.SetIterationTime(run.wallMs / 1000.0);
+        cpuMs += run.cpuMs;
+        peakMB = std::max(peakMB, run.peakMB);
+    }
+    state.counters["cpu_ms"] = cpuMs / static_cast<double>(state.iterations());
+    state.counters["peak_MB"] = peakMB;
+}
+
+void BM_ParseCountyAnswerProcess(benchmark::State& state) {
+    processBench(state, countyAnswer(), {selfPath(), "--parse-file"});
+}
+void BM_GdalOgrinfoSummaryCountyAnswerProcess(benchmark::State& state) {
+    if (!haveTool("ogrinfo")) {
+        state.SkipWithError("GDAL tools not available");
+        return;
+    }
+    processBench(state, countyAnswer(), {"ogrinfo", "--config", "GML_DOWNLOAD_WFS_SCHEMA", "NO", "-ro", "-al", "-so"});
+}
+
 double childCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-bool haveTool(const char* tool) {
-    return std::system((std::string("command -v ") + tool + " > /dev/null 2>&1").c_str()) == 0;
 }
 
 // Runs a GDAL command on the answer; the schema sidecar (.gfs) GDAL leaves behind is removed first,
@@ -183,4 +276,54 @@ BENCHMARK(BM_ParseAndGeoJsonCountyAnswer)->Unit(benchmark::kMillisecond)->UseRea
 BENCHMARK(BM_GdalOgrinfoSummaryCountyAnswer)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_GdalOgr2ogrGeoJsonCountyAnswer)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_GdalOgrinfoSummaryPl2000Zones)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK_MAIN();
+BENCHMARK(BM_ParseCountyAnswerProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(7);
+BENCHMARK(BM_GdalOgrinfoSummaryCountyAnswerProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(7);
+
+// Reads a whole file into memory the process owns: one read into a fresh mapping, which the kernel may back
+// with huge pages, rather than a zero-filled string copied into.
+struct FileBytes {
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::size_t mapped = 0;
+    explicit FileBytes(const char* path) {
+        const int fd = open(path, O_RDONLY);
+        struct stat st {};
+        if (fd < 0 || fstat(fd, &st) != 0 || st.st_size <= 0) {
+            if (fd >= 0) close(fd);
+            return;
+        }
+        mapped = static_cast<std::size_t>(st.st_size) + 1;  // the parser's closing NUL (the mapping is zeroed)
+        void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) {
+            close(fd);
+            mapped = 0;
+            return;
+        }
+        madvise(p, mapped, MADV_HUGEPAGE);
+        data = static_cast<char*>(p);
+        while (size + 1 < mapped) {
+            const ssize_t n = read(fd, data + size, mapped - 1 - size);
+            if (n <= 0) break;
+            size += static_cast<std::size_t>(n);
+        }
+        close(fd);
+    }
+    ~FileBytes() {
+        if (data) munmap(data, mapped);
+    }
+};
+
+// `bench_gml --parse-file FILE`: read and parse one answer, then exit (the measured process).
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--parse-file") == 0) {
+        FileBytes file(argv[2]);
+        const gml::GmlParseResult result = GmlParser::parseInPlace({file.data, file.size + 1}, DataType::budynki);
+        std::printf("%zu\n", result.features.size());
+        return result.ok && !result.features.empty() ? 0 : 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

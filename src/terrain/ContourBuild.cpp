@@ -35,7 +35,7 @@ ContourBuildResult buildContours(const ContourRequest& request, const std::vecto
         out.notes.push_back("Poziomice: nie udalo sie pobrac zadnego pliku NMT.");
         return out;
     }
-    const double interval = request.interval;
+    const double interval = snapContourInterval(request.interval);
     const double baseStep = request.terrainStep <= 0 ? 1.0 : request.terrainStep;
     std::string stepNote;
     out.step = contourStep(request.frame, request.terrainStep, stepNote);

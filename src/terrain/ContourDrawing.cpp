@@ -45,9 +45,14 @@ ContourDrawResult drawContours2d(const std::vector<ContourLine>& contours, const
             }
             text.layer = layer;
             text.pen = kContourLabelPen;
+            // Centred on the line and set like every other text the add-on places.
+            text.anchor = kContourLabelAnchor;
             text.size = kContourLabelSize;
             text.position = map(label.x, label.y);
             text.angle = uprightAngle(label.angle - rotation);
+            text.widthFactor = 100.0;
+            text.styleSetting1 = 1;
+            text.styleSetting2 = 1;
             text.content = label.text;
             if (host::host().createText(text, id) != host::kHostOk) {
                 ++result.failures;

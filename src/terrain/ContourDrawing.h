@@ -13,6 +13,8 @@ inline constexpr std::int16_t kIndexContourPen = 2;
 inline constexpr std::int16_t kContourPen = 1;
 inline constexpr std::int16_t kContourLabelPen = 2;
 inline constexpr double kContourLabelSize = 2.0;
+// The host's anchor code for a text centred on its position.
+inline constexpr std::int32_t kContourLabelAnchor = 4;
 
 // Counts of what was drawn.
 struct ContourDrawResult {

@@ -7,6 +7,9 @@
 #include <thread>
 
 #include "settings/NumberText.h"
+#include "terrain/detail/ContourCrossing.h"
+#include "terrain/detail/ContourLevelCells.h"
+#include "terrain/detail/ContourWalker.h"
 
 namespace terrain {
 
@@ -18,8 +21,6 @@ constexpr double kMaxGridNodes = 1e8;
 // Grid smoothing runs in bands of rows on up to this many threads, each with at least this many nodes.
 constexpr unsigned kMaxSmoothThreads = 8;
 constexpr std::size_t kNodesPerSmoothThread = 250'000;
-// Segments gathered per sweep before the batch of levels stops growing.
-constexpr std::size_t kBatchSegmentBudget = 4'000'000;
 
 const char* const kTruncatedNote =
     "Poziomice: za duzo danych dla wybranego ciecia - wynik ograniczony. Zwieksz ciecie albo zmniejsz kadr.";
@@ -29,18 +30,11 @@ struct Segment {
     double ax, ay, bx, by;
 };
 
-struct Crossing {
-    double x, y;
-};
+using Crossing = geodesy::PlanarPoint;
+using detail::crossAt;
 
-// Where the level crosses the edge from P to Q.
-inline Crossing crossAt(double z, double xp, double yp, double hp, double xq, double yq, double hq) {
-    const double d = hq - hp;
-    const double t = std::fabs(d) < 1e-12 ? 0.5 : (z - hp) / d;
-    return {xp + t * (xq - xp), yp + t * (yq - yp)};
-}
-
-// The segments of one cell at one level, appended in the order the level's sweep produces them.
+// The segments of one cell at one level, appended in the order the level's sweep produces them (grids
+// the walker cannot join).
 // Corners: A = (c, r), B = (c + 1, r), C = (c + 1, r + 1), D = (c, r + 1).
 inline void cellSegments(double z, double xl, double xr, double yb, double yt, double hA, double hB, double hC,
                          double hD, std::vector<Segment>& out) {
@@ -80,7 +74,7 @@ struct EndKey {
 // eastings beyond about 2300 km and lets distinct points meet for northings beyond 4000 km.
 inline EndKey endKey(double x, double y) { return {std::llround(x * 1000.0), std::llround(y * 1000.0)}; }
 
-// Joins one level's segments into lines: each unused segment starts a line that grows at its tail,
+// Joins one level's segments into lines, the general way: each unused segment starts a line that grows at its tail,
 // then at its head, by the first unused segment (in creation order) sharing the end's millimetre key.
 std::vector<std::vector<geodesy::PlanarPoint>> joinSegments(const std::vector<Segment>& segs) {
     const std::size_t n = segs.size();
@@ -163,6 +157,12 @@ void appendNote(std::string& note, const std::string& text) {
 }
 
 }  // namespace
+
+double snapContourInterval(double interval) {
+    for (double allowed : {0.25, 0.5, 1.0, 2.0})
+        if (std::fabs(interval - allowed) <= 1e-6) return allowed;
+    return interval;
+}
 
 double contourStep(const geodesy::Bbox& frame, int terrainStep, std::string& note) {
     note.clear();
@@ -269,15 +269,16 @@ std::vector<ContourLine> traceContours(const ContourGrid& grid, double interval,
                                        std::size_t maxPoints, const CancelQuery& cancel, bool& cancelled,
                                        const platform::ProgressCallback& progress) {
     cancelled = false;
+    interval = snapContourInterval(interval);
     std::vector<ContourLine> result;
     if (grid.nx < 2 || grid.ny < 2 || !(interval > 0.0) ||
         grid.heights.size() != static_cast<std::size_t>(grid.nx) * static_cast<std::size_t>(grid.ny))
         return result;
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    // NaN compares false both ways, so missing heights leave the range as it is.
     for (double h : grid.heights) {
-        if (std::isnan(h)) continue;
-        lo = std::min(lo, h);
-        hi = std::max(hi, h);
+        lo = h < lo ? h : lo;
+        hi = hi < h ? h : hi;
     }
     if (!(lo <= hi)) return result;
     const double kFirst = std::ceil(lo / interval);
@@ -292,66 +293,23 @@ std::vector<ContourLine> traceContours(const ContourGrid& grid, double interval,
         truncated = true;
     }
     const int levels = static_cast<int>(std::max<std::int64_t>(levelCount, 0));
-    auto levelZ = [&](std::int64_t i) { return static_cast<double>(k0 + i) * interval; };
+    // Cells are numbered in 32 bits; a grid with more would need tens of gigabytes of heights.
+    if (static_cast<std::uint64_t>(grid.nx - 1) * static_cast<std::uint64_t>(grid.ny - 1) > UINT32_MAX) return result;
 
-    // Height range of every row of cells, so a sweep skips rows no level of its batch crosses.
-    const int cellRows = grid.ny - 1, cellCols = grid.nx - 1;
-    std::vector<double> rowLo(cellRows, std::numeric_limits<double>::infinity());
-    std::vector<double> rowHi(cellRows, -std::numeric_limits<double>::infinity());
-    for (int r = 0; r < grid.ny; ++r) {
-        for (int c = 0; c < grid.nx; ++c) {
-            const double h = grid.at(c, r);
-            if (std::isnan(h)) continue;
-            for (int cr : {r - 1, r}) {
-                if (cr < 0 || cr >= cellRows) continue;
-                rowLo[cr] = std::min(rowLo[cr], h);
-                rowHi[cr] = std::max(rowHi[cr], h);
-            }
-        }
-    }
-
-    // Cells are visited once per batch of levels; each level's segments still come out in cell order,
-    // exactly as one sweep per level would produce them.
-    std::vector<std::vector<Segment>> batch;
-    int batchBegin = 0, batchEnd = 0;
-    int batchSize = 8;
-    auto sweep = [&](int first, int last) {
-        batch.assign(static_cast<std::size_t>(last - first), {});
-        const double zFirst = levelZ(first), zLast = levelZ(last - 1);
-        for (int r = 0; r < cellRows; ++r) {
-            // A level crosses a cell when it lies above the cell's lowest corner and not above its highest.
-            if (!(rowLo[r] < zLast && zFirst <= rowHi[r])) continue;
-            const double yb = grid.y0 + r * grid.step;
-            const double yt = grid.y0 + (r + 1) * grid.step;
-            for (int c = 0; c < cellCols; ++c) {
-                const double hA = grid.at(c, r), hB = grid.at(c + 1, r);
-                const double hC = grid.at(c + 1, r + 1), hD = grid.at(c, r + 1);
-                if (std::isnan(hA) || std::isnan(hB) || std::isnan(hC) || std::isnan(hD)) continue;
-                const double cLo = std::min(std::min(hA, hB), std::min(hC, hD));
-                const double cHi = std::max(std::max(hA, hB), std::max(hC, hD));
-                if (!(cLo < zLast && zFirst <= cHi)) continue;
-                // Candidate levels, widened by one on each side against rounding; the exact test decides.
-                const std::int64_t from =
-                    std::max<std::int64_t>(first, static_cast<std::int64_t>(std::floor(cLo / interval)) - k0 - 1);
-                const std::int64_t to =
-                    std::min<std::int64_t>(last - 1, static_cast<std::int64_t>(std::floor(cHi / interval)) - k0 + 1);
-                if (from > to) continue;
-                const double xl = grid.x0 + c * grid.step;
-                const double xr = grid.x0 + (c + 1) * grid.step;
-                for (std::int64_t i = from; i <= to; ++i) {
-                    const double z = levelZ(i);
-                    if (cLo < z && z <= cHi)
-                        cellSegments(z, xl, xr, yb, yt, hA, hB, hC, hD, batch[static_cast<std::size_t>(i - first)]);
-                }
-            }
-        }
-        std::size_t total = 0;
-        for (const auto& b : batch) total += b.size();
-        if (total < kBatchSegmentBudget / 4 && batchSize < 256) batchSize *= 2;
-        else if (total > kBatchSegmentBudget && batchSize > 1) batchSize /= 2;
-    };
-
+    detail::ContourLevelCells levelCells(grid, interval, k0, levels);
+    detail::ContourWalker walker(grid);
+    std::vector<Segment> segs;
     std::size_t totalPoints = 0;
+    bool stopped = false;
+    // Lines of a level in joining order; false once a cap is reached.
+    auto keep = [&](double z, bool index, std::vector<geodesy::PlanarPoint>&& pts) {
+        if (pts.size() < 2 || lineLength(pts) < 1e-9) return true;
+        if (static_cast<std::int64_t>(result.size()) >= maxContours) return stopped = true, false;
+        totalPoints += pts.size();
+        result.push_back({z, index, std::move(pts)});
+        if (totalPoints > maxPoints) return stopped = true, false;
+        return true;
+    };
     for (int i = 0; i < levels; ++i) {
         if (cancel && cancel()) {
             note = kCancelledNote;
@@ -359,28 +317,27 @@ std::vector<ContourLine> traceContours(const ContourGrid& grid, double interval,
             return result;
         }
         if (progress) progress(i, levels);
-        if (i >= batchEnd) {
-            batchBegin = i;
-            batchEnd = std::min(levels, i + batchSize);
-            sweep(batchBegin, batchEnd);
-        }
-        std::vector<Segment>& segs = batch[static_cast<std::size_t>(i - batchBegin)];
-        const double z = levelZ(i);
+        const double z = levelCells.levelZ(i);
         const bool index = (k0 + i) % 5 == 0;
-        auto lines = joinSegments(segs);
-        std::vector<Segment>().swap(segs);
-        for (auto& pts : lines) {
-            if (pts.size() < 2 || lineLength(pts) < 1e-9) continue;
-            if (static_cast<std::int64_t>(result.size()) >= maxContours) {
-                appendNote(note, kTruncatedNote);
-                return result;
+        const std::span<const std::uint32_t> cells = levelCells.cellsOf(i);
+        if (walker.usable()) {
+            walker.walkLevel(z, cells,
+                             [&](std::vector<geodesy::PlanarPoint>&& pts) { return keep(z, index, std::move(pts)); });
+        } else {
+            segs.clear();
+            for (std::uint32_t cell : cells) {
+                const int c = static_cast<int>(cell % static_cast<std::uint32_t>(grid.nx - 1));
+                const int r = static_cast<int>(cell / static_cast<std::uint32_t>(grid.nx - 1));
+                cellSegments(z, grid.x0 + c * grid.step, grid.x0 + (c + 1) * grid.step, grid.y0 + r * grid.step,
+                             grid.y0 + (r + 1) * grid.step, grid.at(c, r), grid.at(c + 1, r), grid.at(c + 1, r + 1),
+                             grid.at(c, r + 1), segs);
             }
-            totalPoints += pts.size();
-            result.push_back({z, index, std::move(pts)});
-            if (totalPoints > maxPoints) {
-                appendNote(note, kTruncatedNote);
-                return result;
-            }
+            for (auto& pts : joinSegments(segs))
+                if (!keep(z, index, std::move(pts))) break;
+        }
+        if (stopped) {
+            appendNote(note, kTruncatedNote);
+            return result;
         }
     }
     if (truncated) appendNote(note, kTruncatedNote);

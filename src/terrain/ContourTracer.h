@@ -23,6 +23,10 @@ inline constexpr std::size_t kMaxContourPoints = 600000;
 inline constexpr double kGridSmoothSpatialSigma = 1.5;
 inline constexpr double kGridSmoothHeightSigma = 0.2;
 
+// The allowed interval (0.25, 0.5, 1 or 2 m) within 1e-6 of `interval`, else `interval` itself, so
+// levels are exact multiples of what the user chose.
+double snapContourInterval(double interval);
+
 // True when the tracer should stop.
 using CancelQuery = std::function<bool()>;
 
@@ -36,7 +40,7 @@ ContourGrid buildContourGrid(const geodesy::Bbox& frame, double step, const Heig
 // Bilateral filter in place; missing nodes stay missing. Does nothing on grids under 3 x 3 nodes.
 void smoothContourGrid(ContourGrid& grid, double spatialSigma, double heightSigma);
 
-// Marching squares at every multiple of `interval` inside the height range, segments joined into lines.
+// Marching squares at every multiple of `interval` (snapped) inside the height range, segments joined into lines.
 // Stops at `maxContours` lines or once more than `maxPoints` points are kept, with a note saying so.
 // A cancel before a level ends the trace with the lines so far, `cancelled` set and the note replaced.
 std::vector<ContourLine> traceContours(const ContourGrid& grid, double interval, std::string& note, int maxContours,

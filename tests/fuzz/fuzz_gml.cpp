@@ -1,10 +1,12 @@
 // Fuzz target for the GML reader: any bytes a server may send must neither crash nor produce
-// features without geometry, non-finite coordinates or a preview that cannot be serialised.
+// features without geometry, non-finite coordinates or a preview that cannot be serialised, and the
+// in-place parse must agree with the copying one.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 #include "formats/gml/GmlParser.h"
 
@@ -43,6 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (const geodesy::PlanarPoint& q : line) require(finite(q));
         }
     }
+    // Parsing in place, which overwrites its buffer, tells the same story.
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    const GmlParseResult inPlace = GmlParser::parseInPlace(buffer, type);
+    require(inPlace.ok == result.ok && inPlace.error == result.error && inPlace.errorLine == result.errorLine);
+    require(inPlace.features.size() == result.features.size());
+    for (std::size_t i = 0; i < result.features.size(); ++i)
+        require(inPlace.features[i].props == result.features[i].props &&
+                inPlace.features[i].lines == result.features[i].lines &&
+                inPlace.features[i].anchor == result.features[i].anchor);
     const std::string json = featuresToGeoJson(result.features);
     require(!json.empty());
     return 0;

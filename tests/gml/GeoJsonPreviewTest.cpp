@@ -65,7 +65,9 @@ TEST(GeoJsonPreview, GeometryChoiceAndKinds) {
         {"Polygon", "dzialka"},     {"MultiPolygon", "budynek"}, {"LineString", "gesut"},
         {"MultiLineString", "pog"}, {"Point", "rastr"},          {nullptr, "inne"}};
     for (std::size_t i = 0; i < shapes.size(); ++i) {
-        if (!shapes[i].first.is_null()) EXPECT_EQ(fs[i]["geometry"]["type"], shapes[i].first) << i;
+        if (!shapes[i].first.is_null()) {
+            EXPECT_EQ(fs[i]["geometry"]["type"], shapes[i].first) << i;
+        }
         EXPECT_EQ(fs[i]["properties"]["_kind"], shapes[i].second) << i;
     }
 }

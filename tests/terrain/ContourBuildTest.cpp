@@ -48,6 +48,17 @@ TEST(ContourBuild, IntervalsOutsideTheAllowedOnesAreRefused) {
     ContourBuildResult near = run({kHillsFrame, 1, 0.2500001, false}, {hills()});
     EXPECT_FALSE(near.lines.empty());
     EXPECT_EQ(near.summary, "Poziomice: " + std::to_string(near.lines.size()) + " warstwic, ciecie 0,25 m");
+    // A hair off an allowed interval is that interval: levels at exact multiples of 0.25, lines as at 0.25.
+    const ContourBuildResult exact = run({kHillsFrame, 1, 0.25, false}, {hills()});
+    ASSERT_EQ(near.lines.size(), exact.lines.size());
+    for (std::size_t i = 0; i < near.lines.size(); ++i) {
+        EXPECT_EQ(near.lines[i].z, exact.lines[i].z);
+        EXPECT_EQ(near.lines[i].points, exact.lines[i].points);
+    }
+    std::string note;
+    bool cancelled = false;
+    for (const ContourLine& l : traceContours(centreGrid(hills()), 0.9999995, note, 50, 10000, {}, cancelled, {}))
+        EXPECT_EQ(l.z, std::round(l.z));
     EXPECT_FALSE(run({kHillsFrame, 1, 0.0, false}, {hills()}).notes.empty());
     EXPECT_EQ(run({kHillsFrame, 1, 1.0, false}, {}).notes,
               std::vector<std::string>{"Poziomice: nie udalo sie pobrac zadnego pliku NMT."});

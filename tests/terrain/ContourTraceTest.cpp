@@ -1,6 +1,10 @@
 // Contour tracing: equality with a plain per-level tracer, the saddle rule, caps, cancel and progress.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <random>
 
@@ -120,6 +124,9 @@ TEST(ContourTrace, SameLinesInTheSameOrderAsAPlainPerLevelTracer) {
         for (int i = 0; i < 31 * 27; ++i) g.heights.push_back(static_cast<double>(rng() % 5));
         g.heights[40] = NAN;
         cases.emplace_back("integer heights", g);
+        // Nodes closer than a millimetre share keys: the segments are joined the general way.
+        g.step = 0.0004;
+        cases.emplace_back("sub-millimetre step", g);
     }
     {
         // Sampled from two overlapping sheets at a step that is not the cell size, and smoothed.
@@ -255,4 +262,28 @@ TEST(ContourTrace, DegenerateGridsGiveNothing) {
         EXPECT_TRUE(trace(grid, interval, note).empty());
         EXPECT_TRUE(note.empty());
     }
+}
+
+// The heaviest grid the contours command accepts: 3000 x 3000 nodes, every cell a saddle at every level,
+// traced with the command's caps inside half a gigabyte of address space beyond what the process holds.
+[[noreturn]] static void traceCheckerboardInLimitedSpace() {
+    ContourGrid g{0.0, 0.0, 1.0, 3000, 3000, std::vector<double>(std::size_t{3000} * 3000)};
+    for (int r = 0; r < 3000; ++r)
+        for (int c = 0; c < 3000; ++c) g.heights[std::size_t(r) * 3000 + c] = (r + c) % 2 ? 100.0 : 0.0;
+    std::size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = pages * 4096 + (rlim_t{512} << 20);
+    const rlimit cap{limit, limit};
+    setrlimit(RLIMIT_AS, &cap);
+    std::string note;
+    const auto lines = trace(g, 0.25, note);
+    std::exit(lines.size() == static_cast<std::size_t>(kMaxContours) && !note.empty() ? 0 : 1);
+}
+
+TEST(ContourTrace, MemoryStaysAFixedMultipleOfTheGrid) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address space limits do not apply under AddressSanitizer";
+#else
+    EXPECT_EXIT(traceCheckerboardInLimitedSpace(), ::testing::ExitedWithCode(0), "");
+#endif
 }

@@ -170,6 +170,13 @@ TEST_F(ContourDrawingTest, PolylinesWithPensAndUprightLabels) {
     EXPECT_EQ(texts[2].position, (host::HostPoint2{125, 0}));
     EXPECT_EQ(texts[0].pen, 2);
     EXPECT_EQ(texts[0].size, 2.0);
+    // Set as every other text the add-on places: centred on the line.
+    for (const auto& t : texts) {
+        EXPECT_EQ(t.anchor, 4);
+        EXPECT_EQ(t.widthFactor, 100.0);
+        EXPECT_EQ(t.styleSetting1, 1);
+        EXPECT_EQ(t.styleSetting2, 1);
+    }
     EXPECT_DOUBLE_EQ(texts[0].angle, std::numbers::pi / 2);  // 0 - pi/2 turned upright
 
     // The fetched lines are untouched by smoothing at placement; without the 2D layer nothing is drawn.

@@ -1,8 +1,10 @@
 #include "formats/gml/GmlParser.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <pugixml.hpp>
 
@@ -121,6 +123,38 @@ int dimensionOf(pugi::xml_node node) {
     return 2;
 }
 
+inline bool isListSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Reads a token of at most 15 digits with an optional minus and decimal point, as coordinates are written,
+// ending at a blank or the end: digits / 10^fraction is then one correctly rounded division of exact
+// values, the same double from_chars gives. Returns the token's end, or nullptr for anything else
+// (from_chars reads those).
+inline const char* plainDecimal(const char* p, const char* end, double& out) {
+    const bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    std::uint64_t mantissa = 0;
+    int digits = 0, fraction = -1;
+    for (; p < end && !isListSpace(*p); ++p) {
+        const unsigned d = static_cast<unsigned char>(*p) - '0';
+        if (d < 10) {
+            mantissa = mantissa * 10 + d;
+            ++digits;
+            fraction += fraction >= 0;
+        } else if (*p == '.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            return nullptr;
+        }
+    }
+    if (digits == 0 || digits > 15) return nullptr;
+    static constexpr double kPowers[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                           1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    double value = static_cast<double>(mantissa);
+    if (fraction > 0) value /= kPowers[fraction];
+    out = negative ? -value : value;
+    return p;
+}
+
 enum class NumbersRead { ok, unusable };
 
 // Whitespace-separated numbers until the first token that is not one. Infinite, NaN and absurdly large
@@ -129,16 +163,18 @@ NumbersRead readNumbers(std::string_view text, std::vector<double>& out, std::si
     const char* p = text.data();
     const char* end = p + text.size();
     while (p < end && out.size() < limit) {
-        while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')) ++p;
+        while (p < end && isListSpace(*p)) ++p;
         if (p == end) break;
-        const char* tokenEnd = p;
-        while (tokenEnd < end && !(*tokenEnd == ' ' || *tokenEnd == '\t' || *tokenEnd == '\n' || *tokenEnd == '\r'))
-            ++tokenEnd;
         const char* start = (*p == '+') ? p + 1 : p;
         double value = 0.0;
-        auto [ptr, ec] = std::from_chars(start, tokenEnd, value);
-        if (ec == std::errc::result_out_of_range) return NumbersRead::unusable;
-        if (ec != std::errc() || ptr != tokenEnd) break;
+        const char* tokenEnd = plainDecimal(start, end, value);
+        if (!tokenEnd) {
+            tokenEnd = p;
+            while (tokenEnd < end && !isListSpace(*tokenEnd)) ++tokenEnd;
+            auto [ptr, ec] = std::from_chars(start, tokenEnd, value);
+            if (ec == std::errc::result_out_of_range) return NumbersRead::unusable;
+            if (ec != std::errc() || ptr != tokenEnd) break;
+        }
         if (!std::isfinite(value) || std::fabs(value) > kMaxCoordinate) return NumbersRead::unusable;
         out.push_back(value);
         p = tokenEnd;
@@ -191,6 +227,7 @@ bool toPl1992(double a, double b, const Srs& srs, geodesy::PlanarPoint& out) {
 bool appendPairs(const std::vector<double>& numbers, int dimension, const Srs& srs,
                  std::vector<geodesy::PlanarPoint>& out) {
     const std::size_t stride = static_cast<std::size_t>(dimension);
+    out.reserve(out.size() + numbers.size() / stride);
     for (std::size_t i = 0; i + stride <= numbers.size(); i += stride) {
         geodesy::PlanarPoint p;
         if (!toPl1992(numbers[i], numbers[i + 1], srs, p)) return false;
@@ -475,7 +512,10 @@ int GmlParser::parseEpsgCode(std::string_view srsName) {
     return result;
 }
 
-GmlParseResult GmlParser::parse(std::string_view gml, formats::DataType type) {
+namespace {
+
+// The parse of `gml`, loaded by pugixml from a copy, or in place from `writable` (the same bytes and a NUL).
+GmlParseResult parseText(std::string_view gml, char* writable, formats::DataType type) {
     GmlParseResult result;
     if (gml.find_first_not_of(" \t\r\n") == std::string_view::npos) {
         result.ok = false;
@@ -483,11 +523,25 @@ GmlParseResult GmlParser::parse(std::string_view gml, formats::DataType type) {
         return result;
     }
     pugi::xml_document doc;
-    pugi::xml_parse_result xml = doc.load_buffer(gml.data(), gml.size());
+    // Parsing in place overwrites bytes before a failure, so line starts are noted first for the message.
+    std::vector<std::size_t> newlines;
+    if (writable) {
+        for (const char* p = gml.data();
+             (p = static_cast<const char*>(
+                  std::memchr(p, '\n', gml.size() - static_cast<std::size_t>(p - gml.data())))) != nullptr;
+             ++p)
+            newlines.push_back(static_cast<std::size_t>(p - gml.data()));
+    }
+    pugi::xml_parse_result xml =
+        writable ? doc.load_buffer_inplace(writable, gml.size() + 1) : doc.load_buffer(gml.data(), gml.size());
     if (!xml) {
         result.ok = false;
         result.errorOffset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, xml.offset));
-        result.errorLine = lineOfOffset(gml, result.errorOffset);
+        result.errorLine =
+            writable
+                ? 1 + static_cast<std::size_t>(std::lower_bound(newlines.begin(), newlines.end(), result.errorOffset) -
+                                               newlines.begin())
+                : lineOfOffset(gml, result.errorOffset);
         const bool cutOff = result.errorOffset + 1 >= gml.size() ||
                             (xml.status == pugi::status_end_element_mismatch && result.errorOffset + 16 >= gml.size());
         result.error =
@@ -534,6 +588,16 @@ GmlParseResult GmlParser::parse(std::string_view gml, formats::DataType type) {
             "Odpowiedz serwera nie jest kolekcja obiektow GML (element glowny: " + trimmedText(root.name(), 80) + ")";
     }
     return result;
+}
+
+}  // namespace
+
+GmlParseResult GmlParser::parse(std::string_view gml, formats::DataType type) { return parseText(gml, nullptr, type); }
+
+GmlParseResult GmlParser::parseInPlace(std::span<char> gml, formats::DataType type) {
+    // The closing NUL stands where the copying parse puts one after its copy, so both parse the same bytes.
+    if (gml.empty() || gml.back() != '\0') return parse(std::string_view(gml.data(), gml.size()), type);
+    return parseText(std::string_view(gml.data(), gml.size() - 1), gml.data(), type);
 }
 
 std::vector<GisFeature> GmlParser::parseFeatureCollection(std::string_view gml, formats::DataType type) {

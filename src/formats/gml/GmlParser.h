@@ -1,6 +1,7 @@
 // Reads WFS GetFeature answers (GML 2, 3.1 and 3.2) into GisFeature records in PL-1992 metres.
 #pragma once
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,10 @@ public:
     static std::vector<GisFeature> parseFeatureCollection(std::string_view gml, formats::DataType type);
     // The same parse with its status: XML errors with their offset, server exception documents, counters.
     static GmlParseResult parse(std::string_view gml, formats::DataType type);
+    // The same parse without copying the answer: `gml` holds the answer followed by one NUL byte, and is
+    // the parser's buffer, overwritten. For large answers, whose copy would double the memory a parse needs.
+    // Without the closing NUL the answer is copied after all.
+    static GmlParseResult parseInPlace(std::span<char> gml, formats::DataType type);
     // The EPSG code named by a CRS text: the last positive digit run after the first "EPSG", or 0.
     static int parseEpsgCode(std::string_view srsName);
 };
