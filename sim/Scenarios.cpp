@@ -1,5 +1,7 @@
 #include "Scenarios.h"
 
+#include "StructuresScenario.h"
+
 namespace sim {
 
 const std::vector<ScenarioEntry>& scenarioTable() {
@@ -12,6 +14,8 @@ const std::vector<ScenarioEntry>& scenarioTable() {
          buildPolandScenario},
         {"wysokosci", "Warszawa (demo) oraz NMT, NMPT i LiDAR: wzgorza, dolina, plasko, NODATA, uszkodzone arkusze",
          buildElevationScenario},
+        {"konstrukcje", "wysokosci oraz budynki o znanych dachach (NMT, NMPT, LiDAR), most i drogi (Overpass)",
+         buildStructuresScenario},
         {"empty", "bez danych (tylko odpowiedzi z testow)", [](Scenario&) {}},
     };
     return table;

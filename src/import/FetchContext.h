@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "buildings/ElevationPair.h"
 #include "geodesy/Bbox.h"
 #include "geodesy/Epsg.h"
 #include "import/FetchedData.h"
@@ -40,6 +41,11 @@ struct FetchContext {
     std::function<void(const std::string& line)> reportLine;                          // a line for the report window
 
     FetchedData& result;
+
+    // The surface and terrain models of the frame, loaded once by the first branch that needs them.
+    enum class PairState { NotLoaded, Loaded, NoCoverage, Unreadable };
+    PairState elevationPairState = PairState::NotLoaded;
+    buildings::ElevationPair elevationPair;
 
     // True when the key is among the requested layers.
     bool wants(const std::string& key) const;

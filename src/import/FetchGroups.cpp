@@ -63,13 +63,9 @@ void fetchOrthoGroup(FetchContext& ctx) {
         ctx.addWarning("Ortofotomapa WMS nie odpowiada - rastr pominiety.");
 }
 
-// The point-cloud, building-model and surface-model branches are not wired in yet.
+// The point-cloud and building-model branches are not wired in yet.
 void fetchCloudTerrainGroup(FetchContext&) {}
 void fetchBuildings3dGroup(FetchContext&) {}
-void fetchNdsmBuildingsGroup(FetchContext&) {}
-void fetchBridgesRoadsGroup(FetchContext&) {}
 void fetchBuildingsLod2Group(FetchContext&) {}
-void fetchCloudRoofsGroup(FetchContext&) {}
-void fetchReconstructionGroup(FetchContext&) {}
 
 }  // namespace importer
