@@ -1,0 +1,139 @@
+// The structure branches of a fetch against the simulator's structures site: LOD2 reconstruction and flat roofs
+// from the LiDAR sheet, blocks from the surface model, bridges and roads along the Overpass ways.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "StructuresScenario.h"
+#include "import/FetchContext.h"
+#include "import/FetchGroups.h"
+#include "support/SimulatorFixture.h"
+
+namespace importer {
+
+namespace {
+
+class Structures : public SimulatorFixture {
+protected:
+    Structures()
+        : SimulatorFixture({.hostIntervalMs = 0, .retryDelayMs = 10, .defaultReceiveTimeoutMs = 20000},
+                           sim::buildStructuresScenario) {}
+
+    // Runs one group with the site's buildings as the LOD1 footprints.
+    FetchedData run(void (*group)(FetchContext&), const std::vector<std::string>& keys) {
+        FetchedData data;
+        for (const sim::roofs::KnownBuilding& b : sim::structures::siteBuildings())
+            data.buildings3d.push_back({"", b.footprint(), b.groundZ, b.eaveZ - b.groundZ});
+        FetchContext ctx(client, municipalities, data);
+        ctx.frame = sim::structures::siteFrame();
+        ctx.keys = keys;
+        ctx.progressFor = [this](const std::string& label) {
+            labels.push_back(label);
+            return [](std::int64_t, std::int64_t) { return true; };
+        };
+        group(ctx);
+        return data;
+    }
+
+    net::MunicipalityCache municipalities;
+    std::vector<std::string> labels;
+};
+
+bool hasLabel(const std::vector<std::string>& labels, const char* label) {
+    return std::find(labels.begin(), labels.end(), label) != labels.end();
+}
+
+}  // namespace
+
+TEST_F(Structures, ReconstructionGivesTheKnownRoofTypes) {
+    const FetchedData data = run(fetchReconstructionGroup, {"budynkirekon"});
+    const auto& known = sim::structures::siteBuildings();
+    ASSERT_EQ(data.buildingsRekon.size(), known.size()) << data.warning;
+    int right = 0;
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        right += data.buildingsRekon[i].typeName == sim::roofs::shapeName(known[i].shape);
+        // Hipped roofs have two opposite pairs of planes and are always marked doubtful.
+        EXPECT_EQ(data.buildingsRekon[i].fallback, known[i].shape == sim::roofs::Shape::Hipped) << i;
+    }
+    EXPECT_GE(right, 18);
+    EXPECT_NE(data.warning.find("Rekonstrukcja LOD2: 1 kafli, "), std::string::npos) << data.warning;
+    EXPECT_NE(data.warning.find(" pkt, 20 budynkow, Ok(class)=16; typy: AsymGabled=4 Flat=4 Gabled=4 Hipped=4 Shed=4"),
+              std::string::npos)
+        << data.warning;
+    EXPECT_TRUE(hasLabel(labels, "Rekonstrukcja LOD2: pobieranie kafli LiDAR"));
+    EXPECT_TRUE(hasLabel(labels, "Rekonstrukcja LOD2: dopasowanie"));
+}
+
+TEST_F(Structures, FlatRoofsSitBetweenEaveAndRidge) {
+    const FetchedData data = run(fetchCloudRoofsGroup, {"dachychmura"});
+    const auto& known = sim::structures::siteBuildings();
+    ASSERT_EQ(data.roofsCloud.size(), known.size()) << data.warning;
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        const auto& roof = data.roofsCloud[i];
+        EXPECT_FALSE(roof.fallback) << i;
+        EXPECT_GT(roof.coverage, 0.6);
+        ASSERT_EQ(roof.vertices.size(), 4u);
+        EXPECT_GE(roof.vertices[0].z, known[i].eaveZ - 0.2);
+        EXPECT_LE(roof.vertices[0].z, known[i].ridgeZ + 0.2);
+    }
+    EXPECT_NE(data.warning.find(" pkt, 20 obrysow."), std::string::npos) << data.warning;
+    EXPECT_TRUE(hasLabel(labels, "Dachy z chmury: model terenu"));
+}
+
+TEST_F(Structures, SurfaceModelBlocksStandOnTheTerrain) {
+    const FetchedData data = run(fetchNdsmBuildingsGroup, {"budynkindsm"});
+    ASSERT_EQ(data.buildingsNdsm.size(), 20u) << data.warning;
+    EXPECT_NE(data.warning.find("Budynki nMPT: 20 obrysow."), std::string::npos);
+    for (const buildings::StructureResult& b : data.buildingsNdsm) {
+        EXPECT_FALSE(b.fallback);
+        ASSERT_EQ(b.polygons.size(), 5u);  // roof and four walls
+        EXPECT_NEAR(b.polygons[1][2].z, 180.0, 0.01);
+    }
+}
+
+TEST_F(Structures, MissingSurfaceModelIsOneNotePerBranch) {
+    FetchedData data;
+    FetchContext ctx(client, municipalities, data);
+    ctx.frame = {100000, 100000, 100100, 100100};  // no index covers it
+    ctx.keys = {"budynkindsm", "mosty"};
+    data.buildings3d.push_back({"", {{100010, 100010}, {100020, 100010}, {100020, 100020}}, 0, 5});
+    fetchNdsmBuildingsGroup(ctx);
+    EXPECT_EQ(data.warning, "Budynki (nMPT): brak pokrycia nMPT lub NMT dla tego kadru.");
+}
+
+TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
+    const FetchedData data = run(fetchBridgesRoadsGroup, {"mosty", "drogi"});
+    EXPECT_NE(data.warning.find("Mosty (OSM): 2 w kadrze. Drogi (OSM): 2 w kadrze."), std::string::npos)
+        << data.warning;
+    ASSERT_EQ(data.bridges.size(), 2u);
+    ASSERT_EQ(data.roads.size(), 2u);
+    const geodesy::Bbox frame = sim::structures::siteFrame();
+    // The residential street: 7.5 m wide ("width" tag) along n = centre - 40, cut at the frame, on the terrain.
+    const buildings::StructureResult& street = data.roads[0];
+    EXPECT_FALSE(street.fallback);
+    double minE = 1e9, maxE = -1e9, minN = 1e9, maxN = -1e9;
+    for (const auto& quad : street.polygons) {
+        for (const geodesy::SpatialPoint& p : quad) {
+            minE = std::min(minE, p.x), maxE = std::max(maxE, p.x);
+            minN = std::min(minN, p.y), maxN = std::max(maxN, p.y);
+            ASSERT_NEAR(p.z, sim::structures::groundHeight(p.x, p.y), 0.02);
+        }
+    }
+    EXPECT_GE(minE, frame.minE);
+    EXPECT_LE(maxE, frame.maxE);
+    EXPECT_NEAR(maxN - minN, 7.5, 0.5);
+    EXPECT_NEAR((maxN + minN) / 2, sim::structures::kCentreN - 40, 0.5);
+    // The bridge ("lanes" 2: 8 m) carries its deck at the surface model's height over the valley.
+    const buildings::StructureResult& bridge = data.bridges[0];
+    EXPECT_FALSE(bridge.fallback);
+    double deckMinE = 1e9, deckMaxE = -1e9;
+    for (const auto& quad : bridge.polygons)
+        for (const geodesy::SpatialPoint& p : quad)
+            deckMinE = std::min(deckMinE, p.x), deckMaxE = std::max(deckMaxE, p.x);
+    EXPECT_NEAR(deckMaxE - deckMinE, 8.0, 0.5);
+    EXPECT_TRUE(hasLabel(labels, "Mosty/drogi: korytarze"));
+}
+
+}  // namespace importer
