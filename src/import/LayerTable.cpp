@@ -6,6 +6,7 @@
 #include "import/FetchUtilities.h"
 #include "import/FetchedData.h"
 #include "import/PlacementMakers.h"
+#include "import/StructurePlacement.h"
 
 namespace importer {
 
@@ -94,7 +95,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::roofsCloud>,
          "dachychmura",
          hasEntries<&D::roofsCloud>,
-         nullptr},
+         importer::placeCloudRoofs},
         {"budynkindsm",
          {T::budynkindsm},
          {fetchBuildings3dGroup, fetchNdsmBuildingsGroup},
@@ -102,7 +103,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildingsNdsm>,
          "budynkindsm",
          hasEntries<&D::buildingsNdsm>,
-         nullptr},
+         importer::placeNdsmBuildings},
         {"budynkirekon",
          {T::budynkirekon},
          {fetchBuildings3dGroup, fetchReconstructionGroup},
@@ -110,7 +111,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildingsRekon>,
          "budynkirekon",
          hasEntries<&D::buildingsRekon>,
-         nullptr},
+         importer::placeRekonBuildings},
         {"mosty",
          {T::mosty},
          {fetchBridgesRoadsGroup},
@@ -118,7 +119,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::bridges>,
          "mosty",
          hasEntries<&D::bridges>,
-         nullptr},
+         importer::placeBridges},
         {"drogi",
          {T::drogi},
          {fetchBridgesRoadsGroup},
@@ -126,7 +127,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::roads>,
          "drogi",
          hasEntries<&D::roads>,
-         nullptr},
+         importer::placeRoads},
         {"poziomice2d",
          {T::poziomice2d},
          {fetchContoursGroup},
