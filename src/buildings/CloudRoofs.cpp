@@ -6,6 +6,7 @@
 #include <set>
 
 #include "buildings/detail/Planar.h"
+#include "buildings/lod2fit/PrimitiveRegistry.h"
 #include "buildings/lod2fit/Reconstruction.h"
 #include "platform/Numbers.h"
 
@@ -85,6 +86,7 @@ std::vector<RoofFitResult> reconstructFootprints(const std::vector<std::vector<P
         originX = points[0].x, originY = points[0].y;
         for (const formats::CloudPoint& p : points) originX = std::min(originX, p.x), originY = std::min(originY, p.y);
     }
+    lod2fit::primitiveRegistry();  // filled before the first building
     const PointIndex index(points, 10.0, originX, originY);
     const int total = static_cast<int>(footprints.size());
     for (int f = 0; f < total; ++f) {

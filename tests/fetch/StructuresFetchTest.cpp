@@ -2,11 +2,16 @@
 // from the LiDAR sheet, blocks from the surface model, bridges and roads along the Overpass ways.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "StructuresScenario.h"
+#include "geodesy/Crs.h"
 #include "import/FetchContext.h"
 #include "import/FetchGroups.h"
 #include "support/SimulatorFixture.h"
@@ -134,6 +139,36 @@ TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
             deckMinE = std::min(deckMinE, p.x), deckMaxE = std::max(deckMaxE, p.x);
     EXPECT_NEAR(deckMaxE - deckMinE, 8.0, 0.5);
     EXPECT_TRUE(hasLabel(labels, "Mosty/drogi: korytarze"));
+}
+
+TEST_F(Structures, BridgesAndRoadsThroughTheSessionProgram) {
+    // The page's frame around the site, the project located there, then "place".
+    const geodesy::Bbox b = sim::structures::siteFrame();
+    const geodesy::LatLon sw = geodesy::pl1992ToWgs84(b.minE, b.minN), ne = geodesy::pl1992ToWgs84(b.maxE, b.maxN);
+    const geodesy::LatLon centre = geodesy::pl1992ToWgs84(b.centre());
+    const nlohmann::json fetch{
+        {"type", "fetch"}, {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}}, {"layers", {"mosty", "drogi"}}};
+    const nlohmann::json origin{{"type", "setOrigin"}, {"lat", centre.lat}, {"lon", centre.lon}};
+    testsupport::writeFile(temp.path / "input.txt",
+                           fetch.dump() + "\n#wait\n" + origin.dump() + "\n#wait\n{\"type\":\"place\"}\n");
+    const std::string command = "env XDG_CONFIG_HOME='" + (temp.path / "config").string() + "' XDG_STATE_HOME='" +
+                                (temp.path / "state").string() + "' XDG_CACHE_HOME='" + (temp.path / "cache").string() +
+                                "' GEODRAFT_PACING_MS=5 '" + (testsupport::binaryDir() / "app/geodraft").string() +
+                                "' session < '" + (temp.path / "input.txt").string() + "' > '" +
+                                (temp.path / "out.txt").string() + "' 2> '" + (temp.path / "err.txt").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string err = testsupport::readFile(temp.path / "err.txt");
+    nlohmann::json fetched, placed;
+    std::istringstream out(testsupport::readFile(temp.path / "out.txt"));
+    for (std::string line; std::getline(out, line);) {
+        const nlohmann::json m = nlohmann::json::parse(line);
+        if (m.value("type", "") == "fetchDone") fetched = m;
+        if (m.value("type", "") == "placeDone" || m.value("type", "") == "error") placed = m;
+    }
+    EXPECT_EQ(fetched["counts"], (nlohmann::json{{"mosty", 2}, {"drogi", 2}})) << fetched.dump() << err;
+    EXPECT_EQ(placed["type"], "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], (nlohmann::json{{"mosty", 2}, {"drogi", 2}})) << placed.dump();
+    EXPECT_NE(err.find("report: TERRAVOX mosty: utworzono 2 (do poprawy: 0, pominieto: 0)"), std::string::npos) << err;
 }
 
 }  // namespace importer
