@@ -74,7 +74,9 @@ TEST_F(StructurePlacement, EveryKindIsAMorphWithItsMaterialOrTheCorrectionOne) {
     const std::int32_t expected[] = {roof, roofFix, 0, 0, rekon, rekonFix, bridgeFix, 0};
     for (std::size_t i = 0; i < morphs.size(); ++i) {
         ASSERT_FALSE(morphs[i].polygons.empty()) << i;
-        if (expected[i] != 0) EXPECT_EQ(morphs[i].polygons[0].material, expected[i]) << i;
+        if (expected[i] != 0) {
+            EXPECT_EQ(morphs[i].polygons[0].material, expected[i]) << i;
+        }
     }
     EXPECT_EQ(morphs[0].layer, layerIndex("GIS_BUDYNKI_LOD2_CHMURA"));
     // The gabled solid is welded into one body: 10 vertices, 9 faces.

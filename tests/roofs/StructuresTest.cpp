@@ -40,7 +40,9 @@ TEST(SurfaceModelBuilding, RoofWallsAndFallbacks) {
         const StructureResult r = buildingFromSurfaceModel(c.footprint, models);
         EXPECT_EQ(r.polygons.size(), c.polygons) << c.footprint.size();
         EXPECT_EQ(r.fallback, c.fallback);
-        if (!r.polygons.empty()) EXPECT_DOUBLE_EQ(r.polygons[0][0].z, c.surface);
+        if (!r.polygons.empty()) {
+            EXPECT_DOUBLE_EQ(r.polygons[0][0].z, c.surface);
+        }
     }
 }
 
