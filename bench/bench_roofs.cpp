@@ -3,6 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
 
 #include "RoofShapes.h"
 #include "buildings/CloudRoofs.h"
@@ -42,9 +45,16 @@ void BM_Reconstruct500Buildings(benchmark::State& state) {
     }
     int right = 0;
     double error = 0.0;
+    std::map<std::string, std::map<std::string, int>> confusion;  // known shape -> type given -> buildings
     for (std::size_t i = 0; i < results.size(); ++i) {
         right += results[i].typeName == sim::roofs::shapeName(s.buildings[i].shape);
         error += results[i].meanError;
+        ++confusion[sim::roofs::shapeName(s.buildings[i].shape)][results[i].typeName];
+    }
+    for (const auto& [known, given] : confusion) {
+        std::fprintf(stderr, "%-10s ->", known.c_str());
+        for (const auto& [type, count] : given) std::fprintf(stderr, " %s=%d", type.c_str(), count);
+        std::fprintf(stderr, "\n");
     }
     state.counters["ms_per_building"] =
         1000.0 * seconds / (static_cast<double>(s.buildings.size()) * static_cast<double>(state.iterations()));

@@ -91,9 +91,13 @@ TEST_F(Structures, SurfaceModelBlocksStandOnTheTerrain) {
     const FetchedData data = run(fetchNdsmBuildingsGroup, {"budynkindsm"});
     ASSERT_EQ(data.buildingsNdsm.size(), 20u) << data.warning;
     EXPECT_NE(data.warning.find("Budynki nMPT: 20 obrysow."), std::string::npos);
-    for (const buildings::StructureResult& b : data.buildingsNdsm) {
+    const auto& known = sim::structures::siteBuildings();
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        const buildings::StructureResult& b = data.buildingsNdsm[i];
         EXPECT_FALSE(b.fallback);
         ASSERT_EQ(b.polygons.size(), 5u);  // roof and four walls
+        EXPECT_GE(b.polygons[0][0].z, known[i].eaveZ - 0.05);
+        EXPECT_LE(b.polygons[0][0].z, known[i].ridgeZ + 0.05);
         EXPECT_NEAR(b.polygons[1][2].z, 180.0, 0.01);
     }
 }
