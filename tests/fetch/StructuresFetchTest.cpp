@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "ElevationScenario.h"
 #include "StructuresScenario.h"
 #include "geodesy/Crs.h"
 #include "import/FetchContext.h"
@@ -26,13 +27,14 @@ protected:
         : SimulatorFixture({.hostIntervalMs = 0, .retryDelayMs = 10, .defaultReceiveTimeoutMs = 20000},
                            sim::buildStructuresScenario) {}
 
-    // Runs one group with the site's buildings as the LOD1 footprints.
-    FetchedData run(void (*group)(FetchContext&), const std::vector<std::string>& keys) {
+    // Runs one group over the frame with the site's buildings as the LOD1 footprints (or none).
+    FetchedData run(void (*group)(FetchContext&), const std::vector<std::string>& keys,
+                    const geodesy::Bbox& frame = sim::structures::siteFrame(), bool footprints = true) {
         FetchedData data;
         for (const sim::roofs::KnownBuilding& b : sim::structures::siteBuildings())
-            data.buildings3d.push_back({"", b.footprint(), b.groundZ, b.eaveZ - b.groundZ});
+            if (footprints) data.buildings3d.push_back({"", b.footprint(), b.groundZ, b.eaveZ - b.groundZ});
         FetchContext ctx(client, municipalities, data);
-        ctx.frame = sim::structures::siteFrame();
+        ctx.frame = frame;
         ctx.keys = keys;
         ctx.progressFor = [this](const std::string& label) {
             labels.push_back(label);
@@ -99,6 +101,38 @@ TEST_F(Structures, SurfaceModelBlocksStandOnTheTerrain) {
         EXPECT_GE(b.polygons[0][0].z, known[i].eaveZ - 0.05);
         EXPECT_LE(b.polygons[0][0].z, known[i].ridgeZ + 0.05);
         EXPECT_NEAR(b.polygons[1][2].z, 180.0, 0.01);
+    }
+}
+
+TEST_F(Structures, CloudBranchesSayWhyNothingWasFitted) {
+    const geodesy::Bbox site = sim::structures::siteFrame();
+    const geodesy::Bbox emptyCorner{site.minE, site.minN, site.minE + 20, site.minN + 20};
+    const geodesy::Bbox hills = sim::elevation::frameAround(sim::elevation::kHills, 200, 200);
+    struct Case {
+        void (*group)(FetchContext&);
+        geodesy::Bbox frame;
+        bool footprints;
+        const char* note;
+    };
+    const Case cases[] = {
+        {fetchReconstructionGroup, site, false,
+         "Rekonstrukcja LOD2: brak obrysow budynkow (Building3D) dla tego kadru."},
+        {fetchCloudRoofsGroup, site, false,
+         "Dachy z chmury: brak obrysow budynkow (Building3D) dla tego kadru - nie ma na czym oprzec dachu."},
+        {fetchCloudRoofsGroup,
+         {100000, 100000, 100100, 100100},
+         true,
+         "Dachy z chmury: brak danych LiDAR dla tego obszaru."},
+        {fetchReconstructionGroup, emptyCorner, true, "Rekonstrukcja LOD2: chmura pusta w kadrze."},
+        {fetchCloudRoofsGroup, hills, true,
+         "Dachy z chmury: kafle LiDAR sa w obcej strefie (PL-2000) - reprojekcja niezaimplementowana w tym watku, "
+         "pominieto 1"},
+        {fetchReconstructionGroup, hills, true,
+         "Rekonstrukcja LOD2: kafle LiDAR w obcej strefie (PL-2000), pominieto 1"},
+    };
+    for (const Case& c : cases) {
+        const FetchedData data = run(c.group, {}, c.frame, c.footprints);
+        EXPECT_EQ(data.warning.rfind(c.note, 0), 0u) << data.warning;
     }
 }
 
