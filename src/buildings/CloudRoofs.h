@@ -6,18 +6,11 @@
 #include <vector>
 
 #include "buildings/BuildingTypes.h"
-#include "buildings/GroundModel.h"
+#include "buildings/CloudRoofSettings.h"
 #include "buildings/PointIndex.h"
+#include "buildings/TerrainCells.h"
 
 namespace buildings {
-
-struct CloudRoofSettings {
-    double minCoverage = 0.6;
-    int minPoints = 30;
-    double minAboveGround = 3.0;
-    double fallbackAboveGround = 3.0;
-    double coverageCell = 1.0;
-};
 
 // The flat roof of one footprint; `index` holds `points`.
 RoofFitResult roofFromCloud(const std::vector<geodesy::PlanarPoint>& footprint,

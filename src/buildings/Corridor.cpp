@@ -37,20 +37,6 @@ void insideColumns(const std::vector<PlanarPoint>& polygon, double y, double x0,
 
 }  // namespace
 
-CorridorSettings CorridorSettings::bridge() {
-    CorridorSettings s;
-    s.minRaisedShare = 0.35;
-    s.onSurface = true;
-    return s;
-}
-
-CorridorSettings CorridorSettings::road(const geodesy::Bbox& frame) {
-    CorridorSettings s;
-    s.clip = true;
-    s.frame = frame;
-    return s;
-}
-
 std::vector<PlanarPoint> corridorPolygon(const std::vector<PlanarPoint>& centre, std::vector<double> left,
                                          std::vector<double> right, bool useMedianWidths) {
     const std::size_t n = centre.size();

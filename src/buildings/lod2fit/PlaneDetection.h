@@ -4,19 +4,11 @@
 #include <cstddef>
 #include <vector>
 
+#include "buildings/lod2fit/PlaneDetectionSettings.h"
 #include "buildings/lod2fit/RoofPlane.h"
 #include "geodesy/SpatialPoint.h"
 
 namespace lod2fit {
-
-struct PlaneDetectionSettings {
-    double inlierDistance = 0.3;
-    int minInliers = 30;
-    int maxPlanes = 6;
-    int trials = 200;
-    double minAbsC = 0.2;     // steeper planes are walls, not roofs
-    double minSpread = 0.25;  // a plane whose inliers stand in a narrower strip is rejected
-};
 
 // Fits z = α(x − x̄) + β(y − ȳ) + γ to the points at `indices`; false with fewer than 3 points or a degenerate
 // system.

@@ -43,12 +43,4 @@ geodesy::Bbox boundsOf(const Footprint& footprint) {
     return box;
 }
 
-LocalFrame::LocalFrame(const RoofParams& p) {
-    const double len = std::hypot(p.dirX, p.dirY);
-    if (len > 1e-12) {
-        ux = p.dirX / len;
-        uy = p.dirY / len;
-    }
-}
-
 }  // namespace lod2fit::detail

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "buildings/lod2fit/RoofPrimitive.h"
+#include "buildings/lod2fit/detail/LocalFrame.h"
 #include "geodesy/Bbox.h"
 
 namespace lod2fit::detail {
@@ -19,13 +20,5 @@ RoofMesh buildPrism(const Footprint& footprint, double base, double topZ, std::v
 // Gabled ridge from x to y.
 Footprint rectangle(double x0, double x1, double y0, double y1, bool fromSecond = false);
 geodesy::Bbox boundsOf(const Footprint& footprint);
-
-// The building's frame: u along (dirX, dirY), v across it.
-struct LocalFrame {
-    double ux = 1.0, uy = 0.0;
-    explicit LocalFrame(const RoofParams& p);
-    geodesy::PlanarPoint toLocal(geodesy::PlanarPoint p) const { return {p.x * ux + p.y * uy, -p.x * uy + p.y * ux}; }
-    geodesy::PlanarPoint toWorld(double a, double b) const { return {a * ux - b * uy, a * uy + b * ux}; }
-};
 
 }  // namespace lod2fit::detail

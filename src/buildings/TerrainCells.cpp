@@ -1,4 +1,4 @@
-#include "buildings/GroundModel.h"
+#include "buildings/TerrainCells.h"
 
 #include <algorithm>
 #include <cmath>
