@@ -1,5 +1,7 @@
 #include "Scenarios.h"
 
+#include "StructuresScenario.h"
+
 namespace sim {
 
 const std::vector<ScenarioEntry>& scenarioTable() {
@@ -14,6 +16,8 @@ const std::vector<ScenarioEntry>& scenarioTable() {
          buildElevationScenario},
         {"chmura", "wysokosci oraz LiDAR: Radom (4 arkusze, jeden w PL-2000), Siedlce (5 arkuszy), Hel (wybrzeze)",
          buildCloudScenario},
+        {"konstrukcje", "wysokosci oraz budynki o znanych dachach (NMT, NMPT, LiDAR), most i drogi (Overpass)",
+         buildStructuresScenario},
         {"empty", "bez danych (tylko odpowiedzi z testow)", [](Scenario&) {}},
     };
     return table;

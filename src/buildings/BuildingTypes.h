@@ -39,6 +39,7 @@ struct RoofFitResult {
     bool fallback = true;
     double meanError = 0.0;
     double confidence = 0.0;
+    double coverage = 0.0;  // roofs from the cloud: share of the footprint's cells holding a roof point
 };
 
 // A building, bridge or road raised from the surface models: faces with 3D vertices.

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "buildings/ElevationPair.h"
 #include "geodesy/Bbox.h"
 #include "geodesy/Epsg.h"
 #include "import/FetchedData.h"
@@ -43,6 +44,11 @@ struct FetchContext {
         [](const std::string&, int, int, bool) {};
 
     FetchedData& result;
+
+    // The surface and terrain models of the frame, loaded once by the first branch that needs them.
+    enum class PairState { NotLoaded, Loaded, NoCoverage, Unreadable };
+    PairState elevationPairState = PairState::NotLoaded;
+    buildings::ElevationPair elevationPair;
 
     // True when the key is among the requested layers.
     bool wants(const std::string& key) const;

@@ -67,10 +67,4 @@ void fetchOrthoGroup(FetchContext& ctx) {
         ctx.addWarning("Ortofotomapa WMS nie odpowiada - rastr pominiety.");
 }
 
-// The surface-model branches are not wired in yet.
-void fetchNdsmBuildingsGroup(FetchContext&) {}
-void fetchBridgesRoadsGroup(FetchContext&) {}
-void fetchCloudRoofsGroup(FetchContext&) {}
-void fetchReconstructionGroup(FetchContext&) {}
-
 }  // namespace importer

@@ -7,6 +7,7 @@
 #include "import/FetchedData.h"
 #include "import/PlacementBuildings.h"
 #include "import/PlacementMakers.h"
+#include "import/StructurePlacement.h"
 
 namespace importer {
 
@@ -95,8 +96,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::roofsCloud>,
          "dachychmura",
          hasEntries<&D::roofsCloud>,
-         nullptr,
-         kNotYetAvailable},
+         importer::placeCloudRoofs},
         {"budynkindsm",
          {T::budynkindsm},
          {fetchBuildings3dGroup, fetchNdsmBuildingsGroup},
@@ -104,8 +104,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildingsNdsm>,
          "budynkindsm",
          hasEntries<&D::buildingsNdsm>,
-         nullptr,
-         kNotYetAvailable},
+         importer::placeNdsmBuildings},
         {"budynkirekon",
          {T::budynkirekon},
          {fetchBuildings3dGroup, fetchReconstructionGroup},
@@ -113,8 +112,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::buildingsRekon>,
          "budynkirekon",
          hasEntries<&D::buildingsRekon>,
-         nullptr,
-         kNotYetAvailable},
+         importer::placeRekonBuildings},
         {"mosty",
          {T::mosty},
          {fetchBridgesRoadsGroup},
@@ -122,8 +120,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::bridges>,
          "mosty",
          hasEntries<&D::bridges>,
-         nullptr,
-         kNotYetAvailable},
+         importer::placeBridges},
         {"drogi",
          {T::drogi},
          {fetchBridgesRoadsGroup},
@@ -131,8 +128,7 @@ const std::vector<PageLayer>& pageLayers() {
          sizeOf<&D::roads>,
          "drogi",
          hasEntries<&D::roads>,
-         nullptr,
-         kNotYetAvailable},
+         importer::placeRoads},
         {"poziomice2d",
          {T::poziomice2d},
          {fetchContoursGroup},

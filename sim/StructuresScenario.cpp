@@ -1,0 +1,243 @@
+#include "StructuresScenario.h"
+
+#include <unistd.h>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "ElevationScenario.h"
+#include "FeatureStore.h"
+#include "Scenarios.h"
+#include "formats/las/LazWriter.h"
+#include "geodesy/Crs.h"
+#include "net/ServiceEndpoints.h"
+#include "platform/ByteOrder.h"
+#include "platform/Numbers.h"
+
+namespace sim {
+
+namespace structures {
+
+namespace {
+
+constexpr double kRiverN = kCentreN - 150.0;  // a valley running east-west south of the buildings
+constexpr double kBridgeE = kCentreE + 100.0;
+constexpr double kBridgeHalf = 60.0;
+constexpr double kBridgeHalfWidth = 4.0;  // "lanes" 2 gives 8 m
+constexpr double kGridCell = 1.0;
+
+bool onBridgeDeck(double e, double n) {
+    return std::fabs(e - kBridgeE) <= kBridgeHalfWidth && std::fabs(n - kRiverN) <= kBridgeHalf;
+}
+
+}  // namespace
+
+geodesy::Bbox siteFrame() { return {kCentreE - 100, kRiverN - 100, kCentreE + 900, kCentreN + 150}; }
+
+double groundHeight(double e, double n) {
+    (void)e;
+    const double d = n - kRiverN;
+    return 180.0 - 6.0 * std::exp(-d * d / (2 * 15.0 * 15.0));
+}
+
+const std::vector<roofs::KnownBuilding>& siteBuildings() {
+    static const std::vector<roofs::KnownBuilding> list = roofs::knownBuildings(20, kCentreE, kCentreN, 180.0);
+    return list;
+}
+
+const std::vector<Way>& siteWays() {
+    static const std::vector<Way> ways = {
+        {101,
+         {{kBridgeE, kRiverN - kBridgeHalf}, {kBridgeE, kRiverN}, {kBridgeE, kRiverN + kBridgeHalf}},
+         {{"highway", "secondary"}, {"bridge", "yes"}, {"lanes", "2"}, {"name", "Most Rzeczny"}}},
+        {102,
+         {{kCentreE - 150, kCentreN - 40}, {kCentreE + 400, kCentreN - 40}, {kCentreE + 950, kCentreN - 40}},
+         {{"highway", "residential"}, {"width", "7.5"}, {"name", "ulica Dachowa"}}},
+        {103, {{kCentreE + 300, kRiverN + 40}, {kCentreE + 300, kCentreN - 40}}, {{"highway", "tertiary"}}},
+        // A tram crossing on the same bridge line, with no highway tag.
+        {104,
+         {{kBridgeE + 2, kRiverN - 20}, {kBridgeE + 2, kRiverN + 20}},
+         {{"railway", "tram"}, {"bridge", "viaduct"}}},
+    };
+    return ways;
+}
+
+}  // namespace structures
+
+using namespace structures;
+
+namespace {
+
+std::string hostOf(const std::string& url) {
+    const auto start = url.find("://") + 3;
+    return url.substr(start, url.find('/', start) - start);
+}
+std::string pathOf(const std::string& url) { return url.substr(url.find('/', url.find("://") + 3)); }
+
+// An ESRI ASCII grid of the site with 1 m cells; the first row written is the northernmost.
+std::string siteGrid(bool surface) {
+    const geodesy::Bbox box = siteFrame();
+    const int cols = static_cast<int>(std::lround(box.width() / kGridCell));
+    const int rows = static_cast<int>(std::lround(box.height() / kGridCell));
+    std::string text = "ncols " + platform::cformat("%d", cols) + "\nnrows " + platform::cformat("%d", rows) +
+                       "\nxllcorner " + platform::cformat("%.1f", box.minE) + "\nyllcorner " +
+                       platform::cformat("%.1f", box.minN) + "\ncellsize " + platform::cformat("%.1f", kGridCell) +
+                       "\nnodata_value -9999\n";
+    for (int row = rows - 1; row >= 0; --row) {
+        for (int col = 0; col < cols; ++col) {
+            const double e = box.minE + (col + 0.5) * kGridCell, n = box.minN + (row + 0.5) * kGridCell;
+            double z = groundHeight(e, n);
+            if (surface) {
+                if (onBridgeDeck(e, n)) z = std::max(z, kDeckHeight);
+                for (const roofs::KnownBuilding& b : siteBuildings())
+                    if (b.contains(e, n)) z = b.roofHeight(e, n);
+            }
+            if (col > 0) text += ' ';
+            text += platform::cformat("%.2f", z);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+// The roof survey as a LAZ sheet (point format 0, centimetre scale).
+std::string surveyLaz() {
+    const std::vector<roofs::SurveyPoint> points = roofs::surveyPoints(siteBuildings(), {});
+    static std::atomic<int> sequence{0};
+    const auto path =
+        std::filesystem::temp_directory_path() /
+        ("geodraft-sim-roofs-" + platform::cformat("%d-%d", static_cast<int>(getpid()), sequence++) + ".laz");
+    las::LasHeader header;
+    header.pointFormat = 0;
+    header.pointRecordLength = 20;
+    header.scaleX = header.scaleY = header.scaleZ = 0.01;
+    header.offsetX = std::floor(kCentreE / 1000) * 1000;
+    header.offsetY = std::floor(kCentreN / 1000) * 1000;
+    header.minX = header.maxX = points.front().x;
+    header.minY = header.maxY = points.front().y;
+    header.minZ = header.maxZ = points.front().z;
+    for (const roofs::SurveyPoint& p : points) {
+        header.minX = std::min(header.minX, p.x), header.maxX = std::max(header.maxX, p.x);
+        header.minY = std::min(header.minY, p.y), header.maxY = std::max(header.maxY, p.y);
+        header.minZ = std::min(header.minZ, p.z), header.maxZ = std::max(header.maxZ, p.z);
+    }
+    header.pointCount = points.size();
+    header.pointsByReturn[0] = points.size();
+    header.generatingSoftware = "geodraft-sim";
+    las::LazWriter writer;
+    if (!writer.open(path, header, las::LazWriteOptions{1000}).ok) return {};
+    char record[20];
+    for (const roofs::SurveyPoint& p : points) {
+        std::memset(record, 0, sizeof record);
+        platform::writeLittleEndian(record, static_cast<std::int32_t>(std::lround((p.x - header.offsetX) / 0.01)));
+        platform::writeLittleEndian(record + 4, static_cast<std::int32_t>(std::lround((p.y - header.offsetY) / 0.01)));
+        platform::writeLittleEndian(record + 8, static_cast<std::int32_t>(std::lround(p.z / 0.01)));
+        record[14] = 0x09;
+        record[15] = static_cast<char>(p.cls);
+        if (!writer.writePoint(record).ok) return {};
+    }
+    if (!writer.close().ok) return {};
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    return std::move(bytes).str();
+}
+
+std::vector<geodesy::PlanarPoint> outline(const geodesy::Bbox& b) {
+    return {{b.minE, b.minN}, {b.maxE, b.minN}, {b.maxE, b.maxN}, {b.minE, b.maxN}, {b.minE, b.minN}};
+}
+
+SimFeature indexMember(const std::string& id, const std::string& emblem, const std::string& url, const char* format,
+                       const char* density) {
+    return {id,
+            {outline(siteFrame())},
+            {},
+            {},
+            {{"godlo", emblem},
+             {"akt_rok", "2021"},
+             {"format", format},
+             {"char_przestrz", density},
+             {"uklad_xy", "PL-1992"},
+             {"url_do_pobrania", url}}};
+}
+
+// The box "south,west,north,east" of the last way clause of an Overpass query.
+bool queryBox(const std::string& query, double& south, double& west, double& north, double& east) {
+    const auto open = query.rfind("](");
+    if (open == std::string::npos) return false;
+    return std::sscanf(query.c_str() + open + 2, "%lf,%lf,%lf,%lf", &south, &west, &north, &east) == 4;
+}
+
+bool overpassAnswer(const SimRequest& request, SimResponse& response) {
+    const std::string query = request.param("data");
+    double south = 0, west = 0, north = 0, east = 0;
+    if (query.empty() || !queryBox(query, south, west, north, east)) {
+        response.status = 400;
+        response.body = "Error: line 1: parse error";
+        return true;
+    }
+    const bool bridges = query.find("way[\"bridge\"") != std::string::npos;
+    const bool roads = query.find("way[\"highway\"") != std::string::npos;
+    nlohmann::json elements = nlohmann::json::array();
+    for (const Way& way : siteWays()) {
+        bool isBridge = false, isRoad = false;
+        for (const auto& [k, v] : way.tags) {
+            if (std::strcmp(k, "bridge") == 0) isBridge = true;
+            if (std::strcmp(k, "highway") == 0) isRoad = true;
+        }
+        if (!((bridges && isBridge) || (roads && isRoad))) continue;
+        nlohmann::json geometry = nlohmann::json::array();
+        bool inside = false;
+        for (const geodesy::PlanarPoint& p : way.points) {
+            const geodesy::LatLon ll = geodesy::pl1992ToWgs84(p);
+            inside = inside || (ll.lat >= south && ll.lat <= north && ll.lon >= west && ll.lon <= east);
+            geometry.push_back({{"lat", ll.lat}, {"lon", ll.lon}});
+        }
+        if (!inside) continue;
+        nlohmann::json tags = nlohmann::json::object();
+        for (const auto& [k, v] : way.tags) tags[k] = v;
+        elements.push_back({{"type", "way"}, {"id", way.id}, {"geometry", geometry}, {"tags", tags}});
+    }
+    nlohmann::json body = {{"version", 0.6}, {"generator", "Overpass API"}, {"elements", elements}};
+    response.contentType = "application/json";
+    response.body = body.dump();
+    return true;
+}
+
+}  // namespace
+
+void addStructureServices(Scenario& scenario) {
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    auto nmt = std::make_shared<FeatureStore>(), nmpt = std::make_shared<FeatureStore>(),
+         lidar = std::make_shared<FeatureStore>();
+    const std::string nmtUrl = elevation::sheetUrl("NMT", "5.184.21.3.asc");
+    const std::string nmptUrl = elevation::sheetUrl("NMPT", "5.184.21.3.asc");
+    const std::string lidarUrl = elevation::sheetUrl("DanePomiaroweLAZ", "5.184.21.3.1.laz");
+    nmt->add("gugik:SkorowidzNMT2021",
+             indexMember("nmt.structures", "5.184.21.3", nmtUrl, "ASCII ESRI GRID", "1.00 m"));
+    nmpt->add("gugik:SkorowidzNMPT2021",
+              indexMember("nmpt.structures", "5.184.21.3", nmptUrl, "ASCII ESRI GRID", "1.00 m"));
+    lidar->add("gugik:SkorowidzDanychPomiarowychLIDAR2021",
+               indexMember("lidar.structures", "5.184.21.3.1", lidarUrl, "LAZ", "15 p/m2"));
+    addLazySheet(scenario, nmtUrl, []() { return siteGrid(false); });
+    addLazySheet(scenario, nmptUrl, []() { return siteGrid(true); });
+    addLazySheet(scenario, lidarUrl, []() { return surveyLaz(); });
+    addIndexService(scenario, ep.nmtIndexWfs(), nmt);
+    addIndexService(scenario, ep.nmptIndexWfs(), nmpt);
+    addIndexService(scenario, ep.lidarIndexWfs(), lidar);
+    const std::string interpreter = ep.overpassInterpreter();
+    scenario.addHandler(hostOf(interpreter), pathOf(interpreter), overpassAnswer);
+}
+
+void buildStructuresScenario(Scenario& scenario) {
+    buildElevationScenario(scenario);
+    addStructureServices(scenario);
+}
+
+}  // namespace sim

@@ -1,0 +1,13 @@
+// The "AsymGabled" building shape.
+#pragma once
+#include "buildings/lod2fit/RoofPrimitive.h"
+
+namespace lod2fit {
+
+class AsymGabled final : public RoofPrimitive {
+public:
+    const char* name() const override { return "AsymGabled"; }
+    RoofMesh build(const RoofParams& params, const Footprint& footprint) const override;
+};
+
+}  // namespace lod2fit

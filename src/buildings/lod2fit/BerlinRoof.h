@@ -1,0 +1,13 @@
+// The "BerlinRoof" building shape.
+#pragma once
+#include "buildings/lod2fit/RoofPrimitive.h"
+
+namespace lod2fit {
+
+class BerlinRoof final : public RoofPrimitive {
+public:
+    const char* name() const override { return "BerlinRoof"; }
+    RoofMesh build(const RoofParams& params, const Footprint& footprint) const override;
+};
+
+}  // namespace lod2fit

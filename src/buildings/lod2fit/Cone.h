@@ -1,0 +1,13 @@
+// The "Cone" building shape.
+#pragma once
+#include "buildings/lod2fit/RoofPrimitive.h"
+
+namespace lod2fit {
+
+class Cone final : public RoofPrimitive {
+public:
+    const char* name() const override { return "Cone"; }
+    RoofMesh build(const RoofParams& params, const Footprint& footprint) const override;
+};
+
+}  // namespace lod2fit

@@ -1,0 +1,13 @@
+#include "buildings/lod2fit/ShedGabledCorner.h"
+
+#include "buildings/lod2fit/Gabled.h"
+#include "buildings/lod2fit/Shed.h"
+#include "buildings/lod2fit/detail/Compound.h"
+
+namespace lod2fit {
+
+RoofMesh ShedGabledCorner::build(const RoofParams& p, const Footprint& footprint) const {
+    return detail::buildCompound(detail::Layout::Corner, p, footprint, Gabled(), Shed());
+}
+
+}  // namespace lod2fit

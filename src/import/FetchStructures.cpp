@@ -1,0 +1,99 @@
+// Buildings from the normalised surface model, and bridges and roads along OpenStreetMap ways.
+#include <optional>
+
+#include "buildings/Corridor.h"
+#include "buildings/SurfaceModelBuilding.h"
+#include "formats/grid/AsciiGrid.h"
+#include "import/FetchContext.h"
+#include "import/FetchGroups.h"
+#include "net/OverpassClient.h"
+#include "net/TileIndex.h"
+#include "platform/Numbers.h"
+
+namespace importer {
+
+namespace {
+
+std::vector<grid::ElevationGrid> readSheets(net::WfsClient& client, const std::vector<net::ElevationTile>& tiles) {
+    std::vector<grid::ElevationGrid> grids;
+    for (const net::ElevationTile& tile : tiles) {
+        const std::string text = client.getCachedText(tile.url, net::kCachedTextTimeoutMs);
+        grid::ElevationGrid g;
+        if (!text.empty() && grid::parseAsciiGrid(g, text)) grids.push_back(std::move(g));
+    }
+    return grids;
+}
+
+// Loads the pair on first use; the note for the layer's prefix when it is not usable.
+std::optional<std::string> elevationPairNote(FetchContext& ctx, const std::string& prefix) {
+    using State = FetchContext::PairState;
+    if (ctx.elevationPairState == State::NotLoaded) {
+        const std::vector<net::ElevationTile> surface = net::findNmptTiles(ctx.client, ctx.frame);
+        const std::vector<net::ElevationTile> terrain = net::findNmtTiles(ctx.client, ctx.frame);
+        if (surface.empty() || terrain.empty()) {
+            ctx.elevationPairState = State::NoCoverage;
+        } else {
+            ctx.elevationPair =
+                buildings::ElevationPair(readSheets(ctx.client, surface), readSheets(ctx.client, terrain));
+            ctx.elevationPairState = ctx.elevationPair.empty() ? State::Unreadable : State::Loaded;
+        }
+    }
+    if (ctx.elevationPairState == State::NoCoverage) return prefix + ": brak pokrycia nMPT lub NMT dla tego kadru.";
+    if (ctx.elevationPairState == State::Unreadable) return prefix + ": nie udalo sie sparsowac kafli nMPT/NMT.";
+    return std::nullopt;
+}
+
+std::string count(std::size_t n) { return platform::cformat("%zu", n); }
+
+}  // namespace
+
+void fetchNdsmBuildingsGroup(FetchContext& ctx) {
+    if (const auto note = elevationPairNote(ctx, "Budynki (nMPT)")) {
+        ctx.addWarning(*note);
+        return;
+    }
+    const auto& footprints = ctx.result.buildings3d;
+    const platform::ProgressCallback progress = ctx.progress("Budynki (nMPT): dopasowanie");
+    const int total = static_cast<int>(footprints.size());
+    for (int i = 0; i < total; ++i) {
+        if (ctx.cancelled()) break;
+        progress(i + 1, total);
+        ctx.result.buildingsNdsm.push_back(
+            buildings::buildingFromSurfaceModel(footprints[static_cast<std::size_t>(i)].footprint, ctx.elevationPair));
+    }
+    ctx.addWarning("Budynki nMPT: " + count(ctx.result.buildingsNdsm.size()) + " obrysow.");
+}
+
+void fetchBridgesRoadsGroup(FetchContext& ctx) {
+    const bool bridges = ctx.wants("mosty"), roads = ctx.wants("drogi");
+    std::string error;
+    const std::vector<net::OsmWay> ways = net::queryOsmWays(ctx.client, ctx.frame, bridges, roads, error);
+    if (ways.empty()) {
+        ctx.addWarning(error);
+        return;
+    }
+    if (const auto note = elevationPairNote(ctx, "Mosty/drogi")) {
+        ctx.addWarning(*note);
+        return;
+    }
+    const platform::ProgressCallback progress = ctx.progress("Mosty/drogi: korytarze");
+    const int total = static_cast<int>(ways.size());
+    for (int i = 0; i < total; ++i) {
+        if (ctx.cancelled()) break;
+        progress(i + 1, total);
+        const net::OsmWay& way = ways[static_cast<std::size_t>(i)];
+        const bool asBridge = way.bridge && bridges;
+        if (!asBridge && !roads) continue;
+        const std::vector<double> half(way.points.size(), way.width * 0.5);
+        const auto polygon = buildings::corridorPolygon(way.points, half, half, false);
+        const buildings::CorridorSettings settings =
+            asBridge ? buildings::CorridorSettings::bridge() : buildings::CorridorSettings::road(ctx.frame);
+        buildings::StructureResult surface = buildings::corridorSurface(polygon, ctx.elevationPair, settings);
+        if (surface.polygons.empty()) continue;
+        (asBridge ? ctx.result.bridges : ctx.result.roads).push_back(std::move(surface));
+    }
+    if (bridges) ctx.addWarning("Mosty (OSM): " + count(ctx.result.bridges.size()) + " w kadrze.");
+    if (roads) ctx.addWarning("Drogi (OSM): " + count(ctx.result.roads.size()) + " w kadrze.");
+}
+
+}  // namespace importer

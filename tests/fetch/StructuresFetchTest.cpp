@@ -1,0 +1,212 @@
+// The structure branches of a fetch against the simulator's structures site: LOD2 reconstruction and flat roofs
+// from the LiDAR sheet, blocks from the surface model, bridges and roads along the Overpass ways.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "ElevationScenario.h"
+#include "StructuresScenario.h"
+#include "geodesy/Crs.h"
+#include "import/FetchContext.h"
+#include "import/FetchGroups.h"
+#include "support/SimulatorFixture.h"
+
+namespace importer {
+
+namespace {
+
+class Structures : public SimulatorFixture {
+protected:
+    Structures()
+        : SimulatorFixture({.hostIntervalMs = 0, .retryDelayMs = 10, .defaultReceiveTimeoutMs = 20000},
+                           sim::buildStructuresScenario) {}
+
+    // Runs one group over the frame with the site's buildings as the LOD1 footprints (or none).
+    FetchedData run(void (*group)(FetchContext&), const std::vector<std::string>& keys,
+                    const geodesy::Bbox& frame = sim::structures::siteFrame(), bool footprints = true) {
+        FetchedData data;
+        for (const sim::roofs::KnownBuilding& b : sim::structures::siteBuildings())
+            if (footprints) data.buildings3d.push_back({"", b.footprint(), b.groundZ, b.eaveZ - b.groundZ});
+        FetchContext ctx(client, municipalities, data);
+        ctx.frame = frame;
+        ctx.keys = keys;
+        ctx.progressFor = [this](const std::string& label) {
+            labels.push_back(label);
+            return [](std::int64_t, std::int64_t) { return true; };
+        };
+        group(ctx);
+        return data;
+    }
+
+    net::MunicipalityCache municipalities;
+    std::vector<std::string> labels;
+};
+
+bool hasLabel(const std::vector<std::string>& labels, const char* label) {
+    return std::find(labels.begin(), labels.end(), label) != labels.end();
+}
+
+}  // namespace
+
+TEST_F(Structures, ReconstructionGivesTheKnownRoofTypes) {
+    const FetchedData data = run(fetchReconstructionGroup, {"budynkirekon"});
+    const auto& known = sim::structures::siteBuildings();
+    ASSERT_EQ(data.buildingsRekon.size(), known.size()) << data.warning;
+    int right = 0;
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        right += data.buildingsRekon[i].typeName == sim::roofs::shapeName(known[i].shape);
+        // Hipped roofs have two opposite pairs of planes and are always marked doubtful.
+        EXPECT_EQ(data.buildingsRekon[i].fallback, known[i].shape == sim::roofs::Shape::Hipped) << i;
+    }
+    EXPECT_GE(right, 18);
+    EXPECT_NE(data.warning.find("Rekonstrukcja LOD2: 1 kafli, "), std::string::npos) << data.warning;
+    EXPECT_NE(data.warning.find(" pkt, 20 budynkow, Ok(class)=16; typy: AsymGabled=4 Flat=4 Gabled=4 Hipped=4 Shed=4"),
+              std::string::npos)
+        << data.warning;
+    EXPECT_TRUE(hasLabel(labels, "Rekonstrukcja LOD2: pobieranie kafli LiDAR"));
+    EXPECT_TRUE(hasLabel(labels, "Rekonstrukcja LOD2: dopasowanie"));
+}
+
+TEST_F(Structures, FlatRoofsSitBetweenEaveAndRidge) {
+    const FetchedData data = run(fetchCloudRoofsGroup, {"dachychmura"});
+    const auto& known = sim::structures::siteBuildings();
+    ASSERT_EQ(data.roofsCloud.size(), known.size()) << data.warning;
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        const auto& roof = data.roofsCloud[i];
+        EXPECT_FALSE(roof.fallback) << i;
+        EXPECT_GT(roof.coverage, 0.6);
+        ASSERT_EQ(roof.vertices.size(), 4u);
+        EXPECT_GE(roof.vertices[0].z, known[i].eaveZ - 0.2);
+        EXPECT_LE(roof.vertices[0].z, known[i].ridgeZ + 0.2);
+    }
+    EXPECT_NE(data.warning.find(" pkt, 20 obrysow."), std::string::npos) << data.warning;
+    EXPECT_TRUE(hasLabel(labels, "Dachy z chmury: model terenu"));
+}
+
+TEST_F(Structures, SurfaceModelBlocksStandOnTheTerrain) {
+    const FetchedData data = run(fetchNdsmBuildingsGroup, {"budynkindsm"});
+    ASSERT_EQ(data.buildingsNdsm.size(), 20u) << data.warning;
+    EXPECT_NE(data.warning.find("Budynki nMPT: 20 obrysow."), std::string::npos);
+    const auto& known = sim::structures::siteBuildings();
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        const buildings::StructureResult& b = data.buildingsNdsm[i];
+        EXPECT_FALSE(b.fallback);
+        ASSERT_EQ(b.polygons.size(), 5u);  // roof and four walls
+        EXPECT_GE(b.polygons[0][0].z, known[i].eaveZ - 0.05);
+        EXPECT_LE(b.polygons[0][0].z, known[i].ridgeZ + 0.05);
+        EXPECT_NEAR(b.polygons[1][2].z, 180.0, 0.01);
+    }
+}
+
+TEST_F(Structures, CloudBranchesSayWhyNothingWasFitted) {
+    const geodesy::Bbox site = sim::structures::siteFrame();
+    const geodesy::Bbox emptyCorner{site.minE, site.minN, site.minE + 20, site.minN + 20};
+    const geodesy::Bbox hills = sim::elevation::frameAround(sim::elevation::kHills, 200, 200);
+    struct Case {
+        void (*group)(FetchContext&);
+        geodesy::Bbox frame;
+        bool footprints;
+        const char* note;
+    };
+    const Case cases[] = {
+        {fetchReconstructionGroup, site, false,
+         "Rekonstrukcja LOD2: brak obrysow budynkow (Building3D) dla tego kadru."},
+        {fetchCloudRoofsGroup, site, false,
+         "Dachy z chmury: brak obrysow budynkow (Building3D) dla tego kadru - nie ma na czym oprzec dachu."},
+        {fetchCloudRoofsGroup,
+         {100000, 100000, 100100, 100100},
+         true,
+         "Dachy z chmury: brak danych LiDAR dla tego obszaru."},
+        {fetchReconstructionGroup, emptyCorner, true, "Rekonstrukcja LOD2: chmura pusta w kadrze."},
+        {fetchCloudRoofsGroup, hills, true,
+         "Dachy z chmury: kafle LiDAR sa w obcej strefie (PL-2000) - reprojekcja niezaimplementowana w tym watku, "
+         "pominieto 1"},
+        {fetchReconstructionGroup, hills, true,
+         "Rekonstrukcja LOD2: kafle LiDAR w obcej strefie (PL-2000), pominieto 1"},
+    };
+    for (const Case& c : cases) {
+        const FetchedData data = run(c.group, {}, c.frame, c.footprints);
+        EXPECT_EQ(data.warning.rfind(c.note, 0), 0u) << data.warning;
+    }
+}
+
+TEST_F(Structures, MissingSurfaceModelIsOneNotePerBranch) {
+    FetchedData data;
+    FetchContext ctx(client, municipalities, data);
+    ctx.frame = {100000, 100000, 100100, 100100};  // no index covers it
+    ctx.keys = {"budynkindsm", "mosty"};
+    data.buildings3d.push_back({"", {{100010, 100010}, {100020, 100010}, {100020, 100020}}, 0, 5});
+    fetchNdsmBuildingsGroup(ctx);
+    EXPECT_EQ(data.warning, "Budynki (nMPT): brak pokrycia nMPT lub NMT dla tego kadru.");
+}
+
+TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
+    const FetchedData data = run(fetchBridgesRoadsGroup, {"mosty", "drogi"});
+    EXPECT_NE(data.warning.find("Mosty (OSM): 2 w kadrze. Drogi (OSM): 2 w kadrze."), std::string::npos)
+        << data.warning;
+    ASSERT_EQ(data.bridges.size(), 2u);
+    ASSERT_EQ(data.roads.size(), 2u);
+    const geodesy::Bbox frame = sim::structures::siteFrame();
+    // The residential street: 7.5 m wide ("width" tag) along n = centre - 40, cut at the frame, on the terrain.
+    const buildings::StructureResult& street = data.roads[0];
+    EXPECT_FALSE(street.fallback);
+    double minE = 1e9, maxE = -1e9, minN = 1e9, maxN = -1e9;
+    for (const auto& quad : street.polygons) {
+        for (const geodesy::SpatialPoint& p : quad) {
+            minE = std::min(minE, p.x), maxE = std::max(maxE, p.x);
+            minN = std::min(minN, p.y), maxN = std::max(maxN, p.y);
+            ASSERT_NEAR(p.z, sim::structures::groundHeight(p.x, p.y), 0.02);
+        }
+    }
+    EXPECT_GE(minE, frame.minE);
+    EXPECT_LE(maxE, frame.maxE);
+    EXPECT_NEAR(maxN - minN, 7.5, 0.5);
+    EXPECT_NEAR((maxN + minN) / 2, sim::structures::kCentreN - 40, 0.5);
+    // The bridge ("lanes" 2: 8 m) carries its deck at the surface model's height over the valley.
+    const buildings::StructureResult& bridge = data.bridges[0];
+    EXPECT_FALSE(bridge.fallback);
+    double deckMinE = 1e9, deckMaxE = -1e9;
+    for (const auto& quad : bridge.polygons)
+        for (const geodesy::SpatialPoint& p : quad)
+            deckMinE = std::min(deckMinE, p.x), deckMaxE = std::max(deckMaxE, p.x);
+    EXPECT_NEAR(deckMaxE - deckMinE, 8.0, 0.5);
+    EXPECT_TRUE(hasLabel(labels, "Mosty/drogi: korytarze"));
+}
+
+TEST_F(Structures, BridgesAndRoadsThroughTheSessionProgram) {
+    // The page's frame around the site, the project located there, then "place".
+    const geodesy::Bbox b = sim::structures::siteFrame();
+    const geodesy::LatLon sw = geodesy::pl1992ToWgs84(b.minE, b.minN), ne = geodesy::pl1992ToWgs84(b.maxE, b.maxN);
+    const geodesy::LatLon centre = geodesy::pl1992ToWgs84(b.centre());
+    const nlohmann::json fetch{
+        {"type", "fetch"}, {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}}, {"layers", {"mosty", "drogi"}}};
+    const nlohmann::json origin{{"type", "setOrigin"}, {"lat", centre.lat}, {"lon", centre.lon}};
+    testsupport::writeFile(temp.path / "input.txt",
+                           fetch.dump() + "\n#wait\n" + origin.dump() + "\n#wait\n{\"type\":\"place\"}\n");
+    const std::string command = "env XDG_CONFIG_HOME='" + (temp.path / "config").string() + "' XDG_STATE_HOME='" +
+                                (temp.path / "state").string() + "' XDG_CACHE_HOME='" + (temp.path / "cache").string() +
+                                "' GEODRAFT_PACING_MS=5 '" + (testsupport::binaryDir() / "app/geodraft").string() +
+                                "' session < '" + (temp.path / "input.txt").string() + "' > '" +
+                                (temp.path / "out.txt").string() + "' 2> '" + (temp.path / "err.txt").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string err = testsupport::readFile(temp.path / "err.txt");
+    nlohmann::json fetched, placed;
+    std::istringstream out(testsupport::readFile(temp.path / "out.txt"));
+    for (std::string line; std::getline(out, line);) {
+        const nlohmann::json m = nlohmann::json::parse(line);
+        if (m.value("type", "") == "fetchDone") fetched = m;
+        if (m.value("type", "") == "placeDone" || m.value("type", "") == "error") placed = m;
+    }
+    EXPECT_EQ(fetched["counts"], (nlohmann::json{{"mosty", 2}, {"drogi", 2}})) << fetched.dump() << err;
+    EXPECT_EQ(placed["type"], "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], (nlohmann::json{{"mosty", 2}, {"drogi", 2}})) << placed.dump();
+    EXPECT_NE(err.find("report: TERRAVOX mosty: utworzono 2 (do poprawy: 0, pominieto: 0)"), std::string::npos) << err;
+}
+
+}  // namespace importer
