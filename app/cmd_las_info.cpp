@@ -1,8 +1,8 @@
 // geodraft las-info [--threads N] FILE: the header of a LAS/LAZ sheet, its points by class, their
 // bounds, and a hash of every raw record in file order (equal for a LAZ and its uncompressed twin).
+#include <array>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -70,7 +70,7 @@ int cmdLasInfo(int argc, char** argv) {
     const std::size_t classAt = h.pointFormat >= 6 ? 16 : 15;
     const unsigned classMask = h.pointFormat >= 6 ? 0xFFu : 0x1Fu;
     std::vector<char> batch(len * 4096);
-    std::map<unsigned, std::uint64_t> classes;
+    std::array<std::uint64_t, 256> classes{};  // a table, not a map: one add per point
     std::uint64_t hash = 0xcbf29ce484222325ull, count = 0;
     std::int32_t lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
     for (;;) {
@@ -93,7 +93,8 @@ int cmdLasInfo(int argc, char** argv) {
         if (n < 4096) break;
     }
     std::printf("punkty odczytane: %llu\n", static_cast<unsigned long long>(count));
-    for (const auto& [cls, n] : classes) std::printf("klasa %u: %llu\n", cls, static_cast<unsigned long long>(n));
+    for (unsigned cls = 0; cls < classes.size(); ++cls)
+        if (classes[cls] > 0) std::printf("klasa %u: %llu\n", cls, static_cast<unsigned long long>(classes[cls]));
     if (count > 0) {
         std::printf("%s",
                     cformat("zakres punktow: x %.3f..%.3f y %.3f..%.3f z %.3f..%.3f\n", lo[0] * h.scaleX + h.offsetX,
