@@ -161,6 +161,8 @@ struct LasReader::Impl {
     std::uint64_t readCompressedThreaded(char* out, std::uint64_t maxCount);
     Decoded decodeWhole(ChunkDecoder& dec, std::size_t index, std::vector<char> buffer);
     std::vector<char> takeSpare();
+    // Chunks decoded ahead of the reader at most: two per decoder, so none waits on another's pace.
+    std::size_t decodeWindow() const { return 2 * std::min<std::size_t>(options.threads, 16) + 1; }
     void startWorkers();
 };
 
@@ -315,7 +317,7 @@ std::vector<char> LasReader::Impl::takeSpare() {
 
 void LasReader::Impl::startWorkers() {
     const unsigned n = std::min<unsigned>(options.threads, 16);
-    const std::size_t window = n + 1;
+    const std::size_t window = decodeWindow();
     for (unsigned w = 1; w < n; ++w) {
         workers.emplace_back([this, window] {
             ChunkDecoder dec(vlr, header.pointFormat >= 6);
@@ -435,7 +437,7 @@ std::uint64_t LasReader::Impl::readCompressedThreaded(char* out, std::uint64_t m
                 fail("Uszkodzony plik LAZ: mniej punktow niz podaje naglowek", "tablica chunkow");
                 break;
             }
-            const std::size_t window = std::min<unsigned>(options.threads, 16) + 1;
+            const std::size_t window = decodeWindow();
             while (ready.count(consumed) == 0) {
                 if (scheduled < chunks.size() && scheduled < consumed + window) {
                     const std::size_t index = scheduled++;
