@@ -2,15 +2,15 @@
 // bounds, and a hash of every raw record in file order (equal for a LAZ and its uncompressed twin).
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
 #include "formats/las/LasReader.h"
+#include "formats/las/LasRecordSummary.h"
 #include "platform/Numbers.h"
 
-using las::LasHeader, las::LasReadOptions, las::LasReader, las::LasStatus;
+using las::LasHeader, las::LasReadOptions, las::LasReader, las::LasRecordSummary, las::LasStatus;
 using platform::cformat, platform::parseInt;
 
 namespace {
@@ -66,42 +66,27 @@ int cmdLasInfo(int argc, char** argv) {
     const LasHeader& h = reader.header();
     printHeader(path, h);
 
-    const std::size_t len = h.pointRecordLength;
-    const std::size_t classAt = h.pointFormat >= 6 ? 16 : 15;
-    const unsigned classMask = h.pointFormat >= 6 ? 0xFFu : 0x1Fu;
-    std::vector<char> batch(len * 4096);
-    std::map<unsigned, std::uint64_t> classes;
-    std::uint64_t hash = 0xcbf29ce484222325ull, count = 0;
-    std::int32_t lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+    std::vector<char> batch(static_cast<std::size_t>(h.pointRecordLength) * 4096);
+    LasRecordSummary summary(h);
     for (;;) {
         const std::uint64_t n = reader.readPoints(batch.data(), 4096);
-        for (std::uint64_t i = 0; i < n; ++i) {
-            const char* rec = batch.data() + i * len;
-            for (std::size_t b = 0; b < len; ++b) {
-                hash ^= static_cast<std::uint8_t>(rec[b]);
-                hash *= 0x100000001b3ull;
-            }
-            ++classes[static_cast<std::uint8_t>(rec[classAt]) & classMask];
-            std::int32_t xyz[3];
-            std::memcpy(xyz, rec, 12);
-            for (int k = 0; k < 3; ++k) {
-                if (count == 0 || xyz[k] < lo[k]) lo[k] = xyz[k];
-                if (count == 0 || xyz[k] > hi[k]) hi[k] = xyz[k];
-            }
-            ++count;
-        }
+        summary.add(batch.data(), n);
         if (n < 4096) break;
     }
-    std::printf("punkty odczytane: %llu\n", static_cast<unsigned long long>(count));
-    for (const auto& [cls, n] : classes) std::printf("klasa %u: %llu\n", cls, static_cast<unsigned long long>(n));
-    if (count > 0) {
+    const std::int32_t* lo = summary.min();
+    const std::int32_t* hi = summary.max();
+    std::printf("punkty odczytane: %llu\n", static_cast<unsigned long long>(summary.count()));
+    for (unsigned cls = 0; cls < summary.classes().size(); ++cls)
+        if (summary.classes()[cls] > 0)
+            std::printf("klasa %u: %llu\n", cls, static_cast<unsigned long long>(summary.classes()[cls]));
+    if (summary.count() > 0) {
         std::printf("%s",
                     cformat("zakres punktow: x %.3f..%.3f y %.3f..%.3f z %.3f..%.3f\n", lo[0] * h.scaleX + h.offsetX,
                             hi[0] * h.scaleX + h.offsetX, lo[1] * h.scaleY + h.offsetY, hi[1] * h.scaleY + h.offsetY,
                             lo[2] * h.scaleZ + h.offsetZ, hi[2] * h.scaleZ + h.offsetZ)
                         .c_str());
     }
-    std::printf("records-fnv1a64 %s\n", cformat("%016llx", static_cast<unsigned long long>(hash)).c_str());
+    std::printf("records-fnv1a64 %s\n", cformat("%016llx", static_cast<unsigned long long>(summary.hash())).c_str());
     if (!reader.status()) {
         std::fprintf(stderr, "blad: %s (%s)\n", reader.status().message.c_str(), reader.status().where.c_str());
         return 1;

@@ -1,4 +1,5 @@
-// E57 writing and cloud accumulation at the largest cloud an export may hold (8,000,000 points).
+// E57 writing and cloud accumulation at the largest cloud an export may hold (8,000,000 points), and
+// 10,000,000 points streamed in blocks of 1,000,000 with the writer's peak memory beyond the block.
 // `bench_e57 --make-las|--make-laz PATH COUNT` instead writes a LAS (or LAZ) sheet of COUNT coloured points over a 1 km frame of
 // Warsaw (PL-1992 639000..640000, 485000..486000), for measuring `geodraft cloud-export` as a whole.
 #include <benchmark/benchmark.h>
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,7 +20,7 @@
 #include "formats/las/LazWriter.h"
 #include "platform/Numbers.h"
 
-using e57::writeE57;
+using e57::E57Writer, e57::writeE57;
 using formats::CloudPoint;
 using las::LasHeader, las::LasStatus, las::LasWriter, las::LazWriter;
 using platform::parseInt;
@@ -69,6 +71,51 @@ BENCHMARK(BM_WriteE57)
     ->Arg(static_cast<std::int64_t>(kLargest))
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+// Resident memory in MB: the current size, or the peak since the last resetPeak().
+double residentMb(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) != 0) continue;
+        const std::size_t from = line.find_first_not_of(" \t", field.size());
+        const std::size_t to = line.find(' ', from);
+        long long kb = 0;
+        if (from != std::string::npos && parseInt(line.substr(from, to - from), kb))
+            return static_cast<double>(kb) / 1024;
+    }
+    return 0.0;
+}
+void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// The caller holds one block of 1,000,000 points at a time, as sheet reading produces them.
+void BM_WriteE57Blocks(benchmark::State& state) {
+    const std::size_t total = static_cast<std::size_t>(state.range(0)), block = 1000000;
+    std::vector<CloudPoint> pts(block);
+    std::mt19937 rng(2);
+    std::uniform_real_distribution<double> xy(0.0, 1000.0), z(80.0, 140.0);
+    for (auto& p : pts) p = {xy(rng), xy(rng), z(rng), static_cast<std::uint8_t>(rng()), 40, 90, 2};
+    const auto path = benchFile("bench_e57_blocks.e57");
+    double before = 0, peak = 0;
+    std::uintmax_t size = 0;
+    for (auto _ : state) {
+        before = residentMb("VmRSS:");
+        resetPeak();
+        E57Writer w;
+        std::string error;
+        if (!w.open(path, error)) state.SkipWithError(error.c_str());
+        for (std::size_t done = 0; done < total; done += block) w.add(pts.data(), std::min(block, total - done));
+        if (!w.close(error)) state.SkipWithError(error.c_str());
+        peak = residentMb("VmHWM:");
+        size = std::filesystem::file_size(path);
+    }
+    std::filesystem::remove(path);
+    state.counters["peak_MB"] = peak;
+    state.counters["beyond_points_MB"] = peak - before;
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
+}
+BENCHMARK(BM_WriteE57Blocks)->Arg(10000000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 void BM_Crc32cPages(benchmark::State& state) {
     std::vector<unsigned char> data(1020 * 1024, 0x5A);

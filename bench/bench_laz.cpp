@@ -1,6 +1,7 @@
-// LAZ decoding speed, single-threaded and with two worker threads, against merely copying the same
-// uncompressed record bytes. The test file (3 million points, formats 3 and 7) is written once
-// into a temporary folder by our own writer.
+// LAZ decoding speed, single-threaded and with two threads, against merely copying the same
+// uncompressed record bytes, and the whole work of `geodraft las-info` (decoding, classes, bounds and
+// the record hash). The test files (3 million points, formats 3 and 7) are written once into a
+// temporary folder by our own writer; bench/README.md has the reference decoders' figures.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -9,10 +10,11 @@
 #include <vector>
 
 #include "formats/las/LasReader.h"
+#include "formats/las/LasRecordSummary.h"
 #include "formats/las/LasWriter.h"
 #include "formats/las/LazWriter.h"
 
-using las::LasHeader, las::LasReadOptions, las::LasReader, las::LasWriter, las::LazWriter;
+using las::LasHeader, las::LasReadOptions, las::LasReader, las::LasRecordSummary, las::LasWriter, las::LazWriter;
 
 namespace {
 
@@ -116,6 +118,25 @@ void readWhole(benchmark::State& state, const std::filesystem::path& path) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPoints));
 }
 
+// Everything `las-info` does after the header: the comparison with the reference tools.
+void lasInfo(benchmark::State& state, const std::filesystem::path& path) {
+    const unsigned threads = static_cast<unsigned>(state.range(0));
+    std::vector<char> batch;
+    for (auto _ : state) {
+        LasReader reader;
+        if (!reader.open(path, LasReadOptions{threads})) state.SkipWithError("open failed");
+        batch.resize(static_cast<std::size_t>(reader.header().pointRecordLength) * 4096);
+        LasRecordSummary summary(reader.header());
+        std::uint64_t n;
+        while ((n = reader.readPoints(batch.data(), 4096)) > 0) summary.add(batch.data(), n);
+        if (summary.count() != kPoints || !reader.status()) state.SkipWithError("decode failed");
+        benchmark::DoNotOptimize(summary.hash());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPoints));
+}
+
+void BM_LasInfoPointwise(benchmark::State& state) { lasInfo(state, files().laz3); }
+void BM_LasInfoLayered(benchmark::State& state) { lasInfo(state, files().laz7); }
 void BM_DecodeLazPointwise(benchmark::State& state) { readWhole(state, files().laz3); }
 void BM_DecodeLazLayered(benchmark::State& state) { readWhole(state, files().laz7); }
 void BM_ReadUncompressedLas(benchmark::State& state) { readWhole(state, files().las3); }
@@ -136,6 +157,8 @@ void BM_CopyRecordBytes(benchmark::State& state) {
 
 }  // namespace
 
+BENCHMARK(BM_LasInfoPointwise)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LasInfoLayered)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeLazPointwise)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeLazLayered)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadUncompressedLas)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();

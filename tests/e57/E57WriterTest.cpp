@@ -13,7 +13,7 @@
 #include "platform/Numbers.h"
 #include "support/TestSupport.h"
 
-using e57::writeE57;
+using e57::E57Writer, e57::writeE57;
 using formats::CloudPoint;
 using platform::parseDouble;
 
@@ -427,4 +427,33 @@ TEST(E57Writer, FailuresAreReportedAndLeaveNoFile) {
     writeAndRead(pointsAt(1, 0, 0, 0), dir / "old.e57", f);
     EXPECT_EQ(std::filesystem::file_size(dir / "old.e57"), f.physicalLength);
     EXPECT_LT(f.physicalLength, 100000u);
+}
+
+TEST(E57Writer, BlocksOfAnySizeGiveTheSameBytesAsTheWholeList) {
+    TempDir dir;
+    const auto pts = pointsAt(5000, 630000.5, 480000.25, 101.0);
+    std::string error;
+    ASSERT_TRUE(writeE57(dir / "whole.e57", pts, error)) << error;
+    E57Writer w;
+    ASSERT_TRUE(w.open(dir / "blocks.e57", error));
+    std::size_t at = 0;
+    for (std::size_t n : {1, 1056, 1, 1057, 2000}) {
+        w.add(pts.data() + at, std::min(n, pts.size() - at));
+        at += n;
+    }
+    w.add(pts.data() + at, pts.size() - at);
+    ASSERT_TRUE(w.close(error)) << error;
+    EXPECT_EQ(testsupport::readFile(dir / "blocks.e57"), testsupport::readFile(dir / "whole.e57"));
+
+    // Nothing added, or dropped before close: an error and no file.
+    ASSERT_TRUE(w.open(dir / "none.e57", error));
+    EXPECT_FALSE(w.close(error));
+    EXPECT_EQ(error, "Brak punktow do zapisu.");
+    {
+        E57Writer dropped;
+        ASSERT_TRUE(dropped.open(dir / "dropped.e57", error));
+        dropped.add(pts.data(), 3000);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.e57"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "dropped.e57"));
 }

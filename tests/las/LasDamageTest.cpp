@@ -50,7 +50,9 @@ TEST(LasDamage, CutFilesReportWhereTheyEndAndKeepTheGoodPoints) {
             LasStatus open, read;
             drain(whole.substr(0, cut), open, read);
             EXPECT_FALSE(open.ok && read.ok) << "cut at " << cut << " of " << whole.size() << " went unnoticed";
-            if (!open.ok) EXPECT_FALSE(open.message.empty());
+            if (!open.ok) {
+                EXPECT_FALSE(open.message.empty());
+            }
         }
     }
     // A plain LAS cut inside its points hands out every whole record, then says it is cut.

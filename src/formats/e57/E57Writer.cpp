@@ -7,19 +7,19 @@
 #include <cstring>
 #include <system_error>
 
-#include "formats/e57/detail/Crc32c.h"
+#include "formats/e57/detail/PageWriter.h"
 #include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
 
 namespace e57 {
 
-using detail::crc32c;
+using detail::PageWriter;
 
 namespace {
 
 constexpr std::size_t kPacketMaxPoints = 1057;  // keeps a packet's 16-bit length field in range
-constexpr std::size_t kPageDataBytes = 1020;    // each 1024-byte page is 1020 data bytes and a CRC
-constexpr std::uint64_t kPageBytes = 1024;
+constexpr std::size_t kPageDataBytes = PageWriter::kPageDataBytes;
+constexpr std::uint64_t kPageBytes = PageWriter::kPageBytes;
 constexpr std::uint64_t kHeaderBytes = 48;
 constexpr std::uint64_t kSectionHeaderBytes = 32;
 constexpr std::size_t kPacketHeaderBytes = 6 + 12;
@@ -40,24 +40,6 @@ std::uint64_t sectionLength(std::size_t count) {
 struct FloatBounds {
     float minX = 0, maxX = 0, minY = 0, maxY = 0, minZ = 0, maxZ = 0;
 };
-
-// Bounds of the coordinates as they will be stored, so a reader finds every value inside them.
-FloatBounds storedBounds(const std::vector<formats::CloudPoint>& points) {
-    FloatBounds b;
-    b.minX = b.maxX = static_cast<float>(points.front().x);
-    b.minY = b.maxY = static_cast<float>(points.front().y);
-    b.minZ = b.maxZ = static_cast<float>(points.front().z);
-    for (const formats::CloudPoint& p : points) {
-        const float x = static_cast<float>(p.x), y = static_cast<float>(p.y), z = static_cast<float>(p.z);
-        if (x < b.minX) b.minX = x;
-        if (x > b.maxX) b.maxX = x;
-        if (y < b.minY) b.minY = y;
-        if (y > b.maxY) b.maxY = y;
-        if (z < b.minZ) b.minZ = z;
-        if (z > b.maxZ) b.maxZ = z;
-    }
-    return b;
-}
 
 std::string numberText(double v) { return platform::cformat("%.17g", v); }
 
@@ -184,105 +166,139 @@ std::string buildXml(std::size_t count, const FloatBounds& b) {
     return out.text;
 }
 
-// Cuts the logical byte stream into 1020-byte pieces, each written with its big-endian CRC-32C.
-// Streaming keeps memory flat: only one page is buffered, whatever the size of the cloud.
-class PageWriter {
-public:
-    explicit PageWriter(std::FILE* file) : file_(file) {}
-
-    void put(const void* data, std::size_t size) {
-        const auto* p = static_cast<const unsigned char*>(data);
-        while (size > 0) {
-            const std::size_t take = std::min(size, kPageDataBytes - fill_);
-            std::memcpy(page_ + fill_, p, take);
-            fill_ += take;
-            p += take;
-            size -= take;
-            if (fill_ == kPageDataBytes) flushPage();
-        }
-    }
-
-    // Zero-fills and writes a partly filled last page; true when every byte reached the file.
-    bool finish() {
-        if (fill_ > 0) {
-            std::memset(page_ + fill_, 0, kPageDataBytes - fill_);
-            fill_ = kPageDataBytes;
-            flushPage();
-        }
-        return ok_;
-    }
-
-private:
-    void flushPage() {
-        const std::uint32_t crc = crc32c(page_, kPageDataBytes);
-        platform::writeBigEndian32(page_ + 1020, crc);
-        if (ok_ && std::fwrite(page_, 1, kPageBytes, file_) != kPageBytes) ok_ = false;
-        fill_ = 0;
-    }
-
-    std::FILE* file_;
-    unsigned char page_[kPageBytes];
-    std::size_t fill_ = 0;
-    bool ok_ = true;
-};
-
-void writePacket(PageWriter& out, const formats::CloudPoint* pts, std::size_t n, std::vector<unsigned char>& buf) {
-    const std::uint64_t length = packetLength(n);
-    buf.assign(length, 0);
-    unsigned char* p = buf.data();
-    p[0] = 1;  // data packet
-    p[1] = 0;
-    platform::writeLittleEndian<std::uint16_t>(p + 2, static_cast<std::uint16_t>(length - 1));
-    platform::writeLittleEndian<std::uint16_t>(p + 4, 6);
-    const auto floatStream = static_cast<std::uint16_t>(4 * n);
-    const auto byteStream = static_cast<std::uint16_t>(n);
-    platform::writeLittleEndian<std::uint16_t>(p + 6, floatStream);
-    platform::writeLittleEndian<std::uint16_t>(p + 8, floatStream);
-    platform::writeLittleEndian<std::uint16_t>(p + 10, floatStream);
-    platform::writeLittleEndian<std::uint16_t>(p + 12, byteStream);
-    platform::writeLittleEndian<std::uint16_t>(p + 14, byteStream);
-    platform::writeLittleEndian<std::uint16_t>(p + 16, byteStream);
-    unsigned char* xs = p + kPacketHeaderBytes;
-    unsigned char* ys = xs + 4 * n;
-    unsigned char* zs = ys + 4 * n;
-    unsigned char* rs = zs + 4 * n;
-    unsigned char* gs = rs + n;
-    unsigned char* bs = gs + n;
-    for (std::size_t i = 0; i < n; ++i) {
-        platform::writeLittleEndian<float>(xs + 4 * i, static_cast<float>(pts[i].x));
-        platform::writeLittleEndian<float>(ys + 4 * i, static_cast<float>(pts[i].y));
-        platform::writeLittleEndian<float>(zs + 4 * i, static_cast<float>(pts[i].z));
-        rs[i] = pts[i].red;
-        gs[i] = pts[i].green;
-        bs[i] = pts[i].blue;
-    }
-    out.put(buf.data(), buf.size());
-}
-
 }  // namespace
 
-bool writeE57(const std::filesystem::path& path, const std::vector<formats::CloudPoint>& points, std::string& error) {
-    if (points.empty()) {
+struct E57Writer::Impl {
+    std::filesystem::path path;
+    std::FILE* file = nullptr;
+    std::unique_ptr<PageWriter> out;
+    std::uint64_t count = 0;
+    FloatBounds bounds;
+    // The packet being gathered, one column per field, as stored (little-endian floats, bytes).
+    std::size_t pending = 0;
+    unsigned char xs[4 * kPacketMaxPoints], ys[4 * kPacketMaxPoints], zs[4 * kPacketMaxPoints];
+    unsigned char rs[kPacketMaxPoints], gs[kPacketMaxPoints], bs[kPacketMaxPoints];
+
+    void writePacket();
+    // Closes and removes the file; only a regular file is ours to remove, a device is left alone.
+    void abandon();
+};
+
+void E57Writer::Impl::writePacket() {
+    const std::size_t n = pending;
+    const std::uint64_t length = packetLength(n);
+    unsigned char head[kPacketHeaderBytes];
+    head[0] = 1;  // data packet
+    head[1] = 0;
+    platform::writeLittleEndian<std::uint16_t>(head + 2, static_cast<std::uint16_t>(length - 1));
+    platform::writeLittleEndian<std::uint16_t>(head + 4, 6);
+    const auto floatStream = static_cast<std::uint16_t>(4 * n);
+    const auto byteStream = static_cast<std::uint16_t>(n);
+    platform::writeLittleEndian<std::uint16_t>(head + 6, floatStream);
+    platform::writeLittleEndian<std::uint16_t>(head + 8, floatStream);
+    platform::writeLittleEndian<std::uint16_t>(head + 10, floatStream);
+    platform::writeLittleEndian<std::uint16_t>(head + 12, byteStream);
+    platform::writeLittleEndian<std::uint16_t>(head + 14, byteStream);
+    platform::writeLittleEndian<std::uint16_t>(head + 16, byteStream);
+    out->put(head, sizeof head);
+    out->put(xs, 4 * n);
+    out->put(ys, 4 * n);
+    out->put(zs, 4 * n);
+    out->put(rs, n);
+    out->put(gs, n);
+    out->put(bs, n);
+    const unsigned char zeros[4] = {};
+    out->put(zeros, static_cast<std::size_t>(length - kPacketHeaderBytes - kBytesPerPoint * n));
+    pending = 0;
+}
+
+void E57Writer::Impl::abandon() {
+    out.reset();
+    if (file) std::fclose(file);
+    file = nullptr;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+}
+
+E57Writer::E57Writer() : impl_(std::make_unique<Impl>()) {}
+
+E57Writer::~E57Writer() {
+    if (impl_->file) impl_->abandon();
+}
+
+bool E57Writer::open(const std::filesystem::path& path, std::string& error) {
+    if (impl_->file) impl_->abandon();
+    impl_ = std::make_unique<Impl>();
+    impl_->path = path;
+    impl_->file = std::fopen(path.c_str(), "wb");
+    if (!impl_->file) {
+        error = "Nie mozna zapisac pliku e57.";
+        return false;
+    }
+    // The page writer gathers whole buffers itself; stdio need not copy them again.
+    std::setvbuf(impl_->file, nullptr, _IONBF, 0);
+    impl_->out = std::make_unique<PageWriter>(impl_->file);
+    // File header and section header are patched in by close(); the packets follow them directly.
+    const unsigned char placeholder[kHeaderBytes + kSectionHeaderBytes] = {};
+    impl_->out->put(placeholder, sizeof placeholder);
+    return true;
+}
+
+void E57Writer::add(const formats::CloudPoint* points, std::size_t count) {
+    Impl& s = *impl_;
+    if (!s.file || count == 0) return;
+    FloatBounds& b = s.bounds;
+    if (s.count == 0) {
+        b.minX = b.maxX = static_cast<float>(points[0].x);
+        b.minY = b.maxY = static_cast<float>(points[0].y);
+        b.minZ = b.maxZ = static_cast<float>(points[0].z);
+    }
+    s.count += count;
+    while (count > 0) {
+        const std::size_t n = std::min(count, kPacketMaxPoints - s.pending);
+        for (std::size_t i = 0, at = s.pending; i < n; ++i, ++at) {
+            const formats::CloudPoint& p = points[i];
+            const float x = static_cast<float>(p.x), y = static_cast<float>(p.y), z = static_cast<float>(p.z);
+            if (x < b.minX) b.minX = x;
+            if (x > b.maxX) b.maxX = x;
+            if (y < b.minY) b.minY = y;
+            if (y > b.maxY) b.maxY = y;
+            if (z < b.minZ) b.minZ = z;
+            if (z > b.maxZ) b.maxZ = z;
+            platform::writeLittleEndian<float>(s.xs + 4 * at, x);
+            platform::writeLittleEndian<float>(s.ys + 4 * at, y);
+            platform::writeLittleEndian<float>(s.zs + 4 * at, z);
+            s.rs[at] = p.red;
+            s.gs[at] = p.green;
+            s.bs[at] = p.blue;
+        }
+        s.pending += n;
+        points += n;
+        count -= n;
+        if (s.pending == kPacketMaxPoints) s.writePacket();
+    }
+}
+
+bool E57Writer::close(std::string& error) {
+    Impl& s = *impl_;
+    if (!s.file) {
+        error = "Nie mozna zapisac pliku e57.";
+        return false;
+    }
+    if (s.count == 0) {
+        s.abandon();
         error = "Brak punktow do zapisu.";
         return false;
     }
-    const FloatBounds bounds = storedBounds(points);
-    const std::uint64_t section = sectionLength(points.size());
-    const std::string xml = buildXml(points.size(), bounds);
+    if (s.pending > 0) s.writePacket();
+    const std::uint64_t section = sectionLength(static_cast<std::size_t>(s.count));
+    const std::string xml = buildXml(static_cast<std::size_t>(s.count), s.bounds);
 
     const std::uint64_t xmlLogical = kHeaderBytes + section;
     const std::uint64_t logicalLength = xmlLogical + xml.size();
     const std::uint64_t pageCount = (logicalLength + kPageDataBytes - 1) / kPageDataBytes;
 
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "Nie mozna zapisac pliku e57.";
-        return false;
-    }
-    std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
-    PageWriter out(file);
-
-    unsigned char header[kHeaderBytes] = {};
+    unsigned char header[kHeaderBytes + kSectionHeaderBytes] = {};
     std::memcpy(header, "ASTM-E57", 8);
     platform::writeLittleEndian<std::uint32_t>(header + 8, 1);
     platform::writeLittleEndian<std::uint32_t>(header + 12, 0);
@@ -290,34 +306,37 @@ bool writeE57(const std::filesystem::path& path, const std::vector<formats::Clou
     platform::writeLittleEndian<std::uint64_t>(header + 24, xmlLogical + (xmlLogical / kPageDataBytes) * 4);
     platform::writeLittleEndian<std::uint64_t>(header + 32, xml.size());
     platform::writeLittleEndian<std::uint64_t>(header + 40, kPageBytes);
-    out.put(header, sizeof header);
-
-    unsigned char sectionHeader[kSectionHeaderBytes] = {};
+    unsigned char* sectionHeader = header + kHeaderBytes;
     sectionHeader[0] = 1;  // compressed-vector section
     platform::writeLittleEndian<std::uint64_t>(sectionHeader + 8, section);
     platform::writeLittleEndian<std::uint64_t>(sectionHeader + 16,
                                                kHeaderBytes + kSectionHeaderBytes);  // data packets follow directly
     platform::writeLittleEndian<std::uint64_t>(sectionHeader + 24, 0);               // no index packets
-    out.put(sectionHeader, sizeof sectionHeader);
-
-    std::vector<unsigned char> packet;
-    for (std::size_t first = 0; first < points.size(); first += kPacketMaxPoints) {
-        const std::size_t n = std::min(kPacketMaxPoints, points.size() - first);
-        writePacket(out, points.data() + first, n, packet);
-    }
-    out.put(xml.data(), xml.size());
+    s.out->patchFirstPage(0, header, sizeof header);
+    s.out->put(xml.data(), xml.size());
 
     // A full disk or a failing device shows up only here; a cut-off file must not pass as written.
-    const bool written = out.finish();
-    const bool closed = std::fclose(file) == 0;
+    const bool written = s.out->finish();
+    s.out.reset();
+    const bool closed = std::fclose(s.file) == 0;
+    s.file = nullptr;
     if (!written || !closed) {
-        // Only a regular file is ours to remove; a device or a special file is left alone.
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+        s.abandon();
         error = "Nie mozna zapisac pliku e57.";
         return false;
     }
     return true;
+}
+
+bool writeE57(const std::filesystem::path& path, const std::vector<formats::CloudPoint>& points, std::string& error) {
+    if (points.empty()) {
+        error = "Brak punktow do zapisu.";
+        return false;
+    }
+    E57Writer writer;
+    if (!writer.open(path, error)) return false;
+    writer.add(points.data(), points.size());
+    return writer.close(error);
 }
 
 }  // namespace e57

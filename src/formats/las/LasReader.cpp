@@ -108,7 +108,9 @@ struct LasReader::Impl {
     std::uint64_t walkOffset = 0;
     std::uint64_t walkRemaining = 0;
 
-    // Decoding ahead on worker threads; chunks are handed out strictly in file order.
+    // Decoding ahead on worker threads; chunks are handed out strictly in file order. The reading
+    // thread is one of the decoders too: rather than wait for the chunk it needs, it decodes a
+    // later one, so `threads` decoders keep `threads` cores busy.
     std::vector<std::thread> workers;
     std::mutex mutex;
     std::condition_variable changed;
@@ -116,6 +118,7 @@ struct LasReader::Impl {
     std::size_t consumed = 0;
     bool stopping = false;
     std::map<std::size_t, Decoded> ready;
+    std::vector<std::vector<char>> spare;  // record buffers of chunks handed out, reused
     Decoded current;
     std::uint64_t currentPos = 0;
 
@@ -129,6 +132,7 @@ struct LasReader::Impl {
         chunks.clear();
         decoder.reset();
         ready.clear();
+        spare.clear();
         current = Decoded();
     }
 
@@ -155,7 +159,10 @@ struct LasReader::Impl {
     std::uint64_t read(char* out, std::uint64_t maxCount);
     std::uint64_t readCompressedSequential(char* out, std::uint64_t maxCount);
     std::uint64_t readCompressedThreaded(char* out, std::uint64_t maxCount);
-    Decoded decodeWhole(ChunkDecoder& dec, std::size_t index);
+    Decoded decodeWhole(ChunkDecoder& dec, std::size_t index, std::vector<char> buffer);
+    std::vector<char> takeSpare();
+    // Chunks decoded ahead of the reader at most: two per decoder, so none waits on another's pace.
+    std::size_t decodeWindow() const { return 2 * std::min<std::size_t>(options.threads, 16) + 1; }
     void startWorkers();
 };
 
@@ -279,9 +286,10 @@ LasStatus LasReader::Impl::readChunkTable() {
     return status;
 }
 
-LasReader::Impl::Decoded LasReader::Impl::decodeWhole(ChunkDecoder& dec, std::size_t index) {
+LasReader::Impl::Decoded LasReader::Impl::decodeWhole(ChunkDecoder& dec, std::size_t index, std::vector<char> buffer) {
     const Chunk& c = chunks[index];
     Decoded d;
+    d.records = std::move(buffer);
     d.records.resize(static_cast<std::size_t>(c.count) * header.pointRecordLength);
     dec.begin(data + c.offset, static_cast<std::size_t>(c.bytes));
     std::uint64_t done = 0;
@@ -300,22 +308,31 @@ LasReader::Impl::Decoded LasReader::Impl::decodeWhole(ChunkDecoder& dec, std::si
     return d;
 }
 
+std::vector<char> LasReader::Impl::takeSpare() {
+    if (spare.empty()) return {};
+    std::vector<char> b = std::move(spare.back());
+    spare.pop_back();
+    return b;
+}
+
 void LasReader::Impl::startWorkers() {
     const unsigned n = std::min<unsigned>(options.threads, 16);
-    const std::size_t window = n + 1;
-    for (unsigned w = 0; w < n; ++w) {
+    const std::size_t window = decodeWindow();
+    for (unsigned w = 1; w < n; ++w) {
         workers.emplace_back([this, window] {
             ChunkDecoder dec(vlr, header.pointFormat >= 6);
             for (;;) {
                 std::size_t index;
+                std::vector<char> buffer;
                 {
                     std::unique_lock<std::mutex> lock(mutex);
                     changed.wait(
                         lock, [&] { return stopping || (scheduled < chunks.size() && scheduled < consumed + window); });
                     if (stopping) return;
                     index = scheduled++;
+                    buffer = takeSpare();
                 }
-                Decoded d = decodeWhole(dec, index);
+                Decoded d = decodeWhole(dec, index, std::move(buffer));
                 {
                     std::lock_guard<std::mutex> lock(mutex);
                     ready.emplace(index, std::move(d));
@@ -420,7 +437,20 @@ std::uint64_t LasReader::Impl::readCompressedThreaded(char* out, std::uint64_t m
                 fail("Uszkodzony plik LAZ: mniej punktow niz podaje naglowek", "tablica chunkow");
                 break;
             }
-            changed.wait(lock, [&] { return ready.count(consumed) > 0; });
+            const std::size_t window = decodeWindow();
+            while (ready.count(consumed) == 0) {
+                if (scheduled < chunks.size() && scheduled < consumed + window) {
+                    const std::size_t index = scheduled++;
+                    std::vector<char> buffer = takeSpare();
+                    lock.unlock();
+                    Decoded d = decodeWhole(*decoder, index, std::move(buffer));
+                    lock.lock();
+                    ready.emplace(index, std::move(d));
+                } else {
+                    changed.wait(lock);
+                }
+            }
+            if (!current.records.empty()) spare.push_back(std::move(current.records));
             current = std::move(ready[consumed]);
             ready.erase(consumed);
             ++consumed;

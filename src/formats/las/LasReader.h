@@ -11,7 +11,8 @@
 namespace las {
 
 struct LasReadOptions {
-    // Worker threads decoding LAZ chunks ahead of the reader (0 or 1: decode on the calling thread).
+    // Threads decoding LAZ chunks: the calling thread and threads - 1 workers (0 or 1: the calling
+    // thread alone).
     unsigned threads = 1;
 };
 

@@ -2,6 +2,11 @@
 
 #include <array>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <nmmintrin.h>
+#define GD_CRC32C_SSE42 1
+#endif
+
 #include "platform/ByteOrder.h"
 
 namespace e57::detail {
@@ -25,10 +30,7 @@ constexpr std::array<std::array<std::uint32_t, 256>, 4> makeTables() {
 
 constexpr auto kTables = makeTables();
 
-}  // namespace
-
-std::uint32_t crc32c(const void* data, std::size_t size) {
-    const auto* p = static_cast<const unsigned char*>(data);
+std::uint32_t crc32cTables(const unsigned char* p, std::size_t size) {
     std::uint32_t c = 0xFFFFFFFFu;
     while (size >= 4) {
         c ^= platform::readLittleEndian<std::uint32_t>(p);
@@ -38,6 +40,32 @@ std::uint32_t crc32c(const void* data, std::size_t size) {
     }
     while (size-- > 0) c = kTables[0][(c ^ *p++) & 0xFFu] ^ (c >> 8);
     return ~c;
+}
+
+#ifdef GD_CRC32C_SSE42
+// The processor's own CRC-32C instruction: several times the speed of the tables.
+__attribute__((target("sse4.2"))) std::uint32_t crc32cInstruction(const unsigned char* p, std::size_t size) {
+    std::uint64_t c = 0xFFFFFFFFu;
+    for (; size >= 8; p += 8, size -= 8) c = _mm_crc32_u64(c, platform::readLittleEndian<std::uint64_t>(p));
+    auto c32 = static_cast<std::uint32_t>(c);
+    while (size-- > 0) c32 = _mm_crc32_u8(c32, *p++);
+    return ~c32;
+}
+
+bool hasInstruction() {
+    static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("sse4.2"));
+    return has;
+}
+#endif
+
+}  // namespace
+
+std::uint32_t crc32c(const void* data, std::size_t size) {
+    const auto* p = static_cast<const unsigned char*>(data);
+#ifdef GD_CRC32C_SSE42
+    if (hasInstruction()) return crc32cInstruction(p, size);
+#endif
+    return crc32cTables(p, size);
 }
 
 }  // namespace e57::detail

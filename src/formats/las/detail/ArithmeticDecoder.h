@@ -18,7 +18,7 @@ public:
     // Starts decoding at data (reads the first four bytes).
     void init(const std::uint8_t* data, std::size_t size);
 
-    std::uint32_t decodeBit(ArithmeticBitModel& m) {
+    [[gnu::always_inline]] std::uint32_t decodeBit(ArithmeticBitModel& m) {
         const std::uint32_t x = m.bit0Prob * (length_ >> ArithmeticBitModel::kLengthShift);
         const std::uint32_t sym = value_ >= x;
         if (sym == 0) {
@@ -33,21 +33,23 @@ public:
         return sym;
     }
 
-    std::uint32_t decodeSymbol(ArithmeticModel& m) {
+    [[gnu::always_inline]] std::uint32_t decodeSymbol(ArithmeticModel& m) {
         std::uint32_t n, sym, x, y = length_;
-        if (!m.decoderTable.empty()) {
+        if (m.tableSize != 0) {
             const std::uint32_t dv = value_ / (length_ >>= ArithmeticModel::kLengthShift);
             std::uint32_t t = dv >> m.tableShift;
             if (t > m.tableSize) t = m.tableSize;  // only reachable with damaged input
-            sym = m.decoderTable[t];
-            n = m.decoderTable[t + 1] + 1;
+            const std::uint16_t* table = m.decoderTable.data();
+            const std::uint32_t* dist = m.distribution.data();
+            sym = table[t];
+            n = table[t + 1] + 1u;
             while (n > sym + 1) {
                 const std::uint32_t k = (sym + n) >> 1;
-                if (m.distribution[k] > dv) n = k;
+                if (dist[k] > dv) n = k;
                 else sym = k;
             }
-            x = m.distribution[sym] * length_;
-            if (sym != m.lastSymbol) y = m.distribution[sym + 1] * length_;
+            x = dist[sym] * length_;
+            if (sym != m.lastSymbol) y = dist[sym + 1] * length_;
         } else {
             x = sym = 0;
             length_ >>= ArithmeticModel::kLengthShift;

@@ -8,9 +8,11 @@ ArithmeticModel::ArithmeticModel(std::uint32_t n, bool forDecoding) : symbols(n)
     if (n < 2 || n > 2048) throw std::invalid_argument("ArithmeticModel: symbol count out of range");
     distribution.resize(n);
     symbolCount.resize(n);
-    if (forDecoding && n > 16) {
+    if (forDecoding && n > 4) {
+        // At least four table entries per symbol: the table alone names the symbol most of the
+        // time, so the search after it seldom runs. The symbol found is the same at any size.
         std::uint32_t tableBits = 3;
-        while (n > (1u << (tableBits + 2))) ++tableBits;
+        while (n > (1u << (tableBits - 2))) ++tableBits;
         tableSize = 1u << tableBits;
         tableShift = kLengthShift - tableBits;
         decoderTable.resize(tableSize + 2);
@@ -44,10 +46,10 @@ void ArithmeticModel::update() {
             distribution[k] = (scale * sum) >> (31 - kLengthShift);
             sum += symbolCount[k];
             const std::uint32_t w = distribution[k] >> tableShift;
-            while (s < w) decoderTable[++s] = k - 1;
+            while (s < w) decoderTable[++s] = static_cast<std::uint16_t>(k - 1);
         }
         decoderTable[0] = 0;
-        while (s <= tableSize) decoderTable[++s] = symbols - 1;
+        while (s <= tableSize) decoderTable[++s] = static_cast<std::uint16_t>(symbols - 1);
     }
     updateCycle = (5 * updateCycle) >> 2;
     const std::uint32_t maxCycle = (symbols + 6) << 3;

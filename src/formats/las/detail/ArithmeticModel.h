@@ -27,8 +27,9 @@ public:
     std::uint32_t symbolsUntilUpdate = 0;
     std::vector<std::uint32_t> distribution;
     std::vector<std::uint32_t> symbolCount;
-    // Empty for encoding; tableSize + 2 entries for decoding.
-    std::vector<std::uint32_t> decoderTable;
+    // Empty for encoding; tableSize + 2 entries for decoding (symbols fit in 16 bits, and the
+    // smaller table stays in the cache).
+    std::vector<std::uint16_t> decoderTable;
 };
 
 }  // namespace las::detail

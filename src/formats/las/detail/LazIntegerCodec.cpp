@@ -24,15 +24,6 @@ LazIntegerCodec::LazIntegerCodec(unsigned bits, unsigned contexts, bool forDecod
         correctors_.emplace_back(i <= bitsHigh_ ? (1u << i) : (1u << bitsHigh_), forDecoding);
 }
 
-std::int32_t LazIntegerCodec::decompress(ArithmeticDecoder& dec, std::int32_t pred, unsigned context) {
-    const std::int64_t real = static_cast<std::int64_t>(pred) + readCorrector(dec, kModels_[context]);
-    if (corrRange_ == 0) return static_cast<std::int32_t>(static_cast<std::uint32_t>(real));
-    std::int64_t folded = real;
-    if (folded < 0) folded += corrRange_;
-    else if (folded >= static_cast<std::int64_t>(corrRange_)) folded -= corrRange_;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(folded));
-}
-
 void LazIntegerCodec::compress(ArithmeticEncoder& enc, std::int32_t pred, std::int32_t real, unsigned context) {
     std::int64_t corr;
     if (corrRange_ == 0) {
@@ -43,24 +34,6 @@ void LazIntegerCodec::compress(ArithmeticEncoder& enc, std::int32_t pred, std::i
         else if (corr > corrMax_) corr -= corrRange_;
     }
     writeCorrector(enc, static_cast<std::int32_t>(corr), kModels_[context]);
-}
-
-std::int32_t LazIntegerCodec::readCorrector(ArithmeticDecoder& dec, ArithmeticModel& bitsModel) {
-    k_ = dec.decodeSymbol(bitsModel);
-    if (k_ == 0) return static_cast<std::int32_t>(dec.decodeBit(corrector0_));
-    if (k_ >= 32) return corrMin_;
-    std::int64_t c;
-    if (k_ <= bitsHigh_) {
-        c = dec.decodeSymbol(correctors_[k_ - 1]);
-    } else {
-        const unsigned k1 = k_ - bitsHigh_;
-        const std::int64_t high = dec.decodeSymbol(correctors_[k_ - 1]);
-        const std::int64_t low = dec.readBits(k1);
-        c = (high << k1) | low;
-    }
-    if (c >= (std::int64_t{1} << (k_ - 1))) c += 1;
-    else c -= (std::int64_t{1} << k_) - 1;
-    return static_cast<std::int32_t>(c);
 }
 
 void LazIntegerCodec::writeCorrector(ArithmeticEncoder& enc, std::int32_t c, ArithmeticModel& bitsModel) {
