@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <variant>
 
 #include "exporter/ExportGeometry.h"
 #include "exporter/ModelSnapshot.h"
@@ -12,6 +13,7 @@ namespace {
 
 // The 3D view draws at most this many triangles; a denser model is thinned evenly.
 constexpr std::size_t kMaxViewFaces = 200000;
+constexpr std::size_t kMaxViewLines = 200000;
 
 // A menu text without the host's enable codes ("^ES^EE...").
 std::string menuText(const std::string& text) {
@@ -45,7 +47,7 @@ nlohmann::json WorkspaceShell::menuMessage() const {
 
 nlohmann::json WorkspaceShell::paletteMessage(const std::string& guid) const {
     const Palette& p = palettes_.at(guid);
-    return {{"kind", "palette"}, {"guid", guid},       {"title", p.title},
+    return {{"kind", "palette"},    {"guid", guid},         {"title", p.title},
             {"visible", p.visible}, {"address", p.address}, {"enabled", p.enabled}};
 }
 
@@ -121,23 +123,27 @@ void WorkspaceShell::reportLine(const std::string& line) {
 
 std::int32_t WorkspaceShell::alert(const host::AlertRequest& request) {
     const std::int64_t id = ++alertId_;
-    nlohmann::json message{{"kind", "alert"},          {"id", id},
-                           {"type", request.type},     {"title", request.title},
-                           {"large", request.largeText}, {"small", request.smallText},
+    nlohmann::json message{{"kind", "alert"},
+                           {"id", id},
+                           {"type", request.type},
+                           {"title", request.title},
+                           {"large", request.largeText},
+                           {"small", request.smallText},
                            {"buttons", request.buttons}};
     openAlerts_.push_back(message);
     send(message);
     // Modal: the main loop keeps serving the pages until the user answers.
     auto& loop = platform::MessageLoop::main();
     while (alertAnswers_.find(id) == alertAnswers_.end()) {
-        if (stop_ && *stop_) alertAnswers_[id] = static_cast<std::int32_t>(std::max<std::size_t>(1, request.buttons.size()));
+        if (stop_ && *stop_)
+            alertAnswers_[id] = static_cast<std::int32_t>(std::max<std::size_t>(1, request.buttons.size()));
         else loop.runOne(std::chrono::milliseconds(200));
     }
     const std::int32_t button = alertAnswers_[id];
     alertAnswers_.erase(id);
-    openAlerts_.erase(std::remove_if(openAlerts_.begin(), openAlerts_.end(),
-                                     [id](const nlohmann::json& a) { return a["id"] == id; }),
-                      openAlerts_.end());
+    openAlerts_.erase(
+        std::remove_if(openAlerts_.begin(), openAlerts_.end(), [id](const nlohmann::json& a) { return a["id"] == id; }),
+        openAlerts_.end());
     refreshModelView();
     return button;
 }
@@ -166,12 +172,30 @@ void WorkspaceShell::refreshModelView(bool force) {
         const host::HostColour c = exporter::layerColour(exporter::exportLayerName(snapshot, f.layer));
         colours.push_back({c.red, c.green, c.blue});
     }
+    // 2D kinds lie in the 3D view as lines on the ground.
+    nlohmann::json lines = nlohmann::json::array();
+    const auto addPath = [&](const std::vector<host::HostPoint2>& path, bool closed) {
+        for (std::size_t i = 0; i + 1 < path.size() + (closed ? 1 : 0) && path.size() > 1; ++i) {
+            if (lines.size() >= kMaxViewLines * 4) return;
+            const auto& a = path[i];
+            const auto& b = path[(i + 1) % path.size()];
+            for (double v : {a.x, a.y, b.x, b.y}) lines.push_back(v);
+        }
+    };
+    for (const auto& element : snapshot.elements) {
+        if (const auto* polyline = std::get_if<host::PolylineElement>(&element.body)) {
+            addPath(exporter::tessellatePolyline(*polyline), false);
+        } else if (const auto* fill = std::get_if<host::FillElement>(&element.body)) {
+            for (const auto& ring : fill->contours) addPath(ring, true);
+        }
+    }
     std::map<std::string, int> counts;
     for (const auto& element : snapshot.elements) ++counts[exporter::exportLayerName(snapshot, element.header.layer)];
     send({{"kind", "model"},
           {"svg", exporter::writeSvg(snapshot, {})},
           {"positions", positions},
           {"colours", colours},
+          {"lines", lines},
           {"elements", state.elements.size()},
           {"layers", counts}});
 }

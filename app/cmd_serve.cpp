@@ -14,6 +14,7 @@
 #include "host/Shell.h"
 #include "import/ImportController.h"
 #include "model/ModelHost.h"
+#include "platform/Desktop.h"
 #include "platform/MessageLoop.h"
 #include "platform/Numbers.h"
 #include "platform/Paths.h"
@@ -26,14 +27,16 @@ std::atomic<bool> g_stop{false};
 void onSignal(int) { g_stop = true; }
 
 int serveUsage() {
-    std::fprintf(stderr, "uzycie: geodraft serve [--project PLIK] [--port N]\n");
+    std::fprintf(stderr, "uzycie: geodraft serve [--project PLIK] [--port N] [--open]\n");
     return 2;
 }
 
 // The workspace page and its 3D library, written beside the palettes' folders.
 bool extractWorkspace(const std::filesystem::path& folder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    if (!platform::makePrivateFolder(folder)) {
+        std::fprintf(stderr, "serve: folder %s nalezy do innego uzytkownika\n", folder.c_str());
+        return false;
+    }
     for (std::int32_t id : {webres::kWorkspaceHtml, webres::kWorkspaceJs, webres::kWorkspaceCss, webres::kThreeModule,
                             webres::kThreeCore, webres::kOrbitControls}) {
         const webres::Resource* r = webres::findResource(id);
@@ -61,10 +64,13 @@ std::string pageSettings() {
 int cmdServe(int argc, char** argv) {
     std::filesystem::path project;
     long long port = 0;
+    bool open = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--project" && i + 1 < argc) {
             project = argv[++i];
+        } else if (arg == "--open") {
+            open = true;
         } else if (arg == "--port" && i + 1 < argc) {
             if (!platform::parseInt(argv[++i], port) || port < 0 || port > 65535) return serveUsage();
         } else {
@@ -107,10 +113,11 @@ int cmdServe(int argc, char** argv) {
     host::installShell(&shell);
 
     {
-        addon::AddOnMain addon([&server](const std::string& name) -> browser::BrowserChannel& { return server.channel(name); },
-                               [](bridge::Bridge& b) { importer::ImportController::instance().registerHandlers(b); },
-                               // The point-cloud controller's handlers join here.
-                               [](bridge::Bridge&) {});
+        addon::AddOnMain addon(
+            [&server](const std::string& name) -> browser::BrowserChannel& { return server.channel(name); },
+            [](bridge::Bridge& b) { importer::ImportController::instance().registerHandlers(b); },
+            // The point-cloud controller's handlers join here.
+            [](bridge::Bridge&) {});
         std::string name, description;
         addon.checkEnvironment(name, description);
         host::HostError err = addon.registerInterface();
@@ -125,6 +132,7 @@ int cmdServe(int argc, char** argv) {
         std::printf("Geodraft: otworz w przegladarce %shost/workspace.html\n", server.baseAddress().c_str());
         std::printf("(Ctrl+C konczy; projekt: %s)\n", project.empty() ? "bez pliku" : project.c_str());
         std::fflush(stdout);
+        if (open) platform::openUrlExternally(server.baseAddress() + "host/workspace.html");
 
         auto& loop = platform::MessageLoop::main();
         std::size_t saved = model.committedCommands().size() + model.state().elements.size() * 1000003u;

@@ -84,9 +84,7 @@ const char* kStreamScript = R"JS(
 
 }  // namespace
 
-BrowserServer::BrowserServer() : http_(std::make_unique<httplib::Server>()), secret_(makeSecret()) {
-    installRoutes();
-}
+BrowserServer::BrowserServer() : http_(std::make_unique<httplib::Server>()), secret_(makeSecret()) { installRoutes(); }
 
 BrowserServer::~BrowserServer() { stop(); }
 

@@ -41,8 +41,8 @@ public:
     void setPageSettings(std::string script);
 
     // Whether a request with these parts may reach the add-on ("" = header absent). Exposed for tests.
-    bool admits(const std::string& method, const std::string& path, const std::string& host,
-                const std::string& origin, const std::string& fetchSite) const;
+    bool admits(const std::string& method, const std::string& path, const std::string& host, const std::string& origin,
+                const std::string& fetchSite) const;
 
 private:
     void installRoutes();

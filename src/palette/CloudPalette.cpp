@@ -1,7 +1,7 @@
 #include "palette/CloudPalette.h"
 
-#include "palette/MapPalette.h"
 #include "browser/BrowserChannel.h"
+#include "palette/MapPalette.h"
 #include "palette/detail/WebPalette.h"
 
 namespace palette {

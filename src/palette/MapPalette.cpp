@@ -11,7 +11,7 @@ MapPalette* g_palette = nullptr;
 
 const detail::PaletteTexts kTexts{"MapPalette", "TERRAVOX: ", "TERRAVOX", "map.html"};
 const std::vector<detail::WebFile> kFiles{
-    {100, "map.html"},    {101, "map.js"},        {102, "map.css"},        {110, "leaflet.js"},
+    {100, "map.html"},    {101, "map.js"},         {102, "map.css"},         {110, "leaflet.js"},
     {111, "leaflet.css"}, {112, "maplibre-gl.js"}, {113, "maplibre-gl.css"}, {114, "leaflet-maplibre-gl.js"},
 };
 MapPalette::UrlOpener& urlOpener() {

@@ -191,15 +191,25 @@ function show3d(model) {
     $('three').textContent = 'Widok 3D wymaga WebGL.';
     return;
   }
-  if (t.mesh) {
-    t.scene.remove(t.mesh);
-    t.mesh.geometry.dispose();
-    t.mesh = null;
+  for (const old of [t.mesh, t.lines]) {
+    if (!old) continue;
+    t.scene.remove(old);
+    old.geometry.dispose();
   }
+  t.mesh = t.lines = null;
   const p = model.positions;
-  if (!p.length) return;
+  const l = [];
+  for (let i = 0; i < model.lines.length; i += 2) l.push(model.lines[i], model.lines[i + 1], 0);
+  if (!p.length && !l.length) return;
+  const centre = centreOf(p.length ? p : l);
+  if (l.length) {
+    const lineGeometry = new THREE.BufferGeometry();
+    lineGeometry.setAttribute('position', new THREE.Float32BufferAttribute(shifted(l, centre), 3));
+    t.lines = new THREE.LineSegments(lineGeometry, new THREE.LineBasicMaterial({color: 0x34495e}));
+    t.scene.add(t.lines);
+  }
   const geometry = new THREE.BufferGeometry();
-  geometry.setAttribute('position', new THREE.Float32BufferAttribute(centred(p), 3));
+  geometry.setAttribute('position', new THREE.Float32BufferAttribute(shifted(p, centre), 3));
   const colours = new Float32Array(p.length);
   for (let f = 0; f < model.colours.length; f++) {
     for (let v = 0; v < 3; v++) colours.set(model.colours[f], f * 9 + v * 3);
@@ -208,8 +218,9 @@ function show3d(model) {
   geometry.computeVertexNormals();
   t.mesh = new THREE.Mesh(geometry, new THREE.MeshLambertMaterial({vertexColors: true, side: THREE.DoubleSide}));
   t.scene.add(t.mesh);
-  geometry.computeBoundingSphere();
-  const r = Math.max(geometry.boundingSphere.radius, 1);
+  const bounds = (p.length ? geometry : t.lines.geometry);
+  bounds.computeBoundingSphere();
+  const r = Math.max(bounds.boundingSphere.radius, 1);
   t.controls.target.set(0, 0, 0);
   t.camera.position.set(r * 1.2, -r * 1.6, r * 1.2);
   t.camera.far = r * 20;
@@ -217,14 +228,17 @@ function show3d(model) {
 }
 
 // Project coordinates can be far from 0; the view works around the model's own centre.
-function centred(p) {
+function centreOf(p) {
   const min = [Infinity, Infinity, Infinity], max = [-Infinity, -Infinity, -Infinity];
   for (let i = 0; i < p.length; i++) {
     const k = i % 3;
     if (p[i] < min[k]) min[k] = p[i];
     if (p[i] > max[k]) max[k] = p[i];
   }
-  const c = [(min[0] + max[0]) / 2, (min[1] + max[1]) / 2, min[2]];
+  return [(min[0] + max[0]) / 2, (min[1] + max[1]) / 2, min[2]];
+}
+
+function shifted(p, c) {
   const out = new Float32Array(p.length);
   for (let i = 0; i < p.length; i++) out[i] = p[i] - c[i % 3];
   return out;

@@ -20,14 +20,12 @@ ResourceLoader& resourceLoader() {
     return loader;
 }
 
-std::filesystem::path webFolder(const PaletteTexts& texts) {
-    return platform::tempDir() / texts.folderName / "web";
-}
+std::filesystem::path webFolder(const PaletteTexts& texts) { return platform::tempDir() / texts.folderName / "web"; }
 
 bool extractWebResources(const PaletteTexts& texts, const std::vector<WebFile>& files) {
     const std::filesystem::path folder = webFolder(texts);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    // The pages run with the add-on's bridge: no other user may place files where they are read from.
+    const bool own = platform::makePrivateFolder(folder.parent_path()) && platform::makePrivateFolder(folder);
     settings::webDiagnosticLine(std::string("=== ") + texts.className + " ExtractWebResources v" +
                                 MapPalette::kVersion + " ===");
     settings::webDiagnosticLine("webDir=" + folder.string());
@@ -39,7 +37,7 @@ bool extractWebResources(const PaletteTexts& texts, const std::vector<WebFile>& 
         }
         const std::filesystem::path path = folder / f.fileName;
         bool opened = false;
-        {
+        if (own) {
             std::ofstream out(path, std::ios::binary | std::ios::trunc);
             opened = static_cast<bool>(out);
             if (opened) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -85,8 +83,9 @@ bool loadPage(const PaletteTexts& texts, const std::vector<WebFile>& files, brow
     browser.onLoadError([](int code, const std::string& url) {
         settings::webDiagnosticLine("onLoadError code=" + std::to_string(code) + " url=" + url);
     });
-    browser.onLoadingState(
-        [](bool loading) { settings::webDiagnosticLine(std::string("onLoadingState isLoading=") + (loading ? "1" : "0")); });
+    browser.onLoadingState([](bool loading) {
+        settings::webDiagnosticLine(std::string("onLoadingState isLoading=") + (loading ? "1" : "0"));
+    });
     if (!extractWebResources(texts, files)) {
         host::host().reportLine(std::string(texts.reportPrefix) + "nie udalo sie wypakowac zasobow web.");
         return false;
