@@ -74,11 +74,20 @@ std::string BrowserChannel::objectScript() const {
     return "var __objects = " + objects.dump() + ";";
 }
 
-std::deque<std::string> BrowserChannel::takeScripts(std::chrono::milliseconds wait) {
+std::uint64_t BrowserChannel::openStream() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++stream_;
+    cv_.notify_all();
+    return stream_;
+}
+
+std::deque<std::string> BrowserChannel::takeScripts(std::uint64_t stream, std::chrono::milliseconds wait,
+                                                    bool& current) {
     std::unique_lock<std::mutex> lock(mutex_);
-    cv_.wait_for(lock, wait, [this] { return !scripts_.empty(); });
+    cv_.wait_for(lock, wait, [&] { return !scripts_.empty() || stream != stream_; });
     std::deque<std::string> out;
-    out.swap(scripts_);
+    current = stream == stream_;
+    if (current) out.swap(scripts_);
     return out;
 }
 

@@ -54,8 +54,12 @@ public:
     // ---- Called by the server (any thread) ----
     // Script of the page's objects, added to every page of this channel.
     std::string objectScript() const;
-    // Waits up to `wait` for queued scripts and moves them out (in order).
-    std::deque<std::string> takeScripts(std::chrono::milliseconds wait);
+    // A page opened its event stream; only the newest stream of a channel takes scripts (a reloaded
+    // page's old stream may still look open).
+    std::uint64_t openStream();
+    // Waits up to `wait` for queued scripts and moves them out (in order); `current` turns false once a
+    // newer stream has opened.
+    std::deque<std::string> takeScripts(std::uint64_t stream, std::chrono::milliseconds wait, bool& current);
     // Puts scripts back at the front (a stream that could not deliver them).
     void returnScripts(std::deque<std::string> scripts);
     // A call from the page; runs the function on the main thread.
@@ -70,6 +74,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     std::deque<std::string> scripts_;
+    std::uint64_t stream_ = 0;
     std::filesystem::path folder_;
     std::string page_;
     // Touched on the main thread only.

@@ -183,26 +183,29 @@ void BrowserServer::installRoutes() {
                 return;
             }
             res.set_header("X-Accel-Buffering", "no");
-            res.set_chunked_content_provider("text/event-stream", [this, ch](std::size_t, httplib::DataSink& sink) {
-                if (stopping_) return false;
-                std::deque<std::string> scripts = ch->takeScripts(std::chrono::milliseconds(500));
-                if (scripts.empty()) {
-                    const std::string ping = ": ping\n\n";
-                    return sink.write(ping.data(), ping.size());
-                }
-                while (!scripts.empty()) {
-                    std::string event;
-                    std::istringstream lines(scripts.front());
-                    for (std::string line; std::getline(lines, line);) event += "data: " + line + "\n";
-                    event += "\n";
-                    if (!sink.write(event.data(), event.size())) {
-                        ch->returnScripts(std::move(scripts));
-                        return false;
+            const std::uint64_t stream = ch->openStream();
+            res.set_chunked_content_provider(
+                "text/event-stream", [this, ch, stream](std::size_t, httplib::DataSink& sink) {
+                    bool current = true;
+                    std::deque<std::string> scripts = ch->takeScripts(stream, std::chrono::milliseconds(500), current);
+                    if (stopping_ || !current) return false;
+                    if (scripts.empty()) {
+                        const std::string ping = ": ping\n\n";
+                        return sink.write(ping.data(), ping.size());
                     }
-                    scripts.pop_front();
-                }
-                return true;
-            });
+                    while (!scripts.empty()) {
+                        std::string event;
+                        std::istringstream lines(scripts.front());
+                        for (std::string line; std::getline(lines, line);) event += "data: " + line + "\n";
+                        event += "\n";
+                        if (!sink.write(event.data(), event.size())) {
+                            ch->returnScripts(std::move(scripts));
+                            return false;
+                        }
+                        scripts.pop_front();
+                    }
+                    return true;
+                });
             return;
         }
         std::filesystem::path root;

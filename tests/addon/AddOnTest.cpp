@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
 #include "addon/AddOnMain.h"
 #include "browser/BrowserServer.h"
 #include "host/Shell.h"
 #include "model/ModelHost.h"
 #include "palette/MapPalette.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -67,6 +67,8 @@ protected:
     void TearDown() override {
         host::installShell(nullptr);
         host::installHost(nullptr);
+        unsetenv("TMPDIR");  // the next test's folder is made under the system's own
+        unsetenv("XDG_STATE_HOME");
     }
     std::string webLog() { return testsupport::readFile(dir / "state" / "TERRAVOX" / "velmora_web_diag.txt"); }
 

@@ -1,8 +1,8 @@
 // What the browser stand-in lets through to the add-on, and which files it serves.
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
 #include "browser/detail/RequestChecks.h"
+#include "support/TestSupport.h"
 
 using browser::detail::admitted;
 using browser::detail::RequestParts;
