@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <variant>
 
 #include "exporter/ExportGeometry.h"
@@ -11,9 +12,12 @@
 
 namespace {
 
-// The 3D view draws at most this many triangles; a denser model is thinned evenly.
-constexpr std::size_t kMaxViewFaces = 200000;
-constexpr std::size_t kMaxViewLines = 200000;
+// The 3D view draws at most this many triangles and segments (a denser model is thinned evenly), at
+// centimetre precision: the view is for looking, and each update crosses to the page as JSON text.
+constexpr std::size_t kMaxViewFaces = 60000;
+constexpr std::size_t kMaxViewLines = 100000;
+
+double viewNumber(double v) { return std::round(v * 100.0) / 100.0; }
 
 // A menu text without the host's enable codes ("^ES^EE...").
 std::string menuText(const std::string& text) {
@@ -165,9 +169,9 @@ void WorkspaceShell::refreshModelView(bool force) {
     for (std::size_t i = 0; i < faces.size(); i += step) {
         const auto& f = faces[i];
         for (const auto* p : {&f.a, &f.b, &f.c}) {
-            positions.push_back(p->x);
-            positions.push_back(p->y);
-            positions.push_back(p->z);
+            positions.push_back(viewNumber(p->x));
+            positions.push_back(viewNumber(p->y));
+            positions.push_back(viewNumber(p->z));
         }
         const host::HostColour c = exporter::layerColour(exporter::exportLayerName(snapshot, f.layer));
         colours.push_back({c.red, c.green, c.blue});
@@ -179,7 +183,7 @@ void WorkspaceShell::refreshModelView(bool force) {
             if (lines.size() >= kMaxViewLines * 4) return;
             const auto& a = path[i];
             const auto& b = path[(i + 1) % path.size()];
-            for (double v : {a.x, a.y, b.x, b.y}) lines.push_back(v);
+            for (double v : {a.x, a.y, b.x, b.y}) lines.push_back(viewNumber(v));
         }
     };
     for (const auto& element : snapshot.elements) {

@@ -69,8 +69,10 @@ function rawRequest(url, {method = 'GET', headers = {}, body} = {}) {
   });
 }
 
+const started = Date.now();
 async function shot(page, name) {
   await page.screenshot({path: path.join(artefacts, name + '.png')});
+  console.log(`${((Date.now() - started) / 1000).toFixed(1)} s: ${name}`);  // where a slow run spends its time
 }
 
 const env = {
