@@ -9,3 +9,4 @@ int cmdCloudExport(int argc, char** argv);
 int cmdLasInfo(int argc, char** argv);
 int cmdDedupe(int argc, char** argv);
 int cmdExport(int argc, char** argv);
+int cmdServe(int argc, char** argv);

@@ -26,6 +26,7 @@ const Command kCommands[] = {
     {"las-info", cmdLasInfo, "las-info [--threads N] PLIK.las|laz"},
     {"dedupe", cmdDedupe, "dedupe PROJEKT [--yes]"},
     {"export", cmdExport, "export PROJEKT --out KATALOG"},
+    {"serve", cmdServe, "serve [--project PLIK] [--port N] [--open]"},
 };
 
 int usage() {

@@ -108,3 +108,7 @@ echo "eksport:       $EXPORT"
 echo "projekt:       $OUT/project.gdp"
 echo "wiadomosci:    $OUT/session.txt, raport: $OUT/session.err"
 echo "diagnostyka:   $XDG_STATE_HOME"
+echo
+echo "Obszar roboczy w przegladarce (ten sam projekt, bez sieci):"
+echo "  bash scripts/workspace.sh $OUT/project.gdp --open"
+echo "  (bez --open wypisuje adres do otwarcia; Ctrl+C konczy)"

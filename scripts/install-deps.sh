@@ -6,7 +6,7 @@ PKGS=(build-essential cmake ninja-build pkg-config ccache
       libgtest-dev libgmock-dev libbenchmark-dev
       nlohmann-json3-dev libpugixml-dev libcurl4-openssl-dev libssl-dev
       libzip-dev zlib1g-dev libcpp-httplib-dev libpng-dev libjpeg-dev
-      ca-certificates locales gdal-bin python3-ezdxf clang-format)
+      ca-certificates locales gdal-bin python3-ezdxf clang-format chromium)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -31,8 +31,9 @@ if [ -f web/package.json ] && [ ! -d web/node_modules ]; then
   fi
   (cd web && npm ci --no-audit --no-fund --loglevel=error)
 fi
-# The E57, LAZ and glTF tests read our files with independent readers, also from the npm registry.
-for dir in tests/e57/independent tests/las/independent tests/export/independent; do
+# The E57, LAZ and glTF tests read our files with independent readers, and the browser test drives Debian's
+# Chromium with playwright-core (never a browser download), all from the npm registry.
+for dir in tests/e57/independent tests/las/independent tests/export/independent tests/browser; do
   if [ ! -d "$dir/node_modules" ]; then
     if ! command -v npm >/dev/null; then
       $SUDO apt-get update -qq; DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq npm >/dev/null

@@ -118,7 +118,9 @@ void WmsService::getMap(const SimRequest& request, SimResponse& response) const 
         return;
     }
     const int code = epsgOfSystemText(request.param(v130 ? "crs" : "srs"));
-    if (std::find(systems.begin(), systems.end(), code) == systems.end()) {
+    // Web Mercator is not announced but answered: the pages' map tiles ask for it.
+    const bool mercator = code == 3857;
+    if (!mercator && std::find(systems.begin(), systems.end(), code) == systems.end()) {
         serviceException(response, v130 ? "InvalidCRS" : "InvalidSRS", "Nieobslugiwany uklad");
         return;
     }
@@ -126,7 +128,7 @@ void WmsService::getMap(const SimRequest& request, SimResponse& response) const 
     double v[4];
     bool ok = parts.size() == 4;
     for (int i = 0; ok && i < 4; ++i) ok = platform::parseDouble(parts[i], v[i]) && std::isfinite(v[i]);
-    if (v130 && ok) {
+    if (v130 && ok && !mercator) {
         // WMS 1.3.0 follows the system's own axis order: northing first for the Polish grids.
         std::swap(v[0], v[1]);
         std::swap(v[2], v[3]);
@@ -140,14 +142,25 @@ void WmsService::getMap(const SimRequest& request, SimResponse& response) const 
     const double sx = static_cast<double>(width) / (v[2] - v[0]);
     const double sy = static_cast<double>(height) / (v[3] - v[1]);
     const auto toPixel = [&](const geodesy::PlanarPoint& p1992, double& px, double& py) {
-        const geodesy::PlanarPoint p = code == 2180 ? p1992 : geodesy::pl1992ToPl2000(p1992, code);
+        geodesy::PlanarPoint p = p1992;
+        if (mercator) {
+            const geodesy::LatLon ll = geodesy::pl1992ToWgs84(p1992.x, p1992.y);
+            constexpr double kRadius = 6378137.0;
+            constexpr double kDeg = 3.14159265358979323846 / 180.0;
+            p = {kRadius * ll.lon * kDeg, kRadius * std::log(std::tan(3.14159265358979323846 / 4 + ll.lat * kDeg / 2))};
+        } else if (code != 2180) {
+            p = geodesy::pl1992ToPl2000(p1992, code);
+        }
         px = (p.x - v[0]) * sx;
         py = (v[3] - p.y) * sy;
     };
     for (const Layer* layer : chosen) {
-        // A frame in the layer's tint, so every layer leaves a visible mark.
-        for (int x = 0; x < image.width; ++x) image.set(x, 0, layer->rgba), image.set(x, image.height - 1, layer->rgba);
-        for (int y = 0; y < image.height; ++y) image.set(0, y, layer->rgba), image.set(image.width - 1, y, layer->rgba);
+        // A frame in the layer's tint, so every layer leaves a visible mark (not on map tiles, where the
+        // frames would draw a grid).
+        for (int x = 0; !mercator && x < image.width; ++x)
+            image.set(x, 0, layer->rgba), image.set(x, image.height - 1, layer->rgba);
+        for (int y = 0; !mercator && y < image.height; ++y)
+            image.set(0, y, layer->rgba), image.set(image.width - 1, y, layer->rgba);
         if (!layer->store) continue;
         for (const SimFeature* f : layer->store->query(layer->typeName, nullptr)) {
             auto drawPath = [&](const std::vector<geodesy::PlanarPoint>& path, bool closed) {

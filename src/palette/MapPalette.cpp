@@ -1,11 +1,19 @@
 #include "palette/MapPalette.h"
 
+#include "browser/BrowserChannel.h"
+#include "palette/detail/WebPalette.h"
 #include "platform/Desktop.h"
 
 namespace palette {
 
 namespace {
 MapPalette* g_palette = nullptr;
+
+const detail::PaletteTexts kTexts{"MapPalette", "TERRAVOX: ", "TERRAVOX", "map.html"};
+const std::vector<detail::WebFile> kFiles{
+    {100, "map.html"},    {101, "map.js"},         {102, "map.css"},         {110, "leaflet.js"},
+    {111, "leaflet.css"}, {112, "maplibre-gl.js"}, {113, "maplibre-gl.css"}, {114, "leaflet-maplibre-gl.js"},
+};
 MapPalette::UrlOpener& urlOpener() {
     static MapPalette::UrlOpener opener = [](const std::string& url) { platform::openUrlExternally(url); };
     return opener;
@@ -19,6 +27,8 @@ MapPalette::MapPalette(ControllerHook registerController) : registerController_(
 }
 
 MapPalette::~MapPalette() {
+    // The page may still call in; its calls must not reach a bridge that is gone.
+    if (browser_) browser_->clearObjects();
     if (g_palette == this) g_palette = nullptr;
 }
 
@@ -27,6 +37,20 @@ void MapPalette::InitBrowserControl(bridge::Bridge::Sender toPage) {
     if (registerController_) registerController_(bridge_);
     bridge_.setSender(std::move(toPage));
 }
+
+bool MapPalette::InitBrowserControl(browser::BrowserChannel& browser) {
+    RegisterBridgeHandlers();
+    if (registerController_) registerController_(bridge_);
+    RegisterBridgeJSObject(browser);
+    browser_ = &browser;
+    return detail::loadPage(kTexts, kFiles, browser);
+}
+
+void MapPalette::RegisterBridgeJSObject(browser::BrowserChannel& browser) {
+    detail::registerBridgeJSObject(bridge_, browser);
+}
+
+bool MapPalette::ExtractWebResources() { return detail::extractWebResources(kTexts, kFiles); }
 
 void MapPalette::RegisterBridgeHandlers() {
     bridge_.on("ping", [](const nlohmann::json&) {

@@ -5,6 +5,10 @@
 
 #include "bridge/Bridge.h"
 
+namespace browser {
+class BrowserChannel;
+}
+
 namespace palette {
 
 class MapPalette {
@@ -21,6 +25,13 @@ public:
 
     // Registers the handlers and installs the sender that carries text to the page.
     void InitBrowserControl(bridge::Bridge::Sender toPage);
+    // The same with a browser: handlers, the "GIS" object, load events, the web files and the page.
+    // False when the web files could not be extracted (the palette stays empty).
+    bool InitBrowserControl(browser::BrowserChannel& browser);
+    // Installs the sender into the page and the page's object "GIS" with "postMessage".
+    void RegisterBridgeJSObject(browser::BrowserChannel& browser);
+    // Writes the page and its libraries into the web folder; false at the first failure.
+    static bool ExtractWebResources();
     // The palette's own handlers: "ping" and "openExternal".
     void RegisterBridgeHandlers();
     // The palette's bridge (the page's messages enter through its dispatch).
@@ -39,6 +50,7 @@ public:
 private:
     bridge::Bridge bridge_;
     ControllerHook registerController_;
+    browser::BrowserChannel* browser_ = nullptr;  // the page's browser, released with the palette
 };
 
 // The build's compile date and time, as "pong" reports them.

@@ -178,4 +178,12 @@ bool appendToFile(const fs::path& target, std::string_view bytes) {
     return ok;
 }
 
+bool makePrivateFolder(const fs::path& dir) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    struct stat st {};
+    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+    return (st.st_mode & 0077) == 0 || ::chmod(dir.c_str(), 0700) == 0;
+}
+
 }  // namespace platform

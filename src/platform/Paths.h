@@ -15,6 +15,10 @@ std::filesystem::path cacheDir();
 std::filesystem::path stateDir();
 // Temporary folder: $TMPDIR, else /tmp.
 std::filesystem::path tempDir();
+// Creates the folder (and its parents) and makes sure it is this user's own: a real folder, not a symbolic
+// link, owned by the user and open to no one else (mode 0700). False when another user owns it, so nothing
+// is written where someone else could change or replace it (the temporary folder is shared).
+bool makePrivateFolder(const std::filesystem::path& dir);
 // Folder for support diagnostics: stateDir()/TERRAVOX, created with mode 0700 (failure ignored).
 std::filesystem::path diagnosticsDir();
 

@@ -1,0 +1,240 @@
+#include "browser/BrowserServer.h"
+
+#include <array>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include <httplib.h>
+
+#include "browser/detail/RequestChecks.h"
+
+namespace browser {
+
+namespace {
+
+std::string makeSecret() {
+    std::random_device device;  // the kernel's random source
+    std::ostringstream out;
+    for (int i = 0; i < 4; ++i) {
+        char buf[9];
+        std::snprintf(buf, sizeof buf, "%08x", static_cast<unsigned>(device()));
+        out << buf;
+    }
+    return out.str();
+}
+
+const char* contentType(const std::filesystem::path& file) {
+    const std::string ext = file.extension().string();
+    if (ext == ".html") return "text/html; charset=utf-8";
+    if (ext == ".js" || ext == ".mjs") return "text/javascript; charset=utf-8";
+    if (ext == ".css") return "text/css; charset=utf-8";
+    if (ext == ".png") return "image/png";
+    if (ext == ".svg") return "image/svg+xml";
+    if (ext == ".json") return "application/json";
+    return "application/octet-stream";
+}
+
+bool readFile(const std::filesystem::path& file, std::string& out) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buf;
+    buf << in.rdbuf();
+    out = buf.str();
+    return true;
+}
+
+// Puts the browser's own script in front of the page's scripts.
+std::string withBrowserScript(std::string html) {
+    const std::string tag = "<script src=\"__browser.js\"></script>";
+    const auto head = html.find("<head>");
+    if (head == std::string::npos) return tag + html;
+    html.insert(head + 6, tag);
+    return html;
+}
+
+// Delivers queued scripts; opens GIS-like objects once the stream is open, as the host registers
+// them after the page has started.
+const char* kStreamScript = R"JS(
+(function () {
+  var base = location.pathname.replace(/[^/]*$/, '');
+  var chain = Promise.resolve();
+  function call(o, f, args) {
+    var body = JSON.stringify(Array.prototype.slice.call(args));
+    chain = chain.then(function () {
+      return fetch(base + '__call?o=' + encodeURIComponent(o) + '&f=' + encodeURIComponent(f),
+                   {method: 'POST', headers: {'Content-Type': 'application/json'}, body: body});
+    }).catch(function (e) { console.error('bridge', e); });
+  }
+  var events = new EventSource(base + '__events');
+  events.onmessage = function (ev) {
+    try { (0, eval)(ev.data); } catch (e) { console.error('ExecuteJS', e); }
+  };
+  events.onopen = function () {
+    Object.keys(__objects).forEach(function (o) {
+      if (window[o]) return;
+      var obj = {};
+      __objects[o].forEach(function (f) { obj[f] = function () { call(o, f, arguments); }; });
+      window[o] = obj;
+    });
+  };
+  window.addEventListener('load', function () { fetch(base + '__loaded', {method: 'POST'}); });
+})();
+)JS";
+
+}  // namespace
+
+BrowserServer::BrowserServer() : http_(std::make_unique<httplib::Server>()), secret_(makeSecret()) { installRoutes(); }
+
+BrowserServer::~BrowserServer() { stop(); }
+
+bool BrowserServer::start(int port) {
+    port_ = port == 0 ? http_->bind_to_any_port("127.0.0.1") : (http_->bind_to_port("127.0.0.1", port) ? port : -1);
+    if (port_ <= 0) return false;
+    thread_ = std::thread([this] { http_->listen_after_bind(); });
+    return true;
+}
+
+void BrowserServer::stop() {
+    stopping_ = true;
+    if (thread_.joinable()) {
+        http_->stop();
+        thread_.join();
+    }
+}
+
+std::string BrowserServer::baseAddress() const {
+    return "http://127.0.0.1:" + std::to_string(port_) + "/" + secret_ + "/";
+}
+
+BrowserChannel& BrowserServer::channel(const std::string& name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto& slot = channels_[name];
+    if (!slot) slot = std::make_unique<BrowserChannel>(*this, name);
+    return *slot;
+}
+
+BrowserChannel* BrowserServer::findChannel(const std::string& name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = channels_.find(name);
+    return it == channels_.end() ? nullptr : it->second.get();
+}
+
+void BrowserServer::mount(const std::string& name, const std::filesystem::path& folder) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    mounts_[name] = folder;
+}
+
+bool BrowserServer::mountFolder(const std::string& name, std::filesystem::path& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = mounts_.find(name);
+    if (it == mounts_.end()) return false;
+    out = it->second;
+    return true;
+}
+
+void BrowserServer::setPageSettings(std::string script) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pageSettings_ = std::move(script);
+}
+
+bool BrowserServer::admits(const std::string& method, const std::string& path, const std::string& host,
+                           const std::string& origin, const std::string& fetchSite) const {
+    return detail::admitted(detail::RequestParts{method, path, host, origin, fetchSite}, port_, secret_);
+}
+
+void BrowserServer::installRoutes() {
+    http_->new_task_queue = [] { return new httplib::ThreadPool(16); };
+    http_->set_payload_max_length(64u << 20);
+    http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        const auto header = [&](const char* name) { return req.has_header(name) ? req.get_header_value(name) : ""; };
+        if (admits(req.method, req.path, header("Host"), header("Origin"), header("Sec-Fetch-Site"))) {
+            return httplib::Server::HandlerResponse::Unhandled;
+        }
+        res.status = 403;
+        res.set_content("odmowa", "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    // Nothing the pages load may carry the secret elsewhere, and no other site may frame them.
+    http_->set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Referrer-Policy", "no-referrer");
+        res.set_header("X-Content-Type-Options", "nosniff");
+        res.set_header("Cache-Control", "no-store");
+        res.set_header("Content-Security-Policy", "frame-ancestors 'self'");
+    });
+
+    http_->Get(R"(/[^/]+/([^/]+)/(.*))", [this](const httplib::Request& req, httplib::Response& res) {
+        const std::string mountName = req.matches[1];
+        const std::string rest = req.matches[2];
+        BrowserChannel* ch = findChannel(mountName);
+        if (rest == "__browser.js") {
+            std::string settings;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                settings = pageSettings_;
+            }
+            const std::string objects = ch ? ch->objectScript() : "var __objects = {};";
+            res.set_content(settings + "\n" + objects + kStreamScript, "text/javascript; charset=utf-8");
+            return;
+        }
+        if (rest == "__events") {
+            if (!ch) {
+                res.status = 404;
+                return;
+            }
+            res.set_header("X-Accel-Buffering", "no");
+            const std::uint64_t stream = ch->openStream();
+            res.set_chunked_content_provider(
+                "text/event-stream", [this, ch, stream](std::size_t, httplib::DataSink& sink) {
+                    bool current = true;
+                    std::deque<std::string> scripts = ch->takeScripts(stream, std::chrono::milliseconds(500), current);
+                    if (stopping_ || !current) return false;
+                    if (scripts.empty()) {
+                        const std::string ping = ": ping\n\n";
+                        return sink.write(ping.data(), ping.size());
+                    }
+                    while (!scripts.empty()) {
+                        std::string event;
+                        std::istringstream lines(scripts.front());
+                        for (std::string line; std::getline(lines, line);) event += "data: " + line + "\n";
+                        event += "\n";
+                        if (!sink.write(event.data(), event.size())) {
+                            ch->returnScripts(std::move(scripts));
+                            return false;
+                        }
+                        scripts.pop_front();
+                    }
+                    return true;
+                });
+            return;
+        }
+        std::filesystem::path root;
+        std::filesystem::path file;
+        if (!mountFolder(mountName, root) || !detail::resolveInside(root, rest, file)) {
+            res.status = 404;
+            if (ch) ch->pageMissing(404, rest);
+            return;
+        }
+        std::string body;
+        if (!readFile(file, body)) {
+            res.status = 404;
+            if (ch) ch->pageMissing(404, rest);
+            return;
+        }
+        if (file.extension() == ".html") body = withBrowserScript(std::move(body));
+        res.set_content(std::move(body), contentType(file));
+    });
+
+    http_->Post(R"(/[^/]+/([^/]+)/(__call|__loaded))", [this](const httplib::Request& req, httplib::Response& res) {
+        BrowserChannel* ch = findChannel(req.matches[1]);
+        if (!ch) {
+            res.status = 404;
+            return;
+        }
+        if (req.matches[2] == "__loaded") ch->pageLoaded();
+        else ch->call(req.get_param_value("o"), req.get_param_value("f"), req.body);
+        res.status = 204;
+    });
+}
+
+}  // namespace browser
