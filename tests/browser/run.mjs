@@ -1,5 +1,5 @@
 // The workspace in Debian's Chromium: the whole import, cancel, layer mapping, address suggestions,
-// the point-cloud page's reactions, and requests that must be refused. Screenshots go to ARTEFACTS.
+// the point-cloud page with its controller, and requests that must be refused. Screenshots go to ARTEFACTS.
 // Usage: node run.mjs GEODRAFT GEODRAFT_SIM ARTEFACTS. Exit 77 (skipped) without chromium or node modules.
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
@@ -87,7 +87,7 @@ fs.mkdirSync(env.TMPDIR, {recursive: true});
 let browser;
 let page;
 try {
-  const services = await startProgram(simProgram, ['--port', '0', '--scenario', 'wysokosci'], env,
+  const services = await startProgram(simProgram, ['--port', '0', '--scenario', 'chmura'], env,
                                       /^listening on (http:\/\/127\.0\.0\.1:\d+)/);
   const address = await startProgram(geodraft, ['serve', '--project', path.join(work, 'project.gdp')],
                                      {...env, GEODRAFT_SERVICES: services}, /otworz w przegladarce (\S+)/);
@@ -281,47 +281,92 @@ try {
   check('panel collapsed after reload', await map.locator('body').getAttribute('class') === 'collapsed');
   await map.locator('#btnLayout').click();
 
-  // The point-cloud page. Its controller's answers are played here where the add-on has none yet.
+  // The point-cloud page against its controller and the simulator's LiDAR block near Radom.
   await page.click('#menuButton');
   await page.click('.menuItem[data-item="2"]');
   const cloud = page.frameLocator(`.window[data-guid="${CLOUD_GUID}"] iframe`);
+  const cloudBody = cloud.locator('body');
   await cloud.locator('#connection').filter({hasText: 'Połączono z ArchiCAD ✓'}).waitFor();
-  await until(() => sentOfType('frameEstimate').length >= 1, 'first estimate');
+  // The page first moves to the project's place (set above) and estimates there; framing before that
+  // move ends would be undone by it.
+  await until(() => sentOfType('frameEstimate').length >= 2, 'estimate at the project\'s place');
   const first = sentOfType('frameEstimate')[0];
   check('estimate payload', first.detail === 'standard' && first.bboxWgs84.length === 4, first);
-  const recv = (m) => cloud.locator('body').evaluate((b, msg) => GISBridge.receive(msg), m);
-  await recv({type: 'estimateDone', points: 12000000, sizeMB: 192, overLimit: true, density: 12});
-  check('estimate over limit', await cloud.locator('#estimate').textContent() ===
-        '~12,0 mln pkt · ~192 MB · 12 pkt/m² — przekroczono limit, zmniejsz kadr lub jakość' &&
-        await cloud.locator('#estimate').getAttribute('class') === 'over' && await cloud.locator('#btnDownload').isDisabled());
-  await recv({type: 'estimateDone', points: 4500, sizeMB: 0.07, overLimit: false, density: 0});
-  check('estimate thousands', await cloud.locator('#estimate').textContent() === '~5 tys. pkt · ~0 MB' &&
-        await cloud.locator('#btnDownload').isEnabled());
+  await cloudBody.evaluate(() => {  // every message the page receives from here on
+    window.received = [];
+    const receive = GISBridge.receive;
+    GISBridge.receive = (msg) => { window.received.push(msg); receive(msg); };
+  });
+  const received = () => cloudBody.evaluate(() => window.received);
+  const receivedOfType = async (type) => (await received()).filter((m) => m.type === type);
+  const estimate = () => cloud.locator('#estimate').textContent();
+  // The block's PL-1992 corners (649400 394700, 649600 394900) in WGS84.
+  const frameRadom = () => cloudBody.evaluate(() => map.fitBounds([[51.399205, 21.148365], [51.400950, 21.151323]]));
+  await frameRadom();
+  // The index's density (6 points/m² at most) replaces the one the estimate started from (12).
+  await until(async () => (await estimate()).endsWith(' · 6 pkt/m²'), 'estimate from the LiDAR index');
+  const realEstimate = await estimate();
+  check('real estimate', /^~\d+(,\d)? (mln|tys\.) pkt · ~\d+ MB · 6 pkt\/m²$/.test(realEstimate) &&
+        await cloud.locator('#estimate').getAttribute('class') !== 'over' && await cloud.locator('#btnDownload').isEnabled(),
+        realEstimate);
+  await shot(page, '08-cloud-estimate');
+  await cloudBody.evaluate(() => map.zoomOut(4));
+  await until(async () => (await estimate()).endsWith(' — przekroczono limit, zmniejsz kadr lub jakość'), 'estimate over the limit');
+  check('estimate over limit', /^~\d+,\d mln pkt · ~\d+ MB · \d+ pkt\/m² — przekroczono limit, zmniejsz kadr lub jakość$/.test(await estimate()) &&
+        await cloud.locator('#estimate').getAttribute('class') === 'over' && await cloud.locator('#btnDownload').isDisabled(),
+        await estimate());
+  // Lighter first, then back to the block: every estimate from here on is a light one.
   await cloud.locator('#detail').fill('0');
-  await until(() => sentOfType('frameEstimate').some((m) => m.detail === 'lekki'), 'estimate after the slider');
+  await frameRadom();
+  await until(async () => !(await estimate()).includes('przekroczono'), 'light estimate of the block');
+  const lightEstimate = await estimate();
+  check('light estimate', /^~\d+ tys\. pkt · ~\d+ MB · 6 pkt\/m²$/.test(lightEstimate) &&
+        sentOfType('frameEstimate').at(-1).detail === 'lekki' && await cloud.locator('#btnDownload').isEnabled(), lightEstimate);
+
+  // A real cancel: the sheets trickle in, so the download still runs when the cancel arrives.
+  const sheets = {host: 'opendata.geoportal.gov.pl', path: '/NumDaneWys/DanePomiaroweLAZ/sim/*'};
+  check('sheets slowed', await rawRequest(services + '/__faults', {method: 'POST', body: JSON.stringify({...sheets, trickleMs: 500})}) === 200);
   await cloud.locator('#btnDownload').click();
   const download = sentOfType('download')[0];
   check('download payload', download && download.detail === 'lekki' && download.bboxWgs84.length === 4, download);
-  // Until the point-cloud controller is attached the add-on answers "download" with an error at once.
-  const downloadStatus = await cloud.locator('#status').textContent();
-  check('downloading', (downloadStatus === 'Pobieram chmurę punktów…' || downloadStatus.startsWith('Brak obslugi')) &&
-        await cloud.locator('#btnCancel').isVisible() && await cloud.locator('#btnDownload').isDisabled());
-  await recv({type: 'progress', label: 'Kafel 1/2: 1,0 MB / 2,0 MB', pct: 25, cancellable: true});
-  check('cloud progress', await cloud.locator('#status').textContent() === 'Kafel 1/2: 1,0 MB / 2,0 MB — 25%');
-  await recv({type: 'error', msg: 'Trwa pobieranie danych - sprobuj za chwile'});
+  await cloud.locator('#status').filter({hasText: /^Kafel 1\/4: [\d,]+ (B|KB) \/ [\d,]+ (KB|MB) — \d+%$/}).waitFor();
+  check('downloading', await cloud.locator('#btnCancel').isVisible() && await cloud.locator('#btnDownload').isDisabled());
+  check('index first', (await receivedOfType('progress'))[0].label === 'Pobieranie skorowidza LiDAR');
+  await shot(page, '09-cloud-downloading');
+  // The button is disabled while downloading; a second request straight from the page is refused.
+  await cloudBody.evaluate(() => GISBridge.send('download', {bboxWgs84: frame(), detail: detail()}));
+  await until(async () => (await receivedOfType('error')).some((m) => m.msg === 'Trwa pobieranie danych - sprobuj za chwile'),
+              'second download refused');
   check('error during download keeps it running', await cloud.locator('#btnCancel').isVisible() &&
-        await cloud.locator('#status').textContent() === 'Trwa pobieranie danych - sprobuj za chwile');
-  await shot(page, '08-cloud-downloading');
-  await cloud.locator('#btnCancel').click();
-  check('cloud cancelling', await cloud.locator('#btnCancel').textContent() === 'Anulowanie…');
-  await until(() => sentOfType('cancel').length === 2, 'cloud cancel');
-  await recv({type: 'downloadDone', ok: false, msg: 'Anulowano.'});
-  check('download ended', await cloud.locator('#status').textContent() === 'Anulowano.' &&
-        await cloud.locator('#status').getAttribute('class') === 'error' && !(await cloud.locator('#btnCancel').isVisible()) &&
-        await cloud.locator('#btnDownload').isEnabled());
-  await recv({type: 'downloadDone', ok: true});
+        await cloud.locator('#btnDownload').isDisabled());
+  // Clicked and read in one step: the answer may follow at once.
+  check('cloud cancelling', await cloudBody.evaluate(() => {
+    document.getElementById('btnCancel').click();
+    return document.getElementById('btnCancel').textContent;
+  }) === 'Anulowanie…');
+  await cloud.locator('#status').filter({hasText: /^Anulowano\.$/}).waitFor();
+  check('download cancelled', await cloud.locator('#status').getAttribute('class') === 'error' &&
+        !(await cloud.locator('#btnCancel').isVisible()) && await cloud.locator('#btnDownload').isEnabled() &&
+        sentOfType('cancel').length === 2 && (await receivedOfType('cancelled')).length === 1);
+  check('sheets at full speed', await rawRequest(services + '/__faults', {method: 'DELETE'}) === 200);
+
+  // The whole download: sheets, E57, the alert, the hand-over file.
+  await cloud.locator('#btnDownload').click();
+  await page.locator('#alert:not(.hidden)').waitFor({timeout: 120000});
+  check('cloud alert', (await page.locator('#alert').textContent()).includes('Chmura punktow gotowa'));
+  await page.locator('#alertButtons button', {hasText: /^OK$/}).click();
+  await cloud.locator('#status').filter({hasText: /^Chmura zapisana: /}).waitFor();
+  const labels = (await receivedOfType('progress')).map((m) => m.label);
+  check('sheet progress', labels.some((l) => /^Kafel 4\/4: /.test(l)) && labels.includes('Przetwarzanie kafli LiDAR'), labels);
+  const handedOver = path.join(env.XDG_CONFIG_HOME, 'Velmora_Cloud', 'ostatnia_chmura.e57');
+  check('download done', (await cloud.locator('#status').textContent()).includes(handedOver) &&
+        await cloud.locator('#status').getAttribute('class') !== 'error' && !(await cloud.locator('#btnCancel').isVisible()),
+        await cloud.locator('#status').textContent());
+  check('E57 handed over', fs.existsSync(handedOver) && fs.readFileSync(handedOver).subarray(0, 8).toString() === 'ASTM-E57');
+  await shot(page, '10-cloud-done');
+  // The controller always words its answer; the page's own wording is played once all its work has ended.
+  await cloudBody.evaluate(() => GISBridge.receive({type: 'downloadDone', ok: true}));
   check('download done default text', await cloud.locator('#status').textContent() === 'Pobrano chmurę punktów');
-  await shot(page, '09-cloud-done');
 
   // Web files were extracted and logged; requests that must not reach the add-on.
   const diag = fs.readFileSync(path.join(env.XDG_STATE_HOME, 'TERRAVOX', 'velmora_web_diag.txt'), 'utf8');

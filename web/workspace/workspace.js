@@ -169,15 +169,17 @@ function ensureThree() {
   const controls = new OrbitControls(camera, renderer.domElement);
   threeState = {renderer, scene, camera, controls, mesh: null};
   const loop = () => {
+    requestAnimationFrame(loop);
     const w = box.clientWidth, h = box.clientHeight;
-    if (w && h && (renderer.domElement.width !== Math.floor(w * renderer.getPixelRatio()))) {
+    // Behind the plan the view is not seen; drawing it anyway keeps a software renderer busy for nothing.
+    if (!w || !h) return;
+    if (renderer.domElement.width !== Math.floor(w * renderer.getPixelRatio())) {
       renderer.setSize(w, h);
       camera.aspect = w / h;
       camera.updateProjectionMatrix();
     }
     controls.update();
     renderer.render(scene, camera);
-    requestAnimationFrame(loop);
   };
   loop();
   return threeState;
