@@ -18,7 +18,7 @@ terrain::ElevationSheetSource nmtSheets(net::WfsClient& client) {
         return urls;
     };
     source.download = [&client](const std::string& url) -> std::optional<std::string> {
-        std::string text = client.getCachedText(url, net::kCachedTextTimeoutMs);
+        std::string text = client.getCachedText(url, net::kCachedTextTimeoutMs, net::AnswerKind::gridText);
         if (text.empty()) return std::nullopt;
         return text;
     };
