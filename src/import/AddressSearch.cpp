@@ -104,7 +104,12 @@ nlohmann::json parseAddressSuggestions(const std::string& body) {
     return items;
 }
 
-net::WfsClient clientWithSettingsOf(const net::WfsClient& other) { return net::WfsClient(other.options); }
+net::WfsClient clientWithSettingsOf(const net::WfsClient& other) {
+    net::WfsClient own(other.options);
+    // A cancel of the fetch is no cancel of a search or a height look-up.
+    own.options.cancelQuery = nullptr;
+    return own;
+}
 
 nlohmann::json searchAddress(net::WfsClient& client, const nlohmann::json& msg) {
     const std::string query = msg.value("query", std::string());

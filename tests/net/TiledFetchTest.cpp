@@ -150,6 +150,16 @@ TEST_F(TiledFetch, MembersOfOlderFormAnswersAreAllMergedAndHugeFramesRefused) {
     EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", poland, nullptr, true, false, 0, &outcome), "");
     EXPECT_TRUE(outcome.refused);
     EXPECT_EQ(sim.log().size(), 0u);
+
+    // A cancel is honoured between tiles: no request after it.
+    int done = 0;
+    client.options.cancelQuery = [&done] { return done >= 2; };
+    client.fetchWfsTiled(
+        kBase, "ms:bud_2025", {637000, 486000, 638200, 486700}, [&done](int d, int) { done = d; }, true, false, 0,
+        &outcome);
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(outcome.failed, 4);
+    EXPECT_EQ(sim.log().size(), 2u);
 }
 
 TEST_F(TiledFetch, ServerErrorsGiveAnEmptyResultAndCacheNothing) {
