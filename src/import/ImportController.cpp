@@ -285,13 +285,9 @@ nlohmann::json ImportController::onCancel(const nlohmann::json&) {
 }
 
 nlohmann::json ImportController::onSearchAddress(const nlohmann::json& msg) {
-    // During a fetch the worker owns the controller's client (its pacing table is not shared
-    // between threads); the search then goes through a client with the same settings.
-    if (busy_) {
-        net::WfsClient own = clientWithSettingsOf(webClient_);
-        return searchAddress(own, msg);
-    }
-    return searchAddress(webClient_, msg);
+    // A slow geocoder must never hold the main loop: the search runs on a worker with a client of its own,
+    // so the fetch worker's client is never touched either.
+    return startAddressSearch(webClient_, msg);
 }
 
 nlohmann::json ImportController::onSearchAddressSuggest(const nlohmann::json& msg) {
