@@ -1,6 +1,7 @@
 #include "model/ProjectFile.h"
 
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -594,12 +595,26 @@ ProjectFileStatus saveProjectFile(const std::filesystem::path& path, const Model
 }
 
 ProjectFileStatus loadProjectFile(const std::filesystem::path& path, ModelState& state) {
+    const std::string tooLarge =
+        "Projekt zbyt duzy (limit " + std::to_string(kMaxProjectFileBytes >> 20) + " MB): " + path.string();
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxProjectFileBytes) return {false, tooLarge};
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return {false, "Nie mozna otworzyc projektu: " + path.string()};
     std::string text;
     char buffer[65536];
     std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    // A project is JSON text: NUL bytes (a device, a binary file) and endless inputs stop the read with a
+    // message instead of exhausting memory.
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        if (std::memchr(buffer, 0, n) != nullptr || text.size() + n > kMaxProjectFileBytes) {
+            std::fclose(f);
+            if (text.size() + n > kMaxProjectFileBytes) return {false, tooLarge};
+            return {false, "Nieprawidlowy plik projektu: to nie jest tekst JSON (" + path.string() + ")"};
+        }
+        text.append(buffer, n);
+    }
     const bool readError = std::ferror(f) != 0;
     std::fclose(f);
     if (readError) return {false, "Nie mozna odczytac projektu: " + path.string()};

@@ -160,6 +160,32 @@ TEST_F(Session, UnreadableProjectIsNeverOverwritten) {
     EXPECT_EQ(testsupport::readFile(project()), "{ to nie jest projekt");
 }
 
+TEST_F(Session, EndlessBinaryOrGiantProjectsEndWithAMessage) {
+    // A sparse file of 5 GB takes no room on disk.
+    const std::string giant = (dir / "giant.gdp").string();
+    testsupport::writeFile(giant, "");
+    std::filesystem::resize_file(giant, 5ull << 30);
+    struct Case {
+        std::string command, message;
+    };
+    const std::string program = "'" + (testsupport::binaryDir() / "app/geodraft").string() + "' ";
+    for (const Case& c :
+         {Case{"model /dev/zero", "to nie jest tekst JSON"}, Case{"model '" + giant + "'", "Projekt zbyt duzy"},
+          Case{"export /dev/zero --out '" + (dir / "out").string() + "'", "to nie jest tekst JSON"},
+          Case{"dedupe '" + giant + "' --yes", "Projekt zbyt duzy"}}) {
+        SCOPED_TRACE(c.command);
+        const int status =
+            std::system((program + c.command + " >/dev/null 2>'" + (dir / "err").string() + "'").c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_NE(testsupport::readFile(dir / "err").find(c.message), std::string::npos);
+    }
+    const SessionRun r = run("--project '" + giant + "'", {});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Projekt zbyt duzy"), std::string::npos) << r.err;
+    EXPECT_EQ(std::filesystem::file_size(giant), 5ull << 30);
+}
+
 TEST_F(Session, CloudPaletteAndCommandLine) {
     SessionRun r = run("--palette cloud", {R"j({"type":"ping"})j", R"j({"type":"fetch"})j"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
