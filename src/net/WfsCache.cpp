@@ -1,5 +1,9 @@
 // Tiled WFS fetches and the download cache of WfsClient.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -24,6 +28,9 @@ namespace fs = std::filesystem;
 
 namespace {
 std::atomic<long long> downloadSequence{0};
+
+// Cached answers may hold what the user's token fetched: the user's alone, whatever the umask.
+constexpr unsigned kCacheFileMode = 0600;
 
 bool readWholeFile(const std::string& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
@@ -91,7 +98,7 @@ std::string fileHead(const std::string& path) {
 fs::path WfsClient::cacheFolder() {
     if (options.cacheDir.empty()) return cacheDirectory();
     std::error_code ec;
-    fs::create_directories(options.cacheDir, ec);
+    if (fs::create_directories(options.cacheDir, ec)) ::chmod(options.cacheDir.c_str(), 0700);
     return options.cacheDir;
 }
 
@@ -157,7 +164,7 @@ std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::stri
                 }
                 if (isUsableTile(response)) {
                     answer = std::move(response.body);
-                    platform::writeFileAtomically(path, answer);
+                    platform::writeFileAtomically(path, answer, kCacheFileMode);
                 } else {
                     ++report.failed;
                 }
@@ -178,7 +185,7 @@ std::string WfsClient::getCachedText(const std::string& url, int receiveTimeoutM
     if (response.status < 200 || response.status > 299 || !response.error.empty() ||
         !isAnswerOfKind(response.body, kind))
         return {};
-    platform::writeFileAtomically(path, response.body);
+    platform::writeFileAtomically(path, response.body, kCacheFileMode);
     return response.body;
 }
 
@@ -198,7 +205,11 @@ std::string WfsClient::getCachedFile(const std::string& url, const ProgressCallb
     const std::string temporary = path + ".part." +
                                   cformat("%llu", static_cast<unsigned long long>(platform::currentThreadHash())) +
                                   "." + cformat("%lld", downloadSequence++);
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    // Created exclusively and private: never a file someone else placed (or linked) under that name.
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, kCacheFileMode);
+    if (fd >= 0) ::fchmod(fd, kCacheFileMode);
+    std::FILE* file = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (file == nullptr && fd >= 0) ::close(fd);
     if (file == nullptr) {
         error = "Nie mozna zapisac do pamieci podrecznej: " + temporary;
         return {};

@@ -131,7 +131,9 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes, unsigne
     if (fd < 0) return false;
 
     bool ok = writeAll(fd, bytes);
-    if (ok && keepMode) ok = ::fchmod(fd, mode) == 0;
+    // A private file (no group or other bits asked for) gets exactly its mode, whatever the umask; an existing
+    // file keeps its own. Other new files follow the umask as the user wants.
+    if (ok && (keepMode || (mode & 0077) == 0)) ok = ::fchmod(fd, keepMode ? mode : (mode | 0600)) == 0;
     if (ok) ok = ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
@@ -152,6 +154,8 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes, std::st
 bool appendToFile(const fs::path& target, std::string_view bytes) {
     int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
+    // Private whatever the umask, also a file an earlier version left readable to others.
+    ::fchmod(fd, 0600);
     bool ok = writeAll(fd, bytes);
     if (::close(fd) != 0) ok = false;
     return ok;

@@ -1,6 +1,8 @@
 // The download cache through real sockets: hits without traffic, ".part" files, cancellation, failures, cleanup.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -142,6 +144,19 @@ TEST_F(DownloadCache, CachedTextKeepsOnlyWholeDataAnswers) {
     for (const char* q : {"1", "2", "3", "4", "5", "6"})
         EXPECT_FALSE(fs::exists(client.cachePathFor(std::string("https://h.pl/flaky?") + q, "gml"))) << q;
     EXPECT_EQ(client.getCachedText("https://h.pl/flaky?4", 2000), "<wfs:FeatureCollection/>");
+}
+
+TEST_F(DownloadCache, CacheFilesArePrivateWhateverTheUmask) {
+    sim.scenario().addGeneratedFile("*", "/file.zip", 1000);
+    sim.scenario().addText("*", "/caps", "<WFS_Capabilities/>", "text/xml");
+    const mode_t previous = ::umask(0);
+    std::string error;
+    const std::string file = client.getCachedFile("https://h.pl/file.zip", nullptr, 5000, error);
+    client.getCachedText("https://h.pl/caps?x", 2000);
+    ::umask(previous);
+    ASSERT_NE(file, "") << error;
+    for (const auto& entry : fs::directory_iterator(client.cacheFolder()))
+        EXPECT_EQ(static_cast<unsigned>(entry.status().permissions()), 0600u) << entry.path();
 }
 
 TEST(DownloadCacheCleanup, RemovesPartFilesAndFilesOlderThan30Days) {
