@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "platform/Interrupts.h"
 #include "platform/PrintableText.h"
 
 namespace {
@@ -39,6 +40,8 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread exists: an interrupt then never lands in the middle of a write (see Interrupts.h).
+    platform::watchInterrupts();
     // Adopt the user's locale as a desktop program does; numbers never depend on it.
     std::setlocale(LC_ALL, "");
     try {

@@ -1,5 +1,6 @@
 #include "platform/Desktop.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -15,7 +16,16 @@ void openUrlExternally(const std::string& url) {
     pid_t pid = 0;
     std::string prog = "xdg-open";
     char* argv[] = {prog.data(), const_cast<char*>(url.c_str()), nullptr};
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) == 0) {
+    // The opener gets the default signal mask, not the one this process blocks its interrupts with.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    const int spawned = posix_spawnp(&pid, "xdg-open", nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned == 0) {
         // The opener may take its time (or never end): the caller's loop never waits for it; a thread of its
         // own reaps it so no zombie is left.
         try {

@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
 #include <random>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -71,6 +73,13 @@ std::string uniqueSuffix() {
            std::to_string(rng() & 0xffffff);
 }
 
+// Temporary files of atomic writes in progress; created and removed under the lock.
+std::mutex pendingMutex;
+std::set<std::string>& pendingTemporaries() {
+    static std::set<std::string> names;
+    return names;
+}
+
 void syncFolder(const fs::path& folder) {
     int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
@@ -125,8 +134,10 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes, unsigne
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         temp = target;
         temp += uniqueSuffix();
+        std::lock_guard lock(pendingMutex);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, keepMode ? 0600 : mode);
         if (fd < 0 && errno != EEXIST) return false;
+        if (fd >= 0) pendingTemporaries().insert(temp.string());
     }
     if (fd < 0) return false;
 
@@ -136,11 +147,13 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes, unsigne
     if (ok && (keepMode || (mode & 0077) == 0)) ok = ::fchmod(fd, keepMode ? mode : (mode | 0600)) == 0;
     if (ok) ok = ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
+    {
+        std::lock_guard lock(pendingMutex);
+        if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+        if (!ok) ::unlink(temp.c_str());
+        pendingTemporaries().erase(temp.string());
     }
+    if (!ok) return false;
     syncFolder(folder);
     return true;
 }
@@ -149,6 +162,12 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes, std::st
     if (writeFileAtomically(target, bytes, newFileMode)) return true;
     error = "Nie mozna zapisac pliku: " + target.string();
     return false;
+}
+
+void removePendingTemporaryFiles() {
+    // Locked for good: the process ends right after, and no write may create a file in between.
+    pendingMutex.lock();
+    for (const std::string& name : pendingTemporaries()) ::unlink(name.c_str());
 }
 
 bool appendToFile(const fs::path& target, std::string_view bytes) {

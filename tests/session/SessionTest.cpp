@@ -2,11 +2,14 @@
 // messages on standard output, report lines on standard error, the project file on disk.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -184,6 +187,40 @@ TEST_F(Session, EndlessBinaryOrGiantProjectsEndWithAMessage) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Projekt zbyt duzy"), std::string::npos) << r.err;
     EXPECT_EQ(std::filesystem::file_size(giant), 5ull << 30);
+}
+
+TEST_F(Session, InterruptedSessionSavesWhatWasDoneAndLeavesNoTemporaryFile) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        std::filesystem::remove(project());
+        std::filesystem::remove(dir / "out.txt");
+        testsupport::writeFile(dir / "input.txt", R"j({"type":"setOrigin","lat":52.2,"lon":21.0})j"
+                                                  "\n#sleep 60000\n");
+        const std::string command = "exec env XDG_CONFIG_HOME='" + (dir / "config").string() + "' XDG_STATE_HOME='" +
+                                    (dir / "state").string() + "' GEODRAFT_SERVICES=offline '" +
+                                    (testsupport::binaryDir() / "app/geodraft").string() + "' session --project '" +
+                                    project() + "' < '" + (dir / "input.txt").string() + "' > '" +
+                                    (dir / "out.txt").string() + "' 2> '" + (dir / "err.txt").string() + "'";
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // The signal comes once the georeference is set (the session then sleeps for a minute).
+        for (int i = 0; i < 400 && testsupport::readFile(dir / "out.txt").find("originSet") == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ::kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_NE(testsupport::readFile(dir / "err.txt").find("projekt zapisany"), std::string::npos);
+        const std::string saved = testsupport::readFile(project());
+        EXPECT_NE(saved.find("EPSG:2178"), std::string::npos) << "what was done is in the project";
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+    }
 }
 
 TEST_F(Session, CloudPaletteAndCommandLine) {
