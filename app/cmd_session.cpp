@@ -1,11 +1,13 @@
 // geodraft session: a palette without a browser. Each line of standard input is one message of the
 // page; every message the page would receive is printed as one line on standard output.
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <string>
@@ -17,6 +19,7 @@
 #include "import/ImportController.h"
 #include "model/ModelHost.h"
 #include "palette/MapPalette.h"
+#include "platform/Interrupts.h"
 #include "platform/MessageLoop.h"
 #include "platform/Numbers.h"
 #include "platform/Workers.h"
@@ -98,13 +101,16 @@ void guarded(Step step) {
     }
 }
 
+// The signal that interrupted the session, 0 while none did.
+std::atomic<int> interruptedBy{0};
+
 void pumpFor(std::chrono::milliseconds duration) {
     auto& loop = MessageLoop::main();
     const auto deadline = std::chrono::steady_clock::now() + duration;
     for (;;) {
         guarded([&] { loop.pump(); });
         const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return;
+        if (now >= deadline || interruptedBy.load() != 0) return;
         guarded([&] {
             loop.runOne(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
                         std::chrono::milliseconds(1));
@@ -133,7 +139,8 @@ void waitForMessage(const std::string& type) {
 // Waits until every worker has ended and everything they posted has been handled.
 void waitForWorkers() {
     bool settled = false;
-    while (!settled) guarded([&] { settled = settleWorkers(std::chrono::milliseconds(1000)); });
+    while (!settled && interruptedBy.load() == 0)
+        guarded([&] { settled = settleWorkers(std::chrono::milliseconds(200)); });
 }
 
 void handleLine(const std::string& rawLine, bridge::Bridge& bridge) {
@@ -167,12 +174,27 @@ std::thread startReader(InputQueue& queue) {
     });
 }
 
-void runSession(bridge::Bridge& bridge) {
+// Returns normally when the input ended, or the signal number when the session was interrupted.
+int runSession(bridge::Bridge& bridge, const std::function<void()>& cancelWork) {
     InputQueue queue;
     std::thread reader = startReader(queue);
     auto& loop = MessageLoop::main();
+    platform::setInterruptHandler([](int signal) {
+        interruptedBy = signal;
+        bridge::runOnMainThread([] {});  // wakes the loop
+    });
     for (;;) {
         guarded([&] { loop.pump(); });
+        if (const int signal = interruptedBy.load()) {
+            // What was done so far is kept: running work is cancelled and given a moment to end, then the
+            // caller saves. The reader may sit in a read that never ends; the process ends without it.
+            reader.detach();
+            guarded(cancelWork);
+            bool settled = false;
+            guarded([&] { settled = settleWorkers(std::chrono::milliseconds(15000)); });
+            if (!settled) std::fprintf(stderr, "session: praca w tle nie skonczyla sie - zapis bez niej\n");
+            return signal;
+        }
         if (!queue.lines.empty()) {
             const std::string line = std::move(queue.lines.front());
             queue.lines.pop_front();
@@ -184,6 +206,7 @@ void runSession(bridge::Bridge& bridge) {
     }
     reader.join();
     waitForWorkers();
+    return 0;
 }
 
 }  // namespace
@@ -208,15 +231,16 @@ int cmdSession(int argc, char** argv) {
     });
     host::installHost(&model);
 
+    int signal = 0;
     if (options.palette == "cloud") {
         CloudSessionPalette palette(writeToPage);
         cloudui::CloudController::instance().registerHandlers(palette.bridge());
-        runSession(palette.bridge());
+        signal = runSession(palette.bridge(), [&palette] { palette.bridge().dispatch("{\"type\":\"cancel\"}"); });
     } else {
         palette::MapPalette palette(
             [](bridge::Bridge& bridge) { importer::ImportController::instance().registerHandlers(bridge); });
         palette.InitBrowserControl(writeToPage);
-        runSession(palette.bridge());
+        signal = runSession(palette.bridge(), [&palette] { palette.bridge().dispatch("{\"type\":\"cancel\"}"); });
     }
 
     int rc = 0;
@@ -227,6 +251,11 @@ int cmdSession(int argc, char** argv) {
                          saved.error.c_str());
             rc = 1;
         }
+    }
+    if (signal != 0) {
+        std::fprintf(stderr, "session: przerwano sygnalem %d%s\n", signal,
+                     options.project.empty() ? "" : (rc == 0 ? " - projekt zapisany" : " - projekt nie zapisany"));
+        platform::exitForSignal(signal);
     }
     host::installHost(nullptr);
     return rc;

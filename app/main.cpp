@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <cstring>
 #include <locale>
+#include <new>
 #include <string>
 
 #include "Commands.h"
+#include "platform/Interrupts.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -38,6 +41,8 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread exists: an interrupt then never lands in the middle of a write (see Interrupts.h).
+    platform::watchInterrupts();
     // Adopt the user's locale as a desktop program does; numbers never depend on it.
     std::setlocale(LC_ALL, "");
     try {
@@ -45,7 +50,16 @@ int main(int argc, char** argv) {
     } catch (const std::exception&) {}
     if (argc < 2) return usage();
     for (const auto& c : kCommands) {
-        if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+        if (std::strcmp(argv[1], c.name) != 0) continue;
+        // Inputs beyond what the machine can hold end with a message and an exit code, never an abort.
+        try {
+            return c.run(argc - 1, argv + 1);
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr, "blad: brak pamieci - dane wejsciowe zbyt duze\n");
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "blad: %s\n", platform::printableText(e.what()).c_str());
+        }
+        return 1;
     }
     return usage();
 }

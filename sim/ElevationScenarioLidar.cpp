@@ -2,6 +2,7 @@
 #include <unistd.h>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -54,9 +55,18 @@ std::vector<SheetPoint> hillsPoints(int epsg) {
 
 // The points as a LAZ file (point format 0, centimetre scale), read back as bytes.
 std::string lazBytes(const std::vector<SheetPoint>& points) {
-    static std::atomic<int> sequence{0};
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("geodraft-sim-" + platform::cformat("%d-%d", static_cast<int>(getpid()), sequence++) + ".laz");
+    // A folder of our own (created exclusively, private): a predictable name in the shared temporary folder
+    // could be taken over by another user's link.
+    std::string folder = (std::filesystem::temp_directory_path() / "geodraft-sim-XXXXXX").string();
+    if (::mkdtemp(folder.data()) == nullptr) return {};
+    const std::filesystem::path path = std::filesystem::path(folder) / "sheet.laz";
+    struct RemoveFolder {
+        std::string folder;
+        ~RemoveFolder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+        }
+    } removeFolder{folder};
     las::LasHeader header;
     header.pointFormat = 0;
     header.pointRecordLength = 20;
@@ -91,8 +101,6 @@ std::string lazBytes(const std::vector<SheetPoint>& points) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
     return std::move(bytes).str();
 }
 

@@ -30,6 +30,8 @@ std::optional<FaultAction> FaultPlan::take(const std::string& host, const std::s
         action.exceptionDocument = it->exceptionDocument;
         action.emptyOk = it->emptyOk;
         action.trickleMs = it->trickleMs;
+        action.cutBodyAt = it->cutBodyAt;
+        action.htmlOk = it->htmlOk;
         if (!it->statuses.empty()) {
             const int status = it->statuses.front();
             it->statuses.erase(it->statuses.begin());
@@ -56,6 +58,8 @@ Fault FaultPlan::fromJson(const nlohmann::json& j) {
     f.emptyOk = j.value("emptyOk", false);
     f.times = j.value("times", -1);
     f.trickleMs = j.value("trickleMs", 0);
+    f.cutBodyAt = j.value("cutBodyAt", -1LL);
+    f.htmlOk = j.value("htmlOk", false);
     return f;
 }
 

@@ -20,6 +20,8 @@ struct Fault {
     bool emptyOk = false;            // answer 200 with an empty body
     int times = -1;                  // how many requests the rule affects (-1: until removed; ignored with statuses)
     int trickleMs = 0;               // send the body in 1 KB pieces with this pause between them
+    long long cutBodyAt = -1;        // answer only this many bytes of the body, announced as the whole of it
+    bool htmlOk = false;             // answer 200 with an HTML page (a portal's error or login page)
 };
 
 // What to do with one request.
@@ -30,6 +32,8 @@ struct FaultAction {
     bool exceptionDocument = false;
     bool emptyOk = false;
     int trickleMs = 0;
+    long long cutBodyAt = -1;
+    bool htmlOk = false;
 };
 
 class FaultPlan {

@@ -194,6 +194,11 @@ void SimServer::installRoutes() {
             answer.body = "Symulowany blad " + platform::cformat("%d", fault->status);
         } else if (fault && fault->emptyOk) {
             answer.status = 200;
+        } else if (fault && fault->htmlOk) {
+            answer.contentType = "text/html; charset=utf-8";
+            answer.body =
+                "<!DOCTYPE html>\n<html><head><title>Przerwa techniczna</title></head>"
+                "<body><h1>Serwis chwilowo niedostepny</h1></body></html>\n";
         } else if (fault && fault->exceptionDocument) {
             answer.contentType = "application/vnd.ogc.se_xml";
             answer.body = equalsNoCase(request.param("request"), "GetMap")
@@ -203,6 +208,9 @@ void SimServer::installRoutes() {
             answer.status = 404;
             answer.body = "Brak danych symulatora dla " + request.host + request.path;
         }
+        if (fault && fault->cutBodyAt >= 0 && !answer.generator &&
+            static_cast<long long>(answer.body.size()) > fault->cutBodyAt)
+            answer.body.resize(static_cast<std::size_t>(fault->cutBodyAt));
         log_.setStatus(index, answer.status);
         sendAnswer(
             answer, fault ? fault->truncateAfter : -1, fault ? fault->trickleMs : 0, [this](int ms) { pause(ms); },

@@ -36,8 +36,10 @@ struct Extent {
 // Project metres to SVG units: fitted, y flipped so that north is up.
 struct View {
     double minX = 0, maxY = 0, scale = 1;
-    double x(double v) const { return kMargin + (v - minX) * scale; }
-    double y(double v) const { return kMargin + (maxY - v) * scale; }
+    // Differences are taken of halves: coordinates near the largest double would overflow to infinity and
+    // write NaN into the plan.
+    double x(double v) const { return kMargin + (0.5 * v - 0.5 * minX) * scale * 2.0; }
+    double y(double v) const { return kMargin + (0.5 * maxY - 0.5 * v) * scale * 2.0; }
     std::string point(const host::HostPoint2& p) const { return platform::cformat("%.3f,%.3f", x(p.x), y(p.y)); }
 };
 
@@ -103,13 +105,13 @@ std::string xmlEscape(const std::string& text) {
 std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPicture>& pictures) {
     Extent extent = extentOf(model);
     if (extent.empty()) extent = {0, 0, 1, 1};
-    const double spanX = std::max(extent.maxX - extent.minX, 1e-9);
-    const double spanY = std::max(extent.maxY - extent.minY, 1e-9);
+    const double halfSpanX = std::max(0.5 * extent.maxX - 0.5 * extent.minX, 5e-10);
+    const double halfSpanY = std::max(0.5 * extent.maxY - 0.5 * extent.minY, 5e-10);
     View view;
     view.minX = extent.minX;
     view.maxY = extent.maxY;
-    view.scale = kPlanSize / std::max(spanX, spanY);
-    const double planWidth = spanX * view.scale, planHeight = spanY * view.scale;
+    view.scale = 0.5 * kPlanSize / std::max(halfSpanX, halfSpanY);
+    const double planWidth = halfSpanX * view.scale * 2.0, planHeight = halfSpanY * view.scale * 2.0;
 
     std::set<std::string> used;
     for (const auto& el : model.elements) used.insert(exportLayerName(model, el.header.layer));
@@ -139,8 +141,8 @@ std::string writeSvg(const ModelSnapshot& model, const std::vector<ExportedPictu
         if (!pic) continue;
         while (nextPicture < pictures.size() && pictures[nextPicture].element < i) ++nextPicture;
         if (nextPicture >= pictures.size() || pictures[nextPicture].element != i) continue;
-        const double w = (pic->boxMax.x - pic->boxMin.x) * view.scale;
-        const double h = (pic->boxMax.y - pic->boxMin.y) * view.scale;
+        const double w = (0.5 * pic->boxMax.x - 0.5 * pic->boxMin.x) * view.scale * 2.0;
+        const double h = (0.5 * pic->boxMax.y - 0.5 * pic->boxMin.y) * view.scale * 2.0;
         picturesText += platform::cformat(
             "<image x=\"0\" y=\"%.3f\" width=\"%.3f\" height=\"%.3f\" "
             "transform=\"translate(%.3f %.3f) rotate(%.6f)\" preserveAspectRatio=\"none\" href=\"",

@@ -1,6 +1,7 @@
 #include "import/AddressSearch.h"
 
 #include <cmath>
+#include <mutex>
 #include <stdexcept>
 #include <utility>
 
@@ -104,7 +105,12 @@ nlohmann::json parseAddressSuggestions(const std::string& body) {
     return items;
 }
 
-net::WfsClient clientWithSettingsOf(const net::WfsClient& other) { return net::WfsClient(other.options); }
+net::WfsClient clientWithSettingsOf(const net::WfsClient& other) {
+    net::WfsClient own(other.options);
+    // A cancel of the fetch is no cancel of a search or a height look-up.
+    own.options.cancelQuery = nullptr;
+    return own;
+}
 
 nlohmann::json searchAddress(net::WfsClient& client, const nlohmann::json& msg) {
     const std::string query = msg.value("query", std::string());
@@ -132,6 +138,35 @@ nlohmann::json fetchAddressSuggestions(const std::string& query) {
         client.getWithTimeout(addressSuggestUrl(query, kAddressSuggestionLimit), net::kSuggestTimeoutMs);
     if (response.status != 200) return nlohmann::json::array();
     return parseAddressSuggestions(response.body);
+}
+
+nlohmann::json startAddressSearch(const net::WfsClient& settingsOf, const nlohmann::json& msg) {
+    // Read here, so a malformed message fails as before and an empty query needs no worker.
+    const std::string query = msg.value("query", std::string());
+    if (query.empty()) return noPlace();
+    // One client for all searches keeps the geocoder's pacing across them; the worker holds it alone.
+    struct SearchClient {
+        std::mutex mutex;
+        net::WfsClient client;
+    };
+    static SearchClient shared;
+    net::WfsClient::Options options = clientWithSettingsOf(settingsOf).options;
+    platform::startWorker([options = std::move(options), msg]() {
+        nlohmann::json reply;
+        try {
+            std::lock_guard lock(shared.mutex);
+            shared.client.options = options;
+            reply = searchAddress(shared.client, msg);
+        } catch (const std::exception& e) {
+            reply = nlohmann::json{{"type", "error"}, {"msg", std::string("Blad wewnetrzny: ") + e.what()}};
+        }
+        bridge::runOnMainThread([reply = std::move(reply)]() mutable {
+            const std::string type = reply.value("type", "error");
+            reply.erase("type");
+            palette::MapPalette::sendToPage(type, reply);
+        });
+    });
+    return nullptr;
 }
 
 nlohmann::json startAddressSuggestions(const nlohmann::json& msg) {

@@ -27,6 +27,10 @@ nlohmann::json parseAddressSuggestions(const std::string& body);
 net::WfsClient clientWithSettingsOf(const net::WfsClient& other);
 // "searchAddress": one blocking search with the given client; "addressResults" (with or without a place) or "error".
 nlohmann::json searchAddress(net::WfsClient& client, const nlohmann::json& msg);
+// "searchAddress" off the main loop: a query that is empty is answered at once (a malformed one throws at
+// once); otherwise a worker searches with a client of `settingsOf`'s settings (searches one after another, paced
+// as one client) and pushes "addressResults" or "error"; null is returned.
+nlohmann::json startAddressSearch(const net::WfsClient& settingsOf, const nlohmann::json& msg);
 // "searchAddressSuggest": starts a suggestion worker for queries of 3 bytes or more; always null.
 // The worker pushes "addressSuggestions" with the query as received and its items.
 nlohmann::json startAddressSuggestions(const nlohmann::json& msg);

@@ -4,6 +4,7 @@
 
 #include "formats/gml/GmlParser.h"
 #include "import/FetchContext.h"
+#include "import/TileLossNote.h"
 #include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"
 #include "net/WfsLayerFetcher.h"
@@ -16,12 +17,16 @@ namespace {
 constexpr const char* kBdot10kBuildingType = "ms:bud_2025";
 
 // National new-buildings layer: the only building source left when the county gives none.
-std::vector<gml::GisFeature> fetchBdot10kBuildings(FetchContext& ctx) {
+std::vector<gml::GisFeature> fetchBdot10kBuildings(FetchContext& ctx, net::TiledFetchOutcome& outcome) {
     const geodesy::Bbox& f = ctx.frame;
     const std::string gml =
         ctx.client.fetchWfsTiled(net::serviceEndpoints().bdot10kNewBuildingsWfs(), kBdot10kBuildingType, f,
-                                 ctx.progress("Import: budynki (BDOT10k)"), true, false, 0);
+                                 ctx.progress("Import: budynki (BDOT10k)"), true, false, 0, &outcome);
     return gml::GmlParser::parseFeatureCollection(gml, formats::DataType::budynki);
+}
+
+void addNote(FetchContext& ctx, const std::string& note) {
+    if (!note.empty()) ctx.addWarning(note);
 }
 
 }  // namespace
@@ -30,6 +35,7 @@ void fetchCadastreGroup(FetchContext& ctx) {
     const bool wantParcels = ctx.wants("dzialki");
     const bool wantBuildings = ctx.wants("budynki");
     std::vector<gml::GisFeature> parcels, buildings;
+    net::TiledFetchOutcome parcelOutcome, buildingOutcome;
 
     const std::string code = ctx.gminaCode();
     const std::string countyWfs = net::findCountyEgibWfs(code);
@@ -44,10 +50,10 @@ void fetchCadastreGroup(FetchContext& ctx) {
         } else {
             if (wantParcels)
                 parcels = fetcher.fetchCountyLayer(countyWfs, parcelType, ctx.frame, formats::DataType::dzialki,
-                                                   ctx.progress("Import: dzialki"));
+                                                   ctx.progress("Import: dzialki"), &parcelOutcome);
             if (wantBuildings)
                 buildings = fetcher.fetchCountyLayer(countyWfs, buildingType, ctx.frame, formats::DataType::budynki,
-                                                     ctx.progress("Import: budynki"));
+                                                     ctx.progress("Import: budynki"), &buildingOutcome);
             ctx.report("TERRAVOX EGiB [TERYT " + code + "] " + countyWfs + " | tn.dzialki='" + parcelType + "' -> " +
                        platform::cformat("%zu", parcels.size()) + " | tn.budynki='" + buildingType + "' -> " +
                        platform::cformat("%zu", buildings.size()));
@@ -55,13 +61,21 @@ void fetchCadastreGroup(FetchContext& ctx) {
     }
 
     if (wantParcels && parcels.empty()) ctx.addWarning("Brak dzialek dla tego obszaru.");
+    // A layer that lost tiles says so, also when what did come looks like "no data".
+    if (wantParcels) addNote(ctx, tileLossNote("Dzialki", parcelOutcome));
     if (wantBuildings && buildings.empty()) {
-        if (!parcels.empty())
+        // Buildings that failed to come are no sign of a server that ignores the box.
+        if (!parcels.empty() && buildingOutcome.failed == 0)
             ctx.addWarning(
                 "Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad konfiguracji "
                 "serwera powiatu - np. Zabrze).");
-        buildings = fetchBdot10kBuildings(ctx);
+        addNote(ctx, tileLossNote("Budynki", buildingOutcome));
+        net::TiledFetchOutcome nationalOutcome;
+        buildings = fetchBdot10kBuildings(ctx, nationalOutcome);
         if (!buildings.empty()) ctx.addWarning("Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).");
+        addNote(ctx, tileLossNote("Budynki (BDOT10k)", nationalOutcome));
+    } else if (wantBuildings) {
+        addNote(ctx, tileLossNote("Budynki", buildingOutcome));
     }
 
     auto& features = ctx.result.features;

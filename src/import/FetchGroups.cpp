@@ -30,8 +30,16 @@ void runFetchGroups(FetchContext& ctx) {
     net::WfsLayerFetcher fetcher(ctx.client);
     ctx.layerFetcher = &fetcher;
     ctx.result.buildings3dRequested = ctx.wants("budynki3d");
-    for (FetchGroup group : fetchGroupOrder())
-        if (groupWanted(ctx, group)) group(ctx);
+    for (FetchGroup group : fetchGroupOrder()) {
+        if (!groupWanted(ctx, group)) continue;
+        // After a cancel every later request would fail at once; the groups' own "no answer" notes
+        // would then blame the services.
+        if (ctx.cancelled()) {
+            ctx.addWarning("Pobieranie anulowane - pozostale warstwy pominiete.");
+            break;
+        }
+        group(ctx);
+    }
     ctx.layerFetcher = nullptr;
     // A ticked layer without its processing says so, rather than ending in an empty result without a word.
     for (const PageLayer& layer : pageLayers())

@@ -6,6 +6,7 @@
 #include "formats/gml/GmlParser.h"
 #include "import/FetchContext.h"
 #include "import/RasterFetch.h"
+#include "import/TileLossNote.h"
 #include "net/Capabilities.h"
 #include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"
@@ -21,7 +22,11 @@ bool fetchPipesFromWfs(FetchContext& ctx, const std::string& wfsUrl, std::vector
     if (caps.status != 200) return false;
     const geodesy::Bbox& f = ctx.frame;
     for (const std::string& layer : net::selectPipeLayers(caps.body)) {
-        const std::string gml = ctx.client.fetchWfsTiled(wfsUrl, layer, f, ctx.progress("GESUT (WFS)"), true, false, 0);
+        net::TiledFetchOutcome outcome;
+        const std::string gml =
+            ctx.client.fetchWfsTiled(wfsUrl, layer, f, ctx.progress("GESUT (WFS)"), true, false, 0, &outcome);
+        const std::string note = tileLossNote("GESUT (" + layer + ")", outcome);
+        if (!note.empty()) ctx.addWarning(note);
         for (gml::GisFeature& feature : gml::GmlParser::parseFeatureCollection(gml, formats::DataType::gesut)) {
             feature.props["rodzajSieci"] = layer;
             out.push_back(std::move(feature));

@@ -19,6 +19,7 @@
 #include "import/ProjectOrigin.h"
 #include "net/ServiceEndpoints.h"
 #include "palette/MapPalette.h"
+#include "platform/Numbers.h"
 #include "platform/Workers.h"
 #include "settings/DataTypes.h"
 
@@ -77,6 +78,8 @@ bool plausibleLongitude(double v) { return std::isfinite(v) && v >= -180.0 && v 
 
 ImportController::ImportController(settings::Settings settings) : settings_(std::move(settings)) {
     if (!settings_.upgToken.empty()) webClient_.options.accessToken = settings_.upgToken;
+    // Cancel reaches every request and every tile loop of the fetch, not only the long 3D phases.
+    webClient_.options.cancelQuery = [this]() { return cancelRequested(); };
 }
 
 ImportController& ImportController::instance() {
@@ -113,12 +116,22 @@ nlohmann::json ImportController::onFetch(const nlohmann::json& msg) {
         return errorReply(kBadFrameMessage);
     const geodesy::Bbox frame = pl1992FrameFromWgs84(west, south, east, north);
 
+    std::vector<std::string> layers;
+    if (msg.contains("layers")) layers = msg["layers"].get<std::vector<std::string>>();
+    // Vector layers are asked tile by tile: a frame over a large part of the country would never end.
+    const bool vectorLayers = std::any_of(layers.begin(), layers.end(), [](const std::string& key) {
+        return key == "dzialki" || key == "budynki" || key == "gesut";
+    });
+    const double tiles = webClient_.wfsTileCount(frame);
+    if (vectorLayers && tiles > webClient_.options.maxWfsTiles)
+        return errorReply("Kadr za duzy dla dzialek, budynkow i GESUT: " + platform::cformat("%.0f", tiles) +
+                          " zapytan WFS (limit " + platform::cformat("%d", webClient_.options.maxWfsTiles) +
+                          ") - zmniejsz kadr albo odznacz te warstwy.");
+
     host::GeoLocation geo;
     const std::string projectCrs = host::host().readGeoLocation(geo) == host::kHostOk ? geo.crsName : std::string();
     const int epsg = chooseFetchEpsg((west + east) / 2.0, projectCrs);
 
-    std::vector<std::string> layers;
-    if (msg.contains("layers")) layers = msg["layers"].get<std::vector<std::string>>();
     const int rasterScale = intMember(msg, "rasterScale", 1000);
     const int terrainStep = intMember(msg, "terrainStep", 1);
     const double contourInterval = msg.value("poziomiceCiecie", 1.0);
@@ -198,6 +211,8 @@ FetchedData ImportController::fetchForImport(const geodesy::Bbox& frame, const s
 
 void ImportController::onFetchDone(const geodesy::Bbox& frame, std::vector<std::string> layers, FetchedData result) {
     busy_ = 0;
+    // A cancel belongs to the fetch it stopped; later requests of the client must go out.
+    cancelRequested_.exchange(0);
     const nlohmann::json counts = countFetchedData(result);
     const bool nothing = fetchedNothing(result);
     lastResult_ = std::move(result);
@@ -267,18 +282,15 @@ nlohmann::json ImportController::onSettingsChanged(const nlohmann::json& msg) {
 }
 
 nlohmann::json ImportController::onCancel(const nlohmann::json&) {
-    cancelRequested_.exchange(1);
+    // Without a fetch there is nothing to stop; a flag left set would refuse the next search.
+    if (busy_) cancelRequested_.exchange(1);
     return nlohmann::json{{"type", "cancelled"}};
 }
 
 nlohmann::json ImportController::onSearchAddress(const nlohmann::json& msg) {
-    // During a fetch the worker owns the controller's client (its pacing table is not shared
-    // between threads); the search then goes through a client with the same settings.
-    if (busy_) {
-        net::WfsClient own = clientWithSettingsOf(webClient_);
-        return searchAddress(own, msg);
-    }
-    return searchAddress(webClient_, msg);
+    // A slow geocoder must never hold the main loop: the search runs on a worker with a client of its own,
+    // so the fetch worker's client is never touched either.
+    return startAddressSearch(webClient_, msg);
 }
 
 nlohmann::json ImportController::onSearchAddressSuggest(const nlohmann::json& msg) {

@@ -38,7 +38,7 @@ void writeHeight(geodesy::PlanarPoint surveyPoint, double height, unsigned long 
 std::optional<double> lookupTerrainHeight(net::WfsClient& client, geodesy::PlanarPoint at) {
     const geodesy::Bbox box{at.x - 1.0, at.y - 1.0, at.x + 1.0, at.y + 1.0};
     for (const net::ElevationTile& tile : net::findNmtTiles(client, box)) {
-        const std::string text = client.getCachedText(tile.url, net::kCachedTextTimeoutMs);
+        const std::string text = client.getCachedText(tile.url, net::kCachedTextTimeoutMs, net::AnswerKind::gridText);
         if (text.empty()) continue;
         grid::ElevationGrid grid;
         grid.nodata = -9999.0;

@@ -8,6 +8,7 @@
 #include "formats/gml/GmlParser.h"
 #include "import/FetchContext.h"
 #include "import/RasterFetch.h"
+#include "net/AnswerCheck.h"
 #include "net/Capabilities.h"
 #include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"
@@ -69,12 +70,17 @@ ActDownload downloadAct(net::WfsClient& client, const std::string& actId, format
     for (int attempt = 0; attempt < kRegisterAttempts; ++attempt) {
         if (attempt > 0) waitBeforeAttempt(attempt);
         const net::HttpResponse response = client.get(url);
-        if (isSuccess(response.status) && !response.body.empty()) {
+        // An error page or a cut act answered with 200 gets the next attempt, as a failed status does.
+        if (isSuccess(response.status) && response.error.empty() &&
+            net::isAnswerOfKind(response.body, net::AnswerKind::xml)) {
             gml::GmlParseResult parsed = gml::GmlParser::parse(response.body, type);
-            out.readable = parsed.ok;
-            out.features = std::move(parsed.features);
-            return out;
+            if (parsed.ok) {
+                out.readable = true;
+                out.features = std::move(parsed.features);
+                return out;
+            }
         }
+        if (client.cancelRequested()) break;
     }
     return out;
 }
@@ -131,13 +137,23 @@ std::vector<PlanningAct> parsePublishedActs(std::string_view body) {
 }
 
 std::vector<PlanningAct> queryActs(net::WfsClient& client, const std::string& municipalityCode) {
+    bool answered = false;
+    return queryActs(client, municipalityCode, answered);
+}
+
+std::vector<PlanningAct> queryActs(net::WfsClient& client, const std::string& municipalityCode, bool& answered) {
+    answered = false;
     const std::string url = net::serviceEndpoints().planningQuery();
     const std::string body = buildActQuery("", municipalityCode);
     for (int attempt = 0; attempt < kRegisterAttempts; ++attempt) {
         if (attempt > 0) waitBeforeAttempt(attempt);
         const net::HttpResponse response = client.postJson(url, body);
-        if (isSuccess(response.status) && response.body.size() >= 15 && contains(response.body, "\"publishedActs\""))
+        if (isSuccess(response.status) && response.body.size() >= 15 && contains(response.body, "\"publishedActs\"") &&
+            net::isAnswerOfKind(response.body, net::AnswerKind::json)) {
+            answered = true;
             return parsePublishedActs(response.body);
+        }
+        if (client.cancelRequested()) break;
     }
     return {};
 }
@@ -197,7 +213,14 @@ std::string chooseLocalPlanLayers(std::string_view capabilities) {
 }
 
 void fetchGeneralPlan(FetchContext& ctx, const std::string& code) {
-    const std::optional<PlanningAct> act = selectAct(queryActs(ctx.client, code), kGeneralPlanType);
+    bool answered = false;
+    const std::vector<PlanningAct> acts = queryActs(ctx.client, code, answered);
+    if (!answered) {
+        ctx.addWarning("POG gminy " + code +
+                       ": Rejestr Urbanistyczny nie odpowiada - nie wiadomo, czy plan ogolny jest uchwalony.");
+        return;
+    }
+    const std::optional<PlanningAct> act = selectAct(acts, kGeneralPlanType);
     if (!act) {
         ctx.addWarning("Brak POG dla gminy " + code +
                        " (Plan Ogolny jeszcze nieuchwalony w Rejestrze Urbanistycznym).");

@@ -45,6 +45,9 @@ std::string buildActQuery(const std::string& parcelIdentifier, const std::string
 std::vector<PlanningAct> parsePublishedActs(std::string_view body);
 // The municipality's acts from the register, up to three attempts; empty on failure.
 std::vector<PlanningAct> queryActs(net::WfsClient& client, const std::string& municipalityCode);
+// The same; `answered` tells whether the register gave a readable answer at all (an empty list from a
+// register that never answered says nothing about the municipality's plans).
+std::vector<PlanningAct> queryActs(net::WfsClient& client, const std::string& municipalityCode, bool& answered);
 // The act of the type to import (all types when planType is empty): in force before being adopted
 // before being drafted before any other, the latest publishDate within a group; none when no act fits.
 std::optional<PlanningAct> selectAct(const std::vector<PlanningAct>& acts, const std::string& planType);

@@ -13,6 +13,11 @@ namespace importer {
 
 namespace {
 
+constexpr double kGridMinLatitude = 48.5;
+constexpr double kGridMaxLatitude = 55.5;
+constexpr double kGridMinLongitude = 13.5;
+constexpr double kGridMaxLongitude = 25.5;
+
 nlohmann::json errorReply(const std::string& msg) { return nlohmann::json{{"type", "error"}, {"msg", msg}}; }
 
 // The record as the map centre defines it; fields the add-on does not own stay as read.
@@ -85,8 +90,15 @@ nlohmann::json setProjectOrigin(const nlohmann::json& msg, const net::WfsClient&
     if (!std::isfinite(lat) || !std::isfinite(lon) || std::fabs(lat) > 90.0 || std::fabs(lon) > 180.0)
         return errorReply("Nieprawidlowe wspolrzedne srodka mapy");
 
+    // The PL-2000 zones span 13.5 to 25.5 degrees east around Poland; far outside them the projection gives
+    // eastings of astronomic size that no project may hold.
+    if (lat < kGridMinLatitude || lat > kGridMaxLatitude || lon < kGridMinLongitude || lon > kGridMaxLongitude)
+        return errorReply(
+            "Punkt poza zasiegiem ukladu PL-2000 (dlugosc 13,5-25,5 E, szerokosc 48,5-55,5 N) - "
+            "georeferencja nie zostala ustawiona.");
     const int zone = geodesy::pl2000ZoneForLongitude(lon);
     const geodesy::PlanarPoint at = geodesy::pl1992ToPl2000(geodesy::wgs84ToPl1992(lat, lon), zone);
+    if (!std::isfinite(at.x) || !std::isfinite(at.y)) return errorReply("Nieprawidlowe wspolrzedne srodka mapy");
 
     host::GeoLocation geo;
     if (host::host().readGeoLocation(geo) != host::kHostOk)

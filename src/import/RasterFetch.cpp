@@ -5,6 +5,7 @@
 
 #include "geodesy/Crs.h"
 #include "import/FetchContext.h"
+#include "net/AnswerCheck.h"
 #include "net/Capabilities.h"
 #include "net/ServiceRegistryLayers.h"
 #include "platform/Numbers.h"
@@ -44,8 +45,9 @@ bool fetchTile(net::WfsClient& client, const std::string& wmsUrl, const std::str
         if (pixels < 1) break;
         const int height = std::max(1, static_cast<int>(std::floor(tileH * pixels / tileW)));
         const std::string url = net::WfsClient::buildWmsUrl(wmsUrl, layers, tile, pixels, height, epsg);
+        if (client.cancelRequested()) return false;
         net::HttpResponse answer = client.get(url);
-        if (answer.status == 200 && isRasterImage(answer.body)) {
+        if (answer.status == 200 && answer.error.empty() && isRasterImage(answer.body)) {
             result.rasters.push_back(RasterImage{type, std::move(answer.body), epsg, tile});
             return true;
         }
@@ -88,11 +90,8 @@ RasterTilePlan planRasterTiles(double width, double height, double metresPerPixe
     return plan;
 }
 
-bool isRasterImage(std::string_view body) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(body[i]); };
-    if (body.size() > 8 && byte(0) == 137 && body[1] == 'P' && body[2] == 'N' && body[3] == 'G') return true;
-    return body.size() > 3 && byte(0) == 0xFF && byte(1) == 0xD8;
-}
+// A cut-off picture keeps its signature; only one whole to its last chunk is placed.
+bool isRasterImage(std::string_view body) { return net::isCompleteImage(body); }
 
 int fetchRaster(net::WfsClient& client, const geodesy::Bbox& frame, const std::string& wmsUrl,
                 const std::string& layers, double metresPerPixel, formats::DataType type, int epsg, FetchedData& result,
@@ -125,6 +124,11 @@ int fetchRaster(net::WfsClient& client, const geodesy::Bbox& frame, const std::s
             if (fetchTile(client, wmsUrl, layers, tile, metresPerPixel, type, epsg, result)) ++fetched;
         }
     }
+    const int planned = plan.columns * plan.rows;
+    // A mosaic with holes is no whole picture: say how much is missing (a raster with none is the callers').
+    if (fetched > 0 && fetched < planned)
+        result.addWarning("Rastr " + key + ": nie pobrano " + platform::cformat("%d", planned - fetched) + " z " +
+                          platform::cformat("%d", planned) + " platek WMS - obraz niepelny.");
     return fetched;
 }
 

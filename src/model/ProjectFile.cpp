@@ -1,10 +1,14 @@
 #include "model/ProjectFile.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <istream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <stdexcept>
+#include <streambuf>
 
 #include "platform/Paths.h"
 
@@ -623,6 +627,36 @@ ProjectFileStatus parseProject(Input&& input, ModelState& state) {
     }
 }
 
+// Hands a file to the parser in blocks, ending it early at a NUL byte or past a size limit.
+class GuardedFileBuffer : public std::streambuf {
+public:
+    GuardedFileBuffer(std::FILE* file, std::uint64_t limit) : file_(file), limit_(limit) {}
+    bool sawNul() const { return sawNul_; }
+    bool tooLarge() const { return tooLarge_; }
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        if (sawNul_ || tooLarge_) return traits_type::eof();
+        const std::size_t n = std::fread(buffer_, 1, sizeof buffer_, file_);
+        if (n == 0) return traits_type::eof();
+        total_ += n;
+        if (std::memchr(buffer_, 0, n) != nullptr) sawNul_ = true;
+        if (total_ > limit_) tooLarge_ = true;
+        if (sawNul_ || tooLarge_) return traits_type::eof();
+        setg(buffer_, buffer_, buffer_ + n);
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    std::FILE* file_;
+    std::uint64_t limit_;
+    std::uint64_t total_ = 0;
+    bool sawNul_ = false;
+    bool tooLarge_ = false;
+    char buffer_[65536];
+};
+
 }  // namespace
 
 ProjectFileStatus projectFromText(const std::string& text, ModelState& state) { return parseProject(text, state); }
@@ -645,11 +679,22 @@ ProjectFileStatus saveProjectFile(const std::filesystem::path& path, const Model
 }
 
 ProjectFileStatus loadProjectFile(const std::filesystem::path& path, ModelState& state) {
+    const std::string tooLarge =
+        "Projekt zbyt duzy (limit " + std::to_string(kMaxProjectFileBytes >> 20) + " MB): " + path.string();
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxProjectFileBytes) return {false, tooLarge};
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return {false, "Nie mozna otworzyc projektu: " + path.string()};
-    // Read straight from the file: the text of a large project need not be held besides the model.
+    // Read straight from the file: the text of a large project need not be held besides the model. A project is
+    // JSON text: NUL bytes (a device, a binary file) and endless inputs stop the read instead of exhausting memory.
+    GuardedFileBuffer guarded(f, kMaxProjectFileBytes);
+    std::istream in(&guarded);
     ModelState loaded;
-    ProjectFileStatus status = parseProject(f, loaded);
+    ProjectFileStatus status = parseProject(in, loaded);
+    if (guarded.sawNul())
+        status = {false, "Nieprawidlowy plik projektu: to nie jest tekst JSON (" + path.string() + ")"};
+    if (guarded.tooLarge()) status = {false, tooLarge};
     const bool readError = std::ferror(f) != 0;
     std::fclose(f);
     if (readError) return {false, "Nie mozna odczytac projektu: " + path.string()};

@@ -1,5 +1,6 @@
 // The project file: the whole model as JSON, written atomically, read back exactly.
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -19,6 +20,9 @@ std::string projectToText(const ModelState& state);
 ProjectFileStatus projectFromText(const std::string& text, ModelState& state);
 // Writes the model to path via a temporary file in the same folder and a rename.
 ProjectFileStatus saveProjectFile(const std::filesystem::path& path, const ModelState& state);
+// Largest project file read.
+inline constexpr std::uintmax_t kMaxProjectFileBytes = std::uintmax_t{2} << 30;
+
 // Reads a project file; state is untouched on failure.
 ProjectFileStatus loadProjectFile(const std::filesystem::path& path, ModelState& state);
 

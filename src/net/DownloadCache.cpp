@@ -1,6 +1,7 @@
 #include "net/DownloadCache.h"
 
 #include <openssl/evp.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -38,6 +39,9 @@ fs::path cacheDirectory() {
     const fs::path folder = addonDataFolder() / "cache";
     std::error_code ec;
     fs::create_directories(folder, ec);
+    // The folder names what the user looked at: private, as every file in it.
+    ::chmod(addonDataFolder().c_str(), 0700);
+    ::chmod(folder.c_str(), 0700);
     static std::once_flag once;
     std::call_once(once, [&] {
         cleanupCache(folder);

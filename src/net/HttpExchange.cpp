@@ -50,6 +50,8 @@ bool isWellFormedUrl(const std::string& url) {
 struct Transfer {
     CURL* curl = nullptr;
     int receiveTimeoutMs = 0;
+    const TransferLimits* limits = nullptr;
+    Clock::time_point started = Clock::now();
     Clock::time_point lastActivity = Clock::now();
     curl_off_t lastDown = -1;
     curl_off_t lastUp = -1;
@@ -128,6 +130,18 @@ CURLcode runTransfer(Transfer& t) {
         curl_easy_getinfo(t.curl, CURLINFO_SIZE_DOWNLOAD_T, &down);
         curl_easy_getinfo(t.curl, CURLINFO_SIZE_UPLOAD_T, &up);
         const auto now = Clock::now();
+        if (t.limits != nullptr && t.limits->cancelled && t.limits->cancelled()) {
+            t.cancelled = true;
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        // A server that trickles bytes never trips the receive time-out; the deadline still ends it.
+        if (t.limits != nullptr && t.limits->deadlineMs > 0 &&
+            now - t.started > std::chrono::milliseconds(t.limits->deadlineMs)) {
+            t.timedOut = true;
+            result = CURLE_OPERATION_TIMEDOUT;
+            break;
+        }
         if (pretransfer == 0 || down != t.lastDown || up != t.lastUp) {
             // Still connecting (the connect time-out applies), or data moved.
             t.lastDown = down;
@@ -309,9 +323,10 @@ bool openTransfer(Transfer& t, const std::string& url, int connectTimeoutMs, int
 
 HttpResult performRequest(const std::string& method, const std::string& url, const std::string& headerBlock,
                           const std::string& body, int connectTimeoutMs, int receiveTimeoutMs,
-                          const std::string& userAgent) {
+                          const std::string& userAgent, const TransferLimits& limits) {
     HttpResult result;
     Transfer t;
+    t.limits = &limits;
     if (!openTransfer(t, url, connectTimeoutMs, receiveTimeoutMs, userAgent, result.error)) return result;
     t.body = &result.body;
     curl_slist* headers = headerList(headerBlock);
@@ -339,9 +354,11 @@ HttpResult performRequest(const std::string& method, const std::string& url, con
 }
 
 HttpStreamResult performDownload(const std::string& url, int connectTimeoutMs, int receiveTimeoutMs,
-                                 const std::string& userAgent, const ChunkCallback& onChunk) {
+                                 const std::string& userAgent, const ChunkCallback& onChunk,
+                                 const TransferLimits& limits) {
     HttpStreamResult result;
     Transfer t;
+    t.limits = &limits;
     if (!openTransfer(t, url, connectTimeoutMs, receiveTimeoutMs, userAgent, result.error)) return result;
     t.streaming = true;
     t.onChunk = &onChunk;

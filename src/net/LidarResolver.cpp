@@ -17,7 +17,7 @@ std::string LidarResolver::download(const LidarTile& tile, platform::ProgressCal
     if (client_ == nullptr || tile.url.empty()) return {};
     if (!progress) progress = [](std::int64_t, std::int64_t) { return true; };
     std::string error;  // the callers word their own message for a sheet that did not come
-    return client_->getCachedFile(tile.url, progress, kLidarTimeoutMs, error);
+    return client_->getCachedFile(tile.url, progress, kLidarTimeoutMs, error, AnswerKind::lasFile);
 }
 
 }  // namespace net

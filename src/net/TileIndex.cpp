@@ -29,6 +29,13 @@ std::string tileIndexUrl(const TileIndexProduct& product, int year, const geodes
 
 std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product, const geodesy::Bbox& frame,
                              bool (*accept)(const std::string& body)) {
+    bool answered = false;
+    return searchIndexYears(client, product, frame, accept, answered);
+}
+
+std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product, const geodesy::Bbox& frame,
+                             bool (*accept)(const std::string& body), bool& answered) {
+    answered = false;
     const bool finite = std::isfinite(frame.minE) && std::isfinite(frame.minN) && std::isfinite(frame.maxE) &&
                         std::isfinite(frame.maxN);
     if (!finite) return {};
@@ -37,7 +44,8 @@ std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product,
         // No answer at all (unreachable service, time-out): older years would only repeat the wait.
         if (answer.status == 0) return {};
         // A year the service does not publish answers with an error status; an older one may still cover.
-        if (answer.status != 200) continue;
+        if (answer.status != 200 || !answer.error.empty()) continue;
+        if (isAnswerOfKind(answer.body, AnswerKind::featureCollection)) answered = true;
         if (accept(answer.body)) return std::move(answer.body);
     }
     return {};
@@ -48,18 +56,24 @@ namespace {
 bool hasElevationSheets(const std::string& body) { return !scanElevationIndex(body).empty(); }
 
 std::vector<ElevationTile> findElevationTiles(WfsClient& client, const TileIndexProduct& product,
-                                              const geodesy::Bbox& frame) {
-    return scanElevationIndex(searchIndexYears(client, product, frame, hasElevationSheets));
+                                              const geodesy::Bbox& frame, bool& answered) {
+    return scanElevationIndex(searchIndexYears(client, product, frame, hasElevationSheets, answered));
 }
 
 }  // namespace
 
 std::vector<ElevationTile> findNmtTiles(WfsClient& client, const geodesy::Bbox& frame) {
-    return findElevationTiles(client, nmtIndexProduct(), frame);
+    bool answered = false;
+    return findElevationTiles(client, nmtIndexProduct(), frame, answered);
+}
+
+std::vector<ElevationTile> findNmtTiles(WfsClient& client, const geodesy::Bbox& frame, bool& answered) {
+    return findElevationTiles(client, nmtIndexProduct(), frame, answered);
 }
 
 std::vector<ElevationTile> findNmptTiles(WfsClient& client, const geodesy::Bbox& frame) {
-    return findElevationTiles(client, nmptIndexProduct(), frame);
+    bool answered = false;
+    return findElevationTiles(client, nmptIndexProduct(), frame, answered);
 }
 
 }  // namespace net

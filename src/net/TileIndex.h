@@ -48,6 +48,10 @@ std::string tileIndexUrl(const TileIndexProduct& product, int year, const geodes
 // `accept` says whether a body has one. Empty when no year had any or the frame is not finite.
 std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product, const geodesy::Bbox& frame,
                              bool (*accept)(const std::string& body));
+// The same; `answered` tells whether any year gave a readable index answer (an index that never answered
+// says nothing about the data it would have listed).
+std::string searchIndexYears(WfsClient& client, const TileIndexProduct& product, const geodesy::Bbox& frame,
+                             bool (*accept)(const std::string& body), bool& answered);
 
 // Elevation sheets of an index answer, in answer order; members without an http URL are skipped.
 std::vector<ElevationTile> scanElevationIndex(std::string_view body);
@@ -62,6 +66,7 @@ double decodeDensity(std::string_view text);
 
 // Sheets of the elevation model (NMT) covering the frame; empty when none was found or every request failed.
 std::vector<ElevationTile> findNmtTiles(WfsClient& client, const geodesy::Bbox& frame);
+std::vector<ElevationTile> findNmtTiles(WfsClient& client, const geodesy::Bbox& frame, bool& answered);
 // Sheets of the surface model (NMPT) covering the frame.
 std::vector<ElevationTile> findNmptTiles(WfsClient& client, const geodesy::Bbox& frame);
 

@@ -1,5 +1,9 @@
 // Tiled WFS fetches and the download cache of WfsClient.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -7,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 #include "net/DownloadCache.h"
 #include "net/UrlText.h"
@@ -24,6 +29,9 @@ namespace fs = std::filesystem;
 namespace {
 std::atomic<long long> downloadSequence{0};
 
+// Cached answers may hold what the user's token fetched: the user's alone, whatever the umask.
+constexpr unsigned kCacheFileMode = 0600;
+
 bool readWholeFile(const std::string& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
@@ -33,10 +41,17 @@ bool readWholeFile(const std::string& path, std::string& out) {
     return true;
 }
 
-// A usable tile answer: a 2xx status, a whole body, and no service exception in place of data.
-bool isUsableAnswer(const HttpResponse& response) {
+// A usable tile answer: a 2xx status, a whole body, and a whole feature collection in it.
+bool isUsableTile(const HttpResponse& response) {
     return response.status >= 200 && response.status <= 299 && response.error.empty() &&
-           !isOgcExceptionDocument(response.body);
+           isAnswerOfKind(response.body, AnswerKind::featureCollection);
+}
+
+// Where the members of a collection begin: WFS 2.0 "wfs:member", GML 3.1 "gml:featureMember(s)".
+std::size_t firstMember(const std::string& text) {
+    std::size_t first = std::string::npos;
+    for (const char* tag : {"<wfs:member", "<gml:featureMember"}) first = std::min(first, text.find(tag));
+    return first;
 }
 
 void mergeMembers(std::string& result, const std::string& answer) {
@@ -45,20 +60,45 @@ void mergeMembers(std::string& result, const std::string& answer) {
         result = answer;
         return;
     }
-    const auto memberStart = answer.find("<wfs:member");
-    const auto answerEnd = answer.rfind("</wfs:FeatureCollection>");
-    const auto resultEnd = result.rfind("</wfs:FeatureCollection>");
+    const auto memberStart = firstMember(answer);
+    const auto answerEnd = answer.rfind("</");
+    const auto resultEnd = result.rfind("</");
     if (memberStart == std::string::npos || answerEnd == std::string::npos || resultEnd == std::string::npos ||
         answerEnd < memberStart)
         return;
+    // A self-closed first answer (no features) has no closing tag to insert before: the later one stands.
+    if (firstMember(result) == std::string::npos) {
+        result = answer;
+        return;
+    }
     result.insert(resultEnd, answer, memberStart, answerEnd - memberStart);
+}
+
+// A cached entry is used only when it is of the kind; one that is not (a previous version cached empty
+// answers and error pages) is removed.
+bool readCachedEntry(const std::string& path, AnswerKind kind, std::string& out) {
+    if (!readWholeFile(path, out)) return false;
+    if (isAnswerOfKind(out, kind)) return true;
+    std::error_code ignored;
+    fs::remove(path, ignored);
+    out.clear();
+    return false;
+}
+
+// The first bytes of a file (enough to tell its kind).
+std::string fileHead(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(4096, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    return head;
 }
 }  // namespace
 
 fs::path WfsClient::cacheFolder() {
     if (options.cacheDir.empty()) return cacheDirectory();
     std::error_code ec;
-    fs::create_directories(options.cacheDir, ec);
+    if (fs::create_directories(options.cacheDir, ec)) ::chmod(options.cacheDir.c_str(), 0700);
     return options.cacheDir;
 }
 
@@ -66,8 +106,19 @@ std::string WfsClient::cachePathFor(const std::string& url, const std::string& e
     return (cacheFolder() / (sha1Hex(url) + "." + (extension.empty() ? std::string("bin") : extension))).string();
 }
 
+double WfsClient::wfsTileCount(const geodesy::Bbox& box) const {
+    const double step = options.tileSizeMetres;
+    const double columns = std::max(std::ceil((box.maxE - box.minE) / step), 1.0);
+    const double rows = std::max(std::ceil((box.maxN - box.minN) / step), 1.0);
+    return columns * rows;
+}
+
 std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::string& typeName, const geodesy::Bbox& box,
-                                     const TileProgressCallback& progress, bool northingFirst, bool wfs110, int epsg) {
+                                     const TileProgressCallback& progress, bool northingFirst, bool wfs110, int epsg,
+                                     TiledFetchOutcome* outcome) {
+    TiledFetchOutcome local;
+    TiledFetchOutcome& report = outcome != nullptr ? *outcome : local;
+    report = TiledFetchOutcome{};
     const double minX = box.minE, minY = box.minN, maxX = box.maxE, maxY = box.maxN;
     std::string result;
     // A box that is not finite would never end the grid walk.
@@ -78,6 +129,13 @@ std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::stri
     const double rows = std::max(std::ceil((maxY - minY) / step), 1.0);
     const int total = static_cast<int>(std::min(columns * rows, 2147483647.0));
     if (!(maxX > minX)) return result;
+    report.tiles = total;
+    // A frame over much of the country would take days of requests: refused before the first one.
+    if (columns * rows > options.maxWfsTiles) {
+        report.refused = true;
+        report.failed = total;
+        return result;
+    }
     int done = 0;
     // Tile corners are counted from the box's corner rather than summed step by step: far from the origin
     // a 500 m step can vanish in rounding, and a summed walk would then never end.
@@ -87,19 +145,29 @@ std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::stri
         for (double row = 0; row < rows; ++row) {
             const double y = minY + row * step;
             if (!(y < maxY)) break;
+            if (cancelRequested()) {
+                report.cancelled = true;
+                report.failed += total - done;
+                return result;
+            }
             const std::string url =
                 buildWfsUrl(baseUrl, typeName, geodesy::Bbox{x, y, std::min(x + step, maxX), std::min(y + step, maxY)},
                             1000, 0, northingFirst, wfs110, epsg);
             const std::string path = cachePathFor(url, "gml");
             std::string answer;
-            if (!readWholeFile(path, answer)) {
-                const HttpResponse response = get(url);
-                if (isUsableAnswer(response)) {
-                    answer = response.body;
-                    platform::writeFileAtomically(path, answer);
+            if (!readCachedEntry(path, AnswerKind::featureCollection, answer)) {
+                HttpResponse response = get(url);
+                // An error page or a cut answer with status 200 gets the retry a failed status gets.
+                if (!isUsableTile(response) && response.status >= 200 && response.status <= 299 && !cancelRequested()) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(options.retryDelayMs));
+                    response = request("GET", url, {}, {}, options.defaultReceiveTimeoutMs);
                 }
-            } else if (isOgcExceptionDocument(answer)) {
-                answer.clear();
+                if (isUsableTile(response)) {
+                    answer = std::move(response.body);
+                    platform::writeFileAtomically(path, answer, kCacheFileMode);
+                } else {
+                    ++report.failed;
+                }
             }
             mergeMembers(result, answer);
             ++done;
@@ -109,25 +177,39 @@ std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::stri
     return result;
 }
 
-std::string WfsClient::getCachedText(const std::string& url, int receiveTimeoutMs) {
+std::string WfsClient::getCachedText(const std::string& url, int receiveTimeoutMs, AnswerKind kind) {
     const std::string path = cachePathFor(url, "gml");
     std::string cached;
-    if (readWholeFile(path, cached)) return cached;
+    if (readCachedEntry(path, kind, cached)) return cached;
     const HttpResponse response = getWithTimeout(url, receiveTimeoutMs);
-    if (response.status < 200 || response.status > 299 || !response.error.empty() || response.body.empty()) return {};
-    if (!isOgcExceptionDocument(response.body)) platform::writeFileAtomically(path, response.body);
+    if (response.status < 200 || response.status > 299 || !response.error.empty() ||
+        !isAnswerOfKind(response.body, kind))
+        return {};
+    platform::writeFileAtomically(path, response.body, kCacheFileMode);
     return response.body;
 }
 
 std::string WfsClient::getCachedFile(const std::string& url, const ProgressCallback& progress, int receiveTimeoutMs,
-                                     std::string& error) {
+                                     std::string& error, AnswerKind kind) {
     const std::string path = cachePathFor(url, "zip");
-    if (std::ifstream(path, std::ios::binary)) return path;
+    if (std::ifstream(path, std::ios::binary)) {
+        if (isAnswerOfKind(fileHead(path), kind)) return path;
+        std::error_code ignored;
+        fs::remove(path, ignored);
+    }
+    if (cancelRequested()) {
+        error = "Pobieranie anulowane.";
+        return {};
+    }
     waitForHost(hostOfUrl(url));
     const std::string temporary = path + ".part." +
                                   cformat("%llu", static_cast<unsigned long long>(platform::currentThreadHash())) +
                                   "." + cformat("%lld", downloadSequence++);
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    // Created exclusively and private: never a file someone else placed (or linked) under that name.
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, kCacheFileMode);
+    if (fd >= 0) ::fchmod(fd, kCacheFileMode);
+    std::FILE* file = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (file == nullptr && fd >= 0) ::close(fd);
     if (file == nullptr) {
         error = "Nie mozna zapisac do pamieci podrecznej: " + temporary;
         return {};
@@ -164,7 +246,12 @@ std::string WfsClient::getCachedFile(const std::string& url, const ProgressCallb
     };
     HttpStreamResult download;
     try {
-        download = performDownload(url, options.connectTimeoutMs, receiveTimeoutMs, options.userAgent, onChunk);
+        TransferLimits limits;
+        limits.cancelled = options.cancelQuery;
+        // Large packages need long, but a trickling server must not hold a worker for ever.
+        limits.deadlineMs =
+            options.requestDeadlineMs > 0 ? options.requestDeadlineMs : 4 * std::max(receiveTimeoutMs, 60000);
+        download = performDownload(url, options.connectTimeoutMs, receiveTimeoutMs, options.userAgent, onChunk, limits);
         if (download.ok && progress && lastReported < written) progress(written, written);
     } catch (...) {
         // A progress callback that throws leaves no partial file behind.
@@ -186,7 +273,12 @@ std::string WfsClient::getCachedFile(const std::string& url, const ProgressCallb
         error = "Blad zapisu na dysk - sprawdz wolne miejsce.";
         return {};
     }
-    if (download.ok && isOgcExceptionDocument(head)) {
+    if (download.ok && written == 0) {
+        fs::remove(temporary, ec);
+        error = "Serwer zwrocil pusta odpowiedz zamiast pliku.";
+        return {};
+    }
+    if (download.ok && (isOgcExceptionDocument(head) || !isAnswerOfKind(head, kind))) {
         fs::remove(temporary, ec);
         error = "Serwer zwrocil komunikat bledu zamiast pliku.";
         return {};

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "geodesy/Bbox.h"
+#include "net/AnswerCheck.h"
 #include "net/HttpExchange.h"
 #include "net/HttpResponse.h"
 #include "platform/Progress.h"
@@ -21,12 +22,23 @@ using ProgressCallback = platform::ProgressCallback;
 // Progress of a tiled WFS fetch: (tiles done, tiles total).
 using TileProgressCallback = std::function<void(int done, int total)>;
 
+// How a tiled WFS fetch went: how many tiles it planned and how many never gave a usable answer.
+struct TiledFetchOutcome {
+    int tiles = 0;
+    int failed = 0;
+    bool refused = false;    // the frame needed more tiles than allowed: nothing was requested
+    bool cancelled = false;  // stopped by the cancel query; the rest of the tiles count as failed
+};
+
+// True when a request to this URL may carry the access token: https to the national geoportal's own hosts.
+bool mayCarryAccessToken(const std::string& url);
+
 class WfsClient {
 public:
     // Everything that configures a client; a copy of it makes a client that behaves the same.
     // The defaults are the production values, tests shorten them.
     struct Options {
-        std::string accessToken;  // sent as "Authorization: Bearer ..." when non-empty
+        std::string accessToken;  // sent as "Authorization: Bearer ..." to the national geoportal over https only
         std::string userAgent = "TERRAVOX/0.1 (archicad-addon)";
         int hostIntervalMs = 1000;            // minimum spacing of request starts to one host
         int retryDelayMs = 500;               // pause before get's single retry
@@ -34,6 +46,13 @@ public:
         int connectTimeoutMs = kConnectTimeoutMs;
         int tileSizeMetres = 500;        // edge of one fetchWfsTiled tile
         std::filesystem::path cacheDir;  // empty: the per-user cache folder (cacheDirectory())
+        // Longest time one whole-answer request may take however the bytes trickle in; 0: four times its
+        // receive time-out, at least a minute.
+        int requestDeadlineMs = 0;
+        // Most tiles one tiled WFS fetch may plan; a larger frame is refused before any request.
+        int maxWfsTiles = 1600;
+        // Asked between requests and during transfers; true ends the work as cancelled.
+        std::function<bool()> cancelQuery;
     };
 
     WfsClient() = default;
@@ -62,17 +81,25 @@ public:
                                    int width, int height, int epsg);
 
     // Fetches a WFS layer over a grid of tiles (each cached) and merges their members into one collection.
+    // Only whole feature collections are used and cached; `outcome` (optional) tells what was lost.
     std::string fetchWfsTiled(const std::string& baseUrl, const std::string& typeName, const geodesy::Bbox& box,
-                              const TileProgressCallback& progress, bool northingFirst, bool wfs110, int epsg);
-    // A text answer served from the cache or fetched once and cached; empty when nothing came.
-    std::string getCachedText(const std::string& url, int receiveTimeoutMs);
+                              const TileProgressCallback& progress, bool northingFirst, bool wfs110, int epsg,
+                              TiledFetchOutcome* outcome = nullptr);
+    // Tiles a box needs at the client's tile size (a double: an absurd box must not overflow).
+    double wfsTileCount(const geodesy::Bbox& box) const;
+    // A text answer of the kind asked for, served from the cache or fetched once and cached; empty when
+    // nothing usable came. A cached entry that is not of the kind is dropped and fetched again.
+    std::string getCachedText(const std::string& url, int receiveTimeoutMs, AnswerKind kind = AnswerKind::any);
     // A downloaded file in the cache (streamed through a ".part" file); empty path with `error` set on failure.
+    // The file must start as the kind says; a cached one that does not is dropped and fetched again.
     std::string getCachedFile(const std::string& url, const ProgressCallback& progress, int receiveTimeoutMs,
-                              std::string& error);
+                              std::string& error, AnswerKind kind = AnswerKind::any);
     // Cache file of a URL: 40 hex digits of its SHA-1 plus "." and the extension ("bin" when empty).
     std::string cachePathFor(const std::string& url, const std::string& extension = "bin");
     // The cache folder in use (options.cacheDir, or the per-user folder).
     std::filesystem::path cacheFolder();
+    // Whether the cancel query asks to stop.
+    bool cancelRequested() const { return options.cancelQuery && options.cancelQuery(); }
 };
 
 // Streamed progress is reported at most every this many ms (or every 1 % of the total).

@@ -152,8 +152,8 @@ int WfsLayerFetcher::rememberedVariant(const std::string& wfsUrl, const std::str
 
 std::vector<gml::GisFeature> WfsLayerFetcher::fetchVariant(int variant, const std::string& wfsUrl,
                                                            const std::string& typeName, const geodesy::Bbox& frame,
-                                                           formats::DataType type,
-                                                           const TileProgressCallback& progress) {
+                                                           formats::DataType type, const TileProgressCallback& progress,
+                                                           TiledFetchOutcome& outcome) {
     bool northingFirst = true, wfs110 = false;
     int epsg = 0;
     if (variant == 2) northingFirst = false;
@@ -162,26 +162,43 @@ std::vector<gml::GisFeature> WfsLayerFetcher::fetchVariant(int variant, const st
         const geodesy::LatLon centre = geodesy::pl1992ToWgs84(frame.centre());
         epsg = geodesy::pl2000ZoneForLongitude(centre.lon);
     }
-    const std::string gml = client_.fetchWfsTiled(wfsUrl, typeName, frame, progress, northingFirst, wfs110, epsg);
+    const std::string gml =
+        client_.fetchWfsTiled(wfsUrl, typeName, frame, progress, northingFirst, wfs110, epsg, &outcome);
     return gml::GmlParser::parseFeatureCollection(gml, type);
 }
 
 std::vector<gml::GisFeature> WfsLayerFetcher::fetchCountyLayer(const std::string& wfsUrl, const std::string& typeName,
                                                                const geodesy::Bbox& frame, formats::DataType type,
-                                                               const TileProgressCallback& progress) {
+                                                               const TileProgressCallback& progress,
+                                                               TiledFetchOutcome* outcome) {
+    TiledFetchOutcome local;
+    TiledFetchOutcome& report = outcome != nullptr ? *outcome : local;
+    report = TiledFetchOutcome{};
     if (typeName.empty()) return {};
     const int remembered = rememberedVariant(wfsUrl, typeName);
-    if (remembered != 0) return fetchVariant(remembered, wfsUrl, typeName, frame, type, progress);
+    if (remembered != 0) return fetchVariant(remembered, wfsUrl, typeName, frame, type, progress, report);
+    TiledFetchOutcome worst;
     for (int variant : {1, 2, 4, 3}) {
-        std::vector<gml::GisFeature> features = fetchVariant(variant, wfsUrl, typeName, frame, type, progress);
+        TiledFetchOutcome tried;
+        std::vector<gml::GisFeature> features = fetchVariant(variant, wfsUrl, typeName, frame, type, progress, tried);
         const bool onFrame = std::any_of(features.begin(), features.end(),
                                          [&](const gml::GisFeature& f) { return featureTouchesBox(f, frame); });
         if (onFrame) {
             variants_[wfsUrl + "|" + typeName] = variant;
+            report = tried;
             return features;
         }
+        if (tried.failed > worst.failed || worst.tiles == 0) worst = tried;
+        // Refused or cancelled: no other form would fare better.
+        if (tried.refused || tried.cancelled) {
+            report = tried;
+            return {};
+        }
     }
-    return fetchWholeTypeWhenSmall(wfsUrl, typeName, frame, type, progress);
+    std::vector<gml::GisFeature> whole = fetchWholeTypeWhenSmall(wfsUrl, typeName, frame, type, progress);
+    // Features from the whole type stand on their own; without them, what the tiled forms lost is the story.
+    if (whole.empty()) report = worst;
+    return whole;
 }
 
 std::vector<gml::GisFeature> WfsLayerFetcher::fetchWholeTypeWhenSmall(const std::string& wfsUrl,
@@ -202,7 +219,7 @@ std::vector<gml::GisFeature> WfsLayerFetcher::fetchWholeTypeWhenSmall(const std:
         return {};
     if (matched < 1 || matched > kMaxWholeTypeFeatures) return {};
     if (progress) progress(0, 1);
-    const std::string gml = client_.getCachedText(request, kCachedTextTimeoutMs);
+    const std::string gml = client_.getCachedText(request, kCachedTextTimeoutMs, AnswerKind::featureCollection);
     if (gml.empty()) return {};
     std::vector<gml::GisFeature> features = gml::GmlParser::parseFeatureCollection(gml, type);
     std::erase_if(features, [&](const gml::GisFeature& f) { return !featureTouchesBox(f, frame); });

@@ -30,9 +30,12 @@ public:
     // Features of one type inside the frame (PL-1992). Without a remembered request form the forms are tried
     // in turn (northing-first 2.0, easting-first 2.0, PL-2000 zone 2.0, northing-first 1.1) and the first
     // whose features lie on the frame wins; as a last resort the whole type is fetched when it is small.
+    // `outcome` (optional) tells how many tiles of the form used were lost; when no form gave features,
+    // the worst loss of all forms tried.
     std::vector<gml::GisFeature> fetchCountyLayer(const std::string& wfsUrl, const std::string& typeName,
                                                   const geodesy::Bbox& frame, formats::DataType type,
-                                                  const TileProgressCallback& progress);
+                                                  const TileProgressCallback& progress,
+                                                  TiledFetchOutcome* outcome = nullptr);
 
     // The request form (1..4) remembered for a service and type name, 0 when none has worked yet.
     int rememberedVariant(const std::string& wfsUrl, const std::string& typeName) const;
@@ -40,7 +43,7 @@ public:
 private:
     std::vector<gml::GisFeature> fetchVariant(int variant, const std::string& wfsUrl, const std::string& typeName,
                                               const geodesy::Bbox& frame, formats::DataType type,
-                                              const TileProgressCallback& progress);
+                                              const TileProgressCallback& progress, TiledFetchOutcome& outcome);
     std::vector<gml::GisFeature> fetchWholeTypeWhenSmall(const std::string& wfsUrl, const std::string& typeName,
                                                          const geodesy::Bbox& frame, formats::DataType type,
                                                          const TileProgressCallback& progress);

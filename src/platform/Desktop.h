@@ -4,7 +4,8 @@
 
 namespace platform {
 
-// Opens the URL with the desktop's default opener (xdg-open), without a shell; failures are ignored.
+// Opens the URL with the desktop's default opener (xdg-open), without a shell and without waiting for it to
+// end; failures are ignored.
 void openUrlExternally(const std::string& url);
 
 }  // namespace platform

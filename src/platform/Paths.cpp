@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
 #include <random>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -69,6 +71,13 @@ std::string uniqueSuffix() {
     static thread_local std::mt19937 rng{std::random_device{}()};
     return ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + "-" +
            std::to_string(rng() & 0xffffff);
+}
+
+// Temporary files of atomic writes in progress; created and removed under the lock.
+std::mutex pendingMutex;
+std::set<std::string>& pendingTemporaries() {
+    static std::set<std::string> names;
+    return names;
 }
 
 void syncFolder(const fs::path& folder) {
@@ -144,20 +153,26 @@ bool writeProducedAtomically(const fs::path& target, const std::function<bool(co
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         temp = target;
         temp += uniqueSuffix();
+        std::lock_guard lock(pendingMutex);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, keepMode ? 0600 : mode);
         if (fd < 0 && errno != EEXIST) return false;
+        if (fd >= 0) pendingTemporaries().insert(temp.string());
     }
     if (fd < 0) return false;
 
     bool ok = produce([fd](std::string_view bytes) { return writeAll(fd, bytes); });
-    if (ok && keepMode) ok = ::fchmod(fd, mode) == 0;
+    // A private file (no group or other bits asked for) gets exactly its mode, whatever the umask; an existing
+    // file keeps its own. Other new files follow the umask as the user wants.
+    if (ok && (keepMode || (mode & 0077) == 0)) ok = ::fchmod(fd, keepMode ? mode : (mode | 0600)) == 0;
     if (ok) ok = ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
+    {
+        std::lock_guard lock(pendingMutex);
+        if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+        if (!ok) ::unlink(temp.c_str());
+        pendingTemporaries().erase(temp.string());
     }
+    if (!ok) return false;
     syncFolder(folder);
     return true;
 }
@@ -170,9 +185,17 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes, std::st
     return false;
 }
 
+void removePendingTemporaryFiles() {
+    // Locked for good: the process ends right after, and no write may create a file in between.
+    pendingMutex.lock();
+    for (const std::string& name : pendingTemporaries()) ::unlink(name.c_str());
+}
+
 bool appendToFile(const fs::path& target, std::string_view bytes) {
     int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
+    // Private whatever the umask, also a file an earlier version left readable to others.
+    ::fchmod(fd, 0600);
     bool ok = writeAll(fd, bytes);
     if (::close(fd) != 0) ok = false;
     return ok;

@@ -37,6 +37,10 @@ bool writeFileAtomically(const std::filesystem::path& target, std::string_view b
 bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, std::string& error,
                          unsigned newFileMode = 0666);
 
+// Removes the temporary files of atomic writes still in progress (for a process ending on a signal). Holds
+// every such write back until the process has ended, so none can create its file afterwards.
+void removePendingTemporaryFiles();
+
 // Appends bytes to a file (created with mode 0600), refusing to follow a symbolic link. False on failure.
 bool appendToFile(const std::filesystem::path& target, std::string_view bytes);
 

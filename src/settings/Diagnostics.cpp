@@ -16,7 +16,8 @@ fs::path diagnosticPath(std::string_view fileName) {
 }
 
 bool writeDiagnosticFile(std::string_view fileName, std::string_view text) {
-    return platform::writeFileAtomically(diagnosticPath(fileName), text);
+    // Diagnostics tell paths, services and coordinates of the user's work: the user's alone.
+    return platform::writeFileAtomically(diagnosticPath(fileName), text, 0600);
 }
 
 bool appendDiagnosticLine(std::string_view fileName, std::string_view line) {

@@ -5,6 +5,7 @@
 
 #include "Scenarios.h"
 #include "address/PaletteOnSim.h"
+#include "platform/MessageLoop.h"
 
 namespace importer {
 
@@ -26,11 +27,13 @@ protected:
     void answerSearchWith(const std::string& body, const std::string& contentType = "application/json") {
         sim.scenario().addText(kSearchHost, "/search", body, contentType);
     }
-    // The one reply to a search for `query`.
+    // The one reply to a search for `query` (pushed by the search worker, or answered at once).
     nlohmann::json reply(const std::string& query) {
-        const auto replies = send(search(query));
-        EXPECT_EQ(replies.size(), 1u) << query;
-        return replies.empty() ? nlohmann::json() : replies[0];
+        const std::size_t before = sent.size();
+        send(search(query));
+        settle();
+        EXPECT_EQ(sent.size(), before + 1) << query;
+        return sent.size() > before ? sent[before] : nlohmann::json();
     }
 };
 
@@ -158,14 +161,23 @@ TEST_F(AddressSearch, SearchDuringAFetchLeavesTheFetchItsClient) {
     ASSERT_TRUE(controller->busy());
 
     // The fetch worker owns the controller's client: the search must not touch its request history.
-    EXPECT_EQ(reply("Sukiennice").value("label", "").rfind("Sukiennice, 1/3", 0), 0u);
+    send(search("Sukiennice"));
+    while (received("addressResults").empty()) platform::MessageLoop::main().runOne(std::chrono::milliseconds(50));
+    EXPECT_EQ(received("addressResults")[0].value("label", "").rfind("Sukiennice, 1/3", 0), 0u);
     EXPECT_TRUE(controller->webClient().lastRequestByHost.empty());
 
     release.set_value();
     settle();
     ASSERT_FALSE(controller->busy());
     EXPECT_EQ(reply("Sukiennice").value("label", "").rfind("Sukiennice, 1/3", 0), 0u);
-    EXPECT_EQ(controller->webClient().lastRequestByHost.count(kSearchHost), 1u);
+}
+
+TEST_F(AddressSearch, ASlowGeocoderNeverHoldsTheMainLoop) {
+    sim.faults().add(sim::Fault{.host = kSearchHost, .delayMs = 500, .times = 1});
+    EXPECT_TRUE(send(search("Sukiennice")).empty()) << "the handler returns before the geocoder answers";
+    settle();
+    ASSERT_EQ(received("addressResults").size(), 1u);
+    EXPECT_EQ(received("addressResults")[0].value("label", "").rfind("Sukiennice, 1/3", 0), 0u);
 }
 
 }  // namespace importer

@@ -21,6 +21,7 @@ TEST(AddressSession, SearchAndSuggestionsInTheHeadlessPalette) {
     testsupport::TempDir dir;
     testsupport::writeFile(dir / "input.txt",
                            "{\"type\":\"searchAddress\",\"query\":\"Sukiennice Krak\xC3\xB3w\"}\n"
+                           "#wait\n"
                            "{\"type\":\"searchAddressSuggest\",\"query\":\"Br\"}\n"
                            "{\"type\":\"searchAddressSuggest\",\"query\":\"Brzeszcze\"}\n"
                            "#wait\n"

@@ -153,6 +153,13 @@ TEST_F(ElevationSession, NotesForFramesWithoutUsableSheets) {
         EXPECT_EQ(done["counts"], c.counts);
         EXPECT_EQ(done["warning"], c.warning);
     }
+
+    // An index that does not answer is told as a failure, after the note of no sheets.
+    sim.faults().add({.host = "mapy.geoportal.gov.pl", .path = "*", .statuses = std::vector<int>(200, 503)});
+    const nlohmann::json done = fetch(kHills, 150, {"teren"}).last("fetchDone");
+    EXPECT_EQ(done["warning"],
+              "Teren: brak kafli NMT dla tego obszaru w skorowidzu. Teren: skorowidz NMT nie odpowiada - dane "
+              "wysokosciowe nie zostaly pobrane.");
 }
 
 TEST_F(ElevationSession, SetOriginWritesTheTerrainHeightLater) {

@@ -306,6 +306,34 @@ TEST(ModelExport, MarkupAndOddInputsStayWellFormed) {
     if (haveOgrinfo()) ogrinfo(dir2.path, "-al -so '" + (dir2 / "model.dxf").string() + "'");
 }
 
+TEST(ModelExport, CoordinatesNearTheLimitsOfDoublesNeverWriteNanOrInfinity) {
+    model::ModelHost h;
+    const auto layer = addLayer(h, "A");
+    host::ElementId id;
+    host::PolylineElement p;
+    ASSERT_EQ(h.defaultPolyline(p), host::kHostOk);
+    p.layer = layer;
+    p.points = {{-1.7e308, 0}, {1.7e308, 1e308}, {0, -1.7e308}};
+    ASSERT_EQ(h.createPolyline(p, id), host::kHostOk);
+    host::TextElement t;
+    ASSERT_EQ(h.defaultText(t), host::kHostOk);
+    t.layer = layer;
+    t.position = {1e308, -1e308};
+    t.size = 1e308;
+    t.content = "x";
+    ASSERT_EQ(h.createText(t, id), host::kHostOk);
+    ModelSnapshot snapshot;
+    ASSERT_EQ(snapshotModel(h, snapshot), host::kHostOk);
+    testsupport::TempDir dir;
+    ASSERT_TRUE(exportModel(snapshot, dir.path).ok);
+    for (const char* file : {"plan.svg", "model.dxf"}) {
+        std::string text = testsupport::readFile(dir / file);
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_EQ(text.find("nan"), std::string::npos) << file;
+        EXPECT_EQ(text.find("inf"), std::string::npos) << file;
+    }
+}
+
 TEST(ModelExport, TrianglesCoverConcaveOutlinesWithHolesAndSlabFacesExactly) {
     // An L-shaped outline (clockwise, with a straight extra vertex) and two holes.
     const std::vector<std::vector<host::HostPoint2>> rings = {

@@ -82,13 +82,19 @@ TEST(RasterPlan, TilesFollowTheFrameAndAreLimitedToFourPerAxis) {
     EXPECT_EQ(wide.coarserScale, 4359);  // 20000 m over 4 x 4096 px is 1.22 m per pixel
 }
 
-TEST(RasterPlan, ImagesAreRecognisedByTheirSignatureOnly) {
-    for (const std::string& image : {std::string("\x89PNG\r\n\x1a\n\0", 9), std::string("\xFF\xD8\xFF\xE0")})
-        EXPECT_TRUE(isRasterImage(image)) << image;
-    // A bare signature is no image.
-    for (const std::string& other : {std::string("\x89PNG\r\n\x1a\n", 8), std::string("\xFF\xD8\xFF"),
+TEST(RasterPlan, OnlyWholeImagesAreAccepted) {
+    sim::RgbaImage picture(64, 64, 0x336699FFu);
+    for (int i = 0; i < 64; ++i) picture.set(i, (i * 7) % 64, 0xFF0000FFu);
+    const std::string png = sim::encodePng(picture), jpeg = sim::encodeJpeg(picture);
+    EXPECT_TRUE(isRasterImage(png));
+    EXPECT_TRUE(isRasterImage(jpeg));
+    std::string flipped = png;
+    flipped[png.size() / 2] ^= 0x10;
+    // A bare or cut signature, a damaged chunk, an error document: none is a picture.
+    for (const std::string& other : {std::string("\x89PNG\r\n\x1a\n\0", 9), png.substr(0, png.size() / 2),
+                                     png.substr(0, png.size() - 12), flipped, jpeg.substr(0, jpeg.size() - 40),
                                      std::string("<?xml version=\"1.0\"?><ServiceExceptionReport/>"), std::string()})
-        EXPECT_FALSE(isRasterImage(other)) << other;
+        EXPECT_FALSE(isRasterImage(other)) << other.size();
 }
 
 TEST(RasterPlan, RequestSystemIsTheFetchZoneOnlyWhenOffered) {

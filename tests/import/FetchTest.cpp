@@ -93,7 +93,33 @@ TEST_F(Fetch, MalformedFramesAreRefusedWithoutStartingAFetch) {
     EXPECT_EQ(calls.load(), 1);
 }
 
+TEST_F(Fetch, FramesTooLargeForVectorLayersAreRefusedBeforeAnyRequest) {
+    std::atomic<int> calls{0};
+    controller->setFetchFunction([&](auto&&...) {
+        ++calls;
+        return FetchedData{};
+    });
+    const std::vector<nlohmann::json> replies = send(fetchMsg(14.2, 49.0, 24.1, 54.8));
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0]["type"], "error");
+    const std::string text = replies[0]["msg"];
+    EXPECT_EQ(text.rfind("Kadr za duzy dla dzialek, budynkow i GESUT: ", 0), 0u) << text;
+    EXPECT_NE(text.find(" zapytan WFS (limit 1600) - zmniejsz kadr albo odznacz te warstwy."), std::string::npos);
+    // Rasters and terrain cap themselves: the same frame without vector layers goes ahead.
+    nlohmann::json rastersOnly = fetchMsg(14.2, 49.0, 24.1, 54.8);
+    rastersOnly["layers"] = {"rastr"};
+    send(rastersOnly);
+    settle();
+    EXPECT_EQ(calls.load(), 1);
+}
+
 TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
+    // Frames of a whole degree: only layers that cap their own work may ask for them.
+    const auto terrainMsg = [](double west, double south, double east, double north) {
+        nlohmann::json msg = fetchMsg(west, south, east, north);
+        msg["layers"] = {"teren"};
+        return msg;
+    };
     struct Seen {
         geodesy::Bbox frame;
         std::vector<std::string> layers;
@@ -106,13 +132,13 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
             *seen = Seen{f, l, rs, ts, controller->fetchEpsg(), ci};
             return FetchedData{};
         });
-    auto replies = send(fetchMsg(16.0, 52.0, 17.0, 52.5));
+    auto replies = send(terrainMsg(16.0, 52.0, 17.0, 52.5));
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0],
               (nlohmann::json{{"type", "progress"}, {"done", 0}, {"total", 1}, {"label", "Pobieranie warstw"}}));
     settle();
     EXPECT_EQ(seen->epsg, 2177) << "centre longitude 16.5 belongs to the eastern zone";
-    EXPECT_EQ(seen->layers, std::vector<std::string>{"dzialki"});
+    EXPECT_EQ(seen->layers, std::vector<std::string>{"teren"});
     EXPECT_EQ(seen->rasterScale, 1000);
     EXPECT_EQ(seen->terrainStep, 1);
     EXPECT_DOUBLE_EQ(seen->interval, 1.0);
@@ -132,7 +158,7 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
     EXPECT_DOUBLE_EQ(seen->frame.minN, geodesy::wgs84ToPl1992(52.0, 17.0).y);
     EXPECT_DOUBLE_EQ(seen->frame.maxN, geodesy::wgs84ToPl1992(52.5, 16.0).y);
 
-    nlohmann::json full = fetchMsg(14.5, 52.0, 15.5, 52.5);
+    nlohmann::json full = terrainMsg(14.5, 52.0, 15.5, 52.5);
     full["rasterScale"] = 500;
     full["terrainStep"] = 5;
     full["poziomiceCiecie"] = 0.25;
@@ -154,12 +180,12 @@ TEST_F(Fetch, RequestReachesTheWorkerWithFrameDefaultsAndZone) {
 
     geo.crsName = "EPSG:2180";  // PL-1992 is not a zone: the map position decides
     ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
-    send(fetchMsg(14.5, 52.0, 15.5, 52.5));
+    send(terrainMsg(14.5, 52.0, 15.5, 52.5));
     settle();
     EXPECT_EQ(seen->epsg, 2176);
 
     // Numbers beyond the integer range are clamped, not overflowed.
-    nlohmann::json huge = fetchMsg(20, 52, 20.01, 52.01);
+    nlohmann::json huge = terrainMsg(20, 52, 20.01, 52.01);
     huge["rasterScale"] = 1e300;
     huge["terrainStep"] = -1e300;
     send(huge);

@@ -151,6 +151,13 @@ TEST_F(Origin, MissingUnreadableOrImpossibleCoordinates) {
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_NE(replies[0]["msg"].get<std::string>().find("Blad wewnetrzny: [json.exception.type_error.302]"),
               std::string::npos);
+    // Points on the globe that the Polish grids cannot represent.
+    for (const auto& [lat, lon] : std::vector<std::pair<double, double>>{{52.0, -179.0}, {52.0, 30.0}, {-33.9, 18.4}})
+        EXPECT_EQ(send({{"type", "setOrigin"}, {"lat", lat}, {"lon", lon}}),
+                  std::vector<nlohmann::json>{
+                      errorMsg("Punkt poza zasiegiem ukladu PL-2000 (dlugosc 13,5-25,5 E, szerokosc 48,5-55,5 N) - "
+                               "georeferencja nie zostala ustawiona.")})
+            << lon;
     EXPECT_FALSE(model.state().geoLocationSet) << "nothing written for a bad request";
 
     model.injectFault(model::HostOp::ReadGeoLocation, model::ModelHost::failAlways(host::kHostBadId));

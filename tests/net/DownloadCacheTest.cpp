@@ -1,6 +1,8 @@
 // The download cache through real sockets: hits without traffic, ".part" files, cancellation, failures, cleanup.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -104,8 +106,18 @@ TEST_F(DownloadCache, FailuresAreReportedAndNothingIsCached) {
     EXPECT_EQ(client.getCachedFile("https://h.pl/ok.zip", nullptr, 5000, error), "");
     EXPECT_EQ(error, "Serwer zwrocil komunikat bledu zamiast pliku.");
     EXPECT_TRUE(filesIn(client.cacheFolder()).empty());
+    sim.faults().add({.host = "h.pl", .path = "/ok.zip", .emptyOk = true, .times = 1});
+    EXPECT_EQ(client.getCachedFile("https://h.pl/ok.zip", nullptr, 5000, error), "");
+    EXPECT_EQ(error, "Serwer zwrocil pusta odpowiedz zamiast pliku.");
+    sim.faults().add({.host = "h.pl", .path = "/ok.zip", .times = 1, .htmlOk = true});
+    EXPECT_EQ(client.getCachedFile("https://h.pl/ok.zip", nullptr, 5000, error), "");
+    EXPECT_TRUE(filesIn(client.cacheFolder()).empty());
+    // A file not of the kind asked for is refused, and one cached by an earlier version is dropped.
+    EXPECT_EQ(client.getCachedFile("https://h.pl/ok.zip", nullptr, 5000, error, net::AnswerKind::lasFile), "");
+    testsupport::writeFile(client.cachePathFor("https://h.pl/ok.zip", "zip"), "");
     // The next attempt downloads it properly.
     EXPECT_NE(client.getCachedFile("https://h.pl/ok.zip", nullptr, 5000, error), "");
+    EXPECT_EQ(fs::file_size(client.cachePathFor("https://h.pl/ok.zip", "zip")), 1000u);
 }
 
 TEST_F(DownloadCache, CachedTextKeepsOnlyWholeDataAnswers) {
@@ -125,10 +137,26 @@ TEST_F(DownloadCache, CachedTextKeepsOnlyWholeDataAnswers) {
     sim.faults().add({"h.pl", "/flaky", {}, 10, 0, false, false, 1});
     EXPECT_EQ(client.getCachedText("https://h.pl/flaky?3", 2000), "");
     sim.faults().add({"h.pl", "/flaky", {}, -1, 0, true, false, 1});
-    EXPECT_NE(client.getCachedText("https://h.pl/flaky?4", 2000).find("ExceptionReport"), std::string::npos);
-    for (const char* q : {"1", "2", "3", "4"})
+    EXPECT_EQ(client.getCachedText("https://h.pl/flaky?4", 2000), "");
+    sim.faults().add({.host = "h.pl", .path = "/flaky", .times = 1, .htmlOk = true});
+    EXPECT_EQ(client.getCachedText("https://h.pl/flaky?5", 2000), "");
+    EXPECT_EQ(client.getCachedText("https://h.pl/flaky?6", 2000, net::AnswerKind::gridText), "");
+    for (const char* q : {"1", "2", "3", "4", "5", "6"})
         EXPECT_FALSE(fs::exists(client.cachePathFor(std::string("https://h.pl/flaky?") + q, "gml"))) << q;
     EXPECT_EQ(client.getCachedText("https://h.pl/flaky?4", 2000), "<wfs:FeatureCollection/>");
+}
+
+TEST_F(DownloadCache, CacheFilesArePrivateWhateverTheUmask) {
+    sim.scenario().addGeneratedFile("*", "/file.zip", 1000);
+    sim.scenario().addText("*", "/caps", "<WFS_Capabilities/>", "text/xml");
+    const mode_t previous = ::umask(0);
+    std::string error;
+    const std::string file = client.getCachedFile("https://h.pl/file.zip", nullptr, 5000, error);
+    client.getCachedText("https://h.pl/caps?x", 2000);
+    ::umask(previous);
+    ASSERT_NE(file, "") << error;
+    for (const auto& entry : fs::directory_iterator(client.cacheFolder()))
+        EXPECT_EQ(static_cast<unsigned>(entry.status().permissions()), 0600u) << entry.path();
 }
 
 TEST(DownloadCacheCleanup, RemovesPartFilesAndFilesOlderThan30Days) {

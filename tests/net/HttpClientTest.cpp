@@ -1,6 +1,7 @@
 // The web client through real sockets: request shape, headers, pacing, retries, time-outs, truncation.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <set>
 #include <thread>
@@ -57,24 +58,65 @@ TEST_F(HttpClient, RequestArrivesAsSentWithUserAgentAndNoOptionalHeaders) {
     EXPECT_EQ(names, (std::set<std::string>{"Host", "User-Agent"}));
 }
 
-TEST_F(HttpClient, TokenAndContentTypeOnlyWhenSet) {
+TEST_F(HttpClient, TokenGoesOnlyToTheGeoportalOverHttpsAndContentTypeOnlyWhenSet) {
     sim.scenario().addText("*", "*", "{}", "application/json");
+    client.options.hostIntervalMs = 0;
+    client.options.accessToken = "abc\r\nX-Evil: 1";
+    const std::vector<std::pair<std::string, bool>> urls = {
+        {"https://mapy.geoportal.gov.pl/wss/service/x", true},
+        {"HTTPS://opendata.geoportal.gov.pl:443/a.zip", true},
+        {"http://mapy.geoportal.gov.pl/wss/service/x", false},
+        {"https://nominatim.openstreetmap.org/search?q=geoportal.gov.pl", false},
+        {"http://wms.powiat.example.pl/geoportal.gov.pl", false},
+        {"https://geoportal.gov.pl.evil.example/x", false},
+        {"https://mapy.geoportal.gov.pl@evil.example/x", false},
+        {"https://rejestr-urbanistyczny.gov.pl/api/public/published/query", false},
+    };
+    for (const auto& [url, carries] : urls) {
+        sim.log().clear();
+        client.get(url);
+        const auto log = sim.log().all();
+        ASSERT_EQ(log.size(), 1u) << url;
+        // A token never smuggles a header line of its own.
+        EXPECT_EQ(log[0].header("Authorization"), carries ? "Bearer abcX-Evil: 1" : "") << url;
+        EXPECT_FALSE(log[0].hasHeader("X-Evil"));
+        EXPECT_FALSE(log[0].hasHeader("Content-Type"));
+    }
+    sim.log().clear();
     client.postJson("https://rejestr-urbanistyczny.gov.pl/api/public/published/query", "{\"a\":1}");
     client.request("POST", "https://other.pl/p", "raw", "", 2000);
-    client.options.accessToken = "abc\r\nX-Evil: 1";
-    client.get("https://third.pl/g");
     const auto log = sim.log().all();
-    ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0].method, "POST");
+    ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].header("Content-Type"), "application/json");
     EXPECT_EQ(log[0].body, "{\"a\":1}");
     EXPECT_FALSE(log[0].hasHeader("Authorization"));
     EXPECT_EQ(log[1].body, "raw");
     EXPECT_FALSE(log[1].hasHeader("Content-Type"));
-    // A token never smuggles a header line of its own.
-    EXPECT_EQ(log[2].header("Authorization"), "Bearer abcX-Evil: 1");
-    EXPECT_FALSE(log[2].hasHeader("X-Evil"));
-    EXPECT_FALSE(log[2].hasHeader("Content-Type"));
+}
+
+TEST_F(HttpClient, TricklingAndCancelledRequestsEnd) {
+    sim.scenario().addText("*", "*", std::string(20000, 'x'), "text/plain");
+    client.options.requestDeadlineMs = 800;
+    sim.faults().add({.host = "a.pl", .trickleMs = 300});
+    const HttpResponse trickled = client.getWithTimeout("https://a.pl/slow", 2000);
+    EXPECT_NE(trickled.error, "");
+    EXPECT_LT(trickled.body.size(), 20000u);
+
+    client.options.requestDeadlineMs = 0;
+    std::atomic<bool> stop{false};
+    client.options.cancelQuery = [&stop] { return stop.load(); };
+    sim.faults().add({.host = "b.pl", .delayMs = 30000});
+    std::thread canceller([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop = true;
+    });
+    const HttpResponse stalled = client.getWithTimeout("https://b.pl/stall", 60000);
+    canceller.join();
+    EXPECT_EQ(stalled.error, "Pobieranie anulowane.");
+    // Once cancelled, no further request leaves.
+    sim.log().clear();
+    EXPECT_EQ(client.get("https://b.pl/next").error, "Pobieranie anulowane.");
+    EXPECT_EQ(sim.log().size(), 0u);
 }
 
 TEST_F(HttpClient, PacingSpacesRequestsToOneHostButNotToOthers) {

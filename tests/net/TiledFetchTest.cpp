@@ -98,21 +98,68 @@ TEST_F(TiledFetch, BoxOf1200By700MetresIsSixTilesMergedIntoOneCollection) {
     EXPECT_EQ(sim.log().size(), 6u);
 }
 
-TEST_F(TiledFetch, AFailingTileIsNeitherCachedNorMergedAndIsAskedAgainNextTime) {
+TEST_F(TiledFetch, UnusableTilesAreCountedNeverCachedAndAskedAgainNextTime) {
     client.options.hostIntervalMs = 0;
-    sim.faults().add({kHost, kPath, {}, -1, 0, true, false, 1});  // the first tile answers an exception (status 200)
-    sim.faults().add({kHost, kPath, {}, -1, 0, false, true, 1});  // the second an empty 200
-    const std::string first = fetch();
-    EXPECT_EQ(count(first, "ExceptionReport"), 0);
-    // The first tile holds two buildings (one is the edge building), the second one.
-    EXPECT_EQ(count(first, "<wfs:member>"), 8 - 3) << "the members of the other tiles still arrive";
-    const auto firstBox = boxOf(sim.log().all()[0]);
+    client.options.retryDelayMs = 0;
+    // Each fault answers a tile and its retry with status 200 in place of data.
+    const std::vector<sim::Fault> faults = {{.host = kHost, .path = kPath, .exceptionDocument = true, .times = 2},
+                                            {.host = kHost, .path = kPath, .emptyOk = true, .times = 2},
+                                            {.host = kHost, .path = kPath, .times = 2, .htmlOk = true},
+                                            {.host = kHost, .path = kPath, .times = 2, .cutBodyAt = 300}};
+    for (const sim::Fault& fault : faults) {
+        SCOPED_TRACE(sim.log().size());
+        sim.log().clear();
+        std::filesystem::remove_all(client.cacheFolder());
+        sim.faults().add(fault);
+        net::TiledFetchOutcome outcome;
+        const std::string first = client.fetchWfsTiled(kBase, "ms:bud_2025", {637000, 486000, 638200, 486700}, nullptr,
+                                                       true, false, 0, &outcome);
+        EXPECT_EQ(outcome.tiles, 6);
+        EXPECT_EQ(outcome.failed, 1);
+        // The first tile holds two buildings (one is the edge building).
+        EXPECT_EQ(count(first, "<wfs:member>"), 8 - 2) << "the members of the other tiles still arrive";
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(client.cacheFolder()), {}), 5);
+        EXPECT_EQ(count(fetch(), "<wfs:member>"), 8) << "after the fault the whole layer comes";
+        EXPECT_EQ(sim.log().size(), 7u + 1u) << "only the failed tile is asked again";
+    }
+}
 
-    const std::string second = fetch();
-    const auto log = sim.log().all();
-    ASSERT_EQ(log.size(), 7u) << "only the tile that failed is asked again; the empty answer stays cached";
-    EXPECT_EQ(boxOf(log[6]), firstBox);
-    EXPECT_EQ(count(second, "<wfs:member>"), 8 - 1) << "the empty answer of the second tile is kept";
+TEST_F(TiledFetch, EntriesCachedByAnEarlierVersionThatAreNoDataAreDropped) {
+    client.options.hostIntervalMs = 0;
+    EXPECT_EQ(count(fetch(), "<wfs:member>"), 8);
+    std::vector<std::filesystem::path> entries(std::filesystem::directory_iterator(client.cacheFolder()), {});
+    std::sort(entries.begin(), entries.end());
+    testsupport::writeFile(entries[0], "");
+    testsupport::writeFile(entries[1], "<html><body>Blad 502</body></html>");
+    sim.log().clear();
+    fetch();
+    EXPECT_EQ(sim.log().size(), 2u);
+    for (const auto& entry : entries) EXPECT_GT(std::filesystem::file_size(entry), 100u);
+}
+
+TEST_F(TiledFetch, MembersOfOlderFormAnswersAreAllMergedAndHugeFramesRefused) {
+    client.options.hostIntervalMs = 0;
+    net::TiledFetchOutcome outcome;
+    const std::string merged =
+        client.fetchWfsTiled(kBase, "ms:bud_2025", {637000, 486000, 638200, 486700}, nullptr, true, true, 0, &outcome);
+    EXPECT_EQ(count(merged, "<gml:featureMember"), 8);
+    EXPECT_EQ(outcome.failed, 0);
+
+    sim.log().clear();
+    const geodesy::Bbox poland{170000, 130000, 870000, 780000};
+    EXPECT_EQ(client.fetchWfsTiled(kBase, "ms:bud_2025", poland, nullptr, true, false, 0, &outcome), "");
+    EXPECT_TRUE(outcome.refused);
+    EXPECT_EQ(sim.log().size(), 0u);
+
+    // A cancel is honoured between tiles: no request after it.
+    int done = 0;
+    client.options.cancelQuery = [&done] { return done >= 2; };
+    client.fetchWfsTiled(
+        kBase, "ms:bud_2025", {637000, 486000, 638200, 486700}, [&done](int d, int) { done = d; }, true, false, 0,
+        &outcome);
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(outcome.failed, 4);
+    EXPECT_EQ(sim.log().size(), 2u);
 }
 
 TEST_F(TiledFetch, ServerErrorsGiveAnEmptyResultAndCacheNothing) {

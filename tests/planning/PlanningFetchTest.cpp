@@ -188,11 +188,11 @@ TEST_F(PlanningFetch, RegisterIsAskedUpToThreeTimesWithGrowingPauses) {
     EXPECT_GE(queries[1].startMs - queries[0].startMs, 60);
     EXPECT_GE(queries[2].startMs - queries[1].startMs, 150);
 
-    // Three failures: no act, and a fourth query is never sent.
+    // Three failures: a register that did not answer (not a plan never adopted), and no fourth query.
     sim.log().clear();
     sim.faults().add(sim::Fault{.host = kRegisterHost, .path = kQueryPath, .statuses = {500, 502, 503, 200}});
     EXPECT_EQ(fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"}).value("warning", ""),
-              "Brak POG dla gminy 321602 (Plan Ogolny jeszcze nieuchwalony w Rejestrze Urbanistycznym).");
+              "POG gminy 321602: Rejestr Urbanistyczny nie odpowiada - nie wiadomo, czy plan ogolny jest uchwalony.");
     EXPECT_EQ(requests(kRegisterHost, kQueryPath).size(), 3u);
     EXPECT_TRUE(result().features.empty());
     sim.faults().clear();
@@ -212,13 +212,13 @@ TEST_F(PlanningFetch, RegisterIsAskedUpToThreeTimesWithGrowingPauses) {
               "POG gminy 321602: nie udalo sie pobrac aktu z Rejestru Urbanistycznego - strefy pominiete.");
     EXPECT_EQ(requests(kRegisterHost, downloadPath(sim::planning::kActInForce)).size(), 6u);
 
-    // An act that arrives as something else than GML is no act either; it is not asked for again.
+    // An act that arrives as something else than GML is no act either: a failure, tried as often as one.
     sim.log().clear();
     sim.scenario().addText(kRegisterHost, downloadPath(sim::planning::kActInForce),
                            "{\"status\":500,\"error\":\"Internal Server Error\"}", "application/json");
     EXPECT_EQ(fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"}).value("warning", ""),
               "POG gminy 321602: nie udalo sie pobrac aktu z Rejestru Urbanistycznego - strefy pominiete.");
-    EXPECT_EQ(requests(kRegisterHost, downloadPath(sim::planning::kActInForce)).size(), 1u);
+    EXPECT_EQ(requests(kRegisterHost, downloadPath(sim::planning::kActInForce)).size(), 3u);
 }
 
 TEST_F(PlanningFetch, FrameWithoutMunicipalitySkipsBothKinds) {

@@ -2,11 +2,14 @@
 // messages on standard output, report lines on standard error, the project file on disk.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -158,6 +161,66 @@ TEST_F(Session, UnreadableProjectIsNeverOverwritten) {
     EXPECT_TRUE(r.out.empty());
     EXPECT_NE(r.err.find("nie mozna wczytac projektu"), std::string::npos) << r.err;
     EXPECT_EQ(testsupport::readFile(project()), "{ to nie jest projekt");
+}
+
+TEST_F(Session, EndlessBinaryOrGiantProjectsEndWithAMessage) {
+    // A sparse file of 5 GB takes no room on disk.
+    const std::string giant = (dir / "giant.gdp").string();
+    testsupport::writeFile(giant, "");
+    std::filesystem::resize_file(giant, 5ull << 30);
+    struct Case {
+        std::string command, message;
+    };
+    const std::string program = "'" + (testsupport::binaryDir() / "app/geodraft").string() + "' ";
+    for (const Case& c :
+         {Case{"model /dev/zero", "to nie jest tekst JSON"}, Case{"model '" + giant + "'", "Projekt zbyt duzy"},
+          Case{"export /dev/zero --out '" + (dir / "out").string() + "'", "to nie jest tekst JSON"},
+          Case{"dedupe '" + giant + "' --yes", "Projekt zbyt duzy"}}) {
+        SCOPED_TRACE(c.command);
+        const int status =
+            std::system((program + c.command + " >/dev/null 2>'" + (dir / "err").string() + "'").c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_NE(testsupport::readFile(dir / "err").find(c.message), std::string::npos);
+    }
+    const SessionRun r = run("--project '" + giant + "'", {});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Projekt zbyt duzy"), std::string::npos) << r.err;
+    EXPECT_EQ(std::filesystem::file_size(giant), 5ull << 30);
+}
+
+TEST_F(Session, InterruptedSessionSavesWhatWasDoneAndLeavesNoTemporaryFile) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        std::filesystem::remove(project());
+        std::filesystem::remove(dir / "out.txt");
+        testsupport::writeFile(dir / "input.txt", R"j({"type":"setOrigin","lat":52.2,"lon":21.0})j"
+                                                  "\n#sleep 60000\n");
+        const std::string command = "exec env XDG_CONFIG_HOME='" + (dir / "config").string() + "' XDG_STATE_HOME='" +
+                                    (dir / "state").string() + "' GEODRAFT_SERVICES=offline '" +
+                                    (testsupport::binaryDir() / "app/geodraft").string() + "' session --project '" +
+                                    project() + "' < '" + (dir / "input.txt").string() + "' > '" +
+                                    (dir / "out.txt").string() + "' 2> '" + (dir / "err.txt").string() + "'";
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // The signal comes once the georeference is set (the session then sleeps for a minute).
+        for (int i = 0; i < 400 && testsupport::readFile(dir / "out.txt").find("originSet") == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ::kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_NE(testsupport::readFile(dir / "err.txt").find("projekt zapisany"), std::string::npos);
+        const std::string saved = testsupport::readFile(project());
+        EXPECT_NE(saved.find("EPSG:2178"), std::string::npos) << "what was done is in the project";
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+    }
 }
 
 TEST_F(Session, CloudPaletteAndCommandLine) {

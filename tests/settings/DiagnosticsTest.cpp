@@ -132,6 +132,24 @@ TEST(DiagnosticFiles, WriteAppendAndStayInsideTheFolder) {
     EXPECT_FALSE(writeDiagnosticFile(kCloudDiagFile, "zgubiony"));
 }
 
+TEST(DiagnosticFiles, PrivateWhateverTheUmask) {
+    testsupport::TempDir tmp;
+    EnvOverride state("XDG_STATE_HOME", (tmp.path / "state").string());
+    const fs::path dir = tmp.path / "state" / "TERRAVOX";
+    fs::create_directories(dir);
+    writeFile(dir / kWebDiagFile, "stary\n");
+    fs::permissions(dir / kWebDiagFile, fs::perms(0644));
+    for (const mode_t mask : {mode_t{0}, mode_t{0277}}) {
+        const mode_t previous = ::umask(mask);
+        ASSERT_TRUE(writeDiagnosticFile(kGeoDiagFile, "x\n"));
+        ASSERT_TRUE(webDiagnosticLine("y"));
+        ::umask(previous);
+        EXPECT_EQ(modeOf(dir / kGeoDiagFile), 0600u) << mask;
+        EXPECT_EQ(modeOf(dir / kWebDiagFile), 0600u) << mask;
+        fs::remove(dir / kGeoDiagFile);
+    }
+}
+
 TEST(NumberTexts, DecimalCommaWhateverTheLocale) {
     const char* previous = std::setlocale(LC_ALL, nullptr);
     const std::string saved = previous ? previous : "C";

@@ -121,6 +121,8 @@ TEST(ContoursCommand, BadInputGetsAPolishErrorAndNoOutput) {
         std::string args, message;
     };
     const std::string frame = "contours --frame 0,0,10,10 --interval 1 --step 1 --out '" + out + "' ";
+    // A header that would clear the terminal and set its title, were the message to echo it.
+    testsupport::writeFile(dir / "escape.asc", "\x1b[2J\x1b]0;x\x07 3\nnrows 3\n");
     const std::vector<Case> cases{
         {"contours --interval 1" + good, "brak ramki --frame"},
         {"contours --frame 1,2,3 --interval 1" + good, "nieprawidlowa ramka"},
@@ -135,6 +137,8 @@ TEST(ContoursCommand, BadInputGetsAPolishErrorAndNoOutput) {
         {frame + asc("cut_off.asc"), "plik urwany - odczytano 8 z 12 wartosci"},
         {frame + asc("decimal_comma.asc"), "nieprawidlowa wartosc '3,5'"},
         {frame + asc("missing.asc"), "nie mozna odczytac"},
+        {frame + "/dev/zero", "Plik ASC: to nie jest plik tekstowy siatki: /dev/zero"},
+        {frame + "'" + (dir / "escape.asc").string() + "'", "nieznany klucz naglowka '?[2j?]0;x?'"},
         {"contours --frame 500000,300000,500039,300039 --interval 1 --step 1 --out '" +
              (dir / "no/such/dir.geojson").string() + "' " + asc("hills.asc"),
          "nie mozna zapisac pliku"},
@@ -144,6 +148,7 @@ TEST(ContoursCommand, BadInputGetsAPolishErrorAndNoOutput) {
         CommandRun r = runCommand(c.args, dir);
         EXPECT_NE(r.code, 0);
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
         EXPECT_FALSE(std::filesystem::exists(out));
     }
 }

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <limits>
 
+#include "platform/PrintableText.h"
+
 namespace grid {
 
 namespace {
@@ -77,10 +79,9 @@ std::string lower(std::string_view w) {
     return out;
 }
 
-std::string shortToken(std::string_view t) {
-    if (t.size() > 40) return std::string(t.substr(0, 40)) + "...";
-    return std::string(t);
-}
+// A token of the file as a message may quote it: short, and without control bytes (a file could otherwise
+// send terminal escapes to whoever reads the message).
+std::string shortToken(std::string_view t) { return platform::printableText(t, 40); }
 
 // Whole count from a header number, truncated toward zero; false when it does not fit.
 bool headerCount(double v, std::int32_t& out) {
@@ -183,10 +184,28 @@ AsciiGridStatus readAsciiGridFile(ElevationGrid& grid, const std::filesystem::pa
     // Read in pieces rather than trusting a size: pipes and special files report none.
     std::string text;
     const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxGridFileBytes) {
+        unreadable.message =
+            "Plik ASC: plik zbyt duzy (limit " + std::to_string(kMaxGridFileBytes >> 20) + " MB): " + path.string();
+        return unreadable;
+    }
     if (!ec) text.reserve(static_cast<std::size_t>(size));
     std::string chunk(1 << 20, '\0');
-    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0)
-        text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+        const std::string_view piece(chunk.data(), static_cast<std::size_t>(in.gcount()));
+        // A grid is text: NUL bytes (a device such as /dev/zero, a binary file) end the read at once, and an
+        // endless or giant input ends at the size limit instead of exhausting memory.
+        if (piece.find('\0') != std::string_view::npos) {
+            unreadable.message = "Plik ASC: to nie jest plik tekstowy siatki: " + path.string();
+            return unreadable;
+        }
+        if (text.size() + piece.size() > kMaxGridFileBytes) {
+            unreadable.message =
+                "Plik ASC: plik zbyt duzy (limit " + std::to_string(kMaxGridFileBytes >> 20) + " MB): " + path.string();
+            return unreadable;
+        }
+        text.append(piece);
+    }
     if (in.bad()) return unreadable;
     return parseAsciiGrid(grid, text);
 }

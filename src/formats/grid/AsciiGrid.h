@@ -1,5 +1,6 @@
 // Reading ESRI ASCII grids and sampling heights from one grid or from a mosaic of grids.
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 #include <vector>
@@ -13,7 +14,11 @@ namespace grid {
 // On failure the grid's content is unspecified and the caller drops it.
 AsciiGridStatus parseAsciiGrid(ElevationGrid& grid, std::string_view text);
 
-// Reads and parses a file; a file that cannot be read fails with a status saying so.
+// Largest grid file read: real sheets are a few hundred megabytes at most.
+inline constexpr std::uintmax_t kMaxGridFileBytes = std::uintmax_t{1} << 30;
+
+// Reads and parses a file; a file that cannot be read (or is no text, or exceeds the limit) fails with a
+// status saying so.
 AsciiGridStatus readAsciiGridFile(ElevationGrid& grid, const std::filesystem::path& path);
 
 // Bilinear height over cell centres, falling back to the containing cell next to nodata.
