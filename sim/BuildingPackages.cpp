@@ -45,6 +45,20 @@ std::vector<std::pair<const char*, std::vector<P3>>> faces(const PackageBuilding
     const double x0 = b.minE, x1 = b.maxE, y0 = b.minN, y1 = b.maxN, z0 = b.ground, ze = b.ground + b.height;
     const double ym = (y0 + y1) / 2, zr = withRoof && !b.flatRoof ? ze + 4.0 : ze;
     std::vector<std::pair<const char*, std::vector<P3>>> out;
+    if (!b.footprint.empty() && !withRoof) {
+        // A prism over the outline: the ground ring facing down, a wall per edge, the top facing up.
+        std::vector<P3> ground, top;
+        for (auto it = b.footprint.rbegin(); it != b.footprint.rend(); ++it) ground.push_back({it->x, it->y, z0});
+        for (const geodesy::PlanarPoint& p : b.footprint) top.push_back({p.x, p.y, ze});
+        out.push_back({"GroundSurface", ground});
+        for (std::size_t k = 0; k < b.footprint.size(); ++k) {
+            const geodesy::PlanarPoint& p = b.footprint[k];
+            const geodesy::PlanarPoint& q = b.footprint[(k + 1) % b.footprint.size()];
+            out.push_back({"WallSurface", {{p.x, p.y, z0}, {q.x, q.y, z0}, {q.x, q.y, ze}, {p.x, p.y, ze}}});
+        }
+        out.push_back({"RoofSurface", top});
+        return out;
+    }
     out.push_back({"GroundSurface", {{x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0}, {x1, y0, z0}}});
     out.push_back({"WallSurface", {{x0, y0, z0}, {x1, y0, z0}, {x1, y0, ze}, {x0, y0, ze}}});
     out.push_back({"WallSurface", {{x1, y1, z0}, {x0, y1, z0}, {x0, y1, ze}, {x1, y1, ze}}});
@@ -167,24 +181,33 @@ std::string packageBytes(const std::vector<PackageBuilding>& buildings, bool lod
 
 }  // namespace packages
 
-void addBuildingPackages(Scenario& scenario) {
+namespace {
+
+void addPackage(Scenario& scenario, bool lod2, std::vector<PackageBuilding> (*make)()) {
     const net::ServiceEndpoints& ep = net::serviceEndpoints();
     const std::string host = ep.openData.substr(ep.openData.find("://") + 3);
-    auto pathOf = [](const std::string& url) { return url.substr(url.find('/', url.find("://") + 3)); };
-    for (const bool lod2 : {false, true}) {
-        const std::string url = lod2 ? ep.buildings3dLod2(packages::kDemoCounty)
-                                     : ep.buildings3dLod1(packages::kDemoLod1Year, packages::kDemoCounty);
-        auto bytes = std::make_shared<std::pair<std::once_flag, std::string>>();
-        scenario.addHandler(host, pathOf(url), [bytes, lod2](const SimRequest& request, SimResponse& response) {
-            if (request.method != "GET") return false;
-            std::call_once(bytes->first, [&] {
-                bytes->second = packages::packageBytes(packages::demoBuildings(lod2), lod2, packages::kDemoCounty);
-            });
-            response.contentType = "application/zip";
-            response.body = bytes->second;
-            return true;
-        });
-    }
+    const std::string url = lod2 ? ep.buildings3dLod2(packages::kDemoCounty)
+                                 : ep.buildings3dLod1(packages::kDemoLod1Year, packages::kDemoCounty);
+    auto bytes = std::make_shared<std::pair<std::once_flag, std::string>>();
+    scenario.addHandler(host, url.substr(url.find('/', url.find("://") + 3)),
+                        [bytes, lod2, make](const SimRequest& request, SimResponse& response) {
+                            if (request.method != "GET") return false;
+                            std::call_once(bytes->first, [&] {
+                                bytes->second = packages::packageBytes(make(), lod2, packages::kDemoCounty);
+                            });
+                            response.contentType = "application/zip";
+                            response.body = bytes->second;
+                            return true;
+                        });
 }
+
+}  // namespace
+
+void addBuildingPackages(Scenario& scenario) {
+    addPackage(scenario, false, [] { return packages::demoBuildings(false); });
+    addPackage(scenario, true, [] { return packages::demoBuildings(true); });
+}
+
+void addLod1Package(Scenario& scenario, std::vector<PackageBuilding> (*make)()) { addPackage(scenario, false, make); }
 
 }  // namespace sim

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Scenario.h"
+#include "geodesy/PlanarPoint.h"
 
 namespace sim {
 
@@ -15,6 +16,9 @@ struct PackageBuilding {
     double ground = 0;
     double height = 0;
     bool flatRoof = false;  // LOD2: a flat roof instead of a gable roof
+    // LOD1 only: this outline (counter-clockwise, first point not repeated) instead of the box, which then
+    // holds the outline's extent.
+    std::vector<geodesy::PlanarPoint> footprint;
 };
 
 namespace packages {
@@ -40,5 +44,8 @@ std::string packageBytes(const std::vector<PackageBuilding>& buildings, bool lod
 
 // The demo county's LOD1 and LOD2 packages at the open-data portal's addresses (built on first download).
 void addBuildingPackages(Scenario& scenario);
+// The demo county's LOD1 package with the buildings `make` gives (built on first download), in place of the
+// demo's when added after it.
+void addLod1Package(Scenario& scenario, std::vector<PackageBuilding> (*make)());
 
 }  // namespace sim

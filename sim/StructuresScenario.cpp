@@ -9,9 +9,11 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "BuildingPackages.h"
 #include "ElevationScenario.h"
 #include "FeatureStore.h"
 #include "Scenarios.h"
+#include "WfsService.h"
 #include "formats/las/LazWriter.h"
 #include "geodesy/Crs.h"
 #include "net/ServiceEndpoints.h"
@@ -210,6 +212,50 @@ bool overpassAnswer(const SimRequest& request, SimResponse& response) {
     return true;
 }
 
+// The demo county's LOD1 buildings plus the site's, whose footprints the roof and surface-model branches need.
+std::vector<PackageBuilding> lod1WithSite() {
+    std::vector<PackageBuilding> out = packages::demoBuildings(false);
+    int number = 1;
+    for (const roofs::KnownBuilding& b : siteBuildings()) {
+        PackageBuilding p;
+        p.id = "PL.PZGIK.994.KONSTRUKCJE." + platform::cformat("%d", number++) + "_BUD";
+        p.footprint = b.footprint();
+        p.minE = p.maxE = p.footprint[0].x;
+        p.minN = p.maxN = p.footprint[0].y;
+        for (const geodesy::PlanarPoint& q : p.footprint) {
+            p.minE = std::min(p.minE, q.x), p.maxE = std::max(p.maxE, q.x);
+            p.minN = std::min(p.minN, q.y), p.maxN = std::max(p.maxN, q.y);
+        }
+        p.ground = b.groundZ;
+        p.height = b.eaveZ - b.groundZ;
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+// The site as a municipality of the demo county; requests elsewhere go on to the demo's boundaries.
+void addSiteBoundaries(Scenario& scenario) {
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    const geodesy::Bbox f = siteFrame();
+    const std::vector<geodesy::PlanarPoint> area =
+        outline({f.minE - 2000, f.minN - 2000, f.maxE + 2000, f.maxN + 2000});
+    auto prg = std::make_shared<FeatureStore>();
+    prg->add("ms:A03_Granice_gmin", {"A03.site", {area}, {}, {}, {{"JPT_KOD_JE", "1465028"}, {"JPT_NAZWA_", "Ursus"}}});
+    prg->add("ms:A02_Granice_powiatow",
+             {"A02.site", {area}, {}, {}, {{"JPT_KOD_JE", "1465"}, {"JPT_NAZWA_", "Warszawa"}}});
+    prg->add("ms:A01_Granice_wojewodztw",
+             {"A01.site", {area}, {}, {}, {{"JPT_KOD_JE", "14"}, {"JPT_NAZWA_", "mazowieckie"}}});
+    auto service = std::make_shared<WfsService>(prg);
+    scenario.addHandler(
+        hostOf(ep.prgWfs()), pathOf(ep.prgWfs()), [service](const SimRequest& request, SimResponse& response) {
+            SimResponse mine;
+            if (!service->handle(request, mine) || mine.body.find("numberMatched=\"0\"") != std::string::npos)
+                return false;
+            response = std::move(mine);
+            return true;
+        });
+}
+
 }  // namespace
 
 void addStructureServices(Scenario& scenario) {
@@ -233,6 +279,8 @@ void addStructureServices(Scenario& scenario) {
     addIndexService(scenario, ep.lidarIndexWfs(), lidar);
     const std::string interpreter = ep.overpassInterpreter();
     scenario.addHandler(hostOf(interpreter), pathOf(interpreter), overpassAnswer);
+    addSiteBoundaries(scenario);
+    addLod1Package(scenario, lod1WithSite);
 }
 
 void buildStructuresScenario(Scenario& scenario) {

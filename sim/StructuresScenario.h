@@ -1,6 +1,6 @@
 // Structures for the simulator: a site with buildings of known roof shape, a bridge over a small valley and
-// roads; its terrain model, surface model and LiDAR sheet agree with those buildings, and an Overpass service
-// answers the bridge and road ways.
+// roads; its terrain model, surface model and LiDAR sheet agree with those buildings, the county's LOD1 package
+// holds their footprints, and an Overpass service answers the bridge and road ways.
 #pragma once
 #include <vector>
 
@@ -30,7 +30,8 @@ const std::vector<Way>& siteWays();
 
 }  // namespace structures
 
-// The site's NMT, NMPT and LiDAR indexes (year 2021) and sheets, and the Overpass interpreter.
+// The site's NMT, NMPT and LiDAR indexes (year 2021) and sheets, the Overpass interpreter, the site as a
+// municipality of the demo county and that county's LOD1 package holding the site's buildings too.
 void addStructureServices(Scenario& scenario);
 // The elevation scenario plus the structures site.
 void buildStructuresScenario(Scenario& scenario);

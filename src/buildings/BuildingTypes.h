@@ -18,6 +18,14 @@ struct Building3D {
     double height = 0.0;                          // metres, > 0
 };
 
+// The footprint as the roof and surface-model fitting take it: without the closing point that repeats the first
+// (package rings are closed, and a closed rectangle would count as five corners).
+inline std::vector<geodesy::PlanarPoint> openFootprint(const Building3D& b) {
+    std::vector<geodesy::PlanarPoint> ring = b.footprint;
+    if (ring.size() > 3 && ring.front().x == ring.back().x && ring.front().y == ring.back().y) ring.pop_back();
+    return ring;
+}
+
 // One surface of an LOD2 building: planar ring and the heights of its vertices.
 struct Lod2Surface {
     std::vector<geodesy::PlanarPoint> ring;

@@ -87,8 +87,8 @@ void fetchCloudRoofsGroup(FetchContext& ctx) {
     for (int i = 0; i < total; ++i) {
         if (ctx.cancelled()) break;
         progress(i + 1, total);
-        ctx.result.roofsCloud.push_back(
-            buildings::roofFromCloud(footprints[static_cast<std::size_t>(i)].footprint, cloud.points, index, ground));
+        ctx.result.roofsCloud.push_back(buildings::roofFromCloud(
+            buildings::openFootprint(footprints[static_cast<std::size_t>(i)]), cloud.points, index, ground));
     }
     ctx.addWarning("Dachy z chmury: " + platform::cformat("%d", cloud.sheets) + " kafli, " +
                    platform::cformat("%zu", cloud.points.size()) + " pkt, " + platform::cformat("%d", total) +
@@ -99,7 +99,7 @@ void fetchReconstructionGroup(FetchContext& ctx) {
     FrameCloud cloud;
     if (!loadFrameCloud(ctx, kRekon, cloud)) return;
     std::vector<std::vector<geodesy::PlanarPoint>> footprints;
-    for (const buildings::Building3D& b : ctx.result.buildings3d) footprints.push_back(b.footprint);
+    for (const buildings::Building3D& b : ctx.result.buildings3d) footprints.push_back(buildings::openFootprint(b));
     const platform::ProgressCallback progress = ctx.progress("Rekonstrukcja LOD2: dopasowanie");
     ctx.result.buildingsRekon = buildings::reconstructFootprints(
         footprints, cloud.points, [&progress](int done, int total) { progress(done, total); },

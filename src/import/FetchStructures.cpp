@@ -58,8 +58,8 @@ void fetchNdsmBuildingsGroup(FetchContext& ctx) {
     for (int i = 0; i < total; ++i) {
         if (ctx.cancelled()) break;
         progress(i + 1, total);
-        ctx.result.buildingsNdsm.push_back(
-            buildings::buildingFromSurfaceModel(footprints[static_cast<std::size_t>(i)].footprint, ctx.elevationPair));
+        ctx.result.buildingsNdsm.push_back(buildings::buildingFromSurfaceModel(
+            buildings::openFootprint(footprints[static_cast<std::size_t>(i)]), ctx.elevationPair));
     }
     ctx.addWarning("Budynki nMPT: " + count(ctx.result.buildingsNdsm.size()) + " obrysow.");
 }

@@ -1,7 +1,7 @@
 #include "import/StructurePlacement.h"
 
+#include "buildings/MorphMaker.h"
 #include "import/PlacementContext.h"
-#include "import/StructureMorph.h"
 #include "platform/Numbers.h"
 
 namespace importer {
@@ -40,14 +40,18 @@ std::int32_t materialNamed(const std::string& name, const host::HostColour& colo
 // One solid of faces with fetched (PL-1992, above sea level) vertices.
 using Solid = std::vector<std::vector<geodesy::SpatialPoint>>;
 
-MorphFaces projectFaces(const PlacementContext& c, const Solid& solid) {
-    MorphFaces faces;
+std::vector<buildings::MorphFace> projectFaces(const PlacementContext& c, const Solid& solid) {
+    std::vector<buildings::MorphFace> faces;
+    faces.reserve(solid.size());
     for (const auto& face : solid) {
-        std::vector<host::HostPoint3> out;
+        buildings::MorphFace out;
+        out.points.reserve(face.size());
+        out.z.reserve(face.size());
         for (const geodesy::SpatialPoint& p : face) {
             const geodesy::PlanarPoint zone = c.linearization.apply({p.x, p.y});
             const host::HostPoint2 q = c.transform.apply(zone.x, zone.y);
-            out.push_back({q.x, q.y, p.z - c.buildingOffset});
+            out.points.push_back({q.x, q.y});
+            out.z.push_back(p.z - c.buildingOffset);
         }
         faces.push_back(std::move(out));
     }
@@ -76,7 +80,7 @@ host::HostError placeAll(PlacementContext& c, const StructureKind& kind, std::in
         if (material < 0)
             material = r.fallback ? materialNamed(std::string(kind.material) + " - POPRAW", kCorrection)
                                   : materialNamed(kind.material, kind.colour);
-        if (makeStructureMorphWithRetries(projectFaces(c, toSolid(r)), layer, material) == host::kHostOk) {
+        if (buildings::makeMorphWithRetries(projectFaces(c, toSolid(r)), layer, material) == host::kHostOk) {
             ++made;
             corrected += r.fallback ? 1 : 0;
         } else {

@@ -135,7 +135,9 @@ TEST_F(SessionFetch, CadastreAndUtilityFallbacks) {
         const nlohmann::json done = r.done();
         EXPECT_TRUE(done.is_object()) << r.err;
         if (!done.is_object()) return r;
-        if (!counts.is_null()) EXPECT_EQ(done["counts"], counts);
+        if (!counts.is_null()) {
+            EXPECT_EQ(done["counts"], counts);
+        }
         EXPECT_EQ(done["warning"], warning);
         return r;
     };

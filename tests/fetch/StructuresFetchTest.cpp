@@ -179,13 +179,13 @@ TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
     EXPECT_TRUE(hasLabel(labels, "Mosty/drogi: korytarze"));
 }
 
-TEST_F(Structures, BridgesAndRoadsThroughTheSessionProgram) {
-    // The page's frame around the site, the project located there, then "place".
+// Runs `geodraft session` over the site's frame with the project located there: fetch the layers, then "place".
+void runSession(const testsupport::TempDir& temp, const std::vector<std::string>& layers, nlohmann::json& fetched,
+                nlohmann::json& placed, std::string& err) {
     const geodesy::Bbox b = sim::structures::siteFrame();
     const geodesy::LatLon sw = geodesy::pl1992ToWgs84(b.minE, b.minN), ne = geodesy::pl1992ToWgs84(b.maxE, b.maxN);
     const geodesy::LatLon centre = geodesy::pl1992ToWgs84(b.centre());
-    const nlohmann::json fetch{
-        {"type", "fetch"}, {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}}, {"layers", {"mosty", "drogi"}}};
+    const nlohmann::json fetch{{"type", "fetch"}, {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}}, {"layers", layers}};
     const nlohmann::json origin{{"type", "setOrigin"}, {"lat", centre.lat}, {"lon", centre.lon}};
     testsupport::writeFile(temp.path / "input.txt",
                            fetch.dump() + "\n#wait\n" + origin.dump() + "\n#wait\n{\"type\":\"place\"}\n");
@@ -195,18 +195,59 @@ TEST_F(Structures, BridgesAndRoadsThroughTheSessionProgram) {
                                 "' session < '" + (temp.path / "input.txt").string() + "' > '" +
                                 (temp.path / "out.txt").string() + "' 2> '" + (temp.path / "err.txt").string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::string err = testsupport::readFile(temp.path / "err.txt");
-    nlohmann::json fetched, placed;
+    err = testsupport::readFile(temp.path / "err.txt");
     std::istringstream out(testsupport::readFile(temp.path / "out.txt"));
     for (std::string line; std::getline(out, line);) {
         const nlohmann::json m = nlohmann::json::parse(line);
         if (m.value("type", "") == "fetchDone") fetched = m;
         if (m.value("type", "") == "placeDone" || m.value("type", "") == "error") placed = m;
     }
+}
+
+TEST_F(Structures, BridgesAndRoadsThroughTheSessionProgram) {
+    nlohmann::json fetched, placed;
+    std::string err;
+    runSession(temp, {"mosty", "drogi"}, fetched, placed, err);
     EXPECT_EQ(fetched["counts"], (nlohmann::json{{"mosty", 2}, {"drogi", 2}})) << fetched.dump() << err;
     EXPECT_EQ(placed["type"], "placeDone") << placed.dump();
     EXPECT_EQ(placed["counts"], (nlohmann::json{{"mosty", 2}, {"drogi", 2}})) << placed.dump();
     EXPECT_NE(err.find("report: TERRAVOX mosty: utworzono 2 (do poprawy: 0, pominieto: 0)"), std::string::npos) << err;
+}
+
+TEST_F(Structures, RoofsOverTheCountyFootprintsThroughTheSessionProgram) {
+    // The footprints come from the county's LOD1 package; only the structures are placed, not the LOD1 blocks.
+    nlohmann::json fetched, placed;
+    std::string err;
+    runSession(temp, {"dachychmura", "budynkindsm", "budynkirekon"}, fetched, placed, err);
+    EXPECT_EQ(fetched["counts"],
+              (nlohmann::json{{"budynki3d", 20}, {"dachychmura", 20}, {"budynkindsm", 20}, {"budynkirekon", 20}}))
+        << fetched.dump() << err;
+    ASSERT_EQ(placed["type"], "placeDone") << placed.dump();
+    EXPECT_EQ(placed["counts"], (nlohmann::json{{"dachychmura", 20}, {"budynkindsm", 20}, {"budynkirekon", 20}}));
+    for (const char* line : {"report: TERRAVOX dachy z chmury: utworzono 20 (do poprawy: 0, pominieto: 0)",
+                             "report: TERRAVOX budynki nMPT: utworzono 20 (do poprawy: 0, pominieto: 0)",
+                             "report: TERRAVOX rekonstrukcja LOD2: utworzono 20 (do poprawy: 4, pominieto: 0)"})
+        EXPECT_NE(err.find(line), std::string::npos) << line << "\n" << err;
+}
+
+TEST_F(Structures, PackageFootprintsGiveReconstructedRidges) {
+    // Package rings repeat their first point; the fitting must still see four corners and raise the ridge.
+    FetchedData data;
+    FetchContext ctx(client, municipalities, data);
+    ctx.frame = sim::structures::siteFrame();
+    ctx.keys = {"budynkirekon"};
+    fetchBuildings3dGroup(ctx);
+    fetchReconstructionGroup(ctx);
+    const auto& known = sim::structures::siteBuildings();
+    ASSERT_EQ(data.buildings3d.size(), known.size()) << data.warning;
+    EXPECT_EQ(data.buildings3d[0].footprint.size(), 5u);
+    ASSERT_EQ(data.buildingsRekon.size(), known.size()) << data.warning;
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        if (known[i].shape != sim::roofs::Shape::Gabled) continue;
+        double top = -1e9;
+        for (const geodesy::SpatialPoint& p : data.buildingsRekon[i].vertices) top = std::max(top, p.z);
+        EXPECT_NEAR(top, known[i].ridgeZ, 0.5) << i;
+    }
 }
 
 }  // namespace importer

@@ -233,21 +233,18 @@ TEST_F(Placement, PlacingTwiceMakesTwoCopiesWithTheSameCountsAndReport) {
     EXPECT_EQ(report.back(), "TERRAVOX: Brak uslugi GESUT dla powiatu.");
 }
 
-TEST_F(Placement, FailedFeaturesAreSkippedAndCountedKindsNotYetPlacedAreNamed) {
+TEST_F(Placement, FailedFeaturesAreSkippedAndCounted) {
     georeferenceExact(centre());
     FetchedData data;
     data.features = {square(DataType::budynki, at(0, 0), 10), square(DataType::budynki, at(20, 0), 10),
                      square(DataType::bdot500, at(40, 0), 10)};
-    data.buildingsNdsm = {buildings::StructureResult{}};
-    fetchPrepared(data, {"budynki", "budynkindsm"});
+    fetchPrepared(data, {"budynki"});
 
     model.injectFault(model::HostOp::CreateElement, model::ModelHost::failOnCall(1, host::kHostBadPars));
     const nlohmann::json done = place();
     ASSERT_EQ(done["type"], "placeDone") << done;
     EXPECT_EQ(done["counts"], (nlohmann::json{{"budynki", 1}, {"bdot500", 1}}));
-    EXPECT_EQ(done["warning"],
-              "Pominieto 1 wadliwych geometrii lub bryl. Nie wstawiono: budynkindsm (wstawianie "
-              "jeszcze niedostepne).");
+    EXPECT_EQ(done["warning"], "Pominieto 1 wadliwych geometrii lub bryl.");
     EXPECT_EQ(elements<host::FillElement>().size(), 1u);
 }
 

@@ -6,7 +6,6 @@
 
 #include "PlacementFixture.h"
 #include "buildings/lod2fit/PrimitiveRegistry.h"
-#include "import/StructureMorph.h"
 
 namespace importer {
 
@@ -97,34 +96,6 @@ TEST_F(StructurePlacement, FootprintResultsOutOfStepWithTheFootprintsAreNotPlace
     ASSERT_EQ(done["type"], "placeDone") << done;
     EXPECT_EQ(done["counts"], (nlohmann::json{{"dachychmura", 0}}));
     EXPECT_TRUE(elements<host::MorphElement>().empty());
-}
-
-TEST_F(StructurePlacement, MorphBodiesFromFaces) {
-    struct Case {
-        MorphFaces faces;
-        bool triangulateAll, weld;
-        std::size_t vertices, polygons;
-    };
-    const std::vector<host::HostPoint3> square = {{0, 0, 5}, {4, 0, 5}, {4, 4, 5}, {0, 4, 5}, {0, 0, 5}};
-    const std::vector<host::HostPoint3> lShape = {{0, 0, 5}, {4, 0, 5}, {4, 1, 5}, {1, 1, 5}, {1, 4, 5}, {0, 4, 5}};
-    const std::vector<host::HostPoint3> wall = {{0, 0, 5}, {4, 0, 5}, {4, 0, 0}, {0, 0, 0}};
-    const Case cases[] = {
-        {{square}, false, true, 4, 1},        // the closing point is dropped; planar convex: one polygon
-        {{lShape}, false, true, 6, 4},        // concave: ear-clipped
-        {{square}, true, true, 4, 2},         // everything triangulated
-        {{square, wall}, false, true, 6, 2},  // the shared edge's vertices are welded
-        {{square, wall}, true, false, 8, 4},  // no welding: every face its own vertices
-    };
-    for (const Case& c : cases) {
-        const std::size_t before = elements<host::MorphElement>().size();
-        ASSERT_EQ(makeStructureMorph(c.faces, 1, c.triangulateAll, c.weld, 3), host::kHostOk);
-        const auto morphs = elements<host::MorphElement>();
-        ASSERT_EQ(morphs.size(), before + 1);
-        EXPECT_EQ(morphs.back().vertices.size(), c.vertices);
-        EXPECT_EQ(morphs.back().polygons.size(), c.polygons);
-        for (const host::MorphPolygon& p : morphs.back().polygons) EXPECT_EQ(p.material, 3);
-    }
-    EXPECT_EQ(makeStructureMorph({}, 1, false, true, 3), static_cast<host::HostError>(0x81060068u));
 }
 
 }  // namespace importer
