@@ -19,8 +19,7 @@ constexpr double kOrthophotoMetresPerPixel = 0.25;
 
 bool groupWanted(const FetchContext& ctx, FetchGroup group) {
     return std::any_of(pageLayers().begin(), pageLayers().end(), [&](const PageLayer& layer) {
-        return !layer.notYetAvailable && ctx.wants(layer.key) &&
-               std::find(layer.groups.begin(), layer.groups.end(), group) != layer.groups.end();
+        return ctx.wants(layer.key) && std::find(layer.groups.begin(), layer.groups.end(), group) != layer.groups.end();
     });
 }
 
@@ -41,9 +40,6 @@ void runFetchGroups(FetchContext& ctx) {
         group(ctx);
     }
     ctx.layerFetcher = nullptr;
-    // A ticked layer without its processing says so, rather than ending in an empty result without a word.
-    for (const PageLayer& layer : pageLayers())
-        if (layer.notYetAvailable && ctx.wants(layer.key)) ctx.addWarning(notYetAvailableNote(layer));
 }
 
 void fetchPlanningGroup(FetchContext& ctx) {

@@ -157,8 +157,4 @@ const std::vector<PageLayer>& pageLayers() {
     return layers;
 }
 
-std::string notYetAvailableNote(const PageLayer& layer) {
-    return std::string("Warstwa \"") + layer.key + "\" nie jest jeszcze dostepna - pominieto.";
-}
-
 }  // namespace importer

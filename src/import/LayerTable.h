@@ -2,7 +2,6 @@
 // Adding a layer means adding one row here (and its data types to the data-type table in settings).
 #pragma once
 #include <cstddef>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,14 +28,7 @@ struct PageLayer {
     const char* step = nullptr;                            // its placement step, for the user
     bool (*hasData)(const FetchedData&) = nullptr;         // whether the step has anything to place
     host::HostError (*make)(PlacementContext&) = nullptr;  // null: fetched, but not placeable yet
-    bool notYetAvailable = false;                          // ticking it yields a note instead of a fetch
 };
-
-// Marks a layer whose processing is not wired in yet; removing the mark switches the layer on.
-constexpr bool kNotYetAvailable = true;
-
-// The note a fetch adds for a ticked layer that is not available yet.
-std::string notYetAvailableNote(const PageLayer& layer);
 
 // The fetch groups in the order a fetch runs them.
 const std::vector<FetchGroup>& fetchGroupOrder();

@@ -10,7 +10,6 @@
 
 #include "FetchFixture.h"
 #include "WfsService.h"
-#include "import/LayerTable.h"
 #include "net/ServiceRegistry.h"
 #include "platform/Numbers.h"
 
@@ -210,20 +209,6 @@ TEST_F(SessionFetch, SecondFetchNearbyReusesTheMunicipality) {
     for (const sim::LoggedRequest& q : requestsTo(net::serviceEndpoints().prgWfs()))
         lookups += q.query.find("GetFeature") != std::string::npos ? 1 : 0;
     EXPECT_EQ(lookups, 1u);
-}
-
-TEST_F(SessionFetch, LayersNotAvailableYetSayEachSoInsteadOfNothingFetched) {
-    std::vector<std::string> pending;
-    for (const PageLayer& layer : pageLayers())
-        if (layer.notYetAvailable) pending.push_back(layer.key);
-    if (pending.empty()) GTEST_SKIP() << "every layer is available";
-    const FetchRun r = fetchAt(kZamosc, pending);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::string warning = r.done().value("warning", "");
-    EXPECT_EQ(warning.find("Nic nie pobrano"), std::string::npos) << warning;
-    for (const std::string& key : pending)
-        EXPECT_NE(warning.find("Warstwa \"" + key + "\" nie jest jeszcze dostepna - pominieto."), std::string::npos)
-            << key << ": " << warning;
 }
 
 }  // namespace
