@@ -1,23 +1,16 @@
 // LiDAR places of the simulator: generated points, written as LAZ by the project's writer on first download.
 #include "CloudScenario.h"
 
-#include <unistd.h>
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "ElevationScenario.h"
 #include "FeatureStore.h"
+#include "LazSheet.h"
 #include "Scenarios.h"
-#include "formats/las/LazWriter.h"
 #include "geodesy/Crs.h"
 #include "net/ServiceEndpoints.h"
-#include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
 
 namespace sim {
@@ -86,9 +79,6 @@ void helPoint(double e, double n, std::vector<LidarPoint>& out) {
     }  // farther out the scanner recorded nothing
 }
 
-void putInt32(char* at, std::int32_t v) { platform::writeLittleEndian(at, v); }
-void putUint16(char* at, std::uint16_t v) { platform::writeLittleEndian(at, v); }
-
 SimFeature indexMember(const LidarSheet& s) {
     const geodesy::Bbox& b = s.outline1992;
     SimFeature f{"lidar." + s.emblem,
@@ -154,58 +144,10 @@ std::vector<LidarPoint> sheetPoints(const LidarSheet& s) {
 }
 
 std::string lazOf(const std::vector<LidarPoint>& points) {
-    if (points.empty()) return {};
-    static std::atomic<int> sequence{0};
-    const auto path =
-        std::filesystem::temp_directory_path() /
-        ("geodraft-sim-cloud-" + platform::cformat("%d-%d", static_cast<int>(getpid()), sequence++) + ".laz");
-    las::LasHeader header;
-    header.pointFormat = 2;
-    header.pointRecordLength = 26;
-    header.scaleX = header.scaleY = header.scaleZ = 0.01;
-    header.offsetX = std::floor(points.front().x / 1000) * 1000;
-    header.offsetY = std::floor(points.front().y / 1000) * 1000;
-    header.minX = header.maxX = points.front().x;
-    header.minY = header.maxY = points.front().y;
-    header.minZ = header.maxZ = points.front().z;
-    for (const LidarPoint& p : points) {
-        header.minX = std::min(header.minX, p.x), header.maxX = std::max(header.maxX, p.x);
-        header.minY = std::min(header.minY, p.y), header.maxY = std::max(header.maxY, p.y);
-        header.minZ = std::min(header.minZ, p.z), header.maxZ = std::max(header.maxZ, p.z);
-    }
-    header.pointCount = points.size();
-    header.pointsByReturn[0] = points.size();
-    header.generatingSoftware = "geodraft-sim";
-    las::LazWriter writer;
-    if (!writer.open(path, header, las::LazWriteOptions{20000}).ok) return {};
-    char record[26];
-    bool ok = true;
-    for (const LidarPoint& p : points) {
-        std::memset(record, 0, sizeof record);
-        putInt32(record, static_cast<std::int32_t>(std::lround((p.x - header.offsetX) / header.scaleX)));
-        putInt32(record + 4, static_cast<std::int32_t>(std::lround((p.y - header.offsetY) / header.scaleY)));
-        putInt32(record + 8, static_cast<std::int32_t>(std::lround((p.z - header.offsetZ) / header.scaleZ)));
-        putUint16(record + 12, 300);
-        record[14] = 0x09;  // return 1 of 1
-        record[15] = static_cast<char>(p.cls);
-        putUint16(record + 20, static_cast<std::uint16_t>(p.red * 257));
-        putUint16(record + 22, static_cast<std::uint16_t>(p.green * 257));
-        putUint16(record + 24, static_cast<std::uint16_t>(p.blue * 257));
-        if (!writer.writePoint(record).ok) {
-            ok = false;
-            break;
-        }
-    }
-    std::string bytes;
-    if (writer.close().ok && ok) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        bytes = std::move(text).str();
-    }
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    return bytes;
+    std::vector<LazSheetPoint> sheet;
+    sheet.reserve(points.size());
+    for (const LidarPoint& p : points) sheet.push_back({p.x, p.y, p.z, p.cls, p.red, p.green, p.blue});
+    return lazSheetBytes(sheet, LazSheetFormat{true, 300, 20000});
 }
 
 }  // namespace cloud

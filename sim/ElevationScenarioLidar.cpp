@@ -1,18 +1,10 @@
 // LiDAR index and sheets of the simulator: LAZ written by the project's own writer, generated on first download.
-#include <unistd.h>
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "ElevationScenario.h"
-#include "formats/las/LazWriter.h"
+#include "LazSheet.h"
 #include "geodesy/Crs.h"
 #include "net/ServiceEndpoints.h"
-#include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
 
 namespace sim {
@@ -24,9 +16,6 @@ namespace {
 std::vector<geodesy::PlanarPoint> rectangle(const geodesy::Bbox& b) {
     return {{b.minE, b.minN}, {b.maxE, b.minN}, {b.maxE, b.maxN}, {b.minE, b.maxN}, {b.minE, b.minN}};
 }
-
-void putInt32(char* at, std::int32_t v) { platform::writeLittleEndian(at, v); }
-void putUint16(char* at, std::uint16_t v) { platform::writeLittleEndian(at, v); }
 
 // One generated point: planar position in the sheet's system, height, LAS class.
 struct SheetPoint {
@@ -55,53 +44,10 @@ std::vector<SheetPoint> hillsPoints(int epsg) {
 
 // The points as a LAZ file (point format 0, centimetre scale), read back as bytes.
 std::string lazBytes(const std::vector<SheetPoint>& points) {
-    // A folder of our own (created exclusively, private): a predictable name in the shared temporary folder
-    // could be taken over by another user's link.
-    std::string folder = (std::filesystem::temp_directory_path() / "geodraft-sim-XXXXXX").string();
-    if (::mkdtemp(folder.data()) == nullptr) return {};
-    const std::filesystem::path path = std::filesystem::path(folder) / "sheet.laz";
-    struct RemoveFolder {
-        std::string folder;
-        ~RemoveFolder() {
-            std::error_code ignored;
-            std::filesystem::remove_all(folder, ignored);
-        }
-    } removeFolder{folder};
-    las::LasHeader header;
-    header.pointFormat = 0;
-    header.pointRecordLength = 20;
-    header.scaleX = header.scaleY = header.scaleZ = 0.01;
-    header.offsetX = std::floor(points.front().x / 1000) * 1000;
-    header.offsetY = std::floor(points.front().y / 1000) * 1000;
-    header.minX = header.maxX = points.front().x;
-    header.minY = header.maxY = points.front().y;
-    header.minZ = header.maxZ = points.front().z;
-    for (const SheetPoint& p : points) {
-        header.minX = std::min(header.minX, p.x), header.maxX = std::max(header.maxX, p.x);
-        header.minY = std::min(header.minY, p.y), header.maxY = std::max(header.maxY, p.y);
-        header.minZ = std::min(header.minZ, p.z), header.maxZ = std::max(header.maxZ, p.z);
-    }
-    header.pointCount = points.size();
-    header.pointsByReturn[0] = points.size();
-    header.generatingSoftware = "geodraft-sim";
-    las::LazWriter writer;
-    if (!writer.open(path, header, las::LazWriteOptions{1000}).ok) return {};
-    char record[20];
-    for (const SheetPoint& p : points) {
-        std::memset(record, 0, sizeof record);
-        putInt32(record, static_cast<std::int32_t>(std::lround((p.x - header.offsetX) / header.scaleX)));
-        putInt32(record + 4, static_cast<std::int32_t>(std::lround((p.y - header.offsetY) / header.scaleY)));
-        putInt32(record + 8, static_cast<std::int32_t>(std::lround((p.z - header.offsetZ) / header.scaleZ)));
-        putUint16(record + 12, 100);
-        record[14] = 0x09;  // return 1 of 1
-        record[15] = static_cast<char>(p.cls);
-        if (!writer.writePoint(record).ok) return {};
-    }
-    if (!writer.close().ok) return {};
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return std::move(bytes).str();
+    std::vector<LazSheetPoint> sheet;
+    sheet.reserve(points.size());
+    for (const SheetPoint& p : points) sheet.push_back({p.x, p.y, p.z, p.cls});
+    return lazSheetBytes(sheet, LazSheetFormat{false, 100, 1000});
 }
 
 SimFeature lidarMember(const std::string& id, const geodesy::Bbox& outline, const std::string& emblem,

@@ -1,23 +1,17 @@
 #include "StructuresScenario.h"
 
-#include <unistd.h>
-#include <atomic>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <string_view>
 
 #include "BuildingPackages.h"
 #include "ElevationScenario.h"
 #include "FeatureStore.h"
+#include "LazSheet.h"
 #include "Scenarios.h"
 #include "WfsService.h"
-#include "formats/las/LazWriter.h"
 #include "geodesy/Crs.h"
 #include "net/ServiceEndpoints.h"
-#include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
 
 namespace sim {
@@ -108,47 +102,10 @@ std::string siteGrid(bool surface) {
 
 // The roof survey as a LAZ sheet (point format 0, centimetre scale).
 std::string surveyLaz() {
-    const std::vector<roofs::SurveyPoint> points = roofs::surveyPoints(siteBuildings(), {});
-    static std::atomic<int> sequence{0};
-    const auto path =
-        std::filesystem::temp_directory_path() /
-        ("geodraft-sim-roofs-" + platform::cformat("%d-%d", static_cast<int>(getpid()), sequence++) + ".laz");
-    las::LasHeader header;
-    header.pointFormat = 0;
-    header.pointRecordLength = 20;
-    header.scaleX = header.scaleY = header.scaleZ = 0.01;
-    header.offsetX = std::floor(kCentreE / 1000) * 1000;
-    header.offsetY = std::floor(kCentreN / 1000) * 1000;
-    header.minX = header.maxX = points.front().x;
-    header.minY = header.maxY = points.front().y;
-    header.minZ = header.maxZ = points.front().z;
-    for (const roofs::SurveyPoint& p : points) {
-        header.minX = std::min(header.minX, p.x), header.maxX = std::max(header.maxX, p.x);
-        header.minY = std::min(header.minY, p.y), header.maxY = std::max(header.maxY, p.y);
-        header.minZ = std::min(header.minZ, p.z), header.maxZ = std::max(header.maxZ, p.z);
-    }
-    header.pointCount = points.size();
-    header.pointsByReturn[0] = points.size();
-    header.generatingSoftware = "geodraft-sim";
-    las::LazWriter writer;
-    if (!writer.open(path, header, las::LazWriteOptions{1000}).ok) return {};
-    char record[20];
-    for (const roofs::SurveyPoint& p : points) {
-        std::memset(record, 0, sizeof record);
-        platform::writeLittleEndian(record, static_cast<std::int32_t>(std::lround((p.x - header.offsetX) / 0.01)));
-        platform::writeLittleEndian(record + 4, static_cast<std::int32_t>(std::lround((p.y - header.offsetY) / 0.01)));
-        platform::writeLittleEndian(record + 8, static_cast<std::int32_t>(std::lround(p.z / 0.01)));
-        record[14] = 0x09;
-        record[15] = static_cast<char>(p.cls);
-        if (!writer.writePoint(record).ok) return {};
-    }
-    if (!writer.close().ok) return {};
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    return std::move(bytes).str();
+    std::vector<LazSheetPoint> sheet;
+    for (const roofs::SurveyPoint& p : roofs::surveyPoints(siteBuildings(), {}))
+        sheet.push_back({p.x, p.y, p.z, p.cls});
+    return lazSheetBytes(sheet, LazSheetFormat{});
 }
 
 std::vector<geodesy::PlanarPoint> outline(const geodesy::Bbox& b) {
@@ -173,7 +130,15 @@ SimFeature indexMember(const std::string& id, const std::string& emblem, const s
 bool queryBox(const std::string& query, double& south, double& west, double& north, double& east) {
     const auto open = query.rfind("](");
     if (open == std::string::npos) return false;
-    return std::sscanf(query.c_str() + open + 2, "%lf,%lf,%lf,%lf", &south, &west, &north, &east) == 4;
+    // Numbers in the "C" syntax whatever the process locale (the simulator also runs inside tests).
+    std::string_view rest = std::string_view(query).substr(open + 2);
+    double* parts[] = {&south, &west, &north, &east};
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t end = rest.find(i < 3 ? ',' : ')');
+        if (end == std::string_view::npos || !platform::parseDouble(rest.substr(0, end), *parts[i])) return false;
+        rest.remove_prefix(end + 1);
+    }
+    return true;
 }
 
 bool overpassAnswer(const SimRequest& request, SimResponse& response) {

@@ -12,6 +12,7 @@
 #include "exporter/MeshSurface.h"
 #include "exporter/ModelExport.h"
 #include "exporter/ModelSnapshot.h"
+#include "platform/Numbers.h"
 
 using namespace exporter;
 
@@ -103,7 +104,8 @@ TEST(MeshSurface, DxfFacesCarryTheLevelPointHeightsAndThePlanHasNoDiagonals) {
         const int c = std::stoi(code);
         if (c == 0) entity = value;
         if (entity != "3DFACE" || c < 10 || c > 33 || c % 10 > 3) continue;
-        const double v = std::stod(value);
+        double v = 0;
+        ASSERT_TRUE(platform::parseDouble(value, v)) << value;
         if (c < 20) p.x = v;
         else if (c < 30) p.y = v;
         else corners.push_back({p.x, p.y, v});
