@@ -12,14 +12,8 @@ RoofMesh HippedOneSided::build(const RoofParams& p, const Footprint& f) const {
     if (f.size() != 4) return Flat().build(p, f);
     std::vector<std::int32_t> t;
     RoofMesh mesh = detail::buildPrism(f, p.groundZ, p.eaveZ, t);
-    const double m1x = (f[0].x + f[3].x) / 2, m1y = (f[0].y + f[3].y) / 2;
-    const double m2x = (f[1].x + f[2].x) / 2, m2y = (f[1].y + f[2].y) / 2;
-    const double len = std::hypot(m2x - m1x, m2y - m1y);
-    double ux = m2x - m1x, uy = m2y - m1y;
-    if (len > 1e-12) {
-        ux /= len;
-        uy /= len;
-    }
+    const detail::Midline mid = detail::midlineOf(f);
+    const double m1x = mid.m1x, m1y = mid.m1y, m2x = mid.m2x, m2y = mid.m2y, len = mid.length, ux = mid.ux, uy = mid.uy;
     const double h = std::max(0.0, std::min(len - 1e-6, p.hipLength));
     const std::int32_t r1 = mesh.add(m1x, m1y, p.ridgeZ);
     const std::int32_t r2 = mesh.add(m2x - h * ux, m2y - h * uy, p.ridgeZ);

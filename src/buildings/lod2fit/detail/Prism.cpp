@@ -43,4 +43,16 @@ geodesy::Bbox boundsOf(const Footprint& footprint) {
     return box;
 }
 
+Midline midlineOf(const Footprint& f) {
+    Midline m{(f[0].x + f[3].x) / 2, (f[0].y + f[3].y) / 2, (f[1].x + f[2].x) / 2, (f[1].y + f[2].y) / 2, 0, 0, 0};
+    m.length = std::hypot(m.m2x - m.m1x, m.m2y - m.m1y);
+    m.ux = m.m2x - m.m1x;
+    m.uy = m.m2y - m.m1y;
+    if (m.length > 1e-12) {
+        m.ux /= m.length;
+        m.uy /= m.length;
+    }
+    return m;
+}
+
 }  // namespace lod2fit::detail

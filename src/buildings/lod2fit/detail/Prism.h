@@ -21,4 +21,11 @@ RoofMesh buildPrism(const Footprint& footprint, double base, double topZ, std::v
 Footprint rectangle(double x0, double x1, double y0, double y1, bool fromSecond = false);
 geodesy::Bbox boundsOf(const Footprint& footprint);
 
+// The midline of a four-cornered footprint from the middle of edge 3-0 to the middle of edge 1-2, along which
+// hipped ridges run: its ends, length and unit direction (zero for a degenerate footprint).
+struct Midline {
+    double m1x, m1y, m2x, m2y, length, ux, uy;
+};
+Midline midlineOf(const Footprint& footprint);
+
 }  // namespace lod2fit::detail
