@@ -106,7 +106,9 @@ TEST(ModelExport, WritesEveryFileWithTheStructureReadersNeed) {
     std::istringstream lines(dxf);
     std::string code, value;
     while (std::getline(lines, code) && std::getline(lines, value)) {
-        if (code == "  5" || code == "105") EXPECT_TRUE(handles.insert(value).second) << "handle " << value;
+        if (code == "  5" || code == "105") {
+            EXPECT_TRUE(handles.insert(value).second) << "handle " << value;
+        }
     }
     EXPECT_GT(handles.size(), 60u);
 
@@ -442,7 +444,9 @@ TEST(ModelExport, PixelSizesComeFromPngAndJpegHeadersAndDamageIsRefused) {
         for (std::size_t n = 0; n < full->size(); ++n) {
             std::vector<std::uint8_t> cut(full->begin(), full->begin() + static_cast<std::ptrdiff_t>(n));
             std::int32_t cw = 0, ch = 0;
-            if (imagePixelSize(cut, cw, ch)) EXPECT_TRUE(cw > 0 && ch > 0);
+            if (imagePixelSize(cut, cw, ch)) {
+                EXPECT_TRUE(cw > 0 && ch > 0);
+            }
         }
     }
     std::vector<std::uint8_t> zeroLength = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x00, 0xFF, 0xC0};

@@ -86,6 +86,8 @@ TEST(ModelCommand, SummarisesProjectsAndRefusesMissingDamagedOrNone) {
         EXPECT_EQ(r.exitCode, row.exitCode) << r.output;
         for (const std::string& expected : row.present)
             EXPECT_NE(r.output.find(expected), std::string::npos) << "missing: " << expected << "\n" << r.output;
-        if (!row.absent.empty()) EXPECT_EQ(r.output.find(row.absent), std::string::npos) << r.output;
+        if (!row.absent.empty()) {
+            EXPECT_EQ(r.output.find(row.absent), std::string::npos) << r.output;
+        }
     }
 }
