@@ -8,6 +8,8 @@
 // wall time, CPU time and peak resident memory.
 #include <benchmark/benchmark.h>
 
+#include "support/TimedProcess.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/mman.h>
@@ -139,44 +141,7 @@ bool haveTool(const char* tool) {
     return std::system((std::string("command -v ") + tool + " > /dev/null 2>&1").c_str()) == 0;
 }
 
-struct ProcessRun {
-    double wallMs = 0.0;
-    double cpuMs = 0.0;
-    double peakMB = 0.0;
-    bool ok = false;
-};
-
-// Runs a program with its arguments (no shell) and measures it as one process. The peak comes from GNU time:
-// a child started from this large process would report this process's size.
-ProcessRun runProcess(const std::vector<std::string>& args) {
-    ProcessRun run;
-    const fs::path peakFile = fs::temp_directory_path() / "geodraft_bench_peak.txt";
-    std::vector<std::string> timed{"/usr/bin/time", "-f", "%M", "-o", peakFile.string()};
-    timed.insert(timed.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (const std::string& a : timed) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&quiet);
-    if (spawned != 0) return run;
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return run;
-    run.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    run.cpuMs = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-    double kb = 0.0;
-    std::ifstream(peakFile) >> kb;
-    run.peakMB = kb * 1024.0 / 1e6;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
+using ProcessRun = benchsupport::TimedRun;
 
 std::string selfPath() {
     char buf[4096];
@@ -197,7 +162,7 @@ void processBench(benchmark::State& state, const Answer& a, const std::vector<st
     double cpuMs = 0.0, peakMB = 0.0;
     for (auto _ : state) {
         fs::remove(gfs);
-        const ProcessRun run = runProcess(args);
+        const ProcessRun run = benchsupport::runTimed(args);
         if (!run.ok) {
             state.SkipWithError(("failed: " + args.front()).c_str());
             return;

@@ -2,6 +2,8 @@
 // tracing needs at its peak, next to gdal_contour on the same grid (run only when GDAL's tools are installed).
 #include <benchmark/benchmark.h>
 
+#include "support/TimedProcess.h"
+
 #include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -160,35 +162,9 @@ BENCHMARK(BM_TraceContoursCheckerboard3000)->Unit(benchmark::kMillisecond)->Iter
 
 // ---- gdal_contour on the same grid, written as a raw ENVI raster of doubles (top row first). ----
 
-struct ToolRun {
-    double wallMs = 0.0;
-    double cpuMs = 0.0;
-    double peakMB = 0.0;
-    bool ok = false;
-};
+using ToolRun = benchsupport::TimedRun;
 
-// Runs a command line through the shell and measures its wall time, CPU time and peak resident memory. The
-// peak comes from GNU time: a child started from this large process would report this process's size.
-ToolRun runTool(const std::string& command) {
-    ToolRun run;
-    const fs::path peakFile = fs::temp_directory_path() / "geodraft_bench_peak.txt";
-    const std::string timed = "/usr/bin/time -f %M -o '" + peakFile.string() + "' sh -c \"" + command + "\"";
-    const char* argv[] = {"/bin/sh", "-c", timed.c_str(), nullptr};
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return run;
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return run;
-    run.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    run.cpuMs = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-    double kb = 0.0;
-    std::ifstream(peakFile) >> kb;
-    run.peakMB = kb * 1024.0 / 1e6;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
+ToolRun runTool(const std::string& command) { return benchsupport::runTimed({"/bin/sh", "-c", command}); }
 
 bool haveTool(const char* tool) {
     return std::system((std::string("command -v ") + tool + " > /dev/null 2>&1").c_str()) == 0;
