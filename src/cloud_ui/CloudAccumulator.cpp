@@ -63,9 +63,32 @@ bool CloudAccumulator::add(double x, double y, double z, std::uint8_t red, std::
         if (!voxelIndex(lx, spacing_, i) || !voxelIndex(ly, spacing_, j) || !voxelIndex(lz, spacing_, k)) return false;
         if (!voxels_.insert(i, j, k)) return false;
     }
+    if (count_ == 0) {
+        bounds_ = {lx, lx, ly, ly, lz, lz};
+    } else {
+        bounds_.minX = std::min(bounds_.minX, lx);
+        bounds_.maxX = std::max(bounds_.maxX, lx);
+        bounds_.minY = std::min(bounds_.minY, ly);
+        bounds_.maxY = std::max(bounds_.maxY, ly);
+        bounds_.minZ = std::min(bounds_.minZ, lz);
+        bounds_.maxZ = std::max(bounds_.maxZ, lz);
+    }
+    if (++count_ > limit_) throw HardLimitExceeded();
     points_.push_back(CloudPoint{lx, ly, lz, red, green, blue, 0});
-    if (points_.size() > limit_) throw HardLimitExceeded();
+    if (sink_ && points_.size() >= kBlockPoints) flush();
     return true;
+}
+
+void CloudAccumulator::setSink(CloudSink* sink) {
+    flush();
+    sink_ = sink;
+    if (sink_) points_.reserve(kBlockPoints);
+}
+
+void CloudAccumulator::flush() {
+    if (!sink_ || points_.empty()) return;
+    sink_->take(points_.data(), points_.size());
+    points_.clear();
 }
 
 }  // namespace cloudui

@@ -82,8 +82,12 @@ CloudResult downloadCloud(const CloudJob& job, net::WfsClient& client, const std
         if (tiles.empty()) return failure(kNoData);
         if (cancel) return failure(kCancelled);
 
+        std::error_code ignored;
+        std::filesystem::create_directories(out.parent_path(), ignored);
+        CloudFile file(out);
         CloudAccumulator acc = makeAccumulator(job);
         acc.setPointLimit(options.pointLimit);
+        acc.setSink(&file);
         const std::size_t n = tiles.size();
         const unsigned threads = decodeThreadsFor(options.decodeThreads);
         auto download = [&](std::size_t i) {
@@ -121,11 +125,8 @@ CloudResult downloadCloud(const CloudJob& job, net::WfsClient& client, const std
                          false);
         }
         if (processed == 0) return failure(kNoSheet);
-
-        std::error_code ignored;
-        std::filesystem::create_directories(out.parent_path(), ignored);
-        result = writeCloud(acc, out);
-        result.path = out;  // also after a failed write: whatever is left there is removed by the caller
+        result = finishCloud(acc, file);
+        result.path = out;  // also after a failed write; the caller removes it either way
     } catch (const HardLimitExceeded& e) {
         result = failure(e.what());
     } catch (const std::exception& e) {

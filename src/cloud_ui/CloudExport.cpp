@@ -4,11 +4,7 @@
 #include <exception>
 
 #include "cloud_ui/SheetImport.h"
-#include "formats/e57/E57Writer.h"
 #include "platform/Numbers.h"
-
-using e57::writeE57;
-using formats::CloudPoint;
 
 namespace cloudui {
 
@@ -34,29 +30,25 @@ CloudAccumulator makeAccumulator(const CloudJob& job) {
     return acc;
 }
 
-CloudResult writeCloud(const CloudAccumulator& accumulator, const std::filesystem::path& out) {
-    const std::vector<CloudPoint>& pts = accumulator.points();
-    if (pts.empty()) return failure(kNoPoints);
+CloudResult finishCloud(CloudAccumulator& accumulator, CloudFile& file) {
+    accumulator.flush();
+    if (accumulator.size() == 0) return failure(kNoPoints);
     std::string error;
-    if (!writeE57(out, pts, error)) return failure("Blad zapisu E57: " + error);
+    if (!file.finish(error)) return failure("Blad zapisu E57: " + error);
     CloudResult r;
     r.ok = true;
-    r.path = out;
+    r.path = file.destination();
     r.offE = accumulator.originE();
     r.offN = accumulator.originN();
     r.zone = accumulator.targetEpsg();
-    r.count = pts.size();
-    r.minX = r.maxX = pts.front().x;
-    r.minY = r.maxY = pts.front().y;
-    r.minZ = r.maxZ = pts.front().z;
-    for (const CloudPoint& p : pts) {
-        r.minX = std::min(r.minX, p.x);
-        r.maxX = std::max(r.maxX, p.x);
-        r.minY = std::min(r.minY, p.y);
-        r.maxY = std::max(r.maxY, p.y);
-        r.minZ = std::min(r.minZ, p.z);
-        r.maxZ = std::max(r.maxZ, p.z);
-    }
+    r.count = accumulator.size();
+    const CloudAccumulator::Bounds& b = accumulator.bounds();
+    r.minX = b.minX;
+    r.maxX = b.maxX;
+    r.minY = b.minY;
+    r.maxY = b.maxY;
+    r.minZ = b.minZ;
+    r.maxZ = b.maxZ;
     return r;
 }
 
@@ -66,7 +58,9 @@ CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& shee
     std::size_t processed = 0;
     CloudResult result;
     try {
+        CloudFile file(out);
         CloudAccumulator acc = makeAccumulator(job);
+        acc.setSink(&file);
         const std::size_t n = sheets.size();
         for (std::size_t i = 0; i < n; ++i) {
             if (cancelled(cancel)) return failure(kCancelled);
@@ -99,7 +93,7 @@ CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& shee
         if (processed == 0) {
             result = failure(kNoSheet);
         } else {
-            result = writeCloud(acc, out);
+            result = finishCloud(acc, file);
         }
     } catch (const HardLimitExceeded& e) {
         result = failure(e.what());

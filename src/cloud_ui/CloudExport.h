@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cloud_ui/CloudAccumulator.h"
+#include "cloud_ui/CloudFile.h"
 #include "cloud_ui/CloudJob.h"
 #include "cloud_ui/CloudResult.h"
 #include "cloud_ui/CloudSheet.h"
@@ -20,11 +21,12 @@ using CloudProgressFn = std::function<void(const std::string& label, double pct)
 // The accumulator for a job: spacing by level, affine map into the zone, default origin or the override.
 CloudAccumulator makeAccumulator(const CloudJob& job);
 
-// Finishes an export: fails with the no-points text when nothing was kept, else writes the E57 and records
-// the origin, the local bounds and the count.
-CloudResult writeCloud(const CloudAccumulator& accumulator, const std::filesystem::path& out);
+// Finishes an export whose accumulator streams into `file`: fails with the no-points text when nothing was kept
+// (no file is made), else completes the E57 file and records the origin, the local bounds and the count.
+CloudResult finishCloud(CloudAccumulator& accumulator, CloudFile& file);
 
-// The whole export from local sheets, in order; failures come back as the result's message, never thrown.
+// The whole export from local sheets, in order, the kept points streaming into the file; failures come back as
+// the result's message, never thrown, and leave no file (an earlier one at `out` stays as it was).
 // `cancel` (may be null) is polled before each sheet and while reading; `threads` decode each LAZ sheet.
 CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& sheets, const std::filesystem::path& out,
                         const CloudProgressFn& progress = {}, const std::atomic<bool>* cancel = nullptr,

@@ -1,11 +1,11 @@
-// Thrown when a cloud would hold more points than memory and the E57 writer are sized for.
+// Thrown when a cloud would hold more points than one export may keep.
 #pragma once
 #include <cstddef>
 #include <stdexcept>
 
 namespace cloudui {
 
-// The most points one export may keep (256 MB of points).
+// The most points one export may keep.
 constexpr std::size_t kCloudPointLimit = 8000000;
 
 class HardLimitExceeded : public std::runtime_error {

@@ -78,7 +78,11 @@ protected:
         return sent.empty() ? json() : sent.back();
     }
     fs::path handedOver() const { return temp.path / "config" / "Velmora_Cloud" / "ostatnia_chmura.e57"; }
-    bool temporaryLeft() const { return fs::exists(temp.path / "tmp" / "Velmora_Cloud" / "import.e57"); }
+    // Any file in the worker's folder: the finished cloud or a part of one.
+    bool temporaryLeft() const {
+        std::error_code ec;
+        return !fs::is_empty(temp.path / "tmp" / "Velmora_Cloud", ec) && !ec;
+    }
 
     model::ModelHost model;
     cloudui::CloudController controller;

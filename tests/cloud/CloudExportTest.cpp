@@ -126,6 +126,7 @@ TEST(CloudExport, FailuresNameTheCauseAndLeaveNoFile) {
     CloudResult r = exportCloud(job, {{dir / "far.las", 0}}, dir / "x.e57");
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.message, "Brak punktow w wybranym obszarze (po przycieciu do kadru).");
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.e57"));
 
     r = exportCloud(job, {{dir / "junk.laz", 0}, {dir / "missing.las", 0}}, dir / "x.e57");
     EXPECT_EQ(r.message, "Nie udalo sie pobrac zadnego kafla LiDAR dla tego obszaru.");
@@ -144,10 +145,13 @@ TEST(CloudExport, FailuresNameTheCauseAndLeaveNoFile) {
     r = exportCloud(job, {{dir / "a.las", 0}}, dir / "x.e57");
     EXPECT_EQ(r.message, "Blad pobierania chmury: Nieobslugiwany EPSG PL-2000");
 
-    // Cancelled while the second of three sheets is read: nothing is written.
+    // Cancelled while the second of three sheets is read, after some blocks of points went to the file: the
+    // part written is gone and an earlier file at the destination is as it was.
     job.zone = 2178;
+    job.detail = Detail::Full;
     std::atomic<bool> cancel{false};
     lastest::writeLas(dir / "big.las", gridAround(kFrame, 0.1));
+    testsupport::writeFile(dir / "x.e57", "earlier");
     r = exportCloud(
         job, {{dir / "a.las", 0}, {dir / "big.las", 0}, {dir / "a.las", 0}}, dir / "x.e57",
         [&](const std::string& label, double) {
@@ -155,7 +159,10 @@ TEST(CloudExport, FailuresNameTheCauseAndLeaveNoFile) {
         },
         &cancel);
     EXPECT_EQ(r.message, "Anulowano.");
-    EXPECT_FALSE(std::filesystem::exists(dir / "x.e57"));
+    EXPECT_EQ(testsupport::readFile(dir / "x.e57"), "earlier");
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path)) ++files;
+    EXPECT_EQ(files, 5u);  // the sheets and the earlier file
 }
 
 TEST(CloudExportCommand, RealWarsawSheetEndToEnd) {
