@@ -1,6 +1,8 @@
 // LiDAR sheets on disk to one E57 file, as the point-cloud palette does after downloading: 8,000,000 points in four
 // LAZ sheets (format 2, coloured) read at full detail, decoded on one and on two threads. Each run is a child
 // process, so its peak memory is its own ("peak_MB", the child's maximum resident set) and so is its CPU time.
+// Then 10,000,000 points in five sheets (LAZ and LAS in turn) thinned at the light level, with the memory the
+// export added to what the process held before ("beyond_MB").
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -10,11 +12,15 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "cloud_ui/CloudExport.h"
+#include "formats/las/LasWriter.h"
 #include "formats/las/LazWriter.h"
 #include "platform/ByteOrder.h"
+#include "platform/Numbers.h"
 
 namespace {
 
@@ -22,34 +28,38 @@ constexpr int kSheets = 4;
 constexpr std::size_t kPointsPerSheet = 2'000'000;
 const geodesy::Bbox kFrame{640000.0, 480000.0, 642000.0, 482000.0};
 
-// Sheet k covers a 1000 m square of the frame; points on a jittered grid with a rolling ground and colour.
-std::filesystem::path writeSheet(const std::filesystem::path& dir, int k) {
-    const auto path = dir / ("sheet" + std::to_string(k) + ".laz");
+// `count` points on a jittered grid over the rectangle [e0, e0 + width] x [n0, n0 + height], with a rolling ground
+// and colour; an existing file is kept.
+template <typename Writer>
+std::filesystem::path writeSheet(const std::filesystem::path& path, double e0, double n0, double width, double height,
+                                 std::size_t count) {
     if (std::filesystem::exists(path)) return path;
     las::LasHeader h;
     h.pointFormat = 2;
     h.pointRecordLength = 26;
     h.scaleX = h.scaleY = h.scaleZ = 0.01;
-    const double e0 = kFrame.minE + 1000.0 * (k % 2), n0 = kFrame.minN + 1000.0 * (k / 2);
     h.offsetX = e0;
     h.offsetY = n0;
     h.minX = e0;
-    h.maxX = e0 + 1000.0;
+    h.maxX = e0 + width;
     h.minY = n0;
-    h.maxY = n0 + 1000.0;
+    h.maxY = n0 + height;
     h.minZ = 100.0;
     h.maxZ = 140.0;
-    h.pointCount = kPointsPerSheet;
-    h.pointsByReturn[0] = kPointsPerSheet;
-    las::LazWriter writer;
-    const auto part = dir / ("sheet" + std::to_string(k) + ".part");
+    h.pointCount = count;
+    h.pointsByReturn[0] = count;
+    Writer writer;
+    auto part = path;
+    part += ".part";
     if (!writer.open(part, h).ok) return {};
-    const int side = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(kPointsPerSheet))));
-    const double spacing = 1000.0 / side;
+    const std::size_t columns =
+        static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(count) * width / height)));
+    const std::size_t rows = (count + columns - 1) / columns;
+    const double dx = width / static_cast<double>(columns), dy = height / static_cast<double>(rows);
     char r[26];
-    for (std::size_t i = 0; i < kPointsPerSheet; ++i) {
-        const double x = (static_cast<double>(i % side) + 0.2 * std::sin(i * 0.7)) * spacing + 0.5 * spacing;
-        const double y = (static_cast<double>(i / side) + 0.2 * std::cos(i * 0.3)) * spacing + 0.5 * spacing;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double x = (static_cast<double>(i % columns) + 0.2 * std::sin(i * 0.7)) * dx + 0.5 * dx;
+        const double y = (static_cast<double>(i / columns) + 0.2 * std::cos(i * 0.3)) * dy + 0.5 * dy;
         const double z = 120.0 + 10.0 * std::sin((e0 + x) / 90.0) * std::cos((n0 + y) / 70.0);
         std::memset(r, 0, sizeof r);
         platform::writeLittleEndian(r, static_cast<std::int32_t>(std::lround(x * 100)));
@@ -67,12 +77,21 @@ std::filesystem::path writeSheet(const std::filesystem::path& dir, int k) {
     return path;
 }
 
+std::filesystem::path benchDir() {
+    const auto dir = std::filesystem::temp_directory_path() / "geodraft_bench_cloud";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
 const std::vector<cloudui::CloudSheet>& sheets() {
     static const std::vector<cloudui::CloudSheet> all = [] {
-        const auto dir = std::filesystem::temp_directory_path() / "geodraft_bench_cloud";
-        std::filesystem::create_directories(dir);
+        // Sheet k covers a 1000 m square of the frame.
         std::vector<cloudui::CloudSheet> s;
-        for (int k = 0; k < kSheets; ++k) s.push_back({writeSheet(dir, k), 2180});
+        for (int k = 0; k < kSheets; ++k) {
+            const auto path = benchDir() / ("sheet" + std::to_string(k) + ".laz");
+            const double e0 = kFrame.minE + 1000.0 * (k % 2), n0 = kFrame.minN + 1000.0 * (k / 2);
+            s.push_back({writeSheet<las::LazWriter>(path, e0, n0, 1000.0, 1000.0, kPointsPerSheet), 2180});
+        }
         return s;
     }();
     return all;
@@ -81,7 +100,7 @@ const std::vector<cloudui::CloudSheet>& sheets() {
 void BM_SheetsToE57(benchmark::State& state) {
     const unsigned threads = static_cast<unsigned>(state.range(0));
     const auto& input = sheets();
-    const auto out = std::filesystem::temp_directory_path() / "geodraft_bench_cloud" / "out.e57";
+    const auto out = benchDir() / "out.e57";
     cloudui::CloudJob job;
     job.frame = kFrame;
     job.detail = cloudui::Detail::Full;
@@ -111,5 +130,93 @@ void BM_SheetsToE57(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_SheetsToE57)->Arg(1)->Arg(2)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 10 points per square metre over one square kilometre: five strips of 200 m, 2,000,000 points each.
+constexpr int kStrips = 5;
+constexpr std::size_t kPointsPerStrip = 2'000'000;
+const geodesy::Bbox kDenseFrame{643000.0, 480000.0, 644000.0, 481000.0};
+
+const std::vector<cloudui::CloudSheet>& strips() {
+    static const std::vector<cloudui::CloudSheet> all = [] {
+        std::vector<cloudui::CloudSheet> s;
+        for (int k = 0; k < kStrips; ++k) {
+            const double e0 = kDenseFrame.minE + 200.0 * k, n0 = kDenseFrame.minN;
+            const auto name = benchDir() / ("strip" + std::to_string(k));
+            s.push_back(
+                {k % 2 == 0
+                     ? writeSheet<las::LazWriter>(name.string() + ".laz", e0, n0, 200.0, 1000.0, kPointsPerStrip)
+                     : writeSheet<las::LasWriter>(name.string() + ".las", e0, n0, 200.0, 1000.0, kPointsPerStrip),
+                 2180});
+        }
+        return s;
+    }();
+    return all;
+}
+
+// Resident memory in MB: the current size, or the peak since the last resetPeak().
+double residentMb(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) != 0) continue;
+        const std::size_t from = line.find_first_not_of(" \t", field.size());
+        const std::size_t to = line.find(' ', from);
+        long long kb = 0;
+        if (from != std::string::npos && platform::parseInt(line.substr(from, to - from), kb))
+            return static_cast<double>(kb) / 1024;
+    }
+    return 0.0;
+}
+void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// The export in a child process (a fresh heap each run); the child reports what the export added to its
+// resident memory: the voxel set, one block of points, the writer, the sheet reader's buffers and the pages of
+// a mapped LAS sheet (and, before the points streamed, the whole cloud). Arg 0: the light level over the whole
+// kilometre (0.5 m voxels, about 4,200,000 points kept); arg 1: full detail over 600 m of it.
+void BM_ExportMemory(benchmark::State& state) {
+    const auto& input = strips();
+    const auto out = benchDir() / "dense.e57";
+    cloudui::CloudJob job;
+    job.frame = kDenseFrame;
+    job.detail = cloudui::Detail::Lekki;
+    if (state.range(0) == 1) {  // every point of the western 600 m: no voxel set, 6,000,000 points kept
+        job.frame.maxE = job.frame.minE + 599.9;
+        job.detail = cloudui::Detail::Full;
+    }
+    job.zone = 2178;
+    struct Report {
+        bool ok;
+        std::size_t kept;
+        double beyondMb;
+    } report{};
+    for (auto _ : state) {
+        int fds[2];
+        if (pipe(fds) != 0) state.SkipWithError("no pipe");
+        const pid_t child = fork();
+        if (child == 0) {
+            close(fds[0]);
+            const double before = residentMb("VmRSS:");
+            resetPeak();
+            const cloudui::CloudResult r = cloudui::exportCloud(job, input, out, {}, nullptr, 1);
+            const Report mine{r.ok, r.count, residentMb("VmHWM:") - before};
+            const bool sent = write(fds[1], &mine, sizeof mine) == static_cast<ssize_t>(sizeof mine);
+            _exit(sent ? 0 : 1);
+        }
+        close(fds[1]);
+        const bool received = read(fds[0], &report, sizeof report) == static_cast<ssize_t>(sizeof report);
+        close(fds[0]);
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!received || !report.ok) state.SkipWithError("export failed");
+    }
+    std::filesystem::remove(out);
+    state.counters["kept_points"] = static_cast<double>(report.kept);
+    state.counters["beyond_MB"] = report.beyondMb;
+    state.counters["beyond_B_per_kept"] =
+        report.kept > 0 ? report.beyondMb * 1048576.0 / static_cast<double>(report.kept) : 0.0;
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kStrips * kPointsPerStrip));
+}
+
+BENCHMARK(BM_ExportMemory)->Arg(0)->Arg(1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();
