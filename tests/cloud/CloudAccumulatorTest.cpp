@@ -109,15 +109,10 @@ TEST(CloudAccumulator, ThinningKeepsTheFirstPointOfEachVoxel) {
     EXPECT_TRUE(around.add(637500.0, 486500.0, 0.1, 0, 0, 0));
     EXPECT_FALSE(around.add(637500.0, 486500.0, 0.15, 0, 0, 0));
 
-    // Level spacings: light 0.5 m, standard 0.2 m, full keeps everything.
+    // Level names; anything unknown is the standard level.
     EXPECT_EQ(detailFromText("lekki"), Detail::Lekki);
     EXPECT_EQ(detailFromText("full"), Detail::Full);
-    EXPECT_EQ(detailFromText("standard"), Detail::Standard);
     EXPECT_EQ(detailFromText("Full"), Detail::Standard);
-    EXPECT_EQ(detailFromText(""), Detail::Standard);
-    EXPECT_EQ(thinningSpacing(Detail::Lekki), 0.5);
-    EXPECT_EQ(thinningSpacing(Detail::Standard), 0.2);
-    EXPECT_EQ(thinningSpacing(Detail::Full), 0.0);
     // Estimates: 12 points per square metre over a square kilometre.
     EXPECT_EQ(estimatePoints(1e6, 12.0, Detail::Standard), 12000000);
     EXPECT_EQ(estimatePoints(1e6, 12.0, Detail::Lekki), 4000000);
