@@ -78,10 +78,12 @@ protected:
         return sent.empty() ? json() : sent.back();
     }
     fs::path handedOver() const { return temp.path / "config" / "Velmora_Cloud" / "ostatnia_chmura.e57"; }
-    // Any file in the worker's folder: the finished cloud or a part of one.
+    // The worker's cloud or a part of one (written under a name that starts with the cloud's).
     bool temporaryLeft() const {
         std::error_code ec;
-        return !fs::is_empty(temp.path / "tmp" / "Velmora_Cloud", ec) && !ec;
+        for (const auto& entry : fs::directory_iterator(temp.path / "tmp" / "Velmora_Cloud", ec))
+            if (entry.path().filename().string().rfind("import.e57", 0) == 0) return true;
+        return false;
     }
 
     model::ModelHost model;
