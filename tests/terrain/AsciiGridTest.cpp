@@ -50,14 +50,9 @@ TEST(AsciiGridParse, RealGridsGiveTheSameValuesAsAPlainStreamReader) {
         expected.resize(g.values.size());
         EXPECT_EQ(g.values, expected);
     }
-    ElevationGrid pre = parseOk(readFile(realdata("asc/landlab_pre_runout_DEM.asc")));
-    EXPECT_EQ(pre.ncols, 80);
-    EXPECT_EQ(pre.nrows, 122);
-    EXPECT_DOUBLE_EQ(pre.x0, 361015.59563119);
-    EXPECT_DOUBLE_EQ(pre.cellsize, 10.0);
-    EXPECT_DOUBLE_EQ(pre.values.front(), 479.9628);
-    ElevationGrid gully = parseOk(readFile(realdata("asc/landlab_west_bijou_gully.asc")));
-    EXPECT_EQ(gully.nodata, 0.0);
+    const ElevationGrid pre = parseOk(readFile(realdata("asc/landlab_pre_runout_DEM.asc")));
+    EXPECT_EQ(std::tuple(pre.ncols, pre.nrows, pre.x0, pre.cellsize), std::tuple(80, 122, 361015.59563119, 10.0));
+    EXPECT_EQ(parseOk(readFile(realdata("asc/landlab_west_bijou_gully.asc"))).nodata, 0.0);
 }
 
 TEST(AsciiGridParse, HeaderVariants) {
