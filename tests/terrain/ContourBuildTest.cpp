@@ -111,35 +111,25 @@ TEST(ContourBuild, CancelEndsTheBranchWithItsNote) {
     EXPECT_EQ(r.summary, "");
 }
 
-TEST(ContourGridSmoothing, LargeGridsGiveExactlyThePlainFilter) {
-    // Large enough to be smoothed in bands of rows on several threads.
-    ContourGrid g{0, 0, 2, 700, 500, {}};
+TEST(ContourGridSmoothing, BandsOnSeveralThreadsGiveThePlainResult) {
+    // Over half a million nodes: smoothed in at least two bands of rows wherever two cores run. Every 16 rows,
+    // with the two rows either side that they read, are smoothed again alone (too few nodes to be split).
+    ContourGrid g{0, 0, 2, 1000, 520, {}};
     for (int r = 0; r < g.ny; ++r)
         for (int c = 0; c < g.nx; ++c)
             g.heights.push_back((c * 7 + r * 13) % 50 == 0 ? NAN : 100 + std::sin(c * 0.05) * 3 + 0.1 * ((c + r) % 3));
-    const ContourGrid old = g;
+    const std::vector<double> old = g.heights;
     smoothContourGrid(g, kGridSmoothSpatialSigma, kGridSmoothHeightSigma);
     const int R = 2;  // ceil(2 * 1.5 / 2)
-    for (int r = 0; r < g.ny; r += 7) {
-        for (int c = 0; c < g.nx; ++c) {
-            const double h = old.at(c, r);
-            if (std::isnan(h)) {
-                ASSERT_TRUE(std::isnan(g.at(c, r)));
-                continue;
+    for (int r0 = 0; r0 < g.ny; r0 += 16) {
+        const int from = std::max(r0 - R, 0), to = std::min(r0 + 16 + R, g.ny);
+        ContourGrid piece{0, 0, g.step, g.nx, to - from, {old.begin() + from * g.nx, old.begin() + to * g.nx}};
+        smoothContourGrid(piece, kGridSmoothSpatialSigma, kGridSmoothHeightSigma);
+        for (int r = r0; r < std::min(r0 + 16, g.ny); ++r)
+            for (int c = 0; c < g.nx; ++c) {
+                const double want = piece.at(c, r - from), got = g.at(c, r);
+                ASSERT_TRUE(got == want || (std::isnan(got) && std::isnan(want))) << c << "," << r;
             }
-            double sw = 0, swh = 0;
-            for (int dj = -R; dj <= R; ++dj)
-                for (int di = -R; di <= R; ++di) {
-                    if (r + dj < 0 || r + dj >= g.ny || c + di < 0 || c + di >= g.nx) continue;
-                    const double h2 = old.at(c + di, r + dj);
-                    if (std::isnan(h2)) continue;
-                    const double w =
-                        std::exp(-(di * di + dj * dj) * 4.0 / (2 * 1.5 * 1.5) - (h2 - h) * (h2 - h) / (2 * 0.2 * 0.2));
-                    sw += w;
-                    swh += w * h2;
-                }
-            ASSERT_EQ(g.at(c, r), sw > 1e-12 ? swh / sw : h) << c << "," << r;
-        }
     }
 }
 
