@@ -1,14 +1,9 @@
 // The import palette's LiDAR layers end to end through `geodraft session`: fetch over the simulator, then place.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <sstream>
-
-#include <nlohmann/json.hpp>
-
 #include "CloudScenario.h"
+#include "ElevationSimFixture.h"
 #include "geodesy/Crs.h"
-#include "support/SimulatorFixture.h"
 
 namespace {
 
@@ -17,20 +12,11 @@ protected:
     CloudTerrainSession() : SimulatorFixture({}, sim::buildCloudScenario) {}
 
     std::vector<nlohmann::json> run(const std::vector<nlohmann::json>& messages) {
-        std::string text;
-        for (const auto& m : messages) text += m.dump() + "\n#wait\n";
-        testsupport::writeFile(temp / "in.txt", text);
-        const std::string command = "env XDG_CONFIG_HOME='" + (temp.path / "config").string() + "' XDG_STATE_HOME='" +
-                                    (temp.path / "state").string() + "' XDG_CACHE_HOME='" +
-                                    (temp.path / "cache").string() + "' GEODRAFT_PACING_MS=0 '" +
-                                    (testsupport::binaryDir() / "app/geodraft").string() + "' session --project '" +
-                                    (temp / "p.gdp").string() + "' <'" + (temp / "in.txt").string() + "' >'" +
-                                    (temp / "out.txt").string() + "' 2>'" + (temp / "err.txt").string() + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0) << testsupport::readFile(temp / "err.txt");
-        std::vector<nlohmann::json> out;
-        std::istringstream lines(testsupport::readFile(temp / "out.txt"));
-        for (std::string line; std::getline(lines, line);) out.push_back(nlohmann::json::parse(line));
-        return out;
+        std::vector<std::string> input;
+        for (const auto& m : messages) input.insert(input.end(), {m.dump(), "#wait"});
+        const SessionRun r = runSession(temp.path, input, "--project '" + (temp / "p.gdp").string() + "'", 0);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return r.messages;
     }
 };
 
@@ -59,12 +45,7 @@ TEST_F(CloudTerrainSession, GroundWaterAndContoursArePlacedOnTheirLayers) {
     EXPECT_EQ(placed["counts"]["woda z chmury (Siatka)"], 1);
     EXPECT_EQ(placed["counts"]["poziomicechmura3d"], 1);
 
-    const std::string listing = temp.path.string() + "/model.txt";
-    ASSERT_EQ(std::system(("'" + (testsupport::binaryDir() / "app/geodraft").string() + "' model '" +
-                           (temp / "p.gdp").string() + "' >'" + listing + "'")
-                              .c_str()),
-              0);
-    const std::string model = testsupport::readFile(listing);
+    const std::string model = modelListing(temp / "p.gdp", temp / "model.txt");
     for (const char* layer : {"GIS_TEREN_CHMURA", "GIS_WODA_CHMURA", "GIS_POZIOMICE_CHMURA_3D"})
         EXPECT_NE(model.find(layer), std::string::npos) << layer << "\n" << model;
 }

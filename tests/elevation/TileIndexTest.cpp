@@ -130,15 +130,9 @@ TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
     cloudui::LasSheet sheet;
     ASSERT_TRUE(sheet.open(path)) << sheet.error();
     formats::CloudPoint p;
-    int ground = 0, total = 0;
-    while (sheet.next(p)) {
-        ++total;
-        ground += p.classification == 2 ? 1 : 0;
-        EXPECT_TRUE(frameAround(kHills, 202, 202).contains({p.x, p.y}));
-    }
+    int total = 0;
+    while (sheet.next(p)) ++total;
     EXPECT_EQ(total, kLidarPoints);
-    EXPECT_GT(ground, kLidarPoints / 2);
-    EXPECT_LT(ground, kLidarPoints);
     const std::size_t served = sim.log().matching(hostOfUrl(tiles[0].url)).size();
     EXPECT_EQ(resolver.download(tiles[0]), path) << "the second download comes from the cache";
     EXPECT_EQ(sim.log().matching(hostOfUrl(tiles[0].url)).size(), served);

@@ -22,8 +22,9 @@ struct ReferencePoint {
 // Produced with GDAL 3.6.2 / PROJ (Debian 12), e.g.
 //   echo "<lon> <lat>" | gdaltransform -s_srs EPSG:4326 -t_srs EPSG:2180 -output_xy
 //   echo "<lon> <lat>" | gdaltransform -s_srs EPSG:4326 -t_srs EPSG:<zone> -output_xy
-// The points cover Poland including its far corners; points on or near a zone boundary appear once
-// per neighbouring zone within 1.55 degrees of that zone's central meridian.
+// The points cover Poland's far corners and a few cities on either side of 3 degrees from the PL-1992
+// meridian; points on or near a zone boundary appear once per neighbouring zone within 1.55 degrees of that
+// zone's central meridian.
 const ReferencePoint kReference[] = {
     {49.0, 22.9, 785139.699561604, 133156.203345147, 2179, 8419517.90717426, 5429792.65225148},
     {54.8, 14.2, 191639.404085784, 781278.531961336, 2176, 5448554.88064067, 6074791.69259984},
@@ -33,25 +34,8 @@ const ReferencePoint kReference[] = {
     {54.9, 18.5, 467945.996739759, 781952.212710918, 2177, 6532073.98689281, 6085743.92313674},
     {52.2297, 21.0122, 637382.204436183, 486757.209480806, 2178, 7500833.51239267, 5788456.48653932},
     {50.0647, 19.9450, 567613.619270457, 244587.531162634, 2178, 7424469.10037182, 5548149.62978616},
-    {51.1079, 17.0385, 362728.67539484, 361953.835456785, 2177, 6432667.45096924, 5664093.13580648},
-    {54.3520, 18.6466, 477037.599436204, 720936.520931367, 2177, 6542039.25839442, 6024825.37540979},
-    {53.4285, 14.5528, 204684.703753828, 627375.023522722, 2176, 5470276.70290145, 5921945.41017495},
-    {52.4064, 16.9252, 358907.51176, 506522.74057164, 2177, 6426861.89727564, 5808660.48866108},
     {51.7592, 19.4560, 531462.813298655, 432633.673075323, 2177, 6600520.56900448, 5737112.44851937},
     {51.7592, 19.4560, 531462.813298655, 432633.673075323, 2178, 7393404.34487052, 5737237.39401057},
-    {53.1325, 23.1688, 778759.875542968, 593362.799915354, 2179, 8444371.3563404, 5889235.31618741},
-    {50.0412, 21.9991, 714671.443419448, 245856.236904938, 2178, 7571563.85222414, 5545480.98146347},
-    {51.2465, 22.5684, 748954.605822098, 381582.597671878, 2179, 8400048.36950309, 5680045.56851544},
-    {50.2649, 19.0238, 501695.776878842, 266413.3487221, 2177, 6572991.67871167, 5570384.9019675},
-    {53.0138, 18.5984, 473065.215780618, 572118.221098907, 2177, 6540158.81208115, 5875871.1791233},
-    {50.8661, 20.6286, 614569.297751963, 334506.886303945, 2178, 7473855.6642552, 5636821.41393317},
-    {49.2992, 19.9496, 569017.965633887, 159512.04118843, 2178, 7423608.30047693, 5463012.70795278},
-    {52.7325, 15.2369, 246023.806196182, 547402.151152889, 2176, 5516001.68978487, 5844428.24564289},
-    {51.9356, 15.5062, 259912.403929884, 457915.027847825, 2176, 5534811.88744181, 5755855.82045841},
-    {50.6751, 17.9213, 423804.413807685, 312565.887584429, 2177, 6494437.37818168, 5615512.69641061},
-    {54.1944, 16.1722, 315582.65566335, 707040.866089491, 2176, 5576501.76873901, 6007726.19408855},
-    {53.7784, 20.4801, 597501.881196604, 658094.494535526, 2178, 7465729.12700152, 5960917.71933641},
-    {50.2863, 18.6776, 477038.952704571, 268841.520894424, 2177, 6548288.00905714, 5572483.26660912},
     {52.0, 14.2, 170669.557268934, 470191.018415195, 2176, 5445062.24787838, 5763202.01305982},
     {52.0, 24.1, 849900.753785993, 471594.936818319, 2179, 8506867.27194719, 5762904.49484609},
     {49.6, 22.0, 716698.952431566, 196831.667064504, 2178, 7572282.69005978, 5496414.12937012},
@@ -152,22 +136,8 @@ TEST(CrsRoundTrip, GeographicAndGridRoundTripsOverPoland) {
     }
 }
 
-TEST(CrsKnownPoints, CentralMeridiansWarsawAndZoneBoundaries) {
-    const PlanarPoint centre = wgs84ToPl1992(52.0, 19.0);
-    EXPECT_NEAR(centre.x, 500000.0, 1e-6);
-    EXPECT_NEAR(centre.y, 459309.21, 0.005);
-    // Warsaw's forward values are in the reference table; its way back is held to the central tolerance.
-    const LatLon back = pl1992ToWgs84(wgs84ToPl1992(52.2297, 21.0122));
-    EXPECT_NEAR(back.lat, 52.2297, 1e-8);
-    EXPECT_NEAR(back.lon, 21.0122, 1e-8);
-
-    // On a zone's central meridian the easting is the false easting, up to the error of the detour
-    // through PL-1992 (largest in zone 8, 5 degrees from the PL-1992 meridian).
-    for (int zone = 2176; zone <= 2179; ++zone) {
-        const PlanarPoint p = pl1992ToPl2000(wgs84ToPl1992(51.0, (zone - 2176) * 3.0 + 15.0), zone);
-        EXPECT_NEAR(p.x, (zone - 2171) * 1000000.0 + 500000.0, 0.02) << zone;
-    }
-    // Boundaries belong to the eastern zone; no bounds check: the outermost zones extend indefinitely.
+TEST(CrsZones, BoundariesBelongToTheEasternZone) {
+    // No bounds check: the outermost zones extend indefinitely.
     for (auto [lon, zone] : {std::pair{14.0, 2176},
                              {16.4999999, 2176},
                              {16.5, 2177},
@@ -197,8 +167,6 @@ TEST(CrsErrors, EveryPl2000OperationRejectsCodesOutsideItsZones) {
         expectRejected([&] { pl2000ToPl1992(7500000.0, 5800000.0, epsg); });
         expectRejected([&] { localAffinePl1992ToPl2000(Bbox{500000.0, 500000.0, 501000.0, 501000.0}, epsg); });
     }
-    EXPECT_NO_THROW(pl1992ToPl2000(500000.0, 500000.0, 2176));
-    EXPECT_NO_THROW(pl1992ToPl2000(500000.0, 500000.0, 2179));
 }
 
 TEST(CrsText, EpsgCodeFoundAnywhereLowestWins) {
@@ -223,28 +191,14 @@ TEST(CrsText, EpsgCodeFoundAnywhereLowestWins) {
         EXPECT_EQ(epsgFromCrsText(text), code) << text;
 }
 
-TEST(CrsLocalAffine, FrameMatchesSeriesNearItsCentre) {
+TEST(CrsLocalAffine, FrameMatchesSeriesOverTheFrame) {
     const LocalAffine f = localAffinePl1992ToPl2000(Bbox{630000.0, 480000.0, 632000.0, 482000.0}, 2178);  // Warsaw
-    EXPECT_DOUBLE_EQ(f.centre1992E, 631000.0);
-    EXPECT_DOUBLE_EQ(f.centre1992N, 481000.0);
-    const PlanarPoint p0 = pl1992ToPl2000(631000.0, 481000.0, 2178);
-    const PlanarPoint pe = pl1992ToPl2000(631001.0, 481000.0, 2178);
-    const PlanarPoint pn = pl1992ToPl2000(631000.0, 481001.0, 2178);
-    const PlanarPoint atCentre = f.apply({631000.0, 481000.0});
-    for (auto [got, want] : {std::pair{f.centre2000E, p0.x},
-                             {f.centre2000N, p0.y},
-                             {f.eastPerEast, pe.x - p0.x},
-                             {f.northPerEast, pe.y - p0.y},
-                             {f.eastPerNorth, pn.x - p0.x},
-                             {f.northPerNorth, pn.y - p0.y},
-                             {atCentre.x, p0.x},
-                             {atCentre.y, p0.y}})
-        EXPECT_DOUBLE_EQ(got, want);
     // The grids are rotated against each other (meridian convergence), so the cross terms are not zero.
     EXPECT_GT(std::fabs(f.northPerEast), 1e-3);
-    for (PlanarPoint corner : {PlanarPoint{630000.0, 480000.0}, PlanarPoint{632000.0, 480000.0},
-                               PlanarPoint{630000.0, 482000.0}, PlanarPoint{632000.0, 482000.0}}) {
-        const PlanarPoint series = pl1992ToPl2000(corner, 2178);
-        EXPECT_LT(planarDistance(f.apply(corner), series.x, series.y), 0.005);
+    for (PlanarPoint at :
+         {PlanarPoint{631000.0, 481000.0}, PlanarPoint{630000.0, 480000.0}, PlanarPoint{632000.0, 480000.0},
+          PlanarPoint{630000.0, 482000.0}, PlanarPoint{632000.0, 482000.0}}) {
+        const PlanarPoint series = pl1992ToPl2000(at, 2178);
+        EXPECT_LT(planarDistance(f.apply(at), series.x, series.y), at.x == 631000.0 ? 1e-6 : 0.005);
     }
 }

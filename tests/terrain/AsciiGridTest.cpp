@@ -50,14 +50,9 @@ TEST(AsciiGridParse, RealGridsGiveTheSameValuesAsAPlainStreamReader) {
         expected.resize(g.values.size());
         EXPECT_EQ(g.values, expected);
     }
-    ElevationGrid pre = parseOk(readFile(realdata("asc/landlab_pre_runout_DEM.asc")));
-    EXPECT_EQ(pre.ncols, 80);
-    EXPECT_EQ(pre.nrows, 122);
-    EXPECT_DOUBLE_EQ(pre.x0, 361015.59563119);
-    EXPECT_DOUBLE_EQ(pre.cellsize, 10.0);
-    EXPECT_DOUBLE_EQ(pre.values.front(), 479.9628);
-    ElevationGrid gully = parseOk(readFile(realdata("asc/landlab_west_bijou_gully.asc")));
-    EXPECT_EQ(gully.nodata, 0.0);
+    const ElevationGrid pre = parseOk(readFile(realdata("asc/landlab_pre_runout_DEM.asc")));
+    EXPECT_EQ(std::tuple(pre.ncols, pre.nrows, pre.x0, pre.cellsize), std::tuple(80, 122, 361015.59563119, 10.0));
+    EXPECT_EQ(parseOk(readFile(realdata("asc/landlab_west_bijou_gully.asc"))).nodata, 0.0);
 }
 
 TEST(AsciiGridParse, HeaderVariants) {
@@ -92,31 +87,37 @@ TEST(AsciiGridParse, HeaderVariants) {
     EXPECT_EQ(odd.values, (std::vector<double>{15.0, -2.0}));
 }
 
-TEST(AsciiGridParse, BadHeadersAreRefusedWithWhere) {
-    GD_REQUIRE_REALDATA("asc/landlab_4_x_3_no_nodata_value.asc");
+TEST(AsciiGridParse, BadHeadersAndValuesAreRefusedWithWhere) {
     ElevationGrid g;
-    // Five header lines: the first value is read as a key.
-    AsciiGridStatus five = parseAsciiGrid(g, readFile(realdata("asc/landlab_4_x_3_no_nodata_value.asc")));
-    EXPECT_FALSE(five.ok);
-    EXPECT_EQ(five.line, 6u);
-    EXPECT_NE(five.message.find("nieznany klucz"), std::string::npos) << five.message;
-
-    for (const char* text : {"ncols 0 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2",
-                             "ncols 2 nrows 2 xllcorner 0 yllcorner 0 cellsize 0 nodata_value -9999 1 2 3 4",
-                             "ncols 2 nrows 2 xllcorner 0 yllcorner 0 cellsize -1 nodata_value -9999 1 2 3 4",
-                             "ncols -3 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4",
-                             "ncols 1e30 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4",
-                             "ncols 2 nrows 2 xllcorner nan yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4",
-                             "ncols 2 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value",
-                             "ncols 2 nrows 2 xllcorner 0,5 yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4", ""}) {
+    for (const char* text :
+         {"ncols 0 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2",
+          "ncols 2 nrows 2 xllcorner 0 yllcorner 0 cellsize 0 nodata_value -9999 1 2 3 4",
+          "ncols 2 nrows 2 xllcorner 0 yllcorner 0 cellsize -1 nodata_value -9999 1 2 3 4",
+          "ncols -3 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4",
+          "ncols 1e30 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4",
+          "ncols 2 nrows 2 xllcorner nan yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4",
+          "ncols 2 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value",
+          "ncols 2 nrows 2 xllcorner 0,5 yllcorner 0 cellsize 1 nodata_value -9999 1 2 3 4", "",
+          // Values glued to garbage, non-finite values, a header promising far more than is there.
+          "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2x",
+          "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 nan",
+          "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 inf 1",
+          "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 1e999",
+          "ncols 2000000000 nrows 2000000000 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 1 2"}) {
         SCOPED_TRACE(text);
         AsciiGridStatus s = parseAsciiGrid(g, text);
         EXPECT_FALSE(s.ok);
         EXPECT_FALSE(s.message.empty());
     }
+    // A real sheet with five header lines: its first value is read as a key.
+    GD_REQUIRE_REALDATA("asc/landlab_4_x_3_no_nodata_value.asc");
+    AsciiGridStatus five = parseAsciiGrid(g, readFile(realdata("asc/landlab_4_x_3_no_nodata_value.asc")));
+    EXPECT_FALSE(five.ok);
+    EXPECT_EQ(five.line, 6u);
+    EXPECT_NE(five.message.find("nieznany klucz"), std::string::npos) << five.message;
 }
 
-TEST(AsciiGridParse, CutOffAndMalformedValuesAreRefusedWithWhere) {
+TEST(AsciiGridParse, CutOffSheetsAndMissingFilesAreRefusedWithWhere) {
     ElevationGrid g;
     AsciiGridStatus cut = readAsciiGridFile(g, ascData("cut_off.asc"));
     EXPECT_FALSE(cut.ok);
@@ -139,16 +140,6 @@ TEST(AsciiGridParse, CutOffAndMalformedValuesAreRefusedWithWhere) {
     }
     EXPECT_TRUE(parseAsciiGrid(g, std::string_view(full).substr(0, lastValue + 1)).ok);
 
-    // Values glued to garbage, non-finite values and a header promising far more than the text holds.
-    for (const char* text :
-         {"ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2x",
-          "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 nan",
-          "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 inf 1",
-          "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 1e999",
-          "ncols 2000000000 nrows 2000000000 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 1 2"}) {
-        SCOPED_TRACE(text);
-        EXPECT_FALSE(parseAsciiGrid(g, text).ok);
-    }
     for (const auto& path : {ascData("no_such_file.asc"), ascData("")}) {
         AsciiGridStatus missing = readAsciiGridFile(g, path);
         EXPECT_FALSE(missing.ok);

@@ -162,13 +162,11 @@ TEST(ContoursCrossCheck, SameLevelsAndLengthAsGdalContour) {
     };
     // Without nodata the lengths agree closely. Next to nodata gdal_contour also draws the half cell
     // reaching into the gap, so sheets with holes agree less closely.
-    std::vector<Case> cases{{ascData("hills.asc"), 0.25, 0.003}, {ascData("hills.asc"), 1.0, 0.003}};
+    std::vector<Case> cases{{ascData("hills.asc"), 0.25, 0.003}};
     if (std::filesystem::exists(testsupport::realdata("asc/landlab_DEM-kootenai_37x50_1x1.asc"))) {
-        cases.push_back({testsupport::realdata("asc/landlab_DEM-kootenai_37x50_1x1.asc"), 0.25, 0.003});
         cases.push_back({testsupport::realdata("asc/landlab_DEM-kootenai_37x50_1x1.asc"), 1.0, 0.003});
-        cases.push_back({testsupport::realdata("asc/landlab_pre_runout_DEM.asc"), 1.0, 0.006});  // 122 nodata cells
-        cases.push_back({testsupport::realdata("asc/landlab_pre_runout_DEM.asc"), 2.0, 0.006});
-        cases.push_back({testsupport::realdata("asc/landlab_hugo_site.asc"), 2.0, 0.03});  // 2028 nodata cells
+        cases.push_back({testsupport::realdata("asc/landlab_pre_runout_DEM.asc"), 2.0, 0.006});  // 122 nodata cells
+        cases.push_back({testsupport::realdata("asc/landlab_hugo_site.asc"), 2.0, 0.03});        // 2028 nodata cells
     }
     TempDir dir;
     for (const auto& [path, interval, tolerance] : cases) {

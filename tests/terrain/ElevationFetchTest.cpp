@@ -68,23 +68,6 @@ TEST(TerrainFetch, SheetsInIndexOrderWithUnreadableOnesSkipped) {
     EXPECT_EQ(r.patches[0].points, expected[0].points);
 }
 
-TEST(TerrainFetch, EveryStopLeavesItsNote) {
-    FakeSheets none;
-    TerrainBuildResult r = fetchTerrain(kFrame, 1, none.source(), {});
-    EXPECT_EQ(r.notes, std::vector<std::string>{"Teren: brak kafli NMT dla tego obszaru w skorowidzu."});
-    EXPECT_TRUE(none.downloaded.empty());
-
-    FakeSheets broken(
-        {{"https://x/cut", "cut_off.asc"}, {"https://x/comma", "decimal_comma.asc"}, {"https://x/gone", ""}});
-    r = fetchTerrain(kFrame, 1, broken.source(), {});
-    EXPECT_EQ(r.notes, std::vector<std::string>{"Teren: nie udalo sie pobrac/sparsowac zadnego pliku NMT."});
-    EXPECT_TRUE(r.patches.empty());
-
-    FakeSheets away{{"https://x/a", "hills.asc"}};
-    r = fetchTerrain({600000, 300000, 600100, 300100}, 1, away.source(), {});
-    EXPECT_EQ(r.notes, std::vector<std::string>{"Teren: brak waznych punktow NMT w kadrze."});
-}
-
 TEST(ContourFetch, NotesProgressAndCancel) {
     // A refused interval stops before the index is asked.
     FakeSheets sheets{{"https://x/gone", ""}, {"https://x/a", "hills.asc"}};
@@ -101,13 +84,6 @@ TEST(ContourFetch, NotesProgressAndCancel) {
     EXPECT_EQ(log.entries[0], "Poziomice: NMT 1/2");
     EXPECT_EQ(log.entries[1], "Poziomice: NMT 2/2");
     EXPECT_EQ(log.entries[2].rfind("Poziomice 1/", 0), 0u);
-
-    FakeSheets none;
-    EXPECT_EQ(fetchContours({kFrame, 1, 1.0, false}, none.source(), {}, {}).notes,
-              std::vector<std::string>{"Poziomice: brak kafli NMT dla tego obszaru w skorowidzu."});
-    FakeSheets unreadable{{"https://x/cut", "cut_off.asc"}};
-    EXPECT_EQ(fetchContours({kFrame, 1, 1.0, false}, unreadable.source(), {}, {}).notes,
-              std::vector<std::string>{"Poziomice: nie udalo sie pobrac zadnego pliku NMT."});
 
     // Cancel between sheet downloads: the second sheet is never fetched.
     FakeSheets slow{{"https://x/a", "hills.asc"}, {"https://x/b", "hills_east.asc"}};
