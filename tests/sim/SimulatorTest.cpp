@@ -193,7 +193,7 @@ TEST_F(Simulator, ControlEndpointsSetFaultsAndShowTheLog) {
     EXPECT_EQ(performRequest("GET", sim.baseUrl() + "/wss/x", {}, {}, 2000, 2000, "t").status, 404);
 }
 
-TEST_F(Simulator, DemoScenarioAnswersTheMunicipalityLookup) {
+TEST_F(Simulator, DemoScenarioAnswersTheLookupsAndServesItsSheets) {
     ASSERT_TRUE(sim::buildScenario("demo", sim.scenario()));
     EXPECT_FALSE(sim::buildScenario("no-such-scenario", sim.scenario()));
     const std::string url = WfsClient::buildWfsUrl(serviceEndpoints().prgWfs(), "ms:A03_Granice_gmin",
@@ -202,16 +202,14 @@ TEST_F(Simulator, DemoScenarioAnswersTheMunicipalityLookup) {
     EXPECT_NE(body.find("<ms:JPT_KOD_JE>1465011</ms:JPT_KOD_JE>"), std::string::npos);
     const HttpResponse acts = client.postJson(serviceEndpoints().planningQuery(), "{}");
     EXPECT_NE(acts.body.find("\"publishedActs\""), std::string::npos);
-}
 
-TEST_F(Simulator, DemoTileIndexesLeadToTheirSheets) {
-    ASSERT_TRUE(sim::buildScenario("demo", sim.scenario()));
-    const auto firstUrl = [](const std::string& body) {
+    // Its tile indexes lead to their sheets.
+    const auto firstUrl = [](const std::string& answer) {
         const std::string open = "<gugik:url_do_pobrania>";
-        const auto at = body.find(open);
+        const auto at = answer.find(open);
         return at == std::string::npos
                    ? std::string()
-                   : body.substr(at + open.size(), body.find('<', at + open.size()) - at - open.size());
+                   : answer.substr(at + open.size(), answer.find('<', at + open.size()) - at - open.size());
     };
     const std::string nmt =
         features(WfsClient::buildWfsUrl(serviceEndpoints().nmtIndexWfs(), "gugik:SkorowidzNMT2023",
