@@ -126,7 +126,8 @@ TEST_F(SettingsFile, RoundTripSurvivesRestart) {
     s.hasZAnchor = true;
     s.zAnchor = 0.1 + 0.2;  // a value that needs all 17 digits to come back exactly
     ASSERT_TRUE(saveSettings(s));
-    EXPECT_EQ(loadSettings(), s);}
+    EXPECT_EQ(loadSettings(), s);
+}
 
 TEST_F(SettingsFile, FileRightsAndUnwritableLocations) {
     Settings s = defaultSettings();
