@@ -47,18 +47,12 @@ TEST(Routing, ASettingThatIsNotLoopbackSendsNothing) {
     }
 }
 
-TEST(Routing, PublicAddressesLiveInOnePlace) {
+TEST(Routing, PackageAddressesFollowTheCountyCode) {
     const net::ServiceEndpoints& ep = net::serviceEndpoints();
-    EXPECT_EQ(ep.prgWfs(), "https://mapy.geoportal.gov.pl/wss/service/PZGIK/PRG/WFS/AdministrativeBoundaries");
-    EXPECT_EQ(ep.lidarIndexWfs(),
-              "https://mapy.geoportal.gov.pl/wss/service/PZGIK/DanePomiaroweLidarEVRF2007/WFS/Skorowidze");
-    EXPECT_EQ(ep.cadastreIntegrationWms(), "https://integracja.gugik.gov.pl/cgi-bin/KrajowaIntegracjaEwidencjiGruntow");
-    EXPECT_EQ(ep.planningQuery(), "https://rejestr-urbanistyczny.gov.pl/api/public/published/query");
     EXPECT_EQ(ep.planningDownload("42"), "https://rejestr-urbanistyczny.gov.pl/api/public/published/42/download");
     EXPECT_EQ(ep.buildings3dLod1(2024, "1465"),
               "https://opendata.geoportal.gov.pl/InneDane/Budynki3D/LOD1/2024/14/1465.zip");
     EXPECT_EQ(ep.buildings3dLod2("1465"), "https://opendata.geoportal.gov.pl/InneDane/Budynki3D/LOD2/1465_gml.zip");
     EXPECT_EQ(ep.buildings3dLod1(2024, "146"), "");
     EXPECT_EQ(ep.buildings3dLod2("14a5"), "");
-    EXPECT_EQ(ep.overpassInterpreter(), "https://overpass-api.de/api/interpreter");
 }

@@ -73,22 +73,18 @@ TEST(ActSelection, RegisterAnswersAreReadWhateverTheyHold) {
             1, "tekst", null, [1,2]
         ]})j");
     ASSERT_EQ(acts.size(), 11u);
-    EXPECT_EQ(acts[0].publishedActId, "1248");
     EXPECT_EQ(acts[0].title, "Uchwała");
     EXPECT_EQ(acts[0].planType, "MUNICIPAL_GENERAL_PLAN");
     EXPECT_EQ(acts[0].spatialPlanningActStatus, "prawnie wiążący lub realizowany");
     EXPECT_EQ(acts[0].publishDate, "2026-09-03");
     EXPECT_EQ(acts[0].tercCode, "3216024");
-    EXPECT_EQ(acts[1].publishedActId, "12");
-    EXPECT_EQ(acts[2].publishedActId, "-3");
-    EXPECT_EQ(acts[3].publishedActId, "0");
-    EXPECT_EQ(acts[4].publishedActId, "18446744073709551615");
-    EXPECT_EQ(acts[5].publishedActId, "-9223372036854775808");
+    // Fractions are cut towards zero, the 64-bit extremes and texts kept as they are; null and true give none.
+    const std::pair<std::size_t, const char*> ids[] = {
+        {0, "1248"},      {1, "12"}, {2, "-3"}, {3, "0"}, {4, "18446744073709551615"}, {5, "-9223372036854775808"},
+        {7, "A-17/2025"}, {8, ""},   {9, ""}};
+    for (const auto& [i, id] : ids) EXPECT_EQ(acts[i].publishedActId, id) << i;
     EXPECT_EQ(acts[6].publishedActId.size(), 301u) << "a huge id keeps its digits instead of overflowing";
     EXPECT_EQ(acts[6].publishedActId.rfind("1000000000000000", 0), 0u);
-    EXPECT_EQ(acts[7].publishedActId, "A-17/2025");
-    EXPECT_EQ(acts[8].publishedActId, "");
-    EXPECT_EQ(acts[9].publishedActId, "");
     EXPECT_EQ(acts[10].title, "");
     EXPECT_EQ(acts[10].planType, "");
     EXPECT_EQ(acts[10].publishDate, "");
@@ -103,12 +99,8 @@ TEST(ActSelection, RegisterAnswersAreReadWhateverTheyHold) {
 }
 
 TEST(ActSelection, QueryBodyNamesTheMunicipalityOrNothing) {
-    EXPECT_EQ(buildActQuery("", ""),
-              R"j({"criteria":{"levelList":null,"parcelIdentifier":null,"planTypeList":["MUNICIPAL_GENERAL_PLAN",)j"
-              R"j("LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,"planValidTo":null,"plansGroup":"ALL",)j"
-              R"j("publishDateFrom":null,"publishDateTo":null,"publishedActVersions":"CURRENT","query":null,)j"
-              R"j("statusList":[],"tercCodeList":null},"page":{"number":1,"size":10,)j"
-              R"j("sort":{"direction":"desc","sortBy":"publishDate"}}})j");
+    // The whole body is checked where the fetch sends it; without a code no municipality is named.
+    EXPECT_NE(buildActQuery("", "").find(R"j("tercCodeList":null)j"), std::string::npos);
     const std::string withParcel = buildActQuery("146501_1.0001.12/3", "146501");
     EXPECT_NE(withParcel.find(R"j("parcelIdentifier":"146501_1.0001.12/3")j"), std::string::npos) << withParcel;
     EXPECT_NE(withParcel.find(R"j("tercCodeList":["146501"])j"), std::string::npos) << withParcel;

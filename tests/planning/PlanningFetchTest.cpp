@@ -228,14 +228,12 @@ TEST_F(PlanningFetch, FrameWithoutMunicipalitySkipsBothKinds) {
 }
 
 TEST_F(PlanningFetch, HostileRegisterAnswersNeverCrash) {
+    // What the reader makes of odd answers is checked on the reader; here: the ids it hands on to the download.
     const char* const answers[] = {
         "{\"publishedActs\": not json at all",
-        "{\"publishedActs\":{\"a\":1}}",
-        "{\"publishedActs\":[1,\"x\",null,[],{}]}",
         "{\"publishedActs\":[{\"planType\":\"MUNICIPAL_GENERAL_PLAN\",\"publishedActId\":1e300,"
         "\"spatialPlanningActStatus\":7,\"publishDate\":null}]}",
         "{\"publishedActs\":[{\"planType\":\"MUNICIPAL_GENERAL_PLAN\",\"publishedActId\":\"../../x?y=1#z\"}]}",
-        "[\"publishedActs\"]",
     };
     for (const char* answer : answers) {
         sim.scenario().addText(kRegisterHost, kQueryPath, answer, "application/json", "POST");
@@ -245,6 +243,8 @@ TEST_F(PlanningFetch, HostileRegisterAnswersNeverCrash) {
             << answer << " -> " << warning;
         EXPECT_TRUE(result().features.empty()) << answer;
     }
+    // An id from the answer names one path segment, never another place on the server.
+    EXPECT_EQ(requests(kRegisterHost, downloadPath("..%2F..%2Fx%3Fy%3D1%23z")).size(), 3u);
 }
 
 }  // namespace importer

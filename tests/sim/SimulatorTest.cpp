@@ -193,7 +193,7 @@ TEST_F(Simulator, ControlEndpointsSetFaultsAndShowTheLog) {
     EXPECT_EQ(performRequest("GET", sim.baseUrl() + "/wss/x", {}, {}, 2000, 2000, "t").status, 404);
 }
 
-TEST_F(Simulator, DemoScenarioAnswersTheMunicipalityLookup) {
+TEST_F(Simulator, DemoScenarioAnswersTheLookupsAndServesItsSheets) {
     ASSERT_TRUE(sim::buildScenario("demo", sim.scenario()));
     EXPECT_FALSE(sim::buildScenario("no-such-scenario", sim.scenario()));
     const std::string url = WfsClient::buildWfsUrl(serviceEndpoints().prgWfs(), "ms:A03_Granice_gmin",
@@ -202,16 +202,14 @@ TEST_F(Simulator, DemoScenarioAnswersTheMunicipalityLookup) {
     EXPECT_NE(body.find("<ms:JPT_KOD_JE>1465011</ms:JPT_KOD_JE>"), std::string::npos);
     const HttpResponse acts = client.postJson(serviceEndpoints().planningQuery(), "{}");
     EXPECT_NE(acts.body.find("\"publishedActs\""), std::string::npos);
-}
 
-TEST_F(Simulator, DemoTileIndexesLeadToTheirSheets) {
-    ASSERT_TRUE(sim::buildScenario("demo", sim.scenario()));
-    const auto firstUrl = [](const std::string& body) {
+    // Its tile indexes lead to their sheets.
+    const auto firstUrl = [](const std::string& answer) {
         const std::string open = "<gugik:url_do_pobrania>";
-        const auto at = body.find(open);
+        const auto at = answer.find(open);
         return at == std::string::npos
                    ? std::string()
-                   : body.substr(at + open.size(), body.find('<', at + open.size()) - at - open.size());
+                   : answer.substr(at + open.size(), answer.find('<', at + open.size()) - at - open.size());
     };
     const std::string nmt =
         features(WfsClient::buildWfsUrl(serviceEndpoints().nmtIndexWfs(), "gugik:SkorowidzNMT2023",
@@ -254,49 +252,27 @@ TEST(SimulatorProgram, PrintsItsAddressFirstAndServesTheDemo) {
     EXPECT_FALSE(wrong.start(program.string(), {"--scenario", "no-such-scenario"}));
 }
 
-// The simulator's GML, read back by the project's GML parser, gives the stored PL-1992 geometry, whatever system
-// and WFS version it was asked in, also after the tiled fetch merged several answers.
-class SimulatorGml : public SimFixture {
-protected:
-    void SetUp() override {
-        SimFixture::SetUp();
-        client.options.hostIntervalMs = 0;
-        auto store = std::make_shared<sim::FeatureStore>();
-        store->add("ms:dzialki", {"d1", {square(637100, 486100, 30)}, {}, {}, {{"ID_DZIALKI", "146501_1.0001.1"}}});
-        store->add("ms:dzialki", {"d2", {square(637650, 486550, 30)}, {}, {}, {{"ID_DZIALKI", "146501_1.0001.2"}}});
-        sim.scenario().addWfs("county.example.pl", "/ows", std::make_shared<sim::WfsService>(store));
-    }
-    const std::string base = "https://county.example.pl/ows";
-};
-
-TEST_F(SimulatorGml, CoordinatesSurviveEverySystemAndVersion) {
+// The simulator's GML, read back by the project's GML parser, gives the stored PL-1992 geometry whatever system
+// and WFS version it was asked in.
+TEST_F(Simulator, GmlReadBackGivesTheStoredGeometryInEverySystemAndVersion) {
+    sim.scenario().addWfs(kHost, "/iip/ows", std::make_shared<sim::WfsService>(store));
     // Zone 5 (2176) is left out: its strip lies 6 degrees west of these parcels, where the projection series
     // themselves drift by centimetres.
     for (int epsg : {0, 2177, 2178, 2179}) {
         for (bool wfs110 : {false, true}) {
-            const HttpResponse r = client.get(WfsClient::buildWfsUrl(
-                base, "ms:dzialki", geodesy::Bbox{637090, 486090, 637140, 486140}, 100, 0, true, wfs110, epsg));
-            ASSERT_EQ(r.status, 200);
-            const auto features = GmlParser::parseFeatureCollection(r.body, DataType::dzialki);
-            ASSERT_EQ(features.size(), 1u) << "EPSG " << epsg << (wfs110 ? " WFS 1.1.0" : " WFS 2.0.0");
-            ASSERT_EQ(features[0].polygons.size(), 1u);
-            const auto& ring = features[0].polygons[0].outer;
+            SCOPED_TRACE(cformat("EPSG %d, WFS %s", epsg, wfs110 ? "1.1.0" : "2.0.0"));
+            const auto parsed = GmlParser::parseFeatureCollection(
+                features(WfsClient::buildWfsUrl(kBase, "ms:dzialki", nearP1, 100, 0, true, wfs110, epsg)),
+                DataType::dzialki);
+            ASSERT_EQ(parsed.size(), 2u) << "the parcel and the large one around it";
+            EXPECT_EQ(parsed[0].props.at("ID_DZIALKI"), "146501_1.0001.1");
+            ASSERT_EQ(parsed[0].polygons.size(), 1u);
+            const auto& ring = parsed[0].polygons[0].outer;
             ASSERT_GE(ring.size(), 4u);
-            EXPECT_NEAR(ring[0].x, 637100, 0.01) << "EPSG " << epsg;
-            EXPECT_NEAR(ring[0].y, 486100, 0.01) << "EPSG " << epsg;
-            EXPECT_NEAR(ring[2].x, 637130, 0.01) << "EPSG " << epsg;
-            EXPECT_NEAR(ring[2].y, 486130, 0.01) << "EPSG " << epsg;
-            EXPECT_EQ(features[0].props.at("ID_DZIALKI"), "146501_1.0001.1");
+            EXPECT_NEAR(ring[0].x, 637100, 0.01);
+            EXPECT_NEAR(ring[0].y, 486100, 0.01);
+            EXPECT_NEAR(ring[2].x, 637130, 0.01);
+            EXPECT_NEAR(ring[2].y, 486130, 0.01);
         }
     }
-}
-
-TEST_F(SimulatorGml, MergedTilesParseAsOneCollection) {
-    const std::string merged = client.fetchWfsTiled(base, "ms:dzialki", geodesy::Bbox{637000, 486000, 638000, 487000},
-                                                    nullptr, true, false, 0);
-    const auto features = GmlParser::parseFeatureCollection(merged, DataType::dzialki);
-    ASSERT_EQ(features.size(), 2u);
-    EXPECT_EQ(features[0].props.at("ID_DZIALKI"), "146501_1.0001.1");
-    EXPECT_EQ(features[1].props.at("ID_DZIALKI"), "146501_1.0001.2");
-    EXPECT_NEAR(features[1].polygons[0].outer[0].x, 637650, 0.01);
 }
