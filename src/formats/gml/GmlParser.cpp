@@ -138,24 +138,27 @@ inline bool isListSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c
 // ending at a blank or the end: digits / 10^fraction is then one correctly rounded division of exact
 // values, the same double from_chars gives. Returns the token's end, or nullptr for anything else
 // (from_chars reads those).
+inline const char* readDigits(const char* p, const char* end, std::uint64_t& mantissa) {
+    for (unsigned d; p < end && (d = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) < 10; ++p)
+        mantissa = mantissa * 10 + d;
+    return p;
+}
+
 inline const char* plainDecimal(const char* p, const char* end, double& out) {
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
     std::uint64_t mantissa = 0;
-    int digits = 0, fraction = -1;
-    for (; p < end && !isListSpace(*p); ++p) {
-        const unsigned d = static_cast<unsigned char>(*p) - '0';
-        if (d < 10) {
-            mantissa = mantissa * 10 + d;
-            ++digits;
-            fraction += fraction >= 0;
-        } else if (*p == '.' && fraction < 0) {
-            fraction = 0;
-        } else {
-            return nullptr;
-        }
+    const char* start = p;
+    p = readDigits(p, end, mantissa);
+    std::ptrdiff_t digits = p - start;
+    std::ptrdiff_t fraction = 0;
+    if (p < end && *p == '.') {
+        const char* fractionStart = ++p;
+        p = readDigits(p, end, mantissa);
+        fraction = p - fractionStart;
+        digits += fraction;
     }
-    if (digits == 0 || digits > 15) return nullptr;
+    if ((p < end && !isListSpace(*p)) || digits == 0 || digits > 15) return nullptr;
     static constexpr double kPowers[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     double value = static_cast<double>(mantissa);
