@@ -1,4 +1,5 @@
-// Parsing in place gives what the copying parse gives, and coordinates read as from_chars reads them.
+// Every way of reading an answer gives the same result: in place or copied, member by member or whole; and
+// coordinates read as from_chars reads them.
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -54,6 +55,50 @@ TEST(GmlInPlace, SameResultAsTheCopyingParseOnRealAndBrokenAnswers) {
         EXPECT_EQ(inPlace.skippedMembers, copied.skippedMembers);
         EXPECT_EQ(inPlace.skippedGeometries, copied.skippedGeometries);
         expectSameFeatures(inPlace.features, copied.features);
+    }
+}
+
+TEST(GmlInPlace, MemberByMemberReadingAgreesWithTheWholeDocument) {
+    const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    const auto collection = [&](const std::string& body, const std::string& rootAttributes = "") {
+        return head + "<wfs:FeatureCollection xmlns:wfs='w' xmlns:gml='g' xmlns:ms='m'" + rootAttributes + ">" + body +
+               "</wfs:FeatureCollection>";
+    };
+    const auto member = [](const std::string& srs, const std::string& inside = "") {
+        return "<wfs:member><ms:o><ms:n>1" + inside + "</ms:n><gml:LineString" + srs +
+               "><gml:posList>5800000 7450000 5800010 7450010</gml:posList></gml:LineString></ms:o></wfs:member>";
+    };
+    const std::string pl2000 = " srsName='EPSG:2178'";
+    // Texts whose members cannot be cut out at their first end tag, or whose members depend on the rest.
+    const std::vector<std::pair<std::string, std::string>> rows{
+        {"plain", collection(member(pl2000) + "<!-- x -->" + member(""))},
+        {"end tag in a comment", collection(member(pl2000, "<!-- </wfs:member> -->") + member(""))},
+        {"end tag in CDATA", collection(member(pl2000, "<![CDATA[</wfs:member>]]>") + member(""))},
+        {"end tag in an attribute", collection(member(pl2000, "<ms:a v='</wfs:member>'/>") + member(""))},
+        {"nested collection", collection("<wfs:member><wfs:FeatureCollection>" + member(pl2000) + member("") +
+                                         "</wfs:FeatureCollection></wfs:member>" + member(""))},
+        {"default system from a later member", collection(member("") + member(pl2000))},
+        {"system on the root", collection(member("") + member(""), pl2000)},
+        {"dimension on the root", collection(member(pl2000), " srsDimension='3'")},
+        {"Latin-1 text",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>" + collection(member(pl2000, "\xb3")).substr(head.size())},
+        {"member not well formed", collection(member(pl2000, "<ms:x>") + member(""))},
+        {"text in the root", collection("x" + member(pl2000))},
+        {"empty members", collection("<wfs:member/>" + member(pl2000) + "<wfs:member > </wfs:member >")},
+        {"cut off", collection(member(pl2000) + member("")).substr(0, 300)}};
+    for (const auto& [name, text] : rows) {
+        SCOPED_TRACE(name);
+        // A document type declaration is ignored, and makes the parser read the document whole.
+        std::string whole = text;
+        whole.insert(text.find("?>") + 2, "<!DOCTYPE c>");
+        const GmlParseResult byParts = GmlParser::parse(text, DataType::gesut);
+        const GmlParseResult reference = GmlParser::parse(whole, DataType::gesut);
+        EXPECT_EQ(byParts.ok, reference.ok);
+        EXPECT_EQ(byParts.error.substr(0, 20), reference.error.substr(0, 20));
+        EXPECT_EQ(byParts.members, reference.members);
+        EXPECT_EQ(byParts.skippedMembers, reference.skippedMembers);
+        EXPECT_EQ(byParts.skippedGeometries, reference.skippedGeometries);
+        expectSameFeatures(byParts.features, reference.features);
     }
 }
 
