@@ -577,8 +577,9 @@ std::optional<GmlParseResult> parseByParts(std::string_view gml, formats::DataTy
     const std::string open = rootInherits ? std::string(parts->rootTag) : std::string("<c>");
     const std::string close = rootInherits ? "</" + std::string(parts->rootName) + ">" : std::string("</c>");
     GmlParseResult result;
-    // Mostly one feature per part: growing the list by doubling would touch about twice its memory.
-    result.features.reserve(parts->children.size());
+    // Mostly one feature per part: growing the list by doubling would touch about twice its memory. A feature
+    // with geometry takes far more than 64 bytes of text, which bounds the guess for texts of tiny elements.
+    result.features.reserve(std::min(parts->children.size(), gml.size() / 64));
     bool usedUnknownDefault = false;
     for (std::string_view child : parts->children) {
         buffer.assign(open).append(child).append(close).push_back('\0');
