@@ -10,9 +10,14 @@ using gml::GisFeature, gml::GisPolygon, gml::GmlParser, gml::featuresToGeoJson;
 
 namespace {
 
-GisFeature feature(DataType type) {
+GisFeature feature(DataType type, std::vector<GisPolygon> polygons,
+                   std::vector<std::vector<geodesy::PlanarPoint>> lines, bool hasAnchor = false) {
     GisFeature f;
     f.type = type;
+    f.polygons = std::move(polygons);
+    f.lines = std::move(lines);
+    f.anchor = {500000, 400000};
+    f.hasAnchor = hasAnchor;
     return f;
 }
 
@@ -21,29 +26,19 @@ GisPolygon square(double x, double y) { return {{{x, y}, {x + 10, y}, {x + 10, y
 }  // namespace
 
 TEST(GeoJsonPreview, GeometryChoiceAndKinds) {
-    GisFeature holed = feature(DataType::dzialki);
     GisPolygon p = square(500000, 400000);
     p.holes = {{{500001, 400001}, {500002, 400001}, {500002, 400002}},
                {{500005, 400005}, {500006, 400005}, {500006, 400006}}};
-    holed.polygons = {p};
+    GisFeature holed = feature(DataType::dzialki, {p}, {}, true);
     holed.props = {{"numer", "12/3"}, {"_typ", "dzialki"}};
-    holed.hasAnchor = true;
-
-    GisFeature twoPolygonsAndLine = feature(DataType::budynki);
-    twoPolygonsAndLine.polygons = {square(500000, 400000), square(500100, 400000)};
-    twoPolygonsAndLine.lines = {{{500000, 400000}, {500001, 400001}}};
-
-    GisFeature oneLine = feature(DataType::gesut);
-    oneLine.lines = {{{500000, 400000}, {500001, 400001}, {500002, 400002}}};
-    GisFeature twoLines = feature(DataType::pog);
-    twoLines.lines = {{{500000, 400000}, {500001, 400001}}, {{500003, 400003}, {500004, 400004}}};
-    GisFeature point = feature(static_cast<DataType>(7));
-    point.anchor = {500000, 400000};
-    point.hasAnchor = true;
-    GisFeature nothing = feature(DataType::mpzp);
-    GisFeature other = feature(static_cast<DataType>(42));
-    other.anchor = {500000, 400000};
-    other.hasAnchor = true;
+    const GisFeature twoPolygonsAndLine = feature(DataType::budynki, {square(500000, 400000), square(500100, 400000)},
+                                                  {{{500000, 400000}, {500001, 400001}}});
+    const GisFeature oneLine = feature(DataType::gesut, {}, {{{500000, 400000}, {500001, 400001}, {500002, 400002}}});
+    const GisFeature twoLines =
+        feature(DataType::pog, {}, {{{500000, 400000}, {500001, 400001}}, {{500003, 400003}, {500004, 400004}}});
+    const GisFeature point = feature(static_cast<DataType>(7), {}, {}, true);
+    const GisFeature nothing = feature(DataType::mpzp, {}, {});
+    const GisFeature other = feature(static_cast<DataType>(42), {}, {}, true);
 
     const std::string text = featuresToGeoJson({holed, twoPolygonsAndLine, oneLine, twoLines, point, nothing, other});
     EXPECT_EQ(text.find('\n'), std::string::npos);

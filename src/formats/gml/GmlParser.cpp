@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <pugixml.hpp>
 
+#include "formats/gml/detail/CollectionSplit.h"
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
 
@@ -23,6 +25,11 @@ constexpr double kMaxCoordinate = 1e9;
 std::string_view localName(const char* qualified) {
     const char* colon = std::strchr(qualified, ':');
     return colon ? std::string_view(colon + 1) : std::string_view(qualified);
+}
+
+std::string_view localName(std::string_view qualified) {
+    const std::size_t colon = qualified.find(':');
+    return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
 }
 
 bool isElement(pugi::xml_node n) { return n.type() == pugi::node_element; }
@@ -99,14 +106,16 @@ struct ParseContext {
     formats::DataType type = formats::DataType::dzialki;
     Srs documentDefault;  // from the first srsName of the document; flag only for PL-2000 zones
     std::size_t skippedGeometries = 0;
+    bool defaultUsed = false;     // a geometry fell back to documentDefault
     std::vector<double> numbers;  // scratch buffer reused for every position list
 };
 
-Srs srsOfNode(pugi::xml_node node, const ParseContext& ctx) {
+Srs srsOfNode(pugi::xml_node node, ParseContext& ctx) {
     for (pugi::xml_node n = node; n; n = n.parent()) {
         if (!isElement(n)) continue;
         if (pugi::xml_attribute a = n.attribute("srsName")) return srsFromText(a.value());
     }
+    ctx.defaultUsed = true;
     return ctx.documentDefault;
 }
 
@@ -129,24 +138,27 @@ inline bool isListSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c
 // ending at a blank or the end: digits / 10^fraction is then one correctly rounded division of exact
 // values, the same double from_chars gives. Returns the token's end, or nullptr for anything else
 // (from_chars reads those).
+inline const char* readDigits(const char* p, const char* end, std::uint64_t& mantissa) {
+    for (unsigned d; p < end && (d = static_cast<unsigned char>(*p) - static_cast<unsigned>('0')) < 10; ++p)
+        mantissa = mantissa * 10 + d;
+    return p;
+}
+
 inline const char* plainDecimal(const char* p, const char* end, double& out) {
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
     std::uint64_t mantissa = 0;
-    int digits = 0, fraction = -1;
-    for (; p < end && !isListSpace(*p); ++p) {
-        const unsigned d = static_cast<unsigned char>(*p) - '0';
-        if (d < 10) {
-            mantissa = mantissa * 10 + d;
-            ++digits;
-            fraction += fraction >= 0;
-        } else if (*p == '.' && fraction < 0) {
-            fraction = 0;
-        } else {
-            return nullptr;
-        }
+    const char* start = p;
+    p = readDigits(p, end, mantissa);
+    std::ptrdiff_t digits = p - start;
+    std::ptrdiff_t fraction = 0;
+    if (p < end && *p == '.') {
+        const char* fractionStart = ++p;
+        p = readDigits(p, end, mantissa);
+        fraction = p - fractionStart;
+        digits += fraction;
     }
-    if (digits == 0 || digits > 15) return nullptr;
+    if ((p < end && !isListSpace(*p)) || digits == 0 || digits > 15) return nullptr;
     static constexpr double kPowers[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     double value = static_cast<double>(mantissa);
@@ -429,13 +441,15 @@ void readFeature(pugi::xml_node featureElement, GmlParseResult& result, ParseCon
     else ++result.skippedMembers;
 }
 
-Srs documentDefaultSrs(const pugi::xml_document& doc) {
-    pugi::xml_node root = doc.document_element();
-    pugi::xml_attribute attr = root.attribute("srsName");
-    if (!attr) {
-        for (pugi::xml_node n = root; n && !attr; n = nextInSubtree(n, root))
-            if (isElement(n)) attr = n.attribute("srsName");
-    }
+// The first srsName of the subtree of `root` in document order, root first.
+pugi::xml_attribute firstSrsName(pugi::xml_node root) {
+    for (pugi::xml_node n = root; n; n = nextInSubtree(n, root))
+        if (isElement(n))
+            if (pugi::xml_attribute attr = n.attribute("srsName")) return attr;
+    return {};
+}
+
+Srs defaultSrsFrom(pugi::xml_attribute attr) {
     Srs srs;
     if (!attr) return srs;
     srs = srsFromText(attr.value());
@@ -443,6 +457,30 @@ Srs documentDefaultSrs(const pugi::xml_document& doc) {
     // about the axis order of the geometries, except for the PL-2000 zones.
     if (srs.code == geodesy::kEpsgPl1992) srs.northingFirst = false;
     return srs;
+}
+
+// Every member in the subtree of `top` (itself included), in document order.
+void readMembers(pugi::xml_node top, GmlParseResult& result, ParseContext& ctx) {
+    for (pugi::xml_node n = top; n; n = nextInSubtree(n, top)) {
+        if (!isElement(n)) continue;
+        const std::string_view name = localName(n.name());
+        if (name == "member" || name == "featureMember") {
+            ++result.members;
+            pugi::xml_node featureElement;
+            for (pugi::xml_node c = n.first_child(); c && !featureElement; c = c.next_sibling())
+                if (isElement(c)) featureElement = c;
+            if (!featureElement) ++result.skippedMembers;
+            // A nested collection (answers to several type names) is not a feature; its own members are read.
+            else if (!isCollectionName(localName(featureElement.name()))) readFeature(featureElement, result, ctx);
+        } else if (name == "featureMembers") {
+            // The GML 3.1 plural wrapper holds many features as direct children.
+            for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+                if (!isElement(c)) continue;
+                ++result.members;
+                readFeature(c, result, ctx);
+            }
+        }
+    }
 }
 
 std::size_t lineOfOffset(std::string_view text, std::size_t offset) {
@@ -514,6 +552,58 @@ int GmlParser::parseEpsgCode(std::string_view srsName) {
 
 namespace {
 
+// The parse of a feature collection one top-level element at a time, each parsed alone into the same small
+// document: memory stays small and hot however large the answer. Gives exactly what the parse of the whole
+// document gives, or nothing when that cannot be assured; the whole document is then parsed instead.
+std::optional<GmlParseResult> parseByParts(std::string_view gml, formats::DataType type) {
+    const std::optional<detail::CollectionParts> parts = detail::splitCollection(gml);
+    // Exception reports, and roots that leave an empty answer an error, are read whole.
+    if (!parts || localName(parts->rootName).find("FeatureCollection") == std::string_view::npos) return std::nullopt;
+    std::string buffer(parts->rootTag);
+    buffer.append("</").append(parts->rootName).append(">").push_back('\0');
+    pugi::xml_document doc;
+    if (!doc.load_buffer_inplace(buffer.data(), buffer.size(), pugi::parse_default, pugi::encoding_utf8))
+        return std::nullopt;
+    ParseContext ctx;
+    ctx.type = type;
+    bool defaultKnown = false;
+    if (pugi::xml_attribute srsName = doc.document_element().attribute("srsName")) {
+        ctx.documentDefault = defaultSrsFrom(srsName);
+        defaultKnown = true;
+    }
+    // Geometries inherit srsName and srsDimension from their ancestors, the root included: a root carrying
+    // them encloses every part, a neutral one otherwise.
+    const bool rootInherits = defaultKnown || doc.document_element().attribute("srsDimension");
+    const std::string open = rootInherits ? std::string(parts->rootTag) : std::string("<c>");
+    const std::string close = rootInherits ? "</" + std::string(parts->rootName) + ">" : std::string("</c>");
+    GmlParseResult result;
+    // Mostly one feature per part: growing the list by doubling would touch about twice its memory. A feature
+    // with geometry takes far more than 64 bytes of text, which bounds the guess for texts of tiny elements.
+    result.features.reserve(std::min(parts->children.size(), gml.size() / 64));
+    bool usedUnknownDefault = false;
+    for (std::string_view child : parts->children) {
+        buffer.assign(open).append(child).append(close).push_back('\0');
+        // A child cut short (see splitCollection) leaves an element open, which fails here.
+        if (!doc.load_buffer_inplace(buffer.data(), buffer.size(), pugi::parse_default, pugi::encoding_utf8) ||
+            maxDepth(doc) > kMaxDepth)
+            return std::nullopt;
+        const pugi::xml_node top = doc.document_element().first_child();
+        if (!defaultKnown) {
+            if (pugi::xml_attribute srsName = firstSrsName(top)) {
+                // Geometries before it took a default that, in the whole document, is this one.
+                if (usedUnknownDefault) return std::nullopt;
+                ctx.documentDefault = defaultSrsFrom(srsName);
+                defaultKnown = true;
+            }
+        }
+        ctx.defaultUsed = false;
+        readMembers(top, result, ctx);
+        usedUnknownDefault = usedUnknownDefault || (!defaultKnown && ctx.defaultUsed);
+    }
+    result.skippedGeometries = ctx.skippedGeometries;
+    return result;
+}
+
 // The parse of `gml`, loaded by pugixml from a copy, or in place from `writable` (the same bytes and a NUL).
 GmlParseResult parseText(std::string_view gml, char* writable, formats::DataType type) {
     GmlParseResult result;
@@ -522,6 +612,7 @@ GmlParseResult parseText(std::string_view gml, char* writable, formats::DataType
         result.error = "Pusta odpowiedz serwera (brak danych GML)";
         return result;
     }
+    if (std::optional<GmlParseResult> byParts = parseByParts(gml, type)) return std::move(*byParts);
     pugi::xml_document doc;
     // Parsing in place overwrites bytes before a failure, so line starts are noted first for the message.
     std::vector<std::size_t> newlines;
@@ -558,28 +649,9 @@ GmlParseResult parseText(std::string_view gml, char* writable, formats::DataType
 
     ParseContext ctx;
     ctx.type = type;
-    ctx.documentDefault = documentDefaultSrs(doc);
     pugi::xml_node root = doc.document_element();
-    for (pugi::xml_node n = root; n; n = nextInSubtree(n, root)) {
-        if (!isElement(n)) continue;
-        const std::string_view name = localName(n.name());
-        if (name == "member" || name == "featureMember") {
-            ++result.members;
-            pugi::xml_node featureElement;
-            for (pugi::xml_node c = n.first_child(); c && !featureElement; c = c.next_sibling())
-                if (isElement(c)) featureElement = c;
-            if (!featureElement) ++result.skippedMembers;
-            // A nested collection (answers to several type names) is not a feature; its own members are read.
-            else if (!isCollectionName(localName(featureElement.name()))) readFeature(featureElement, result, ctx);
-        } else if (name == "featureMembers") {
-            // The GML 3.1 plural wrapper holds many features as direct children.
-            for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
-                if (!isElement(c)) continue;
-                ++result.members;
-                readFeature(c, result, ctx);
-            }
-        }
-    }
+    ctx.documentDefault = defaultSrsFrom(firstSrsName(root));
+    readMembers(root, result, ctx);
     result.skippedGeometries = ctx.skippedGeometries;
     const std::string_view rootName = localName(root.name());
     if (result.members == 0 && rootName.find("FeatureCollection") == std::string_view::npos) {

@@ -27,10 +27,10 @@ public:
     // Features of a GetFeature answer in document order; an empty list when the text is not XML.
     static std::vector<GisFeature> parseFeatureCollection(std::string_view gml, formats::DataType type);
     // The same parse with its status: XML errors with their offset, server exception documents, counters.
+    // A plain feature collection is read one member at a time where it stands; anything else is copied whole.
     static GmlParseResult parse(std::string_view gml, formats::DataType type);
-    // The same parse without copying the answer: `gml` holds the answer followed by one NUL byte, and is
-    // the parser's buffer, overwritten. For large answers, whose copy would double the memory a parse needs.
-    // Without the closing NUL the answer is copied after all.
+    // The same parse without copying the answer in any case: `gml` holds the answer followed by one NUL byte,
+    // and may serve as the parser's buffer, overwritten. Without the closing NUL the answer may be copied.
     static GmlParseResult parseInPlace(std::span<char> gml, formats::DataType type);
     // The EPSG code named by a CRS text: the last positive digit run after the first "EPSG", or 0.
     static int parseEpsgCode(std::string_view srsName);
