@@ -7,9 +7,7 @@
 namespace cleanuptest {
 
 inline std::int32_t addLayer(model::ModelHost& h, const std::string& name) {
-    host::Attribute layer;
-    layer.kind = host::kAttrLayer;
-    layer.name = name;
+    host::Attribute layer{.kind = host::kAttrLayer, .name = name};
     EXPECT_EQ(h.createAttribute(layer), host::kHostOk);
     return layer.index;
 }
