@@ -129,7 +129,7 @@ try {
     return document.getElementById('btnCancel').textContent;
   });
 
-  await page.goto(address);
+  await page.goto(address, {timeout: 120000});  // a loaded machine starts the page slowly
   await menu();
   const items = await page.locator('.menuItem').allTextContents();
   check('menu has the four items', JSON.stringify(items) === JSON.stringify(
