@@ -29,16 +29,24 @@ nlohmann::json glbJson(const std::string& bytes, std::string& bin) {
     return json;
 }
 
+// The sample project exported into DIR, an empty one into DIR/empty; the sample's snapshot.
+exporter::ModelSnapshot exportSampleAndEmpty(const std::filesystem::path& dir, Sample& sample) {
+    model::ModelHost h, empty;
+    sample = populate(h);
+    exporter::ModelSnapshot snapshot, none;
+    EXPECT_EQ(exporter::snapshotModel(h, snapshot), host::kHostOk);
+    EXPECT_EQ(exporter::snapshotModel(empty, none), host::kHostOk);
+    const exporter::ExportResult result = exporter::exportModel(snapshot, dir);
+    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.glbNodes, 3u);  // the mesh, the slab and the morph
+    EXPECT_TRUE(exporter::exportModel(none, dir / "empty").ok);
+    return snapshot;
+}
+
 TEST(GlbExport, OneNodePerThreeDElementInProjectMetres) {
     testsupport::TempDir dir;
-    model::ModelHost h;
-    const Sample sample = populate(h);
-    exporter::ModelSnapshot snapshot;
-    ASSERT_EQ(exporter::snapshotModel(h, snapshot), host::kHostOk);
-    const exporter::ExportResult result = exporter::exportModel(snapshot, dir.path);
-    ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.glbNodes, 3u);  // the mesh, the slab and the morph
-
+    Sample sample;
+    const exporter::ModelSnapshot snapshot = exportSampleAndEmpty(dir.path, sample);
     std::string bin;
     const nlohmann::json gltf = glbJson(testsupport::readFile(dir / "model.glb"), bin);
     ASSERT_EQ(gltf["nodes"].size(), 3u);
@@ -53,12 +61,7 @@ TEST(GlbExport, OneNodePerThreeDElementInProjectMetres) {
     // The tetrahedron's apex (30, 5, 106): glTF's y is up and its z points south.
     EXPECT_EQ(gltf["accessors"][4]["max"], (nlohmann::json{35.0, 106.0, -5.0}));
     EXPECT_EQ(bin.size(), vertices * 24);
-
     // An empty project still gives a valid, empty scene.
-    model::ModelHost empty;
-    exporter::ModelSnapshot none;
-    ASSERT_EQ(exporter::snapshotModel(empty, none), host::kHostOk);
-    ASSERT_TRUE(exporter::exportModel(none, dir / "empty").ok);
     EXPECT_FALSE(glbJson(testsupport::readFile(dir / "empty" / "model.glb"), bin).contains("nodes"));
 }
 
@@ -69,14 +72,8 @@ TEST(GlbExport, KhronosValidatorFindsNoErrors) {
         std::system("node --version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "glTF validator not installed (scripts/install-deps.sh installs node and " << tool << ")";
     testsupport::TempDir dir;
-    model::ModelHost h;
-    populate(h);
-    exporter::ModelSnapshot snapshot;
-    ASSERT_EQ(exporter::snapshotModel(h, snapshot), host::kHostOk);
-    ASSERT_TRUE(exporter::exportModel(snapshot, dir.path).ok);
-    model::ModelHost empty;
-    ASSERT_EQ(exporter::snapshotModel(empty, snapshot), host::kHostOk);
-    ASSERT_TRUE(exporter::exportModel(snapshot, dir / "empty").ok);
+    Sample sample;
+    exportSampleAndEmpty(dir.path, sample);
     for (const auto& file : {dir / "model.glb", dir / "empty" / "model.glb"}) {
         const ProgramRun run =
             runCommand("cd '" + tool.string() + "' && node check.mjs '" + file.string() + "'", dir / "report.json");

@@ -46,15 +46,10 @@ host::MeshElement hillMesh(bool asLines) {
     return m;
 }
 
-struct Check {
-    const char* name;
-    bool asLines;
-};
-
 TEST(MeshSurface, CoversTheOutlineThroughEveryLevelVertexAndStaysDelaunay) {
-    for (const Check c : {Check{"level points", false}, Check{"level lines", true}}) {
-        SCOPED_TRACE(c.name);
-        const host::MeshElement mesh = hillMesh(c.asLines);
+    for (const bool asLines : {false, true}) {
+        SCOPED_TRACE(asLines ? "level lines" : "level points");
+        const host::MeshElement mesh = hillMesh(asLines);
         const MeshSurface s = meshSurface(mesh);
         ASSERT_EQ(s.triangles.size() % 3, 0u);
         std::vector<int> used(s.points.size(), 0);
@@ -84,9 +79,7 @@ TEST(MeshSurface, CoversTheOutlineThroughEveryLevelVertexAndStaysDelaunay) {
 
 TEST(MeshSurface, DxfFacesCarryTheLevelPointHeightsAndThePlanHasNoDiagonals) {
     model::ModelHost h;
-    host::Attribute layer;
-    layer.kind = host::kAttrLayer;
-    layer.name = "GIS_TEREN";
+    host::Attribute layer{.kind = host::kAttrLayer, .name = "GIS_TEREN"};
     ASSERT_EQ(h.createAttribute(layer), host::kHostOk);
     host::MeshElement mesh = hillMesh(false);
     mesh.layer = layer.index;

@@ -14,7 +14,6 @@
 #include "exporter/ExportGeometry.h"
 #include "exporter/ExportedPicture.h"
 #include "exporter/ModelExport.h"
-#include "exporter/SvgWriter.h"
 #include "platform/Numbers.h"
 
 using namespace exporter;
@@ -42,27 +41,6 @@ std::string ogrinfo(const fs::path& dir, const std::string& args) {
     EXPECT_EQ(run.exitCode, 0) << args << "\n" << run.output;
     EXPECT_EQ(run.output.find("ERROR"), std::string::npos) << args << "\n" << run.output;
     return run.output;
-}
-
-long long firstNumberAfter(const std::string& text, const std::string& marker) {
-    const auto at = text.find(marker);
-    if (at == std::string::npos) return -1;
-    long long v = -1;
-    std::size_t end = at + marker.size();
-    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
-    platform::parseInt(std::string_view(text).substr(at + marker.size(), end - at - marker.size()), v);
-    return v;
-}
-
-// The first real number after MARKER in ogrinfo's output, or NaN.
-double realAfter(const std::string& text, const std::string& marker) {
-    double v = std::nan("");
-    const auto at = text.find(marker);
-    if (at != std::string::npos) {
-        const auto from = at + marker.size();
-        platform::parseDouble(text.substr(from, text.find('\n', from) - from), v);
-    }
-    return v;
 }
 
 double triangleArea(const host::HostPoint2& a, const host::HostPoint2& b, const host::HostPoint2& c) {
@@ -129,11 +107,6 @@ TEST(ModelExport, WritesEveryFileWithTheStructureReadersNeed) {
     for (const auto& [layer, colour] : colourOf) layers.insert(layer), colours.insert(colour);
     EXPECT_EQ(layers, expectedLayers);
     EXPECT_EQ(colours.size(), layers.size());
-    // A layer's colour depends on its name only.
-    EXPECT_EQ(colourOf["GIS_DZIALKI"],
-              platform::cformat("#%02x%02x%02x", static_cast<int>(std::lround(layerColour("GIS_DZIALKI").red * 255)),
-                                static_cast<int>(std::lround(layerColour("GIS_DZIALKI").green * 255)),
-                                static_cast<int>(std::lround(layerColour("GIS_DZIALKI").blue * 255))));
     // Legend lists every drawn layer.
     const auto legend = svg.find_child_by_attribute("g", "id", "legenda");
     ASSERT_TRUE(legend);
@@ -153,41 +126,34 @@ TEST(ModelExport, WritesEveryFileWithTheStructureReadersNeed) {
     EXPECT_NEAR(textY, 20.0 + (40.0 - 15.25) * 1000.0 / 80.0, 1e-3);  // margin + flipped distance x scale
 }
 
-TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersAndCounts) {
+TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersCountsHoleArcAndText) {
     if (!haveOgrinfo()) GTEST_SKIP() << "ogrinfo (gdal-bin) not installed";
     Exported e;
     ASSERT_TRUE(e.result.ok);
-    const std::string file = "'" + (e.dir / "model.dxf").string() + "'";
-    std::size_t total = 0;
-    for (const auto& [layer, count] : e.sample.vectorEntities) total += count;
-
-    auto sql = [&](const std::string& dialect, const std::string& query) {
-        return ogrinfo(e.dir.path, "-q " + dialect + "-sql \"" + query + "\" " + file);
-    };
-    const std::string summary = ogrinfo(e.dir.path, "-al -so " + file);
-    EXPECT_EQ(firstNumberAfter(summary, "Feature Count: "), static_cast<long long>(total)) << summary;
-
-    std::set<std::string> expected;
-    for (const auto& [layer, count] : e.sample.vectorEntities) {
-        const std::string out = sql("", "SELECT COUNT(*) AS n FROM entities WHERE Layer = '" + layer + "'");
-        EXPECT_EQ(firstNumberAfter(out, "n (Integer) = "), static_cast<long long>(count)) << layer << "\n" << out;
-        expected.insert(layer);
+    const std::string file = " '" + (e.dir / "model.dxf").string() + "'";
+    // Per layer in one query: the entities, their area (the hatch keeps its hole: 100 - 4 m2; the terrain's
+    // faces cover its outline) and the lowest point (GDAL draws the bulge on the same side as the GeoJSON arc).
+    // GDAL reads a 3D face as a ring it does not close; that is its own way and no fault of the file.
+    const std::string out = ogrinfo(e.dir.path,
+                                    "-q --config OGR_GEOMETRY_ACCEPT_UNCLOSED_RING YES -dialect SQLite "
+                                    "-sql \"SELECT Layer, COUNT(*) AS n, SUM(ST_Area(GEOMETRY)) AS a, "
+                                    "MIN(ST_MinY(GEOMETRY)) AS y FROM entities GROUP BY Layer\"" +
+                                        file);
+    std::map<std::string, std::size_t> counts;
+    std::map<std::string, double> area, low;
+    const std::regex row(
+        R"(Layer \(String\) = (\S+)\n  n \(Integer\) = (\d+)\n  a \(Real\) = (\S+)\n  y \(Real\) = (\S+))");
+    for (std::sregex_iterator it(out.begin(), out.end(), row), end; it != end; ++it) {
+        counts[(*it)[1]] = std::stoul((*it)[2]);
+        platform::parseDouble((*it)[3].str(), area[(*it)[1]]);
+        platform::parseDouble((*it)[4].str(), low[(*it)[1]]);
     }
-    const std::string distinct = sql("", "SELECT DISTINCT Layer FROM entities");
-    std::set<std::string> seen;
-    std::regex layerLine("Layer \\(String\\) = (\\S+)");
-    for (std::sregex_iterator it(distinct.begin(), distinct.end(), layerLine), end; it != end; ++it)
-        seen.insert((*it)[1]);
-    EXPECT_EQ(seen, expected) << distinct;
-
-    // The hatch with a hole keeps the hole (100 - 4 m2); the text keeps its position and letters.
-    const std::string sqlite = "-dialect SQLite ";
-    const std::string area = sql(sqlite, "SELECT ST_Area(GEOMETRY) AS a FROM entities WHERE Layer = 'GIS_BUDYNKI'");
-    EXPECT_NEAR(realAfter(area, "a (Real) = "), 96.0, 1e-6) << area;
-    // GDAL draws the bulge on the same side as the GeoJSON arc.
-    const std::string low = sql(sqlite, "SELECT MIN(ST_MinY(GEOMETRY)) AS y FROM entities WHERE Layer = 'GIS_DZIALKI'");
-    EXPECT_NEAR(realAfter(low, "y (Real) = "), -5.0, 0.05) << low;
-    const std::string text = sql("", "SELECT Text FROM entities WHERE Layer = 'GIS_DZIALKI' AND Text IS NOT NULL");
+    EXPECT_EQ(counts, e.sample.vectorEntities) << out;
+    EXPECT_NEAR(area["GIS_BUDYNKI"], 96.0, 1e-6) << out;
+    EXPECT_NEAR(area["GIS_TEREN"], 1300.0, 1e-6) << out;
+    EXPECT_NEAR(low["GIS_DZIALKI"], -5.0, 0.05) << out;
+    // The text keeps its position and letters.
+    const std::string text = ogrinfo(e.dir.path, "-q -sql \"SELECT Text FROM entities WHERE Text IS NOT NULL\"" + file);
     EXPECT_NE(text.find("Działka 12/3"), std::string::npos) << text;
     EXPECT_NE(text.find("POINT Z (20.5 15.25 0)"), std::string::npos) << text;
 }
@@ -227,7 +193,7 @@ TEST(ModelExport, GeoJsonIsInZoneCoordinatesAndGdalReadsIt) {
 
     if (!haveOgrinfo()) GTEST_SKIP() << "ogrinfo (gdal-bin) not installed";
     const std::string out = ogrinfo(e.dir.path, "-al -so '" + (e.dir / "model.geojson").string() + "'");
-    EXPECT_EQ(firstNumberAfter(out, "Feature Count: "), 5) << out;
+    EXPECT_NE(out.find("Feature Count: 5\n"), std::string::npos) << out;
     EXPECT_NE(out.find("2178"), std::string::npos) << out;
 }
 
@@ -400,13 +366,14 @@ TEST(ModelExport, ProgramWritesTheFilesAndRefusesBadInput) {
 
 TEST(ModelExport, StrictDxfAuditFindsNoErrors) {
     // ezdxf's auditor checks handles, owners, tables and object links as AutoCAD does on opening.
-    if (std::system("/usr/bin/python3 -c 'import ezdxf' > /dev/null 2>&1") != 0)
-        GTEST_SKIP() << "python3-ezdxf not installed";
     Exported e;
     ASSERT_TRUE(e.result.ok);
     testsupport::writeFile(e.dir / "audit.py",
-                           "import sys, ezdxf\n"
-                           "from ezdxf import recover\n"
+                           "import sys\n"
+                           "try:\n"
+                           "    from ezdxf import recover\n"
+                           "except ImportError:\n"
+                           "    sys.exit(77)\n"
                            "doc, auditor = recover.readfile(sys.argv[1])\n"
                            "for err in auditor.errors: print('ERROR', err.code, err.message)\n"
                            "for fix in auditor.fixes: print('FIX', fix.code, fix.message)\n"
@@ -418,6 +385,7 @@ TEST(ModelExport, StrictDxfAuditFindsNoErrors) {
     const ProgramRun run =
         runCommand("/usr/bin/python3 '" + (e.dir / "audit.py").string() + "' '" + (e.dir / "model.dxf").string() + "'",
                    e.dir / "audit.txt");
+    if (run.exitCode == 77) GTEST_SKIP() << "python3-ezdxf not installed";
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.find("ERROR"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("'GIS_BRYLY', 'GIS_BUDYNKI', 'GIS_DZIALKI', 'GIS_ORTO', 'GIS_POG', 'GIS_TEREN', "

@@ -30,6 +30,7 @@ struct World {
         ::setenv("XDG_STATE_HOME", (home / "state").c_str(), 1);
         ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
         ::setenv("GEODRAFT_SERVICES", "offline", 1);
+        ::setenv("GEODRAFT_PACING_MS", "0", 1);  // failed requests are retried without the pause
         host::installHost(&model);
         controller = std::make_unique<importer::ImportController>(settings::defaultSettings());
         palette::MapPalette::setUrlOpener([](const std::string&) {});

