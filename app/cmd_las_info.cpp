@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "Commands.h"
 #include "formats/las/LasReader.h"
@@ -66,13 +65,8 @@ int cmdLasInfo(int argc, char** argv) {
     const LasHeader& h = reader.header();
     printHeader(path, h);
 
-    std::vector<char> batch(static_cast<std::size_t>(h.pointRecordLength) * 4096);
     LasRecordSummary summary(h);
-    for (;;) {
-        const std::uint64_t n = reader.readPoints(batch.data(), 4096);
-        summary.add(batch.data(), n);
-        if (n < 4096) break;
-    }
+    reader.summarize(summary);
     const std::int32_t* lo = summary.min();
     const std::int32_t* hi = summary.max();
     std::printf("punkty odczytane: %llu\n", static_cast<unsigned long long>(summary.count()));

@@ -6,9 +6,10 @@
 #include <random>
 
 #include "LasTestSupport.h"
+#include "formats/las/LasRecordSummary.h"
 #include "support/TestSupport.h"
 
-using las::LasReadOptions, las::LasReader, las::LasStatus;
+using las::LasReadOptions, las::LasReader, las::LasRecordSummary, las::LasStatus;
 using lastest::Case, lastest::lifelikeRecords;
 
 namespace {
@@ -97,7 +98,8 @@ TEST(LasDamage, CutLazStillYieldsItsCompleteChunks) {
 }
 
 // Damage inside one chunk: the chunks before it come out whole, the reader stops in that chunk,
-// and decoding ahead on threads hands out exactly what reading on one thread does.
+// and decoding ahead on threads hands out exactly what reading on one thread does; so does
+// summarize(), where the threads also share the summary.
 TEST(LasDamage, DamageInsideAChunkStopsThereAlikeWithAndWithoutThreads) {
     for (const Case c : {Case{1, 28}, Case{8, 38}}) {
         SCOPED_TRACE("format " + std::to_string(c.format));
@@ -124,6 +126,21 @@ TEST(LasDamage, DamageInsideAChunkStopsThereAlikeWithAndWithoutThreads) {
         EXPECT_EQ(statuses[0].message, statuses[1].message);
         EXPECT_EQ(statuses[0].where, statuses[1].where);
         EXPECT_NE(statuses[0].where.find("chunk 2"), std::string::npos) << statuses[0].where;
+
+        for (unsigned threads : {1u, 2u, 3u}) {
+            LasReader reader;
+            ASSERT_TRUE(reader.openBytes(bytes, LasReadOptions{threads}));
+            LasRecordSummary expected(reader.header()), got(reader.header());
+            expected.add(first.data(), first.size() / length);
+            const LasStatus st = reader.summarize(got);
+            EXPECT_EQ(got.count(), expected.count()) << threads << " thread(s)";
+            EXPECT_EQ(got.hash(), expected.hash()) << threads << " thread(s)";
+            EXPECT_TRUE(got.classes() == expected.classes());
+            EXPECT_TRUE(std::equal(got.min(), got.min() + 3, expected.min()));
+            EXPECT_TRUE(std::equal(got.max(), got.max() + 3, expected.max()));
+            EXPECT_EQ(reader.pointsRead(), expected.count());
+            EXPECT_EQ(st.where, statuses[0].where);
+        }
     }
 }
 

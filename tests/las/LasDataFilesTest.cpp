@@ -88,11 +88,15 @@ TEST(LasInfoCommand, TwinsReportTheSameRecordHashWhateverTheLocaleAndCutFilesFai
         EXPECT_NE(b.find("punkty odczytane: 250\n"), std::string::npos) << b;
         EXPECT_FALSE(std::regex_search(b, std::regex("[0-9],[0-9]"))) << "a decimal comma leaked into: " << b;
     }
-    // Points by class of a real sheet.
+    // Header, points by class and bounds of a real sheet.
     const char* warsaw = "laz/pdal_warsaw_small.las";
     if (std::filesystem::exists(testsupport::realdata(warsaw))) {
         const std::string out = runLasInfo(testsupport::realdata(warsaw), dir / "w.txt", "pl_PL.UTF-8");
-        EXPECT_NE(out.find("klasa 0: 433\nklasa 2: 1381\nklasa 3: 257\nklasa 4: 27\nklasa 5: 902\n"), std::string::npos)
+        EXPECT_NE(out.find("wersja: 1.2\nformat punktu: 3\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("program: LASzip DLL 3.4 r3 (191111)\npunkty w naglowku: 3000\n"), std::string::npos) << out;
+        EXPECT_NE(
+            out.find("punkty odczytane: 3000\nklasa 0: 433\nklasa 2: 1381\nklasa 3: 257\nklasa 4: 27\nklasa 5: 902\n"),
+            std::string::npos)
             << out;
         EXPECT_NE(out.find("zakres punktow: x 639913.260..639946.750"), std::string::npos) << out;
     }

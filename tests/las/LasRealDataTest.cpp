@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <set>
 #include <tuple>
 
@@ -181,25 +180,6 @@ TEST(LazRealFiles, OtherRealFilesDecodeCompletely) {
                        : 0;
     }
     EXPECT_EQ(outside, 0u);
-}
-
-TEST(LasRealFiles, WarsawSheetHeaderClassesAndBounds) {
-    GD_REQUIRE_REALDATA("laz/pdal_warsaw_small.las");
-    const auto r = readAll(testsupport::realdata("laz/pdal_warsaw_small.las"));
-    ASSERT_TRUE(r.openStatus) << r.openStatus.message;
-    EXPECT_FALSE(r.header.compressed);
-    EXPECT_EQ(r.header.versionMajor, 1);
-    EXPECT_EQ(r.header.versionMinor, 2);
-    EXPECT_EQ(r.header.pointFormat, 3);
-    EXPECT_EQ(r.header.generatingSoftware, "LASzip DLL 3.4 r3 (191111)");
-    ASSERT_EQ(r.count, 3000u);
-    std::map<int, int> classes;
-    for (std::size_t i = 0; i < r.count; ++i) ++classes[u8(r, i, 15) & 31];
-    EXPECT_EQ(classes, (std::map<int, int>{{0, 433}, {2, 1381}, {3, 257}, {4, 27}, {5, 902}}));
-    EXPECT_GE(r.header.minX, 639913.0);
-    EXPECT_LE(r.header.maxX, 639948.0);
-    EXPECT_GE(r.header.minZ, 84.0);
-    EXPECT_LE(r.header.maxZ, 105.0);
 }
 
 TEST(LazRealFiles, DamagedOrUnsupportedDescriptionsAreRefusedWithAReason) {

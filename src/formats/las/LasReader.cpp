@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -54,8 +55,8 @@ public:
         if (layered_) layered_->beginChunk(data, size);
         else pointwise_->beginChunk(data, size);
     }
-    LasStatus decode(char* out, std::uint32_t count) {
-        return layered_ ? layered_->decode(out, count) : pointwise_->decode(out, count);
+    LasStatus decode(char* out, std::uint32_t count, std::uint64_t* recordHash = nullptr) {
+        return layered_ ? layered_->decode(out, count, recordHash) : pointwise_->decode(out, count, recordHash);
     }
     std::uint64_t done() const { return layered_ ? layered_->pointsDone() : pointwise_->pointsDone(); }
     std::size_t bytesUsed() const { return layered_ ? layered_->bytesUsed() : pointwise_->bytesUsed(); }
@@ -79,6 +80,7 @@ struct LasReader::Impl {
         std::vector<char> records;
         std::uint64_t count = 0;  // good records at the front of `records`
         LasStatus status;
+        std::optional<LasRecordSummary> tally;  // when summarizing: classes and bounds of the good records
     };
 
     ~Impl() { release(); }
@@ -110,7 +112,10 @@ struct LasReader::Impl {
 
     // Decoding ahead on worker threads; chunks are handed out strictly in file order. The reading
     // thread is one of the decoders too: rather than wait for the chunk it needs, it decodes a
-    // later one, so `threads` decoders keep `threads` cores busy.
+    // later one, so `threads` decoders keep `threads` cores busy. The workers start with the first
+    // read, which decides what they do: decode for readPoints, or decode and summarize.
+    bool threadable = false;
+    bool threaded = false;
     std::vector<std::thread> workers;
     std::mutex mutex;
     std::condition_variable changed;
@@ -119,6 +124,10 @@ struct LasReader::Impl {
     bool stopping = false;
     std::map<std::size_t, Decoded> ready;
     std::vector<std::vector<char>> spare;  // record buffers of chunks handed out, reused
+    // summarize(): `consumed` counts the chunks already in the hash; one thread at a time extends it.
+    LasRecordSummary* sink = nullptr;
+    bool chaining = false;
+    bool summaryDone = false;
     Decoded current;
     std::uint64_t currentPos = 0;
 
@@ -156,14 +165,19 @@ struct LasReader::Impl {
     LasStatus readLazDescription();
     LasStatus readChunkTable();
     bool startWalkedChunk();
-    std::uint64_t read(char* out, std::uint64_t maxCount);
-    std::uint64_t readCompressedSequential(char* out, std::uint64_t maxCount);
+    // recordHash: extended over the records handed out, when they are decoded on this thread.
+    std::uint64_t read(char* out, std::uint64_t maxCount, std::uint64_t* recordHash = nullptr);
+    std::uint64_t readCompressedSequential(char* out, std::uint64_t maxCount, std::uint64_t* recordHash);
     std::uint64_t readCompressedThreaded(char* out, std::uint64_t maxCount);
-    Decoded decodeWhole(ChunkDecoder& dec, std::size_t index, std::vector<char> buffer);
+    // With `tally`, also tallies the records batch by batch, while they are still in the cache.
+    Decoded decodeWhole(ChunkDecoder& dec, std::size_t index, std::vector<char> buffer, bool tally = false);
     std::vector<char> takeSpare();
     // Chunks decoded ahead of the reader at most: two per decoder, so none waits on another's pace.
     std::size_t decodeWindow() const { return 2 * std::min<std::size_t>(options.threads, 16) + 1; }
     void startWorkers();
+    void summarize(LasRecordSummary& summary);
+    void summarizeThreaded(LasRecordSummary& summary);
+    void shareSummary(ChunkDecoder& dec);
 };
 
 LasStatus LasReader::Impl::openData() {
@@ -190,7 +204,7 @@ LasStatus LasReader::Impl::openData() {
     if (options.threads > 1 && chunks.size() > 1 && !walking) {
         std::uint64_t largest = 0;
         for (const auto& c : chunks) largest = std::max(largest, c.count);
-        if (largest * header.pointRecordLength <= kMaxThreadedChunkBytes) startWorkers();
+        threadable = largest * header.pointRecordLength <= kMaxThreadedChunkBytes;
     }
     return status;
 }
@@ -286,22 +300,27 @@ LasStatus LasReader::Impl::readChunkTable() {
     return status;
 }
 
-LasReader::Impl::Decoded LasReader::Impl::decodeWhole(ChunkDecoder& dec, std::size_t index, std::vector<char> buffer) {
+LasReader::Impl::Decoded LasReader::Impl::decodeWhole(ChunkDecoder& dec, std::size_t index, std::vector<char> buffer,
+                                                      bool tally) {
     const Chunk& c = chunks[index];
     Decoded d;
     d.records = std::move(buffer);
     d.records.resize(static_cast<std::size_t>(c.count) * header.pointRecordLength);
+    if (tally) d.tally.emplace(header);
     dec.begin(data + c.offset, static_cast<std::size_t>(c.bytes));
     std::uint64_t done = 0;
     while (done < c.count) {
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kBatch, c.count - done));
-        LasStatus st = dec.decode(d.records.data() + done * header.pointRecordLength, n);
+        char* batch = d.records.data() + done * header.pointRecordLength;
+        LasStatus st = dec.decode(batch, n);
         if (!st) {
             d.count = dec.done();
+            if (tally) d.tally->tally(batch, d.count - done);
             d.status =
                 LasStatus::failure(st.message, chunkWhere(index, c.offset) + (st.where.empty() ? "" : ", " + st.where));
             return d;
         }
+        if (tally) d.tally->tally(batch, n);
         done += n;
     }
     d.count = done;
@@ -343,7 +362,7 @@ void LasReader::Impl::startWorkers() {
     }
 }
 
-std::uint64_t LasReader::Impl::read(char* out, std::uint64_t maxCount) {
+std::uint64_t LasReader::Impl::read(char* out, std::uint64_t maxCount, std::uint64_t* recordHash) {
     if (!isOpen || !status.ok) return 0;
     maxCount = std::min(maxCount, header.pointCount - pointsRead);
     if (maxCount == 0) return 0;
@@ -360,10 +379,85 @@ std::uint64_t LasReader::Impl::read(char* out, std::uint64_t maxCount) {
                  "dane punktow");
         return n;
     }
-    return workers.empty() ? readCompressedSequential(out, maxCount) : readCompressedThreaded(out, maxCount);
+    if (threadable && !threaded) {
+        threaded = true;
+        startWorkers();
+    }
+    return threaded ? readCompressedThreaded(out, maxCount) : readCompressedSequential(out, maxCount, recordHash);
 }
 
-std::uint64_t LasReader::Impl::readCompressedSequential(char* out, std::uint64_t maxCount) {
+void LasReader::Impl::summarize(LasRecordSummary& summary) {
+    if (isOpen && status.ok && threadable && !threaded) {
+        threaded = true;
+        summarizeThreaded(summary);
+        return;
+    }
+    std::vector<char> batch(static_cast<std::size_t>(header.pointRecordLength) * kBatch);
+    std::uint64_t n;
+    if (header.compressed && !threaded) {
+        // Decoding on this thread alone: the hash is extended point by point as they are decoded.
+        std::uint64_t hash = summary.hash();
+        while ((n = read(batch.data(), kBatch, &hash)) > 0) summary.tally(batch.data(), n);
+        summary.setHash(hash);
+        return;
+    }
+    while ((n = read(batch.data(), kBatch)) > 0) summary.add(batch.data(), n);
+}
+
+void LasReader::Impl::summarizeThreaded(LasRecordSummary& summary) {
+    sink = &summary;
+    const unsigned n = std::min<unsigned>(options.threads, 16);
+    for (unsigned w = 1; w < n; ++w)
+        workers.emplace_back([this] {
+            ChunkDecoder dec(vlr, header.pointFormat >= 6);
+            shareSummary(dec);
+        });
+    shareSummary(*decoder);
+    stopWorkers();
+    sink = nullptr;
+    if (status.ok && pointsRead < header.pointCount)
+        fail("Uszkodzony plik LAZ: mniej punktow niz podaje naglowek", "tablica chunkow");
+}
+
+// Run by every thread until the summary is complete. The hash must take the chunks in file order,
+// one after another, so whichever thread finds the next chunk decoded and the hash free extends
+// it; otherwise the thread decodes (and tallies) the next chunk nobody has taken yet. Thus the
+// hash moves between the threads and no thread waits while there is work.
+void LasReader::Impl::shareSummary(ChunkDecoder& dec) {
+    const std::size_t window = decodeWindow();
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!stopping && !summaryDone) {
+        const auto next = chaining ? ready.end() : ready.find(consumed);
+        if (next != ready.end()) {
+            Decoded d = std::move(next->second);
+            ready.erase(next);
+            chaining = true;
+            lock.unlock();
+            sink->chain(d.records.data(), d.count);
+            sink->merge(*d.tally);
+            lock.lock();
+            chaining = false;
+            ++consumed;
+            pointsRead += d.count;
+            if (!d.status.ok) status = d.status;
+            summaryDone = !d.status.ok || consumed == chunks.size();
+            spare.push_back(std::move(d.records));
+            changed.notify_all();
+        } else if (scheduled < chunks.size() && scheduled < consumed + window) {
+            const std::size_t index = scheduled++;
+            std::vector<char> buffer = takeSpare();
+            lock.unlock();
+            Decoded d = decodeWhole(dec, index, std::move(buffer), true);
+            lock.lock();
+            ready.emplace(index, std::move(d));
+            changed.notify_all();
+        } else {
+            changed.wait(lock);
+        }
+    }
+}
+
+std::uint64_t LasReader::Impl::readCompressedSequential(char* out, std::uint64_t maxCount, std::uint64_t* recordHash) {
     std::uint64_t total = 0;
     while (total < maxCount) {
         if (chunkLeft == 0) {
@@ -382,7 +476,7 @@ std::uint64_t LasReader::Impl::readCompressedSequential(char* out, std::uint64_t
         }
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>({maxCount - total, chunkLeft, kBatch}));
         const std::uint64_t before = decoder->done();
-        LasStatus st = decoder->decode(out + total * header.pointRecordLength, n);
+        LasStatus st = decoder->decode(out + total * header.pointRecordLength, n, recordHash);
         if (!st) {
             const std::uint64_t good = decoder->done() - before;
             total += good;
@@ -507,6 +601,11 @@ const LasHeader& LasReader::header() const { return impl_->header; }
 bool LasReader::readPoint(char* record) { return impl_->read(record, 1) == 1; }
 
 std::uint64_t LasReader::readPoints(char* records, std::uint64_t maxCount) { return impl_->read(records, maxCount); }
+
+const LasStatus& LasReader::summarize(LasRecordSummary& summary) {
+    impl_->summarize(summary);
+    return impl_->status;
+}
 
 std::uint64_t LasReader::pointsRead() const { return impl_->pointsRead; }
 const LasStatus& LasReader::status() const { return impl_->status; }

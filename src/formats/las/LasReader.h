@@ -6,6 +6,7 @@
 #include <string>
 
 #include "formats/las/LasHeader.h"
+#include "formats/las/LasRecordSummary.h"
 #include "formats/las/LasStatus.h"
 
 namespace las {
@@ -46,6 +47,11 @@ public:
     // Copies up to maxCount records back to back into `records`; returns how many were copied.
     // Fewer than asked means the end of the points or an error (see status()).
     std::uint64_t readPoints(char* records, std::uint64_t maxCount);
+
+    // Reads every record not yet read into `summary`: the same figures and hash as readPoints in a
+    // loop with summary.add, but when called first on a LAZ opened with several threads, every
+    // thread both decodes chunks and extends the hash, so none is left idle. Returns status().
+    const LasStatus& summarize(LasRecordSummary& summary);
 
     // Records handed out so far.
     std::uint64_t pointsRead() const;

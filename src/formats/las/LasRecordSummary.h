@@ -14,9 +14,17 @@ public:
     explicit LasRecordSummary(const LasHeader& header);
     // Takes `count` records back to back.
     void add(const char* records, std::uint64_t count);
+    // add() in two halves, so that several threads can share the work: tally() counts classes,
+    // bounds and points in any order; chain() extends the hash and must see every record in file order.
+    void tally(const char* records, std::uint64_t count);
+    void chain(const char* records, std::uint64_t count);
+    // Adds the tally (classes, bounds, points) of other records; the hash stays as it is.
+    void merge(const LasRecordSummary& tallied);
 
     std::uint64_t count() const { return count_; }
     std::uint64_t hash() const { return hash_; }
+    // For a reader that extends the hash itself while decoding (as chain() would).
+    void setHash(std::uint64_t hash) { hash_ = hash; }
     // Points per class byte (the 5-bit class of formats 0..5, the whole byte of formats 6..10).
     const std::array<std::uint64_t, 256>& classes() const { return classes_; }
     // Smallest and largest raw x, y, z (zero when empty).

@@ -12,6 +12,7 @@
 #include "formats/las/detail/LazModelArray.h"
 #include "formats/las/detail/LazRgbCodec.h"
 #include "formats/las/detail/LazTables.h"
+#include "formats/las/detail/RecordHash.h"
 #include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
 
@@ -483,13 +484,14 @@ void LazLayeredCodec::beginChunk(const std::uint8_t* data, std::size_t size) {
     state_->extras.clear();
 }
 
-LasStatus LazLayeredCodec::decode(char* out, std::uint32_t count) {
+LasStatus LazLayeredCodec::decode(char* out, std::uint32_t count, std::uint64_t* recordHash) {
     State& s = *state_;
     auto* dst = reinterpret_cast<std::uint8_t*>(out);
     for (std::uint32_t i = 0; i < count; ++i, dst += recordLength_) {
         if (s.done == 0) {
             if (s.size < recordLength_) return LasStatus::failure("Uszkodzony plik LAZ: chunk krotszy niz jeden punkt");
             std::memcpy(dst, s.data, recordLength_);
+            if (recordHash) *recordHash = extendRecordHash(*recordHash, dst, recordLength_);
             ++s.done;
             continue;
         }
@@ -509,6 +511,7 @@ LasStatus LazLayeredCodec::decode(char* out, std::uint32_t count) {
                     "Uszkodzony plik LAZ: dane warstwy skonczyly sie przed koncem punktow",
                     platform::cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
         }
+        if (recordHash) *recordHash = extendRecordHash(*recordHash, dst, recordLength_);
         ++s.done;
     }
     return LasStatus::success();

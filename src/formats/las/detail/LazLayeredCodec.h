@@ -20,8 +20,10 @@ public:
 
     // Starts decoding a chunk (used as LazPointwiseCodec); the chunk's bytes must stay in place.
     void beginChunk(const std::uint8_t* data, std::size_t size);
-    // Decodes the next `count` records of the chunk into out (count * recordLength bytes).
-    LasStatus decode(char* out, std::uint32_t count);
+    // Decodes the next `count` records of the chunk into out (count * recordLength bytes). With
+    // recordHash, also extends that hash (extendRecordHash) over every record handed out, point by
+    // point, so that its chain of multiplications runs alongside the decoding.
+    LasStatus decode(char* out, std::uint32_t count, std::uint64_t* recordHash = nullptr);
     // Records of the current chunk decoded successfully so far.
     std::uint64_t pointsDone() const;
     // Bytes the current chunk occupies, known once its points are decoded (0 when unknown); lets

@@ -14,6 +14,7 @@
 #include "formats/las/detail/LazModelArray.h"
 #include "formats/las/detail/LazRgbCodec.h"
 #include "formats/las/detail/LazTables.h"
+#include "formats/las/detail/RecordHash.h"
 #include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
 
@@ -461,7 +462,7 @@ void LazPointwiseCodec::beginChunk(const std::uint8_t* data, std::size_t size) {
     state_->codecs.clear();
 }
 
-LasStatus LazPointwiseCodec::decode(char* out, std::uint32_t count) {
+LasStatus LazPointwiseCodec::decode(char* out, std::uint32_t count, std::uint64_t* recordHash) {
     State& s = *state_;
     auto* dst = reinterpret_cast<std::uint8_t*>(out);
     for (std::uint32_t i = 0; i < count; ++i, dst += recordLength_) {
@@ -471,6 +472,7 @@ LasStatus LazPointwiseCodec::decode(char* out, std::uint32_t count) {
             std::memcpy(dst, s.data, recordLength_);
             s.codecs = makeCodecs(items_, true, s.data);
             s.dec.init(s.data + recordLength_, s.size - recordLength_);
+            if (recordHash) *recordHash = extendRecordHash(*recordHash, dst, recordLength_);
             ++s.done;
             continue;
         }
@@ -485,6 +487,7 @@ LasStatus LazPointwiseCodec::decode(char* out, std::uint32_t count) {
         if (s.dec.overrun() > kOverrunTolerance || s.dec.damaged())
             return LasStatus::failure("Uszkodzony plik LAZ: dane chunku skonczyly sie przed koncem punktow",
                                       platform::cformat("punkt %llu chunku", static_cast<unsigned long long>(s.done)));
+        if (recordHash) *recordHash = extendRecordHash(*recordHash, dst, recordLength_);
         ++s.done;
     }
     return LasStatus::success();
