@@ -2,20 +2,11 @@
 // from the LiDAR sheet, blocks from the surface model, bridges and roads along the Overpass ways.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <map>
-#include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "ElevationScenario.h"
+#include "FetchFixture.h"
 #include "StructuresScenario.h"
-#include "geodesy/Crs.h"
-#include "import/FetchContext.h"
-#include "import/FetchGroups.h"
-#include "support/SimulatorFixture.h"
 
 namespace importer {
 
@@ -129,21 +120,15 @@ TEST_F(Structures, CloudBranchesSayWhyNothingWasFitted) {
          "pominieto 1"},
         {fetchReconstructionGroup, hills, true,
          "Rekonstrukcja LOD2: kafle LiDAR w obcej strefie (PL-2000), pominieto 1"},
+        {fetchNdsmBuildingsGroup,
+         {100000, 100000, 100100, 100100},
+         true,
+         "Budynki (nMPT): brak pokrycia nMPT lub NMT dla tego kadru."},
     };
     for (const Case& c : cases) {
         const FetchedData data = run(c.group, {}, c.frame, c.footprints);
         EXPECT_EQ(data.warning.rfind(c.note, 0), 0u) << data.warning;
     }
-}
-
-TEST_F(Structures, MissingSurfaceModelIsOneNotePerBranch) {
-    FetchedData data;
-    FetchContext ctx(client, municipalities, data);
-    ctx.frame = {100000, 100000, 100100, 100100};  // no index covers it
-    ctx.keys = {"budynkindsm", "mosty"};
-    data.buildings3d.push_back({"", {{100010, 100010}, {100020, 100010}, {100020, 100020}}, 0, 5});
-    fetchNdsmBuildingsGroup(ctx);
-    EXPECT_EQ(data.warning, "Budynki (nMPT): brak pokrycia nMPT lub NMT dla tego kadru.");
 }
 
 TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
@@ -179,55 +164,29 @@ TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
     EXPECT_TRUE(hasLabel(labels, "Mosty/drogi: korytarze"));
 }
 
-// Runs `geodraft session` over the site's frame with the project located there: fetch the layers, then "place".
-void runSession(const testsupport::TempDir& temp, const std::vector<std::string>& layers, nlohmann::json& fetched,
-                nlohmann::json& placed, std::string& err) {
+TEST_F(Structures, EveryStructureThroughTheSessionProgram) {
+    // The footprints come from the county's LOD1 package; only the structures are placed, not the LOD1 blocks.
     const geodesy::Bbox b = sim::structures::siteFrame();
     const geodesy::LatLon sw = geodesy::pl1992ToWgs84(b.minE, b.minN), ne = geodesy::pl1992ToWgs84(b.maxE, b.maxN);
     const geodesy::LatLon centre = geodesy::pl1992ToWgs84(b.centre());
-    const nlohmann::json fetch{{"type", "fetch"}, {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}}, {"layers", layers}};
+    const nlohmann::json fetch{{"type", "fetch"},
+                               {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}},
+                               {"layers", {"dachychmura", "budynkindsm", "budynkirekon", "mosty", "drogi"}}};
     const nlohmann::json origin{{"type", "setOrigin"}, {"lat", centre.lat}, {"lon", centre.lon}};
-    testsupport::writeFile(temp.path / "input.txt",
-                           fetch.dump() + "\n#wait\n" + origin.dump() + "\n#wait\n{\"type\":\"place\"}\n");
-    const std::string command = "env XDG_CONFIG_HOME='" + (temp.path / "config").string() + "' XDG_STATE_HOME='" +
-                                (temp.path / "state").string() + "' XDG_CACHE_HOME='" + (temp.path / "cache").string() +
-                                "' GEODRAFT_PACING_MS=5 '" + (testsupport::binaryDir() / "app/geodraft").string() +
-                                "' session < '" + (temp.path / "input.txt").string() + "' > '" +
-                                (temp.path / "out.txt").string() + "' 2> '" + (temp.path / "err.txt").string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    err = testsupport::readFile(temp.path / "err.txt");
-    std::istringstream out(testsupport::readFile(temp.path / "out.txt"));
-    for (std::string line; std::getline(out, line);) {
-        const nlohmann::json m = nlohmann::json::parse(line);
-        if (m.value("type", "") == "fetchDone") fetched = m;
-        if (m.value("type", "") == "placeDone" || m.value("type", "") == "error") placed = m;
-    }
-}
-
-TEST_F(Structures, BridgesAndRoadsThroughTheSessionProgram) {
-    nlohmann::json fetched, placed;
-    std::string err;
-    runSession(temp, {"mosty", "drogi"}, fetched, placed, err);
-    EXPECT_EQ(fetched["counts"], (nlohmann::json{{"mosty", 2}, {"drogi", 2}})) << fetched.dump() << err;
-    EXPECT_EQ(placed["type"], "placeDone") << placed.dump();
-    EXPECT_EQ(placed["counts"], (nlohmann::json{{"mosty", 2}, {"drogi", 2}})) << placed.dump();
-    EXPECT_NE(err.find("report: TERRAVOX mosty: utworzono 2 (do poprawy: 0, pominieto: 0)"), std::string::npos) << err;
-}
-
-TEST_F(Structures, RoofsOverTheCountyFootprintsThroughTheSessionProgram) {
-    // The footprints come from the county's LOD1 package; only the structures are placed, not the LOD1 blocks.
-    nlohmann::json fetched, placed;
-    std::string err;
-    runSession(temp, {"dachychmura", "budynkindsm", "budynkirekon"}, fetched, placed, err);
-    EXPECT_EQ(fetched["counts"],
-              (nlohmann::json{{"budynki3d", 20}, {"dachychmura", 20}, {"budynkindsm", 20}, {"budynkirekon", 20}}))
-        << fetched.dump() << err;
-    ASSERT_EQ(placed["type"], "placeDone") << placed.dump();
-    EXPECT_EQ(placed["counts"], (nlohmann::json{{"dachychmura", 20}, {"budynkindsm", 20}, {"budynkirekon", 20}}));
+    const ProgramRun r =
+        runGeodraft(temp.path, "session", {fetch.dump(), "#wait", origin.dump(), "#wait", R"({"type":"place"})"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const nlohmann::json placed = {
+        {"dachychmura", 20}, {"budynkindsm", 20}, {"budynkirekon", 20}, {"mosty", 2}, {"drogi", 2}};
+    nlohmann::json fetched = placed;
+    fetched["budynki3d"] = 20;
+    EXPECT_EQ(r.last("fetchDone")["counts"], fetched) << r.err;
+    EXPECT_EQ(r.last("placeDone")["counts"], placed) << r.out;
     for (const char* line : {"report: TERRAVOX dachy z chmury: utworzono 20 (do poprawy: 0, pominieto: 0)",
                              "report: TERRAVOX budynki nMPT: utworzono 20 (do poprawy: 0, pominieto: 0)",
-                             "report: TERRAVOX rekonstrukcja LOD2: utworzono 20 (do poprawy: 4, pominieto: 0)"})
-        EXPECT_NE(err.find(line), std::string::npos) << line << "\n" << err;
+                             "report: TERRAVOX rekonstrukcja LOD2: utworzono 20 (do poprawy: 4, pominieto: 0)",
+                             "report: TERRAVOX mosty: utworzono 2 (do poprawy: 0, pominieto: 0)"})
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
 }
 
 TEST_F(Structures, PackageFootprintsGiveReconstructedRidges) {
