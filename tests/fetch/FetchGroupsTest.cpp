@@ -80,21 +80,6 @@ TEST_F(Utilities, PipeLayersOfTheCountyWfsBecomeFeaturesTaggedWithTheirLayer) {
     EXPECT_TRUE(hasLabel(labels, "GESUT (WFS)"));
 }
 
-TEST_F(Utilities, CountyWmsAnsweringExceptionsIsReportedAsNotAnswering) {
-    const net::ServiceUrls gesut = net::findCountyGesut(kZary.teryt7);
-    // Capabilities pass; every map request gets an exception document.
-    sim.scenario().addHandler(hostOf(gesut.wmsUrl), pathOf(gesut.wmsUrl),
-                              [](const sim::SimRequest& r, sim::SimResponse& out) {
-                                  if (r.param("request") != "GetMap") return false;
-                                  out.contentType = "application/vnd.ogc.se_xml";
-                                  out.body = sim::wmsExceptionReport("InvalidDimensionValue", "Zbyt duzy obraz");
-                                  return true;
-                              });
-    const FetchedData data = fetchAt(kZary, {"gesut"});
-    EXPECT_TRUE(data.rasters.empty());
-    EXPECT_EQ(data.warning, "GESUT: powiatowa usluga nie odpowiada.");
-}
-
 using BaseMapAndOrtho = FetchSim;
 
 TEST_F(BaseMapAndOrtho, CountyBaseMapIsOneRasterOfItsThematicLayers) {
@@ -158,6 +143,7 @@ TEST_F(Notes, FallbacksAndFailuresEndInTheirWarning) {
     const std::string bdot10k = "Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).";
     const std::string egib = net::findCountyEgibWfs(kWarszawa.teryt7);
     const std::string kiut = net::serviceEndpoints().utilityIntegrationWms();
+    const net::ServiceUrls gesutZary = net::findCountyGesut(kZary.teryt7);
 
     expectFetch("buildings alone", &kZamosc, {"budynki"}, {}, "", kBlockBuildings, 0);
     expectFetch("county buildings not filtered", &kZabrze, {"dzialki", "budynki"}, {},
@@ -180,7 +166,7 @@ TEST_F(Notes, FallbacksAndFailuresEndInTheirWarning) {
     expectFetch("WFS without pipes", &kZary, {"gesut"}, {},
                 "GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.", 0, 1);
     // Network layers only: the parcel layer of the same service is left out.
-    expectLastQuery(net::findCountyGesut(kZary.teryt7).wmsUrl, "layers=siec_wodociagowa%2Csiec_gazowa&");
+    expectLastQuery(gesutZary.wmsUrl, "layers=siec_wodociagowa%2Csiec_gazowa&");
     expectFetch("no county utility service", &kWarszawa, {"gesut"}, {},
                 "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.", 0, 1);
     expectLastQuery(kiut, "layers=przewod_wodociagowy%2Cprzewod_kanalizacyjny%2C");
@@ -194,6 +180,15 @@ TEST_F(Notes, FallbacksAndFailuresEndInTheirWarning) {
     expectFetch("orthophoto failing", &kWarszawa, {"rastr"},
                 {faultOn(net::serviceEndpoints().orthophotoWms(), {.exceptionDocument = true})},
                 "Ortofotomapa WMS nie odpowiada - rastr pominiety.", 0, 0);
+    // The county's utility maps: capabilities pass, every map request gets an exception document.
+    sim.scenario().addHandler(hostOf(gesutZary.wmsUrl), pathOf(gesutZary.wmsUrl),
+                              [](const sim::SimRequest& r, sim::SimResponse& out) {
+                                  if (r.param("request") != "GetMap") return false;
+                                  out.contentType = "application/vnd.ogc.se_xml";
+                                  out.body = sim::wmsExceptionReport("InvalidDimensionValue", "Zbyt duzy obraz");
+                                  return true;
+                              });
+    expectFetch("county maps failing", &kZary, {"gesut"}, {}, "GESUT: powiatowa usluga nie odpowiada.", 0, 0);
 }
 
 TEST_F(Notes, CountyWithoutALandRegisterServiceIsNamed) {

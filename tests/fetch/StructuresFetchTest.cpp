@@ -137,30 +137,27 @@ TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
         << data.warning;
     ASSERT_EQ(data.bridges.size(), 2u);
     ASSERT_EQ(data.roads.size(), 2u);
-    const geodesy::Bbox frame = sim::structures::siteFrame();
+    const auto extent = [](const buildings::StructureResult& r) {
+        geodesy::Bbox b{1e9, 1e9, -1e9, -1e9};
+        for (const auto& quad : r.polygons)
+            for (const geodesy::SpatialPoint& p : quad)
+                b = {std::min(b.minE, p.x), std::min(b.minN, p.y), std::max(b.maxE, p.x), std::max(b.maxN, p.y)};
+        return b;
+    };
     // The residential street: 7.5 m wide ("width" tag) along n = centre - 40, cut at the frame, on the terrain.
     const buildings::StructureResult& street = data.roads[0];
     EXPECT_FALSE(street.fallback);
-    double minE = 1e9, maxE = -1e9, minN = 1e9, maxN = -1e9;
-    for (const auto& quad : street.polygons) {
-        for (const geodesy::SpatialPoint& p : quad) {
-            minE = std::min(minE, p.x), maxE = std::max(maxE, p.x);
-            minN = std::min(minN, p.y), maxN = std::max(maxN, p.y);
-            ASSERT_NEAR(p.z, sim::structures::groundHeight(p.x, p.y), 0.02);
-        }
-    }
-    EXPECT_GE(minE, frame.minE);
-    EXPECT_LE(maxE, frame.maxE);
-    EXPECT_NEAR(maxN - minN, 7.5, 0.5);
-    EXPECT_NEAR((maxN + minN) / 2, sim::structures::kCentreN - 40, 0.5);
+    for (const auto& quad : street.polygons)
+        for (const geodesy::SpatialPoint& p : quad) ASSERT_NEAR(p.z, sim::structures::groundHeight(p.x, p.y), 0.02);
+    const geodesy::Bbox road = extent(street), frame = sim::structures::siteFrame();
+    EXPECT_GE(road.minE, frame.minE);
+    EXPECT_LE(road.maxE, frame.maxE);
+    EXPECT_NEAR(road.maxN - road.minN, 7.5, 0.5);
+    EXPECT_NEAR(road.centre().y, sim::structures::kCentreN - 40, 0.5);
     // The bridge ("lanes" 2: 8 m) carries its deck at the surface model's height over the valley.
-    const buildings::StructureResult& bridge = data.bridges[0];
-    EXPECT_FALSE(bridge.fallback);
-    double deckMinE = 1e9, deckMaxE = -1e9;
-    for (const auto& quad : bridge.polygons)
-        for (const geodesy::SpatialPoint& p : quad)
-            deckMinE = std::min(deckMinE, p.x), deckMaxE = std::max(deckMaxE, p.x);
-    EXPECT_NEAR(deckMaxE - deckMinE, 8.0, 0.5);
+    EXPECT_FALSE(data.bridges[0].fallback);
+    const geodesy::Bbox deck = extent(data.bridges[0]);
+    EXPECT_NEAR(deck.maxE - deck.minE, 8.0, 0.5);
     EXPECT_TRUE(hasLabel(labels, "Mosty/drogi: korytarze"));
 }
 

@@ -58,9 +58,7 @@ TEST_F(Drawing, EachFeatureKindIsDrawnOnItsLayerAtItsProjectCoordinates) {
     FetchedData data;
     data.features = {parcel, building, mpzp, pogColoured, pogPlain, pogInfill, pogSocial, pogDowntown, utility};
     fetchPrepared(data, {"dzialki", "budynki", "mpzp", "pog", "gesut"});
-    const nlohmann::json done = place();
-    ASSERT_EQ(done["type"], "placeDone") << done;
-    EXPECT_EQ(done["counts"], (nlohmann::json{{"budynki", 1}, {"dzialki", 1}, {"gesut", 1}, {"mpzp", 1}, {"pog", 5}}));
+    placed(nlohmann::json{{"budynki", 1}, {"dzialki", 1}, {"gesut", 1}, {"mpzp", 1}, {"pog", 5}});
 
     const auto lines = elements<host::PolylineElement>();
     ASSERT_EQ(lines.size(), 5u);  // parcel outer, hole, line; downtown outline; utility
@@ -147,9 +145,7 @@ TEST_F(Drawing, RastersArePicturesWithConvertedCornersAndTheProjectRotation) {
     const geodesy::PlanarPoint z6 = geodesy::pl1992ToPl2000(c, 2177);
     data.rasters.push_back(raster({z6.x, z6.y, z6.x + 40, z6.y + 20}, 2177, DataType::gesut));
     fetchPrepared(data, {"ortofoto"});
-    const nlohmann::json done = place();
-    ASSERT_EQ(done["type"], "placeDone") << done;
-    EXPECT_EQ(done["counts"], (nlohmann::json{{"gesut (rastr)", 1}, {"mpzp (rastr)", 1}, {"rastry (rastr)", 1}}));
+    placed(nlohmann::json{{"gesut (rastr)", 1}, {"mpzp (rastr)", 1}, {"rastry (rastr)", 1}});
 
     const auto pictures = elements<host::PictureElement>();
     ASSERT_EQ(pictures.size(), 3u);
