@@ -3,6 +3,7 @@
 #pragma once
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -16,6 +17,10 @@
 #include "import/FetchContext.h"
 #include "import/FetchGroups.h"
 #include "support/SimulatorFixture.h"
+
+inline bool hasLabel(const std::vector<std::string>& labels, const std::string& label) {
+    return std::find(labels.begin(), labels.end(), label) != labels.end();
+}
 
 // What one run of the geodraft program printed: page messages (standard output lines that are JSON objects),
 // the whole standard output, and standard error with its report lines ("report: ...").

@@ -18,10 +18,6 @@ using namespace sim::poland;
 
 namespace {
 
-bool hasLabel(const std::vector<std::string>& labels, const std::string& label) {
-    return std::find(labels.begin(), labels.end(), label) != labels.end();
-}
-
 bool allInside(const FetchedData& data, const geodesy::Bbox& frame) {
     for (const gml::GisFeature& f : data.features)
         for (const gml::GisPolygon& p : f.polygons)

@@ -39,10 +39,6 @@ protected:
     std::vector<std::string> labels;
 };
 
-bool hasLabel(const std::vector<std::string>& labels, const char* label) {
-    return std::find(labels.begin(), labels.end(), label) != labels.end();
-}
-
 }  // namespace
 
 TEST_F(Structures, ReconstructionGivesTheKnownRoofTypes) {
