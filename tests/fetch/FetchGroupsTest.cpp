@@ -129,6 +129,7 @@ TEST_F(Notes, FallbacksAndFailuresEndInTheirWarning) {
             EXPECT_EQ(data.features.size(), std::size_t(features));
         }
         EXPECT_EQ(data.rasters.size(), rasters);
+        return data;
     };
     // The last request to a service's URL carries the text.
     const auto expectLastQuery = [&](const std::string& url, const std::string& text) {
@@ -159,13 +160,19 @@ TEST_F(Notes, FallbacksAndFailuresEndInTheirWarning) {
     // The capabilities answer, then the first tile and its retry fail; the other five tiles come.
     expectFetch("tile lost after its retries", &kWarszawa, {"dzialki"}, {faultOn(egib, {.statuses = {200, 503, 503}})},
                 "Dzialki: nie pobrano 1 z 6 platek WFS - dane niepelne.", -1, 0, 1200, 800);
-    expectFetch("WFS without pipes", &kZary, {"gesut"}, {},
-                "GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.", 0, 1);
+    const FetchedData zary = expectFetch("WFS without pipes", &kZary, {"gesut"}, {},
+                                         "GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.", 0, 1);
+    for (const RasterImage& r : zary.rasters) {
+        EXPECT_EQ(r.type, formats::DataType::gesut);
+        EXPECT_EQ(r.epsg, kZary.zoneEpsg);
+    }
+    EXPECT_FALSE(hasLabel(labels, "GESUT (WFS)"));  // the WFS has no pipe layer to fetch
     // Network layers only: the parcel layer of the same service is left out.
     expectLastQuery(gesutZary.wmsUrl, "layers=siec_wodociagowa%2Csiec_gazowa&");
     expectFetch("no county utility service", &kWarszawa, {"gesut"}, {},
                 "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.", 0, 1);
     expectLastQuery(kiut, "layers=przewod_wodociagowy%2Cprzewod_kanalizacyjny%2C");
+    EXPECT_EQ(requestsTo(kiut).size(), 2u);  // capabilities, one tile
     expectFetch("national integration failing", &kWarszawa, {"gesut"}, {faultOn(kiut, {.exceptionDocument = true})},
                 "GESUT: powiat nie publikuje uslugi w EZiU.", 0, 0);
     expectFetch("no base map service", &kWarszawa, {"bdot500"}, {}, "BDOT500: powiat nie publikuje uslugi w EZiU.", 0,
