@@ -78,7 +78,8 @@ protected:
         return {c.x - width / 2, c.y - height / 2, c.x + width / 2, c.y + height / 2};
     }
 
-    // Runs the groups for the keys with the fetch system of the place's zone; notes what was reported.
+    // Runs the groups for the keys in the fetch system; notes progress labels, downloads (cancellable events in
+    // percent) and report lines.
     importer::FetchedData fetch(const std::vector<std::string>& keys, const geodesy::Bbox& frame, int fetchEpsg,
                                 int rasterScale = 1000) {
         importer::FetchedData result;
@@ -90,6 +91,9 @@ protected:
         ctx.progressFor = [this](const std::string& label) {
             labels.push_back(label);
             return [](std::int64_t, std::int64_t) { return true; };
+        };
+        ctx.progressEvent = [this](const std::string& label, int done, int total, bool cancellable) {
+            if (cancellable && total == 100 && done >= 0 && done <= 100) downloads.push_back(label);
         };
         ctx.reportLine = [this](const std::string& line) { reports.push_back(line); };
         importer::runFetchGroups(ctx);
@@ -118,6 +122,5 @@ protected:
     }
 
     net::MunicipalityCache municipalities;
-    std::vector<std::string> labels;
-    std::vector<std::string> reports;
+    std::vector<std::string> labels, downloads, reports;
 };
