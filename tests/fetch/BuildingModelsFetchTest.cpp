@@ -21,26 +21,13 @@ protected:
     static constexpr geodesy::Bbox kDemo{637082, 486457, 637682, 487057};
 
     FetchedData fetchModels(const std::vector<std::string>& keys, const geodesy::Bbox& frame = kDemo) {
-        FetchedData result;
-        FetchContext ctx(client, municipalities, result);
-        ctx.frame = frame;
-        ctx.keys = keys;
-        ctx.progressFor = [this](const std::string& label) {
-            labels.push_back(label);
-            return [](std::int64_t, std::int64_t) { return true; };
-        };
-        ctx.progressEvent = [this](const std::string& label, int done, int total, bool cancellable) {
-            if (cancellable && total == 100 && done >= 0 && done <= 100) downloads.push_back(label);
-        };
-        runFetchGroups(ctx);
-        return result;
+        return fetch(keys, frame, geodesy::kEpsgPl1992);
     }
     std::vector<std::string> paths(const std::string& host) {
         std::vector<std::string> out;
         for (const auto& r : sim.log().matching(host)) out.push_back(r.path);
         return out;
     }
-    std::vector<std::string> downloads;
     const std::string portal = sim::poland::hostOf(net::serviceEndpoints().openData);
 };
 

@@ -7,7 +7,9 @@
 #include "FetchFixture.h"
 #include "WfsService.h"
 #include "WmsService.h"
+#include "import/FetchFrame.h"
 #include "import/RasterFetch.h"
+#include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"
 
 namespace importer {
@@ -15,10 +17,6 @@ namespace importer {
 using namespace sim::poland;
 
 namespace {
-
-bool hasLabel(const std::vector<std::string>& labels, const std::string& label) {
-    return std::find(labels.begin(), labels.end(), label) != labels.end();
-}
 
 bool allInside(const FetchedData& data, const geodesy::Bbox& frame) {
     for (const gml::GisFeature& f : data.features)
@@ -78,53 +76,6 @@ TEST_F(Utilities, PipeLayersOfTheCountyWfsBecomeFeaturesTaggedWithTheirLayer) {
     EXPECT_TRUE(hasLabel(labels, "GESUT (WFS)"));
 }
 
-TEST_F(Utilities, WfsWithoutPipeLayersEndsAsTheCountyRaster) {
-    const FetchedData data = fetchAt(kZary, {"gesut"});
-    EXPECT_EQ(countOfType(data, formats::DataType::gesut), 0);
-    ASSERT_EQ(data.rasters.size(), 1u);
-    EXPECT_EQ(data.rasters[0].type, formats::DataType::gesut);
-    EXPECT_EQ(data.rasters[0].epsg, kZary.zoneEpsg);
-    EXPECT_EQ(data.warning, "GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.");
-    const auto maps = requestsTo(net::findCountyGesut(kZary.teryt7).wmsUrl);
-    ASSERT_FALSE(maps.empty());
-    // Network layers only: the parcel layer of the same service is left out.
-    EXPECT_NE(maps.back().query.find("layers=siec_wodociagowa%2Csiec_gazowa&"), std::string::npos) << maps.back().query;
-}
-
-TEST_F(Utilities, CountyWithoutServiceUsesTheNationalIntegration) {
-    const FetchedData data = fetchAt(kWarszawa, {"gesut"});
-    ASSERT_EQ(data.rasters.size(), 1u);
-    EXPECT_EQ(data.rasters[0].type, formats::DataType::gesut);
-    EXPECT_EQ(data.warning,
-              "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.");
-    const auto kiut = requestsTo(net::serviceEndpoints().utilityIntegrationWms());
-    ASSERT_EQ(kiut.size(), 2u);  // capabilities, one tile
-    EXPECT_NE(kiut[1].query.find("layers=przewod_wodociagowy%2Cprzewod_kanalizacyjny%2C"), std::string::npos);
-}
-
-TEST_F(Utilities, FailingNationalIntegrationLeavesTheCountyNoteAlone) {
-    const std::string kiut = net::serviceEndpoints().utilityIntegrationWms();
-    sim.faults().add(faultOn(kiut, {.exceptionDocument = true}));
-    const FetchedData data = fetchAt(kWarszawa, {"gesut"});
-    EXPECT_TRUE(data.rasters.empty());
-    EXPECT_EQ(data.warning, "GESUT: powiat nie publikuje uslugi w EZiU.");
-}
-
-TEST_F(Utilities, CountyWmsAnsweringExceptionsIsReportedAsNotAnswering) {
-    const net::ServiceUrls gesut = net::findCountyGesut(kZary.teryt7);
-    // Capabilities pass; every map request gets an exception document.
-    sim.scenario().addHandler(hostOf(gesut.wmsUrl), pathOf(gesut.wmsUrl),
-                              [](const sim::SimRequest& r, sim::SimResponse& out) {
-                                  if (r.param("request") != "GetMap") return false;
-                                  out.contentType = "application/vnd.ogc.se_xml";
-                                  out.body = sim::wmsExceptionReport("InvalidDimensionValue", "Zbyt duzy obraz");
-                                  return true;
-                              });
-    const FetchedData data = fetchAt(kZary, {"gesut"});
-    EXPECT_TRUE(data.rasters.empty());
-    EXPECT_EQ(data.warning, "GESUT: powiatowa usluga nie odpowiada.");
-}
-
 using BaseMapAndOrtho = FetchSim;
 
 TEST_F(BaseMapAndOrtho, CountyBaseMapIsOneRasterOfItsThematicLayers) {
@@ -138,15 +89,6 @@ TEST_F(BaseMapAndOrtho, CountyBaseMapIsOneRasterOfItsThematicLayers) {
     EXPECT_NE(maps[1].query.find("layers=bdot500_budowle%2Cbdot500_komunikacja&"), std::string::npos);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].rfind("TERRAVOX: rastr bdot500: kadr ", 0), 0u);
-}
-
-TEST_F(BaseMapAndOrtho, BaseMapNotesForMissingAndFailingServices) {
-    EXPECT_EQ(fetchAt(kWarszawa, {"bdot500"}).warning, "BDOT500: powiat nie publikuje uslugi w EZiU.");
-    const std::string wms = net::findCountyBdot500(kZamosc.teryt7).wmsUrl;
-    sim.faults().add(faultOn(wms, {.statuses = {503, 503}}));
-    const FetchedData data = fetchAt(kZamosc, {"bdot500"});
-    EXPECT_TRUE(data.rasters.empty());
-    EXPECT_EQ(data.warning, "BDOT500: usluga WMS nie odpowiada.");
 }
 
 TEST_F(BaseMapAndOrtho, OrthophotoUsesQuarterMetrePixelsInTheFetchZone) {
@@ -163,12 +105,109 @@ TEST_F(BaseMapAndOrtho, OrthophotoUsesQuarterMetrePixelsInTheFetchZone) {
     EXPECT_NE(maps[0].query.find("SRS=EPSG%3A2178"), std::string::npos);
 }
 
-TEST_F(BaseMapAndOrtho, OrthophotoFailureIsOneNote) {
-    const std::string wms = net::serviceEndpoints().orthophotoWms();
-    sim.faults().add(faultOn(wms, {.exceptionDocument = true}));
-    const FetchedData data = fetchAt(kWarszawa, {"rastr"});
-    EXPECT_TRUE(data.rasters.empty());
-    EXPECT_EQ(data.warning, "Ortofotomapa WMS nie odpowiada - rastr pominiety.");
+using Notes = FetchSim;
+
+// Fallbacks and failures of each source: what arrives, and the one warning that says what is missing or where
+// the data came from.
+TEST_F(Notes, FallbacksAndFailuresEndInTheirWarning) {
+    // A fetch of the keys around the place (none: a frame in Germany) with the faults; `features` -1 is some.
+    const auto expectFetch = [&](const char* name, const Place* place, const std::vector<std::string>& keys,
+                                 const std::vector<sim::Fault>& faults, const std::string& warning, int features,
+                                 std::size_t rasters, double width = 300, double height = 300) {
+        SCOPED_TRACE(name);
+        sim.faults().clear();
+        for (const sim::Fault& f : faults) sim.faults().add(f);
+        sim.log().clear();
+        municipalities = net::MunicipalityCache{};
+        client.options.cacheDir = temp.path / name;
+        const FetchedData data = place != nullptr ? fetch(keys, frameAt(*place, width, height), place->zoneEpsg)
+                                                  : fetch(keys, pl1992FrameFromWgs84(12.0, 51.0, 12.004, 51.003), 2176);
+        EXPECT_EQ(data.warning, warning);
+        if (features < 0) {
+            EXPECT_GT(data.features.size(), 0u);
+        } else {
+            EXPECT_EQ(data.features.size(), std::size_t(features));
+        }
+        EXPECT_EQ(data.rasters.size(), rasters);
+        return data;
+    };
+    // The last request to a service's URL carries the text.
+    const auto expectLastQuery = [&](const std::string& url, const std::string& text) {
+        const auto maps = requestsTo(url);
+        ASSERT_FALSE(maps.empty());
+        EXPECT_NE(maps.back().query.find(text), std::string::npos) << maps.back().query;
+    };
+    const std::string bdot10k = "Budynki z BDOT10k NoweBudynki (fallback - tylko nowe obiekty).";
+    const std::string egib = net::findCountyEgibWfs(kWarszawa.teryt7);
+    const std::string kiut = net::serviceEndpoints().utilityIntegrationWms();
+    const net::ServiceUrls gesutZary = net::findCountyGesut(kZary.teryt7);
+
+    expectFetch("buildings alone", &kZamosc, {"budynki"}, {}, "", kBlockBuildings, 0);
+    expectFetch("county buildings not filtered", &kZabrze, {"dzialki", "budynki"}, {},
+                "Powiatowa usluga zwraca dzialki, ale nie filtruje budynkow po obszarze (blad konfiguracji serwera "
+                "powiatu - np. Zabrze). " +
+                    bdot10k,
+                kBlockParcels + kNewBuildingsPerPlace, 0);
+    EXPECT_TRUE(hasLabel(labels, "Import: budynki (BDOT10k)"));
+    expectFetch("county WFS silent", &kWroclaw, {"budynki"}, {}, "Powiatowa usluga WFS EGiB nie odpowiada. " + bdot10k,
+                kNewBuildingsPerPlace, 0);
+    expectFetch("outside Poland", nullptr, {"dzialki"}, {},
+                "Nie udalo sie ustalic powiatu dla widoku. Brak dzialek dla tego obszaru.", 0, 0);
+    expectFetch("county service failing", &kWarszawa, {"dzialki"},
+                {faultOn(egib, {.statuses = {200}}), faultOn(egib, {.htmlOk = true})},
+                "Brak dzialek dla tego obszaru. Dzialki: usluga WFS nie odpowiada (1 z 1 platek WFS bez danych).", 0,
+                0);
+    // The capabilities answer, then the first tile and its retry fail; the other five tiles come.
+    expectFetch("tile lost after its retries", &kWarszawa, {"dzialki"}, {faultOn(egib, {.statuses = {200, 503, 503}})},
+                "Dzialki: nie pobrano 1 z 6 platek WFS - dane niepelne.", -1, 0, 1200, 800);
+    const FetchedData zary = expectFetch("WFS without pipes", &kZary, {"gesut"}, {},
+                                         "GESUT jako rastr (WMS powiatowy) - brak WFS lub brak przewodow w WFS.", 0, 1);
+    for (const RasterImage& r : zary.rasters) {
+        EXPECT_EQ(r.type, formats::DataType::gesut);
+        EXPECT_EQ(r.epsg, kZary.zoneEpsg);
+    }
+    EXPECT_FALSE(hasLabel(labels, "GESUT (WFS)"));  // the WFS has no pipe layer to fetch
+    // Network layers only: the parcel layer of the same service is left out.
+    expectLastQuery(gesutZary.wmsUrl, "layers=siec_wodociagowa%2Csiec_gazowa&");
+    expectFetch("no county utility service", &kWarszawa, {"gesut"}, {},
+                "GESUT: powiat nie publikuje uslugi w EZiU. GESUT z krajowej integracji (KIUT) jako rastr.", 0, 1);
+    expectLastQuery(kiut, "layers=przewod_wodociagowy%2Cprzewod_kanalizacyjny%2C");
+    EXPECT_EQ(requestsTo(kiut).size(), 2u);  // capabilities, one tile
+    expectFetch("national integration failing", &kWarszawa, {"gesut"}, {faultOn(kiut, {.exceptionDocument = true})},
+                "GESUT: powiat nie publikuje uslugi w EZiU.", 0, 0);
+    expectFetch("no base map service", &kWarszawa, {"bdot500"}, {}, "BDOT500: powiat nie publikuje uslugi w EZiU.", 0,
+                0);
+    expectFetch("base map failing", &kZamosc, {"bdot500"},
+                {faultOn(net::findCountyBdot500(kZamosc.teryt7).wmsUrl, {.statuses = {503, 503}})},
+                "BDOT500: usluga WMS nie odpowiada.", 0, 0);
+    expectFetch("orthophoto failing", &kWarszawa, {"rastr"},
+                {faultOn(net::serviceEndpoints().orthophotoWms(), {.exceptionDocument = true})},
+                "Ortofotomapa WMS nie odpowiada - rastr pominiety.", 0, 0);
+    // The county's utility maps: capabilities pass, every map request gets an exception document.
+    sim.scenario().addHandler(hostOf(gesutZary.wmsUrl), pathOf(gesutZary.wmsUrl),
+                              [](const sim::SimRequest& r, sim::SimResponse& out) {
+                                  if (r.param("request") != "GetMap") return false;
+                                  out.contentType = "application/vnd.ogc.se_xml";
+                                  out.body = sim::wmsExceptionReport("InvalidDimensionValue", "Zbyt duzy obraz");
+                                  return true;
+                              });
+    expectFetch("county maps failing", &kZary, {"gesut"}, {}, "GESUT: powiatowa usluga nie odpowiada.", 0, 0);
+}
+
+TEST_F(Notes, CountyWithoutALandRegisterServiceIsNamed) {
+    // A municipality whose county has no land-register service in the registry.
+    auto prg = std::make_shared<sim::FeatureStore>();
+    const geodesy::PlanarPoint c = centre1992(kZamosc);
+    const std::vector<geodesy::PlanarPoint> ring = {{c.x - 500, c.y - 500},
+                                                    {c.x + 500, c.y - 500},
+                                                    {c.x + 500, c.y + 500},
+                                                    {c.x - 500, c.y + 500},
+                                                    {c.x - 500, c.y - 500}};
+    prg->add("ms:A03_Granice_gmin", {"A03.1", {ring}, {}, {}, {{"JPT_KOD_JE", "3299011"}}});
+    const std::string prgUrl = net::serviceEndpoints().prgWfs();
+    sim.scenario().addWfs(hostOf(prgUrl), pathOf(prgUrl), std::make_shared<sim::WfsService>(prg));
+    EXPECT_EQ(fetchAt(kZamosc, {"dzialki"}).warning,
+              "Powiat (TERYT 3299) nie publikuje WFS EGiB w EZiU. Brak dzialek dla tego obszaru.");
 }
 
 using Orchestration = FetchSim;

@@ -2,20 +2,11 @@
 // from the LiDAR sheet, blocks from the surface model, bridges and roads along the Overpass ways.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <map>
-#include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "ElevationScenario.h"
+#include "FetchFixture.h"
 #include "StructuresScenario.h"
-#include "geodesy/Crs.h"
-#include "import/FetchContext.h"
-#include "import/FetchGroups.h"
-#include "support/SimulatorFixture.h"
 
 namespace importer {
 
@@ -47,10 +38,6 @@ protected:
     net::MunicipalityCache municipalities;
     std::vector<std::string> labels;
 };
-
-bool hasLabel(const std::vector<std::string>& labels, const char* label) {
-    return std::find(labels.begin(), labels.end(), label) != labels.end();
-}
 
 }  // namespace
 
@@ -129,21 +116,15 @@ TEST_F(Structures, CloudBranchesSayWhyNothingWasFitted) {
          "pominieto 1"},
         {fetchReconstructionGroup, hills, true,
          "Rekonstrukcja LOD2: kafle LiDAR w obcej strefie (PL-2000), pominieto 1"},
+        {fetchNdsmBuildingsGroup,
+         {100000, 100000, 100100, 100100},
+         true,
+         "Budynki (nMPT): brak pokrycia nMPT lub NMT dla tego kadru."},
     };
     for (const Case& c : cases) {
         const FetchedData data = run(c.group, {}, c.frame, c.footprints);
         EXPECT_EQ(data.warning.rfind(c.note, 0), 0u) << data.warning;
     }
-}
-
-TEST_F(Structures, MissingSurfaceModelIsOneNotePerBranch) {
-    FetchedData data;
-    FetchContext ctx(client, municipalities, data);
-    ctx.frame = {100000, 100000, 100100, 100100};  // no index covers it
-    ctx.keys = {"budynkindsm", "mosty"};
-    data.buildings3d.push_back({"", {{100010, 100010}, {100020, 100010}, {100020, 100020}}, 0, 5});
-    fetchNdsmBuildingsGroup(ctx);
-    EXPECT_EQ(data.warning, "Budynki (nMPT): brak pokrycia nMPT lub NMT dla tego kadru.");
 }
 
 TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
@@ -152,82 +133,53 @@ TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
         << data.warning;
     ASSERT_EQ(data.bridges.size(), 2u);
     ASSERT_EQ(data.roads.size(), 2u);
-    const geodesy::Bbox frame = sim::structures::siteFrame();
+    const auto extent = [](const buildings::StructureResult& r) {
+        geodesy::Bbox b{1e9, 1e9, -1e9, -1e9};
+        for (const auto& quad : r.polygons)
+            for (const geodesy::SpatialPoint& p : quad)
+                b = {std::min(b.minE, p.x), std::min(b.minN, p.y), std::max(b.maxE, p.x), std::max(b.maxN, p.y)};
+        return b;
+    };
     // The residential street: 7.5 m wide ("width" tag) along n = centre - 40, cut at the frame, on the terrain.
     const buildings::StructureResult& street = data.roads[0];
     EXPECT_FALSE(street.fallback);
-    double minE = 1e9, maxE = -1e9, minN = 1e9, maxN = -1e9;
-    for (const auto& quad : street.polygons) {
-        for (const geodesy::SpatialPoint& p : quad) {
-            minE = std::min(minE, p.x), maxE = std::max(maxE, p.x);
-            minN = std::min(minN, p.y), maxN = std::max(maxN, p.y);
-            ASSERT_NEAR(p.z, sim::structures::groundHeight(p.x, p.y), 0.02);
-        }
-    }
-    EXPECT_GE(minE, frame.minE);
-    EXPECT_LE(maxE, frame.maxE);
-    EXPECT_NEAR(maxN - minN, 7.5, 0.5);
-    EXPECT_NEAR((maxN + minN) / 2, sim::structures::kCentreN - 40, 0.5);
+    for (const auto& quad : street.polygons)
+        for (const geodesy::SpatialPoint& p : quad) ASSERT_NEAR(p.z, sim::structures::groundHeight(p.x, p.y), 0.02);
+    const geodesy::Bbox road = extent(street), frame = sim::structures::siteFrame();
+    EXPECT_GE(road.minE, frame.minE);
+    EXPECT_LE(road.maxE, frame.maxE);
+    EXPECT_NEAR(road.maxN - road.minN, 7.5, 0.5);
+    EXPECT_NEAR(road.centre().y, sim::structures::kCentreN - 40, 0.5);
     // The bridge ("lanes" 2: 8 m) carries its deck at the surface model's height over the valley.
-    const buildings::StructureResult& bridge = data.bridges[0];
-    EXPECT_FALSE(bridge.fallback);
-    double deckMinE = 1e9, deckMaxE = -1e9;
-    for (const auto& quad : bridge.polygons)
-        for (const geodesy::SpatialPoint& p : quad)
-            deckMinE = std::min(deckMinE, p.x), deckMaxE = std::max(deckMaxE, p.x);
-    EXPECT_NEAR(deckMaxE - deckMinE, 8.0, 0.5);
+    EXPECT_FALSE(data.bridges[0].fallback);
+    const geodesy::Bbox deck = extent(data.bridges[0]);
+    EXPECT_NEAR(deck.maxE - deck.minE, 8.0, 0.5);
     EXPECT_TRUE(hasLabel(labels, "Mosty/drogi: korytarze"));
 }
 
-// Runs `geodraft session` over the site's frame with the project located there: fetch the layers, then "place".
-void runSession(const testsupport::TempDir& temp, const std::vector<std::string>& layers, nlohmann::json& fetched,
-                nlohmann::json& placed, std::string& err) {
+TEST_F(Structures, EveryStructureThroughTheSessionProgram) {
+    // The footprints come from the county's LOD1 package; only the structures are placed, not the LOD1 blocks.
     const geodesy::Bbox b = sim::structures::siteFrame();
     const geodesy::LatLon sw = geodesy::pl1992ToWgs84(b.minE, b.minN), ne = geodesy::pl1992ToWgs84(b.maxE, b.maxN);
     const geodesy::LatLon centre = geodesy::pl1992ToWgs84(b.centre());
-    const nlohmann::json fetch{{"type", "fetch"}, {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}}, {"layers", layers}};
+    const nlohmann::json fetch{{"type", "fetch"},
+                               {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}},
+                               {"layers", {"dachychmura", "budynkindsm", "budynkirekon", "mosty", "drogi"}}};
     const nlohmann::json origin{{"type", "setOrigin"}, {"lat", centre.lat}, {"lon", centre.lon}};
-    testsupport::writeFile(temp.path / "input.txt",
-                           fetch.dump() + "\n#wait\n" + origin.dump() + "\n#wait\n{\"type\":\"place\"}\n");
-    const std::string command = "env XDG_CONFIG_HOME='" + (temp.path / "config").string() + "' XDG_STATE_HOME='" +
-                                (temp.path / "state").string() + "' XDG_CACHE_HOME='" + (temp.path / "cache").string() +
-                                "' GEODRAFT_PACING_MS=5 '" + (testsupport::binaryDir() / "app/geodraft").string() +
-                                "' session < '" + (temp.path / "input.txt").string() + "' > '" +
-                                (temp.path / "out.txt").string() + "' 2> '" + (temp.path / "err.txt").string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    err = testsupport::readFile(temp.path / "err.txt");
-    std::istringstream out(testsupport::readFile(temp.path / "out.txt"));
-    for (std::string line; std::getline(out, line);) {
-        const nlohmann::json m = nlohmann::json::parse(line);
-        if (m.value("type", "") == "fetchDone") fetched = m;
-        if (m.value("type", "") == "placeDone" || m.value("type", "") == "error") placed = m;
-    }
-}
-
-TEST_F(Structures, BridgesAndRoadsThroughTheSessionProgram) {
-    nlohmann::json fetched, placed;
-    std::string err;
-    runSession(temp, {"mosty", "drogi"}, fetched, placed, err);
-    EXPECT_EQ(fetched["counts"], (nlohmann::json{{"mosty", 2}, {"drogi", 2}})) << fetched.dump() << err;
-    EXPECT_EQ(placed["type"], "placeDone") << placed.dump();
-    EXPECT_EQ(placed["counts"], (nlohmann::json{{"mosty", 2}, {"drogi", 2}})) << placed.dump();
-    EXPECT_NE(err.find("report: TERRAVOX mosty: utworzono 2 (do poprawy: 0, pominieto: 0)"), std::string::npos) << err;
-}
-
-TEST_F(Structures, RoofsOverTheCountyFootprintsThroughTheSessionProgram) {
-    // The footprints come from the county's LOD1 package; only the structures are placed, not the LOD1 blocks.
-    nlohmann::json fetched, placed;
-    std::string err;
-    runSession(temp, {"dachychmura", "budynkindsm", "budynkirekon"}, fetched, placed, err);
-    EXPECT_EQ(fetched["counts"],
-              (nlohmann::json{{"budynki3d", 20}, {"dachychmura", 20}, {"budynkindsm", 20}, {"budynkirekon", 20}}))
-        << fetched.dump() << err;
-    ASSERT_EQ(placed["type"], "placeDone") << placed.dump();
-    EXPECT_EQ(placed["counts"], (nlohmann::json{{"dachychmura", 20}, {"budynkindsm", 20}, {"budynkirekon", 20}}));
+    const ProgramRun r =
+        runGeodraft(temp.path, "session", {fetch.dump(), "#wait", origin.dump(), "#wait", R"({"type":"place"})"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const nlohmann::json placed = {
+        {"dachychmura", 20}, {"budynkindsm", 20}, {"budynkirekon", 20}, {"mosty", 2}, {"drogi", 2}};
+    nlohmann::json fetched = placed;
+    fetched["budynki3d"] = 20;
+    EXPECT_EQ(r.last("fetchDone")["counts"], fetched) << r.err;
+    EXPECT_EQ(r.last("placeDone")["counts"], placed) << r.out;
     for (const char* line : {"report: TERRAVOX dachy z chmury: utworzono 20 (do poprawy: 0, pominieto: 0)",
                              "report: TERRAVOX budynki nMPT: utworzono 20 (do poprawy: 0, pominieto: 0)",
-                             "report: TERRAVOX rekonstrukcja LOD2: utworzono 20 (do poprawy: 4, pominieto: 0)"})
-        EXPECT_NE(err.find(line), std::string::npos) << line << "\n" << err;
+                             "report: TERRAVOX rekonstrukcja LOD2: utworzono 20 (do poprawy: 4, pominieto: 0)",
+                             "report: TERRAVOX mosty: utworzono 2 (do poprawy: 0, pominieto: 0)"})
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
 }
 
 TEST_F(Structures, PackageFootprintsGiveReconstructedRidges) {

@@ -46,7 +46,7 @@ protected:
     }
 };
 
-TEST_F(Fetch, MalformedFramesAreRefusedWithoutStartingAFetch) {
+TEST_F(Fetch, MalformedOrTooLargeFramesAreRefusedWithoutStartingAFetch) {
     std::atomic<int> calls{0};
     controller->setFetchFunction([&](auto&&...) {
         ++calls;
@@ -73,7 +73,7 @@ TEST_F(Fetch, MalformedFramesAreRefusedWithoutStartingAFetch) {
         SCOPED_TRACE(row.key);
         nlohmann::json msg = fetchMsg(20, 52, 20.01, 52.01);
         msg[row.key] = row.value;
-        auto replies = send(msg);
+        const auto replies = send(msg);
         ASSERT_EQ(replies.size(), 1u) << msg;
         EXPECT_EQ(replies[0]["type"], "error");
         const std::string text = replies[0]["msg"];
@@ -81,34 +81,25 @@ TEST_F(Fetch, MalformedFramesAreRefusedWithoutStartingAFetch) {
         EXPECT_NE(text.find(row.expected), std::string::npos) << text;
     }
 
+    // Frames too large for the vector layers are refused before any request.
+    auto replies = send(fetchMsg(14.2, 49.0, 24.1, 54.8));
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0]["type"], "error");
+    const std::string text = replies[0]["msg"];
+    EXPECT_EQ(text.rfind("Kadr za duzy dla dzialek, budynkow i GESUT: ", 0), 0u) << text;
+    EXPECT_NE(text.find(" zapytan WFS (limit 1600) - zmniejsz kadr albo odznacz te warstwy."), std::string::npos);
+
     settle();
     EXPECT_EQ(calls.load(), 0);
     EXPECT_TRUE(received("progress").empty());
     EXPECT_FALSE(controller->busy());
     EXPECT_EQ(controller->fetchEpsg(), 2180) << "a refused request must not change the stored zone";
 
-    // The controller is still free for a proper request.
-    EXPECT_TRUE(send(fetchMsg(20, 52, 20.01, 52.01)).size() == 1u);  // only the first progress event
-    settle();
-    EXPECT_EQ(calls.load(), 1);
-}
-
-TEST_F(Fetch, FramesTooLargeForVectorLayersAreRefusedBeforeAnyRequest) {
-    std::atomic<int> calls{0};
-    controller->setFetchFunction([&](auto&&...) {
-        ++calls;
-        return FetchedData{};
-    });
-    const std::vector<nlohmann::json> replies = send(fetchMsg(14.2, 49.0, 24.1, 54.8));
-    ASSERT_EQ(replies.size(), 1u);
-    EXPECT_EQ(replies[0]["type"], "error");
-    const std::string text = replies[0]["msg"];
-    EXPECT_EQ(text.rfind("Kadr za duzy dla dzialek, budynkow i GESUT: ", 0), 0u) << text;
-    EXPECT_NE(text.find(" zapytan WFS (limit 1600) - zmniejsz kadr albo odznacz te warstwy."), std::string::npos);
-    // Rasters and terrain cap themselves: the same frame without vector layers goes ahead.
+    // The controller is still free; rasters and terrain cap themselves, so the same frame without vector layers
+    // goes ahead.
     nlohmann::json rastersOnly = fetchMsg(14.2, 49.0, 24.1, 54.8);
     rastersOnly["layers"] = {"rastr"};
-    send(rastersOnly);
+    EXPECT_EQ(send(rastersOnly).size(), 1u);  // only the first progress event
     settle();
     EXPECT_EQ(calls.load(), 1);
 }
@@ -217,6 +208,7 @@ TEST_F(Fetch, FetchDoneCountsPreviewAndWarnings) {
     d = FetchedData{};
     d.terrain.resize(2);
     d.buildings3d.resize(4);
+    d.contours.resize(3);
     d.contoursCloud.resize(7);
     d.roads.resize(1);
     d.warning = "Brak dzialek dla tego obszaru.";
@@ -224,9 +216,11 @@ TEST_F(Fetch, FetchDoneCountsPreviewAndWarnings) {
     fetchSmall();
     done = received("fetchDone");
     ASSERT_EQ(done.size(), 2u);
-    EXPECT_EQ(
-        done[1]["counts"],
-        (nlohmann::json{{"teren (Siatka)", 2}, {"budynki3d", 4}, {"poziomice z chmury (warstwice)", 7}, {"drogi", 1}}));
+    EXPECT_EQ(done[1]["counts"], (nlohmann::json{{"teren (Siatka)", 2},
+                                                 {"budynki3d", 4},
+                                                 {"poziomice (warstwice)", 3},
+                                                 {"poziomice z chmury (warstwice)", 7},
+                                                 {"drogi", 1}}));
     EXPECT_FALSE(done[1].contains("geojson"));
     EXPECT_EQ(done[1]["warning"], "Brak dzialek dla tego obszaru.");
     ASSERT_FALSE(model.reportLines().empty());

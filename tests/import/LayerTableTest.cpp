@@ -1,12 +1,11 @@
-// The layer table: every data type belongs to one layer key, and the placement order and counts it
-// produces are the ones the page and the demo rely on.
+// The layer table: every data type belongs to one layer key, and the placement order is the one the page and
+// the demo rely on.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
-#include "import/FetchCounts.h"
 #include "import/LayerTable.h"
 #include "import/PlacementSteps.h"
 #include "settings/DataTypes.h"
@@ -27,7 +26,7 @@ TEST(LayerTable, EveryDataTypeHasExactlyOneLayerKeyAndEveryKeyAGroup) {
     }
 }
 
-TEST(LayerTable, PlacementStepsAndCountLabelsKeepTheirOrderAndNames) {
+TEST(LayerTable, PlacementStepsKeepTheirOrderAndNames) {
     std::vector<std::string> steps;
     for (const PlacementStep& step : placementSteps()) {
         EXPECT_EQ(step.number, static_cast<int>(steps.size()) + 1);
@@ -37,15 +36,6 @@ TEST(LayerTable, PlacementStepsAndCountLabelsKeepTheirOrderAndNames) {
                                                "woda z chmury (Siatka)", "budynki3d", "budynkilod2", "dachychmura",
                                                "budynkindsm", "budynkirekon", "mosty", "drogi", "poziomice2d",
                                                "poziomice3d", "poziomicechmura3d"}));
-
-    FetchedData data;
-    EXPECT_TRUE(fetchedNothing(data));
-    data.contours.resize(3);
-    data.contoursCloud.resize(1);
-    data.roads.resize(2);
-    EXPECT_FALSE(fetchedNothing(data));
-    EXPECT_EQ(countFetchedData(data),
-              (nlohmann::json{{"poziomice (warstwice)", 3}, {"poziomice z chmury (warstwice)", 1}, {"drogi", 2}}));
 }
 
 }  // namespace

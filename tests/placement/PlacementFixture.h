@@ -62,6 +62,13 @@ protected:
         EXPECT_EQ(replies.size(), 1u);
         return replies.empty() ? nlohmann::json() : replies[0];
     }
+    // Places, expecting "placeDone" with these counts; the answer.
+    nlohmann::json placed(const nlohmann::json& counts) {
+        const nlohmann::json done = place();
+        EXPECT_EQ(done.value("type", ""), "placeDone") << done;
+        EXPECT_EQ(done.value("counts", nlohmann::json()), counts) << done;
+        return done;
+    }
 
     // Elements of one kind, in creation order.
     template <class T>

@@ -33,18 +33,20 @@ struct SessionRun {
 
 class Session : public ::testing::Test {
 protected:
-    // Runs `geodraft session ARGS` with the lines as standard input, user folders in the test
-    // folder and no web request leaving the machine.
+    // The shell command of `geodraft session ARGS` reading input.txt, with user folders in the test folder and no
+    // web request leaving the machine.
+    std::string command(const std::string& args) const {
+        return "env XDG_CONFIG_HOME='" + (dir / "config").string() + "' XDG_STATE_HOME='" + (dir / "state").string() +
+               "' GEODRAFT_SERVICES=offline '" + (testsupport::binaryDir() / "app/geodraft").string() + "' session " +
+               args + " < '" + (dir / "input.txt").string() + "' > '" + (dir / "out.txt").string() + "' 2> '" +
+               (dir / "err.txt").string() + "'";
+    }
+    // Runs the session with the lines as standard input.
     SessionRun run(const std::string& args, const std::vector<std::string>& input) {
         std::string text;
         for (const auto& l : input) text += l + "\n";
         testsupport::writeFile(dir / "input.txt", text);
-        const std::string command = "env XDG_CONFIG_HOME='" + (dir / "config").string() + "' XDG_STATE_HOME='" +
-                                    (dir / "state").string() + "' GEODRAFT_SERVICES=offline '" +
-                                    (testsupport::binaryDir() / "app/geodraft").string() + "' session " + args +
-                                    " < '" + (dir / "input.txt").string() + "' > '" + (dir / "out.txt").string() +
-                                    "' 2> '" + (dir / "err.txt").string() + "'";
-        const int status = std::system(command.c_str());
+        const int status = std::system(command(args).c_str());
         SessionRun r;
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         std::istringstream outStream(testsupport::readFile(dir / "out.txt"));
@@ -196,15 +198,11 @@ TEST_F(Session, InterruptedSessionSavesWhatWasDoneAndLeavesNoTemporaryFile) {
         std::filesystem::remove(dir / "out.txt");
         testsupport::writeFile(dir / "input.txt", R"j({"type":"setOrigin","lat":52.2,"lon":21.0})j"
                                                   "\n#sleep 60000\n");
-        const std::string command = "exec env XDG_CONFIG_HOME='" + (dir / "config").string() + "' XDG_STATE_HOME='" +
-                                    (dir / "state").string() + "' GEODRAFT_SERVICES=offline '" +
-                                    (testsupport::binaryDir() / "app/geodraft").string() + "' session --project '" +
-                                    project() + "' < '" + (dir / "input.txt").string() + "' > '" +
-                                    (dir / "out.txt").string() + "' 2> '" + (dir / "err.txt").string() + "'";
+        const std::string shell = "exec " + command("--project '" + project() + "'");
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            ::execl("/bin/sh", "sh", "-c", shell.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         // The signal comes once the georeference is set (the session then sleeps for a minute).
