@@ -46,8 +46,8 @@ TEST_F(FaultMatrix, EveryLayerIsWholeOrSaysWhatIsMissingAndRecovers) {
         {"exception", {.exceptionDocument = true}},
         // A stall outlasts the deadline; a trickle brings each piece within the receive timeout, but not the
         // whole body within the deadline.
-        {"stall", {.delayMs = 300}},
-        {"trickle", {.trickleMs = 100}},
+        {"stall", {.delayMs = 900}},
+        {"trickle", {.trickleMs = 300}},
     };
     for (const Layer& layer : layers) {
         client.options.cacheDir = temp.path / layer.key;
@@ -59,8 +59,8 @@ TEST_F(FaultMatrix, EveryLayerIsWholeOrSaysWhatIsMissingAndRecovers) {
             municipalities = net::MunicipalityCache{};
             sim.faults().clear();
             sim.faults().add(faultOn(layer.serviceUrl, fault.fault));
-            client.options.defaultReceiveTimeoutMs = 100;
-            client.options.requestDeadlineMs = 250;
+            client.options.defaultReceiveTimeoutMs = 300;
+            client.options.requestDeadlineMs = 700;
             const FetchedData faulty = fetchLayer(layer);
             client.options.defaultReceiveTimeoutMs = 5000;
             client.options.requestDeadlineMs = 0;
