@@ -21,6 +21,7 @@
 #include "formats/las/LazWriter.h"
 #include "platform/ByteOrder.h"
 #include "platform/Numbers.h"
+#include "support/ResidentMemory.h"
 
 namespace {
 
@@ -153,22 +154,6 @@ const std::vector<cloudui::CloudSheet>& strips() {
     return all;
 }
 
-// Resident memory in MB: the current size, or the peak since the last resetPeak().
-double residentMb(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) != 0) continue;
-        const std::size_t from = line.find_first_not_of(" \t", field.size());
-        const std::size_t to = line.find(' ', from);
-        long long kb = 0;
-        if (from != std::string::npos && platform::parseInt(line.substr(from, to - from), kb))
-            return static_cast<double>(kb) / 1024;
-    }
-    return 0.0;
-}
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
 // The export in a child process (a fresh heap each run); the child reports what the export added to its
 // resident memory: the voxel set, one block of points, the writer, the sheet reader's buffers and the pages of
 // a mapped LAS sheet (and, before the points streamed, the whole cloud). Arg 0: the light level over the whole
@@ -195,10 +180,10 @@ void BM_ExportMemory(benchmark::State& state) {
         const pid_t child = fork();
         if (child == 0) {
             close(fds[0]);
-            const double before = residentMb("VmRSS:");
-            resetPeak();
+            const double before = benchsupport::residentMb("VmRSS:");
+            benchsupport::resetPeak();
             const cloudui::CloudResult r = cloudui::exportCloud(job, input, out, {}, nullptr, 1);
-            const Report mine{r.ok, r.count, residentMb("VmHWM:") - before};
+            const Report mine{r.ok, r.count, benchsupport::residentMb("VmHWM:") - before};
             const bool sent = write(fds[1], &mine, sizeof mine) == static_cast<ssize_t>(sizeof mine);
             _exit(sent ? 0 : 1);
         }

@@ -19,6 +19,7 @@
 #include "formats/las/LasWriter.h"
 #include "formats/las/LazWriter.h"
 #include "platform/Numbers.h"
+#include "support/ResidentMemory.h"
 
 using e57::E57Writer, e57::writeE57;
 using formats::CloudPoint;
@@ -72,22 +73,6 @@ BENCHMARK(BM_WriteE57)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
-// Resident memory in MB: the current size, or the peak since the last resetPeak().
-double residentMb(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) != 0) continue;
-        const std::size_t from = line.find_first_not_of(" \t", field.size());
-        const std::size_t to = line.find(' ', from);
-        long long kb = 0;
-        if (from != std::string::npos && parseInt(line.substr(from, to - from), kb))
-            return static_cast<double>(kb) / 1024;
-    }
-    return 0.0;
-}
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
 // The caller holds one block of 1,000,000 points at a time, as sheet reading produces them.
 void BM_WriteE57Blocks(benchmark::State& state) {
     const std::size_t total = static_cast<std::size_t>(state.range(0)), block = 1000000;
@@ -99,14 +84,14 @@ void BM_WriteE57Blocks(benchmark::State& state) {
     double before = 0, peak = 0;
     std::uintmax_t size = 0;
     for (auto _ : state) {
-        before = residentMb("VmRSS:");
-        resetPeak();
+        before = benchsupport::residentMb("VmRSS:");
+        benchsupport::resetPeak();
         E57Writer w;
         std::string error;
         if (!w.open(path, error)) state.SkipWithError(error.c_str());
         for (std::size_t done = 0; done < total; done += block) w.add(pts.data(), std::min(block, total - done));
         if (!w.close(error)) state.SkipWithError(error.c_str());
-        peak = residentMb("VmHWM:");
+        peak = benchsupport::residentMb("VmHWM:");
         size = std::filesystem::file_size(path);
     }
     std::filesystem::remove(path);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model/ModelHost.h"
+#include "support/ResidentMemory.h"
 
 namespace {
 
@@ -62,14 +63,8 @@ void BM_UndoableCommandOnTerrainProject(benchmark::State& state) {
 }
 BENCHMARK(BM_UndoableCommandOnTerrainProject)->Unit(benchmark::kMillisecond);
 
-// Peak resident memory of this process so far (bytes), and a reset of it, from /proc.
-long long peakRss() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
-    return -1;
-}
-void resetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
+// Peak resident memory of this process so far, in bytes.
+long long peakRss() { return static_cast<long long>(benchsupport::residentMb("VmHWM:") * 1024 * 1024); }
 
 // A session of thirteen terrain placements (each an undoable command adding 4 patches, about 160,000 level
 // points), saved, then opened again: peak memory against the project's size on disk.
@@ -77,7 +72,7 @@ void BM_SessionOfThirteenTerrainPlacements(benchmark::State& state) {
     const std::filesystem::path file = std::filesystem::temp_directory_path() / "geodraft_bench_host_project.json";
     long long size = 0, sessionPeak = 0, openPeak = 0;
     for (auto _ : state) {
-        resetPeakRss();
+        benchsupport::resetPeak();
         {
             model::ModelHost h;
             for (int placement = 0; placement < 13; ++placement) {
@@ -101,7 +96,7 @@ void BM_SessionOfThirteenTerrainPlacements(benchmark::State& state) {
         }
         sessionPeak = peakRss();
         size = static_cast<long long>(std::filesystem::file_size(file));
-        resetPeakRss();
+        benchsupport::resetPeak();
         {
             model::ModelHost opened;
             benchmark::DoNotOptimize(opened.loadProject(file).ok);

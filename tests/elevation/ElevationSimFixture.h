@@ -1,9 +1,7 @@
 // The elevation scenario of the simulator and a web client with a private cache, for one test; runs of
 // `geodraft session` and `geodraft model` with private settings, state and cache.
 #pragma once
-#include <sys/wait.h>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,46 +9,15 @@
 
 #include "ElevationScenario.h"
 #include "SimHttp.h"
+#include "support/GeodraftRun.h"
 #include "support/SimulatorFixture.h"
 
-// What one session wrote to the page, its exit code and its error output.
-struct SessionRun {
-    int exitCode = -1;
-    std::vector<nlohmann::json> messages;
-    std::string err;
-
-    nlohmann::json last(const std::string& type) const {
-        nlohmann::json found;
-        for (const nlohmann::json& m : messages)
-            if (m.value("type", "") == type) found = m;
-        return found;
-    }
-    bool hasLabel(const std::string& label) const {
-        for (const nlohmann::json& m : messages)
-            if (m.value("type", "") == "progress" && m.value("label", "") == label) return true;
-        return false;
-    }
-};
+using SessionRun = testsupport::GeodraftRun;
 
 // `input` is the session's standard input, one line each; everything the run writes stays under `dir`.
 inline SessionRun runSession(const std::filesystem::path& dir, const std::vector<std::string>& input,
                              const std::string& arguments, int pacingMs) {
-    std::string text;
-    for (const auto& line : input) text += line + "\n";
-    testsupport::writeFile(dir / "input.txt", text);
-    const std::string command = "env XDG_CONFIG_HOME='" + (dir / "config").string() + "' XDG_STATE_HOME='" +
-                                (dir / "state").string() + "' XDG_CACHE_HOME='" + (dir / "cache").string() +
-                                "' GEODRAFT_PACING_MS=" + std::to_string(pacingMs) + " '" +
-                                (testsupport::binaryDir() / "app/geodraft").string() + "' session " + arguments +
-                                " < '" + (dir / "input.txt").string() + "' > '" + (dir / "out.txt").string() +
-                                "' 2> '" + (dir / "err.txt").string() + "'";
-    const int status = std::system(command.c_str());
-    SessionRun r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream out(testsupport::readFile(dir / "out.txt"));
-    for (std::string line; std::getline(out, line);) r.messages.push_back(nlohmann::json::parse(line));
-    r.err = testsupport::readFile(dir / "err.txt");
-    return r;
+    return testsupport::runGeodraft(dir, "session " + arguments, input, pacingMs);
 }
 
 // The listing `geodraft model` gives of a project file.

@@ -1,70 +1,26 @@
 // The Polish simulator scenario on a real loopback socket, every request routed to it, and a fetch context
 // over a fresh client, cache and municipality cache for one test.
 #pragma once
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "PolandScenario.h"
 #include "Scenarios.h"
 #include "geodesy/Crs.h"
 #include "import/FetchContext.h"
 #include "import/FetchGroups.h"
+#include "support/GeodraftRun.h"
 #include "support/SimulatorFixture.h"
 
 inline bool hasLabel(const std::vector<std::string>& labels, const std::string& label) {
     return std::find(labels.begin(), labels.end(), label) != labels.end();
 }
 
-// What one run of the geodraft program printed: page messages (standard output lines that are JSON objects),
-// the whole standard output, and standard error with its report lines ("report: ...").
-struct ProgramRun {
-    int exitCode = -1;
-    std::vector<nlohmann::json> messages;
-    std::string out, err;
-
-    // The last message of the type (null when there is none).
-    nlohmann::json last(const std::string& type) const {
-        nlohmann::json found;
-        for (const nlohmann::json& m : messages)
-            if (m.value("type", "") == type) found = m;
-        return found;
-    }
-    bool hasLabel(const std::string& label) const {
-        for (const nlohmann::json& m : messages)
-            if (m.value("type", "") == "progress" && m.value("label", "") == label) return true;
-        return false;
-    }
-};
-
-// Runs `geodraft ARGS` with the lines as standard input and the user's folders (a private cache among them)
-// inside `dir`, so every answer comes from the simulator and none from an earlier run.
-inline ProgramRun runGeodraft(const std::filesystem::path& dir, const std::string& args,
-                              const std::vector<std::string>& input) {
-    std::string text;
-    for (const std::string& line : input) text += line + "\n";
-    testsupport::writeFile(dir / "input.txt", text);
-    const auto in = [&](const char* name) { return "'" + (dir / name).string() + "'"; };
-    const std::string command = "env XDG_CONFIG_HOME=" + in("config") + " XDG_STATE_HOME=" + in("state") +
-                                " XDG_CACHE_HOME=" + in("cache") + " GEODRAFT_PACING_MS=5 '" +
-                                (testsupport::binaryDir() / "app/geodraft").string() + "' " + args + " < " +
-                                in("input.txt") + " > " + in("out.txt") + " 2> " + in("err.txt");
-    const int status = std::system(command.c_str());
-    ProgramRun r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = testsupport::readFile(dir / "out.txt");
-    r.err = testsupport::readFile(dir / "err.txt");
-    std::istringstream lines(r.out);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("{", 0) == 0) r.messages.push_back(nlohmann::json::parse(line));
-    return r;
-}
+using ProgramRun = testsupport::GeodraftRun;
+using testsupport::runGeodraft;
 
 class FetchSim : public SimulatorFixture {
 protected:
