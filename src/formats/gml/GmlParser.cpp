@@ -613,6 +613,8 @@ GmlParseResult parseText(std::string_view gml, char* writable, formats::DataType
         return result;
     }
     if (std::optional<GmlParseResult> byParts = parseByParts(gml, type)) return std::move(*byParts);
+    // A text the reader converts first is read from a copy, so both entries report the same offsets.
+    if (!detail::readAsUtf8(gml)) writable = nullptr;
     pugi::xml_document doc;
     // Parsing in place overwrites bytes before a failure, so line starts are noted first for the message.
     std::vector<std::size_t> newlines;

@@ -94,11 +94,23 @@ bool declarationIsUtf8(std::string_view declaration) {
 
 }  // namespace
 
+bool readAsUtf8(std::string_view gml) {
+    if (gml.empty()) return true;
+    // Byte order marks of UTF-16 and UTF-32, and their forms without one.
+    const auto first = static_cast<unsigned char>(gml[0]);
+    if (first == 0x00 || first == 0xFE || first == 0xFF || (gml.size() > 1 && first == '<' && gml[1] == '\0'))
+        return false;
+    if (!startsWith(gml, 0, "<?xml")) return true;
+    const std::size_t end = gml.find("?>", 5);
+    return end == std::string_view::npos || declarationIsUtf8(gml.substr(0, end));
+}
+
 std::optional<CollectionParts> splitCollection(std::string_view gml) {
     std::size_t at = 0;
+    if (!readAsUtf8(gml)) return std::nullopt;
     if (startsWith(gml, 0, "<?xml") && gml.size() > 5 && isBlank(gml[5])) {
         const std::size_t end = gml.find("?>", 5);
-        if (end == std::string_view::npos || !declarationIsUtf8(gml.substr(0, end))) return std::nullopt;
+        if (end == std::string_view::npos) return std::nullopt;
         at = end + 2;
     }
     for (;;) {

@@ -20,4 +20,8 @@ struct CollectionParts {
 // which the caller detects when parsing it.
 std::optional<CollectionParts> splitCollection(std::string_view gml);
 
+// Whether the XML reader takes the text as UTF-8 as it stands: no mark or declaration of another encoding,
+// which it would convert first (and then count error offsets in the converted text).
+bool readAsUtf8(std::string_view gml);
+
 }  // namespace gml::detail

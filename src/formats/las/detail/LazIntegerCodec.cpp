@@ -5,7 +5,7 @@
 namespace las::detail {
 
 LazIntegerCodec::LazIntegerCodec(unsigned bits, unsigned contexts, bool forDecoding, unsigned bitsHigh)
-    : bits_(bits), bitsHigh_(bitsHigh) {
+    : bitsHigh_(bitsHigh) {
     if (bits > 0 && bits < 32) {
         corrBits_ = bits;
         corrRange_ = 1u << bits;

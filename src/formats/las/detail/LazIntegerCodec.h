@@ -25,7 +25,6 @@ private:
     std::int32_t readCorrector(ArithmeticDecoder& dec, ArithmeticModel& bitsModel);
     void writeCorrector(ArithmeticEncoder& enc, std::int32_t c, ArithmeticModel& bitsModel);
 
-    unsigned bits_;
     unsigned bitsHigh_;
     unsigned corrBits_;
     std::uint32_t corrRange_;  // 0 means the full 32-bit range
