@@ -49,6 +49,14 @@ inline bool ContourLevelCells::levelRange(double lo, double hi, std::int64_t& fr
     return from <= to;
 }
 
+inline bool ContourLevelCells::cellLevels(int c, int r, std::int64_t& from, std::int64_t& to) const {
+    const double hA = grid_.at(c, r), hB = grid_.at(c + 1, r);
+    const double hC = grid_.at(c + 1, r + 1), hD = grid_.at(c, r + 1);
+    if (std::isnan(hA) || std::isnan(hB) || std::isnan(hC) || std::isnan(hD)) return false;
+    return levelRange(std::min(std::min(hA, hB), std::min(hC, hD)), std::max(std::max(hA, hB), std::max(hC, hD)), from,
+                      to);
+}
+
 void ContourLevelCells::countWindow(int first) {
     const std::size_t cellCount = static_cast<std::size_t>(cellCols_) * static_cast<std::size_t>(cellRows_);
     // More levels than cells only happens with absurd height ranges; they are counted a window at a time.
@@ -64,13 +72,8 @@ void ContourLevelCells::countWindow(int first) {
     for (int r = 0; r < cellRows_; ++r) {
         if (!rows && (rowFrom_[r] >= windowEnd_ || rowTo_[r] < windowFirst_)) continue;
         for (int c = 0; c < cellCols_; ++c) {
-            const double hA = grid_.at(c, r), hB = grid_.at(c + 1, r);
-            const double hC = grid_.at(c + 1, r + 1), hD = grid_.at(c, r + 1);
-            if (std::isnan(hA) || std::isnan(hB) || std::isnan(hC) || std::isnan(hD)) continue;
             std::int64_t from = 0, to = 0;
-            if (!levelRange(std::min(std::min(hA, hB), std::min(hC, hD)), std::max(std::max(hA, hB), std::max(hC, hD)),
-                            from, to))
-                continue;
+            if (!cellLevels(c, r, from, to)) continue;
             if (rows) {
                 rowFrom_[r] = std::min(rowFrom_[r], static_cast<int>(from));
                 rowTo_[r] = std::max(rowTo_[r], static_cast<int>(to));
@@ -115,13 +118,8 @@ void ContourLevelCells::fillRun(int first) {
         if (rowFrom_[r] >= runEnd_ || rowTo_[r] < runFirst_) continue;
         const std::uint32_t rowBase = static_cast<std::uint32_t>(r) * static_cast<std::uint32_t>(cellCols_);
         for (int c = 0; c < cellCols_; ++c) {
-            const double hA = grid_.at(c, r), hB = grid_.at(c + 1, r);
-            const double hC = grid_.at(c + 1, r + 1), hD = grid_.at(c, r + 1);
-            if (std::isnan(hA) || std::isnan(hB) || std::isnan(hC) || std::isnan(hD)) continue;
             std::int64_t from = 0, to = 0;
-            if (!levelRange(std::min(std::min(hA, hB), std::min(hC, hD)), std::max(std::max(hA, hB), std::max(hC, hD)),
-                            from, to))
-                continue;
+            if (!cellLevels(c, r, from, to)) continue;
             from = std::max<std::int64_t>(from, runFirst_);
             to = std::min<std::int64_t>(to, runEnd_ - 1);
             for (std::int64_t i = from; i <= to; ++i)

@@ -27,6 +27,8 @@ public:
 private:
     // Levels [from, to] crossing a cell with the given lowest and highest corner; false when none.
     [[gnu::always_inline]] inline bool levelRange(double lo, double hi, std::int64_t& from, std::int64_t& to) const;
+    // Levels [from, to] crossing the cell at column c, row r; false when none or when a corner has no height.
+    [[gnu::always_inline]] inline bool cellLevels(int c, int r, std::int64_t& from, std::int64_t& to) const;
     // Counts the cells of every level in [first, first + window) and the row ranges on the first call.
     void countWindow(int first);
     // Fills the lists of the run of levels starting at `first`.
