@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the demo need on a Debian 12 machine.
 # Idempotent: packages already present are not fetched again.
+# --tools adds what fuzzing and hand measurements use (clang for the fuzz preset, perf).
 set -euo pipefail
 PKGS=(build-essential cmake ninja-build pkg-config ccache
       libgtest-dev libgmock-dev libbenchmark-dev
       nlohmann-json3-dev libpugixml-dev libcurl4-openssl-dev libssl-dev
       libzip-dev zlib1g-dev libcpp-httplib-dev libpng-dev libjpeg-dev
-      ca-certificates locales gdal-bin python3-ezdxf clang-format chromium)
+      ca-certificates locales gdal-bin python3-ezdxf clang-format chromium time)
+[ "${1:-}" = "--tools" ] && PKGS+=(clang linux-perf)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
