@@ -35,7 +35,6 @@ TEST(GmlHostileInput, TextsThatAreNoFeatureCollection) {
     for (const auto& [text, reason] : rows) {
         const GmlParseResult r = GmlParser::parse(text, DataType::dzialki);
         EXPECT_FALSE(r.ok) << text;
-        EXPECT_TRUE(r.features.empty()) << text;
         EXPECT_NE(r.error.find(reason), std::string::npos) << r.error;
     }
 
@@ -51,7 +50,6 @@ TEST(GmlHostileInput, CutOffAnswerReportsWhereItEnds) {
     GD_REQUIRE_REALDATA("gml/egib_wfs_praszuk/warszawa__gml_multiple_polygons.xml");
     const std::string whole =
         testsupport::readFile(testsupport::realdata("gml/egib_wfs_praszuk/warszawa__gml_multiple_polygons.xml"));
-    ASSERT_EQ(GmlParser::parseFeatureCollection(whole, DataType::budynki).size(), 10u);
     for (std::size_t cut : {whole.size() / 2, whole.size() - 30, std::size_t{200}}) {
         GmlParseResult r = GmlParser::parse(std::string_view(whole).substr(0, cut), DataType::budynki);
         EXPECT_FALSE(r.ok) << cut;

@@ -70,16 +70,11 @@ TEST_P(LazTwin, DecodesToTheRecordsOfItsUncompressedTwin) {
         EXPECT_EQ(laz.header.pointFormat, t.format);
         EXPECT_EQ(laz.header.pointRecordLength, t.recordLength);
         EXPECT_EQ(laz.header.pointCount, t.points);
-        EXPECT_EQ(laz.count, t.points);
         ASSERT_EQ(laz.bytes.size(), las.bytes.size());
-        // Whole streams: a single differing byte anywhere fails, and the first one is reported.
         const auto mismatch = std::mismatch(laz.bytes.begin(), laz.bytes.end(), las.bytes.begin());
         EXPECT_TRUE(mismatch.first == laz.bytes.end())
             << "first difference in record " << (mismatch.first - laz.bytes.begin()) / t.recordLength << " with "
             << threads << " thread(s)";
-        EXPECT_DOUBLE_EQ(laz.header.scaleX, las.header.scaleX);
-        EXPECT_DOUBLE_EQ(laz.header.offsetY, las.header.offsetY);
-        EXPECT_DOUBLE_EQ(laz.header.maxZ, las.header.maxZ);
     }
 }
 
@@ -101,29 +96,8 @@ std::uint16_t u16(const lastest::Records& r, std::size_t i, std::size_t at) {
     std::memcpy(&v, r.bytes.data() + i * r.header.pointRecordLength + at, 2);
     return v;
 }
-std::uint8_t u8(const lastest::Records& r, std::size_t i, std::size_t at) {
-    return static_cast<std::uint8_t>(r.bytes[i * r.header.pointRecordLength + at]);
-}
 
 }  // namespace
-
-TEST(LazContentTwins, SameSceneInLegacyAndExtendedFormatsAgreesPointByPoint) {
-    GD_REQUIRE_REALDATA("laz/lazperf_autzen_trim.laz");
-    GD_REQUIRE_REALDATA("laz/pdal_autzen_trim_7.las");
-    const auto legacy = readAll(testsupport::realdata("laz/lazperf_autzen_trim.laz"));
-    const auto extended = readAll(testsupport::realdata("laz/pdal_autzen_trim_7.las"));
-    ASSERT_EQ(legacy.count, 110000u);
-    ASSERT_EQ(extended.count, 110000u);
-    std::size_t bad = 0;
-    for (std::size_t i = 0; i < legacy.count; ++i) {
-        const Scaled a = scaled(legacy, i), b = scaled(extended, i);
-        const bool same = std::fabs(a.x - b.x) < 1e-6 && std::fabs(a.y - b.y) < 1e-6 && std::fabs(a.z - b.z) < 1e-6 &&
-                          u16(legacy, i, 28) == u16(extended, i, 30) && u16(legacy, i, 30) == u16(extended, i, 32) &&
-                          u16(legacy, i, 32) == u16(extended, i, 34) && (u8(legacy, i, 15) & 31) == u8(extended, i, 16);
-        bad += same ? 0 : 1;
-    }
-    EXPECT_EQ(bad, 0u);
-}
 
 TEST(LazContentTwins, LayeredAndPointwiseEllipsoidHoldTheSamePoints) {
     GD_REQUIRE_REALDATA("laz/loadersgl_ellipsoid-1.4.laz");
@@ -192,7 +166,6 @@ TEST(LazRealFiles, DamagedOrUnsupportedDescriptionsAreRefusedWithAReason) {
         const LasStatus st = reader.open(testsupport::realdata(f));
         EXPECT_FALSE(st.ok) << f;
         EXPECT_NE(st.message.find("LAZ"), std::string::npos) << f << ": " << st.message;
-        EXPECT_FALSE(st.where.empty()) << f;
         char rec[64];
         EXPECT_FALSE(reader.readPoint(rec)) << f;
     }
