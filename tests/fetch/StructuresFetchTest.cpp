@@ -72,15 +72,13 @@ TEST_F(Structures, FlatRoofsSitBetweenEaveAndRidge) {
         EXPECT_GE(roof.vertices[0].z, known[i].eaveZ - 0.2);
         EXPECT_LE(roof.vertices[0].z, known[i].ridgeZ + 0.2);
     }
-    EXPECT_NE(data.warning.find(" pkt, 20 obrysow."), std::string::npos) << data.warning;
     EXPECT_TRUE(hasLabel(labels, "Dachy z chmury: model terenu"));
 }
 
 TEST_F(Structures, SurfaceModelBlocksStandOnTheTerrain) {
     const FetchedData data = run(fetchNdsmBuildingsGroup, {"budynkindsm"});
-    ASSERT_EQ(data.buildingsNdsm.size(), 20u) << data.warning;
-    EXPECT_NE(data.warning.find("Budynki nMPT: 20 obrysow."), std::string::npos);
     const auto& known = sim::structures::siteBuildings();
+    ASSERT_EQ(data.buildingsNdsm.size(), known.size()) << data.warning;
     for (std::size_t i = 0; i < known.size(); ++i) {
         const buildings::StructureResult& b = data.buildingsNdsm[i];
         EXPECT_FALSE(b.fallback);
@@ -129,8 +127,6 @@ TEST_F(Structures, CloudBranchesSayWhyNothingWasFitted) {
 
 TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
     const FetchedData data = run(fetchBridgesRoadsGroup, {"mosty", "drogi"});
-    EXPECT_NE(data.warning.find("Mosty (OSM): 2 w kadrze. Drogi (OSM): 2 w kadrze."), std::string::npos)
-        << data.warning;
     ASSERT_EQ(data.bridges.size(), 2u);
     ASSERT_EQ(data.roads.size(), 2u);
     const auto extent = [](const buildings::StructureResult& r) {

@@ -1,5 +1,4 @@
-// The layer table: every data type belongs to one layer key, and the placement order is the one the page and
-// the demo rely on.
+// The layer table: every data type belongs to one layer key.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,7 +6,6 @@
 #include <vector>
 
 #include "import/LayerTable.h"
-#include "import/PlacementSteps.h"
 #include "settings/DataTypes.h"
 
 namespace importer {
@@ -24,18 +22,6 @@ TEST(LayerTable, EveryDataTypeHasExactlyOneLayerKeyAndEveryKeyAGroup) {
         SCOPED_TRACE(settings::dataTypeKey(static_cast<formats::DataType>(code)));
         EXPECT_EQ(owners[code].size(), 1u);
     }
-}
-
-TEST(LayerTable, PlacementStepsKeepTheirOrderAndNames) {
-    std::vector<std::string> steps;
-    for (const PlacementStep& step : placementSteps()) {
-        EXPECT_EQ(step.number, static_cast<int>(steps.size()) + 1);
-        steps.push_back(step.what);
-    }
-    EXPECT_EQ(steps, (std::vector<std::string>{"rastry", "obiekty 2D", "teren (Siatka)", "teren z chmury (Siatka)",
-                                               "woda z chmury (Siatka)", "budynki3d", "budynkilod2", "dachychmura",
-                                               "budynkindsm", "budynkirekon", "mosty", "drogi", "poziomice2d",
-                                               "poziomice3d", "poziomicechmura3d"}));
 }
 
 }  // namespace
