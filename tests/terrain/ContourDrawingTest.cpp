@@ -79,6 +79,6 @@ TEST(ContourLabels, PositionsAnglesAndTexts) {
         EXPECT_DOUBLE_EQ(labels[c.at].angle, c.angle);
         EXPECT_EQ(labels[c.at].text, c.text);
     }
-    EXPECT_TRUE(terrain::labelsForContour(line(101, false, {{0, 0}, {40, 0}})).empty());
+    EXPECT_TRUE(terrain::labelsForContour(line(101, false, {{0, 0}, {40, 0}})).empty());  // not an index line
     EXPECT_TRUE(terrain::labelsForContour(line(100, true, {{3, 3}, {3, 3}})).empty());
 }

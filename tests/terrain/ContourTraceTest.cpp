@@ -1,5 +1,4 @@
-// Contour tracing: equality with a plain per-level tracer (saddles, rings, index levels), zone-sized
-// coordinates, caps, cancel and progress.
+// Contour tracing against a plain per-level tracer, zone-sized coordinates, caps, cancel and progress.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
