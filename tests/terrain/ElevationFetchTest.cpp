@@ -48,26 +48,6 @@ struct ProgressLog {
 
 }  // namespace
 
-TEST(TerrainFetch, SheetsInIndexOrderWithUnreadableOnesSkipped) {
-    FakeSheets sheets{{"https://x/cut", "cut_off.asc"},
-                      {"https://x/a", "hills.asc"},
-                      {"https://x/gone", ""},
-                      {"https://x/b", "hills_east.asc"}};
-    ProgressLog log;
-    TerrainBuildResult r = fetchTerrain(kFrame, 1, sheets.source(), log.fn());
-    EXPECT_TRUE(r.notes.empty());
-    ASSERT_EQ(r.patches.size(), 1u);
-    EXPECT_EQ(sheets.framesAsked, std::vector<geodesy::Bbox>{kFrame});
-    EXPECT_EQ(sheets.downloaded, sheets.urls);
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"Pobieranie NMT 1/4", "Pobieranie NMT 2/4", "Pobieranie NMT 3/4",
-                                                     "Pobieranie NMT 4/4"}));
-    // Both readable sheets answer, the first one where they overlap.
-    const std::vector<grid::ElevationGrid> grids{loadSheet(ascData("hills.asc")), loadSheet(ascData("hills_east.asc"))};
-    std::string note;
-    TerrainSet expected = buildTerrainPatches(kFrame, 1, mosaicHeightSource(grids), note);
-    EXPECT_EQ(r.patches[0].points, expected[0].points);
-}
-
 TEST(ContourFetch, NotesProgressAndCancel) {
     // A refused interval stops before the index is asked.
     FakeSheets sheets{{"https://x/gone", ""}, {"https://x/a", "hills.asc"}};
