@@ -56,6 +56,19 @@ TEST(Reconstruction, KnownShapesComeBackAsTheirType) {
     EXPECT_LT(errorSum / buildings.size(), 0.3);
 }
 
+TEST(Reconstruction, SameResultOnEveryRun) {
+    const std::vector<KnownBuilding> buildings = sim::roofs::knownBuildings(5, 500000, 300000, 200.0);
+    const auto survey = sim::roofs::surveyPoints(buildings, {});
+    for (const KnownBuilding& b : buildings) {
+        const auto points = pointsOn(b, survey);
+        const RoofFitResult first = lod2fit::reconstructBuilding(points, b.footprint(), b.groundZ);
+        const RoofFitResult again = lod2fit::reconstructBuilding(points, b.footprint(), b.groundZ);
+        EXPECT_EQ(first.typeName, again.typeName);
+        EXPECT_EQ(first.meanError, again.meanError);
+        EXPECT_EQ(first.mesh.vertices, again.mesh.vertices);
+    }
+}
+
 TEST(Reconstruction, SelectionByPlanes) {
     // Two opposite planes of equal slope, then of 20 and 35 degrees; one plane; a flat one.
     const double t20 = std::tan(20 * M_PI / 180), t35 = std::tan(35 * M_PI / 180), t30 = std::tan(30 * M_PI / 180);
