@@ -1,13 +1,9 @@
 // geodraft dedupe as a real process: the terminal stands in for the alerts, the project file is rewritten.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
-
 #include "CleanupFixture.h"
 #include "model/ProjectFile.h"
-#include "support/TestSupport.h"
+#include "support/GeodraftRun.h"
 
 using namespace cleanuptest;
 
@@ -15,18 +11,12 @@ namespace {
 
 struct ProgramRun {
     int exitCode = -1;
-    std::string output;
+    std::string output;  // standard output and error
 };
 
-ProgramRun runDedupe(const testsupport::TempDir& dir, const std::string& args, const std::string& input) {
-    testsupport::writeFile(dir / "stdin.txt", input);
-    const std::string command = "'" + (testsupport::binaryDir() / "app/geodraft").string() + "' dedupe " + args +
-                                " < '" + (dir / "stdin.txt").string() + "' > '" + (dir / "out.txt").string() + "' 2>&1";
-    ProgramRun run;
-    const int status = std::system(command.c_str());
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.output = testsupport::readFile(dir / "out.txt");
-    return run;
+ProgramRun runDedupe(const testsupport::TempDir& dir, const std::string& args, std::vector<std::string> input) {
+    const testsupport::GeodraftRun r = testsupport::runGeodraft(dir.path, "dedupe " + args, input);
+    return {r.exitCode, r.out + r.err};
 }
 
 std::string doubledProject(const testsupport::TempDir& dir) {
@@ -50,7 +40,7 @@ std::size_t countInFile(const std::string& path, std::int32_t type) {
 TEST(DedupeCommand, YesDeletesTheDuplicatesAndSavesTheProject) {
     testsupport::TempDir dir;
     const std::string project = doubledProject(dir);
-    const ProgramRun run = runDedupe(dir, "'" + project + "' --yes", "");
+    const ProgramRun run = runDedupe(dir, "'" + project + "' --yes", {});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Czyszczenie duplikatow"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Usunieto duplikaty:\n- polilinie: 3\n- teksty: 2"), std::string::npos) << run.output;
@@ -65,27 +55,25 @@ TEST(DedupeCommand, TerminalAnswersPickTheButtons) {
     const std::string original = testsupport::readFile(project);
 
     // "Anuluj" by number: the file stays byte for byte.
-    ProgramRun run = runDedupe(dir, "'" + project + "'", "2\n");
+    ProgramRun run = runDedupe(dir, "'" + project + "'", {"2"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("1) Uruchom"), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("2) Anuluj"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("1) Uruchom\n  2) Anuluj"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("Usunieto"), std::string::npos) << run.output;
     EXPECT_EQ(testsupport::readFile(project), original);
 
     // Input that ends without an answer is no confirmation.
-    run = runDedupe(dir, "'" + project + "'", "");
+    run = runDedupe(dir, "'" + project + "'", {});
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(testsupport::readFile(project), original);
 
     // A wrong answer is asked again; "t" confirms.
-    run = runDedupe(dir, "'" + project + "'", "7\nt\n");
+    run = runDedupe(dir, "'" + project + "'", {"7", "t"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("- polilinie: 3"), std::string::npos) << run.output;
     EXPECT_EQ(countInFile(project, host::kElemPolyline), 3u);
 
     // Nothing left to delete: the summary says so and the file is not rewritten.
     const auto written = std::filesystem::last_write_time(project);
-    run = runDedupe(dir, "'" + project + "'", "1\n");
+    run = runDedupe(dir, "'" + project + "'", {"1"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Nie znaleziono zduplikowanych polilinii ani tekstow."), std::string::npos);
     EXPECT_EQ(std::filesystem::last_write_time(project), written);
@@ -94,11 +82,10 @@ TEST(DedupeCommand, TerminalAnswersPickTheButtons) {
 TEST(DedupeCommand, BadProjectArgumentsOrLockedLayerFailAndKeepTheFile) {
     testsupport::TempDir dir;
     testsupport::writeFile(dir / "zly.json", "{ nie json");
-    ProgramRun run = runDedupe(dir, "'" + (dir / "zly.json").string() + "' --yes", "");
+    ProgramRun run = runDedupe(dir, "'" + (dir / "zly.json").string() + "' --yes", {});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_FALSE(run.output.empty());
     EXPECT_EQ(testsupport::readFile(dir / "zly.json"), "{ nie json");
-    run = runDedupe(dir, "", "");
+    run = runDedupe(dir, "", {});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.output.find("uzycie"), std::string::npos);
 
@@ -107,8 +94,11 @@ TEST(DedupeCommand, BadProjectArgumentsOrLockedLayerFailAndKeepTheFile) {
     const auto project = (dir / "projekt.json").string();
     ASSERT_TRUE(h.saveProject(project).ok);
     const std::string original = testsupport::readFile(project);
-    run = runDedupe(dir, "'" + project + "' --yes", "");
+    run = runDedupe(dir, "'" + project + "' --yes", {});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.output.find("Nie udalo sie usunac duplikatow"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Nie udalo sie usunac duplikatow - sprawdz, czy elementy nie leza na zablokowanej "
+                              "warstwie lub nie sa zablokowane/zgrupowane."),
+              std::string::npos)
+        << run.output;
     EXPECT_EQ(testsupport::readFile(project), original);
 }

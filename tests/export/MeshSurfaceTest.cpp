@@ -79,10 +79,8 @@ TEST(MeshSurface, CoversTheOutlineThroughEveryLevelVertexAndStaysDelaunay) {
 
 TEST(MeshSurface, DxfFacesCarryTheLevelPointHeightsAndThePlanHasNoDiagonals) {
     model::ModelHost h;
-    host::Attribute layer{.kind = host::kAttrLayer, .name = "GIS_TEREN"};
-    ASSERT_EQ(h.createAttribute(layer), host::kHostOk);
     host::MeshElement mesh = hillMesh(false);
-    mesh.layer = layer.index;
+    mesh.layer = exporttest::addLayer(h, "GIS_TEREN");
     host::ElementId id;
     ASSERT_EQ(h.createMesh(mesh, id), host::kHostOk);
     testsupport::TempDir dir;

