@@ -1,7 +1,6 @@
 #include "net/HttpExchange.h"
 
 #include <arpa/inet.h>
-#include <curl/curl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -10,10 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <mutex>
 
 #include "net/ServiceEndpoints.h"
 #include "net/UrlText.h"
+#include "net/detail/CurlLibrary.h"
 #include "platform/Numbers.h"
 
 namespace net {
@@ -22,10 +21,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void ensureCurlReady() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
+// Reached only once openTransfer() has found the library.
+const detail::CurlLibrary& libcurl() { return *detail::curlLibrary(); }
 
 void trace(const std::string& line) {
     if (std::getenv("GIS_DEBUG_HTTP") != nullptr) std::fputs(line.c_str(), stderr);
@@ -71,13 +68,13 @@ struct Transfer {
 
 long long announcedLength(CURL* curl) {
     curl_off_t length = -1;
-    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    libcurl().easyGetinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     return length > 0 ? static_cast<long long>(length) : 0;
 }
 
 long long responseStatus(CURL* curl) {
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    libcurl().easyGetinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     return status;
 }
 
@@ -113,22 +110,22 @@ size_t onBodyBytes(char* data, size_t, size_t count, void* user) {
 // Runs the transfer, ending it when no byte has moved for the receive time-out once the request is under way
 // (the time-out of one wait for data, not of the whole transfer, so long downloads are not cut).
 CURLcode runTransfer(Transfer& t) {
-    CURLM* multi = curl_multi_init();
+    CURLM* multi = libcurl().multiInit();
     if (multi == nullptr) return CURLE_OUT_OF_MEMORY;
-    curl_multi_add_handle(multi, t.curl);
+    libcurl().multiAddHandle(multi, t.curl);
     CURLcode result = CURLE_OK;
     int running = 1;
     while (running > 0) {
-        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+        if (libcurl().multiPerform(multi, &running) != CURLM_OK) {
             result = CURLE_RECV_ERROR;
             break;
         }
         if (running == 0) break;
-        curl_multi_poll(multi, nullptr, 0, 25, nullptr);
+        libcurl().multiPoll(multi, nullptr, 0, 25, nullptr);
         curl_off_t pretransfer = 0, down = 0, up = 0;
-        curl_easy_getinfo(t.curl, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
-        curl_easy_getinfo(t.curl, CURLINFO_SIZE_DOWNLOAD_T, &down);
-        curl_easy_getinfo(t.curl, CURLINFO_SIZE_UPLOAD_T, &up);
+        libcurl().easyGetinfo(t.curl, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
+        libcurl().easyGetinfo(t.curl, CURLINFO_SIZE_DOWNLOAD_T, &down);
+        libcurl().easyGetinfo(t.curl, CURLINFO_SIZE_UPLOAD_T, &up);
         const auto now = Clock::now();
         if (t.limits != nullptr && t.limits->cancelled && t.limits->cancelled()) {
             t.cancelled = true;
@@ -155,11 +152,11 @@ CURLcode runTransfer(Transfer& t) {
     }
     if (!t.timedOut && result == CURLE_OK) {
         int left = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &left))
+        while (CURLMsg* message = libcurl().multiInfoRead(multi, &left))
             if (message->msg == CURLMSG_DONE && message->easy_handle == t.curl) result = message->data.result;
     }
-    curl_multi_remove_handle(multi, t.curl);
-    curl_multi_cleanup(multi);
+    libcurl().multiRemoveHandle(multi, t.curl);
+    libcurl().multiCleanup(multi);
     return result;
 }
 
@@ -246,26 +243,26 @@ bool prepare(Transfer& t, const std::string& url, int connectTimeoutMs, int rece
     t.receiveTimeoutMs = receiveTimeoutMs;
     t.loopbackOnly = route.routed;
     CURL* c = t.curl;
-    curl_easy_setopt(c, CURLOPT_URL, routed.c_str());
-    curl_easy_setopt(c, CURLOPT_USERAGENT, userAgent.c_str());
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBodyBytes);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, openGuardedSocket);
-    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &t);
+    libcurl().easySetopt(c, CURLOPT_URL, routed.c_str());
+    libcurl().easySetopt(c, CURLOPT_USERAGENT, userAgent.c_str());
+    libcurl().easySetopt(c, CURLOPT_NOSIGNAL, 1L);
+    libcurl().easySetopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeoutMs));
+    libcurl().easySetopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    libcurl().easySetopt(c, CURLOPT_MAXREDIRS, 10L);
+    libcurl().easySetopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    libcurl().easySetopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    libcurl().easySetopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    libcurl().easySetopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    libcurl().easySetopt(c, CURLOPT_WRITEFUNCTION, onBodyBytes);
+    libcurl().easySetopt(c, CURLOPT_WRITEDATA, &t);
+    libcurl().easySetopt(c, CURLOPT_OPENSOCKETFUNCTION, openGuardedSocket);
+    libcurl().easySetopt(c, CURLOPT_OPENSOCKETDATA, &t);
     if (route.routed) {
-        curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
+        libcurl().easySetopt(c, CURLOPT_NOPROXY, "*");
         // A redirect to any other host goes to the local server too, so not even a name look-up leaves the
         // machine; the socket guard above stays as the last line.
-        t.connectTo = curl_slist_append(nullptr, ("::" + route.loopbackHost + ":").c_str());
-        curl_easy_setopt(c, CURLOPT_CONNECT_TO, t.connectTo);
+        t.connectTo = libcurl().slistAppend(nullptr, ("::" + route.loopbackHost + ":").c_str());
+        libcurl().easySetopt(c, CURLOPT_CONNECT_TO, t.connectTo);
     }
     return true;
 }
@@ -286,12 +283,12 @@ curl_slist* headerList(const std::string& headerBlock) {
         for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         if (lower == "content-type:") hasContentType = true;
         if (lower.rfind("accept:", 0) == 0) hasAccept = true;
-        list = curl_slist_append(list, line.c_str());
+        list = libcurl().slistAppend(list, line.c_str());
     }
-    if (!hasContentType) list = curl_slist_append(list, "Content-Type:");
+    if (!hasContentType) list = libcurl().slistAppend(list, "Content-Type:");
     // Services see the same request as from the Windows add-on, which names no accepted types.
-    if (!hasAccept) list = curl_slist_append(list, "Accept:");
-    list = curl_slist_append(list, "Expect:");
+    if (!hasAccept) list = libcurl().slistAppend(list, "Accept:");
+    list = libcurl().slistAppend(list, "Expect:");
     return list;
 }
 
@@ -302,8 +299,7 @@ bool openTransfer(Transfer& t, const std::string& url, int connectTimeoutMs, int
         error = "Nieprawidlowy URL: " + url;
         return false;
     }
-    ensureCurlReady();
-    t.curl = curl_easy_init();
+    t.curl = detail::curlLibrary() != nullptr ? libcurl().easyInit() : nullptr;
     trace("[http] session otwarta\n");
     if (t.curl == nullptr) {
         error = "WinHttpOpen nieudane";
@@ -311,7 +307,7 @@ bool openTransfer(Transfer& t, const std::string& url, int connectTimeoutMs, int
     }
     std::string routed;
     if (!prepare(t, url, connectTimeoutMs, receiveTimeoutMs, userAgent, routed)) {
-        curl_easy_cleanup(t.curl);
+        libcurl().easyCleanup(t.curl);
         t.curl = nullptr;
         error = "Nieprawidlowy URL: " + url;
         return false;
@@ -330,16 +326,16 @@ HttpResult performRequest(const std::string& method, const std::string& url, con
     if (!openTransfer(t, url, connectTimeoutMs, receiveTimeoutMs, userAgent, result.error)) return result;
     t.body = &result.body;
     curl_slist* headers = headerList(headerBlock);
-    curl_easy_setopt(t.curl, CURLOPT_HTTPHEADER, headers);
+    libcurl().easySetopt(t.curl, CURLOPT_HTTPHEADER, headers);
     if (method == "GET") {
-        curl_easy_setopt(t.curl, CURLOPT_HTTPGET, 1L);
+        libcurl().easySetopt(t.curl, CURLOPT_HTTPGET, 1L);
     } else if (method == "HEAD") {
-        curl_easy_setopt(t.curl, CURLOPT_NOBODY, 1L);
+        libcurl().easySetopt(t.curl, CURLOPT_NOBODY, 1L);
     } else {
-        if (method != "POST") curl_easy_setopt(t.curl, CURLOPT_CUSTOMREQUEST, method.c_str());
+        if (method != "POST") libcurl().easySetopt(t.curl, CURLOPT_CUSTOMREQUEST, method.c_str());
         if (method == "POST" || !body.empty()) {
-            curl_easy_setopt(t.curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-            curl_easy_setopt(t.curl, CURLOPT_POSTFIELDS, body.c_str());
+            libcurl().easySetopt(t.curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+            libcurl().easySetopt(t.curl, CURLOPT_POSTFIELDS, body.c_str());
         }
     }
     const CURLcode code = runTransfer(t);
@@ -347,9 +343,9 @@ HttpResult performRequest(const std::string& method, const std::string& url, con
     result.status = outcome.status;
     result.error = outcome.error;
     result.ok = result.status >= 200 && result.status <= 299 && result.error.empty();
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(t.curl);
-    curl_slist_free_all(t.connectTo);
+    libcurl().slistFreeAll(headers);
+    libcurl().easyCleanup(t.curl);
+    libcurl().slistFreeAll(t.connectTo);
     return result;
 }
 
@@ -363,8 +359,8 @@ HttpStreamResult performDownload(const std::string& url, int connectTimeoutMs, i
     t.streaming = true;
     t.onChunk = &onChunk;
     curl_slist* headers = headerList({});
-    curl_easy_setopt(t.curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(t.curl, CURLOPT_HTTPGET, 1L);
+    libcurl().easySetopt(t.curl, CURLOPT_HTTPHEADER, headers);
+    libcurl().easySetopt(t.curl, CURLOPT_HTTPGET, 1L);
     const CURLcode code = runTransfer(t);
     const Outcome outcome = finishTransfer(t, code, url);
     result.status = outcome.status;
@@ -376,9 +372,9 @@ HttpStreamResult performDownload(const std::string& url, int connectTimeoutMs, i
                 "Pobieranie przerwane (" + formatByteSize(t.received) + " z " + formatByteSize(length) + ").";
     }
     result.ok = result.error.empty() && result.status >= 200 && result.status <= 299;
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(t.curl);
-    curl_slist_free_all(t.connectTo);
+    libcurl().slistFreeAll(headers);
+    libcurl().easyCleanup(t.curl);
+    libcurl().slistFreeAll(t.connectTo);
     if (t.failure) std::rethrow_exception(t.failure);
     return result;
 }

@@ -5,6 +5,7 @@
 
 #include "formats/las/detail/ArithmeticBitModel.h"
 #include "formats/las/detail/ArithmeticModel.h"
+#include "platform/ByteOrder.h"
 
 namespace las::detail {
 
@@ -68,7 +69,7 @@ public:
         }
         value_ -= x;
         length_ = y - x;
-        if (length_ < kMinLength) renormalize();
+        refill();
         ++m.symbolCount[sym];
         if (--m.symbolsUntilUpdate == 0) m.update();
         return sym;
@@ -114,6 +115,21 @@ private:
         do {
             value_ = (value_ << 8) | nextByte();
         } while ((length_ <<= 8) < kMinLength);
+    }
+    // renormalize() after a symbol. Whether it needs bytes, and how many, changes from symbol to
+    // symbol and defeats branch prediction, so away from the end of the range the 0..3 bytes are
+    // shifted in without a branch (a symbol leaves the length at 2^9 or more).
+    [[gnu::always_inline]] void refill() {
+        if (end_ - cur_ >= 4) [[likely]] {
+            const unsigned bytes = static_cast<unsigned>(__builtin_clz(length_)) >> 3;
+            const unsigned bits = bytes * 8;
+            const std::uint64_t next = platform::readBigEndian32(cur_);
+            value_ = (value_ << bits) | static_cast<std::uint32_t>(next >> (32 - bits));
+            length_ <<= bits;
+            cur_ += bytes;
+        } else if (length_ < kMinLength) {
+            renormalize();
+        }
     }
 
     const std::uint8_t* begin_ = nullptr;

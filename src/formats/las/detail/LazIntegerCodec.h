@@ -50,8 +50,10 @@ inline std::int32_t LazIntegerCodec::readCorrector(ArithmeticDecoder& dec, Arith
         const std::int64_t low = dec.readBits(k1);
         c = (high << k1) | low;
     }
-    if (c >= (std::int64_t{1} << (k_ - 1))) c += 1;
-    else c -= (std::int64_t{1} << k_) - 1;
+    // The upper half are the positive corrections, the lower half the negative ones. Either is as
+    // likely as the other, so the choice is made without a branch.
+    const std::int64_t lowerHalf = -static_cast<std::int64_t>(c < (std::int64_t{1} << (k_ - 1)));
+    c = c + 1 - (lowerHalf & (std::int64_t{1} << k_));
     return static_cast<std::int32_t>(c);
 }
 
