@@ -5,8 +5,6 @@
 
 namespace las::detail {
 
-inline constexpr std::uint64_t kRecordHashStart = 0xcbf29ce484222325ull;
-
 // Extends `hash` over `size` bytes. Each byte is one step of a chain of dependent multiplications,
 // so the cost is latency, not throughput: done between other work, the processor overlaps the two.
 inline std::uint64_t extendRecordHash(std::uint64_t hash, const std::uint8_t* bytes, std::size_t size) {
