@@ -1,5 +1,5 @@
-// Tile indexes against the simulated national services on loopback, and the text scan of real and hostile
-// index answers.
+// Tile indexes, LiDAR sheet downloads and the terrain height lookup against the simulated national services on
+// loopback.
 #include <gtest/gtest.h>
 
 #include "ElevationSimFixture.h"

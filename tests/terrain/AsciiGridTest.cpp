@@ -76,7 +76,7 @@ TEST(AsciiGridParse, HeaderVariants) {
     EXPECT_EQ(odd.values, (std::vector<double>{15.0, -2.0}));
 }
 
-TEST(AsciiGridParse, BadHeadersAndValuesAreRefusedWithWhere) {
+TEST(AsciiGridParse, BadHeadersValuesAndCutOffSheetsAreRefused) {
     ElevationGrid g;
     for (const char* text :
          {"ncols 0 nrows 2 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999 1 2",
@@ -96,26 +96,21 @@ TEST(AsciiGridParse, BadHeadersAndValuesAreRefusedWithWhere) {
         EXPECT_FALSE(s.ok);
         EXPECT_FALSE(s.message.empty());
     }
+    // Every prefix of a sheet that lacks values is refused; none crashes.
+    const std::string full = readFile(ascData("hills.asc"));
+    for (std::size_t cutAt :
+         {std::size_t{0}, std::size_t{5}, std::size_t{40}, full.size() / 3, full.size() / 2, full.rfind(' ')}) {
+        SCOPED_TRACE(cutAt);
+        EXPECT_FALSE(parseAsciiGrid(g, std::string_view(full).substr(0, cutAt)).ok);
+    }
+    EXPECT_TRUE(parseAsciiGrid(g, std::string_view(full).substr(0, full.find_last_not_of(" \n") + 1)).ok);
+    EXPECT_FALSE(readAsciiGridFile(g, ascData("")).ok);
     // A real sheet with five header lines: its first value is read as a key.
     GD_REQUIRE_REALDATA("asc/landlab_4_x_3_no_nodata_value.asc");
     AsciiGridStatus five = parseAsciiGrid(g, readFile(realdata("asc/landlab_4_x_3_no_nodata_value.asc")));
     EXPECT_FALSE(five.ok);
     EXPECT_EQ(five.line, 6u);
     EXPECT_NE(five.message.find("nieznany klucz"), std::string::npos) << five.message;
-}
-
-TEST(AsciiGridParse, CutOffSheetsAreRefused) {
-    ElevationGrid g;
-    // Every prefix of a real sheet that lacks values is refused; none crashes.
-    const std::string full = readFile(ascData("hills.asc"));
-    const std::size_t lastValue = full.find_last_not_of(" \n");
-    for (std::size_t cutAt :
-         {std::size_t{0}, std::size_t{5}, std::size_t{40}, full.size() / 3, full.size() / 2, full.rfind(' ')}) {
-        SCOPED_TRACE(cutAt);
-        EXPECT_FALSE(parseAsciiGrid(g, std::string_view(full).substr(0, cutAt)).ok);
-    }
-    EXPECT_TRUE(parseAsciiGrid(g, std::string_view(full).substr(0, lastValue + 1)).ok);
-    EXPECT_FALSE(readAsciiGridFile(g, ascData("")).ok);
 }
 
 TEST(AsciiGridParse, DamagedSheetsNeverCrashAndFailuresSayWhere) {

@@ -9,6 +9,7 @@
 
 #include "TerrainTestUtil.h"
 #include "platform/Numbers.h"
+#include "support/GeodraftRun.h"
 
 using namespace terrain;
 using namespace terrain_test;
@@ -16,23 +17,6 @@ using platform::cformat;
 using testsupport::TempDir;
 
 namespace {
-
-struct CommandRun {
-    int code = -1;
-    std::string out, err;
-};
-
-CommandRun runCommand(const std::string& args, const TempDir& dir) {
-    const auto program = testsupport::binaryDir() / "app" / "geodraft";
-    const std::string cmd = "'" + program.string() + "' " + args + " >'" + (dir / "stdout").string() + "' 2>'" +
-                            (dir / "stderr").string() + "'";
-    CommandRun r;
-    const int status = std::system(cmd.c_str());
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = testsupport::readFile(dir / "stdout");
-    r.err = testsupport::readFile(dir / "stderr");
-    return r;
-}
 
 std::string asc(const std::string& name) { return "'" + ascData(name).string() + "'"; }
 
@@ -75,8 +59,8 @@ TEST(ContoursCommand, WritesLinesAndLabelsAsGeoJson) {
     const std::string out = (dir / "out.geojson").string();
     const std::string args = " --frame 500000,300000,500059,300039 --step 1 --interval 0.5 " + asc("hills.asc") + " " +
                              asc("hills_east.asc") + " --out ";
-    CommandRun r = runCommand("contours" + args + "'" + out + "'", dir);
-    ASSERT_EQ(r.code, 0) << r.err;
+    const auto r = testsupport::runGeodraft(dir.path, "contours" + args + "'" + out + "'", {});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto doc = nlohmann::json::parse(testsupport::readFile(out));
 
     // The same computation as the fetch, over the same mosaic.
@@ -105,8 +89,8 @@ TEST(ContoursCommand, WritesLinesAndLabelsAsGeoJson) {
 
     // Smoothing changes the lines but keeps their number.
     const std::string smooth = (dir / "smooth.geojson").string();
-    CommandRun s = runCommand("contours --smooth" + args + "'" + smooth + "'", dir);
-    ASSERT_EQ(s.code, 0) << s.err;
+    const auto s = testsupport::runGeodraft(dir.path, "contours --smooth" + args + "'" + smooth + "'", {});
+    ASSERT_EQ(s.exitCode, 0) << s.err;
     EXPECT_NE(s.out.find(", wygladzone"), std::string::npos);
     EXPECT_NE(nlohmann::json::parse(testsupport::readFile(smooth)), doc);
 }
@@ -143,8 +127,8 @@ TEST(ContoursCommand, BadInputGetsAPolishErrorAndNoOutput) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
-        CommandRun r = runCommand(c.args, dir);
-        EXPECT_NE(r.code, 0);
+        const auto r = testsupport::runGeodraft(dir.path, c.args, {});
+        EXPECT_NE(r.exitCode, 0);
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
         EXPECT_FALSE(std::filesystem::exists(out));

@@ -37,15 +37,6 @@ struct FakeSheets {
 
 const geodesy::Bbox kFrame{500000, 300000, 500059, 300039};
 
-struct ProgressLog {
-    std::vector<std::string> entries;
-    FetchProgress fn() {
-        return [this](const std::string& phase, int done, int total) {
-            entries.push_back(phase + " " + std::to_string(done) + "/" + std::to_string(total));
-        };
-    }
-};
-
 }  // namespace
 
 TEST(ContourFetch, NotesProgressAndCancel) {
@@ -55,15 +46,18 @@ TEST(ContourFetch, NotesProgressAndCancel) {
     EXPECT_EQ(refused.notes.size(), 1u);
     EXPECT_TRUE(sheets.framesAsked.empty());
 
-    ProgressLog log;
-    ContourBuildResult r = fetchContours({kFrame, 1, 1.0, true}, sheets.source(), {}, log.fn());
+    std::vector<std::string> log;
+    ContourBuildResult r =
+        fetchContours({kFrame, 1, 1.0, true}, sheets.source(), {}, [&](const std::string& phase, int done, int total) {
+            log.push_back(phase + " " + std::to_string(done) + "/" + std::to_string(total));
+        });
     EXPECT_FALSE(r.lines.empty());
     EXPECT_TRUE(r.notes.empty());
     EXPECT_EQ(r.summary, "Poziomice: " + std::to_string(r.lines.size()) + " warstwic, ciecie 1,00 m, wygladzone");
-    ASSERT_GE(log.entries.size(), 3u);
-    EXPECT_EQ(log.entries[0], "Poziomice: NMT 1/2");
-    EXPECT_EQ(log.entries[1], "Poziomice: NMT 2/2");
-    EXPECT_EQ(log.entries[2].rfind("Poziomice 1/", 0), 0u);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[0], "Poziomice: NMT 1/2");
+    EXPECT_EQ(log[1], "Poziomice: NMT 2/2");
+    EXPECT_EQ(log[2].rfind("Poziomice 1/", 0), 0u);
 
     // Cancel between sheet downloads: the second sheet is never fetched.
     FakeSheets slow{{"https://x/a", "hills.asc"}, {"https://x/b", "hills_east.asc"}};
