@@ -59,6 +59,11 @@ TEST_F(AddressSuggest, ShortQueriesAskNobodyAndBytesCountNotLetters) {
     EXPECT_TRUE(send(nlohmann::json{{"type", "searchAddressSuggest"}}).empty());
     settle();
     EXPECT_TRUE(received("addressSuggestions").empty());
+    // Two ASCII letters are too short: no event and no request.
+    EXPECT_TRUE(send(suggest("Br")).empty());
+    settle();
+    EXPECT_TRUE(received("addressSuggestions").empty());
+    EXPECT_TRUE(requests(kSuggestHost).empty());
 
     // Two Polish letters are four bytes: asked.
     EXPECT_EQ(itemsFor("Łó"), nlohmann::json::array());

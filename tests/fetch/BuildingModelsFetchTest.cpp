@@ -37,7 +37,6 @@ TEST_F(BuildingModels, PackagesOfTheCountyGiveTheBuildingsOfTheFrame) {
     FetchedData data = fetchModels({"budynki3d", "budynkilod2"});
     EXPECT_EQ(data.buildings3d.size(), 200u);
     EXPECT_EQ(data.buildingsLod2.size(), 100u);
-    EXPECT_TRUE(data.buildings3dRequested);
     EXPECT_EQ(data.buildings3dNote, "Modele 3D: LOD1 2022, powiat 1465, budynkow w kadrze: 200");
     EXPECT_EQ(data.buildingsLod2Note, "Budynki LOD2: powiat 1465, budynkow w kadrze: 100");
     EXPECT_EQ(data.warning, data.buildings3dNote + " " + data.buildingsLod2Note);

@@ -52,21 +52,6 @@ TEST_F(SessionFetch, AllTwoDimensionalLayersAtOnceInWarsaw) {
     EXPECT_NE(r.err.find("report: TERRAVOX: GESUT: powiat nie publikuje"), std::string::npos);
 }
 
-TEST_F(SessionFetch, EveryLayerOfACountyWithAllServicesAndNoWarning) {
-    const ProgramRun r = fetchAt(kZamosc, {"dzialki", "budynki", "gesut", "bdot500", "rastr"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const nlohmann::json done = r.last("fetchDone");
-    ASSERT_TRUE(done.is_object()) << r.err;
-    EXPECT_EQ(done["counts"], (nlohmann::json{{"dzialki", kBlockParcels},
-                                              {"budynki", kBlockBuildings},
-                                              {"gesut", kPipeLayers * kPipesPerLayer},
-                                              {"bdot500 (rastr)", 1},
-                                              {"rastry (rastr)", 1}}));
-    EXPECT_FALSE(done.contains("warning")) << done.dump();
-    EXPECT_EQ(nlohmann::json::parse(done["geojson"].get<std::string>())["features"].size(),
-              std::size_t(kBlockParcels + kBlockBuildings + kPipeLayers * kPipesPerLayer));
-}
-
 TEST_F(SessionFetch, BrokenAnswersEndAsNotesAndTheOtherLayersArrive) {
     // The boundary service cuts its answers off, the orthophoto answers with exceptions: the county layers
     // cannot be found, but the fetch ends normally with every note in order.
@@ -83,14 +68,21 @@ TEST_F(SessionFetch, BrokenAnswersEndAsNotesAndTheOtherLayersArrive) {
               "EZiU. Ortofotomapa WMS nie odpowiada - rastr pominiety.");
 }
 
-TEST_F(SessionFetch, SecondFetchNearbyReusesTheMunicipality) {
-    const ProgramRun r = fetchAt(kZamosc, {"dzialki"}, 2);
+TEST_F(SessionFetch, EveryLayerOfACountyWithAllServicesTwiceWithoutWarningAndOneMunicipalityLookup) {
+    const ProgramRun r = fetchAt(kZamosc, {"dzialki", "budynki", "gesut", "bdot500", "rastr"}, 2);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     int dones = 0;
-    for (const nlohmann::json& m : r.messages) {
-        if (m.value("type", "") != "fetchDone") continue;
+    for (const nlohmann::json& done : r.messages) {
+        if (done.value("type", "") != "fetchDone") continue;
         ++dones;
-        EXPECT_EQ(m["counts"], (nlohmann::json{{"dzialki", kBlockParcels}}));
+        EXPECT_EQ(done["counts"], (nlohmann::json{{"dzialki", kBlockParcels},
+                                                  {"budynki", kBlockBuildings},
+                                                  {"gesut", kPipeLayers * kPipesPerLayer},
+                                                  {"bdot500 (rastr)", 1},
+                                                  {"rastry (rastr)", 1}}));
+        EXPECT_FALSE(done.contains("warning")) << done.dump();
+        EXPECT_EQ(nlohmann::json::parse(done["geojson"].get<std::string>())["features"].size(),
+                  std::size_t(kBlockParcels + kBlockBuildings + kPipeLayers * kPipesPerLayer));
     }
     EXPECT_EQ(dones, 2);
     std::size_t lookups = 0;

@@ -18,8 +18,8 @@ protected:
         : SimulatorFixture({.hostIntervalMs = 0, .retryDelayMs = 10, .defaultReceiveTimeoutMs = 20000},
                            sim::buildStructuresScenario) {}
 
-    // Runs one group over the frame with the site's buildings as the LOD1 footprints (or none).
-    FetchedData run(void (*group)(FetchContext&), const std::vector<std::string>& keys,
+    // Runs the groups in order over the frame with the site's buildings as the LOD1 footprints (or none).
+    FetchedData run(std::initializer_list<void (*)(FetchContext&)> groups, const std::vector<std::string>& keys,
                     const geodesy::Bbox& frame = sim::structures::siteFrame(), bool footprints = true) {
         FetchedData data;
         for (const sim::roofs::KnownBuilding& b : sim::structures::siteBuildings())
@@ -31,7 +31,7 @@ protected:
             labels.push_back(label);
             return [](std::int64_t, std::int64_t) { return true; };
         };
-        group(ctx);
+        for (const auto group : groups) group(ctx);
         return data;
     }
 
@@ -42,7 +42,7 @@ protected:
 }  // namespace
 
 TEST_F(Structures, ReconstructionGivesTheKnownRoofTypes) {
-    const FetchedData data = run(fetchReconstructionGroup, {"budynkirekon"});
+    const FetchedData data = run({fetchReconstructionGroup}, {"budynkirekon"});
     const auto& known = sim::structures::siteBuildings();
     ASSERT_EQ(data.buildingsRekon.size(), known.size()) << data.warning;
     int right = 0;
@@ -61,7 +61,7 @@ TEST_F(Structures, ReconstructionGivesTheKnownRoofTypes) {
 }
 
 TEST_F(Structures, FlatRoofsSitBetweenEaveAndRidge) {
-    const FetchedData data = run(fetchCloudRoofsGroup, {"dachychmura"});
+    const FetchedData data = run({fetchCloudRoofsGroup}, {"dachychmura"});
     const auto& known = sim::structures::siteBuildings();
     ASSERT_EQ(data.roofsCloud.size(), known.size()) << data.warning;
     for (std::size_t i = 0; i < known.size(); ++i) {
@@ -76,7 +76,7 @@ TEST_F(Structures, FlatRoofsSitBetweenEaveAndRidge) {
 }
 
 TEST_F(Structures, SurfaceModelBlocksStandOnTheTerrain) {
-    const FetchedData data = run(fetchNdsmBuildingsGroup, {"budynkindsm"});
+    const FetchedData data = run({fetchNdsmBuildingsGroup}, {"budynkindsm"});
     const auto& known = sim::structures::siteBuildings();
     ASSERT_EQ(data.buildingsNdsm.size(), known.size()) << data.warning;
     for (std::size_t i = 0; i < known.size(); ++i) {
@@ -120,13 +120,13 @@ TEST_F(Structures, CloudBranchesSayWhyNothingWasFitted) {
          "Budynki (nMPT): brak pokrycia nMPT lub NMT dla tego kadru."},
     };
     for (const Case& c : cases) {
-        const FetchedData data = run(c.group, {}, c.frame, c.footprints);
+        const FetchedData data = run({c.group}, {}, c.frame, c.footprints);
         EXPECT_EQ(data.warning.rfind(c.note, 0), 0u) << data.warning;
     }
 }
 
 TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
-    const FetchedData data = run(fetchBridgesRoadsGroup, {"mosty", "drogi"});
+    const FetchedData data = run({fetchBridgesRoadsGroup}, {"mosty", "drogi"});
     ASSERT_EQ(data.bridges.size(), 2u);
     ASSERT_EQ(data.roads.size(), 2u);
     const auto extent = [](const buildings::StructureResult& r) {
@@ -180,12 +180,8 @@ TEST_F(Structures, EveryStructureThroughTheSessionProgram) {
 
 TEST_F(Structures, PackageFootprintsGiveReconstructedRidges) {
     // Package rings repeat their first point; the fitting must still see four corners and raise the ridge.
-    FetchedData data;
-    FetchContext ctx(client, municipalities, data);
-    ctx.frame = sim::structures::siteFrame();
-    ctx.keys = {"budynkirekon"};
-    fetchBuildings3dGroup(ctx);
-    fetchReconstructionGroup(ctx);
+    const FetchedData data =
+        run({fetchBuildings3dGroup, fetchReconstructionGroup}, {"budynkirekon"}, sim::structures::siteFrame(), false);
     const auto& known = sim::structures::siteBuildings();
     ASSERT_EQ(data.buildings3d.size(), known.size()) << data.warning;
     EXPECT_EQ(data.buildings3d[0].footprint.size(), 5u);
