@@ -56,10 +56,8 @@ struct Field {
 };
 
 struct Packet {
-    std::uint64_t logicalOffset = 0;
     std::uint64_t length = 0;  // from the header field + 1
     std::vector<std::uint16_t> streamLengths;
-    std::string paddingBytes;  // bytes after the streams up to the packet length
 };
 
 struct Scan {
@@ -69,7 +67,6 @@ struct Scan {
     std::vector<Field> fields;
     std::uint64_t sectionLength = 0;
     std::uint64_t dataPhysicalOffset = 0;
-    std::uint64_t indexPhysicalOffset = 0;
     std::vector<Packet> packets;
     std::vector<std::vector<double>> columns;  // one column per field, recordCount values each
     const std::vector<double>& column(const std::string& n) const {
@@ -85,7 +82,6 @@ struct File {
     std::string physical;
     std::string logical;  // pages without their checksums
     std::size_t badChecksums = 0;
-    std::uint32_t versionMajor = 0, versionMinor = 0;
     std::uint64_t physicalLength = 0, xmlPhysicalOffset = 0, xmlLogicalLength = 0, pageSize = 0;
     std::string xml;
     pugi::xml_document doc;
@@ -99,13 +95,11 @@ inline bool readSection(File& f, Scan& scan) {
     if (at + 32 > f.logical.size() || f.logical[at] != 1) return false;
     scan.sectionLength = le(f.logical, at + 8, 8);
     scan.dataPhysicalOffset = le(f.logical, at + 16, 8);
-    scan.indexPhysicalOffset = le(f.logical, at + 24, 8);
     const std::uint64_t end = at + scan.sectionLength;
     std::uint64_t pos = toLogical(scan.dataPhysicalOffset);
     std::vector<std::string> streams(scan.fields.size());
     while (pos < end) {
         Packet pk;
-        pk.logicalOffset = pos;
         const int type = static_cast<unsigned char>(f.logical.at(pos));
         pk.length = le(f.logical, pos + 2, 2) + 1;
         if (type == 1) {
@@ -118,7 +112,6 @@ inline bool readSection(File& f, Scan& scan) {
                 s += pk.streamLengths.back();
             }
             if (s > pos + pk.length) return false;
-            pk.paddingBytes = f.logical.substr(s, pos + pk.length - s);
         }
         scan.packets.push_back(pk);
         pos += pk.length;
@@ -186,8 +179,6 @@ inline void read(File& f, const std::filesystem::path& path) {
         f.error = "no signature";
         return;
     }
-    f.versionMajor = static_cast<std::uint32_t>(le(f.logical, 8, 4));
-    f.versionMinor = static_cast<std::uint32_t>(le(f.logical, 12, 4));
     f.physicalLength = le(f.logical, 16, 8);
     f.xmlPhysicalOffset = le(f.logical, 24, 8);
     f.xmlLogicalLength = le(f.logical, 32, 8);

@@ -20,16 +20,19 @@ namespace {
 
 using testsupport::TempDir;
 
-std::vector<CloudPoint> pointsAt(std::size_t n, double x, double y, double z) {
+// Points at random within [lo, hi) (a tenth of that in height), in random colours.
+std::vector<CloudPoint> randomPoints(std::size_t n, unsigned seed, double lo, double hi) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> coord(lo, hi);
     std::vector<CloudPoint> pts(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        pts[i] = {x + 0.25 * static_cast<double>(i),
-                  y - 0.5 * static_cast<double>(i),
-                  z,
-                  static_cast<std::uint8_t>(i),
-                  static_cast<std::uint8_t>(i * 7),
-                  static_cast<std::uint8_t>(255 - i % 256),
-                  2};
+    for (auto& p : pts) {
+        p = {coord(rng),
+             coord(rng),
+             coord(rng) / 10,
+             static_cast<std::uint8_t>(rng()),
+             static_cast<std::uint8_t>(rng()),
+             static_cast<std::uint8_t>(rng()),
+             0};
     }
     return pts;
 }
@@ -111,18 +114,7 @@ TEST(E57Writer, OnePointFileLayoutAndXmlText) {
 TEST(E57Writer, PacketsHoldAtMost1057PointsAndRoundTrip) {
     TempDir dir;
     for (std::size_t n : {1057u, 1058u, 5000u}) {
-        std::mt19937 rng(static_cast<unsigned>(n));
-        std::uniform_real_distribution<double> coord(-500.0, 500.0);
-        std::vector<CloudPoint> pts(n);
-        for (auto& p : pts) {
-            p = {coord(rng),
-                 coord(rng),
-                 coord(rng) / 10,
-                 static_cast<std::uint8_t>(rng()),
-                 static_cast<std::uint8_t>(rng()),
-                 static_cast<std::uint8_t>(rng()),
-                 0};
-        }
+        const auto pts = randomPoints(n, static_cast<unsigned>(n), -500.0, 500.0);
         e57test::File f;
         writeAndRead(pts, dir / ("n" + std::to_string(n) + ".e57"), f);
         const e57test::Scan& s = f.scans[0];
@@ -214,13 +206,7 @@ TEST(E57Writer, IndependentReaderDecodesTheSamePoints) {
         GTEST_SKIP() << "independent E57 reader not installed (scripts/install-deps.sh installs node and " << tool
                      << ")";
     TempDir dir;
-    std::vector<CloudPoint> pts;
-    std::mt19937 rng(57);
-    std::uniform_real_distribution<double> metres(-20.0, 1500.0);
-    for (int i = 0; i < 2500; ++i) {
-        pts.push_back({metres(rng), metres(rng), metres(rng) / 10.0, static_cast<std::uint8_t>(rng()),
-                       static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), 0});
-    }
+    const auto pts = randomPoints(2500, 57, -20.0, 1500.0);
     std::string error;
     ASSERT_TRUE(writeE57(dir / "cloud.e57", pts, error)) << error;
     const std::string cmd = "cd '" + tool.string() + "' && node --experimental-wasm-modules check.mjs '" +
@@ -280,21 +266,21 @@ TEST(E57Writer, FailuresAreReportedAndLeaveNoFile) {
     // A device that accepts the open but not the bytes (a full disk): not a success.
     if (std::filesystem::exists("/dev/full")) {
         error.clear();
-        EXPECT_FALSE(writeE57("/dev/full", pointsAt(5000, 0, 0, 0), error));
+        EXPECT_FALSE(writeE57("/dev/full", randomPoints(5000, 1, -500.0, 500.0), error));
         EXPECT_EQ(error, "Nie mozna zapisac pliku e57.");
     }
 
     // Replacing an existing file leaves exactly the new content.
     testsupport::writeFile(dir / "old.e57", std::string(100000, 'x'));
     e57test::File f;
-    writeAndRead(pointsAt(1, 0, 0, 0), dir / "old.e57", f);
+    writeAndRead(randomPoints(1, 1, 0.0, 1.0), dir / "old.e57", f);
     EXPECT_EQ(std::filesystem::file_size(dir / "old.e57"), f.physicalLength);
     EXPECT_LT(f.physicalLength, 100000u);
 }
 
 TEST(E57Writer, BlocksOfAnySizeGiveTheSameBytesAsTheWholeList) {
     TempDir dir;
-    const auto pts = pointsAt(5000, 630000.5, 480000.25, 101.0);
+    const auto pts = randomPoints(5000, 2, 630000.0, 631000.0);
     std::string error;
     ASSERT_TRUE(writeE57(dir / "whole.e57", pts, error)) << error;
     E57Writer w;

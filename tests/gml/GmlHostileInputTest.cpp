@@ -61,21 +61,19 @@ TEST(GmlHostileInput, CutOffAnswerReportsWhereItEnds) {
 }
 
 TEST(GmlHostileInput, DeepNestingIsRefusedWithoutExhaustingTheStack) {
-    std::string deep = kHead + "<wfs:member><ms:o>";
-    for (int i = 0; i < 200000; ++i) deep += "<ms:a>";
-    for (int i = 0; i < 200000; ++i) deep += "</ms:a>";
-    deep += "</ms:o></wfs:member>" + kTail;
-    GmlParseResult r = GmlParser::parse(deep, DataType::dzialki);
+    const auto nested = [](int depth, const std::string& inside) {
+        std::string s = kHead + "<wfs:member><ms:o>";
+        for (int i = 0; i < depth; ++i) s += "<ms:a>";
+        s += inside;
+        for (int i = 0; i < depth; ++i) s += "</ms:a>";
+        return s + "</ms:o></wfs:member>" + kTail;
+    };
+    GmlParseResult r = GmlParser::parse(nested(200000, ""), DataType::dzialki);
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find("zagniezdzona"), std::string::npos) << r.error;
-
     // Ordinary depth (a few dozen levels) is fine.
-    std::string moderate = kHead + "<wfs:member><ms:o>";
-    for (int i = 0; i < 40; ++i) moderate += "<ms:a>";
-    moderate += "<gml:LineString><gml:posList>1 2 3 4</gml:posList></gml:LineString>";
-    for (int i = 0; i < 40; ++i) moderate += "</ms:a>";
-    moderate += "</ms:o></wfs:member>" + kTail;
-    EXPECT_EQ(GmlParser::parse(moderate, DataType::dzialki).features.size(), 1u);
+    const std::string line = "<gml:LineString><gml:posList>1 2 3 4</gml:posList></gml:LineString>";
+    EXPECT_EQ(GmlParser::parse(nested(40, line), DataType::dzialki).features.size(), 1u);
 }
 
 TEST(GmlHostileInput, NumbersThatCannotBeCoordinatesDropTheirGeometryOnly) {
