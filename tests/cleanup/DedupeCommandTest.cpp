@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "CleanupFixture.h"
-#include "model/ProjectFile.h"
 #include "support/GeodraftRun.h"
 
 using namespace cleanuptest;
@@ -28,11 +27,9 @@ std::string doubledProject(const testsupport::TempDir& dir) {
 }
 
 std::size_t countInFile(const std::string& path, std::int32_t type) {
-    model::ModelState s;
-    EXPECT_TRUE(model::loadProjectFile(path, s).ok);
-    std::size_t n = 0;
-    for (const auto& el : s.elements) n += el.header.type == type ? 1 : 0;
-    return n;
+    model::ModelHost h;
+    EXPECT_TRUE(h.loadProject(path).ok);
+    return countOf(h, type);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // A palette, a model host and a controller with a prepared fetch result, for placing through "place".
 #pragma once
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -68,6 +69,16 @@ protected:
         EXPECT_EQ(done.value("type", ""), "placeDone") << done;
         EXPECT_EQ(done.value("counts", nlohmann::json()), counts) << done;
         return done;
+    }
+
+    void setSurveyHeight(double h) {
+        host::GeoLocation geo = model.state().geoLocation;
+        geo.surveyHeight = h;
+        ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
+    }
+    bool hasReport(const std::string& line) const {
+        const auto& lines = model.reportLines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 
     // Elements of one kind, in creation order.

@@ -14,20 +14,9 @@ namespace {
 
 std::string zDiag() { return testsupport::readFile(settings::diagnosticPath(settings::kZDiagFile)); }
 
-bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 }  // namespace
 
-class Placement : public PlacementFixture {
-protected:
-    void setSurveyHeight(double h) {
-        host::GeoLocation geo = model.state().geoLocation;
-        geo.surveyHeight = h;
-        ASSERT_EQ(model.writeGeoLocation(geo), host::kHostOk);
-    }
-};
+using Placement = PlacementFixture;
 
 TEST_F(Placement, AnAbortLeavesTheProjectByteIdenticalNewLayersIncluded) {
     georeferenceExact(centre());
@@ -109,7 +98,7 @@ TEST_F(Placement, GeoreferenceDistancesRefuseOrWarn) {
     EXPECT_EQ(done["warning"],
               "Uwaga: pobrany obszar lezy 60 km od Survey Pointu projektu - elementy beda daleko "
               "od zera projektu.");
-    EXPECT_TRUE(hasLine(model.reportLines(), "TERRAVOX: " + done["warning"].get<std::string>()));
+    EXPECT_TRUE(hasReport("TERRAVOX: " + done["warning"].get<std::string>()));
     const auto lines = elements<host::PolylineElement>();
     ASSERT_FALSE(lines.empty());
     expectNear(lines.back().points[0], expected(at(0, 0), origin));
@@ -201,12 +190,6 @@ TEST_F(Placement, PlacingTwiceMakesTwoCopiesWithTheSameCountsAndReport) {
     EXPECT_EQ(elements<host::PolylineElement>().size(), 2u);
     EXPECT_EQ(elements<host::FillElement>().size(), 2u);
     EXPECT_EQ(model.committedCommands(), (std::vector<std::string>{"Import GIS", "Import GIS"}));
-    // Layers are found the second time, not made again.
-    std::vector<host::Attribute> layers;
-    ASSERT_EQ(model.listAttributes(host::kAttrLayer, layers), host::kHostOk);
-    EXPECT_EQ(
-        std::count_if(layers.begin(), layers.end(), [](const host::Attribute& a) { return a.name == "GIS_DZIALKI"; }),
-        1);
 
     // The extent line: every drawn vertex, truncated to whole metres.
     const auto& report = model.reportLines();

@@ -1,9 +1,5 @@
 // Structures from the cloud and the surface models placed through "place": one morph per solid with its kind's
 // material, the correction material for doubtful ones, counts and report lines.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
 #include "PlacementFixture.h"
 #include "buildings/lod2fit/PrimitiveRegistry.h"
 
@@ -27,10 +23,6 @@ protected:
         return {{{{c.x, c.y, 101}, {c.x + 8, c.y, 101}, {c.x + 8, c.y + 20, 101.5}, {c.x, c.y + 20, 101.5}}},
                 fallback,
                 0.5};
-    }
-    bool hasReport(const std::string& line) const {
-        const auto& lines = model.reportLines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
     std::int32_t material(const std::string& name, host::HostColour colour) {
         host::Attribute a;
