@@ -20,8 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "LazSheet.h"
 #include "formats/grid/AsciiGrid.h"
+#include "lidar/SheetPoints.h"
 #include "platform/Numbers.h"
+#include "terrain/CloudTerrainBuilder.h"
 #include "terrain/Terrain.h"
 
 using grid::AsciiGridStatus, grid::ElevationGrid, grid::parseAsciiGrid;
@@ -229,6 +232,93 @@ void BM_SmoothGrid3000(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SmoothGrid3000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Terrain from LiDAR over a 1 km frame covered by 20 sheets (the most one index answer lists) of 250 x 200 m at
+// 6 returns per m2 (ground, buildings, a pond): 6 million returns, 4.5 million of them ground, in a grid coarsened
+// to 800 x 800 cells. Arg 1 reduces sheet by sheet into the grid (CloudTerrainBuilder); arg 0 is the former way,
+// every ground and water point held and binned at the end, for comparison. Counters: `peak_MB` (the heap at its
+// highest, counted by the benchmark's own operator new; the sheets themselves are mapped, not on the heap),
+// `grid_MB` (what the builder holds), `ground_points`.
+const std::vector<fs::path>& twentySheets() {
+    static const std::vector<fs::path> sheets = [] {
+        std::vector<fs::path> paths;
+        const fs::path dir = fs::temp_directory_path() / "geodraft_bench_lidar20";
+        fs::create_directories(dir);
+        for (int s = 0; s < 20; ++s) {
+            const fs::path path = dir / cformat("sheet%02d.laz", s);
+            paths.push_back(path);
+            if (fs::exists(path)) continue;
+            const double e0 = 500000.0 + (s % 4) * 250.0, n0 = 400000.0 + (s / 4) * 200.0;
+            std::vector<sim::LazSheetPoint> points;
+            for (int r = 0; r < 490; ++r) {
+                for (int c = 0; c < 612; ++c) {
+                    const double e = e0 + (c + 0.5 + 0.3 * std::sin(r * 1.7 + c)) * 250.0 / 612,
+                                 n = n0 + (r + 0.5 + 0.3 * std::cos(c * 1.3 + r)) * 200.0 / 490;
+                    const double dx = std::fmod(e, 60.0), dy = std::fmod(n, 50.0);
+                    const bool pond = std::hypot(e - 500400.0, n - 400500.0) < 40.0;
+                    const bool roof = dx > 20 && dx < 40 && dy > 15 && dy < 35;
+                    const double z = terrainHeight(e - 500000.0, n - 400000.0) + (roof ? 9.0 : 0.0);
+                    points.push_back({e, n, pond ? 150.3 : z, static_cast<std::uint8_t>(pond ? 9 : roof ? 6 : 2)});
+                }
+            }
+            std::ofstream(path, std::ios::binary) << sim::lazSheetBytes(points, sim::LazSheetFormat{false, 0, 50000});
+        }
+        return paths;
+    }();
+    return sheets;
+}
+
+// The former way: every ground and water point held, then binned by a counting sort into one array of heights.
+std::uint64_t keptWhole(const geodesy::Bbox& frame, double step) {
+    std::vector<formats::CloudPoint> ground, water;
+    lidar::SheetReadOptions options{.classes = {2, 9}};
+    for (const fs::path& sheet : twentySheets())
+        lidar::readSheetPoints(
+            sheet, 0, frame,
+            [&](const formats::CloudPoint& p) { (p.classification == 2 ? ground : water).push_back(p); }, options);
+    const auto cols = static_cast<std::size_t>(std::floor(frame.width() / step) + 1),
+               rows = static_cast<std::size_t>(std::floor(frame.height() / step) + 1);
+    std::vector<std::uint32_t> start(cols * rows + 1, 0);
+    const auto cellOf = [&](const formats::CloudPoint& p) {
+        return static_cast<std::size_t>((p.y - frame.minN) / step) * cols +
+               static_cast<std::size_t>((p.x - frame.minE) / step);
+    };
+    for (const auto& p : ground) ++start[cellOf(p) + 1];
+    for (std::size_t c = 0; c < cols * rows; ++c) start[c + 1] += start[c];
+    std::vector<float> values(ground.size());
+    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+    for (const auto& p : ground) values[next[cellOf(p)]++] = static_cast<float>(p.z);
+    benchmark::DoNotOptimize(values.data());
+    return ground.size();
+}
+
+void BM_CloudTerrainTwentySheets(benchmark::State& state) {
+    const geodesy::Bbox frame{500000.0, 400000.0, 501000.0, 401000.0};
+    std::string warning;
+    const double step = terrain::cloudTerrainStep(frame, 1.0, warning);
+    twentySheets();
+    std::size_t peak = 0, grid = 0;
+    std::uint64_t ground = 0;
+    for (auto _ : state) {
+        const std::size_t base = resetHeapPeak();
+        if (state.range(0) == 0) {
+            ground = keptWhole(frame, step);
+        } else {
+            terrain::CloudTerrainBuilder builder(frame, step, true);
+            for (const fs::path& sheet : twentySheets())
+                lidar::readSheetPoints(sheet, 0, frame, [&builder](const formats::CloudPoint& p) { builder.add(p); });
+            grid = builder.bytes();
+            ground = builder.groundPoints();
+            const terrain::CloudTerrainGrid g = builder.finish();
+            benchmark::DoNotOptimize(g.heights.data());
+        }
+        peak = std::max(peak, gHeapPeak.load() - base);
+    }
+    state.counters["peak_MB"] = static_cast<double>(peak) / 1e6;
+    state.counters["grid_MB"] = static_cast<double>(grid) / 1e6;
+    state.counters["ground_points"] = static_cast<double>(ground);
+}
+BENCHMARK(BM_CloudTerrainTwentySheets)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -70,6 +70,11 @@ std::vector<PlanarPoint> corridorPolygon(const std::vector<PlanarPoint>& centre,
     return ring;
 }
 
+double corridorCellFor(double area, double cell, std::size_t budget) {
+    if (!(area > 0.0) || budget == 0 || area / (cell * cell) <= static_cast<double>(budget)) return cell;
+    return std::sqrt(area / static_cast<double>(budget));
+}
+
 StructureResult corridorSurface(const std::vector<PlanarPoint>& polygon, const ElevationPair& models,
                                 const CorridorSettings& s) {
     StructureResult result;
@@ -115,12 +120,17 @@ StructureResult corridorSurface(const std::vector<PlanarPoint>& polygon, const E
                 result.polygons.push_back(
                     {{x0, y0, zLow[i]}, {x1, y0, zLow[i + 1]}, {x1, y1, zHigh[i + 1]}, {x0, y1, zHigh[i]}});
                 cornerHeights.insert(cornerHeights.end(), {zLow[i], zLow[i + 1], zHigh[i + 1], zHigh[i]});
-                ++cells;
+                if (static_cast<std::size_t>(++cells) > s.maxCells) break;
                 double ndsm = 0.0;
                 if (models.ndsmAt(x0 + s.cell / 2, y0 + s.cell / 2, ndsm) && ndsm > s.raisedThreshold) ++raised;
             }
+            if (static_cast<std::size_t>(cells) > s.maxCells) break;
             insideLow.swap(insideHigh), zLow.swap(zHigh), hasLow.swap(hasHigh);
         }
+    }
+    if (static_cast<std::size_t>(cells) > s.maxCells) {
+        // Over the cap: no lattice, the flat outline below (its quads so far give the median height).
+        cells = 0;
     }
     result.ratio = cells > 0 ? static_cast<double>(raised) / cells : 0.0;
     if (cells > 0 && result.ratio >= s.minRaisedShare) return result;

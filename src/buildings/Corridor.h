@@ -17,8 +17,12 @@ std::vector<geodesy::PlanarPoint> corridorPolygon(const std::vector<geodesy::Pla
                                                   bool useMedianWidths);
 
 // Quads of the cells whose four corners lie inside the polygon and have a height; the polygon lifted to one
-// median height, marked fallback, when no cell was made or too few are raised.
+// median height, marked fallback, when no cell was made, too few are raised or more than settings.maxCells would be.
 StructureResult corridorSurface(const std::vector<geodesy::PlanarPoint>& polygon, const ElevationPair& models,
                                 const CorridorSettings& settings);
+
+// The cell that keeps corridors covering `area` square metres together within `budget` quads: `cell` itself, or
+// the coarser one the budget allows.
+double corridorCellFor(double area, double cell, std::size_t budget = kCorridorCellBudget);
 
 }  // namespace buildings

@@ -76,13 +76,14 @@ std::string diagnosticsText(const CloudResult& r) {
            "\n--- oczekiwany rozjazd: XY = offset chmury vs survey point; Z = orthogonalHeight (chmura wyzej) ---\n";
 }
 
-// Copies the file to the hand-over place through a temporary file, so a failed copy never leaves a broken
-// cloud where the user's last good one was.
+// Copies the file to the hand-over place through a temporary file of its own (another program may be handing
+// over its cloud at the same moment), so a failed copy never leaves a broken cloud where the user's last good
+// one was.
 bool handOver(const std::filesystem::path& from, const std::filesystem::path& to) {
     std::error_code ec;
     std::filesystem::create_directories(to.parent_path(), ec);
     std::filesystem::path part = to;
-    part += ".part";
+    part += platform::uniqueSuffix();
     if (!std::filesystem::copy_file(from, part, std::filesystem::copy_options::overwrite_existing, ec) || ec) {
         std::filesystem::remove(part, ec);
         return false;
@@ -192,7 +193,8 @@ void CloudController::startDownload(const geodesy::Bbox& frame, Detail detail, i
         platform::startWorker([this, job, options = client_.options, tuning = downloadOptions_]() {
             net::WfsClient client(options);
             net::applyLocalPacing(client);
-            const auto out = platform::tempDir() / "Velmora_Cloud" / "import.e57";
+            // A name of this run's own: two programs downloading at once must not take each other's cloud.
+            const auto out = platform::tempDir() / "Velmora_Cloud" / ("import" + platform::uniqueSuffix() + ".e57");
             const CloudDownloadProgress progress = [this](const std::string& label, double pct, bool cancellable) {
                 nlohmann::json payload{{"label", label}, {"pct", pct}};
                 if (cancellable) payload["cancellable"] = true;
@@ -225,18 +227,24 @@ void CloudController::finishDownload(const CloudResult& result) {
             ok = false;
             message = "Nie udalo sie zapisac chmury punktow w " + destination.string() + ".";
         } else {
+            // A cloud with a hole is never handed over as whole: the sheets it lacks are named.
+            const bool whole = result.losses.empty();
             host::AlertRequest alert;
             alert.type = host::kAlertInformation;
             alert.title = "Velmora Cloud";
-            alert.largeText = "Chmura punktow gotowa i zgrana z projektem.";
-            alert.smallText =
-                "Zaimportuj ja: Plik > Interoperacyjnosc > Chmura punktow -> wskaz plik:\n" + destination.string();
+            alert.largeText = whole ? "Chmura punktow gotowa i zgrana z projektem."
+                                    : "Chmura punktow gotowa, ale NIEPELNA - brakuje danych czesci kafli.";
+            alert.smallText = (whole ? std::string() : "Brakuje: " + result.losses + ".\n") +
+                              "Zaimportuj ja: Plik > Interoperacyjnosc > Chmura punktow -> wskaz plik:\n" +
+                              destination.string();
             alert.buttons = {"OK"};
             std::int32_t button = 0;
             host::host().alert(alert, button);
-            message = "Chmura zapisana: " + destination.string() +
-                      " - zaimportuj: Plik > Interoperacyjnosc > Chmura punktow.";
+            message = (whole ? "Chmura zapisana: " : "Chmura zapisana NIEPELNA (" + result.losses + "): ") +
+                      destination.string() + " - zaimportuj: Plik > Interoperacyjnosc > Chmura punktow.";
         }
+    } else if (!result.losses.empty() && message != "Anulowano.") {
+        message += " Kafle: " + result.losses + ".";
     }
     if (!result.path.empty()) {
         std::error_code ignored;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <future>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "cloud_ui/SheetImport.h"
 #include "geodesy/Crs.h"
 #include "geodesy/Epsg.h"
+#include "lidar/SheetLosses.h"
 #include "net/LidarResolver.h"
 #include "net/TileIndex.h"
 #include "platform/Numbers.h"
@@ -34,6 +36,12 @@ std::string withComma(std::string text) {
     return text;
 }
 
+// A sheet's file in the cache, or the web client's text why it did not come.
+struct FetchedSheet {
+    std::string path;
+    std::string error;
+};
+
 // The download of one sheet running beside the decoding of the one before. Leaving the scope early (cancel,
 // too many points, an error) stops a running download before waiting for it, so the run ends promptly.
 class Prefetch {
@@ -46,15 +54,33 @@ public:
     Prefetch(const Prefetch&) = delete;
     Prefetch& operator=(const Prefetch&) = delete;
 
-    void start(std::function<std::string()> download) {
+    void start(std::function<FetchedSheet()> download) {
         pending_ = std::async(std::launch::async, std::move(download));
     }
-    // The path of the sheet started last (empty when it did not come); an exception of the download passes on.
-    std::string take() { return pending_.valid() ? pending_.get() : std::string(); }
+    // The sheet started last (no path when it did not come); an exception of the download passes on.
+    FetchedSheet take() { return pending_.valid() ? pending_.get() : FetchedSheet{}; }
 
 private:
     std::atomic<bool>& stop_;
-    std::future<std::string> pending_;
+    std::future<FetchedSheet> pending_;
+};
+
+// Percentages that never run back: the next sheet downloads while the last one is read, and each tells its own
+// share. Both threads call in; the lock also keeps their messages in order on the way to the page.
+class ForwardProgress {
+public:
+    explicit ForwardProgress(const CloudDownloadProgress& to) : to_(to) {}
+    void operator()(const std::string& label, double pct, bool cancellable) {
+        if (!to_) return;
+        std::lock_guard<std::mutex> lock(mutex_);
+        last_ = std::max(last_, pct);
+        to_(label, last_, cancellable);
+    }
+
+private:
+    const CloudDownloadProgress& to_;
+    std::mutex mutex_;
+    double last_ = 0.0;
 };
 
 unsigned decodeThreadsFor(unsigned asked) {
@@ -75,11 +101,15 @@ CloudResult downloadCloud(const CloudJob& job, net::WfsClient& client, const std
                           const CloudDownloadOptions& options) {
     const net::LidarResolver resolver(&client);
     std::size_t processed = 0;
+    lidar::SheetLosses losses;
+    std::size_t sheetCount = 0;
+    ForwardProgress forward(progress);
     CloudResult result;
     std::atomic<bool> stop{false};
     try {
         const std::vector<net::LidarTile> tiles = resolver.findTiles(job.frame);
         if (tiles.empty()) return failure(kNoData);
+        sheetCount = tiles.size();
         if (cancel) return failure(kCancelled);
 
         std::error_code ignored;
@@ -92,15 +122,18 @@ CloudResult downloadCloud(const CloudJob& job, net::WfsClient& client, const std
         const unsigned threads = decodeThreadsFor(options.decodeThreads);
         auto download = [&](std::size_t i) {
             return [&, i]() {
-                return resolver.download(tiles[i], [&, i](std::int64_t done, std::int64_t total) {
-                    if (progress) {
+                FetchedSheet sheet;
+                sheet.path = resolver.download(
+                    tiles[i],
+                    [&, i](std::int64_t done, std::int64_t total) {
                         const double part = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 0.0;
-                        progress("Kafel " + std::to_string(i + 1) + "/" + std::to_string(n) + ": " +
-                                     byteSizeText(done) + (total > 0 ? " / " + byteSizeText(total) : std::string()),
-                                 (static_cast<double>(i) + part) * 100.0 / static_cast<double>(n), true);
-                    }
-                    return !cancel && !stop;
-                });
+                        forward("Kafel " + std::to_string(i + 1) + "/" + std::to_string(n) + ": " + byteSizeText(done) +
+                                    (total > 0 ? " / " + byteSizeText(total) : std::string()),
+                                (static_cast<double>(i) + part) * 100.0 / static_cast<double>(n), true);
+                        return !cancel && !stop;
+                    },
+                    &sheet.error);
+                return sheet;
             };
         };
 
@@ -108,21 +141,22 @@ CloudResult downloadCloud(const CloudJob& job, net::WfsClient& client, const std
         prefetch.start(download(0));
         for (std::size_t i = 0; i < n; ++i) {
             if (cancel) return failure(kCancelled);
-            const std::string path = prefetch.take();
+            const FetchedSheet fetched = prefetch.take();
             if (i + 1 < n && !cancel) prefetch.start(download(i + 1));
-            if (path.empty()) {
+            const std::string name = tiles[i].godlo.empty() ? "nr " + std::to_string(i + 1) : tiles[i].godlo;
+            if (fetched.path.empty()) {
                 if (cancel) return failure(kCancelled);
+                losses.notDownloaded(name, fetched.error);
                 continue;
             }
             const int epsg = geodesy::isPl2000Epsg(tiles[i].epsg) ? tiles[i].epsg : 0;
             const lidar::SheetRead sheet = importSheet(
-                path, epsg, acc, [&](std::int64_t, std::int64_t) { return !cancel; }, threads);
+                fetched.path, epsg, acc, [&](std::int64_t, std::int64_t) { return !cancel; }, threads);
             if (sheet.cancelled) return failure(kCancelled);
+            if (!losses.record(name, sheet)) net::LidarResolver::discard(fetched.path);
             if (!sheet.usable) continue;
             ++processed;
-            if (progress)
-                progress("Przetwarzanie kafli LiDAR", static_cast<double>(i + 1) * 100.0 / static_cast<double>(n),
-                         false);
+            forward("Przetwarzanie kafli LiDAR", static_cast<double>(i + 1) * 100.0 / static_cast<double>(n), false);
         }
         if (processed == 0) return failure(kNoSheet);
         result = finishCloud(acc, file);
@@ -133,6 +167,7 @@ CloudResult downloadCloud(const CloudJob& job, net::WfsClient& client, const std
         result = failure(std::string("Blad pobierania chmury: ") + e.what());
     }
     result.sheetsProcessed = processed;
+    result.losses = losses.describe(sheetCount);
     return result;
 }
 

@@ -2,6 +2,7 @@
 #include "buildings/CloudRoofs.h"
 #include "import/FetchContext.h"
 #include "import/FetchGroups.h"
+#include "lidar/SheetLosses.h"
 #include "lidar/SheetPoints.h"
 #include "net/LidarResolver.h"
 #include "platform/Numbers.h"
@@ -12,6 +13,7 @@ namespace {
 
 // The texts of one branch.
 struct CloudBranch {
+    const char* layer;         // what the notes about sheets start with
     const char* download;      // progress label of the sheet downloads
     const char* noFootprints;  // warnings
     const char* noSheets;
@@ -20,6 +22,7 @@ struct CloudBranch {
 };
 
 const CloudBranch kRoofs{
+    "Dachy z chmury",
     "Dachy z chmury: pobieranie kafli LiDAR",
     "Dachy z chmury: brak obrysow budynkow (Building3D) dla tego kadru - nie ma na czym oprzec dachu.",
     "Dachy z chmury: brak danych LiDAR dla tego obszaru.",
@@ -29,6 +32,7 @@ const CloudBranch kRoofs{
 };
 
 const CloudBranch kRekon{
+    "Rekonstrukcja LOD2",
     "Rekonstrukcja LOD2: pobieranie kafli LiDAR",
     "Rekonstrukcja LOD2: brak obrysow budynkow (Building3D) dla tego kadru.",
     "Rekonstrukcja LOD2: brak danych LiDAR dla tego obszaru.",
@@ -54,21 +58,45 @@ bool loadFrameCloud(FetchContext& ctx, const CloudBranch& texts, FrameCloud& clo
         ctx.addWarning(texts.noSheets);
         return false;
     }
+    // Progress by sheets, so it never runs back when the next sheet starts downloading.
     const platform::ProgressCallback progress = ctx.progress(texts.download);
+    const auto keepGoing = [&ctx](std::int64_t, std::int64_t) { return !ctx.cancelled(); };
     int foreign = 0;
-    for (const net::LidarTile& tile : tiles) {
+    lidar::SheetLosses losses;
+    const int n = static_cast<int>(tiles.size());
+    for (int i = 0; i < n; ++i) {
+        const net::LidarTile& tile = tiles[static_cast<std::size_t>(i)];
         if (tile.epsg >= 2176 && tile.epsg <= 2179) {
             ++foreign;
             continue;
         }
-        if (ctx.cancelled()) break;
-        const std::string path = resolver.download(tile, progress);
-        if (path.empty()) continue;
+        if (ctx.cancelled()) return false;
+        progress(i, n);
+        const std::string name = tile.godlo.empty() ? "nr " + std::to_string(i + 1) : tile.godlo;
+        std::string error;
+        const std::string path = resolver.download(tile, keepGoing, &error);
+        if (path.empty()) {
+            if (ctx.cancelled()) return false;
+            losses.notDownloaded(name, error);
+            continue;
+        }
         const lidar::SheetRead read = lidar::readSheetPoints(
-            path, tile.epsg, ctx.frame, [&cloud](const formats::CloudPoint& p) { cloud.points.push_back(p); });
+            path, tile.epsg, ctx.frame, [&cloud](const formats::CloudPoint& p) { cloud.points.push_back(p); },
+            lidar::SheetReadOptions{.progress = keepGoing});
+        if (read.cancelled) return false;
         if (read.usable) ++cloud.sheets;
+        if (!losses.record(name, read)) net::LidarResolver::discard(path);
     }
+    progress(n, n);
     if (foreign > 0) ctx.addWarning(texts.foreignZone + platform::cformat("%d", foreign));
+    const std::size_t read = tiles.size() - static_cast<std::size_t>(foreign);
+    if (cloud.sheets == 0 && read > 0) {
+        // A failure, not an empty frame: every sheet is named with what went wrong.
+        ctx.addWarning(std::string(texts.layer) + ": nie udalo sie odczytac zadnego kafla LiDAR - " +
+                       losses.describe(read) + ".");
+        return false;
+    }
+    if (!losses.empty()) ctx.addWarning(std::string(texts.layer) + ": dane niepelne - " + losses.describe(read) + ".");
     if (cloud.points.empty()) {
         ctx.addWarning(texts.emptyCloud);
         return false;

@@ -1,4 +1,6 @@
 // Buildings from the normalised surface model, and bridges and roads along OpenStreetMap ways.
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "buildings/Corridor.h"
@@ -76,6 +78,21 @@ void fetchBridgesRoadsGroup(FetchContext& ctx) {
         ctx.addWarning(*note);
         return;
     }
+    // All corridors together stay within the quad budget: over a large frame the lattice is coarsened for all.
+    double area = 0.0;
+    for (const net::OsmWay& way : ways) {
+        if (!(way.bridge && bridges) && !roads) continue;
+        for (std::size_t k = 1; k < way.points.size(); ++k)
+            area += std::hypot(way.points[k].x - way.points[k - 1].x, way.points[k].y - way.points[k - 1].y) *
+                    std::max(0.0, way.width);
+    }
+    const double baseCell = buildings::CorridorSettings{}.cell;
+    const double cell = buildings::corridorCellFor(area, baseCell);
+    if (cell > baseCell)
+        ctx.addWarning("Mosty/drogi: korytarze o powierzchni ok. " + platform::cformat("%.0f", area) +
+                       " m2 - krata korytarzy zgrubiona do " + platform::cformat("%.2f", cell) + " m (limit " +
+                       std::to_string(buildings::kCorridorCellBudget) + " komorek).");
+    std::size_t used = 0;
     const platform::ProgressCallback progress = ctx.progress("Mosty/drogi: korytarze");
     const int total = static_cast<int>(ways.size());
     for (int i = 0; i < total; ++i) {
@@ -86,10 +103,13 @@ void fetchBridgesRoadsGroup(FetchContext& ctx) {
         if (!asBridge && !roads) continue;
         const std::vector<double> half(way.points.size(), way.width * 0.5);
         const auto polygon = buildings::corridorPolygon(way.points, half, half, false);
-        const buildings::CorridorSettings settings =
+        buildings::CorridorSettings settings =
             asBridge ? buildings::CorridorSettings::bridge() : buildings::CorridorSettings::road(ctx.frame);
+        settings.cell = cell;
+        settings.maxCells = buildings::kCorridorCellBudget - std::min(used, buildings::kCorridorCellBudget);
         buildings::StructureResult surface = buildings::corridorSurface(polygon, ctx.elevationPair, settings);
         if (surface.polygons.empty()) continue;
+        if (!surface.fallback) used += surface.polygons.size();
         (asBridge ? ctx.result.bridges : ctx.result.roads).push_back(std::move(surface));
     }
     if (bridges) ctx.addWarning("Mosty (OSM): " + count(ctx.result.bridges.size()) + " w kadrze.");

@@ -51,7 +51,8 @@ int LasSheet::epsgFromExtent(const LasHeader& h) {
 }
 
 bool LasSheet::open(const std::filesystem::path& path, unsigned threads) {
-    const LasStatus status = reader_.open(path, las::LasReadOptions{threads});
+    // A damaged chunk costs its own points only: the chunks after it are read on.
+    const LasStatus status = reader_.open(path, las::LasReadOptions{threads, true});
     if (!status.ok) {
         error_ = status.message.empty() ? "Nie mozna odczytac pliku LAS/LAZ." : status.message;
         return false;

@@ -1,5 +1,8 @@
 #include "net/LidarResolver.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "net/WfsClient.h"
 
 namespace net {
@@ -24,6 +27,11 @@ std::string LidarResolver::download(const LidarTile& tile, platform::ProgressCal
     }
     if (!progress) progress = [](std::int64_t, std::int64_t) { return true; };
     return client_->getCachedFile(tile.url, progress, kLidarTimeoutMs, text, AnswerKind::lasFile);
+}
+
+void LidarResolver::discard(const std::string& path) {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove(path, ignored);
 }
 
 }  // namespace net

@@ -23,6 +23,10 @@ public:
     std::string download(const LidarTile& tile, platform::ProgressCallback progress = {},
                          std::string* error = nullptr) const;
 
+    // Removes a sheet's file from the download cache once it proved damaged (cut off, a chunk that does not
+    // decode), so the next download fetches it anew.
+    static void discard(const std::string& path);
+
 private:
     WfsClient* client_;
 };

@@ -21,8 +21,9 @@ struct ElevationTile {
 struct LidarTile {
     std::string godlo;
     std::string url;
-    double density = 0.0;  // points per square metre; 0 when not given
-    int epsg = 0;          // horizontal system of the file: 2180, 2176..2179, or 0 when not recognised
+    double density = 0.0;   // points per square metre; 0 when not given
+    int epsg = 0;           // horizontal system of the file: 2180, 2176..2179, or 0 when not recognised
+    geodesy::Bbox outline;  // the sheet's extent in PL-1992 from the index geometry; all zero when it has none
 };
 
 // One product's index: service path, feature-type prefix (year appended) and the oldest year asked.

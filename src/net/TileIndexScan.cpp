@@ -1,6 +1,7 @@
 // Index answers are scanned as text: the members are flat and only four of their elements matter.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "geodesy/Epsg.h"
 #include "net/TileIndex.h"
@@ -102,6 +103,44 @@ void scanMembers(std::string_view body, Visit visit) {
     }
 }
 
+// The envelope of the first coordinate list of a member (its sheet polygon) in PL-1992 (easting, northing); all
+// zero when there is none. The list follows its srsName's axis order: an EPSG URN or URI of PL-1992 names the
+// northing first, as the national index writes it; a plain "EPSG:2180" the easting.
+geodesy::Bbox memberOutline(std::string_view body, std::size_t start, std::size_t end) {
+    const std::size_t list = body.find("<gml:posList", start);
+    if (list == std::string_view::npos || list >= end) return {};
+    const std::size_t open = body.find('>', list);
+    const std::size_t close = body.find("</gml:posList>", list);
+    if (open == std::string_view::npos || close == std::string_view::npos || close > end || open > close) return {};
+    const std::size_t srs = body.rfind("srsName=\"", list);
+    const std::string_view srsText =
+        srs != std::string_view::npos && srs >= start ? body.substr(srs, body.find('"', srs + 9) - srs) : "";
+    const bool northingFirst =
+        srsText.find("urn:") != std::string_view::npos || srsText.find("opengis.net/def/crs") != std::string_view::npos;
+    const bool plain = srsText.find("2180") != std::string_view::npos || srsText.empty();
+    if (!plain) return {};  // another system: better no extent than a wrong one
+    if (body.substr(list, open - list).find("srsDimension=\"3\"") != std::string_view::npos) return {};
+    std::string_view rest = body.substr(open + 1, close - open - 1);
+    std::vector<double> values;
+    while (!rest.empty()) {
+        while (!rest.empty() && isBlank(rest.front())) rest.remove_prefix(1);
+        std::size_t n = 0;
+        while (n < rest.size() && !isBlank(rest[n])) ++n;
+        double v = 0.0;
+        if (n > 0 && platform::parseDouble(rest.substr(0, n), v) && std::isfinite(v)) values.push_back(v);
+        else if (n > 0) return {};
+        rest.remove_prefix(n);
+    }
+    if (values.size() < 6 || values.size() % 2 != 0) return {};
+    geodesy::Bbox box{values[0], values[1], values[0], values[1]};
+    for (std::size_t i = 0; i + 1 < values.size(); i += 2) {
+        box.minE = std::min(box.minE, values[i]), box.maxE = std::max(box.maxE, values[i]);
+        box.minN = std::min(box.minN, values[i + 1]), box.maxN = std::max(box.maxN, values[i + 1]);
+    }
+    if (northingFirst) box = {box.minN, box.minE, box.maxN, box.maxE};
+    return box;
+}
+
 }  // namespace
 
 std::string indexElementText(std::string_view body, std::string_view name, std::size_t from, std::size_t limit) {
@@ -154,9 +193,10 @@ std::vector<ElevationTile> scanElevationIndex(std::string_view body) {
 std::vector<LidarTile> scanLidarIndex(std::string_view body) {
     std::vector<LidarTile> tiles;
     scanMembers(body, [&tiles, body](ScannedMember& m) {
-        LidarTile tile{std::move(m.godlo), std::move(m.url), 0.0, 0};
+        LidarTile tile{std::move(m.godlo), std::move(m.url), 0.0, 0, {}};
         tile.density = decodeDensity(indexElementText(body, "char_przestrz", m.start, m.end));
         tile.epsg = decodeUkladXy(indexElementText(body, "uklad_xy", m.start, m.end));
+        tile.outline = memberOutline(body, m.start, m.end);
         tiles.push_back(std::move(tile));
     });
     return tiles;

@@ -28,6 +28,9 @@ struct CloudTerrainGrid {
     std::uint64_t filledCells = 0;
     std::uint64_t waterPointCells = 0;
     std::uint64_t waterCells = 0;
+    // Cells whose median is the nearest height the builder held rather than the exact one (more heights than
+    // its window, arriving strongly ordered; see CloudTerrainBuilder).
+    std::uint64_t approximateCells = 0;
 
     std::size_t index(std::int32_t i, std::int32_t j) const {
         return static_cast<std::size_t>(j) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(i);
@@ -40,8 +43,9 @@ struct CloudTerrainGrid {
 double cloudTerrainStep(const geodesy::Bbox& frame, double requested, std::string& warning);
 
 // Bins the ground points (PL-1992, inside the frame) into cells (median height, upper middle), fills holes from
-// their neighbours, and, with `withWater`, sets cells with water points to their median, flattens every water
-// cell and every cell still without a height to the water points' median.
+// their neighbours, and, with `withWater`, sets cells with water points to their median, then flattens them and
+// the cells without any return joined to them (open water) to the water points' median. The points are the only
+// returns: CloudTerrainBuilder takes every return and the areas of lost sheets, sheet by sheet.
 CloudTerrainGrid buildCloudTerrainGrid(const std::vector<formats::CloudPoint>& ground, const geodesy::Bbox& frame,
                                        double step, const std::vector<formats::CloudPoint>& waterPoints,
                                        bool withWater);

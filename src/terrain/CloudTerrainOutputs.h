@@ -12,7 +12,8 @@ namespace terrain {
 // axis share their border nodes.
 // The ground: every node with a height (water cells at the water level).
 TerrainSet cloudGroundPatches(const CloudTerrainGrid& grid);
-// The water: per patch, the water nodes at the water level (a flat mesh over their extent); none without water.
+// The water: one flat patch at the water level per 4-connected group of water cells, outlined along the group's
+// outer cell edges (held to the frame); none without water.
 TerrainSet cloudWaterPatches(const CloudTerrainGrid& grid);
 // The heights on nodes at cell centres, for tracing.
 ContourGrid cloudContourGrid(const CloudTerrainGrid& grid);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "platform/Numbers.h"
 #include "settings/Diagnostics.h"
@@ -24,12 +25,18 @@ host::HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& ma
     mesh.flagSetting = kTerrainMeshFlagSetting;
     mesh.wideSetting = kTerrainMeshWideSetting;
 
-    // Each corner takes the height of the nearest patch point (the first of equally near ones).
-    std::array<double, 4> cornerZ{};
-    for (std::size_t k = 0; k < 4; ++k) {
+    // The outline: the patch's own, else the corners; each vertex takes the height of the nearest patch point (the
+    // first of equally near ones).
+    std::vector<host::HostPoint2> vertices(corners.begin(), corners.end());
+    if (!patch.outline.empty()) {
+        vertices.clear();
+        for (const geodesy::PlanarPoint& v : patch.outline) vertices.push_back({v.x, v.y});
+    }
+    std::vector<double> cornerZ(vertices.size(), 0.0);
+    for (std::size_t k = 0; k < vertices.size(); ++k) {
         double best = std::numeric_limits<double>::infinity();
         for (const auto& p : patch.points) {
-            const double dx = p.x - corners[k].x, dy = p.y - corners[k].y;
+            const double dx = p.x - vertices[k].x, dy = p.y - vertices[k].y;
             const double d = dx * dx + dy * dy;
             if (d < best) {
                 best = d;
@@ -39,14 +46,20 @@ host::HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& ma
     }
     MeshBounds ring, points;
     mesh.outline.clear();
-    for (std::size_t k = 0; k < 5; ++k) {
-        const host::HostPoint2 m = map(corners[k % 4].x, corners[k % 4].y);
-        mesh.outline.push_back({m.x, m.y, cornerZ[k % 4]});
-        ring.add(m.x, m.y, cornerZ[k % 4]);
+    for (std::size_t k = 0; k <= vertices.size(); ++k) {
+        const std::size_t v = k % vertices.size();
+        const host::HostPoint2 m = map(vertices[v].x, vertices[v].y);
+        mesh.outline.push_back({m.x, m.y, cornerZ[v]});
+        ring.add(m.x, m.y, cornerZ[v]);
     }
+    const auto onOutline = [&patch](const geodesy::SpatialPoint& p) {
+        return std::any_of(patch.outline.begin(), patch.outline.end(),
+                           [&p](const geodesy::PlanarPoint& v) { return v.x == p.x && v.y == p.y; });
+    };
     mesh.levelLines.clear();
     mesh.levelLines.reserve(patch.points.size());
     for (const auto& p : patch.points) {
+        if (!patch.outline.empty() && onOutline(p)) continue;
         const host::HostPoint2 m = map(p.x, p.y);
         mesh.levelLines.push_back({{m.x, m.y, p.z - zOffset}});
         points.add(m.x, m.y, p.z - zOffset);
@@ -55,12 +68,12 @@ host::HostError createTerrainMesh(const TerrainPatch& patch, const PlanarMap& ma
     const host::HostError err = host::host().createMesh(mesh, id);
 
     settings::appendDiagnosticLine(
-        settings::kTerenDiagFile, "createMesh nPts=" + std::to_string(patch.points.size()) +
-                                      " err=" + std::to_string(err) + " ptXY=" + points.planarText() +
-                                      " ringXY=" + ring.planarText() + " ptZ=[" + diagnosticHeight(points.minZ) + ".." +
-                                      diagnosticHeight(points.maxZ) + "] ringZ=[" + diagnosticHeight(cornerZ[0]) + "," +
-                                      diagnosticHeight(cornerZ[1]) + "," + diagnosticHeight(cornerZ[2]) + "," +
-                                      diagnosticHeight(cornerZ[3]) + "]");
+        settings::kTerenDiagFile,
+        "createMesh nPts=" + std::to_string(patch.points.size()) + " err=" + std::to_string(err) +
+            " ptXY=" + points.planarText() + " ringXY=" + ring.planarText() + " ptZ=[" + diagnosticHeight(points.minZ) +
+            ".." + diagnosticHeight(points.maxZ) + "] ringZ=[" + diagnosticHeight(cornerZ[0]) + "," +
+            diagnosticHeight(cornerZ[1 % cornerZ.size()]) + "," + diagnosticHeight(cornerZ[2 % cornerZ.size()]) + "," +
+            diagnosticHeight(cornerZ[3 % cornerZ.size()]) + "]");
     return err;
 }
 

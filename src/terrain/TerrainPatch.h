@@ -2,6 +2,7 @@
 #pragma once
 #include <vector>
 
+#include "geodesy/PlanarPoint.h"
 #include "geodesy/SpatialPoint.h"
 
 namespace terrain {
@@ -16,6 +17,10 @@ struct TerrainPatch {
     double maxY = 0.0;
     // Nodes that have a height, rows of increasing y, each row of increasing x. Never empty in a built set.
     std::vector<geodesy::SpatialPoint> points;
+    // When not empty, the mesh's outline (an open ring, counter-clockwise) in place of the bounding rectangle; its
+    // corners take the heights of their nearest points, and points on it are no level points (a flat water
+    // surface is its outline alone).
+    std::vector<geodesy::PlanarPoint> outline;
 };
 
 // The patches of one fetch.

@@ -154,6 +154,7 @@ try {
   check('originSet status', /^Lokalizacja projektu ustawiona: E=\d+ N=\d+ \(PL-2000 strefa 7, EPSG:2178\)(, H=-?\d+ m n\.p\.m\. \(PL-EVRF2007-NH\))?$/.test(originText), originText);
   const frameBox = await text(map.locator('#frameBox'));
   check('frame box', /^Kadr: \d+ m × \d+ m  \(1:1000 → \d+ płyt\.\)$/.test(frameBox), frameBox);
+  check('water from LiDAR offered', await map.locator('#lyWodaChmura').isVisible());
 
   // Nothing ticked, then the whole import.
   const ticked = ['#lyDzialki', '#lyBudynki'];

@@ -81,7 +81,7 @@ protected:
     bool temporaryLeft() const {
         std::error_code ec;
         for (const auto& entry : fs::directory_iterator(temp.path / "tmp" / "Velmora_Cloud", ec))
-            if (entry.path().filename().string().rfind("import.e57", 0) == 0) return true;
+            if (entry.path().filename().string().rfind("import", 0) == 0) return true;
         return false;
     }
 
@@ -182,6 +182,76 @@ TEST_F(CloudPage, TooManyPointsEndWithTheLimitMessage) {
     EXPECT_EQ(done["msg"], "Za duzo punktow - zmniejsz kadr lub obniz jakosc.");
     EXPECT_FALSE(fs::exists(handedOver()));
     EXPECT_FALSE(temporaryLeft());
+}
+
+// A sheet that answers 404, comes cut off or holds a damaged chunk: the cloud of the rest is handed over, and the
+// answer and the alert name the sheet with its counts; the damaged chunk's garbage never reaches the cloud.
+TEST_F(CloudPage, ACloudWithAHoleIsNeverHandedOverAsWhole) {
+    const sim::cloud::LidarSheet& lost = sim::cloud::lidarSheets()[1];
+    const std::size_t size = sim::cloud::lazOf(sim::cloud::sheetPoints(lost)).size();
+    const struct {
+        const char* name;
+        sim::Fault fault;
+        const char* says;
+    } cases[] = {
+        {"404", {.statuses = std::vector<int>(5, 404)}, "pominieto 1 z 4 kafli LiDAR (7.124.12.21.2: nie pobrano"},
+        {"cut",
+         {.cutBodyAt = static_cast<long long>(size * 6 / 10)},
+         "odczytano czesciowo 1 z 4 kafli LiDAR (7.124.12.21.2: "},
+        {"damaged chunk",
+         {.damageAt = static_cast<long long>(size / 2)},
+         "odczytano czesciowo 1 z 4 kafli LiDAR (7.124.12.21.2: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        controller.webClient().options.cacheDir = temp.path / c.name;
+        sim.faults().clear();
+        sim::Fault fault = c.fault;
+        fault.host = "opendata.geoportal.gov.pl";
+        fault.path = pathOf(lost.url);
+        sim.faults().add(fault);
+        const json done =
+            downloadDone({{"type", "download"}, {"bboxWgs84", pageFrame(kRadomInner).wgs}, {"detail", "full"}});
+        EXPECT_EQ(done["ok"], true) << done;
+        const std::string msg = done.value("msg", "");
+        EXPECT_EQ(msg.rfind("Chmura zapisana NIEPELNA (", 0), 0u) << msg;
+        EXPECT_NE(msg.find(c.says), std::string::npos) << msg;
+        ASSERT_FALSE(model.alertsShown().empty());
+        EXPECT_EQ(model.alertsShown().back().largeText,
+                  "Chmura punktow gotowa, ale NIEPELNA - brakuje danych czesci kafli.");
+        EXPECT_NE(model.alertsShown().back().smallText.find(c.says), std::string::npos);
+        // Ground, roofs and trees of the block lie between 150 and 165 m.
+        const std::string diag = testsupport::readFile(temp.path / "state" / "TERRAVOX" / "velmora_cloud_diag.txt");
+        const std::size_t z = diag.find("Z bezwzgledne(npm) z[");
+        ASSERT_NE(z, std::string::npos) << diag;
+        const std::string range = diag.substr(z + 21, diag.find(']', z) - z - 21);
+        EXPECT_LT(std::stod(range.substr(range.find("..") + 2)), 170.0) << range;
+        EXPECT_FALSE(temporaryLeft());
+    }
+}
+
+// The percentages of one download never run back, though the next sheet downloads while the last one is read;
+// and another program's temporary files beside ours are left alone.
+TEST_F(CloudPage, ProgressRunsForwardAndOtherProgramsFilesStay) {
+    const fs::path foreignCloud = temp.path / "tmp" / "Velmora_Cloud" / "import.e57";
+    const fs::path foreignPart = temp.path / "config" / "Velmora_Cloud" / "ostatnia_chmura.e57.part";
+    for (const fs::path& p : {foreignCloud, foreignPart}) {
+        fs::create_directories(p.parent_path());
+        testsupport::writeFile(p, "another program's cloud");
+    }
+    const json request{{"type", "download"}, {"bboxWgs84", pageFrame(kRadomInner).wgs}, {"detail", "full"}};
+    downloadDone(request);  // the simulator makes its sheets once; now each comes faster than the last one is read
+    controller.webClient().options.cacheDir = temp.path / "again";
+    std::vector<double> pct;
+    onSent = [&pct](const json& m) {
+        if (m["type"] == "progress") pct.push_back(m["pct"].get<double>());
+    };
+    const json done = downloadDone(request);
+    EXPECT_EQ(done["ok"], true) << done;
+    ASSERT_GT(pct.size(), 5u);
+    for (std::size_t i = 1; i < pct.size(); ++i) EXPECT_GE(pct[i], pct[i - 1]) << "message " << i;
+    for (const fs::path& p : {foreignCloud, foreignPart})
+        EXPECT_EQ(testsupport::readFile(p), "another program's cloud") << p;
 }
 
 // The session as a process against the simulator; the file it hands over is read by the independent reader.

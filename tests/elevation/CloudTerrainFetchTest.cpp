@@ -76,9 +76,15 @@ TEST_F(CloudTerrainFetch, GroundWithItsHolesFilledPondAtItsLevelAndContoursOnThe
     EXPECT_GT(pond, 500u);
     EXPECT_GT(filled, 500u);  // the building's footprint has no ground return: every node there was filled
 
-    ASSERT_FALSE(d.waterCloud.empty());
-    for (const auto& patch : d.waterCloud)
-        for (const auto& p : patch.points) EXPECT_LT(pondDistance(p.x, p.y), 1.5);
+    // One water surface, outlined along the pond's cells: its area is the pond's, not its bounding square's.
+    ASSERT_EQ(d.waterCloud.size(), 1u);
+    const auto& ring = d.waterCloud[0].outline;
+    double area = 0.0;
+    for (std::size_t k = 0; k < ring.size(); ++k) {
+        EXPECT_LT(pondDistance(ring[k].x, ring[k].y), 1.5);
+        area += ring[k].x * ring[(k + 1) % ring.size()].y - ring[(k + 1) % ring.size()].x * ring[k].y;
+    }
+    EXPECT_NEAR(area / 2, M_PI * cloud::kPondRadius * cloud::kPondRadius, 40.0);
 
     ASSERT_FALSE(d.contoursCloud.empty());
     for (const auto& line : d.contoursCloud) {
@@ -120,6 +126,17 @@ TEST_F(CloudTerrainFetch, OpenSeaWithoutReturnsBecomesWater) {
     for (const auto& patch : d.waterCloud) east = std::max(east, patch.maxX);
     EXPECT_DOUBLE_EQ(east, cloud::kHelCoast.maxE);  // the water mesh reaches the frame's edge at sea
     EXPECT_TRUE(d.contoursCloud.empty());
+}
+
+// A frame wholly over the strip of water returns: no ground, yet the water surface and its level.
+TEST_F(CloudTerrainFetch, FrameWhollyOverWaterGetsItsSurface) {
+    const geodesy::Bbox& coast = cloud::kHelCoast;
+    const geodesy::Bbox frame{cloud::helShoreE() + 5, coast.minN + 50, cloud::helOpenSeaE() - 5, coast.minN + 100};
+    const FetchedData d = fetch(frame, {"wodachmura"});
+    ASSERT_EQ(d.waterCloud.size(), 1u) << d.warning;
+    EXPECT_NEAR(d.waterCloud[0].points[0].z, cloud::kSeaLevel, 0.05);
+    EXPECT_NE(d.warning.find("Teren z chmury: brak punktow gruntu (klasa 2) w kadrze."), std::string::npos);
+    EXPECT_NE(d.warning.find("Woda z chmury: 2601 komorek"), std::string::npos) << d.warning;
 }
 
 TEST_F(CloudTerrainFetch, FrameWithoutSheetsSaysSo) {

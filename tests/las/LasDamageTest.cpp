@@ -112,6 +112,21 @@ TEST(LasDamage, DamageInsideAChunkStopsThereAlikeWithAndWithoutThreads) {
         EXPECT_EQ(statuses[0].message, statuses[1].message);
         EXPECT_NE(statuses[0].where.find("chunk 2"), std::string::npos) << statuses[0].where;
 
+        // Damage in the middle chunk: with skipping, the chunks on either side come out whole.
+        std::string middle = lazBytes(c, 1500, 600);
+        std::fill_n(middle.begin() + static_cast<std::ptrdiff_t>(middle.size() / 2), 40, '\xFF');
+        const auto records = lifelikeRecords(c.format, c.recordLength, 1500, 4242, c.format >= 6);
+        for (unsigned threads : {1u, 2u}) {
+            LasReader reader;
+            ASSERT_TRUE(reader.openBytes(middle, LasReadOptions{threads, true}));
+            std::vector<char> got(1500 * length);
+            got.resize(reader.readPoints(got.data(), 1500) * length);
+            ASSERT_EQ(got.size(), 900 * length) << threads;
+            EXPECT_TRUE(std::equal(got.begin(), got.begin() + 600 * length, records.begin()));
+            EXPECT_TRUE(std::equal(got.begin() + 600 * length, got.end(), records.begin() + 1200 * length));
+            EXPECT_NE(reader.status().where.find("chunk 1"), std::string::npos) << reader.status().where;
+        }
+
         for (unsigned threads : {1u, 2u, 3u}) {
             LasReader reader;
             ASSERT_TRUE(reader.openBytes(bytes, LasReadOptions{threads}));

@@ -1,6 +1,8 @@
 // Blocks, bridges and roads over small surface and terrain grids.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "buildings/Corridor.h"
 #include "buildings/SurfaceModelBuilding.h"
 
@@ -74,6 +76,16 @@ TEST(Corridor, RoadsAreClippedAndAlwaysAcceptedBridgesNeedARaisedDeck) {
     EXPECT_FALSE(bridge.fallback);
     EXPECT_DOUBLE_EQ(bridge.ratio, 1.0);
     EXPECT_DOUBLE_EQ(bridge.polygons[0][0].z, 104.0);
+
+    // Quads are capped: a corridor over its cap is laid flat, and the corridors of a fetch share a budget through
+    // a coarser lattice (60,000 ways of 700 m2 in 0.5 m cells would be 168 million quads).
+    CorridorSettings capped = CorridorSettings::road({0, 0, 6, 20});
+    capped.maxCells = 69;
+    EXPECT_TRUE(corridorSurface(ring, ground, capped).fallback);
+    capped.maxCells = 70;
+    EXPECT_FALSE(corridorSurface(ring, ground, capped).fallback);
+    EXPECT_DOUBLE_EQ(corridorCellFor(1000.0, 0.5), 0.5);
+    EXPECT_NEAR(corridorCellFor(60000 * 700.0, 0.5), std::sqrt(60000 * 700.0 / kCorridorCellBudget), 1e-12);
 }
 
 }  // namespace buildings

@@ -96,7 +96,10 @@ struct LasReader::Impl {
     std::uint64_t size = 0;
 
     std::uint64_t pointsRead = 0;
-    std::uint64_t recordsInFile = 0;  // uncompressed: whole records present after the point offset
+    std::uint64_t recordsInFile = 0;
+    // Chunks left out with skipDamagedChunks: their points and the first one's failure, told at the end.
+    std::uint64_t skippedPoints = 0;
+    LasStatus skipped;  // uncompressed: whole records present after the point offset
 
     LazVlr vlr;
     std::vector<Chunk> chunks;
@@ -174,6 +177,9 @@ struct LasReader::Impl {
     Decoded decodeWhole(ChunkDecoder& dec, std::size_t index, std::vector<char> buffer, bool tally = false,
                         std::uint64_t* recordHash = nullptr);
     bool beginNextChunk();
+    // Leaves out a chunk that failed, when the options allow: true to go on with the next one.
+    bool skipChunk(const Decoded& d, std::size_t index);
+    std::uint64_t pointsLeft() const { return header.pointCount - pointsRead - skippedPoints; }
     std::vector<char> takeSpare();
     // Chunks decoded ahead of the reader at most: two per decoder, so none waits on another's pace.
     std::size_t decodeWindow() const { return 2 * std::min<std::size_t>(options.threads, 16) + 1; }
@@ -369,9 +375,16 @@ void LasReader::Impl::startWorkers() {
     }
 }
 
+bool LasReader::Impl::skipChunk(const Decoded& d, std::size_t index) {
+    if (!options.skipDamagedChunks || walking) return false;
+    if (skipped.ok) skipped = d.status;
+    skippedPoints += chunks[index].count;
+    return true;
+}
+
 std::uint64_t LasReader::Impl::read(char* out, std::uint64_t maxCount, std::uint64_t* recordHash) {
     if (!isOpen || !status.ok) return 0;
-    maxCount = std::min(maxCount, header.pointCount - pointsRead);
+    maxCount = std::min(maxCount, pointsLeft());
     if (maxCount == 0) return 0;
     if (!header.compressed) {
         const std::uint64_t available = recordsInFile > pointsRead ? recordsInFile - pointsRead : 0;
@@ -390,7 +403,11 @@ std::uint64_t LasReader::Impl::read(char* out, std::uint64_t maxCount, std::uint
         threaded = true;
         startWorkers();
     }
-    return threaded ? readCompressedThreaded(out, maxCount) : readCompressedSequential(out, maxCount, recordHash);
+    const std::uint64_t n =
+        threaded ? readCompressedThreaded(out, maxCount) : readCompressedSequential(out, maxCount, recordHash);
+    // The points have ended: a chunk left out is told now.
+    if (status.ok && !skipped.ok && pointsLeft() == 0) status = skipped;
+    return n;
 }
 
 void LasReader::Impl::summarize(LasRecordSummary& summary) {
@@ -493,9 +510,13 @@ std::uint64_t LasReader::Impl::readCompressedSequential(char* out, std::uint64_t
         }
         if (chunkLeft == 0) {
             if (!current.status.ok) {
-                status = current.status;
-                break;
+                if (!skipChunk(current, currentChunk)) {
+                    status = current.status;
+                    break;
+                }
+                current.status = LasStatus::success();
             }
+            if (pointsLeft() == 0) break;
             if (!beginNextChunk()) break;
             if (chunkLeft * header.pointRecordLength <= kMaxThreadedChunkBytes) {
                 current = decodeWhole(*decoder, currentChunk, std::move(current.records), false, recordHash);
@@ -553,9 +574,13 @@ std::uint64_t LasReader::Impl::readCompressedThreaded(char* out, std::uint64_t m
     while (total < maxCount) {
         if (currentPos == current.count) {
             if (!current.status.ok) {
-                status = current.status;
-                break;
+                if (!skipChunk(current, consumed - 1)) {
+                    status = current.status;
+                    break;
+                }
+                current.status = LasStatus::success();
             }
+            if (pointsLeft() == 0) break;
             std::unique_lock<std::mutex> lock(mutex);
             if (consumed >= chunks.size()) {
                 lock.unlock();

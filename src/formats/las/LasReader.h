@@ -15,6 +15,10 @@ struct LasReadOptions {
     // Threads decoding LAZ chunks: the calling thread and threads - 1 workers (0 or 1: the calling
     // thread alone).
     unsigned threads = 1;
+    // readPoint/readPoints: a LAZ chunk that fails to decode is left out and reading goes on with the next one
+    // (when the file has a chunk table); the status tells of the first such chunk once the points have ended.
+    // Otherwise (and in summarize) reading ends at the damaged chunk.
+    bool skipDamagedChunks = false;
 };
 
 // Usage: open(path); then readPoint/readPoints until they return false/0; status() tells an error from the end.
