@@ -150,6 +150,19 @@ std::string lazOf(const std::vector<LidarPoint>& points) {
     return lazSheetBytes(sheet, LazSheetFormat{true, 300, 20000});
 }
 
+std::vector<SheetFault> sheetFaults(const LidarSheet& sheet) {
+    const auto size = static_cast<long long>(lazOf(sheetPoints(sheet)).size());
+    std::vector<SheetFault> faults = {{"404", {.statuses = std::vector<int>(5, 404)}},
+                                      {"cut", {.cutBodyAt = size * 6 / 10}},
+                                      {"damaged chunk", {.damageAt = size / 2}}};
+    const std::string rest = sheet.url.substr(sheet.url.find("://") + 3);
+    for (SheetFault& f : faults) {
+        f.fault.host = rest.substr(0, rest.find('/'));
+        f.fault.path = rest.substr(rest.find('/'));
+    }
+    return faults;
+}
+
 }  // namespace cloud
 
 void addCloudServices(Scenario& scenario) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "FaultPlan.h"
 #include "Scenario.h"
 #include "geodesy/Bbox.h"
 
@@ -57,6 +58,14 @@ const std::vector<LidarSheet>& lidarSheets();
 std::vector<LidarPoint> sheetPoints(const LidarSheet& sheet);
 // The served LAZ bytes of a list of points (point format 2, centimetre scale).
 std::string lazOf(const std::vector<LidarPoint>& points);
+
+// The ways a sheet comes broken, for the fault tests: "404" (every attempt), "cut" (the body ends at 60 % of the
+// file, announced as whole), "damaged chunk" (64 bytes scrambled half-way); each on the sheet's own address.
+struct SheetFault {
+    const char* name;
+    Fault fault;
+};
+std::vector<SheetFault> sheetFaults(const LidarSheet& sheet);
 
 }  // namespace cloud
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "terrain/detail/CellMedians.h"
+#include "terrain/detail/FloodFill.h"
 #include "terrain/detail/HeightTally.h"
 
 namespace terrain {
@@ -144,22 +145,14 @@ void CloudTerrainBuilder::State::setWater(CloudTerrainGrid& g) const {
         open.push_back(k);
     }
     g.waterLevel = waterLevel.median();
-    while (!open.empty()) {
-        const std::size_t k = open.front();
-        open.pop_front();
-        const auto i = static_cast<std::int32_t>(k % static_cast<std::size_t>(g.cols));
-        const auto j = static_cast<std::int32_t>(k / static_cast<std::size_t>(g.cols));
-        const std::pair<std::int32_t, std::int32_t> next[] = {{i - 1, j}, {i + 1, j}, {i, j - 1}, {i, j + 1}};
-        for (const auto& [a, b] : next) {
-            if (a < 0 || b < 0 || a >= g.cols || b >= g.rows) continue;
-            const std::size_t n = g.index(a, b);
-            if (g.water[n] != 0 || !std::isnan(g.heights[n]) || returned[n] != 0 || !fillable(n)) continue;
-            g.water[n] = 1;
-            g.heights[n] = g.waterLevel;
-            ++g.filledCells;
-            open.push_back(n);
-        }
-    }
+    const auto join = [&](std::size_t n) {
+        if (g.water[n] != 0 || !std::isnan(g.heights[n]) || returned[n] != 0 || !fillable(n)) return false;
+        g.water[n] = 1;
+        g.heights[n] = g.waterLevel;
+        ++g.filledCells;
+        return true;
+    };
+    detail::floodCells(g.cols, g.rows, std::move(open), join, [](std::size_t) {});
     for (std::size_t k = 0; k < cells; ++k) {
         if (g.water[k] == 0) continue;
         g.heights[k] = g.waterLevel;

@@ -8,6 +8,7 @@
 
 #include "settings/NumberText.h"
 #include "terrain/TerrainPatchBuilder.h"
+#include "terrain/detail/FloodFill.h"
 
 namespace terrain {
 
@@ -157,23 +158,15 @@ TerrainSet cloudWaterPatches(const CloudTerrainGrid& grid) {
     for (std::size_t start = 0; start < cells; ++start) {
         if (grid.water[start] == 0 || seen[start] != 0) continue;
         std::vector<std::size_t> group;
-        std::deque<std::size_t> open{start};
         seen[start] = 1;
-        while (!open.empty()) {
-            const std::size_t k = open.front();
-            open.pop_front();
-            group.push_back(k);
-            const auto i = static_cast<std::int32_t>(k % static_cast<std::size_t>(grid.cols));
-            const auto j = static_cast<std::int32_t>(k / static_cast<std::size_t>(grid.cols));
-            const std::pair<std::int32_t, std::int32_t> next[] = {{i - 1, j}, {i + 1, j}, {i, j - 1}, {i, j + 1}};
-            for (const auto& [a, b] : next) {
-                if (a < 0 || b < 0 || a >= grid.cols || b >= grid.rows) continue;
-                const std::size_t n = grid.index(a, b);
-                if (grid.water[n] == 0 || seen[n] != 0) continue;
+        detail::floodCells(
+            grid.cols, grid.rows, {start},
+            [&](std::size_t n) {
+                if (grid.water[n] == 0 || seen[n] != 0) return false;
                 seen[n] = 1;
-                open.push_back(n);
-            }
-        }
+                return true;
+            },
+            [&group](std::size_t k) { group.push_back(k); });
         for (const std::size_t k : group) member[k] = 1;
         std::vector<geodesy::PlanarPoint> ring = outerBoundary(grid, member, group);
         for (const std::size_t k : group) member[k] = 0;

@@ -187,39 +187,24 @@ TEST_F(CloudPage, TooManyPointsEndWithTheLimitMessage) {
 // A sheet that answers 404, comes cut off or holds a damaged chunk: the cloud of the rest is handed over, and the
 // answer and the alert name the sheet with its counts; the damaged chunk's garbage never reaches the cloud.
 TEST_F(CloudPage, ACloudWithAHoleIsNeverHandedOverAsWhole) {
-    const sim::cloud::LidarSheet& lost = sim::cloud::lidarSheets()[1];
-    const std::size_t size = sim::cloud::lazOf(sim::cloud::sheetPoints(lost)).size();
-    const struct {
-        const char* name;
-        sim::Fault fault;
-        const char* says;
-    } cases[] = {
-        {"404", {.statuses = std::vector<int>(5, 404)}, "pominieto 1 z 4 kafli LiDAR (7.124.12.21.2: nie pobrano"},
-        {"cut",
-         {.cutBodyAt = static_cast<long long>(size * 6 / 10)},
-         "odczytano czesciowo 1 z 4 kafli LiDAR (7.124.12.21.2: "},
-        {"damaged chunk",
-         {.damageAt = static_cast<long long>(size / 2)},
-         "odczytano czesciowo 1 z 4 kafli LiDAR (7.124.12.21.2: "},
-    };
-    for (const auto& c : cases) {
+    for (const sim::cloud::SheetFault& c : sim::cloud::sheetFaults(sim::cloud::lidarSheets()[1])) {
+        const std::string says = std::string(c.name) == "404"
+                                     ? "pominieto 1 z 4 kafli LiDAR (7.124.12.21.2: nie pobrano"
+                                     : "odczytano czesciowo 1 z 4 kafli LiDAR (7.124.12.21.2: ";
         SCOPED_TRACE(c.name);
         controller.webClient().options.cacheDir = temp.path / c.name;
         sim.faults().clear();
-        sim::Fault fault = c.fault;
-        fault.host = "opendata.geoportal.gov.pl";
-        fault.path = pathOf(lost.url);
-        sim.faults().add(fault);
+        sim.faults().add(c.fault);
         const json done =
             downloadDone({{"type", "download"}, {"bboxWgs84", pageFrame(kRadomInner).wgs}, {"detail", "full"}});
         EXPECT_EQ(done["ok"], true) << done;
         const std::string msg = done.value("msg", "");
         EXPECT_EQ(msg.rfind("Chmura zapisana NIEPELNA (", 0), 0u) << msg;
-        EXPECT_NE(msg.find(c.says), std::string::npos) << msg;
+        EXPECT_NE(msg.find(says), std::string::npos) << msg;
         ASSERT_FALSE(model.alertsShown().empty());
         EXPECT_EQ(model.alertsShown().back().largeText,
                   "Chmura punktow gotowa, ale NIEPELNA - brakuje danych czesci kafli.");
-        EXPECT_NE(model.alertsShown().back().smallText.find(c.says), std::string::npos);
+        EXPECT_NE(model.alertsShown().back().smallText.find(says), std::string::npos);
         // Ground, roofs and trees of the block lie between 150 and 165 m.
         const std::string diag = testsupport::readFile(temp.path / "state" / "TERRAVOX" / "velmora_cloud_diag.txt");
         const std::size_t z = diag.find("Z bezwzgledne(npm) z[");

@@ -36,6 +36,8 @@ TEST(TileIndexScan, RealLidarAnswers) {
         tiles[0].url,
         "https://opendata.geoportal.gov.pl/NumDaneWys/DanePomiaroweLAZ/78044/78044_1403296_N-34-139-A-c-1-1-3-4.laz");
     EXPECT_DOUBLE_EQ(tiles[0].density, 12.0);
+    // The sheet's polygon, northing first as its EPSG URN says (the emblem lies near 52.1 N, 21.0 E).
+    EXPECT_EQ(tiles[0].outline, (geodesy::Bbox{637068.28, 486689.54, 637617.67, 487283.46}));
 
     GD_REQUIRE_REALDATA(folder + "w2_EVRF2007_2024_empty.xml");
     EXPECT_TRUE(
@@ -61,7 +63,8 @@ TEST(TileIndexScan, MembersAndElementsEdgeCases) {
         member(element("godlo", "B") + element("url_do_pobrania", "ftp://host/b.asc")) +
         // No emblem here: the next member's must not be taken.
         member(element("url_do_pobrania", "\r\n\t https://host/c.asc \n")) +
-        member(element("godlo", "D") + element("uklad_xy", "PL-2000:S6") + element("char_przestrz", "7 p/m2") +
+        member("<gml:Polygon srsName=\"EPSG:2180\"><gml:posList>100 200 110 200 110 220 100 200</gml:posList>" +
+               element("godlo", "D") + element("uklad_xy", "PL-2000:S6") + element("char_przestrz", "7 p/m2") +
                element("url_do_pobrania", "https://host/d.asc?a=1&amp;b=2")) +
         member(element("godlo", "E") + "<gugik:url_do_pobrania xsi:nil=\"true\"/>") +
         member(element("godlo", "F") + element("url_do_pobrania", "http://host/f.asc")));
@@ -73,6 +76,8 @@ TEST(TileIndexScan, MembersAndElementsEdgeCases) {
     EXPECT_EQ(tiles[1].url, "https://host/d.asc?a=1&b=2");
     EXPECT_EQ(tiles[1].epsg, 2177);
     EXPECT_DOUBLE_EQ(tiles[1].density, 7.0);
+    EXPECT_EQ(tiles[0].outline, geodesy::Bbox{}) << "nor the next member's polygon";
+    EXPECT_EQ(tiles[1].outline, (geodesy::Bbox{100, 200, 110, 220}));  // a plain EPSG code: easting first
     EXPECT_EQ(tiles[2].godlo, "F");
 
     const auto plain = scanElevationIndex(body);
