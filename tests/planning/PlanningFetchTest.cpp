@@ -2,6 +2,7 @@
 // municipal and national plan WMS and boundary service on loopback: act choice, the frame filter, layer
 // choice, the national fallback, the register's three attempts and the warnings the user reads.
 #include <algorithm>
+#include <map>
 
 #include "PlanningScenario.h"
 #include "Scenarios.h"
@@ -92,6 +93,27 @@ TEST_F(PlanningFetch, GeneralPlanInForceWinsOverALaterDraftAndOnlyZonesInTheFram
               R"j("sort":{"direction":"desc","sortBy":"publishDate"}}})j");
     EXPECT_EQ(requests(kRegisterHost, downloadPath(sim::planning::kActInForce)).size(), 1u);
     EXPECT_EQ(requests(kRegisterHost).size(), 2u) << "neither the draft nor the local plan is downloaded";
+}
+
+TEST_F(PlanningFetch, AnActDeclaredInAnEightBitEncodingReadsAsTheSameText) {
+    fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"});
+    std::vector<std::map<std::string, std::string>> utf8;
+    for (const gml::GisFeature& f : result().features) utf8.push_back(f.props);
+    ASSERT_FALSE(utf8.empty());
+    for (const char* encoding : {"windows-1250", "ISO-8859-2"}) {
+        sim.faults().clear();
+        sim.faults().add(
+            sim::Fault{.host = kRegisterHost, .path = downloadPath(sim::planning::kActInForce), .encoding = encoding});
+        fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"});
+        std::vector<std::map<std::string, std::string>> read;
+        bool diacritics = false;
+        for (const gml::GisFeature& f : result().features) {
+            read.push_back(f.props);
+            diacritics = diacritics || f.props.at("nazwa").find("\xC4\x85") != std::string::npos;  // "a" with ogonek
+        }
+        EXPECT_EQ(read, utf8) << encoding;
+        EXPECT_TRUE(diacritics) << encoding;
+    }
 }
 
 TEST_F(PlanningFetch, AFrameInsideOneZoneKeepsThatZone) {
