@@ -7,6 +7,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "EnvOverride.h"
 #include "settings/SettingsAndDiagnostics.h"
@@ -30,19 +32,57 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsFile, MissingOrBrokenFileGivesDefaults) {
+TEST_F(SettingsFile, MissingOrBrokenFileGivesDefaultsAndABrokenOneIsKeptAside) {
     const Settings defaults = defaultSettings();
     EXPECT_EQ(loadSettings(), defaults);
     // Building the path creates the folder.
     EXPECT_EQ(settingsPath(), file());
     EXPECT_TRUE(fs::is_directory(file().parent_path()));
 
-    for (const std::string broken : {"", "{", "{\"basemap\":\"sat\"", "[1,2]", "\"text\"", "null",
-                                     "{\"basemap\":\"\xff\"}", "{\"zAnchor\":1e400}"}) {
-        SCOPED_TRACE(broken);
-        store(broken);
-        EXPECT_EQ(loadSettings(), defaults);
+    // Text that is no JSON object is moved aside whole (a number beyond a double too); an empty file is no edit.
+    for (const auto& [text, broken] : {std::pair<std::string, bool>{"", false},
+                                       {"{", true},
+                                       {"{\"basemap\":\"sat\"", true},
+                                       {"[1,2]", true},
+                                       {"\"text\"", true},
+                                       {"null", true},
+                                       {"{\"basemap\":\"\xff\"}", true},
+                                       {"{\"zAnchor\":1e400}", true}}) {
+        SCOPED_TRACE(text);
+        fs::remove_all(file().parent_path());
+        store(text);
+        std::string note;
+        EXPECT_EQ(loadSettings(&note), defaults);
+        std::vector<fs::path> kept;
+        for (const auto& entry : fs::directory_iterator(file().parent_path()))
+            if (entry.path() != file()) kept.push_back(entry.path());
+        EXPECT_EQ(kept.size(), broken ? 1u : 0u);
+        EXPECT_EQ(fs::exists(file()), !broken);
+        EXPECT_EQ(note.empty(), !broken) << note;
+        if (!kept.empty()) {
+            EXPECT_EQ(readFile(kept[0]), text);
+        }
     }
+}
+
+TEST_F(SettingsFile, AHandEditWithOneMistakeSurvivesTheNextSaveAndIsToldOnce) {
+    const std::string edited =
+        "{\n  \"layers\": {\"dzialki\": \"MOJE_DZIALKI\"},\n  \"upgToken\": \"tajny\",\n  \"zAnchor\": 112.5,\n}\n";
+    store(edited);
+    std::string note;
+    EXPECT_EQ(loadSettings(&note), defaultSettings());
+    std::vector<fs::path> kept;
+    for (const auto& entry : fs::directory_iterator(file().parent_path())) kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].filename().string().rfind("settings.uszkodzony-", 0), 0u) << kept[0];
+    EXPECT_EQ(note, "TERRAVOX: plik ustawien " + file().string() +
+                        " jest uszkodzony (blad skladni JSON w wierszu 5, kolumna 1) - zachowano go jako " +
+                        kept[0].string() + ", uzyto ustawien domyslnych.");
+    // The next change writes defaults in its place; the edit stays where the note said.
+    ASSERT_TRUE(saveSettings(defaultSettings()));
+    EXPECT_EQ(readFile(kept[0]), edited);
+    EXPECT_EQ(loadSettings(&note), defaultSettings());
+    EXPECT_EQ(note, "") << "told once";
 }
 
 TEST_F(SettingsFile, WrongTypesKeepOnlyThatKeysDefault) {
