@@ -36,6 +36,7 @@ std::optional<FaultAction> FaultPlan::take(const std::string& host, const std::s
         action.paging = it->paging;
         action.encoding = it->encoding;
         action.charsetInHeader = it->charsetInHeader;
+        action.damageAt = it->damageAt;
         if (!it->statuses.empty()) {
             const int status = it->statuses.front();
             it->statuses.erase(it->statuses.begin());
@@ -68,6 +69,7 @@ Fault FaultPlan::fromJson(const nlohmann::json& j) {
     f.paging = j.value("paging", std::string());
     f.encoding = j.value("encoding", std::string());
     f.charsetInHeader = j.value("charsetInHeader", false);
+    f.damageAt = j.value("damageAt", -1LL);
     return f;
 }
 

@@ -26,6 +26,7 @@ struct Fault {
     std::string paging;              // how such a WFS pages: "geoserver", "mapserver", "none" ("": its own)
     std::string encoding;            // XML answers re-encoded in this 8-bit encoding, named in their declaration
     bool charsetInHeader = false;    // the encoding named only by the Content-Type charset, not the declaration
+    long long damageAt = -1;         // scramble 64 bytes of the body from here on (a damaged chunk of a sheet)
 };
 
 // What to do with one request.
@@ -42,6 +43,7 @@ struct FaultAction {
     std::string paging;
     std::string encoding;
     bool charsetInHeader = false;
+    long long damageAt = -1;
 };
 
 class FaultPlan {
