@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "net/detail/XmlEntities.h"
 #include "platform/Numbers.h"
 
 namespace net {
@@ -81,31 +82,6 @@ long long countOf(std::string_view tag, std::string_view local) {
     return value;
 }
 
-std::string decodeEntities(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '&') {
-            out.push_back(text[i]);
-            continue;
-        }
-        const std::size_t end = text.find(';', i);
-        const std::string_view entity =
-            end == std::string_view::npos ? std::string_view() : text.substr(i, end - i + 1);
-        if (entity == "&amp;") out.push_back('&');
-        else if (entity == "&lt;") out.push_back('<');
-        else if (entity == "&gt;") out.push_back('>');
-        else if (entity == "&quot;") out.push_back('"');
-        else if (entity == "&apos;") out.push_back('\'');
-        else {
-            out.push_back('&');
-            continue;
-        }
-        i = end;
-    }
-    return out;
-}
-
 long long occurrences(std::string_view text, std::string_view what) {
     long long n = 0;
     for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + what.size())) {
@@ -125,7 +101,7 @@ FeaturePage readFeaturePage(std::string_view answer) {
     page.returned = countOf(tag, "numberReturned");
     if (page.returned < 0) page.returned = countOf(tag, "numberOfFeatures");
     std::string_view next;
-    if (attributeOf(tag, "next", next)) page.next = decodeEntities(next);
+    if (attributeOf(tag, "next", next)) page.next = detail::decodeXmlEntities(next);
     page.members = occurrences(answer, "<wfs:member") + occurrences(answer, "<gml:featureMember");
     return page;
 }

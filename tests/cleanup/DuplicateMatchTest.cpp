@@ -58,24 +58,12 @@ TEST(DuplicateMatch, PolylinesFromAnyStartEitherWayWithinHalfAMillimetre) {
     EXPECT_TRUE(same({{0, 0}, {1, 0}, {2, 0}}, {{0, 0}, {1, 0}, {2, 0}}, {{0, 2, 1.0}}));
 }
 
-TEST(DuplicateMatch, TextsAndLaterDuplicatesKeepTheFirstOfEachGroupPerStoryAndLayer) {
-    std::vector<cleanup::TextRecord> texts = {
-        {0, 1, 0, {10.0004999, 20.0}, "dz. 123/4"}, {1, 1, 0, {10.0005001, 19.9998}, "dz. 123/4"},  // across x.0005
-        {2, 1, 0, {10.0, 20.0}, "dz. 123/5"},       {3, 2, 0, {10.0, 20.0}, "dz. 123/4"},           // another layer
-        {4, 1, 1, {10.0, 20.0}, "dz. 123/4"},                                                       // another story
-        {5, 1, 0, {10.0011, 20.0}, "dz. 123/4"}};
+TEST(DuplicateMatch, TextsWithinHalfAMillimetreAndTheSameContentRepeat) {
+    const std::vector<cleanup::TextRecord> texts = {{0, 1, 0, {10.0004999, 20.0}, "dz. 123/4"},
+                                                    {1, 1, 0, {10.0005001, 19.9998}, "dz. 123/4"},  // across x.0005
+                                                    {2, 1, 0, {10.0, 20.0}, "dz. 123/5"},
+                                                    {3, 1, 0, {10.0011, 20.0}, "dz. 123/4"}};
     EXPECT_EQ(cleanup::laterDuplicateTexts(texts), (std::vector<std::size_t>{1}));
-
-    std::vector<cleanup::PolylineRecord> polylines;
-    for (const auto& pts : std::vector<std::vector<host::HostPoint2>>{{{0, 0}, {4, 0}, {4, 3}, {0, 0}},
-                                                                      {{4, 3}, {0, 0}, {4, 0}, {4, 3}},
-                                                                      {{0, 0}, {4, 0}},
-                                                                      {{4, 0}, {0, 0.0004}}}) {
-        polylines.push_back(record(pts));
-        polylines.back().index = polylines.size() - 1;
-        polylines.back().layer = 3;
-    }
-    EXPECT_EQ(cleanup::laterDuplicatePolylines(polylines), (std::vector<std::size_t>{1, 3}));
 }
 
 TEST(DuplicateMatch, LaterDuplicatesFindEveryPairAComparisonOfAllPairsFinds) {

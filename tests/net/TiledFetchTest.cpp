@@ -177,14 +177,14 @@ TEST_F(TiledFetch, ABoxFarFromTheOriginStillEnds) {
 
 TEST_F(TiledFetch, AFeatureAcrossTileEdgesComesOnce) {
     client.options.hostIntervalMs = 0;
-    const std::vector<gml::GisFeature> features =
-        net::fetchTiledFeatures(client, kBase, "ms:bud_2025", {637000, 486000, 638200, 486700},
-                                formats::DataType::budynki, nullptr, true, false, 0);
     std::multiset<std::string> ids;
-    for (const gml::GisFeature& f : features) ids.insert(f.id);
+    for (const gml::GisFeature& f :
+         net::fetchTiledFeatures(client, kBase, "ms:bud_2025", {637000, 486000, 638200, 486700},
+                                 formats::DataType::budynki, nullptr, true, false, 0))
+        ids.insert(f.id);
     EXPECT_EQ(ids, (std::multiset<std::string>{"b1", "b2", "b3", "b4", "b5", "b6", "edge"}));
 
-    // Without a gml:id the layer's identifier decides, without that the geometry.
+    // Without a gml:id the layer's identifier decides (within one type), without that the geometry.
     const auto feature = [](std::string id, std::map<std::string, std::string> props, double e) {
         gml::GisFeature f;
         f.id = std::move(id);
@@ -192,17 +192,14 @@ TEST_F(TiledFetch, AFeatureAcrossTileEdgesComesOnce) {
         f.polygons.push_back({square(e, 486000, 10), {}});
         return f;
     };
-    std::vector<gml::GisFeature> arrivals = {
-        feature("a", {}, 0),
-        feature("a", {}, 0),
-        feature("b", {}, 0),  // by gml:id
-        feature("", {{"ID_DZIALKI", "1.1"}}, 1),
-        feature("", {{"ID_DZIALKI", "1.1"}}, 1),  // by identifier
-        feature("", {{"ID_DZIALKI", "1.2"}}, 1),
-        feature("", {{"_typ", "dzialki"}, {"ID_DZIALKI", "1.1"}}, 1),  // another type, another feature
-        feature("", {{"NR", "7"}}, 2),
-        feature("", {{"NR", "7"}}, 2),
-        feature("", {{"NR", "7"}}, 3)};  // geometry
+    std::vector<gml::GisFeature> arrivals = {feature("a", {}, 0),
+                                             feature("a", {}, 1),
+                                             feature("b", {}, 0),
+                                             feature("", {{"ID_DZIALKI", "1.1"}}, 1),
+                                             feature("", {{"ID_DZIALKI", "1.1"}}, 2),
+                                             feature("", {{"_typ", "dzialki"}, {"ID_DZIALKI", "1.1"}}, 1),
+                                             feature("", {{"NR", "7"}}, 2),
+                                             feature("", {{"NR", "7"}}, 2),
+                                             feature("", {{"NR", "7"}}, 3)};
     EXPECT_EQ(net::dropRepeatedFeatures(arrivals), 3u);
-    EXPECT_EQ(arrivals.size(), 7u);
 }

@@ -95,36 +95,6 @@ TEST(ContoursCommand, WritesLinesAndLabelsAsGeoJson) {
     EXPECT_NE(nlohmann::json::parse(testsupport::readFile(smooth)), doc);
 }
 
-TEST(ContoursCommand, ACentreReferencedSheetGivesTheLinesOfItsCornerTwin) {
-    TempDir dir;
-    const std::string corner = testsupport::readFile(ascData("hills.asc"));
-    // The same sheet with its lower-left cell's centre in the header: half a cell east and north of the corner.
-    grid::ElevationGrid g = loadSheet(ascData("hills.asc"));
-    std::string centre = corner;
-    for (const auto& [key, value] : {std::pair<std::string, double>{"xllcorner", g.x0}, {"yllcorner", g.y0}}) {
-        const std::size_t at = centre.find(key);
-        ASSERT_NE(at, std::string::npos) << key;
-        const std::size_t end = centre.find('\n', at);
-        centre.replace(
-            at, end - at,
-            std::string(key == "xllcorner" ? "xllcenter " : "yllcenter ") + cformat("%.3f", value + g.cellsize / 2));
-    }
-    testsupport::writeFile(dir / "corner.asc", corner);
-    testsupport::writeFile(dir / "centre.asc", centre);
-    std::string outputs[2];
-    for (int i = 0; i < 2; ++i) {
-        const std::string sheet = (dir / (i == 0 ? "corner.asc" : "centre.asc")).string();
-        const std::string out = (dir / cformat("out%d.geojson", i)).string();
-        const auto r = testsupport::runGeodraft(
-            dir.path,
-            "contours --frame 500000,300000,500059,300039 --step 1 --interval 0.5 '" + sheet + "' --out '" + out + "'",
-            {});
-        ASSERT_EQ(r.exitCode, 0) << r.err;
-        outputs[i] = testsupport::readFile(out);
-    }
-    EXPECT_EQ(outputs[1], outputs[0]);
-}
-
 TEST(ContoursCommand, BadInputGetsAPolishErrorAndNoOutput) {
     TempDir dir;
     const std::string out = (dir / "out.geojson").string();
