@@ -110,6 +110,8 @@ void buildDemoScenario(Scenario& scenario) {
         }
     }
     const auto egibService = std::make_shared<WfsService>(egib);
+    // A GeoServer page size well below a frame's parcels: every demo import pages through its tiles.
+    egibService->paging = {100, PagingStyle::GeoServer};
     scenario.addWfs("wms2.um.warszawa.pl", "/geoserver/wfs/wms", egibService);
     scenario.addWfs(geoportal, pathOf(ep.countyEgibOnGeoportal("1465")), egibService);
 

@@ -32,6 +32,10 @@ std::optional<FaultAction> FaultPlan::take(const std::string& host, const std::s
         action.trickleMs = it->trickleMs;
         action.cutBodyAt = it->cutBodyAt;
         action.htmlOk = it->htmlOk;
+        action.pageLimit = it->pageLimit;
+        action.paging = it->paging;
+        action.encoding = it->encoding;
+        action.charsetInHeader = it->charsetInHeader;
         action.damageAt = it->damageAt;
         if (!it->statuses.empty()) {
             const int status = it->statuses.front();
@@ -61,6 +65,10 @@ Fault FaultPlan::fromJson(const nlohmann::json& j) {
     f.trickleMs = j.value("trickleMs", 0);
     f.cutBodyAt = j.value("cutBodyAt", -1LL);
     f.htmlOk = j.value("htmlOk", false);
+    f.pageLimit = j.value("pageLimit", 0);
+    f.paging = j.value("paging", std::string());
+    f.encoding = j.value("encoding", std::string());
+    f.charsetInHeader = j.value("charsetInHeader", false);
     f.damageAt = j.value("damageAt", -1LL);
     return f;
 }

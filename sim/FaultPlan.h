@@ -22,6 +22,10 @@ struct Fault {
     int trickleMs = 0;               // send the body in 1 KB pieces with this pause between them
     long long cutBodyAt = -1;        // answer only this many bytes of the body, announced as the whole of it
     bool htmlOk = false;             // answer 200 with an HTML page (a portal's error or login page)
+    int pageLimit = 0;               // a WFS hands over at most this many features per answer (0: its own)
+    std::string paging;              // how such a WFS pages: "geoserver", "mapserver", "none" ("": its own)
+    std::string encoding;            // XML answers re-encoded in this 8-bit encoding, named in their declaration
+    bool charsetInHeader = false;    // the encoding named only by the Content-Type charset, not the declaration
     long long damageAt = -1;         // scramble 64 bytes of the body from here on (a damaged chunk of a sheet)
 };
 
@@ -35,6 +39,10 @@ struct FaultAction {
     int trickleMs = 0;
     long long cutBodyAt = -1;
     bool htmlOk = false;
+    int pageLimit = 0;
+    std::string paging;
+    std::string encoding;
+    bool charsetInHeader = false;
     long long damageAt = -1;
 };
 

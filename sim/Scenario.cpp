@@ -55,6 +55,15 @@ void Scenario::addWfs(const std::string& host, const std::string& path, std::sha
     addHandler(host, path, [service](const SimRequest& request, SimResponse& response) {
         return service->handle(request, response);
     });
+    std::unique_lock lock(mutex_);
+    wfs_.push_back({host, path, std::move(service)});
+}
+
+std::shared_ptr<WfsService> Scenario::wfsAt(const std::string& host, const std::string& path) const {
+    std::shared_lock lock(mutex_);
+    for (auto it = wfs_.rbegin(); it != wfs_.rend(); ++it)
+        if (it->host == host && it->path == path) return it->service;
+    return nullptr;
 }
 
 void Scenario::addWms(const std::string& host, const std::string& path, std::shared_ptr<WmsService> service) {

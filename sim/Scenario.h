@@ -34,6 +34,9 @@ public:
     void addWfs(const std::string& host, const std::string& path, std::shared_ptr<WfsService> service);
     void addWms(const std::string& host, const std::string& path, std::shared_ptr<WmsService> service);
 
+    // The WFS bound last to exactly this host and path (its store and paging), or null.
+    std::shared_ptr<WfsService> wfsAt(const std::string& host, const std::string& path) const;
+
     // Answers the request from the newest matching route that accepts it; false when none does.
     bool handle(const SimRequest& request, SimResponse& response) const;
 
@@ -43,8 +46,14 @@ private:
         std::string path;
         SimHandler handler;
     };
+    struct WfsRoute {
+        std::string host;
+        std::string path;
+        std::shared_ptr<WfsService> service;
+    };
     mutable std::shared_mutex mutex_;
     std::vector<Route> routes_;
+    std::vector<WfsRoute> wfs_;
 };
 
 // The byte at `offset` of a generated file (so a test can check what arrived).

@@ -17,6 +17,10 @@ struct SimRequest {
     std::vector<std::pair<std::string, std::string>> params;   // decoded query parameters in order
     std::vector<std::pair<std::string, std::string>> headers;  // request headers in order
     std::string body;
+    // A fault's page limit for paged services and their paging ("geoserver", "mapserver", "none"; "": the
+    // service's own); 0: the service's own page size.
+    int faultPageLimit = 0;
+    std::string faultPaging;
 
     // Value of a query parameter, name compared without case (OGC keys are case-insensitive); "" when absent.
     std::string param(const std::string& name) const;

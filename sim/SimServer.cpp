@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 #include "WfsService.h"
 #include "WmsService.h"
+#include "formats/gml/XmlEncoding.h"
 #include "platform/Numbers.h"
 
 namespace sim {
@@ -33,6 +35,20 @@ bool unwrapRoutedTarget(const std::string& target, SimRequest& out) {
     out.path = hostEnd == std::string::npos ? "/" : path.substr(hostEnd);
     out.params = parseQuery(out.query);
     return true;
+}
+
+// An XML answer in an 8-bit encoding, named by its declaration or only by the Content-Type charset.
+void reencode(SimResponse& answer, const std::string& encoding, bool charsetInHeader) {
+    if (answer.body.rfind("<?xml", 0) != 0) return;
+    std::optional<std::string> bytes = gml::utf8ToSingleByte(answer.body, encoding);
+    if (!bytes) return;
+    const std::size_t declarationEnd = bytes->find("?>");
+    const std::size_t at = bytes->find("encoding=\"UTF-8\"");
+    if (at != std::string::npos && at < declarationEnd)
+        bytes->replace(at, 16, charsetInHeader ? std::string() : "encoding=\"" + encoding + "\"");
+    if (charsetInHeader)
+        answer.contentType = answer.contentType.substr(0, answer.contentType.find(';')) + "; charset=" + encoding;
+    answer.body = std::move(*bytes);
 }
 
 void sendAnswer(const SimResponse& answer, long long truncateAfter, int trickleMs,
@@ -188,6 +204,10 @@ void SimServer::installRoutes() {
 
         const auto fault = faults_.take(request.host, request.path);
         if (fault && fault->delayMs > 0) pause(fault->delayMs);
+        if (fault) {
+            request.faultPageLimit = fault->pageLimit;
+            request.faultPaging = fault->paging;
+        }
         SimResponse answer;
         if (fault && fault->status != 0) {
             answer.status = fault->status;
@@ -208,6 +228,8 @@ void SimServer::installRoutes() {
             answer.status = 404;
             answer.body = "Brak danych symulatora dla " + request.host + request.path;
         }
+        if (fault && !fault->encoding.empty() && !answer.generator)
+            reencode(answer, fault->encoding, fault->charsetInHeader);
         if (fault && fault->cutBodyAt >= 0 && !answer.generator &&
             static_cast<long long>(answer.body.size()) > fault->cutBodyAt)
             answer.body.resize(static_cast<std::size_t>(fault->cutBodyAt));

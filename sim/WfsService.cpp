@@ -78,6 +78,22 @@ std::string positions(int code, const std::vector<geodesy::PlanarPoint>& points,
     return out;
 }
 
+// The request again from `start` on, as a server writes its next link (MapServer names http whatever was asked).
+std::string nextPageUrl(const SimRequest& request, PagingStyle style, long long start) {
+    std::string query;
+    for (std::size_t at = 0; at <= request.query.size();) {
+        std::size_t end = request.query.find('&', at);
+        if (end == std::string::npos) end = request.query.size();
+        const std::string pair = request.query.substr(at, end - at);
+        const std::string key = pair.substr(0, pair.find('='));
+        if (!pair.empty() && !equalsNoCase(key, "startindex")) query += (query.empty() ? "" : "&") + pair;
+        at = end + 1;
+    }
+    query += "&STARTINDEX=" + platform::cformat("%lld", start);
+    const std::string scheme = style == PagingStyle::MapServer ? "http" : request.scheme;
+    return scheme + "://" + request.host + request.path + "?" + query;
+}
+
 std::string geometryXml(const SimFeature& f, int code, bool gml32, const std::string& idBase) {
     const std::string srs = "urn:ogc:def:crs:EPSG::" + platform::cformat("%d", code);
     const std::string idAttr = gml32 ? " gml:id=\"" + xmlEscape(idBase) + ".g\"" : "";
@@ -151,7 +167,17 @@ bool WfsService::handle(const SimRequest& request, SimResponse& response) const 
     return true;
 }
 
-void WfsService::capabilities(const SimRequest&, SimResponse& response) const {
+WfsPaging WfsService::pagingFor(const SimRequest& request) const {
+    WfsPaging p = paging;
+    if (request.faultPageLimit > 0) p.pageSize = request.faultPageLimit;
+    if (request.faultPaging == "geoserver") p.style = PagingStyle::GeoServer;
+    else if (request.faultPaging == "mapserver") p.style = PagingStyle::MapServer;
+    else if (request.faultPaging == "none") p.style = PagingStyle::None;
+    return p;
+}
+
+void WfsService::capabilities(const SimRequest& request, SimResponse& response) const {
+    const WfsPaging p = pagingFor(request);
     std::string xml =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<wfs:WFS_Capabilities xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" xmlns=\"http://www.opengis.net/wfs/2.0\" "
@@ -168,7 +194,17 @@ void WfsService::capabilities(const SimRequest&, SimResponse& response) const {
             xml += "<OtherCRS>urn:ogc:def:crs:EPSG::" + platform::cformat("%d", code) + "</OtherCRS>";
         xml += "</FeatureType>\n";
     }
-    xml += "  </FeatureTypeList>\n</wfs:WFS_Capabilities>\n";
+    xml += "  </FeatureTypeList>\n";
+    // Paging is stated as real servers state it: the page size as a constraint of GetFeature itself.
+    const bool pages = p.style != PagingStyle::None;
+    xml += "  <ows:OperationsMetadata>\n    <ows:Operation name=\"GetFeature\">";
+    if (pages && p.pageSize > 0)
+        xml += "<ows:Constraint name=\"CountDefault\"><ows:NoValues/><ows:DefaultValue>" +
+               platform::cformat("%d", p.pageSize) + "</ows:DefaultValue></ows:Constraint>";
+    xml += "</ows:Operation>\n    <ows:Constraint name=\"ImplementsResultPaging\"><ows:NoValues/><ows:DefaultValue>" +
+           std::string(pages ? "TRUE" : "FALSE") +
+           "</ows:DefaultValue></ows:Constraint>\n  </ows:OperationsMetadata>\n";
+    xml += "</wfs:WFS_Capabilities>\n";
     response.contentType = "application/xml";
     response.body = xml;
 }
@@ -238,6 +274,10 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
     if (!request.param("startindex").empty() && !platform::parseInt(request.param("startindex"), start)) start = 0;
     start = std::max(0LL, start);
     const bool hitsOnly = equalsNoCase(request.param("resultType"), "hits");
+    const WfsPaging p = pagingFor(request);
+    // A server without paging knows no STARTINDEX; every server stops at its page size whatever COUNT asks.
+    if (p.style == PagingStyle::None || wfs110) start = 0;
+    if (p.pageSize > 0) count = count < 0 ? p.pageSize : std::min<long long>(count, p.pageSize);
 
     const std::string prefix = prefixOf(typeName);
     std::string members;
@@ -254,6 +294,12 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
                           : "<wfs:member>" + feature + "</wfs:member>\n";
         ++returned;
     }
+    const long long total = static_cast<long long>(matched.size());
+    const bool cut = !hitsOnly && std::min(start, total) + returned < total;
+    std::string paging = " numberMatched=\"" + platform::cformat("%lld", total) + "\"";
+    if (cut && p.style == PagingStyle::MapServer) paging = " numberMatched=\"unknown\"";
+    if (cut && p.style != PagingStyle::None)
+        paging += " next=\"" + xmlEscape(nextPageUrl(request, p.style, start + returned)) + "\"";
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     const std::string ns = " xmlns:" + prefix + "=\"http://geodraft.sim/" + prefix + "\"";
     if (wfs110) {
@@ -266,9 +312,8 @@ void WfsService::getFeature(const SimRequest& request, SimResponse& response) co
         xml +=
             "<wfs:FeatureCollection xmlns:wfs=\"http://www.opengis.net/wfs/2.0\" "
             "xmlns:gml=\"http://www.opengis.net/gml/3.2\"" +
-            ns + " numberMatched=\"" + platform::cformat("%zu", matched.size()) + "\" numberReturned=\"" +
-            platform::cformat("%lld", returned) + "\" timeStamp=\"2026-01-01T00:00:00Z\">\n" + members +
-            "</wfs:FeatureCollection>\n";
+            ns + paging + " numberReturned=\"" + platform::cformat("%lld", returned) +
+            "\" timeStamp=\"2026-01-01T00:00:00Z\">\n" + members + "</wfs:FeatureCollection>\n";
     }
     response.contentType = wfs110 ? "text/xml; subtype=gml/3.1.1" : "application/gml+xml; version=3.2";
     response.body = xml;

@@ -15,11 +15,24 @@ enum class BboxAxisOrder {
     NorthingFirst,  // always northing first
 };
 
+// How a service hands over a request that matches more features than its page size, as real servers do.
+enum class PagingStyle {
+    GeoServer,  // numberMatched counts them all; a next link with STARTINDEX; capabilities state paging
+    MapServer,  // a cut page says numberMatched="unknown" and carries a next link; capabilities state paging
+    None,       // numberMatched counts them all, no next link, STARTINDEX ignored, capabilities deny paging
+};
+
+struct WfsPaging {
+    int pageSize = 0;  // most features one answer holds whatever COUNT asks (0: no limit)
+    PagingStyle style = PagingStyle::GeoServer;
+};
+
 class WfsService {
 public:
     explicit WfsService(std::shared_ptr<FeatureStore> store, BboxAxisOrder order = BboxAxisOrder::Standard);
 
     std::string title = "Usluga WFS (symulator)";
+    WfsPaging paging;  // set by the scenario; a fault's page limit overrides it for one request
     // Answers every request on its path (an OGC exception for what it does not support).
     bool handle(const SimRequest& request, SimResponse& response) const;
 
@@ -28,6 +41,7 @@ public:
 private:
     void capabilities(const SimRequest& request, SimResponse& response) const;
     void getFeature(const SimRequest& request, SimResponse& response) const;
+    WfsPaging pagingFor(const SimRequest& request) const;
 
     std::shared_ptr<FeatureStore> store_;
     BboxAxisOrder order_;

@@ -1,12 +1,10 @@
 #include "cleanup/PolylineCleaner.h"
 
-#include <map>
 #include <string>
-#include <tuple>
 #include <unordered_set>
 #include <vector>
 
-#include "cleanup/DuplicateKeys.h"
+#include "cleanup/DuplicateMatch.h"
 #include "platform/Numbers.h"
 
 namespace cleanup {
@@ -104,20 +102,6 @@ std::vector<TextRecord> readTexts(host::Host& h, const std::vector<host::Element
     return records;
 }
 
-// Positions of the records to delete: every record whose (story, layer, key) was met before.
-// The story keeps equal drawings on different floors apart when a selection spans stories.
-template <class Record, class KeyOf>
-std::vector<std::size_t> laterDuplicates(const std::vector<Record>& records, KeyOf keyOf) {
-    std::map<std::tuple<std::int32_t, std::int32_t, std::string>, bool> seen;
-    std::vector<std::size_t> doomed;
-    for (const auto& r : records) {
-        auto [it, inserted] = seen.try_emplace({r.story, r.layer, keyOf(r)}, true);
-        (void)it;
-        if (!inserted) doomed.push_back(r.index);
-    }
-    return doomed;
-}
-
 }  // namespace
 
 CleanupOutcome removeDuplicates(host::Host& h) {
@@ -137,8 +121,9 @@ CleanupOutcome removeDuplicates(host::Host& h) {
     const auto texts = readTexts(h, scope.texts);
     outcome.polylinesChecked = polylines.size();
     outcome.textsChecked = texts.size();
-    const auto polylineDoomed = laterDuplicates(polylines, [](const PolylineRecord& r) { return polylineKey(r); });
-    const auto textDoomed = laterDuplicates(texts, [](const TextRecord& r) { return textKey(r); });
+    // The story keeps equal drawings on different floors apart when a selection spans stories.
+    const auto polylineDoomed = laterDuplicatePolylines(polylines);
+    const auto textDoomed = laterDuplicateTexts(texts);
 
     std::vector<host::ElementId> doomedIds;
     doomedIds.reserve(polylineDoomed.size() + textDoomed.size());

@@ -116,10 +116,12 @@ nlohmann::json searchAddress(net::WfsClient& client, const nlohmann::json& msg) 
     const std::string query = msg.value("query", std::string());
     if (query.empty()) return noPlace();
     const net::HttpResponse response = client.get(addressSearchUrl(query));
-    if (response.status != 200)
-        return nlohmann::json{{"type", "error"}, {"msg", "Wyszukiwarka adresow nie odpowiada (Nominatim)"}};
     const nlohmann::json answer = nlohmann::json::parse(response.body, nullptr, false);
-    if (!answer.is_array() || answer.empty() || !answer[0].is_object()) return noPlace();
+    // Only a list of places is an answer: an HTML page, an error object or no text at all with status 200
+    // come from a geocoder that did not answer, which "address not found" would hide.
+    if (response.status != 200 || !answer.is_array())
+        return nlohmann::json{{"type", "error"}, {"msg", "Wyszukiwarka adresow nie odpowiada (Nominatim)"}};
+    if (answer.empty() || !answer[0].is_object()) return noPlace();
     const nlohmann::json& first = answer[0];
     // A result without a position is no place to move to.
     if (!first.contains("lat") || !first.contains("lon")) return noPlace();

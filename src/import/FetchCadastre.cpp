@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "formats/gml/GmlParser.h"
 #include "import/FetchContext.h"
 #include "import/TileLossNote.h"
 #include "net/ServiceEndpoints.h"
@@ -18,11 +17,9 @@ constexpr const char* kBdot10kBuildingType = "ms:bud_2025";
 
 // National new-buildings layer: the only building source left when the county gives none.
 std::vector<gml::GisFeature> fetchBdot10kBuildings(FetchContext& ctx, net::TiledFetchOutcome& outcome) {
-    const geodesy::Bbox& f = ctx.frame;
-    const std::string gml =
-        ctx.client.fetchWfsTiled(net::serviceEndpoints().bdot10kNewBuildingsWfs(), kBdot10kBuildingType, f,
-                                 ctx.progress("Import: budynki (BDOT10k)"), true, false, 0, &outcome);
-    return gml::GmlParser::parseFeatureCollection(gml, formats::DataType::budynki);
+    return net::fetchTiledFeatures(ctx.client, net::serviceEndpoints().bdot10kNewBuildingsWfs(), kBdot10kBuildingType,
+                                   ctx.frame, formats::DataType::budynki, ctx.progress("Import: budynki (BDOT10k)"),
+                                   true, false, 0, &outcome);
 }
 
 void addNote(FetchContext& ctx, const std::string& note) {

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "formats/gml/GmlParser.h"
 #include "import/FetchContext.h"
 #include "import/RasterFetch.h"
 #include "import/TileLossNote.h"
@@ -11,6 +10,7 @@
 #include "net/ServiceEndpoints.h"
 #include "net/ServiceRegistry.h"
 #include "net/ServiceRegistryLayers.h"
+#include "net/WfsLayerFetcher.h"
 
 namespace importer {
 
@@ -23,11 +23,12 @@ bool fetchPipesFromWfs(FetchContext& ctx, const std::string& wfsUrl, std::vector
     const geodesy::Bbox& f = ctx.frame;
     for (const std::string& layer : net::selectPipeLayers(caps.body)) {
         net::TiledFetchOutcome outcome;
-        const std::string gml =
-            ctx.client.fetchWfsTiled(wfsUrl, layer, f, ctx.progress("GESUT (WFS)"), true, false, 0, &outcome);
+        std::vector<gml::GisFeature> pipes =
+            net::fetchTiledFeatures(ctx.client, wfsUrl, layer, f, formats::DataType::gesut, ctx.progress("GESUT (WFS)"),
+                                    true, false, 0, &outcome);
         const std::string note = tileLossNote("GESUT (" + layer + ")", outcome);
         if (!note.empty()) ctx.addWarning(note);
-        for (gml::GisFeature& feature : gml::GmlParser::parseFeatureCollection(gml, formats::DataType::gesut)) {
+        for (gml::GisFeature& feature : pipes) {
             feature.props["rodzajSieci"] = layer;
             out.push_back(std::move(feature));
         }

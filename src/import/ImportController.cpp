@@ -83,7 +83,13 @@ ImportController::ImportController(settings::Settings settings) : settings_(std:
 }
 
 ImportController& ImportController::instance() {
-    static ImportController controller(settings::loadSettings());
+    static ImportController controller = [] {
+        std::string damage;
+        settings::Settings loaded = settings::loadSettings(&damage);
+        // Created once, on the main thread: the user hears of a damaged file exactly once.
+        if (!damage.empty()) host::host().reportLine(damage);
+        return ImportController(std::move(loaded));
+    }();
     return controller;
 }
 

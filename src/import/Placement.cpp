@@ -81,7 +81,7 @@ nlohmann::json runPlacement(const PlacementRequest& request) {
                              request.smoothContours,
                              request.frame,
                              georef.workingEpsg,
-                             geodesy::localAffinePl1992ToPl2000(request.frame, georef.workingEpsg),
+                             ZoneConversion{georef.workingEpsg},
                              georef.transform,
                              anchor.offset,
                              anchor.offset,

@@ -23,9 +23,9 @@ std::string upper(std::string text) {
     return text;
 }
 
-// A PL-1992 point through the frame linearisation and the project transform.
+// A PL-1992 point in the working zone and then in project coordinates.
 geodesy::PlanarPoint toProject(const PlacementContext& c, const geodesy::PlanarPoint& p) {
-    const geodesy::PlanarPoint zone = c.linearization.apply(p);
+    const geodesy::PlanarPoint zone = c.toZone.apply(p);
     const host::HostPoint2 q = c.transform.apply(zone.x, zone.y);
     return {q.x, q.y};
 }

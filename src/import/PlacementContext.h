@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "geodesy/Bbox.h"
-#include "geodesy/LocalAffine.h"
+#include "geodesy/Crs.h"
 #include "host/Host.h"
 #include "import/Drawing2D.h"
 #include "import/FetchedData.h"
@@ -14,6 +14,13 @@
 #include "import/ProjectTransform.h"
 
 namespace importer {
+
+// PL-1992 to the working zone, exact for every vertex: a linearisation around the frame centre is millimetres
+// off within 2 km and decimetres far away (a project's data may lie kilometres from the frame it was fetched in).
+struct ZoneConversion {
+    int epsg = 0;  // the working PL-2000 zone
+    geodesy::PlanarPoint apply(geodesy::PlanarPoint p) const { return geodesy::pl1992ToPl2000(p, epsg); }
+};
 
 // What one placement made.
 struct PlacementResult {
@@ -30,15 +37,15 @@ struct PlacementContext {
     const FetchedData& data;                    // as fetched: PL-1992, heights above sea level
     const std::vector<std::string>& layerKeys;  // the layer keys the user selected
     bool smoothContours = false;
-    geodesy::Bbox frame;                 // the fetch frame, PL-1992
-    int workingEpsg = 0;                 // PL-2000 zone of the placement
-    geodesy::LocalAffine linearization;  // PL-1992 -> working zone near the frame
-    ProjectTransform transform;          // working zone -> project coordinates
-    double terrainOffset = 0.0;          // heights of elevation-model terrain
-    double cloudTerrainOffset = 0.0;     // heights of point-cloud terrain and water
-    double buildingOffset = 0.0;         // heights of buildings, structures and contour meshes
-    double cloudContourOffset = 0.0;     // heights of the contour mesh from the point cloud
-    std::set<std::string> lod2Ids;       // upper-case identifiers of LOD2 buildings with a surface
+    geodesy::Bbox frame;              // the fetch frame, PL-1992
+    int workingEpsg = 0;              // PL-2000 zone of the placement
+    ZoneConversion toZone;            // PL-1992 -> working zone
+    ProjectTransform transform;       // working zone -> project coordinates
+    double terrainOffset = 0.0;       // heights of elevation-model terrain
+    double cloudTerrainOffset = 0.0;  // heights of point-cloud terrain and water
+    double buildingOffset = 0.0;      // heights of buildings, structures and contour meshes
+    double cloudContourOffset = 0.0;  // heights of the contour mesh from the point cloud
+    std::set<std::string> lod2Ids;    // upper-case identifiers of LOD2 buildings with a surface
     LayerMapping& layers;
     PlacementResult& result;
 

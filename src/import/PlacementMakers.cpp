@@ -17,14 +17,14 @@ namespace {
 
 // Conversion of fetched sets into the working zone.
 
-geodesy::PlanarPoint linear(const PlacementContext& c, double x, double y) { return c.linearization.apply({x, y}); }
+geodesy::PlanarPoint inZone(const PlacementContext& c, double x, double y) { return c.toZone.apply({x, y}); }
 
 std::vector<geodesy::PlanarPoint> converted(const PlacementContext& c,
                                             const std::vector<geodesy::PlanarPoint>& points) {
     std::vector<geodesy::PlanarPoint> out;
     out.reserve(points.size());
     for (const geodesy::PlanarPoint& p : points) {
-        const geodesy::PlanarPoint q = linear(c, p.x, p.y);
+        const geodesy::PlanarPoint q = inZone(c, p.x, p.y);
         out.push_back({q.x, q.y});
     }
     return out;
@@ -38,7 +38,7 @@ std::vector<gml::GisFeature> converted(const PlacementContext& c, const std::vec
             for (auto& hole : p.holes) hole = converted(c, hole);
         }
         for (auto& line : f.lines) line = converted(c, line);
-        const geodesy::PlanarPoint a = linear(c, f.anchor.x, f.anchor.y);
+        const geodesy::PlanarPoint a = inZone(c, f.anchor.x, f.anchor.y);
         f.anchor = {a.x, a.y};
     }
     return out;
@@ -48,8 +48,8 @@ std::vector<gml::GisFeature> converted(const PlacementContext& c, const std::vec
 // converted into the working zone.
 std::array<host::HostPoint2, 4> convertedCorners(const PlacementContext& c, double minX, double minY, double maxX,
                                                  double maxY) {
-    const geodesy::PlanarPoint p[4] = {linear(c, minX, minY), linear(c, maxX, minY), linear(c, maxX, maxY),
-                                       linear(c, minX, maxY)};
+    const geodesy::PlanarPoint p[4] = {inZone(c, minX, minY), inZone(c, maxX, minY), inZone(c, maxX, maxY),
+                                       inZone(c, minX, maxY)};
     return {{{p[0].x, p[0].y}, {p[1].x, p[1].y}, {p[2].x, p[2].y}, {p[3].x, p[3].y}}};
 }
 
@@ -57,7 +57,7 @@ terrain::TerrainPatch converted(const PlacementContext& c, const terrain::Terrai
     terrain::TerrainPatch out;
     out.points.reserve(patch.points.size());
     for (const geodesy::SpatialPoint& p : patch.points) {
-        const geodesy::PlanarPoint q = linear(c, p.x, p.y);
+        const geodesy::PlanarPoint q = inZone(c, p.x, p.y);
         out.points.push_back({q.x, q.y, p.z});
     }
     for (const geodesy::PlanarPoint& p : patch.outline) out.outline.push_back(linear(c, p.x, p.y));
@@ -77,7 +77,7 @@ std::vector<terrain::ContourLine> converted(const PlacementContext& c, const std
     std::vector<terrain::ContourLine> out = lines;
     for (terrain::ContourLine& line : out)
         for (geodesy::PlanarPoint& p : line.points) {
-            const geodesy::PlanarPoint q = linear(c, p.x, p.y);
+            const geodesy::PlanarPoint q = inZone(c, p.x, p.y);
             p = {q.x, q.y};
         }
     return out;

@@ -233,6 +233,8 @@ void fetchGeneralPlan(FetchContext& ctx, const std::string& code) {
                        ": nie udalo sie pobrac aktu z Rejestru Urbanistycznego - strefy pominiete.");
         return;
     }
+    // Each zone once, as on every other vector layer.
+    net::dropRepeatedFeatures(download.features);
     std::size_t kept = 0;
     for (gml::GisFeature& feature : download.features) {
         if (!planZoneInFrame(feature, ctx.frame)) continue;

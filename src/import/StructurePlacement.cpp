@@ -48,7 +48,7 @@ std::vector<buildings::MorphFace> projectFaces(const PlacementContext& c, const 
         out.points.reserve(face.size());
         out.z.reserve(face.size());
         for (const geodesy::SpatialPoint& p : face) {
-            const geodesy::PlanarPoint zone = c.linearization.apply({p.x, p.y});
+            const geodesy::PlanarPoint zone = c.toZone.apply({p.x, p.y});
             const host::HostPoint2 q = c.transform.apply(zone.x, zone.y);
             out.points.push_back({q.x, q.y});
             out.z.push_back(p.z - c.buildingOffset);

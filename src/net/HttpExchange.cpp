@@ -343,6 +343,9 @@ HttpResult performRequest(const std::string& method, const std::string& url, con
     result.status = outcome.status;
     result.error = outcome.error;
     result.ok = result.status >= 200 && result.status <= 299 && result.error.empty();
+    char* contentType = nullptr;
+    if (libcurl().easyGetinfo(t.curl, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType != nullptr)
+        result.contentType = contentType;
     libcurl().slistFreeAll(headers);
     libcurl().easyCleanup(t.curl);
     libcurl().slistFreeAll(t.connectTo);

@@ -10,8 +10,9 @@ namespace net {
 struct HttpResult {
     long long status = 0;  // HTTP status, 0 when none arrived
     std::string body;
-    std::string error;  // empty when the exchange itself worked
-    bool ok = false;    // status in 200..299 and no error
+    std::string error;        // empty when the exchange itself worked
+    bool ok = false;          // status in 200..299 and no error
+    std::string contentType;  // the answer's Content-Type header, "" when none
 };
 
 // Result of performDownload; the body went to the chunk callback.

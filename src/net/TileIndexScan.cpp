@@ -5,6 +5,7 @@
 
 #include "geodesy/Epsg.h"
 #include "net/TileIndex.h"
+#include "net/detail/XmlEntities.h"
 #include "platform/Numbers.h"
 
 namespace net {
@@ -19,38 +20,6 @@ std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
     return text;
-}
-
-// The five predefined XML entities and numeric ASCII references; an address with "&amp;" must keep its "&".
-std::string decodeEntities(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '&') {
-            out += text[i];
-            continue;
-        }
-        const std::size_t end = text.find(';', i);
-        const std::string_view name =
-            end == std::string_view::npos ? std::string_view() : text.substr(i + 1, end - i - 1);
-        char decoded = 0;
-        if (name == "amp") decoded = '&';
-        else if (name == "lt") decoded = '<';
-        else if (name == "gt") decoded = '>';
-        else if (name == "quot") decoded = '"';
-        else if (name == "apos") decoded = '\'';
-        else if (name.size() >= 2 && name.size() <= 4 && name[0] == '#') {
-            long long code = 0;
-            if (platform::parseInt(name.substr(1), code) && code >= 32 && code < 127) decoded = static_cast<char>(code);
-        }
-        if (decoded == 0) {
-            out += '&';
-            continue;
-        }
-        out += decoded;
-        i = end;
-    }
-    return out;
 }
 
 // Position of an opening tag "<gugik:NAME>" (the part after '<') at or after `from`, before `limit`.
@@ -151,7 +120,7 @@ std::string indexElementText(std::string_view body, std::string_view name, std::
     const std::size_t textStart = open + tag.size();
     const std::size_t close = body.find("</gugik:", textStart);
     if (close == std::string_view::npos || close > limit) return {};
-    return decodeEntities(trimmed(body.substr(textStart, close - textStart)));
+    return detail::decodeXmlEntities(trimmed(body.substr(textStart, close - textStart)));
 }
 
 int decodeUkladXy(std::string_view text) {

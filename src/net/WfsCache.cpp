@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "net/DownloadCache.h"
+#include "net/FeaturePage.h"
 #include "net/UrlText.h"
 #include "net/WfsClient.h"
 #include "platform/Numbers.h"
@@ -113,6 +114,162 @@ double WfsClient::wfsTileCount(const geodesy::Bbox& box) const {
     return columns * rows;
 }
 
+ResultPaging WfsClient::resultPagingOf(const std::string& baseUrl) {
+    const auto known = resultPagingByService.find(baseUrl);
+    if (known != resultPagingByService.end()) return known->second;
+    const HttpResponse caps = getCapabilities(*this, baseUrl, "WFS");
+    const ResultPaging paging = caps.status == 200 && caps.error.empty() && isAnswerOfKind(caps.body, AnswerKind::xml)
+                                    ? readResultPaging(caps.body)
+                                    : ResultPaging{};
+    // Remembered also when they did not come: asking again for every tile would double the requests, and
+    // without them a cut tile is split, which needs nothing the capabilities say.
+    resultPagingByService[baseUrl] = paging;
+    return paging;
+}
+
+namespace {
+
+// Features asked for in one request (servers may hand over fewer, their page size).
+constexpr int kPageCount = 1000;
+// Pages one tile may take; a server counting far more in 500 m ignores the box.
+constexpr int kMaxPagesPerTile = 50;
+// Quarterings of a tile that a server without paging may need (500 m down to 62.5 m).
+constexpr int kMaxSplitDepth = 3;
+
+// One tile's pages followed to the end, split where the server neither pages nor says what it holds.
+class TileFetch {
+public:
+    TileFetch(WfsClient& client, const std::string& baseUrl, const std::string& typeName, bool northingFirst,
+              bool wfs110, int epsg, TiledFetchOutcome& outcome)
+        : client_(client),
+          baseUrl_(baseUrl),
+          typeName_(typeName),
+          northingFirst_(northingFirst),
+          wfs110_(wfs110),
+          epsg_(epsg),
+          outcome_(outcome) {}
+
+    // The merged answers of the tile; false when a page failed (what came before it is kept).
+    bool fetch(const geodesy::Bbox& box, int depth, std::string& merged) {
+        long long start = 0, got = 0, matched = -1;
+        std::string followUrl;  // a next link that names no start index, followed as it stands
+        std::size_t previousPage = 0;
+        std::string tile;
+        for (int page = 0; page < kMaxPagesPerTile; ++page) {
+            const std::string url =
+                !followUrl.empty() ? followUrl
+                                   : WfsClient::buildWfsUrl(baseUrl_, typeName_, box, kPageCount,
+                                                            static_cast<int>(start), northingFirst_, wfs110_, epsg_);
+            std::string answer;
+            if (!pageAnswer(url, answer)) {
+                if (matched > got) outcome_.missingFeatures += matched - got;
+                mergeMembers(merged, tile);
+                return false;
+            }
+            const FeaturePage info = readFeaturePage(answer);
+            const long long returned = info.count();
+            if (info.matched >= 0) matched = info.matched;
+            // A server that ignores STARTINDEX hands the same page again: the rest will never come this way.
+            const std::size_t pageHash =
+                std::hash<std::string>{}(answer.substr(std::min(answer.size(), firstMember(answer))));
+            const bool repeated = page > 0 && returned > 0 && pageHash == previousPage;
+            previousPage = pageHash;
+            if (!repeated) {
+                mergeMembers(tile, answer);
+                got += returned;
+            }
+            followUrl.clear();
+            if (!repeated && returned > 0 && !info.next.empty() && !wfs110_) {
+                std::string startText;
+                long long nextStart = 0;
+                if (urlParameter(info.next, "startindex", startText) && platform::parseInt(startText, nextStart) &&
+                    nextStart > start) {
+                    start = nextStart;
+                    continue;
+                }
+                // A link without a start index is followed only to the same host: never anywhere a server says.
+                if (hostOfUrl(info.next) == hostOfUrl(url) && info.next != url) {
+                    followUrl = info.next;
+                    continue;
+                }
+            }
+            if (!repeated && !cutShort(returned, matched, got, info)) {
+                mergeMembers(merged, tile);
+                return true;
+            }
+            if (!repeated && !wfs110_ && returned > 0 && client_.resultPagingOf(baseUrl_).implemented) {
+                start += returned;
+                continue;
+            }
+            return split(box, depth, matched, got, tile, merged);
+        }
+        return split(box, depth, matched, got, tile, merged);
+    }
+
+private:
+    // Whether the page was cut at the server's page size: it counted more than came, or, when it counts
+    // nothing, the page is as full as the server's page size allows.
+    bool cutShort(long long returned, long long matched, long long got, const FeaturePage& info) {
+        if (matched >= 0) return matched > got;
+        if (returned <= 0 || !info.next.empty()) return false;
+        long long pageSize = kPageCount;
+        if (returned < kPageCount) {
+            const long long stated = client_.resultPagingOf(baseUrl_).countDefault;
+            if (stated > 0) pageSize = std::min<long long>(pageSize, stated);
+        }
+        return returned >= pageSize;
+    }
+
+    // Quarters the tile when it may still shrink; otherwise keeps what came and counts what did not.
+    bool split(const geodesy::Bbox& box, int depth, long long matched, long long got, const std::string& tile,
+               std::string& merged) {
+        const double width = box.maxE - box.minE, height = box.maxN - box.minN;
+        if (depth >= kMaxSplitDepth || !(width > 0.0) || !(height > 0.0)) {
+            mergeMembers(merged, tile);
+            if (matched >= 0) outcome_.missingFeatures += std::max(0LL, matched - got);
+            else ++outcome_.cutTiles;
+            return true;
+        }
+        const double midE = box.minE + width / 2, midN = box.minN + height / 2;
+        const geodesy::Bbox quarters[4] = {{box.minE, box.minN, midE, midN},
+                                           {midE, box.minN, box.maxE, midN},
+                                           {box.minE, midN, midE, box.maxN},
+                                           {midE, midN, box.maxE, box.maxN}};
+        bool whole = true;
+        for (const geodesy::Bbox& quarter : quarters) {
+            if (client_.cancelRequested()) return false;
+            whole = fetch(quarter, depth + 1, merged) && whole;
+        }
+        return whole;
+    }
+
+    // One page from the cache or the server; false when no whole feature collection came.
+    bool pageAnswer(const std::string& url, std::string& answer) {
+        const std::string path = client_.cachePathFor(url, "gml");
+        if (readCachedEntry(path, AnswerKind::featureCollection, answer)) return true;
+        if (client_.cancelRequested()) return false;
+        HttpResponse response = client_.get(url);
+        // An error page or a cut answer with status 200 gets the retry a failed status gets.
+        if (!isUsableTile(response) && response.status >= 200 && response.status <= 299 && !client_.cancelRequested()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(client_.options.retryDelayMs));
+            response = client_.request("GET", url, {}, {}, client_.options.defaultReceiveTimeoutMs);
+        }
+        if (!isUsableTile(response)) return false;
+        answer = std::move(response.body);
+        platform::writeFileAtomically(path, answer, kCacheFileMode);
+        return true;
+    }
+
+    WfsClient& client_;
+    const std::string& baseUrl_;
+    const std::string& typeName_;
+    bool northingFirst_, wfs110_;
+    int epsg_;
+    TiledFetchOutcome& outcome_;
+};
+
+}  // namespace
+
 std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::string& typeName, const geodesy::Bbox& box,
                                      const TileProgressCallback& progress, bool northingFirst, bool wfs110, int epsg,
                                      TiledFetchOutcome* outcome) {
@@ -136,6 +293,7 @@ std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::stri
         report.failed = total;
         return result;
     }
+    TileFetch tiles(*this, baseUrl, typeName, northingFirst, wfs110, epsg, report);
     int done = 0;
     // Tile corners are counted from the box's corner rather than summed step by step: far from the origin
     // a 500 m step can vanish in rounding, and a summed walk would then never end.
@@ -150,26 +308,16 @@ std::string WfsClient::fetchWfsTiled(const std::string& baseUrl, const std::stri
                 report.failed += total - done;
                 return result;
             }
-            const std::string url =
-                buildWfsUrl(baseUrl, typeName, geodesy::Bbox{x, y, std::min(x + step, maxX), std::min(y + step, maxY)},
-                            1000, 0, northingFirst, wfs110, epsg);
-            const std::string path = cachePathFor(url, "gml");
-            std::string answer;
-            if (!readCachedEntry(path, AnswerKind::featureCollection, answer)) {
-                HttpResponse response = get(url);
-                // An error page or a cut answer with status 200 gets the retry a failed status gets.
-                if (!isUsableTile(response) && response.status >= 200 && response.status <= 299 && !cancelRequested()) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(options.retryDelayMs));
-                    response = request("GET", url, {}, {}, options.defaultReceiveTimeoutMs);
+            const geodesy::Bbox tile{x, y, std::min(x + step, maxX), std::min(y + step, maxY)};
+            if (!tiles.fetch(tile, 0, result)) {
+                // Cancelled in the middle of a tile: that tile and the rest are lost.
+                if (cancelRequested()) {
+                    report.cancelled = true;
+                    report.failed += total - done;
+                    return result;
                 }
-                if (isUsableTile(response)) {
-                    answer = std::move(response.body);
-                    platform::writeFileAtomically(path, answer, kCacheFileMode);
-                } else {
-                    ++report.failed;
-                }
+                ++report.failed;
             }
-            mergeMembers(result, answer);
             ++done;
             if (progress) progress(done, total);
         }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "formats/gml/XmlEncoding.h"
 #include "net/UrlText.h"
 #include "platform/Numbers.h"
 
@@ -16,6 +17,11 @@ namespace {
 std::int64_t monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+bool looksLikeXml(const std::string& body) {
+    const std::size_t first = body.find_first_not_of(" \t\r\n");
+    return first != std::string::npos && body[first] == '<';
 }
 
 // Header values never carry line breaks: they would smuggle extra header lines into the request.
@@ -78,6 +84,11 @@ HttpResponse WfsClient::request(const std::string& method, const std::string& ur
     response.status = static_cast<int>(result.status);
     response.body = std::move(result.body);
     response.error = std::move(result.error);
+    response.contentType = std::move(result.contentType);
+    // XML answers (features, capabilities, planning acts, tile indexes) are read as UTF-8 everywhere: one in a
+    // declared 8-bit encoding is converted here, before anything scans, parses or caches it.
+    if (looksLikeXml(response.body))
+        gml::convertXmlToUtf8(response.body, gml::charsetOfContentType(response.contentType));
     return response;
 }
 

@@ -11,6 +11,7 @@
 
 #include "geodesy/Bbox.h"
 #include "net/AnswerCheck.h"
+#include "net/Capabilities.h"
 #include "net/HttpExchange.h"
 #include "net/HttpResponse.h"
 #include "platform/Progress.h"
@@ -22,12 +23,15 @@ using ProgressCallback = platform::ProgressCallback;
 // Progress of a tiled WFS fetch: (tiles done, tiles total).
 using TileProgressCallback = std::function<void(int done, int total)>;
 
-// How a tiled WFS fetch went: how many tiles it planned and how many never gave a usable answer.
+// How a tiled WFS fetch went: how many tiles it planned, how many never gave a usable answer, and what the
+// server held back beyond its page size when neither its paging nor smaller tiles brought it.
 struct TiledFetchOutcome {
     int tiles = 0;
     int failed = 0;
-    bool refused = false;    // the frame needed more tiles than allowed: nothing was requested
-    bool cancelled = false;  // stopped by the cancel query; the rest of the tiles count as failed
+    bool refused = false;           // the frame needed more tiles than allowed: nothing was requested
+    bool cancelled = false;         // stopped by the cancel query; the rest of the tiles count as failed
+    long long missingFeatures = 0;  // features the server counted (numberMatched) but never handed over
+    int cutTiles = 0;               // tiles whose answers stayed cut at the page size without a count of the rest
 };
 
 // True when a request to this URL may carry the access token: https to the national geoportal's own hosts.
@@ -59,7 +63,8 @@ public:
     explicit WfsClient(Options settings) : options(std::move(settings)) {}
 
     Options options;
-    std::map<std::string, std::int64_t> lastRequestByHost;  // monotonic ms of the last request start per host
+    std::map<std::string, std::int64_t> lastRequestByHost;      // monotonic ms of the last request start per host
+    std::map<std::string, ResultPaging> resultPagingByService;  // what each WFS's capabilities state, read once
 
     // One paced request with optional body and content type.
     HttpResponse request(const std::string& method, const std::string& url, const std::string& body,
@@ -80,11 +85,17 @@ public:
     static std::string buildWmsUrl(const std::string& baseUrl, const std::string& layers, const geodesy::Bbox& box,
                                    int width, int height, int epsg);
 
-    // Fetches a WFS layer over a grid of tiles (each cached) and merges their members into one collection.
-    // Only whole feature collections are used and cached; `outcome` (optional) tells what was lost.
+    // Fetches a WFS layer over a grid of tiles (each page cached) and merges their members into one collection.
+    // A tile cut at the server's page size is continued through its `next` link or, where the capabilities
+    // allow it, STARTINDEX; otherwise it is split into quarters. A feature crossing tile edges comes once per
+    // tile: callers merge by identity. Only whole feature collections are used and cached; `outcome`
+    // (optional) tells what was lost.
     std::string fetchWfsTiled(const std::string& baseUrl, const std::string& typeName, const geodesy::Bbox& box,
                               const TileProgressCallback& progress, bool northingFirst, bool wfs110, int epsg,
                               TiledFetchOutcome* outcome = nullptr);
+    // The paging a WFS states in its capabilities (asked once per service and remembered; nothing stated when
+    // they do not come).
+    ResultPaging resultPagingOf(const std::string& baseUrl);
     // Tiles a box needs at the client's tile size (a double: an absurd box must not overflow).
     double wfsTileCount(const geodesy::Bbox& box) const;
     // A text answer of the kind asked for, served from the cache or fetched once and cached; empty when

@@ -1,9 +1,12 @@
 #include "net/WfsLayerFetcher.h"
 
 #include <algorithm>
+#include <cstring>
+#include <unordered_set>
 
 #include "formats/gml/GmlParser.h"
 #include "geodesy/Crs.h"
+#include "net/Capabilities.h"
 #include "net/ServiceRegistryLayers.h"
 #include "net/UrlText.h"
 #include "platform/Numbers.h"
@@ -97,7 +100,67 @@ void offerCandidate(std::string& slot, const std::string& candidate) {
     if (slot.empty() || (!isArchivalName(candidate) && isArchivalName(slot))) slot = candidate;
 }
 
+// Property names (lower case, without '_') that identify a feature within its layer in Polish services.
+bool isIdentifierName(const std::string& name) {
+    std::string key;
+    for (char c : lowerName(name))
+        if (c != '_') key.push_back(c);
+    return key == "iddzialki" || key == "idbudynku" || key == "lokalnyid" || key == "idiip" || key == "identyfikator" ||
+           key == "gmlid" || key == "id" || key == "idobiektu";
+}
+
+void appendBits(std::string& key, double v) {
+    char bytes[sizeof(double)];
+    std::memcpy(bytes, &v, sizeof v);
+    key.append(bytes, sizeof bytes);
+}
+
+void appendPoints(std::string& key, const std::vector<geodesy::PlanarPoint>& points) {
+    key.push_back('|');
+    for (const geodesy::PlanarPoint& p : points) {
+        appendBits(key, p.x);
+        appendBits(key, p.y);
+    }
+}
+
+// What makes two arrivals of a feature the same feature.
+std::string identityOf(const gml::GisFeature& f) {
+    const auto typeName = f.props.find("_typ");
+    std::string key = typeName != f.props.end() ? typeName->second : std::string();
+    if (!f.id.empty()) return key + "#id#" + f.id;
+    for (const auto& [name, value] : f.props)
+        if (!value.empty() && isIdentifierName(name)) return key + "#" + name + "#" + value;
+    key += "#geometry#";
+    for (const gml::GisPolygon& p : f.polygons) {
+        appendPoints(key, p.outer);
+        for (const auto& hole : p.holes) appendPoints(key, hole);
+        key.push_back('P');
+    }
+    for (const auto& line : f.lines) appendPoints(key, line);
+    if (f.hasAnchor) appendPoints(key, {f.anchor});
+    return key;
+}
+
 }  // namespace
+
+std::size_t dropRepeatedFeatures(std::vector<gml::GisFeature>& features) {
+    std::unordered_set<std::string> seen;
+    seen.reserve(features.size());
+    const std::size_t before = features.size();
+    std::erase_if(features, [&](const gml::GisFeature& f) { return !seen.insert(identityOf(f)).second; });
+    return before - features.size();
+}
+
+std::vector<gml::GisFeature> fetchTiledFeatures(WfsClient& client, const std::string& baseUrl,
+                                                const std::string& typeName, const geodesy::Bbox& box,
+                                                formats::DataType type, const TileProgressCallback& progress,
+                                                bool northingFirst, bool wfs110, int epsg, TiledFetchOutcome* outcome) {
+    const std::string gml =
+        client.fetchWfsTiled(baseUrl, typeName, box, progress, northingFirst, wfs110, epsg, outcome);
+    std::vector<gml::GisFeature> features = gml::GmlParser::parseFeatureCollection(gml, type);
+    dropRepeatedFeatures(features);
+    return features;
+}
 
 bool featureTouchesBox(const gml::GisFeature& f, const geodesy::Bbox& frame) {
     if (f.hasAnchor && inside(f.anchor, frame)) return true;
@@ -127,8 +190,10 @@ bool polygonMeetsBox(const gml::GisPolygon& polygon, const geodesy::Bbox& frame)
 bool WfsLayerFetcher::discoverTypeNames(const std::string& wfsUrl, std::string& parcelType, std::string& buildingType) {
     auto memo = typeNames_.find(wfsUrl);
     if (memo == typeNames_.end()) {
-        const HttpResponse caps = client_.get(wfsUrl + separatorFor(wfsUrl) + "service=WFS&request=GetCapabilities");
+        const HttpResponse caps = getCapabilities(client_, wfsUrl, "WFS");
         if (caps.status != 200) return false;
+        // What they say about paging spares the tiles asking again.
+        client_.resultPagingByService[wfsUrl] = readResultPaging(caps.body);
         std::string parcel, building;
         for (const std::string& name : capabilityTypeNames(caps.body)) {
             const std::string lower = lowerName(name);
@@ -162,9 +227,7 @@ std::vector<gml::GisFeature> WfsLayerFetcher::fetchVariant(int variant, const st
         const geodesy::LatLon centre = geodesy::pl1992ToWgs84(frame.centre());
         epsg = geodesy::pl2000ZoneForLongitude(centre.lon);
     }
-    const std::string gml =
-        client_.fetchWfsTiled(wfsUrl, typeName, frame, progress, northingFirst, wfs110, epsg, &outcome);
-    return gml::GmlParser::parseFeatureCollection(gml, type);
+    return fetchTiledFeatures(client_, wfsUrl, typeName, frame, type, progress, northingFirst, wfs110, epsg, &outcome);
 }
 
 std::vector<gml::GisFeature> WfsLayerFetcher::fetchCountyLayer(const std::string& wfsUrl, const std::string& typeName,

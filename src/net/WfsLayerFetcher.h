@@ -19,6 +19,18 @@ bool featureTouchesBox(const gml::GisFeature& feature, const geodesy::Bbox& fram
 // inside, an edge of any ring crosses it, or the frame's centre lies inside the outer ring and no hole.
 bool polygonMeetsBox(const gml::GisPolygon& polygon, const geodesy::Bbox& frame);
 
+// Keeps the first of every feature that came more than once (a feature crossing tile edges comes with every
+// tile it meets, and again with overlapping pages): the same identity (gml:id), or without one the same layer
+// identifier (ID_DZIALKI, lokalnyId, ...), or without that the same geometry. Returns how many were dropped.
+std::size_t dropRepeatedFeatures(std::vector<gml::GisFeature>& features);
+
+// A tiled WFS layer parsed into features, each of them once (see WfsClient::fetchWfsTiled).
+std::vector<gml::GisFeature> fetchTiledFeatures(WfsClient& client, const std::string& baseUrl,
+                                                const std::string& typeName, const geodesy::Bbox& box,
+                                                formats::DataType type, const TileProgressCallback& progress,
+                                                bool northingFirst, bool wfs110, int epsg,
+                                                TiledFetchOutcome* outcome = nullptr);
+
 class WfsLayerFetcher {
 public:
     explicit WfsLayerFetcher(WfsClient& client) : client_(client) {}

@@ -1,12 +1,15 @@
 #include "settings/Settings.h"
 
+#include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
 #include <nlohmann/json.hpp>
 
+#include "platform/Numbers.h"
 #include "platform/Paths.h"
 #include "settings/DataTypes.h"
 
@@ -72,20 +75,77 @@ std::string settingsToJsonText(const Settings& settings) {
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-Settings loadSettings() {
+std::string settingsTextDamage(std::string_view text) {
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) return {};
+    try {
+        const nlohmann::json j = nlohmann::json::parse(text.begin(), text.end());
+        return j.is_object() ? std::string() : std::string("to nie jest obiekt JSON");
+    } catch (const nlohmann::json::parse_error& e) {
+        // The reader counts from 1 the byte after the last one it took; line and column are the user's terms.
+        const std::size_t at = std::min<std::size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
+        std::size_t line = 1, column = 1;
+        for (std::size_t i = 0; i < at; ++i) {
+            if (text[i] == '\n') {
+                ++line;
+                column = 1;
+            } else {
+                ++column;
+            }
+        }
+        return platform::cformat("blad skladni JSON w wierszu %zu, kolumna %zu", line, column);
+    } catch (const nlohmann::json::exception&) {
+        return "liczba poza zakresem";
+    }
+}
+
+namespace {
+
+// A free name beside the file for its damaged copy: "settings.uszkodzony-<date>-<time>[-n].json".
+fs::path damagedCopyPath(const fs::path& path) {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
+    const std::string base = path.stem().string() + ".uszkodzony-" + stamp;
+    std::error_code ec;
+    fs::path candidate = path.parent_path() / (base + ".json");
+    for (int n = 2; fs::exists(candidate, ec); ++n)
+        candidate = path.parent_path() / (base + "-" + platform::cformat("%d", n) + ".json");
+    return candidate;
+}
+
+}  // namespace
+
+Settings loadSettings(std::string* damageNote) {
+    if (damageNote != nullptr) damageNote->clear();
     const fs::path path = settingsPath();
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return defaultSettings();
+    std::string text;
     try {
         std::ifstream in(path, std::ios::binary);
         if (!in) return defaultSettings();
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        text.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (in.bad()) return defaultSettings();
-        return settingsFromJsonText(text);
     } catch (const std::exception&) {
         // A read error (the stream buffer throws on some) counts as an unreadable file.
         return defaultSettings();
     }
+    const std::string damage = settingsTextDamage(text);
+    if (!damage.empty()) {
+        // Moved, not copied: the next save writes defaults in its place, and the user is told once.
+        const fs::path copy = damagedCopyPath(path);
+        fs::rename(path, copy, ec);
+        if (ec) fs::copy_file(path, copy, ec);
+        if (damageNote != nullptr)
+            *damageNote = ec ? "TERRAVOX: plik ustawien " + path.string() + " jest uszkodzony (" + damage +
+                                   ") - uzyto ustawien domyslnych; nie udalo sie zachowac jego kopii, popraw go "
+                                   "recznie przed zmiana ustawien."
+                             : "TERRAVOX: plik ustawien " + path.string() + " jest uszkodzony (" + damage +
+                                   ") - zachowano go jako " + copy.string() + ", uzyto ustawien domyslnych.";
+    }
+    return settingsFromJsonText(text);
 }
 
 bool saveSettings(const Settings& settings) {

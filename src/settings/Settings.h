@@ -27,8 +27,12 @@ struct Settings {
 Settings defaultSettings();
 // Full path of the settings file ($XDG_CONFIG_HOME/TERRAVOX/settings.json); creates the folder each time.
 std::filesystem::path settingsPath();
-// Defaults overlaid with the file's valid members; a missing or broken file or a wrong-typed member is ignored.
-Settings loadSettings();
+// Defaults overlaid with the file's valid members; a missing file or a wrong-typed member is ignored. A file
+// that is not a JSON object (a hand edit with one mistake) is never lost: it is moved aside under a new name
+// before anything can overwrite it, and `damageNote` (optional) gets the report line telling the user so.
+Settings loadSettings(std::string* damageNote = nullptr);
+// What is wrong with a settings text that is not a JSON object ("" when it is one, or holds nothing at all).
+std::string settingsTextDamage(std::string_view text);
 // Writes the file atomically; false when it could not be written (the settings stay valid in memory).
 bool saveSettings(const Settings& settings);
 

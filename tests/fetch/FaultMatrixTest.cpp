@@ -2,6 +2,9 @@
 // and a later fetch without the fault brings the whole layer (nothing unusable was cached).
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+
 #include "CloudScenario.h"
 #include "FetchFixture.h"
 #include "net/ServiceEndpoints.h"
@@ -31,12 +34,19 @@ TEST_F(FaultMatrix, EveryLayerIsWholeOrSaysWhatIsMissingAndRecovers) {
     const auto fetchLayer = [&](const Layer& layer) {
         return fetch({layer.key}, frameAt(*layer.place, layer.width, layer.height), layer.place->zoneEpsg);
     };
+    const auto propsOf = [](const FetchedData& d) {
+        std::multiset<std::map<std::string, std::string>> props;
+        for (const gml::GisFeature& f : d.features) props.insert(f.props);
+        return props;
+    };
     const auto count = [](const Layer& layer, const FetchedData& d) {
         return std::string(layer.key) == "rastr" ? d.rasters.size() : d.features.size();
     };
     struct FaultCase {
         const char* name;
         sim::Fault fault;
+        bool whole = false;  // the layer must come whole, with no note
+        int tileSize = 500;  // the client's WFS tile edge in metres
     };
     const std::vector<FaultCase> faults = {
         {"statuses", {.statuses = std::vector<int>(40, 503)}},
@@ -49,6 +59,15 @@ TEST_F(FaultMatrix, EveryLayerIsWholeOrSaysWhatIsMissingAndRecovers) {
         // whole body within the deadline.
         {"stall", {.delayMs = 900}},
         {"trickle", {.trickleMs = 300}},
+        // Servers that hand over fewer features than asked: their paging, or smaller tiles, brings the rest.
+        {"page limit, GeoServer", {.pageLimit = 2, .paging = "geoserver"}, true},
+        {"page limit, MapServer", {.pageLimit = 3, .paging = "mapserver"}, true},
+        {"page limit, no paging", {.pageLimit = 16, .paging = "none"}, true},
+        // Features across the edges of 100 m tiles come with every tile they meet, and count once.
+        {"tile edges", {}, true, 100},
+        // XML answers in the encodings Central European servers declare.
+        {"declared windows-1250", {.encoding = "windows-1250"}, true},
+        {"charset ISO-8859-2", {.encoding = "ISO-8859-2", .charsetInHeader = true}, true},
     };
     for (const Layer& layer : layers) {
         client.options.cacheDir = temp.path / layer.key;
@@ -60,12 +79,24 @@ TEST_F(FaultMatrix, EveryLayerIsWholeOrSaysWhatIsMissingAndRecovers) {
             municipalities = net::MunicipalityCache{};
             sim.faults().clear();
             sim.faults().add(faultOn(layer.serviceUrl, fault.fault));
-            client.options.defaultReceiveTimeoutMs = 300;
-            client.options.requestDeadlineMs = 700;
+            // Short waits make the stalls fail quickly; servers that answer whole get the usual ones.
+            client.options.defaultReceiveTimeoutMs = fault.whole ? 5000 : 300;
+            client.options.requestDeadlineMs = fault.whole ? 0 : 700;
+            client.options.tileSizeMetres = fault.tileSize;
+            client.resultPagingByService.clear();
             const FetchedData faulty = fetchLayer(layer);
             client.options.defaultReceiveTimeoutMs = 5000;
             client.options.requestDeadlineMs = 0;
-            if (count(layer, faulty) != layer.whole) {
+            client.options.tileSizeMetres = 500;
+            client.resultPagingByService.clear();
+            if (fault.whole) {
+                EXPECT_EQ(count(layer, faulty), layer.whole) << faulty.warning;
+                // Notes that count tiles count other tiles on another grid.
+                if (fault.tileSize == 500) {
+                    EXPECT_EQ(faulty.warning, baseline.warning);
+                }
+                EXPECT_EQ(propsOf(faulty), propsOf(baseline)) << "every text as the service holds it";
+            } else if (count(layer, faulty) != layer.whole) {
                 EXPECT_NE(faulty.warning, "");
                 EXPECT_NE(faulty.warning, "Brak dzialek dla tego obszaru.") << "a failure is not an absence";
             }

@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <tuple>
 
 #include "SimFixture.h"
 #include "SimHttp.h"
 #include "WfsService.h"
+#include "net/WfsLayerFetcher.h"
 #include "platform/Numbers.h"
 
 using platform::cformat, platform::parseDouble;
@@ -171,4 +173,33 @@ TEST_F(TiledFetch, ABoxFarFromTheOriginStillEnds) {
     // Tiles that print alike at 10 digits share one cache entry, so fewer requests may go out.
     EXPECT_GE(sim.log().size(), 1u);
     EXPECT_LE(sim.log().size(), static_cast<std::size_t>(progress.back().first));
+}
+
+TEST_F(TiledFetch, AFeatureAcrossTileEdgesComesOnce) {
+    client.options.hostIntervalMs = 0;
+    std::multiset<std::string> ids;
+    for (const gml::GisFeature& f :
+         net::fetchTiledFeatures(client, kBase, "ms:bud_2025", {637000, 486000, 638200, 486700},
+                                 formats::DataType::budynki, nullptr, true, false, 0))
+        ids.insert(f.id);
+    EXPECT_EQ(ids, (std::multiset<std::string>{"b1", "b2", "b3", "b4", "b5", "b6", "edge"}));
+
+    // Without a gml:id the layer's identifier decides (within one type), without that the geometry.
+    const auto feature = [](std::string id, std::map<std::string, std::string> props, double e) {
+        gml::GisFeature f;
+        f.id = std::move(id);
+        f.props = std::move(props);
+        f.polygons.push_back({square(e, 486000, 10), {}});
+        return f;
+    };
+    std::vector<gml::GisFeature> arrivals = {feature("a", {}, 0),
+                                             feature("a", {}, 1),
+                                             feature("b", {}, 0),
+                                             feature("", {{"ID_DZIALKI", "1.1"}}, 1),
+                                             feature("", {{"ID_DZIALKI", "1.1"}}, 2),
+                                             feature("", {{"_typ", "dzialki"}, {"ID_DZIALKI", "1.1"}}, 1),
+                                             feature("", {{"NR", "7"}}, 2),
+                                             feature("", {{"NR", "7"}}, 2),
+                                             feature("", {{"NR", "7"}}, 3)};
+    EXPECT_EQ(net::dropRepeatedFeatures(arrivals), 3u);
 }

@@ -122,7 +122,7 @@ protected:
     }
 };
 
-// Two points in project metres within a tolerance (the frame linearisation is not exact).
+// Two points in project metres within a tolerance.
 inline void expectNear(host::HostPoint2 actual, host::HostPoint2 wanted, double tolerance = 0.02) {
     EXPECT_NEAR(actual.x, wanted.x, tolerance);
     EXPECT_NEAR(actual.y, wanted.y, tolerance);

@@ -265,4 +265,21 @@ TEST_F(Placement, ContourMeshHeightsFollowTheProjectHeightThenTheStoredAnchor) {
     EXPECT_EQ(model.state().geoLocation.surveyHeight, 0.0);
 }
 
+TEST_F(Placement, EveryVertexLiesWithinAMillimetreOfTheExactConversionFarFromTheFrame) {
+    const geodesy::PlanarPoint origin = georeferenceExact(centre());
+    // Parcels at the frame, 1.7 km and 8.6 km away (the farther ones were 6.7 mm and 0.25 m off).
+    FetchedData data;
+    const std::vector<geodesy::PlanarPoint> corners = {at(0, 0), at(1200, -1200), at(-6100, 6100), at(8600, 0)};
+    for (const geodesy::PlanarPoint& p : corners) data.features.push_back(square(DataType::dzialki, p, 25));
+    fetchPrepared(data);
+    ASSERT_EQ(place()["type"], "placeDone");
+    const auto lines = elements<host::PolylineElement>();
+    ASSERT_EQ(lines.size(), corners.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const gml::GisPolygon& polygon = data.features[i].polygons[0];
+        for (std::size_t k = 0; k < polygon.outer.size(); ++k)
+            expectNear(lines[i].points[k], expected(polygon.outer[k], origin), 0.001);
+    }
+}
+
 }  // namespace importer

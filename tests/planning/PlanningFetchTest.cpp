@@ -2,6 +2,7 @@
 // municipal and national plan WMS and boundary service on loopback: act choice, the frame filter, layer
 // choice, the national fallback, the register's three attempts and the warnings the user reads.
 #include <algorithm>
+#include <set>
 
 #include "PlanningScenario.h"
 #include "Scenarios.h"
@@ -92,6 +93,22 @@ TEST_F(PlanningFetch, GeneralPlanInForceWinsOverALaterDraftAndOnlyZonesInTheFram
               R"j("sort":{"direction":"desc","sortBy":"publishDate"}}})j");
     EXPECT_EQ(requests(kRegisterHost, downloadPath(sim::planning::kActInForce)).size(), 1u);
     EXPECT_EQ(requests(kRegisterHost).size(), 2u) << "neither the draft nor the local plan is downloaded";
+}
+
+TEST_F(PlanningFetch, AnActDeclaredInAnEightBitEncodingReadsAsTheSameText) {
+    const auto zoneNames = [&] {
+        fetchGmina(sim::planning::kGminaWithPlanWms, {"pog"});
+        std::multiset<std::string> names;
+        for (const gml::GisFeature& f : result().features) names.insert(f.props.at("nazwa"));
+        return names;
+    };
+    const std::multiset<std::string> utf8 = zoneNames();
+    ASSERT_EQ(utf8.count("strefa wielofunkcyjna z zabudow\xC4\x85 mieszkaniow\xC4\x85 wielorodzinn\xC4\x85"), 1u);
+    for (const char* encoding : {"windows-1250", "ISO-8859-2"}) {
+        sim.faults().add(sim::Fault{
+            .host = kRegisterHost, .path = downloadPath(sim::planning::kActInForce), .times = 1, .encoding = encoding});
+        EXPECT_EQ(zoneNames(), utf8) << encoding;
+    }
 }
 
 TEST_F(PlanningFetch, AFrameInsideOneZoneKeepsThatZone) {

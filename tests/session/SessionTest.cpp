@@ -86,6 +86,16 @@ TEST_F(Session, ImportPaletteAnswersEachLineInOrder) {
     EXPECT_EQ(settings["layers"]["dzialki"], "A");
 }
 
+TEST_F(Session, ADamagedSettingsFileIsReportedOnce) {
+    testsupport::writeFile(dir / "config/TERRAVOX/settings.json", "{\"upgToken\":\"tajny\",}");
+    const std::string report = "report: TERRAVOX: plik ustawien ";
+    SessionRun r = run("", {R"j({"type":"settingsChanged","mapping":{"budynki":"B"}})j"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find(report), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(report), r.err.rfind(report));
+    EXPECT_EQ(run("", {}).err.find(report), std::string::npos) << "the next start finds a sound file";
+}
+
 TEST_F(Session, EndOfInputWaitsForTheLastFetch) {
     const SessionRun r = run("", {R"j({"type":"fetch","bboxWgs84":[20.0,52.0,20.01,52.01]})j"});
     ASSERT_EQ(r.exitCode, 0) << r.err;

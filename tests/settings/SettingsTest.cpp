@@ -7,6 +7,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "EnvOverride.h"
 #include "settings/SettingsAndDiagnostics.h"
@@ -30,18 +32,44 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsFile, MissingOrBrokenFileGivesDefaults) {
+TEST_F(SettingsFile, MissingOrBrokenFileGivesDefaultsAndABrokenOneIsKeptAsideAndToldOnce) {
     const Settings defaults = defaultSettings();
     EXPECT_EQ(loadSettings(), defaults);
     // Building the path creates the folder.
     EXPECT_EQ(settingsPath(), file());
     EXPECT_TRUE(fs::is_directory(file().parent_path()));
 
-    for (const std::string broken : {"", "{", "{\"basemap\":\"sat\"", "[1,2]", "\"text\"", "null",
-                                     "{\"basemap\":\"\xff\"}", "{\"zAnchor\":1e400}"}) {
-        SCOPED_TRACE(broken);
-        store(broken);
-        EXPECT_EQ(loadSettings(), defaults);
+    // Text that is no JSON object is moved aside whole and named in the note; an empty file is no edit.
+    const std::string edit = "{\n  \"layers\": {\"dzialki\": \"MOJE\"},\n  \"upgToken\": \"tajny\",\n}\n";
+    for (const auto& [text, damage] : std::vector<std::pair<std::string, std::string>>{
+             {"", ""},
+             {edit, "blad skladni JSON w wierszu 4, kolumna 1"},  // a trailing comma
+             {"{\"basemap\":\"sat\"", "blad skladni JSON"},
+             {"{\"basemap\":\"\xff\"}", "blad skladni JSON"},
+             {"[1,2]", "to nie jest obiekt JSON"},
+             {"null", "to nie jest obiekt JSON"},
+             {"{\"zAnchor\":1e400}", "liczba poza zakresem"}}) {
+        SCOPED_TRACE(text);
+        fs::remove_all(file().parent_path());
+        store(text);
+        std::string note;
+        EXPECT_EQ(loadSettings(&note), defaults);
+        std::vector<fs::path> kept;
+        for (const auto& entry : fs::directory_iterator(file().parent_path())) kept.push_back(entry.path());
+        ASSERT_EQ(kept.size(), 1u);
+        if (damage.empty()) {
+            EXPECT_EQ(note, "");
+            continue;
+        }
+        EXPECT_EQ(kept[0].filename().string().rfind("settings.uszkodzony-", 0), 0u) << kept[0];
+        EXPECT_EQ(note.rfind("TERRAVOX: plik ustawien " + file().string() + " jest uszkodzony (" + damage, 0), 0u);
+        EXPECT_EQ(note.substr(note.find(") - ")),
+                  ") - zachowano go jako " + kept[0].string() + ", uzyto ustawien domyslnych.");
+        // The next change writes defaults in its place; the edit stays where the note said, and is told once.
+        ASSERT_TRUE(saveSettings(defaults));
+        EXPECT_EQ(readFile(kept[0]), text);
+        EXPECT_EQ(loadSettings(&note), defaults);
+        EXPECT_EQ(note, "");
     }
 }
 

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <locale>
 #include <random>
 #include <sstream>
+
+#include <nlohmann/json.hpp>
 
 #include "TerrainTestUtil.h"
 
@@ -56,11 +59,13 @@ TEST(AsciiGridParse, RealGridsGiveTheSameValuesAsAPlainStreamReader) {
 }
 
 TEST(AsciiGridParse, HeaderVariants) {
-    // The centre keys set the origin exactly as the corner keys do, with no half-cell shift.
+    // The centre keys name the middle of the lower-left cell: the origin is half a cell further west and south,
+    // whichever key comes first (here the cell size comes last).
     ElevationGrid centre = parseOk(
-        "ncols 2 nrows 1 xllcenter 500000.5 yllcenter 200000.25 cellsize 0.9993671653521061 "
-        "nodata_value -9999 1 2");
-    EXPECT_EQ(std::tuple(centre.x0, centre.y0, centre.cellsize), std::tuple(500000.5, 200000.25, 0.9993671653521061));
+        "ncols 2 nrows 1 XLLCENTER 500000.5 yllcenter 200000.25 nodata_value -9999 "
+        "cellsize 0.9993671653521061 1 2");
+    EXPECT_EQ(std::tuple(centre.x0, centre.y0),
+              std::tuple(500000.5 - 0.9993671653521061 / 2, 200000.25 - 0.9993671653521061 / 2));
 
     // A repeated key: the last value wins and six pairs are still read; nodata keeps its default.
     ElevationGrid repeated = parseOk("ncols 9 nrows 1 xllcorner 5 yllcorner 6 cellsize 2 ncols 2\n7 8\ntrailing text");
@@ -74,6 +79,29 @@ TEST(AsciiGridParse, HeaderVariants) {
         "NODATA_VALUE -9999\r\n+1.5e1 -2.\r\n");
     EXPECT_EQ(odd.x0, 100.0);
     EXPECT_EQ(odd.values, (std::vector<double>{15.0, -2.0}));
+}
+
+TEST(AsciiGridParse, CentreReferencedGridsLieWhereGdalPutsThem) {
+    GD_REQUIRE_REALDATA("asc/avaframe_avaGar_xllcenter.asc");
+    if (std::system("command -v gdalinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "gdalinfo is not installed";
+    testsupport::TempDir dir;
+    for (const char* name : {"avaframe_avaGar_xllcenter.asc", "landlab_rainfall_xllcenter.asc",
+                             "avaframe_relGar_null_dfa_ppr_xllcorner.asc", "landlab_hugo_site.asc"}) {
+        SCOPED_TRACE(name);
+        const std::string path = realdata(std::string("asc/") + name).string();
+        const std::string info = (dir / "info.json").string();
+        ASSERT_EQ(std::system(("gdalinfo -json '" + path + "' > '" + info + "' 2>/dev/null").c_str()), 0);
+        const nlohmann::json gdal = nlohmann::json::parse(readFile(info));
+        const ElevationGrid g = parseOk(readFile(path));
+        // GDAL's transform: the raster's upper-left corner and the cell size.
+        EXPECT_NEAR(g.x0, gdal["geoTransform"][0].get<double>(), 1e-6);
+        EXPECT_NEAR(g.y0 + g.nrows * g.cellsize, gdal["geoTransform"][3].get<double>(), 1e-6);
+    }
+    // The DEM's corner is its corner-referenced twin's within the 1.16 mm of their different cell sizes.
+    const ElevationGrid dem = parseOk(readFile(realdata("asc/avaframe_avaGar_xllcenter.asc")));
+    const ElevationGrid twin = parseOk(readFile(realdata("asc/avaframe_relGar_null_dfa_ppr_xllcorner.asc")));
+    EXPECT_NEAR(dem.x0, twin.x0, 0.0012);
+    EXPECT_NEAR(dem.y0, twin.y0, 0.0012);
 }
 
 TEST(AsciiGridParse, BadHeadersValuesAndCutOffSheetsAreRefused) {

@@ -25,6 +25,9 @@ struct GisFeature {
     bool hasAnchor = false;
     // Simple properties plus "_typ" (feature element name) and possibly "gml_id"; byte-wise key order.
     std::map<std::string, std::string> props;
+    // The feature's identifier in its answer (gml:id, else fid or id), "" when it has none. Unlike "gml_id" it
+    // is read from prefixed attributes too: tiles and pages of one layer repeat a feature under the same one.
+    std::string id;
 
     // True when the feature carries a polygon, a line or an anchor.
     bool hasGeometry() const { return !polygons.empty() || !lines.empty() || hasAnchor; }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <pugixml.hpp>
 
+#include "formats/gml/XmlEncoding.h"
 #include "formats/gml/detail/CollectionSplit.h"
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
@@ -418,6 +419,12 @@ void readProperties(pugi::xml_node featureElement, GisFeature& feature) {
     pugi::xml_attribute id = featureElement.attribute("id");
     if (pugi::xml_attribute fid = featureElement.attribute("fid")) id = fid;
     if (id) feature.props["gml_id"] = validUtf8(id.value());
+    // The identity: gml:id (GML 3.2), else fid (GML 2), else a plain id.
+    for (pugi::xml_attribute a = featureElement.first_attribute(); a; a = a.next_attribute()) {
+        const std::string_view name = a.name();
+        if (name == "gml:id" || (feature.id.empty() && (name == "fid" || localName(name) == "id")))
+            feature.id = validUtf8(a.value());
+    }
     for (pugi::xml_node child = featureElement.first_child(); child; child = child.next_sibling()) {
         if (!isElement(child)) continue;
         const std::string_view name = localName(child.name());
@@ -606,6 +613,12 @@ std::optional<GmlParseResult> parseByParts(std::string_view gml, formats::DataTy
 
 // The parse of `gml`, loaded by pugixml from a copy, or in place from `writable` (the same bytes and a NUL).
 GmlParseResult parseText(std::string_view gml, char* writable, formats::DataType type) {
+    // An answer declared in an 8-bit encoding is read as the UTF-8 it stands for (offsets then count in that).
+    if (isKnownSingleByteLabel(declaredXmlEncoding(gml))) {
+        std::string utf8(gml);
+        convertXmlToUtf8(utf8);
+        return parseText(utf8, nullptr, type);
+    }
     GmlParseResult result;
     if (gml.find_first_not_of(" \t\r\n") == std::string_view::npos) {
         result.ok = false;

@@ -97,6 +97,9 @@ AsciiGridStatus parseAsciiGrid(ElevationGrid& grid, std::string_view text) {
     // A byte-order mark from a Windows editor is not part of the first key.
     if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") sc.p += 3;
 
+    // A centre-referenced header names the middle of the lower-left cell; the origin is that cell's corner,
+    // half a cell further west and south (as GDAL reads it).
+    bool xCentre = false, yCentre = false;
     for (int pair = 0; pair < 6; ++pair) {
         if (sc.atEnd()) return failAt(text, sc.offset(), "Plik ASC: naglowek urwany - brak klucza");
         std::size_t keyAt = sc.offset();
@@ -106,6 +109,15 @@ AsciiGridStatus parseAsciiGrid(ElevationGrid& grid, std::string_view text) {
                           "Plik ASC: naglowek urwany - brak liczby po kluczu '" + shortToken(key) + "'");
         double value = 0.0;
         std::size_t valueAt = sc.offset();
+        // Some writers mark "no nodata value" with NaN; the values themselves are always finite numbers.
+        if (key == "nodata_value") {
+            const char* before = sc.p;
+            if (lower(sc.word()) == "nan") {
+                grid.nodata = std::numeric_limits<double>::quiet_NaN();
+                continue;
+            }
+            sc.p = before;
+        }
         if (!sc.number(value)) {
             std::string token(sc.word());
             return failAt(
@@ -118,8 +130,10 @@ AsciiGridStatus parseAsciiGrid(ElevationGrid& grid, std::string_view text) {
             if (!headerCount(value, grid.nrows)) return failAt(text, valueAt, "Plik ASC: nieprawidlowe nrows");
         } else if (key == "xllcorner" || key == "xllcenter") {
             grid.x0 = value;
+            xCentre = key == "xllcenter";
         } else if (key == "yllcorner" || key == "yllcenter") {
             grid.y0 = value;
+            yCentre = key == "yllcenter";
         } else if (key == "cellsize") {
             grid.cellsize = value;
         } else if (key == "nodata_value") {
@@ -130,6 +144,8 @@ AsciiGridStatus parseAsciiGrid(ElevationGrid& grid, std::string_view text) {
     }
     if (grid.ncols < 1 || grid.nrows < 1 || !(grid.cellsize > 0.0))
         return failAt(text, sc.offset(), "Plik ASC: nieprawidlowy rozmiar siatki (ncols, nrows lub cellsize)");
+    if (xCentre) grid.x0 -= grid.cellsize / 2;
+    if (yCentre) grid.y0 -= grid.cellsize / 2;
 
     const std::size_t count = static_cast<std::size_t>(grid.ncols) * static_cast<std::size_t>(grid.nrows);
     // Every value takes at least one character and one separator: a header promising more than the

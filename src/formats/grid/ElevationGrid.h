@@ -10,7 +10,7 @@ namespace grid {
 struct ElevationGrid {
     std::int32_t ncols = 0;
     std::int32_t nrows = 0;
-    double x0 = 0.0;  // grid origin (lower-left), metres
+    double x0 = 0.0;  // lower-left corner of the lower-left cell, metres (a centre-referenced header is moved here)
     double y0 = 0.0;
     double cellsize = 1.0;
     double nodata = -9999.0;

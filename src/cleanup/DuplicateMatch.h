@@ -1,4 +1,4 @@
-// Records of the polylines and texts examined for duplicates, and the keys that group them.
+// Records of the polylines and texts examined for duplicates, and the tolerance that makes two of them one.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -35,15 +35,22 @@ struct DuplicateSegment {
     double angle = 0.0;  // arc angle in radians, 0 when straight
 };
 
-// v rounded to the millimetre and printed as "%.17g|" (a rounded zero prints as "0|").
-std::string roundedKeyNumber(double v);
+// Coordinates (metres) and arc angles (radians) that differ by less than this are the same: half a millimetre,
+// compared value against value, so that two values never part for lying on either side of a rounding step.
+inline constexpr double kDuplicateTolerance = 0.0005;
+
 // True when the points form a ring: more than two of them and the last equals the first exactly.
 bool isClosedPolyline(const std::vector<host::HostPoint2>& points);
 // The segments from point i to i + 1, each with the angle of the first arc on it.
 std::vector<DuplicateSegment> polylineSegments(const PolylineRecord& polyline);
-// Key shared by polylines of the same geometry whatever their start point and direction.
-std::string polylineKey(const PolylineRecord& polyline);
-// Key shared by texts at the same rounded position with the same content.
-std::string textKey(const TextRecord& text);
+// True when both draw the same geometry within the tolerance: a ring from any vertex either way, an open
+// polyline from either end, arcs included; open and closed never match.
+bool samePolyline(const PolylineRecord& a, const PolylineRecord& b);
+// True when both have the same content at the same position within the tolerance.
+bool sameText(const TextRecord& a, const TextRecord& b);
+// Positions (`index`) of the records that repeat an earlier record on the same story and layer, in reading
+// order: of every group of duplicates the first stays. Records with coordinates that are no numbers stay.
+std::vector<std::size_t> laterDuplicatePolylines(const std::vector<PolylineRecord>& records);
+std::vector<std::size_t> laterDuplicateTexts(const std::vector<TextRecord>& records);
 
 }  // namespace cleanup
