@@ -3,15 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace buildings::detail {
 
 namespace {
-
-// Longer names, attribute lists and numbers are not the ones looked for: what is past these is dropped.
-constexpr std::size_t kNameLimit = 256;
-constexpr std::size_t kAttributeLimit = 1024;
-constexpr std::size_t kNumberLimit = 64;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -44,7 +40,21 @@ void addBox(geodesy::Bbox& box, bool& any, double x, double y) {
 }  // namespace
 
 void ExtentScanner::feed(std::string_view piece) {
-    for (const char c : piece) {
+    const char* p = piece.data();
+    const char* const end = p + piece.size();
+    while (p < end) {
+        // Text outside the numbers looked for is skipped to the next tag; numbers are read without the switch.
+        if (state_ == State::Text) {
+            if (capture_ == Capture::None) {
+                p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+                if (!p) return;
+            } else {
+                while (p < end && *p != '<' && capture_ != Capture::None) textChar(*p++);
+                if (p == end) return;
+                if (*p != '<') continue;
+            }
+        }
+        const char c = *p++;
         switch (state_) {
             case State::Text:
                 if (c == '<') {
@@ -67,13 +77,13 @@ void ExtentScanner::feed(std::string_view piece) {
                 } else if (c == '/') {
                     state_ = State::EndName;
                 } else {
-                    name_.push_back(c);
+                    name_.push(c);
                     state_ = State::StartName;
                 }
                 break;
             case State::Bang: {
-                bang_.push_back(c);
-                const std::string_view seen = bang_;
+                bang_.push(c);
+                const std::string_view seen = bang_.view();
                 const auto startsAs = [&](std::string_view whole) { return whole.substr(0, seen.size()) == seen; };
                 last_[0] = last_[1] = 0;
                 if (seen == "--") {
@@ -109,7 +119,7 @@ void ExtentScanner::feed(std::string_view piece) {
                     state_ = State::InTag;
                     [[fallthrough]];
                 } else {
-                    if (name_.size() < kNameLimit) name_.push_back(c);
+                    name_.push(c);
                     break;
                 }
             case State::InTag:
@@ -123,11 +133,11 @@ void ExtentScanner::feed(std::string_view piece) {
                     quote_ = c;
                     state_ = State::Quoted;
                 }
-                if (attrs_.size() < kAttributeLimit) attrs_.push_back(c);
+                attrs_.push(c);
                 break;
             case State::Quoted:
                 if (c == quote_) state_ = State::InTag;
-                if (attrs_.size() < kAttributeLimit) attrs_.push_back(c);
+                attrs_.push(c);
                 break;
             case State::EndName:
                 if (c == '>') {
@@ -141,7 +151,7 @@ void ExtentScanner::feed(std::string_view piece) {
 
 void ExtentScanner::startElement(bool selfClosing) {
     ++depth_;
-    const std::string_view local = localOf(name_);
+    const std::string_view local = localOf(name_.view());
     if (depth_ == 2 && local == "boundedBy") inTopBoundedBy_ = true;
     if (local == "Envelope" && envelopeDepth_ < 0) {
         envelopeDepth_ = depth_;
@@ -159,7 +169,7 @@ void ExtentScanner::startElement(bool selfClosing) {
         if (what != Capture::None) {
             capture_ = what;
             captureDepth_ = depth_;
-            dimension_ = dimensionOf(attrs_);
+            dimension_ = dimensionOf(attrs_.view());
             index_ = 0;
             token_.clear();
         }
@@ -190,17 +200,15 @@ void ExtentScanner::endElement() {
 void ExtentScanner::textChar(char c) {
     if (isSpace(c)) {
         finishNumber();
-    } else if (token_.size() < kNumberLimit) {
-        token_.push_back(c);
-    } else {
+    } else if (!token_.push(c)) {
         capture_ = Capture::None;  // no number is that long
     }
 }
 
 void ExtentScanner::finishNumber() {
-    if (token_.empty()) return;
-    const char* begin = token_.data() + (token_[0] == '+' ? 1 : 0);
-    const char* end = token_.data() + token_.size();
+    if (token_.size == 0) return;
+    const char* begin = token_.data + (token_.data[0] == '+' ? 1 : 0);
+    const char* end = token_.data + token_.size;
     double value = 0.0;
     const auto [next, ec] = std::from_chars(begin, end, value);
     token_.clear();

@@ -2,7 +2,6 @@
 // sheet: the CityModel's own envelope, and the extent of every coordinate outside envelopes.
 #pragma once
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 #include "geodesy/Bbox.h"
@@ -31,16 +30,31 @@ private:
     };
     enum class Capture { None, Data, Lower, Upper, Pos };
 
+    // Text of bounded length: what is past the bound is dropped.
+    template <std::size_t N>
+    struct Bounded {
+        char data[N];
+        std::size_t size = 0;
+        void clear() { size = 0; }
+        bool push(char c) {
+            if (size == N) return false;
+            data[size++] = c;
+            return true;
+        }
+        std::string_view view() const { return {data, size}; }
+    };
+
     void startElement(bool selfClosing);
     void endElement();
     void textChar(char c);
     void finishNumber();
 
     State state_ = State::Text;
-    std::string name_;   // element name being read (bounded)
-    std::string attrs_;  // start tag's attributes (bounded)
-    std::string token_;  // number being read (bounded)
-    std::string bang_;   // what follows "<!" so far
+    // Longer names, attribute lists and numbers are not the ones looked for.
+    Bounded<256> name_;    // element name being read
+    Bounded<1024> attrs_;  // start tag's attributes
+    Bounded<64> token_;    // number being read
+    Bounded<8> bang_;      // what follows "<!" so far
     char quote_ = 0;
     char last_[2] = {0, 0};
     int declarationDepth_ = 0;
