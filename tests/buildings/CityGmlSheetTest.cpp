@@ -22,6 +22,21 @@ double area(const std::vector<geodesy::PlanarPoint>& r) {
     return std::abs(s) / 2.0;
 }
 
+// Heights, footprint areas and holes of LOD1 blocks, added up.
+struct BlockSums {
+    double height = 0, area = 0;
+    std::size_t holes = 0;
+};
+BlockSums sums(const std::vector<buildings::Building3D>& blocks) {
+    BlockSums s;
+    for (const auto& b : blocks) {
+        s.height += b.height;
+        s.area += area(b.footprint);
+        s.holes += b.holes.size();
+    }
+    return s;
+}
+
 const char* const kRealSheets[] = {
     "citygml/sheets/berlin_3890_5819.gml",
     "citygml/sheets/berlin_DEB_LOD2_UUID_cda3726a-7346-4ba8-a393-90964d0c8697.gml",
@@ -58,18 +73,12 @@ TEST(CityGmlSheet, RealSheetsGiveWhatAnIndependentReaderCounts) {
 
         buildings::SheetFindings found1, found2;
         const auto lod1 = buildings::parseLod1Sheet(text, kEverywhere, &found1);
-        double heights = 0, footArea = 0;
-        std::size_t holes = 0;
-        for (const auto& b : lod1) {
-            heights += b.height;
-            footArea += area(b.footprint);
-            holes += b.holes.size();
-        }
+        const BlockSums blocks = sums(lod1);
         EXPECT_EQ(found1.buildings, want["lod1"]["buildings"]);
         EXPECT_EQ(lod1.size(), want["lod1"]["blocks"]);
-        EXPECT_NEAR(heights, want["lod1"]["heights"], 1e-6);
-        EXPECT_NEAR(footArea, want["lod1"]["area"], 1e-6 * footArea + 1e-12);
-        EXPECT_EQ(holes, want["lod1"]["holes"]);
+        EXPECT_NEAR(blocks.height, want["lod1"]["heights"], 1e-6);
+        EXPECT_NEAR(blocks.area, want["lod1"]["area"], 1e-6 * blocks.area + 1e-12);
+        EXPECT_EQ(blocks.holes, want["lod1"]["holes"]);
 
         const auto lod2 = buildings::parseLod2Sheet(text, kEverywhere, &found2);
         std::size_t surfaces = 0, surfaceHoles = 0;
@@ -178,17 +187,11 @@ TEST(CityGmlSheet, Lod1BlocksFromPartsLevelsAndTheirOwnGeometry) {
         ASSERT_EQ(b.size(), c.blocks);
         EXPECT_EQ(found.damaged, c.damaged);
         EXPECT_EQ(found.buildings, c.blocks > 0 ? 1 : 0);
-        double height = 0, footArea = 0;
-        std::size_t holes = 0;
-        for (const auto& block : b) {
-            height += block.height;
-            footArea += area(block.footprint);
-            holes += block.holes.size();
-            EXPECT_EQ(block.id, "B1");
-        }
-        EXPECT_NEAR(height, c.height, 1e-9);
-        EXPECT_NEAR(footArea, c.area, 1e-9);
-        EXPECT_EQ(holes, c.holes);
+        for (const auto& block : b) EXPECT_EQ(block.id, "B1");
+        const BlockSums got = sums(b);
+        EXPECT_NEAR(got.height, c.height, 1e-9);
+        EXPECT_NEAR(got.area, c.area, 1e-9);
+        EXPECT_EQ(got.holes, c.holes);
     }
     buildings::SheetFindings found;
     EXPECT_TRUE(buildings::parseLod1Sheet("<not xml", kEverywhere, &found).empty());

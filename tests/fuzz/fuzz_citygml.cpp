@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -16,8 +17,10 @@
 
 namespace {
 
-void require(bool condition) {
-    if (!condition) std::abort();
+void require(bool condition, int line = __builtin_LINE()) {
+    if (condition) return;
+    std::fprintf(stderr, "fuzz_citygml: check at line %d failed\n", line);
+    std::abort();
 }
 
 const geodesy::Bbox kEverywhere{-1e300, -1e300, 1e300, 1e300};
@@ -53,8 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             faces.push_back(std::move(face));
         }
+        // Faces that all collapse to lines make a body the host may refuse: an answer, not a crash.
         buildings::TriangulationStats stats;
-        require(buildings::makeMorph(faces, 1, false, true, 1, &stats, &b.id) == host::kHostOk);
+        buildings::makeMorph(faces, 1, false, true, 1, &stats, &b.id);
     }
     host::installHost(nullptr);
 

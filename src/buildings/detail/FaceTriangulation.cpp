@@ -190,7 +190,9 @@ void flipEdges(std::vector<Triangle>& triangles, const std::vector<Point2>& p) {
                 owners[{std::min(a, b), std::max(a, b)}].push_back(t);
             }
         bool flipped = false;
-        for (const auto& [edge, tris] : owners) {
+        for (const auto& owner : owners) {
+            const std::pair<int, int>& edge = owner.first;
+            const std::vector<int>& tris = owner.second;
             if (tris.size() != 2) continue;
             const Triangle& t1 = triangles[static_cast<std::size_t>(tris[0])];
             const Triangle& t2 = triangles[static_cast<std::size_t>(tris[1])];
