@@ -9,6 +9,7 @@
 #include "buildings/BuildingPackage.h"
 #include "buildings/CityGmlSheet.h"
 #include "buildings/SheetIndex.h"
+#include "platform/Numbers.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -94,13 +95,13 @@ TEST(BuildingPackage, IndexesOfOtherFormatsOrOlderPackagesAreRebuiltAndDamagedPa
     EXPECT_FALSE(error.empty());
 }
 
+std::string num(double v) { return platform::cformat("%.3f", v); }
+
 std::string building(double x, double y) {
-    const std::string box = std::to_string(x) + " " + std::to_string(y) + " 0 " + std::to_string(x + 13) + " " +
-                            std::to_string(y) + " 0 " + std::to_string(x + 13) + " " + std::to_string(y + 10) + " 0 " +
-                            std::to_string(x) + " " + std::to_string(y) + " 6";
-    return "<bldg:Building><gml:boundedBy><gml:Envelope><gml:lowerCorner>" + std::to_string(x) + " " +
-           std::to_string(y) + " 0</gml:lowerCorner><gml:upperCorner>" + std::to_string(x + 13) + " " +
-           std::to_string(y + 10) +
+    const std::string box = num(x) + " " + num(y) + " 0 " + num(x + 13) + " " + num(y) + " 0 " + num(x + 13) + " " +
+                            num(y + 10) + " 0 " + num(x) + " " + num(y) + " 6";
+    return "<bldg:Building><gml:boundedBy><gml:Envelope><gml:lowerCorner>" + num(x) + " " + num(y) +
+           " 0</gml:lowerCorner><gml:upperCorner>" + num(x + 13) + " " + num(y + 10) +
            " 6</gml:upperCorner></gml:Envelope></gml:boundedBy><bldg:lod2MultiSurface>"
            "<gml:LinearRing><gml:posList>" +
            box + "</gml:posList></gml:LinearRing></bldg:lod2MultiSurface></bldg:Building>";

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "buildings/CityGmlSheet.h"
+#include "platform/Numbers.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -112,6 +113,8 @@ TEST(CityGmlSheet, RealSheetsGiveWhatAnIndependentReaderCounts) {
     }
 }
 
+std::string num(double v) { return platform::cformat("%.3f", v); }
+
 std::string ring(const std::string& posList, const char* role = "exterior") {
     return std::string("<gml:") + role + "><gml:LinearRing><gml:posList>" + posList +
            "</gml:posList></gml:LinearRing></gml:" + role + ">";
@@ -136,7 +139,7 @@ std::string block(double x0, double w, double z0, double z1) {
     auto square = [&](double z) {
         std::string s;
         for (const auto& [x, y] : {std::pair{x0, 0.0}, {x0 + w, 0.0}, {x0 + w, 10.0}, {x0, 10.0}, {x0, 0.0}})
-            s += std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(z) + " ";
+            s += num(x) + " " + num(y) + " " + num(z) + " ";
         return s;
     };
     return polygon(ring(square(z0))) + polygon(ring(square(z1)));

@@ -12,6 +12,7 @@
 #include "buildings/BuildingPackage.h"
 #include "buildings/SheetIndex.h"
 #include "net/ServiceEndpoints.h"
+#include "platform/Numbers.h"
 #include "support/TestSupport.h"
 
 namespace importer {
@@ -92,6 +93,8 @@ TEST_F(BuildingModels, DamagedPackageIsRemovedWithItsIndexAndFetchedAgain) {
     EXPECT_EQ(data.buildingsLod2.size(), 100u);
 }
 
+std::string num(double v) { return platform::cformat("%.3f", v); }
+
 // The checksum of every entry of a zip changed, in the local headers and in the central directory alike.
 std::string withBadChecksums(std::string zip) {
     auto number = [&zip](std::size_t at, int bytes) {
@@ -150,9 +153,9 @@ TEST_F(BuildingModels, DamagedSheetsAndUnfinishedReadingsAreNamedAndDownloadedAg
 // ring is left out and counted.
 TEST_F(BuildingModels, DeepSheetsAndDamagedCoordinates) {
     auto surface = [](double e, double n, const std::string& z) {
-        return "<bldg:lod2MultiSurface><gml:LinearRing><gml:posList>" + std::to_string(e) + " " + std::to_string(n) +
-               " 100 " + std::to_string(e + 10) + " " + std::to_string(n) + " 100 " + std::to_string(e) + " " +
-               std::to_string(n + 10) + " " + z + "</gml:posList></gml:LinearRing></bldg:lod2MultiSurface>";
+        return "<bldg:lod2MultiSurface><gml:LinearRing><gml:posList>" + num(e) + " " + num(n) + " 100 " + num(e + 10) +
+               " " + num(n) + " 100 " + num(e) + " " + num(n + 10) + " " + z +
+               "</gml:posList></gml:LinearRing></bldg:lod2MultiSurface>";
     };
     auto house = [&](double e, double n, const std::string& z) {
         return "<bldg:Building>" + surface(e, n, z) + "</bldg:Building>";
