@@ -68,7 +68,9 @@ void BM_ParseAndBuildMorphs(benchmark::State& state) {
         host::installHost(&h);
         made = parsed = 0;
         for (const auto& sheet : sheets) {
-            const auto found = buildings::parseLod2Sheet(buildings::readSheet(zip, sheet.entry), county);
+            std::string text;
+            buildings::readSheet(zip, sheet.entry, text);
+            const auto found = buildings::parseLod2Sheet(std::move(text), county);
             parsed += found.size();
             for (const auto& b : found) {
                 std::vector<buildings::MorphFace> faces;

@@ -1,12 +1,14 @@
 #include "buildings/BuildingPackage.h"
 
+#include <algorithm>
 #include <memory>
+#include <string_view>
 #include <system_error>
 
 #include <zip.h>
 
-#include "buildings/CityGmlSheet.h"
 #include "buildings/SheetIndex.h"
+#include "buildings/detail/ExtentScanner.h"
 
 namespace buildings {
 
@@ -27,18 +29,21 @@ ZipHandle openZip(const std::filesystem::path& path) {
     return ZipHandle(zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code));
 }
 
-// Up to `limit` bytes of the entry, inflated; false when the entry cannot be read.
-bool inflateEntry(zip_t* z, zip_uint64_t index, std::size_t limit, std::string& out) {
-    out.clear();
+// Streams the entry to `take` in pieces, stopping after `limit` bytes; false when the entry does not inflate
+// (a wrong checksum shows at its end).
+template <typename Take>
+bool streamEntry(zip_t* z, zip_uint64_t index, std::size_t limit, const Take& take) {
     EntryHandle file(zip_fopen_index(z, index, 0));
     if (!file) return false;
     char buffer[65536];
-    while (out.size() < limit) {
-        const std::size_t want = std::min(sizeof buffer, limit - out.size());
+    std::size_t total = 0;
+    while (total < limit) {
+        const std::size_t want = std::min(sizeof buffer, limit - total);
         const zip_int64_t got = zip_fread(file.get(), buffer, want);
         if (got < 0) return false;
         if (got == 0) break;
-        out.append(buffer, static_cast<std::size_t>(got));
+        total += static_cast<std::size_t>(got);
+        take(std::string_view(buffer, static_cast<std::size_t>(got)));
     }
     return true;
 }
@@ -56,21 +61,26 @@ bool openPackage(const std::filesystem::path& zip, std::string& error) {
     return false;
 }
 
-std::string readSheet(const std::filesystem::path& zip, const std::string& entry) {
+SheetRead readSheet(const std::filesystem::path& zip, const std::string& entry, std::string& text, std::size_t limit) {
+    text.clear();
     const ZipHandle z = openZip(zip);
-    if (!z) return {};
+    if (!z) return SheetRead::Damaged;
     const zip_int64_t index = zip_name_locate(z.get(), entry.c_str(), 0);
-    zip_stat_t st;
-    if (index < 0 || zip_stat_index(z.get(), static_cast<zip_uint64_t>(index), 0, &st) != 0) return {};
+    if (index < 0) return SheetRead::Missing;
     ++packageInflations().sheetReads;
-    std::string text;
-    // The size is the entry's own claim; reading stops at the data actually there.
-    const std::size_t size = (st.valid & ZIP_STAT_SIZE) ? static_cast<std::size_t>(st.size) : SIZE_MAX;
-    if (!inflateEntry(z.get(), static_cast<zip_uint64_t>(index), size, text)) return {};
-    return text;
+    zip_stat_t st;
+    // The size is the entry's own claim: it only spares regrowing the text, reading stops at the data there.
+    if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(index), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
+        text.reserve(static_cast<std::size_t>(std::min<zip_uint64_t>(st.size, limit)));
+    const bool read = streamEntry(z.get(), static_cast<zip_uint64_t>(index), limit + 1,
+                                  [&text](std::string_view piece) { text.append(piece); });
+    if (read && text.size() <= limit) return SheetRead::Read;
+    const SheetRead why = read ? SheetRead::TooLarge : SheetRead::Damaged;
+    std::string().swap(text);
+    return why;
 }
 
-std::vector<PackageSheet> scanPackage(const std::filesystem::path& zip, std::string& error) {
+std::vector<PackageSheet> scanPackage(const std::filesystem::path& zip, std::string& error, std::size_t limit) {
     std::vector<PackageSheet> sheets;
     const ZipHandle z = openZip(zip);
     if (!z) {
@@ -78,20 +88,19 @@ std::vector<PackageSheet> scanPackage(const std::filesystem::path& zip, std::str
         return sheets;
     }
     const zip_int64_t count = zip_get_num_entries(z.get(), 0);
-    std::string text;
     for (zip_int64_t i = 0; i < count; ++i) {
         const auto index = static_cast<zip_uint64_t>(i);
         const char* name = zip_get_name(z.get(), index, 0);
         if (!name || !*name || name[std::char_traits<char>::length(name) - 1] == '/') continue;
-        geodesy::Bbox extent;
-        ++packageInflations().prefixes;
-        if (!inflateEntry(z.get(), index, kScanPrefixBytes, text)) continue;
-        bool found = sheetExtent(text, extent);
-        if (!found && text.size() >= kScanPrefixBytes) {
-            ++packageInflations().wholeScans;
-            found = inflateEntry(z.get(), index, SIZE_MAX, text) && sheetExtent(text, extent);
+        ++packageInflations().scans;
+        // The whole sheet once: a declared envelope may be smaller than the data, or missing.
+        detail::ExtentScanner scanner;
+        if (!streamEntry(z.get(), index, limit, [&scanner](std::string_view piece) { scanner.feed(piece); })) {
+            error = "Paczka modeli 3D jest uszkodzona (arkusz " + std::string(name) + " nie daje sie rozpakowac).";
+            return {};
         }
-        if (found) sheets.push_back({name, extent});
+        geodesy::Bbox extent;
+        if (scanner.extent(extent)) sheets.push_back({name, extent});
     }
     if (sheets.empty()) error = "Paczka modeli 3D nie zawiera czytelnych arkuszy.";
     return sheets;

@@ -16,6 +16,8 @@ struct Building3D {
     std::vector<geodesy::PlanarPoint> footprint;  // as read
     double groundZ = 0.0;                         // lowest ring height, metres above sea level
     double height = 0.0;                          // metres, > 0
+    // The footprint's interior rings (courtyards), as read.
+    std::vector<std::vector<geodesy::PlanarPoint>> holes;
 };
 
 // The footprint as the roof and surface-model fitting take it: without the closing point that repeats the first
@@ -26,16 +28,23 @@ inline std::vector<geodesy::PlanarPoint> openFootprint(const Building3D& b) {
     return ring;
 }
 
-// One surface of an LOD2 building: planar ring and the heights of its vertices.
-struct Lod2Surface {
+// One ring of an LOD2 surface: planar points and the heights of its vertices.
+struct Lod2Ring {
     std::vector<geodesy::PlanarPoint> ring;
     std::vector<double> z;
 };
 
-// One LOD2 building from the county building models.
+// One surface of an LOD2 building: its exterior ring with heights, and its interior rings (holes).
+struct Lod2Surface {
+    std::vector<geodesy::PlanarPoint> ring;
+    std::vector<double> z;
+    std::vector<Lod2Ring> holes;
+};
+
+// One LOD2 building from the county building models, its parts together.
 struct BuildingLod2 {
     std::string id;                     // gml:id, empty when absent
-    std::vector<Lod2Surface> surfaces;  // one per ring, in document order
+    std::vector<Lod2Surface> surfaces;  // one per exterior ring, in document order
     std::int32_t roofType = 0;          // "roofType" child, 0 when absent
 };
 

@@ -9,16 +9,27 @@
 
 #include "buildings/PackageSheet.h"
 #include "buildings/detail/CityGmlXml.h"
+#include "buildings/detail/ExtentScanner.h"
 #include "platform/Numbers.h"
 
 namespace buildings {
 
+using detail::GmlBuilding;
+using detail::GmlMember;
 using detail::GmlRing;
+using detail::GmlSurface;
+using detail::kUnmarkedLod;
 
 namespace {
 
 // Vertices within this of the lowest height make a ground ring.
 constexpr double kGroundTolerance = 0.01;
+
+// The level of detail a reader builds from, in order of preference: its own, then geometry under no lod
+// property, then the others. A block cannot come from a flat LOD0 outline unless nothing else is there, a LOD2
+// model never does.
+constexpr std::size_t kLod1Order[] = {1, kUnmarkedLod, 2, 3, 4, 0};
+constexpr std::size_t kLod2Order[] = {2, kUnmarkedLod, 3, 4, 1};
 
 double ringArea(const std::vector<geodesy::PlanarPoint>& ring) {
     double s = 0.0;
@@ -41,135 +52,165 @@ void extend(geodesy::Bbox& box, bool& any, const std::vector<geodesy::PlanarPoin
     }
 }
 
-template <typename Visit>
-void forEachBuilding(const pugi::xml_node& node, const Visit& visit) {
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) continue;
-        if (detail::isNamed(child, "Building")) visit(child);
-        forEachBuilding(child, visit);
-    }
+template <typename Member, std::size_t N>
+auto chosenLod(Member& member, const std::size_t (&order)[N]) -> decltype(&member.surfaces[0]) {
+    for (std::size_t lod : order)
+        if (!member.surfaces[lod].empty()) return &member.surfaces[lod];
+    return nullptr;
 }
 
-// The footprint: the largest ring lying at the lowest height, else the ring with the lowest mean height.
-const GmlRing* chooseFootprint(const std::vector<GmlRing>& rings, double minZ) {
-    const GmlRing* best = nullptr;
+// A damaged building is counted when what could be read of it touches the frame, or nothing could.
+bool damagedInFrame(const GmlBuilding& b, const geodesy::Bbox& frame) {
+    geodesy::Bbox box;
+    bool any = false;
+    for (const GmlMember& m : b.members)
+        for (const auto& lod : m.surfaces)
+            for (const GmlSurface& s : lod) extend(box, any, s.outer.points);
+    return !any || extentsTouch(box, frame);
+}
+
+// The footprint: the largest exterior ring lying at the lowest height, else the one with the lowest mean height.
+const GmlSurface* chooseFootprint(const std::vector<GmlSurface>& surfaces, double minZ) {
+    const GmlSurface* best = nullptr;
     double bestArea = -1.0;
-    for (const GmlRing& r : rings) {
-        const bool ground =
-            std::all_of(r.z.begin(), r.z.end(), [&](double z) { return std::abs(z - minZ) <= kGroundTolerance; });
-        if (!ground) continue;
-        const double area = ringArea(r.points);
+    for (const GmlSurface& s : surfaces) {
+        const auto& z = s.outer.z;
+        if (!std::all_of(z.begin(), z.end(), [&](double v) { return std::abs(v - minZ) <= kGroundTolerance; }))
+            continue;
+        const double area = ringArea(s.outer.points);
         if (area > bestArea) {
             bestArea = area;
-            best = &r;
+            best = &s;
         }
     }
     if (best) return best;
     double bestMean = std::numeric_limits<double>::infinity();
-    for (const GmlRing& r : rings) {
+    for (const GmlSurface& s : surfaces) {
         double sum = 0.0;
-        for (double z : r.z) sum += z;
-        const double mean = sum / static_cast<double>(r.z.size());
+        for (double v : s.outer.z) sum += v;
+        const double mean = sum / static_cast<double>(s.outer.z.size());
         if (mean < bestMean) {
             bestMean = mean;
-            best = &r;
+            best = &s;
         }
     }
     return best;
 }
 
-bool closesElement(std::string_view text, std::string_view local) {
-    const std::string tail = std::string(local) + ">";
-    for (std::size_t at = text.find(tail); at != std::string_view::npos; at = text.find(tail, at + 1)) {
-        std::size_t open = text.rfind('<', at);
-        if (open != std::string_view::npos && open + 1 < text.size() && text[open + 1] == '/') return true;
+double measuredHeight(const pugi::xml_node& element) {
+    double value = 0.0;
+    if (pugi::xml_node measured = detail::firstChildNamed(element, "measuredHeight"))
+        if (platform::parseDouble(measured.child_value(), value) && value > 0.0) return value;
+    return 0.0;
+}
+
+// The block of one member; false when it has no footprint or no height.
+bool lod1Block(const GmlBuilding& building, const GmlMember& member, Building3D& out) {
+    const std::vector<GmlSurface>* surfaces = chosenLod(member, kLod1Order);
+    if (!surfaces) return false;
+    double minZ = std::numeric_limits<double>::infinity(), maxZ = -minZ;
+    for (const GmlSurface& s : *surfaces)
+        for (double z : s.outer.z) {
+            minZ = std::min(minZ, z);
+            maxZ = std::max(maxZ, z);
+        }
+    const GmlSurface* footprint = chooseFootprint(*surfaces, minZ);
+    if (!footprint || footprint->outer.points.size() < 3) return false;
+    // The solid's own span is the block's height; the measured height (a roof's ridge in some sheets) only
+    // where the geometry is flat.
+    double height = maxZ - minZ;
+    if (!(height > 0.0)) height = measuredHeight(member.element);
+    if (!(height > 0.0)) height = measuredHeight(building.element);
+    if (!(height > 0.0)) return false;
+    out.id = building.element.attribute("gml:id").value();
+    out.footprint = footprint->outer.points;
+    out.groundZ = minZ;
+    out.height = height;
+    out.holes.clear();
+    for (const GmlRing& hole : footprint->holes) out.holes.push_back(hole.points);
+    return true;
+}
+
+std::int32_t roofTypeOf(const pugi::xml_node& building) {
+    if (pugi::xml_node roof = detail::firstChildNamed(building, "roofType")) {
+        std::string_view t = roof.child_value();
+        while (!t.empty() && std::strchr(" \t\r\n", t.front())) t.remove_prefix(1);
+        long long value = 0;
+        if (std::from_chars(t.data(), t.data() + t.size(), value).ec == std::errc() &&
+            value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max())
+            return static_cast<std::int32_t>(value);
     }
-    return false;
+    return 0;
+}
+
+std::vector<GmlBuilding> readBuildings(std::string& text, pugi::xml_document& doc, SheetFindings* found) {
+    if (!detail::parseSheetXml(text, doc)) {
+        if (found) found->readable = false;
+        return {};
+    }
+    return detail::collectBuildings(doc);
 }
 
 }  // namespace
 
-std::vector<Building3D> parseLod1Sheet(std::string_view text, const geodesy::Bbox& frame) {
+std::vector<Building3D> parseLod1Sheet(std::string text, const geodesy::Bbox& frame, SheetFindings* found) {
     std::vector<Building3D> out;
     pugi::xml_document doc;
-    if (!detail::parseSheetXml(text, doc)) return out;
-    forEachBuilding(doc, [&](const pugi::xml_node& building) {
-        const std::vector<GmlRing> rings = detail::collectRings(building);
-        if (rings.empty()) return;
-        double minZ = std::numeric_limits<double>::infinity(), maxZ = -minZ;
-        for (const GmlRing& r : rings)
-            for (double z : r.z) {
-                minZ = std::min(minZ, z);
-                maxZ = std::max(maxZ, z);
-            }
-        const GmlRing* footprint = chooseFootprint(rings, minZ);
-        if (!footprint || footprint->points.size() < 3) return;
-        double height = 0.0;
-        if (pugi::xml_node measured = detail::firstChildNamed(building, "measuredHeight")) {
-            double value = 0.0;
-            if (platform::parseDouble(measured.child_value(), value) && value > 0.0) height = value;
+    for (const GmlBuilding& building : readBuildings(text, doc, found)) {
+        if (building.damaged) {
+            if (found && damagedInFrame(building, frame)) ++found->damaged;
+            continue;
         }
-        if (!(height > 0.0)) height = maxZ - minZ;
-        if (!(height > 0.0)) return;
-        geodesy::Bbox box;
-        bool any = false;
-        extend(box, any, footprint->points);
-        if (!extentsTouch(box, frame)) return;
-        out.push_back({building.attribute("gml:id").value(), footprint->points, minZ, height});
-    });
+        bool kept = false;
+        for (const GmlMember& member : building.members) {
+            Building3D block;
+            if (!lod1Block(building, member, block)) continue;
+            geodesy::Bbox box;
+            bool any = false;
+            extend(box, any, block.footprint);
+            if (!extentsTouch(box, frame)) continue;
+            out.push_back(std::move(block));
+            kept = true;
+        }
+        if (found && kept) ++found->buildings;
+    }
     return out;
 }
 
-std::vector<BuildingLod2> parseLod2Sheet(std::string_view text, const geodesy::Bbox& frame) {
+std::vector<BuildingLod2> parseLod2Sheet(std::string text, const geodesy::Bbox& frame, SheetFindings* found) {
     std::vector<BuildingLod2> out;
     pugi::xml_document doc;
-    if (!detail::parseSheetXml(text, doc)) return out;
-    forEachBuilding(doc, [&](const pugi::xml_node& building) {
-        std::vector<GmlRing> rings = detail::collectRings(building);
-        if (rings.empty()) return;
-        BuildingLod2 b;
-        b.id = building.attribute("gml:id").value();
-        if (pugi::xml_node roof = detail::firstChildNamed(building, "roofType")) {
-            std::string_view t = roof.child_value();
-            while (!t.empty() && std::strchr(" \t\r\n", t.front())) t.remove_prefix(1);
-            long long value = 0;
-            if (std::from_chars(t.data(), t.data() + t.size(), value).ec == std::errc() &&
-                value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max())
-                b.roofType = static_cast<std::int32_t>(value);
+    for (GmlBuilding& building : readBuildings(text, doc, found)) {
+        if (building.damaged) {
+            if (found && damagedInFrame(building, frame)) ++found->damaged;
+            continue;
         }
+        BuildingLod2 b;
+        b.id = building.element.attribute("gml:id").value();
+        b.roofType = roofTypeOf(building.element);
         geodesy::Bbox box;
         bool any = false;
-        b.surfaces.reserve(rings.size());
-        for (GmlRing& r : rings) {
-            extend(box, any, r.points);
-            b.surfaces.push_back({std::move(r.points), std::move(r.z)});
+        for (GmlMember& member : building.members) {
+            std::vector<GmlSurface>* surfaces = chosenLod(member, kLod2Order);
+            if (!surfaces) continue;
+            for (GmlSurface& s : *surfaces) {
+                extend(box, any, s.outer.points);
+                Lod2Surface surface{std::move(s.outer.points), std::move(s.outer.z), {}};
+                for (GmlRing& hole : s.holes) surface.holes.push_back({std::move(hole.points), std::move(hole.z)});
+                b.surfaces.push_back(std::move(surface));
+            }
         }
-        if (!extentsTouch(box, frame)) return;
+        if (b.surfaces.empty() || !extentsTouch(box, frame)) continue;
         out.push_back(std::move(b));
-    });
+        if (found) ++found->buildings;
+    }
     return out;
 }
 
 bool sheetExtent(std::string_view text, geodesy::Bbox& extent) {
-    if (text.empty()) return false;
-    pugi::xml_document doc;
-    // A prefix of a sheet is a cut-off document: whatever was read before the cut still counts.
-    const bool whole =
-        static_cast<bool>(doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto));
-    // In a cut-off text the corners count only when the upper one was closed before the cut, so that no number
-    // is taken half read.
-    if (!whole && !closesElement(text, "upperCorner")) return false;
-    const pugi::xml_node envelope = detail::firstDescendantNamed(doc, "Envelope");
-    if (!envelope) return false;
-    const pugi::xml_node lower = detail::firstChildNamed(envelope, "lowerCorner");
-    const pugi::xml_node upper = detail::firstChildNamed(envelope, "upperCorner");
-    if (!lower || !upper) return false;
-    std::vector<double> lo, hi;
-    detail::appendNumbers(lower.child_value(), lo);
-    detail::appendNumbers(upper.child_value(), hi);
-    if (lo.size() < 3 || hi.size() < 3) return false;
-    extent = {lo[0], lo[1], hi[0], hi[1]};
-    return true;
+    detail::ExtentScanner scanner;
+    scanner.feed(text);
+    return scanner.extent(extent);
 }
 
 }  // namespace buildings

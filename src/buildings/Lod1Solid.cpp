@@ -1,5 +1,6 @@
 #include "buildings/Lod1Solid.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace buildings {
@@ -24,10 +25,23 @@ std::int32_t slabMaterial(host::Host& h) {
     return material;
 }
 
+// A closed contour of the ring, turned to run anticlockwise or clockwise.
+std::vector<host::HostPoint2> contour(const std::vector<geodesy::PlanarPoint>& ring, bool anticlockwise) {
+    std::vector<host::HostPoint2> out;
+    out.reserve(ring.size() + 1);
+    for (const geodesy::PlanarPoint& p : ring) out.push_back({p.x, p.y});
+    if (!(out.back() == out.front())) out.push_back(out.front());
+    double area = 0.0;
+    for (std::size_t k = 0; k + 1 < out.size(); ++k) area += out[k].x * out[k + 1].y - out[k + 1].x * out[k].y;
+    if ((area > 0.0) != anticlockwise && area != 0.0) std::reverse(out.begin(), out.end());
+    return out;
+}
+
 }  // namespace
 
 host::HostError makeLod1Solid(const std::vector<geodesy::PlanarPoint>& footprint, double baseLevel, double height,
-                              std::int32_t layer, const std::string& id) {
+                              std::int32_t layer, const std::string& id,
+                              const std::vector<std::vector<geodesy::PlanarPoint>>& holes) {
     if (footprint.size() < 3 || !(height > 0.0)) return host::kHostOk;
     host::Host& h = host::host();
     host::SlabElement slab;
@@ -38,11 +52,9 @@ host::HostError makeLod1Solid(const std::vector<geodesy::PlanarPoint>& footprint
     slab.referenceCode = kSlabReferenceCode;
     slab.extraSetting = 0;
     if (const std::int32_t material = slabMaterial(h)) slab.buildingMaterial = material;
-    std::vector<host::HostPoint2> outline;
-    outline.reserve(footprint.size() + 1);
-    for (const geodesy::PlanarPoint& p : footprint) outline.push_back({p.x, p.y});
-    if (!(outline.back() == outline.front())) outline.push_back(outline.front());
-    slab.contours = {std::move(outline)};
+    slab.contours = {contour(footprint, true)};
+    for (const auto& hole : holes)
+        if (hole.size() >= 3) slab.contours.push_back(contour(hole, false));
     host::ElementId element;
     if (const host::HostError e = h.createSlab(slab, element)) return e;
     if (!id.empty()) h.setElementIdText(element, id);

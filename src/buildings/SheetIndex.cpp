@@ -37,7 +37,7 @@ std::filesystem::path sheetIndexPath(const std::filesystem::path& package) {
 }
 
 std::string sheetIndexText(const std::vector<PackageSheet>& sheets) {
-    std::string text = std::string(kSheetIndexTag) + "\n";
+    std::string text = std::string(kSheetIndexFirstLine) + "\n";
     for (const PackageSheet& s : sheets)
         text += platform::cformat("%s\t%.3f\t%.3f\t%.3f\t%.3f\n", s.entry.c_str(), s.extent.minE, s.extent.minN,
                                   s.extent.maxE, s.extent.maxN);
@@ -66,6 +66,7 @@ std::vector<PackageSheet> readSheetIndex(const std::filesystem::path& package) {
     std::ifstream in(sheetIndexPath(package), std::ios::binary);
     if (!in) return {};
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.substr(0, text.find('\n')) != kSheetIndexFirstLine) return {};
     return parseSheetIndex(text);
 }
 

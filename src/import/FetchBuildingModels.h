@@ -13,7 +13,9 @@ struct FetchContext;
 // LOD1 blocks in the frame. Failures go to the fetch's warning at once; the closing note (year, county, count)
 // is returned in `note`.
 std::vector<buildings::Building3D> fetchBuildings3d(FetchContext& ctx, std::string& note);
-// LOD2 buildings in the frame, likewise.
-std::vector<buildings::BuildingLod2> fetchBuildingsLod2(FetchContext& ctx, std::string& note);
+// LOD2 buildings in the frame, likewise; `noCoverage` tells whether the county has no LOD2 buildings there (no
+// package, or a package read whole with none in the frame), as opposed to a failure.
+std::vector<buildings::BuildingLod2> fetchBuildingsLod2(FetchContext& ctx, std::string& note,
+                                                        bool* noCoverage = nullptr);
 
 }  // namespace importer

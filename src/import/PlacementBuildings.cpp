@@ -30,6 +30,22 @@ geodesy::PlanarPoint toProject(const PlacementContext& c, const geodesy::PlanarP
     return {q.x, q.y};
 }
 
+std::vector<geodesy::PlanarPoint> toProject(const PlacementContext& c, const std::vector<geodesy::PlanarPoint>& ring) {
+    std::vector<geodesy::PlanarPoint> out;
+    out.reserve(ring.size());
+    for (const geodesy::PlanarPoint& p : ring) out.push_back(toProject(c, p));
+    return out;
+}
+
+// A ring through the projection with its heights reduced by the offset.
+buildings::MorphRing morphRing(const PlacementContext& c, const std::vector<geodesy::PlanarPoint>& ring,
+                               const std::vector<double>& z, double offset) {
+    buildings::MorphRing out{toProject(c, ring), {}};
+    out.z.reserve(z.size());
+    for (double v : z) out.z.push_back(v - offset);
+    return out;
+}
+
 std::string num(double value) { return platform::streamNumber(value); }
 
 }  // namespace
@@ -50,14 +66,15 @@ host::HostError placeLod1Buildings(PlacementContext& c) {
             ++duplicates;
             continue;
         }
-        std::vector<geodesy::PlanarPoint> footprint;
-        footprint.reserve(b.footprint.size());
-        for (const geodesy::PlanarPoint& p : b.footprint) footprint.push_back(toProject(c, p));
+        const std::vector<geodesy::PlanarPoint> footprint = toProject(c, b.footprint);
         if (footprint.size() < 3 || !(b.height > 0.0)) {
             ++c.result.failures;
             continue;
         }
-        if (buildings::makeLod1Solid(footprint, b.groundZ - offset, b.height, layer, b.id) == host::kHostOk) ++made;
+        std::vector<std::vector<geodesy::PlanarPoint>> holes;
+        for (const auto& hole : b.holes) holes.push_back(toProject(c, hole));
+        if (buildings::makeLod1Solid(footprint, b.groundZ - offset, b.height, layer, b.id, holes) == host::kHostOk)
+            ++made;
         else ++c.result.failures;
     }
     c.result.counts["budynki3d"] = made;
@@ -85,11 +102,10 @@ host::HostError placeLod2Buildings(PlacementContext& c) {
         std::vector<buildings::MorphFace> faces;
         faces.reserve(b.surfaces.size());
         for (const buildings::Lod2Surface& s : b.surfaces) {
-            buildings::MorphFace face;
-            face.points.reserve(s.ring.size());
-            for (const geodesy::PlanarPoint& p : s.ring) face.points.push_back(toProject(c, p));
-            face.z.reserve(s.z.size());
-            for (double z : s.z) face.z.push_back(z - offset);
+            buildings::MorphRing outline = morphRing(c, s.ring, s.z, offset);
+            buildings::MorphFace face{std::move(outline.points), std::move(outline.z), {}};
+            for (const buildings::Lod2Ring& hole : s.holes)
+                face.holes.push_back(morphRing(c, hole.ring, hole.z, offset));
             faces.push_back(std::move(face));
         }
         host::HostError e = buildings::makeMorph(faces, layer, false, true, kLod2Material, &stats, &b.id);

@@ -101,4 +101,47 @@ TEST_F(BuildingSolids, RefusedMorphsAreRetriedThenSkippedWithTheirCode) {
         std::to_string(host::kHostBadPars) + " x1"));
 }
 
+// A courtyard through placement: the slab keeps it as a hole (the outline anticlockwise, the hole clockwise,
+// whatever the file's winding), the LOD2 roof keeps it open.
+TEST_F(BuildingSolids, CourtyardsStayOpen) {
+    georeferenceExact(centre());
+    const geodesy::PlanarPoint o = at(0, 0);
+    auto square = [&o](double a, double b, bool anticlockwise) {
+        std::vector<geodesy::PlanarPoint> r{
+            {o.x + a, o.y + a}, {o.x + b, o.y + a}, {o.x + b, o.y + b}, {o.x + a, o.y + b}};
+        if (!anticlockwise) std::reverse(r.begin(), r.end());
+        return r;
+    };
+    FetchedData data;
+    data.buildings3d = {{"c1", square(0, 20, false), 100, 6, {square(5, 15, true)}}};
+    data.buildings3dRequested = true;
+    buildings::Lod2Surface roof{
+        square(0, 20, true), std::vector<double>(4, 106), {{square(5, 15, true), std::vector<double>(4, 106)}}};
+    data.buildingsLod2 = {{"c2", {roof}, 0}};
+    fetchPrepared(data, {"budynki3d", "budynkilod2"});
+    placed(nlohmann::json{{"budynki3d", 1}, {"budynkilod2", 1}});
+    auto area = [](const std::vector<host::HostPoint2>& r) {
+        double s = 0.0;
+        for (std::size_t k = 0; k + 1 < r.size(); ++k) s += r[k].x * r[k + 1].y - r[k + 1].x * r[k].y;
+        return s / 2.0;
+    };
+    const auto slab = elements<host::SlabElement>().at(0);
+    ASSERT_EQ(slab.contours.size(), 2u);
+    EXPECT_NEAR(area(slab.contours[0]), 400, 2);  // the zone's scale aside
+    EXPECT_NEAR(area(slab.contours[1]), -100, 0.5);
+    const auto morph = elements<host::MorphElement>().at(0);
+    double covered = 0.0;
+    for (const auto& poly : morph.polygons) {
+        std::vector<host::HostPoint2> loop;
+        for (std::int32_t e : poly.edges) {
+            const auto& edge = morph.edges[static_cast<std::size_t>(std::abs(e) - 1)];
+            const auto& v = morph.vertices[static_cast<std::size_t>((e > 0 ? edge.from : edge.to) - 1)];
+            loop.push_back({v.x, v.y});
+        }
+        loop.push_back(loop.front());
+        covered += area(loop);
+    }
+    EXPECT_NEAR(covered, 300, 1.5);
+}
+
 }  // namespace importer

@@ -92,7 +92,7 @@ FaceKind classifyFace(const std::vector<Point3>& p) {
     return FaceKind::PlanarConvex;
 }
 
-std::vector<Point2> projectFace(const std::vector<Point3>& p) {
+Point3 newellNormal(const std::vector<Point3>& p) {
     Point3 newell;
     for (std::size_t i = 0, n = p.size(); i < n; ++i) {
         const Point3& a = p[i];
@@ -101,7 +101,17 @@ std::vector<Point2> projectFace(const std::vector<Point3>& p) {
         newell.y += (a.z - b.z) * (a.x + b.x);
         newell.z += (a.x - b.x) * (a.y + b.y);
     }
-    return dropAxis(p, newell);
+    return newell;
+}
+
+std::vector<Point2> projectFace(const std::vector<Point3>& p) { return dropAxis(p, newellNormal(p)); }
+
+std::vector<std::vector<Point2>> projectRings(const std::vector<std::vector<Point3>>& rings) {
+    std::vector<std::vector<Point2>> out;
+    if (rings.empty()) return out;
+    const Point3 normal = newellNormal(rings[0]);
+    for (const auto& ring : rings) out.push_back(dropAxis(ring, normal));
+    return out;
 }
 
 double signedArea2(const std::vector<Point2>& p) {
@@ -180,7 +190,9 @@ void flipEdges(std::vector<Triangle>& triangles, const std::vector<Point2>& p) {
                 owners[{std::min(a, b), std::max(a, b)}].push_back(t);
             }
         bool flipped = false;
-        for (const auto& [edge, tris] : owners) {
+        for (const auto& owner : owners) {
+            const std::pair<int, int>& edge = owner.first;
+            const std::vector<int>& tris = owner.second;
             if (tris.size() != 2) continue;
             const Triangle& t1 = triangles[static_cast<std::size_t>(tris[0])];
             const Triangle& t2 = triangles[static_cast<std::size_t>(tris[1])];

@@ -17,8 +17,12 @@ enum class FaceKind { PlanarConvex, PlanarConcave, NonPlanar };
 
 // Planar convex, planar concave or non-planar (0.05 m tolerance).
 FaceKind classifyFace(const std::vector<Point3>& points);
+// The Newell normal of a ring: its direction is the side the ring faces when walked anticlockwise.
+Point3 newellNormal(const std::vector<Point3>& points);
 // The face in 2D, dropping the axis of the largest component of its Newell normal.
 std::vector<Point2> projectFace(const std::vector<Point3>& points);
+// The outline and its holes in 2D, dropping the axis of the largest component of the outline's Newell normal.
+std::vector<std::vector<Point2>> projectRings(const std::vector<std::vector<Point3>>& rings);
 // Twice the signed area of a 2D ring.
 double signedArea2(const std::vector<Point2>& points);
 // Ear clipping that takes the fattest ear first; triangles anticlockwise in 2D, empty when it gets stuck.

@@ -1,0 +1,1 @@
+<core:CityModel xmlns:core="c" xmlns:bldg="b" xmlns:gml="g"><bldg:Building><bldg:BuildingPart><gml:LinearRing><gml:posList>1 0 1 1 0 1 1 1 2</gml:posList></gml:LinearRing></bldg:BuildingPart></bldg:Building></core:CityModel>
