@@ -5,7 +5,7 @@
 #include <limits>
 #include <numbers>
 
-#include "exporter/MeshSurface.h"
+#include "exporter/ElementMesh.h"
 
 namespace exporter {
 
@@ -46,9 +46,20 @@ void bridgeHoles(std::vector<std::size_t>& polygon, std::vector<std::vector<std:
                     if (segmentsCross(hp, target, pts[ring[i]], pts[ring[(i + 1) % n]])) return true;
                 return false;
             };
-            if (crossesRing(polygon)) return true;
+            // A bridge through another corner would touch the ring there and cut the polygon apart.
+            auto throughCorner = [&](const std::vector<std::size_t>& ring) {
+                for (std::size_t k : ring) {
+                    const host::HostPoint2& v = pts[k];
+                    if (v == hp || v == target || cross(hp, target, v) != 0.0) continue;
+                    if (std::min(hp.x, target.x) <= v.x && v.x <= std::max(hp.x, target.x) &&
+                        std::min(hp.y, target.y) <= v.y && v.y <= std::max(hp.y, target.y))
+                        return true;
+                }
+                return false;
+            };
+            if (crossesRing(polygon) || throughCorner(polygon)) return true;
             for (std::size_t k = hIndex; k < holes.size(); ++k)
-                if (crossesRing(holes[k])) return true;
+                if (crossesRing(holes[k]) || throughCorner(holes[k])) return true;
             return false;
         };
         std::size_t best = polygon.size();
@@ -69,95 +80,61 @@ void bridgeHoles(std::vector<std::size_t>& polygon, std::vector<std::vector<std:
     }
 }
 
-std::vector<std::size_t> earClip(std::vector<std::size_t> polygon, const std::vector<host::HostPoint2>& pts) {
+// Ear clipping of an anticlockwise polygon (indices into pts; bridged holes repeat points). Only strictly convex
+// corners are cut, so straight corners stay corners of some triangle and a neighbouring face's edges still
+// meet them; a polygon reduced to a line ends in a triangle without area rather than losing its points.
+std::vector<std::size_t> earClip(const std::vector<std::size_t>& polygon, const std::vector<host::HostPoint2>& pts) {
     std::vector<std::size_t> triangles;
-    std::size_t guard = 0;
-    while (polygon.size() >= 3) {
-        const std::size_t n = polygon.size();
-        bool clipped = false;
-        for (std::size_t i = 0; i < n && !clipped; ++i) {
-            const std::size_t ia = polygon[(i + n - 1) % n], ib = polygon[i], ic = polygon[(i + 1) % n];
-            const host::HostPoint2 &a = pts[ia], &b = pts[ib], &c = pts[ic];
-            const double turn = cross(a, b, c);
-            if (turn == 0.0) {  // a straight or doubled corner adds no area
-                polygon.erase(polygon.begin() + static_cast<std::ptrdiff_t>(i));
-                clipped = true;
-                break;
-            }
-            if (turn < 0) continue;
-            bool empty = true;
-            for (std::size_t k = 0; k < n && empty; ++k) {
-                const host::HostPoint2& p = pts[polygon[k]];
-                if (p == a || p == b || p == c) continue;
-                if (insideTriangle(p, a, b, c)) empty = false;
-            }
-            if (!empty) continue;
-            triangles.insert(triangles.end(), {ia, ib, ic});
-            polygon.erase(polygon.begin() + static_cast<std::ptrdiff_t>(i));
-            clipped = true;
+    const std::size_t n = polygon.size();
+    if (n < 3) return triangles;
+    triangles.reserve(3 * (n - 2));
+    std::vector<std::size_t> prev(n), next(n);
+    for (std::size_t i = 0; i < n; ++i) prev[i] = (i + n - 1) % n, next[i] = (i + 1) % n;
+    auto at = [&](std::size_t i) -> const host::HostPoint2& { return pts[polygon[i]]; };
+    auto turn = [&](std::size_t i) { return cross(at(prev[i]), at(i), at(next[i])); };
+    auto isEar = [&](std::size_t i) {
+        if (turn(i) <= 0) return false;
+        const host::HostPoint2 &a = at(prev[i]), &b = at(i), &c = at(next[i]);
+        // Every other corner, convex ones too: a bridge to a hole can turn left and still lie inside.
+        for (std::size_t k = next[next[i]]; k != prev[i]; k = next[k]) {
+            const host::HostPoint2& p = at(k);
+            if (p == a || p == b || p == c) continue;
+            if (insideTriangle(p, a, b, c)) return false;
         }
-        if (!clipped) {
-            // Self-touching input: cut the first corner rather than loop forever.
-            triangles.insert(triangles.end(), {polygon[n - 1], polygon[0], polygon[1]});
-            polygon.erase(polygon.begin());
+        return true;
+    };
+    std::size_t remaining = n;
+    auto cut = [&](std::size_t i) {
+        // A spike (there and back along a bridge) closes without a triangle.
+        if (polygon[prev[i]] != polygon[next[i]])
+            triangles.insert(triangles.end(), {polygon[prev[i]], polygon[i], polygon[next[i]]});
+        next[prev[i]] = next[i];
+        prev[next[i]] = prev[i];
+        --remaining;
+    };
+    std::size_t i = 0, tried = 0;
+    while (remaining > 3) {
+        if (polygon[prev[i]] == polygon[next[i]] || isEar(i)) {
+            const std::size_t after = prev[i];
+            cut(i);
+            i = after;
+            tried = 0;
+            continue;
         }
-        if (++guard > 1000000) break;
+        i = next[i];
+        if (++tried <= remaining) continue;
+        // A full round without an ear: straight or self-touching input. Cut the corner turning most to the left
+        // (a straight one gives a triangle without area) rather than loop.
+        std::size_t best = i;
+        for (std::size_t k = next[i]; k != i; k = next[k])
+            if (turn(k) > turn(best)) best = k;
+        i = prev[best];
+        cut(best);
+        tried = 0;
     }
+    if (polygon[prev[i]] != polygon[i] && polygon[i] != polygon[next[i]] && polygon[prev[i]] != polygon[next[i]])
+        triangles.insert(triangles.end(), {polygon[prev[i]], polygon[i], polygon[next[i]]});
     return triangles;
-}
-
-host::HostPoint3 transformed(const double t[12], const host::HostPoint3& p) {
-    return {t[0] * p.x + t[1] * p.y + t[2] * p.z + t[3], t[4] * p.x + t[5] * p.y + t[6] * p.z + t[7],
-            t[8] * p.x + t[9] * p.y + t[10] * p.z + t[11]};
-}
-
-void addPlanarFaces(std::int32_t layer, const std::vector<host::HostPoint3>& loop, std::vector<Face3>& out) {
-    if (loop.size() < 3) return;
-    // Newell normal: drop its largest component to flatten the polygon without folding it.
-    double nx = 0, ny = 0, nz = 0;
-    for (std::size_t i = 0; i < loop.size(); ++i) {
-        const auto& p = loop[i];
-        const auto& q = loop[(i + 1) % loop.size()];
-        nx += (p.y - q.y) * (p.z + q.z);
-        ny += (p.z - q.z) * (p.x + q.x);
-        nz += (p.x - q.x) * (p.y + q.y);
-    }
-    std::vector<host::HostPoint2> flat;
-    flat.reserve(loop.size());
-    const double ax = std::abs(nx), ay = std::abs(ny), az = std::abs(nz);
-    for (const auto& p : loop) {
-        if (az >= ax && az >= ay) flat.push_back({p.x, p.y});
-        else if (ax >= ay) flat.push_back({p.y, p.z});
-        else flat.push_back({p.z, p.x});
-    }
-    std::vector<host::HostPoint2> pts;
-    const auto tri = triangulateRings({flat}, pts);
-    // triangulateRings keeps the ring's points in order, so the indices name loop points.
-    for (std::size_t i = 0; i + 2 < tri.size(); i += 3) {
-        if (tri[i] >= loop.size() || tri[i + 1] >= loop.size() || tri[i + 2] >= loop.size()) continue;
-        out.push_back({layer, loop[tri[i]], loop[tri[i + 1]], loop[tri[i + 2]]});
-    }
-}
-
-void addPrismFaces(std::int32_t layer, const std::vector<std::vector<host::HostPoint2>>& contours, double bottom,
-                   double top, std::vector<Face3>& out) {
-    std::vector<host::HostPoint2> pts;
-    const auto tri = triangulateRings(contours, pts);
-    for (std::size_t i = 0; i + 2 < tri.size(); i += 3) {
-        const auto &a = pts[tri[i]], &b = pts[tri[i + 1]], &c = pts[tri[i + 2]];
-        out.push_back({layer, {a.x, a.y, top}, {b.x, b.y, top}, {c.x, c.y, top}});
-        out.push_back({layer, {a.x, a.y, bottom}, {c.x, c.y, bottom}, {b.x, b.y, bottom}});
-    }
-    if (top == bottom) return;
-    for (const auto& contour : contours) {
-        const auto ring = openRing(contour);
-        for (std::size_t i = 0; i < ring.size(); ++i) {
-            const auto& p = ring[i];
-            const auto& q = ring[(i + 1) % ring.size()];
-            out.push_back({layer, {p.x, p.y, bottom}, {q.x, q.y, bottom}, {q.x, q.y, top}});
-            out.push_back({layer, {p.x, p.y, bottom}, {q.x, q.y, top}, {p.x, p.y, top}});
-        }
-    }
 }
 
 }  // namespace
@@ -235,45 +212,24 @@ std::vector<std::size_t> triangulateRings(const std::vector<std::vector<host::Ho
         else holes.push_back(std::move(indices));
     }
     bridgeHoles(outer, std::move(holes), points);
-    return earClip(std::move(outer), points);
+    return earClip(outer, points);
+}
+
+std::vector<std::size_t> triangulateRing(const std::vector<host::HostPoint2>& ring) {
+    std::vector<std::size_t> order(ring.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    if (signedArea(ring) < 0) std::reverse(order.begin(), order.end());
+    return earClip(order, ring);
 }
 
 std::vector<Face3> facesOf(const model::StoredElement& element) {
     std::vector<Face3> out;
-    if (const auto* mesh = std::get_if<host::MeshElement>(&element.body)) {
-        const MeshSurface surface = meshSurface(*mesh);
-        out.reserve(surface.triangles.size() / 3);
-        for (std::size_t i = 0; i + 2 < surface.triangles.size(); i += 3)
-            out.push_back({mesh->layer, surface.points[surface.triangles[i]], surface.points[surface.triangles[i + 1]],
-                           surface.points[surface.triangles[i + 2]]});
-    } else if (const auto* slab = std::get_if<host::SlabElement>(&element.body)) {
-        addPrismFaces(slab->layer, slab->contours, slab->level, slab->level + slab->thickness, out);
-    } else if (const auto* morph = std::get_if<host::MorphElement>(&element.body)) {
-        auto vertex = [&](std::int32_t number, host::HostPoint3& p) {
-            if (number < 1 || static_cast<std::size_t>(number) > morph->vertices.size()) return false;
-            p = transformed(morph->transform, morph->vertices[static_cast<std::size_t>(number - 1)]);
-            return true;
-        };
-        for (const auto& polygon : morph->polygons) {
-            std::vector<host::HostPoint3> loop;
-            bool valid = true;
-            for (std::int32_t e : polygon.edges) {
-                const auto k = static_cast<std::size_t>(e > 0 ? e : -static_cast<std::int64_t>(e));
-                if (e == 0 || k > morph->edges.size()) {
-                    valid = false;
-                    break;
-                }
-                const host::MorphEdge& edge = morph->edges[k - 1];
-                host::HostPoint3 p;
-                if (!vertex(e > 0 ? edge.from : edge.to, p)) {
-                    valid = false;
-                    break;
-                }
-                loop.push_back(p);
-            }
-            if (valid) addPlanarFaces(morph->layer, loop, out);
-        }
-    }
+    const ElementMesh mesh = meshOf(element);
+    const std::int32_t layer = model::elementLayerOf(element.body);
+    out.reserve(mesh.triangleCount());
+    for (std::size_t i = 0; i + 2 < mesh.triangles.size(); i += 3)
+        out.push_back({layer, mesh.points[mesh.triangles[i]], mesh.points[mesh.triangles[i + 1]],
+                       mesh.points[mesh.triangles[i + 2]]});
     return out;
 }
 

@@ -20,7 +20,10 @@ double segmentArcAngle(const host::PolylineElement& polyline, std::size_t i);
 // Triangles (index triples into the points) covering a planar ring with holes; rings need not be closed.
 std::vector<std::size_t> triangulateRings(const std::vector<std::vector<host::HostPoint2>>& rings,
                                           std::vector<host::HostPoint2>& points);
-// Triangles of the outer faces of 3D kinds, in project coordinates (metres).
+// Triangles (index triples into the ring, anticlockwise) covering one ring taken as it is: no point dropped,
+// repeated or straight corners included.
+std::vector<std::size_t> triangulateRing(const std::vector<host::HostPoint2>& ring);
+// Triangles of the 3D kinds one by one, in project coordinates (metres), wound as their faces are.
 struct Face3 {
     std::int32_t layer = 0;
     host::HostPoint3 a, b, c;

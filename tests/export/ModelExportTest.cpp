@@ -54,8 +54,9 @@ TEST(ModelExport, WritesEveryFileWithTheStructureReadersNeed) {
     Exported e;
     ASSERT_TRUE(e.result.ok) << e.result.error;
     EXPECT_TRUE(e.result.georeferenced);
-    for (const char* name : {"model.dxf", "model.geojson", "plan.svg", "images/obraz_1.png"})
-        EXPECT_TRUE(fs::is_regular_file(e.dir / name)) << name;
+    EXPECT_EQ(e.result.files, (std::vector<std::string>{"images/obraz_1.png", "model.dxf", "model.geojson", "plan.svg",
+                                                        "model.glb", "model.ifc"}));
+    for (const auto& name : e.result.files) EXPECT_TRUE(fs::is_regular_file(e.dir / name)) << name;
     EXPECT_EQ(e.result.dxfImages, 1u);
     const auto png = tinyPng();
     EXPECT_EQ(testsupport::readFile(e.dir / "images/obraz_1.png"), std::string(png.begin(), png.end()));
@@ -64,7 +65,7 @@ TEST(ModelExport, WritesEveryFileWithTheStructureReadersNeed) {
 
     const std::string dxf = testsupport::readFile(e.dir / "model.dxf");
     // The half circle is one bulge of tan(pi/4) = 1; the pattern hatch keeps the fill's name.
-    for (const char* piece : {"  9\n$ACADVER\n  1\nAC1015\n", "  9\n$INSUNITS\n 70\n6\n", " 42\n1.000000\n",
+    for (const char* piece : {"  9\n$ACADVER\n  1\nAC1015\n", "  9\n$INSUNITS\n 70\n6\n", " 42\n1\n",
                               "  9\n$DWGCODEPAGE\n  3\nANSI_1250\n", "Dzia\xB3ka 12/3", "  2\nSOLID\n 70\n1\n",
                               "  2\nANSI31\n 70\n0\n", "1001\nGEODRAFT\n1000\nKreskowanie pionowe\n", "  0\nIMAGE\n",
                               "  0\nIMAGEDEF\n", "  1\nimages/obraz_1.png\n"})
@@ -113,14 +114,15 @@ TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersCountsHoleArcAndText) {
     Exported e;
     ASSERT_TRUE(e.result.ok);
     const std::string file = " '" + (e.dir / "model.dxf").string() + "'";
-    // Per layer in one query: the entities, their area (the hatch keeps its hole: 100 - 4 m2; the terrain's
-    // faces cover its outline) and the lowest point (GDAL draws the bulge on the same side as the GeoJSON arc).
-    // GDAL reads a 3D face as a ring it does not close; that is its own way and no fault of the file.
-    const std::string out = ogrinfo(e.dir.path,
-                                    "-q --config OGR_GEOMETRY_ACCEPT_UNCLOSED_RING YES -dialect SQLite "
-                                    "-sql \"SELECT Layer, COUNT(*) AS n, SUM(ST_Area(GEOMETRY)) AS a, "
-                                    "MIN(ST_MinY(GEOMETRY)) AS y FROM entities GROUP BY Layer\"" +
-                                        file);
+    // The 2D entities per layer in one query: their area (the hatch keeps its hole: 100 - 4 m2) and the lowest
+    // point (GDAL draws the bulge on the same side as the GeoJSON arc). Polyface meshes are polyhedral surfaces,
+    // which GDAL's SQL cannot take: they are read one by one below.
+    const std::string out =
+        ogrinfo(e.dir.path,
+                "-q -dialect SQLite -sql \"SELECT Layer, COUNT(*) AS n, SUM(ST_Area(GEOMETRY)) AS a, "
+                "MIN(ST_MinY(GEOMETRY)) AS y FROM entities WHERE SubClasses NOT LIKE '%PolyFace%' "
+                "GROUP BY Layer\"" +
+                    file);
     std::map<std::string, std::size_t> counts;
     std::map<std::string, double> area, low;
     const std::regex row(
@@ -130,10 +132,26 @@ TEST(ModelExport, GdalReadsTheDxfWithTheSameLayersCountsHoleArcAndText) {
         platform::parseDouble((*it)[3].str(), area[(*it)[1]]);
         platform::parseDouble((*it)[4].str(), low[(*it)[1]]);
     }
-    EXPECT_EQ(counts, e.sample.vectorEntities) << out;
     EXPECT_NEAR(area["GIS_BUDYNKI"], 96.0, 1e-6) << out;
-    EXPECT_NEAR(area["GIS_TEREN"], 1300.0, 1e-6) << out;
     EXPECT_NEAR(low["GIS_DZIALKI"], -5.0, 0.05) << out;
+    // The polyface meshes: one per element, the terrain's triangles facing up and covering its outline.
+    const std::string meshes = ogrinfo(e.dir.path, "-q -al -where \"SubClasses LIKE '%PolyFace%'\"" + file);
+    const std::regex surface(R"(Layer \(String\) = (\S+)\n(?:  .*\n)*?  POLYHEDRALSURFACE Z \((.*)\))");
+    for (std::sregex_iterator it(meshes.begin(), meshes.end(), surface), end; it != end; ++it) {
+        ++counts[(*it)[1]];
+        if ((*it)[1] != "GIS_TEREN") continue;
+        const std::string faces = (*it)[2];
+        const std::regex triangle(R"(\(\((\S+) (\S+) \S+,(\S+) (\S+) \S+,(\S+) (\S+) \S+,)");
+        for (std::sregex_iterator t(faces.begin(), faces.end(), triangle); t != end; ++t) {
+            double v[6];
+            for (int k = 0; k < 6; ++k) platform::parseDouble((*t)[k + 1].str(), v[k]);
+            const double twice = (v[2] - v[0]) * (v[5] - v[1]) - (v[3] - v[1]) * (v[4] - v[0]);
+            EXPECT_GT(twice, 0.0) << "a terrain triangle faces down";
+            area["GIS_TEREN"] += twice / 2;
+        }
+    }
+    EXPECT_EQ(counts, e.sample.vectorEntities) << out << meshes;
+    EXPECT_NEAR(area["GIS_TEREN"], 1300.0, 1e-6) << meshes;
     const std::string text = ogrinfo(e.dir.path, "-q -sql \"SELECT Text FROM entities WHERE Text IS NOT NULL\"" + file);
     EXPECT_NE(text.find("Działka 12/3"), std::string::npos) << text;
     EXPECT_NE(text.find("POINT Z (20.5 15.25 0)"), std::string::npos) << text;
@@ -299,7 +317,8 @@ TEST(ModelExport, ProgramWritesTheFilesAndRefusesBadInput) {
     ProgramRun run =
         runCommand(program + "'" + project.string() + "' --out '" + (dir / "wynik").string() + "'", dir / "out.txt");
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("GIS_BRYLY: 36"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("GIS_BRYLY: 2\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("IFC: "), std::string::npos) << run.output;
     EXPECT_TRUE(fs::is_regular_file(dir / "wynik" / "model.dxf"));
 
     run = runCommand(program + "'" + project.string() + "'", dir / "out.txt");
