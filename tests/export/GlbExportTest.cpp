@@ -60,6 +60,16 @@ TEST(GlbExport, OneNodePerElementInProjectMetresWithThePictureOnTheTerrain) {
         EXPECT_EQ(material["pbrMetallicRoughness"].contains("baseColorTexture"), k < 2) << name;
     }
     EXPECT_EQ(triangles, 2 + sample.triangles);
+    // The terrain's corner (0, 0) lies 10 m east and 40 m south of the picture's top left corner (-10, 40) in its
+    // 80 x 50 m: glTF's texture coordinates run right and down from the top left.
+    const auto& uvs =
+        gltf["accessors"][gltf["meshes"][1]["primitives"][0]["attributes"]["TEXCOORD_0"].get<std::size_t>()];
+    float uv[2];
+    std::memcpy(uv,
+                bin.data() + gltf["bufferViews"][uvs["bufferView"].get<std::size_t>()]["byteOffset"].get<std::size_t>(),
+                sizeof uv);
+    EXPECT_FLOAT_EQ(uv[0], 10.0f / 80.0f);
+    EXPECT_FLOAT_EQ(uv[1], 40.0f / 50.0f);
     // The tetrahedron's apex (30, 5, 106): glTF's y is up and its z points south.
     const auto& morph = gltf["meshes"][3]["primitives"][0]["attributes"];
     EXPECT_EQ(gltf["accessors"][morph["POSITION"].get<std::size_t>()]["max"], (nlohmann::json{35.0, 106.0, -5.0}));

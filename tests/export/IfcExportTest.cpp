@@ -92,15 +92,17 @@ protected:
 
 TEST_F(BuildingSession, WebIfcReadsTheModelOfBuildingsRoofsAndTerrain) {
     if (!haveWebIfc()) GTEST_SKIP() << "web-ifc not installed (scripts/install-deps.sh)";
-    // The structures site: LOD1 blocks from the county package, roofs fitted to its LiDAR sheet, reconstructed
-    // buildings and the terrain model, placed into a georeferenced project.
-    const geodesy::Bbox b = sim::structures::siteFrame();
+    // The structures site: LOD1 blocks from the county package, roofs fitted to its LiDAR sheet and the terrain
+    // model, placed into a georeferenced project.
+    // Five buildings, one of each roof shape.
+    const geodesy::Bbox b{sim::structures::kCentreE - 40, sim::structures::kCentreN - 40,
+                          sim::structures::kCentreE + 200, sim::structures::kCentreN + 40};
     const geodesy::LatLon sw = geodesy::pl1992ToWgs84(b.minE, b.minN), ne = geodesy::pl1992ToWgs84(b.maxE, b.maxN);
     const geodesy::LatLon centre = geodesy::pl1992ToWgs84(b.centre());
     const nlohmann::json origin{{"type", "setOrigin"}, {"lat", centre.lat}, {"lon", centre.lon}};
     const nlohmann::json fetch{{"type", "fetch"},
                                {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}},
-                               {"layers", {"budynki3d", "dachychmura", "budynkirekon", "teren"}}};
+                               {"layers", {"budynki3d", "dachychmura", "teren"}}};
     const auto project = temp / "projekt.gdp";
     const testsupport::GeodraftRun session =
         testsupport::runGeodraft(temp / "sesja", "session --project '" + project.string() + "'",
