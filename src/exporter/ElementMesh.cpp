@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
+#include <set>
 #include <tuple>
 #include <utility>
 
@@ -37,7 +39,8 @@ Point newellNormal(const std::vector<Point>& pts, const std::vector<std::uint32_
 // normal's largest axis and triangulated anticlockwise there; where that axis points away from the normal
 // the triangles are turned back. Every corner is kept, straight ones too, so neighbouring faces still meet
 // edge to edge.
-void addLoop(const std::vector<Point>& pts, const std::vector<std::uint32_t>& loop, std::vector<std::uint32_t>& out) {
+void addLoop(const std::vector<Point>& pts, const std::vector<std::uint32_t>& loop, std::vector<std::uint32_t>& out,
+             const std::function<bool(std::uint32_t, std::uint32_t)>& taken) {
     if (loop.size() < 3) return;
     if (loop.size() == 3) {
         out.insert(out.end(), loop.begin(), loop.end());
@@ -56,7 +59,7 @@ void addLoop(const std::vector<Point>& pts, const std::vector<std::uint32_t>& lo
                        : axis == 0 ? host::HostPoint2{p.y, p.z}
                                    : host::HostPoint2{p.z, p.x});
     }
-    const auto tri = triangulateRing(ring);
+    const auto tri = triangulateRing(ring, [&](std::size_t a, std::size_t b) { return taken(loop[a], loop[b]); });
     for (std::size_t i = 0; i + 2 < tri.size(); i += 3) {
         if (sign < 0) out.insert(out.end(), {loop[tri[i]], loop[tri[i + 2]], loop[tri[i + 1]]});
         else out.insert(out.end(), {loop[tri[i]], loop[tri[i + 1]], loop[tri[i + 2]]});
@@ -68,6 +71,17 @@ void addMorph(const host::MorphElement& morph, ElementMesh& out) {
     out.points.reserve(morph.vertices.size());
     for (const Point& v : morph.vertices) out.points.push_back(transformed(morph.transform, v));
     const auto nv = static_cast<std::int64_t>(out.points.size());
+    // Sides drawn so far, between corners (vertices at one position are one corner).
+    std::map<std::tuple<double, double, double>, std::uint32_t> corners;
+    std::vector<std::uint32_t> corner(out.points.size());
+    for (std::size_t i = 0; i < out.points.size(); ++i)
+        corner[i] =
+            corners
+                .emplace(std::tuple{out.points[i].x, out.points[i].y, out.points[i].z}, static_cast<std::uint32_t>(i))
+                .first->second;
+    std::set<std::pair<std::uint32_t, std::uint32_t>> sides;
+    auto side = [&](std::uint32_t a, std::uint32_t b) { return std::minmax(corner[a], corner[b]); };
+    const auto taken = [&](std::uint32_t a, std::uint32_t b) { return sides.count(side(a, b)) > 0; };
     for (const auto& polygon : morph.polygons) {
         std::vector<std::uint32_t> loop;
         loop.reserve(polygon.edges.size());
@@ -86,7 +100,11 @@ void addMorph(const host::MorphElement& morph, ElementMesh& out) {
             }
             loop.push_back(static_cast<std::uint32_t>(v - 1));
         }
-        if (valid) addLoop(out.points, loop, out.triangles);
+        if (!valid) continue;
+        const std::size_t first = out.triangles.size();
+        addLoop(out.points, loop, out.triangles, taken);
+        for (std::size_t t = first; t + 2 < out.triangles.size(); t += 3)
+            for (int k = 0; k < 3; ++k) sides.insert(side(out.triangles[t + k], out.triangles[t + (k + 1) % 3]));
     }
 }
 

@@ -80,10 +80,23 @@ void bridgeHoles(std::vector<std::size_t>& polygon, std::vector<std::vector<std:
     }
 }
 
-// Ear clipping of an anticlockwise polygon (indices into pts; bridged holes repeat points). Only strictly convex
-// corners are cut, so straight corners stay corners of some triangle and a neighbouring face's edges still
-// meet them; a polygon reduced to a line ends in a triangle without area rather than losing its points.
-std::vector<std::size_t> earClip(const std::vector<std::size_t>& polygon, const std::vector<host::HostPoint2>& pts) {
+// The largest cosine of the triangle's angles: the smaller, the rounder the triangle.
+double worstCosine(const host::HostPoint2& a, const host::HostPoint2& b, const host::HostPoint2& c) {
+    auto cosAt = [](const host::HostPoint2& o, const host::HostPoint2& p, const host::HostPoint2& q) {
+        const double ux = p.x - o.x, uy = p.y - o.y, vx = q.x - o.x, vy = q.y - o.y;
+        const double len = std::sqrt((ux * ux + uy * uy) * (vx * vx + vy * vy));
+        return len > 0 ? (ux * vx + uy * vy) / len : 1.0;
+    };
+    return std::max({cosAt(a, b, c), cosAt(b, c, a), cosAt(c, a, b)});
+}
+
+// Ear clipping of an anticlockwise polygon (indices into pts; bridged holes repeat points). Of the ears, the
+// roundest is cut first, so corners that are nearly straight become corners of good triangles instead of
+// slivers whose long side two neighbouring faces would both take. Only strictly convex corners are cut, so
+// straight corners stay corners of some triangle and a neighbouring face's edges still meet them; a polygon
+// reduced to a line ends in a triangle without area rather than losing its points.
+std::vector<std::size_t> earClip(const std::vector<std::size_t>& polygon, const std::vector<host::HostPoint2>& pts,
+                                 const DiagonalTaken& taken = nullptr) {
     std::vector<std::size_t> triangles;
     const std::size_t n = polygon.size();
     if (n < 3) return triangles;
@@ -92,6 +105,7 @@ std::vector<std::size_t> earClip(const std::vector<std::size_t>& polygon, const 
     for (std::size_t i = 0; i < n; ++i) prev[i] = (i + n - 1) % n, next[i] = (i + 1) % n;
     auto at = [&](std::size_t i) -> const host::HostPoint2& { return pts[polygon[i]]; };
     auto turn = [&](std::size_t i) { return cross(at(prev[i]), at(i), at(next[i])); };
+    auto spike = [&](std::size_t i) { return polygon[prev[i]] == polygon[next[i]]; };
     auto isEar = [&](std::size_t i) {
         if (turn(i) <= 0) return false;
         const host::HostPoint2 &a = at(prev[i]), &b = at(i), &c = at(next[i]);
@@ -103,35 +117,49 @@ std::vector<std::size_t> earClip(const std::vector<std::size_t>& polygon, const 
         }
         return true;
     };
-    std::size_t remaining = n;
-    auto cut = [&](std::size_t i) {
-        // A spike (there and back along a bridge) closes without a triangle.
-        if (polygon[prev[i]] != polygon[next[i]])
-            triangles.insert(triangles.end(), {polygon[prev[i]], polygon[i], polygon[next[i]]});
-        next[prev[i]] = next[i];
-        prev[next[i]] = prev[i];
-        --remaining;
+    // Each corner's ear quality (the worst cosine), or more than 1 when it is no ear; kept for the corners whose
+    // neighbours changed, all of them again when no ear seems left.
+    std::vector<double> quality(n);
+    // An ear whose cut would add a side another face of the body already has comes after every other ear.
+    auto rate = [&](std::size_t i) {
+        quality[i] = spike(i)    ? -2.0
+                     : !isEar(i) ? 2.0
+                                 : worstCosine(at(prev[i]), at(i), at(next[i])) +
+                                       (taken && taken(polygon[prev[i]], polygon[next[i]]) ? 1.5 : 0.0);
     };
-    std::size_t i = 0, tried = 0;
+    std::size_t remaining = n, start = 0;
+    for (std::size_t i = 0; i < n; ++i) rate(i);
+    bool fresh = true;
     while (remaining > 3) {
-        if (polygon[prev[i]] == polygon[next[i]] || isEar(i)) {
-            const std::size_t after = prev[i];
-            cut(i);
-            i = after;
-            tried = 0;
-            continue;
+        std::size_t best = start;
+        for (std::size_t k = next[start]; k != start; k = next[k])
+            if (quality[k] < quality[best]) best = k;
+        if (quality[best] > 1.0) {
+            if (!fresh) {
+                for (std::size_t k = next[start], first = start;; k = next[k]) {
+                    rate(k);
+                    if (k == first) break;
+                }
+                fresh = true;
+                continue;
+            }
+            // No ear at all: straight or self-touching input. Cut the corner turning most to the left (a straight
+            // one gives a triangle without area) rather than loop.
+            for (std::size_t k = next[start]; k != start; k = next[k])
+                if (turn(k) > turn(best)) best = k;
         }
-        i = next[i];
-        if (++tried <= remaining) continue;
-        // A full round without an ear: straight or self-touching input. Cut the corner turning most to the left
-        // (a straight one gives a triangle without area) rather than loop.
-        std::size_t best = i;
-        for (std::size_t k = next[i]; k != i; k = next[k])
-            if (turn(k) > turn(best)) best = k;
-        i = prev[best];
-        cut(best);
-        tried = 0;
+        // A spike (there and back along a bridge) closes without a triangle.
+        if (!spike(best)) triangles.insert(triangles.end(), {polygon[prev[best]], polygon[best], polygon[next[best]]});
+        const std::size_t before = prev[best], after = next[best];
+        next[before] = after;
+        prev[after] = before;
+        --remaining;
+        start = before;
+        rate(before);
+        rate(after);
+        fresh = false;
     }
+    const std::size_t i = start;
     if (polygon[prev[i]] != polygon[i] && polygon[i] != polygon[next[i]] && polygon[prev[i]] != polygon[next[i]])
         triangles.insert(triangles.end(), {polygon[prev[i]], polygon[i], polygon[next[i]]});
     return triangles;
@@ -215,11 +243,11 @@ std::vector<std::size_t> triangulateRings(const std::vector<std::vector<host::Ho
     return earClip(outer, points);
 }
 
-std::vector<std::size_t> triangulateRing(const std::vector<host::HostPoint2>& ring) {
+std::vector<std::size_t> triangulateRing(const std::vector<host::HostPoint2>& ring, const DiagonalTaken& taken) {
     std::vector<std::size_t> order(ring.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     if (signedArea(ring) < 0) std::reverse(order.begin(), order.end());
-    return earClip(order, ring);
+    return earClip(order, ring, taken);
 }
 
 std::vector<Face3> facesOf(const model::StoredElement& element) {
