@@ -1,5 +1,5 @@
 """Reads an exported model.dxf with ezdxf (Debian's python3-ezdxf) and prints, as JSON, the auditor's errors, the
-entities by type and, for every element id the polyface meshes carry (XDATA GEODRAFT), its triangles, whether they
+entities by type, the layers, the image files and, for every element id the polyface meshes carry (XDATA GEODRAFT), its triangles, whether they
 form a closed shell walked consistently (every edge between two positions used once in each direction) and the
 volume they enclose (positive when they face outward). Exit code 77 when ezdxf is missing."""
 import json
@@ -17,6 +17,8 @@ report = {
     "errors": [f"{e.code} {e.message}" for e in auditor.errors],
     "fixes": len(auditor.fixes),
     "entities": dict(Counter(e.dxftype() for e in doc.modelspace())),
+    "layers": sorted(layer.dxf.name for layer in doc.layers),
+    "images": [image.image_def.dxf.filename for image in doc.modelspace().query("IMAGE")],
 }
 triangles = defaultdict(list)
 layers = {}
