@@ -140,7 +140,9 @@ TEST(SolidsExport, EverySolidIsClosedAndOutwardWhereTheProjectsIs) {
         }
         EXPECT_EQ(got, want);
         for (const auto& [element, solid] : expected)
-            if (solid.closed) EXPECT_NEAR(volume[element], solid.volume, 1e-3 * std::abs(solid.volume)) << element;
+            if (solid.closed) {
+                EXPECT_NEAR(volume[element], solid.volume, 1e-3 * std::abs(solid.volume)) << element;
+            }
     }
 }
 
