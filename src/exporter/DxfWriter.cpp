@@ -482,6 +482,7 @@ private:
             std::stable_sort(order.begin(), order.end(),
                              [&](std::uint32_t a, std::uint32_t b) { return lowest(a) < lowest(b); });
         }
+        const std::string fileLayer = dxfString(layer);
         std::vector<std::uint32_t> local(mesh.points.size(), 0);  // 1-based number in the current part
         std::vector<std::uint32_t> used;
         std::size_t begin = 0;
@@ -511,32 +512,33 @@ private:
             o.group(1001, "GEODRAFT");
             o.group(1000, dxfString(id));
             for (std::uint32_t k : used) {
-                subEntityStart(o, "VERTEX", owner, layer);
+                subEntityStart(o, "VERTEX", owner, fileLayer);
                 o.group(100, "AcDbVertex");
                 o.group(100, "AcDbPolyFaceMeshVertex");
                 o.point(10, mesh.points[k]);
                 o.integer(70, 192);
             }
             for (std::size_t i = begin; i < end; ++i) {
-                subEntityStart(o, "VERTEX", owner, layer);
+                subEntityStart(o, "VERTEX", owner, fileLayer);
                 o.group(100, "AcDbFaceRecord");
                 o.integer(70, 128);
                 const std::uint32_t* t = &mesh.triangles[3 * order[i]];
                 for (int k = 0; k < 3; ++k) o.integer(71 + k, local[t[k]]);
             }
-            subEntityStart(o, "SEQEND", owner, layer);
+            subEntityStart(o, "SEQEND", owner, fileLayer);
             ++entitiesByLayer[layer];
             for (std::uint32_t k : used) local[k] = 0;
             begin = end;
         }
     }
 
-    void subEntityStart(DxfOut& o, const char* type, unsigned owner, const std::string& layer) {
+    // `fileLayer`: the layer name as the file stores it (dxfString).
+    void subEntityStart(DxfOut& o, const char* type, unsigned owner, const std::string& fileLayer) {
         o.group(0, type);
         o.handle(5, next());
         o.handle(330, owner);
         o.group(100, "AcDbEntity");
-        o.group(8, layer);
+        o.group(8, fileLayer);
     }
 
     void image(DxfOut& o, const host::PictureElement& p, const ExportedPicture& pic, const std::string& layer) {

@@ -223,8 +223,10 @@ TEST(ModelExport, MarkupAndOddInputsStayWellFormed) {
     addLayer(h, "gis");
     addLayer(h, "GIS");
     addLayer(h, " 0 ");
+    const auto polish = addLayer(h, "Bryły żółte");
     host::ElementId id;
     ASSERT_EQ(h.createText({.layer = layer, .content = "</text><script>&\x01 {linia} 1\nlinia 2"}, id), host::kHostOk);
+    ASSERT_EQ(h.createSlab({.layer = polish, .contours = {{{0, 0}, {4, 0}, {4, 3}, {0, 0}}}}, id), host::kHostOk);
     // Bytes neither PNG nor JPEG.
     ASSERT_EQ(h.createPicture({.layer = layer, .boxMax = {1, 1}, .bytes = {'n', 'i', 'c'}}, id), host::kHostOk);
     ModelSnapshot snapshot = snapshotOf(h.state());
@@ -239,8 +241,17 @@ TEST(ModelExport, MarkupAndOddInputsStayWellFormed) {
     EXPECT_EQ(dxf.find('\x01'), std::string::npos);
     // Layer names a drawing may not hold are made valid and kept apart.
     const auto names = dxfLayerNames(snapshot);
-    EXPECT_EQ(names, (std::vector<std::string>{"0", "Warstwa podstawowa", "A&B __x__", "gis", "GIS_2", "0_2"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"0", "Warstwa podstawowa", "A&B __x__", "gis", "GIS_2", "0_2", "Bryły żółte"}));
     EXPECT_NE(dxf.find("  8\nA&B __x__\n"), std::string::npos);
+    // Every entity and every point of a polyface names its layer as the layer table does, in the file's code page.
+    std::set<std::string> known;
+    for (const auto& name : names) known.insert(dxfString(name));
+    std::istringstream groups(dxf);
+    for (std::string code, value; std::getline(groups, code) && std::getline(groups, value);)
+        if (code == "  8") {
+            EXPECT_TRUE(known.count(value)) << value;
+        }
     EXPECT_TRUE(nlohmann::json::accept(testsupport::readFile(dir / "model.geojson")));
 
     // An empty project still gives three readable files.
