@@ -37,7 +37,10 @@ int cmdExport(int argc, char** argv) {
     for (const auto& [layer, count] : result.dxfEntitiesByLayer) std::printf("  %s: %zu\n", layer.c_str(), count);
     std::printf("GeoJSON: %s/model.geojson (obiekty: %zu)\n", out.c_str(), result.geoJsonFeatures);
     std::printf("SVG: %s/plan.svg\n", out.c_str());
-    std::printf("glTF: %s/model.glb (elementy 3D i obrazy: %zu)\n", out.c_str(), result.glbNodes);
+    if (result.glbPictures > 0)
+        std::printf("glTF: %s/model.glb (elementy 3D: %zu, obrazy: %zu)\n", out.c_str(), result.glbNodes,
+                    result.glbPictures);
+    else std::printf("glTF: %s/model.glb (elementy 3D: %zu)\n", out.c_str(), result.glbNodes);
     std::printf("IFC: %s/model.ifc (elementy: %zu)\n", out.c_str(), result.ifcProducts);
     if (!result.georeferenced)
         std::printf("Uwaga: projekt nie ma georeferencji - GeoJSON zawiera wspolrzedne projektu.\n");

@@ -155,6 +155,7 @@ void GlbWriter::add(std::size_t element, const ElementMesh& mesh) {
         }
         for (std::uint32_t k : {0u, 1u, 2u, 0u, 2u, 3u}) put32(indices, k);
         material = pictureMaterial(index);
+        ++pictureCount_;
     } else {
         if (mesh.triangles.empty()) return;
         const ExportedPicture* drape =

@@ -28,7 +28,8 @@ public:
     void add(std::size_t element, const ElementMesh& mesh);
     // Writes the file atomically; false with a Polish error text on failure.
     bool finish(const std::filesystem::path& target, std::string& error);
-    std::size_t nodes() const { return nodeCount_; }
+    std::size_t elements3d() const { return nodeCount_ - pictureCount_; }  // nodes of meshes, slabs and morphs
+    std::size_t pictures() const { return pictureCount_; }
 
 private:
     std::size_t view(std::string_view bytes, int target);
@@ -46,7 +47,7 @@ private:
                    images_ = nlohmann::json::array();
     std::map<std::string, std::size_t> layerMaterials_;
     std::map<std::size_t, std::size_t> pictureMaterials_;  // by position in pictures_
-    std::size_t nodeCount_ = 0;
+    std::size_t nodeCount_ = 0, pictureCount_ = 0;
 };
 
 }  // namespace exporter

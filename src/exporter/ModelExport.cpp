@@ -165,7 +165,8 @@ ExportResult exportModel(const ModelSnapshot& model, const fs::path& dir) {
     result.files.push_back("plan.svg");
     if (!glb.finish(dir / "model.glb", result.error)) return result;
     result.files.push_back("model.glb");
-    result.glbNodes = glb.nodes();
+    result.glbNodes = glb.elements3d();
+    result.glbPictures = glb.pictures();
     if (!ifc.finish(dir / "model.ifc", result.error)) return result;
     result.files.push_back("model.ifc");
     result.ifcProducts = ifc.products();

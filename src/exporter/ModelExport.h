@@ -20,7 +20,8 @@ struct ExportResult {
     std::size_t dxfImages = 0;
     std::size_t geoJsonFeatures = 0;
     std::size_t picturesSkipped = 0;  // picture data neither PNG nor JPEG
-    std::size_t glbNodes = 0;         // 3D elements and pictures in model.glb
+    std::size_t glbNodes = 0;         // 3D elements in model.glb
+    std::size_t glbPictures = 0;      // pictures in model.glb (textured quads)
     std::size_t ifcProducts = 0;      // elements in model.ifc
     bool ifcGeoreferenced = false;    // model.ifc carries a map conversion to a PL-2000 (or PL-1992) system
     bool georeferenced = false;       // a survey point or a known CRS places the GeoJSON in a zone

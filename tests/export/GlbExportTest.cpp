@@ -35,7 +35,8 @@ exporter::ModelSnapshot exportSampleAndEmpty(const std::filesystem::path& dir, S
     EXPECT_EQ(exporter::snapshotModel(empty, none), host::kHostOk);
     const exporter::ExportResult result = exporter::exportModel(snapshot, dir);
     EXPECT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.glbNodes, 4u);  // the picture, the mesh, the slab and the morph
+    EXPECT_EQ(result.glbNodes, 3u);  // the mesh, the slab and the morph
+    EXPECT_EQ(result.glbPictures, 1u);
     EXPECT_TRUE(exporter::exportModel(none, dir / "empty").ok);
     return snapshot;
 }
