@@ -1,7 +1,8 @@
-// geodraft export PROJECT --out DIR: the project's drawing as DXF, GeoJSON and an SVG plan.
+// geodraft export PROJECT --out DIR: the project as DXF, GeoJSON, an SVG plan, binary glTF and IFC.
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "Commands.h"
 #include "exporter/ModelExport.h"
@@ -25,7 +26,7 @@ int cmdExport(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", loaded.error.c_str());
         return 1;
     }
-    const exporter::ExportResult result = exporter::exportModel(exporter::snapshotOf(state), out);
+    const exporter::ExportResult result = exporter::exportModel(exporter::snapshotOf(std::move(state)), out);
     if (!result.ok) {
         std::fprintf(stderr, "%s\n", result.error.c_str());
         return 1;
@@ -36,9 +37,15 @@ int cmdExport(int argc, char** argv) {
     for (const auto& [layer, count] : result.dxfEntitiesByLayer) std::printf("  %s: %zu\n", layer.c_str(), count);
     std::printf("GeoJSON: %s/model.geojson (obiekty: %zu)\n", out.c_str(), result.geoJsonFeatures);
     std::printf("SVG: %s/plan.svg\n", out.c_str());
-    std::printf("glTF: %s/model.glb (elementy 3D: %zu)\n", out.c_str(), result.glbNodes);
+    if (result.glbPictures > 0)
+        std::printf("glTF: %s/model.glb (elementy 3D: %zu, obrazy: %zu)\n", out.c_str(), result.glbNodes,
+                    result.glbPictures);
+    else std::printf("glTF: %s/model.glb (elementy 3D: %zu)\n", out.c_str(), result.glbNodes);
+    std::printf("IFC: %s/model.ifc (elementy: %zu)\n", out.c_str(), result.ifcProducts);
     if (!result.georeferenced)
         std::printf("Uwaga: projekt nie ma georeferencji - GeoJSON zawiera wspolrzedne projektu.\n");
+    else if (!result.ifcGeoreferenced)
+        std::printf("Uwaga: uklad projektu nie jest strefa PL-2000 ani PL-1992 - IFC bez georeferencji.\n");
     if (result.picturesSkipped > 0) std::printf("Pominieto obrazy w nieznanym formacie: %zu\n", result.picturesSkipped);
     return 0;
 }

@@ -35,8 +35,15 @@ if [ -f web/package.json ] && [ ! -d web/node_modules ]; then
 fi
 # The E57, LAZ and glTF tests read our files with independent readers, and the browser test drives Debian's
 # Chromium with playwright-core (never a browser download), all from the npm registry.
+# A folder is installed again when a dependency its package.json names is missing (one was added).
+npm_missing() {
+  [ ! -d "$1/node_modules" ] || ! (cd "$1" && node -e '
+    const p = require("./package.json"), fs = require("fs");
+    for (const d of Object.keys({ ...p.dependencies, ...p.devDependencies }))
+      if (!fs.existsSync("node_modules/" + d)) process.exit(1);' 2>/dev/null)
+}
 for dir in tests/e57/independent tests/las/independent tests/export/independent tests/browser; do
-  if [ ! -d "$dir/node_modules" ]; then
+  if npm_missing "$dir"; then
     if ! command -v npm >/dev/null; then
       $SUDO apt-get update -qq; DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq npm >/dev/null
     fi

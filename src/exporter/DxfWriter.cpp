@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -11,6 +12,8 @@
 #include <string_view>
 
 #include "exporter/ExportGeometry.h"
+#include "exporter/detail/NumberText.h"
+#include "exporter/detail/ScratchFile.h"
 #include "platform/Numbers.h"
 
 namespace exporter {
@@ -64,18 +67,29 @@ const std::uint16_t kCp1250High[128] = {
     0x0151, 0x00F6, 0x00F7, 0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
-std::string hex(unsigned h) { return platform::cformat("%X", h); }
-
 class DxfOut {
 public:
-    void group(int code, const std::string& value) {
-        text_ += platform::cformat("%3d\n", code);
+    void group(int code, std::string_view value) {
+        codeLine(code);
         text_ += value;
         text_ += '\n';
     }
-    void number(int code, double v) { group(code, platform::cformat("%.6f", v)); }
-    void integer(int code, long long v) { group(code, platform::cformat("%lld", v)); }
-    void handle(int code, unsigned h) { group(code, hex(h)); }
+    void number(int code, double v) {
+        codeLine(code);
+        detail::appendDecimal(text_, v, 6);
+        text_ += '\n';
+    }
+    void integer(int code, long long v) {
+        char buf[24];
+        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+        group(code, std::string_view(buf, static_cast<std::size_t>(end - buf)));
+    }
+    void handle(int code, unsigned h) {
+        char buf[16];
+        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, h, 16);
+        for (char* c = buf; c != end; ++c) *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+        group(code, std::string_view(buf, static_cast<std::size_t>(end - buf)));
+    }
     void point(int code, double x, double y) {
         number(code, x);
         number(code + 10, y);
@@ -86,8 +100,17 @@ public:
         number(code + 20, p.z);
     }
     std::string take() { return std::move(text_); }
+    std::size_t size() const { return text_.size(); }
 
 private:
+    // Group codes right-aligned in three columns, as AutoCAD writes them.
+    void codeLine(int code) {
+        char buf[16];
+        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, code);
+        for (auto width = end - buf; width < 3; ++width) text_ += ' ';
+        text_.append(buf, end);
+        text_ += '\n';
+    }
     std::string text_;
 };
 
@@ -111,21 +134,37 @@ int indexColour(const std::string& layerName) {
     return 10 + step * 10;
 }
 
-class Writer {
+}  // namespace
+
+class DxfWriter::Impl {
 public:
-    Writer(const ModelSnapshot& model, const std::vector<ExportedPicture>& pictures)
+    Impl(const ModelSnapshot& model, const std::vector<ExportedPicture>& pictures,
+         const std::filesystem::path& scratchNear)
         : model_(model),
           pictures_(pictures),
+          entities_(scratchNear),
           layerNames_(dxfLayerNames(model)),
           nextHandle_(kFirstLayerHandle + static_cast<unsigned>(layerNames_.size())) {}
 
-    DxfDocument run() {
-        DxfDocument doc;
-        std::string entities = entitiesSection(doc);
-        std::string objects = objectsSection();
-        doc.text = header() + classes() + tables() + blocks() + entities + objects + "  0\nEOF\n";
-        return doc;
+    void add(std::size_t element, const ElementMesh& mesh) {
+        DxfOut o;
+        entity(o, element, mesh);
+        entities_.write(o.take());
     }
+
+    bool finish(const std::filesystem::path& target, std::string& error) {
+        std::string head = header() + classes() + tables() + blocks() + "  0\nSECTION\n  2\nENTITIES\n";
+        std::string tail = "  0\nENDSEC\n" + objectsSection() + "  0\nEOF\n";
+        const bool written =
+            entities_.ok() && platform::writeFileAtomically(target, [&](const platform::ByteSink& sink) {
+                return sink(head) && entities_.copyTo(sink) && sink(tail);
+            });
+        if (!written) error = "Nie mozna zapisac pliku: " + target.string();
+        return written;
+    }
+
+    std::map<std::string, std::size_t> entitiesByLayer;
+    std::size_t images = 0;
 
 private:
     unsigned next() { return nextHandle_++; }
@@ -427,13 +466,79 @@ private:
         }
     }
 
-    void face(DxfOut& o, const Face3& f, const std::string& layer) {
-        entityStart(o, "3DFACE", next(), layer);
-        o.group(100, "AcDbFace");
-        o.point(10, f.a);
-        o.point(11, f.b);
-        o.point(12, f.c);
-        o.point(13, f.c);
+    // One polyface mesh of the element's triangles (or of a part of them, with its own copy of the points it
+    // uses). Vertex numbers are 16-bit in the format, so a mesh of more points takes several entities.
+    void polyface(DxfOut& o, const ElementMesh& mesh, const std::string& layer, const std::string& id) {
+        constexpr std::size_t kMaxVertices = 32767;
+        const std::size_t count = mesh.triangleCount();
+        // Triangles by their lowest point number: the points of a terrain come row by row, so the parts become
+        // bands sharing only their edges.
+        std::vector<std::uint32_t> order(count);
+        for (std::uint32_t t = 0; t < count; ++t) order[t] = t;
+        if (mesh.points.size() > kMaxVertices) {
+            auto lowest = [&](std::uint32_t t) {
+                return std::min({mesh.triangles[3 * t], mesh.triangles[3 * t + 1], mesh.triangles[3 * t + 2]});
+            };
+            std::stable_sort(order.begin(), order.end(),
+                             [&](std::uint32_t a, std::uint32_t b) { return lowest(a) < lowest(b); });
+        }
+        const std::string fileLayer = dxfString(layer);
+        std::vector<std::uint32_t> local(mesh.points.size(), 0);  // 1-based number in the current part
+        std::vector<std::uint32_t> used;
+        std::size_t begin = 0;
+        while (begin < count) {
+            used.clear();
+            std::size_t end = begin;
+            for (; end < count; ++end) {
+                const std::uint32_t* t = &mesh.triangles[3 * order[end]];
+                std::size_t fresh = 0;
+                for (int k = 0; k < 3; ++k) fresh += local[t[k]] == 0 ? 1 : 0;
+                if (used.size() + fresh > kMaxVertices) break;
+                for (int k = 0; k < 3; ++k)
+                    if (local[t[k]] == 0) {
+                        used.push_back(t[k]);
+                        local[t[k]] = static_cast<std::uint32_t>(used.size());
+                    }
+            }
+            const unsigned owner = next();
+            entityStart(o, "POLYLINE", owner, layer);
+            o.group(100, "AcDbPolyFaceMesh");
+            o.integer(66, 1);
+            o.point(10, host::HostPoint3{});
+            o.integer(70, 64);
+            o.integer(71, static_cast<long long>(used.size()));
+            o.integer(72, static_cast<long long>(end - begin));
+            // The element's id, so that the parts of one element can be told from the file.
+            o.group(1001, "GEODRAFT");
+            o.group(1000, dxfString(id));
+            for (std::uint32_t k : used) {
+                subEntityStart(o, "VERTEX", owner, fileLayer);
+                o.group(100, "AcDbVertex");
+                o.group(100, "AcDbPolyFaceMeshVertex");
+                o.point(10, mesh.points[k]);
+                o.integer(70, 192);
+            }
+            for (std::size_t i = begin; i < end; ++i) {
+                subEntityStart(o, "VERTEX", owner, fileLayer);
+                o.group(100, "AcDbFaceRecord");
+                o.integer(70, 128);
+                const std::uint32_t* t = &mesh.triangles[3 * order[i]];
+                for (int k = 0; k < 3; ++k) o.integer(71 + k, local[t[k]]);
+            }
+            subEntityStart(o, "SEQEND", owner, fileLayer);
+            ++entitiesByLayer[layer];
+            for (std::uint32_t k : used) local[k] = 0;
+            begin = end;
+        }
+    }
+
+    // `fileLayer`: the layer name as the file stores it (dxfString).
+    void subEntityStart(DxfOut& o, const char* type, unsigned owner, const std::string& fileLayer) {
+        o.group(0, type);
+        o.handle(5, next());
+        o.handle(330, owner);
+        o.group(100, "AcDbEntity");
+        o.group(8, fileLayer);
     }
 
     void image(DxfOut& o, const host::PictureElement& p, const ExportedPicture& pic, const std::string& layer) {
@@ -462,38 +567,28 @@ private:
         o.point(14, w - 0.5, h - 0.5);
     }
 
-    std::string entitiesSection(DxfDocument& doc) {
-        DxfOut o;
-        o.group(0, "SECTION");
-        o.group(2, "ENTITIES");
-        std::size_t nextPicture = 0;
-        for (std::size_t i = 0; i < model_.elements.size(); ++i) {
-            const model::StoredElement& el = model_.elements[i];
-            const std::string& layer = layerName(el.header.layer);
-            if (const auto* p = std::get_if<host::PolylineElement>(&el.body)) {
-                polyline(o, *p, layer);
-                ++doc.entitiesByLayer[layer];
-            } else if (const auto* t = std::get_if<host::TextElement>(&el.body)) {
-                text(o, *t, layer);
-                ++doc.entitiesByLayer[layer];
-            } else if (const auto* f = std::get_if<host::FillElement>(&el.body)) {
-                if (f->contours.empty()) continue;
-                hatch(o, *f, layer);
-                ++doc.entitiesByLayer[layer];
-            } else if (const auto* pic = std::get_if<host::PictureElement>(&el.body)) {
-                while (nextPicture < pictures_.size() && pictures_[nextPicture].element < i) ++nextPicture;
-                if (nextPicture >= pictures_.size() || pictures_[nextPicture].element != i) continue;
-                image(o, *pic, pictures_[nextPicture], layer);
-                ++doc.images;
-            } else {
-                for (const Face3& triangle : facesOf(el)) {
-                    face(o, triangle, layer);
-                    ++doc.entitiesByLayer[layer];
+    void entity(DxfOut& o, std::size_t i, const ElementMesh& mesh) {
+        const model::StoredElement& el = model_.elements[i];
+        const std::string& layer = layerName(el.header.layer);
+        if (const auto* p = std::get_if<host::PolylineElement>(&el.body)) {
+            polyline(o, *p, layer);
+            ++entitiesByLayer[layer];
+        } else if (const auto* t = std::get_if<host::TextElement>(&el.body)) {
+            text(o, *t, layer);
+            ++entitiesByLayer[layer];
+        } else if (const auto* f = std::get_if<host::FillElement>(&el.body)) {
+            if (f->contours.empty()) return;
+            hatch(o, *f, layer);
+            ++entitiesByLayer[layer];
+        } else if (const auto* pic = std::get_if<host::PictureElement>(&el.body)) {
+            for (const ExportedPicture& written : pictures_)
+                if (written.element == i) {
+                    image(o, *pic, written, layer);
+                    ++images;
                 }
-            }
+        } else if (!mesh.triangles.empty()) {
+            polyface(o, mesh, layer, el.header.id);
         }
-        o.group(0, "ENDSEC");
-        return o.take();
     }
 
     std::string objectsSection() {
@@ -560,11 +655,10 @@ private:
     const ModelSnapshot& model_;
     const std::vector<ExportedPicture>& pictures_;
     std::vector<ImageDef> imageDefs_;
+    detail::ScratchFile entities_;
     std::vector<std::string> layerNames_;
     unsigned nextHandle_;  // the first handle after the layer records
 };
-
-}  // namespace
 
 std::string dxfString(const std::string& utf8) {
     const std::string text = model::validUtf8(utf8);
@@ -617,8 +711,13 @@ std::vector<std::string> dxfLayerNames(const ModelSnapshot& model) {
     return names;
 }
 
-DxfDocument writeDxf(const ModelSnapshot& model, const std::vector<ExportedPicture>& pictures) {
-    return Writer(model, pictures).run();
-}
+DxfWriter::DxfWriter(const ModelSnapshot& model, const std::vector<ExportedPicture>& pictures,
+                     const std::filesystem::path& scratchNear)
+    : impl_(std::make_unique<Impl>(model, pictures, scratchNear)) {}
+DxfWriter::~DxfWriter() = default;
+void DxfWriter::add(std::size_t element, const ElementMesh& mesh) { impl_->add(element, mesh); }
+bool DxfWriter::finish(const std::filesystem::path& target, std::string& error) { return impl_->finish(target, error); }
+const std::map<std::string, std::size_t>& DxfWriter::entitiesByLayer() const { return impl_->entitiesByLayer; }
+std::size_t DxfWriter::images() const { return impl_->images; }
 
 }  // namespace exporter

@@ -5,7 +5,7 @@
 #include <limits>
 #include <numbers>
 
-#include "exporter/MeshSurface.h"
+#include "exporter/ElementMesh.h"
 
 namespace exporter {
 
@@ -46,9 +46,20 @@ void bridgeHoles(std::vector<std::size_t>& polygon, std::vector<std::vector<std:
                     if (segmentsCross(hp, target, pts[ring[i]], pts[ring[(i + 1) % n]])) return true;
                 return false;
             };
-            if (crossesRing(polygon)) return true;
+            // A bridge through another corner would touch the ring there and cut the polygon apart.
+            auto throughCorner = [&](const std::vector<std::size_t>& ring) {
+                for (std::size_t k : ring) {
+                    const host::HostPoint2& v = pts[k];
+                    if (v == hp || v == target || cross(hp, target, v) != 0.0) continue;
+                    if (std::min(hp.x, target.x) <= v.x && v.x <= std::max(hp.x, target.x) &&
+                        std::min(hp.y, target.y) <= v.y && v.y <= std::max(hp.y, target.y))
+                        return true;
+                }
+                return false;
+            };
+            if (crossesRing(polygon) || throughCorner(polygon)) return true;
             for (std::size_t k = hIndex; k < holes.size(); ++k)
-                if (crossesRing(holes[k])) return true;
+                if (crossesRing(holes[k]) || throughCorner(holes[k])) return true;
             return false;
         };
         std::size_t best = polygon.size();
@@ -69,95 +80,89 @@ void bridgeHoles(std::vector<std::size_t>& polygon, std::vector<std::vector<std:
     }
 }
 
-std::vector<std::size_t> earClip(std::vector<std::size_t> polygon, const std::vector<host::HostPoint2>& pts) {
+// The largest cosine of the triangle's angles: the smaller, the rounder the triangle.
+double worstCosine(const host::HostPoint2& a, const host::HostPoint2& b, const host::HostPoint2& c) {
+    auto cosAt = [](const host::HostPoint2& o, const host::HostPoint2& p, const host::HostPoint2& q) {
+        const double ux = p.x - o.x, uy = p.y - o.y, vx = q.x - o.x, vy = q.y - o.y;
+        const double len = std::sqrt((ux * ux + uy * uy) * (vx * vx + vy * vy));
+        return len > 0 ? (ux * vx + uy * vy) / len : 1.0;
+    };
+    return std::max({cosAt(a, b, c), cosAt(b, c, a), cosAt(c, a, b)});
+}
+
+// Ear clipping of an anticlockwise polygon (indices into pts; bridged holes repeat points). Of the ears, the
+// roundest is cut first, so corners that are nearly straight become corners of good triangles instead of
+// slivers whose long side two neighbouring faces would both take. Only strictly convex corners are cut, so
+// straight corners stay corners of some triangle and a neighbouring face's edges still meet them; a polygon
+// reduced to a line ends in a triangle without area rather than losing its points.
+std::vector<std::size_t> earClip(const std::vector<std::size_t>& polygon, const std::vector<host::HostPoint2>& pts,
+                                 const DiagonalTaken& taken = nullptr) {
     std::vector<std::size_t> triangles;
-    std::size_t guard = 0;
-    while (polygon.size() >= 3) {
-        const std::size_t n = polygon.size();
-        bool clipped = false;
-        for (std::size_t i = 0; i < n && !clipped; ++i) {
-            const std::size_t ia = polygon[(i + n - 1) % n], ib = polygon[i], ic = polygon[(i + 1) % n];
-            const host::HostPoint2 &a = pts[ia], &b = pts[ib], &c = pts[ic];
-            const double turn = cross(a, b, c);
-            if (turn == 0.0) {  // a straight or doubled corner adds no area
-                polygon.erase(polygon.begin() + static_cast<std::ptrdiff_t>(i));
-                clipped = true;
-                break;
-            }
-            if (turn < 0) continue;
-            bool empty = true;
-            for (std::size_t k = 0; k < n && empty; ++k) {
-                const host::HostPoint2& p = pts[polygon[k]];
-                if (p == a || p == b || p == c) continue;
-                if (insideTriangle(p, a, b, c)) empty = false;
-            }
-            if (!empty) continue;
-            triangles.insert(triangles.end(), {ia, ib, ic});
-            polygon.erase(polygon.begin() + static_cast<std::ptrdiff_t>(i));
-            clipped = true;
+    const std::size_t n = polygon.size();
+    if (n < 3) return triangles;
+    triangles.reserve(3 * (n - 2));
+    std::vector<std::size_t> prev(n), next(n);
+    for (std::size_t i = 0; i < n; ++i) prev[i] = (i + n - 1) % n, next[i] = (i + 1) % n;
+    auto at = [&](std::size_t i) -> const host::HostPoint2& { return pts[polygon[i]]; };
+    auto turn = [&](std::size_t i) { return cross(at(prev[i]), at(i), at(next[i])); };
+    auto spike = [&](std::size_t i) { return polygon[prev[i]] == polygon[next[i]]; };
+    auto isEar = [&](std::size_t i) {
+        if (turn(i) <= 0) return false;
+        const host::HostPoint2 &a = at(prev[i]), &b = at(i), &c = at(next[i]);
+        // Every other corner, convex ones too: a bridge to a hole can turn left and still lie inside.
+        for (std::size_t k = next[next[i]]; k != prev[i]; k = next[k]) {
+            const host::HostPoint2& p = at(k);
+            if (p == a || p == b || p == c) continue;
+            if (insideTriangle(p, a, b, c)) return false;
         }
-        if (!clipped) {
-            // Self-touching input: cut the first corner rather than loop forever.
-            triangles.insert(triangles.end(), {polygon[n - 1], polygon[0], polygon[1]});
-            polygon.erase(polygon.begin());
+        return true;
+    };
+    // Each corner's ear quality (the worst cosine), or more than 1 when it is no ear; kept for the corners whose
+    // neighbours changed, all of them again when no ear seems left.
+    std::vector<double> quality(n);
+    // An ear whose cut would add a side another face of the body already has comes after every other ear.
+    auto rate = [&](std::size_t i) {
+        quality[i] = spike(i)    ? -2.0
+                     : !isEar(i) ? 2.0
+                                 : worstCosine(at(prev[i]), at(i), at(next[i])) +
+                                       (taken && taken(polygon[prev[i]], polygon[next[i]]) ? 1.5 : 0.0);
+    };
+    std::size_t remaining = n, start = 0;
+    for (std::size_t i = 0; i < n; ++i) rate(i);
+    bool fresh = true;
+    while (remaining > 3) {
+        std::size_t best = start;
+        for (std::size_t k = next[start]; k != start; k = next[k])
+            if (quality[k] < quality[best]) best = k;
+        if (quality[best] > 1.0) {
+            if (!fresh) {
+                for (std::size_t k = next[start], first = start;; k = next[k]) {
+                    rate(k);
+                    if (k == first) break;
+                }
+                fresh = true;
+                continue;
+            }
+            // No ear at all: straight or self-touching input. Cut the corner turning most to the left (a straight
+            // one gives a triangle without area) rather than loop.
+            for (std::size_t k = next[start]; k != start; k = next[k])
+                if (turn(k) > turn(best)) best = k;
         }
-        if (++guard > 1000000) break;
+        // A spike (there and back along a bridge) closes without a triangle.
+        if (!spike(best)) triangles.insert(triangles.end(), {polygon[prev[best]], polygon[best], polygon[next[best]]});
+        const std::size_t before = prev[best], after = next[best];
+        next[before] = after;
+        prev[after] = before;
+        --remaining;
+        start = before;
+        rate(before);
+        rate(after);
+        fresh = false;
     }
+    const std::size_t i = start;
+    if (polygon[prev[i]] != polygon[i] && polygon[i] != polygon[next[i]] && polygon[prev[i]] != polygon[next[i]])
+        triangles.insert(triangles.end(), {polygon[prev[i]], polygon[i], polygon[next[i]]});
     return triangles;
-}
-
-host::HostPoint3 transformed(const double t[12], const host::HostPoint3& p) {
-    return {t[0] * p.x + t[1] * p.y + t[2] * p.z + t[3], t[4] * p.x + t[5] * p.y + t[6] * p.z + t[7],
-            t[8] * p.x + t[9] * p.y + t[10] * p.z + t[11]};
-}
-
-void addPlanarFaces(std::int32_t layer, const std::vector<host::HostPoint3>& loop, std::vector<Face3>& out) {
-    if (loop.size() < 3) return;
-    // Newell normal: drop its largest component to flatten the polygon without folding it.
-    double nx = 0, ny = 0, nz = 0;
-    for (std::size_t i = 0; i < loop.size(); ++i) {
-        const auto& p = loop[i];
-        const auto& q = loop[(i + 1) % loop.size()];
-        nx += (p.y - q.y) * (p.z + q.z);
-        ny += (p.z - q.z) * (p.x + q.x);
-        nz += (p.x - q.x) * (p.y + q.y);
-    }
-    std::vector<host::HostPoint2> flat;
-    flat.reserve(loop.size());
-    const double ax = std::abs(nx), ay = std::abs(ny), az = std::abs(nz);
-    for (const auto& p : loop) {
-        if (az >= ax && az >= ay) flat.push_back({p.x, p.y});
-        else if (ax >= ay) flat.push_back({p.y, p.z});
-        else flat.push_back({p.z, p.x});
-    }
-    std::vector<host::HostPoint2> pts;
-    const auto tri = triangulateRings({flat}, pts);
-    // triangulateRings keeps the ring's points in order, so the indices name loop points.
-    for (std::size_t i = 0; i + 2 < tri.size(); i += 3) {
-        if (tri[i] >= loop.size() || tri[i + 1] >= loop.size() || tri[i + 2] >= loop.size()) continue;
-        out.push_back({layer, loop[tri[i]], loop[tri[i + 1]], loop[tri[i + 2]]});
-    }
-}
-
-void addPrismFaces(std::int32_t layer, const std::vector<std::vector<host::HostPoint2>>& contours, double bottom,
-                   double top, std::vector<Face3>& out) {
-    std::vector<host::HostPoint2> pts;
-    const auto tri = triangulateRings(contours, pts);
-    for (std::size_t i = 0; i + 2 < tri.size(); i += 3) {
-        const auto &a = pts[tri[i]], &b = pts[tri[i + 1]], &c = pts[tri[i + 2]];
-        out.push_back({layer, {a.x, a.y, top}, {b.x, b.y, top}, {c.x, c.y, top}});
-        out.push_back({layer, {a.x, a.y, bottom}, {c.x, c.y, bottom}, {b.x, b.y, bottom}});
-    }
-    if (top == bottom) return;
-    for (const auto& contour : contours) {
-        const auto ring = openRing(contour);
-        for (std::size_t i = 0; i < ring.size(); ++i) {
-            const auto& p = ring[i];
-            const auto& q = ring[(i + 1) % ring.size()];
-            out.push_back({layer, {p.x, p.y, bottom}, {q.x, q.y, bottom}, {q.x, q.y, top}});
-            out.push_back({layer, {p.x, p.y, bottom}, {q.x, q.y, top}, {p.x, p.y, top}});
-        }
-    }
 }
 
 }  // namespace
@@ -235,45 +240,24 @@ std::vector<std::size_t> triangulateRings(const std::vector<std::vector<host::Ho
         else holes.push_back(std::move(indices));
     }
     bridgeHoles(outer, std::move(holes), points);
-    return earClip(std::move(outer), points);
+    return earClip(outer, points);
+}
+
+std::vector<std::size_t> triangulateRing(const std::vector<host::HostPoint2>& ring, const DiagonalTaken& taken) {
+    std::vector<std::size_t> order(ring.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    if (signedArea(ring) < 0) std::reverse(order.begin(), order.end());
+    return earClip(order, ring, taken);
 }
 
 std::vector<Face3> facesOf(const model::StoredElement& element) {
     std::vector<Face3> out;
-    if (const auto* mesh = std::get_if<host::MeshElement>(&element.body)) {
-        const MeshSurface surface = meshSurface(*mesh);
-        out.reserve(surface.triangles.size() / 3);
-        for (std::size_t i = 0; i + 2 < surface.triangles.size(); i += 3)
-            out.push_back({mesh->layer, surface.points[surface.triangles[i]], surface.points[surface.triangles[i + 1]],
-                           surface.points[surface.triangles[i + 2]]});
-    } else if (const auto* slab = std::get_if<host::SlabElement>(&element.body)) {
-        addPrismFaces(slab->layer, slab->contours, slab->level, slab->level + slab->thickness, out);
-    } else if (const auto* morph = std::get_if<host::MorphElement>(&element.body)) {
-        auto vertex = [&](std::int32_t number, host::HostPoint3& p) {
-            if (number < 1 || static_cast<std::size_t>(number) > morph->vertices.size()) return false;
-            p = transformed(morph->transform, morph->vertices[static_cast<std::size_t>(number - 1)]);
-            return true;
-        };
-        for (const auto& polygon : morph->polygons) {
-            std::vector<host::HostPoint3> loop;
-            bool valid = true;
-            for (std::int32_t e : polygon.edges) {
-                const auto k = static_cast<std::size_t>(e > 0 ? e : -static_cast<std::int64_t>(e));
-                if (e == 0 || k > morph->edges.size()) {
-                    valid = false;
-                    break;
-                }
-                const host::MorphEdge& edge = morph->edges[k - 1];
-                host::HostPoint3 p;
-                if (!vertex(e > 0 ? edge.from : edge.to, p)) {
-                    valid = false;
-                    break;
-                }
-                loop.push_back(p);
-            }
-            if (valid) addPlanarFaces(morph->layer, loop, out);
-        }
-    }
+    const ElementMesh mesh = meshOf(element);
+    const std::int32_t layer = model::elementLayerOf(element.body);
+    out.reserve(mesh.triangleCount());
+    for (std::size_t i = 0; i + 2 < mesh.triangles.size(); i += 3)
+        out.push_back({layer, mesh.points[mesh.triangles[i]], mesh.points[mesh.triangles[i + 1]],
+                       mesh.points[mesh.triangles[i + 2]]});
     return out;
 }
 

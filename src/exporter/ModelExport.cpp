@@ -10,9 +10,11 @@
 #include <nlohmann/json.hpp>
 
 #include "exporter/DxfWriter.h"
+#include "exporter/ElementMesh.h"
 #include "exporter/ExportGeometry.h"
 #include "exporter/ExportedPicture.h"
 #include "exporter/GlbWriter.h"
+#include "exporter/IfcWriter.h"
 #include "exporter/SvgWriter.h"
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
@@ -56,10 +58,9 @@ nlohmann::json ringJson(const std::vector<host::HostPoint2>& contour, const Zone
     return coords;
 }
 
-std::string geoJsonText(const ModelSnapshot& model, std::size_t& features) {
-    const ZoneFrame zone = zoneFrameOf(model.geoLocation);
-    nlohmann::json list = nlohmann::json::array();
-    auto feature = [&](const model::StoredElement& el, const char* kind, nlohmann::json geometry) {
+// One feature of a 2D element, or null for the other kinds.
+nlohmann::json geoJsonFeature(const ModelSnapshot& model, const model::StoredElement& el, const ZoneFrame& zone) {
+    auto feature = [&](const char* kind, nlohmann::json geometry) {
         nlohmann::json f;
         f["type"] = "Feature";
         f["geometry"] = std::move(geometry);
@@ -67,34 +68,50 @@ std::string geoJsonText(const ModelSnapshot& model, std::size_t& features) {
         f["properties"]["kind"] = kind;
         return f;
     };
-    for (const auto& el : model.elements) {
-        if (const auto* pl = std::get_if<host::PolylineElement>(&el.body)) {
-            nlohmann::json coords = nlohmann::json::array();
-            for (const auto& p : tessellatePolyline(*pl)) coords.push_back(zone(p));
-            list.push_back(feature(el, "polyline", {{"type", "LineString"}, {"coordinates", coords}}));
-        } else if (const auto* fill = std::get_if<host::FillElement>(&el.body)) {
-            if (fill->contours.empty()) continue;
-            nlohmann::json rings = nlohmann::json::array();
-            for (std::size_t i = 0; i < fill->contours.size(); ++i)
-                rings.push_back(ringJson(fill->contours[i], zone, i == 0));
-            auto f = feature(el, "fill", {{"type", "Polygon"}, {"coordinates", rings}});
-            const auto index = static_cast<std::size_t>(fill->fillType);
-            if (index >= 1 && index <= model.fills.size()) f["properties"]["fill"] = model.fills[index - 1].name;
-            list.push_back(std::move(f));
-        } else if (const auto* text = std::get_if<host::TextElement>(&el.body)) {
-            auto f = feature(el, "text", {{"type", "Point"}, {"coordinates", zone(text->position)}});
-            f["properties"]["text"] = text->content;
-            list.push_back(std::move(f));
-        }
+    if (const auto* pl = std::get_if<host::PolylineElement>(&el.body)) {
+        nlohmann::json coords = nlohmann::json::array();
+        for (const auto& p : tessellatePolyline(*pl)) coords.push_back(zone(p));
+        return feature("polyline", {{"type", "LineString"}, {"coordinates", coords}});
     }
-    features = list.size();
-    nlohmann::json doc;
-    doc["type"] = "FeatureCollection";
-    const int epsg = geodesy::epsgFromCrsText(model.geoLocation.crsName);
-    if (epsg != 0)
-        doc["crs"] = {{"type", "name"}, {"properties", {{"name", "urn:ogc:def:crs:EPSG::" + std::to_string(epsg)}}}};
-    doc["features"] = std::move(list);
-    return doc.dump(1) + "\n";
+    if (const auto* fill = std::get_if<host::FillElement>(&el.body)) {
+        if (fill->contours.empty()) return nullptr;
+        nlohmann::json rings = nlohmann::json::array();
+        for (std::size_t i = 0; i < fill->contours.size(); ++i)
+            rings.push_back(ringJson(fill->contours[i], zone, i == 0));
+        auto f = feature("fill", {{"type", "Polygon"}, {"coordinates", rings}});
+        const auto index = static_cast<std::size_t>(fill->fillType);
+        if (index >= 1 && index <= model.fills.size()) f["properties"]["fill"] = model.fills[index - 1].name;
+        return f;
+    }
+    if (const auto* text = std::get_if<host::TextElement>(&el.body)) {
+        auto f = feature("text", {{"type", "Point"}, {"coordinates", zone(text->position)}});
+        f["properties"]["text"] = text->content;
+        return f;
+    }
+    return nullptr;
+}
+
+// The GeoJSON file written feature by feature.
+bool writeGeoJson(const ModelSnapshot& model, const fs::path& target, std::size_t& features) {
+    const ZoneFrame zone = zoneFrameOf(model.geoLocation);
+    features = 0;
+    return platform::writeFileAtomically(target, [&](const platform::ByteSink& sink) {
+        std::string head = "{\n \"type\": \"FeatureCollection\",\n";
+        const int epsg = geodesy::epsgFromCrsText(model.geoLocation.crsName);
+        if (epsg != 0)
+            head += " \"crs\": " +
+                    nlohmann::json{{"type", "name"},
+                                   {"properties", {{"name", "urn:ogc:def:crs:EPSG::" + std::to_string(epsg)}}}}
+                        .dump() +
+                    ",\n";
+        if (!sink(head + " \"features\": [")) return false;
+        for (const auto& el : model.elements) {
+            const nlohmann::json f = geoJsonFeature(model, el, zone);
+            if (f.is_null()) continue;
+            if (!sink((features++ == 0 ? "\n  " : ",\n  ") + f.dump())) return false;
+        }
+        return sink(features == 0 ? "]\n}\n" : "\n ]\n}\n");
+    });
 }
 
 }  // namespace
@@ -122,17 +139,38 @@ ExportResult exportModel(const ModelSnapshot& model, const fs::path& dir) {
         imagePixelSize(picture->bytes, out.pixelWidth, out.pixelHeight);
         const std::string bytes(picture->bytes.begin(), picture->bytes.end());
         if (!platform::writeFileAtomically(dir / out.relativePath, bytes, result.error)) return result;
+        result.files.push_back(out.relativePath);
         pictures.push_back(std::move(out));
     }
-    const DxfDocument dxf = writeDxf(model, pictures);
-    if (!platform::writeFileAtomically(dir / "model.dxf", dxf.text, result.error)) return result;
-    result.dxfEntitiesByLayer = dxf.entitiesByLayer;
-    result.dxfImages = dxf.images;
-    if (!platform::writeFileAtomically(dir / "model.geojson", geoJsonText(model, result.geoJsonFeatures), result.error))
+    // One pass over the elements: each 3D element is triangulated once and handed to every 3D writer.
+    DxfWriter dxf(model, pictures, dir);
+    GlbWriter glb(model, pictures, dir);
+    IfcWriter ifc(model, pictures, dir);
+    for (std::size_t i = 0; i < model.elements.size(); ++i) {
+        const ElementMesh mesh = meshOf(model.elements[i]);
+        dxf.add(i, mesh);
+        glb.add(i, mesh);
+        ifc.add(i, mesh);
+    }
+    if (!dxf.finish(dir / "model.dxf", result.error)) return result;
+    result.files.push_back("model.dxf");
+    result.dxfEntitiesByLayer = dxf.entitiesByLayer();
+    result.dxfImages = dxf.images();
+    if (!writeGeoJson(model, dir / "model.geojson", result.geoJsonFeatures)) {
+        result.error = "Nie mozna zapisac pliku: " + (dir / "model.geojson").string();
         return result;
+    }
+    result.files.push_back("model.geojson");
     if (!platform::writeFileAtomically(dir / "plan.svg", writeSvg(model, pictures), result.error)) return result;
-    if (!platform::writeFileAtomically(dir / "model.glb", writeGlb(model, result.glbNodes), result.error))
-        return result;
+    result.files.push_back("plan.svg");
+    if (!glb.finish(dir / "model.glb", result.error)) return result;
+    result.files.push_back("model.glb");
+    result.glbNodes = glb.elements3d();
+    result.glbPictures = glb.pictures();
+    if (!ifc.finish(dir / "model.ifc", result.error)) return result;
+    result.files.push_back("model.ifc");
+    result.ifcProducts = ifc.products();
+    result.ifcGeoreferenced = ifc.georeferenced();
     const host::GeoLocation& g = model.geoLocation;
     result.georeferenced =
         g.surveyEasting != 0.0 || g.surveyNorthing != 0.0 || geodesy::epsgFromCrsText(g.crsName) != 0;

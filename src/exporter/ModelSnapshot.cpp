@@ -1,6 +1,8 @@
 #include "exporter/ModelSnapshot.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace exporter {
 
@@ -8,6 +10,12 @@ namespace {
 
 const std::int32_t kExportedTypes[] = {host::kElemPicture, host::kElemFill, host::kElemPolyline, host::kElemText,
                                        host::kElemMesh,    host::kElemSlab, host::kElemMorph};
+
+// Position of a type in kExportedTypes, or past its end.
+std::size_t kindRank(std::int32_t type) {
+    return static_cast<std::size_t>(std::find(std::begin(kExportedTypes), std::end(kExportedTypes), type) -
+                                    std::begin(kExportedTypes));
+}
 
 host::HostError readBody(host::Host& h, const host::ElementHeader& header, model::ElementBody& body) {
     auto read = [&](auto element, auto getter) {
@@ -27,12 +35,29 @@ host::HostError readBody(host::Host& h, const host::ElementHeader& header, model
     }
 }
 
+ModelSnapshot attributesOf(const model::ModelState& state) {
+    ModelSnapshot s;
+    auto kind = [&](std::int32_t k) {
+        const auto it = state.attributes.find(k);
+        return it == state.attributes.end() ? std::vector<host::Attribute>{} : it->second;
+    };
+    s.layers = kind(host::kAttrLayer);
+    s.fills = kind(host::kAttrFill);
+    s.materials = kind(host::kAttrMaterial);
+    s.buildingMaterials = kind(host::kAttrBuildingMaterial);
+    return s;
+}
+
 }  // namespace
 
 host::HostError snapshotModel(host::Host& h, ModelSnapshot& out) {
     ModelSnapshot s;
     if (host::HostError e = h.listAttributes(host::kAttrLayer, s.layers)) return e;
     if (host::HostError e = h.listAttributes(host::kAttrFill, s.fills)) return e;
+    // Materials only colour the IFC; a host that cannot list them still exports, coloured by layer.
+    if (h.listAttributes(host::kAttrMaterial, s.materials) != host::kHostOk) s.materials.clear();
+    if (h.listAttributes(host::kAttrBuildingMaterial, s.buildingMaterials) != host::kHostOk)
+        s.buildingMaterials.clear();
     for (std::int32_t type : kExportedTypes) {
         std::vector<host::ElementId> ids;
         if (host::HostError e = h.listElements(type, 0, ids)) return e;
@@ -49,12 +74,23 @@ host::HostError snapshotModel(host::Host& h, ModelSnapshot& out) {
 }
 
 ModelSnapshot snapshotOf(const model::ModelState& state) {
-    ModelSnapshot s;
-    if (auto it = state.attributes.find(host::kAttrLayer); it != state.attributes.end()) s.layers = it->second;
-    if (auto it = state.attributes.find(host::kAttrFill); it != state.attributes.end()) s.fills = it->second;
+    ModelSnapshot s = attributesOf(state);
     for (std::int32_t type : kExportedTypes)
         for (const auto& el : state.elements)
             if (el.header.type == type) s.elements.push_back(el);
+    s.geoLocation = state.geoLocation;
+    return s;
+}
+
+ModelSnapshot snapshotOf(model::ModelState&& state) {
+    ModelSnapshot s = attributesOf(state);
+    // Stable by kind, as the copy orders them, without a second copy of the elements.
+    std::stable_sort(state.elements.begin(), state.elements.end(),
+                     [](const auto& a, const auto& b) { return kindRank(a.header.type) < kindRank(b.header.type); });
+    s.elements = std::move(state.elements);
+    s.elements.erase(std::find_if(s.elements.begin(), s.elements.end(),
+                                  [](const auto& el) { return kindRank(el.header.type) >= std::size(kExportedTypes); }),
+                     s.elements.end());
     s.geoLocation = state.geoLocation;
     return s;
 }
@@ -84,6 +120,23 @@ host::HostColour layerColour(const std::string& layerName) {
         default: r = c, b = x; break;
     }
     return {r + m, g + m, b + m};
+}
+
+const host::Attribute* elementMaterial(const ModelSnapshot& model, const model::StoredElement& element) {
+    auto find = [](const std::vector<host::Attribute>& list, std::int32_t index) -> const host::Attribute* {
+        return index >= 1 && static_cast<std::size_t>(index) <= list.size() ? &list[static_cast<std::size_t>(index - 1)]
+                                                                            : nullptr;
+    };
+    if (const auto* morph = std::get_if<host::MorphElement>(&element.body)) {
+        for (const auto& polygon : morph->polygons)
+            if (polygon.hasMaterial) return find(model.materials, polygon.material);
+    } else if (const auto* slab = std::get_if<host::SlabElement>(&element.body)) {
+        if (const auto* top = find(model.materials, slab->topMaterial)) return top;
+        return find(model.buildingMaterials, slab->buildingMaterial);
+    } else if (const auto* mesh = std::get_if<host::MeshElement>(&element.body)) {
+        return find(model.materials, mesh->material);
+    }
+    return nullptr;
 }
 
 }  // namespace exporter

@@ -36,28 +36,45 @@ exporter::ModelSnapshot exportSampleAndEmpty(const std::filesystem::path& dir, S
     const exporter::ExportResult result = exporter::exportModel(snapshot, dir);
     EXPECT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.glbNodes, 3u);  // the mesh, the slab and the morph
+    EXPECT_EQ(result.glbPictures, 1u);
     EXPECT_TRUE(exporter::exportModel(none, dir / "empty").ok);
     return snapshot;
 }
 
-TEST(GlbExport, OneNodePerThreeDElementInProjectMetres) {
+TEST(GlbExport, OneNodePerElementInProjectMetresWithThePictureOnTheTerrain) {
     testsupport::TempDir dir;
     Sample sample;
     const exporter::ModelSnapshot snapshot = exportSampleAndEmpty(dir.path, sample);
     std::string bin;
     const nlohmann::json gltf = glbJson(testsupport::readFile(dir / "model.glb"), bin);
-    ASSERT_EQ(gltf["nodes"].size(), 3u);
-    std::size_t vertices = 0;
-    for (std::size_t k = 0; k < 3; ++k) {
+    ASSERT_EQ(gltf["nodes"].size(), 4u);
+    std::size_t triangles = 0;
+    const char* layers[] = {"GIS_ORTO ", "GIS_TEREN ", "GIS_BRYLY ", "GIS_BRYLY "};
+    for (std::size_t k = 0; k < 4; ++k) {
         const std::string name = gltf["nodes"][k]["name"];
-        EXPECT_EQ(name.rfind(k == 0 ? "GIS_TEREN " : "GIS_BRYLY ", 0), 0u) << name;
-        EXPECT_EQ(name.size(), std::string("GIS_BRYLY ").size() + snapshot.elements.back().header.id.size());
-        vertices += gltf["accessors"][2 * k]["count"].get<std::size_t>();
+        EXPECT_EQ(name, layers[k] + snapshot.elements[k == 0 ? 0 : snapshot.elements.size() - 4 + k].header.id);
+        const auto& primitive = gltf["meshes"][k]["primitives"][0];
+        triangles += gltf["accessors"][primitive["indices"].get<std::size_t>()]["count"].get<std::size_t>() / 3;
+        // The picture and the terrain under it are textured with the picture; the solids take their layer's colour.
+        const auto& material = gltf["materials"][primitive["material"].get<std::size_t>()];
+        EXPECT_EQ(primitive["attributes"].contains("TEXCOORD_0"), k < 2) << name;
+        EXPECT_EQ(material["pbrMetallicRoughness"].contains("baseColorTexture"), k < 2) << name;
     }
-    EXPECT_EQ(vertices, 3 * sample.triangles);
+    EXPECT_EQ(triangles, 2 + sample.triangles);
+    // The terrain's corner (0, 0) lies 10 m east and 40 m south of the picture's top left corner (-10, 40) in its
+    // 80 x 50 m: glTF's texture coordinates run right and down from the top left.
+    const auto& uvs =
+        gltf["accessors"][gltf["meshes"][1]["primitives"][0]["attributes"]["TEXCOORD_0"].get<std::size_t>()];
+    float uv[2];
+    std::memcpy(uv,
+                bin.data() + gltf["bufferViews"][uvs["bufferView"].get<std::size_t>()]["byteOffset"].get<std::size_t>(),
+                sizeof uv);
+    EXPECT_FLOAT_EQ(uv[0], 10.0f / 80.0f);
+    EXPECT_FLOAT_EQ(uv[1], 40.0f / 50.0f);
     // The tetrahedron's apex (30, 5, 106): glTF's y is up and its z points south.
-    EXPECT_EQ(gltf["accessors"][4]["max"], (nlohmann::json{35.0, 106.0, -5.0}));
-    EXPECT_EQ(bin.size(), vertices * 24);
+    const auto& morph = gltf["meshes"][3]["primitives"][0]["attributes"];
+    EXPECT_EQ(gltf["accessors"][morph["POSITION"].get<std::size_t>()]["max"], (nlohmann::json{35.0, 106.0, -5.0}));
+    EXPECT_EQ(gltf["images"][0]["mimeType"], "image/png");
     // An empty project still gives a valid, empty scene.
     EXPECT_FALSE(glbJson(testsupport::readFile(dir / "empty" / "model.glb"), bin).contains("nodes"));
 }

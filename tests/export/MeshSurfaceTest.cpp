@@ -86,7 +86,7 @@ TEST(MeshSurface, DxfFacesCarryTheLevelPointHeightsAndThePlanHasNoDiagonals) {
     testsupport::TempDir dir;
     ASSERT_TRUE(exportModel(snapshotOf(h.state()), dir.path).ok);
 
-    // Every level point is a corner of a 3D face at its own height.
+    // Every level point is a vertex of the polyface mesh at its own height.
     std::istringstream dxf(testsupport::readFile(dir / "model.dxf"));
     std::vector<host::HostPoint3> corners;
     std::string code, value, entity;
@@ -94,7 +94,7 @@ TEST(MeshSurface, DxfFacesCarryTheLevelPointHeightsAndThePlanHasNoDiagonals) {
     while (std::getline(dxf, code) && std::getline(dxf, value)) {
         const int c = std::stoi(code);
         if (c == 0) entity = value;
-        if (entity != "3DFACE" || c < 10 || c > 33 || c % 10 > 3) continue;
+        if (entity != "VERTEX" || (c != 10 && c != 20 && c != 30)) continue;
         double v = 0;
         ASSERT_TRUE(platform::parseDouble(value, v)) << value;
         if (c < 20) p.x = v;
