@@ -68,13 +68,15 @@ void fetchBridgesRoadsGroup(FetchContext& ctx) {
     const bool bridges = ctx.wants("mosty"), roads = ctx.wants("drogi");
     std::string error;
     const std::vector<net::OsmWay> ways = net::queryOsmWays(ctx.client, ctx.frame, bridges, roads, error);
-    if (ways.empty()) {
+    if (!error.empty()) {
         ctx.addWarning(error);
         return;
     }
-    if (const auto note = elevationPairNote(ctx, "Mosty/drogi")) {
-        ctx.addWarning(*note);
-        return;
+    if (!ways.empty()) {
+        if (const auto note = elevationPairNote(ctx, "Mosty/drogi")) {
+            ctx.addWarning(*note);
+            return;
+        }
     }
     const platform::ProgressCallback progress = ctx.progress("Mosty/drogi: korytarze");
     const int total = static_cast<int>(ways.size());
@@ -86,8 +88,10 @@ void fetchBridgesRoadsGroup(FetchContext& ctx) {
         if (!asBridge && !roads) continue;
         const std::vector<double> half(way.points.size(), way.width * 0.5);
         const auto polygon = buildings::corridorPolygon(way.points, half, half, false);
-        const buildings::CorridorSettings settings =
+        buildings::CorridorSettings settings =
             asBridge ? buildings::CorridorSettings::bridge() : buildings::CorridorSettings::road(ctx.frame);
+        // A road over a bridge keeps to the deck when the bridges layer is not asked for, not to the valley below.
+        if (way.bridge && !asBridge) settings.onSurface = true;
         buildings::StructureResult surface = buildings::corridorSurface(polygon, ctx.elevationPair, settings);
         if (surface.polygons.empty()) continue;
         (asBridge ? ctx.result.bridges : ctx.result.roads).push_back(std::move(surface));
