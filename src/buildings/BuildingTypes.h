@@ -56,7 +56,9 @@ struct RoofFitResult {
     bool fallback = true;
     double meanError = 0.0;
     double confidence = 0.0;
-    double coverage = 0.0;  // roofs from the cloud: share of the footprint's cells holding a roof point
+    double coverage = 0.0;       // roofs from the cloud: share of the footprint's cells holding a roof point
+    double rmsError = 0.0;       // reconstruction: root mean square of the points' heights against the roof
+    bool withoutPoints = false;  // no cloud point near the footprint: stood on the terrain model or the package
 };
 
 // A building, bridge or road raised from the surface models: faces with 3D vertices.

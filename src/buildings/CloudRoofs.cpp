@@ -25,12 +25,31 @@ geodesy::Bbox boxOf(const std::vector<PlanarPoint>& ring) {
     return box;
 }
 
+// How far from a footprint without points of its own the cloud's ground still tells where it stands.
+constexpr double kGroundReach = 30.0;
+
+// Trees (3 to 5) and noise (7 low, 18 high) are no part of any roof.
+bool vegetationOrNoise(std::uint8_t cls) { return (cls >= 3 && cls <= 5) || cls == 7 || cls == 18; }
+
+// The ground under a place the cloud says nothing about: its nearest ground cell, else the package's ground.
+double groundFor(const TerrainCells& cells, const PlanarPoint& at, double packageGround) {
+    double z = 0.0;
+    return nearestTerrainHeight(cells, at.x, at.y, kGroundReach, z) ? z : packageGround;
+}
+
+PlanarPoint centroidOf(const std::vector<PlanarPoint>& ring) {
+    PlanarPoint c;
+    for (const PlanarPoint& p : ring) c.x += p.x, c.y += p.y;
+    return {c.x / static_cast<double>(ring.size()), c.y / static_cast<double>(ring.size())};
+}
+
 }  // namespace
 
-RoofFitResult roofFromCloud(const std::vector<PlanarPoint>& footprint, const std::vector<formats::CloudPoint>& points,
+RoofFitResult roofFromCloud(const Building3D& building, const std::vector<formats::CloudPoint>& points,
                             const PointIndex& index, const TerrainCells& ground, const CloudRoofSettings& s) {
     RoofFitResult result;
     result.typeName = "Flat";
+    const std::vector<PlanarPoint> footprint = openFootprint(building);
     if (footprint.size() < 3) return result;
     const geodesy::Bbox box = boxOf(footprint);
     const double cell = s.coverageCell;
@@ -40,8 +59,11 @@ RoofFitResult roofFromCloud(const std::vector<PlanarPoint>& footprint, const std
     };
     std::vector<double> kept;
     std::set<std::pair<long, long>> hit;
+    result.withoutPoints = true;
     for (std::size_t k : index.near(box)) {
         const formats::CloudPoint& p = points[k];
+        if (vegetationOrNoise(p.classification)) continue;
+        result.withoutPoints = false;
         if (p.classification == 2 || !detail::insideEvenOdd(footprint, p.x, p.y)) continue;
         if (p.z < terrainHeight(ground, p.x, p.y) + s.minAboveGround) continue;
         kept.push_back(p.z);
@@ -65,7 +87,7 @@ RoofFitResult roofFromCloud(const std::vector<PlanarPoint>& footprint, const std
     } else if (!kept.empty()) {
         height = *std::max_element(kept.begin(), kept.end());
     } else {
-        height = terrainHeight(ground, footprint[0].x, footprint[0].y) + s.fallbackAboveGround;
+        height = groundFor(ground, footprint[0], building.groundZ) + s.fallbackAboveGround;
     }
     std::vector<std::int32_t> face;
     for (const PlanarPoint& p : footprint) {
@@ -76,11 +98,14 @@ RoofFitResult roofFromCloud(const std::vector<PlanarPoint>& footprint, const std
     return result;
 }
 
-std::vector<RoofFitResult> reconstructFootprints(const std::vector<std::vector<PlanarPoint>>& footprints,
-                                                 const std::vector<formats::CloudPoint>& points,
+std::vector<RoofFitResult> reconstructFootprints(const std::vector<Building3D>& buildings,
+                                                 const std::vector<formats::CloudPoint>& cloud,
                                                  const FootprintProgress& progress,
                                                  const std::function<bool()>& cancel) {
     std::vector<RoofFitResult> out;
+    std::vector<formats::CloudPoint> points;
+    for (const formats::CloudPoint& p : cloud)
+        if (!vegetationOrNoise(p.classification)) points.push_back(p);
     double originX = 0.0, originY = 0.0;
     if (!points.empty()) {
         originX = points[0].x, originY = points[0].y;
@@ -88,26 +113,45 @@ std::vector<RoofFitResult> reconstructFootprints(const std::vector<std::vector<P
     }
     lod2fit::primitiveRegistry();  // filled before the first building
     const PointIndex index(points, 10.0, originX, originY);
-    const int total = static_cast<int>(footprints.size());
+    const TerrainCells ground = buildTerrainCells(points);
+    const int total = static_cast<int>(buildings.size());
     for (int f = 0; f < total; ++f) {
         if (cancel && cancel()) break;
         if (progress) progress(f + 1, total);
-        const std::vector<PlanarPoint>& footprint = footprints[static_cast<std::size_t>(f)];
+        const Building3D& building = buildings[static_cast<std::size_t>(f)];
+        const std::vector<PlanarPoint> footprint = openFootprint(building);
         RoofFitResult result;
         if (footprint.size() < 3) {
             out.push_back(result);
             continue;
         }
         const std::vector<std::size_t> candidates = index.near(boxOf(footprint));
+        if (candidates.empty()) {
+            // Nothing of the cloud near it: the package's block on the ground the terrain model gives, marked.
+            lod2fit::RoofParams params;
+            params.groundZ = groundFor(ground, centroidOf(footprint), building.groundZ);
+            params.eaveZ = params.groundZ + (building.height > 0.0 ? building.height : 3.0);
+            lod2fit::RoofMesh mesh = lod2fit::findPrimitive("Flat").build(params, footprint);
+            lod2fit::turnFacesOutward(mesh);
+            result.typeName = "Flat";
+            result.vertices = std::move(mesh.vertices);
+            result.faces = std::move(mesh.faces);
+            result.meanError = result.rmsError = 1e9;
+            result.withoutPoints = true;
+            out.push_back(std::move(result));
+            continue;
+        }
         std::vector<double> heights;
         for (std::size_t k : candidates) heights.push_back(points[k].z);
         std::sort(heights.begin(), heights.end());
-        const double groundZ = heights.empty() ? 0.0 : heights[static_cast<std::size_t>(0.02 * (heights.size() - 1))];
+        const double groundZ = heights[static_cast<std::size_t>(0.02 * static_cast<double>(heights.size() - 1))];
         std::vector<geodesy::SpatialPoint> own;
         for (std::size_t k : candidates)
             if (detail::insideEvenOdd(footprint, points[k].x, points[k].y))
                 own.push_back({points[k].x, points[k].y, points[k].z});
-        if (own.size() < 20) {
+        // Too few points of its own: the neighbourhood's raised points stand in, and the roof is doubtful.
+        const bool borrowed = own.size() < 20;
+        if (borrowed) {
             own.clear();
             for (std::size_t k : candidates)
                 if (points[k].z > groundZ + 1.0) own.push_back({points[k].x, points[k].y, points[k].z});
@@ -117,8 +161,9 @@ std::vector<RoofFitResult> reconstructFootprints(const std::vector<std::vector<P
         result.typeName = fit.typeName;
         result.vertices = std::move(fit.mesh.vertices);
         result.faces = std::move(fit.mesh.faces);
-        result.fallback = fit.fallback;
+        result.fallback = fit.fallback || borrowed;
         result.meanError = fit.meanError;
+        result.rmsError = fit.rmsError;
         result.confidence = fit.confidence;
         out.push_back(std::move(result));
     }

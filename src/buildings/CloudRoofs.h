@@ -12,17 +12,21 @@
 
 namespace buildings {
 
-// The flat roof of one footprint; `index` holds `points`.
-RoofFitResult roofFromCloud(const std::vector<geodesy::PlanarPoint>& footprint,
-                            const std::vector<formats::CloudPoint>& points, const PointIndex& index,
-                            const TerrainCells& ground, const CloudRoofSettings& settings = {});
+// The flat roof of one LOD1 footprint; `index` holds `points`. Trees and noise (classes 3 to 5, 7 and 18) are no
+// part of it. Without a roof point it stands 3 m above the nearest ground of the cloud, else above the package's
+// ground, and is marked.
+RoofFitResult roofFromCloud(const Building3D& building, const std::vector<formats::CloudPoint>& points,
+                            const PointIndex& index, const TerrainCells& ground,
+                            const CloudRoofSettings& settings = {});
 
 // Progress of the per-footprint loops: the footprint reached (1-based) and the count.
 using FootprintProgress = std::function<void(int done, int total)>;
 
-// The LOD2 reconstruction of every footprint, its solids turned outward; the cancel query, when set, ends the
-// loop early (the buildings done so far are kept).
-std::vector<RoofFitResult> reconstructFootprints(const std::vector<std::vector<geodesy::PlanarPoint>>& footprints,
+// The LOD2 reconstruction of every LOD1 footprint, its solids turned outward, trees and noise left out; the cancel
+// query, when set, ends the loop early (the buildings done so far are kept). A footprint with no point near it
+// keeps its package block on the cloud's nearest ground (else the package's ground), marked; one with fewer than
+// 20 points of its own is fitted to its neighbourhood's raised points and marked.
+std::vector<RoofFitResult> reconstructFootprints(const std::vector<Building3D>& buildings,
                                                  const std::vector<formats::CloudPoint>& points,
                                                  const FootprintProgress& progress = {},
                                                  const std::function<bool()>& cancel = {});

@@ -44,4 +44,24 @@ double terrainHeight(const TerrainCells& cells, double x, double y) {
     return std::isinf(lowest) ? 0.0 : lowest;
 }
 
+bool nearestTerrainHeight(const TerrainCells& cells, double x, double y, double radius, double& z) {
+    const auto i = static_cast<std::int64_t>(std::floor((x - cells.originX) / cells.cell));
+    const auto j = static_cast<std::int64_t>(std::floor((y - cells.originY) / cells.cell));
+    const auto rings = static_cast<std::int64_t>(std::ceil(radius / cells.cell));
+    for (std::int64_t r = 0; r <= rings && !cells.lowest.empty(); ++r) {
+        double lowest = std::numeric_limits<double>::infinity();
+        for (std::int64_t di = -r; di <= r; ++di)
+            for (std::int64_t dj = -r; dj <= r; ++dj) {
+                if (std::max(std::abs(di), std::abs(dj)) != r) continue;
+                if (const auto it = cells.lowest.find(key(i + di, j + dj)); it != cells.lowest.end())
+                    lowest = std::min(lowest, it->second);
+            }
+        if (!std::isinf(lowest)) {
+            z = lowest;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace buildings

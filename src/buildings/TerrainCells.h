@@ -17,5 +17,8 @@ struct TerrainCells {
 TerrainCells buildTerrainCells(const std::vector<formats::CloudPoint>& points, double cell = 2.0);
 // The height of the position's cell; else the lowest of the 3 x 3 neighbours; else 0.
 double terrainHeight(const TerrainCells& cells, double x, double y);
+// The ground nearest to the position within `radius` metres: the lowest cell of the first ring of cells around the
+// position's own that holds any; false when none does (the place lies outside the cloud or in a hole of it).
+bool nearestTerrainHeight(const TerrainCells& cells, double x, double y, double radius, double& z);
 
 }  // namespace buildings

@@ -104,6 +104,13 @@ bool loadFrameCloud(FetchContext& ctx, const CloudBranch& texts, FrameCloud& clo
     return true;
 }
 
+// Footprints that no cloud point came near.
+int withoutPoints(const std::vector<buildings::RoofFitResult>& results) {
+    int n = 0;
+    for (const buildings::RoofFitResult& r : results) n += r.withoutPoints ? 1 : 0;
+    return n;
+}
+
 }  // namespace
 
 void fetchCloudRoofsGroup(FetchContext& ctx) {
@@ -118,24 +125,28 @@ void fetchCloudRoofsGroup(FetchContext& ctx) {
     for (int i = 0; i < total; ++i) {
         if (ctx.cancelled()) break;
         progress(i + 1, total);
-        ctx.result.roofsCloud.push_back(buildings::roofFromCloud(
-            buildings::openFootprint(footprints[static_cast<std::size_t>(i)]), cloud.points, index, ground));
+        ctx.result.roofsCloud.push_back(
+            buildings::roofFromCloud(footprints[static_cast<std::size_t>(i)], cloud.points, index, ground));
     }
     ctx.addWarning("Dachy z chmury: " + platform::cformat("%d", cloud.sheets) + " kafli, " +
                    platform::cformat("%zu", cloud.points.size()) + " pkt, " + platform::cformat("%d", total) +
                    " obrysow.");
+    if (const int alone = withoutPoints(ctx.result.roofsCloud))
+        ctx.addWarning("Dachy z chmury: " + platform::cformat("%d", alone) +
+                       " obrysow bez punktow LiDAR - dach 3 m nad terenem, oznaczony do poprawy.");
 }
 
 void fetchReconstructionGroup(FetchContext& ctx) {
     FrameCloud cloud;
     if (!loadFrameCloud(ctx, kRekon, cloud)) return;
-    std::vector<std::vector<geodesy::PlanarPoint>> footprints;
-    for (const buildings::Building3D& b : ctx.result.buildings3d) footprints.push_back(buildings::openFootprint(b));
     const platform::ProgressCallback progress = ctx.progress("Rekonstrukcja LOD2: dopasowanie");
     ctx.result.buildingsRekon = buildings::reconstructFootprints(
-        footprints, cloud.points, [&progress](int done, int total) { progress(done, total); },
+        ctx.result.buildings3d, cloud.points, [&progress](int done, int total) { progress(done, total); },
         [&ctx]() { return ctx.cancelled(); });
     ctx.addWarning(buildings::reconstructionSummary(cloud.sheets, cloud.points.size(), ctx.result.buildingsRekon));
+    if (const int alone = withoutPoints(ctx.result.buildingsRekon))
+        ctx.addWarning("Rekonstrukcja LOD2: " + platform::cformat("%d", alone) +
+                       " budynkow bez punktow LiDAR - bryly z modelu LOD1 na terenie, oznaczone do poprawy.");
 }
 
 }  // namespace importer

@@ -70,13 +70,15 @@ void fetchBridgesRoadsGroup(FetchContext& ctx) {
     const bool bridges = ctx.wants("mosty"), roads = ctx.wants("drogi");
     std::string error;
     const std::vector<net::OsmWay> ways = net::queryOsmWays(ctx.client, ctx.frame, bridges, roads, error);
-    if (ways.empty()) {
+    if (!error.empty()) {
         ctx.addWarning(error);
         return;
     }
-    if (const auto note = elevationPairNote(ctx, "Mosty/drogi")) {
-        ctx.addWarning(*note);
-        return;
+    if (!ways.empty()) {
+        if (const auto note = elevationPairNote(ctx, "Mosty/drogi")) {
+            ctx.addWarning(*note);
+            return;
+        }
     }
     // All corridors together stay within the quad budget: over a large frame the lattice is coarsened for all.
     double area = 0.0;
@@ -107,6 +109,8 @@ void fetchBridgesRoadsGroup(FetchContext& ctx) {
             asBridge ? buildings::CorridorSettings::bridge() : buildings::CorridorSettings::road(ctx.frame);
         settings.cell = cell;
         settings.maxCells = buildings::kCorridorCellBudget - std::min(used, buildings::kCorridorCellBudget);
+        // A road over a bridge keeps to the deck when the bridges layer is not asked for, not to the valley below.
+        if (way.bridge && !asBridge) settings.onSurface = true;
         buildings::StructureResult surface = buildings::corridorSurface(polygon, ctx.elevationPair, settings);
         if (surface.polygons.empty()) continue;
         if (!surface.fallback) used += surface.polygons.size();

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 #include "geodesy/Crs.h"
+#include "net/AnswerCheck.h"
 #include "net/ServiceEndpoints.h"
 #include "net/UrlText.h"
 #include "net/WfsClient.h"
@@ -25,6 +27,38 @@ bool leadingNumber(const std::string& text, T& value) {
 std::string tag(const nlohmann::json& tags, const char* key) {
     const auto it = tags.find(key);
     return it != tags.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+constexpr const char* kNotRead = " - mosty i drogi nie wczytane.";
+
+// A server's own words for a note: printable ASCII only (pages may carry broken UTF-8), blanks folded, at most
+// 160 characters.
+std::string serverWords(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+        if (blank && !out.empty() && out.back() != ' ') out += ' ';
+        if (!blank && c >= 0x21 && c <= 0x7E) out += c;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    if (out.size() > 160) out = out.substr(0, 157) + "...";
+    return out;
+}
+
+// The note for an HTML page served in place of the answer: the rate limit and an overloaded server have notes of
+// their own, any other page names the error it shows.
+std::string htmlPageNote(const std::string& body) {
+    if (body.find("rate_limited") != std::string::npos)
+        return "OSM (Overpass): przekroczony limit zapytan do uslugi - sprobuj ponownie za kilka minut.";
+    if (body.find("request_read_and_idx::timeout") != std::string::npos || body.find("too busy") != std::string::npos)
+        return "OSM (Overpass): usluga przeciazona - sprobuj ponownie pozniej.";
+    std::string reason;
+    if (const auto at = body.find("Error</strong>:"); at != std::string::npos) {
+        const auto from = at + 15, end = body.find("</p>", from);
+        reason = serverWords(std::string_view(body).substr(from, end == std::string::npos ? 400 : end - from));
+    }
+    return "OSM (Overpass): usluga zwrocila strone HTML zamiast danych" + (reason.empty() ? "" : " (" + reason + ")") +
+           kNotRead;
 }
 
 }  // namespace
@@ -54,10 +88,32 @@ double osmWayWidth(const std::string& width, const std::string& lanes, const std
     return bridge ? 6.0 : 5.0;
 }
 
-std::vector<OsmWay> parseOverpassWays(const std::string& body) {
+std::vector<OsmWay> parseOverpassWays(const std::string& body, std::string& error) {
     std::vector<OsmWay> ways;
+    if (isHtmlPage(body)) {
+        error = htmlPageNote(body);
+        return ways;
+    }
     const nlohmann::json doc = nlohmann::json::parse(body, nullptr, false);
-    if (!doc.is_object() || !doc.contains("elements") || !doc["elements"].is_array()) return ways;
+    if (!doc.is_object() || !doc.contains("elements") || !doc["elements"].is_array()) {
+        const auto start = body.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+        const bool jsonLike = start != std::string::npos && (body[start] == '{' || body[start] == '[');
+        if (jsonLike || start == std::string::npos)
+            error = std::string("OSM (Overpass): odpowiedz uszkodzona lub niepelna (bledny JSON)") + kNotRead;
+        else
+            error = "OSM (Overpass): nieczytelna odpowiedz uslugi (" + serverWords(body.substr(start, 400)) + ")" +
+                    kNotRead;
+        return ways;
+    }
+    // The server ran out of time or memory: what came may be only part of the frame's ways.
+    if (const auto remark = doc.find("remark"); remark != doc.end() && remark->is_string()) {
+        const std::string text = remark->get<std::string>();
+        if (text.find("runtime error") != std::string::npos) {
+            error = "OSM (Overpass): usluga przerwala zapytanie (" + serverWords(text) +
+                    ") - mosty i drogi nie wczytane; sprobuj ponownie lub zmniejsz kadr.";
+            return ways;
+        }
+    }
     static const nlohmann::json noTags = nlohmann::json::object();
     for (const nlohmann::json& element : doc["elements"]) {
         if (!element.is_object() || element.value("type", std::string()) != "way") continue;
@@ -108,7 +164,11 @@ std::vector<OsmWay> queryOsmWays(WfsClient& client, const geodesy::Bbox& frame, 
         error = "OSM (Overpass): usluga nie odpowiada (status " + platform::cformat("%d", answer.status) + ").";
         return {};
     }
-    return parseOverpassWays(answer.body);
+    if (!answer.error.empty()) {
+        error = std::string("OSM (Overpass): odpowiedz przerwana w trakcie pobierania") + kNotRead;
+        return {};
+    }
+    return parseOverpassWays(answer.body, error);
 }
 
 }  // namespace net

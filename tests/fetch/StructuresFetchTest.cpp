@@ -153,6 +153,21 @@ TEST_F(Structures, BridgesAndRoadsFollowTheWaysAtTheirWidths) {
     EXPECT_TRUE(hasLabel(labels, "Mosty/drogi: korytarze"));
 }
 
+TEST_F(Structures, RoadsAloneKeepABridgeOnItsDeck) {
+    // Without the bridges layer the secondary road over the valley is a road, still on the deck (181 m, meeting
+    // the ground of 180 m at its ends), not down in the valley (174 m); only its outer half metre blends into the
+    // valley where the surface model's cells straddle the deck's edge.
+    const FetchedData data = run({fetchBridgesRoadsGroup}, {"drogi"});
+    ASSERT_EQ(data.roads.size(), 3u) << data.warning;
+    EXPECT_TRUE(data.bridges.empty());
+    const double axis = sim::structures::siteWays()[0].points[0].x;
+    double low = 1e9;
+    for (const auto& quad : data.roads[0].polygons)
+        if (std::fabs(quad[0].x - axis) < 3.5 && std::fabs(quad[1].x - axis) < 3.5)
+            for (const geodesy::SpatialPoint& p : quad) low = std::min(low, p.z);
+    EXPECT_GT(low, 179.9);
+}
+
 TEST_F(Structures, EveryStructureThroughTheSessionProgram) {
     // The footprints come from the county's LOD1 package; only the structures are placed, not the LOD1 blocks.
     const geodesy::Bbox b = sim::structures::siteFrame();

@@ -34,17 +34,68 @@ TEST(OverpassAnswer, WaysWithGeometryOnly) {
         {"type":"way","id":2,"tags":{"railway":"tram","bridge":"viaduct","name":"T"},
          "geometry":[{"lat":52.0,"lon":21.0},{"lat":52.001},{"lat":52.001,"lon":21.001}]},
         {"type":"way","id":3,"tags":{"highway":"residential"},"geometry":[{"lat":52.0,"lon":21.0}]}]})";
-    const std::vector<OsmWay> ways = parseOverpassWays(body);
+    std::string error;
+    const std::vector<OsmWay> ways = parseOverpassWays(body, error);
     ASSERT_EQ(ways.size(), 1u);
+    EXPECT_EQ(error, "");
     EXPECT_TRUE(ways[0].bridge);
     EXPECT_EQ(ways[0].points.size(), 2u);
     EXPECT_DOUBLE_EQ(ways[0].width, 3.0);  // a tram bridge
-    EXPECT_TRUE(parseOverpassWays("<html>").empty());
-    // A real answer that timed out: no elements, only a remark.
-    GD_REQUIRE_REALDATA("json/overpass_overpy_remark-runtime-error-01.json");
-    EXPECT_TRUE(parseOverpassWays(
-                    testsupport::readFile(testsupport::realdata("json/overpass_overpy_remark-runtime-error-01.json")))
-                    .empty());
+}
+
+TEST(OverpassAnswer, EveryFailedAnswerHasANoteOfItsOwn) {
+    const std::string notRead = " - mosty i drogi nie wczytane.";
+    const std::string stopped = ") - mosty i drogi nie wczytane; sprobuj ponownie lub zmniejsz kadr.";
+    struct Case {
+        const char* file;  // a real answer
+        std::string note;
+    };
+    const Case cases[] = {
+        {"overpass_overpy_bad-request.html",
+         "OSM (Overpass): usluga zwrocila strone HTML zamiast danych (line 2: parse "
+         "error: ';' expected - 'out' found.)" +
+             notRead},
+        {"overpass_overpy_bad-request-encoding.html",
+         "OSM (Overpass): usluga zwrocila strone HTML zamiast danych (line 2: parse error: ';' expected - 'out' "
+         "found.)" +
+             notRead},
+        {"overpass_aio_rate_limited.html",
+         "OSM (Overpass): przekroczony limit zapytan do uslugi - sprobuj ponownie za kilka minut."},
+        {"overpass_aio_too_busy.html", "OSM (Overpass): usluga przeciazona - sprobuj ponownie pozniej."},
+        {"overpass_aio_cutoff_truncated.json",
+         "OSM (Overpass): odpowiedz uszkodzona lub niepelna (bledny JSON)" + notRead},
+        {"overpass_aio_plaintext_server_down.txt",
+         "OSM (Overpass): nieczytelna odpowiedz uslugi (open64: 2 No such file or directory /osm3s_osm_base "
+         "Dispatcher_Client::1. Probably the server is down.)" +
+             notRead},
+        {"overpass_overpy_remark-runtime-error-01.json",
+         "OSM (Overpass): usluga przerwala zapytanie (runtime error: Query timed out in \"query\" at line 4 after 2 "
+         "seconds." +
+             stopped},
+        {"overpass_aio_remark_out_of_memory.json",
+         "OSM (Overpass): usluga przerwala zapytanie (runtime error: Query run out of memory in \"recurse\" at line 1 "
+         "using about 541 MB of RAM." +
+             stopped},
+        {"overpass_aio_remark_way_cannot_be_expanded.json",
+         "OSM (Overpass): usluga przerwala zapytanie (runtime error: Way 547230203 cannot be expanded at timestamp "
+         "2018-05-08T15:48:01Z." +
+             stopped},
+    };
+    for (const Case& c : cases) {
+        const std::string path = std::string("json/") + c.file;
+        GD_REQUIRE_REALDATA(path);
+        std::string error;
+        EXPECT_TRUE(parseOverpassWays(testsupport::readFile(testsupport::realdata(path)), error).empty());
+        EXPECT_EQ(error, c.note) << c.file;
+    }
+    // A real answer that is whole: no note (its one way is a building, kept with its geometry).
+    GD_REQUIRE_REALDATA("json/overpass_aio_way_out_geom.json");
+    std::string error;
+    EXPECT_EQ(
+        parseOverpassWays(testsupport::readFile(testsupport::realdata("json/overpass_aio_way_out_geom.json")), error)
+            .size(),
+        1u);
+    EXPECT_EQ(error, "");
 }
 
 class Overpass : public SimulatorFixture {

@@ -1,6 +1,8 @@
 // Flat roofs from the cloud over a footprint: coverage, the median, and the two fallbacks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "buildings/CloudRoofs.h"
 
 namespace buildings {
@@ -44,11 +46,34 @@ TEST(CloudRoofs, MedianWhenCoveredElseHighestOrGroundPlusThree) {
         const std::vector<CloudPoint> points = cloud(c.roof, c.step);
         const TerrainCells ground = buildTerrainCells(points);
         const PointIndex index(points, 10.0, points[0].x, points[0].y);
-        const RoofFitResult r = roofFromCloud(kFootprint, points, index, ground);
+        const RoofFitResult r = roofFromCloud({"", kFootprint, 100.0, 8.0}, points, index, ground);
         EXPECT_EQ(r.fallback, c.fallback) << c.roof << " " << c.step;
         EXPECT_NEAR(r.coverage, c.coverage, 0.01);
         ASSERT_EQ(r.vertices.size(), 4u);
         EXPECT_DOUBLE_EQ(r.vertices[2].z, c.height);
+    }
+}
+
+TEST(CloudRoofs, FootprintsWithoutPointsStandOnTheGroundMarked) {
+    // Ground at 100 m over 0..20 m; the package says the buildings stand at 150 m and are 8 m high.
+    const std::vector<CloudPoint> points = cloud(108, 0.5);
+    const TerrainCells ground = buildTerrainCells(points);
+    const PointIndex index(points, 10.0, points[0].x, points[0].y);
+    struct Case {
+        double east;  // of the 10 m square footprint
+        double base;  // the cloud's nearest ground within 30 m, else the package's
+    };
+    for (const Case c : {Case{40, 100.0}, Case{100, 150.0}}) {
+        const Building3D lod1{"", {{c.east, 0}, {c.east + 10, 0}, {c.east + 10, 10}, {c.east, 10}}, 150.0, 8.0};
+        const RoofFitResult flat = roofFromCloud(lod1, points, index, ground);
+        EXPECT_TRUE(flat.fallback && flat.withoutPoints);
+        EXPECT_DOUBLE_EQ(flat.vertices[0].z, c.base + 3.0);
+        const RoofFitResult solid = reconstructFootprints({lod1}, points)[0];
+        EXPECT_TRUE(solid.fallback && solid.withoutPoints);
+        const auto [low, high] = std::minmax_element(solid.vertices.begin(), solid.vertices.end(),
+                                                     [](const auto& a, const auto& b) { return a.z < b.z; });
+        EXPECT_DOUBLE_EQ(low->z, c.base) << c.east;
+        EXPECT_DOUBLE_EQ(high->z, c.base + 8.0);
     }
 }
 

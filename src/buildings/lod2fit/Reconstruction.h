@@ -16,6 +16,10 @@ RoofFitResult reconstructBuilding(const std::vector<geodesy::SpatialPoint>& poin
 // faces fanned into triangles; 1e9 without points or faces.
 double meanDistanceToMesh(const std::vector<geodesy::SpatialPoint>& points, const RoofMesh& mesh);
 
+// Root mean square of how far the roof over each point misses its height: the highest face straight above or below
+// it, or the nearest face where none lies over it; every k-th of more than 5000 points. 1e9 without points or faces.
+double rmsHeightError(const std::vector<geodesy::SpatialPoint>& points, const RoofMesh& mesh);
+
 // Reverses every face whose Newell normal points into its connected part (towards the mean of the part's
 // vertices), so solids face outward.
 void turnFacesOutward(RoofMesh& mesh);

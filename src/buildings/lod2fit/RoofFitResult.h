@@ -14,6 +14,7 @@ struct RoofFitResult {
     bool fallback = true;    // doubtful: placed with the correction material
     double meanError = 0.0;  // metres, points to the nearest face
     double confidence = 0.0;
+    double rmsError = 0.0;  // metres, root mean square of the points' heights against the roof over them
 };
 
 }  // namespace lod2fit

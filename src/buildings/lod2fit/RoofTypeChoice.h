@@ -1,6 +1,9 @@
 // The roof type chosen from the planes, its confidence and the way a one-sided roof leans.
 #pragma once
 #include <string>
+#include <vector>
+
+#include "buildings/lod2fit/RoofPlane.h"
 
 namespace lod2fit {
 
@@ -11,6 +14,8 @@ struct RoofTypeChoice {
     // building a Shed or AsymGabled roof leans to.
     double riseX = 0.0;
     double riseY = 0.0;
+    // The first plane of each sloped group kept, largest group first: the roof's faces as the points show them.
+    std::vector<RoofPlane> slopes;
 };
 
 }  // namespace lod2fit

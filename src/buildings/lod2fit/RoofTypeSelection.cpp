@@ -21,6 +21,7 @@ struct Group {
     double slope = 0.0;    // degrees
     double azimuth = 0.0;  // degrees, 0..360
     double riseX = 0.0, riseY = 0.0;
+    RoofPlane plane;
     int inliers = 0;
 };
 
@@ -46,6 +47,7 @@ RoofTypeChoice selectRoofType(const std::vector<RoofPlane>& planes, const std::v
         if (g.azimuth < 0) g.azimuth += 360.0;
         g.riseX = -plane.a;
         g.riseY = -plane.b;
+        g.plane = plane;
         auto joins = [&g](const Group& earlier) {
             if (earlier.flat && g.flat) return true;
             return !earlier.flat && !g.flat && std::fabs(earlier.slope - g.slope) < kMergeSlope &&
@@ -81,6 +83,7 @@ RoofTypeChoice selectRoofType(const std::vector<RoofPlane>& planes, const std::v
         choice.riseX = sloped[0]->riseX;
         choice.riseY = sloped[0]->riseY;
     }
+    for (const Group* g : sloped) choice.slopes.push_back(g->plane);
     if (s == 0) {
         choice = {"Flat", 1.0};
     } else if (s == 1) {
