@@ -291,10 +291,12 @@ nlohmann::json ModelView::write(const model::ModelState& state, const std::files
                                {"max", {p->boxMax.x - ox, p->boxMax.y - oy}},
                                {"angle", p->angle}});
     }
+    std::vector<std::filesystem::path> gone;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
         const std::string name = entry.path().filename().string();
-        if (std::find(kept.begin(), kept.end(), name) == kept.end()) std::filesystem::remove(entry.path(), ignored);
+        if (std::find(kept.begin(), kept.end(), name) == kept.end()) gone.push_back(entry.path());
     }
+    for (const auto& path : gone) std::filesystem::remove(path, ignored);
     platform::writeFileAtomically(folder / bin, buffer.bytes);
 
     const auto& g = state.geoLocation;

@@ -177,11 +177,12 @@ void WorkspaceShell::exportModel() {
     auto snapshot = std::make_shared<exporter::ModelSnapshot>(exporter::snapshotOf(model_.state()));
     platform::startWorker([this, snapshot, dir, name] {
         std::error_code ignored;
+        std::vector<std::filesystem::path> older;
         for (const auto& entry : std::filesystem::directory_iterator(dir.parent_path(), ignored)) {
             const std::string other = entry.path().filename().string();
-            if (other != name && other != std::to_string(std::stoi(name) - 1))
-                std::filesystem::remove_all(entry.path(), ignored);
+            if (other != name && other != std::to_string(std::stoi(name) - 1)) older.push_back(entry.path());
         }
+        for (const auto& path : older) std::filesystem::remove_all(path, ignored);
         const exporter::ExportResult result = exporter::exportModel(*snapshot, dir);
         nlohmann::json message{{"kind", "exported"}, {"ok", result.ok}, {"error", result.error}};
         if (result.ok) message["files"] = ExportBundle::pack(dir, "export/" + name + "/");

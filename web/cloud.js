@@ -14,6 +14,7 @@ function routed(url) {
 function $(id) { return document.getElementById(id); }
 
 var map = L.map('map', {minZoom: 4, maxZoom: 21}).setView([52.2297, 21.0122], 16);
+var viewRestored = keepMapView(map, 'cloud_map_view');
 L.tileLayer.wms(routed(ORTO), {layers: 'Raster', format: 'image/jpeg', maxZoom: 21}).addTo(map);
 
 var downloading = false;
@@ -63,7 +64,15 @@ function endDownload(text, isError) {
 }
 
 map.on('moveend', estimateSoon);
-$('detail').addEventListener('input', estimateSoon);
+// The quality survives a reload like the view.
+try {
+  var keptDetail = sessionStorage.getItem('cloud_detail');
+  if (keptDetail !== null) $('detail').value = keptDetail;
+} catch (e) { /* storage off */ }
+$('detail').addEventListener('input', function () {
+  try { sessionStorage.setItem('cloud_detail', this.value); } catch (e) { /* storage off */ }
+  estimateSoon();
+});
 
 $('btnDownload').addEventListener('click', function () {
   GISBridge.send('download', {bboxWgs84: frame(), detail: detail()});
@@ -84,6 +93,7 @@ $('btnOrigin').addEventListener('click', function () {
 GISBridge.listen({
   pong: function () { $('connection').textContent = 'Połączono z ArchiCAD ✓'; },
   init: function (msg) {
+    if (viewRestored) return;  // a reloaded page stays where the user was
     if (typeof msg.lat === 'number' && typeof msg.lon === 'number') {
       map.setView([msg.lat, msg.lon], typeof msg.zoom === 'number' ? msg.zoom : map.getZoom());
     }

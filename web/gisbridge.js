@@ -50,3 +50,21 @@ var GISBridge = {
 function decimalText(value, digits) {
   return value.toFixed(digits).replace('.', ',');
 }
+
+// The map's view survives a reload of the page (in the tab's session storage). True when a view was restored:
+// the page then keeps it instead of moving to the project's place once more.
+function keepMapView(map, key) {
+  var restored = false;
+  try {
+    var v = JSON.parse(sessionStorage.getItem(key) || 'null');
+    if (v && isFinite(v[0]) && isFinite(v[1]) && isFinite(v[2])) {
+      map.setView([v[0], v[1]], v[2]);
+      restored = true;
+    }
+  } catch (e) { /* storage off */ }
+  map.on('moveend', function () {
+    var c = map.getCenter();
+    try { sessionStorage.setItem(key, JSON.stringify([c.lat, c.lng, map.getZoom()])); } catch (e) { /* storage off */ }
+  });
+  return restored;
+}

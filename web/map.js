@@ -96,6 +96,7 @@ function showChips(counts, placed) {
 
 // ---- Map ----
 var map = L.map('map', {minZoom: 4, maxZoom: 21, zoomControl: true}).setView([52.2297, 21.0122], 16);
+var viewRestored = keepMapView(map, 'gis_map_view');
 L.control.scale({position: 'bottomleft', maxWidth: 160, imperial: false}).addTo(map);
 
 var FrameBox = L.Control.extend({
@@ -468,6 +469,7 @@ GISBridge.listen({
     $('version').textContent = msg.wersja ? 'v' + msg.wersja : 'build ' + msg.build;
   },
   init: function (msg) {
+    if (viewRestored) return;  // a reloaded page stays where the user was
     if (msg.lat != null && msg.lon != null) map.setView([msg.lat, msg.lon], msg.zoom || 16);
   },
   addressResults: function (msg) {

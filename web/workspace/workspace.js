@@ -122,8 +122,9 @@ function fitWindow(w) {
   const top = $('menubar').offsetHeight;
   const maxWidth = window.innerWidth - 2 * MARGIN;
   const maxHeight = window.innerHeight - top - 2 * MARGIN;
-  if (w.offsetWidth > maxWidth) w.style.width = Math.max(maxWidth, 320) + 'px';
-  if (w.offsetHeight > maxHeight) w.style.height = Math.max(maxHeight, 200) + 'px';
+  // The set size, not the drawn one: the style sheet's limits draw it smaller without changing it.
+  if (parseFloat(w.style.width) > maxWidth) w.style.width = Math.max(maxWidth, 320) + 'px';
+  if (parseFloat(w.style.height) > maxHeight) w.style.height = Math.max(maxHeight, 200) + 'px';
   const left = Math.min(Math.max(w.offsetLeft, MARGIN), window.innerWidth - w.offsetWidth - MARGIN);
   const y = Math.min(Math.max(w.offsetTop, top + MARGIN), window.innerHeight - w.offsetHeight - MARGIN);
   w.style.left = Math.max(left, 0) + 'px';
@@ -183,16 +184,20 @@ function dragBy(handle, w) {
     if (ev.target.tagName === 'BUTTON') return;
     const sx = ev.clientX - w.offsetLeft;
     const sy = ev.clientY - w.offsetTop;
-    const cover = document.createElement('div');  // keeps the iframe from taking the mouse
-    cover.style.cssText = 'position:fixed;inset:0;z-index:99999;cursor:move';
-    document.body.appendChild(cover);
+    // Only a real drag covers the page (so the iframe does not take the mouse); a click stays a click.
+    let cover = null;
     const move = (e) => {
+      if (!cover) {
+        cover = document.createElement('div');
+        cover.style.cssText = 'position:fixed;inset:0;z-index:99999;cursor:move';
+        document.body.appendChild(cover);
+      }
       w.style.left = (e.clientX - sx) + 'px';
       w.style.top = (e.clientY - sy) + 'px';
       fitWindow(w);
     };
     const up = () => {
-      cover.remove();
+      if (cover) cover.remove();
       document.removeEventListener('mousemove', move);
       document.removeEventListener('mouseup', up);
     };
