@@ -2,22 +2,18 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
+#include <memory>
 #include <variant>
 
-#include "exporter/ExportGeometry.h"
+#include "ExportBundle.h"
+#include "ModelView.h"
+#include "exporter/ModelExport.h"
 #include "exporter/ModelSnapshot.h"
 #include "exporter/SvgWriter.h"
 #include "platform/MessageLoop.h"
+#include "platform/Workers.h"
 
 namespace {
-
-// The 3D view draws at most this many triangles and segments (a denser model is thinned evenly), at
-// centimetre precision: the view is for looking, and each update crosses to the page as JSON text.
-constexpr std::size_t kMaxViewFaces = 60000;
-constexpr std::size_t kMaxViewLines = 100000;
-
-double viewNumber(double v) { return std::round(v * 100.0) / 100.0; }
 
 // A menu text without the host's enable codes ("^ES^EE...").
 std::string menuText(const std::string& text) {
@@ -154,54 +150,47 @@ std::int32_t WorkspaceShell::alert(const host::AlertRequest& request) {
 
 void WorkspaceShell::refreshModelView(bool force) {
     const auto& state = model_.state();
-    const std::size_t signature = state.elements.size() * 1000003u + model_.committedCommands().size();
-    if (!force && signature == modelSignature_) return;
-    modelSignature_ = signature;
+    if (!force && model_.revision() == modelRevision_) return;
+    modelRevision_ = model_.revision();
     const exporter::ModelSnapshot snapshot = exporter::snapshotOf(state);
-    std::vector<exporter::Face3> faces;
-    for (const auto& element : snapshot.elements) {
-        auto more = exporter::facesOf(element);
-        faces.insert(faces.end(), more.begin(), more.end());
-    }
-    const std::size_t step = faces.size() > kMaxViewFaces ? (faces.size() + kMaxViewFaces - 1) / kMaxViewFaces : 1;
-    nlohmann::json positions = nlohmann::json::array();
-    nlohmann::json colours = nlohmann::json::array();
-    for (std::size_t i = 0; i < faces.size(); i += step) {
-        const auto& f = faces[i];
-        for (const auto* p : {&f.a, &f.b, &f.c}) {
-            positions.push_back(viewNumber(p->x));
-            positions.push_back(viewNumber(p->y));
-            positions.push_back(viewNumber(p->z));
-        }
-        const host::HostColour c = exporter::layerColour(exporter::exportLayerName(snapshot, f.layer));
-        colours.push_back({c.red, c.green, c.blue});
-    }
-    // 2D kinds lie in the 3D view as lines on the ground.
-    nlohmann::json lines = nlohmann::json::array();
-    const auto addPath = [&](const std::vector<host::HostPoint2>& path, bool closed) {
-        for (std::size_t i = 0; i + 1 < path.size() + (closed ? 1 : 0) && path.size() > 1; ++i) {
-            if (lines.size() >= kMaxViewLines * 4) return;
-            const auto& a = path[i];
-            const auto& b = path[(i + 1) % path.size()];
-            for (double v : {a.x, a.y, b.x, b.y}) lines.push_back(viewNumber(v));
-        }
-    };
-    for (const auto& element : snapshot.elements) {
-        if (const auto* polyline = std::get_if<host::PolylineElement>(&element.body)) {
-            addPath(exporter::tessellatePolyline(*polyline), false);
-        } else if (const auto* fill = std::get_if<host::FillElement>(&element.body)) {
-            for (const auto& ring : fill->contours) addPath(ring, true);
-        }
-    }
     std::map<std::string, int> counts;
     for (const auto& element : snapshot.elements) ++counts[exporter::exportLayerName(snapshot, element.header.layer)];
-    send({{"kind", "model"},
-          {"svg", exporter::writeSvg(snapshot, {})},
-          {"positions", positions},
-          {"colours", colours},
-          {"lines", lines},
-          {"elements", state.elements.size()},
-          {"layers", counts}});
+    nlohmann::json message{{"kind", "model"},
+                           {"svg", exporter::writeSvg(snapshot, {})},
+                           {"elements", state.elements.size()},
+                           {"layers", counts},
+                           {"undo", model_.undoableCommandName()}};
+    if (!folder_.empty()) {
+        nlohmann::json view = ModelView::write(state, folder_ / "view", modelRevision_);
+        view["folder"] = "view/";
+        message["view"] = std::move(view);
+    }
+    send(message);
+}
+
+void WorkspaceShell::exportModel() {
+    if (exporting_ || folder_.empty()) return;
+    exporting_ = true;
+    // Each export in a folder of its own: a page may still be downloading the previous one, older ones go.
+    const std::string name = std::to_string(++exports_);
+    const std::filesystem::path dir = folder_ / "export" / name;
+    auto snapshot = std::make_shared<exporter::ModelSnapshot>(exporter::snapshotOf(model_.state()));
+    platform::startWorker([this, snapshot, dir, name] {
+        std::error_code ignored;
+        std::vector<std::filesystem::path> older;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.parent_path(), ignored)) {
+            const std::string other = entry.path().filename().string();
+            if (other != name && other != std::to_string(std::stoi(name) - 1)) older.push_back(entry.path());
+        }
+        for (const auto& path : older) std::filesystem::remove_all(path, ignored);
+        const exporter::ExportResult result = exporter::exportModel(*snapshot, dir);
+        nlohmann::json message{{"kind", "exported"}, {"ok", result.ok}, {"error", result.error}};
+        if (result.ok) message["files"] = ExportBundle::pack(dir, "export/" + name + "/");
+        platform::MessageLoop::main().post([this, message] {
+            exporting_ = false;
+            send(message);
+        });
+    });
 }
 
 void WorkspaceShell::onPageCall(const nlohmann::json& call) {
@@ -220,6 +209,15 @@ void WorkspaceShell::onPageCall(const nlohmann::json& call) {
         auto it = palettes_.find(call["guid"].get<std::string>());
         bool visible = false;
         if (it != palettes_.end() && it->second.callback) it->second.callback(call["message"].get<int>(), visible);
+    } else if (op == "undo") {
+        // Refused while a command runs (an alert of it may be open).
+        const std::string name = model_.undoableCommandName();
+        const bool undone = !name.empty() && model_.undoLastCommand() == host::kHostOk;
+        if (undone) reportLine("Cofnieto: " + name);
+        // The page disabled its button for the answer: a refusal must reach it too.
+        refreshModelView(!undone);
+    } else if (op == "export") {
+        exportModel();
     } else if (op == "alert" && call.contains("id") && call["id"].is_number_integer() && call.contains("button") &&
                call["button"].is_number_integer()) {
         alertAnswers_[call["id"].get<std::int64_t>()] = call["button"].get<std::int32_t>();

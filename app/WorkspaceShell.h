@@ -3,6 +3,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -41,6 +42,8 @@ public:
     void setStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
     // Sends the project-close notification (the palettes end).
     void closeProject();
+    // The page's folder: the 3D view's files and the exports are written under it.
+    void setFolder(const std::filesystem::path& folder) { folder_ = folder; }
 
 private:
     struct Palette {
@@ -53,6 +56,8 @@ private:
     void send(const nlohmann::json& message);
     nlohmann::json menuMessage() const;
     nlohmann::json paletteMessage(const std::string& guid) const;
+    // Writes every export format on a worker and offers the files to the page.
+    void exportModel();
 
     browser::BrowserChannel& page_;
     model::ModelHost& model_;
@@ -67,5 +72,8 @@ private:
     std::map<std::int64_t, std::int32_t> alertAnswers_;
     std::vector<nlohmann::json> openAlerts_;
     const std::atomic<bool>* stop_ = nullptr;
-    std::size_t modelSignature_ = static_cast<std::size_t>(-1);
+    std::uint64_t modelRevision_ = static_cast<std::uint64_t>(-1);
+    std::filesystem::path folder_;
+    bool exporting_ = false;
+    int exports_ = 0;
 };

@@ -102,6 +102,7 @@ int cmdServe(int argc, char** argv) {
     browser::BrowserChannel& page = server.channel("host");
     WorkspaceShell shell(page, model);
     shell.setStopFlag(&g_stop);
+    shell.setFolder(workspaceDir);
     page.RegisterAsynchJSObject("HOST", "call", [&shell](const nlohmann::json& args) {
         if (args.is_array() && !args.empty() && args[0].is_string()) {
             shell.onPageCall(nlohmann::json::parse(args[0].get<std::string>(), nullptr, false));
@@ -135,17 +136,16 @@ int cmdServe(int argc, char** argv) {
         if (open) platform::openUrlExternally(server.baseAddress() + "host/workspace.html");
 
         auto& loop = platform::MessageLoop::main();
-        std::size_t saved = model.committedCommands().size() + model.state().elements.size() * 1000003u;
+        std::uint64_t saved = model.revision();
         while (!g_stop) {
             loop.runOne(std::chrono::milliseconds(200));
             loop.pump();
             shell.refreshModelView();
-            const std::size_t now = model.committedCommands().size() + model.state().elements.size() * 1000003u;
-            if (!project.empty() && now != saved) {
-                // Saved after every change, so stopping the workspace never costs work.
+            if (!project.empty() && model.revision() != saved && !model.inUndoableCommand()) {
+                // Saved after every change (the georeference too), so even a killed workspace loses nothing.
                 const model::ProjectFileStatus status = model.saveProject(project);
                 if (!status.ok) std::fprintf(stderr, "serve: nie mozna zapisac projektu: %s\n", status.error.c_str());
-                saved = now;
+                saved = model.revision();
             }
         }
         shell.closeProject();

@@ -1,36 +1,6 @@
 /* Velmora Cloud page: frame an area, estimate the points, download them as one E57 file. */
 'use strict';
 
-// ---- Bridge to the add-on: messages wait in a queue until the add-on's object "GIS" exists. ----
-var GISBridge = {
-  _queue: [],
-  _timer: null,
-  handlers: {},
-  send: function (type, payload) {
-    var msg = payload || {};
-    msg.type = type;
-    GISBridge._queue.push(msg);
-    if (!GISBridge._flush() && !GISBridge._timer) {
-      GISBridge._timer = setInterval(function () {
-        if (GISBridge._flush()) {
-          clearInterval(GISBridge._timer);
-          GISBridge._timer = null;
-        }
-      }, 100);
-    }
-  },
-  _flush: function () {
-    if (typeof window.GIS === 'undefined' || !window.GIS || typeof window.GIS.postMessage !== 'function') return false;
-    while (GISBridge._queue.length) window.GIS.postMessage(JSON.stringify(GISBridge._queue.shift()));
-    return true;
-  },
-  receive: function (msg) {
-    var handler = msg && GISBridge.handlers[msg.type];
-    if (handler) handler(msg);
-    else console.warn('GISBridge: brak obsługi wiadomości', msg);
-  }
-};
-
 var ORTO = 'https://mapy.geoportal.gov.pl/wss/service/PZGIK/ORTO/WMS/StandardResolution';
 var DETAILS = ['lekki', 'standard', 'full'];
 
@@ -44,6 +14,7 @@ function routed(url) {
 function $(id) { return document.getElementById(id); }
 
 var map = L.map('map', {minZoom: 4, maxZoom: 21}).setView([52.2297, 21.0122], 16);
+var viewRestored = keepMapView(map, 'cloud_map_view');
 L.tileLayer.wms(routed(ORTO), {layers: 'Raster', format: 'image/jpeg', maxZoom: 21}).addTo(map);
 
 var downloading = false;
@@ -70,13 +41,21 @@ function estimateSoon() {
 }
 
 function pointsText(points) {
-  if (points >= 1000000) return (points / 1000000).toFixed(1).replace('.', ',') + ' mln pkt';
+  if (points >= 1000000) return decimalText(points / 1000000, 1) + ' mln pkt';
   if (points >= 1000) return Math.round(points / 1000) + ' tys. pkt';
   return points + ' pkt';
 }
 
+function startDownload() {
+  downloading = true;
+  $('btnDownload').disabled = true;
+  $('btnCancel').classList.remove('hidden');
+}
+
 function endDownload(text, isError) {
   downloading = false;
+  // A bar left part-way would say the work still runs.
+  $('progressBar').style.width = isError ? '0%' : '100%';
   $('btnCancel').classList.add('hidden');
   $('btnCancel').textContent = 'Anuluj';
   $('btnCancel').disabled = false;
@@ -85,13 +64,19 @@ function endDownload(text, isError) {
 }
 
 map.on('moveend', estimateSoon);
-$('detail').addEventListener('input', estimateSoon);
+// The quality survives a reload like the view.
+try {
+  var keptDetail = sessionStorage.getItem('cloud_detail');
+  if (keptDetail !== null) $('detail').value = keptDetail;
+} catch (e) { /* storage off */ }
+$('detail').addEventListener('input', function () {
+  try { sessionStorage.setItem('cloud_detail', this.value); } catch (e) { /* storage off */ }
+  estimateSoon();
+});
 
 $('btnDownload').addEventListener('click', function () {
   GISBridge.send('download', {bboxWgs84: frame(), detail: detail()});
-  downloading = true;
-  this.disabled = true;
-  $('btnCancel').classList.remove('hidden');
+  startDownload();
   setStatus('Pobieram chmurę punktów…');
 });
 
@@ -105,9 +90,10 @@ $('btnOrigin').addEventListener('click', function () {
   GISBridge.send('setOrigin', {lat: c.lat, lon: c.lng});
 });
 
-GISBridge.handlers = {
+GISBridge.listen({
   pong: function () { $('connection').textContent = 'Połączono z ArchiCAD ✓'; },
   init: function (msg) {
+    if (viewRestored) return;  // a reloaded page stays where the user was
     if (typeof msg.lat === 'number' && typeof msg.lon === 'number') {
       map.setView([msg.lat, msg.lon], typeof msg.zoom === 'number' ? msg.zoom : map.getZoom());
     }
@@ -115,13 +101,14 @@ GISBridge.handlers = {
   estimateDone: function (msg) {
     overLimit = !!msg.overLimit;
     var text = '~' + pointsText(msg.points || 0) + ' · ~' + Math.round(msg.sizeMB || 0) + ' MB';
-    if (msg.density) text += ' · ' + msg.density + ' pkt/m²';
+    if (msg.density) text += ' · ' + String(msg.density).replace('.', ',') + ' pkt/m²';
     if (overLimit) text += ' — przekroczono limit, zmniejsz kadr lub jakość';
     $('estimate').textContent = text;
     $('estimate').classList.toggle('over', overLimit);
     $('btnDownload').disabled = downloading || overLimit;
   },
   progress: function (msg) {
+    if (!downloading) startDownload();  // a page reloaded while the add-on downloads
     var hasPct = typeof msg.pct === 'number';
     setStatus((msg.label || 'Pobieranie') + (hasPct ? ' — ' + Math.round(msg.pct) + '%' : '…'));
     if (hasPct) $('progressBar').style.width = Math.max(0, Math.min(100, msg.pct)) + '%';
@@ -136,7 +123,7 @@ GISBridge.handlers = {
   },
   originSet: function (msg) { console.log('originSet', msg); },
   cancelled: function (msg) { console.log('cancelled', msg); }
-};
+});
 
 GISBridge.send('ping');
 GISBridge.send('getInit');

@@ -1,36 +1,6 @@
 /* Geodraft import page: the map, the layer choice and the messages to and from the add-on. */
 'use strict';
 
-// ---- Bridge to the add-on: messages wait in a queue until the add-on's object "GIS" exists. ----
-var GISBridge = {
-  _queue: [],
-  _timer: null,
-  handlers: {},
-  send: function (type, payload) {
-    var msg = payload || {};
-    msg.type = type;
-    GISBridge._queue.push(msg);
-    if (!GISBridge._flush() && !GISBridge._timer) {
-      GISBridge._timer = setInterval(function () {
-        if (GISBridge._flush()) {
-          clearInterval(GISBridge._timer);
-          GISBridge._timer = null;
-        }
-      }, 100);
-    }
-  },
-  _flush: function () {
-    if (typeof window.GIS === 'undefined' || !window.GIS || typeof window.GIS.postMessage !== 'function') return false;
-    while (GISBridge._queue.length) window.GIS.postMessage(JSON.stringify(GISBridge._queue.shift()));
-    return true;
-  },
-  receive: function (msg) {
-    var handler = msg && GISBridge.handlers[msg.type];
-    if (handler) handler(msg);
-    else console.warn('GISBridge: brak obsługi wiadomości', msg);
-  }
-};
-
 // ---- Configuration: the services the page itself asks for map pictures. ----
 var SERVICES = {
   orto: 'https://mapy.geoportal.gov.pl/wss/service/PZGIK/ORTO/WMS/StandardResolution',
@@ -78,6 +48,13 @@ function setStatus(text, isError) {
   el.classList.toggle('error', !!isError);
 }
 
+// The add-on joins its notes with single blanks; the status shows one note a line. A note ends with a full stop
+// (or ! or ?) followed by a capital letter, but not after an abbreviation such as "np.".
+var NOTE_BREAK = /(?<=[.!?])(?<!\b(?:np|tj|ok|ul|nr|tzw|tys|pkt|in|m)\.)\s+(?=[A-ZĄĆĘŁŃÓŚŹŻ])/;
+function notesText(text) {
+  return String(text).split(NOTE_BREAK).join('\n');
+}
+
 function setProgress(percent) {
   $('progress').classList.remove('off');
   $('progressBar').style.width = percent + '%';
@@ -119,6 +96,7 @@ function showChips(counts, placed) {
 
 // ---- Map ----
 var map = L.map('map', {minZoom: 4, maxZoom: 21, zoomControl: true}).setView([52.2297, 21.0122], 16);
+var viewRestored = keepMapView(map, 'gis_map_view');
 L.control.scale({position: 'bottomleft', maxWidth: 160, imperial: false}).addTo(map);
 
 var FrameBox = L.Control.extend({
@@ -132,7 +110,7 @@ var FrameBox = L.Control.extend({
 new FrameBox().addTo(map);
 
 function lengthText(m) {
-  return m < 1000 ? Math.round(m) + ' m' : (m / 1000).toFixed(2) + ' km';
+  return m < 1000 ? Math.round(m) + ' m' : decimalText(m / 1000, 2) + ' km';
 }
 
 function updateFrameBox() {
@@ -335,13 +313,33 @@ function tickedLayers() {
   return keys;
 }
 
+// Work in progress: each step's button stays disabled until its answer came, so a double click never asks twice.
+var fetching = false;     // a fetch was asked for and its "fetchDone" has not come
+var fetchRunning = false; // the add-on reported progress of it (so an error now is not the fetch's refusal)
+var placing = false;
+var hasData = false;      // the add-on holds fetched data that "2. Dodaj do projektu" places
+var placed = false;       // ... and they were placed already
+
+function setFetching(on) {
+  fetching = on;
+  if (!on) fetchRunning = false;
+  $('btnFetch').disabled = on;
+}
+
+function updatePlaceButton() {
+  $('btnPlace').disabled = !hasData || placing || fetching;
+}
+
 $('btnFetch').addEventListener('click', function () {
+  if (fetching) return;
   var layers = tickedLayers();
   if (!layers.length) {
     setStatus('Zaznacz co najmniej jedną warstwę do pobrania.', true);
     return;
   }
-  $('btnPlace').disabled = true;
+  setFetching(true);
+  hasData = false;
+  updatePlaceButton();
   setStep(1, 'active');
   setStep(2, null);
   showChips({});
@@ -360,6 +358,11 @@ $('btnFetch').addEventListener('click', function () {
 });
 
 $('btnPlace').addEventListener('click', function () {
+  if (placing || !hasData) return;
+  if (placed && !window.confirm('Te dane są już w projekcie. Dodać je jeszcze raz?\n' +
+                                'Wszystkie elementy powstaną drugi raz.')) return;
+  placing = true;
+  updatePlaceButton();
   setStep(2, 'active');
   setStatus('Dodaję do projektu…');
   GISBridge.send('place', {});
@@ -460,12 +463,13 @@ document.addEventListener('click', function (ev) {
 // ---- Messages from the add-on ----
 var lastCounts = {};
 
-GISBridge.handlers = {
+GISBridge.listen({
   pong: function (msg) {
     setStatus('Połączono z ArchiCAD ✓');
     $('version').textContent = msg.wersja ? 'v' + msg.wersja : 'build ' + msg.build;
   },
   init: function (msg) {
+    if (viewRestored) return;  // a reloaded page stays where the user was
     if (msg.lat != null && msg.lon != null) map.setView([msg.lat, msg.lon], msg.zoom || 16);
   },
   addressResults: function (msg) {
@@ -489,6 +493,9 @@ GISBridge.handlers = {
       setStatus(msg.label || 'Pobieranie…');
       setProgress(5);
     }
+    if (!fetching) setFetching(true);  // also after a reload while the add-on still fetches
+    fetchRunning = true;
+    updatePlaceButton();
     var cancel = $('btnCancel');
     if (msg.cancellable === true) {
       cancel.classList.remove('hidden');
@@ -501,7 +508,10 @@ GISBridge.handlers = {
   fetchDone: function (msg) {
     var counts = msg.counts || {};
     var anything = Object.keys(counts).length > 0;
-    $('btnPlace').disabled = !anything;
+    setFetching(false);
+    hasData = anything;
+    placed = false;
+    updatePlaceButton();
     var geojson = msg.geojson;
     if (typeof geojson === 'string') {
       try { geojson = JSON.parse(geojson); } catch (e) { geojson = null; }
@@ -513,11 +523,14 @@ GISBridge.handlers = {
     showChips(counts, false);
     setStep(1, anything ? 'done' : null);
     setStep(2, anything ? 'active' : null);
-    if (msg.warning) setStatus(msg.warning, !anything);
+    if (msg.warning) setStatus(notesText(msg.warning), !anything);
     else if (anything) setStatus('Pobrano — sprawdź podgląd i kliknij „2. Dodaj do projektu”');
     else setStatus('Nic nie pobrano dla tego obszaru', true);
   },
   placeDone: function (msg) {
+    placing = false;
+    placed = true;
+    updatePlaceButton();
     progressOff();
     showChips(lastCounts, true);
     setStep(2, 'done');
@@ -533,14 +546,18 @@ GISBridge.handlers = {
   layerList: openMapping,
   error: function (msg) {
     setStatus(msg.msg || 'Błąd', true);
-    progressOff();
+    // A refused fetch never reports progress; one that runs ends with "fetchDone" and keeps its progress.
+    if (fetching && !fetchRunning) setFetching(false);
+    if (!fetching) progressOff();
+    placing = false;
+    updatePlaceButton();
   },
   cancelled: function () {
     setStatus('Anulowano');
     progressOff();
   },
   noop: function () {}
-};
+});
 
 GISBridge.send('ping');
 GISBridge.send('getInit');

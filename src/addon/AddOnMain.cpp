@@ -117,16 +117,11 @@ host::HostError AddOnMain::menuCommand(std::int32_t menuId, std::int32_t item) {
 void AddOnMain::toggle(Slot& slot) {
     host::Shell* s = host::shell();
     if (!s) return;
-    std::int32_t flags = 0;
     if (slot.object && slot.visible) {
         show(slot, false);
-        s->getMenuItemFlags(kMenuStrings, slot.item, flags);
-        s->setMenuItemFlags(kMenuStrings, slot.item, flags & ~host::kMenuItemChecked);
     } else {
         create(slot);
         show(slot, true);
-        s->getMenuItemFlags(kMenuStrings, slot.item, flags);
-        s->setMenuItemFlags(kMenuStrings, slot.item, flags | host::kMenuItemChecked);
     }
 }
 
@@ -163,7 +158,14 @@ void AddOnMain::create(Slot& slot) {
 
 void AddOnMain::show(Slot& slot, bool visible) {
     slot.visible = visible;
-    if (host::shell()) host::shell()->showPalette(slot.guid, slot.title, visible);
+    host::Shell* s = host::shell();
+    if (!s) return;
+    s->showPalette(slot.guid, slot.title, visible);
+    // The check mark follows the window however it was shown or hidden (menu, its close box, the host).
+    std::int32_t flags = 0;
+    s->getMenuItemFlags(kMenuStrings, slot.item, flags);
+    s->setMenuItemFlags(kMenuStrings, slot.item,
+                        visible ? flags | host::kMenuItemChecked : flags & ~host::kMenuItemChecked);
 }
 
 host::HostError AddOnMain::paletteCallback(Slot& slot, std::int32_t message, bool& visible) {

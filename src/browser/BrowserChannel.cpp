@@ -96,7 +96,12 @@ void BrowserChannel::returnScripts(std::deque<std::string> scripts) {
     scripts_.insert(scripts_.begin(), std::make_move_iterator(scripts.begin()), std::make_move_iterator(scripts.end()));
 }
 
-void BrowserChannel::call(const std::string& object, const std::string& function, std::string argsJson) {
+bool BrowserChannel::call(std::uint64_t stream, const std::string& object, const std::string& function,
+                          std::string argsJson) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stream == 0 || stream != stream_) return false;
+    }
     platform::MessageLoop::main().post([this, object, function, argsJson = std::move(argsJson)] {
         auto o = functions_.find(object);
         if (o == functions_.end()) return;
@@ -106,6 +111,7 @@ void BrowserChannel::call(const std::string& object, const std::string& function
         if (!args.is_array()) args = nlohmann::json::array();
         f->second(args);
     });
+    return true;
 }
 
 void BrowserChannel::pageLoaded() {

@@ -62,8 +62,9 @@ public:
     std::deque<std::string> takeScripts(std::uint64_t stream, std::chrono::milliseconds wait, bool& current);
     // Puts scripts back at the front (a stream that could not deliver them).
     void returnScripts(std::deque<std::string> scripts);
-    // A call from the page; runs the function on the main thread.
-    void call(const std::string& object, const std::string& function, std::string argsJson);
+    // A call from the page of that stream; runs the function on the main thread. False (and nothing runs) when the
+    // stream is not the channel's current one: another page has taken the channel over.
+    bool call(std::uint64_t stream, const std::string& object, const std::string& function, std::string argsJson);
     // The page told its loading state; a file it asked for was missing.
     void pageLoaded();
     void pageMissing(int code, const std::string& path);

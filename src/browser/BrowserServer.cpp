@@ -1,5 +1,9 @@
 #include "browser/BrowserServer.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <array>
 #include <fstream>
 #include <random>
@@ -7,7 +11,9 @@
 
 #include <httplib.h>
 
+#include "browser/detail/ElasticPool.h"
 #include "browser/detail/RequestChecks.h"
+#include "platform/Numbers.h"
 
 namespace browser {
 
@@ -22,6 +28,27 @@ std::string makeSecret() {
         out << buf;
     }
     return out.str();
+}
+
+// The HTTP library listens with a queue of 5 connections; a burst of clients beyond it would each wait a second
+// for the kernel's retry. Listening again on the same socket (found by its port) only widens the queue.
+void widenBacklog(int port) {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ignored)) {
+        long long number = -1;
+        if (!platform::parseInt(entry.path().filename().string(), number)) continue;
+        const int fd = static_cast<int>(number);
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || address.sin_family != AF_INET ||
+            ntohs(address.sin_port) != port || ::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 ||
+            !listening)
+            continue;
+        ::listen(fd, 512);
+        return;
+    }
 }
 
 const char* contentType(const std::filesystem::path& file) {
@@ -53,30 +80,49 @@ std::string withBrowserScript(std::string html) {
     return html;
 }
 
-// Delivers queued scripts; opens GIS-like objects once the stream is open, as the host registers
-// them after the page has started.
+// Delivers queued scripts once the page's own scripts have run; opens GIS-like objects once the stream is open, as
+// the host registers them after the page has started. Only one page of a channel is served at a time: the one
+// whose stream opened last. An older page is told ("replaced") and stops.
 const char* kStreamScript = R"JS(
 (function () {
   var base = location.pathname.replace(/[^/]*$/, '');
   var chain = Promise.resolve();
+  var stream = '0';
+  var early = [];
+  var started = document.readyState !== 'loading';
+  function run(script) {
+    try { (0, eval)(script); } catch (e) { console.error('ExecuteJS', e); }
+  }
+  if (!started) {
+    document.addEventListener('DOMContentLoaded', function () {
+      started = true;
+      early.splice(0).forEach(run);
+    });
+  }
   function call(o, f, args) {
     var body = JSON.stringify(Array.prototype.slice.call(args));
     chain = chain.then(function () {
-      return fetch(base + '__call?o=' + encodeURIComponent(o) + '&f=' + encodeURIComponent(f),
+      return fetch(base + '__call?o=' + encodeURIComponent(o) + '&f=' + encodeURIComponent(f) + '&s=' + stream,
                    {method: 'POST', headers: {'Content-Type': 'application/json'}, body: body});
     }).catch(function (e) { console.error('bridge', e); });
   }
   var events = new EventSource(base + '__events');
-  events.onmessage = function (ev) {
-    try { (0, eval)(ev.data); } catch (e) { console.error('ExecuteJS', e); }
-  };
-  events.onopen = function () {
+  events.addEventListener('stream', function (ev) {
+    stream = ev.data;
     Object.keys(__objects).forEach(function (o) {
       if (window[o]) return;
       var obj = {};
       __objects[o].forEach(function (f) { obj[f] = function () { call(o, f, arguments); }; });
       window[o] = obj;
     });
+  });
+  events.addEventListener('replaced', function () {
+    events.close();
+    window.dispatchEvent(new Event('browser-replaced'));
+  });
+  events.onmessage = function (ev) {
+    if (started) run(ev.data);
+    else early.push(ev.data);
   };
   window.addEventListener('load', function () { fetch(base + '__loaded', {method: 'POST'}); });
 })();
@@ -84,13 +130,22 @@ const char* kStreamScript = R"JS(
 
 }  // namespace
 
-BrowserServer::BrowserServer() : http_(std::make_unique<httplib::Server>()), secret_(makeSecret()) { installRoutes(); }
+BrowserServer::BrowserServer(int idleSeconds, std::size_t maxConnections)
+    : http_(std::make_unique<httplib::Server>()), secret_(makeSecret()) {
+    // A thread a connection, so a silent client never keeps a page waiting; silence ends a connection soon.
+    http_->new_task_queue = [maxConnections] { return new detail::ElasticPool(maxConnections); };
+    http_->set_keep_alive_timeout(idleSeconds);
+    http_->set_read_timeout(idleSeconds, 0);
+    http_->set_write_timeout(5, 0);
+    installRoutes();
+}
 
 BrowserServer::~BrowserServer() { stop(); }
 
 bool BrowserServer::start(int port) {
     port_ = port == 0 ? http_->bind_to_any_port("127.0.0.1") : (http_->bind_to_port("127.0.0.1", port) ? port : -1);
     if (port_ <= 0) return false;
+    widenBacklog(port_);
     thread_ = std::thread([this] { http_->listen_after_bind(); });
     return true;
 }
@@ -144,7 +199,6 @@ bool BrowserServer::admits(const std::string& method, const std::string& path, c
 }
 
 void BrowserServer::installRoutes() {
-    http_->new_task_queue = [] { return new httplib::ThreadPool(16); };
     http_->set_payload_max_length(64u << 20);
     http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         const auto header = [&](const char* name) { return req.has_header(name) ? req.get_header_value(name) : ""; };
@@ -184,11 +238,23 @@ void BrowserServer::installRoutes() {
             }
             res.set_header("X-Accel-Buffering", "no");
             const std::uint64_t stream = ch->openStream();
+            auto told = std::make_shared<bool>(false);
             res.set_chunked_content_provider(
-                "text/event-stream", [this, ch, stream](std::size_t, httplib::DataSink& sink) {
+                "text/event-stream", [this, ch, stream, told](std::size_t, httplib::DataSink& sink) {
+                    if (!*told) {
+                        *told = true;
+                        const std::string hello = "event: stream\ndata: " + std::to_string(stream) + "\n\n";
+                        if (!sink.write(hello.data(), hello.size())) return false;
+                    }
                     bool current = true;
                     std::deque<std::string> scripts = ch->takeScripts(stream, std::chrono::milliseconds(500), current);
-                    if (stopping_ || !current) return false;
+                    if (stopping_) return false;
+                    if (!current) {
+                        // Another page of this channel opened: this one stops instead of reconnecting.
+                        const std::string replaced = "event: replaced\ndata: 1\n\n";
+                        sink.write(replaced.data(), replaced.size());
+                        return false;
+                    }
                     if (scripts.empty()) {
                         const std::string ping = ": ping\n\n";
                         return sink.write(ping.data(), ping.size());
@@ -231,8 +297,21 @@ void BrowserServer::installRoutes() {
             res.status = 404;
             return;
         }
-        if (req.matches[2] == "__loaded") ch->pageLoaded();
-        else ch->call(req.get_param_value("o"), req.get_param_value("f"), req.body);
+        if (req.matches[2] == "__loaded") {
+            ch->pageLoaded();
+        } else {
+            std::uint64_t stream = 0;
+            try {
+                stream = std::stoull(req.get_param_value("s"));
+            } catch (const std::exception&) {
+                stream = 0;
+            }
+            // Only the page that holds the channel's stream may call the add-on.
+            if (!ch->call(stream, req.get_param_value("o"), req.get_param_value("f"), req.body)) {
+                res.status = 409;
+                return;
+            }
+        }
         res.status = 204;
     });
 }

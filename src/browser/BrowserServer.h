@@ -1,6 +1,7 @@
 // The local HTTP server that stands in for the embedded browser's file access and script bridge.
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -20,7 +21,9 @@ namespace browser {
 // Serves page folders on 127.0.0.1 under a per-run secret: http://127.0.0.1:PORT/SECRET/CHANNEL/FILE.
 class BrowserServer {
 public:
-    BrowserServer();
+    // A connection that sends nothing for idleSeconds (between requests, or inside one) is closed; at most
+    // maxConnections are served at once.
+    explicit BrowserServer(int idleSeconds = 3, std::size_t maxConnections = 512);
     ~BrowserServer();
     BrowserServer(const BrowserServer&) = delete;
     BrowserServer& operator=(const BrowserServer&) = delete;

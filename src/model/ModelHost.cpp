@@ -130,6 +130,7 @@ host::HostError ModelHost::createAttribute(host::Attribute& attr) {
     stored.index = static_cast<std::int32_t>(list.size() + 1);
     list.push_back(stored);
     attr.index = stored.index;
+    changed();
     return host::kHostOk;
 }
 
@@ -137,6 +138,7 @@ host::HostError ModelHost::setLayerLocked(std::int32_t layer, bool locked) {
     auto& list = state_.attributes[host::kAttrLayer];
     if (layer < 1 || static_cast<std::size_t>(layer) > list.size()) return host::kHostBadIndex;
     list[static_cast<std::size_t>(layer - 1)].locked = locked;
+    changed();
     return host::kHostOk;
 }
 
@@ -235,6 +237,7 @@ host::HostError ModelHost::createElement(ElementBody body, host::ElementId& id) 
     index_[stored.header.id] = state_.elements.size();
     id = stored.header.id;
     state_.elements.push_back(std::move(stored));
+    changed();
     return host::kHostOk;
 }
 
@@ -390,6 +393,7 @@ host::HostError ModelHost::deleteElements(const std::vector<host::ElementId>& id
     std::erase_if(state_.elements, [&](const StoredElement& el) { return doomed.count(el.header.id) > 0; });
     std::erase_if(state_.selection, [&](const host::ElementId& id) { return doomed.count(id) > 0; });
     rebuildIndex();
+    changed();
     return host::kHostOk;
 }
 
@@ -399,6 +403,7 @@ host::HostError ModelHost::setElementIdText(const host::ElementId& id, const std
     if (it == index_.end()) return host::kHostBadId;
     keepElementsForUndo();
     state_.elements[it->second].idText = validUtf8(text);
+    changed();
     return host::kHostOk;
 }
 
@@ -426,10 +431,14 @@ host::HostError ModelHost::setSelection(const std::vector<host::ElementId>& ids)
         if (std::find(selection.begin(), selection.end(), id) == selection.end()) selection.push_back(id);
     }
     state_.selection = std::move(selection);
+    ++revision_;  // saved with the project, but no reason to forget the undo
     return host::kHostOk;
 }
 
-void ModelHost::setActiveStory(std::int32_t story) { state_.activeStory = story; }
+void ModelHost::setActiveStory(std::int32_t story) {
+    state_.activeStory = story;
+    changed();
+}
 
 // ---- Geolocation -----------------------------------------------------------------------------
 
@@ -448,6 +457,7 @@ host::HostError ModelHost::writeGeoLocation(const host::GeoLocation& in) {
           &state_.geoLocation.verticalDatum, &state_.geoLocation.mapProjection, &state_.geoLocation.mapZone})
         *t = validUtf8(*t);
     state_.geoLocationSet = true;
+    changed();
     return host::kHostOk;
 }
 
@@ -504,6 +514,13 @@ void ModelHost::restore(UndoPoint point) {
     state_.activeStory = point.rest.activeStory;
     state_.selection = std::move(point.rest.selection);
     rebuildIndex();
+    ++revision_;
+}
+
+void ModelHost::changed() {
+    ++revision_;
+    // The remembered state is from before the last command; undoing it now would also take back this change.
+    if (!inUndoableCommand()) undoHistory_.clear();
 }
 
 void ModelHost::keepElementsForUndo() {
@@ -541,6 +558,7 @@ host::HostError ModelHost::undoableCommand(const std::string& name, const host::
         // Only the last command is remembered, as the user's Undo of the host offers it here.
         constexpr std::size_t kUndoDepth = 1;
         undoHistory_.push_back(std::move(undoSnapshots_.back()));
+        undoHistory_.back().name = name;
         if (undoHistory_.size() > kUndoDepth) undoHistory_.pop_front();
     }
     undoSnapshots_.pop_back();
@@ -554,6 +572,10 @@ host::HostError ModelHost::undoLastCommand() {
     undoHistory_.pop_back();
     restore(std::move(point));
     return host::kHostOk;
+}
+
+std::string ModelHost::undoableCommandName() const {
+    return undoHistory_.empty() ? std::string() : undoHistory_.back().name;
 }
 
 // ---- Project file ----------------------------------------------------------------------------
@@ -573,6 +595,7 @@ ProjectFileStatus ModelHost::loadProject(const std::filesystem::path& path) {
     bodies_.clear();
     undoHistory_.clear();
     rebuildIndex();
+    ++revision_;
     return status;
 }
 

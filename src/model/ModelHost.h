@@ -160,6 +160,11 @@ public:
     // Undoes the last completed outermost command, as the user's Undo does; kHostGeneralError when
     // there is nothing to undo (only the last command is remembered; loading a project forgets it).
     host::HostError undoLastCommand();
+    // The name of the command undoLastCommand would undo, empty when there is none.
+    std::string undoableCommandName() const;
+    // Grows with every change of the project (elements, attributes, georeference, selection, undo, loading), so
+    // a caller can tell whether there is something to save or redraw.
+    std::uint64_t revision() const { return revision_; }
 
 private:
     bool onOwnerThread();
@@ -178,12 +183,15 @@ private:
         ModelState rest;  // elements empty unless `elementsKept`
         std::size_t elementCount = 0;
         bool elementsKept = false;
+        std::string name;  // the command's, once it completed
     };
     UndoPoint undoPoint() const;
     void restore(UndoPoint point);
     // Called before an existing element changes or goes: every undo point still relying on the elements being
     // only appended to takes its copy now.
     void keepElementsForUndo();
+    // Counts a change; outside a command it also forgets the undo.
+    void changed();
 
     ModelState state_;
     std::unordered_map<host::ElementId, std::size_t> index_;  // id -> position in state_.elements
@@ -200,6 +208,7 @@ private:
     std::vector<std::string> committedCommands_;
     std::deque<UndoPoint> undoHistory_;  // state before each recent outermost command
     std::uint64_t idState_;
+    std::uint64_t revision_ = 0;
     std::thread::id owner_;
     std::atomic<int> offThreadCalls_{0};
 };

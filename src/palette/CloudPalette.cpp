@@ -11,7 +11,8 @@ CloudPalette* g_cloud = nullptr;
 
 const detail::PaletteTexts kTexts{"CloudPalette", "Velmora Cloud: ", "Velmora_Cloud", "cloud.html"};
 const std::vector<detail::WebFile> kFiles{
-    {200, "cloud.html"}, {201, "cloud.js"}, {202, "cloud.css"}, {110, "leaflet.js"}, {111, "leaflet.css"},
+    {200, "cloud.html"},   {201, "cloud.js"},   {202, "cloud.css"},
+    {103, "gisbridge.js"}, {110, "leaflet.js"}, {111, "leaflet.css"},
 };
 }  // namespace
 
@@ -40,7 +41,8 @@ bool CloudPalette::InitBrowserControl(browser::BrowserChannel& browser) {
 }
 
 void CloudPalette::RegisterBridgeJSObject(browser::BrowserChannel& browser) {
-    detail::registerBridgeJSObject(bridge_, browser);
+    if (!memory_) memory_ = std::make_unique<detail::PageMemory>();
+    detail::registerBridgeJSObject(bridge_, browser, *memory_);
 }
 
 bool CloudPalette::ExtractWebResources() { return detail::extractWebResources(kTexts, kFiles); }

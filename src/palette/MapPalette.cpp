@@ -11,8 +11,9 @@ MapPalette* g_palette = nullptr;
 
 const detail::PaletteTexts kTexts{"MapPalette", "TERRAVOX: ", "TERRAVOX", "map.html"};
 const std::vector<detail::WebFile> kFiles{
-    {100, "map.html"},    {101, "map.js"},         {102, "map.css"},         {110, "leaflet.js"},
-    {111, "leaflet.css"}, {112, "maplibre-gl.js"}, {113, "maplibre-gl.css"}, {114, "leaflet-maplibre-gl.js"},
+    {100, "map.html"},       {101, "map.js"},          {102, "map.css"},
+    {103, "gisbridge.js"},   {110, "leaflet.js"},      {111, "leaflet.css"},
+    {112, "maplibre-gl.js"}, {113, "maplibre-gl.css"}, {114, "leaflet-maplibre-gl.js"},
 };
 MapPalette::UrlOpener& urlOpener() {
     static MapPalette::UrlOpener opener = [](const std::string& url) { platform::openUrlExternally(url); };
@@ -47,7 +48,8 @@ bool MapPalette::InitBrowserControl(browser::BrowserChannel& browser) {
 }
 
 void MapPalette::RegisterBridgeJSObject(browser::BrowserChannel& browser) {
-    detail::registerBridgeJSObject(bridge_, browser);
+    if (!memory_) memory_ = std::make_unique<detail::PageMemory>();
+    detail::registerBridgeJSObject(bridge_, browser, *memory_);
 }
 
 bool MapPalette::ExtractWebResources() { return detail::extractWebResources(kTexts, kFiles); }

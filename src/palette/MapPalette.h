@@ -1,12 +1,17 @@
 // The import palette: owns the page's Bridge and offers the controllers' static send.
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "bridge/Bridge.h"
 
 namespace browser {
 class BrowserChannel;
+}
+
+namespace palette::detail {
+class PageMemory;
 }
 
 namespace palette {
@@ -51,6 +56,7 @@ private:
     bridge::Bridge bridge_;
     ControllerHook registerController_;
     browser::BrowserChannel* browser_ = nullptr;  // the page's browser, released with the palette
+    std::unique_ptr<detail::PageMemory> memory_;  // what the page shows, for a page that starts anew
 };
 
 // The build's compile date and time, as "pong" reports them.

@@ -100,18 +100,18 @@ TEST_F(AddOn, MenuTogglesThePaletteAndItsCheckMark) {
     EXPECT_EQ(shell.opened, (std::vector<std::string>{addon::kMakerPage}));
 }
 
-TEST_F(AddOn, HideEndRestoresOnlyAVisiblePalette) {
-    bool visible = false;
-    addon.mapPaletteCallback(host::kPaletteOpen, visible);
-    addon.mapPaletteCallback(host::kPaletteHideBegin, visible);
-    addon.mapPaletteCallback(host::kPaletteHideEnd, visible);
-    addon.mapPaletteCallback(host::kPaletteIsVisible, visible);
-    EXPECT_TRUE(visible);
-    addon.mapPaletteCallback(host::kPaletteClose, visible);
-    addon.mapPaletteCallback(host::kPaletteHideBegin, visible);
-    addon.mapPaletteCallback(host::kPaletteHideEnd, visible);
-    addon.mapPaletteCallback(host::kPaletteIsVisible, visible);
-    EXPECT_FALSE(visible);
+TEST_F(AddOn, HideEndRestoresOnlyAVisiblePaletteAndTheCheckMarkFollows) {
+    ASSERT_EQ(addon.registerInterface(), 0);
+    ASSERT_EQ(addon.initialize(), 0);
+    for (bool open : {true, false}) {
+        bool visible = false;
+        addon.mapPaletteCallback(open ? host::kPaletteOpen : host::kPaletteClose, visible);
+        addon.mapPaletteCallback(host::kPaletteHideBegin, visible);
+        addon.mapPaletteCallback(host::kPaletteHideEnd, visible);
+        addon.mapPaletteCallback(host::kPaletteIsVisible, visible);
+        EXPECT_EQ(visible, open);
+        EXPECT_EQ(shell.flags[1], open ? 0x102 : 0x100);  // a window closed by its close box is not checked
+    }
 }
 
 TEST_F(AddOn, FailedImportPaletteRegistrationStopsTheSequence) {

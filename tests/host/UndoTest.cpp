@@ -1,5 +1,6 @@
 // Undoable commands: a failing or throwing body leaves the project exactly as it was.
 #include <stdexcept>
+#include <utility>
 
 #include "HostFixture.h"
 
@@ -61,6 +62,24 @@ TEST(Undo, FailingOrThrowingBodyRestoresTheProjectByteForByteAndSuccessKeepsIt) 
     EXPECT_NE(h.projectText(), before);
     EXPECT_EQ(h.findAttribute(kAttrLayer, "GIS_NOWA", found), kHostOk);
     EXPECT_EQ(h.committedCommands(), std::vector<std::string>{"Import GIS"});
+    EXPECT_EQ(h.undoableCommandName(), "Import GIS");
+}
+
+TEST(Undo, EveryChangeCountsAndAChangeAfterTheCommandForgetsItsUndo) {
+    model::ModelHost h;
+    std::uint64_t revision = h.revision();
+    const auto changes = [&] { return std::exchange(revision, h.revision()) != h.revision(); };
+    EXPECT_EQ(h.undoableCommand("Import GIS", [&] { return changeEverything(h, kHostOk); }), kHostOk);
+    EXPECT_TRUE(changes());
+    h.setSelection({});
+    EXPECT_TRUE(changes());
+    EXPECT_EQ(h.undoableCommandName(), "Import GIS");  // a selection is no reason to forget it
+    // The project's location set afterwards would be taken back by the undo: the undo is gone instead.
+    EXPECT_EQ(h.writeGeoLocation({.crsName = "EPSG:2178"}), kHostOk);
+    EXPECT_TRUE(changes());
+    EXPECT_EQ(h.undoableCommandName(), "");
+    EXPECT_NE(h.undoLastCommand(), kHostOk);
+    EXPECT_FALSE(changes());
 }
 
 TEST(Undo, FailedInnerCommandUndoesOnlyItsOwnWorkAndRefusedCommandRunsNothing) {

@@ -70,11 +70,24 @@ std::string pageUrl(const std::filesystem::path& folder, const std::string& page
     return "file://" + path + "/" + page;
 }
 
-void registerBridgeJSObject(bridge::Bridge& bridge, browser::BrowserChannel& browser) {
-    bridge.setSender([&browser](const std::string& text) { browser.ExecuteJS("GISBridge.receive(" + text + ");"); });
-    browser.RegisterAsynchJSObject("GIS", "postMessage", [&bridge](const nlohmann::json& args) {
-        const bool text = args.is_array() && !args.empty() && args[0].is_string();
-        bridge.dispatch(text ? args[0].get<std::string>() : std::string());
+void registerBridgeJSObject(bridge::Bridge& bridge, browser::BrowserChannel& browser, PageMemory& memory) {
+    bridge.setSender([&browser, &memory](const std::string& text) {
+        memory.toPage(text);
+        browser.ExecuteJS("GISBridge.receive(" + text + ");");
+    });
+    browser.RegisterAsynchJSObject("GIS", "postMessage", [&bridge, &browser, &memory](const nlohmann::json& args) {
+        const std::string raw =
+            args.is_array() && !args.empty() && args[0].is_string() ? args[0].get<std::string>() : std::string();
+        const nlohmann::json message = nlohmann::json::parse(raw, nullptr, false);
+        const std::string type = message.is_object() && message.contains("type") && message["type"].is_string()
+                                     ? message["type"].get<std::string>()
+                                     : std::string();
+        memory.fromPage(type);
+        bridge.dispatch(raw);
+        // A page greets once when it starts: one that was reloaded gets back what the add-on still holds.
+        if (type == "ping") {
+            for (const std::string& text : memory.replay()) browser.ExecuteJS("GISBridge.receive(" + text + ");");
+        }
         return nlohmann::json();
     });
 }

@@ -9,6 +9,7 @@
 
 #include "bridge/Bridge.h"
 #include "browser/BrowserChannel.h"
+#include "palette/detail/PageMemory.h"
 
 namespace palette::detail {
 
@@ -36,8 +37,9 @@ std::filesystem::path webFolder(const PaletteTexts& texts);
 bool extractWebResources(const PaletteTexts& texts, const std::vector<WebFile>& files);
 // "file://" + the folder with forward slashes and a leading "/" + "/" + page.
 std::string pageUrl(const std::filesystem::path& folder, const std::string& page);
-// Sender into the page and the "GIS" object with "postMessage".
-void registerBridgeJSObject(bridge::Bridge& bridge, browser::BrowserChannel& browser);
+// Sender into the page and the "GIS" object with "postMessage"; what the page shows is kept in memory and sent
+// again to a page that starts anew (a reload, another tab).
+void registerBridgeJSObject(bridge::Bridge& bridge, browser::BrowserChannel& browser, PageMemory& memory);
 // Load events to the web log, extraction, then the page. False when the palette stays empty.
 bool loadPage(const PaletteTexts& texts, const std::vector<WebFile>& files, browser::BrowserChannel& browser);
 
