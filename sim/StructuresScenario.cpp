@@ -205,11 +205,13 @@ void addSiteBoundaries(Scenario& scenario) {
     const std::vector<geodesy::PlanarPoint> area =
         outline({f.minE - 2000, f.minN - 2000, f.maxE + 2000, f.maxN + 2000});
     auto prg = std::make_shared<FeatureStore>();
-    prg->add("ms:A03_Granice_gmin", {"A03.site", {area}, {}, {}, {{"JPT_KOD_JE", "1465028"}, {"JPT_NAZWA_", "Ursus"}}});
+    const std::string county = packages::kDemoCounty;
+    prg->add("ms:A03_Granice_gmin",
+             {"A03.site", {area}, {}, {}, {{"JPT_KOD_JE", county + "052"}, {"JPT_NAZWA_", "Konstrukcje"}}});
     prg->add("ms:A02_Granice_powiatow",
-             {"A02.site", {area}, {}, {}, {{"JPT_KOD_JE", "1465"}, {"JPT_NAZWA_", "Warszawa"}}});
+             {"A02.site", {area}, {}, {}, {{"JPT_KOD_JE", county}, {"JPT_NAZWA_", "puławski"}}});
     prg->add("ms:A01_Granice_wojewodztw",
-             {"A01.site", {area}, {}, {}, {{"JPT_KOD_JE", "14"}, {"JPT_NAZWA_", "mazowieckie"}}});
+             {"A01.site", {area}, {}, {}, {{"JPT_KOD_JE", county.substr(0, 2)}, {"JPT_NAZWA_", "lubelskie"}}});
     auto service = std::make_shared<WfsService>(prg);
     scenario.addHandler(
         hostOf(ep.prgWfs()), pathOf(ep.prgWfs()), [service](const SimRequest& request, SimResponse& response) {

@@ -6,6 +6,7 @@
 
 #include "BuildingPackages.h"
 #include "FetchFixture.h"
+#include "Town.h"
 #include "buildings/BuildingPackage.h"
 #include "net/ServiceEndpoints.h"
 
@@ -17,12 +18,16 @@ using namespace sim::packages;
 
 class BuildingModels : public FetchSim {
 protected:
-    // The demo's land register (PL-1992), 600 m square around its centre.
-    static constexpr geodesy::Bbox kDemo{637082, 486457, 637682, 487057};
+    // The whole demo town (PL-1992).
+    const geodesy::Bbox town = sim::town::demoTown().extent;
+    // Buildings of the town in each package (the far one lies outside it).
+    const std::size_t lod1 = demoBuildings(false).size() - 1, lod2 = demoBuildings(true).size() - 1;
 
-    FetchedData fetchModels(const std::vector<std::string>& keys, const geodesy::Bbox& frame = kDemo) {
+    FetchedData fetchModels(const std::vector<std::string>& keys) { return fetchModels(keys, town); }
+    FetchedData fetchModels(const std::vector<std::string>& keys, const geodesy::Bbox& frame) {
         return fetch(keys, frame, geodesy::kEpsgPl1992);
     }
+    static std::string pathOf(const std::string& url) { return sim::poland::pathOf(url); }
     std::vector<std::string> paths(const std::string& host) {
         std::vector<std::string> out;
         for (const auto& r : sim.log().matching(host)) out.push_back(r.path);
@@ -35,14 +40,16 @@ TEST_F(BuildingModels, PackagesOfTheCountyGiveTheBuildingsOfTheFrame) {
     auto& inflations = buildings::packageInflations();
     const auto prefixes = inflations.prefixes.load(), reads = inflations.sheetReads.load();
     FetchedData data = fetchModels({"budynki3d", "budynkilod2"});
-    EXPECT_EQ(data.buildings3d.size(), 200u);
-    EXPECT_EQ(data.buildingsLod2.size(), 100u);
-    EXPECT_EQ(data.buildings3dNote, "Modele 3D: LOD1 2022, powiat 1465, budynkow w kadrze: 200");
-    EXPECT_EQ(data.buildingsLod2Note, "Budynki LOD2: powiat 1465, budynkow w kadrze: 100");
+    EXPECT_EQ(data.buildings3d.size(), lod1);
+    EXPECT_EQ(data.buildingsLod2.size(), lod2);
+    EXPECT_EQ(data.buildings3dNote, "Modele 3D: LOD1 2022, powiat 0614, budynkow w kadrze: " + std::to_string(lod1));
+    EXPECT_EQ(data.buildingsLod2Note, "Budynki LOD2: powiat 0614, budynkow w kadrze: " + std::to_string(lod2));
     EXPECT_EQ(data.warning, data.buildings3dNote + " " + data.buildingsLod2Note);
-    EXPECT_EQ(paths(portal), (std::vector<std::string>{"/InneDane/Budynki3D/LOD1/2024/14/1465.zip",
-                                                       "/InneDane/Budynki3D/LOD1/2022/14/1465.zip",
-                                                       "/InneDane/Budynki3D/LOD2/1465_gml.zip"}));
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    const std::string lod1In2024 = pathOf(ep.buildings3dLod1(2024, kDemoCounty));
+    EXPECT_EQ(paths(portal),
+              (std::vector<std::string>{lod1In2024, pathOf(ep.buildings3dLod1(kDemoLod1Year, kDemoCounty)),
+                                        pathOf(ep.buildings3dLod2(kDemoCounty))}));
     // Every sheet scanned once; all but the far one read.
     const auto scanned = inflations.prefixes - prefixes, read = inflations.sheetReads - reads;
     EXPECT_GT(scanned, 2);
@@ -54,8 +61,8 @@ TEST_F(BuildingModels, PackagesOfTheCountyGiveTheBuildingsOfTheFrame) {
     sim.log().clear();
     const auto prefixes2 = inflations.prefixes.load(), reads2 = inflations.sheetReads.load();
     data = fetchModels({"budynki3d", "budynkilod2"});
-    EXPECT_EQ(data.buildings3d.size(), 200u);
-    EXPECT_EQ(paths(portal), std::vector<std::string>{"/InneDane/Budynki3D/LOD1/2024/14/1465.zip"});
+    EXPECT_EQ(data.buildings3d.size(), lod1);
+    EXPECT_EQ(paths(portal), std::vector<std::string>{lod1In2024});
     EXPECT_EQ(inflations.prefixes - prefixes2, 0);
     EXPECT_EQ(inflations.sheetReads - reads2, read);
 
@@ -84,7 +91,7 @@ TEST_F(BuildingModels, DamagedPackageIsRemovedWithItsIndexAndFetchedAgain) {
 
     *damaged = false;
     data = fetchModels({"budynkilod2"});
-    EXPECT_EQ(data.buildingsLod2.size(), 100u);
+    EXPECT_EQ(data.buildingsLod2.size(), lod2);
 }
 
 TEST_F(BuildingModels, CountyWithoutPackages) {
