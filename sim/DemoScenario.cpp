@@ -263,7 +263,7 @@ void addGeocoders(Scenario& scenario, const town::Town& t) {
         };
         const std::string q = lower(query);
         geodesy::LatLon at = geodesy::pl1992ToWgs84(637382.0, 486757.0);
-        std::string name = "Warszawa", display = "Warszawa, Śródmieście, województwo mazowieckie, Polska";
+        std::string name = "Warszawa", display = "Warszawa, Srodmiescie, wojewodztwo mazowieckie, Polska";
         const bool town = q.find("nałęczów") != std::string::npos || q.find("naleczow") != std::string::npos;
         if (town)
             at = geodesy::pl1992ToWgs84(t.centre), name = t.name,
