@@ -13,6 +13,7 @@
 #include "Commands.h"
 #include "cloud_ui/CloudUi.h"
 #include "geodesy/Crs.h"
+#include "lidar/LasSheet.h"
 #include "platform/Numbers.h"
 
 using platform::cformat, platform::parseDouble, platform::parseInt, platform::streamNumber;
@@ -144,8 +145,8 @@ int cmdCloudExport(int argc, char** argv) {
     std::vector<cloudui::CloudSheet> sheets;
     for (const std::string& f : files) {
         cloudui::CloudSheet sheet{f, 0};
-        cloudui::LasSheet probe;
-        if (probe.open(f)) sheet.epsg = cloudui::LasSheet::epsgFromExtent(probe.header());
+        lidar::LasSheet probe;
+        if (probe.open(f)) sheet.epsg = lidar::LasSheet::epsgFromExtent(probe.header());
         sheets.push_back(sheet);
     }
 
@@ -155,7 +156,7 @@ int cmdCloudExport(int argc, char** argv) {
         job, sheets, out, [&](const std::string& label, double pct) { bar.show(label, pct); }, nullptr,
         std::max(1u, std::thread::hardware_concurrency()));
     bar.done();
-    for (const std::string& note : r.notes) std::fprintf(stderr, "uwaga: %s\n", note.c_str());
+    if (!r.losses.empty()) std::fprintf(stderr, "uwaga: %s\n", r.losses.c_str());
     if (!r.ok) {
         std::fprintf(stderr, "%s\n", r.message.c_str());
         return 1;

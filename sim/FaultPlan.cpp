@@ -32,6 +32,7 @@ std::optional<FaultAction> FaultPlan::take(const std::string& host, const std::s
         action.trickleMs = it->trickleMs;
         action.cutBodyAt = it->cutBodyAt;
         action.htmlOk = it->htmlOk;
+        action.damageAt = it->damageAt;
         if (!it->statuses.empty()) {
             const int status = it->statuses.front();
             it->statuses.erase(it->statuses.begin());
@@ -60,6 +61,7 @@ Fault FaultPlan::fromJson(const nlohmann::json& j) {
     f.trickleMs = j.value("trickleMs", 0);
     f.cutBodyAt = j.value("cutBodyAt", -1LL);
     f.htmlOk = j.value("htmlOk", false);
+    f.damageAt = j.value("damageAt", -1LL);
     return f;
 }
 

@@ -22,6 +22,7 @@ struct Fault {
     int trickleMs = 0;               // send the body in 1 KB pieces with this pause between them
     long long cutBodyAt = -1;        // answer only this many bytes of the body, announced as the whole of it
     bool htmlOk = false;             // answer 200 with an HTML page (a portal's error or login page)
+    long long damageAt = -1;         // scramble 64 bytes of the body from here on (a damaged chunk of a sheet)
 };
 
 // What to do with one request.
@@ -34,6 +35,7 @@ struct FaultAction {
     int trickleMs = 0;
     long long cutBodyAt = -1;
     bool htmlOk = false;
+    long long damageAt = -1;
 };
 
 class FaultPlan {

@@ -211,6 +211,12 @@ void SimServer::installRoutes() {
         if (fault && fault->cutBodyAt >= 0 && !answer.generator &&
             static_cast<long long>(answer.body.size()) > fault->cutBodyAt)
             answer.body.resize(static_cast<std::size_t>(fault->cutBodyAt));
+        if (fault && fault->damageAt >= 0 && !answer.generator) {
+            // A fixed scramble, so a damaged sheet is the same in every run.
+            for (std::size_t k = static_cast<std::size_t>(fault->damageAt), n = 0; k < answer.body.size() && n < 64;
+                 ++k, ++n)
+                answer.body[k] = static_cast<char>(answer.body[k] ^ (0x5A + 37 * n));
+        }
         log_.setStatus(index, answer.status);
         sendAnswer(
             answer, fault ? fault->truncateAfter : -1, fault ? fault->trickleMs : 0, [this](int ms) { pause(ms); },

@@ -115,7 +115,7 @@ CloudResult downloadCloud(const CloudJob& job, net::WfsClient& client, const std
                 continue;
             }
             const int epsg = geodesy::isPl2000Epsg(tiles[i].epsg) ? tiles[i].epsg : 0;
-            const SheetImport sheet = importSheet(
+            const lidar::SheetRead sheet = importSheet(
                 path, epsg, acc, [&](std::int64_t, std::int64_t) { return !cancel; }, threads);
             if (sheet.cancelled) return failure(kCancelled);
             if (!sheet.usable) continue;

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "cloud_ui/SheetImport.h"
+#include "lidar/SheetLosses.h"
 #include "platform/Numbers.h"
 
 namespace cloudui {
@@ -54,7 +55,7 @@ CloudResult finishCloud(CloudAccumulator& accumulator, CloudFile& file) {
 
 CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& sheets, const std::filesystem::path& out,
                         const CloudProgressFn& progress, const std::atomic<bool>* cancel, unsigned threads) {
-    std::vector<std::string> notes;
+    lidar::SheetLosses losses;
     std::size_t processed = 0;
     CloudResult result;
     try {
@@ -75,17 +76,10 @@ CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& shee
                 }
                 return !cancelled(cancel);
             };
-            const SheetImport sheet = importSheet(sheets[i].path, sheets[i].epsg, acc, onPoints, threads);
+            const lidar::SheetRead sheet = importSheet(sheets[i].path, sheets[i].epsg, acc, onPoints, threads);
             if (sheet.cancelled) return failure(kCancelled);
-            const std::string name = sheets[i].path.filename().string();
-            if (!sheet.usable) {
-                notes.push_back("Pominieto kafel " + name + ": " + sheet.error);
-                continue;
-            }
-            if (!sheet.complete) {
-                notes.push_back("Kafel " + name + " odczytany czesciowo (" + std::to_string(sheet.pointsRead) + " z " +
-                                std::to_string(sheet.pointsInHeader) + " punktow): " + sheet.error);
-            }
+            losses.record(sheets[i].path.filename().string(), sheet);
+            if (!sheet.usable) continue;
             ++processed;
             if (progress)
                 progress("Przetwarzanie kafli LiDAR", static_cast<double>(i + 1) * 100.0 / static_cast<double>(n));
@@ -101,7 +95,7 @@ CloudResult exportCloud(const CloudJob& job, const std::vector<CloudSheet>& shee
         result = failure(std::string("Blad pobierania chmury: ") + e.what());
     }
     result.sheetsProcessed = processed;
-    result.notes = std::move(notes);
+    result.losses = losses.describe(sheets.size());
     return result;
 }
 

@@ -1,10 +1,8 @@
 #include "cloud_ui/CloudFile.h"
 
-#include <unistd.h>
-
-#include <atomic>
-#include <random>
 #include <system_error>
+
+#include "platform/Paths.h"
 
 namespace cloudui {
 
@@ -13,14 +11,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kWriteFailed = "Nie mozna zapisac pliku e57.";
-
-// Unique among exports running at once, also in other processes writing to the same folder.
-std::string temporarySuffix() {
-    static std::atomic<unsigned> counter{0};
-    static thread_local std::mt19937 rng{std::random_device{}()};
-    return ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + "-" +
-           std::to_string(rng() & 0xffffff);
-}
 
 }  // namespace
 
@@ -37,7 +27,7 @@ void CloudFile::open() {
     const fs::file_status status = fs::status(target_, ec);
     const bool direct = fs::exists(status) && !fs::is_regular_file(status);
     written_ = target_;
-    if (!direct) written_ += temporarySuffix();
+    if (!direct) written_ += platform::uniqueSuffix();
     if (!writer_.open(written_, error_) && error_.empty()) error_ = kWriteFailed;
 }
 

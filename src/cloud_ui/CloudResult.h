@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 namespace cloudui {
 
@@ -16,7 +15,9 @@ struct CloudResult {
     double minX = 0.0, maxX = 0.0, minY = 0.0, maxY = 0.0, minZ = 0.0, maxZ = 0.0;  // local bounds of the points
     std::size_t count = 0;
     std::size_t sheetsProcessed = 0;
-    std::vector<std::string> notes;  // sheets skipped or cut short, for the user to see
+    // Sheets skipped or read in part (lidar::SheetLosses::describe), for the user to see; empty when every
+    // sheet came whole.
+    std::string losses;
 };
 
 }  // namespace cloudui

@@ -11,6 +11,5 @@
 #include "cloud_ui/CloudSink.h"          // CloudSink: where kept points go, block by block
 #include "cloud_ui/Detail.h"             // Detail: lekki / standard / full, thinning spacing, point estimate
 #include "cloud_ui/HardLimitExceeded.h"  // HardLimitExceeded, kCloudPointLimit: the 8,000,000-point cap
-#include "cloud_ui/LasSheet.h"           // LasSheet: a LAS/LAZ sheet read as coloured points
 #include "cloud_ui/SheetImport.h"        // importSheet: one sheet into an accumulator, PL-2000 sheets converted
 #include "cloud_ui/VoxelSet.h"           // VoxelSet: occupied thinning voxels

@@ -1,8 +1,8 @@
 // Roofs from LiDAR over the LOD1 footprints: flat roofs ("dachychmura") and LOD2 reconstruction ("budynkirekon").
 #include "buildings/CloudRoofs.h"
-#include "buildings/LidarPoints.h"
 #include "import/FetchContext.h"
 #include "import/FetchGroups.h"
+#include "lidar/SheetPoints.h"
 #include "net/LidarResolver.h"
 #include "platform/Numbers.h"
 
@@ -63,7 +63,10 @@ bool loadFrameCloud(FetchContext& ctx, const CloudBranch& texts, FrameCloud& clo
         }
         if (ctx.cancelled()) break;
         const std::string path = resolver.download(tile, progress);
-        if (!path.empty() && buildings::readLidarPoints(path, ctx.frame, cloud.points)) ++cloud.sheets;
+        if (path.empty()) continue;
+        const lidar::SheetRead read = lidar::readSheetPoints(
+            path, tile.epsg, ctx.frame, [&cloud](const formats::CloudPoint& p) { cloud.points.push_back(p); });
+        if (read.usable) ++cloud.sheets;
     }
     if (foreign > 0) ctx.addWarning(texts.foreignZone + platform::cformat("%d", foreign));
     if (cloud.points.empty()) {

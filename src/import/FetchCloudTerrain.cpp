@@ -4,12 +4,10 @@
 #include <thread>
 #include <vector>
 
-#include "cloud_ui/LasSheet.h"
 #include "formats/CloudPoint.h"
-#include "geodesy/Crs.h"
-#include "geodesy/Epsg.h"
 #include "import/FetchContext.h"
 #include "import/FetchGroups.h"
+#include "lidar/SheetPoints.h"
 #include "net/LidarResolver.h"
 #include "platform/Numbers.h"
 #include "terrain/CloudTerrainGrid.h"
@@ -19,7 +17,7 @@ namespace importer {
 
 namespace {
 
-constexpr std::uint8_t kGroundClass = 2, kWaterClass = 9;
+using lidar::kGroundClass, lidar::kWaterClass;
 
 struct CloudSample {
     std::vector<formats::CloudPoint> ground, water;
@@ -29,22 +27,18 @@ struct CloudSample {
 
 // Reads one sheet's ground (and, when wanted, water) points inside the frame, converted to PL-1992.
 bool readSheet(const std::string& path, int epsg, const geodesy::Bbox& frame, bool withWater, CloudSample& into) {
-    cloudui::LasSheet sheet;
-    if (!sheet.open(path, std::max(1u, std::thread::hardware_concurrency()))) return false;
-    const bool convert = epsg != 0 && epsg != geodesy::kEpsgPl1992 && geodesy::isPl2000Epsg(epsg);
-    formats::CloudPoint p;
-    while (sheet.next(p)) {
-        if (p.classification == kGroundClass) ++into.groundRead;
-        else if (p.classification != kWaterClass || !withWater) continue;
-        if (convert) {
-            const geodesy::PlanarPoint q = geodesy::pl2000ToPl1992(p.x, p.y, epsg);
-            p.x = q.x;
-            p.y = q.y;
-        }
-        if (!frame.contains({p.x, p.y})) continue;
-        (p.classification == kGroundClass ? into.ground : into.water).push_back(p);
-    }
-    return true;
+    lidar::SheetReadOptions options;
+    options.threads = std::max(1u, std::thread::hardware_concurrency());
+    options.classes = {kGroundClass};
+    if (withWater) options.classes.push_back(kWaterClass);
+    const lidar::SheetRead read = lidar::readSheetPoints(
+        path, epsg, frame,
+        [&into](const formats::CloudPoint& p) {
+            (p.classification == kGroundClass ? into.ground : into.water).push_back(p);
+        },
+        options);
+    into.groundRead += read.groundRead;
+    return read.usable;
 }
 
 }  // namespace

@@ -13,11 +13,17 @@ std::vector<LidarTile> LidarResolver::findTiles(const geodesy::Bbox& frame) cons
     return scanLidarIndex(searchIndexYears(*client_, lidarIndexProduct(), frame, hasLidarSheets));
 }
 
-std::string LidarResolver::download(const LidarTile& tile, platform::ProgressCallback progress) const {
-    if (client_ == nullptr || tile.url.empty()) return {};
+std::string LidarResolver::download(const LidarTile& tile, platform::ProgressCallback progress,
+                                    std::string* error) const {
+    std::string ignored;
+    std::string& text = error != nullptr ? *error : ignored;
+    text.clear();
+    if (client_ == nullptr || tile.url.empty()) {
+        text = "brak adresu kafla";
+        return {};
+    }
     if (!progress) progress = [](std::int64_t, std::int64_t) { return true; };
-    std::string error;  // the callers word their own message for a sheet that did not come
-    return client_->getCachedFile(tile.url, progress, kLidarTimeoutMs, error, AnswerKind::lasFile);
+    return client_->getCachedFile(tile.url, progress, kLidarTimeoutMs, text, AnswerKind::lasFile);
 }
 
 }  // namespace net

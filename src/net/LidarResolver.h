@@ -17,9 +17,11 @@ public:
 
     // Sheets of the newest year that covers the frame (PL-1992 metres), in answer order.
     std::vector<LidarTile> findTiles(const geodesy::Bbox& frame) const;
-    // Local path of the sheet's file in the download cache, or an empty text on failure or cancel;
-    // progress gets bytes done and total (0 when unknown) and cancels with false.
-    std::string download(const LidarTile& tile, platform::ProgressCallback progress = {}) const;
+    // Local path of the sheet's file in the download cache, or an empty text on failure or cancel (then `error`,
+    // when given, holds the web client's text); progress gets bytes done and total (0 when unknown) and cancels
+    // with false.
+    std::string download(const LidarTile& tile, platform::ProgressCallback progress = {},
+                         std::string* error = nullptr) const;
 
 private:
     WfsClient* client_;

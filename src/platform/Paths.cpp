@@ -19,6 +19,13 @@ namespace platform {
 
 namespace fs = std::filesystem;
 
+std::string uniqueSuffix() {
+    static std::atomic<unsigned> counter{0};
+    static thread_local std::mt19937 rng{std::random_device{}()};
+    return ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + "-" +
+           std::to_string(rng() & 0xffffff);
+}
+
 namespace {
 
 // An absolute path from the environment; relative or empty values are ignored as the XDG rules say.
@@ -63,14 +70,6 @@ bool writeAll(int fd, std::string_view bytes) {
         left -= static_cast<size_t>(n);
     }
     return true;
-}
-
-// A name no other writer in this or another process picks at the same moment.
-std::string uniqueSuffix() {
-    static std::atomic<unsigned> counter{0};
-    static thread_local std::mt19937 rng{std::random_device{}()};
-    return ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + "-" +
-           std::to_string(rng() & 0xffffff);
 }
 
 // Temporary files of atomic writes in progress; created and removed under the lock.

@@ -37,6 +37,10 @@ bool writeFileAtomically(const std::filesystem::path& target, std::string_view b
 bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, std::string& error,
                          unsigned newFileMode = 0666);
 
+// ".tmp-<process>-<counter>-<random>": a name part no other writer in this or another process picks at the same
+// moment, for temporary files in shared folders.
+std::string uniqueSuffix();
+
 // Removes the temporary files of atomic writes still in progress (for a process ending on a signal). Holds
 // every such write back until the process has ended, so none can create its file afterwards.
 void removePendingTemporaryFiles();

@@ -111,12 +111,13 @@ TEST(CloudExport, FailuresNameTheCauseAndLeaveNoFile) {
 
     CloudResult r = exportCloud(job, {{dir / "junk.laz", 0}, {dir / "missing.las", 0}}, dir / "x.e57");
     EXPECT_EQ(r.message, "Nie udalo sie pobrac zadnego kafla LiDAR dla tego obszaru.");
-    EXPECT_EQ(r.notes.size(), 2u);
+    EXPECT_EQ(r.losses.rfind("pominieto 2 z 2 kafli LiDAR (junk.laz: ", 0), 0u) << r.losses;
+    EXPECT_NE(r.losses.find("; missing.las: Nie mozna otworzyc pliku"), std::string::npos) << r.losses;
 
     // One bad sheet among good ones is skipped with a note, not a failure.
     r = exportCloud(job, {{dir / "junk.laz", 0}, {dir / "a.las", 0}}, dir / "x.e57");
     EXPECT_TRUE(r.ok) << r.message;
-    EXPECT_EQ(r.notes.size(), 1u);
+    EXPECT_EQ(r.losses.rfind("pominieto 1 z 2 kafli LiDAR (junk.laz: ", 0), 0u) << r.losses;
     std::filesystem::remove(dir / "x.e57");
 
     r = exportCloud(job, {{dir / "a.las", 0}}, dir / "no-folder" / "x.e57");

@@ -6,14 +6,15 @@
 
 #include "TestLas.h"
 #include "cloud_ui/CloudAccumulator.h"
-#include "cloud_ui/LasSheet.h"
 #include "cloud_ui/SheetImport.h"
 #include "geodesy/Crs.h"
+#include "lidar/LasSheet.h"
 #include "support/TestSupport.h"
 
 using formats::CloudPoint;
 
 using namespace cloudui;
+using lidar::LasSheet, lidar::SheetRead;
 using testsupport::TempDir;
 
 namespace {
@@ -70,7 +71,7 @@ TEST(LasSheet, UnusableAndDamagedSheets) {
     TempDir dir;
     lastest::writeLas(dir / "empty.las", {});
     CloudAccumulator acc(geodesy::Bbox{639000, 485000, 640000, 486000}, 0.0, 2178);
-    const SheetImport none = importSheet(dir / "empty.las", 0, acc);
+    const SheetRead none = importSheet(dir / "empty.las", 0, acc);
     EXPECT_FALSE(none.usable);
     EXPECT_FALSE(none.error.empty());
 
@@ -78,13 +79,13 @@ TEST(LasSheet, UnusableAndDamagedSheets) {
     std::vector<lastest::Point> pts;
     for (int i = 0; i < 100; ++i) pts.push_back({639500.0 + i, 485500.0, 100.0, 0, 2, 0, 0, 0});
     lastest::writeLas(dir / "cut.las", pts, {.format = 1, .cutAfter = 227 + 28 * 40 + 10});
-    const SheetImport cut = importSheet(dir / "cut.las", 0, acc);
+    const SheetRead cut = importSheet(dir / "cut.las", 0, acc);
     EXPECT_TRUE(cut.usable);
     EXPECT_FALSE(cut.complete);
     EXPECT_FALSE(cut.error.empty());
     EXPECT_EQ(cut.pointsInHeader, 100u);
     EXPECT_LE(cut.pointsRead, 40u);
-    EXPECT_EQ(acc.size(), cut.pointsKept);
+    EXPECT_EQ(acc.size(), cut.pointsInFrame);
 
     // Records of the longest length a header can give: read whole, without a buffer of thousands of them.
     std::vector<lastest::Point> few(pts.begin(), pts.begin() + 3);
@@ -119,6 +120,6 @@ TEST(SheetImport, ZoneSheetIsToldByItsExtentAndNeverReadAsPl1992) {
     ASSERT_TRUE(probe.open(dir / "pl2000.las"));
     EXPECT_EQ(LasSheet::epsgFromExtent(probe.header()), 2178);
     CloudAccumulator a(frame, 0.0, 2178), c(frame, 0.0, 2178);
-    EXPECT_EQ(importSheet(dir / "pl2000.las", 2178, a).pointsKept, 1u);
-    EXPECT_EQ(importSheet(dir / "pl2000.las", 0, c).pointsKept, 0u);
+    EXPECT_EQ(importSheet(dir / "pl2000.las", 2178, a).pointsInFrame, 1u);
+    EXPECT_EQ(importSheet(dir / "pl2000.las", 0, c).pointsInFrame, 0u);
 }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "ElevationSimFixture.h"
-#include "cloud_ui/LasSheet.h"
 #include "import/OriginTerrainHeight.h"
+#include "lidar/LasSheet.h"
 #include "net/LidarResolver.h"
 #include "net/TileIndex.h"
 #include "net/UrlText.h"
@@ -106,7 +106,7 @@ TEST_F(TileIndexSim, LidarSheetsWithTheirSystemsAndDownloads) {
     });
     EXPECT_GT(lastTotal, 0) << "the sheet is served with its length";
     EXPECT_EQ(lastDone, lastTotal);
-    cloudui::LasSheet sheet;
+    lidar::LasSheet sheet;
     ASSERT_TRUE(sheet.open(path)) << sheet.error();
     formats::CloudPoint p;
     int total = 0;

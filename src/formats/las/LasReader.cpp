@@ -169,8 +169,11 @@ struct LasReader::Impl {
     std::uint64_t read(char* out, std::uint64_t maxCount, std::uint64_t* recordHash = nullptr);
     std::uint64_t readCompressedSequential(char* out, std::uint64_t maxCount, std::uint64_t* recordHash);
     std::uint64_t readCompressedThreaded(char* out, std::uint64_t maxCount);
-    // With `tally`, also tallies the records batch by batch, while they are still in the cache.
-    Decoded decodeWhole(ChunkDecoder& dec, std::size_t index, std::vector<char> buffer, bool tally = false);
+    // With `tally`, also tallies the records batch by batch, while they are still in the cache; with `recordHash`,
+    // extends it over the records, but only when the whole chunk decoded. A chunk that fails gives no records.
+    Decoded decodeWhole(ChunkDecoder& dec, std::size_t index, std::vector<char> buffer, bool tally = false,
+                        std::uint64_t* recordHash = nullptr);
+    bool beginNextChunk();
     std::vector<char> takeSpare();
     // Chunks decoded ahead of the reader at most: two per decoder, so none waits on another's pace.
     std::size_t decodeWindow() const { return 2 * std::min<std::size_t>(options.threads, 16) + 1; }
@@ -301,29 +304,33 @@ LasStatus LasReader::Impl::readChunkTable() {
 }
 
 LasReader::Impl::Decoded LasReader::Impl::decodeWhole(ChunkDecoder& dec, std::size_t index, std::vector<char> buffer,
-                                                      bool tally) {
+                                                      bool tally, std::uint64_t* recordHash) {
     const Chunk& c = chunks[index];
     Decoded d;
     d.records = std::move(buffer);
     d.records.resize(static_cast<std::size_t>(c.count) * header.pointRecordLength);
     if (tally) d.tally.emplace(header);
+    std::uint64_t hash = recordHash != nullptr ? *recordHash : 0;
     dec.begin(data + c.offset, static_cast<std::size_t>(c.bytes));
     std::uint64_t done = 0;
     while (done < c.count) {
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kBatch, c.count - done));
         char* batch = d.records.data() + done * header.pointRecordLength;
-        LasStatus st = dec.decode(batch, n);
+        LasStatus st = dec.decode(batch, n, recordHash != nullptr ? &hash : nullptr);
         if (!st) {
-            d.count = dec.done();
-            if (tally) d.tally->tally(batch, d.count - done);
-            d.status =
-                LasStatus::failure(st.message, chunkWhere(index, c.offset) + (st.where.empty() ? "" : ", " + st.where));
+            // The arithmetic decoder notices damage only some way after it: the points before the failure are
+            // garbage as well (heights of kilometres), so the chunk gives none.
+            if (tally) d.tally.emplace(header);
+            d.status = LasStatus::failure(st.message + platform::cformat(" (pominieto %llu punktow chunku)",
+                                                                         static_cast<unsigned long long>(c.count)),
+                                          chunkWhere(index, c.offset) + (st.where.empty() ? "" : ", " + st.where));
             return d;
         }
         if (tally) d.tally->tally(batch, n);
         done += n;
     }
     d.count = done;
+    if (recordHash != nullptr) *recordHash = hash;
     return d;
 }
 
@@ -457,21 +464,45 @@ void LasReader::Impl::shareSummary(ChunkDecoder& dec) {
     }
 }
 
+bool LasReader::Impl::beginNextChunk() {
+    if (walking) return startWalkedChunk();
+    if (nextChunk >= chunks.size()) {
+        fail("Uszkodzony plik LAZ: mniej punktow niz podaje naglowek", "tablica chunkow");
+        return false;
+    }
+    currentChunk = nextChunk++;
+    decoder->begin(data + chunks[currentChunk].offset, static_cast<std::size_t>(chunks[currentChunk].bytes));
+    chunkLeft = chunks[currentChunk].count;
+    return true;
+}
+
+// Chunks are decoded whole before their records are handed out, so a chunk that fails gives none. Only a
+// chunk too long to hold (an unchunked LAZ of old writers) is handed out as it decodes.
 std::uint64_t LasReader::Impl::readCompressedSequential(char* out, std::uint64_t maxCount, std::uint64_t* recordHash) {
     std::uint64_t total = 0;
     while (total < maxCount) {
+        if (currentPos < current.count) {
+            const std::uint64_t n = std::min(maxCount - total, current.count - currentPos);
+            std::memcpy(out + total * header.pointRecordLength,
+                        current.records.data() + currentPos * header.pointRecordLength,
+                        static_cast<std::size_t>(n * header.pointRecordLength));
+            currentPos += n;
+            total += n;
+            pointsRead += n;
+            continue;
+        }
         if (chunkLeft == 0) {
-            if (walking) {
-                if (!startWalkedChunk()) break;
-            } else {
-                if (nextChunk >= chunks.size()) {
-                    fail("Uszkodzony plik LAZ: mniej punktow niz podaje naglowek", "tablica chunkow");
-                    break;
-                }
-                currentChunk = nextChunk++;
-                decoder->begin(data + chunks[currentChunk].offset,
-                               static_cast<std::size_t>(chunks[currentChunk].bytes));
-                chunkLeft = chunks[currentChunk].count;
+            if (!current.status.ok) {
+                status = current.status;
+                break;
+            }
+            if (!beginNextChunk()) break;
+            if (chunkLeft * header.pointRecordLength <= kMaxThreadedChunkBytes) {
+                current = decodeWhole(*decoder, currentChunk, std::move(current.records), false, recordHash);
+                currentPos = 0;
+                chunkLeft = 0;
+                if (walking) walkOffset += decoder->bytesUsed();
+                continue;
             }
         }
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>({maxCount - total, chunkLeft, kBatch}));

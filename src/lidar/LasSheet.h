@@ -8,7 +8,7 @@
 #include "formats/CloudPoint.h"
 #include "formats/las/LasReader.h"
 
-namespace cloudui {
+namespace lidar {
 
 class LasSheet {
 public:
@@ -24,6 +24,7 @@ public:
     bool next(formats::CloudPoint& point);
 
     std::uint64_t pointsRead() const { return delivered_; }
+    std::uint64_t pointsInHeader() const { return reader_.header().pointCount; }
     bool failed() const { return failed_; }
     const std::string& error() const { return error_; }
 
@@ -50,4 +51,4 @@ private:
     std::string error_;
 };
 
-}  // namespace cloudui
+}  // namespace lidar

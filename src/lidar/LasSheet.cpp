@@ -1,4 +1,4 @@
-#include "cloud_ui/LasSheet.h"
+#include "lidar/LasSheet.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,7 @@
 using formats::CloudPoint;
 using las::LasHeader, las::LasStatus;
 
-namespace cloudui {
+namespace lidar {
 
 namespace {
 
@@ -107,4 +107,4 @@ bool LasSheet::next(CloudPoint& p) {
     return true;
 }
 
-}  // namespace cloudui
+}  // namespace lidar
