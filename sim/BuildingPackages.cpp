@@ -207,6 +207,22 @@ std::vector<PackageSurface> lod2Surfaces(const town::Building& b) {
 
 }  // namespace
 
+PackageBuilding overFootprint(std::string id, std::vector<geodesy::PlanarPoint> footprint, double ground,
+                              double height) {
+    PackageBuilding p;
+    p.id = std::move(id);
+    p.minE = p.maxE = footprint[0].x;
+    p.minN = p.maxN = footprint[0].y;
+    for (const geodesy::PlanarPoint& q : footprint) {
+        p.minE = std::min(p.minE, q.x), p.maxE = std::max(p.maxE, q.x);
+        p.minN = std::min(p.minN, q.y), p.maxN = std::max(p.maxN, q.y);
+    }
+    p.ground = ground;
+    p.height = height;
+    p.footprint = std::move(footprint);
+    return p;
+}
+
 std::vector<PackageBuilding> demoBuildings(bool lod2) {
     const town::Town& t = town::demoTown();
     std::vector<PackageBuilding> out;
@@ -214,19 +230,10 @@ std::vector<PackageBuilding> demoBuildings(bool lod2) {
         double sumE = 0;
         for (const geodesy::PlanarPoint& p : b.outline) sumE += p.x;
         if (lod2 && sumE / static_cast<double>(b.outline.size()) >= t.centre.x) continue;
-        PackageBuilding p;
-        p.id = std::string(lod2 ? "PL.PZGiK.994.BDOT10k." : "PL.PZGIK.994.BDOT10K.") + b.id;
-        p.minE = p.maxE = b.outline[0].x;
-        p.minN = p.maxN = b.outline[0].y;
-        for (const geodesy::PlanarPoint& q : b.outline) {
-            p.minE = std::min(p.minE, q.x), p.maxE = std::max(p.maxE, q.x);
-            p.minN = std::min(p.minN, q.y), p.maxN = std::max(p.maxN, q.y);
-        }
-        p.ground = b.groundZ;
         // LOD1 blocks reach halfway up the roof.
-        p.height = (b.eaveZ + b.ridgeZ) / 2 - b.groundZ;
+        PackageBuilding p = overFootprint(std::string(lod2 ? "PL.PZGiK.994.BDOT10k." : "PL.PZGIK.994.BDOT10K.") + b.id,
+                                          b.outline, b.groundZ, (b.eaveZ + b.ridgeZ) / 2 - b.groundZ);
         p.flatRoof = b.roof == town::Roof::Flat;
-        p.footprint = b.outline;
         p.courtyard = b.courtyard;
         if (lod2) {
             p.surfaces = lod2Surfaces(b);

@@ -34,6 +34,10 @@ struct PackageBuilding {
 
 namespace packages {
 
+// A building of a package over a footprint (counter-clockwise, first point not repeated), its box the footprint's.
+PackageBuilding overFootprint(std::string id, std::vector<geodesy::PlanarPoint> footprint, double ground,
+                              double height);
+
 // The demo county's code and the year of its LOD1 package (the newer years are missing).
 inline constexpr const char* kDemoCounty = "0614";
 inline constexpr int kDemoLod1Year = 2022;

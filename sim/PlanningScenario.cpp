@@ -237,6 +237,8 @@ void addPlanWmsWithoutDrawingLayer(Scenario& scenario) {
 
 void buildPlanningScenario(Scenario& scenario) {
     const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    // The pages' map shows the countryside where these places lie.
+    addOrthophoto(scenario);
     const std::string geoportal = hostOf(ep.geoportal);
 
     auto prg = std::make_shared<FeatureStore>();

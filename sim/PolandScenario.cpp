@@ -110,6 +110,15 @@ void addPipes(FeatureStore& store, const std::string& typeName, geodesy::PlanarP
     }
 }
 
+SimHandler wfsOverEarlierRoutes(std::shared_ptr<WfsService> service) {
+    return [service](const SimRequest& request, SimResponse& response) {
+        SimResponse mine;
+        if (!service->handle(request, mine) || mine.body.find("numberMatched=\"0\"") != std::string::npos) return false;
+        response = std::move(mine);
+        return true;
+    };
+}
+
 }  // namespace poland
 
 using namespace poland;
@@ -145,14 +154,7 @@ void addBoundaries(Scenario& scenario) {
     }
     auto service = std::make_shared<WfsService>(prg);
     service->title = "Panstwowy Rejestr Granic (symulator)";
-    scenario.addHandler(
-        hostOf(ep.prgWfs()), pathOf(ep.prgWfs()), [service](const SimRequest& request, SimResponse& response) {
-            SimResponse mine;
-            if (!service->handle(request, mine) || mine.body.find("numberMatched=\"0\"") != std::string::npos)
-                return false;
-            response = std::move(mine);
-            return true;
-        });
+    scenario.addHandler(hostOf(ep.prgWfs()), pathOf(ep.prgWfs()), poland::wfsOverEarlierRoutes(service));
 }
 
 void addNewBuildings(Scenario& scenario) {

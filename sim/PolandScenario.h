@@ -74,6 +74,10 @@ inline constexpr int kPipesPerLayer = 5;
 // (its namespace, geometry in "ewns:geometria" as a multi-surface or multi-curve).
 SimHandler geoportal2Wfs(std::shared_ptr<WfsService> service);
 
+// A WFS that answers feature requests only where it has features; the others go on to the routes bound before
+// (a second data set on the same national service).
+SimHandler wfsOverEarlierRoutes(std::shared_ptr<WfsService> service);
+
 // Hosts and paths of the national services.
 std::string hostOf(const std::string& url);
 std::string pathOf(const std::string& url);

@@ -147,7 +147,8 @@ try {
   await menu();
   await shot(page, '01-import-palette');
 
-  // Frame and location.
+  // Frame and location: the simulator's demo town.
+  await map.locator('body').evaluate(() => map.setView([51.2867, 22.2166], 16));
   await map.locator('#btnOrigin').click();
   await status.filter({hasText: 'Lokalizacja projektu ustawiona'}).waitFor();
   const originText = await text(status);
