@@ -125,7 +125,7 @@ void plantTrees(town::Town& t, TownRandom& random) {
     }
 }
 
-void layPipes(town::Town& t) {
+void layPipes(town::Town& t, TownRandom& random) {
     struct Kind {
         const char* layer;
         double offset;  // from the centre line as a share of the half width
@@ -147,10 +147,14 @@ void layPipes(town::Town& t) {
         const std::vector<double> lengths = arcLengths(street.centre);
         for (const Kind& k : kinds) {
             if (outer && k.offset != 0.35 && k.offset != 0.8) continue;
-            town::Pipe pipe{k.layer, main ? k.mainMaterial : k.material, main ? k.mainDiameter : k.diameter,
-                            street.name,
-                            offsetPart(street.centre, lengths, 2.0, lengths.back() - 2.0, k.offset * street.width / 2)};
-            t.pipes.push_back(std::move(pipe));
+            // A register holds a line as sections between fittings, manholes or joints.
+            for (double s0 = 2.0; s0 < lengths.back() - 2.0;) {
+                const double s1 = std::min(lengths.back() - 2.0, s0 + random.range(45, 110));
+                t.pipes.push_back({k.layer, main ? k.mainMaterial : k.material, main ? k.mainDiameter : k.diameter,
+                                   street.name,
+                                   offsetPart(street.centre, lengths, s0, s1, k.offset * street.width / 2)});
+                s0 = s1;
+            }
         }
     }
 }

@@ -347,7 +347,7 @@ Town generateTown(std::uint32_t seed) {
     detail::numberParcels(t, drafts, random);
     detail::raiseBuildings(t, drafts, random);
     detail::plantTrees(t, random);
-    detail::layPipes(t);
+    detail::layPipes(t, random);
     detail::drawPlans(t);
     t.index();
     return t;

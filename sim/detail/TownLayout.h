@@ -27,7 +27,7 @@ std::vector<ParcelDraft> layParcels(town::Town& town, TownRandom& random);
 void numberParcels(town::Town& town, std::vector<ParcelDraft>& drafts, TownRandom& random);
 void raiseBuildings(town::Town& town, const std::vector<ParcelDraft>& drafts, TownRandom& random);
 void plantTrees(town::Town& town, TownRandom& random);
-void layPipes(town::Town& town);
+void layPipes(town::Town& town, TownRandom& random);
 void drawPlans(town::Town& town);
 
 }  // namespace sim::detail

@@ -44,8 +44,9 @@ function startProgram(program, args, env, pattern) {
 }
 
 const started = Date.now();
-async function shot(page, name, options = {}) {
-  await page.screenshot({path: path.join(output, name + '.png'), ...options});
+// JPEG keeps the pictures of the repository small (an orthophoto hardly compresses as PNG).
+async function shot(page, name) {
+  await page.screenshot({path: path.join(output, name + '.jpg'), type: 'jpeg', quality: 85});
   console.log(`${((Date.now() - started) / 1000).toFixed(1)} s: ${name}`);
 }
 
@@ -90,11 +91,13 @@ try {
   const mapWindow = page.locator(`.window[data-guid="${MAP_GUID}"]`);
   const status = map.locator('#status');
   await status.filter({hasText: 'Połączono z ArchiCAD ✓'}).waitFor({timeout: 60000});
+  // A large palette, as one would drag it open to work.
+  await mapWindow.evaluate((w) => Object.assign(w.style, {left: '8px', top: '40px', width: '1384px', height: '852px'}));
 
   // 1. The town found by its name, the project's place set on the square.
   await map.locator('#addr').fill('Nałęczów, Rynek');
   await map.locator('#addr').press('Enter');
-  await status.filter({hasText: 'Nałęczów'}).waitFor({timeout: 60000});
+  await status.filter({hasText: 'Nałęczów'}).waitFor({state: 'attached', timeout: 60000});
   await map.locator('#btnOrigin').click();
   await status.filter({hasText: 'Lokalizacja projektu ustawiona'}).waitFor({timeout: 60000});
   await tilesLoaded(map);
@@ -104,6 +107,7 @@ try {
   for (const id of ['#lyDzialki', '#lyBudynki', '#lyGesut', '#lyMpzp', '#lyRastr', '#lyTeren', '#lyBudynki3d',
                     '#lyBudynkiLod2'])
     await map.locator(id).check();
+  await map.locator('#terrainStep').selectOption('5');
   await map.locator('#btnFetch').click();
   await map.locator('#step1.done').waitFor({timeout: 240000});
   await tilesLoaded(map);
@@ -111,7 +115,8 @@ try {
 
   // 3. Placed into the project: the plan and the 3D view.
   await map.locator('#btnPlace').click();
-  await status.filter({hasText: /^Dodano do projektu/}).waitFor({timeout: 240000});
+  // Only present: a long note may squeeze the status line out of sight.
+  await status.filter({hasText: /^Dodano do projektu/}).waitFor({state: 'attached', timeout: 240000});
   await page.waitForFunction(() => /^Elementy: [1-9]/.test(document.getElementById('modelInfo').textContent),
                              null, {timeout: 60000});
   await mapWindow.locator('.titlebar button').click();
