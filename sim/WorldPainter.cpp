@@ -189,6 +189,9 @@ void paintCountryside(RasterCanvas& canvas) {
 }
 
 void paintWorld(RasterCanvas& canvas) {
+    // A box far outside the systems' reach (a world-wide map tile) has no PL-1992 extent worth painting.
+    const geodesy::Bbox& x = canvas.extent();
+    if (!std::isfinite(x.minE) || !std::isfinite(x.minN) || !std::isfinite(x.maxE) || !std::isfinite(x.maxN)) return;
     paintCountryside(canvas);
     paintTown(town::demoTown(), canvas);
     paintPolishPlaces(canvas);
