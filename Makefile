@@ -1,15 +1,29 @@
 # The two entry points: `make demo` and `make test`. Both install what is missing first.
-.PHONY: deps build demo test test-default test-locale test-asan clean
+.PHONY: deps deps-demo configure build demo guide test test-default test-locale test-asan clean
 
 deps:
 	bash scripts/install-deps.sh
 
-build: deps
-	cmake --preset default >/dev/null
+# What building and running the demo needs: no test readers or browser drivers.
+deps-demo:
+	bash scripts/install-deps.sh --demo
+
+# An existing build tree is reused as it is (ninja re-runs cmake itself when a CMakeLists.txt changed).
+configure:
+	@test -f build/default/build.ninja || cmake --preset default >/dev/null
+
+build: deps configure
 	cmake --build --preset default
 
-demo: build
+# The demo builds only the two programs it runs.
+demo: deps-demo configure
+	cmake --build --preset default --target geodraft geodraft-sim
 	bash scripts/demo.sh
+
+# The user guide's pictures, taken from the workspace on the demo town.
+guide: deps configure
+	cmake --build --preset default --target geodraft geodraft-sim
+	node tests/browser/guide.mjs build/default/app/geodraft build/default/sim/geodraft-sim docs/images
 
 test-default: build
 	ctest --preset default

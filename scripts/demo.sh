@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The offline demo: a headless import palette session against the local service simulator.
-# It sets the project's georeference, fetches the 2D layers, the orthophoto and the terrain of a
-# small part of Warsaw, places them twice, removes the duplicates and exports the model.
+# It sets the project's georeference, fetches the parcels, buildings, utilities, plans, orthophoto,
+# terrain and building models of the simulator's demo town (Naleczow), places them twice, removes
+# the duplicates and exports the model.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BIN=${GEODRAFT_BUILD:-build/default}
@@ -11,7 +12,7 @@ SIM="$BIN/sim/geodraft-sim"
 
 for program in "$GEODRAFT" "$SIM"; do
   if [[ ! -x "$program" ]]; then
-    echo "demo: brak programu $program (najpierw: make build)" >&2
+    echo "demo: brak programu $program (najpierw: make demo)" >&2
     exit 1
   fi
 done
@@ -47,13 +48,13 @@ if [[ "$SERVICES" != http://127.0.0.1:* ]]; then
 fi
 export GEODRAFT_SERVICES="$SERVICES"
 
-# The map centre of the demo area and a frame of about 600 x 600 m around it.
-LAT=52.229698 LON=21.012197
-FRAME='[21.007684,52.227077,21.016710,52.232320]'
-LAYERS='["dzialki","budynki","rastr","teren"]'
+# The demo town's market square and a frame of 600 x 600 m around it.
+LAT=51.286700 LON=22.216603
+FRAME='[22.212118,51.284124,22.221088,51.289276]'
+LAYERS='["dzialki","budynki","gesut","mpzp","pog","rastr","teren","budynki3d","budynkilod2"]'
 printf '%s\n' \
   "{\"type\":\"setOrigin\",\"lat\":$LAT,\"lon\":$LON}" \
-  "{\"type\":\"fetch\",\"bboxWgs84\":$FRAME,\"layers\":$LAYERS}" \
+  "{\"type\":\"fetch\",\"bboxWgs84\":$FRAME,\"layers\":$LAYERS,\"terrainStep\":5}" \
   '#wait' \
   '{"type":"place"}' \
   '{"type":"place"}' \

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the demo need on a Debian 12 machine.
 # Idempotent: packages already present are not fetched again.
-# --tools adds what fuzzing and hand measurements use (clang for the fuzz preset, perf).
+# --tools adds what fuzzing and hand measurements use (clang for the fuzz preset, perf);
+# --demo leaves out what only the tests use (the test locale, independent readers, the browser driver).
 set -euo pipefail
+DEMO_ONLY=""; [ "${1:-}" = "--demo" ] && DEMO_ONLY=1
 PKGS=(build-essential cmake ninja-build pkg-config ccache
       libgtest-dev libgmock-dev libbenchmark-dev
       nlohmann-json3-dev libpugixml-dev libcurl4-openssl-dev libssl-dev
@@ -20,7 +22,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 # The suite runs a second time under a decimal-comma locale.
-if ! locale -a 2>/dev/null | grep -qi '^pl_PL\.utf-\?8$'; then
+if [ -z "$DEMO_ONLY" ] && ! locale -a 2>/dev/null | grep -qi '^pl_PL\.utf-\?8$'; then
   echo "install-deps: generating pl_PL.UTF-8"
   $SUDO sed -i 's/^# *pl_PL.UTF-8 UTF-8/pl_PL.UTF-8 UTF-8/' /etc/locale.gen
   grep -q '^pl_PL.UTF-8 UTF-8' /etc/locale.gen || echo 'pl_PL.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
@@ -43,7 +45,7 @@ npm_missing() {
       if (!fs.existsSync("node_modules/" + d)) process.exit(1);' 2>/dev/null)
 }
 for dir in tests/e57/independent tests/las/independent tests/export/independent tests/browser; do
-  if npm_missing "$dir"; then
+  if [ -z "$DEMO_ONLY" ] && npm_missing "$dir"; then
     if ! command -v npm >/dev/null; then
       $SUDO apt-get update -qq; DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq npm >/dev/null
     fi

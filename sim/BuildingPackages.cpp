@@ -1,11 +1,13 @@
 #include "BuildingPackages.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <utility>
 
+#include "Town.h"
 #include "ZipWriter.h"
 #include "net/ServiceEndpoints.h"
 #include "platform/Numbers.h"
@@ -15,10 +17,6 @@ namespace sim {
 namespace packages {
 
 namespace {
-
-// Centre of the demo area (PL-1992), as the demo scenario has it.
-constexpr double kCentreE = 637382.0;
-constexpr double kCentreN = 486757.0;
 
 struct P3 {
     double x, y, z;
@@ -33,44 +31,73 @@ std::string posList(const std::vector<P3>& ring) {
     return text;
 }
 
-std::string polygon(const std::vector<P3>& ring, const std::string& indent) {
-    return indent + "<gml:surfaceMember>\n" + indent + "  <gml:Polygon>\n" + indent + "    <gml:exterior>\n" + indent +
-           "      <gml:LinearRing>\n" + indent + "        <gml:posList srsDimension=\"3\">" + posList(ring) +
-           "</gml:posList>\n" + indent + "      </gml:LinearRing>\n" + indent + "    </gml:exterior>\n" + indent +
-           "  </gml:Polygon>\n" + indent + "</gml:surfaceMember>\n";
+std::string boundary(const char* tag, const std::vector<P3>& ring, const std::string& indent) {
+    return indent + "    <gml:" + tag + ">\n" + indent + "      <gml:LinearRing>\n" + indent +
+           "        <gml:posList srsDimension=\"3\">" + posList(ring) + "</gml:posList>\n" + indent +
+           "      </gml:LinearRing>\n" + indent + "    </gml:" + tag + ">\n";
+}
+
+std::string polygon(const std::vector<P3>& ring, const std::string& indent, const std::vector<P3>& hole = {}) {
+    return indent + "<gml:surfaceMember>\n" + indent + "  <gml:Polygon>\n" + boundary("exterior", ring, indent) +
+           (hole.empty() ? std::string() : boundary("interior", hole, indent)) + indent + "  </gml:Polygon>\n" +
+           indent + "</gml:surfaceMember>\n";
+}
+
+// A face and the hole in it (the inner yard of a courtyard building's ground and top).
+struct Face {
+    const char* kind;
+    std::vector<P3> ring;
+    std::vector<P3> hole;
+};
+
+// Walls of a prism from z0 to z1 along a ring (counter-clockwise outside, clockwise around a yard).
+void prismWalls(const std::vector<geodesy::PlanarPoint>& ring, double z0, double z1, std::vector<Face>& out) {
+    for (std::size_t k = 0; k < ring.size(); ++k) {
+        const geodesy::PlanarPoint& p = ring[k];
+        const geodesy::PlanarPoint& q = ring[(k + 1) % ring.size()];
+        out.push_back({"WallSurface", {{p.x, p.y, z0}, {q.x, q.y, z0}, {q.x, q.y, z1}, {p.x, p.y, z1}}, {}});
+    }
 }
 
 // The faces of a box with a gable (ridge along the easting) or flat roof, each facing outward.
-std::vector<std::pair<const char*, std::vector<P3>>> faces(const PackageBuilding& b, bool withRoof) {
+std::vector<Face> faces(const PackageBuilding& b, bool withRoof) {
     const double x0 = b.minE, x1 = b.maxE, y0 = b.minN, y1 = b.maxN, z0 = b.ground, ze = b.ground + b.height;
     const double ym = (y0 + y1) / 2, zr = withRoof && !b.flatRoof ? ze + 4.0 : ze;
-    std::vector<std::pair<const char*, std::vector<P3>>> out;
-    if (!b.footprint.empty() && !withRoof) {
-        // A prism over the outline: the ground ring facing down, a wall per edge, the top facing up.
-        std::vector<P3> ground, top;
-        for (auto it = b.footprint.rbegin(); it != b.footprint.rend(); ++it) ground.push_back({it->x, it->y, z0});
-        for (const geodesy::PlanarPoint& p : b.footprint) top.push_back({p.x, p.y, ze});
-        out.push_back({"GroundSurface", ground});
-        for (std::size_t k = 0; k < b.footprint.size(); ++k) {
-            const geodesy::PlanarPoint& p = b.footprint[k];
-            const geodesy::PlanarPoint& q = b.footprint[(k + 1) % b.footprint.size()];
-            out.push_back({"WallSurface", {{p.x, p.y, z0}, {q.x, q.y, z0}, {q.x, q.y, ze}, {p.x, p.y, ze}}});
+    std::vector<Face> out;
+    if (withRoof && !b.surfaces.empty()) {
+        for (const PackageSurface& surface : b.surfaces) {
+            Face face{surface.kind, {}, {}};
+            for (const geodesy::SpatialPoint& q : surface.ring) face.ring.push_back({q.x, q.y, q.z});
+            out.push_back(std::move(face));
         }
-        out.push_back({"RoofSurface", top});
         return out;
     }
-    out.push_back({"GroundSurface", {{x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0}, {x1, y0, z0}}});
-    out.push_back({"WallSurface", {{x0, y0, z0}, {x1, y0, z0}, {x1, y0, ze}, {x0, y0, ze}}});
-    out.push_back({"WallSurface", {{x1, y1, z0}, {x0, y1, z0}, {x0, y1, ze}, {x1, y1, ze}}});
+    if (!b.footprint.empty() && !withRoof) {
+        // A prism over the outline: the ground facing down, a wall per edge (around the yard too), the top up.
+        const auto level = [](const std::vector<geodesy::PlanarPoint>& ring, double z, bool reversed) {
+            std::vector<P3> out3;
+            for (const geodesy::PlanarPoint& p : ring) out3.push_back({p.x, p.y, z});
+            if (reversed) std::reverse(out3.begin(), out3.end());
+            return out3;
+        };
+        out.push_back({"GroundSurface", level(b.footprint, z0, true), level(b.courtyard, z0, true)});
+        prismWalls(b.footprint, z0, ze, out);
+        prismWalls(b.courtyard, z0, ze, out);
+        out.push_back({"RoofSurface", level(b.footprint, ze, false), level(b.courtyard, ze, false)});
+        return out;
+    }
+    out.push_back({"GroundSurface", {{x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0}, {x1, y0, z0}}, {}});
+    out.push_back({"WallSurface", {{x0, y0, z0}, {x1, y0, z0}, {x1, y0, ze}, {x0, y0, ze}}, {}});
+    out.push_back({"WallSurface", {{x1, y1, z0}, {x0, y1, z0}, {x0, y1, ze}, {x1, y1, ze}}, {}});
     if (zr == ze) {
-        out.push_back({"WallSurface", {{x0, y1, z0}, {x0, y0, z0}, {x0, y0, ze}, {x0, y1, ze}}});
-        out.push_back({"WallSurface", {{x1, y0, z0}, {x1, y1, z0}, {x1, y1, ze}, {x1, y0, ze}}});
-        out.push_back({"RoofSurface", {{x0, y0, ze}, {x1, y0, ze}, {x1, y1, ze}, {x0, y1, ze}}});
+        out.push_back({"WallSurface", {{x0, y1, z0}, {x0, y0, z0}, {x0, y0, ze}, {x0, y1, ze}}, {}});
+        out.push_back({"WallSurface", {{x1, y0, z0}, {x1, y1, z0}, {x1, y1, ze}, {x1, y0, ze}}, {}});
+        out.push_back({"RoofSurface", {{x0, y0, ze}, {x1, y0, ze}, {x1, y1, ze}, {x0, y1, ze}}, {}});
     } else {
-        out.push_back({"WallSurface", {{x0, y1, z0}, {x0, y0, z0}, {x0, y0, ze}, {x0, ym, zr}, {x0, y1, ze}}});
-        out.push_back({"WallSurface", {{x1, y0, z0}, {x1, y1, z0}, {x1, y1, ze}, {x1, ym, zr}, {x1, y0, ze}}});
-        out.push_back({"RoofSurface", {{x0, y0, ze}, {x1, y0, ze}, {x1, ym, zr}, {x0, ym, zr}}});
-        out.push_back({"RoofSurface", {{x1, y1, ze}, {x0, y1, ze}, {x0, ym, zr}, {x1, ym, zr}}});
+        out.push_back({"WallSurface", {{x0, y1, z0}, {x0, y0, z0}, {x0, y0, ze}, {x0, ym, zr}, {x0, y1, ze}}, {}});
+        out.push_back({"WallSurface", {{x1, y0, z0}, {x1, y1, z0}, {x1, y1, ze}, {x1, ym, zr}, {x1, y0, ze}}, {}});
+        out.push_back({"RoofSurface", {{x0, y0, ze}, {x1, y0, ze}, {x1, ym, zr}, {x0, ym, zr}}, {}});
+        out.push_back({"RoofSurface", {{x1, y1, ze}, {x0, y1, ze}, {x0, ym, zr}, {x1, ym, zr}}, {}});
     }
     return out;
 }
@@ -82,7 +109,7 @@ std::string lod1Building(const PackageBuilding& b) {
                        platform::cformat("%.2f", b.height) +
                        "</bldg:measuredHeight>\n      <bldg:lod1Solid>\n        <gml:Solid>\n          <gml:exterior>\n"
                        "            <gml:CompositeSurface>\n";
-    for (const auto& [kind, ring] : faces(b, false)) text += polygon(ring, "              ");
+    for (const Face& face : faces(b, false)) text += polygon(face.ring, "              ", face.hole);
     return text +
            "            </gml:CompositeSurface>\n          </gml:exterior>\n        </gml:Solid>\n      "
            "</bldg:lod1Solid>\n"
@@ -90,12 +117,21 @@ std::string lod1Building(const PackageBuilding& b) {
 }
 
 std::string lod2Building(const PackageBuilding& b) {
+    const int roofType = b.roofType != 0 ? b.roofType : b.flatRoof ? 1000 : 1030;
+    double top = b.ground + b.height + (b.flatRoof ? 0.0 : 4.0);
+    if (!b.surfaces.empty()) {
+        top = b.ground;
+        for (const PackageSurface& surface : b.surfaces)
+            for (const geodesy::SpatialPoint& q : surface.ring) top = std::max(top, q.z);
+    }
     std::string text = "  <core:cityObjectMember>\n    <bldg:Building gml:id=\"" + b.id + "\">\n" +
-                       "      <bldg:roofType>" + (b.flatRoof ? "1000" : "1030") + "</bldg:roofType>\n" +
-                       "      <bldg:measuredHeight uom=\"urn:adv:uom:m\">" +
-                       platform::cformat("%.2f", b.height + (b.flatRoof ? 0.0 : 4.0)) + "</bldg:measuredHeight>\n";
+                       "      <bldg:roofType>" + platform::cformat("%d", roofType) + "</bldg:roofType>\n" +
+                       "      <bldg:measuredHeight uom=\"urn:adv:uom:m\">" + platform::cformat("%.2f", top - b.ground) +
+                       "</bldg:measuredHeight>\n";
     int k = 0;
-    for (const auto& [kind, ring] : faces(b, true)) {
+    for (const Face& face : faces(b, true)) {
+        const char* kind = face.kind;
+        const std::vector<P3>& ring = face.ring;
         text += std::string("      <bldg:boundedBy>\n        <bldg:") + kind + " gml:id=\"" + b.id + "_" +
                 platform::cformat("%d", ++k) +
                 "\">\n          <bldg:lod2MultiSurface>\n            <gml:MultiSurface srsName=\"EPSG:2180\" "
@@ -107,33 +143,114 @@ std::string lod2Building(const PackageBuilding& b) {
     return text + "    </bldg:Building>\n  </core:cityObjectMember>\n";
 }
 
+// An LOD2 building of the town: the pieces of its footprint as ground, a wall under every edge up to the roof's
+// edge (through the ridge where a gable meets it), the roof faces.
+std::vector<PackageSurface> lod2Surfaces(const town::Building& b) {
+    std::vector<PackageSurface> out;
+    for (const auto& piece : b.pieces) {
+        PackageSurface ground{"GroundSurface", {}};
+        for (auto it = piece.rbegin(); it != piece.rend(); ++it) ground.ring.push_back({it->x, it->y, b.groundZ});
+        out.push_back(std::move(ground));
+    }
+    // Roof corners over a point of the outline, and the corners lying on an edge between its ends.
+    const auto same = [](const geodesy::SpatialPoint& q, const geodesy::PlanarPoint& p) {
+        return std::fabs(q.x - p.x) < 0.005 && std::fabs(q.y - p.y) < 0.005;
+    };
+    const auto topAt = [&](const geodesy::PlanarPoint& p) {
+        double z = b.eaveZ;
+        bool found = false;
+        for (const town::RoofFace& face : b.roofFaces)
+            for (const geodesy::SpatialPoint& q : face.ring)
+                if (same(q, p)) z = found ? std::max(z, q.z) : q.z, found = true;
+        return z;
+    };
+    for (const auto* ring : {&b.outline, &b.courtyard}) {
+        for (std::size_t k = 0; k < ring->size(); ++k) {
+            const geodesy::PlanarPoint& p = (*ring)[k];
+            const geodesy::PlanarPoint& q = (*ring)[(k + 1) % ring->size()];
+            const double len = std::hypot(q.x - p.x, q.y - p.y);
+            // Corners of the ground pieces below and of the roof faces above that lie on the edge split it.
+            const auto onEdge = [&](const std::vector<geodesy::SpatialPoint>& corners, bool ascending) {
+                std::vector<std::pair<double, geodesy::SpatialPoint>> found;
+                for (const geodesy::SpatialPoint& r : corners) {
+                    const double t = ((r.x - p.x) * (q.x - p.x) + (r.y - p.y) * (q.y - p.y)) / (len * len);
+                    const double off = std::fabs((r.x - p.x) * (q.y - p.y) - (r.y - p.y) * (q.x - p.x)) / len;
+                    if (t > 0.001 && t < 0.999 && off < 0.005 &&
+                        std::none_of(found.begin(), found.end(), [&](const auto& e) {
+                            return same(e.second, {r.x, r.y});
+                        }))
+                        found.push_back({t, r});
+                }
+                std::sort(found.begin(), found.end(), [ascending](const auto& a, const auto& c) {
+                    return ascending ? a.first < c.first : a.first > c.first;
+                });
+                return found;
+            };
+            std::vector<geodesy::SpatialPoint> groundCorners, roofCorners;
+            for (const auto& piece : b.pieces)
+                for (const geodesy::PlanarPoint& c : piece) groundCorners.push_back({c.x, c.y, b.groundZ});
+            for (const town::RoofFace& face : b.roofFaces)
+                roofCorners.insert(roofCorners.end(), face.ring.begin(), face.ring.end());
+            PackageSurface wall{"WallSurface", {{p.x, p.y, b.groundZ}}};
+            for (const auto& [t, r] : onEdge(groundCorners, true)) wall.ring.push_back({r.x, r.y, b.groundZ});
+            wall.ring.push_back({q.x, q.y, b.groundZ});
+            wall.ring.push_back({q.x, q.y, topAt(q)});
+            for (const auto& [t, r] : onEdge(roofCorners, false))
+                wall.ring.push_back({r.x, r.y, std::max(r.z, b.eaveZ)});
+            wall.ring.push_back({p.x, p.y, topAt(p)});
+            out.push_back(std::move(wall));
+        }
+    }
+    for (const town::RoofFace& face : b.roofFaces) out.push_back({"RoofSurface", face.ring});
+    return out;
+}
+
 }  // namespace
 
+PackageBuilding overFootprint(std::string id, std::vector<geodesy::PlanarPoint> footprint, double ground,
+                              double height) {
+    PackageBuilding p;
+    p.id = std::move(id);
+    p.minE = p.maxE = footprint[0].x;
+    p.minN = p.maxN = footprint[0].y;
+    for (const geodesy::PlanarPoint& q : footprint) {
+        p.minE = std::min(p.minE, q.x), p.maxE = std::max(p.maxE, q.x);
+        p.minN = std::min(p.minN, q.y), p.maxN = std::max(p.maxN, q.y);
+    }
+    p.ground = ground;
+    p.height = height;
+    p.footprint = std::move(footprint);
+    return p;
+}
+
 std::vector<PackageBuilding> demoBuildings(bool lod2) {
+    const town::Town& t = town::demoTown();
     std::vector<PackageBuilding> out;
-    int number = 1;
-    // The land register's 20 x 20 parcels of 30 m: a building on every other one, at the parcel's footprint.
-    for (int i = 0; i < 20; ++i)
-        for (int j = 0; j < 20; ++j, ++number) {
-            if ((i + j) % 2 != 0 || (lod2 && i >= 10)) continue;
-            const double e0 = kCentreE - 300 + i * 30.0, n0 = kCentreN - 300 + j * 30.0;
-            const double dx = e0 + 13.5 - kCentreE, dy = n0 + 12.5 - kCentreN;
-            PackageBuilding b;
-            b.id = std::string(lod2 ? "PL.PZGiK.994.BDOT10k." : "PL.PZGIK.994.BDOT10K.") + "146501_1.0001." +
-                   platform::cformat("%d", number) + "_BUD";
-            b.minE = e0 + 5, b.minN = n0 + 5, b.maxE = e0 + 22, b.maxN = n0 + 20;
-            b.ground = std::round((100.0 + 0.01 * dx + 0.005 * dy) * 100.0) / 100.0;
-            b.height = 12.0;
-            b.flatRoof = number % 3 == 0;
-            out.push_back(b);
+    for (const town::Building& b : t.buildings) {
+        double sumE = 0;
+        for (const geodesy::PlanarPoint& p : b.outline) sumE += p.x;
+        if (lod2 && sumE / static_cast<double>(b.outline.size()) >= t.centre.x) continue;
+        // LOD1 blocks reach halfway up the roof.
+        PackageBuilding p = overFootprint(std::string(lod2 ? "PL.PZGiK.994.BDOT10k." : "PL.PZGIK.994.BDOT10K.") + b.id,
+                                          b.outline, b.groundZ, (b.eaveZ + b.ridgeZ) / 2 - b.groundZ);
+        p.flatRoof = b.roof == town::Roof::Flat;
+        p.courtyard = b.courtyard;
+        if (lod2) {
+            p.surfaces = lod2Surfaces(b);
+            p.roofType = b.roof == town::Roof::Flat     ? 1000
+                         : b.roof == town::Roof::Shed   ? 1010
+                         : b.roof == town::Roof::Hipped ? 1040
+                                                        : 1030;
         }
-    // One building far from the demo area, in a sheet of its own.
+        out.push_back(std::move(p));
+    }
+    // One building far from the town, in a sheet of its own.
     PackageBuilding far{lod2 ? "PL.PZGiK.994.far_LOD2" : "PL.PZGIK.994.far_LOD1",
-                        kCentreE + 5000,
-                        kCentreN + 5000,
-                        kCentreE + 5020,
-                        kCentreN + 5012,
-                        120.0,
+                        t.centre.x + 5000,
+                        t.centre.y + 5000,
+                        t.centre.x + 5020,
+                        t.centre.y + 5012,
+                        200.0,
                         9.0,
                         true};
     out.push_back(far);
@@ -145,6 +262,8 @@ std::string sheetText(const std::vector<PackageBuilding>& buildings, bool lod2) 
     for (const PackageBuilding& b : buildings) {
         minE = std::min(minE, b.minE), minN = std::min(minN, b.minN), maxE = std::max(maxE, b.maxE);
         maxN = std::max(maxN, b.maxN), minZ = std::min(minZ, b.ground), maxZ = std::max(maxZ, b.ground + b.height + 4);
+        for (const PackageSurface& surface : b.surfaces)
+            for (const geodesy::SpatialPoint& q : surface.ring) maxZ = std::max(maxZ, q.z);
     }
     std::string text =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

@@ -6,8 +6,15 @@
 
 #include "Scenario.h"
 #include "geodesy/PlanarPoint.h"
+#include "geodesy/SpatialPoint.h"
 
 namespace sim {
+
+// One surface of an LOD2 building: its kind ("GroundSurface", "WallSurface", "RoofSurface") and planar ring.
+struct PackageSurface {
+    const char* kind;
+    std::vector<geodesy::SpatialPoint> ring;  // first point not repeated
+};
 
 // One building of a package: its footprint box, ground height and height to the eaves (roof above them).
 struct PackageBuilding {
@@ -17,23 +24,29 @@ struct PackageBuilding {
     double height = 0;
     bool flatRoof = false;  // LOD2: a flat roof instead of a gable roof
     // LOD1 only: this outline (counter-clockwise, first point not repeated) instead of the box, which then
-    // holds the outline's extent.
+    // holds the outline's extent, with an inner yard (clockwise) when not empty.
     std::vector<geodesy::PlanarPoint> footprint;
+    std::vector<geodesy::PlanarPoint> courtyard;
+    // LOD2 only: these surfaces instead of the box's, with the roof type code they make.
+    std::vector<PackageSurface> surfaces;
+    int roofType = 0;
 };
 
 namespace packages {
 
-// The demo county's code and the year of its LOD1 package (the newer years are missing).
-inline constexpr const char* kDemoCounty = "1465";
-inline constexpr int kDemoLod1Year = 2022;
-// Edge of one sheet in metres; the demo's land register falls into four sheets, a fifth lies far away.
-inline constexpr double kSheetSize = 300.0;
-// Buildings of the demo packages: LOD1 has every building of the land register, LOD2 those of the western
-// half (with identifiers that differ from LOD1's only in letter case).
-inline constexpr int kDemoLod1Buildings = 200 + 1;
-inline constexpr int kDemoLod2Buildings = 100 + 1;
+// A building of a package over a footprint (counter-clockwise, first point not repeated), its box the footprint's.
+PackageBuilding overFootprint(std::string id, std::vector<geodesy::PlanarPoint> footprint, double ground,
+                              double height);
 
-// The buildings of the demo county's LOD1 (lod2 false) or LOD2 package.
+// The demo county's code and the year of its LOD1 package (the newer years are missing).
+inline constexpr const char* kDemoCounty = "0614";
+inline constexpr int kDemoLod1Year = 2022;
+// Edge of one sheet in metres; the demo town falls into several sheets, one more lies far away.
+inline constexpr double kSheetSize = 300.0;
+
+// The buildings of the demo county's packages: LOD1 has every building of the town's land register and one far
+// away, LOD2 those of the town's western half and the far one (with identifiers that differ from LOD1's only in
+// letter case).
 std::vector<PackageBuilding> demoBuildings(bool lod2);
 // One CityGML sheet of the buildings with its envelope.
 std::string sheetText(const std::vector<PackageBuilding>& buildings, bool lod2);

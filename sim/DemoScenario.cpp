@@ -1,188 +1,324 @@
-// The default scenario: a small part of central Warsaw on every service a demo import touches.
+// The default scenario: the demo town (Town.h) on every service an import touches: boundaries, the county's land
+// register, utilities and base map, the national new-buildings layer, building models, plans, orthophoto,
+// elevation and surface models, LiDAR and the geocoders.
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "BuildingPackages.h"
+#include "PlanningScenario.h"
+#include "PolandScenario.h"
+#include "RasterCanvas.h"
 #include "Scenarios.h"
+#include "Town.h"
+#include "TownPainter.h"
+#include "TownSheets.h"
 #include "WfsService.h"
 #include "WmsService.h"
+#include "WorldPainter.h"
 #include "geodesy/Crs.h"
 #include "net/ServiceEndpoints.h"
+#include "net/ServiceRegistry.h"
 #include "platform/Numbers.h"
 
 namespace sim {
 
 namespace {
-std::vector<geodesy::PlanarPoint> rectangle(double e0, double n0, double e1, double n1) {
-    return {{e0, n0}, {e1, n0}, {e1, n1}, {e0, n1}, {e0, n0}};
+
+using geodesy::PlanarPoint;
+using poland::hostOf;
+using poland::pathOf;
+
+std::vector<PlanarPoint> closed(std::vector<PlanarPoint> ring) {
+    if (!ring.empty()) ring.push_back(ring.front());
+    return ring;
 }
 
-std::string hostOf(const std::string& base) { return base.substr(base.find("://") + 3); }
-std::string pathOf(const std::string& url) {
-    const auto start = url.find('/', url.find("://") + 3);
-    return url.substr(start);
+// An irregular outline around the town: a municipality, a county or a voivodeship.
+std::vector<PlanarPoint> territory(const town::Town& t, double radius, double wobble, int seed) {
+    std::vector<PlanarPoint> ring;
+    for (int k = 0; k < 48; ++k) {
+        const double a = k * 2 * 3.14159265358979 / 48;
+        const double r = radius * (1.0 + wobble * (std::sin(3 * a + seed) * 0.6 + std::sin(7 * a + 2 * seed) * 0.4));
+        ring.push_back(
+            {std::round(t.centre.x + r * std::cos(a) - radius * 0.15), std::round(t.centre.y + r * std::sin(a))});
+    }
+    return closed(ring);
 }
 
-// Centre of the demo area (PL-1992): the default map view of the import page.
-constexpr double kCentreE = 637382.0;
-constexpr double kCentreN = 486757.0;
+void addBoundaries(Scenario& scenario, const town::Town& t) {
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    auto prg = std::make_shared<FeatureStore>();
+    prg->add("ms:A03_Granice_gmin", {"A03.0614083",
+                                     {territory(t, 4800, 0.18, 1)},
+                                     {},
+                                     {},
+                                     {{"JPT_KOD_JE", t.teryt7}, {"JPT_NAZWA_", t.name}, {"JPT_SJR_KO", "GM"}}});
+    prg->add("ms:A02_Granice_powiatow", {"A02.0614",
+                                         {territory(t, 16000, 0.12, 2)},
+                                         {},
+                                         {},
+                                         {{"JPT_KOD_JE", town::kCounty}, {"JPT_NAZWA_", "puławski"}}});
+    prg->add("ms:A01_Granice_wojewodztw",
+             {"A01.06", {territory(t, 60000, 0.1, 3)}, {}, {}, {{"JPT_KOD_JE", "06"}, {"JPT_NAZWA_", "lubelskie"}}});
+    scenario.addWfs(hostOf(ep.prgWfs()), pathOf(ep.prgWfs()), std::make_shared<WfsService>(prg));
+    auto wms = std::make_shared<WmsService>();
+    wms->addLayer({"A01_Granice_wojewodztw", "Granice województw", 0xC02020FF, prg, "ms:A01_Granice_wojewodztw"});
+    wms->addLayer({"A02_Granice_powiatow", "Granice powiatów", 0xC06020FF, prg, "ms:A02_Granice_powiatow"});
+    wms->addLayer({"A03_Granice_gmin", "Granice gmin", 0xC0A020FF, prg, "ms:A03_Granice_gmin"});
+    scenario.addWms(hostOf(ep.prgWms()), pathOf(ep.prgWms()), wms);
+}
 
-// An elevation sheet as an ESRI ASCII grid: a gentle slope with a low hill, 5 m cells, heights in metres.
-std::string elevationSheet(double e0, double n0, int cells, double extra) {
-    std::string text = "ncols " + platform::cformat("%d", cells) + "\nnrows " + platform::cformat("%d", cells) +
-                       "\nxllcorner " + platform::cformat("%.1f", e0) + "\nyllcorner " + platform::cformat("%.1f", n0) +
-                       "\ncellsize 5\nnodata_value -9999\n";
-    for (int row = cells - 1; row >= 0; --row) {  // the first row written is the northernmost
-        for (int col = 0; col < cells; ++col) {
-            const double e = e0 + (col + 0.5) * 5, n = n0 + (row + 0.5) * 5;
-            const double dx = e - kCentreE, dy = n - kCentreN;
-            const double z = 100.0 + 0.01 * dx + 0.005 * dy + 6.0 * std::exp(-(dx * dx + dy * dy) / 40000.0) + extra;
-            text += platform::cformat(col == 0 ? "%.2f" : " %.2f", z);
+// The land register's parcels and buildings, with the attributes the county's server publishes.
+std::shared_ptr<FeatureStore> landRegister(const town::Town& t) {
+    auto store = std::make_shared<FeatureStore>();
+    int number = 1;
+    for (const town::Parcel& p : t.parcels) {
+        const std::string group = p.use == town::LandUse::Field || p.use == town::LandUse::Meadow ? "7.1" : "7";
+        store->add(town::kParcelType, {"dzialki." + platform::cformat("%d", number++),
+                                       {closed(p.ring)},
+                                       {},
+                                       {},
+                                       {{"ID_DZIALKI", p.id},
+                                        {"NUMER_DZIALKI", p.number},
+                                        {"NAZWA_OBREBU", p.precinctName},
+                                        {"NUMER_OBREBU", p.precinct},
+                                        {"NUMER_JEDNOSTKI", "08_4"},
+                                        {"NAZWA_GMINY", t.name},
+                                        {"POLE_EWIDENCYJNE", platform::cformat("%.4f", p.area / 10000.0)},
+                                        {"KLASOUZYTKI_EGIB", p.landClass},
+                                        {"GRUPA_REJESTROWA", group},
+                                        {"KW", p.landRegister},
+                                        {"DATA", "2025-11-03 07:41:12"}}});
+    }
+    number = 1;
+    for (const town::Building& b : t.buildings) {
+        std::vector<std::vector<PlanarPoint>> rings = {closed(b.outline)};
+        if (!b.courtyard.empty()) rings.push_back(closed(b.courtyard));
+        static const std::pair<const char*, const char*> kinds[] = {
+            {"m", "budynki mieszkalne"},
+            {"g", "budynki gospodarcze"},
+            {"h", "budynki handlowo-usługowe"},
+            {"k", "budynki oświaty, nauki i kultury oraz budynki sportowe"}};
+        std::string function = "budynki pozostałe";
+        for (const auto& [code, name] : kinds)
+            if (b.kind == code) function = name;
+        store->add(town::kBuildingType, {"budynki." + platform::cformat("%d", number++),
+                                         std::move(rings),
+                                         {},
+                                         {},
+                                         {{"ID_BUDYNKU", b.id},
+                                          {"RODZAJ", b.kind},
+                                          {"FUNKCJA", function},
+                                          {"KONDYGNACJE_NADZIEMNE", platform::cformat("%d", b.storeys)},
+                                          {"KONDYGNACJE_PODZIEMNE", platform::cformat("%d", b.basements)},
+                                          {"POLE_ZABUDOWY", platform::cformat("%.0f", b.footprintArea())},
+                                          {"ADRES", b.address}}});
+    }
+    return store;
+}
+
+void addLandRegister(Scenario& scenario, const town::Town& t, const std::shared_ptr<FeatureStore>& store) {
+    const std::string url = net::findCountyEgibWfs(t.teryt7);
+    auto service = std::make_shared<WfsService>(store);
+    service->title = "EGiB powiatu puławskiego (symulator)";
+    // A GeoServer page size well below a frame's parcels: every demo import pages through its tiles.
+    service->paging = {100, PagingStyle::GeoServer};
+    scenario.addHandler(hostOf(url), pathOf(url), poland::geoportal2Wfs(service));
+
+    // The national integration of land registers draws the parcels, their numbers and the buildings.
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    auto kieg = std::make_shared<WmsService>();
+    for (const char* layer : {"dzialki", "numery_dzialek", "kontury"})
+        kieg->addLayer({layer, layer, 0xE03C3CFF, store, town::kParcelType});
+    kieg->addLayer({"budynki", "budynki", 0xF0E040FF, store, town::kBuildingType});
+    scenario.addWms(hostOf(ep.cadastreIntegrationWms()), pathOf(ep.cadastreIntegrationWms()), kieg);
+
+    // The newest houses of ul. Polna are on the national new-buildings layer as well.
+    auto bdot = std::make_shared<FeatureStore>();
+    int k = 0;
+    for (const town::Building& b : t.buildings) {
+        if (b.kind != "m" || b.address.rfind("ul. Polna", 0) != 0 || k >= 6) continue;
+        bdot->add("ms:bud_2025", {"bud_2025." + platform::cformat("%d", ++k),
+                                  {closed(b.outline)},
+                                  {},
+                                  {},
+                                  {{"LOKALNYID", platform::cformat("4d1a7c20-%04d-4e0b-9a55-0614083", k)},
+                                   {"X_KOD", "BUBD01"},
+                                   {"FUNOGBUD", "budynki mieszkalne"},
+                                   {"LICZBAKOND", platform::cformat("%d", b.storeys)},
+                                   {"X_AKTUALNOSCG", "2025-04-22"}}});
+    }
+    scenario.addWfs(hostOf(ep.bdot10kNewBuildingsWfs()), pathOf(ep.bdot10kNewBuildingsWfs()),
+                    std::make_shared<WfsService>(bdot));
+}
+
+// The county's utility networks (WFS with a layer per network, WMS drawing them) and base map.
+void addUtilities(Scenario& scenario, const town::Town& t, const std::shared_ptr<FeatureStore>& parcels) {
+    auto pipes = std::make_shared<FeatureStore>();
+    std::map<std::string, int> numbers;
+    for (const town::Pipe& p : t.pipes) {
+        std::vector<std::pair<std::string, std::string>> props = {
+            {"MATERIAL", p.material}, {"STATUS", "istniejący"}, {"ULICA", p.street}};
+        if (p.diameter > 0) props.emplace_back("SREDNICA", platform::cformat("%d", p.diameter));
+        pipes->add("ewns:" + p.layer,
+                   {p.layer + "." + platform::cformat("%d", ++numbers[p.layer]), {}, p.line, {}, props});
+    }
+    const net::ServiceUrls gesut = net::findCountyGesut(t.teryt7);
+    auto wfs = std::make_shared<WfsService>(pipes);
+    wfs->title = "GESUT powiatu puławskiego (symulator)";
+    scenario.addHandler(hostOf(gesut.wfsUrl), pathOf(gesut.wfsUrl), poland::geoportal2Wfs(wfs));
+    auto wms = std::make_shared<WmsService>();
+    wms->addLayer({"gesut_przewody", "Przewody", 0x0050FFFF, nullptr, "", [&t](RasterCanvas& canvas) {
+                       for (const town::Pipe& p : t.pipes) {
+                           std::uint32_t colour = 0x0050FFFF;
+                           if (p.layer == "przewod_kanalizacyjny") colour = 0x804000FF;
+                           if (p.layer == "przewod_gazowy") colour = 0xE0C000FF;
+                           if (p.layer == "przewod_elektroenergetyczny") colour = 0xFF0000FF;
+                           if (p.layer == "przewod_telekomunikacyjny") colour = 0xFF8000FF;
+                           canvas.stroke(p.line, canvas.metresPerPixel() * 1.5, colour);
+                       }
+                   }});
+    wms->addLayer({"obreby", "Obręby", 0x000000FF, parcels, town::kParcelType});
+    scenario.addWms(hostOf(gesut.wmsUrl), pathOf(gesut.wmsUrl), wms);
+
+    const net::ServiceUrls bdot500 = net::findCountyBdot500(t.teryt7);
+    auto base = std::make_shared<WmsService>();
+    base->addLayer({"bdot500_budynki", "Budynki", 0x806060FF, parcels, town::kBuildingType});
+    base->addLayer({"bdot500_dzialki", "Działki", 0x303030FF, parcels, town::kParcelType});
+    base->addLayer({"bdot500_komunikacja", "Komunikacja", 0xA0A0A0FF, nullptr, "", [&t](RasterCanvas& canvas) {
+                        for (const town::Street& s : t.streets)
+                            canvas.stroke(s.centre, canvas.metresPerPixel() * 2, 0x909090FF);
+                    }});
+    scenario.addWms(hostOf(bdot500.wmsUrl), pathOf(bdot500.wmsUrl), base);
+}
+
+// The general plan in the planning register, the local plan of the centre on the municipality's WMS, both on the
+// national coverage services.
+void addPlans(Scenario& scenario, const town::Town& t) {
+    const std::string code6 = t.teryt7.substr(0, 6);
+    auto generalZones = std::make_shared<FeatureStore>();
+    int number = 1;
+    for (const town::PlanZone& z : t.generalPlan)
+        generalZones->add(kZoneType,
+                          {"PL.ZIPPZP.3107-" + platform::cformat("%d", number++),
+                           {closed(z.ring)},
+                           {},
+                           {},
+                           {{"akt", "3107"}, {"oznaczenie", z.designation}, {"symbol", z.symbol}, {"nazwa", z.name}}});
+    addPlanningRegister(
+        scenario,
+        [code6](const std::string& code) {
+            nlohmann::json acts = nlohmann::json::array();
+            if (code != code6) return acts;
+            acts.push_back(
+                planningAct("3290", "LOCAL_SPATIAL_DEVELOPMENT_PLAN", "Miejscowy plan zagospodarowania przestrzennego",
+                            "Uchwała nr XXXI/214/2025 Rady Miejskiej w Nałęczowie w sprawie miejscowego planu "
+                            "zagospodarowania przestrzennego centrum miasta",
+                            "prawnie wiążący lub realizowany", "2025-09-12", "Nałęczów", "puławski", "0614083"));
+            acts.push_back(planningAct("3107", "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
+                                       "Uchwała nr XXIV/160/2025 Rady Miejskiej w Nałęczowie w sprawie planu ogólnego "
+                                       "gminy Nałęczów",
+                                       "prawnie wiążący lub realizowany", "2025-06-27", "Nałęczów", "puławski",
+                                       "0614083"));
+            return acts;
+        },
+        {{"3107", generalZones}});
+
+    auto outline = std::make_shared<FeatureStore>();
+    double minE = 1e300, minN = 1e300, maxE = -1e300, maxN = -1e300;
+    for (const town::PlanZone& z : t.localPlan)
+        for (const PlanarPoint& p : z.ring)
+            minE = std::min(minE, p.x), maxE = std::max(maxE, p.x), minN = std::min(minN, p.y),
+            maxN = std::max(maxN, p.y);
+    outline->add("plany", {"plan.3290",
+                           {closed({{minE, minN}, {maxE, minN}, {maxE, maxN}, {minE, maxN}})},
+                           {},
+                           {},
+                           {{"nazwa", "MPZP centrum miasta Nałęczów"}}});
+    const auto drawing = [&t](RasterCanvas& canvas) { paintPlanZones(t.localPlan, canvas, 0xC0); };
+    auto municipal = std::make_shared<WmsService>();
+    municipal->addLayer({"granice_planow", "Granice planów", 0xC00000FF, outline, "plany"});
+    municipal->addLayer({"mpzp_rysunek", "Rysunek planu", 0x8040C0FF, nullptr, "", drawing});
+    municipal->addLayer({"przeznaczenie_terenu", "Przeznaczenie terenu", 0xE0A000FF, nullptr, "", drawing});
+    const net::ServiceUrls planWms = net::findMunicipalPlanning(code6);
+    scenario.addWms(hostOf(planWms.wmsUrl), pathOf(planWms.wmsUrl), municipal);
+
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    auto national = std::make_shared<WmsService>();
+    national->addLayer({"granice", "granice", 0x7030A0FF, outline, "plany"});
+    for (const char* layer : {"raster", "wektor-str", "wektor-lzb", "wektor-pow", "wektor-lin", "wektor-pkt"})
+        national->addLayer({layer, layer, 0x7030A0FF, nullptr, "", drawing});
+    scenario.addWms(hostOf(ep.localPlansCoverageWms()), pathOf(ep.localPlansCoverageWms()), national);
+    auto general = std::make_shared<WmsService>();
+    general->addLayer({"strefaPlanistyczna", "Strefy planistyczne", 0x7030A0FF, nullptr, "",
+                       [&t](RasterCanvas& canvas) { paintPlanZones(t.generalPlan, canvas, 0xB0); }});
+    scenario.addWms(hostOf(ep.generalPlansCoverageWms()), pathOf(ep.generalPlansCoverageWms()), general);
+}
+
+// Address search: the town for queries naming it or one of its streets, Warsaw's centre for any other.
+void addGeocoders(Scenario& scenario, const town::Town& t) {
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    const auto answer = [&t](const std::string& query, bool photon) {
+        const auto lower = [](std::string s) {
+            for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return s;
+        };
+        const std::string q = lower(query);
+        geodesy::LatLon at = geodesy::pl1992ToWgs84(637382.0, 486757.0);
+        std::string name = "Warszawa", display = "Warszawa, Srodmiescie, wojewodztwo mazowieckie, Polska";
+        const bool town = q.find("nałęczów") != std::string::npos || q.find("naleczow") != std::string::npos;
+        if (town)
+            at = geodesy::pl1992ToWgs84(t.centre), name = t.name,
+            display = t.name + ", gmina Nałęczów, powiat puławski, województwo lubelskie, Polska";
+        for (const town::Street& s : t.streets) {
+            const std::string street = lower(s.name.substr(4));
+            if (q.find(street) == std::string::npos) continue;
+            at = geodesy::pl1992ToWgs84(s.centre[s.centre.size() / 2]);
+            name = s.name,
+            display = s.name + ", " + t.name + ", gmina Nałęczów, powiat puławski, województwo lubelskie, Polska";
         }
-        text += "\n";
-    }
-    return text;
+        if (photon)
+            return "{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"geometry\":{\"type\":"
+                   "\"Point\","
+                   "\"coordinates\":[" +
+                   platform::cformat("%.7f,%.7f", at.lon, at.lat) + "]},\"properties\":{\"name\":\"" + name +
+                   "\",\"city\":\"" + (name == "Warszawa" ? name : t.name) + "\",\"country\":\"Polska\"}}]}";
+        return "[{\"lat\":\"" + platform::cformat("%.7f", at.lat) + "\",\"lon\":\"" +
+               platform::cformat("%.7f", at.lon) + "\",\"display_name\":\"" + display + "\"}]";
+    };
+    scenario.addHandler(hostOf(ep.nominatim), "/search", [answer](const SimRequest& request, SimResponse& response) {
+        response.contentType = "application/json";
+        response.body = answer(request.param("q"), false);
+        return true;
+    });
+    scenario.addHandler(hostOf(ep.photon), "/api/", [answer](const SimRequest& request, SimResponse& response) {
+        response.contentType = "application/json";
+        response.body = answer(request.param("q"), true);
+        return true;
+    });
 }
 
-// A tile-index member as the national index publishes it.
-SimFeature indexSheet(const std::string& id, const std::vector<geodesy::PlanarPoint>& outline,
-                      const std::string& emblem, const std::string& url, bool lidar) {
-    SimFeature f{id, {outline}, {}, {}, {{"godlo", emblem}, {"akt_rok", "2023"}, {"format", lidar ? "LAZ" : "ASC"}}};
-    if (lidar) {
-        f.props.emplace_back("char_przestrz", "12 p/m2");
-        f.props.emplace_back("uklad_xy", "PL-1992");
-    }
-    f.props.emplace_back("url_do_pobrania", url);
-    return f;
-}
-
-// The real GUGiK LiDAR sample of Warsaw when the shared data folder is present (it is never copied).
-std::string lidarSample() {
-#ifdef GEODRAFT_REALDATA_DIR
-    const std::filesystem::path file = std::filesystem::path(GEODRAFT_REALDATA_DIR) / "laz" / "pdal_warsaw_small.las";
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return {};
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return std::move(bytes).str();
-#else
-    return {};
-#endif
-}
 }  // namespace
 
-void buildDemoScenario(Scenario& scenario) {
+void addOrthophoto(Scenario& scenario) {
     const net::ServiceEndpoints& ep = net::serviceEndpoints();
-    const std::string geoportal = hostOf(ep.geoportal);
-
-    // Administrative boundaries: the municipality, county and voivodeship around the centre.
-    auto prg = std::make_shared<FeatureStore>();
-    const auto big = rectangle(kCentreE - 10000, kCentreN - 10000, kCentreE + 10000, kCentreN + 10000);
-    prg->add("ms:A03_Granice_gmin", {"A03.1", {big}, {}, {}, {{"JPT_KOD_JE", "1465011"}, {"JPT_NAZWA_", "Warszawa"}}});
-    prg->add("ms:A02_Granice_powiatow", {"A02.1", {big}, {}, {}, {{"JPT_KOD_JE", "1465"}, {"JPT_NAZWA_", "Warszawa"}}});
-    prg->add("ms:A01_Granice_wojewodztw",
-             {"A01.1", {big}, {}, {}, {{"JPT_KOD_JE", "14"}, {"JPT_NAZWA_", "mazowieckie"}}});
-    scenario.addWfs(geoportal, pathOf(ep.prgWfs()), std::make_shared<WfsService>(prg));
-
-    // County land register: a 20 x 20 grid of 30 m parcels, a building in every other parcel.
-    auto egib = std::make_shared<FeatureStore>();
-    int number = 1;
-    for (int i = 0; i < 20; ++i) {
-        for (int j = 0; j < 20; ++j, ++number) {
-            const double e0 = kCentreE - 300 + i * 30.0, n0 = kCentreN - 300 + j * 30.0;
-            const std::string parcelId = "146501_1.0001." + platform::cformat("%d", number);
-            egib->add("ms:dzialki", {"dzialki." + platform::cformat("%d", number),
-                                     {rectangle(e0, n0, e0 + 30, n0 + 30)},
-                                     {},
-                                     {},
-                                     {{"ID_DZIALKI", parcelId},
-                                      {"NUMER_DZIALKI", platform::cformat("%d", number)},
-                                      {"NAZWA_OBREBU", "Srodmiescie"}}});
-            if ((i + j) % 2 == 0)
-                egib->add("ms:budynki", {"budynki." + platform::cformat("%d", number),
-                                         {rectangle(e0 + 5, n0 + 5, e0 + 22, n0 + 20)},
-                                         {},
-                                         {},
-                                         {{"ID_BUDYNKU", parcelId + "_BUD"}, {"KONDYGNACJE_NADZIEMNE", "4"}}});
-        }
-    }
-    const auto egibService = std::make_shared<WfsService>(egib);
-    // A GeoServer page size well below a frame's parcels: every demo import pages through its tiles.
-    egibService->paging = {100, PagingStyle::GeoServer};
-    scenario.addWfs("wms2.um.warszawa.pl", "/geoserver/wfs/wms", egibService);
-    scenario.addWfs(geoportal, pathOf(ep.countyEgibOnGeoportal("1465")), egibService);
-
-    // National new-buildings WFS with a few buildings.
-    auto bdot = std::make_shared<FeatureStore>();
-    for (int k = 0; k < 5; ++k) {
-        const double e0 = kCentreE - 200 + k * 80.0, n0 = kCentreN + 350;
-        bdot->add("ms:bud_2025", {"bud." + platform::cformat("%d", k),
-                                  {rectangle(e0, n0, e0 + 25, n0 + 18)},
-                                  {},
-                                  {},
-                                  {{"X_KOD", "BUBD01"}, {"FUNOGBUD", "budynki mieszkalne"}}});
-    }
-    scenario.addWfs(geoportal, pathOf(ep.bdot10kNewBuildingsWfs()), std::make_shared<WfsService>(bdot));
-
-    // County packages of LOD1 and LOD2 building models over the land register's buildings.
-    addBuildingPackages(scenario);
-
-    // Orthophoto and overlay WMS services.
     auto ortho = std::make_shared<WmsService>();
-    ortho->addLayer({"Raster", "Ortofotomapa", 0x608040FF, egib, "ms:budynki"});
-    scenario.addWms(geoportal, pathOf(ep.orthophotoWms()), ortho);
-    auto kieg = std::make_shared<WmsService>();
-    for (const char* layer : {"dzialki", "numery_dzialek", "budynki", "kontury"})
-        kieg->addLayer({layer, layer, 0xC03030FF, egib,
-                        std::string("ms:") + (std::string(layer) == "budynki" ? "budynki" : "dzialki")});
-    scenario.addWms(hostOf(ep.integration), pathOf(ep.cadastreIntegrationWms()), kieg);
+    ortho->addLayer({"Raster", "Ortofotomapa (StandardResolution)", 0x5A7848FF, nullptr, "", paintWorld});
+    scenario.addWms(hostOf(ep.orthophotoWms()), pathOf(ep.orthophotoWms()), ortho);
+}
 
-    // Geocoders.
-    const geodesy::LatLon centre = geodesy::pl1992ToWgs84(kCentreE, kCentreN);
-    scenario.addText(hostOf(ep.nominatim), "/search",
-                     "[{\"lat\":\"" + platform::cformat("%.7f", centre.lat) + "\",\"lon\":\"" +
-                         platform::cformat("%.7f", centre.lon) +
-                         "\",\"display_name\":\"Warszawa, Srodmiescie, wojewodztwo mazowieckie, Polska\"}]",
-                     "application/json");
-    scenario.addText(
-        hostOf(ep.photon), "/api/",
-        "{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\","
-        "\"coordinates\":[" +
-            platform::cformat("%.7f", centre.lon) + "," + platform::cformat("%.7f", centre.lat) +
-            "]},\"properties\":{\"name\":\"Warszawa\",\"city\":\"Warszawa\",\"country\":\"Polska\"}}]}",
-        "application/json");
-
-    // Tile indexes: one elevation and one surface-model sheet over the demo area, and the LiDAR sheet of the real
-    // Warsaw sample (its points lie at about E 639913-639947, N 485143-485176).
-    const std::string openData = hostOf(ep.openData);
-    auto nmt = std::make_shared<FeatureStore>();
-    const auto sheetOutline = rectangle(kCentreE - 600, kCentreN - 600, kCentreE + 600, kCentreN + 600);
-    const std::string nmtUrl = ep.openData + "/NumDaneWys/NMT/demo/N-34-139-A-c-1-1.asc";
-    const std::string nmptUrl = ep.openData + "/NumDaneWys/NMPT/demo/N-34-139-A-c-1-1.asc";
-    nmt->add("gugik:SkorowidzNMT2023", indexSheet("nmt.1", sheetOutline, "N-34-139-A-c-1-1", nmtUrl, false));
-    scenario.addWfs(geoportal, pathOf(ep.nmtIndexWfs()), std::make_shared<WfsService>(nmt));
-    auto nmpt = std::make_shared<FeatureStore>();
-    nmpt->add("gugik:SkorowidzNMPT2023", indexSheet("nmpt.1", sheetOutline, "N-34-139-A-c-1-1", nmptUrl, false));
-    scenario.addWfs(geoportal, pathOf(ep.nmptIndexWfs()), std::make_shared<WfsService>(nmpt));
-    scenario.addFile(openData, pathOf(nmtUrl), elevationSheet(kCentreE - 600, kCentreN - 600, 240, 0.0), "text/plain");
-    scenario.addFile(openData, pathOf(nmptUrl), elevationSheet(kCentreE - 600, kCentreN - 600, 240, 9.0), "text/plain");
-    auto lidar = std::make_shared<FeatureStore>();
-    const std::string sample = lidarSample();
-    if (!sample.empty()) {
-        const std::string lasUrl = ep.openData + "/NumDaneWys/DanePomiaroweLAZ/demo/N-34-139-A-c-1-3-2-1.las";
-        lidar->add(
-            "gugik:SkorowidzDanychPomiarowychLIDAR2023",
-            indexSheet("lidar.1", rectangle(639880, 485110, 639980, 485210), "N-34-139-A-c-1-3-2-1", lasUrl, true));
-        scenario.addFile(openData, pathOf(lasUrl), sample, "application/octet-stream");
-    }
-    scenario.addWfs(geoportal, pathOf(ep.lidarIndexWfs()), std::make_shared<WfsService>(lidar));
-
-    // Planning register: no published acts; Overpass: no ways.
-    scenario.addText(hostOf(ep.planningRegister), pathOf(ep.planningQuery()), "{\"publishedActs\":[]}",
-                     "application/json", "POST");
+void buildDemoScenario(Scenario& scenario) {
+    const town::Town& t = town::demoTown();
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    addBoundaries(scenario, t);
+    const std::shared_ptr<FeatureStore> register_ = landRegister(t);
+    addLandRegister(scenario, t, register_);
+    addUtilities(scenario, t, register_);
+    addPlans(scenario, t);
+    addBuildingPackages(scenario);
+    addOrthophoto(scenario);
+    addGeocoders(scenario, t);
+    addTownSheets(scenario, t);
     scenario.addText(hostOf(ep.overpass), pathOf(ep.overpassInterpreter()),
                      "{\"version\":0.6,\"generator\":\"geodraft-sim\",\"elements\":[]}", "application/json");
 }

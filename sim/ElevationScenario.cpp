@@ -60,21 +60,19 @@ std::vector<geodesy::PlanarPoint> rectangle(const geodesy::Bbox& b) {
     return {{b.minE, b.minN}, {b.maxE, b.minN}, {b.maxE, b.maxN}, {b.minE, b.maxN}, {b.minE, b.minN}};
 }
 
-// Height at a cell centre, or nothing for a nodata cell.
-using HeightAt = std::function<std::optional<double>(double e, double n)>;
+}  // namespace
 
-// An ESRI ASCII grid over the box with 2 m cells; the first row written is the northernmost.
-std::string asciiGrid(const geodesy::Bbox& box, const HeightAt& height) {
-    const int cols = static_cast<int>(std::lround(box.width() / kSheetCell));
-    const int rows = static_cast<int>(std::lround(box.height() / kSheetCell));
+std::string asciiGrid(const geodesy::Bbox& box, const HeightAt& height, double cell) {
+    const int cols = static_cast<int>(std::lround(box.width() / cell));
+    const int rows = static_cast<int>(std::lround(box.height() / cell));
     std::string text = "ncols " + platform::cformat("%d", cols) + "\nnrows " + platform::cformat("%d", rows) +
                        "\nxllcorner " + platform::cformat("%.1f", box.minE) + "\nyllcorner " +
-                       platform::cformat("%.1f", box.minN) + "\ncellsize " + platform::cformat("%.1f", kSheetCell) +
+                       platform::cformat("%.1f", box.minN) + "\ncellsize " + platform::cformat("%.1f", cell) +
                        "\nnodata_value -9999\n";
     text.reserve(text.size() + static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows) * 8);
     for (int row = rows - 1; row >= 0; --row) {
         for (int col = 0; col < cols; ++col) {
-            const auto z = height(box.minE + (col + 0.5) * kSheetCell, box.minN + (row + 0.5) * kSheetCell);
+            const auto z = height(box.minE + (col + 0.5) * cell, box.minN + (row + 0.5) * cell);
             if (col > 0) text += ' ';
             text += z ? platform::cformat("%.2f", *z) : std::string("-9999");
         }
@@ -82,8 +80,6 @@ std::string asciiGrid(const geodesy::Bbox& box, const HeightAt& height) {
     }
     return text;
 }
-
-}  // namespace
 
 // A sheet made on first download only, so building the scenario stays cheap.
 void addLazySheet(Scenario& scenario, const std::string& url, std::function<std::string()> make) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "FeatureStore.h"
@@ -58,6 +59,11 @@ std::string sheetUrl(const std::string& product, const std::string& name);
 
 }  // namespace elevation
 
+// Height at a cell centre, or nothing for a nodata cell.
+using HeightAt = std::function<std::optional<double>(double e, double n)>;
+// An ESRI ASCII grid over the box with cells of `cell` metres; the first row written is the northernmost.
+std::string asciiGrid(const geodesy::Bbox& box, const HeightAt& height, double cell = elevation::kSheetCell);
+
 // Building blocks shared by the scenario's files: an index service that serves only its store's feature types
 // (others fall through to earlier routes), a sheet generated on its first download, and the LiDAR data.
 void addIndexService(Scenario& scenario, const std::string& serviceUrl, std::shared_ptr<FeatureStore> store);
@@ -65,7 +71,7 @@ void addLazySheet(Scenario& scenario, const std::string& url, std::function<std:
 void addLidarServices(Scenario& scenario);
 
 // The index services and sheets above, answering only for their own years (other years fall through to the
-// routes added before, e.g. the demo scenario's 2023 sheets of Warsaw).
+// routes added before, e.g. the demo town's 2023 sheets).
 void addElevationServices(Scenario& scenario);
 // The demo scenario plus the elevation data.
 void buildElevationScenario(Scenario& scenario);

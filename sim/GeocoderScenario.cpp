@@ -162,6 +162,8 @@ std::string pathOf(const std::string& url) { return url.substr(url.find('/', url
 
 void buildGeocoderScenario(Scenario& scenario) {
     const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    // The pages' map shows the countryside where these places lie.
+    addOrthophoto(scenario);
     scenario.addHandler(hostOf(ep.nominatim), pathOf(ep.nominatimSearch()),
                         [](const SimRequest& request, SimResponse& response) {
                             if (request.method != "GET") return false;

@@ -30,17 +30,32 @@ void RgbaImage::set(int x, int y, std::uint32_t rgba) {
 }
 
 std::string encodePng(const RgbaImage& image) {
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    png.width = static_cast<png_uint_32>(image.width);
-    png.height = static_cast<png_uint_32>(image.height);
-    png.format = PNG_FORMAT_RGBA;
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&png, nullptr, &size, 0, image.pixels.data(), 0, nullptr)) return {};
-    std::string out(size, '\0');
-    if (!png_image_write_to_memory(&png, out.data(), &size, 0, image.pixels.data(), 0, nullptr)) return {};
-    out.resize(size);
+    // Written once at zlib's fastest level: a photograph of a town does not shrink much further and a map
+    // request should not wait for it.
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (png == nullptr) return {};
+    png_infop info = png_create_info_struct(png);
+    std::string out;
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, info ? &info : nullptr);
+        return {};
+    }
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t length) {
+            static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<const char*>(data), length);
+        },
+        nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 1);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_write_info(png, info);
+    for (int y = 0; y < image.height; ++y)
+        png_write_row(png,
+                      image.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) * 4);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
     return out;
 }
 

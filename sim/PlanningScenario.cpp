@@ -3,6 +3,8 @@
 // the administrative boundaries that lead the add-on to these municipalities.
 #include "PlanningScenario.h"
 
+#include <functional>
+#include <map>
 #include <memory>
 
 #include <nlohmann/json.hpp>
@@ -38,8 +40,6 @@ const Municipality kMunicipalities[] = {
     {planning::kGminaWithoutPlanWms, "1201062", "Nowy Wisnicz", 49.9167, 20.4667},
     {planning::kGminaWithoutActs, "1213024", "Brzeszcze", 49.9833, 19.1500},
 };
-
-constexpr const char* kZoneType = "app:StrefaPlanistyczna";
 
 // Zone symbols of a general plan with their names (as the register's acts use them).
 const char* const kZoneSymbols[][2] = {
@@ -89,8 +89,11 @@ std::map<std::string, std::shared_ptr<FeatureStore>> actZones() {
     return zones;
 }
 
-nlohmann::json act(const char* id, const char* type, const char* description, const char* title, const char* status,
-                   const char* published, const char* commune, const char* district, const char* terc) {
+}  // namespace
+
+nlohmann::json planningAct(const char* id, const char* type, const char* description, const char* title,
+                           const char* status, const char* published, const char* commune, const char* district,
+                           const char* terc) {
     long long number = 0;
     platform::parseInt(id, number);
     return nlohmann::json{{"publishedActId", number},
@@ -106,26 +109,30 @@ nlohmann::json act(const char* id, const char* type, const char* description, co
                           {"tercCode", terc}};
 }
 
+namespace {
+
 // The register's acts per 6-digit municipality code, newest first (the query sorts by publishDate).
 nlohmann::json actsOf(const std::string& code) {
     nlohmann::json acts = nlohmann::json::array();
     if (code == planning::kGminaWithPlanWms) {
-        acts.push_back(act(planning::kActLocalPlan, "LOCAL_SPATIAL_DEVELOPMENT_PLAN",
-                           "Miejscowy plan zagospodarowania przestrzennego",
-                           "Uchwała nr LI/402/2026 w sprawie miejscowego planu zagospodarowania przestrzennego "
-                           "terenu przy ulicy Kołobrzeskiej",
-                           "prawnie wiążący lub realizowany", "2026-10-01", "Połczyn-Zdrój", "świdwiński", "3216024"));
-        acts.push_back(act(planning::kActDraft, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
-                           "Projekt zmiany planu ogólnego gminy Połczyn-Zdrój", "w opracowaniu", "2026-09-03",
-                           "Połczyn-Zdrój", "świdwiński", "3216024"));
-        acts.push_back(act(planning::kActInForce, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
-                           "Uchwała nr XLII/310/2025 Rady Miejskiej w Połczynie-Zdroju w sprawie planu ogólnego "
-                           "gminy Połczyn-Zdrój",
-                           "prawnie wiążący lub realizowany", "2025-11-14", "Połczyn-Zdrój", "świdwiński", "3216024"));
+        acts.push_back(planningAct(
+            planning::kActLocalPlan, "LOCAL_SPATIAL_DEVELOPMENT_PLAN", "Miejscowy plan zagospodarowania przestrzennego",
+            "Uchwała nr LI/402/2026 w sprawie miejscowego planu zagospodarowania przestrzennego "
+            "terenu przy ulicy Kołobrzeskiej",
+            "prawnie wiążący lub realizowany", "2026-10-01", "Połczyn-Zdrój", "świdwiński", "3216024"));
+        acts.push_back(planningAct(planning::kActDraft, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
+                                   "Projekt zmiany planu ogólnego gminy Połczyn-Zdrój", "w opracowaniu", "2026-09-03",
+                                   "Połczyn-Zdrój", "świdwiński", "3216024"));
+        acts.push_back(
+            planningAct(planning::kActInForce, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
+                        "Uchwała nr XLII/310/2025 Rady Miejskiej w Połczynie-Zdroju w sprawie planu ogólnego "
+                        "gminy Połczyn-Zdrój",
+                        "prawnie wiążący lub realizowany", "2025-11-14", "Połczyn-Zdrój", "świdwiński", "3216024"));
     } else if (code == planning::kGminaWithoutPlanWms) {
-        acts.push_back(act(planning::kActAway, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
-                           "Uchwała nr XXX/212/2026 Rady Gminy Nowy Wiśnicz w sprawie planu ogólnego gminy",
-                           "prawnie wiążący lub realizowany", "2026-05-20", "Nowy Wiśnicz", "bocheński", "1201062"));
+        acts.push_back(planningAct(planning::kActAway, "MUNICIPAL_GENERAL_PLAN", "Plan ogólny gminy",
+                                   "Uchwała nr XXX/212/2026 Rady Gminy Nowy Wiśnicz w sprawie planu ogólnego gminy",
+                                   "prawnie wiążący lub realizowany", "2026-05-20", "Nowy Wiśnicz", "bocheński",
+                                   "1201062"));
     }
     return acts;
 }
@@ -136,10 +143,13 @@ void jsonAnswer(SimResponse& response, int status, const nlohmann::json& body) {
     response.body = body.dump();
 }
 
-void addRegister(Scenario& scenario) {
+}  // namespace
+
+void addPlanningRegister(Scenario& scenario, std::function<nlohmann::json(const std::string&)> actsOf,
+                         std::map<std::string, std::shared_ptr<FeatureStore>> actZones) {
     const net::ServiceEndpoints& ep = net::serviceEndpoints();
     const std::string host = hostOf(ep.planningRegister);
-    scenario.addHandler(host, pathOf(ep.planningQuery()), [](const SimRequest& request, SimResponse& response) {
+    scenario.addHandler(host, pathOf(ep.planningQuery()), [actsOf](const SimRequest& request, SimResponse& response) {
         if (request.method != "POST") return false;
         const nlohmann::json body = nlohmann::json::parse(request.body, nullptr, false);
         if (!body.is_object() || !body.contains("criteria") || !body["criteria"].is_object()) {
@@ -160,7 +170,7 @@ void addRegister(Scenario& scenario) {
         return true;
     });
 
-    auto zones = std::make_shared<std::map<std::string, std::shared_ptr<FeatureStore>>>(actZones());
+    auto zones = std::make_shared<std::map<std::string, std::shared_ptr<FeatureStore>>>(std::move(actZones));
     const std::string prefix = pathOf(ep.planningDownload(""));  // ".../published//download"
     const std::string base = prefix.substr(0, prefix.find("//download") + 1);
     scenario.addHandler(host, base + "*", [zones, base](const SimRequest& request, SimResponse& response) {
@@ -184,6 +194,8 @@ void addRegister(Scenario& scenario) {
         return true;
     });
 }
+
+namespace {
 
 // Plan outlines of a municipality: a few rectangles around its centre.
 std::shared_ptr<FeatureStore> planOutlines() {
@@ -225,6 +237,8 @@ void addPlanWmsWithoutDrawingLayer(Scenario& scenario) {
 
 void buildPlanningScenario(Scenario& scenario) {
     const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    // The pages' map shows the countryside where these places lie.
+    addOrthophoto(scenario);
     const std::string geoportal = hostOf(ep.geoportal);
 
     auto prg = std::make_shared<FeatureStore>();
@@ -238,7 +252,7 @@ void buildPlanningScenario(Scenario& scenario) {
     }
     scenario.addWfs(geoportal, pathOf(ep.prgWfs()), std::make_shared<WfsService>(prg));
 
-    addRegister(scenario);
+    addPlanningRegister(scenario, actsOf, actZones());
     scenario.addWms(planning::kPlanWmsHost, planning::kPlanWmsPath, municipalPlanWms(true));
 
     auto national = std::make_shared<WmsService>();

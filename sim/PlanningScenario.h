@@ -1,8 +1,14 @@
 // Planning data of the simulator: the planning register with general-plan acts, a municipal local-plan WMS
 // and the national local-plan integration WMS, for three municipalities with their boundaries.
 #pragma once
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
+#include "FeatureStore.h"
 #include "Scenario.h"
 #include "geodesy/PlanarPoint.h"
 
@@ -35,6 +41,16 @@ inline constexpr double kZoneSize = 500.0;
 
 }  // namespace planning
 
+// Feature type of general-plan zones in an act's GML.
+inline constexpr const char* kZoneType = "app:StrefaPlanistyczna";
+// One act as the register's query answers it.
+nlohmann::json planningAct(const char* id, const char* type, const char* description, const char* title,
+                           const char* status, const char* published, const char* commune, const char* district,
+                           const char* terc);
+// The planning register's act query (the acts of each municipality code asked for) and act downloads (each act's
+// zones as GML).
+void addPlanningRegister(Scenario& scenario, std::function<nlohmann::json(const std::string&)> actsOf,
+                         std::map<std::string, std::shared_ptr<FeatureStore>> actZones);
 // Replaces the municipal local-plan WMS by one that lists a plan boundary and plan content but no drawing layer.
 void addPlanWmsWithoutDrawingLayer(Scenario& scenario);
 

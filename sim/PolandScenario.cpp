@@ -110,6 +110,15 @@ void addPipes(FeatureStore& store, const std::string& typeName, geodesy::PlanarP
     }
 }
 
+SimHandler wfsOverEarlierRoutes(std::shared_ptr<WfsService> service) {
+    return [service](const SimRequest& request, SimResponse& response) {
+        SimResponse mine;
+        if (!service->handle(request, mine) || mine.body.find("numberMatched=\"0\"") != std::string::npos) return false;
+        response = std::move(mine);
+        return true;
+    };
+}
+
 }  // namespace poland
 
 using namespace poland;
@@ -145,7 +154,7 @@ void addBoundaries(Scenario& scenario) {
     }
     auto service = std::make_shared<WfsService>(prg);
     service->title = "Panstwowy Rejestr Granic (symulator)";
-    scenario.addWfs(hostOf(ep.prgWfs()), pathOf(ep.prgWfs()), service);
+    scenario.addHandler(hostOf(ep.prgWfs()), pathOf(ep.prgWfs()), poland::wfsOverEarlierRoutes(service));
 }
 
 void addNewBuildings(Scenario& scenario) {
@@ -189,22 +198,15 @@ void addUtilityIntegration(Scenario& scenario) {
     scenario.addWms(hostOf(ep.utilityIntegrationWms()), pathOf(ep.utilityIntegrationWms()), kiut);
 }
 
-void addOrthophoto(Scenario& scenario) {
-    const net::ServiceEndpoints& ep = net::serviceEndpoints();
-    auto ortho = std::make_shared<WmsService>();
-    ortho->addLayer({"Raster", "Ortofotomapa (StandardResolution)", 0x5A7848FF, nullptr, ""});
-    scenario.addWms(hostOf(ep.orthophotoWms()), pathOf(ep.orthophotoWms()), ortho);
-}
-
 }  // namespace
 
 void buildPolandScenario(Scenario& scenario) {
-    // Geocoders, planning register and the rest of the demo stay; the services below replace the demo's.
+    // The demo town, geocoders, planning register and orthophoto stay; the boundaries and new buildings below
+    // replace the demo's (boundary requests they do not answer go on to the demo's).
     buildDemoScenario(scenario);
     addBoundaries(scenario);
     addNewBuildings(scenario);
     addUtilityIntegration(scenario);
-    addOrthophoto(scenario);
     addPolandCountyServices(scenario);
 }
 

@@ -9,6 +9,7 @@
 
 #include "FeatureStore.h"
 #include "Scenario.h"
+#include "WfsService.h"
 #include "geodesy/PlanarPoint.h"
 
 namespace sim {
@@ -68,6 +69,14 @@ inline constexpr int kNewBuildingsPerPlace = 3;
 // Pipe lines of the Zamosc utility WFS inside the block: layers and lines per layer.
 inline constexpr int kPipeLayers = 3;
 inline constexpr int kPipesPerLayer = 5;
+
+// A county WFS of the geoportal2 server family: the service's feature answers in that family's shape
+// (its namespace, geometry in "ewns:geometria" as a multi-surface or multi-curve).
+SimHandler geoportal2Wfs(std::shared_ptr<WfsService> service);
+
+// A WFS that answers feature requests only where it has features; the others go on to the routes bound before
+// (a second data set on the same national service).
+SimHandler wfsOverEarlierRoutes(std::shared_ptr<WfsService> service);
 
 // Hosts and paths of the national services.
 std::string hostOf(const std::string& url);

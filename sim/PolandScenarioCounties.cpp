@@ -75,16 +75,6 @@ std::string geoportal2Shape(const std::string& body) {
     return out;
 }
 
-// A geoportal2 county WFS: the given service's answers in that server family's shape.
-SimHandler geoportal2Wfs(std::shared_ptr<WfsService> service) {
-    return [service](const SimRequest& request, SimResponse& response) {
-        const bool handled = service->handle(request, response);
-        if (handled && equalsNoCase(request.param("request"), "GetFeature"))
-            response.body = geoportal2Shape(response.body);
-        return handled;
-    };
-}
-
 void addWarszawa(Scenario& scenario) {
     const std::string url = net::findCountyEgibWfs(kWarszawa.teryt7);
     auto service = std::make_shared<WfsService>(parcelStore(kWarszawa, "egib:dzialki", "egib:budynki", "0105"),
@@ -189,6 +179,15 @@ void addWroclaw(Scenario& scenario) {
 }
 
 }  // namespace
+
+SimHandler poland::geoportal2Wfs(std::shared_ptr<WfsService> service) {
+    return [service](const SimRequest& request, SimResponse& response) {
+        const bool handled = service->handle(request, response);
+        if (handled && equalsNoCase(request.param("request"), "GetFeature"))
+            response.body = geoportal2Shape(response.body);
+        return handled;
+    };
+}
 
 void addPolandCountyServices(Scenario& scenario) {
     addWarszawa(scenario);

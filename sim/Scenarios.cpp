@@ -6,13 +6,16 @@ namespace sim {
 
 const std::vector<ScenarioEntry>& scenarioTable() {
     static const std::vector<ScenarioEntry> table = {
-        {"demo", "Warszawa: granice, dzialki i budynki, ortofotomapa, geokodery, rejestr planow", buildDemoScenario},
+        {"demo",
+         "Naleczow (miasteczko): granice, EGiB, GESUT, BDOT500, plany, ortofotomapa, NMT, NMPT, LiDAR, modele 3D, "
+         "geokodery",
+         buildDemoScenario},
         {"planowanie", "Rejestr Urbanistyczny (POG), WMS gminny i krajowy MPZP, trzy gminy", buildPlanningScenario},
         {"geokodery", "wyszukiwarka adresow i podpowiedzi", buildGeocoderScenario},
         {"polska",
          "Warszawa, Zamosc, Zary, Zabrze, Wroclaw: EGiB powiatow, BDOT10k, GESUT, KIUT, BDOT500, ortofotomapa",
          buildPolandScenario},
-        {"wysokosci", "Warszawa (demo) oraz NMT, NMPT i LiDAR: wzgorza, dolina, plasko, NODATA, uszkodzone arkusze",
+        {"wysokosci", "miasteczko (demo) oraz NMT, NMPT i LiDAR: wzgorza, dolina, plasko, NODATA, uszkodzone arkusze",
          buildElevationScenario},
         {"chmura", "wysokosci oraz LiDAR: Radom (4 arkusze, jeden w PL-2000), Siedlce (5 arkuszy), Hel (wybrzeze)",
          buildCloudScenario},

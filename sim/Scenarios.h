@@ -19,8 +19,11 @@ const std::vector<ScenarioEntry>& scenarioTable();
 // Fills `scenario` with the named data sets; false for an unknown name.
 bool buildScenario(const std::string& name, Scenario& scenario);
 
-// The default data sets: a Warsaw neighbourhood on the national and county services, geocoders, planning register.
+// The default data sets: the demo town (Town.h) on the national, county and municipal services, geocoders,
+// planning register.
 void buildDemoScenario(Scenario& scenario);
+// The orthophoto WMS drawing every scenario's places (WorldPainter.h); part of the demo.
+void addOrthophoto(Scenario& scenario);
 // Planning: the planning register with general-plan acts, municipal and national local-plan WMS, three municipalities.
 void buildPlanningScenario(Scenario& scenario);
 // Geocoders: address search and suggestions over a small gazetteer of Polish places.

@@ -8,6 +8,7 @@
 #include "ElevationScenario.h"
 #include "FeatureStore.h"
 #include "LazSheet.h"
+#include "PolandScenario.h"
 #include "Scenarios.h"
 #include "WfsService.h"
 #include "geodesy/Crs.h"
@@ -182,18 +183,8 @@ std::vector<PackageBuilding> lod1WithSite() {
     std::vector<PackageBuilding> out = packages::demoBuildings(false);
     int number = 1;
     for (const roofs::KnownBuilding& b : siteBuildings()) {
-        PackageBuilding p;
-        p.id = "PL.PZGIK.994.KONSTRUKCJE." + platform::cformat("%d", number++) + "_BUD";
-        p.footprint = b.footprint();
-        p.minE = p.maxE = p.footprint[0].x;
-        p.minN = p.maxN = p.footprint[0].y;
-        for (const geodesy::PlanarPoint& q : p.footprint) {
-            p.minE = std::min(p.minE, q.x), p.maxE = std::max(p.maxE, q.x);
-            p.minN = std::min(p.minN, q.y), p.maxN = std::max(p.maxN, q.y);
-        }
-        p.ground = b.groundZ;
-        p.height = b.eaveZ - b.groundZ;
-        out.push_back(std::move(p));
+        out.push_back(packages::overFootprint("PL.PZGIK.994.KONSTRUKCJE." + platform::cformat("%d", number++) + "_BUD",
+                                              b.footprint(), b.groundZ, b.eaveZ - b.groundZ));
     }
     return out;
 }
@@ -205,20 +196,15 @@ void addSiteBoundaries(Scenario& scenario) {
     const std::vector<geodesy::PlanarPoint> area =
         outline({f.minE - 2000, f.minN - 2000, f.maxE + 2000, f.maxN + 2000});
     auto prg = std::make_shared<FeatureStore>();
-    prg->add("ms:A03_Granice_gmin", {"A03.site", {area}, {}, {}, {{"JPT_KOD_JE", "1465028"}, {"JPT_NAZWA_", "Ursus"}}});
+    const std::string county = packages::kDemoCounty;
+    prg->add("ms:A03_Granice_gmin",
+             {"A03.site", {area}, {}, {}, {{"JPT_KOD_JE", county + "052"}, {"JPT_NAZWA_", "Konstrukcje"}}});
     prg->add("ms:A02_Granice_powiatow",
-             {"A02.site", {area}, {}, {}, {{"JPT_KOD_JE", "1465"}, {"JPT_NAZWA_", "Warszawa"}}});
+             {"A02.site", {area}, {}, {}, {{"JPT_KOD_JE", county}, {"JPT_NAZWA_", "puławski"}}});
     prg->add("ms:A01_Granice_wojewodztw",
-             {"A01.site", {area}, {}, {}, {{"JPT_KOD_JE", "14"}, {"JPT_NAZWA_", "mazowieckie"}}});
+             {"A01.site", {area}, {}, {}, {{"JPT_KOD_JE", county.substr(0, 2)}, {"JPT_NAZWA_", "lubelskie"}}});
     auto service = std::make_shared<WfsService>(prg);
-    scenario.addHandler(
-        hostOf(ep.prgWfs()), pathOf(ep.prgWfs()), [service](const SimRequest& request, SimResponse& response) {
-            SimResponse mine;
-            if (!service->handle(request, mine) || mine.body.find("numberMatched=\"0\"") != std::string::npos)
-                return false;
-            response = std::move(mine);
-            return true;
-        });
+    scenario.addHandler(hostOf(ep.prgWfs()), pathOf(ep.prgWfs()), poland::wfsOverEarlierRoutes(service));
 }
 
 }  // namespace

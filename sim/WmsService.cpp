@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ImageEncoder.h"
+#include "RasterCanvas.h"
 #include "WfsService.h"
 #include "geodesy/Crs.h"
 #include "platform/Numbers.h"
@@ -155,6 +156,11 @@ void WmsService::getMap(const SimRequest& request, SimResponse& response) const 
         py = (v[3] - p.y) * sy;
     };
     for (const Layer* layer : chosen) {
+        if (layer->paint) {
+            RasterCanvas canvas(image, mercator ? 3857 : code, v[0], v[1], v[2], v[3]);
+            layer->paint(canvas);
+            continue;
+        }
         // A frame in the layer's tint, so every layer leaves a visible mark (not on map tiles, where the
         // frames would draw a grid).
         for (int x = 0; !mercator && x < image.width; ++x)

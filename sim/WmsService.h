@@ -1,6 +1,7 @@
 // A simulated WMS (1.1.1 and 1.3.0): GetCapabilities and GetMap rendered as PNG or JPEG.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -11,15 +12,19 @@
 
 namespace sim {
 
+class RasterCanvas;
+
 class WmsService {
 public:
-    // A layer: a tint and, optionally, features drawn as outlines from a store's type.
+    // A layer: a tint and, optionally, features drawn as outlines from a store's type, or a picture painted
+    // from a world description.
     struct Layer {
         std::string name;
         std::string title;
         std::uint32_t rgba = 0x3070C0FF;
         std::shared_ptr<FeatureStore> store;
         std::string typeName;
+        std::function<void(RasterCanvas&)> paint;
     };
 
     void addLayer(Layer layer);

@@ -191,7 +191,8 @@ try {
   check('palette at its 900 × 600', box && box.width === 900 && box.height === 600, box);
   await shot(page, '01-import-palette');
 
-  // Frame and location; the location is a change of the project, saved at once.
+  // Frame and location on the simulator's demo town; the location is a change of the project, saved at once.
+  await map.locator('body').evaluate(() => map.setView([51.2867, 22.2166], 16));
   await map.locator('#btnOrigin').click();
   await status.filter({hasText: 'Lokalizacja projektu ustawiona'}).waitFor();
   const originText = await text(status);

@@ -8,6 +8,7 @@
 
 #include "BuildingPackages.h"
 #include "FetchFixture.h"
+#include "Town.h"
 #include "ZipWriter.h"
 #include "buildings/BuildingPackage.h"
 #include "buildings/SheetIndex.h"
@@ -23,12 +24,16 @@ using namespace sim::packages;
 
 class BuildingModels : public FetchSim {
 protected:
-    // The demo's land register (PL-1992), 600 m square around its centre.
-    static constexpr geodesy::Bbox kDemo{637082, 486457, 637682, 487057};
+    // The whole demo town (PL-1992).
+    const geodesy::Bbox town = sim::town::demoTown().extent;
+    // Buildings of the town in each package (the far one lies outside it).
+    const std::size_t lod1 = demoBuildings(false).size() - 1, lod2 = demoBuildings(true).size() - 1;
 
-    FetchedData fetchModels(const std::vector<std::string>& keys, const geodesy::Bbox& frame = kDemo) {
+    FetchedData fetchModels(const std::vector<std::string>& keys) { return fetchModels(keys, town); }
+    FetchedData fetchModels(const std::vector<std::string>& keys, const geodesy::Bbox& frame) {
         return fetch(keys, frame, geodesy::kEpsgPl1992);
     }
+    static std::string pathOf(const std::string& url) { return sim::poland::pathOf(url); }
     std::vector<std::string> paths(const std::string& host) {
         std::vector<std::string> out;
         for (const auto& r : sim.log().matching(host)) out.push_back(r.path);
@@ -41,14 +46,16 @@ TEST_F(BuildingModels, PackagesOfTheCountyGiveTheBuildingsOfTheFrame) {
     auto& inflations = buildings::packageInflations();
     const auto scans = inflations.scans.load(), reads = inflations.sheetReads.load();
     FetchedData data = fetchModels({"budynki3d", "budynkilod2"});
-    EXPECT_EQ(data.buildings3d.size(), 200u);
-    EXPECT_EQ(data.buildingsLod2.size(), 100u);
-    EXPECT_EQ(data.buildings3dNote, "Modele 3D: LOD1 2022, powiat 1465, budynkow w kadrze: 200");
-    EXPECT_EQ(data.buildingsLod2Note, "Budynki LOD2: powiat 1465, budynkow w kadrze: 100");
+    EXPECT_EQ(data.buildings3d.size(), lod1);
+    EXPECT_EQ(data.buildingsLod2.size(), lod2);
+    EXPECT_EQ(data.buildings3dNote, "Modele 3D: LOD1 2022, powiat 0614, budynkow w kadrze: " + std::to_string(lod1));
+    EXPECT_EQ(data.buildingsLod2Note, "Budynki LOD2: powiat 0614, budynkow w kadrze: " + std::to_string(lod2));
     EXPECT_EQ(data.warning, data.buildings3dNote + " " + data.buildingsLod2Note);
-    EXPECT_EQ(paths(portal), (std::vector<std::string>{"/InneDane/Budynki3D/LOD1/2024/14/1465.zip",
-                                                       "/InneDane/Budynki3D/LOD1/2022/14/1465.zip",
-                                                       "/InneDane/Budynki3D/LOD2/1465_gml.zip"}));
+    const net::ServiceEndpoints& ep = net::serviceEndpoints();
+    const std::string lod1In2024 = pathOf(ep.buildings3dLod1(2024, kDemoCounty));
+    EXPECT_EQ(paths(portal),
+              (std::vector<std::string>{lod1In2024, pathOf(ep.buildings3dLod1(kDemoLod1Year, kDemoCounty)),
+                                        pathOf(ep.buildings3dLod2(kDemoCounty))}));
     // Every sheet scanned once; all but the far one read.
     const auto scanned = inflations.scans - scans, read = inflations.sheetReads - reads;
     EXPECT_GT(scanned, 2);
@@ -60,8 +67,8 @@ TEST_F(BuildingModels, PackagesOfTheCountyGiveTheBuildingsOfTheFrame) {
     sim.log().clear();
     const auto scans2 = inflations.scans.load(), reads2 = inflations.sheetReads.load();
     data = fetchModels({"budynki3d", "budynkilod2"});
-    EXPECT_EQ(data.buildings3d.size(), 200u);
-    EXPECT_EQ(paths(portal), std::vector<std::string>{"/InneDane/Budynki3D/LOD1/2024/14/1465.zip"});
+    EXPECT_EQ(data.buildings3d.size(), lod1);
+    EXPECT_EQ(paths(portal), std::vector<std::string>{lod1In2024});
     EXPECT_EQ(inflations.scans - scans2, 0);
     EXPECT_EQ(inflations.sheetReads - reads2, read);
 
@@ -90,7 +97,7 @@ TEST_F(BuildingModels, DamagedPackageIsRemovedWithItsIndexAndFetchedAgain) {
 
     *damaged = false;
     data = fetchModels({"budynkilod2"});
-    EXPECT_EQ(data.buildingsLod2.size(), 100u);
+    EXPECT_EQ(data.buildingsLod2.size(), lod2);
 }
 
 std::string num(double v) { return platform::cformat("%.3f", v); }
@@ -121,7 +128,7 @@ std::filesystem::path cachedPackage(const std::filesystem::path& folder) {
 }
 
 TEST_F(BuildingModels, DamagedSheetsAndUnfinishedReadingsAreNamedAndDownloadedAgain) {
-    ASSERT_EQ(fetchModels({"budynkilod2"}).buildingsLod2.size(), 100u);
+    ASSERT_EQ(fetchModels({"budynkilod2"}).buildingsLod2.size(), lod2);
     const std::filesystem::path zip = cachedPackage(client.cacheFolder());
     ASSERT_FALSE(zip.empty());
     // Sheets damaged on disk after the index was written: each named, the package removed, the next fetch whole.
@@ -134,14 +141,14 @@ TEST_F(BuildingModels, DamagedSheetsAndUnfinishedReadingsAreNamedAndDownloadedAg
     EXPECT_NE(data.warning.find(". Uszkodzona paczka zostala usunieta z cache - sprobuj ponownie."), std::string::npos);
     EXPECT_EQ(data.warning.find("Brak budynkow LOD2"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(zip));
-    EXPECT_EQ(fetchModels({"budynkilod2"}).buildingsLod2.size(), 100u);
+    EXPECT_EQ(fetchModels({"budynkilod2"}).buildingsLod2.size(), lod2);
 
     // A reading that never ended (the program stopped inside it): the package is downloaded again, not read.
     testsupport::writeFile(zip.string() + ".reading", "1");
     sim.log().clear();
     data = fetchModels({"budynkilod2"});
-    EXPECT_EQ(data.buildingsLod2.size(), 100u);
-    EXPECT_EQ(paths(portal), std::vector<std::string>{"/InneDane/Budynki3D/LOD2/1465_gml.zip"});
+    EXPECT_EQ(data.buildingsLod2.size(), lod2);
+    EXPECT_EQ(paths(portal), std::vector<std::string>{pathOf(net::serviceEndpoints().buildings3dLod2(kDemoCounty))});
     EXPECT_EQ(
         data.warning.rfind("Budynki LOD2: poprzedni odczyt paczki nie zakonczyl sie - paczka pobrana ponownie. ", 0),
         0u)
@@ -160,7 +167,7 @@ TEST_F(BuildingModels, DeepSheetsAndDamagedCoordinates) {
     auto house = [&](double e, double n, const std::string& z) {
         return "<bldg:Building>" + surface(e, n, z) + "</bldg:Building>";
     };
-    const double e = kDemo.minE + 100, n = kDemo.minN + 100;
+    const double e = town.minE + 100, n = town.minN + 100;
     std::string deep = "<CityModel xmlns:bldg='b' xmlns:gml='g'><bldg:Building>";
     for (int k = 0; k < 50000; ++k) deep += "<bldg:BuildingPart><x>";
     deep += surface(e, n, "106");
@@ -179,7 +186,7 @@ TEST_F(BuildingModels, DeepSheetsAndDamagedCoordinates) {
     const FetchedData data = fetchModels({"budynkilod2"});
     EXPECT_EQ(data.buildingsLod2.size(), 2u);
     EXPECT_EQ(data.warning,
-              "Budynki LOD2: pominieto 1 budynkow z uszkodzonymi wspolrzednymi. Budynki LOD2: powiat 1465, "
+              "Budynki LOD2: pominieto 1 budynkow z uszkodzonymi wspolrzednymi. Budynki LOD2: powiat 0614, "
               "budynkow w kadrze: 2");
 }
 

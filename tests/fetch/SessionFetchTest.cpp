@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "FetchFixture.h"
+#include "Town.h"
 #include "net/ServiceEndpoints.h"
 
 namespace importer {
@@ -94,9 +95,11 @@ TEST_F(SessionFetch, EveryLayerOfACountyWithAllServicesTwiceWithoutWarningAndOne
 // LOD1 and LOD2 buildings of the demo county placed into a project (LOD2 replacing its LOD1 twins), and exported
 // as glTF that the Khronos validator accepts.
 TEST_F(SessionFetch, BuildingModelsArePlacedAndExportedInThreeD) {
-    // 200 m around the demo's centre (PL-1992 637382, 486757).
-    const geodesy::LatLon sw = geodesy::pl1992ToWgs84(637282, 486657), ne = geodesy::pl1992ToWgs84(637482, 486857);
-    const geodesy::LatLon centre = geodesy::pl1992ToWgs84(637382, 486757);
+    // 200 m around the demo town's market square.
+    const geodesy::PlanarPoint c = sim::town::demoTown().centre;
+    const geodesy::LatLon sw = geodesy::pl1992ToWgs84(c.x - 100, c.y - 100),
+                          ne = geodesy::pl1992ToWgs84(c.x + 100, c.y + 100);
+    const geodesy::LatLon centre = geodesy::pl1992ToWgs84(c);
     const nlohmann::json origin{{"type", "setOrigin"}, {"lat", centre.lat}, {"lon", centre.lon}};
     const nlohmann::json fetch{
         {"type", "fetch"}, {"bboxWgs84", {sw.lon, sw.lat, ne.lon, ne.lat}}, {"layers", {"budynki3d", "budynkilod2"}}};

@@ -7,6 +7,7 @@
 
 #include "../net/SimFixture.h"
 #include "SimProcess.h"
+#include "Town.h"
 #include "WfsService.h"
 #include "WmsService.h"
 #include "formats/gml/GmlParser.h"
@@ -146,10 +147,10 @@ TEST(SimulatorProgram, PrintsItsAddressFirstAndServesTheDemo) {
     ASSERT_TRUE(process.start(program.string(), {"--port", "0"}));
     setenv(kServicesRoutingVariable, process.baseUrl().c_str(), 1);
     WfsClient client;
-    const HttpResponse r = client.getWithTimeout(
-        WfsClient::buildWfsUrl(serviceEndpoints().bdot10kNewBuildingsWfs(), "ms:bud_2025",
-                               geodesy::Bbox{637000, 486900, 637500, 487200}, 1000, 0, true, false, 0),
-        3000);
+    const HttpResponse r =
+        client.getWithTimeout(WfsClient::buildWfsUrl(serviceEndpoints().bdot10kNewBuildingsWfs(), "ms:bud_2025",
+                                                     sim::town::demoTown().extent, 1000, 0, true, false, 0),
+                              3000);
     unsetenv(kServicesRoutingVariable);
     EXPECT_EQ(r.status, 200) << r.error;
     EXPECT_GE(count(r.body, "<wfs:member>"), 1);
