@@ -123,7 +123,7 @@ void addLandRegister(Scenario& scenario, const town::Town& t, const std::shared_
     service->title = "EGiB powiatu puławskiego (symulator)";
     // A GeoServer page size well below a frame's parcels: every demo import pages through its tiles.
     service->paging = {100, PagingStyle::GeoServer};
-    scenario.addHandler(hostOf(url), pathOf(url), poland::geoportal2Wfs(service));
+    scenario.addWfs(hostOf(url), pathOf(url), service, poland::geoportal2Wfs(service));
 
     // The national integration of land registers draws the parcels, their numbers and the buildings.
     const net::ServiceEndpoints& ep = net::serviceEndpoints();

@@ -52,9 +52,14 @@ void Scenario::addGeneratedFile(const std::string& host, const std::string& path
 }
 
 void Scenario::addWfs(const std::string& host, const std::string& path, std::shared_ptr<WfsService> service) {
-    addHandler(host, path, [service](const SimRequest& request, SimResponse& response) {
+    addWfs(host, path, service, [service](const SimRequest& request, SimResponse& response) {
         return service->handle(request, response);
     });
+}
+
+void Scenario::addWfs(const std::string& host, const std::string& path, std::shared_ptr<WfsService> service,
+                      SimHandler front) {
+    addHandler(host, path, std::move(front));
     std::unique_lock lock(mutex_);
     wfs_.push_back({host, path, std::move(service)});
 }

@@ -32,6 +32,9 @@ public:
     void addGeneratedFile(const std::string& host, const std::string& path, long long size);
     // OGC services.
     void addWfs(const std::string& host, const std::string& path, std::shared_ptr<WfsService> service);
+    // The same service answered through `front` (a server's own quirks around it), still found by wfsAt.
+    void addWfs(const std::string& host, const std::string& path, std::shared_ptr<WfsService> service,
+                SimHandler front);
     void addWms(const std::string& host, const std::string& path, std::shared_ptr<WmsService> service);
 
     // The WFS bound last to exactly this host and path (its store and paging), or null.

@@ -60,7 +60,7 @@ terrain::TerrainPatch converted(const PlacementContext& c, const terrain::Terrai
         const geodesy::PlanarPoint q = inZone(c, p.x, p.y);
         out.points.push_back({q.x, q.y, p.z});
     }
-    for (const geodesy::PlanarPoint& p : patch.outline) out.outline.push_back(linear(c, p.x, p.y));
+    for (const geodesy::PlanarPoint& p : patch.outline) out.outline.push_back(inZone(c, p.x, p.y));
     const auto corners = convertedCorners(c, patch.minX, patch.minY, patch.maxX, patch.maxY);
     out.minX = out.maxX = corners[0].x;
     out.minY = out.maxY = corners[0].y;

@@ -4,6 +4,7 @@
 
 #include "PolandScenario.h"
 #include "Scenarios.h"
+#include "Town.h"
 #include "WfsService.h"
 #include "geodesy/Crs.h"
 #include "import/FetchFrame.h"
@@ -19,17 +20,18 @@ protected:
 };
 
 TEST_F(DemoFrame, EveryFeatureTheServiceHoldsComesOnceIntoCountsPreviewAndModel) {
-    const geodesy::PlanarPoint c{637382, 486757};  // the demo's centre
+    const sim::town::Town& town = sim::town::demoTown();
+    const geodesy::PlanarPoint c = town.centre;
     const geodesy::LatLon sw = geodesy::pl1992ToWgs84(c.x - 444.5, c.y - 364);
     const geodesy::LatLon ne = geodesy::pl1992ToWgs84(c.x + 444.5, c.y + 364);
     const geodesy::LatLon centre = geodesy::pl1992ToWgs84(c);
     const geodesy::Bbox frame = importer::pl1992FrameFromWgs84(sw.lon, sw.lat, ne.lon, ne.lat);
     // What the county service holds in the frame, from its own store.
-    const std::string county = net::findCountyEgibWfs("1465011");
+    const std::string county = net::findCountyEgibWfs(town.teryt7);
     const auto service = sim.scenario().wfsAt(sim::poland::hostOf(county), sim::poland::pathOf(county));
     ASSERT_NE(service, nullptr) << county;
-    const int parcels = static_cast<int>(service->store().query("ms:dzialki", &frame).size());
-    const int buildings = static_cast<int>(service->store().query("ms:budynki", &frame).size());
+    const int parcels = static_cast<int>(service->store().query(sim::town::kParcelType, &frame).size());
+    const int buildings = static_cast<int>(service->store().query(sim::town::kBuildingType, &frame).size());
 
     const std::string project = (temp / "project.gdp").string();
     const nlohmann::json origin{{"type", "setOrigin"}, {"lat", centre.lat}, {"lon", centre.lon}};
