@@ -2,46 +2,14 @@
 // orthophoto and parcels, the preview after a fetch, the model in plan and in 3D, the layer mapping.
 // Usage: node guide.mjs GEODRAFT GEODRAFT_SIM OUTPUT_DIR. Exit 77 (skipped) without chromium or node modules;
 // exit 1 when a step of the guide no longer works as it describes.
-import { spawn } from 'node:child_process';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
-import readline from 'node:readline';
-import { createRequire } from 'node:module';
+import { MAP_GUID, launchChromium, playwrightOrSkip, privateFolders, startProgram, stopChildren } from './harness.mjs';
 
 const [geodraft, simProgram, output] = process.argv.slice(2);
-const CHROMIUM = '/usr/bin/chromium';
-const require = createRequire(import.meta.url);
-let playwright;
-try {
-  playwright = require('playwright-core');
-} catch (e) {
-  console.log('SKIP: playwright-core is not installed (bash scripts/install-deps.sh)');
-  process.exit(77);
-}
-if (!fs.existsSync(CHROMIUM)) {
-  console.log('SKIP: ' + CHROMIUM + ' is missing (apt-get install chromium)');
-  process.exit(77);
-}
-
-const MAP_GUID = '{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F016}';
-const work = fs.mkdtempSync(path.join(os.tmpdir(), 'geodraft-guide-'));
+const playwright = playwrightOrSkip();
+const {work, env} = privateFolders('geodraft-guide-');
 fs.mkdirSync(output, {recursive: true});
-const children = [];
-
-function startProgram(program, args, env, pattern) {
-  return new Promise((resolve, reject) => {
-    const child = spawn(program, args, {env: {...process.env, ...env}, stdio: ['ignore', 'pipe', 'pipe']});
-    children.push(child);
-    const err = [];
-    child.stderr.on('data', (d) => err.push(d));
-    child.on('exit', (code) => reject(new Error(program + ' ended (' + code + '): ' + Buffer.concat(err))));
-    readline.createInterface({input: child.stdout}).on('line', (line) => {
-      const m = pattern.exec(line);
-      if (m) resolve(m[1]);
-    });
-  });
-}
 
 const started = Date.now();
 // JPEG keeps the pictures of the repository small (an orthophoto hardly compresses as PNG).
@@ -63,15 +31,6 @@ async function tilesLoaded(frame) {
   }));
 }
 
-const env = {
-  XDG_CONFIG_HOME: path.join(work, 'config'),
-  XDG_STATE_HOME: path.join(work, 'state'),
-  XDG_CACHE_HOME: path.join(work, 'cache'),
-  TMPDIR: path.join(work, 'tmp'),
-  GEODRAFT_PACING_MS: '0'
-};
-fs.mkdirSync(env.TMPDIR, {recursive: true});
-
 let browser;
 let failed = false;
 try {
@@ -79,10 +38,7 @@ try {
                                       /^listening on (http:\/\/127\.0\.0\.1:\d+)/);
   const address = await startProgram(geodraft, ['serve', '--project', path.join(work, 'project.gdp')],
                                      {...env, GEODRAFT_SERVICES: services}, /otworz w przegladarce (\S+)/);
-  browser = await playwright.chromium.launch({
-    executablePath: CHROMIUM,
-    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader']
-  });
+  browser = await launchChromium(playwright);
   const page = await browser.newPage({viewport: {width: 1400, height: 900}});
   await page.goto(address, {timeout: 120000});
   await page.click('#menuButton');
@@ -138,7 +94,7 @@ try {
   failed = true;
 } finally {
   if (browser) await browser.close();
-  for (const child of children) child.kill('SIGTERM');
+  await stopChildren();
   fs.rmSync(work, {recursive: true, force: true});
 }
 process.exit(failed ? 1 : 0);

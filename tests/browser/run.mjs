@@ -3,36 +3,19 @@
 // mapping, address suggestions, the point-cloud page with its controller, a server under idle connections, a killed
 // workspace's project, and requests that must be refused. Screenshots go to ARTEFACTS.
 // Usage: node run.mjs GEODRAFT GEODRAFT_SIM ARTEFACTS. Exit 77 (skipped) without chromium or node modules.
-import { spawn, spawnSync } from 'node:child_process';
+import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import net from 'node:net';
-import os from 'node:os';
 import path from 'node:path';
-import readline from 'node:readline';
-import { createRequire } from 'node:module';
+import { CLOUD_GUID, MAP_GUID, children, launchChromium, playwrightOrSkip, privateFolders, startProgram,
+         stopChildren } from './harness.mjs';
 
 const [geodraft, simProgram, artefacts] = process.argv.slice(2);
-const CHROMIUM = '/usr/bin/chromium';
-const require = createRequire(import.meta.url);
-let playwright;
-try {
-  playwright = require('playwright-core');
-} catch (e) {
-  console.log('SKIP: playwright-core is not installed (bash scripts/install-deps.sh)');
-  process.exit(77);
-}
-if (!fs.existsSync(CHROMIUM)) {
-  console.log('SKIP: ' + CHROMIUM + ' is missing (apt-get install chromium)');
-  process.exit(77);
-}
-
-const MAP_GUID = '{6B1C0A7E-92D4-4F7B-B1A9-3C58D2E4F016}';
-const CLOUD_GUID = '{BE37AFB8-AC68-44F2-A7CE-DB3CC77A178B}';
-const work = fs.mkdtempSync(path.join(os.tmpdir(), 'geodraft-browser-'));
+const playwright = playwrightOrSkip();
+const {work, env} = privateFolders('geodraft-browser-');
 fs.rmSync(artefacts, {recursive: true, force: true});
 fs.mkdirSync(artefacts, {recursive: true});
-const children = [];
 let failures = 0;
 let passed = 0;
 
@@ -45,20 +28,6 @@ function check(name, condition, detail) {
   }
 }
 
-// Starts a program and resolves with the first line it prints that matches.
-function startProgram(program, args, env, pattern) {
-  return new Promise((resolve, reject) => {
-    const child = spawn(program, args, {env: {...process.env, ...env}, stdio: ['ignore', 'pipe', 'pipe']});
-    children.push(child);
-    const err = [];
-    child.stderr.on('data', (d) => err.push(d));
-    child.on('exit', (code) => reject(new Error(program + ' ended (' + code + '): ' + Buffer.concat(err))));
-    readline.createInterface({input: child.stdout}).on('line', (line) => {
-      const m = pattern.exec(line);
-      if (m) resolve(m[1]);
-    });
-  });
-}
 
 function rawRequest(url, {method = 'GET', headers = {}, body} = {}) {
   return new Promise((resolve) => {
@@ -100,14 +69,6 @@ async function shot(page, name) {
 }
 
 const consoleErrors = [];
-const env = {
-  XDG_CONFIG_HOME: path.join(work, 'config'),
-  XDG_STATE_HOME: path.join(work, 'state'),
-  XDG_CACHE_HOME: path.join(work, 'cache'),
-  TMPDIR: path.join(work, 'tmp'),
-  GEODRAFT_PACING_MS: '0'
-};
-fs.mkdirSync(env.TMPDIR, {recursive: true});
 
 let browser;
 let page;
@@ -125,10 +86,7 @@ try {
   const savedModel = () => spawnSync(geodraft, ['model', projectFile], {encoding: 'utf8'}).stdout || '';
   const savedElements = () => parseInt((/^Elementy: (\d+)/m.exec(savedModel()) || [0, -1])[1], 10);
 
-  browser = await playwright.chromium.launch({
-    executablePath: CHROMIUM,
-    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader']
-  });
+  browser = await launchChromium(playwright);
   const context = await browser.newContext({viewport: {width: 1400, height: 900}});
   page = await context.newPage();
   const watch = (p) => {
@@ -650,11 +608,7 @@ try {
   if (page) await shot(page, 'failure').catch(() => {});
 } finally {
   if (browser) await browser.close();
-  await Promise.all(children.map((c) => new Promise((resolve) => {
-    if (c.exitCode !== null || c.signalCode !== null) return resolve();
-    c.once('exit', resolve);
-    c.kill('SIGTERM');
-  })));
+  await stopChildren();
   try { fs.rmSync(work, {recursive: true, force: true}); } catch (e) { console.log('left ' + work); }
 }
 console.log(`${passed} passed, ${failures} failed`);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "RoofGenerator.h"
 #include "RoofShapes.h"
 #include "buildings/lod2fit/PlaneDetection.h"
 #include "buildings/lod2fit/PrimitiveRegistry.h"
@@ -108,15 +109,6 @@ TEST(Primitives, RegistryAndShapes) {
 
 namespace {
 
-bool insidePlan(const std::vector<geodesy::PlanarPoint>& ring, double x, double y) {
-    bool in = false;
-    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++)
-        if ((ring[i].y > y) != (ring[j].y > y) &&
-            x < ring[i].x + (y - ring[i].y) * (ring[j].x - ring[i].x) / (ring[j].y - ring[i].y))
-            in = !in;
-    return in;
-}
-
 // Faces of a block over the plan that look inward: a wall whose outside (its middle moved 1 cm along the normal)
 // lies inside the plan, a base looking up or a roof looking down.
 int inwardFaces(const lod2fit::RoofMesh& mesh, const std::vector<geodesy::PlanarPoint>& plan) {
@@ -133,7 +125,7 @@ int inwardFaces(const lod2fit::RoofMesh& mesh, const std::vector<geodesy::Planar
             inward += (n.z > 0) != (mid.z > mesh.vertices[0].z) ? 1 : 0;  // vertex 0 is on the base
         } else {
             const double e = 0.01 / horizontal;
-            inward += insidePlan(plan, mid.x + e * n.x, mid.y + e * n.y) ? 1 : 0;
+            inward += roofgen::insideRing(plan, mid.x + e * n.x, mid.y + e * n.y) ? 1 : 0;
         }
     }
     return inward;

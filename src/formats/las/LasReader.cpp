@@ -134,6 +134,16 @@ struct LasReader::Impl {
     Decoded current;
     std::uint64_t currentPos = 0;
 
+    // Up to `maxCount` records of the current chunk copied to `out`; how many.
+    std::uint64_t handOut(char* out, std::uint64_t maxCount) {
+        const std::uint64_t n = std::min(maxCount, current.count - currentPos);
+        std::memcpy(out, current.records.data() + currentPos * header.pointRecordLength,
+                    static_cast<std::size_t>(n * header.pointRecordLength));
+        currentPos += n;
+        pointsRead += n;
+        return n;
+    }
+
     void release() {
         stopWorkers();
         file.close();
@@ -499,13 +509,7 @@ std::uint64_t LasReader::Impl::readCompressedSequential(char* out, std::uint64_t
     std::uint64_t total = 0;
     while (total < maxCount) {
         if (currentPos < current.count) {
-            const std::uint64_t n = std::min(maxCount - total, current.count - currentPos);
-            std::memcpy(out + total * header.pointRecordLength,
-                        current.records.data() + currentPos * header.pointRecordLength,
-                        static_cast<std::size_t>(n * header.pointRecordLength));
-            currentPos += n;
-            total += n;
-            pointsRead += n;
+            total += handOut(out + total * header.pointRecordLength, maxCount - total);
             continue;
         }
         if (chunkLeft == 0) {
@@ -609,13 +613,7 @@ std::uint64_t LasReader::Impl::readCompressedThreaded(char* out, std::uint64_t m
             changed.notify_all();
             continue;
         }
-        const std::uint64_t n = std::min(maxCount - total, current.count - currentPos);
-        std::memcpy(out + total * header.pointRecordLength,
-                    current.records.data() + currentPos * header.pointRecordLength,
-                    static_cast<std::size_t>(n * header.pointRecordLength));
-        currentPos += n;
-        total += n;
-        pointsRead += n;
+        total += handOut(out + total * header.pointRecordLength, maxCount - total);
     }
     return total;
 }

@@ -69,15 +69,6 @@ double bodyRoof(Roof roof, double u, double v, double a, double b, double r) {
     return 0.0;
 }
 
-bool insideRing(const std::vector<geodesy::PlanarPoint>& ring, double x, double y) {
-    bool in = false;
-    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++)
-        if ((ring[i].y > y) != (ring[j].y > y) &&
-            x < ring[i].x + (y - ring[i].y) * (ring[j].x - ring[i].x) / (ring[j].y - ring[i].y))
-            in = !in;
-    return in;
-}
-
 std::vector<geodesy::PlanarPoint> localOutline(const Building& b) {
     const double a = b.halfU, w = b.halfV, c = b.wingHalf, e = b.wingLength;
     switch (b.plan) {
@@ -121,6 +112,15 @@ std::string Building::expectedType() const {
         case Roof::AsymGabled: return "AsymGabled";
         default: return "";
     }
+}
+
+bool insideRing(const std::vector<geodesy::PlanarPoint>& ring, double x, double y) {
+    bool in = false;
+    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++)
+        if ((ring[i].y > y) != (ring[j].y > y) &&
+            x < ring[i].x + (y - ring[i].y) * (ring[j].x - ring[i].x) / (ring[j].y - ring[i].y))
+            in = !in;
+    return in;
 }
 
 bool Building::contains(double x, double y) const { return insideRing(footprint, x, y); }

@@ -32,6 +32,9 @@ enum class Roof {
 // one more corner in the middle of a long wall. LShape and TShape: a wing on the body, roofed alike.
 enum class Plan { Rectangle, NearSquare, FiveCorners, LShape, TShape };
 
+// Whether (x, y) lies inside a ring (even-odd rule; the ring need not be closed).
+bool insideRing(const std::vector<geodesy::PlanarPoint>& ring, double x, double y);
+
 const char* roofName(Roof roof);
 const char* planName(Plan plan);
 
