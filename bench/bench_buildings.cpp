@@ -93,8 +93,37 @@ void BM_ParseAndBuildMorphs(benchmark::State& state) {
     state.counters["peakMB"] = peakMegabytes();
 }
 
+// One concave face of state.range(0) vertices: a comb of teeth 1 m wide and 10 m long on a 5 m spine, as hostile
+// as a real outline gets for ear clipping.
+void BM_LargeConcaveFace(benchmark::State& state) {
+    const int teeth = static_cast<int>(state.range(0)) / 4;
+    buildings::MorphFace comb;
+    auto add = [&comb](double x, double y) {
+        comb.points.push_back({x, y});
+        comb.z.push_back(0.0);
+    };
+    add(-1, -5);
+    add(teeth * 2.0, -5);
+    add(teeth * 2.0, 0);
+    for (int k = teeth - 1; k >= 0; --k) {
+        add(k * 2.0 + 1, 0);
+        add(k * 2.0 + 1, 10);
+        add(k * 2.0, 10);
+        add(k * 2.0, 0);
+    }
+    add(-1, 0);
+    model::ModelHost h;
+    host::installHost(&h);
+    buildings::TriangulationStats stats;
+    for (auto _ : state) buildings::makeMorph({comb}, 1, false, true, 1, &stats, nullptr);
+    host::installHost(nullptr);
+    state.counters["vertices"] = static_cast<double>(comb.points.size());
+    state.counters["fans"] = static_cast<double>(stats.counts[buildings::kFanFallback]);
+}
+
 }  // namespace
 
+BENCHMARK(BM_LargeConcaveFace)->Arg(2000)->Arg(8000)->Arg(32000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanPackage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseAndBuildMorphs)->Unit(benchmark::kMillisecond)->Iterations(1);
 
