@@ -4,6 +4,7 @@
 #include <cctype>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "buildings/Lod1Solid.h"
 #include "buildings/MorphMaker.h"
@@ -91,6 +92,7 @@ host::HostError placeLod2Buildings(PlacementContext& c) {
     buildings::TriangulationStats stats;
     int made = 0, clean = 0, triangulated = 0, soup = 0, skipped = 0, degenerate = 0;
     std::map<host::HostError, int> codes;
+    std::vector<std::string> fanned;  // buildings with a face beyond the clipper's budget, drawn as a fan
     for (const buildings::BuildingLod2& b : c.data.buildingsLod2) {
         const bool usable = std::any_of(b.surfaces.begin(), b.surfaces.end(),
                                         [](const buildings::Lod2Surface& s) { return s.ring.size() >= 3; });
@@ -108,7 +110,9 @@ host::HostError placeLod2Buildings(PlacementContext& c) {
                 face.holes.push_back(morphRing(c, hole.ring, hole.z, offset));
             faces.push_back(std::move(face));
         }
+        const int fansBefore = stats.counts[buildings::kFanFallback];
         host::HostError e = buildings::makeMorph(faces, layer, false, true, kLod2Material, &stats, &b.id);
+        if (stats.counts[buildings::kFanFallback] != fansBefore) fanned.push_back(b.id);
         if (e == host::kHostOk) {
             ++clean;
         } else if ((e = buildings::makeMorph(faces, layer, true, true, kLod2Material, nullptr, &b.id)) ==
@@ -134,6 +138,14 @@ host::HostError placeLod2Buildings(PlacementContext& c) {
     for (const auto& [code, count] : codes)
         line += "; blad Morph kod " + std::to_string(code) + " x" + std::to_string(count);
     host::host().reportLine(line);
+    if (!fanned.empty()) {
+        std::string names;
+        for (std::size_t k = 0; k < fanned.size() && k < 5; ++k) names += (k ? ", " : "") + fanned[k];
+        if (fanned.size() > 5) names += ", ...";
+        host::host().reportLine("TERRAVOX LOD2: " + std::to_string(fanned.size()) +
+                                " budynkow ma sciane zbyt zlozona do triangulacji - narysowana uproszczona, sprawdz: " +
+                                names);
+    }
 
     const auto& s = stats.counts;
     auto n = [&](int k) { return std::to_string(s[static_cast<std::size_t>(k)]); };
