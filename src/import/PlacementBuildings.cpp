@@ -142,9 +142,9 @@ host::HostError placeLod2Buildings(PlacementContext& c) {
         std::string names;
         for (std::size_t k = 0; k < fanned.size() && k < 5; ++k) names += (k ? ", " : "") + fanned[k];
         if (fanned.size() > 5) names += ", ...";
-        host::host().reportLine("TERRAVOX LOD2: " + std::to_string(fanned.size()) +
-                                " budynkow ma sciane zbyt zlozona do triangulacji - narysowana uproszczona, sprawdz: " +
-                                names);
+        host::host().reportLine(
+            "TERRAVOX LOD2: " + std::to_string(fanned.size()) +
+            " budynkow ma sciane zbyt zlozona do triangulacji - narysowana uproszczona, sprawdz: " + names);
     }
 
     const auto& s = stats.counts;

@@ -126,8 +126,9 @@ TEST_F(BuildingSolids, AFaceBeyondTheClippersBudgetIsNamed) {
     data.buildingsLod2 = {house("h1", at(0, 30), 100), {"grzebien", {comb}, 1030}};
     fetchPrepared(data, {"budynkilod2"});
     placed(nlohmann::json{{"budynkilod2", 2}});
-    EXPECT_TRUE(hasReport("TERRAVOX LOD2: 1 budynkow ma sciane zbyt zlozona do triangulacji - narysowana uproszczona, "
-                          "sprawdz: grzebien"));
+    EXPECT_TRUE(
+        hasReport("TERRAVOX LOD2: 1 budynkow ma sciane zbyt zlozona do triangulacji - narysowana uproszczona, "
+                  "sprawdz: grzebien"));
 }
 
 // A courtyard through placement: the slab keeps it as a hole (the outline anticlockwise, the hole clockwise,
