@@ -52,9 +52,8 @@ void Scenario::addGeneratedFile(const std::string& host, const std::string& path
 }
 
 void Scenario::addWfs(const std::string& host, const std::string& path, std::shared_ptr<WfsService> service) {
-    addWfs(host, path, service, [service](const SimRequest& request, SimResponse& response) {
-        return service->handle(request, response);
-    });
+    addWfs(host, path, service,
+           [service](const SimRequest& request, SimResponse& response) { return service->handle(request, response); });
 }
 
 void Scenario::addWfs(const std::string& host, const std::string& path, std::shared_ptr<WfsService> service,
