@@ -74,8 +74,9 @@ std::string BrowserChannel::objectScript() const {
     return "var __objects = " + objects.dump() + ";";
 }
 
-std::uint64_t BrowserChannel::openStream() {
+std::uint64_t BrowserChannel::openStream(std::uint64_t resumed) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (resumed != 0) return resumed == stream_ ? stream_ : 0;
     ++stream_;
     cv_.notify_all();
     return stream_;

@@ -55,8 +55,9 @@ public:
     // Script of the page's objects, added to every page of this channel.
     std::string objectScript() const;
     // A page opened its event stream; only the newest stream of a channel takes scripts (a reloaded
-    // page's old stream may still look open).
-    std::uint64_t openStream();
+    // page's old stream may still look open). A page reconnecting its stream names it (`resumed`): it keeps the
+    // channel while that stream is still the newest, else it gets 0, as another page has taken the channel over.
+    std::uint64_t openStream(std::uint64_t resumed = 0);
     // Waits up to `wait` for queued scripts and moves them out (in order); `current` turns false once a
     // newer stream has opened.
     std::deque<std::string> takeScripts(std::uint64_t stream, std::chrono::milliseconds wait, bool& current);

@@ -237,13 +237,22 @@ void BrowserServer::installRoutes() {
                 return;
             }
             res.set_header("X-Accel-Buffering", "no");
-            const std::uint64_t stream = ch->openStream();
+            // An EventSource that reconnects sends the id of its stream's first event back.
+            long long resumed = 0;
+            if (!platform::parseInt(req.get_header_value("Last-Event-ID"), resumed) || resumed < 0) resumed = 0;
+            const std::uint64_t stream = ch->openStream(static_cast<std::uint64_t>(resumed));
+            if (stream == 0) {
+                // The stream of a page that another page has replaced while it was away: told, not served.
+                res.set_content("event: replaced\ndata: 1\n\n", "text/event-stream");
+                return;
+            }
             auto told = std::make_shared<bool>(false);
             res.set_chunked_content_provider(
                 "text/event-stream", [this, ch, stream, told](std::size_t, httplib::DataSink& sink) {
                     if (!*told) {
                         *told = true;
-                        const std::string hello = "event: stream\ndata: " + std::to_string(stream) + "\n\n";
+                        const std::string hello = "id: " + std::to_string(stream) +
+                                                  "\nevent: stream\ndata: " + std::to_string(stream) + "\n\n";
                         if (!sink.write(hello.data(), hello.size())) return false;
                     }
                     bool current = true;

@@ -61,3 +61,19 @@ TEST(ResponsiveServer, SilentAndSlowClientsNeitherHoldARequestNorStay) {
     for (int s : {slow, page}) ::close(s);
     server.stop();
 }
+
+// One page of a channel at a time: a newer stream takes the channel over, and a page whose stream comes back after
+// that (an EventSource reconnecting with its stream's id) is told it was replaced instead of taking it back.
+TEST(ResponsiveServer, AReconnectingPageNeverTakesTheChannelBack) {
+    browser::BrowserServer server(1);
+    browser::BrowserChannel& channel = server.channel("palette");
+    const std::uint64_t first = channel.openStream();
+    EXPECT_EQ(channel.openStream(first), first);  // nobody came in between: it keeps the channel
+    const std::uint64_t second = channel.openStream();
+    EXPECT_EQ(channel.openStream(first), 0u);
+    bool current = true;
+    channel.takeScripts(first, std::chrono::milliseconds(0), current);
+    EXPECT_FALSE(current);
+    channel.takeScripts(second, std::chrono::milliseconds(0), current);
+    EXPECT_TRUE(current);
+}
