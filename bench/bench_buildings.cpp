@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "BuildingPackages.h"
+#include "HostileShapes.h"
 #include "buildings/BuildingPackage.h"
 #include "buildings/CityGmlSheet.h"
 #include "buildings/MorphMaker.h"
@@ -93,25 +94,12 @@ void BM_ParseAndBuildMorphs(benchmark::State& state) {
     state.counters["peakMB"] = peakMegabytes();
 }
 
-// One concave face of state.range(0) vertices: a comb of teeth 1 m wide and 10 m long on a 5 m spine, as hostile
-// as a real outline gets for ear clipping.
+// One concave face of state.range(0) vertices: a comb of teeth 1 m wide.
 void BM_LargeConcaveFace(benchmark::State& state) {
     const int teeth = static_cast<int>(state.range(0)) / 4;
     buildings::MorphFace comb;
-    auto add = [&comb](double x, double y) {
-        comb.points.push_back({x, y});
-        comb.z.push_back(0.0);
-    };
-    add(-1, -5);
-    add(teeth * 2.0, -5);
-    add(teeth * 2.0, 0);
-    for (int k = teeth - 1; k >= 0; --k) {
-        add(k * 2.0 + 1, 0);
-        add(k * 2.0 + 1, 10);
-        add(k * 2.0, 10);
-        add(k * 2.0, 0);
-    }
-    add(-1, 0);
+    comb.points = sim::combOutline(teeth, 1.0);
+    comb.z.assign(comb.points.size(), 0.0);
     model::ModelHost h;
     host::installHost(&h);
     buildings::TriangulationStats stats;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <map>
 
+#include "HostileShapes.h"
 #include "buildings/CityGmlSheet.h"
 #include "buildings/MorphMaker.h"
 #include "model/ModelHost.h"
@@ -214,12 +215,8 @@ TEST_F(MorphMakerTest, BodiesCloseOutwardWithTheirCourtyardsOpen) {
 // covering the face once.
 TEST_F(MorphMakerTest, LargeConcaveFacesAreClippedNotFanned) {
     constexpr int kTeeth = 2000;
-    // A spine 5 m deep under the teeth, walked anticlockwise: along the bottom, then back over every tooth.
-    std::vector<std::array<double, 3>> outline = {{-1, -5, 0}, {kTeeth * 2.0, -5, 0}, {kTeeth * 2.0, 0, 0}};
-    for (int k = kTeeth - 1; k >= 0; --k)
-        for (const auto& [x, y] : {std::pair{k * 2.0 + 1, 0.0}, {k * 2.0 + 1, 10.0}, {k * 2.0, 10.0}, {k * 2.0, 0.0}})
-            outline.push_back({x, y, 0});
-    outline.push_back({-1, 0, 0});
+    std::vector<std::array<double, 3>> outline;
+    for (const geodesy::PlanarPoint& p : sim::combOutline(kTeeth, 1.0)) outline.push_back({p.x, p.y, 0});
     const MorphFace comb = face(outline);
     const double combArea = kTeeth * 10.0 + (kTeeth * 2.0 + 1) * 5.0;
     const MorphFace holed = face(outline, {{{10, -4, 0}, {10, -1, 0}, {3000, -1, 0}, {3000, -4, 0}}});

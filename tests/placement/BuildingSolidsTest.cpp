@@ -1,5 +1,6 @@
 // LOD1 and LOD2 buildings placed through "place": slabs and morphs at their heights, LOD2 winning over LOD1,
 // retries and skipped buildings in the report line, and the diagnostics.
+#include "HostileShapes.h"
 #include "PlacementFixture.h"
 #include "settings/Diagnostics.h"
 
@@ -101,27 +102,14 @@ TEST_F(BuildingSolids, RefusedMorphsAreRetriedThenSkippedWithTheirCode) {
         std::to_string(host::kHostBadPars) + " x1"));
 }
 
-// A flat face of 32,000 vertices (a comb of 1 m teeth) is beyond what the clipper may spend on one face: drawn as a
+// A flat face of 32,004 vertices (a comb of 1 cm teeth) is beyond what the clipper may spend on one face: drawn as a
 // fan, and the building is named in the report.
 TEST_F(BuildingSolids, AFaceBeyondTheClippersBudgetIsNamed) {
     georeferenceExact(centre());
     const geodesy::PlanarPoint o = at(0, 0);
-    constexpr int kTeeth = 8000;
     buildings::Lod2Surface comb;
-    auto add = [&](double x, double y) {
-        comb.ring.push_back({o.x + x * 0.01, o.y + y * 0.01});
-        comb.z.push_back(100.0);
-    };
-    add(-1, -5);
-    add(kTeeth * 2.0, -5);
-    add(kTeeth * 2.0, 0);
-    for (int k = kTeeth - 1; k >= 0; --k) {
-        add(k * 2.0 + 1, 0);
-        add(k * 2.0 + 1, 10);
-        add(k * 2.0, 10);
-        add(k * 2.0, 0);
-    }
-    add(-1, 0);
+    comb.ring = sim::combOutline(8000, 0.01, o);
+    comb.z.assign(comb.ring.size(), 100.0);
     FetchedData data;
     data.buildingsLod2 = {house("h1", at(0, 30), 100), {"grzebien", {comb}, 1030}};
     fetchPrepared(data, {"budynkilod2"});
